@@ -1,0 +1,81 @@
+#include "app/gui/WidgetPrompts.h"
+
+#include "app/HelpFile.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace dnp {
+namespace {
+
+// "dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*" -> Qt's "name (pattern);;...";
+// a bare word such as "dnp" names the extension it filters.
+QString qtFilter(const QString& filter)
+{
+    const QStringList parts = filter.split('|');
+    if (parts.size() < 2)
+        return QStringLiteral("%1 (*.%1)").arg(filter);
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = parts[i];
+        if (!name.contains('('))
+            name += QStringLiteral(" (%1)").arg(parts[i + 1]);
+        out << name;
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+std::optional<QString> runFileDialog(QWidget* parent, const FileDialogSettings& s, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent, s.title);
+    dialog.setAcceptMode(mode);
+    dialog.setNameFilter(qtFilter(s.filter));
+    dialog.setDefaultSuffix(s.defaultExtension);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::AnyFile : QFileDialog::AnyFile);
+    if (!s.fileName.isEmpty() && !s.fileName.contains('*'))
+        dialog.selectFile(s.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+}  // namespace
+
+WidgetPrompts::WidgetPrompts(std::function<QWidget*()> parent, QString helpFile)
+    : parent_(std::move(parent)), helpFile_(std::move(helpFile))
+{
+}
+
+void WidgetPrompts::information(const QString& text)
+{
+    QMessageBox::information(parent_(), QStringLiteral("Information"), text);
+}
+
+void WidgetPrompts::error(const QString& text)
+{
+    QMessageBox::critical(parent_(), QStringLiteral("Error"), text);
+}
+
+bool WidgetPrompts::confirm(const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent_());
+    return box.exec() == QMessageBox::Ok;
+}
+
+std::optional<QString> WidgetPrompts::openFileName(const FileDialogSettings& settings)
+{
+    return runFileDialog(parent_(), settings, QFileDialog::AcceptOpen);
+}
+
+std::optional<QString> WidgetPrompts::saveFileName(const FileDialogSettings& settings)
+{
+    return runFileDialog(parent_(), settings, QFileDialog::AcceptSave);
+}
+
+void WidgetPrompts::showHelp(int topic)
+{
+    information(helpUnavailableText(helpFile_, topic));
+}
+
+}  // namespace dnp

@@ -1,0 +1,38 @@
+#include "app/gui/MainWindow.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+
+namespace {
+
+// The last line of the top-level error handling: nothing thrown inside a handler
+// crosses the event loop.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            QMessageBox::critical(activeModalWidget(), QStringLiteral("Error"), QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            QMessageBox::critical(activeModalWidget(), QStringLiteral("Error"),
+                                  QStringLiteral("An unexpected error has occurred."));
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Application app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("DNP Configure"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    dnp::TDNPCfgMain mainWindow;
+    mainWindow.show();
+    return app.exec();
+}

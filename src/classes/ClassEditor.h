@@ -1,0 +1,107 @@
+#pragma once
+// The class selection editor's rules: the states of its 17 check lists, the click
+// rule, the group and harmonic buttons, and the apply and clear steps that carry
+// the lists into the configuration or empty it. The window only shows this state.
+
+#include "model/ConfigState.h"
+#include "model/UserPrompts.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace dnp {
+
+enum class ItemState : std::uint8_t { Unchecked, Checked, Greyed };
+
+// A "Set"/"Clear" button pair of the editor and the rows of its list it works on.
+struct GroupButton {
+    const char* setName;    // "InstSetBtn"
+    const char* clearName;  // "InstClrBtn"
+    int tag;                // list tag
+    int firstRow;
+    int lastRow;
+};
+constexpr int kGroupButtonCount = 11;
+extern const std::array<GroupButton, kGroupButtonCount> kGroupButtons;
+
+// The seven harmonic toggle buttons of HarmCLB.
+struct HarmonicButton {
+    const char* name;     // "HVldoBtn"
+    const char* caption;  // "Odd"
+    int firstRow;
+    int lastRow;
+};
+constexpr int kHarmonicButtonCount = 7;
+extern const std::array<HarmonicButton, kHarmonicButtonCount> kHarmonicButtons;
+
+// The 29 buttons EnableButtons switches.
+extern const std::array<const char*, 29> kEnableButtonNames;
+
+constexpr std::array<int, 4> kClassHelpTopics = {19, 36, 37, 38};
+
+// What the editor window shows.
+struct ClassEditorView {
+    std::array<ItemState, kSelectionSize> items{};  // by SelectionIndex: row k of a list is base + k
+    QString DeadbandEdit;
+    QString MinEventEdit;
+    QString NotDelayEdit;
+    std::array<bool, kHarmonicButtonCount> HarmonicToggle{};  // outlive openings
+    QString caption = QStringLiteral("Class 0 Selection");
+    bool unsolicitedPageVisible = false;
+    int visibleHelpClass = 0;  // which of C0HelpBtn..C3HelpBtn shows
+    bool groupButtonsEnabled = true;
+};
+
+QString classCaption(int cls);  // "Class 1 Selection"
+
+class ClassEditor {
+public:
+    ClassEditor(ConfigState& state, UserPrompts& prompts);
+
+    ClassEditorView& view() { return view_; }
+    const ClassEditorView& view() const { return view_; }
+    ItemState item(int tag, int row) const;
+    void setItem(int tag, int row, ItemState s);
+
+    // The main window's class button for class k, up to showing the window.
+    void ClassSpBtnClick(int cls);
+    void InitCLBs(int mode);
+    void EnableButtons(bool enable);
+    // The retrieve view's OK: Class 0 lists, caption, no Unsolicited Responses page.
+    void prepareRetrievedView();
+
+    // A click on an item's box (or the space bar): the toolkit's toggle, then the rule.
+    void clickItem(int tag, int row);
+    // The rule alone: selection in the Status list, double click in InstCLB/ImmCLB.
+    void CLBClickChek(int tag, int row);
+
+    void groupSet(int button);
+    void groupClear(int button);
+    void harmonicClick(int button);
+
+    // OK/Save's apply step. False when a field that is not a number ended it.
+    bool class0okBtnClick();
+    // Clear: all four classes emptied at once.
+    void ResetClassBtnClick();
+
+private:
+    void fillUnsolicitedFields(int cls);
+    bool applyUnsolicited();
+    void class0Compare(bool allTypes);
+    void storeLists();
+
+    ConfigState& state_;
+    UserPrompts& prompts_;
+    ClassEditorView view_;
+};
+
+// The event-class mark pass for class c: every point chosen in c gets its code's
+// bits 12-15 replaced by c's mark (none for Class 0).
+void markPass(ConfigState& state, int cls);
+// Passes 0, 1, 2, 3 from the stored selections, so the marks agree with them.
+void recomputeAllMarks(ConfigState& state);
+// The mark bits an event class puts in a code (0 for Class 0, 0x1000, 0x2000, 0x4000).
+std::uint16_t classMark(int cls);
+
+}  // namespace dnp

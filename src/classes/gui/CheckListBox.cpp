@@ -1,0 +1,68 @@
+#include "classes/gui/CheckListBox.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QLabel>
+
+namespace dnp {
+
+CheckListBox::CheckListBox(const PointGroup& group, int columns, const std::vector<ColumnHeading>& headings,
+                           QWidget* parent)
+    : QWidget(parent), group_(group), rowsPerColumn_((group.count + columns - 1) / columns), grid_(new QGridLayout(this))
+{
+    setObjectName(QString::fromLatin1(group.listName));
+    grid_->setContentsMargins(4, 4, 4, 4);
+    grid_->setHorizontalSpacing(16);
+    grid_->setVerticalSpacing(0);
+    const PointCatalog& catalog = PointCatalog::instance();
+    const int headingRow = 0;
+    for (const ColumnHeading& h : headings) {
+        auto* label = new QLabel(h.text, this);
+        QFont f = label->font();
+        f.setBold(true);
+        label->setFont(f);
+        grid_->addWidget(label, headingRow, h.firstRow / rowsPerColumn_);
+    }
+    for (int row = 0; row < group.count; ++row) {
+        const CatalogPoint& p = catalog.point(group.type, group.firstTypeIndex + row);
+        auto* box = new QCheckBox(this);
+        box->setText(QString(p.editorText).replace('&', QLatin1String("&&")));  // shown as written, no mnemonics
+        box->setTristate(true);
+        box->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(group.listName)).arg(row));
+        box->installEventFilter(this);
+        connect(box, &QCheckBox::clicked, this, [this, row] { emit itemClicked(row); });
+        grid_->addWidget(box, 1 + row % rowsPerColumn_, row / rowsPerColumn_);
+        boxes_.push_back(box);
+    }
+    grid_->setRowStretch(rowsPerColumn_ + 2, 1);
+}
+
+void CheckListBox::showStates(const ClassEditorView& view)
+{
+    for (int row = 0; row < group_.count; ++row) {
+        static const Qt::CheckState kStates[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
+        const ItemState s = view.items[group_.base + row];
+        boxes_[row]->setCheckState(kStates[static_cast<int>(s)]);
+    }
+}
+
+bool CheckListBox::eventFilter(QObject* watched, QEvent* event)
+{
+    for (int row = 0; row < group_.count; ++row) {
+        if (boxes_[row] != watched)
+            continue;
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            emit itemDoubleClicked(row);
+        } else if (event->type() == QEvent::FocusIn) {
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::OtherFocusReason)
+                emit itemSelected(row);
+        }
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace dnp

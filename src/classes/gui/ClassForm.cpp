@@ -1,0 +1,324 @@
+#include "classes/gui/ClassForm.h"
+
+#include "classes/gui/CheckListBox.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace dnp {
+namespace {
+
+struct ListLayout {
+    int tag;
+    int columns;
+    std::vector<ColumnHeading> headings;
+};
+
+// Column counts and headings of the 17 lists, by tag.
+const std::vector<ListLayout>& listLayouts()
+{
+    static const std::vector<ListLayout> layouts = {
+        {1, 1, {}},
+        {2, 1, {}},
+        {3, 1, {}},
+        {4, 5, {{0, "Forward"}, {14, "Timestamp"}, {28, "Reverse"}, {42, "Timestamp"}, {56, "Forward/Reverse"}}},
+        {5, 1, {}},
+        {6, 4, {{0, "Forward"}, {16, "Timestamp"}, {32, "Reverse"}, {48, "Timestamp"}}},
+        {7, 7, {{0, "Load Volts"}, {34, "Source Volts"}, {68, "Load Current"}, {102, "% Fundamental"}}},
+        {8, 1, {{0, "Energy Item"}}},
+        {9, 2, {{0, "Counter Items"}}},
+        {10, 2, {{0, "Control Panel Status"}, {19, "Communications Status"}}},
+        {11, 2, {{0, "Diagnostics, Calibration & Log Information"}, {19, "Alert Timestamps"}}},
+        {12, 2, {{0, "Voltage Reduction/Voltage Limit Settings"}, {14, "Regulation Set Points"}}},
+        {13, 2, {}},
+        {14, 1, {{0, "Communications Settings"}}},
+        {15, 1, {}},
+        {16, 1, {}},
+        {17, 1, {}},
+    };
+    return layouts;
+}
+
+constexpr int kStatusTag = 10;
+
+}  // namespace
+
+TClassForm::TClassForm(ClassEditor& editor, UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), editor_(editor), prompts_(prompts)
+{
+    setObjectName("ClassForm");
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+
+    ClassPC = new QTabWidget(this);
+    ClassPC->setObjectName("ClassPC");
+    ClassPC->setUsesScrollButtons(false);
+    ClassPC->addTab(buildListPage({1}), "Binary Inputs");
+    ClassPC->addTab(buildListPage({2}), "Binary Outputs");
+
+    auto* analogInputs = new QTabWidget;
+    analogInputs->setObjectName("AnalogInputsPC");
+    analogInputs->addTab(buildMeterPage(), "Meter ");
+    analogInputs->addTab(buildDemandPage(), "Demand");
+    analogInputs->addTab(buildHarmonicsPage(), "Harmonics");
+    analogInputs->addTab(buildListPage({8}), "Energy");
+    analogInputs->addTab(buildListPage({9}), "Counters");
+    analogInputs->addTab(buildListPage({10}), "Status");
+    analogInputs->addTab(buildListPage({11}), "Miscellaneous");
+    ClassPC->addTab(analogInputs, "Analog Inputs");
+
+    auto* analogOutputs = new QTabWidget;
+    analogOutputs->setObjectName("AnalogOutputsPC");
+    analogOutputs->addTab(buildListPage({12}), "Operating Settings");
+    analogOutputs->addTab(buildListPage({13}), "Regulator");
+    analogOutputs->addTab(buildListPage({14}), "Communications");
+    analogOutputs->addTab(buildListPage({15}), "Passwords");
+    analogOutputs->addTab(buildListPage({17}), "Active Set Points");
+    ClassPC->addTab(analogOutputs, "Analog Outputs");
+
+    ClassPC->addTab(buildListPage({16}), "Counters");
+    unsolicitedTab_ = ClassPC->addTab(buildUnsolicitedPage(), "Unsolicited Responses");
+    layout->addWidget(ClassPC);
+
+    auto* buttonRow = new QHBoxLayout;
+    auto* ok = makeButton("class0okBtn", "&OK", this);
+    auto* cancel = makeButton("class0canceBtn", "&Cancel", this);
+    auto* save = makeButton("SaveCfgBtn", "&Save", this);
+    auto* clear = makeButton("ResetClassBtn", "Cl&ear", this);
+    buttonRow->addStretch();
+    for (QPushButton* b : {ok, cancel, save, clear})
+        buttonRow->addWidget(b);
+    // Four help buttons on one spot; the main window leaves one visible.
+    auto* helpSpot = new QWidget(this);
+    auto* helpLayout = new QGridLayout(helpSpot);
+    helpLayout->setContentsMargins(0, 0, 0, 0);
+    for (int cls = 0; cls < 4; ++cls) {
+        auto* help = makeButton(QStringLiteral("C%1HelpBtn").arg(cls), "&Help", helpSpot);
+        helpLayout->addWidget(help, 0, 0);
+        helpButtons_[cls] = help;
+        connect(help, &QPushButton::clicked, this, [this, cls] { prompts_.showHelp(kClassHelpTopics[cls]); });
+    }
+    buttonRow->addWidget(helpSpot);
+    buttonRow->addStretch();
+    layout->addLayout(buttonRow);
+    ok->setDefault(true);
+
+    connect(ok, &QPushButton::clicked, this, &TClassForm::class0okBtnClick);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(save, &QPushButton::clicked, this, &TClassForm::SaveCfgBtnClick);
+    connect(clear, &QPushButton::clicked, this, &TClassForm::ResetClassBtnClick);
+    refresh();
+}
+
+QPushButton* TClassForm::makeButton(const QString& name, const QString& caption, QWidget* parent)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    buttons_[name] = b;
+    return b;
+}
+
+QPushButton* TClassForm::button(const QString& objectName) const
+{
+    return buttons_.value(objectName, nullptr);
+}
+
+CheckListBox* TClassForm::makeList(int tag, QWidget* parent)
+{
+    for (const ListLayout& l : listLayouts()) {
+        if (l.tag != tag)
+            continue;
+        auto* list = new CheckListBox(*groupByTag(tag), l.columns, l.headings, parent);
+        lists_[tag - 1] = list;
+        wireList(list);
+        return list;
+    }
+    return nullptr;
+}
+
+void TClassForm::wireList(CheckListBox* list)
+{
+    const int tag = list->tag();
+    connect(list, &CheckListBox::itemClicked, this, [this, tag](int row) {
+        editor_.clickItem(tag, row);
+        refresh();
+    });
+    if (tag == kStatusTag) {
+        connect(list, &CheckListBox::itemSelected, this, [this, tag](int row) {
+            editor_.CLBClickChek(tag, row);
+            refresh();
+        });
+    }
+    if (tag == 3 || tag == 4) {
+        connect(list, &CheckListBox::itemDoubleClicked, this, [this, tag](int row) {
+            editor_.CLBClickChek(tag, row);
+            refresh();
+        });
+    }
+}
+
+QWidget* TClassForm::buildListPage(const std::vector<int>& tags)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    for (int tag : tags)
+        layout->addWidget(makeList(tag, page));
+    layout->addStretch();
+    return page;
+}
+
+void TClassForm::addGroupButtons(CheckListBox* list, int firstButton, int lastButton)
+{
+    for (int i = firstButton; i <= lastButton; ++i) {
+        const GroupButton& g = kGroupButtons[i];
+        auto* cell = new QWidget(list);
+        auto* row = new QHBoxLayout(cell);
+        row->setContentsMargins(0, 4, 0, 0);
+        auto* set = makeButton(g.setName, "Set", cell);
+        auto* clear = makeButton(g.clearName, "Clear", cell);
+        row->addWidget(set);
+        row->addWidget(clear);
+        row->addStretch();
+        list->grid()->addWidget(cell, list->buttonRow(), list->columnOf(g.firstRow));
+        connect(set, &QPushButton::clicked, this, [this, i] {
+            editor_.groupSet(i);
+            refresh();
+        });
+        connect(clear, &QPushButton::clicked, this, [this, i] {
+            editor_.groupClear(i);
+            refresh();
+        });
+    }
+}
+
+QWidget* TClassForm::buildMeterPage()
+{
+    auto* page = new QWidget;
+    auto* layout = new QHBoxLayout(page);
+    auto* inst = new QGroupBox(" Instantaneous ", page);
+    (new QVBoxLayout(inst))->addWidget(makeList(3, inst));
+    addGroupButtons(list(3), 0, 0);
+    auto* minMax = new QGroupBox(" Min/ Max ", page);
+    (new QVBoxLayout(minMax))->addWidget(makeList(4, minMax));
+    addGroupButtons(list(4), 1, 5);
+    layout->addWidget(inst, 0, Qt::AlignTop);
+    layout->addWidget(minMax, 1, Qt::AlignTop);
+    return page;
+}
+
+QWidget* TClassForm::buildDemandPage()
+{
+    auto* page = new QWidget;
+    auto* layout = new QHBoxLayout(page);
+    auto* values = new QGroupBox(" Demand Values ", page);
+    (new QVBoxLayout(values))->addWidget(makeList(5, values));
+    addGroupButtons(list(5), 6, 6);
+    auto* minMax = new QGroupBox(" Min/Max  ", page);
+    (new QVBoxLayout(minMax))->addWidget(makeList(6, minMax));
+    addGroupButtons(list(6), 7, 10);
+    layout->addWidget(values, 0, Qt::AlignTop);
+    layout->addWidget(minMax, 1, Qt::AlignTop);
+    return page;
+}
+
+QWidget* TClassForm::buildHarmonicsPage()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    CheckListBox* harm = makeList(7, page);
+    layout->addWidget(harm);
+    for (int i = 0; i < kHarmonicButtonCount; ++i) {
+        const HarmonicButton& h = kHarmonicButtons[i];
+        auto* b = makeButton(h.name, h.caption, harm);
+        harm->grid()->addWidget(b, harm->buttonRow(), harm->columnOf(h.firstRow), Qt::AlignLeft);
+        connect(b, &QPushButton::clicked, this, [this, i] {
+            editor_.harmonicClick(i);
+            refresh();
+        });
+    }
+    layout->addStretch();
+    return page;
+}
+
+QWidget* TClassForm::buildUnsolicitedPage()
+{
+    auto* page = new QWidget;
+    page->setObjectName("DeadbandTap");
+    auto* grid = new QGridLayout(page);
+    DeadbandEdit = new QLineEdit(page);
+    DeadbandEdit->setObjectName("DeadbandEdit");
+    MinEventEdit = new QLineEdit(page);
+    MinEventEdit->setObjectName("MinEventEdit");
+    NotDelayEdit = new QLineEdit(page);
+    NotDelayEdit->setObjectName("NotDelayEdit");
+    const std::array<std::pair<const char*, QLineEdit*>, 3> rows = {
+        {{"Analog Input Dead Band", DeadbandEdit}, {"Minimum Events", MinEventEdit}, {"Notification Delay", NotDelayEdit}}};
+    for (int r = 0; r < 3; ++r) {
+        grid->addWidget(new QLabel(rows[r].first, page), r, 0);
+        rows[r].second->setMaximumWidth(80);
+        grid->addWidget(rows[r].second, r, 1);
+        connect(rows[r].second, &QLineEdit::textEdited, this, [this] { storeFields(); });
+    }
+    grid->addWidget(new QLabel("%", page), 0, 2);
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(3, 1);
+    return page;
+}
+
+void TClassForm::storeFields()
+{
+    editor_.view().DeadbandEdit = DeadbandEdit->text();
+    editor_.view().MinEventEdit = MinEventEdit->text();
+    editor_.view().NotDelayEdit = NotDelayEdit->text();
+}
+
+void TClassForm::refresh()
+{
+    const ClassEditorView& v = editor_.view();
+    for (CheckListBox* list : lists_)
+        list->showStates(v);
+    setWindowTitle(v.caption);
+    ClassPC->setTabVisible(unsolicitedTab_, v.unsolicitedPageVisible);
+    DeadbandEdit->setText(v.DeadbandEdit);
+    MinEventEdit->setText(v.MinEventEdit);
+    NotDelayEdit->setText(v.NotDelayEdit);
+    for (int cls = 0; cls < 4; ++cls)
+        helpButtons_[cls]->setVisible(cls == v.visibleHelpClass);
+    for (const char* name : kEnableButtonNames)
+        if (QPushButton* b = button(QString::fromLatin1(name)))
+            b->setEnabled(v.groupButtonsEnabled);
+}
+
+void TClassForm::class0okBtnClick()
+{
+    storeFields();
+    editor_.class0okBtnClick();
+    accept();  // the window closes also after a validation message
+}
+
+void TClassForm::SaveCfgBtnClick()
+{
+    storeFields();
+    const bool applied = editor_.class0okBtnClick();
+    refresh();
+    if (applied && saveConfiguration)
+        saveConfiguration();
+}
+
+void TClassForm::ResetClassBtnClick()
+{
+    storeFields();
+    editor_.ResetClassBtnClick();
+    refresh();
+}
+
+}  // namespace dnp

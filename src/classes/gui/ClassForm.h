@@ -1,0 +1,63 @@
+#pragma once
+// The class selection editor window. It shows the ClassEditor's state and hands
+// every click and button to it.
+
+#include "classes/ClassEditor.h"
+
+#include <QDialog>
+#include <QMap>
+#include <array>
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace dnp {
+
+class CheckListBox;
+
+class TClassForm : public QDialog {
+    Q_OBJECT
+public:
+    TClassForm(ClassEditor& editor, UserPrompts& prompts, QWidget* parent = nullptr);
+
+    // The file part of Save, run after a successful apply step (set by the main window).
+    std::function<void()> saveConfiguration;
+
+    // Shows the editor's current state: items, fields, caption, pages, buttons.
+    void refresh();
+
+    CheckListBox* list(int tag) const { return lists_[tag - 1]; }
+    QPushButton* button(const QString& objectName) const;
+    QTabWidget* pages() const { return ClassPC; }
+    QLineEdit* DeadbandEdit = nullptr;
+    QLineEdit* MinEventEdit = nullptr;
+    QLineEdit* NotDelayEdit = nullptr;
+
+    void class0okBtnClick();
+    void SaveCfgBtnClick();
+    void ResetClassBtnClick();
+
+private:
+    QWidget* buildListPage(const std::vector<int>& tags);
+    QWidget* buildMeterPage();
+    QWidget* buildDemandPage();
+    QWidget* buildHarmonicsPage();
+    QWidget* buildUnsolicitedPage();
+    CheckListBox* makeList(int tag, QWidget* parent);
+    QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent);
+    void addGroupButtons(CheckListBox* list, int firstButton, int lastButton);
+    void wireList(CheckListBox* list);
+    void storeFields();
+
+    ClassEditor& editor_;
+    UserPrompts& prompts_;
+    QTabWidget* ClassPC = nullptr;
+    int unsolicitedTab_ = -1;
+    std::array<CheckListBox*, kGroupCount> lists_{};
+    std::array<QPushButton*, 4> helpButtons_{};
+    QMap<QString, QPushButton*> buttons_;
+};
+
+}  // namespace dnp

@@ -1,0 +1,32 @@
+#pragma once
+// dnpcfg: the program's logic for scripts and batch work. Each command takes its
+// arguments (without the command word) and returns the exit status.
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace dnp::cli {
+
+struct Io {
+    QTextStream& out;
+    QTextStream& err;
+};
+
+// Exit statuses: 0 success, 1 failure of the work, 2 wrong usage.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+int runCatalog(const QStringList& args, Io io);
+int runCheck(const QStringList& args, Io io);
+int runReport(const QStringList& args, Io io);
+int runResave(const QStringList& args, Io io);
+int runImage(const QStringList& args, Io io);
+int runDecode(const QStringList& args, Io io);
+int runSend(const QStringList& args, Io io);
+int runRetrieve(const QStringList& args, Io io);
+
+// Prints "usage: ..." for the command on stderr and returns kExitUsage.
+int usageError(Io io, const QString& message);
+
+}  // namespace dnp::cli

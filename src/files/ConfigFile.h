@@ -1,0 +1,77 @@
+#pragma once
+// The .dnp configuration file: 890 lines, CR LF after each, Windows-1252 bytes.
+
+#include "model/ConfigState.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <variant>
+#include <vector>
+
+namespace dnp {
+
+// Everything a .dnp file carries.
+struct ConfigFileData {
+    std::array<std::array<std::uint8_t, kSelectionSize>, 4> ClassSelection{};
+    PerType<std::int32_t> Class0Order;  // -1 for every point outside Class 0
+    UnsolicitedWords UnsolicitedSettings = kDefaultUnsolicited;
+};
+
+struct ConfigFileError {
+    int line = 0;     // 1-based line of the file, 0 when not tied to a line
+    QString message;  // e.g. "'2.5' is not a valid integer value"
+    QString text() const;  // "line 12: ..." or the message alone
+};
+
+using ConfigFileResult = std::variant<ConfigFileData, ConfigFileError>;
+
+// The whole file, header date and time taken from `now`.
+QByteArray composeConfigFile(const ConfigState& state, const QDateTime& now);
+
+// Reads and checks a whole file without touching any configuration.
+// Lines are known by their position only; lines after the 890th are ignored.
+// Besides the syntax it checks what the rest of the program relies on: every
+// point value is -1 or a TypeIndex of its type, the Class 0 values of a type are
+// an order of its Class 0 points, a point selected in an event class carries its
+// Class 0 value, the dead band lies within 0-100 % and DelayNot within 0-65535.
+ConfigFileResult readConfigFile(QByteArrayView bytes);
+
+// Puts a file's configuration into the state (after the clear step): the class
+// selections of every point, every Class0Order slot, the unsolicited settings,
+// and sets LoadedFromFile.
+void applyConfigFileData(ConfigState& state, const ConfigFileData& data);
+
+// Reads a configuration file from disk. `opened` is false when the file could not
+// be opened for reading at all; `result` then holds the system's error text.
+struct ConfigFileLoad {
+    bool opened = false;
+    ConfigFileResult result;
+};
+ConfigFileLoad loadConfigFile(const QString& path);
+
+// "PATH, line 12: problem" (or "PATH: problem" without a line).
+QString describeFileError(const QString& path, const ConfigFileError& error);
+
+// --- pieces shared with the report ---
+
+constexpr int kConfigFileLineCount = 890;
+
+// The value of a point in the section of class k: its Class0Order slot when it is
+// selected in k, otherwise -1.
+std::int32_t classPointValue(const ConfigState& state, int cls, PointType type, int typeIndex);
+// Dead band word in per cent, shortest decimal form, regional separator: 25 -> "2.5".
+QString deadbandText(std::uint16_t deadbandWord);
+// "Date/Time:   <short date>   <long time>".
+QString dateTimeLine(const QDateTime& now);
+// A header text on one line: line breaks would shift every later line of the file.
+QString headerText(const QString& text);
+// The block headings of the file, by point type: "BINARY INPUT" ...
+QString blockHeading(PointType type);
+
+// Where a point's value stands in the file: the 1-based line of its values line.
+int valuesLineOf(int cls, PointType type, int typeIndex);
+
+}  // namespace dnp

@@ -1,0 +1,129 @@
+#include "model/Catalog.h"
+#include "model/CatalogData.h"
+
+#include <stdexcept>
+
+namespace dnp {
+
+const std::array<PointGroup, kGroupCount> kPointGroups = {{
+    {"Meter instantaneous", "InstCLB", 3, PointType::Ain, 0, 0, 14},
+    {"Meter min/max", "ImmCLB", 4, PointType::Ain, 14, 14, 64},
+    {"Demand values", "DmdCLB", 5, PointType::Ain, 78, 78, 14},
+    {"Demand min/max", "DmmCLB", 6, PointType::Ain, 92, 92, 64},
+    {"Harmonics", "HarmCLB", 7, PointType::Ain, 156, 156, 112},
+    {"Energy", "EnergyCLB", 8, PointType::Ain, 268, 268, 6},
+    {"Counter values", "CountCLB", 9, PointType::Ain, 274, 274, 14},
+    {"Status", "CtlStatCLB", 10, PointType::Ain, 288, 288, 38},
+    {"Miscellaneous", "GenStatCLB", 11, PointType::Ain, 326, 326, 38},
+    {"Binary inputs", "BinCLB", 1, PointType::Bin, 0, 364, 16},
+    {"Binary outputs", "BoutCLB", 2, PointType::Bout, 0, 380, 4},
+    {"Operating settings", "SetPtCLB", 12, PointType::Aout, 0, 388, 27},
+    {"Regulator settings", "RegSetCLB", 13, PointType::Aout, 27, 415, 48},
+    {"Communication settings", "CommSetCLB", 14, PointType::Aout, 75, 464, 17},
+    {"Passwords", "PwCLB", 15, PointType::Aout, 92, 481, 14},
+    {"Active set points", "ActSetPtCLB", 17, PointType::Aout, 106, 495, 6},
+    {"Counters", "Counter32bCLB", 16, PointType::Counters, 0, 501, 10},
+}};
+
+QString pointTypeName(PointType t)
+{
+    static const char* const names[] = {"Bin", "Bout", "Ain", "Aout", "Counters"};
+    return QString::fromLatin1(names[typeNumber(t)]);
+}
+
+const PointGroup* groupByTag(int tag)
+{
+    for (const auto& g : kPointGroups)
+        if (g.tag == tag)
+            return &g;
+    return nullptr;
+}
+
+const PointGroup* groupBySelectionIndex(int selection)
+{
+    for (const auto& g : kPointGroups)
+        if (selection >= g.base && selection < g.base + g.count)
+            return &g;
+    return nullptr;
+}
+
+const PointGroup& groupOf(PointType type, int typeIndex)
+{
+    for (const auto& g : kPointGroups)
+        if (g.type == type && typeIndex >= g.firstTypeIndex && typeIndex < g.firstTypeIndex + g.count)
+            return g;
+    throw std::out_of_range("no catalogue group for this point");
+}
+
+int selectionIndexOf(PointType type, int typeIndex)
+{
+    const PointGroup& g = groupOf(type, typeIndex);
+    return g.base + typeIndex - g.firstTypeIndex;
+}
+
+int findCode(std::span<const std::uint16_t> table, std::uint16_t word)
+{
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (table[i] == word)
+            return static_cast<int>(i);
+    return -1;
+}
+
+const PointCatalog& PointCatalog::instance()
+{
+    static const PointCatalog catalog;
+    return catalog;
+}
+
+PointCatalog::PointCatalog()
+{
+    points_ = buildCatalogPoints();
+    for (PointType t : kAllPointTypes) {
+        auto& list = points_[typeNumber(t)];
+        if (static_cast<int>(list.size()) != pointCount(t))
+            throw std::logic_error("catalogue table has the wrong number of points");
+        for (int i = 0; i < pointCount(t); ++i) {
+            CatalogPoint& p = list[i];
+            p.type = t;
+            p.typeIndex = i;
+            p.group = &groupOf(t, i);
+            p.selectionIndex = p.group->base + i - p.group->firstTypeIndex;
+        }
+    }
+}
+
+const CatalogPoint& PointCatalog::point(PointType type, int typeIndex) const
+{
+    return points_[typeNumber(type)].at(static_cast<std::size_t>(typeIndex));
+}
+
+const std::vector<CatalogPoint>& PointCatalog::points(PointType type) const
+{
+    return points_[typeNumber(type)];
+}
+
+const CatalogPoint* PointCatalog::bySelectionIndex(int selection) const
+{
+    const PointGroup* g = groupBySelectionIndex(selection);
+    if (!g)
+        return nullptr;
+    return &point(g->type, g->firstTypeIndex + selection - g->base);
+}
+
+std::vector<std::uint16_t> PointCatalog::panelCodes(PointType type) const
+{
+    std::vector<std::uint16_t> codes;
+    for (const auto& p : points(type))
+        codes.push_back(p.panelCode);
+    return codes;
+}
+
+std::array<std::uint16_t, 4> PointCatalog::secondCodes() const
+{
+    std::array<std::uint16_t, 4> codes{};
+    for (int i = 0; i < 4; ++i)
+        codes[i] = point(PointType::Bout, i).secondCode;
+    return codes;
+}
+
+}  // namespace dnp

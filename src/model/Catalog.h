@@ -1,0 +1,91 @@
+#pragma once
+// The fixed catalogue of every point of the regulator control panel that can be
+// placed in DNP Class 0 and in the event Classes 1-3.
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace dnp {
+
+enum class PointType : int { Bin = 0, Bout = 1, Ain = 2, Aout = 3, Counters = 4 };
+
+constexpr int kPointTypeCount = 5;
+constexpr std::array<PointType, kPointTypeCount> kAllPointTypes = {
+    PointType::Bin, PointType::Bout, PointType::Ain, PointType::Aout, PointType::Counters};
+constexpr std::array<int, kPointTypeCount> kPointCounts = {16, 4, 364, 112, 10};
+constexpr int kTotalPoints = 506;
+
+// Selection indices 0-510 are used; the selection arrays have 512 bytes.
+constexpr int kSelectionSize = 512;
+constexpr int kGroupCount = 17;
+// The mark bits of a code table entry and the catalogue code below them.
+constexpr std::uint16_t kCodeMask = 0x0FFF;
+constexpr std::uint16_t kMarkMask = 0xF000;
+
+constexpr int pointCount(PointType t) { return kPointCounts[static_cast<int>(t)]; }
+constexpr int typeNumber(PointType t) { return static_cast<int>(t); }
+
+// "Bin", "Bout", "Ain", "Aout", "Counters".
+QString pointTypeName(PointType t);
+
+// One check list of the class editor: a run of points of one type.
+struct PointGroup {
+    const char* name;      // "Meter instantaneous"
+    const char* listName;  // "InstCLB"
+    int tag;               // 1-17, the number the editor's click handler knows the list by
+    PointType type;
+    int firstTypeIndex;
+    int base;              // SelectionIndex of row 0
+    int count;
+};
+
+// The 17 groups in SelectionIndex order (Meter instantaneous first, Counters last).
+extern const std::array<PointGroup, kGroupCount> kPointGroups;
+
+const PointGroup* groupByTag(int tag);                 // nullptr outside 1-17
+const PointGroup* groupBySelectionIndex(int selection);  // nullptr for 384-387, 463 and outside 0-510
+const PointGroup& groupOf(PointType type, int typeIndex);
+
+struct CatalogPoint {
+    PointType type;
+    int typeIndex;
+    int selectionIndex;
+    QString shortName;
+    QString description;
+    QString editorText;
+    std::uint16_t panelCode;   // catalogue value, below 4096
+    std::uint16_t secondCode;  // Bout only, 0 elsewhere
+    int wordCount;             // 1, 2 or 5 image words (counters: 2)
+    const PointGroup* group;
+};
+
+class PointCatalog {
+public:
+    static const PointCatalog& instance();
+
+    const CatalogPoint& point(PointType type, int typeIndex) const;
+    const std::vector<CatalogPoint>& points(PointType type) const;
+    // nullptr for the indices that belong to no point.
+    const CatalogPoint* bySelectionIndex(int selection) const;
+
+    // The catalogue codes of a type, indexed by TypeIndex (the start values of the
+    // run-time code tables).
+    std::vector<std::uint16_t> panelCodes(PointType type) const;
+    std::array<std::uint16_t, 4> secondCodes() const;
+
+private:
+    PointCatalog();
+    std::array<std::vector<CatalogPoint>, kPointTypeCount> points_;
+};
+
+// SelectionIndex of a point, by the rules of the groups.
+int selectionIndexOf(PointType type, int typeIndex);
+
+// The first TypeIndex (from 0 upward) whose entry in a code table equals the word,
+// all 16 bits compared; -1 when none does.
+int findCode(std::span<const std::uint16_t> table, std::uint16_t word);
+
+}  // namespace dnp

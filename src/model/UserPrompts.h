@@ -1,0 +1,33 @@
+#pragma once
+// Everything that asks or tells the user goes through this interface, so that the
+// logic runs the same under the windows, under dnpcfg and in the tests.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace dnp {
+
+struct FileDialogSettings {
+    QString title;             // empty: the system's default title
+    QString fileName;          // "*.dnp"
+    QString defaultExtension;  // "dnp"
+    QString filter;            // "dnp", or "dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*"
+};
+
+class UserPrompts {
+public:
+    virtual ~UserPrompts() = default;
+    // Message boxes with a single OK button.
+    virtual void information(const QString& text) = 0;
+    virtual void error(const QString& text) = 0;
+    // OK/Cancel box without icon; true for OK.
+    virtual bool confirm(const QString& caption, const QString& text) = 0;
+    // The chosen path, or nothing when the dialog was cancelled.
+    virtual std::optional<QString> openFileName(const FileDialogSettings& settings) = 0;
+    virtual std::optional<QString> saveFileName(const FileDialogSettings& settings) = 0;
+    // The help file at its contents (topic 0) or at a topic.
+    virtual void showHelp(int topic) = 0;
+};
+
+}  // namespace dnp

@@ -1,0 +1,71 @@
+#pragma once
+// A UserPrompts that answers from a script and records what was shown, so that
+// tests never block on a dialog.
+
+#include "model/UserPrompts.h"
+
+#include <QList>
+#include <QStringList>
+#include <deque>
+
+namespace dnp::test {
+
+struct Shown {
+    enum Kind { Information, Error, Confirm, OpenDialog, SaveDialog, Help } kind;
+    QString text;      // message text; for dialogs the file name setting
+    QString caption;   // confirm caption; for dialogs the filter
+    int topic = 0;
+    FileDialogSettings dialog;
+};
+
+class ScriptedPrompts : public UserPrompts {
+public:
+    std::deque<bool> confirmAnswers;                 // empty: OK
+    std::deque<std::optional<QString>> fileAnswers;  // empty: cancelled
+    QList<Shown> shown;
+
+    void information(const QString& text) override { shown.push_back({Shown::Information, text, {}, 0, {}}); }
+    void error(const QString& text) override { shown.push_back({Shown::Error, text, {}, 0, {}}); }
+    bool confirm(const QString& caption, const QString& text) override
+    {
+        shown.push_back({Shown::Confirm, text, caption, 0, {}});
+        if (confirmAnswers.empty())
+            return true;
+        const bool answer = confirmAnswers.front();
+        confirmAnswers.pop_front();
+        return answer;
+    }
+    std::optional<QString> openFileName(const FileDialogSettings& s) override { return file(Shown::OpenDialog, s); }
+    std::optional<QString> saveFileName(const FileDialogSettings& s) override { return file(Shown::SaveDialog, s); }
+    void showHelp(int topic) override { shown.push_back({Shown::Help, {}, {}, topic, {}}); }
+
+    QStringList texts() const
+    {
+        QStringList list;
+        for (const auto& s : shown)
+            list << s.text;
+        return list;
+    }
+    QStringList texts(Shown::Kind kind) const
+    {
+        QStringList list;
+        for (const auto& s : shown)
+            if (s.kind == kind)
+                list << s.text;
+        return list;
+    }
+
+private:
+    std::optional<QString> file(Shown::Kind kind, const FileDialogSettings& s)
+    {
+        shown.push_back({kind, s.fileName, s.filter, 0, s});
+        std::optional<QString> answer;
+        if (!fileAnswers.empty()) {
+            answer.swap(fileAnswers.front());
+            fileAnswers.pop_front();
+        }
+        return answer;
+    }
+};
+
+}  // namespace dnp::test

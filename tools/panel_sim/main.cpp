@@ -1,0 +1,2 @@
+// Placeholder until the panel simulator lands.
+int main() { return 1; }
