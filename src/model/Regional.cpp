@@ -9,7 +9,7 @@ namespace {
 
 QLocale numberLocale()
 {
-    QLocale locale = QLocale::system();
+    QLocale locale;  // the system locale unless a test sets another default
     locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
     return locale;
 }
@@ -48,16 +48,16 @@ long long roundHalfEven(double value)
 
 QString shortDate(const QDate& date)
 {
-    return QLocale::system().toString(date, QLocale::ShortFormat);
+    return QLocale().toString(date, QLocale::ShortFormat);
 }
 
 QString dateTimeStamp(const QDateTime& now)
 {
     // The long time format without a time-zone name.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    QString format = QLocale().timeFormat(QLocale::LongFormat);
     format.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*$")));
     format.remove(QRegularExpression(QStringLiteral("\\bt+\\s*")));
-    return shortDate(now.date()) + QStringLiteral("   ") + QLocale::system().toString(now.time(), format.trimmed());
+    return shortDate(now.date()) + QStringLiteral("   ") + QLocale().toString(now.time(), format.trimmed());
 }
 
 }  // namespace dnp

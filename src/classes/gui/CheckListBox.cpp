@@ -8,9 +8,10 @@
 
 namespace dnp {
 
-CheckListBox::CheckListBox(const PointGroup& group, int columns, const std::vector<ColumnHeading>& headings,
+CheckListBox::CheckListBox(const PointGroup& group, int rowsPerColumn, const std::vector<ColumnHeading>& headings,
                            QWidget* parent)
-    : QWidget(parent), group_(group), rowsPerColumn_((group.count + columns - 1) / columns), grid_(new QGridLayout(this))
+    : QWidget(parent), group_(group), rowsPerColumn_(rowsPerColumn > 0 ? rowsPerColumn : group.count),
+      grid_(new QGridLayout(this))
 {
     setObjectName(QString::fromLatin1(group.listName));
     grid_->setContentsMargins(4, 4, 4, 4);

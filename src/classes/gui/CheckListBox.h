@@ -20,7 +20,7 @@ struct ColumnHeading {
 class CheckListBox : public QWidget {
     Q_OBJECT
 public:
-    CheckListBox(const PointGroup& group, int columns, const std::vector<ColumnHeading>& headings,
+    CheckListBox(const PointGroup& group, int rowsPerColumn, const std::vector<ColumnHeading>& headings,
                  QWidget* parent = nullptr);
 
     int tag() const { return group_.tag; }

@@ -18,31 +18,31 @@ namespace {
 
 struct ListLayout {
     int tag;
-    int columns;
+    int rowsPerColumn;  // 0: one column
     std::vector<ColumnHeading> headings;
 };
 
-// Column counts and headings of the 17 lists, by tag.
+// Rows per column and column headings of the 17 lists, by tag.
 const std::vector<ListLayout>& listLayouts()
 {
     static const std::vector<ListLayout> layouts = {
-        {1, 1, {}},
-        {2, 1, {}},
-        {3, 1, {}},
-        {4, 5, {{0, "Forward"}, {14, "Timestamp"}, {28, "Reverse"}, {42, "Timestamp"}, {56, "Forward/Reverse"}}},
-        {5, 1, {}},
-        {6, 4, {{0, "Forward"}, {16, "Timestamp"}, {32, "Reverse"}, {48, "Timestamp"}}},
-        {7, 7, {{0, "Load Volts"}, {34, "Source Volts"}, {68, "Load Current"}, {102, "% Fundamental"}}},
-        {8, 1, {{0, "Energy Item"}}},
-        {9, 2, {{0, "Counter Items"}}},
-        {10, 2, {{0, "Control Panel Status"}, {19, "Communications Status"}}},
-        {11, 2, {{0, "Diagnostics, Calibration & Log Information"}, {19, "Alert Timestamps"}}},
-        {12, 2, {{0, "Voltage Reduction/Voltage Limit Settings"}, {14, "Regulation Set Points"}}},
-        {13, 2, {}},
-        {14, 1, {{0, "Communications Settings"}}},
-        {15, 1, {}},
-        {16, 1, {}},
-        {17, 1, {}},
+        {1, 0, {}},
+        {2, 0, {}},
+        {3, 0, {}},
+        {4, 14, {{0, "Forward"}, {14, "Timestamp"}, {28, "Reverse"}, {42, "Timestamp"}, {56, "Forward/Reverse"}}},
+        {5, 0, {}},
+        {6, 16, {{0, "Forward"}, {16, "Timestamp"}, {32, "Reverse"}, {48, "Timestamp"}}},
+        {7, 17, {{0, "Load Volts"}, {34, "Source Volts"}, {68, "Load Current"}, {102, "% Fundamental"}}},
+        {8, 0, {{0, "Energy Item"}}},
+        {9, 7, {{0, "Counter Items"}}},
+        {10, 19, {{0, "Control Panel Status"}, {19, "Communications Status"}}},
+        {11, 19, {{0, "Diagnostics, Calibration & Log Information"}, {19, "Alert Timestamps"}}},
+        {12, 14, {{0, "Voltage Reduction/Voltage Limit Settings"}, {14, "Regulation Set Points"}}},
+        {13, 24, {}},
+        {14, 0, {{0, "Communications Settings"}}},
+        {15, 0, {}},
+        {16, 0, {}},
+        {17, 0, {}},
     };
     return layouts;
 }
@@ -137,7 +137,7 @@ CheckListBox* TClassForm::makeList(int tag, QWidget* parent)
     for (const ListLayout& l : listLayouts()) {
         if (l.tag != tag)
             continue;
-        auto* list = new CheckListBox(*groupByTag(tag), l.columns, l.headings, parent);
+        auto* list = new CheckListBox(*groupByTag(tag), l.rowsPerColumn, l.headings, parent);
         lists_[tag - 1] = list;
         wireList(list);
         return list;

@@ -1,0 +1,165 @@
+#include "classes/gui/CheckListBox.h"
+#include "classes/gui/ClassForm.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace dnp;
+
+namespace {
+
+struct ClassFormTest : ::testing::Test {
+    ConfigState state;
+    test::ScriptedPrompts prompts;
+    ClassEditor editor{state, prompts};
+    TClassForm form{editor, prompts};
+
+    void open(int cls)
+    {
+        editor.ClassSpBtnClick(cls);
+        form.refresh();
+        form.show();
+    }
+    QCheckBox* box(int tag, int row) const { return form.list(tag)->box(row); }
+};
+
+QStringList tabTexts(QTabWidget* tabs)
+{
+    QStringList texts;
+    for (int i = 0; i < tabs->count(); ++i)
+        texts << tabs->tabText(i);
+    return texts;
+}
+
+TEST_F(ClassFormTest, PagesInOrderWithTheirCaptions)
+{
+    EXPECT_EQ(tabTexts(form.pages()), (QStringList{"Binary Inputs", "Binary Outputs", "Analog Inputs", "Analog Outputs",
+                                                   "Counters", "Unsolicited Responses"}));
+    EXPECT_EQ(tabTexts(form.findChild<QTabWidget*>("AnalogInputsPC")),
+              (QStringList{"Meter ", "Demand", "Harmonics", "Energy", "Counters", "Status", "Miscellaneous"}));
+    EXPECT_EQ(tabTexts(form.findChild<QTabWidget*>("AnalogOutputsPC")),
+              (QStringList{"Operating Settings", "Regulator", "Communications", "Passwords", "Active Set Points"}));
+    for (const char* name : {"class0okBtn", "class0canceBtn", "SaveCfgBtn", "ResetClassBtn"})
+        EXPECT_NE(form.button(name), nullptr) << name;
+    EXPECT_EQ(form.button("class0okBtn")->text(), "&OK");
+    EXPECT_EQ(form.button("class0canceBtn")->text(), "&Cancel");
+    EXPECT_EQ(form.button("SaveCfgBtn")->text(), "&Save");
+    EXPECT_EQ(form.button("ResetClassBtn")->text(), "Cl&ear");
+    for (const char* name : kEnableButtonNames)
+        EXPECT_NE(form.button(name), nullptr) << name;
+}
+
+TEST_F(ClassFormTest, ListsShowTheEditorTexts)
+{
+    for (const PointGroup& g : kPointGroups) {
+        CheckListBox* list = form.list(g.tag);
+        ASSERT_EQ(list->count(), g.count) << g.listName;
+        EXPECT_EQ(list->objectName(), g.listName);
+    }
+    EXPECT_EQ(box(7, 28)->text(), "22st");
+    EXPECT_EQ(box(4, 14)->text(), "Vld F min ");
+    EXPECT_EQ(box(13, 57 - 27)->text(), "Alert Status/ACK (words 1&&&&2)");  // shown as "1&&2"
+}
+
+TEST_F(ClassFormTest, ClickOnAPointOutsideClass0InClass1GreysAndTells)
+{
+    open(1);
+    QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
+    EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."});
+    EXPECT_EQ(box(1, 3)->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(editor.item(1, 3), ItemState::Greyed);
+}
+
+TEST_F(ClassFormTest, ClickOnAnAvailablePointChecksIt)
+{
+    state.ClassSelection[0][364 + 3] = 1;
+    open(1);
+    EXPECT_EQ(box(1, 3)->checkState(), Qt::Unchecked);
+    QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
+    EXPECT_EQ(box(1, 3)->checkState(), Qt::Checked);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    form.button("class0okBtn")->click();
+    EXPECT_EQ(state.ClassSelection[1][364 + 3], 1);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(ClassFormTest, UnsolicitedPageAndHelpButtonFollowTheClass)
+{
+    open(0);
+    EXPECT_FALSE(form.pages()->isTabVisible(5));
+    EXPECT_TRUE(form.button("C0HelpBtn")->isVisible());
+    EXPECT_FALSE(form.button("C1HelpBtn")->isVisible());
+    EXPECT_TRUE(form.button("InstSetBtn")->isEnabled());
+    open(3);
+    EXPECT_TRUE(form.pages()->isTabVisible(5));
+    EXPECT_EQ(form.DeadbandEdit->text(), "2");
+    EXPECT_EQ(form.MinEventEdit->text(), "1");
+    EXPECT_EQ(form.NotDelayEdit->text(), "0");
+    EXPECT_TRUE(form.button("C3HelpBtn")->isVisible());
+    EXPECT_FALSE(form.button("HVldoBtn")->isEnabled());
+    form.button("C3HelpBtn")->click();
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].topic, 38);
+}
+
+TEST_F(ClassFormTest, TypedFieldsAreAppliedByOk)
+{
+    state.ClassSelection[0][0] = 1;
+    open(2);
+    form.DeadbandEdit->clear();
+    QTest::keyClicks(form.DeadbandEdit, "12.75");
+    form.button("class0okBtn")->click();
+    EXPECT_EQ(state.deadband(2), 128);
+}
+
+TEST_F(ClassFormTest, SaveAppliesThenRunsTheFileWriterAndStaysOpen)
+{
+    int saves = 0;
+    form.saveConfiguration = [&] { ++saves; };
+    open(1);
+    form.button("SaveCfgBtn")->click();
+    EXPECT_EQ(saves, 1);
+    EXPECT_TRUE(form.isVisible());
+    form.DeadbandEdit->setText("x");
+    QTest::keyClicks(form.DeadbandEdit, "y");
+    form.button("SaveCfgBtn")->click();
+    EXPECT_EQ(saves, 1);  // a field that is not a number: nothing written
+    EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{"'xy' is not a valid floating point value"});
+}
+
+TEST_F(ClassFormTest, ClearButtonGreysEverythingAfterAnEventClassOpening)
+{
+    state.ClassSelection[0][364] = 1;
+    open(2);
+    form.button("ResetClassBtn")->click();
+    EXPECT_EQ(box(1, 0)->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(state.ClassSelection[0][364], 0);
+}
+
+// With DNP_SCREENSHOT_DIR set, saves a picture of each page for a look by eye.
+TEST_F(ClassFormTest, Screenshots)
+{
+    const QString dir = qEnvironmentVariable("DNP_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "DNP_SCREENSHOT_DIR not set";
+    state.ClassSelection[0][364] = 1;
+    state.ClassSelection[0][160] = 1;
+    open(1);
+    auto* inputs = form.findChild<QTabWidget*>("AnalogInputsPC");
+    const std::pair<int, int> shots[] = {{0, -1}, {2, 0}, {2, 1}, {2, 2}, {2, 5}, {2, 6}, {3, -1}, {5, -1}};
+    for (const auto& [page, sub] : shots) {
+        form.pages()->setCurrentIndex(page);
+        if (sub >= 0)
+            inputs->setCurrentIndex(sub);
+        form.adjustSize();
+        form.grab().save(QString("%1/class-form-%2-%3.png").arg(dir).arg(page).arg(sub));
+    }
+}
+
+}  // namespace
