@@ -1,0 +1,31 @@
+#pragma once
+// The command line's UserPrompts: information goes to standard output, errors to
+// standard error; nothing is asked.
+
+#include "cli/Commands.h"
+#include "model/UserPrompts.h"
+
+namespace dnp::cli {
+
+class ConsolePrompts : public UserPrompts {
+public:
+    explicit ConsolePrompts(Io io) : io_(io) {}
+
+    void information(const QString& text) override { io_.out << text << "\n" << Qt::flush; }
+    void error(const QString& text) override
+    {
+        io_.err << text << "\n" << Qt::flush;
+        ++errors;
+    }
+    bool confirm(const QString&, const QString&) override { return true; }
+    std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
+    void showHelp(int) override {}
+
+    int errors = 0;
+
+private:
+    Io io_;
+};
+
+}  // namespace dnp::cli

@@ -1,0 +1,119 @@
+#include "files/ConfigFile.h"
+#include "support/PanelSim.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include "support/RunDnpcfg.h"
+
+#include <gtest/gtest.h>
+
+using namespace dnp;
+
+namespace {
+
+struct TransferCommandsTest : ::testing::Test {
+    QTemporaryDir dir;
+
+    QString writeConfig(const ConfigState& state)
+    {
+        const QString path = dir.filePath("config.dnp");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(composeConfigFile(state, QDateTime::currentDateTime()));
+        return path;
+    }
+    // Bin 5 and 0 in that order, Aout 72, one counter in Class 1, a Class 2 dead band.
+    ConfigState sampleConfig()
+    {
+        ConfigState s;
+        auto choose = [&](PointType type, int t, int slotValue) {
+            s.setSelected(0, type, t, true);
+            s.Class0Order[typeNumber(type)][t] = slotValue;
+        };
+        choose(PointType::Bin, 0, 5);
+        choose(PointType::Bin, 5, 0);
+        choose(PointType::Aout, 72, 72);
+        choose(PointType::Counters, 2, 2);
+        s.setSelected(1, PointType::Counters, 2, true);
+        s.UnsolicitedSettings[deadbandWordIndex(2)] = 125;
+        return s;
+    }
+};
+
+TEST_F(TransferCommandsTest, SendThenRetrieveGivesTheSameConfiguration)
+{
+    test::PanelSim sim({"--image-out", dir.filePath("panel.txt")});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const QString config = writeConfig(sampleConfig());
+    const test::ProgramRun sent = test::runDnpcfg({"send", config, "--device", sim.device()});
+    EXPECT_EQ(sent.status, 0) << sent.err.toStdString();
+    EXPECT_EQ(sent.out, "Sending communication status: OK..\n");
+
+    const test::ProgramRun image = test::runDnpcfg({"image", config});
+    if (image.status == 0) {
+        sim.stop();  // writes the image out
+        QFile panel(dir.filePath("panel.txt"));
+        ASSERT_TRUE(panel.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromLatin1(panel.readAll()).simplified(), image.out.simplified());
+        sim.start({"--image-in", dir.filePath("panel.txt")});
+    }
+
+    const QString out = dir.filePath("back.dnp");
+    const test::ProgramRun back = test::runDnpcfg({"retrieve", "-o", out, "--device", sim.device()});
+    EXPECT_EQ(back.status, 0) << back.err.toStdString();
+    EXPECT_TRUE(back.out.startsWith("Retrieving communication status: OK..\n"));
+    EXPECT_TRUE(back.out.contains("Binary Inputs - Selected Data: 2\n  Remote Control\n  Tap Position Known\n"))
+        << back.out.toStdString();
+    EXPECT_TRUE(back.out.contains("DNP Mapping: Individual Mapping (per this document)\n"));
+
+    QFile sentFile(config), backFile(out);
+    ASSERT_TRUE(sentFile.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(backFile.open(QIODevice::ReadOnly));
+    // Apart from the date line the files are the same.
+    const QList<QByteArray> a = sentFile.readAll().split('\n');
+    const QList<QByteArray> b = backFile.readAll().split('\n');
+    ASSERT_EQ(a.size(), b.size());
+    for (int i = 1; i < a.size(); ++i)
+        EXPECT_EQ(a[i], b[i]) << "line " << i + 1;
+}
+
+TEST_F(TransferCommandsTest, ASilentPanelFailsWithTheMessage)
+{
+    test::PanelSim sim({"--silent-at", "1"});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const test::ProgramRun r = test::runDnpcfg({"send", writeConfig(sampleConfig()), "--device", sim.device()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ZE-P(L) is not responding!\n");
+}
+
+TEST_F(TransferCommandsTest, RefusedSendAndMissingDevice)
+{
+    const test::ProgramRun empty = test::runDnpcfg({"send", writeConfig(ConfigState()), "--device", dir.filePath("nothing")});
+    EXPECT_EQ(empty.status, 1);
+    // The port opens before the count check.
+    EXPECT_EQ(empty.err, "ie_BadId - Specified comport doesn't exist\n");
+
+    test::PanelSim sim;
+    ASSERT_TRUE(sim.started());
+    const test::ProgramRun refused = test::runDnpcfg({"send", writeConfig(ConfigState()), "--device", sim.device()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "No configurations chosen, please return to class menu.\n");
+}
+
+TEST_F(TransferCommandsTest, AddressingAndOptions)
+{
+    test::PanelSim sim({"--address", "44"});
+    ASSERT_TRUE(sim.started());
+    const QString config = writeConfig(sampleConfig());
+    // Address 300 goes on the wire as 44.
+    EXPECT_EQ(test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "300"}).status, 0);
+    const test::ProgramRun other = test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "45"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_EQ(other.err, "ZE-P(L) is not responding!\n");
+    EXPECT_EQ(test::runDnpcfg({"send", config, "--device", sim.device(), "--mapping", "frob"}).status, 2);
+    EXPECT_EQ(test::runDnpcfg({"send", config, "--baud", "1200"}).status, 2);
+    EXPECT_EQ(test::runDnpcfg({"retrieve", "--device", sim.device()}).status, 2);
+}
+
+}  // namespace

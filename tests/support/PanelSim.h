@@ -1,0 +1,56 @@
+#pragma once
+// dnp-panel-sim run by a test: started with its options, its device path read from
+// its first line, stopped (so that it writes its image out) when the test is done.
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStringList>
+
+namespace dnp::test {
+
+class PanelSim {
+public:
+    explicit PanelSim(const QStringList& options = {}) { start(options); }
+    ~PanelSim() { stop(); }
+    PanelSim(const PanelSim&) = delete;
+    PanelSim& operator=(const PanelSim&) = delete;
+
+    bool start(const QStringList& options = {})
+    {
+        stop();
+        process_.start(QStringLiteral(DNP_BIN_DIR "/dnp-panel-sim"), options);
+        QElapsedTimer patience;
+        patience.start();
+        while (!process_.canReadLine() && process_.state() != QProcess::NotRunning && patience.elapsed() < 10000)
+            process_.waitForReadyRead(100);
+        device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+        return started();
+    }
+    // Ends the simulator as a user would (it writes its image out first).
+    void stop()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    void kill()
+    {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+
+    bool started() const { return process_.state() == QProcess::Running && device_.startsWith('/'); }
+    const QString& device() const { return device_; }
+    QString error() { return process_.errorString() + " " + QString::fromLocal8Bit(process_.readAllStandardError()); }
+    QProcess& process() { return process_; }
+
+private:
+    QProcess process_;
+    QString device_;
+};
+
+}  // namespace dnp::test
