@@ -2,6 +2,7 @@
 // counts and the exact texts of points from every group.
 
 #include "model/Catalog.h"
+#include "model/CatalogData.h"
 
 #include <QCryptographicHash>
 #include <QSet>
@@ -42,6 +43,27 @@ TEST(Catalog, CountsPerTypeAndTotal)
     }
     EXPECT_EQ(total, 506u);
     EXPECT_EQ(kTotalPoints, 506);
+}
+
+// The data tables check themselves while building: per group as many endings, codes
+// (and second codes) as points, exception rows inside the group, every point filled once.
+TEST(Catalog, DataTablesBuildConsistently)
+{
+    std::array<std::vector<CatalogPoint>, kPointTypeCount> built;
+    ASSERT_NO_THROW(built = buildCatalogPoints());
+    for (PointType t : kAllPointTypes) {
+        ASSERT_EQ(static_cast<int>(built[typeNumber(t)].size()), pointCount(t));
+        for (int i = 0; i < pointCount(t); ++i) {
+            const CatalogPoint& b = built[typeNumber(t)][static_cast<std::size_t>(i)];
+            const CatalogPoint& p = cat().point(t, i);
+            EXPECT_EQ(b.shortName, p.shortName);
+            EXPECT_EQ(b.description, p.description);
+            EXPECT_EQ(b.editorText, p.editorText);
+            EXPECT_EQ(b.panelCode, p.panelCode);
+            EXPECT_EQ(b.secondCode, p.secondCode);
+            EXPECT_EQ(b.wordCount, p.wordCount);
+        }
+    }
 }
 
 TEST(Catalog, PointsKnowTheirTypeAndIndex)

@@ -1,0 +1,114 @@
+// A full send and a full retrieve against dnp-panel-sim pacing its line at a baud
+// rate: the measured time of each, the wire time of all frames and replies at that
+// baud, and their ratio (1.00 means no time lost beyond the line itself).
+//
+//   build/bench/dnp-bench-transfer [--baud 9600] [--runs 3]
+
+#include "classes/ClassEditor.h"
+#include "comm/CommSettings.h"
+#include "comm/Exchange.h"
+#include "comm/Frames.h"
+#include "comm/SerialPort.h"
+#include "comm/SortModel.h"
+#include "model/UserPrompts.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace dnp;
+
+namespace {
+
+class QuietPrompts : public UserPrompts {
+public:
+    QStringList messages;
+    void information(const QString& text) override { messages << text; }
+    void error(const QString& text) override { messages << text; }
+    bool confirm(const QString&, const QString&) override { return true; }
+    std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
+    void showHelp(int) override {}
+};
+
+double wireSeconds(frames::Command command, int baud)
+{
+    int bytes = 0;
+    std::array<std::uint16_t, 256> image{};
+    for (int m = 1; m <= frames::kMessageCount; ++m) {
+        const QByteArray frame = command == frames::Command::Write ? frames::composeWriteFrame(m, image, {})
+                                                                   : frames::composeReadFrame(m, {});
+        bytes += static_cast<int>(frame.size()) + frames::replySize(command, m, false);
+    }
+    return bytes * 10.0 / baud;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const auto option = [&](const QString& name, int fallback) {
+        const int i = static_cast<int>(args.indexOf(name));
+        return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
+    };
+    const int baud = option("--baud", 9600);
+    const int runs = option("--runs", 3);
+
+    QProcess sim;
+    sim.start(QStringLiteral(DNP_BIN_DIR "/dnp-panel-sim"), {"--baud", QString::number(baud)});
+    if (!sim.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "dnp-panel-sim did not start\n");
+        return 1;
+    }
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    QTemporaryDir dir;
+    ConfigState state;
+    QuietPrompts prompts;
+    ClassEditor editor(state, prompts);
+    SortModel sort(state);
+    TcomSetIni settings(dir.filePath("DNP.ini"));
+    settings.ComPort = 1;
+    settings.Baud = static_cast<std::uint8_t>(QStringList{"19200", "9600", "4800"}.indexOf(QString::number(baud)));
+    TApdComPort port;
+    port.setDeviceOverride(device);
+    port.setPromptForPort(false);
+    Exchange exchange(state, editor, sort, settings, port, prompts);
+    // A full list: 240 words.
+    for (int t = 0; t < 240; ++t) {
+        state.setSelected(0, PointType::Ain, t, true);
+        state.Class0Order[typeNumber(PointType::Ain)][t] = t;
+    }
+    sort.InitSort();
+
+    std::printf("%-9s %10s %10s %7s\n", "transfer", "measured", "wire", "ratio");
+    for (int run = 0; run < runs; ++run) {
+        for (const auto& [name, command] : {std::pair{"send", frames::Command::Write}, std::pair{"retrieve", frames::Command::Read}}) {
+            QEventLoop loop;
+            QObject::connect(&exchange, &Exchange::finished, &loop, &QEventLoop::quit);
+            QElapsedTimer clock;
+            clock.start();
+            if (command == frames::Command::Write)
+                exchange.OKtoSendButtonClick();
+            else
+                exchange.OKtoRetrieveButtonClick();
+            if (exchange.running())
+                loop.exec();
+            const double measured = clock.nsecsElapsed() / 1e9;
+            const double wire = wireSeconds(command, baud);
+            if (exchange.outcome() != TransferOutcome::Success) {
+                std::fprintf(stderr, "%s failed: %s\n", name, qPrintable(prompts.messages.join(" / ")));
+                return 1;
+            }
+            std::printf("%-9s %9.3fs %9.3fs %7.3f\n", name, measured, wire, measured / wire);
+        }
+    }
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return 0;
+}
