@@ -191,10 +191,18 @@ QByteArray trimmedWithoutQuotes(QByteArrayView line)
     return s.mid(first, last - first);
 }
 
-// A field as a message shows it: decoded, and cut when it is long.
+QString valueCount(int n)
+{
+    return n == 1 ? QStringLiteral("1 value") : QStringLiteral("%1 values").arg(n);
+}
+
+// A field as a message shows it: decoded, "?" for what cannot be shown, cut when it is long.
 QString quoted(const QByteArray& field)
 {
     QString text = fromCp1252(field.left(kQuotedFieldMax));
+    for (QChar& c : text)
+        if (!c.isPrint())
+            c = QLatin1Char('?');
     if (field.size() > kQuotedFieldMax)
         text += QStringLiteral("...");
     return QStringLiteral("'") + text + QStringLiteral("'");
@@ -321,25 +329,30 @@ private:
     {
         const PointCatalog& catalog = PointCatalog::instance();
         const std::vector<QByteArray> fields = splitFields(line);
+        std::vector<long long> numbers;
+        for (const QByteArray& field : fields) {
+            const std::optional<long long> v = parseInteger(fromCp1252(field));
+            if (!v) {
+                fail(lineNumber, QStringLiteral("%1 is not a valid integer value").arg(quoted(field)));
+                return false;
+            }
+            numbers.push_back(*v);
+        }
         if (static_cast<int>(fields.size()) != l.count) {
-            fail(lineNumber, QStringLiteral("expected %1 values, found %2").arg(l.count).arg(fields.size()));
+            fail(lineNumber, QStringLiteral("expected %1, found %2").arg(valueCount(l.count)).arg(fields.size()));
             return false;
         }
         const int t = typeNumber(l.type);
         for (int k = 0; k < l.count; ++k) {
             const int i = l.firstIndex + k;
             const QString& name = catalog.point(l.type, i).shortName;
-            const std::optional<long long> v = parseInteger(fromCp1252(fields[k]));
-            if (!v) {
-                fail(lineNumber, QStringLiteral("%1 is not a valid integer value").arg(quoted(fields[k])));
-                return false;
-            }
-            if (*v < -1 || *v >= pointCount(l.type)) {
+            const long long v = numbers[k];
+            if (v < -1 || v >= pointCount(l.type)) {
                 fail(lineNumber, QStringLiteral("the value %1 of '%2' lies outside -1 to %3")
-                                     .arg(*v).arg(name).arg(pointCount(l.type) - 1));
+                                     .arg(v).arg(name).arg(pointCount(l.type) - 1));
                 return false;
             }
-            const auto value = static_cast<std::int32_t>(*v);
+            const auto value = static_cast<std::int32_t>(v);
             values_[l.cls][t][i] = value;
             if (l.cls == 0) {
                 valueLine_[t][i] = lineNumber;

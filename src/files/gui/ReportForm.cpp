@@ -1,0 +1,113 @@
+#include "files/gui/ReportForm.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace dnp {
+namespace {
+
+constexpr int kEditWidth = 261;
+
+}  // namespace
+
+TReportForm::TReportForm(ReportHeader& header, QWidget* parent) : QDialog(parent), header_(header)
+{
+    setObjectName("ReportForm");
+    setWindowTitle(QStringLiteral("Report Header"));
+    setModal(true);
+
+    auto* descLabel = new QLabel(QStringLiteral("Report \nDescription:"), this);
+    auto* commentLabel = new QLabel(QStringLiteral("Comments:"), this);
+    DescEdit = new QLineEdit(this);
+    DescEdit->setObjectName("DescEdit");
+    DescEdit->setFixedWidth(kEditWidth);
+    CommentEdit = new QLineEdit(this);
+    CommentEdit->setObjectName("CommentEdit");
+    CommentEdit->setFixedWidth(kEditWidth);
+    descLabel->setBuddy(DescEdit);
+    commentLabel->setBuddy(CommentEdit);
+
+    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
+    OKBtn->setObjectName("OKBtn");
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
+    CancelBtn->setObjectName("CancelBtn");
+    CancelBtn->setAutoDefault(false);
+    BitBtn1 = new QPushButton(QStringLiteral("&Help"), this);
+    BitBtn1->setObjectName("BitBtn1");
+    BitBtn1->setAutoDefault(false);
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(descLabel, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    fields->addWidget(DescEdit, 0, 1);
+    fields->addWidget(commentLabel, 1, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    fields->addWidget(CommentEdit, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKBtn);
+    buttons->addWidget(CancelBtn);
+    buttons->addWidget(BitBtn1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);  // sized to its content
+
+    setTabOrder(CommentEdit, DescEdit);
+    setTabOrder(DescEdit, OKBtn);
+    setTabOrder(OKBtn, CancelBtn);
+    setTabOrder(CancelBtn, BitBtn1);
+
+    connect(DescEdit, &QLineEdit::textChanged, this, [this](const QString& text) { header_.DescEdit = text; });
+    connect(CommentEdit, &QLineEdit::textChanged, this, [this](const QString& text) { header_.CommentEdit = text; });
+    connect(OKBtn, &QPushButton::clicked, this, &TReportForm::OKBtnClick);
+    connect(CancelBtn, &QPushButton::clicked, this, &TReportForm::CancelBtnClick);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { header_.BitBtn1Click(); });
+    refresh();
+}
+
+void TReportForm::refresh()
+{
+    DescEdit->setText(header_.DescEdit);
+    CommentEdit->setText(header_.CommentEdit);
+}
+
+int TReportForm::exec()
+{
+    refresh();
+    CommentEdit->setFocus();  // first in the tab order
+    return QDialog::exec();
+}
+
+void TReportForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* desktop = screen())  // centred on the desktop
+        move(desktop->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void TReportForm::OKBtnClick()
+{
+    header_.OKBtnClick();
+    QDialog::accept();
+}
+
+void TReportForm::CancelBtnClick()
+{
+    header_.CancelBtnClick();
+    QDialog::reject();
+}
+
+void TReportForm::reject()
+{
+    header_.closeBoxClick();
+    QDialog::reject();
+}
+
+}  // namespace dnp
