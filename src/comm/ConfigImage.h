@@ -5,6 +5,7 @@
 
 #include "model/ConfigState.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -126,5 +127,20 @@ void completeRetrieve(ConfigState& state, ClassEditor& editor, SortModel& sort);
 // The six unsolicited words of a retrieve put into the configuration (what the
 // retrieve does when the reply to its 17th message has arrived).
 void applyRetrievedUnsolicited(ConfigState& state, const RetrieveBuffers& buffers);
+
+// The image as text: 16 lines of 16 words, four upper-case hex digits each, one
+// blank between words, LF after each line.
+QString formatImageText(const ConfigImage& image);
+
+// Reading an image written as text: 256 hexadecimal words (1 to 4 digits, an
+// optional 0x), separated by any white space.
+struct ImageTextError {
+    int line = 0;    // 1-based; 0 when not tied to a place
+    int column = 0;  // 1-based
+    QString message;
+    QString text() const;  // "line 3, column 16: ..." or the message alone
+};
+using ImageTextResult = std::variant<ConfigImage, ImageTextError>;
+ImageTextResult parseImageText(QByteArrayView text);
 
 }  // namespace dnp

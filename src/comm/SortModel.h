@@ -71,6 +71,12 @@ public:
     // The retrieve of the run: its buffers and the order it found.
     RetrieveBuffers Retrieved;
     RetrievedOrder Order;
+    // The start of a retrieve: empty buffers, no mapping code, an empty retrieved order.
+    void resetRetrieve()
+    {
+        Retrieved.reset();
+        Order.reset();
+    }
 
     // --- the main window's steps ---------------------------------------------
     // Rebuilds the order list of each type whose Class0Rebuild flag is set (and of a

@@ -1,0 +1,360 @@
+#include "comm/gui/SortForm.h"
+
+#include "classes/ClassEditor.h"
+#include "model/UserPrompts.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace dnp {
+
+namespace {
+
+const QString kOrderMimeType = QStringLiteral("application/x-dnp-class0-order");
+
+// Where each type's lists sit in the group box: the three short lists side by side
+// above the two long ones, which get half the width each.
+struct ListPlace {
+    PointType type;
+    int row;
+    int column;
+    int columnSpan;
+};
+constexpr int kGridColumns = 6;
+constexpr std::array<ListPlace, kPointTypeCount> kListPlaces = {{
+    {PointType::Bin, 0, 0, 2},
+    {PointType::Bout, 0, 2, 2},
+    {PointType::Counters, 0, 4, 2},
+    {PointType::Ain, 1, 0, 3},
+    {PointType::Aout, 1, 3, 3},
+}};
+
+constexpr int kShortListWidth = 270;
+constexpr int kLongListWidth = 410;
+constexpr int kShortListHeight = 140;
+constexpr int kLongListHeight = 300;
+
+}  // namespace
+
+// --- OrderListBox ---------------------------------------------------------------
+
+OrderListBox::OrderListBox(SortModel& sort, PointType type, QWidget* parent)
+    : QListWidget(parent), sort_(sort), type_(type)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragEnabled(false);  // the drag is started below, so that every move goes through the model
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(true);
+}
+
+void OrderListBox::reload()
+{
+    clear();
+    for (const OrderItem& item : sort_.class0List(type_))
+        addItem(item.ShortName);
+}
+
+int OrderListBox::rowAt(const QPoint& pos) const
+{
+    const QModelIndex index = indexAt(pos);
+    return index.isValid() ? index.row() : -1;
+}
+
+bool OrderListBox::acceptsDragFrom(const QObject* source) const
+{
+    std::optional<PointType> sourceList;
+    if (const auto* list = qobject_cast<const OrderListBox*>(source); list && list == this)
+        sourceList = list->type();
+    return sort_.Class0DragOver(type_, sourceList);
+}
+
+void OrderListBox::dropAt(int row)
+{
+    sort_.Class0DragDrop(type_, row);
+    reload();
+    const int target = sort_.dragTarget();
+    if (sort_.dragSource() != -1)
+        setCurrentRow(target == -1 ? count() - 1 : target);
+}
+
+void OrderListBox::mousePressEvent(QMouseEvent* event)
+{
+    QListWidget::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint pos = event->position().toPoint();
+    sort_.Class0MouseDown(type_, rowAt(pos));
+    pressPos_ = pos;
+}
+
+void OrderListBox::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!pressPos_ || !(event->buttons() & Qt::LeftButton) ||
+        (event->position().toPoint() - *pressPos_).manhattanLength() < QApplication::startDragDistance()) {
+        QListWidget::mouseMoveEvent(event);
+        return;
+    }
+    pressPos_.reset();
+    auto* mime = new QMimeData;
+    mime->setData(kOrderMimeType, QByteArray::number(typeNumber(type_)));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    drag->exec(Qt::MoveAction);
+}
+
+void OrderListBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    pressPos_.reset();
+    QListWidget::mouseReleaseEvent(event);
+}
+
+void OrderListBox::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (acceptsDragFrom(event->source()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void OrderListBox::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (acceptsDragFrom(event->source()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void OrderListBox::dropEvent(QDropEvent* event)
+{
+    if (!acceptsDragFrom(event->source())) {
+        event->ignore();
+        return;
+    }
+    dropAt(rowAt(event->position().toPoint()));
+    event->acceptProposedAction();
+}
+
+// --- TSortForm --------------------------------------------------------------------
+
+TSortForm::TSortForm(ConfigState& state, ClassEditor& editor, SortModel& sort, UserPrompts& prompts,
+                     QWidget* parent)
+    : QDialog(parent), state_(state), editor_(editor), sort_(sort), prompts_(prompts)
+{
+    setObjectName(QStringLiteral("SortForm"));
+    setModal(true);
+
+    auto* order = new QGroupBox(QStringLiteral("Data Order for Class 0"), this);
+    order->setObjectName(QStringLiteral("Class0GB"));
+    auto* grid = new QGridLayout(order);
+    grid->setHorizontalSpacing(12);
+    for (const ListPlace& place : kListPlaces) {
+        const int n = typeNumber(place.type);
+        const bool longList = place.type == PointType::Ain || place.type == PointType::Aout;
+        auto* cell = new QVBoxLayout;
+        cell->setSpacing(2);
+        labels_[n] = new QLabel(orderListLabel(place.type), order);
+        cell->addWidget(labels_[n]);
+
+        class0Lists_[n] = new OrderListBox(sort_, place.type, order);
+        class0Lists_[n]->setObjectName(QStringLiteral("Class0") + pointTypeName(place.type));
+        retrieveLists_[n] = new QListWidget(order);
+        retrieveLists_[n]->setObjectName(pointTypeName(place.type) + QStringLiteral("Retrieve"));
+        retrieveLists_[n]->setSelectionMode(QAbstractItemView::SingleSelection);
+        for (QListWidget* list : {static_cast<QListWidget*>(class0Lists_[n]), retrieveLists_[n]}) {
+            list->setMinimumSize(longList ? kLongListWidth : kShortListWidth,
+                                 longList ? kLongListHeight : kShortListHeight);
+            cell->addWidget(list, 1);
+        }
+        grid->addLayout(cell, place.row, place.column, 1, place.columnSpan);
+        labels_[n]->setBuddy(class0Lists_[n]);
+    }
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 2);
+    for (int column = 0; column < kGridColumns; ++column)
+        grid->setColumnStretch(column, 1);
+
+    MappingRG = makeMappingGroup(QStringLiteral("MappingRG"), mappingGroup_);
+    RMappingRG = makeMappingGroup(QStringLiteral("RMappingRG"), rMappingGroup_);
+    connect(mappingGroup_, &QButtonGroup::idClicked, this, [this](int item) { sort_.MappingRGClick(item); });
+    connect(rMappingGroup_, &QButtonGroup::idClicked, this, [this](int item) { RMappingRGClick(item); });
+
+    OKtoSendButton = makeButton(QStringLiteral("OKtoSendButton"), QStringLiteral("&Send"));
+    ScancelBtn = makeButton(QStringLiteral("ScancelBtn"), QStringLiteral("&Cancel"));
+    SendHelpBtn = makeButton(QStringLiteral("SendHelpBtn"), QStringLiteral("&Help"));
+    OKtoRetrieveButton = makeButton(QStringLiteral("OKtoRetrieveButton"), QStringLiteral("&Retrieve"));
+    RokBtn = makeButton(QStringLiteral("RokBtn"), QStringLiteral("&OK"));
+    RcancelBtn = makeButton(QStringLiteral("RcancelBtn"), QStringLiteral("&Cancel"));
+    RetrieveHelpBtn = makeButton(QStringLiteral("RetrieveHelpBtn"), QStringLiteral("&Help"));
+    OKtoSendButton->setDefault(true);
+    connect(OKtoSendButton, &QPushButton::clicked, this, &TSortForm::OKtoSendButtonClick);
+    connect(ScancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(SendHelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kSendHelpTopic); });
+    connect(OKtoRetrieveButton, &QPushButton::clicked, this, &TSortForm::OKtoRetrieveButtonClick);
+    connect(RokBtn, &QPushButton::clicked, this, &TSortForm::RokBtnClick);
+    connect(RcancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(RetrieveHelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kRetrieveHelpTopic); });
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(MappingRG);
+    side->addWidget(RMappingRG);
+    side->addSpacing(16);
+    for (QPushButton* b : {OKtoSendButton, OKtoRetrieveButton, RokBtn, ScancelBtn, RcancelBtn})
+        side->addWidget(b);
+    side->addStretch(1);
+    side->addWidget(SendHelpBtn);
+    side->addWidget(RetrieveHelpBtn);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(order, 1);
+    layout->addLayout(side);
+
+    sendHook = [this] {
+        const ImageBuildResult result = buildSendImage(state_, sort_);
+        if (const auto* refusal = std::get_if<ImageRefusal>(&result)) {
+            prompts_.error(refusal->message);
+            return;
+        }
+        lastImage_ = std::get<BuiltImage>(result);
+    };
+    refresh();
+}
+
+QGroupBox* TSortForm::makeMappingGroup(const QString& name, QButtonGroup*& group)
+{
+    auto* box = new QGroupBox(QStringLiteral("DNP Mapping"), this);
+    box->setObjectName(name);
+    auto* layout = new QVBoxLayout(box);
+    group = new QButtonGroup(box);
+    for (int item = 0; item < kMappingItemCount; ++item) {
+        auto* radio = new QRadioButton(mappingText(item), box);
+        radio->setObjectName(name + QString::number(item));
+        group->addButton(radio, item);
+        layout->addWidget(radio);
+    }
+    return box;
+}
+
+QPushButton* TSortForm::makeButton(const QString& name, const QString& caption)
+{
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    button->setMinimumWidth(100);
+    return button;
+}
+
+void TSortForm::prepareSend()
+{
+    SendBtnClick(state_, editor_, sort_);
+    refresh();
+}
+
+void TSortForm::prepareRetrieve()
+{
+    retrieveBtnClick(sort_);
+    refresh();
+}
+
+void TSortForm::refresh()
+{
+    setWindowTitle(sort_.caption);
+    const SortVisibility& v = sort_.visibility;
+    OKtoSendButton->setVisible(v.OKtoSendButton);
+    MappingRG->setVisible(v.MappingRG);
+    SendHelpBtn->setVisible(v.SendHelpBtn);
+    ScancelBtn->setVisible(v.ScancelBtn);
+    RMappingRG->setVisible(v.RMappingRG);
+    OKtoRetrieveButton->setVisible(v.OKtoRetrieveButton);
+    RetrieveHelpBtn->setVisible(v.RetrieveHelpBtn);
+    RokBtn->setVisible(v.RokBtn);
+    RcancelBtn->setVisible(v.RcancelBtn);
+    for (int n = 0; n < kPointTypeCount; ++n) {
+        class0Lists_[n]->setVisible(v.Class0Lists);
+        retrieveLists_[n]->setVisible(v.RetrieveLists);
+        labels_[n]->setBuddy(v.Class0Lists ? static_cast<QWidget*>(class0Lists_[n]) : retrieveLists_[n]);
+    }
+    OKtoSendButton->setDefault(v.OKtoSendButton);
+    OKtoRetrieveButton->setDefault(!v.OKtoSendButton && v.OKtoRetrieveButton);
+    refreshLists();
+    refreshMapping();
+}
+
+void TSortForm::refreshLists()
+{
+    for (PointType t : kAllPointTypes) {
+        class0Lists_[typeNumber(t)]->reload();
+        QListWidget* list = retrieveLists_[typeNumber(t)];
+        list->clear();
+        for (const OrderItem& item : sort_.retrieveList(t))
+            list->addItem(item.ShortName);
+    }
+}
+
+void TSortForm::showItem(QButtonGroup* group, int item)
+{
+    if (item >= 0 && item < kMappingItemCount) {
+        group->button(item)->setChecked(true);
+        return;
+    }
+    // No item chosen: an exclusive group cannot uncheck its last button itself.
+    group->setExclusive(false);
+    for (QAbstractButton* b : group->buttons())
+        b->setChecked(false);
+    group->setExclusive(true);
+}
+
+void TSortForm::refreshMapping()
+{
+    showItem(mappingGroup_, sort_.MappingRG);
+    showItem(rMappingGroup_, sort_.RMappingRG);
+}
+
+void TSortForm::RMappingRGClick(int item)
+{
+    sort_.RMappingRGClick(item);
+    showItem(rMappingGroup_, sort_.RMappingRG);
+}
+
+void TSortForm::OKtoSendButtonClick()
+{
+    if (sendHook)
+        sendHook();
+    accept();
+}
+
+void TSortForm::OKtoRetrieveButtonClick()
+{
+    if (retrieveHook)
+        retrieveHook();
+    refresh();
+}
+
+void TSortForm::RokBtnClick()
+{
+    if (classEditorHook)
+        classEditorHook();
+    accept();
+}
+
+void TSortForm::done(int result)
+{
+    sort_.FormClose();
+    showItem(mappingGroup_, sort_.MappingRG);
+    QDialog::done(result);
+}
+
+}  // namespace dnp

@@ -1,0 +1,120 @@
+#pragma once
+// The Class 0 data order window: the order lists of the send mode (reordered by
+// dragging within one list), the retrieve lists, the two "DNP Mapping" groups and the
+// send and retrieve buttons. It shows the SortModel and hands every action to it.
+
+#include "comm/SortModel.h"
+
+#include <QDialog>
+#include <QListWidget>
+#include <QPoint>
+#include <array>
+#include <functional>
+#include <optional>
+
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace dnp {
+
+class ClassEditor;
+class UserPrompts;
+
+// An order list of the send mode: items move by dragging within the list only;
+// every move goes through the SortModel, which moves Class0Order with it.
+class OrderListBox : public QListWidget {
+    Q_OBJECT
+public:
+    OrderListBox(SortModel& sort, PointType type, QWidget* parent = nullptr);
+
+    PointType type() const { return type_; }
+    // Shows the model's list.
+    void reload();
+    // Whether a drag from `source` may be dropped here (only from this list).
+    bool acceptsDragFrom(const QObject* source) const;
+    // The drop of the dragged item on row `row` (-1 below the last item).
+    void dropAt(int row);
+    // The row under a point of the viewport, -1 below the last item.
+    int rowAt(const QPoint& pos) const;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    SortModel& sort_;
+    PointType type_;
+    std::optional<QPoint> pressPos_;
+};
+
+class TSortForm : public QDialog {
+    Q_OBJECT
+public:
+    TSortForm(ConfigState& state, ClassEditor& editor, SortModel& sort, UserPrompts& prompts,
+              QWidget* parent = nullptr);
+
+    // "&Send": starts the send; the window closes when it returns. By default it
+    // builds the image (a refused build shows its message) and keeps it in lastImage.
+    std::function<void()> sendHook;
+    // "&Retrieve": starts the retrieve; the window stays open. By default nothing.
+    std::function<void()> retrieveHook;
+    // Retrieve mode "&OK": shows the class editor with the retrieved Class 0 selection
+    // (modally); the window closes when it returns. By default nothing.
+    std::function<void()> classEditorHook;
+
+    // The main window's Send and Retrieve up to showing the window (which the caller
+    // then does modally).
+    void prepareSend();
+    void prepareRetrieve();
+    // Shows the model's state: caption, visibilities, lists, mapping groups.
+    void refresh();
+
+    const std::optional<BuiltImage>& lastImage() const { return lastImage_; }
+
+    OrderListBox* class0List(PointType type) const { return class0Lists_[typeNumber(type)]; }
+    QListWidget* retrieveList(PointType type) const { return retrieveLists_[typeNumber(type)]; }
+    QLabel* listLabel(PointType type) const { return labels_[typeNumber(type)]; }
+    QGroupBox* MappingRG = nullptr;
+    QGroupBox* RMappingRG = nullptr;
+    QPushButton* OKtoSendButton = nullptr;
+    QPushButton* ScancelBtn = nullptr;
+    QPushButton* SendHelpBtn = nullptr;
+    QPushButton* OKtoRetrieveButton = nullptr;
+    QPushButton* RokBtn = nullptr;
+    QPushButton* RcancelBtn = nullptr;
+    QPushButton* RetrieveHelpBtn = nullptr;
+
+    void OKtoSendButtonClick();
+    void OKtoRetrieveButtonClick();
+    void RokBtnClick();
+    void RMappingRGClick(int item);
+
+    // Closing in any way runs FormClose.
+    void done(int result) override;
+
+private:
+    QGroupBox* makeMappingGroup(const QString& name, QButtonGroup*& group);
+    QPushButton* makeButton(const QString& name, const QString& caption);
+    void refreshLists();
+    void refreshMapping();
+    static void showItem(QButtonGroup* group, int item);
+
+    ConfigState& state_;
+    ClassEditor& editor_;
+    SortModel& sort_;
+    UserPrompts& prompts_;
+    std::array<OrderListBox*, kPointTypeCount> class0Lists_{};
+    std::array<QListWidget*, kPointTypeCount> retrieveLists_{};
+    std::array<QLabel*, kPointTypeCount> labels_{};
+    QButtonGroup* mappingGroup_ = nullptr;
+    QButtonGroup* rMappingGroup_ = nullptr;
+    std::optional<BuiltImage> lastImage_;
+};
+
+}  // namespace dnp

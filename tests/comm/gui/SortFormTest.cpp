@@ -1,0 +1,322 @@
+#include "comm/SortTestSupport.h"
+#include "comm/gui/SortForm.h"
+
+#include <QDir>
+#include <QDragMoveEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace dnp {
+namespace {
+
+using test::chooseClass0;
+using test::Shown;
+
+QStringList rowsOf(const QListWidget* list)
+{
+    QStringList rows;
+    for (int i = 0; i < list->count(); ++i)
+        rows << list->item(i)->text();
+    return rows;
+}
+
+QRadioButton* radio(QGroupBox* group, int item)
+{
+    return group->findChild<QRadioButton*>(group->objectName() + QString::number(item));
+}
+
+int checkedItem(QGroupBox* group)
+{
+    for (int item = 0; item < 3; ++item)
+        if (radio(group, item)->isChecked())
+            return item;
+    return -1;
+}
+
+// Saves a picture of the window when DNP_SCREENSHOT_DIR names a folder.
+void screenshot(QWidget& w, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("DNP_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    w.adjustSize();
+    QApplication::processEvents();
+    w.grab().save(QDir(dir).filePath(name));
+}
+
+class SortFormTest : public ::testing::Test {
+protected:
+    SortFormTest() : form(rig.state, rig.editor, rig.sort, rig.prompts) {}
+
+    void chooseSome()
+    {
+        chooseClass0(rig.state, PointType::Bin, {2, 5, 7});
+        chooseClass0(rig.state, PointType::Bout, {0, 2});
+        chooseClass0(rig.state, PointType::Ain, {0, 3, 329, 156, 290});
+        chooseClass0(rig.state, PointType::Aout, {72, 57, 92, 1});
+        chooseClass0(rig.state, PointType::Counters, {0, 6});
+    }
+
+    void pressRow(OrderListBox* list, int row)
+    {
+        const QPoint at = row >= 0 ? list->visualItemRect(list->item(row)).center()
+                                   : QPoint(10, list->viewport()->height() - 3);
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    test::SortRig rig;
+    TSortForm form;
+};
+
+TEST_F(SortFormTest, ControlsCaptionsAndNames)
+{
+    EXPECT_EQ(form.findChild<QGroupBox*>("Class0GB")->title(), "Data Order for Class 0");
+    EXPECT_EQ(form.listLabel(PointType::Bin)->text(), "Binary Inputs - Selected Data");
+    EXPECT_EQ(form.listLabel(PointType::Bout)->text(), "Binary Output State - Selected Data");
+    EXPECT_EQ(form.listLabel(PointType::Ain)->text(), "Analog Inputs - Selected Data");
+    EXPECT_EQ(form.listLabel(PointType::Aout)->text(), "Analog Outputs - Selected Data");
+    EXPECT_EQ(form.listLabel(PointType::Counters)->text(), "Counters - Selected Data");
+    for (const char* name : {"Class0Bin", "Class0Bout", "Class0Ain", "Class0Aout", "Class0Counters", "BinRetrieve",
+                             "BoutRetrieve", "AinRetrieve", "AoutRetrieve", "CountersRetrieve"})
+        EXPECT_NE(form.findChild<QListWidget*>(name), nullptr) << name;
+    for (QGroupBox* group : {form.MappingRG, form.RMappingRG}) {
+        EXPECT_EQ(group->title(), "DNP Mapping");
+        EXPECT_EQ(radio(group, 0)->text(), "Uninitialized");
+        EXPECT_EQ(radio(group, 1)->text(), "CM version 2.04+ Subset Mapping");
+        EXPECT_EQ(radio(group, 2)->text(), "Individual Mapping (per this document)");
+    }
+    EXPECT_EQ(form.MappingRG->objectName(), "MappingRG");
+    EXPECT_EQ(form.RMappingRG->objectName(), "RMappingRG");
+    EXPECT_EQ(form.OKtoSendButton->text(), "&Send");
+    EXPECT_EQ(form.ScancelBtn->text(), "&Cancel");
+    EXPECT_EQ(form.OKtoRetrieveButton->text(), "&Retrieve");
+    EXPECT_EQ(form.RokBtn->text(), "&OK");
+    EXPECT_EQ(form.RcancelBtn->text(), "&Cancel");
+    EXPECT_EQ(form.windowTitle(), "Send/Retrieve");
+}
+
+TEST_F(SortFormTest, SendModeShowsTheOrderListsAndTheSendControls)
+{
+    chooseSome();
+    form.prepareSend();
+    form.show();
+    EXPECT_EQ(form.windowTitle(), "Send Configuration");
+    EXPECT_EQ(rowsOf(form.class0List(PointType::Bin)),
+              (QStringList{"Auto Inhibit Status", "Remote Control", "Neutral Signal"}));
+    EXPECT_EQ(rowsOf(form.class0List(PointType::Counters)),
+              (QStringList{"KWatt-hr (Forward) -- 32bit", "Total Operations -- 32bit"}));
+    EXPECT_EQ(form.class0List(PointType::Ain)->count(), 5);
+    for (QWidget* w : std::initializer_list<QWidget*>{form.OKtoSendButton, form.ScancelBtn, form.SendHelpBtn,
+                                                      form.MappingRG, form.class0List(PointType::Aout)})
+        EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
+    for (QWidget* w : std::initializer_list<QWidget*>{form.OKtoRetrieveButton, form.RokBtn, form.RcancelBtn,
+                                                      form.RetrieveHelpBtn, form.RMappingRG,
+                                                      form.retrieveList(PointType::Aout)})
+        EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+    EXPECT_EQ(checkedItem(form.MappingRG), 2);
+    screenshot(form, "sortform-send.png");
+    form.reject();
+}
+
+TEST_F(SortFormTest, DraggingWithinAListReordersClass0Order)
+{
+    chooseSome();
+    form.prepareSend();
+    form.show();
+    OrderListBox* bin = form.class0List(PointType::Bin);
+    pressRow(bin, 0);
+    EXPECT_EQ(rig.sort.dragSource(), 0);
+    EXPECT_TRUE(bin->acceptsDragFrom(bin));
+    bin->dropAt(bin->rowAt(bin->visualItemRect(bin->item(2)).center()));
+    EXPECT_EQ(rowsOf(bin), (QStringList{"Remote Control", "Neutral Signal", "Auto Inhibit Status"}));
+    EXPECT_EQ(rig.state.Class0Order[0][2], 5);
+    EXPECT_EQ(rig.state.Class0Order[0][5], 7);
+    EXPECT_EQ(rig.state.Class0Order[0][7], 2);
+    EXPECT_EQ(bin->currentRow(), 2);
+
+    // Below the last item: to the end.
+    pressRow(bin, 0);
+    bin->dropAt(bin->rowAt(QPoint(10, bin->viewport()->height() - 3)));
+    EXPECT_EQ(rowsOf(bin), (QStringList{"Neutral Signal", "Auto Inhibit Status", "Remote Control"}));
+    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Bin), (std::vector<int>{7, 2, 5}));
+
+    // Begun below the last item: nothing moves.
+    pressRow(bin, -1);
+    EXPECT_EQ(rig.sort.dragSource(), -1);
+    bin->dropAt(0);
+    EXPECT_EQ(rowsOf(bin), (QStringList{"Neutral Signal", "Auto Inhibit Status", "Remote Control"}));
+    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Bin), (std::vector<int>{7, 2, 5}));
+    form.reject();
+}
+
+TEST_F(SortFormTest, DropsFromAnotherListAreRefused)
+{
+    chooseSome();
+    form.prepareSend();
+    form.show();
+    OrderListBox* ain = form.class0List(PointType::Ain);
+    OrderListBox* aout = form.class0List(PointType::Aout);
+    pressRow(ain, 0);
+    EXPECT_FALSE(aout->acceptsDragFrom(ain));
+    EXPECT_FALSE(aout->acceptsDragFrom(nullptr));
+
+    QMimeData mime;
+    mime.setData("application/x-dnp-class0-order", "2");
+    const QPoint at = aout->visualItemRect(aout->item(1)).center();
+    QDragMoveEvent move(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(aout->viewport(), &move);
+    EXPECT_FALSE(move.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(aout->viewport(), &drop);
+    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Aout), (std::vector<int>{72, 57, 92, 1}));
+    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Ain), (std::vector<int>{0, 3, 329, 156, 290}));
+    form.reject();
+}
+
+TEST_F(SortFormTest, SendBuildsTheImageInTheChosenMappingAndCloses)
+{
+    chooseClass0(rig.state, PointType::Bin, {5, 0});
+    form.prepareSend();
+    form.show();
+    radio(form.MappingRG, 1)->click();
+    EXPECT_EQ(rig.sort.MappingRG, 1);
+    form.OKtoSendButton->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    ASSERT_TRUE(form.lastImage().has_value());
+    EXPECT_EQ(form.lastImage()->image[0], 4);
+    EXPECT_EQ(form.lastImage()->image[1], 0);
+
+    // Closing set the mapping back: the next showing starts from individual mapping.
+    EXPECT_EQ(rig.sort.MappingRG, 2);
+    form.prepareSend();
+    form.show();
+    EXPECT_EQ(checkedItem(form.MappingRG), 2);
+    form.OKtoSendButton->click();
+    EXPECT_EQ(form.lastImage()->image[0], 8);
+    EXPECT_EQ(form.lastImage()->image[1], 2610);
+    EXPECT_EQ(form.lastImage()->image[2], 2306);
+}
+
+TEST_F(SortFormTest, CancelAfterChoosingUninitializedResetsTheMapping)
+{
+    form.prepareSend();
+    form.show();
+    radio(form.MappingRG, 0)->click();
+    form.ScancelBtn->click();
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+    EXPECT_EQ(checkedItem(form.MappingRG), 2);
+    EXPECT_EQ(rig.sort.MappingRG, 2);
+}
+
+TEST_F(SortFormTest, ARefusedSendShowsItsMessageAndStillCloses)
+{
+    form.prepareSend();
+    form.show();
+    form.OKtoSendButton->click();
+    EXPECT_EQ(rig.prompts.texts(Shown::Error), QStringList{"No configurations chosen, please return to class menu."});
+    EXPECT_FALSE(form.lastImage().has_value());
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(SortFormTest, SendHookReplacesTheDefault)
+{
+    int calls = 0;
+    form.sendHook = [&] {
+        ++calls;
+        EXPECT_EQ(rig.sort.MappingRG, 0);  // read before the window resets it
+    };
+    form.prepareSend();
+    form.show();
+    radio(form.MappingRG, 0)->click();
+    form.OKtoSendButton->click();
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(rig.prompts.shown.isEmpty());
+}
+
+TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
+{
+    chooseSome();
+    form.prepareSend();
+    form.prepareRetrieve();
+    form.show();
+    EXPECT_EQ(form.windowTitle(), "Retrieve Configuration");
+    for (QWidget* w : std::initializer_list<QWidget*>{form.OKtoRetrieveButton, form.RokBtn, form.RcancelBtn,
+                                                      form.RetrieveHelpBtn, form.RMappingRG,
+                                                      form.retrieveList(PointType::Bin)})
+        EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
+    for (QWidget* w : std::initializer_list<QWidget*>{form.OKtoSendButton, form.ScancelBtn, form.SendHelpBtn,
+                                                      form.MappingRG, form.class0List(PointType::Bin)})
+        EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+    EXPECT_EQ(checkedItem(form.RMappingRG), -1);
+    EXPECT_EQ(form.retrieveList(PointType::Bin)->count(), 0);
+
+    // A retrieve of a panel image in subset mapping, then one in individual mapping
+    // that lists Ain 3 before Ain 1.
+    form.retrieveHook = [this] {
+        ConfigImage image{};
+        image[0] = 4;
+        rig.sort.resetRetrieve();
+        rig.sort.Retrieved = retrieveBuffersFromImage(image);
+        completeRetrieve(rig.state, rig.editor, rig.sort);
+    };
+    form.OKtoRetrieveButton->click();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(checkedItem(form.RMappingRG), 1);
+    radio(form.RMappingRG, 0)->click();
+    EXPECT_EQ(checkedItem(form.RMappingRG), 1);
+
+    form.retrieveHook = [this] {
+        ConfigState source;
+        chooseClass0(source, PointType::Ain, {3, 1});
+        chooseClass0(source, PointType::Bin, {4});
+        chooseClass0(source, PointType::Counters, {7});
+        SortModel sourceSort(source);
+        sourceSort.InitSort();
+        const ConfigImage image = test::imageOf(buildSendImage(source, sourceSort, 2)).image;
+        rig.sort.resetRetrieve();
+        rig.sort.Retrieved = retrieveBuffersFromImage(image);
+        completeRetrieve(rig.state, rig.editor, rig.sort);
+    };
+    form.OKtoRetrieveButton->click();
+    EXPECT_EQ(checkedItem(form.RMappingRG), 2);
+    EXPECT_EQ(rowsOf(form.retrieveList(PointType::Ain)), (QStringList{"Meter: Inst: Ild", "Meter: Inst: Vs"}));
+    EXPECT_EQ(rowsOf(form.retrieveList(PointType::Bin)), QStringList{"Lower Motor Control Signal"});
+    EXPECT_EQ(rowsOf(form.retrieveList(PointType::Counters)), QStringList{"Elapsed Operations -- 32bit"});
+    screenshot(form, "sortform-retrieve.png");
+
+    int editorShown = 0;
+    form.classEditorHook = [&] { ++editorShown; };
+    form.RokBtn->click();
+    EXPECT_EQ(editorShown, 1);
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_FALSE(form.isVisible());
+
+    // The next Send shows the retrieved order.
+    form.prepareSend();
+    EXPECT_EQ(rowsOf(form.class0List(PointType::Ain)), (QStringList{"Meter: Inst: Ild", "Meter: Inst: Vs"}));
+}
+
+TEST_F(SortFormTest, HelpButtonsOpenTheirTopics)
+{
+    form.prepareSend();
+    form.show();
+    form.SendHelpBtn->click();
+    form.prepareRetrieve();
+    form.RetrieveHelpBtn->click();
+    ASSERT_EQ(rig.prompts.shown.size(), 2);
+    EXPECT_EQ(rig.prompts.shown[0].kind, Shown::Help);
+    EXPECT_EQ(rig.prompts.shown[0].topic, 39);
+    EXPECT_EQ(rig.prompts.shown[1].topic, 40);
+    form.RcancelBtn->click();
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+}
+
+}  // namespace
+}  // namespace dnp
