@@ -1,0 +1,139 @@
+#pragma once
+// The communication settings: port, baud rate, parity, addressing and address,
+// kept in "DNP.ini", section "Comm".
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QMap>
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace dnp {
+
+class UserPrompts;
+
+inline const QString kIniFileName = QStringLiteral("DNP.ini");
+inline const QString kCommSection = QStringLiteral("Comm");
+inline const QString kPortsSection = QStringLiteral("Ports");
+
+// --- The INI file, read and written by hand so that the file keeps the user's
+// layout, sections and keys. ---
+
+// An integer as the INI file and the address field hold it: decimal with an optional
+// sign, or hexadecimal after "0x", "0X" or "$" (up to 8 digits, taken as 32 bits).
+// Blanks around it are ignored. Nothing for anything else.
+std::optional<std::int32_t> parseIniInteger(QStringView text);
+
+// The value of a key of a section: sections and keys match regardless of case, the
+// first match wins, blanks around keys and values are dropped. Lines starting with
+// ';' or '#' are comments.
+std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStringView key);
+// All keys of a section, in file order (first occurrence of each).
+std::vector<std::pair<QString, QString>> iniSection(QByteArrayView file, QStringView section);
+
+// The file with `keys` written into `section` in the given order, one key=value a line.
+// The section's other lines (keys of the user's own, comments) follow them; every other
+// section and line stays byte for byte. A missing section is added at the end. New
+// lines end like the file's first line, in a new file with kIniLineEnd.
+QByteArray writeIniSection(QByteArrayView file, QStringView section,
+                           const std::vector<std::pair<QString, QString>>& keys);
+
+#ifdef Q_OS_WIN
+inline constexpr char kIniLineEnd[] = "\r\n";
+#else
+inline constexpr char kIniLineEnd[] = "\n";
+#endif
+
+// --- Where the file lives ---
+
+struct IniLocation {
+    QString readPath;   // the file the settings are loaded from
+    QString writePath;  // the file Save writes
+};
+
+// The rule: when the program's folder can be written, "DNP.ini" beside the program is
+// read and written, and the user's configuration folder is not looked at. When it
+// cannot be written, Save writes "DNP.ini" in the user's configuration folder, and
+// Load reads that file when it exists, else the one beside the program (a read-only
+// file put there at installation), else takes the defaults.
+// `besideWritable`: the file beside the program can be written (when it exists), or
+// else a file can be created in the program's folder.
+IniLocation chooseIniLocation(const QString& programDir, bool besideWritable, const QString& userConfigDir,
+                              bool userFileExists);
+// The rule applied to QCoreApplication::applicationDirPath() and
+// QStandardPaths::AppConfigLocation.
+IniLocation defaultIniLocation();
+
+// --- The settings object ---
+
+// The dialog's view of the settings: the selected item of each group and the text of
+// the address field.
+struct CommChoice {
+    int baudItem = 1;
+    int connectorItem = 0;
+    int addressingItem = 0;
+    int parityItem = 0;
+    QString addressText;
+};
+
+class TcomSetIni {
+public:
+    static constexpr std::uint8_t kDefaultBaud = 1;  // 9600
+    static constexpr std::int32_t kDefaultComPort = 0;
+    static constexpr bool kDefaultAddressing = false;
+    static constexpr std::int32_t kDefaultParity = 0;
+    static constexpr std::int32_t kDefaultAddress = 1;
+    static constexpr int kBaudCount = 3;
+    static constexpr std::int32_t kHighestComPort = 4;
+
+    std::uint8_t Baud = kDefaultBaud;       // 0 "19200", 1 "9600", 2 "4800"
+    std::int32_t ComPort = kDefaultComPort;  // 0 none, 1-4 COM 1 to COM 4
+    bool Addressing = kDefaultAddressing;
+    std::int32_t Parity = kDefaultParity;    // 0 none, 1 even
+    std::int32_t Address = kDefaultAddress;  // any integer; its low byte is the frames' address byte
+
+    // Loads from the file that defaultIniLocation() names.
+    TcomSetIni();
+    // Loads from and saves to this file (tests, `dnpcfg --ini`).
+    explicit TcomSetIni(const QString& iniPath);
+    explicit TcomSetIni(IniLocation location);
+
+    // Reads the five keys of "Comm" (a missing file, section, key or a value that is
+    // not an integer gives the default), maps values outside the ranges to the
+    // defaults, and reads the "Ports" section.
+    void Load();
+    // Writes the five keys into the file, keeping everything else in it. The file is
+    // replaced in one step, so a failure leaves it as it was. Gives "Unable to write
+    // to <path>" on failure; the fields keep their values either way. After a
+    // successful save the written file is also the one a later Load reads.
+    [[nodiscard]] std::optional<QString> Save();
+    // Save, telling the user through `prompts` when it fails; true on success.
+    bool Save(UserPrompts& prompts);
+
+    int IsAddressing() const { return Addressing ? 1 : 0; }
+    QString BaudText() const;                  // "19200", "9600" or "4800"
+    std::int32_t baudRate() const;             // BaudText as a number
+    std::uint8_t addressByte() const { return static_cast<std::uint8_t>(Address & 0xFF); }
+
+    // The device names of the "Ports" section: key "COMn" names the device of port n.
+    const QMap<int, QString>& portDevices() const { return portDevices_; }
+    const IniLocation& location() const { return location_; }
+
+    // Values outside the ranges of the dialog and the port become the defaults.
+    void mapIntoRange();
+
+    // The dialog's step 1 and step 3 (without the save): a non-integer address text
+    // leaves Address as it is.
+    CommChoice choice() const;
+    void store(const CommChoice& choice);
+
+private:
+    IniLocation location_;
+    QMap<int, QString> portDevices_;
+};
+
+}  // namespace dnp

@@ -1,0 +1,154 @@
+#include "comm/gui/CommForm.h"
+
+#include "model/UserPrompts.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace dnp {
+namespace {
+
+constexpr int kAddressWidth = 60;
+
+QGroupBox* radioGroup(QWidget* parent, const char* name, const QString& caption, const QStringList& items)
+{
+    auto* group = new QGroupBox(caption, parent);
+    group->setObjectName(QLatin1String(name));
+    auto* buttons = new QButtonGroup(group);
+    auto* layout = new QVBoxLayout(group);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* button = new QRadioButton(items[i], group);
+        buttons->addButton(button, i);
+        layout->addWidget(button);
+    }
+    layout->addStretch();
+    return group;
+}
+
+}  // namespace
+
+TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts)
+{
+    setObjectName("commForm");
+    setWindowTitle(QStringLiteral("Communication Settings"));
+    setModal(true);
+
+    auto* frame = new QFrame(this);
+    frame->setFrameShape(QFrame::Panel);
+    frame->setFrameShadow(QFrame::Sunken);
+
+    uploadBaudRG = radioGroup(frame, "uploadBaudRG", QStringLiteral(" &Baud "),
+                              {QStringLiteral("19200"), QStringLiteral("9600"), QStringLiteral("4800")});
+    connectorRG = radioGroup(frame, "connectorRG", QStringLiteral(" Co&nnector "),
+                             {QStringLiteral("none"), QStringLiteral("COM 1"), QStringLiteral("COM 2"),
+                              QStringLiteral("COM 3"), QStringLiteral("COM 4")});
+    addrRG = radioGroup(frame, "addrRG", QStringLiteral(" A&ddressing "),
+                        {QStringLiteral("Disabled"), QStringLiteral("Enabled")});
+    parityRG = radioGroup(frame, "parityRG", QStringLiteral(" &Parity "), {QStringLiteral("None"), QStringLiteral("Even")});
+    addressLabel = new QLabel(QStringLiteral("&Address: "), frame);
+    addressSlot = new QLineEdit(frame);
+    addressSlot->setObjectName("addressSlot");
+    addressSlot->setFixedWidth(kAddressWidth);
+    addressLabel->setBuddy(addressSlot);
+
+    // Baud at the left, connector in the middle, addressing at the top right with
+    // parity under it, the address at the bottom right.
+    auto* address = new QHBoxLayout;
+    address->addWidget(addressLabel);
+    address->addWidget(addressSlot);
+    address->addStretch();
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(uploadBaudRG, 0, 0, 3, 1);
+    grid->addWidget(connectorRG, 0, 1, 3, 1);
+    grid->addWidget(addrRG, 0, 2);
+    grid->addWidget(parityRG, 1, 2);
+    grid->addLayout(address, 2, 2);
+
+    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
+    OKBtn->setObjectName("OKBtn");
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
+    CancelBtn->setObjectName("CancelBtn");
+    CancelBtn->setAutoDefault(false);
+    HelpBtn = new QPushButton(QStringLiteral("&Help"), this);
+    HelpBtn->setObjectName("HelpBtn");
+    HelpBtn->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKBtn);
+    buttons->addWidget(CancelBtn);
+    buttons->addWidget(HelpBtn);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(HelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kHelpTopic); });
+}
+
+int TcommForm::Execute(TcomSetIni& settings, UserPrompts& prompts, QWidget* parent)
+{
+    TcommForm form(prompts, parent);
+    form.fill(settings);
+    const int result = form.exec();
+    form.finish(result, settings);
+    return result;
+}
+
+void TcommForm::fill(const TcomSetIni& settings) { showChoice(settings.choice()); }
+
+void TcommForm::finish(int result, TcomSetIni& settings)
+{
+    if (result != QDialog::Accepted)
+        return;
+    settings.store(choice());
+    settings.Save(prompts_);
+}
+
+void TcommForm::showChoice(const CommChoice& choice)
+{
+    setItemIndex(uploadBaudRG, choice.baudItem);
+    setItemIndex(connectorRG, choice.connectorItem);
+    setItemIndex(addrRG, choice.addressingItem);
+    setItemIndex(parityRG, choice.parityItem);
+    addressSlot->setText(choice.addressText);
+}
+
+CommChoice TcommForm::choice() const
+{
+    return {itemIndex(uploadBaudRG), itemIndex(connectorRG), itemIndex(addrRG), itemIndex(parityRG), addressSlot->text()};
+}
+
+int TcommForm::itemIndex(const QGroupBox* group)
+{
+    const auto* buttons = group->findChild<QButtonGroup*>();
+    return buttons ? buttons->checkedId() : -1;
+}
+
+void TcommForm::setItemIndex(QGroupBox* group, int item)
+{
+    if (auto* buttons = group->findChild<QButtonGroup*>())
+        if (auto* button = buttons->button(item))
+            button->setChecked(true);
+}
+
+void TcommForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* desktop = screen())  // centred on the desktop
+        move(desktop->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+}  // namespace dnp

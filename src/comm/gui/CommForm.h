@@ -1,0 +1,59 @@
+#pragma once
+// The "Communication Settings" dialog: shows the settings of CommSettings in four
+// radio groups and an address field, and stores and saves them on OK.
+
+#include "comm/CommSettings.h"
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace dnp {
+
+class UserPrompts;
+
+class TcommForm : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kHelpTopic = 108;
+
+    explicit TcommForm(UserPrompts& prompts, QWidget* parent = nullptr);
+
+    // The main window's "Setting" step: a new dialog filled from `settings`, shown
+    // modally; on OK the choices are stored into `settings` and saved at once (a
+    // failed save is told through `prompts`). Gives the dialog result; Cancel
+    // changes nothing.
+    static int Execute(TcomSetIni& settings, UserPrompts& prompts, QWidget* parent = nullptr);
+
+    // The steps of Execute around the modal showing.
+    void fill(const TcomSetIni& settings);
+    void finish(int result, TcomSetIni& settings);
+
+    void showChoice(const CommChoice& choice);
+    CommChoice choice() const;
+
+    // The selected item of a radio group, -1 when none.
+    static int itemIndex(const QGroupBox* group);
+    static void setItemIndex(QGroupBox* group, int item);
+
+    QGroupBox* uploadBaudRG = nullptr;
+    QGroupBox* connectorRG = nullptr;
+    QGroupBox* addrRG = nullptr;
+    QGroupBox* parityRG = nullptr;
+    QLabel* addressLabel = nullptr;
+    QLineEdit* addressSlot = nullptr;
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QPushButton* HelpBtn = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    UserPrompts& prompts_;
+};
+
+}  // namespace dnp

@@ -1,0 +1,330 @@
+#include "comm/gui/ComSelectForm.h"
+#include "comm/gui/CommForm.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace dnp;
+
+namespace {
+
+QStringList itemTexts(const QGroupBox* group)
+{
+    QStringList texts;
+    for (const auto* button : group->findChildren<QRadioButton*>())
+        texts << button->text();
+    return texts;
+}
+
+QByteArray lines(std::initializer_list<const char*> list)
+{
+    QByteArray text;
+    for (const char* line : list)
+        text += QByteArray(line) + kIniLineEnd;
+    return text;
+}
+
+// Saves a picture of the window when DNP_SCREENSHOT_DIR names a folder.
+void screenshot(QWidget& w, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("DNP_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    w.show();
+    QApplication::processEvents();
+    w.grab().save(QDir(dir).filePath(name));
+    w.hide();
+}
+
+// Acts on the modal dialog once it is up; a dialog still open after the patience
+// runs out is closed instead of blocking the test. The timers end with the guard.
+class OnModal {
+public:
+    explicit OnModal(std::function<void(QWidget*)> action)
+    {
+        QTimer::singleShot(0, &context_, [action] {
+            if (auto* w = QApplication::activeModalWidget())
+                action(w);
+        });
+        QTimer::singleShot(5000, &context_, [] {
+            if (auto* w = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                w->reject();
+        });
+    }
+
+private:
+    QObject context_;
+};
+
+class CommFormTest : public ::testing::Test {
+protected:
+    QString path() const { return dir.filePath(QStringLiteral("DNP.ini")); }
+    QByteArray file() const
+    {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir dir;
+    test::ScriptedPrompts prompts;
+};
+
+}  // namespace
+
+TEST_F(CommFormTest, CaptionsAndItems)
+{
+    TcommForm form(prompts);
+    EXPECT_EQ(form.windowTitle(), "Communication Settings");
+    EXPECT_EQ(form.uploadBaudRG->objectName(), "uploadBaudRG");
+    EXPECT_EQ(form.uploadBaudRG->title(), " &Baud ");
+    EXPECT_EQ(itemTexts(form.uploadBaudRG), QStringList({"19200", "9600", "4800"}));
+    EXPECT_EQ(form.connectorRG->title(), " Co&nnector ");
+    EXPECT_EQ(itemTexts(form.connectorRG), QStringList({"none", "COM 1", "COM 2", "COM 3", "COM 4"}));
+    EXPECT_EQ(form.addrRG->title(), " A&ddressing ");
+    EXPECT_EQ(itemTexts(form.addrRG), QStringList({"Disabled", "Enabled"}));
+    EXPECT_EQ(form.parityRG->title(), " &Parity ");
+    EXPECT_EQ(itemTexts(form.parityRG), QStringList({"None", "Even"}));
+    EXPECT_EQ(form.addressLabel->text(), "&Address: ");
+    EXPECT_EQ(form.addressLabel->buddy(), form.addressSlot);
+    EXPECT_EQ(form.OKBtn->text(), "&OK");
+    EXPECT_EQ(form.CancelBtn->text(), "&Cancel");
+    EXPECT_EQ(form.HelpBtn->text(), "&Help");
+    EXPECT_TRUE(form.OKBtn->isDefault());
+}
+
+TEST_F(CommFormTest, Layout)
+{
+    TcommForm form(prompts);
+    form.show();
+    QApplication::processEvents();
+    const auto at = [&](QWidget* w) { return QRect(w->mapTo(&form, QPoint(0, 0)), w->size()); };
+    const QRect baud = at(form.uploadBaudRG), connector = at(form.connectorRG), addressing = at(form.addrRG),
+                parity = at(form.parityRG), address = at(form.addressSlot), label = at(form.addressLabel);
+    // Baud at the left, connector in the middle, the rest at the right.
+    EXPECT_LT(baud.right(), connector.left());
+    EXPECT_LT(connector.right(), addressing.left());
+    EXPECT_EQ(addressing.left(), parity.left());
+    // Addressing at the top, parity under it, the address at the bottom.
+    EXPECT_EQ(baud.top(), addressing.top());
+    EXPECT_LT(addressing.bottom(), parity.top());
+    EXPECT_LT(parity.bottom(), address.top());
+    EXPECT_LT(label.right(), address.left());
+    EXPECT_GT(label.left(), connector.right());
+    // The buttons under the frame, OK, Cancel, Help from left to right.
+    const int frameBottom = std::max({baud.bottom(), connector.bottom(), address.bottom()});
+    EXPECT_GT(at(form.OKBtn).top(), frameBottom);
+    EXPECT_LT(at(form.OKBtn).right(), at(form.CancelBtn).left());
+    EXPECT_LT(at(form.CancelBtn).right(), at(form.HelpBtn).left());
+    form.hide();
+}
+
+TEST_F(CommFormTest, ShowsTheSettings)
+{
+    TcomSetIni settings(path());
+    settings.Baud = 2;
+    settings.ComPort = 3;
+    settings.Addressing = true;
+    settings.Parity = 1;
+    settings.Address = 300;
+    TcommForm form(prompts);
+    form.fill(settings);
+    EXPECT_EQ(TcommForm::itemIndex(form.uploadBaudRG), 2);
+    EXPECT_EQ(TcommForm::itemIndex(form.connectorRG), 3);
+    EXPECT_EQ(TcommForm::itemIndex(form.addrRG), 1);
+    EXPECT_EQ(TcommForm::itemIndex(form.parityRG), 1);
+    EXPECT_EQ(form.addressSlot->text(), "300");
+    screenshot(form, QStringLiteral("comm-form.png"));
+}
+
+TEST_F(CommFormTest, DefaultsWithoutAFile)
+{
+    TcomSetIni settings(path());
+    TcommForm form(prompts);
+    form.fill(settings);
+    EXPECT_EQ(TcommForm::itemIndex(form.uploadBaudRG), 1);
+    EXPECT_EQ(TcommForm::itemIndex(form.connectorRG), 0);
+    EXPECT_EQ(TcommForm::itemIndex(form.addrRG), 0);
+    EXPECT_EQ(TcommForm::itemIndex(form.parityRG), 0);
+    EXPECT_EQ(form.addressSlot->text(), "1");
+}
+
+TEST_F(CommFormTest, OkStoresAndSavesAtOnce)
+{
+    TcomSetIni settings(path());
+    TcommForm form(prompts);
+    form.fill(settings);
+    TcommForm::setItemIndex(form.uploadBaudRG, 0);
+    TcommForm::setItemIndex(form.connectorRG, 2);
+    TcommForm::setItemIndex(form.addrRG, 1);
+    TcommForm::setItemIndex(form.parityRG, 1);
+    form.addressSlot->setText(QStringLiteral("300"));
+    form.finish(QDialog::Accepted, settings);
+    EXPECT_EQ(settings.Baud, 0);
+    EXPECT_EQ(settings.ComPort, 2);
+    EXPECT_TRUE(settings.Addressing);
+    EXPECT_EQ(settings.Parity, 1);
+    EXPECT_EQ(settings.Address, 300);
+    EXPECT_EQ(settings.addressByte(), 44);
+    EXPECT_EQ(file(), lines({"[Comm]", "Baud=0", "ComPort=2", "Addressing=1", "Parity=1", "Address=300"}));
+    EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
+TEST_F(CommFormTest, AddressThatIsNoIntegerIsIgnoredSilently)
+{
+    TcomSetIni settings(path());
+    settings.Address = 7;
+    TcommForm form(prompts);
+    form.fill(settings);
+    TcommForm::setItemIndex(form.uploadBaudRG, 2);
+    TcommForm::setItemIndex(form.connectorRG, 4);
+    TcommForm::setItemIndex(form.addrRG, 1);
+    TcommForm::setItemIndex(form.parityRG, 1);
+    form.addressSlot->setText(QStringLiteral("abc"));
+    form.finish(QDialog::Accepted, settings);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_EQ(settings.Address, 7);
+    EXPECT_EQ(file(), lines({"[Comm]", "Baud=2", "ComPort=4", "Addressing=1", "Parity=1", "Address=7"}));
+
+    form.addressSlot->clear();
+    form.finish(QDialog::Accepted, settings);
+    EXPECT_EQ(settings.Address, 7);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
+TEST_F(CommFormTest, CancelChangesNothing)
+{
+    TcomSetIni settings(path());
+    TcommForm form(prompts);
+    form.fill(settings);
+    TcommForm::setItemIndex(form.uploadBaudRG, 0);
+    form.addressSlot->setText(QStringLiteral("99"));
+    form.finish(QDialog::Rejected, settings);
+    EXPECT_EQ(settings.Baud, 1);
+    EXPECT_EQ(settings.Address, 1);
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST_F(CommFormTest, UnwritableFileTellsTheUserAndKeepsTheNewValues)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("DNP.ini")));
+    TcomSetIni settings(path());
+    TcommForm form(prompts);
+    form.fill(settings);
+    TcommForm::setItemIndex(form.connectorRG, 1);
+    form.finish(QDialog::Accepted, settings);
+    EXPECT_EQ(prompts.texts(test::Shown::Error),
+              QStringList{QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path()))});
+    EXPECT_EQ(settings.ComPort, 1);
+}
+
+TEST_F(CommFormTest, HelpOpensTopic108)
+{
+    TcommForm form(prompts);
+    form.HelpBtn->click();
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].kind, test::Shown::Help);
+    EXPECT_EQ(prompts.shown[0].topic, 108);
+}
+
+TEST_F(CommFormTest, ExecuteRunsTheDialogModallyAndSavesOnOk)
+{
+    TcomSetIni settings(path());
+    {
+        OnModal ok([](QWidget* w) {
+            if (auto* form = qobject_cast<TcommForm*>(w)) {
+                TcommForm::setItemIndex(form->parityRG, 1);
+                form->OKBtn->click();
+            }
+        });
+        EXPECT_EQ(TcommForm::Execute(settings, prompts), QDialog::Accepted);
+    }
+    EXPECT_EQ(settings.Parity, 1);
+    EXPECT_EQ(file(), lines({"[Comm]", "Baud=1", "ComPort=0", "Addressing=0", "Parity=1", "Address=1"}));
+
+    {
+        OnModal cancel([](QWidget* w) {
+            if (auto* form = qobject_cast<TcommForm*>(w)) {
+                TcommForm::setItemIndex(form->parityRG, 0);
+                form->CancelBtn->click();
+            }
+        });
+        EXPECT_EQ(TcommForm::Execute(settings, prompts), QDialog::Rejected);
+    }
+    EXPECT_EQ(settings.Parity, 1);
+}
+
+TEST(ComSelectFormTest, CaptionLabelsAndPorts)
+{
+    TComSelectForm form({1, 3, 17});
+    EXPECT_EQ(form.windowTitle(), "Select Port");
+    EXPECT_EQ(form.Label1->text(), "The configured serial port is not valid.");
+    EXPECT_EQ(form.Label2->text(), "Please choose another port.");
+    ASSERT_EQ(form.PortsComboBox->count(), 3);
+    EXPECT_EQ(form.PortsComboBox->itemText(0), "COM1");
+    EXPECT_EQ(form.PortsComboBox->itemText(1), "COM3");
+    EXPECT_EQ(form.PortsComboBox->itemText(2), "COM17");
+    EXPECT_FALSE(form.PortsComboBox->isEditable());
+    EXPECT_EQ(form.PortsComboBox->currentIndex(), 0);
+    EXPECT_EQ(form.chosenPort(), 1);
+    form.PortsComboBox->setCurrentIndex(1);
+    EXPECT_EQ(form.chosenPort(), 3);
+    EXPECT_EQ(form.OKBtn->text(), "OK");
+    EXPECT_EQ(form.CancelBtn->text(), "Cancel");
+    EXPECT_TRUE(form.OKBtn->isDefault());
+    EXPECT_TRUE(form.OKBtn->isEnabled());
+    screenshot(form, QStringLiteral("com-select-form.png"));
+}
+
+TEST(ComSelectFormTest, NoPortsFound)
+{
+    TComSelectForm form({});
+    EXPECT_EQ(form.PortsComboBox->count(), 0);
+    EXPECT_FALSE(form.OKBtn->isEnabled());
+    EXPECT_EQ(form.chosenPort(), std::nullopt);
+}
+
+TEST(ComSelectFormTest, TheStepGivesTheChoiceOrNothing)
+{
+    const SelectPortStep step = comSelectStep({});
+    {
+        OnModal choose([](QWidget* w) {
+            if (auto* form = qobject_cast<TComSelectForm*>(w)) {
+                form->PortsComboBox->setCurrentIndex(1);
+                form->OKBtn->click();
+            }
+        });
+        EXPECT_EQ(step({2, 5}), 5);
+    }
+    {
+        OnModal cancel([](QWidget* w) {
+            if (auto* form = qobject_cast<TComSelectForm*>(w))
+                form->CancelBtn->click();
+        });
+        EXPECT_EQ(step({2, 5}), std::nullopt);
+    }
+}
+
+TEST(ComSelectFormTest, CancelledSelectionFailsTheOpen)
+{
+    TApdComPort port;
+    port.setSelectPortStep(comSelectStep({}));
+    OnModal cancel([](QWidget* w) {
+        if (auto* form = qobject_cast<TComSelectForm*>(w))
+            form->CancelBtn->click();
+    });
+    EXPECT_EQ(port.open().error, "The ComNumber property of the TApdComPort has not been set");
+    EXPECT_FALSE(port.isOpen());
+}
