@@ -5,11 +5,19 @@
 #include "app/gui/AboutBox.h"
 #include "app/gui/WidgetPrompts.h"
 #include "classes/gui/ClassForm.h"
+#include "comm/gui/ComSelectForm.h"
+#include "comm/gui/CommForm.h"
+#include "comm/gui/SortForm.h"
+#include "files/gui/ReportForm.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDate>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -19,7 +27,8 @@
 
 namespace dnp {
 
-TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, QWidget* parent) : QMainWindow(parent)
+TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, const QString& iniPath, QWidget* parent)
+    : QMainWindow(parent), iniPath_(iniPath)
 {
     setObjectName("DNPCfgMain");
     runModal = [](QDialog* d) { return d->exec(); };
@@ -35,9 +44,37 @@ TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, QWidget* parent) : QMainWindow(pa
     prompts_ = prompts;
     FormCreate();
 
-    // The windows kept for the whole run, in start-up order.
+    // The windows kept for the whole run, in start-up order: the class editor, the
+    // Class 0 data order window (which carries the transfer), the Report Header dialog.
     editor_ = std::make_unique<ClassEditor>(state_, *prompts_);
     classForm_ = new TClassForm(*editor_, *prompts_, this);
+    sort_ = std::make_unique<SortModel>(state_);
+    sortForm_ = new TSortForm(state_, *editor_, *sort_, *prompts_, this);
+    reportHeader_ = std::make_unique<ReportHeader>(state_, *prompts_, QDate::currentDate());
+    reportForm_ = new TReportForm(*reportHeader_, this);
+
+    files_ = std::make_unique<FileCommands>(
+        state_, *editor_, *prompts_, [] { return QDateTime::currentDateTime(); },
+        [this](const QString& caption) { setWindowTitle(caption); });
+    port_.setPortDevices(settings_->portDevices());
+    port_.setSelectPortStep(comSelectStep([this]() -> QWidget* {
+        QWidget* modal = QApplication::activeModalWidget();
+        return modal ? modal : this;
+    }));
+    exchange_ = std::make_unique<Exchange>(state_, *editor_, *sort_, *settings_, port_, *prompts_);
+    exchange_->progress = [this](const QString& text) { transferProgress_->setText(text); };
+    connect(exchange_.get(), &Exchange::finished, this, [this] { sortForm_->refresh(); });
+
+    classForm_->saveConfiguration = [this] { handle([this] { files_->saveFromClassEditor(); }); };
+    sortForm_->sendHook = [this] { handle([this] { exchange_->OKtoSendButtonClick(); }); };
+    sortForm_->retrieveHook = [this] { handle([this] { exchange_->OKtoRetrieveButtonClick(); }); };
+    sortForm_->classEditorHook = [this] {
+        handle([this] {
+            editor_->prepareRetrievedView();
+            classForm_->refresh();
+            runModal(classForm_);
+        });
+    };
 }
 
 TDNPCfgMain::~TDNPCfgMain() = default;
@@ -45,6 +82,7 @@ TDNPCfgMain::~TDNPCfgMain() = default;
 void TDNPCfgMain::FormCreate()
 {
     helpFile_ = helpFilePath(QDir::currentPath());
+    settings_ = iniPath_.isEmpty() ? std::make_unique<TcomSetIni>() : std::make_unique<TcomSetIni>(iniPath_);
     // ConfigState's construction builds the code tables from the catalogue and
     // gives the start-up values: no Class 0 order, default parameters, every
     // Class 0 list to be rebuilt, no Send recompute asked for.
@@ -53,6 +91,10 @@ void TDNPCfgMain::FormCreate()
     buildMenu();
     buildToolBar();
     statusBar()->setObjectName("StatusBar");
+    transferProgress_ = new QLabel(this);
+    transferProgress_->setObjectName("TransferProgress");
+    transferProgress_->setMinimumWidth(fontMetrics().horizontalAdvance("Retrieving message 18 of 18") + 8);
+    statusBar()->addPermanentWidget(transferProgress_);
     resize(678, 237 - 30);  // outer size 678 x 237 with the frame
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(678 / 2, 237 / 2));
@@ -131,7 +173,6 @@ QToolButton* TDNPCfgMain::makeTextButton(const QString& name, const QString& cap
     f.setPointSize(8);
     f.setBold(true);
     b->setFont(f);
-    b->setMinimumWidth(64);
     return b;
 }
 
@@ -151,7 +192,7 @@ void TDNPCfgMain::buildToolBar()
 
     auto gap = [bar] {
         auto* spacer = new QWidget(bar);
-        spacer->setFixedWidth(12);
+        spacer->setFixedWidth(8);
         bar->addWidget(spacer);
     };
     gap();
@@ -198,10 +239,12 @@ void TDNPCfgMain::FileNew1Execute()
 
 void TDNPCfgMain::FileOpen1Execute()
 {
+    files_->FileOpen1Execute();
 }
 
 void TDNPCfgMain::FileSave1Execute()
 {
+    files_->FileSave1Execute();
 }
 
 void TDNPCfgMain::FileExit1Execute()
@@ -238,18 +281,39 @@ void TDNPCfgMain::ClassSpBtnClick(QObject* sender)
 
 void TDNPCfgMain::SettingBtnClick()
 {
+    TcommForm form(*prompts_, this);
+    form.fill(*settings_);
+    form.finish(runModal(&form), *settings_);
+    port_.setPortDevices(settings_->portDevices());
+}
+
+bool TDNPCfgMain::transferUnderWay()
+{
+    if (!exchange_->running())
+        return false;
+    prompts_->information(kTransferUnderWayText);
+    return true;
 }
 
 void TDNPCfgMain::SendBtnClick()
 {
+    if (transferUnderWay())
+        return;
+    sortForm_->prepareSend();
+    runModal(sortForm_);
 }
 
 void TDNPCfgMain::retrieveBtnClick()
 {
+    if (transferUnderWay())
+        return;
+    sortForm_->prepareRetrieve();
+    runModal(sortForm_);
 }
 
 void TDNPCfgMain::ReportBtnClick()
 {
+    files_->ReportBtnClick([this] { runModal(reportForm_); });
 }
 
 }  // namespace dnp

@@ -3,6 +3,11 @@
 // other window. It owns the run's configuration and the windows created at start-up.
 
 #include "classes/ClassEditor.h"
+#include "comm/CommSettings.h"
+#include "comm/Exchange.h"
+#include "comm/SerialPort.h"
+#include "comm/SortModel.h"
+#include "files/FileCommands.h"
 #include "model/ConfigState.h"
 #include "model/UserPrompts.h"
 
@@ -11,18 +16,22 @@
 #include <memory>
 
 class QAction;
-class QToolButton;
 class QDialog;
+class QLabel;
+class QToolButton;
 
 namespace dnp {
 
 class TClassForm;
+class TReportForm;
+class TSortForm;
 
 class TDNPCfgMain : public QMainWindow {
     Q_OBJECT
 public:
-    // prompts: nullptr for the real message boxes and dialogs.
-    explicit TDNPCfgMain(UserPrompts* prompts = nullptr, QWidget* parent = nullptr);
+    // prompts: nullptr for the real message boxes and dialogs; iniPath: empty for
+    // "DNP.ini" where the program keeps it.
+    explicit TDNPCfgMain(UserPrompts* prompts = nullptr, const QString& iniPath = {}, QWidget* parent = nullptr);
     ~TDNPCfgMain() override;
 
     // Shows a modal window and returns its result; tests replace it so nothing blocks.
@@ -32,6 +41,15 @@ public:
     ClassEditor& editor() { return *editor_; }
     UserPrompts& prompts() { return *prompts_; }
     TClassForm* classForm() const { return classForm_; }
+    TSortForm* sortForm() const { return sortForm_; }
+    TReportForm* reportForm() const { return reportForm_; }
+    SortModel& sort() { return *sort_; }
+    TcomSetIni& CommSettings() { return *settings_; }
+    TApdComPort& port() { return port_; }
+    Exchange& exchange() { return *exchange_; }
+    FileCommands& files() { return *files_; }
+    ReportHeader& reportHeader() { return *reportHeader_; }
+    QLabel* transferProgress() const { return transferProgress_; }
     const QString& helpFile() const { return helpFile_; }
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
@@ -56,13 +74,25 @@ private:
     QToolButton* makeTextButton(const QString& name, const QString& caption, const QString& hint);
     // Runs a handler under the top-level error handling.
     void handle(const std::function<void()>& handler);
+    // Send and Retrieve are refused while a transfer runs.
+    bool transferUnderWay();
 
     std::unique_ptr<UserPrompts> ownPrompts_;
     UserPrompts* prompts_ = nullptr;
     ConfigState state_;
+    QString iniPath_;
+    std::unique_ptr<TcomSetIni> settings_;
     std::unique_ptr<ClassEditor> editor_;
+    std::unique_ptr<SortModel> sort_;
+    std::unique_ptr<ReportHeader> reportHeader_;
+    std::unique_ptr<FileCommands> files_;
+    TApdComPort port_;
+    std::unique_ptr<Exchange> exchange_;
     QString helpFile_;
     TClassForm* classForm_ = nullptr;
+    TSortForm* sortForm_ = nullptr;
+    TReportForm* reportForm_ = nullptr;
+    QLabel* transferProgress_ = nullptr;
 };
 
 }  // namespace dnp

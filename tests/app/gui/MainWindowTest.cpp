@@ -1,5 +1,7 @@
 #include "app/gui/MainWindow.h"
 #include "classes/gui/ClassForm.h"
+#include "comm/gui/SortForm.h"
+#include "files/gui/ReportForm.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QAction>
@@ -9,7 +11,10 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
+#include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace dnp;
@@ -17,8 +22,9 @@ using namespace dnp;
 namespace {
 
 struct MainWindowTest : ::testing::Test {
+    QTemporaryDir dir;
     test::ScriptedPrompts prompts;
-    TDNPCfgMain window{&prompts};
+    TDNPCfgMain window{&prompts, dir.filePath("DNP.ini")};
     QList<QDialog*> shownModal;
     QStringList shownTitles;
     MainWindowTest()
@@ -158,6 +164,77 @@ TEST_F(MainWindowTest, AboutBoxIsShownModally)
 {
     window.About1Click();
     EXPECT_EQ(shownTitles, QStringList{"About"});
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, SendOpensTheOrderWindowInSendMode)
+{
+    window.state().setSelected(0, PointType::Bin, 3, true);
+    window.state().Class0Order[0][3] = 3;
+    window.SendBtnClick();
+    ASSERT_EQ(shownModal.size(), 1);
+    EXPECT_EQ(shownModal[0], window.sortForm());
+    EXPECT_EQ(shownTitles[0], "Send Configuration");
+    ASSERT_EQ(window.sort().class0List(PointType::Bin).size(), 1u);
+    EXPECT_EQ(window.sort().class0List(PointType::Bin)[0].ShortName, "Raise Motor Control Signal");
+    window.retrieveBtnClick();
+    EXPECT_EQ(shownTitles[1], "Retrieve Configuration");
+}
+
+TEST_F(MainWindowTest, SettingShowsTheDialogAndCancelChangesNothing)
+{
+    window.SettingBtnClick();
+    ASSERT_EQ(shownTitles, QStringList{"Communication Settings"});
+    EXPECT_FALSE(QFile::exists(dir.filePath("DNP.ini")));
+    window.runModal = [](QDialog*) { return int(QDialog::Accepted); };
+    window.SettingBtnClick();
+    EXPECT_TRUE(QFile::exists(dir.filePath("DNP.ini")));
+}
+
+TEST_F(MainWindowTest, ReportIsWrittenAfterTheHeaderDialogsOk)
+{
+    window.runModal = [this](QDialog* d) {
+        shownTitles << d->windowTitle();
+        window.reportHeader().OKBtnClick();
+        return int(QDialog::Accepted);
+    };
+    prompts.fileAnswers.push_back(dir.filePath("r.txt"));
+    window.ReportBtnClick();
+    EXPECT_EQ(shownTitles, QStringList{"Report Header"});
+    EXPECT_TRUE(QFile::exists(dir.filePath("r.txt")));
+    EXPECT_EQ(window.state().LastSavedFileName, dir.filePath("r.txt"));
+}
+
+TEST_F(MainWindowTest, OpenSetsTheCaptionToTheFileName)
+{
+    prompts.fileAnswers.push_back(dir.filePath("saved.dnp"));
+    window.FileSave1Execute();
+    ASSERT_TRUE(QFile::exists(dir.filePath("saved.dnp")));
+    prompts.fileAnswers.push_back(dir.filePath("saved.dnp"));
+    window.FileOpen1Execute();
+    EXPECT_EQ(window.windowTitle(), "saved.dnp");
+    EXPECT_TRUE(window.state().LoadedFromFile);
+}
+
+TEST_F(MainWindowTest, AFailingHandlerShowsItsTextAndTheProgramGoesOn)
+{
+    window.FileOpen1Execute();  // cancelled dialog: nothing happens
+    EXPECT_EQ(window.windowTitle(), "DNP Configure");
+    EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{});
+}
+
+// With DNP_SCREENSHOT_DIR set, saves pictures of the main window for a look by eye.
+TEST_F(MainWindowTest, Screenshots)
+{
+    const QString shots = qEnvironmentVariable("DNP_SCREENSHOT_DIR");
+    if (shots.isEmpty())
+        GTEST_SKIP() << "DNP_SCREENSHOT_DIR not set";
+    window.show();
+    window.transferProgress()->setText("Sending message 7 of 18");
+    window.grab().save(shots + "/main-window.png");
 }
 
 }  // namespace
