@@ -3,6 +3,7 @@
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
+#include "cli/Program.h"
 #include "files/ConfigFile.h"
 #include "files/FileCommands.h"
 #include "files/Report.h"
@@ -16,24 +17,10 @@ namespace {
 // Reads a configuration file into a fresh state, as the program holds it after Open.
 std::optional<ConfigState> readConfiguration(const QString& path, Io io)
 {
-    const ConfigFileLoad load = loadConfigFile(path);
-    if (const auto* failure = std::get_if<ConfigFileError>(&load.result)) {
-        io.err << "dnpcfg: " << describeFileError(path, *failure) << "\n";
+    Program program(io);
+    if (!program.open(path, io))
         return std::nullopt;
-    }
-    ConfigState state;
-    applyConfigFileData(state, std::get<ConfigFileData>(load.result));
-    return state;
-}
-
-int writeOut(const QString& path, const QByteArray& bytes, Io io)
-{
-    const QString error = writeFileSafely(path, bytes);
-    if (!error.isEmpty()) {
-        io.err << "dnpcfg: " << error << "\n";
-        return kExitFailure;
-    }
-    return kExitOk;
+    return program.state;
 }
 
 int countSelected(const ConfigState& state, int cls, PointType type)

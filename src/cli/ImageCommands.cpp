@@ -3,6 +3,7 @@
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
+#include "cli/Program.h"
 #include "classes/ClassEditor.h"
 #include "comm/ConfigImage.h"
 #include "comm/SortModel.h"
@@ -15,48 +16,6 @@
 #include <optional>
 
 namespace dnp::cli {
-namespace {
-
-// The commands ask nothing: messages go to stderr, questions get their default.
-class CliPrompts : public UserPrompts {
-public:
-    explicit CliPrompts(QTextStream& err) : err_(err) {}
-    void information(const QString& text) override { err_ << text << "\n"; }
-    void error(const QString& text) override { err_ << text << "\n"; }
-    bool confirm(const QString&, const QString&) override { return true; }
-    std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
-    std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
-    void showHelp(int) override {}
-
-private:
-    QTextStream& err_;
-};
-
-// The program's configuration, its class editor and the order window's logic, as
-// they are right after start-up.
-struct Program {
-    explicit Program(QTextStream& err) : prompts(err) {}
-    ConfigState state;
-    CliPrompts prompts;
-    ClassEditor editor{state, prompts};
-    SortModel sort{state};
-};
-
-struct MappingName {
-    const char* name;
-    int item;
-};
-constexpr MappingName kMappingNames[] = {{"uninitialized", 0}, {"subset", 1}, {"individual", 2}};
-
-std::optional<int> mappingItemByName(const QString& name)
-{
-    for (const MappingName& m : kMappingNames)
-        if (name == QLatin1String(m.name))
-            return m.item;
-    return std::nullopt;
-}
-
-}  // namespace
 
 int runImage(const QStringList& args, Io io)
 {
@@ -70,17 +29,10 @@ int runImage(const QStringList& args, Io io)
     if (!mapping)
         return usageError(io, synopsis + " (unknown mapping '" + parsed.value("--mapping") + "')");
 
-    const QString path = parsed.positional.front();
-    const ConfigFileLoad load = loadConfigFile(path);
-    if (const auto* failure = std::get_if<ConfigFileError>(&load.result)) {
-        io.err << "dnpcfg: " << describeFileError(path, *failure) << "\n";
-        return kExitFailure;
-    }
-
     // Open, then Send, as in a freshly started program.
-    Program program(io.err);
-    program.editor.ResetClassBtnClick();
-    applyConfigFileData(program.state, std::get<ConfigFileData>(load.result));
+    Program program(io);
+    if (!program.open(parsed.positional.front(), io))
+        return kExitFailure;
     SendBtnClick(program.state, program.editor, program.sort);
     const ImageBuildResult built = buildSendImage(program.state, program.sort, *mapping);
     if (const auto* refusal = std::get_if<ImageRefusal>(&built)) {
@@ -118,28 +70,16 @@ int runDecode(const QStringList& args, Io io)
     // Retrieve in a freshly started program: the window in retrieve mode, the 18
     // replies collected, the unsolicited words taken over with the 17th, then the
     // completion.
-    Program program(io.err);
+    Program program(io);
     retrieveBtnClick(program.sort);
     program.sort.resetRetrieve();
     program.sort.Retrieved = retrieveBuffersFromImage(image);
     applyRetrievedUnsolicited(program.state, program.sort.Retrieved);
     completeRetrieve(program.state, program.editor, program.sort);
 
-    const QString error = writeFileSafely(output, composeConfigFile(program.state, QDateTime::currentDateTime()));
-    if (!error.isEmpty()) {
-        io.err << "dnpcfg: " << error << "\n";
-        return kExitFailure;
-    }
-
-    const std::uint16_t code = program.sort.Retrieved.RetrievedMappingCode;
-    const int item = mappingItemForCode(code);
-    io.out << QStringLiteral("mapping %1: %2\n").arg(code).arg(item >= 0 ? mappingText(item) : QStringLiteral("unknown"));
-    for (PointType type : kAllPointTypes) {
-        const std::vector<OrderItem>& found = program.sort.retrieveList(type);
-        io.out << pointTypeName(type) << QStringLiteral(": %1\n").arg(found.size());
-        for (const OrderItem& point : found)
-            io.out << QStringLiteral("  %1 %2\n").arg(point.TypeIndex, 3).arg(point.ShortName);
-    }
+    if (const int status = writeOut(output, composeConfigFile(program.state, QDateTime::currentDateTime()), io))
+        return status;
+    printRetrieved(program.sort, io);
     return kExitOk;
 }
 

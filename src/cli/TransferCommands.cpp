@@ -2,6 +2,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
+#include "cli/Program.h"
 #include "comm/CommSettings.h"
 #include "comm/ConfigImage.h"
 #include "comm/Exchange.h"
@@ -22,9 +23,8 @@ const QStringList kLinkOptions = {"--device", "--ini", "--baud", "--parity", "--
 // The program's objects for one transfer, set up as the window would have them.
 struct Transfer {
     explicit Transfer(Io io, const QString& iniPath)
-        : prompts(io), editor(state, prompts), sort(state),
-          settings(iniPath.isEmpty() ? TcomSetIni() : TcomSetIni(iniPath)),
-          exchange(state, editor, sort, settings, port, prompts)
+        : program(io), settings(iniPath.isEmpty() ? TcomSetIni() : TcomSetIni(iniPath)),
+          exchange(program.state, program.editor, program.sort, settings, port, program.prompts)
     {
     }
 
@@ -72,19 +72,11 @@ struct Transfer {
         return exchange.outcome();
     }
 
-    ConfigState state;
-    ConsolePrompts prompts;
-    ClassEditor editor;
-    SortModel sort;
+    Program program;
     TcomSetIni settings;
     TApdComPort port;
     Exchange exchange;
 };
-
-int mappingItem(const QString& name)
-{
-    return QStringList{"uninitialized", "subset", "individual"}.indexOf(name);
-}
 
 }  // namespace
 
@@ -95,26 +87,19 @@ int runSend(const QStringList& argv, Io io)
     const ParsedArgs args = parseArgs(argv, kLinkOptions + QStringList{"--mapping"});
     if (!args.error.isEmpty() || args.positional.size() != 1)
         return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
-    const int mapping = mappingItem(args.value("--mapping", "individual"));
-    if (mapping < 0)
+    const std::optional<int> mapping = mappingItemByName(args.value("--mapping", "individual"));
+    if (!mapping)
         return usageError(io, usage);
 
     Transfer t(io, args.value("--ini"));
     if (const QString bad = t.applyLinkOptions(args); !bad.isEmpty())
         return usageError(io, usage + "\n" + bad);
 
-    const QString path = args.positional[0];
-    const ConfigFileLoad load = loadConfigFile(path);
-    if (const auto* error = std::get_if<ConfigFileError>(&load.result)) {
-        io.err << (load.opened ? describeFileError(path, *error) : QString("%1: %2").arg(path, error->message)) << "\n";
+    // As the program does: Open, then Send.
+    if (!t.program.open(args.positional[0], io))
         return kExitFailure;
-    }
-    // As the program does after opening the file: the clear step, the file's data,
-    // then Send.
-    t.editor.ResetClassBtnClick();
-    applyConfigFileData(t.state, std::get<ConfigFileData>(load.result));
-    SendBtnClick(t.state, t.editor, t.sort);
-    t.sort.MappingRG = mapping;
+    SendBtnClick(t.program.state, t.program.editor, t.program.sort);
+    t.program.sort.MappingRG = *mapping;
     const TransferOutcome outcome = t.run([&] { t.exchange.OKtoSendButtonClick(); });
     return outcome == TransferOutcome::Success ? kExitOk : kExitFailure;
 }
@@ -130,27 +115,14 @@ int runRetrieve(const QStringList& argv, Io io)
     Transfer t(io, args.value("--ini"));
     if (const QString bad = t.applyLinkOptions(args); !bad.isEmpty())
         return usageError(io, usage + "\n" + bad);
-    t.sort.retrieveBtnClick();
+    t.program.sort.retrieveBtnClick();
     const TransferOutcome outcome = t.run([&] { t.exchange.OKtoRetrieveButtonClick(); });
     if (outcome != TransferOutcome::Success)
         return kExitFailure;
 
-    for (PointType type : {PointType::Bin, PointType::Bout, PointType::Counters, PointType::Ain, PointType::Aout}) {
-        const auto& list = t.sort.retrieveList(type);
-        io.out << orderListLabel(type) << ": " << list.size() << "\n";
-        for (const OrderItem& item : list)
-            io.out << "  " << item.ShortName << "\n";
-    }
-    const int item = mappingItemForCode(t.sort.Retrieved.RetrievedMappingCode);
-    io.out << "DNP Mapping: "
-           << (item >= 0 ? mappingText(item) : QString("code %1").arg(t.sort.Retrieved.RetrievedMappingCode)) << "\n";
-
-    const QString out = args.value("-o");
-    if (const QString error = writeFileSafely(out, composeConfigFile(t.state, QDateTime::currentDateTime()));
-        !error.isEmpty()) {
-        io.err << error << "\n";
-        return kExitFailure;
-    }
+    if (const int status = writeOut(args.value("-o"), composeConfigFile(t.program.state, QDateTime::currentDateTime()), io))
+        return status;
+    printRetrieved(t.program.sort, io);
     return kExitOk;
 }
 

@@ -4,37 +4,14 @@
 #include <QList>
 #include <QProcess>
 #include <QStringList>
+#include "support/RunDnpcfg.h"
+
 #include <gtest/gtest.h>
+
+using namespace dnp;
 
 namespace {
 
-struct ProgramRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-ProgramRun runDnpcfg(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), args);
-    ProgramRun run;
-    if (!process.waitForStarted(10000)) {
-        ADD_FAILURE() << "dnpcfg did not start: " << process.errorString().toStdString();
-        return run;
-    }
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000)) {
-        ADD_FAILURE() << "dnpcfg did not finish";
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
 
 // The lines of a text, each without its terminator; fails when a line lacks it.
 QList<QByteArray> linesOf(const QByteArray& text, const QByteArray& terminator)
@@ -89,11 +66,11 @@ const QByteArray kHeader =
 
 TEST(CatalogCommand, HeaderAndOneLinePerPoint)
 {
-    const ProgramRun run = runDnpcfg({"catalog"});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const test::ProgramRun run = test::runDnpcfg({"catalog"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty());
-    EXPECT_FALSE(run.out.contains('\r'));
-    const QList<QByteArray> lines = linesOf(run.out, "\n");
+    EXPECT_FALSE(run.outBytes.contains('\r'));
+    const QList<QByteArray> lines = linesOf(run.outBytes, "\n");
     ASSERT_EQ(lines.size(), 507);
     EXPECT_EQ(lines[0], kHeader);
     for (const QByteArray& line : lines)
@@ -102,9 +79,9 @@ TEST(CatalogCommand, HeaderAndOneLinePerPoint)
 
 TEST(CatalogCommand, TypesInOrderAndTypeIndexOrder)
 {
-    const ProgramRun run = runDnpcfg({"catalog"});
-    ASSERT_EQ(run.exitCode, 0);
-    const QList<QByteArray> lines = linesOf(run.out, "\n");
+    const test::ProgramRun run = test::runDnpcfg({"catalog"});
+    ASSERT_EQ(run.status, 0);
+    const QList<QByteArray> lines = linesOf(run.outBytes, "\n");
     ASSERT_EQ(lines.size(), 507);
     const QList<QPair<QByteArray, int>> types = {{"Bin", 16}, {"Bout", 4}, {"Ain", 364}, {"Aout", 112}, {"Counters", 10}};
     int row = 1;
@@ -120,9 +97,9 @@ TEST(CatalogCommand, TypesInOrderAndTypeIndexOrder)
 
 TEST(CatalogCommand, ExactLines)
 {
-    const ProgramRun run = runDnpcfg({"catalog"});
-    ASSERT_EQ(run.exitCode, 0);
-    const QList<QByteArray> lines = linesOf(run.out, "\n");
+    const test::ProgramRun run = test::runDnpcfg({"catalog"});
+    ASSERT_EQ(run.status, 0);
+    const QList<QByteArray> lines = linesOf(run.outBytes, "\n");
     ASSERT_EQ(lines.size(), 507);
     // Bin 0 is the first point, Bout after the 16 binary inputs, Ain from row 21,
     // Aout from row 385, Counters from row 497.
@@ -155,9 +132,9 @@ TEST(CatalogCommand, ExactLines)
 
 TEST(CatalogCommand, CsvQuotesFieldsWithCommasAndQuotes)
 {
-    const ProgramRun run = runDnpcfg({"catalog", "--csv"});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QByteArray> lines = linesOf(run.out, "\r\n");
+    const test::ProgramRun run = test::runDnpcfg({"catalog", "--csv"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QList<QByteArray> lines = linesOf(run.outBytes, "\r\n");
     ASSERT_EQ(lines.size(), 507);
     for (const QByteArray& line : lines)
         EXPECT_FALSE(line.contains('\n') || line.contains('\r')) << line.toStdString();
@@ -177,12 +154,12 @@ TEST(CatalogCommand, CsvQuotesFieldsWithCommasAndQuotes)
 
 TEST(CatalogCommand, CsvHoldsTheSameFieldsAsTheTabbedOutput)
 {
-    const ProgramRun tabbed = runDnpcfg({"catalog"});
-    const ProgramRun csv = runDnpcfg({"catalog", "--csv"});
-    ASSERT_EQ(tabbed.exitCode, 0);
-    ASSERT_EQ(csv.exitCode, 0);
-    const QList<QByteArray> t = linesOf(tabbed.out, "\n");
-    const QList<QByteArray> c = linesOf(csv.out, "\r\n");
+    const test::ProgramRun tabbed = test::runDnpcfg({"catalog"});
+    const test::ProgramRun csv = test::runDnpcfg({"catalog", "--csv"});
+    ASSERT_EQ(tabbed.status, 0);
+    ASSERT_EQ(csv.status, 0);
+    const QList<QByteArray> t = linesOf(tabbed.outBytes, "\n");
+    const QList<QByteArray> c = linesOf(csv.outBytes, "\r\n");
     ASSERT_EQ(t.size(), c.size());
     for (qsizetype i = 0; i < t.size(); ++i)
         EXPECT_EQ(csvFields(c[i]), t[i].split('\t')) << c[i].toStdString();
@@ -190,26 +167,26 @@ TEST(CatalogCommand, CsvHoldsTheSameFieldsAsTheTabbedOutput)
 
 TEST(CatalogCommand, UnknownOptionIsAUsageError)
 {
-    const ProgramRun run = runDnpcfg({"catalog", "--tsv"});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.out.isEmpty());
+    const test::ProgramRun run = test::runDnpcfg({"catalog", "--tsv"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.outBytes.isEmpty());
     EXPECT_TRUE(run.err.startsWith("usage: ")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("--tsv")) << run.err.toStdString();
 }
 
 TEST(CatalogCommand, ExtraArgumentIsAUsageError)
 {
-    const ProgramRun run = runDnpcfg({"catalog", "points.txt"});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.out.isEmpty());
+    const test::ProgramRun run = test::runDnpcfg({"catalog", "points.txt"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.outBytes.isEmpty());
     EXPECT_TRUE(run.err.startsWith("usage: ")) << run.err.toStdString();
 }
 
 TEST(CatalogCommand, CsvFlagTakesNoValue)
 {
-    const ProgramRun run = runDnpcfg({"catalog", "--csv=yes"});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.out.isEmpty());
+    const test::ProgramRun run = test::runDnpcfg({"catalog", "--csv=yes"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.outBytes.isEmpty());
 }
 
 }  // namespace

@@ -8,54 +8,21 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "support/RunDnpcfg.h"
+
 #include <gtest/gtest.h>
 
 using namespace dnp;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using test::afterFirstLine;
+using test::fileBytes;
+using test::writeBytes;
 
-CliRun dnpcfg(const QStringList& args)
+test::ProgramRun dnpcfg(const QStringList& args)
 {
-    QProcess process;
-    process.setProgram(QStringLiteral(DNP_BIN_DIR) + "/dnpcfg");
-    process.setArguments(args);
-    process.start();
-    CliRun run;
-    if (!process.waitForFinished(60000)) {
-        ADD_FAILURE() << "dnpcfg did not finish";
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-// Everything after the date line.
-QByteArray afterFirstLine(const QByteArray& bytes)
-{
-    return bytes.mid(bytes.indexOf("\r\n") + 2);
+    return test::runDnpcfg(args);
 }
 
 QDateTime someMoment()
@@ -98,7 +65,7 @@ protected:
 
 TEST_F(DnpcfgFiles, CheckPrintsASummary)
 {
-    const CliRun run = dnpcfg({"check", input});
+    const test::ProgramRun run = dnpcfg({"check", input});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, input + ": configuration file read\n"
                                "points per class        Bin     Bout      Ain     Aout Counters\n"
@@ -119,7 +86,7 @@ TEST_F(DnpcfgFiles, CheckReportsTheErrorWithFileAndLine)
     QByteArray bytes = composeConfigFile(ConfigState(), someMoment());
     bytes.replace("\r\n-1,-1,-1,-1,-1\r\n", "\r\n-1,-1,2.5,-1,-1\r\n");  // the first values line, line 9
     writeBytes(bad, bytes);
-    const CliRun run = dnpcfg({"check", bad});
+    const test::ProgramRun run = dnpcfg({"check", bad});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "dnpcfg: " + bad + ", line 9: '2.5' is not a valid integer value\n");
     EXPECT_TRUE(run.out.isEmpty());
@@ -129,7 +96,7 @@ TEST_F(DnpcfgFiles, CheckHostileFiles)
 {
     const QString empty = dir.filePath("empty.dnp");
     writeBytes(empty, QByteArray());
-    CliRun run = dnpcfg({"check", empty});
+    test::ProgramRun run = dnpcfg({"check", empty});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "dnpcfg: " + empty + ", line 1: the file ends here, a configuration file has 890 lines\n");
 
@@ -161,7 +128,7 @@ TEST_F(DnpcfgFiles, CheckUsage)
 TEST_F(DnpcfgFiles, ReportWithHeaderTexts)
 {
     const QString out = dir.filePath("r.txt");
-    const CliRun run = dnpcfg({"report", input, "-o", out, "--description", "Feeder 3, \"north\"", "--comment", "ok"});
+    const test::ProgramRun run = dnpcfg({"report", input, "-o", out, "--description", "Feeder 3, \"north\"", "--comment", "ok"});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     ConfigState state = sampleConfiguration();
     state.ReportDescription = "Feeder 3, \"north\"";
@@ -187,7 +154,7 @@ TEST_F(DnpcfgFiles, ReportUsageAndFailure)
     EXPECT_EQ(dnpcfg({"report", input}).status, 2);
     EXPECT_EQ(dnpcfg({"report", "-o", dir.filePath("r.txt")}).status, 2);
     EXPECT_EQ(dnpcfg({"report", input, "-o"}).status, 2);
-    const CliRun run = dnpcfg({"report", dir.filePath("missing.dnp"), "-o", dir.filePath("r.txt")});
+    const test::ProgramRun run = dnpcfg({"report", dir.filePath("missing.dnp"), "-o", dir.filePath("r.txt")});
     EXPECT_EQ(run.status, 1);
     EXPECT_FALSE(QFile::exists(dir.filePath("r.txt")));
 }
@@ -201,7 +168,7 @@ TEST_F(DnpcfgFiles, ResaveWritesANormalisedCopy)
     const QString messy = dir.filePath("messy.dnp");
     writeBytes(messy, loose);
     const QString out = dir.filePath("out.dnp");
-    const CliRun run = dnpcfg({"resave", messy, "-o", out});
+    const test::ProgramRun run = dnpcfg({"resave", messy, "-o", out});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(afterFirstLine(fileBytes(out)), afterFirstLine(composeConfigFile(sampleConfiguration(), someMoment())));
 
@@ -219,7 +186,7 @@ TEST_F(DnpcfgFiles, ResaveOfABrokenFileWritesNothing)
     const QString broken = dir.filePath("broken.dnp");
     writeBytes(broken, bytes);
     const QString out = dir.filePath("out.dnp");
-    const CliRun run = dnpcfg({"resave", broken, "-o", out});
+    const test::ProgramRun run = dnpcfg({"resave", broken, "-o", out});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.startsWith("dnpcfg: " + broken + ", line 890: ")) << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(out));

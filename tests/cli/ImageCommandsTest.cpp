@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "support/RunDnpcfg.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,47 +18,13 @@ using namespace dnp;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using test::afterFirstLine;
+using test::fileBytes;
+using test::writeBytes;
 
-CliRun dnpcfg(const QStringList& args)
+test::ProgramRun dnpcfg(const QStringList& args)
 {
-    QProcess process;
-    process.setProgram(QStringLiteral(DNP_BIN_DIR) + "/dnpcfg");
-    process.setArguments(args);
-    process.start();
-    CliRun run;
-    if (!process.waitForFinished(60000)) {
-        ADD_FAILURE() << "dnpcfg did not finish";
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray afterFirstLine(const QByteArray& bytes)
-{
-    return bytes.mid(bytes.indexOf("\r\n") + 2);
+    return test::runDnpcfg(args);
 }
 
 const QDateTime kMoment(QDate(2024, 3, 5), QTime(8, 15, 0));
@@ -105,7 +73,7 @@ TEST_F(ImageCommands, ImagePrintsTheSendImageOfAFile)
     state.UnsolicitedSettings = {125, 778, 20, 256, 1000, 0};
     const QString config = saveConfiguration(state, "two.dnp");
 
-    const CliRun run = dnpcfg({"image", config});
+    const test::ProgramRun run = dnpcfg({"image", config});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.err, "");
     const QString expected =
@@ -119,10 +87,10 @@ TEST_F(ImageCommands, OtherMappingsSendOnlyTheirCode)
 {
     ConfigState state;
     const QString config = saveConfiguration(state, "empty.dnp");
-    const CliRun uninitialized = dnpcfg({"image", config, "--mapping", "uninitialized"});
+    const test::ProgramRun uninitialized = dnpcfg({"image", config, "--mapping", "uninitialized"});
     EXPECT_EQ(uninitialized.status, 0);
     EXPECT_EQ(uninitialized.out, imageText({}, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 1));
-    const CliRun subset = dnpcfg({"image", config, "--mapping=subset"});
+    const test::ProgramRun subset = dnpcfg({"image", config, "--mapping=subset"});
     EXPECT_EQ(subset.status, 0);
     EXPECT_EQ(subset.out, imageText({}, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 4));
 }
@@ -131,7 +99,7 @@ TEST_F(ImageCommands, ARefusedSendPrintsItsMessage)
 {
     ConfigState state;
     const QString empty = saveConfiguration(state, "empty.dnp");
-    const CliRun none = dnpcfg({"image", empty});
+    const test::ProgramRun none = dnpcfg({"image", empty});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "");
     EXPECT_EQ(none.err, "No configurations chosen, please return to class menu.\n");
@@ -141,7 +109,7 @@ TEST_F(ImageCommands, ARefusedSendPrintsItsMessage)
         ain[i] = i;
     chooseClass0(state, PointType::Ain, ain);
     chooseClass0(state, PointType::Aout, {72, 73});
-    const CliRun full = dnpcfg({"image", saveConfiguration(state, "full.dnp")});
+    const test::ProgramRun full = dnpcfg({"image", saveConfiguration(state, "full.dnp")});
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.out, "");
     EXPECT_EQ(full.err, "There are more than 240 data points chosen, please return to class meu.\n");
@@ -158,13 +126,13 @@ TEST_F(ImageCommands, UsageAndFileErrors)
     EXPECT_EQ(dnpcfg({"decode", "-o", path("out.dnp")}).status, 2);
 
     writeBytes(path("bad.txt"), "0008 0001\n0002 zz");
-    const CliRun bad = dnpcfg({"decode", path("bad.txt"), "-o", path("out.dnp")});
+    const test::ProgramRun bad = dnpcfg({"decode", path("bad.txt"), "-o", path("out.dnp")});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, "dnpcfg: " + path("bad.txt") + ", line 2, column 6: 'zz' is not a 16-bit hexadecimal word\n");
     EXPECT_FALSE(QFile::exists(path("out.dnp")));
 
     writeBytes(path("short.txt"), "0008 0001");
-    const CliRun shortImage = dnpcfg({"decode", path("short.txt"), "-o", path("out.dnp")});
+    const test::ProgramRun shortImage = dnpcfg({"decode", path("short.txt"), "-o", path("out.dnp")});
     EXPECT_EQ(shortImage.status, 1);
     EXPECT_EQ(shortImage.err, "dnpcfg: " + path("short.txt") + ", the image has 2 words; 256 are needed\n");
 }
@@ -176,7 +144,7 @@ TEST_F(ImageCommands, DecodeWritesTheRetrievedConfiguration)
                                     0x8000 | 0x4000 | 2307, 1},
                                    {1, 3, 5, 7, 4, 12, 0, 13}, {125, 778, 0, 0x0A05, 1000, 256});
     writeBytes(path("image.txt"), text.toLatin1());
-    const CliRun run = dnpcfg({"decode", path("image.txt"), "-o", path("out.dnp")});
+    const test::ProgramRun run = dnpcfg({"decode", path("image.txt"), "-o", path("out.dnp")});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
@@ -206,7 +174,7 @@ TEST_F(ImageCommands, DecodeWritesTheRetrievedConfiguration)
     EXPECT_EQ(afterFirstLine(fileBytes(path("out.dnp"))), afterFirstLine(composeConfigFile(expected, kMoment)));
 
     // And the file sends the same image again.
-    const CliRun again = dnpcfg({"image", path("out.dnp")});
+    const test::ProgramRun again = dnpcfg({"image", path("out.dnp")});
     EXPECT_EQ(again.status, 0);
     EXPECT_EQ(again.out, text);
 }
@@ -214,7 +182,7 @@ TEST_F(ImageCommands, DecodeWritesTheRetrievedConfiguration)
 TEST_F(ImageCommands, DecodeOfASubsetImageLeavesAnEmptyConfiguration)
 {
     writeBytes(path("subset.txt"), imageText({}, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 4).toLatin1());
-    const CliRun run = dnpcfg({"decode", path("subset.txt"), "-o", path("out.dnp")});
+    const test::ProgramRun run = dnpcfg({"decode", path("subset.txt"), "-o", path("out.dnp")});
     ASSERT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "mapping 4: CM version 2.04+ Subset Mapping\nBin: 0\nBout: 0\nAin: 0\nAout: 0\nCounters: 0\n");
     ConfigState expected;
@@ -248,7 +216,7 @@ TEST_F(ImageCommands, ImageDecodeImageIsTheIdentity)
             state.UnsolicitedSettings[(cls - 1) * 2 + 1] = static_cast<std::uint16_t>(percent(rng) * 601);
         }
         const QString config = saveConfiguration(state, QStringLiteral("r%1.dnp").arg(round));
-        const CliRun first = dnpcfg({"image", config});
+        const test::ProgramRun first = dnpcfg({"image", config});
         if (first.status != 0) {
             EXPECT_EQ(first.err, "There are more than 240 data points chosen, please return to class meu.\n");
             continue;
@@ -257,7 +225,7 @@ TEST_F(ImageCommands, ImageDecodeImageIsTheIdentity)
         writeBytes(imagePath, first.out.toLatin1());
         const QString decoded = path(QStringLiteral("r%1-back.dnp").arg(round));
         ASSERT_EQ(dnpcfg({"decode", imagePath, "-o", decoded}).status, 0);
-        const CliRun second = dnpcfg({"image", decoded});
+        const test::ProgramRun second = dnpcfg({"image", decoded});
         ASSERT_EQ(second.status, 0);
         ASSERT_EQ(second.out, first.out) << "round " << round;
         ++compared;
