@@ -1,5 +1,7 @@
 #include "comm/gui/CommForm.h"
 
+#include "app/gui/DialogButtons.h"
+
 #include "model/UserPrompts.h"
 
 #include <QButtonGroup>
@@ -73,20 +75,10 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : QDialog(parent), p
     grid->addWidget(parityRG, 1, 2);
     grid->addLayout(address, 2, 2);
 
-    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
-    OKBtn->setObjectName("OKBtn");
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
-    CancelBtn->setObjectName("CancelBtn");
-    CancelBtn->setAutoDefault(false);
-    HelpBtn = new QPushButton(QStringLiteral("&Help"), this);
-    HelpBtn->setObjectName("HelpBtn");
-    HelpBtn->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addWidget(HelpBtn);
+    OKBtn = dialogButton(this, "OKBtn", QStringLiteral("&OK"), true);
+    CancelBtn = dialogButton(this, "CancelBtn", QStringLiteral("&Cancel"));
+    HelpBtn = dialogButton(this, "HelpBtn", QStringLiteral("&Help"));
+    QHBoxLayout* buttons = buttonRow({OKBtn, CancelBtn, HelpBtn});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);

@@ -1,5 +1,7 @@
 #include "files/gui/ReportForm.h"
 
+#include "app/gui/DialogButtons.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -33,26 +35,16 @@ TReportForm::TReportForm(ReportHeader& header, QWidget* parent) : QDialog(parent
     descLabel->setBuddy(DescEdit);
     commentLabel->setBuddy(CommentEdit);
 
-    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
-    OKBtn->setObjectName("OKBtn");
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
-    CancelBtn->setObjectName("CancelBtn");
-    CancelBtn->setAutoDefault(false);
-    BitBtn1 = new QPushButton(QStringLiteral("&Help"), this);
-    BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setAutoDefault(false);
+    OKBtn = dialogButton(this, "OKBtn", QStringLiteral("&OK"), true);
+    CancelBtn = dialogButton(this, "CancelBtn", QStringLiteral("&Cancel"));
+    BitBtn1 = dialogButton(this, "BitBtn1", QStringLiteral("&Help"));
 
     auto* fields = new QGridLayout;
     fields->addWidget(descLabel, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
     fields->addWidget(DescEdit, 0, 1);
     fields->addWidget(commentLabel, 1, 0, Qt::AlignLeft | Qt::AlignVCenter);
     fields->addWidget(CommentEdit, 1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addWidget(BitBtn1);
+    QHBoxLayout* buttons = buttonRow({OKBtn, CancelBtn, BitBtn1});
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addSpacing(8);
