@@ -1,7 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, and runs every test: the normal build, then the
+# whole suite again built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/), then the bounded fuzz step (scripts/fuzz.sh, build-fuzz/).
+#   DNP_QUICK=1 bash scripts/test.sh    the normal build and its tests only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j 2 --timeout 120
+if [ -n "${DNP_QUICK:-}" ]; then
+  exit 0
+fi
+
+# Every report of the sanitizers fails the run: ASan and UBSan (built with
+# -fno-sanitize-recover) stop the program at the first one, LeakSanitizer fails it at
+# its end, each with exit status 86, in the test programs and in the dnpcfg and
+# dnp-panel-sim processes they start.
+if [ ! -f build-asan/build.ninja ]; then
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDNP_SANITIZE=ON >/dev/null
+fi
+cmake --build build-asan -j "$(nproc)"
+ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:exitcode=86 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86 \
+  ctest --test-dir build-asan --output-on-failure -j 2 --timeout 240
+
+bash scripts/fuzz.sh

@@ -1,5 +1,7 @@
 #include "comm/CommSettings.h"
 
+#include "files/FileCommands.h"
+
 #include "model/UserPrompts.h"
 
 #include <QCoreApplication>
@@ -7,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <array>
 #include <limits>
@@ -159,9 +160,10 @@ std::optional<std::int32_t> parseIniInteger(QStringView text)
         const auto value = static_cast<std::int32_t>(bits);
         return negative ? static_cast<std::int32_t>(0u - bits) : value;
     }
+    if (magnitude > 1ull << 32)  // before the sign is applied: no overflow
+        return std::nullopt;
     const long long value = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
-    if (magnitude > 1ull << 32 || value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max())
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
     return static_cast<std::int32_t>(value);
 }
@@ -320,9 +322,7 @@ std::optional<QString> TcomSetIni::Save()
                             {kAddressKey, QString::number(Address)}});
 
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile out(path);
-    out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size() || !out.commit())
+    if (!writeFileSafely(path, file).isEmpty())
         return failure;
     location_.readPath = path;
     return std::nullopt;

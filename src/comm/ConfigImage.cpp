@@ -209,7 +209,11 @@ void RetrieveBuffers::appendReplyWords(int firstWord, std::span<const std::uint1
             if (RetrievedCount >= 0 && RetrievedCount < static_cast<int>(RetrievedWords.size()))
                 RetrievedWords[RetrievedCount++] = word;
             if (index >= kFirstUnsolicitedWord && index < kFirstUnsolicitedWord + 6) {
-                RetrievedUnsolicited[index - kFirstUnsolicitedWord] = word;
+                // A dead band above 100 % is no value a configuration holds (nor one its
+                // file can carry): it becomes the default, as in the class editor.
+                const bool deadband = (index - kFirstUnsolicitedWord) % 2 == 0;
+                RetrievedUnsolicited[index - kFirstUnsolicitedWord] =
+                    deadband && word > kMaxDeadband ? kDefaultDeadband : word;
                 unsolicitedReceived = true;
             }
         } else if (index >= kFirstTrailerWord && index < kImageWords) {

@@ -12,6 +12,58 @@ namespace dnp {
 namespace {
 
 constexpr int kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
+// A line quiet for this many character times, and at least kShortestQuietMs, has
+// finished sending: at line speed the next byte follows within one character time;
+// the rest leaves room for the jitter of a busy machine.
+constexpr double kQuietCharacters = 1.5;
+constexpr qint64 kShortestQuietMs = 2;
+// Bytes that may trail a reply before the line counts as never going quiet.
+constexpr int kMaxTrailingBytes = 256;
+// The quiet that ends trailing bytes once some have been seen.
+constexpr qint64 kTrailingQuietMs = 20;
+constexpr qint64 kQuietPollUs = 100;
+
+// Bytes that follow a reply (padding, an echo, line noise) come at line speed, so some
+// may still be on their way when the reply itself is complete. They are discarded
+// until the line has been quiet for kQuietCharacters character times, so that they
+// are not taken for the start of the next reply. Once bytes have been seen coming in,
+// the line must stay quiet for at least kTrailingQuietMs, as a sender's bytes may reach
+// the port in bursts (a USB adapter, a busy machine). The wait is bounded: a line that
+// never goes quiet is left after the wire time of kMaxTrailingBytes bytes and the
+// long quiet.
+void discardTrailingBytes(SerialLink& port)
+{
+    const qint64 characterNs = static_cast<qint64>(kBitsPerByte) * 1'000'000'000 / std::max(1, port.Baud());
+    const auto shortQuietNs = std::max<qint64>(static_cast<qint64>(kQuietCharacters * static_cast<double>(characterNs)),
+                                               kShortestQuietMs * 1'000'000LL);
+    const qint64 longQuietNs = std::max<qint64>(shortQuietNs, kTrailingQuietMs * 1'000'000LL);
+    const qint64 limitNs = kMaxTrailingBytes * characterNs + longQuietNs;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastByteNs = 0;
+    qint64 quietNs = shortQuietNs;
+    port.FlushReceive();
+    for (;;) {
+        const qint64 now = clock.nsecsElapsed();
+        // Counted before they are flushed: a flush alone would drop bytes unseen.
+        if (port.ReceivedCount() > 0) {
+            port.FlushReceive();
+            lastByteNs = now;
+            quietNs = longQuietNs;
+        } else if (now - lastByteNs >= quietNs) {
+            return;
+        }
+        if (now >= limitNs) {
+            port.FlushReceive();
+            return;
+        }
+        // Poll every 100 us, or sooner when the quiet ends sooner.
+        const qint64 untilQuietNs = lastByteNs + quietNs - now;
+        const qint64 pauseUs = std::min<qint64>(kQuietPollUs, untilQuietNs / 1000);
+        if (pauseUs > 0)
+            QThread::usleep(static_cast<unsigned long>(pauseUs));
+    }
+}
 
 int firstWordOf(int message)
 {
@@ -278,7 +330,7 @@ bool Exchange::ReadRetrieveInputBuffer(int message)
 
 // A reply is read as exactly the size the panel answers with: the address byte (with
 // addressing) and the length byte are dropped, the payload kept; the checksum and
-// anything after it are discarded with the flush.
+// anything after it, also what trails it on the line, are discarded.
 bool Exchange::readReply(frames::Command command, int message)
 {
     const frames::Addressing a = addressing();
@@ -306,7 +358,7 @@ bool Exchange::readReply(frames::Command command, int message)
         if (i >= skip && ReplyLength < static_cast<int>(ReplyBuffer.size()))
             ReplyBuffer[ReplyLength++] = r.byte;
     }
-    port_.FlushReceive();
+    discardTrailingBytes(port_);
     return true;
 }
 

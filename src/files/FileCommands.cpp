@@ -39,7 +39,10 @@ QString writeFileSafely(const QString& path, const QByteArray& bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
+    // The explicit flush matters: commit() flushes the write buffer without looking at
+    // the result, so a short text (held in the buffer) that does not fit on the disk
+    // would otherwise replace the old file by an empty one and count as written.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString error = file.errorString();
         file.cancelWriting();
         return QStringLiteral("Cannot write %1: %2").arg(path, error);

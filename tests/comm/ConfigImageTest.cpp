@@ -406,6 +406,14 @@ TEST(MapRetrievedConfigTest, RetrievedUnsolicitedWordsOutliveTheClearStep)
     EXPECT_EQ(rig.state.UnsolicitedSettings, retrieved);
 }
 
+TEST(RetrieveBuffersTest, ADeadBandAbove100PercentBecomesTheDefault)
+{
+    RetrieveBuffers b;
+    const std::array<std::uint16_t, 15> words = {0, 1001, 300, 1000, 5, 0xFFFF, 9, 0, 0, 0, 0, 0, 0, 0, 0};
+    b.appendReplyWords(240, words);
+    EXPECT_EQ(b.RetrievedUnsolicited, (UnsolicitedWords{20, 300, 1000, 5, 20, 9}));
+}
+
 TEST(MapRetrievedConfigTest, ClearsThePreviousConfigurationFirst)
 {
     SortRig rig;

@@ -86,9 +86,11 @@ inline void randomConfiguration(ConfigState& state, std::mt19937& rng, int maxCl
                 state.PanelCode[typeNumber(t)][k] |= static_cast<std::uint16_t>(0x1000 << (percent(rng) % 3));
         }
     }
+    // Dead bands within 0-100 %, events words anything.
+    std::uniform_int_distribution<int> deadband(0, kMaxDeadband);
     std::uniform_int_distribution<int> word(0, 0xFFFF);
-    for (auto& w : state.UnsolicitedSettings)
-        w = static_cast<std::uint16_t>(word(rng));
+    for (int i = 0; i < 6; ++i)
+        state.UnsolicitedSettings[i] = static_cast<std::uint16_t>(i % 2 == 0 ? deadband(rng) : word(rng));
 }
 
 // Random drags in every order list.

@@ -4,11 +4,11 @@
 // --exit-after is reached.
 
 #include "Panel.h"
+#include "files/FileCommands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -156,10 +156,8 @@ bool writeImage(const Options& options, const dnp::sim::Image& image)
 {
     if (options.imageOut.isEmpty())
         return true;
-    QSaveFile out(options.imageOut);
-    const QByteArray text = dnp::sim::imageText(image);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) {
-        fail(QStringLiteral("cannot write %1: %2").arg(options.imageOut, out.errorString()));
+    if (const QString error = dnp::writeFileSafely(options.imageOut, dnp::sim::imageText(image)); !error.isEmpty()) {
+        fail(error);
         return false;
     }
     return true;

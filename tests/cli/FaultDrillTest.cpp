@@ -1,0 +1,429 @@
+// Fault drills: `dnpcfg send` and `dnpcfg retrieve` against a panel on a
+// pseudo-terminal that goes silent, answers with a bad status, cuts a reply short,
+// pads it, talks garbage or dies in the middle of a transfer. Every drill must end with
+// its message and exit status (the process must finish; a drill that hangs fails),
+// and a retrieve that does not complete must not write its output file.
+
+#include "comm/Frames.h"
+#include "files/ConfigFile.h"
+#include "model/ConfigState.h"
+#include "support/PanelSim.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace dnp;
+
+namespace {
+
+// Far beyond any drill's own bounded waits: a dnpcfg still running then has hung.
+constexpr int kHangBoundMs = 30000;
+
+const QString kNotResponding = QStringLiteral("ZE-P(L) is not responding!\n");
+const QString kSendError = QStringLiteral("System error or data error has occurred.\n");
+const QString kRetrieveError = QStringLiteral("System or data error has occurred.\n");
+const QString kSendOk = QStringLiteral("Sending communication status: OK..\n");
+const QString kRetrieveOk = QStringLiteral("Retrieving communication status: OK..\n");
+const QByteArray kEarlierOutput = QByteArrayLiteral("the output of an earlier retrieve\r\n");
+
+struct Ended {
+    bool finished = false;
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs dnpcfg to its end; a run that does not end within the hang bound is killed and
+// reported as not finished.
+Ended runDnpcfg(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), args);
+    Ended ended;
+    ended.finished = process.waitForFinished(kHangBoundMs);
+    if (!ended.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    ended.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    ended.out = QString::fromUtf8(process.readAllStandardOutput());
+    ended.err = QString::fromUtf8(process.readAllStandardError());
+    return ended;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The requests the simulator answered or ignored, from its trace.
+int requestsSeen(test::PanelSim& sim)
+{
+    sim.stop();
+    return static_cast<int>(sim.process().readAllStandardError().count("  request "));
+}
+
+// Points of every type in Class 0, some in event classes, unsolicited values of its own.
+ConfigState sampleConfiguration()
+{
+    ConfigState s;
+    const auto choose = [&s](PointType type, int typeIndex, int slotValue) {
+        s.setSelected(0, type, typeIndex, true);
+        s.Class0Order[typeNumber(type)][typeIndex] = slotValue;
+    };
+    choose(PointType::Bin, 0, 5);
+    choose(PointType::Bin, 5, 0);
+    choose(PointType::Bout, 1, 1);
+    choose(PointType::Ain, 3, 3);
+    choose(PointType::Aout, 72, 72);
+    choose(PointType::Counters, 2, 2);
+    s.setSelected(1, PointType::Bin, 5, true);
+    s.setSelected(2, PointType::Counters, 2, true);
+    s.UnsolicitedSettings = {25, 0x0305, 1000, 0, 0, 0xFFFF};
+    return s;
+}
+
+// A panel that answers every complete request with the same bytes, none of them a
+// reply frame.
+class GarbagePanel {
+public:
+    explicit GarbagePanel(QByteArray answer) : answer_(std::move(answer))
+    {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+            return;
+        device_ = QString::fromLocal8Bit(::ptsname(master_));
+        // Kept open (raw, never read) so that the pair does not hang up between users.
+        slave_ = ::open(QFile::encodeName(device_).constData(), O_RDWR | O_NOCTTY);
+        termios raw{};
+        if (slave_ < 0 || ::tcgetattr(slave_, &raw) != 0)
+            return;
+        ::cfmakeraw(&raw);
+        ::tcsetattr(slave_, TCSANOW, &raw);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~GarbagePanel()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        if (slave_ >= 0)
+            ::close(slave_);
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    GarbagePanel(const GarbagePanel&) = delete;
+    GarbagePanel& operator=(const GarbagePanel&) = delete;
+
+    bool started() const { return thread_.joinable(); }
+    const QString& device() const { return device_; }
+    int requests() const { return requests_; }
+
+private:
+    void serve()
+    {
+        QByteArray pending;
+        while (!stop_) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
+                continue;
+            char buffer[256];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0)
+                continue;
+            pending.append(buffer, n);
+            for (;;) {
+                const frames::RequestParse parsed = frames::parseRequest(pending, false);
+                if (const auto* request = std::get_if<frames::Request>(&parsed)) {
+                    pending.remove(0, request->size);
+                    ++requests_;
+                    if (::write(master_, answer_.constData(), answer_.size()) != answer_.size())
+                        return;
+                } else if (const auto* bad = std::get_if<frames::BadFrame>(&parsed)) {
+                    pending.remove(0, bad->discard);
+                } else {
+                    break;
+                }
+            }
+        }
+    }
+
+    QByteArray answer_;
+    int master_ = -1;
+    int slave_ = -1;
+    QString device_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> requests_{0};
+};
+
+class FaultDrillTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QFile f(config());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(composeConfigFile(sampleConfiguration(), QDateTime::currentDateTime()));
+    }
+
+    QString config() const { return dir.filePath("config.dnp"); }
+    QString output() const { return dir.filePath("retrieved.dnp"); }
+
+    Ended send(const QString& device, const QStringList& more = {})
+    {
+        return runDnpcfg(QStringList{"send", config(), "--device", device} + more);
+    }
+    Ended retrieve(const QString& device, const QStringList& more = {})
+    {
+        return runDnpcfg(QStringList{"retrieve", "-o", output(), "--device", device} + more);
+    }
+
+    // A send that fails with `err` and nothing on standard output.
+    void expectSendFails(const Ended& r, const QString& err)
+    {
+        ASSERT_TRUE(r.finished) << "dnpcfg send did not end";
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.out, "");
+    }
+    // A retrieve that fails with `err` and leaves the output file as it was
+    // (absent, or holding `before`).
+    void expectRetrieveFails(const Ended& r, const QString& err, const std::optional<QByteArray>& before)
+    {
+        ASSERT_TRUE(r.finished) << "dnpcfg retrieve did not end";
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.out, "");
+        if (before) {
+            EXPECT_EQ(fileBytes(output()), *before);
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(output()));
+        }
+    }
+    // Half of the drills retrieve over an existing output file.
+    std::optional<QByteArray> prepareOutput(bool existing)
+    {
+        QFile::remove(output());
+        if (!existing)
+            return std::nullopt;
+        QFile f(output());
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(kEarlierOutput);
+        return kEarlierOutput;
+    }
+    // After a send and a retrieve from the same panel, the retrieved file is the sent
+    // one apart from its date line.
+    void expectRetrievedSameAsSent()
+    {
+        const QList<QByteArray> sent = fileBytes(config()).split('\n');
+        const QList<QByteArray> back = fileBytes(output()).split('\n');
+        ASSERT_EQ(sent.size(), back.size());
+        for (int i = 1; i < sent.size(); ++i)
+            EXPECT_EQ(sent[i], back[i]) << "line " << i + 1;
+    }
+
+    QTemporaryDir dir;
+};
+
+// --- silence at every message -----------------------------------------------------
+
+class SilenceDrill : public FaultDrillTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SilenceDrill, EndsWithNotRespondingAtThatMessage)
+{
+    const int message = GetParam();
+    const QStringList options = {"--trace", "--silent-at", QString::number(message)};
+    {
+        test::PanelSim sim(options);
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        expectSendFails(send(sim.device()), kNotResponding);
+        EXPECT_EQ(requestsSeen(sim), message) << "no frame follows the silent one";
+    }
+    {
+        test::PanelSim sim(options);
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        const auto before = prepareOutput(message % 2 == 0);
+        expectRetrieveFails(retrieve(sim.device()), kNotResponding, before);
+        EXPECT_EQ(requestsSeen(sim), message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMessage, SilenceDrill, ::testing::Range(1, frames::kMessageCount + 1),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return "Message" + std::to_string(info.param);
+                         });
+
+// --- bad status ---------------------------------------------------------------------
+
+TEST_F(FaultDrillTest, BadStatusInTheFirstOrTheLastReplyFailsAfterAllMessages)
+{
+    for (const int message : {1, frames::kMessageCount}) {
+        SCOPED_TRACE(message);
+        const QStringList options = {"--trace", "--bad-status-at", QString::number(message)};
+        test::PanelSim sim(options);
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        expectSendFails(send(sim.device()), kSendError);
+        EXPECT_EQ(requestsSeen(sim), frames::kMessageCount);
+
+        sim.start(options);
+        ASSERT_TRUE(sim.started());
+        const auto before = prepareOutput(message == 1);
+        expectRetrieveFails(retrieve(sim.device()), kRetrieveError, before);
+        EXPECT_EQ(requestsSeen(sim), frames::kMessageCount);
+    }
+}
+
+// --- short, padded and garbage replies ------------------------------------------------
+
+TEST_F(FaultDrillTest, AShortReplyEndsTheTransferAsNotResponding)
+{
+    for (const int message : {1, 9, frames::kMessageCount}) {
+        SCOPED_TRACE(message);
+        const QStringList options = {"--trace", "--short-reply-at", QString::number(message)};
+        test::PanelSim sim(options);
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        expectSendFails(send(sim.device()), kNotResponding);
+        EXPECT_EQ(requestsSeen(sim), message);
+
+        sim.start(options);
+        ASSERT_TRUE(sim.started());
+        const auto before = prepareOutput(message == 9);
+        expectRetrieveFails(retrieve(sim.device()), kNotResponding, before);
+        EXPECT_EQ(requestsSeen(sim), message);
+    }
+}
+
+TEST_F(FaultDrillTest, TwentyExtraBytesAfterEveryReplyAreDropped)
+{
+    test::PanelSim sim({"--extra-bytes", "20"});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const Ended sent = send(sim.device());
+    ASSERT_TRUE(sent.finished);
+    EXPECT_EQ(sent.status, 0) << sent.err.toStdString();
+    EXPECT_EQ(sent.out, kSendOk);
+    const Ended back = retrieve(sim.device());
+    ASSERT_TRUE(back.finished);
+    EXPECT_EQ(back.status, 0) << back.err.toStdString();
+    EXPECT_TRUE(back.out.startsWith(kRetrieveOk)) << back.out.toStdString();
+    expectRetrievedSameAsSent();
+}
+
+// At line speed the extra bytes are still arriving when the reply itself is complete:
+// they must not be taken for the start of the next reply.
+TEST_F(FaultDrillTest, TwentyExtraBytesAtLineSpeedAreDroppedToo)
+{
+    test::PanelSim sim({"--extra-bytes", "20", "--baud", "19200"});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const Ended sent = send(sim.device(), {"--baud", "19200"});
+    ASSERT_TRUE(sent.finished);
+    EXPECT_EQ(sent.status, 0) << sent.err.toStdString();
+    EXPECT_EQ(sent.out, kSendOk);
+    const Ended back = retrieve(sim.device(), {"--baud", "19200"});
+    ASSERT_TRUE(back.finished);
+    EXPECT_EQ(back.status, 0) << back.err.toStdString();
+    EXPECT_TRUE(back.out.startsWith(kRetrieveOk)) << back.out.toStdString();
+    expectRetrievedSameAsSent();
+}
+
+TEST_F(FaultDrillTest, AGarbageReplyIsAStatusError)
+{
+    // Longer than every reply; its bytes stand where the status bytes are expected.
+    const QByteArray noise = QByteArrayLiteral("ATZ\r\nNO CARRIER\r\n+++ line noise, not a reply frame\r\n");
+    {
+        GarbagePanel panel(noise);
+        ASSERT_TRUE(panel.started());
+        expectSendFails(send(panel.device()), kSendError);
+        EXPECT_EQ(panel.requests(), frames::kMessageCount);
+    }
+    {
+        GarbagePanel panel(noise);
+        ASSERT_TRUE(panel.started());
+        const auto before = prepareOutput(true);
+        expectRetrieveFails(retrieve(panel.device()), kRetrieveError, before);
+        EXPECT_EQ(panel.requests(), frames::kMessageCount);
+    }
+}
+
+TEST_F(FaultDrillTest, GarbageShorterThanAReplyIsNotResponding)
+{
+    const QByteArray noise = QByteArrayLiteral("?\r\n");
+    {
+        GarbagePanel panel(noise);
+        ASSERT_TRUE(panel.started());
+        expectSendFails(send(panel.device()), kNotResponding);
+        EXPECT_EQ(panel.requests(), 1);
+    }
+    {
+        GarbagePanel panel(noise);
+        ASSERT_TRUE(panel.started());
+        expectRetrieveFails(retrieve(panel.device()), kNotResponding, std::nullopt);
+        EXPECT_EQ(panel.requests(), 1);
+    }
+}
+
+// --- the panel goes away ----------------------------------------------------------------
+
+TEST_F(FaultDrillTest, APanelThatExitsMidTransferIsNotResponding)
+{
+    {
+        test::PanelSim sim({"--exit-after", "9"});
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        expectSendFails(send(sim.device()), kNotResponding);
+    }
+    {
+        test::PanelSim sim({"--exit-after", "9"});
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        const auto before = prepareOutput(true);
+        expectRetrieveFails(retrieve(sim.device()), kNotResponding, before);
+    }
+}
+
+TEST_F(FaultDrillTest, APanelKilledMidTransferIsNotResponding)
+{
+    for (const bool sending : {true, false}) {
+        SCOPED_TRACE(sending ? "send" : "retrieve");
+        // Each reply comes 100 ms late, so that the kill falls inside the transfer.
+        test::PanelSim sim({"--trace", "--delay-ms", "100"});
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        const auto before = prepareOutput(!sending);
+        QProcess dnpcfg;
+        dnpcfg.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"),
+                     sending ? QStringList{"send", config(), "--device", sim.device()}
+                             : QStringList{"retrieve", "-o", output(), "--device", sim.device()});
+        // Kill the panel once it has seen its third request.
+        QByteArray trace;
+        QElapsedTimer patience;
+        patience.start();
+        while (trace.count("  request ") < 3 && patience.elapsed() < kHangBoundMs) {
+            sim.process().waitForReadyRead(50);
+            trace += sim.process().readAllStandardError();
+        }
+        ASSERT_GE(trace.count("  request "), 3);
+        sim.kill();
+
+        ASSERT_TRUE(dnpcfg.waitForFinished(kHangBoundMs)) << "dnpcfg did not end";
+        EXPECT_EQ(dnpcfg.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(dnpcfg.exitCode(), 1);
+        EXPECT_EQ(QString::fromUtf8(dnpcfg.readAllStandardError()), kNotResponding);
+        EXPECT_EQ(dnpcfg.readAllStandardOutput(), "");
+        if (before) {
+            EXPECT_EQ(fileBytes(output()), *before);
+        }
+    }
+}
+
+}  // namespace

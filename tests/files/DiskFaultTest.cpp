@@ -1,0 +1,179 @@
+// Saving a configuration or a report onto a full file system and into a read-only
+// folder: the error is shown, the previous file stays byte for byte, and
+// LastSavedFileName keeps its value. Each case mounts a small tmpfs of its own, which
+// needs the superuser (or the capability to mount); elsewhere the cases are skipped.
+
+#include "files/ConfigFile.h"
+#include "files/FileCommands.h"
+#include "files/FileTestHelpers.h"
+#include "files/Report.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+
+using namespace dnp;
+using namespace dnp::test;
+
+namespace {
+
+constexpr const char* kEarlierSave = "/elsewhere/earlier.dnp";
+// Room for the previous file (a configuration file is some 65 KB) and little more.
+constexpr const char* kTmpfsOptions = "size=128k,mode=0755";
+
+class DiskFaultTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        mountPoint = dir.filePath("disk");
+        ASSERT_TRUE(QDir().mkpath(mountPoint));
+        if (::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, kTmpfsOptions) != 0) {
+            GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
+                         << "); the disk fault cases need the superuser";
+        }
+        mounted = true;
+        state = richConfiguration();
+        state.LastSavedFileName = kEarlierSave;
+        previous = composeConfigFile(ConfigState(), fixedNow());
+        ASSERT_TRUE(writeFileBytes(target(), previous));
+    }
+
+    void TearDown() override
+    {
+        if (mounted) {
+            EXPECT_EQ(::umount2(QFile::encodeName(mountPoint).constData(), MNT_DETACH), 0) << std::strerror(errno);
+        }
+    }
+
+    QString target() const { return mountPoint + "/config.dnp"; }
+    QString report() const { return mountPoint + "/report.txt"; }
+
+    // Fills the file system up to its last byte.
+    void fill()
+    {
+        QFile filler(mountPoint + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(512, 'x');
+        qint64 written = 0;
+        while (filler.write(block) == block.size())
+            written += block.size();
+        while (filler.write("x", 1) == 1)
+            ++written;
+        ASSERT_GT(written, 0);
+    }
+
+    void remountReadOnly()
+    {
+        ASSERT_EQ(::mount(nullptr, QFile::encodeName(mountPoint).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
+                  0)
+            << std::strerror(errno);
+    }
+
+    QStringList files() const { return QDir(mountPoint).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+
+    // The single error box of a failed save: the path, then the system's reason.
+    void expectOneError(const QString& path, const QString& reason)
+    {
+        const QStringList errors = prompts.texts(Shown::Error);
+        ASSERT_EQ(errors.size(), 1) << errors.join(" | ").toStdString();
+        EXPECT_EQ(errors[0], "Cannot write " + path + ": " + reason);
+    }
+    // A read-only folder: the reason is the file system's or Qt's own wording.
+    void expectOneReadOnlyError(const QString& path)
+    {
+        const QStringList errors = prompts.texts(Shown::Error);
+        ASSERT_EQ(errors.size(), 1) << errors.join(" | ").toStdString();
+        const QString prefix = "Cannot write " + path + ": ";
+        EXPECT_TRUE(errors[0].startsWith(prefix)) << errors[0].toStdString();
+        EXPECT_GT(errors[0].size(), prefix.size() + 5) << errors[0].toStdString();
+    }
+
+    QTemporaryDir dir;
+    QString mountPoint;
+    bool mounted = false;
+    QByteArray previous;
+    ConfigState state;
+    ScriptedPrompts prompts;
+    ClassEditor editor{state, prompts};
+    FileCommands commands{state, editor, prompts, [] { return fixedNow(); }, {}};
+};
+
+TEST_F(DiskFaultTest, SavingOntoAFullDiskKeepsThePreviousFile)
+{
+    fill();
+    const QStringList before = files();
+    prompts.fileAnswers = {target()};
+    EXPECT_FALSE(commands.FileSave1Execute());
+    expectOneError(target(), "No space left on device");
+    EXPECT_EQ(readFileBytes(target()), previous);
+    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+    EXPECT_EQ(files(), before);  // no temporary file left behind
+}
+
+TEST_F(DiskFaultTest, TheClassEditorsSaveOntoAFullDiskKeepsThePreviousFile)
+{
+    fill();
+    prompts.fileAnswers = {target()};
+    EXPECT_FALSE(commands.saveFromClassEditor());
+    expectOneError(target(), "No space left on device");
+    EXPECT_EQ(readFileBytes(target()), previous);
+    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+}
+
+TEST_F(DiskFaultTest, AReportOntoAFullDiskKeepsThePreviousReport)
+{
+    const QByteArray oldReport = composeReport(ConfigState(), fixedNow());
+    ASSERT_TRUE(writeFileBytes(report(), oldReport));
+    fill();
+    const QStringList before = files();
+    prompts.fileAnswers = {report()};
+    EXPECT_FALSE(commands.WriteReport());
+    expectOneError(report(), "No space left on device");
+    EXPECT_EQ(readFileBytes(report()), oldReport);
+    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+    EXPECT_EQ(files(), before);
+}
+
+TEST_F(DiskFaultTest, SavingIntoAReadOnlyFolderKeepsThePreviousFile)
+{
+    remountReadOnly();
+    prompts.fileAnswers = {target()};
+    EXPECT_FALSE(commands.FileSave1Execute());
+    expectOneReadOnlyError(target());
+    EXPECT_EQ(readFileBytes(target()), previous);
+    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+}
+
+TEST_F(DiskFaultTest, AReportIntoAReadOnlyFolderKeepsThePreviousReport)
+{
+    const QByteArray oldReport = composeReport(ConfigState(), fixedNow());
+    ASSERT_TRUE(writeFileBytes(report(), oldReport));
+    remountReadOnly();
+    prompts.fileAnswers = {report()};
+    EXPECT_FALSE(commands.WriteReport());
+    expectOneReadOnlyError(report());
+    EXPECT_EQ(readFileBytes(report()), oldReport);
+    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+}
+
+// After the disk has room again the same save goes through.
+TEST_F(DiskFaultTest, ASaveSucceedsOnceThereIsRoomAgain)
+{
+    fill();
+    prompts.fileAnswers = {target()};
+    EXPECT_FALSE(commands.FileSave1Execute());
+    ASSERT_TRUE(QFile::remove(mountPoint + "/filler"));
+    prompts.fileAnswers = {target()};
+    EXPECT_TRUE(commands.FileSave1Execute());
+    EXPECT_EQ(readFileBytes(target()), composeConfigFile(state, fixedNow()));
+    EXPECT_EQ(state.LastSavedFileName, target());
+}
+
+}  // namespace
