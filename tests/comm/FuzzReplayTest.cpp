@@ -1,4 +1,4 @@
-// The seed corpora and regression inputs of the DNP.ini, reply and image fuzz targets,
+// The committed fuzzing inputs and regression inputs of the DNP.ini, reply and image fuzz targets,
 // replayed through the same invariant checks (fuzz/corpus/<target>, fuzz/regressions/<target>).
 #include "support/FuzzChecks.h"
 

@@ -14,7 +14,7 @@ TEST(FuzzReplayTest, ConfigFileInputsKeepTheInvariants)
         EXPECT_EQ(dnp::fuzz::checkConfigFileInput(dnp::fuzz::readInput(path)), "") << path.toStdString();
 }
 
-// The seeds are files the writer wrote: each of them reads.
+// The committed inputs are files the writer wrote: each of them reads.
 TEST(FuzzReplayTest, ConfigFileSeedsAreReadableFiles)
 {
     int files = 0;
