@@ -7,6 +7,7 @@
 #include "comm/Frames.h"
 #include "files/ConfigFile.h"
 #include "model/ConfigState.h"
+#include "support/FuzzChecks.h"
 #include "support/PanelSim.h"
 
 #include <QDateTime>
@@ -74,26 +75,6 @@ int requestsSeen(test::PanelSim& sim)
 {
     sim.stop();
     return static_cast<int>(sim.process().readAllStandardError().count("  request "));
-}
-
-// Points of every type in Class 0, some in event classes, unsolicited values of its own.
-ConfigState sampleConfiguration()
-{
-    ConfigState s;
-    const auto choose = [&s](PointType type, int typeIndex, int slotValue) {
-        s.setSelected(0, type, typeIndex, true);
-        s.Class0Order[typeNumber(type)][typeIndex] = slotValue;
-    };
-    choose(PointType::Bin, 0, 5);
-    choose(PointType::Bin, 5, 0);
-    choose(PointType::Bout, 1, 1);
-    choose(PointType::Ain, 3, 3);
-    choose(PointType::Aout, 72, 72);
-    choose(PointType::Counters, 2, 2);
-    s.setSelected(1, PointType::Bin, 5, true);
-    s.setSelected(2, PointType::Counters, 2, true);
-    s.UnsolicitedSettings = {25, 0x0305, 1000, 0, 0, 0xFFFF};
-    return s;
 }
 
 // A panel that answers every complete request with the same bytes, none of them a
@@ -177,7 +158,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         QFile f(config());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(composeConfigFile(sampleConfiguration(), QDateTime::currentDateTime()));
+        f.write(composeConfigFile(fuzz::detail::sampleState(), QDateTime::currentDateTime()));
     }
 
     QString config() const { return dir.filePath("config.dnp"); }
