@@ -32,7 +32,7 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogSettings& 
     dialog.setNameFilter(qtFilter(s.filter));
     dialog.setDefaultSuffix(s.defaultExtension);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::AnyFile : QFileDialog::AnyFile);
+    dialog.setFileMode(QFileDialog::AnyFile);  // the open dialog accepts a name that does not exist yet
     if (!s.fileName.isEmpty() && !s.fileName.contains('*'))
         dialog.selectFile(s.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
