@@ -9,6 +9,7 @@
 #include "files/Report.h"
 #include "model/Regional.h"
 
+#include <functional>
 #include <optional>
 
 namespace dnp::cli {
@@ -98,14 +99,14 @@ int runCheck(const QStringList& args, Io io)
     return kExitOk;
 }
 
-int runReport(const QStringList& args, Io io)
+namespace {
+
+// report and resave: read IN, give it the header texts, write what `compose` makes of it.
+int writeWithHeader(const QStringList& args, Io io, const QString& synopsis, const QString& description,
+                    const QString& comment, const std::function<QByteArray(const ConfigState&)>& compose)
 {
-    const QDateTime now = QDateTime::currentDateTime();
     int status = kExitOk;
-    // The Report Header dialog's first texts.
-    const auto command = parseOutputCommand(
-        args, io, QStringLiteral("dnpcfg report CONFIG.dnp -o REPORT.txt [--description TEXT] [--comment TEXT]"),
-        shortDate(now.date()) + QStringLiteral(" Report"), QStringLiteral("None"), status);
+    const auto command = parseOutputCommand(args, io, synopsis, description, comment, status);
     if (!command)
         return status;
     std::optional<ConfigState> state = readConfiguration(command->input, io);
@@ -113,24 +114,29 @@ int runReport(const QStringList& args, Io io)
         return kExitFailure;
     state->ReportDescription = command->description;
     state->ReportComment = command->comment;
-    return writeOut(command->output, composeReport(*state, now), io);
+    return writeOut(command->output, compose(*state), io);
+}
+
+}  // namespace
+
+int runReport(const QStringList& args, Io io)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    // The Report Header dialog's first texts.
+    return writeWithHeader(args, io,
+                           QStringLiteral("dnpcfg report CONFIG.dnp -o REPORT.txt [--description TEXT] [--comment TEXT]"),
+                           shortDate(now.date()) + QStringLiteral(" Report"), QStringLiteral("None"),
+                           [&now](const ConfigState& state) { return composeReport(state, now); });
 }
 
 int runResave(const QStringList& args, Io io)
 {
-    int status = kExitOk;
     // Without the options the header texts are empty, as after opening the file in a new run.
-    const auto command = parseOutputCommand(
-        args, io, QStringLiteral("dnpcfg resave IN.dnp -o OUT.dnp [--description TEXT] [--comment TEXT]"), QString(),
-        QString(), status);
-    if (!command)
-        return status;
-    std::optional<ConfigState> state = readConfiguration(command->input, io);
-    if (!state)
-        return kExitFailure;
-    state->ReportDescription = command->description;
-    state->ReportComment = command->comment;
-    return writeOut(command->output, composeConfigFile(*state, QDateTime::currentDateTime()), io);
+    return writeWithHeader(args, io,
+                           QStringLiteral("dnpcfg resave IN.dnp -o OUT.dnp [--description TEXT] [--comment TEXT]"),
+                           QString(), QString(), [](const ConfigState& state) {
+                               return composeConfigFile(state, QDateTime::currentDateTime());
+                           });
 }
 
 }  // namespace dnp::cli
