@@ -4,13 +4,9 @@
 //
 //   build/bench/dnp-bench-transfer [--baud 9600] [--runs 3]
 
-#include "classes/ClassEditor.h"
-#include "comm/CommSettings.h"
-#include "comm/Exchange.h"
+#include "app/Workspace.h"
 #include "comm/Frames.h"
 #include "comm/SerialPort.h"
-#include "comm/SortModel.h"
-#include "model/UserPrompts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -37,8 +33,8 @@ public:
 double wireSeconds(frames::Command command, int baud)
 {
     int bytes = 0;
-    std::array<std::uint16_t, 256> image{};
-    for (int m = 1; m <= frames::kMessageCount; ++m) {
+    const ConfigImage image{};
+    for (int m = 1; m <= kMessageCount; ++m) {
         const QByteArray frame = command == frames::Command::Write ? frames::composeWriteFrame(m, image, {})
                                                                    : frames::composeReadFrame(m, {});
         bytes += static_cast<int>(frame.size()) + frames::replySize(command, m, false);
@@ -68,44 +64,51 @@ int main(int argc, char** argv)
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     QTemporaryDir dir;
-    ConfigState state;
     QuietPrompts prompts;
-    ClassEditor editor(state, prompts);
-    SortModel sort(state);
-    TcomSetIni settings(dir.filePath("DNP.ini"));
-    settings.ComPort = 1;
-    settings.Baud = static_cast<std::uint8_t>(QStringList{"19200", "9600", "4800"}.indexOf(QString::number(baud)));
     TApdComPort port;
     port.setDeviceOverride(device);
     port.setPromptForPort(false);
-    Exchange exchange(state, editor, sort, settings, port, prompts);
+    Workspace workspace(prompts, port, dir.filePath("DNP.ini"));
+    workspace.settings().ComPort = 1;
+    for (int i = 0; i < TcomSetIni::kBaudCount; ++i)
+        if (QString::number(baud) == QLatin1String(kBaudTexts[i]))
+            workspace.settings().Baud = static_cast<std::uint8_t>(i);
     // A full list: 240 words.
+    ConfigState& state = workspace.state();
     for (int t = 0; t < 240; ++t) {
         state.setSelected(0, PointType::Ain, t, true);
         state.Class0Order[typeNumber(PointType::Ain)][t] = t;
     }
-    sort.InitSort();
+    workspace.prepareSend();
 
     std::printf("%-9s %10s %10s %7s\n", "transfer", "measured", "wire", "ratio");
     for (int run = 0; run < runs; ++run) {
         for (const auto& [name, command] : {std::pair{"send", frames::Command::Write}, std::pair{"retrieve", frames::Command::Read}}) {
             QEventLoop loop;
-            QObject::connect(&exchange, &Exchange::finished, &loop, &QEventLoop::quit);
+            TransferOutcome outcome = TransferOutcome::Running;
+            const auto connection = QObject::connect(&workspace, &Workspace::transferEnded, &loop,
+                                                     [&](const TransferResult& result) {
+                                                         outcome = result.outcome;
+                                                         loop.quit();
+                                                     });
             QElapsedTimer clock;
             clock.start();
             if (command == frames::Command::Write)
-                exchange.OKtoSendButtonClick();
+                workspace.startSend();
             else
-                exchange.OKtoRetrieveButtonClick();
-            if (exchange.running())
+                workspace.startRetrieve();
+            if (outcome == TransferOutcome::Running)
                 loop.exec();
+            QObject::disconnect(connection);
             const double measured = clock.nsecsElapsed() / 1e9;
             const double wire = wireSeconds(command, baud);
-            if (exchange.outcome() != TransferOutcome::Success) {
+            if (outcome != TransferOutcome::Success) {
                 std::fprintf(stderr, "%s failed: %s\n", name, qPrintable(prompts.messages.join(" / ")));
                 return 1;
             }
             std::printf("%-9s %9.3fs %9.3fs %7.3f\n", name, measured, wire, measured / wire);
+            if (command == frames::Command::Read)
+                workspace.prepareSend();  // the retrieved order is the one sent again
         }
     }
     sim.terminate();

@@ -3,11 +3,11 @@
 // "DNP_COMMCONFIG.hlp". Nothing on this platform shows that format, so asking for
 // it tells the user where the file is (or that it is missing).
 
+#include "model/HelpTopics.h"
+
 #include <QString>
 
 namespace dnp {
-
-constexpr int kHelpContents = 0;
 
 // A root directory already ends in a separator, so it gives two.
 QString helpFilePath(const QString& currentDirectory);

@@ -1,5 +1,6 @@
 #include "classes/ClassEditor.h"
 
+#include "model/Marks.h"
 #include "model/Regional.h"
 
 #include <cmath>
@@ -8,17 +9,17 @@
 namespace dnp {
 
 const std::array<GroupButton, kGroupButtonCount> kGroupButtons = {{
-    {"InstSetBtn", "InstClrBtn", 3, 0, 13},
-    {"IFmmSetBtn", "IFmmClrBtn", 4, 0, 13},
-    {"IFmmTSetBtn", "IFmmTClrBtn", 4, 14, 27},
-    {"IRmmSetBtn", "IRmmClrBtn", 4, 28, 41},
-    {"IRmmTSetBtn", "IRmmTClrBtn", 4, 42, 55},
-    {"ImmSetBoxBtn", "ImmClrBoxBtn", 4, 56, 63},
-    {"DmdSetBtn", "DmdClrBtn", 5, 0, 13},
-    {"DFmmSetBtn", "DFmmClrBtn", 6, 0, 15},
-    {"DFmmTSetBtn", "DFmmTClrBtn", 6, 16, 31},
-    {"DRmmSetBtn", "DRmmClrBtn", 6, 32, 47},
-    {"DRmmTSetBtn", "DRmmTClrBtn", 6, 48, 63},
+    {"InstSetBtn", "InstClrBtn", ListTag::InstCLB, 0, 13},
+    {"IFmmSetBtn", "IFmmClrBtn", ListTag::ImmCLB, 0, 13},
+    {"IFmmTSetBtn", "IFmmTClrBtn", ListTag::ImmCLB, 14, 27},
+    {"IRmmSetBtn", "IRmmClrBtn", ListTag::ImmCLB, 28, 41},
+    {"IRmmTSetBtn", "IRmmTClrBtn", ListTag::ImmCLB, 42, 55},
+    {"ImmSetBoxBtn", "ImmClrBoxBtn", ListTag::ImmCLB, 56, 63},
+    {"DmdSetBtn", "DmdClrBtn", ListTag::DmdCLB, 0, 13},
+    {"DFmmSetBtn", "DFmmClrBtn", ListTag::DmmCLB, 0, 15},
+    {"DFmmTSetBtn", "DFmmTClrBtn", ListTag::DmmCLB, 16, 31},
+    {"DRmmSetBtn", "DRmmClrBtn", ListTag::DmmCLB, 32, 47},
+    {"DRmmTSetBtn", "DRmmTClrBtn", ListTag::DmmCLB, 48, 63},
 }};
 
 const std::array<HarmonicButton, kHarmonicButtonCount> kHarmonicButtons = {{
@@ -40,24 +41,13 @@ const std::array<const char*, 29> kEnableButtonNames = {
 
 namespace {
 
-constexpr int kHarmonicsTag = 7;
-
 // The order in which the clear step walks the lists: binary inputs, binary outputs,
 // the nine analog input lists, the five analog output lists, counters.
-constexpr std::array<int, kGroupCount> kClearOrderTags = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 17, 16};
-
-// Keep and set masks of the marks pass, by class.
-struct MarkMasks {
-    std::uint16_t keep;
-    std::uint16_t set;
-};
-constexpr std::array<MarkMasks, 4> kMarkMasks = {{{0x0FFF, 0}, {0x1FFF, 0x1000}, {0x2FFF, 0x2000}, {0x4FFF, 0x4000}}};
-
-// 0, 1, 2 as they are; any other value counts as Class 3.
-int storedClass(int editedClass)
-{
-    return (editedClass >= 0 && editedClass <= 2) ? editedClass : 3;
-}
+constexpr std::array<ListTag, kGroupCount> kClearOrder = {
+    ListTag::BinCLB,   ListTag::BoutCLB,    ListTag::InstCLB,    ListTag::ImmCLB,    ListTag::DmdCLB,
+    ListTag::DmmCLB,   ListTag::HarmCLB,    ListTag::EnergyCLB,  ListTag::CountCLB,  ListTag::CtlStatCLB,
+    ListTag::GenStatCLB, ListTag::SetPtCLB, ListTag::RegSetCLB,  ListTag::CommSetCLB, ListTag::PwCLB,
+    ListTag::ActSetPtCLB, ListTag::Counter32bCLB};
 
 const QString kNotInClass0 = QStringLiteral("Data Object not included in Class 0 selections.");
 const QString kEventsRange =
@@ -76,47 +66,19 @@ QString classCaption(int cls)
     return QStringLiteral("Class %1 Selection").arg(cls);
 }
 
-std::uint16_t classMark(int cls)
-{
-    return kMarkMasks[storedClass(cls)].set;
-}
-
-void markPass(ConfigState& state, int cls)
-{
-    const MarkMasks masks = kMarkMasks[storedClass(cls)];
-    const auto& selection = state.ClassSelection[storedClass(cls)];
-    const PointCatalog& catalog = PointCatalog::instance();
-    for (PointType t : kAllPointTypes) {
-        auto& codes = state.PanelCode[typeNumber(t)];
-        for (const CatalogPoint& p : catalog.points(t)) {
-            if (selection[p.selectionIndex] != 1)
-                continue;
-            codes[p.typeIndex] = (codes[p.typeIndex] & masks.keep) | masks.set;
-            if (t == PointType::Bout)
-                state.SecondCode[p.typeIndex] = (state.SecondCode[p.typeIndex] & masks.keep) | masks.set;
-        }
-    }
-}
-
-void recomputeAllMarks(ConfigState& state)
-{
-    for (int cls = 0; cls <= 3; ++cls)
-        markPass(state, cls);
-}
-
 ClassEditor::ClassEditor(ConfigState& state, UserPrompts& prompts)
     : state_(state), prompts_(prompts)
 {
 }
 
-ItemState ClassEditor::item(int tag, int row) const
+ItemState ClassEditor::item(ListTag list, int row) const
 {
-    return view_.items[groupByTag(tag)->base + row];
+    return view_.items[groupOf(list).base + row];
 }
 
-void ClassEditor::setItem(int tag, int row, ItemState s)
+void ClassEditor::setItem(ListTag list, int row, ItemState s)
 {
-    view_.items[groupByTag(tag)->base + row] = s;
+    view_.items[groupOf(list).base + row] = s;
 }
 
 void ClassEditor::InitCLBs(int mode)
@@ -172,17 +134,17 @@ void ClassEditor::prepareRetrievedView()
     view_.unsolicitedPageVisible = false;
 }
 
-void ClassEditor::clickItem(int tag, int row)
+void ClassEditor::clickItem(ListTag list, int row)
 {
-    const PointGroup* g = groupByTag(tag);
+    const PointGroup* g = groupByTag(tagNumber(list));
     if (!g || row < 0 || row >= g->count)
         return;
     ItemState& s = view_.items[g->base + row];
     s = (s == ItemState::Checked) ? ItemState::Unchecked : ItemState::Checked;
-    CLBClickChek(tag, row);
+    CLBClickChek(list, row);
 }
 
-void ClassEditor::CLBClickChek(int tag, int row)
+void ClassEditor::CLBClickChek(ListTag list, int row)
 {
     state_.LoadedFromFile = false;
     state_.NoListWriteBack = false;
@@ -191,7 +153,7 @@ void ClassEditor::CLBClickChek(int tag, int row)
     const int edited = state_.EditedClass;
     if (edited < 1 || edited > 3)
         return;
-    const PointGroup* g = groupByTag(tag);
+    const PointGroup* g = groupByTag(tagNumber(list));
     if (!g || row < 0 || row >= g->count)
         return;
     const int s = g->base + row;
@@ -213,15 +175,15 @@ void ClassEditor::groupSet(int button)
 {
     const GroupButton& b = kGroupButtons.at(button);
     for (int row = b.firstRow; row <= b.lastRow; ++row)
-        setItem(b.tag, row, ItemState::Checked);
+        setItem(b.list, row, ItemState::Checked);
 }
 
 void ClassEditor::groupClear(int button)
 {
     const GroupButton& b = kGroupButtons.at(button);
     for (int row = b.firstRow; row <= b.lastRow; ++row)
-        if (item(b.tag, row) == ItemState::Checked)
-            setItem(b.tag, row, ItemState::Unchecked);
+        if (item(b.list, row) == ItemState::Checked)
+            setItem(b.list, row, ItemState::Unchecked);
 }
 
 void ClassEditor::harmonicClick(int button)
@@ -230,10 +192,10 @@ void ClassEditor::harmonicClick(int button)
     bool& toggle = view_.HarmonicToggle[button];
     for (int row = b.firstRow; row <= b.lastRow; ++row) {
         if (toggle) {
-            if (item(kHarmonicsTag, row) == ItemState::Checked)
-                setItem(kHarmonicsTag, row, ItemState::Unchecked);
+            if (item(ListTag::HarmCLB, row) == ItemState::Checked)
+                setItem(ListTag::HarmCLB, row, ItemState::Unchecked);
         } else {
-            setItem(kHarmonicsTag, row, ItemState::Checked);
+            setItem(ListTag::HarmCLB, row, ItemState::Checked);
         }
     }
     toggle = !toggle;
@@ -300,7 +262,7 @@ void ClassEditor::class0Compare(bool allTypes)
 
 void ClassEditor::storeLists()
 {
-    const int target = storedClass(state_.EditedClass);
+    const int target = markedClass(state_.EditedClass);
     const PointCatalog& catalog = PointCatalog::instance();
     for (PointType t : kAllPointTypes)
         for (const CatalogPoint& p : catalog.points(t)) {
@@ -345,8 +307,8 @@ void ClassEditor::ResetClassBtnClick()
     class0okBtnClick();
 
     const bool greyAll = state_.OpenedForClass[1] || state_.OpenedForClass[2] || state_.OpenedForClass[3];
-    for (int tag : kClearOrderTags) {
-        const PointGroup& g = *groupByTag(tag);
+    for (ListTag tag : kClearOrder) {
+        const PointGroup& g = groupOf(tag);
         for (int k = 0; k < g.count; ++k) {
             const int s = g.base + k;
             state_.RetrievedMark[typeNumber(g.type)][g.firstTypeIndex + k] = 0;

@@ -4,6 +4,7 @@
 // the lists into the configuration or empty it. The window only shows this state.
 
 #include "model/ConfigState.h"
+#include "model/HelpTopics.h"
 #include "model/UserPrompts.h"
 
 #include <QString>
@@ -18,7 +19,7 @@ enum class ItemState : std::uint8_t { Unchecked, Checked, Greyed };
 struct GroupButton {
     const char* setName;    // "InstSetBtn"
     const char* clearName;  // "InstClrBtn"
-    int tag;                // list tag
+    ListTag list;
     int firstRow;
     int lastRow;
 };
@@ -37,8 +38,6 @@ extern const std::array<HarmonicButton, kHarmonicButtonCount> kHarmonicButtons;
 
 // The 29 buttons EnableButtons switches.
 extern const std::array<const char*, 29> kEnableButtonNames;
-
-constexpr std::array<int, 4> kClassHelpTopics = {19, 36, 37, 38};
 
 // What the editor window shows.
 struct ClassEditorView {
@@ -61,8 +60,8 @@ public:
 
     ClassEditorView& view() { return view_; }
     const ClassEditorView& view() const { return view_; }
-    ItemState item(int tag, int row) const;
-    void setItem(int tag, int row, ItemState s);
+    ItemState item(ListTag list, int row) const;
+    void setItem(ListTag list, int row, ItemState s);
 
     // The main window's class button for class k, up to showing the window.
     void ClassSpBtnClick(int cls);
@@ -72,9 +71,9 @@ public:
     void prepareRetrievedView();
 
     // A click on an item's box (or the space bar): the toolkit's toggle, then the rule.
-    void clickItem(int tag, int row);
+    void clickItem(ListTag list, int row);
     // The rule alone: selection in the Status list, double click in InstCLB/ImmCLB.
-    void CLBClickChek(int tag, int row);
+    void CLBClickChek(ListTag list, int row);
 
     void groupSet(int button);
     void groupClear(int button);
@@ -95,13 +94,5 @@ private:
     UserPrompts& prompts_;
     ClassEditorView view_;
 };
-
-// The event-class mark pass for class c: every point chosen in c gets its code's
-// bits 12-15 replaced by c's mark (none for Class 0).
-void markPass(ConfigState& state, int cls);
-// Passes 0, 1, 2, 3 from the stored selections, so the marks agree with them.
-void recomputeAllMarks(ConfigState& state);
-// The mark bits an event class puts in a code (0 for Class 0, 0x1000, 0x2000, 0x4000).
-std::uint16_t classMark(int cls);
 
 }  // namespace dnp

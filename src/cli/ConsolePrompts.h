@@ -12,17 +12,11 @@ public:
     explicit ConsolePrompts(Io io) : io_(io) {}
 
     void information(const QString& text) override { io_.out << text << "\n" << Qt::flush; }
-    void error(const QString& text) override
-    {
-        io_.err << text << "\n" << Qt::flush;
-        ++errors;
-    }
+    void error(const QString& text) override { io_.err << text << "\n" << Qt::flush; }
     bool confirm(const QString&, const QString&) override { return true; }
     std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
     std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
     void showHelp(int) override {}
-
-    int errors = 0;
 
 private:
     Io io_;

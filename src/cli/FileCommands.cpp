@@ -1,28 +1,13 @@
-// dnpcfg check, report and resave: the configuration file and the report
-// without the windows, through the same reader and writers.
+// dnpcfg check, report and resave: the configuration file and the report without
+// the windows, through the workspace's reader and writers.
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Program.h"
 #include "files/ConfigFile.h"
-#include "files/FileCommands.h"
-#include "files/Report.h"
-#include "model/Regional.h"
-
-#include <functional>
-#include <optional>
 
 namespace dnp::cli {
 namespace {
-
-// Reads a configuration file into a fresh state, as the program holds it after Open.
-std::optional<ConfigState> readConfiguration(const QString& path, Io io)
-{
-    Program program(io);
-    if (!program.open(path, io))
-        return std::nullopt;
-    return program.state;
-}
 
 int countSelected(const ConfigState& state, int cls, PointType type)
 {
@@ -33,17 +18,9 @@ int countSelected(const ConfigState& state, int cls, PointType type)
     return count;
 }
 
-// The file, the output path and the header texts of report and resave.
-struct OutputCommand {
-    QString input;
-    QString output;
-    QString description;
-    QString comment;
-};
-
-std::optional<OutputCommand> parseOutputCommand(const QStringList& args, Io io, const QString& synopsis,
-                                                const QString& defaultDescription, const QString& defaultComment,
-                                                int& status)
+// report and resave: IN, -o OUT and the header texts. Without --description and
+// --comment the texts are those given.
+int writeWithHeader(const QStringList& args, Io io, const QString& synopsis, bool report)
 {
     const ParsedArgs parsed = parseArgs(args, {"-o", "--output", "--description", "--comment"});
     QString problem = parsed.error;
@@ -53,12 +30,25 @@ std::optional<OutputCommand> parseOutputCommand(const QStringList& args, Io io, 
     const QString output = parsed.value("-o", parsed.value("--output"));
     if (problem.isEmpty() && output.isEmpty())
         problem = QStringLiteral("-o FILE is needed");
-    if (!problem.isEmpty()) {
-        status = usageError(io, synopsis + " (" + problem + ")");
-        return std::nullopt;
+    if (!problem.isEmpty())
+        return usageError(io, synopsis + " (" + problem + ")");
+
+    Program program(io);
+    if (!program.open(parsed.positional.front()))
+        return kExitFailure;
+    Workspace& ws = program.workspace;
+    if (report) {
+        // The Report Header dialog's first texts, unless given.
+        ReportHeader& header = ws.reportHeader();
+        header.DescEdit = parsed.value("--description", header.DescEdit);
+        header.CommentEdit = parsed.value("--comment", header.CommentEdit);
+        header.OKBtnClick();
+        return program.written(ws.writeReport(output));
     }
-    return OutputCommand{parsed.positional.front(), output, parsed.value("--description", defaultDescription),
-                         parsed.value("--comment", defaultComment)};
+    // Empty texts, as after opening the file in a new run.
+    ws.state().ReportDescription = parsed.value("--description");
+    ws.state().ReportComment = parsed.value("--comment");
+    return program.written(ws.save(output));
 }
 
 }  // namespace
@@ -72,9 +62,10 @@ int runCheck(const QStringList& args, Io io)
     if (parsed.positional.size() != 1)
         return usageError(io, synopsis);
     const QString path = parsed.positional.front();
-    const std::optional<ConfigState> state = readConfiguration(path, io);
-    if (!state)
+    Program program(io);
+    if (!program.open(path))
         return kExitFailure;
+    const ConfigState& state = program.workspace.state();
 
     io.out << path << ": configuration file read\n";
     io.out << "points per class  ";
@@ -84,59 +75,31 @@ int runCheck(const QStringList& args, Io io)
     for (int cls = 0; cls <= 3; ++cls) {
         io.out << QStringLiteral("  Class %1         ").arg(cls);
         for (PointType type : kAllPointTypes)
-            io.out << QStringLiteral(" %1").arg(countSelected(*state, cls, type), 8);
+            io.out << QStringLiteral(" %1").arg(countSelected(state, cls, type), 8);
         io.out << "\n";
     }
     io.out << "unsolicited responses\n";
     for (int cls = 1; cls <= 3; ++cls) {
-        const std::uint16_t events = state->eventsWord(cls);
+        const std::uint16_t events = state.eventsWord(cls);
         io.out << QStringLiteral("  Class %1: dead band %2 %, minimum events %3, notification delay %4\n")
                       .arg(cls)
-                      .arg(deadbandText(state->deadband(cls)))
+                      .arg(deadbandText(state.deadband(cls)))
                       .arg(ConfigState::minimumEvents(events))
                       .arg(ConfigState::notificationDelay(events));
     }
     return kExitOk;
 }
 
-namespace {
-
-// report and resave: read IN, give it the header texts, write what `compose` makes of it.
-int writeWithHeader(const QStringList& args, Io io, const QString& synopsis, const QString& description,
-                    const QString& comment, const std::function<QByteArray(const ConfigState&)>& compose)
-{
-    int status = kExitOk;
-    const auto command = parseOutputCommand(args, io, synopsis, description, comment, status);
-    if (!command)
-        return status;
-    std::optional<ConfigState> state = readConfiguration(command->input, io);
-    if (!state)
-        return kExitFailure;
-    state->ReportDescription = command->description;
-    state->ReportComment = command->comment;
-    return writeOut(command->output, compose(*state), io);
-}
-
-}  // namespace
-
 int runReport(const QStringList& args, Io io)
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    // The Report Header dialog's first texts.
-    return writeWithHeader(args, io,
-                           QStringLiteral("dnpcfg report CONFIG.dnp -o REPORT.txt [--description TEXT] [--comment TEXT]"),
-                           shortDate(now.date()) + QStringLiteral(" Report"), QStringLiteral("None"),
-                           [&now](const ConfigState& state) { return composeReport(state, now); });
+    return writeWithHeader(
+        args, io, QStringLiteral("dnpcfg report CONFIG.dnp -o REPORT.txt [--description TEXT] [--comment TEXT]"), true);
 }
 
 int runResave(const QStringList& args, Io io)
 {
-    // Without the options the header texts are empty, as after opening the file in a new run.
-    return writeWithHeader(args, io,
-                           QStringLiteral("dnpcfg resave IN.dnp -o OUT.dnp [--description TEXT] [--comment TEXT]"),
-                           QString(), QString(), [](const ConfigState& state) {
-                               return composeConfigFile(state, QDateTime::currentDateTime());
-                           });
+    return writeWithHeader(
+        args, io, QStringLiteral("dnpcfg resave IN.dnp -o OUT.dnp [--description TEXT] [--comment TEXT]"), false);
 }
 
 }  // namespace dnp::cli

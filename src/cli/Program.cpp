@@ -1,31 +1,40 @@
 #include "cli/Program.h"
 
-#include "comm/ConfigImage.h"
-#include "files/ConfigFile.h"
-#include "files/FileCommands.h"
+#include <QEventLoop>
 
 namespace dnp::cli {
 
-bool Program::open(const QString& path, Io io)
+int Program::fail(const QString& message)
 {
-    const ConfigFileLoad load = loadConfigFile(path);
-    if (const auto* failure = std::get_if<ConfigFileError>(&load.result)) {
-        io.err << "dnpcfg: " << describeFileError(path, *failure) << "\n";
-        return false;
-    }
-    editor.ResetClassBtnClick();
-    applyConfigFileData(state, std::get<ConfigFileData>(load.result));
-    return true;
+    io.err << "dnpcfg: " << message << "\n" << Qt::flush;
+    return kExitFailure;
 }
 
-int writeOut(const QString& path, const QByteArray& bytes, Io io)
+bool Program::open(const QString& path)
 {
-    const QString error = writeFileSafely(path, bytes);
-    if (!error.isEmpty()) {
-        io.err << "dnpcfg: " << error << "\n";
-        return kExitFailure;
-    }
-    return kExitOk;
+    const Result<void> opened = workspace.open(path);
+    if (!opened)
+        fail(opened.error().message);
+    return opened.ok();
+}
+
+int Program::written(const Result<void>& result)
+{
+    return result ? kExitOk : fail(result.error().message);
+}
+
+bool Program::transfer(void (Workspace::*start)())
+{
+    QEventLoop loop;
+    TransferOutcome outcome = TransferOutcome::Running;
+    QObject::connect(&workspace, &Workspace::transferEnded, &loop, [&](const TransferResult& result) {
+        outcome = result.outcome;
+        loop.quit();
+    });
+    (workspace.*start)();
+    if (outcome == TransferOutcome::Running && workspace.transferRunning())
+        loop.exec();
+    return outcome == TransferOutcome::Success;
 }
 
 std::optional<int> mappingItemByName(const QString& name)
@@ -34,16 +43,17 @@ std::optional<int> mappingItemByName(const QString& name)
     return item >= 0 ? std::optional<int>(item) : std::nullopt;
 }
 
-void printRetrieved(const SortModel& sort, Io io)
+void printRetrieved(const RetrievedConfig& retrieved, Io io)
 {
-    const std::uint16_t code = sort.Retrieved.RetrievedMappingCode;
+    const std::uint16_t code = retrieved.mappingCode;
     const int item = mappingItemForCode(code);
     io.out << QStringLiteral("mapping %1: %2\n").arg(code).arg(item >= 0 ? mappingText(item) : QStringLiteral("unknown"));
+    const PointCatalog& catalog = PointCatalog::instance();
     for (PointType type : kAllPointTypes) {
-        const std::vector<OrderItem>& found = sort.retrieveList(type);
+        const std::vector<int>& found = retrieved.order.of(type);
         io.out << pointTypeName(type) << QStringLiteral(": %1\n").arg(found.size());
-        for (const OrderItem& point : found)
-            io.out << QStringLiteral("  %1 %2\n").arg(point.TypeIndex, 3).arg(point.ShortName);
+        for (int typeIndex : found)
+            io.out << QStringLiteral("  %1 %2\n").arg(typeIndex, 3).arg(catalog.point(type, typeIndex).shortName);
     }
 }
 

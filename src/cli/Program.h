@@ -1,38 +1,38 @@
 #pragma once
-// What the command line commands share: the program's configuration, class editor
-// and order window logic as they are right after start-up, and the steps that read
-// and write files as the program does.
+// What the commands share: the program's workspace over the console and a serial port,
+// as it is right after start-up, and the ways a command tells its outcome.
 
-#include "classes/ClassEditor.h"
+#include "app/Workspace.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
-#include "comm/SortModel.h"
-#include "model/ConfigState.h"
+#include "comm/SerialPort.h"
 
-#include <QByteArray>
 #include <optional>
 
 namespace dnp::cli {
 
 struct Program {
-    explicit Program(Io io) : prompts(io) {}
-    ConfigState state;
+    explicit Program(Io io, const QString& iniPath = {}) : io(io), prompts(io), workspace(prompts, port, iniPath) {}
+
+    // A failure on standard error, "dnpcfg: <message>"; the exit status 1.
+    int fail(const QString& message);
+    // Open, telling a file that does not read on standard error. False when it does not.
+    bool open(const QString& path);
+    // The exit status of a written file: 0, or 1 after telling why.
+    int written(const Result<void>& result);
+    // Runs the transfer `start` begins until it ends; true when it succeeded.
+    bool transfer(void (Workspace::*start)());
+
+    Io io;
     ConsolePrompts prompts;
-    ClassEditor editor{state, prompts};
-    SortModel sort{state};
-
-    // Open: reads and checks the file, then the clear step and the file's data, as
-    // the main window does. False (the error told on stderr) when it does not read.
-    bool open(const QString& path, Io io);
+    TApdComPort port;
+    Workspace workspace;
 };
-
-// Writes a file safely; the exit status.
-int writeOut(const QString& path, const QByteArray& bytes, Io io);
 
 // "uninitialized", "subset", "individual": the items of the "DNP Mapping" group.
 std::optional<int> mappingItemByName(const QString& name);
 
 // The points a retrieve found, per type in the panel's order, after the mapping line.
-void printRetrieved(const SortModel& sort, Io io);
+void printRetrieved(const RetrievedConfig& retrieved, Io io);
 
 }  // namespace dnp::cli

@@ -1,7 +1,10 @@
 #include "cli/Commands.h"
+#include "model/Version.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 
 namespace dnp::cli {
 namespace {
@@ -30,6 +33,66 @@ void printHelp(QTextStream& out)
         out << "  " << c.synopsis << "\n";
 }
 
+// The streams of the run, flushed before an unexpected failure ends it.
+Io* gIo = nullptr;
+
+// Any unexpected failure ends the command with "dnpcfg: <text>" and status 1, never
+// with an abort: thrown inside the event loop (a transfer) or outside it.
+[[noreturn]] void unexpectedFailure(const QString& text)
+{
+    if (gIo) {
+        gIo->out.flush();
+        gIo->err << "dnpcfg: " << text << "\n";
+        gIo->err.flush();
+    }
+    std::fflush(nullptr);
+    std::_Exit(kExitFailure);
+}
+
+QString textOf(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("an unexpected error has occurred");
+    }
+}
+
+class Application : public QCoreApplication {
+public:
+    using QCoreApplication::QCoreApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QCoreApplication::notify(receiver, event);
+        } catch (...) {
+            unexpectedFailure(textOf(std::current_exception()));
+        }
+    }
+};
+
+int run(const QStringList& arguments, Io io)
+{
+    QStringList args = arguments;
+    if (args.isEmpty())
+        return usageError(io, "dnpcfg COMMAND [ARGS] (dnpcfg --help lists the commands)");
+    const QString name = args.takeFirst();
+    if (name == "--help" || name == "-h" || name == "help") {
+        printHelp(io.out);
+        return kExitOk;
+    }
+    if (name == "--version") {
+        io.out << "dnpcfg " << kVersion << "\n";
+        return kExitOk;
+    }
+    for (const auto& c : kCommands)
+        if (name == QLatin1String(c.name))
+            return c.run(args, io);
+    return usageError(io, QString("dnpcfg COMMAND [ARGS]: unknown command '%1' (dnpcfg --help lists the commands)").arg(name));
+}
+
 }  // namespace
 
 int usageError(Io io, const QString& message)
@@ -44,25 +107,18 @@ int usageError(Io io, const QString& message)
 int main(int argc, char** argv)
 {
     using namespace dnp::cli;
-    QCoreApplication app(argc, argv);
+    Application app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     Io io{out, err};
-    QStringList args = app.arguments().mid(1);
-    if (args.isEmpty())
-        return usageError(io, "dnpcfg COMMAND [ARGS] (dnpcfg --help lists the commands)");
-    const QString name = args.takeFirst();
-    if (name == "--help" || name == "-h" || name == "help") {
-        printHelp(out);
-        return kExitOk;
+    gIo = &io;
+    int status = kExitFailure;
+    try {
+        status = run(app.arguments().mid(1), io);
+    } catch (...) {
+        unexpectedFailure(textOf(std::current_exception()));
     }
-    for (const auto& c : kCommands) {
-        if (name == QLatin1String(c.name)) {
-            const int status = c.run(args, io);
-            out.flush();
-            err.flush();
-            return status;
-        }
-    }
-    return usageError(io, QString("dnpcfg COMMAND [ARGS]: unknown command '%1' (dnpcfg --help lists the commands)").arg(name));
+    out.flush();
+    err.flush();
+    return status;
 }

@@ -2,51 +2,22 @@
 // The communication settings: port, baud rate, parity, addressing and address,
 // kept in "DNP.ini", section "Comm".
 
-#include <QByteArray>
-#include <QByteArrayView>
+#include "model/Result.h"
+
 #include <QMap>
 #include <QString>
-#include <QStringView>
+#include <array>
 #include <cstdint>
 #include <optional>
-#include <utility>
-#include <vector>
 
 namespace dnp {
-
-class UserPrompts;
 
 inline const QString kIniFileName = QStringLiteral("DNP.ini");
 inline const QString kCommSection = QStringLiteral("Comm");
 inline const QString kPortsSection = QStringLiteral("Ports");
 
-// --- The INI file, read and written by hand so that the file keeps the user's
-// layout, sections and keys. ---
-
-// An integer as the INI file and the address field hold it: decimal with an optional
-// sign, or hexadecimal after "0x", "0X" or "$" (up to 8 digits, taken as 32 bits).
-// Blanks around it are ignored. Nothing for anything else.
-std::optional<std::int32_t> parseIniInteger(QStringView text);
-
-// The value of a key of a section: sections and keys match regardless of case, the
-// first match wins, blanks around keys and values are dropped. Lines starting with
-// ';' or '#' are comments.
-std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStringView key);
-// All keys of a section, in file order (first occurrence of each).
-std::vector<std::pair<QString, QString>> iniSection(QByteArrayView file, QStringView section);
-
-// The file with `keys` written into `section` in the given order, one key=value a line.
-// The section's other lines (keys of the user's own, comments) follow them; every other
-// section and line stays byte for byte. A missing section is added at the end. New
-// lines end like the file's first line, in a new file with kIniLineEnd.
-QByteArray writeIniSection(QByteArrayView file, QStringView section,
-                           const std::vector<std::pair<QString, QString>>& keys);
-
-#ifdef Q_OS_WIN
-inline constexpr char kIniLineEnd[] = "\r\n";
-#else
-inline constexpr char kIniLineEnd[] = "\n";
-#endif
+// The baud rates of the "Baud" setting, by its value 0, 1, 2.
+inline constexpr std::array<const char*, 3> kBaudTexts = {"19200", "9600", "4800"};
 
 // --- Where the file lives ---
 
@@ -87,7 +58,7 @@ public:
     static constexpr bool kDefaultAddressing = false;
     static constexpr std::int32_t kDefaultParity = 0;
     static constexpr std::int32_t kDefaultAddress = 1;
-    static constexpr int kBaudCount = 3;
+    static constexpr int kBaudCount = static_cast<int>(kBaudTexts.size());
     static constexpr std::int32_t kHighestComPort = 4;
 
     std::uint8_t Baud = kDefaultBaud;       // 0 "19200", 1 "9600", 2 "4800"
@@ -107,12 +78,10 @@ public:
     // defaults, and reads the "Ports" section.
     void Load();
     // Writes the five keys into the file, keeping everything else in it. The file is
-    // replaced in one step, so a failure leaves it as it was. Gives "Unable to write
-    // to <path>" on failure; the fields keep their values either way. After a
-    // successful save the written file is also the one a later Load reads.
-    [[nodiscard]] std::optional<QString> Save();
-    // Save, telling the user through `prompts` when it fails; true on success.
-    bool Save(UserPrompts& prompts);
+    // replaced in one step, so a failure leaves it as it was. Fails with "Unable to
+    // write to <path>"; the fields keep their values either way. After a successful
+    // save the written file is also the one a later Load reads.
+    Result<void> Save();
 
     int IsAddressing() const { return Addressing ? 1 : 0; }
     QString BaudText() const;                  // "19200", "9600" or "4800"

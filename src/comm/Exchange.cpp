@@ -1,10 +1,5 @@
 #include "comm/Exchange.h"
 
-#include "classes/ClassEditor.h"
-#include "comm/CommSettings.h"
-#include "comm/SortModel.h"
-#include "model/UserPrompts.h"
-
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -65,16 +60,9 @@ void discardTrailingBytes(SerialLink& port)
     }
 }
 
-int firstWordOf(int message)
-{
-    return message == frames::kMessageCount ? frames::kImageWordCount - 1 : (message - 1) * frames::kWordsPerMessage;
-}
-
 }  // namespace
 
-Exchange::Exchange(ConfigState& state, ClassEditor& editor, SortModel& sort, TcomSetIni& settings, SerialLink& port,
-                   UserPrompts& prompts, QObject* parent)
-    : QObject(parent), state_(state), editor_(editor), sort_(sort), settings_(settings), port_(port), prompts_(prompts)
+Exchange::Exchange(SerialLink& port, QObject* parent) : QObject(parent), port_(port)
 {
     SendTimer.setObjectName("SendTimer");
     SendTimer.setInterval(kSendTimerInterval);
@@ -85,73 +73,40 @@ Exchange::Exchange(ConfigState& state, ClassEditor& editor, SortModel& sort, Tco
     port_.setBytesArrivedHandler([this] { bytesArrived(); });
 }
 
-frames::Addressing Exchange::addressing() const
-{
-    return {settings_.IsAddressing() == 1, settings_.Address};
-}
-
-bool Exchange::openPort()
+Result<void> Exchange::openPort(const TransferLink& link)
 {
     if (port_.isOpen())
         port_.close();
-    settings_.mapIntoRange();
-    port_.setComNumber(static_cast<std::uint16_t>(settings_.ComPort));
-    port_.setParity(settings_.Parity != 0 ? PortParity::Even : PortParity::None);
-    port_.setBaud(settings_.baudRate());
+    port_.setComNumber(link.comNumber);
+    port_.setParity(link.evenParity ? PortParity::Even : PortParity::None);
+    port_.setBaud(link.baud);
     port_.setDataBits(8);
     port_.setStopBits(1);
-    const PortResult opened = port_.open();
-    if (!opened.ok()) {
-        outcome_ = TransferOutcome::PortError;
-        prompts_.error(opened.error);
-        emit finished(outcome_);
-        return false;
-    }
-    return true;
+    addressing_ = link.addressing;
+    return port_.open();
 }
 
-void Exchange::OKtoSendButtonClick()
+void Exchange::startSend(const ConfigImage& image)
 {
-    if (running()) {
-        prompts_.information(kTransferUnderWayText);
-        return;
-    }
-    if (!openPort())
-        return;
-    const ImageBuildResult built = buildSendImage(state_, sort_);
-    if (const auto* refusal = std::get_if<ImageRefusal>(&built)) {
-        outcome_ = TransferOutcome::Refused;
-        prompts_.error(refusal->message);
-        emit finished(outcome_);
-        return;
-    }
-    image_ = std::get<BuiltImage>(built).image;
-    kind_ = TransferKind::Send;
-    outcome_ = TransferOutcome::Running;
-    SendState = 0;
-    AwaitingReply = false;
-    MessageNumber = 1;
-    SendWordOffset = 14;
-    TransferError = false;
-    SendCycle();
+    image_ = image;
+    start(TransferKind::Send);
 }
 
-void Exchange::OKtoRetrieveButtonClick()
+void Exchange::startRetrieve()
 {
-    if (running()) {
-        prompts_.information(kTransferUnderWayText);
-        return;
-    }
-    if (!openPort())
-        return;
-    sort_.resetRetrieve();
-    kind_ = TransferKind::Retrieve;
-    outcome_ = TransferOutcome::Running;
+    start(TransferKind::Retrieve);
+}
+
+void Exchange::start(TransferKind kind)
+{
+    kind_ = kind;
+    result_ = TransferResult{};
+    result_.kind = kind;
     MessageNumber = 1;
-    RetrieveState = 0;
+    stateOf(kind) = Step::Start;
     AwaitingReply = false;
     TransferError = false;
-    RetrieveCycle();
+    cycle(kind);
 }
 
 void Exchange::SendCycle()
@@ -169,30 +124,28 @@ void Exchange::cycle(TransferKind kind)
     const bool send = kind == TransferKind::Send;
     QTimer& timer = send ? SendTimer : RetrvTimer;
     while (kind_ == kind) {
-        if (MessageNumber > frames::kMessageCount) {
-            if (!send)
-                completeRetrieve(state_, editor_, sort_);
+        if (MessageNumber > kMessageCount) {
             end(TransferError ? TransferOutcome::StatusError : TransferOutcome::Success);
             return;
         }
-        std::uint8_t& step = stateOf(kind);
+        Step& step = stateOf(kind);
         switch (step) {
-        case 0:  // start of a message
+        case Step::Start:
             if (AwaitingReply)
                 return;
-            step = 1;
+            step = Step::Compose;
             AwaitingReply = true;
             WaitEnded = false;
             PollCount = 0;
             if (progress)
                 progress(QStringLiteral("%1 message %2 of 18").arg(send ? "Sending" : "Retrieving").arg(MessageNumber));
             break;
-        case 1:  // frame to compose and send
+        case Step::Compose:
             if (!(send ? ComposeToSendMesg(MessageNumber) : ComposeToRetrieveMesg(MessageNumber)))
                 return;
-            step = 2;
+            step = Step::AwaitReply;
             break;
-        case 2:  // waiting for the reply to begin
+        case Step::AwaitReply:
             if (!WaitEnded) {
                 BytesWaiting = port_.ReceivedCount();
                 if (BytesWaiting < 1) {
@@ -204,26 +157,21 @@ void Exchange::cycle(TransferKind kind)
                 AwaitingReply = false;
             }
             if (AwaitingReply) {  // time-out: the transfer is over
-                step = 0;
+                step = Step::Start;
                 return;
             }
-            step = 3;
+            step = Step::Read;
             break;
-        case 3:  // reply to read
+        case Step::Read:
             if (!(send ? ReadSendInputBuffer(MessageNumber) : ReadRetrieveInputBuffer(MessageNumber)))
                 return;
-            step = 4;
+            step = Step::Parse;
             break;
-        default:  // reply to parse
-            if (send) {
-                SendStatusParsing(MessageNumber);
-                if (MessageNumber > 1)
-                    SendWordOffset += frames::kWordsPerMessage;
-            } else {
-                RetrieveStatusParsing(MessageNumber);
-            }
+        case Step::Parse:
+            if (!(send ? SendStatusParsing(MessageNumber) : RetrieveStatusParsing(MessageNumber)))
+                return;
             ++MessageNumber;
-            step = 0;
+            step = Step::Start;
             break;
         }
     }
@@ -248,8 +196,8 @@ void Exchange::timerTick(QTimer& timer, TransferKind kind)
     if (PollCount == kPollsBeforeTimeOut) {
         timer.stop();
         WaitEnded = true;
-        cycle(kind);  // ends in state 0 with AwaitingReply on
-        end(TransferOutcome::NotResponding, kNotRespondingText);
+        cycle(kind);  // ends in Start with AwaitingReply on
+        end(TransferOutcome::NotResponding);
         return;
     }
     if (BytesWaiting < 1) {
@@ -265,7 +213,7 @@ void Exchange::timerTick(QTimer& timer, TransferKind kind)
 void Exchange::bytesArrived()
 {
     QTimer& timer = kind_ == TransferKind::Send ? SendTimer : RetrvTimer;
-    if (kind_ == TransferKind::None || stateOf(kind_) != 2 || WaitEnded || !timer.isActive())
+    if (kind_ == TransferKind::None || stateOf(kind_) != Step::AwaitReply || WaitEnded || !timer.isActive())
         return;
     BytesWaiting = port_.ReceivedCount();
     if (BytesWaiting >= 1)
@@ -295,13 +243,13 @@ bool Exchange::waitBounded(const std::function<bool()>& done, int expectedBytes)
 
 bool Exchange::sendFrame(const QByteArray& frame)
 {
-    const PortResult sent = port_.SendBytes(frame);
-    if (!sent.ok()) {
-        end(TransferOutcome::PortError, sent.error);
+    const Result<void> sent = port_.SendBytes(frame);
+    if (!sent) {
+        end(TransferOutcome::PortError, sent.error().message);
         return false;
     }
     if (!waitBounded([this] { return port_.TransmitPending() == 0; }, static_cast<int>(frame.size()))) {
-        end(TransferOutcome::NotResponding, kNotRespondingText);
+        end(TransferOutcome::NotResponding);
         return false;
     }
     return true;
@@ -309,12 +257,12 @@ bool Exchange::sendFrame(const QByteArray& frame)
 
 bool Exchange::ComposeToSendMesg(int message)
 {
-    return sendFrame(frames::composeWriteFrame(message, image_, addressing()));
+    return sendFrame(frames::composeWriteFrame(message, image_, addressing_));
 }
 
 bool Exchange::ComposeToRetrieveMesg(int message)
 {
-    return sendFrame(frames::composeReadFrame(message, addressing()));
+    return sendFrame(frames::composeReadFrame(message, addressing_));
 }
 
 bool Exchange::ReadSendInputBuffer(int message)
@@ -328,16 +276,12 @@ bool Exchange::ReadRetrieveInputBuffer(int message)
     return readReply(frames::Command::Read, message);
 }
 
-// A reply is read as exactly the size the panel answers with: the address byte (with
-// addressing) and the length byte are dropped, the payload kept; the checksum and
-// anything after it, also what trails it on the line, are discarded.
+// A reply is read as exactly the size the panel answers with; what follows it on the
+// line is discarded.
 bool Exchange::readReply(frames::Command command, int message)
 {
-    const frames::Addressing a = addressing();
-    const int skip = a.enabled ? 2 : 1;
-    ReplyBuffer.fill(0);
-    ReplyLength = 0;
-    const int size = frames::replySize(command, message, a.enabled);
+    ReplyBuffer.clear();
+    const int size = frames::replySize(command, message, addressing_.enabled);
     const bool complete = waitBounded(
         [&] {
             BytesWaiting = port_.ReceivedCount();
@@ -346,90 +290,60 @@ bool Exchange::readReply(frames::Command command, int message)
         size);
     if (!complete) {
         port_.FlushReceive();
-        end(TransferOutcome::NotResponding, kNotRespondingText);
+        end(TransferOutcome::NotResponding);
         return false;
     }
-    for (int i = 0; i < size - 1; ++i) {
-        const ReadResult r = port_.ReadByte();
-        if (!r.ok()) {
-            end(TransferOutcome::PortError, r.error);
+    for (int i = 0; i < size; ++i) {
+        const Result<std::uint8_t> byte = port_.ReadByte();
+        if (!byte) {
+            end(TransferOutcome::PortError, byte.error().message);
             return false;
         }
-        if (i >= skip && ReplyLength < static_cast<int>(ReplyBuffer.size()))
-            ReplyBuffer[ReplyLength++] = r.byte;
+        ReplyBuffer.append(static_cast<char>(*byte));
     }
     discardTrailingBytes(port_);
     return true;
 }
 
-// Each half of a status byte that is 0 adds a "." to the outcome text (the high half
-// of a reply's first status byte adds the sentence); any other half marks the
-// transfer as failed.
-QString Exchange::checkStatus(std::uint8_t status, const QString& sentence)
+// Any half of a status byte that is not 0 marks the transfer as failed.
+bool Exchange::SendStatusParsing(int message)
 {
-    QString text;
-    const bool highGood = (status >> 4) == 0;
-    const bool lowGood = (status & 0x0F) == 0;
-    if (highGood)
-        text += sentence.isEmpty() ? QStringLiteral(".") : sentence;
-    if (lowGood)
-        text += QStringLiteral(".");
-    if (!highGood || !lowGood)
+    const Result<frames::Reply> reply = frames::parseReply(ReplyBuffer, {frames::Command::Write, message, addressing_});
+    if (!reply) {
         TransferError = true;
-    return text;
-}
-
-void Exchange::SendStatusParsing(int message)
-{
-    QString text;
-    for (int p = 0; p < ReplyLength; ++p)
-        text += checkStatus(ReplyBuffer[p], p == 0 ? kSendOkText : QString());
-    if (message != frames::kMessageCount)
-        return;
-    if (TransferError)
-        prompts_.error(kSendErrorText);
-    else
-        prompts_.information(text);
-}
-
-void Exchange::RetrieveStatusParsing(int message)
-{
-    QString text;
-    std::vector<std::uint16_t> words;
-    int p = 0;
-    const auto word = [&] {
-        words.push_back(static_cast<std::uint16_t>(ReplyBuffer[p] << 8 | ReplyBuffer[p + 1]));
-        p += 2;
-    };
-    if (p < ReplyLength)
-        text += checkStatus(ReplyBuffer[p++], kRetrieveOkText);
-    if (p + 1 < ReplyLength)
-        word();
-    while (p < ReplyLength) {
-        text += checkStatus(ReplyBuffer[p++], QString());
-        for (int k = 0; k < 2 && p + 1 < ReplyLength; ++k)
-            word();
+        return true;
     }
-    sort_.Retrieved.appendReplyWords(firstWordOf(message), words);
-    if (message != frames::kMessageCount)
-        return;
-    if (TransferError)
-        prompts_.error(kRetrieveErrorText);
-    else
-        prompts_.information(text);
+    for (std::uint8_t status : reply->statuses)
+        TransferError = TransferError || !frames::goodStatus(status);
+    return true;
 }
 
-void Exchange::end(TransferOutcome outcome, const QString& errorText)
+bool Exchange::RetrieveStatusParsing(int message)
+{
+    const Result<frames::Reply> reply = frames::parseReply(ReplyBuffer, {frames::Command::Read, message, addressing_});
+    if (!reply) {
+        TransferError = true;
+        return true;
+    }
+    for (std::uint8_t status : reply->statuses)
+        TransferError = TransferError || !frames::goodStatus(status);
+    const int first = messageFirstWord(message);
+    for (std::size_t j = 0; j < reply->words.size() && first + static_cast<int>(j) < kImageWords; ++j)
+        result_.image[static_cast<std::size_t>(first) + j] = reply->words[j];
+    return true;
+}
+
+void Exchange::end(TransferOutcome outcome, const QString& error)
 {
     SendTimer.stop();
     RetrvTimer.stop();
     kind_ = TransferKind::None;
-    outcome_ = outcome;
-    if (!errorText.isEmpty())
-        prompts_.error(errorText);
+    result_.outcome = outcome;
+    result_.message = MessageNumber;
+    result_.error = error;
     if (progress)
         progress(QString());
-    emit finished(outcome);
+    emit finished(result_);
 }
 
 }  // namespace dnp

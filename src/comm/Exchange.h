@@ -1,25 +1,21 @@
 #pragma once
-// The send/retrieve exchange with the panel: 18 request frames, one at a time, each
-// answered by a reply whose status bytes are checked. A small per-message state
-// machine advances on timer ticks and on arriving bytes; everything runs on the
-// thread that owns the exchange.
+// The transfer of the configuration image with the panel: 18 request frames, one at a
+// time, each answered by a reply whose status bytes are checked. A small per-message
+// state machine advances on timer ticks and on arriving bytes; everything runs on the
+// thread that owns the exchange. The exchange knows the serial link, the addressing and
+// the message plan, nothing else: a send takes an image, a retrieve yields the 256 words.
 
-#include "comm/ConfigImage.h"
 #include "comm/Frames.h"
+#include "comm/ImageLayout.h"
 #include "comm/SerialPort.h"
+#include "model/Result.h"
 
 #include <QObject>
 #include <QTimer>
-#include <array>
 #include <cstdint>
 #include <functional>
 
 namespace dnp {
-
-class ClassEditor;
-class SortModel;
-class TcomSetIni;
-class UserPrompts;
 
 inline const QString kNotRespondingText = QStringLiteral("ZE-P(L) is not responding!");
 inline const QString kSendErrorText = QStringLiteral("System error or data error has occurred.");
@@ -29,7 +25,7 @@ inline const QString kRetrieveOkText = QStringLiteral("Retrieving communication 
 inline const QString kTransferUnderWayText =
     QStringLiteral("A transfer with the panel is under way; wait until it has ended.");
 
-constexpr int kSendTimerInterval = 20;    // ms
+constexpr int kSendTimerInterval = 20;      // ms
 constexpr int kRetrieveTimerInterval = 50;  // ms
 constexpr int kPollsBeforeTimeOut = 20;
 // Beyond the wire time of the expected bytes, how long a reply or the transmit
@@ -41,15 +37,41 @@ enum class TransferKind { None, Send, Retrieve };
 // How a transfer ended.
 enum class TransferOutcome { Running, Success, StatusError, NotResponding, PortError, Refused };
 
+// The line and frame settings of one transfer.
+struct TransferLink {
+    std::uint16_t comNumber = 0;
+    std::int32_t baud = 9600;
+    bool evenParity = false;
+    frames::Addressing addressing;
+};
+
+struct TransferResult {
+    TransferKind kind = TransferKind::None;
+    TransferOutcome outcome = TransferOutcome::Running;
+    int message = 0;       // where it ended: 1-18, or 19 after the 18th reply
+    QString error;         // the text of a port error or a refusal
+    ConfigImage image{};   // a retrieve: the words read
+};
+
+// The steps of one message.
+enum class Step : std::uint8_t {
+    Start = 0,       // start of a message
+    Compose = 1,     // frame to compose and send
+    AwaitReply = 2,  // waiting for the reply to begin
+    Read = 3,        // reply to read
+    Parse = 4,       // reply to parse
+};
+
 class Exchange : public QObject {
     Q_OBJECT
 public:
-    Exchange(ConfigState& state, ClassEditor& editor, SortModel& sort, TcomSetIni& settings, SerialLink& port,
-             UserPrompts& prompts, QObject* parent = nullptr);
+    explicit Exchange(SerialLink& port, QObject* parent = nullptr);
 
-    // The "&Send" and "&Retrieve" buttons of the Class 0 data order window.
-    void OKtoSendButtonClick();
-    void OKtoRetrieveButtonClick();
+    // The port, closed if open and opened with the link's settings.
+    Result<void> openPort(const TransferLink& link);
+    // A transfer over the open port: the image written, or the panel's image read.
+    void startSend(const ConfigImage& image);
+    void startRetrieve();
 
     // The cycles and the timer handlers (public so a test can step them).
     void SendCycle();
@@ -58,34 +80,32 @@ public:
     void RetrvTimerTimer();
 
     bool running() const { return kind_ != TransferKind::None; }
-    TransferOutcome outcome() const { return outcome_; }
+    const TransferResult& result() const { return result_; }
     const ConfigImage& sentImage() const { return image_; }
 
     // "Sending message n of 18", "Retrieving message n of 18", and "" at the end.
     std::function<void(const QString&)> progress;
 
     // The transfer state.
-    std::uint8_t SendState = 0;
-    std::uint8_t RetrieveState = 0;
+    Step SendState = Step::Start;
+    Step RetrieveState = Step::Start;
     std::int32_t MessageNumber = 1;
     bool AwaitingReply = false;
     bool WaitEnded = false;
     std::uint16_t PollCount = 0;
     std::int32_t BytesWaiting = 0;
-    std::int32_t SendWordOffset = 14;
     bool TransferError = false;
-    std::array<std::uint8_t, frames::kLongestReplyPayload> ReplyBuffer{};
-    std::int32_t ReplyLength = 0;
+    QByteArray ReplyBuffer;  // the last reply as it was read
 
     QTimer SendTimer;
     QTimer RetrvTimer;
 
 signals:
-    // A transfer has ended (after its message box).
-    void finished(dnp::TransferOutcome outcome);
+    // A transfer has ended, or could not start.
+    void finished(const dnp::TransferResult& result);
 
 private:
-    bool openPort();
+    void start(TransferKind kind);
     void cycle(TransferKind kind);
     bool ComposeToSendMesg(int message);
     bool ComposeToRetrieveMesg(int message);
@@ -93,25 +113,19 @@ private:
     bool ReadSendInputBuffer(int message);
     bool ReadRetrieveInputBuffer(int message);
     bool readReply(frames::Command command, int message);
-    void SendStatusParsing(int message);
-    void RetrieveStatusParsing(int message);
-    QString checkStatus(std::uint8_t status, const QString& sentence);
+    bool SendStatusParsing(int message);
+    bool RetrieveStatusParsing(int message);
     void timerTick(QTimer& timer, TransferKind kind);
     void bytesArrived();
     void replySeen(QTimer& timer, TransferKind kind);
-    void end(TransferOutcome outcome, const QString& errorText = {});
-    std::uint8_t& stateOf(TransferKind kind) { return kind == TransferKind::Send ? SendState : RetrieveState; }
-    frames::Addressing addressing() const;
+    void end(TransferOutcome outcome, const QString& error = {});
+    Step& stateOf(TransferKind kind) { return kind == TransferKind::Send ? SendState : RetrieveState; }
     bool waitBounded(const std::function<bool()>& done, int expectedBytes);
 
-    ConfigState& state_;
-    ClassEditor& editor_;
-    SortModel& sort_;
-    TcomSetIni& settings_;
     SerialLink& port_;
-    UserPrompts& prompts_;
+    frames::Addressing addressing_;
     TransferKind kind_ = TransferKind::None;
-    TransferOutcome outcome_ = TransferOutcome::Running;
+    TransferResult result_;
     ConfigImage image_{};
 };
 

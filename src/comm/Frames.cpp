@@ -3,16 +3,23 @@
 namespace dnp::frames {
 namespace {
 
-constexpr int kMessage17 = 17;
-constexpr int kFirstSendWordOffset = 14;
-
 void appendWord(QByteArray& bytes, std::uint16_t word)
 {
     bytes.append(static_cast<char>(word >> 8));
     bytes.append(static_cast<char>(word & 0xFF));
 }
 
-std::uint8_t byteAt(QByteArrayView bytes, int i) { return static_cast<std::uint8_t>(bytes[i]); }
+std::uint8_t byteAt(QByteArrayView bytes, qsizetype i) { return static_cast<std::uint8_t>(bytes[i]); }
+
+// Command, offset and count of a request.
+QByteArray requestHeader(std::uint8_t command, int message)
+{
+    QByteArray header;
+    header.append(static_cast<char>(command));
+    header.append(static_cast<char>(messageOffset(message)));
+    header.append(static_cast<char>(messageWordCount(message)));
+    return header;
+}
 
 // Address byte (when addressing), the length byte over the rest, the rest, the checksum.
 QByteArray finishFrame(Addressing addressing, const QByteArray& afterLength)
@@ -39,51 +46,15 @@ std::uint8_t checksum(QByteArrayView bytes)
 
 bool sumsToZero(QByteArrayView bytes) { return checksum(bytes) == 0; }
 
-bool isValidMessage(int message) { return message >= 1 && message <= kMessageCount; }
+std::uint8_t messageOffset(int message) { return static_cast<std::uint8_t>(messageFirstWord(message) & 0xFF); }
 
-std::uint8_t messageOffset(int message) { return static_cast<std::uint8_t>(((message - 1) * kWordsPerMessage) & 0xFF); }
-
-int messageWordCount(int message) { return message == kMessageCount ? kLastMessageWords : kWordsPerMessage; }
-
-int sendWordOffset(int message)
-{
-    if (message <= 2)
-        return kFirstSendWordOffset;
-    return kFirstSendWordOffset + kWordsPerMessage * (message - 2);
-}
-
-std::vector<int> messageImageWords(int message)
-{
-    std::vector<int> words;
-    if (!isValidMessage(message))
-        return words;
-    if (message == 1) {
-        for (int w = 0; w < kWordsPerMessage; ++w)
-            words.push_back(w);
-    } else if (message < kMessage17) {
-        const int first = sendWordOffset(message) + 1;
-        for (int w = first; w < first + kWordsPerMessage; ++w)
-            words.push_back(w);
-    } else if (message == kMessage17) {
-        for (int w = sendWordOffset(message) + 1; w <= kLastPointWord; ++w)
-            words.push_back(w);
-        for (int w = kFirstTrailerWord; w < kImageWordCount - 1; ++w)
-            words.push_back(w);
-    } else {
-        words.push_back(kImageWordCount - 1);
-    }
-    return words;
-}
-
-QByteArray composeWriteFrame(int message, ImageView image, Addressing addressing)
+QByteArray composeWriteFrame(int message, const ConfigImage& image, Addressing addressing)
 {
     if (!isValidMessage(message))
         return {};
-    QByteArray body;
-    body.append(static_cast<char>(kWriteCommand));
-    body.append(static_cast<char>(messageOffset(message)));
-    body.append(static_cast<char>(messageWordCount(message)));
-    for (int w : messageImageWords(message))
+    QByteArray body = requestHeader(kWriteCommand, message);
+    const int first = messageFirstWord(message);
+    for (int w = first; w < first + messageWordCount(message); ++w)
         appendWord(body, image[static_cast<std::size_t>(w)]);
     return finishFrame(addressing, body);
 }
@@ -92,20 +63,16 @@ QByteArray composeReadFrame(int message, Addressing addressing)
 {
     if (!isValidMessage(message))
         return {};
-    QByteArray body;
-    body.append(static_cast<char>(kReadCommand));
-    body.append(static_cast<char>(messageOffset(message)));
-    body.append(static_cast<char>(messageWordCount(message)));
-    return finishFrame(addressing, body);
+    return finishFrame(addressing, requestHeader(kReadCommand, message));
 }
 
-int statusByteCount(int count) { return count < 1 ? 0 : 1 + count / 2; }
+int statusByteCount(int words) { return words < 1 ? 0 : 1 + words / 2; }
 
 int replyPayloadSize(Command command, int message)
 {
-    const int count = messageWordCount(message);
-    const int statuses = statusByteCount(count);
-    return command == Command::Write ? statuses : statuses + 2 * count;
+    const int words = messageWordCount(message);
+    const int statuses = statusByteCount(words);
+    return command == Command::Write ? statuses : statuses + 2 * words;
 }
 
 int replySize(Command command, int message, bool addressing)
@@ -114,68 +81,29 @@ int replySize(Command command, int message, bool addressing)
     return (addressing ? 1 : 0) + 1 + replyPayloadSize(command, message) + 1;
 }
 
-QByteArray composeWriteReply(int count, Addressing addressing, std::uint8_t firstStatus)
+Result<Reply> parseReply(QByteArrayView bytes, const ExpectedReply& expected)
 {
-    QByteArray payload(statusByteCount(count), static_cast<char>(kGoodStatus));
-    if (!payload.isEmpty())
-        payload[0] = static_cast<char>(firstStatus);
-    return finishFrame(addressing, payload);
-}
+    const int size = replySize(expected.command, expected.message, expected.addressing.enabled);
+    if (bytes.size() != size)
+        return failure(QStringLiteral("%1 bytes, expected %2.").arg(bytes.size()).arg(size));
+    const qsizetype payloadAt = expected.addressing.enabled ? 2 : 1;
+    const QByteArrayView payload = bytes.sliced(payloadAt, replyPayloadSize(expected.command, expected.message));
 
-QByteArray composeReadReply(int offset, int count, ImageView image, Addressing addressing, std::uint8_t firstStatus)
-{
-    QByteArray payload;
-    for (int j = 0; j < count; ++j) {
-        // A status byte before the first word and before every further pair.
-        if (j == 0)
-            payload.append(static_cast<char>(firstStatus));
-        else if (j % 2 == 1)
-            payload.append(static_cast<char>(kGoodStatus));
-        const int word = offset + j;
-        appendWord(payload, word < kImageWordCount ? image[static_cast<std::size_t>(word)] : 0);
+    Reply reply;
+    if (expected.command == Command::Write) {
+        for (char status : payload)
+            reply.statuses.push_back(static_cast<std::uint8_t>(status));
+        return reply;
     }
-    return finishFrame(addressing, payload);
-}
-
-RequestParse parseRequest(QByteArrayView stream, bool addressing)
-{
-    const int lengthAt = addressing ? 1 : 0;
-    if (stream.size() < lengthAt + kRequestHeaderSize)
-        return Incomplete{};
-    const int length = byteAt(stream, lengthAt);
-    const std::uint8_t command = byteAt(stream, lengthAt + 1);
-    const int offset = byteAt(stream, lengthAt + 2);
-    const int count = byteAt(stream, lengthAt + 3);
-
-    if (command != kWriteCommand && command != kReadCommand)
-        return BadFrame{1, lengthAt + 1, "unknown command"};
-    if (length < kReadFrameLength || length > kLongestFrameLength)
-        return BadFrame{1, lengthAt, "impossible length"};
-    if (count < 1 || count > kWordsPerMessage || offset + count > kImageWordCount)
-        return BadFrame{1, lengthAt + 3, "impossible word count"};
-    const int expectedLength = command == kReadCommand ? kReadFrameLength : kReadFrameLength + 2 * count;
-    if (length != expectedLength)
-        return BadFrame{1, lengthAt, "length does not match the word count"};
-
-    const int size = lengthAt + length;
-    if (stream.size() < size)
-        return Incomplete{};
-    if (!sumsToZero(stream.first(size)))
-        return BadFrame{size, size - 1, "bad checksum"};
-
-    Request request;
-    request.size = size;
-    request.address = addressing ? byteAt(stream, 0) : 0;
-    request.command = command == kWriteCommand ? Command::Write : Command::Read;
-    request.offset = offset;
-    request.count = count;
-    if (request.command == Command::Write) {
-        const int dataAt = lengthAt + kRequestHeaderSize;
-        for (int j = 0; j < count; ++j)
-            request.words.push_back(static_cast<std::uint16_t>(byteAt(stream, dataAt + 2 * j) << 8 |
-                                                               byteAt(stream, dataAt + 2 * j + 1)));
+    // Status, word; then status, word, word; ... each word high byte first.
+    qsizetype p = 0;
+    while (p < payload.size()) {
+        reply.statuses.push_back(byteAt(payload, p++));
+        const int words = reply.words.empty() ? 1 : 2;
+        for (int k = 0; k < words && p + 1 < payload.size(); ++k, p += 2)
+            reply.words.push_back(static_cast<std::uint16_t>(byteAt(payload, p) << 8 | byteAt(payload, p + 1)));
     }
-    return request;
+    return reply;
 }
 
 }  // namespace dnp::frames

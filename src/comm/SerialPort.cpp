@@ -178,16 +178,16 @@ QString TApdComPort::deviceName() const
 
 bool TApdComPort::isOpen() const { return port_->isOpen(); }
 
-PortResult TApdComPort::open()
+Result<void> TApdComPort::open()
 {
     if (isOpen())
         return {};
     if (deviceOverride_.isEmpty() && line_.ComNumber == 0) {
         if (!promptForPort_ || !selectPort_)
-            return {kComNumberNotSetText};
+            return failure(kComNumberNotSetText);
         const auto chosen = selectPort_(listAvailablePorts(portDevices_));
         if (!chosen || *chosen < 1 || *chosen > std::numeric_limits<std::uint16_t>::max())
-            return {kComNumberNotSetText};
+            return failure(kComNumberNotSetText);
         line_.ComNumber = static_cast<std::uint16_t>(*chosen);
     }
     const QString device = deviceName();
@@ -196,7 +196,7 @@ PortResult TApdComPort::open()
     // line sees no extra close.
     const DeviceProbe probe(device);
     if (!probe.error.isEmpty())
-        return {probe.error};
+        return failure(probe.error);
 #endif
 
     port_->setPortName(device);
@@ -207,15 +207,15 @@ PortResult TApdComPort::open()
         port_->clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
-            return {kBadIdText};
+            return failure(kBadIdText);
         case QSerialPort::PermissionError:
 #ifdef Q_OS_UNIX
             if (!mayUse(device))
-                return {systemMessage(errno)};
+                return failure(systemMessage(errno));
 #endif
-            return {kAlreadyOpenText};
+            return failure(kAlreadyOpenText);
         default:
-            return {text};
+            return failure(text);
         }
     }
 #ifdef Q_OS_UNIX
@@ -224,7 +224,7 @@ PortResult TApdComPort::open()
     if (::flock(static_cast<int>(port_->handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         port_->close();
         port_->clearError();
-        return {kAlreadyOpenText};
+        return failure(kAlreadyOpenText);
     }
 #endif
     // A pseudo-terminal has no modem lines: failing to raise them is no error.
@@ -273,15 +273,15 @@ void TApdComPort::lineSettingChanged(LineField field)
     port_->clearError();
 }
 
-PortResult TApdComPort::SendBytes(QByteArrayView bytes)
+Result<void> TApdComPort::SendBytes(QByteArrayView bytes)
 {
     if (!isOpen())
-        return {kPortNotOpenText};
+        return failure(kPortNotOpenText);
     QScopedValueRollback inside(insideOperation_, true);
     if (port_->write(bytes.data(), bytes.size()) != bytes.size()) {
         const QString text = port_->errorString();
         port_->clearError();
-        return {text};
+        return failure(text);
     }
     port_->flush();
     return {};
@@ -324,16 +324,16 @@ std::uint16_t TApdComPort::ReceivedCount()
     return clampToCount(port_->bytesAvailable());
 }
 
-ReadResult TApdComPort::ReadByte()
+Result<std::uint8_t> TApdComPort::ReadByte()
 {
     if (!isOpen())
-        return {0, kPortNotOpenText};
+        return failure(kPortNotOpenText);
     if (port_->bytesAvailable() == 0)
         pullReceived();
     char byte = 0;
     if (!port_->getChar(&byte))
-        return {0, kNothingReceivedText};
-    return {static_cast<std::uint8_t>(byte), {}};
+        return failure(kNothingReceivedText);
+    return static_cast<std::uint8_t>(byte);
 }
 
 void TApdComPort::FlushReceive()

@@ -2,6 +2,8 @@
 // The serial link to the panel: an interface with just the port operations the
 // exchange uses, and TApdComPort, the real port on Qt SerialPort.
 
+#include "model/Result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -35,18 +37,6 @@ struct LineSettings {
     int StopBits = 1;  // 1 or 2
 };
 
-// Empty error: success; otherwise the text of the port error.
-struct PortResult {
-    QString error;
-    bool ok() const { return error.isEmpty(); }
-};
-
-struct ReadResult {
-    std::uint8_t byte = 0;
-    QString error;
-    bool ok() const { return error.isEmpty(); }
-};
-
 // The operations of the port, as the exchange uses them: close if open; set the line
 // settings; open; then per frame SendBytes, TransmitPending until 0, ReceivedCount,
 // ReadByte for each reply byte, FlushReceive.
@@ -67,12 +57,12 @@ public:
     void setDataBits(int bits);
     void setStopBits(int bits);
 
-    virtual PortResult open() = 0;  // nothing to do when already open
+    virtual Result<void> open() = 0;  // nothing to do when already open
     virtual void close() = 0;       // drops both buffers
     virtual bool isOpen() const = 0;
 
     // Queues the bytes for sending, every value 0-255 unchanged.
-    virtual PortResult SendBytes(QByteArrayView bytes) = 0;
+    virtual Result<void> SendBytes(QByteArrayView bytes) = 0;
     // Bytes not yet sent; 0 when the port is not open. Moves bytes on by itself, so a
     // caller may spin on it without returning to the event loop.
     virtual std::uint16_t TransmitPending() = 0;
@@ -80,7 +70,7 @@ public:
     // caller spins on it without returning to the event loop.
     virtual std::uint16_t ReceivedCount() = 0;
     // Removes and gives the oldest waiting byte.
-    virtual ReadResult ReadByte() = 0;
+    virtual Result<std::uint8_t> ReadByte() = 0;
     // Discards every waiting received byte.
     virtual void FlushReceive() = 0;
 
@@ -135,13 +125,13 @@ public:
     // The device the port opens (or has open).
     QString deviceName() const;
 
-    PortResult open() override;
+    Result<void> open() override;
     void close() override;
     bool isOpen() const override;
-    PortResult SendBytes(QByteArrayView bytes) override;
+    Result<void> SendBytes(QByteArrayView bytes) override;
     std::uint16_t TransmitPending() override;
     std::uint16_t ReceivedCount() override;
-    ReadResult ReadByte() override;
+    Result<std::uint8_t> ReadByte() override;
     void FlushReceive() override;
 
 protected:

@@ -1,9 +1,5 @@
 #include "comm/SortModel.h"
 
-#include "classes/ClassEditor.h"
-
-#include <algorithm>
-
 namespace dnp {
 
 namespace {
@@ -145,7 +141,7 @@ void SortModel::MappingRGClick(int item)
 
 void SortModel::RMappingRGClick(int item)
 {
-    const int retrieved = mappingItemForCode(Retrieved.RetrievedMappingCode);
+    const int retrieved = mappingItemForCode(retrievedMappingCode_);
     if (retrieved >= 0)
         RMappingRG = retrieved;
     else if (item >= -1 && item < kMappingItemCount)
@@ -154,6 +150,7 @@ void SortModel::RMappingRGClick(int item)
 
 void SortModel::showRetrievedMapping(std::uint16_t code)
 {
+    retrievedMappingCode_ = code;
     const int item = mappingItemForCode(code);
     if (item >= 0)
         RMappingRG = item;
@@ -226,45 +223,12 @@ void SortModel::InitSortRetrieve(const RetrievedOrder& order)
             if (validTypeIndex(t, value))
                 list.push_back(itemOf(t, value));
     }
-
-    for (PointType t : kAllPointTypes) {
-        const int n = typeNumber(t);
-        const auto& marks = state_.RetrievedMark[n];
-        const std::vector<int>& found = order.of(t);
-        std::vector<std::int32_t> adopted(pointCount(t), -1);
-        std::vector<bool> used(pointCount(t), false);
-        std::size_t next = 0;
-        for (int k = 0; k < pointCount(t); ++k) {
-            if (marks[k] != 1)
-                continue;
-            // The next value found, each point once: a point the panel listed twice
-            // must not take two slotList of the order.
-            while (next < found.size() && (!validTypeIndex(t, found[next]) || used[found[next]]))
-                ++next;
-            if (next == found.size())
-                break;
-            adopted[k] = found[next];
-            used[found[next]] = true;
-            ++next;
-        }
-        state_.Class0Order[n] = std::move(adopted);
-    }
 }
 
-void SendBtnClick(ConfigState& state, ClassEditor& editor, SortModel& sort)
+void SortModel::showRetrieved(const RetrievedConfig& retrieved)
 {
-    if (state.LoadedFromFile) {
-        state.SendRecompute = true;
-        state.EditedClass = 0;
-        editor.class0okBtnClick();
-    }
-    sort.InitSort();
-    sort.showSendMode();
-}
-
-void retrieveBtnClick(SortModel& sort)
-{
-    sort.retrieveBtnClick();
+    showRetrievedMapping(retrieved.mappingCode);
+    InitSortRetrieve(retrieved.order);
 }
 
 }  // namespace dnp

@@ -4,7 +4,9 @@
 // visibilities, and the drag rules that keep Class0Order and the lists in step.
 
 #include "comm/ConfigImage.h"
+#include "comm/RetrieveMapping.h"
 #include "model/ConfigState.h"
+#include "model/HelpTopics.h"
 
 #include <QString>
 #include <array>
@@ -12,8 +14,6 @@
 #include <vector>
 
 namespace dnp {
-
-class ClassEditor;
 
 // One row of an order list or a retrieve list.
 struct OrderItem {
@@ -40,9 +40,6 @@ struct SortVisibility {
     bool operator==(const SortVisibility&) const = default;
 };
 
-constexpr int kSendHelpTopic = 39;
-constexpr int kRetrieveHelpTopic = 40;
-
 QString sendCaption();      // "Send Configuration"
 QString retrieveCaption();  // "Retrieve Configuration"
 // "Binary Inputs - Selected Data", ... by point type.
@@ -67,16 +64,6 @@ public:
     SortVisibility visibility;
     int MappingRG = kIndividualMappingItem;  // 0-2
     int RMappingRG = -1;                     // -1: no item chosen
-
-    // The retrieve of the run: its buffers and the order it found.
-    RetrieveBuffers Retrieved;
-    RetrievedOrder Order;
-    // The start of a retrieve: empty buffers, no mapping code, an empty retrieved order.
-    void resetRetrieve()
-    {
-        Retrieved.reset();
-        Order.reset();
-    }
 
     // --- the main window's steps ---------------------------------------------
     // Rebuilds the order list of each type whose Class0Rebuild flag is set (and of a
@@ -113,10 +100,12 @@ public:
     void AoutSwapTypePointIndex(int from, int to) { SwapTypePointIndex(PointType::Aout, from, to); }
     void CountersSwapTypePointIndex(int from, int to) { SwapTypePointIndex(PointType::Counters, from, to); }
 
-    // After a retrieve: the retrieve lists in the panel's order, and the retrieved
-    // order adopted as Class0Order.
+    // After a retrieve: the retrieve lists show the points in the panel's order (a point
+    // found twice is listed twice), and RMappingRG the retrieved mapping.
     void InitSortRetrieve(const RetrievedOrder& order);
-    void InitSortRetrieve() { InitSortRetrieve(Order); }
+    void showRetrieved(const RetrievedConfig& retrieved);
+    // A retrieve has started: no mapping code retrieved yet.
+    void retrieveStarted() { retrievedMappingCode_ = 0; }
 
 private:
     struct Slot {
@@ -131,15 +120,10 @@ private:
     // The Class0Order slots (ascending) whose values the order list of a type shows.
     std::array<std::vector<int>, kPointTypeCount> slots_;
     std::array<std::vector<OrderItem>, kPointTypeCount> retrieve_;
+    std::uint16_t retrievedMappingCode_ = 0;
     std::optional<PointType> dragList_;
     int dragSource_ = -1;
     int dragTarget_ = -1;
 };
-
-// The main window's Send: recompute after a file load, rebuild the flagged order
-// lists, put the window in send mode (the window is then shown).
-void SendBtnClick(ConfigState& state, ClassEditor& editor, SortModel& sort);
-// The main window's Retrieve: the window in retrieve mode (then shown).
-void retrieveBtnClick(SortModel& sort);
 
 }  // namespace dnp

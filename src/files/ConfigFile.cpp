@@ -233,7 +233,7 @@ public:
         }
     }
 
-    ConfigFileResult read()
+    Result<ConfigFileData> read()
     {
         const std::vector<QByteArrayView> lines = splitLines(bytes_, kConfigFileLineCount);
         if (static_cast<int>(lines.size()) < kConfigFileLineCount)
@@ -263,9 +263,9 @@ public:
     }
 
 private:
-    ConfigFileError fail(int line, const QString& message)
+    Error fail(int line, const QString& message)
     {
-        error_ = {line, message};
+        error_ = {message, line};
         return error_;
     }
 
@@ -401,19 +401,12 @@ private:
 
     QByteArrayView bytes_;
     ConfigFileData data_;
-    ConfigFileError error_;
+    Error error_;
     std::array<PerType<std::int32_t>, 4> values_;  // by class, type, TypeIndex
     PerType<int> valueLine_;                       // line of each Class 0 value
 };
 
 }  // namespace
-
-QString ConfigFileError::text() const
-{
-    if (line > 0)
-        return QStringLiteral("line %1: %2").arg(line).arg(message);
-    return message;
-}
 
 std::int32_t classPointValue(const ConfigState& state, int cls, PointType type, int typeIndex)
 {
@@ -469,7 +462,7 @@ QByteArray composeConfigFile(const ConfigState& state, const QDateTime& now)
     return bytes;
 }
 
-ConfigFileResult readConfigFile(QByteArrayView bytes)
+Result<ConfigFileData> readConfigFile(QByteArrayView bytes)
 {
     return Reader(bytes).read();
 }
@@ -491,15 +484,14 @@ void applyConfigFileData(ConfigState& state, const ConfigFileData& data)
     state.LoadedFromFile = true;
 }
 
-ConfigFileLoad loadConfigFile(const QString& path)
+Result<ConfigFileData> loadConfigFile(const QString& path)
 {
-    ConfigFileLoad load;
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        load.result = ConfigFileError{0, QFileInfo(path).isDir() ? QStringLiteral("is a folder") : file.errorString()};
-        return load;
+        Error error = failure(QFileInfo(path).isDir() ? QStringLiteral("is a folder") : file.errorString());
+        error.cannotOpen = true;
+        return error;
     }
-    load.opened = true;
 
     // Only the first 890 lines count: read until they are all in or the file ends.
     QByteArray bytes;
@@ -508,10 +500,8 @@ ConfigFileLoad loadConfigFile(const QString& path)
     while (lineEnds < kConfigFileLineCount) {
         const QByteArray chunk = file.read(kReadChunk);
         if (chunk.isEmpty()) {
-            if (file.error() != QFileDevice::NoError) {
-                load.result = ConfigFileError{0, file.errorString()};
-                return load;
-            }
+            if (file.error() != QFileDevice::NoError)
+                return failure(file.errorString());
             break;
         }
         for (char c : chunk) {
@@ -522,16 +512,13 @@ ConfigFileLoad loadConfigFile(const QString& path)
                 ++lineEnds;
         }
         bytes += chunk;
-        if (bytes.size() > kMaxBytesBeforeLastLine && lineEnds < kConfigFileLineCount) {
-            load.result = ConfigFileError{0, QStringLiteral("the file is too large to be a configuration file")};
-            return load;
-        }
+        if (bytes.size() > kMaxBytesBeforeLastLine && lineEnds < kConfigFileLineCount)
+            return failure(QStringLiteral("the file is too large to be a configuration file"));
     }
-    load.result = readConfigFile(bytes);
-    return load;
+    return readConfigFile(bytes);
 }
 
-QString describeFileError(const QString& path, const ConfigFileError& error)
+QString describeFileError(const QString& path, const Error& error)
 {
     if (error.line > 0)
         return QStringLiteral("%1, line %2: %3").arg(path).arg(error.line).arg(error.message);

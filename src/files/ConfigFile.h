@@ -2,13 +2,13 @@
 // The .dnp configuration file: 890 lines, CR LF after each, Windows-1252 bytes.
 
 #include "model/ConfigState.h"
+#include "model/Result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <array>
-#include <variant>
 #include <vector>
 
 namespace dnp {
@@ -20,14 +20,6 @@ struct ConfigFileData {
     UnsolicitedWords UnsolicitedSettings = kDefaultUnsolicited;
 };
 
-struct ConfigFileError {
-    int line = 0;     // 1-based line of the file, 0 when not tied to a line
-    QString message;  // e.g. "'2.5' is not a valid integer value"
-    QString text() const;  // "line 12: ..." or the message alone
-};
-
-using ConfigFileResult = std::variant<ConfigFileData, ConfigFileError>;
-
 // The whole file, header date and time taken from `now`.
 QByteArray composeConfigFile(const ConfigState& state, const QDateTime& now);
 
@@ -37,23 +29,21 @@ QByteArray composeConfigFile(const ConfigState& state, const QDateTime& now);
 // point value is -1 or a TypeIndex of its type, the Class 0 values of a type are
 // an order of its Class 0 points, a point selected in an event class carries its
 // Class 0 value, the dead band lies within 0-100 % and DelayNot within 0-65535.
-ConfigFileResult readConfigFile(QByteArrayView bytes);
+// A failure names the 1-based line (0 when not tied to one) and the problem, e.g.
+// "'2.5' is not a valid integer value".
+Result<ConfigFileData> readConfigFile(QByteArrayView bytes);
 
 // Puts a file's configuration into the state (after the clear step): the class
 // selections of every point, every Class0Order slot, the unsolicited settings,
 // and sets LoadedFromFile.
 void applyConfigFileData(ConfigState& state, const ConfigFileData& data);
 
-// Reads a configuration file from disk. `opened` is false when the file could not
-// be opened for reading at all; `result` then holds the system's error text.
-struct ConfigFileLoad {
-    bool opened = false;
-    ConfigFileResult result;
-};
-ConfigFileLoad loadConfigFile(const QString& path);
+// Reads a configuration file from disk. A file that cannot be opened for reading at
+// all fails with cannotOpen and the system's error text.
+Result<ConfigFileData> loadConfigFile(const QString& path);
 
 // "PATH, line 12: problem" (or "PATH: problem" without a line).
-QString describeFileError(const QString& path, const ConfigFileError& error);
+QString describeFileError(const QString& path, const Error& error);
 
 // --- pieces shared with the report ---
 

@@ -23,22 +23,23 @@ void appendBlock(QStringList& lines, const ConfigState& state, int cls, PointTyp
 {
     const PointCatalog& catalog = PointCatalog::instance();
     lines << QString() << reportHeading(type);
+    const auto entry = [&lines](const CatalogPoint& p, const QString& numbers) {
+        lines << kEntryLead + p.shortName << numbers << kDescriptionLabel + p.description;
+    };
     bool any = false;
-    int nextNumber = 0;
-    for (int i = 0; i < pointCount(type); ++i) {
-        const std::int32_t v = classPointValue(state, cls, type, i);
-        if (v < 0 || v >= pointCount(type))
-            continue;
-        any = true;
-        if (cls == 0) {
-            // Class 0 lists the point that holds this position of the order.
-            const CatalogPoint& p = catalog.point(type, v);
-            lines << kEntryLead + p.shortName << kNumbersLabel + dnpNumbersText(type, nextNumber, p.wordCount)
-                  << kDescriptionLabel + p.description;
-            nextNumber += p.wordCount;
-        } else {
-            const CatalogPoint& p = catalog.point(type, i);
-            lines << kEntryLead + p.shortName << kLookUp << kDescriptionLabel + p.description;
+    if (cls == 0) {
+        // Class 0 lists its points in Class 0 order, numbered from 0.
+        for (const DnpNumbering& n : dnpPointNumbers(state, type)) {
+            entry(catalog.point(type, n.typeIndex), kNumbersLabel + dnpNumbersText(type, n.firstNumber, n.wordCount));
+            any = true;
+        }
+    } else {
+        for (int i = 0; i < pointCount(type); ++i) {
+            const std::int32_t v = classPointValue(state, cls, type, i);
+            if (v < 0 || v >= pointCount(type))
+                continue;
+            entry(catalog.point(type, i), kLookUp);
+            any = true;
         }
     }
     if (!any)

@@ -6,23 +6,23 @@
 namespace dnp {
 
 const std::array<PointGroup, kGroupCount> kPointGroups = {{
-    {"Meter instantaneous", "InstCLB", 3, PointType::Ain, 0, 0, 14},
-    {"Meter min/max", "ImmCLB", 4, PointType::Ain, 14, 14, 64},
-    {"Demand values", "DmdCLB", 5, PointType::Ain, 78, 78, 14},
-    {"Demand min/max", "DmmCLB", 6, PointType::Ain, 92, 92, 64},
-    {"Harmonics", "HarmCLB", 7, PointType::Ain, 156, 156, 112},
-    {"Energy", "EnergyCLB", 8, PointType::Ain, 268, 268, 6},
-    {"Counter values", "CountCLB", 9, PointType::Ain, 274, 274, 14},
-    {"Status", "CtlStatCLB", 10, PointType::Ain, 288, 288, 38},
-    {"Miscellaneous", "GenStatCLB", 11, PointType::Ain, 326, 326, 38},
-    {"Binary inputs", "BinCLB", 1, PointType::Bin, 0, 364, 16},
-    {"Binary outputs", "BoutCLB", 2, PointType::Bout, 0, 380, 4},
-    {"Operating settings", "SetPtCLB", 12, PointType::Aout, 0, 388, 27},
-    {"Regulator settings", "RegSetCLB", 13, PointType::Aout, 27, 415, 48},
-    {"Communication settings", "CommSetCLB", 14, PointType::Aout, 75, 464, 17},
-    {"Passwords", "PwCLB", 15, PointType::Aout, 92, 481, 14},
-    {"Active set points", "ActSetPtCLB", 17, PointType::Aout, 106, 495, 6},
-    {"Counters", "Counter32bCLB", 16, PointType::Counters, 0, 501, 10},
+    {"Meter instantaneous", "InstCLB", ListTag::InstCLB, PointType::Ain, 0, 0, 14},
+    {"Meter min/max", "ImmCLB", ListTag::ImmCLB, PointType::Ain, 14, 14, 64},
+    {"Demand values", "DmdCLB", ListTag::DmdCLB, PointType::Ain, 78, 78, 14},
+    {"Demand min/max", "DmmCLB", ListTag::DmmCLB, PointType::Ain, 92, 92, 64},
+    {"Harmonics", "HarmCLB", ListTag::HarmCLB, PointType::Ain, 156, 156, 112},
+    {"Energy", "EnergyCLB", ListTag::EnergyCLB, PointType::Ain, 268, 268, 6},
+    {"Counter values", "CountCLB", ListTag::CountCLB, PointType::Ain, 274, 274, 14},
+    {"Status", "CtlStatCLB", ListTag::CtlStatCLB, PointType::Ain, 288, 288, 38},
+    {"Miscellaneous", "GenStatCLB", ListTag::GenStatCLB, PointType::Ain, 326, 326, 38},
+    {"Binary inputs", "BinCLB", ListTag::BinCLB, PointType::Bin, 0, 364, 16},
+    {"Binary outputs", "BoutCLB", ListTag::BoutCLB, PointType::Bout, 0, 380, 4},
+    {"Operating settings", "SetPtCLB", ListTag::SetPtCLB, PointType::Aout, 0, 388, 27},
+    {"Regulator settings", "RegSetCLB", ListTag::RegSetCLB, PointType::Aout, 27, 415, 48},
+    {"Communication settings", "CommSetCLB", ListTag::CommSetCLB, PointType::Aout, 75, 464, 17},
+    {"Passwords", "PwCLB", ListTag::PwCLB, PointType::Aout, 92, 481, 14},
+    {"Active set points", "ActSetPtCLB", ListTag::ActSetPtCLB, PointType::Aout, 106, 495, 6},
+    {"Counters", "Counter32bCLB", ListTag::Counter32bCLB, PointType::Counters, 0, 501, 10},
 }};
 
 QString pointTypeName(PointType t)
@@ -34,9 +34,14 @@ QString pointTypeName(PointType t)
 const PointGroup* groupByTag(int tag)
 {
     for (const auto& g : kPointGroups)
-        if (g.tag == tag)
+        if (tagNumber(g.tag) == tag)
             return &g;
     return nullptr;
+}
+
+const PointGroup& groupOf(ListTag tag)
+{
+    return *groupByTag(tagNumber(tag));
 }
 
 const PointGroup* groupBySelectionIndex(int selection)
@@ -59,14 +64,6 @@ int selectionIndexOf(PointType type, int typeIndex)
 {
     const PointGroup& g = groupOf(type, typeIndex);
     return g.base + typeIndex - g.firstTypeIndex;
-}
-
-int findCode(std::span<const std::uint16_t> table, std::uint16_t word)
-{
-    for (std::size_t i = 0; i < table.size(); ++i)
-        if (table[i] == word)
-            return static_cast<int>(i);
-    return -1;
 }
 
 const PointCatalog& PointCatalog::instance()

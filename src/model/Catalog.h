@@ -5,7 +5,6 @@
 #include <QString>
 #include <array>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 namespace dnp {
@@ -16,14 +15,10 @@ constexpr int kPointTypeCount = 5;
 constexpr std::array<PointType, kPointTypeCount> kAllPointTypes = {
     PointType::Bin, PointType::Bout, PointType::Ain, PointType::Aout, PointType::Counters};
 constexpr std::array<int, kPointTypeCount> kPointCounts = {16, 4, 364, 112, 10};
-constexpr int kTotalPoints = 506;
 
 // Selection indices 0-510 are used; the selection arrays have 512 bytes.
 constexpr int kSelectionSize = 512;
 constexpr int kGroupCount = 17;
-// The mark bits of a code table entry and the catalogue code below them.
-constexpr std::uint16_t kCodeMask = 0x0FFF;
-constexpr std::uint16_t kMarkMask = 0xF000;
 
 constexpr int pointCount(PointType t) { return kPointCounts[static_cast<int>(t)]; }
 constexpr int typeNumber(PointType t) { return static_cast<int>(t); }
@@ -31,11 +26,34 @@ constexpr int typeNumber(PointType t) { return static_cast<int>(t); }
 // "Bin", "Bout", "Ain", "Aout", "Counters".
 QString pointTypeName(PointType t);
 
+// The tag of each check list of the class editor, by which its click handler knows it.
+// Tags 16 and 17 do not follow the selection-index order.
+enum class ListTag : int {
+    BinCLB = 1,
+    BoutCLB = 2,
+    InstCLB = 3,
+    ImmCLB = 4,
+    DmdCLB = 5,
+    DmmCLB = 6,
+    HarmCLB = 7,
+    EnergyCLB = 8,
+    CountCLB = 9,
+    CtlStatCLB = 10,
+    GenStatCLB = 11,
+    SetPtCLB = 12,
+    RegSetCLB = 13,
+    CommSetCLB = 14,
+    PwCLB = 15,
+    Counter32bCLB = 16,
+    ActSetPtCLB = 17,
+};
+constexpr int tagNumber(ListTag tag) { return static_cast<int>(tag); }
+
 // One check list of the class editor: a run of points of one type.
 struct PointGroup {
     const char* name;      // "Meter instantaneous"
     const char* listName;  // "InstCLB"
-    int tag;               // 1-17, the number the editor's click handler knows the list by
+    ListTag tag;
     PointType type;
     int firstTypeIndex;
     int base;              // SelectionIndex of row 0
@@ -46,6 +64,7 @@ struct PointGroup {
 extern const std::array<PointGroup, kGroupCount> kPointGroups;
 
 const PointGroup* groupByTag(int tag);                 // nullptr outside 1-17
+const PointGroup& groupOf(ListTag tag);
 const PointGroup* groupBySelectionIndex(int selection);  // nullptr for 384-387, 463 and outside 0-510
 const PointGroup& groupOf(PointType type, int typeIndex);
 
@@ -83,9 +102,5 @@ private:
 
 // SelectionIndex of a point, by the rules of the groups.
 int selectionIndexOf(PointType type, int typeIndex);
-
-// The first TypeIndex (from 0 upward) whose entry in a code table equals the word,
-// all 16 bits compared; -1 when none does.
-int findCode(std::span<const std::uint16_t> table, std::uint16_t word);
 
 }  // namespace dnp

@@ -38,9 +38,12 @@ void ConfigState::setSelected(int eventClass, PointType type, int typeIndex, boo
 std::vector<int> ConfigState::class0Sequence(PointType type) const
 {
     std::vector<int> sequence;
-    for (std::int32_t value : Class0Order[typeNumber(type)])
-        if (value != -1)
+    const auto& order = Class0Order[typeNumber(type)];
+    for (int k = 0; k < pointCount(type); ++k) {
+        const std::int32_t value = order[k];
+        if (value >= 0 && value < pointCount(type) && selected(0, type, k))
             sequence.push_back(value);
+    }
     return sequence;
 }
 

@@ -59,7 +59,9 @@ struct ConfigState {
     bool selected(int eventClass, PointType type, int typeIndex) const;
     void setSelected(int eventClass, PointType type, int typeIndex, bool on);
 
-    // TypeIndex values collected from Class0Order in slot order.
+    // The Class 0 sequence of a type: visiting its points in TypeIndex order, for each
+    // point chosen in Class 0 whose Class0Order slot holds a TypeIndex of the type, that
+    // TypeIndex. The order window lists it, the report and the image number it.
     std::vector<int> class0Sequence(PointType type) const;
     // Available for event class n (1-3): in Class 0 and in neither other event class.
     bool availableForEventClass(int eventClass, int selectionIndex) const;
@@ -70,7 +72,8 @@ struct ConfigState {
     static int notificationDelay(std::uint16_t eventsWord) { return eventsWord & 0xFF; }
 };
 
-// The DNP point numbers of each point of a type's Class 0 sequence: first number and word count.
+// The DNP point numbers of each point of a type's Class 0 sequence: consecutive from 0,
+// each point taking as many numbers as it has words.
 struct DnpNumbering {
     int typeIndex;
     int firstNumber;

@@ -1,4 +1,5 @@
 #include "classes/ClassEditor.h"
+#include "model/Marks.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QLocale>
@@ -8,10 +9,10 @@ using namespace dnp;
 
 namespace {
 
-constexpr int kBinTag = 1;
-constexpr int kBoutTag = 2;
-constexpr int kHarmTag = 7;
-constexpr int kStatusTag = 10;
+constexpr ListTag kBinTag = ListTag::BinCLB;
+constexpr ListTag kBoutTag = ListTag::BoutCLB;
+constexpr ListTag kHarmTag = ListTag::HarmCLB;
+constexpr ListTag kStatusTag = ListTag::CtlStatCLB;
 constexpr int kBinBase = 364;
 constexpr int kBoutBase = 380;
 
@@ -178,12 +179,12 @@ TEST_F(ClassEditorTest, GroupSetChecksGreyedItemsAndClearKeepsThem)
     openFor(1);  // nothing in Class 0: every item greyed
     editor.groupSet(1);  // IFmmSetBtn: ImmCLB rows 0-13
     for (int row = 0; row < 14; ++row)
-        EXPECT_EQ(editor.item(4, row), ItemState::Checked);
-    EXPECT_EQ(editor.item(4, 14), ItemState::Greyed);
+        EXPECT_EQ(editor.item(ListTag::ImmCLB, row), ItemState::Checked);
+    EXPECT_EQ(editor.item(ListTag::ImmCLB, 14), ItemState::Greyed);
     editor.groupClear(2);  // IFmmTClrBtn: rows 14-27 are greyed and stay so
-    EXPECT_EQ(editor.item(4, 14), ItemState::Greyed);
+    EXPECT_EQ(editor.item(ListTag::ImmCLB, 14), ItemState::Greyed);
     editor.groupClear(1);
-    EXPECT_EQ(editor.item(4, 0), ItemState::Unchecked);
+    EXPECT_EQ(editor.item(ListTag::ImmCLB, 0), ItemState::Unchecked);
     EXPECT_TRUE(prompts.shown.isEmpty());
     EXPECT_EQ(kGroupButtons[1].setName, std::string("IFmmSetBtn"));
 }

@@ -4,6 +4,7 @@
 // its message and exit status (the process must finish; a drill that hangs fails),
 // and a retrieve that does not complete must not write its output file.
 
+#include "Panel.h"
 #include "comm/Frames.h"
 #include "files/ConfigFile.h"
 #include "model/ConfigState.h"
@@ -127,13 +128,13 @@ private:
                 continue;
             pending.append(buffer, n);
             for (;;) {
-                const frames::RequestParse parsed = frames::parseRequest(pending, false);
-                if (const auto* request = std::get_if<frames::Request>(&parsed)) {
+                const sim::RequestParse parsed = sim::parseRequest(pending, false);
+                if (const auto* request = std::get_if<sim::Request>(&parsed)) {
                     pending.remove(0, request->size);
                     ++requests_;
                     if (::write(master_, answer_.constData(), answer_.size()) != answer_.size())
                         return;
-                } else if (const auto* bad = std::get_if<frames::BadFrame>(&parsed)) {
+                } else if (const auto* bad = std::get_if<sim::BadFrame>(&parsed)) {
                     pending.remove(0, bad->discard);
                 } else {
                     break;
@@ -243,7 +244,7 @@ TEST_P(SilenceDrill, EndsWithNotRespondingAtThatMessage)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryMessage, SilenceDrill, ::testing::Range(1, frames::kMessageCount + 1),
+INSTANTIATE_TEST_SUITE_P(EveryMessage, SilenceDrill, ::testing::Range(1, kMessageCount + 1),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return "Message" + std::to_string(info.param);
                          });
@@ -252,19 +253,19 @@ INSTANTIATE_TEST_SUITE_P(EveryMessage, SilenceDrill, ::testing::Range(1, frames:
 
 TEST_F(FaultDrillTest, BadStatusInTheFirstOrTheLastReplyFailsAfterAllMessages)
 {
-    for (const int message : {1, frames::kMessageCount}) {
+    for (const int message : {1, kMessageCount}) {
         SCOPED_TRACE(message);
         const QStringList options = {"--trace", "--bad-status-at", QString::number(message)};
         test::PanelSim sim(options);
         ASSERT_TRUE(sim.started()) << sim.error().toStdString();
         expectSendFails(send(sim.device()), kSendError);
-        EXPECT_EQ(requestsSeen(sim), frames::kMessageCount);
+        EXPECT_EQ(requestsSeen(sim), kMessageCount);
 
         sim.start(options);
         ASSERT_TRUE(sim.started());
         const auto before = prepareOutput(message == 1);
         expectRetrieveFails(retrieve(sim.device()), kRetrieveError, before);
-        EXPECT_EQ(requestsSeen(sim), frames::kMessageCount);
+        EXPECT_EQ(requestsSeen(sim), kMessageCount);
     }
 }
 
@@ -272,7 +273,7 @@ TEST_F(FaultDrillTest, BadStatusInTheFirstOrTheLastReplyFailsAfterAllMessages)
 
 TEST_F(FaultDrillTest, AShortReplyEndsTheTransferAsNotResponding)
 {
-    for (const int message : {1, 9, frames::kMessageCount}) {
+    for (const int message : {1, 9, kMessageCount}) {
         SCOPED_TRACE(message);
         const QStringList options = {"--trace", "--short-reply-at", QString::number(message)};
         test::PanelSim sim(options);
@@ -328,14 +329,14 @@ TEST_F(FaultDrillTest, AGarbageReplyIsAStatusError)
         GarbagePanel panel(noise);
         ASSERT_TRUE(panel.started());
         expectSendFails(send(panel.device()), kSendError);
-        EXPECT_EQ(panel.requests(), frames::kMessageCount);
+        EXPECT_EQ(panel.requests(), kMessageCount);
     }
     {
         GarbagePanel panel(noise);
         ASSERT_TRUE(panel.started());
         const auto before = prepareOutput(true);
         expectRetrieveFails(retrieve(panel.device()), kRetrieveError, before);
-        EXPECT_EQ(panel.requests(), frames::kMessageCount);
+        EXPECT_EQ(panel.requests(), kMessageCount);
     }
 }
 

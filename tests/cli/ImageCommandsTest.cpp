@@ -1,6 +1,7 @@
 // dnpcfg image and decode, run as the built program.
 
 #include "comm/ConfigImage.h"
+#include "comm/ImageText.h"
 #include "files/ConfigFile.h"
 
 #include <QDate>

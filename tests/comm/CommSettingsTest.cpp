@@ -1,4 +1,5 @@
 #include "comm/CommSettings.h"
+#include "comm/IniFile.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QCoreApplication>
@@ -64,7 +65,7 @@ TEST_F(CommSettingsFile, WithoutAFileTheDefaults)
 TEST_F(CommSettingsFile, FirstSaveCreatesTheFileInKeyOrder)
 {
     TcomSetIni s(path());
-    EXPECT_EQ(s.Save(), std::nullopt);
+    EXPECT_TRUE(s.Save().ok());
     EXPECT_EQ(read(), lines({"[Comm]", "Baud=1", "ComPort=0", "Addressing=0", "Parity=0", "Address=1"}));
 }
 
@@ -76,7 +77,7 @@ TEST_F(CommSettingsFile, SavesEveryValueAsADecimalInteger)
     s.Addressing = true;
     s.Parity = 1;
     s.Address = 300;
-    ASSERT_EQ(s.Save(), std::nullopt);
+    ASSERT_TRUE(s.Save().ok());
     EXPECT_EQ(read(), lines({"[Comm]", "Baud=2", "ComPort=3", "Addressing=1", "Parity=1", "Address=300"}));
     const TcomSetIni again(path());
     EXPECT_EQ(again.Baud, 2);
@@ -142,7 +143,7 @@ TEST_F(CommSettingsFile, AddressingIsTrueForAnyNonzeroIntegerAndSavedAs1)
     EXPECT_FALSE(loadComm("Addressing=0" + kEol).Addressing);
 
     s = loadComm("Addressing=5" + kEol);
-    ASSERT_EQ(s.Save(), std::nullopt);
+    ASSERT_TRUE(s.Save().ok());
     EXPECT_EQ(read(), lines({"[Comm]", "Baud=1", "ComPort=0", "Addressing=1", "Parity=0", "Address=1"}));
 }
 
@@ -183,7 +184,7 @@ TEST_F(CommSettingsFile, SaveKeepsTheUsersSectionsAndKeys)
     TcomSetIni s(path());
     EXPECT_EQ(s.Baud, 2);
     s.ComPort = 1;
-    ASSERT_EQ(s.Save(), std::nullopt);
+    ASSERT_TRUE(s.Save().ok());
     EXPECT_EQ(read(), lines({"; settings of DNP Configure", "[Ports]", "COM1=/dev/pts/7", "", "[Comm]", "Baud=2",
                              "ComPort=1", "Addressing=0", "Parity=0", "Address=5", "MyKey=x", "; my note", "",
                              "[Other]", "a=b"}));
@@ -193,7 +194,7 @@ TEST_F(CommSettingsFile, SaveAddsTheSectionAtTheEnd)
 {
     write("[Ports]" + kEol + "COM2=/dev/ttyUSB0");  // no line end at the end
     TcomSetIni s(path());
-    ASSERT_EQ(s.Save(), std::nullopt);
+    ASSERT_TRUE(s.Save().ok());
     EXPECT_EQ(read(), lines({"[Ports]", "COM2=/dev/ttyUSB0", "[Comm]", "Baud=1", "ComPort=0", "Addressing=0", "Parity=0",
                              "Address=1"}));
 }
@@ -202,7 +203,7 @@ TEST_F(CommSettingsFile, SaveKeepsTheLineEndsOfTheFile)
 {
     write(lines({"[Comm]", "Baud=0"}, "\r\n"));
     TcomSetIni s(path());
-    ASSERT_EQ(s.Save(), std::nullopt);
+    ASSERT_TRUE(s.Save().ok());
     EXPECT_EQ(read(), lines({"[Comm]", "Baud=0", "ComPort=0", "Addressing=0", "Parity=0", "Address=1"}, "\r\n"));
 }
 
@@ -222,21 +223,17 @@ TEST_F(CommSettingsFile, UnwritableFileGivesTheMessageAndKeepsTheValues)
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("DNP.ini")));
     TcomSetIni s(path());
     s.Address = 77;
-    const auto failure = s.Save();
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(*failure, QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path())));
+    const Result<void> saved = s.Save();
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error().message, QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path())));
     EXPECT_EQ(s.Address, 77);
-
-    test::ScriptedPrompts prompts;
-    EXPECT_FALSE(s.Save(prompts));
-    EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{*failure});
 }
 
 TEST_F(CommSettingsFile, SaveIntoAMissingFolderCreatesIt)
 {
     const QString nested = dir.filePath(QStringLiteral("a/b/DNP.ini"));
     TcomSetIni s(nested);
-    ASSERT_EQ(s.Save(), std::nullopt);
+    ASSERT_TRUE(s.Save().ok());
     EXPECT_TRUE(QFile::exists(nested));
 }
 
@@ -278,7 +275,7 @@ TEST(CommSettingsLocation, ReadFromBesideTheProgramSaveToTheUserFolder)
     EXPECT_EQ(s.Address, 9);
     EXPECT_EQ(s.portDevices().value(1), "/dev/ttyUSB1");
     s.Address = 10;
-    ASSERT_EQ(s.Save(), std::nullopt);
+    ASSERT_TRUE(s.Save().ok());
     QFile saved(user.filePath("dnp/DNP.ini"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), lines({"[Ports]", "COM1=/dev/ttyUSB1", "[Comm]", "Baud=1", "ComPort=1", "Addressing=0",
@@ -325,34 +322,4 @@ TEST(CommSettingsChoice, StoresAllFiveAndIgnoresANonIntegerAddress)
     EXPECT_EQ(s.Address, 300);
     s.store({0, 0, 0, 0, QStringLiteral("$20")});
     EXPECT_EQ(s.Address, 32);
-}
-
-TEST(IniText, Integers)
-{
-    EXPECT_EQ(parseIniInteger(u"0"), 0);
-    EXPECT_EQ(parseIniInteger(u"+7"), 7);
-    EXPECT_EQ(parseIniInteger(u"-2147483648"), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(parseIniInteger(u"2147483648"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"$FFFFFFFF"), -1);
-    EXPECT_EQ(parseIniInteger(u"-$10"), -16);
-    EXPECT_EQ(parseIniInteger(u"$123456789"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"0x-1"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"1 2"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"$"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"-"), std::nullopt);
-}
-
-TEST(IniText, ValuesAndSections)
-{
-    const QByteArray file = lines({"[A]", "k=1", "[B]", " k = two words ", "k=3", "x"}, "\r\n");
-    EXPECT_EQ(iniValue(file, u"a", u"K"), QStringLiteral("1"));
-    EXPECT_EQ(iniValue(file, u"B", u"k"), QStringLiteral("two words"));
-    EXPECT_EQ(iniValue(file, u"B", u"x"), std::nullopt);
-    EXPECT_EQ(iniValue(file, u"C", u"k"), std::nullopt);
-    EXPECT_EQ(iniSection(file, u"B").size(), 1u);
-}
-
-TEST(IniText, WritingIntoAnEmptyFile)
-{
-    EXPECT_EQ(writeIniSection({}, u"Comm", {{"Baud", "1"}, {"ComPort", "0"}}), lines({"[Comm]", "Baud=1", "ComPort=0"}));
 }

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
-
+using namespace dnp;
 using namespace dnp::frames;
 
 namespace {
@@ -17,10 +16,10 @@ QByteArray bytes(std::initializer_list<int> values)
 }
 
 // Word i of the image is 0xA000 + i, so that every word tells where it comes from.
-std::array<std::uint16_t, kImageWordCount> countingImage()
+ConfigImage countingImage()
 {
-    std::array<std::uint16_t, kImageWordCount> image{};
-    for (int i = 0; i < kImageWordCount; ++i)
+    ConfigImage image{};
+    for (int i = 0; i < kImageWords; ++i)
         image[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(0xA000 + i);
     return image;
 }
@@ -114,7 +113,7 @@ TEST(FramesWriteFrame, EveryMessageCarriesItsWordsInOrder)
     }
 }
 
-TEST(FramesMessagePlan, OffsetsCountsAndSendWordOffsets)
+TEST(FramesMessagePlan, OffsetsCountsAndInvalidMessages)
 {
     for (int m = 1; m <= 17; ++m) {
         EXPECT_EQ(messageOffset(m), (m - 1) * 15);
@@ -122,45 +121,11 @@ TEST(FramesMessagePlan, OffsetsCountsAndSendWordOffsets)
     }
     EXPECT_EQ(messageOffset(18), 255);
     EXPECT_EQ(messageWordCount(18), 1);
-    EXPECT_EQ(sendWordOffset(1), 14);
-    EXPECT_EQ(sendWordOffset(2), 14);
-    EXPECT_EQ(sendWordOffset(3), 29);
-    EXPECT_EQ(sendWordOffset(4), 44);
-    EXPECT_EQ(sendWordOffset(17), 239);
-}
-
-TEST(FramesMessagePlan, Message17IsWords240To247Then248To254)
-{
-    std::vector<int> expected(15);
-    std::iota(expected.begin(), expected.end(), 240);
-    EXPECT_EQ(messageImageWords(17), expected);
-    EXPECT_EQ(messageImageWords(18), std::vector<int>{255});
-    std::vector<int> first(15);
-    std::iota(first.begin(), first.end(), 0);
-    EXPECT_EQ(messageImageWords(1), first);
-    std::vector<int> second(15);
-    std::iota(second.begin(), second.end(), 15);
-    EXPECT_EQ(messageImageWords(2), second);
-}
-
-TEST(FramesMessagePlan, EveryImageWordTravelsExactlyOnce)
-{
-    std::vector<int> seen(kImageWordCount, 0);
-    for (int m = 1; m <= kMessageCount; ++m)
-        for (int w : messageImageWords(m))
-            ++seen[static_cast<std::size_t>(w)];
-    for (int w = 0; w < kImageWordCount; ++w)
-        EXPECT_EQ(seen[static_cast<std::size_t>(w)], 1) << "word " << w;
-}
-
-TEST(FramesMessagePlan, InvalidMessagesGiveNoFrame)
-{
     const auto image = countingImage();
     EXPECT_TRUE(composeWriteFrame(0, image, kNoAddress).isEmpty());
     EXPECT_TRUE(composeWriteFrame(19, image, kNoAddress).isEmpty());
     EXPECT_TRUE(composeReadFrame(0, kNoAddress).isEmpty());
     EXPECT_TRUE(composeReadFrame(19, kNoAddress).isEmpty());
-    EXPECT_TRUE(messageImageWords(19).empty());
 }
 
 TEST(FramesAllFrames, EveryFrameSumsToZero)
@@ -197,84 +162,39 @@ TEST(FramesReplies, SizesOfTheReplyTable)
     EXPECT_EQ(replySize(Command::Read, 18, true), 6);
 }
 
-TEST(FramesReplies, WriteReplies)
+// Replies written out byte for byte, as a panel sends them.
+TEST(FramesParseReply, ReadsStatusBytesAndWords)
 {
-    EXPECT_EQ(composeWriteReply(15, kNoAddress), bytes({0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0xF6}));
-    EXPECT_EQ(composeWriteReply(15, {true, 300}), bytes({0x2C, 0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0xCA}));
-    EXPECT_EQ(composeWriteReply(1, kNoAddress), bytes({0x03, 0x00, 0xFD}));
-    EXPECT_EQ(composeWriteReply(1, kAddress1), bytes({0x01, 0x03, 0x00, 0xFC}));
-    EXPECT_EQ(composeWriteReply(15, kNoAddress, 0x10), bytes({0x0A, 0x10, 0, 0, 0, 0, 0, 0, 0, 0xE6}));
-}
-
-TEST(FramesReplies, ReadReplyInterleavesStatusBytesAndWords)
-{
-    const auto image = countingImage();
-    const QByteArray reply = composeReadReply(15, 15, image, kNoAddress);
-    ASSERT_EQ(reply.size(), 40);
-    QByteArray expected = bytes({0x28, 0x00, 0xA0, 0x0F});  // length, status, word 15
-    for (int pair = 0; pair < 7; ++pair) {
-        const int w = 16 + 2 * pair;
-        expected += bytes({0x00, 0xA0, w, 0xA0, w + 1});
-    }
-    expected += static_cast<char>(checksum(expected));
-    EXPECT_EQ(reply, expected);
-
-    EXPECT_EQ(composeReadReply(255, 1, image, kAddress1), bytes({0x01, 0x05, 0x00, 0xA0, 0xFF, 0x5B}));
-    EXPECT_TRUE(sumsToZero(composeReadReply(0, 15, image, {true, 300}, 0x10)));
-    EXPECT_EQ(static_cast<std::uint8_t>(composeReadReply(0, 15, image, kNoAddress, 0x10)[1]), 0x10);
-}
-
-TEST(FramesParseRequest, ReadsComposedFrames)
-{
-    const auto image = countingImage();
-    for (const Addressing addressing : {Addressing{false, 1}, Addressing{true, 300}}) {
-        for (int m = 1; m <= kMessageCount; ++m) {
-            const auto parsed = parseRequest(composeWriteFrame(m, image, addressing), addressing.enabled);
-            const auto* request = std::get_if<Request>(&parsed);
-            ASSERT_NE(request, nullptr) << "message " << m;
-            EXPECT_EQ(request->command, Command::Write);
-            EXPECT_EQ(request->offset, messageOffset(m));
-            EXPECT_EQ(request->count, messageWordCount(m));
-            EXPECT_EQ(request->address, addressing.enabled ? 44 : 0);
-            std::vector<std::uint16_t> expected;
-            for (int w : messageImageWords(m))
-                expected.push_back(image[static_cast<std::size_t>(w)]);
-            EXPECT_EQ(request->words, expected);
-
-            const auto read = parseRequest(composeReadFrame(m, addressing), addressing.enabled);
-            ASSERT_TRUE(std::holds_alternative<Request>(read));
-            EXPECT_EQ(std::get<Request>(read).command, Command::Read);
-            EXPECT_EQ(std::get<Request>(read).size, 5 + (addressing.enabled ? 1 : 0));
-        }
-    }
-}
-
-TEST(FramesParseRequest, WaitsForTheWholeFrame)
-{
-    const QByteArray frame = composeReadFrame(2, kNoAddress);
-    for (int n = 0; n < frame.size(); ++n)
-        EXPECT_TRUE(std::holds_alternative<Incomplete>(parseRequest(frame.left(n), false))) << n;
-    // What follows the frame is left for the next one.
-    const auto parsed = parseRequest(frame + frame, false);
-    ASSERT_TRUE(std::holds_alternative<Request>(parsed));
-    EXPECT_EQ(std::get<Request>(parsed).size, 5);
-}
-
-TEST(FramesParseRequest, RejectsBadFrames)
-{
-    const auto bad = [](const QByteArray& stream, bool addressing = false) {
-        const auto parsed = parseRequest(stream, addressing);
-        return std::get_if<BadFrame>(&parsed) ? std::get<BadFrame>(parsed) : BadFrame{-1, -1, "not bad"};
+    const auto parsed = [](const QByteArray& reply, Command command, int message, Addressing a = kNoAddress) {
+        const Result<Reply> r = parseReply(reply, {command, message, a});
+        EXPECT_TRUE(r.ok()) << (r.ok() ? "" : r.error().message.toStdString());
+        return r.ok() ? r.value() : Reply{};
     };
-    // Checksum off by one: the whole frame goes.
-    EXPECT_EQ(bad(bytes({0x05, 0xD0, 0x0F, 0x0F, 0x0E})).discard, 5);
-    EXPECT_EQ(bad(bytes({0x01, 0x05, 0xD0, 0x0F, 0x0F, 0x0D}), true).discard, 6);
-    // No frame starts here: one byte goes.
-    EXPECT_EQ(bad(bytes({0x05, 0xD2, 0x0F, 0x0F, 0x0B})).discard, 1);
-    EXPECT_EQ(bad(bytes({0x04, 0xD0, 0x0F, 0x0F, 0x0E})).discard, 1);
-    EXPECT_EQ(bad(bytes({0x24, 0xD1, 0x00, 0x0F})).discard, 1);       // longer than 15 words
-    EXPECT_EQ(bad(bytes({0x23, 0xD1, 0x00, 0x0E})).discard, 1);       // 14 words need length 33
-    EXPECT_EQ(bad(bytes({0x05, 0xD0, 0x00, 0x00, 0x2B})).discard, 1); // no words
-    EXPECT_EQ(bad(bytes({0x05, 0xD0, 0xFF, 0x02, 0x2A})).discard, 1); // past word 255
-    EXPECT_EQ(bad(bytes({0x06, 0xD0, 0x0F, 0x0F, 0x0C})).discard, 1); // read frames are 5 bytes
+    // Write reply to messages 1-17: length 0A, eight status bytes, checksum F6.
+    Reply write = parsed(bytes({0x0A, 0, 0, 0, 0, 0, 0, 0x01, 0, 0xF5}), Command::Write, 1);
+    EXPECT_EQ(write.statuses, (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0x01, 0}));
+    EXPECT_TRUE(write.words.empty());
+    // Read reply to message 18 with address 1: 01 05 status word checksum.
+    Reply last = parsed(bytes({0x01, 0x05, 0x00, 0x12, 0x34, 0xB4}), Command::Read, 18, kAddress1);
+    EXPECT_EQ(last.statuses, std::vector<std::uint8_t>{0});
+    EXPECT_EQ(last.words, std::vector<std::uint16_t>{0x1234});
+    // A 15-word read reply: status, word; then seven times status, word, word.
+    QByteArray fifteen = bytes({0x28, 0x10, 0xA0, 0x0F});
+    for (int pair = 0; pair < 7; ++pair)
+        fifteen += bytes({0x00, 0xA0, 0x10 + 2 * pair, 0xA0, 0x11 + 2 * pair});
+    fifteen += static_cast<char>(checksum(fifteen));
+    Reply read = parsed(fifteen, Command::Read, 2);
+    EXPECT_EQ(read.statuses.size(), 8u);
+    EXPECT_EQ(read.statuses[0], 0x10);
+    ASSERT_EQ(read.words.size(), 15u);
+    for (int j = 0; j < 15; ++j)
+        EXPECT_EQ(read.words[j], 0xA00F + j);
 }
+
+TEST(FramesParseReply, StatusIsGoodOnlyWhenBothHalvesAreZero)
+{
+    EXPECT_TRUE(goodStatus(0x00));
+    for (int status : {0x01, 0x07, 0x08, 0x0F, 0x10, 0x80, 0xFF})
+        EXPECT_FALSE(goodStatus(static_cast<std::uint8_t>(status))) << status;
+}
+

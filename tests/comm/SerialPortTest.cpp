@@ -1,7 +1,9 @@
 // The port object over a real pseudo-terminal, with dnp-panel-sim at the other end,
 // and the simulator's options.
 
+#include "Panel.h"
 #include "comm/Frames.h"
+#include "comm/ImageText.h"
 #include "comm/SerialPort.h"
 
 #include <QCoreApplication>
@@ -23,30 +25,21 @@
 
 using namespace dnp;
 using namespace dnp::frames;
+using namespace dnp::sim;
 
 namespace {
 
 // A bound on every wait, so that a broken port fails a test instead of hanging it.
 constexpr int kPatienceMs = 10000;
 
-using Image = std::array<std::uint16_t, kImageWordCount>;
+using Image = ConfigImage;
 
 Image countingImage()
 {
     Image image{};
-    for (int i = 0; i < kImageWordCount; ++i)
+    for (int i = 0; i < kImageWords; ++i)
         image[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(0x1100 + i * 0x0101);
     return image;
-}
-
-QByteArray imageText(const Image& image)
-{
-    QByteArray text;
-    for (int i = 0; i < kImageWordCount; ++i) {
-        text += QByteArray::number(image[static_cast<std::size_t>(i)], 16).toUpper().rightJustified(4, '0');
-        text += i % 16 == 15 ? '\n' : ' ';
-    }
-    return text;
 }
 
 // dnp-panel-sim, started for one test.
@@ -109,10 +102,10 @@ QByteArray readBytes(SerialLink& port, int count)
 {
     QByteArray bytes;
     for (int i = 0; i < count; ++i) {
-        const ReadResult r = port.ReadByte();
+        const Result<std::uint8_t> r = port.ReadByte();
         if (!r.ok())
             break;
-        bytes.append(static_cast<char>(r.byte));
+        bytes.append(static_cast<char>(*r));
     }
     return bytes;
 }
@@ -132,7 +125,7 @@ protected:
         imageFile = dir.filePath(QStringLiteral("in.txt"));
         QFile f(imageFile);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(imageText(image));
+        f.write(formatImageText(image).toLatin1());
     }
     // A port whose COM1 is the simulator's device.
     void attach(TApdComPort& port, const Simulator& sim, int number = 1)
@@ -172,8 +165,8 @@ TEST(PortClosed, CountsAreZeroAndOperationsFail)
     EXPECT_TRUE(port.PromptForPort());
     EXPECT_EQ(port.ReceivedCount(), 0);
     EXPECT_EQ(port.TransmitPending(), 0);
-    EXPECT_EQ(port.SendBytes("x").error, kPortNotOpenText);
-    EXPECT_EQ(port.ReadByte().error, kPortNotOpenText);
+    EXPECT_EQ(port.SendBytes("x").error().message, kPortNotOpenText);
+    EXPECT_EQ(port.ReadByte().error().message, kPortNotOpenText);
     port.FlushReceive();
     port.close();
 }
@@ -186,7 +179,7 @@ TEST(PortOpen, ComNumberZeroWithTheSelectStepCancelled)
         ++asked;
         return std::optional<int>{};
     });
-    EXPECT_EQ(port.open().error, QStringLiteral("The ComNumber property of the TApdComPort has not been set"));
+    EXPECT_EQ(port.open().error().message, QStringLiteral("The ComNumber property of the TApdComPort has not been set"));
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.ComNumber(), 0);
@@ -201,7 +194,7 @@ TEST(PortOpen, ComNumberZeroWithoutPromptingFailsWithoutAsking)
         return std::optional<int>{1};
     });
     port.setPromptForPort(false);
-    EXPECT_EQ(port.open().error, kComNumberNotSetText);
+    EXPECT_EQ(port.open().error().message, kComNumberNotSetText);
     EXPECT_EQ(asked, 0);
 }
 
@@ -210,11 +203,11 @@ TEST(PortOpen, MissingDevice)
     TApdComPort port;
     port.setPortDevices({{2, QStringLiteral("/nonexistent/dnp-tty")}});
     port.setComNumber(2);
-    EXPECT_EQ(port.open().error, QStringLiteral("ie_BadId - Specified comport doesn't exist"));
+    EXPECT_EQ(port.open().error().message, QStringLiteral("ie_BadId - Specified comport doesn't exist"));
     EXPECT_FALSE(port.isOpen());
     TApdComPort other;
     other.setDeviceOverride(QStringLiteral("/nonexistent/dnp-tty"));
-    EXPECT_EQ(other.open().error, kBadIdText);
+    EXPECT_EQ(other.open().error().message, kBadIdText);
 }
 
 TEST(PortOpen, ADeviceThatIsNoSerialPortGivesTheSystemsMessage)
@@ -226,10 +219,10 @@ TEST(PortOpen, ADeviceThatIsNoSerialPortGivesTheSystemsMessage)
     f.close();
     TApdComPort port;
     port.setDeviceOverride(plain);
-    const PortResult result = port.open();
+    const Result<void> result = port.open();
     EXPECT_FALSE(result.ok());
-    EXPECT_NE(result.error, kBadIdText);
-    EXPECT_NE(result.error, kAlreadyOpenText);
+    EXPECT_NE(result.error().message, kBadIdText);
+    EXPECT_NE(result.error().message, kAlreadyOpenText);
     EXPECT_FALSE(port.isOpen());
 }
 
@@ -249,7 +242,7 @@ TEST_F(PortOverSimulator, OpenReadFrameReplyAndClose)
     EXPECT_EQ(spinUntilReceived(port, 40), 40);
     EXPECT_EQ(readBytes(port, 40), composeReadReply(15, 15, image, {}));
     EXPECT_EQ(port.ReceivedCount(), 0);
-    EXPECT_EQ(port.ReadByte().error, kNothingReceivedText);
+    EXPECT_EQ(port.ReadByte().error().message, kNothingReceivedText);
 
     port.close();
     EXPECT_FALSE(port.isOpen());
@@ -261,7 +254,7 @@ TEST_F(PortOverSimulator, EveryByteValueGoesThroughUnchanged)
 {
     // A write frame whose words hold every byte value, control characters included.
     Image all{};
-    for (int i = 0; i < kImageWordCount; ++i)
+    for (int i = 0; i < kImageWords; ++i)
         all[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(i << 8 | (255 - i));
     Simulator sim({});
     TApdComPort port;
@@ -343,7 +336,7 @@ TEST_F(PortOverSimulator, ASecondOpenOfABusyDeviceFails)
 
     TApdComPort second;
     attach(second, sim);
-    EXPECT_EQ(second.open().error, QStringLiteral("ie_Open - device already open"));
+    EXPECT_EQ(second.open().error().message, QStringLiteral("ie_Open - device already open"));
     EXPECT_FALSE(second.isOpen());
     // The busy port is still offered for choosing.
     EXPECT_TRUE(listAvailablePorts({{1, sim.device}}).contains(1));
@@ -457,7 +450,7 @@ TEST_F(PortOverSimulator, PortClosesWhenTheDeviceGoesAway)
     while (port.isOpen() && patience.elapsed() < kPatienceMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(port.SendBytes("x").error, kPortNotOpenText);
+    EXPECT_EQ(port.SendBytes("x").error().message, kPortNotOpenText);
     EXPECT_EQ(port.ReceivedCount(), 0);
 }
 
@@ -475,7 +468,7 @@ TEST_F(PortOverSimulator, SimWritesAreStoredAndWrittenOutAfterMessage18)
                   replySize(Command::Write, m, false));
     QFile written(out);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll(), imageText(image));
+    EXPECT_EQ(written.readAll(), formatImageText(image).toLatin1());
     for (int m = 1; m <= kMessageCount; ++m)
         EXPECT_EQ(exchange(port, composeReadFrame(m, {}), replySize(Command::Read, m, false)),
                   composeReadReply(messageOffset(m), messageWordCount(m), image, {}));
@@ -572,7 +565,7 @@ TEST_F(PortOverSimulator, SimExitAfterNWritesTheImage)
         partial[static_cast<std::size_t>(w)] = image[static_cast<std::size_t>(w)];
     QFile written(out);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll(), imageText(partial));
+    EXPECT_EQ(written.readAll(), formatImageText(partial).toLatin1());
 }
 
 TEST_F(PortOverSimulator, SimStopsCleanlyOnTerminateAndWritesTheImage)
@@ -584,7 +577,7 @@ TEST_F(PortOverSimulator, SimStopsCleanlyOnTerminateAndWritesTheImage)
     EXPECT_EQ(sim.process.exitCode(), 0);
     QFile written(out);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll(), imageText(image));
+    EXPECT_EQ(written.readAll(), formatImageText(image).toLatin1());
 }
 
 TEST(PanelSimOptions, BadImageAndBadOptionsAreUsageErrors)

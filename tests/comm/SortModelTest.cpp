@@ -76,12 +76,12 @@ TEST(SortModelSend, SecondSendKeepsTheDraggedOrder)
 {
     SortRig rig;
     chooseClass0(rig.state, PointType::Ain, {0, 1, 2, 3});
-    SendBtnClick(rig.state, rig.editor, rig.sort);
+    rig.workspace.prepareSend();
     rig.sort.Class0MouseDown(PointType::Ain, 3);
     rig.sort.Class0DragDrop(PointType::Ain, 0);
     rig.sort.FormClose();
 
-    SendBtnClick(rig.state, rig.editor, rig.sort);
+    rig.workspace.prepareSend();
     EXPECT_EQ(listIndices(rig.sort, PointType::Ain), (std::vector<int>{3, 0, 1, 2}));
     EXPECT_EQ(test::sequenceOf(rig.state, PointType::Ain), (std::vector<int>{3, 0, 1, 2}));
 }
@@ -90,18 +90,18 @@ TEST(SortModelSend, AnEditorClickBeforeTheSecondSendRebuildsTheListsInCatalogueO
 {
     SortRig rig;
     rig.editor.ClassSpBtnClick(0);
-    rig.editor.clickItem(1, 2);
-    rig.editor.clickItem(1, 5);
+    rig.editor.clickItem(ListTag::BinCLB, 2);
+    rig.editor.clickItem(ListTag::BinCLB, 5);
     rig.editor.class0okBtnClick();
-    SendBtnClick(rig.state, rig.editor, rig.sort);
+    rig.workspace.prepareSend();
     rig.sort.Class0MouseDown(PointType::Bin, 1);
     rig.sort.Class0DragDrop(PointType::Bin, 0);
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{5, 2}));
 
     rig.editor.ClassSpBtnClick(0);
-    rig.editor.clickItem(1, 9);
+    rig.editor.clickItem(ListTag::BinCLB, 9);
     rig.editor.class0okBtnClick();
-    SendBtnClick(rig.state, rig.editor, rig.sort);
+    rig.workspace.prepareSend();
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{2, 5, 9}));
 }
 
@@ -111,17 +111,17 @@ TEST(SortModelSend, AnUnchangedClass0OkAfterADragShowsTheOrderItRestored)
     // a rebuild; the list follows, so the window shows what the panel will get.
     SortRig rig;
     rig.editor.ClassSpBtnClick(0);
-    rig.editor.clickItem(1, 2);
-    rig.editor.clickItem(1, 5);
+    rig.editor.clickItem(ListTag::BinCLB, 2);
+    rig.editor.clickItem(ListTag::BinCLB, 5);
     rig.editor.class0okBtnClick();
-    SendBtnClick(rig.state, rig.editor, rig.sort);
+    rig.workspace.prepareSend();
     rig.sort.Class0MouseDown(PointType::Bin, 1);
     rig.sort.Class0DragDrop(PointType::Bin, 0);
 
     rig.editor.ClassSpBtnClick(0);
     rig.editor.class0okBtnClick();
     EXPECT_FALSE(rig.state.Class0Rebuild[0]);
-    SendBtnClick(rig.state, rig.editor, rig.sort);
+    rig.workspace.prepareSend();
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{2, 5}));
     EXPECT_EQ(test::sequenceOf(rig.state, PointType::Bin), (std::vector<int>{2, 5}));
 }
@@ -134,7 +134,7 @@ TEST(SortModelSend, SendAfterAFileLoadRecomputesTheMarks)
     rig.state.PanelCode[0][4] |= 0x2000;  // stale
     rig.state.LoadedFromFile = true;
 
-    SendBtnClick(rig.state, rig.editor, rig.sort);
+    rig.workspace.prepareSend();
     EXPECT_TRUE(rig.state.SendRecompute);
     EXPECT_EQ(rig.state.EditedClass, -1);
     EXPECT_EQ(rig.state.PanelCode[0][3], 0x1000 | 2607);
@@ -147,7 +147,7 @@ TEST(SortModelSend, SendModeCaptionVisibilitiesAndMapping)
     SortRig rig;
     EXPECT_EQ(rig.sort.caption, "Send/Retrieve");
     rig.sort.MappingRGClick(0);
-    SendBtnClick(rig.state, rig.editor, rig.sort);
+    rig.workspace.prepareSend();
     EXPECT_EQ(rig.sort.mode, SortMode::Send);
     EXPECT_EQ(rig.sort.caption, "Send Configuration");
     EXPECT_EQ(rig.sort.MappingRG, 2);
@@ -160,12 +160,13 @@ TEST(SortModelSend, SendModeCaptionVisibilitiesAndMapping)
 TEST(SortModelRetrieve, RetrieveModeCaptionVisibilitiesAndEmptyLists)
 {
     SortRig rig;
-    rig.sort.Order.append(PointType::Bin, 3);
-    rig.sort.InitSortRetrieve();
+    RetrievedOrder found;
+    found.append(PointType::Bin, 3);
+    rig.sort.InitSortRetrieve(found);
     rig.sort.RMappingRG = 1;
     const auto orderBefore = rig.state.Class0Order;
 
-    retrieveBtnClick(rig.sort);
+    rig.sort.retrieveBtnClick();
     EXPECT_EQ(rig.sort.mode, SortMode::Retrieve);
     EXPECT_EQ(rig.sort.caption, "Retrieve Configuration");
     EXPECT_EQ(rig.sort.RMappingRG, -1);
@@ -191,13 +192,12 @@ TEST(SortModelMapping, FormCloseSetsMappingBackToIndividual)
 TEST(SortModelMapping, RetrievedMappingGroupWorksAsADisplay)
 {
     SortRig rig;
-    rig.sort.Retrieved.RetrievedMappingCode = 4;
     rig.sort.showRetrievedMapping(4);
     EXPECT_EQ(rig.sort.RMappingRG, 1);
     rig.sort.RMappingRGClick(0);
     EXPECT_EQ(rig.sort.RMappingRG, 1);
 
-    rig.sort.Retrieved.RetrievedMappingCode = 0;  // before any retrieve
+    rig.sort.retrieveStarted();  // nothing retrieved yet
     rig.sort.showRetrievedMapping(0);
     EXPECT_EQ(rig.sort.RMappingRG, 1);
     rig.sort.RMappingRGClick(0);
@@ -334,50 +334,20 @@ TEST(SortModelDragProperty, ListAndClass0OrderAlwaysDescribeTheSameOrder)
     }
 }
 
-// --- adopting a retrieved order ---------------------------------------------------
+// --- showing a retrieved order ---------------------------------------------------
 
-TEST(SortModelRetrieve, AinThreeBeforeAinOneIsShownAndAdoptedInThePanelsOrder)
+TEST(SortModelRetrieve, TheRetrieveListsShowThePanelsOrderAndItsRepeats)
 {
     SortRig rig;
-    rig.state.RetrievedMark[typeNumber(PointType::Ain)][1] = 1;
-    rig.state.RetrievedMark[typeNumber(PointType::Ain)][3] = 1;
-    RetrievedOrder order;
-    order.append(PointType::Ain, 3);
-    order.append(PointType::Ain, 1);
-    rig.sort.InitSortRetrieve(order);
-
-    EXPECT_EQ(namesOf(rig.sort.retrieveList(PointType::Ain)), (QStringList{"Meter: Inst: Ild", "Meter: Inst: Vs"}));
-    EXPECT_EQ(rig.state.Class0Order[typeNumber(PointType::Ain)][1], 3);
-    EXPECT_EQ(rig.state.Class0Order[typeNumber(PointType::Ain)][3], 1);
-    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Ain), (std::vector<int>{3, 1}));
-}
-
-TEST(SortModelRetrieve, AdoptionReplacesTheWholeOrderAndUsesTheFirstBoutMarks)
-{
-    SortRig rig;
-    chooseClass0(rig.state, PointType::Bin, {0, 1});
-    rig.state.RetrievedMark[typeNumber(PointType::Bout)][2] = 1;
-    rig.state.RetrievedMark[typeNumber(PointType::Bout)][4 + 1] = 1;  // second code of Bout 1
-    RetrievedOrder order;
-    order.append(PointType::Bout, 2);
-    rig.sort.InitSortRetrieve(order);
-    EXPECT_EQ(rig.state.Class0Order[typeNumber(PointType::Bout)], (std::vector<std::int32_t>{-1, -1, 2, -1}));
-    EXPECT_EQ(rig.state.Class0Order[typeNumber(PointType::Bin)], std::vector<std::int32_t>(16, -1));
-    EXPECT_EQ(namesOf(rig.sort.retrieveList(PointType::Bout)), QStringList{"Auto Inhibit"});
-}
-
-TEST(SortModelRetrieve, APointListedTwiceIsShownTwiceButTakesOneSlot)
-{
-    SortRig rig;
-    rig.state.RetrievedMark[typeNumber(PointType::Ain)][1] = 1;
-    rig.state.RetrievedMark[typeNumber(PointType::Ain)][3] = 1;
     RetrievedOrder order;
     for (int t : {3, 3, 1})
         order.append(PointType::Ain, t);
+    order.append(PointType::Bout, 2);
     rig.sort.InitSortRetrieve(order);
-    EXPECT_EQ(rig.sort.retrieveList(PointType::Ain).size(), 3u);
-    EXPECT_EQ(rig.state.Class0Order[typeNumber(PointType::Ain)][1], 3);
-    EXPECT_EQ(rig.state.Class0Order[typeNumber(PointType::Ain)][3], 1);
+    EXPECT_EQ(namesOf(rig.sort.retrieveList(PointType::Ain)),
+              (QStringList{"Meter: Inst: Ild", "Meter: Inst: Ild", "Meter: Inst: Vs"}));
+    EXPECT_EQ(namesOf(rig.sort.retrieveList(PointType::Bout)), QStringList{"Auto Inhibit"});
+    EXPECT_TRUE(rig.sort.retrieveList(PointType::Bin).empty());
 }
 
 }  // namespace

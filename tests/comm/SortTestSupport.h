@@ -2,11 +2,11 @@
 // Shared set-ups of the Class 0 order and image tests: a configuration with chosen
 // Class 0 points in a given order, and random configurations for property tests.
 
-#include "classes/ClassEditor.h"
-#include "comm/ConfigImage.h"
-#include "comm/SortModel.h"
-#include "model/ConfigState.h"
+#include "app/Workspace.h"
+#include "support/FakeLink.h"
 #include "support/ScriptedPrompts.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
@@ -15,12 +15,15 @@
 
 namespace dnp::test {
 
-// The one configuration of a run with the class editor and the order window's logic.
+// The one configuration of a run: the workspace, with its class editor and the order
+// window's logic at hand.
 struct SortRig {
-    ConfigState state;
     ScriptedPrompts prompts;
-    ClassEditor editor{state, prompts};
-    SortModel sort{state};
+    FakeLink link;
+    Workspace workspace{prompts, link, QStringLiteral("/nonexistent/dnp-test/DNP.ini")};
+    ConfigState& state = workspace.state();
+    ClassEditor& editor = workspace.editor();
+    SortModel& sort = workspace.order();
 };
 
 // Chooses the points of `order` for Class 0 and stores them in that order: the
@@ -48,9 +51,20 @@ inline std::vector<int> sequenceOf(const ConfigState& state, PointType type)
     return state.class0Sequence(type);
 }
 
-inline const BuiltImage& imageOf(const ImageBuildResult& result)
+inline BuiltImage imageOf(const Result<BuiltImage>& result)
 {
-    return std::get<BuiltImage>(result);
+    if (!result) {
+        ADD_FAILURE() << result.error().message.toStdString();
+        return {};
+    }
+    return *result;
+}
+
+// The image a Send of the order lists builds (the lists rebuilt first, as Send does).
+inline Result<BuiltImage> sendImage(SortRig& rig, int mapping = kIndividualMappingItem)
+{
+    rig.sort.InitSort();
+    return buildSendImage(rig.state, rig.sort.class0Lists(), mapping);
 }
 
 // A random configuration: random Class 0 points (sometimes more than fit into the

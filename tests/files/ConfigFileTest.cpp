@@ -268,7 +268,7 @@ TEST(ConfigFileReading, MissingLastLineFails)
 {
     QList<QByteArray> lines = crlfLines(composeConfigFile(ConfigState(), fixedNow()));
     lines.removeLast();
-    const ConfigFileError error = readFails(joinCrlf(lines));
+    const Error error = readFails(joinCrlf(lines));
     EXPECT_EQ(error.line, 890);
     EXPECT_EQ(error.text(), "line 890: the file ends here, a configuration file has 890 lines");
 }
@@ -333,7 +333,7 @@ TEST(ConfigFileReading, SlotsComeFromTheClass0SectionOnly)
 
 TEST(ConfigFileRejects, EmptyFile)
 {
-    const ConfigFileError error = readFails(QByteArray());
+    const Error error = readFails(QByteArray());
     EXPECT_EQ(error.text(), "line 1: the file ends here, a configuration file has 890 lines");
 }
 
@@ -345,7 +345,7 @@ TEST(ConfigFileRejects, BinaryJunk)
         seed = seed * 1103515245u + 12345u;
         junk.append(static_cast<char>(seed >> 16));
     }
-    const ConfigFileError error = readFails(junk);
+    const Error error = readFails(junk);
     EXPECT_GT(error.line, 0);
     EXPECT_FALSE(error.message.isEmpty());
 
@@ -445,9 +445,9 @@ TEST(ConfigFileRejects, WrongNumberOfValuesOnALine)
 
 TEST(ConfigFileErrors, TextNamesFileAndLine)
 {
-    EXPECT_EQ(describeFileError("/tmp/a.dnp", {12, "'2.5' is not a valid integer value"}),
+    EXPECT_EQ(describeFileError("/tmp/a.dnp", failure("'2.5' is not a valid integer value", 12)),
               "/tmp/a.dnp, line 12: '2.5' is not a valid integer value");
-    EXPECT_EQ(describeFileError("/tmp/a.dnp", {0, "No such file or directory"}), "/tmp/a.dnp: No such file or directory");
+    EXPECT_EQ(describeFileError("/tmp/a.dnp", failure("No such file or directory")), "/tmp/a.dnp: No such file or directory");
 }
 
 TEST(ConfigFileApply, ReplacesSelectionsSlotsAndSettings)
@@ -490,16 +490,16 @@ TEST(ConfigFileRejects, MutatedFilesAreReadWholeOrRefusedWithALine)
             default: bytes.insert(at, c); break;
             }
         }
-        const ConfigFileResult result = readConfigFile(bytes);
-        if (const auto* error = std::get_if<ConfigFileError>(&result)) {
-            EXPECT_GE(error->line, 1);
-            EXPECT_LE(error->line, 890);
+        const Result<ConfigFileData> result = readConfigFile(bytes);
+        if (!result) {
+            EXPECT_GE(result.error().line, 1);
+            EXPECT_LE(result.error().line, 890);
             continue;
         }
         ++accepted;
         // Whatever is accepted is a sound configuration: slots exactly the Class 0 points,
         // their values an order of them, and it writes back to a file that reads the same.
-        const ConfigFileData& data = std::get<ConfigFileData>(result);
+        const ConfigFileData& data = *result;
         for (PointType t : kAllPointTypes) {
             std::vector<int> values;
             std::vector<int> occupied;

@@ -77,22 +77,22 @@ inline void setClass0(ConfigState& state, PointType type, const std::vector<int>
 
 inline ConfigFileData readOk(const QByteArray& bytes)
 {
-    ConfigFileResult result = readConfigFile(bytes);
-    if (auto* error = std::get_if<ConfigFileError>(&result)) {
-        ADD_FAILURE() << error->text().toStdString();
+    const Result<ConfigFileData> result = readConfigFile(bytes);
+    if (!result) {
+        ADD_FAILURE() << result.error().text().toStdString();
         return {};
     }
-    return std::get<ConfigFileData>(result);
+    return *result;
 }
 
-inline ConfigFileError readFails(const QByteArray& bytes)
+inline Error readFails(const QByteArray& bytes)
 {
-    ConfigFileResult result = readConfigFile(bytes);
-    if (!std::holds_alternative<ConfigFileError>(result)) {
+    const Result<ConfigFileData> result = readConfigFile(bytes);
+    if (result) {
         ADD_FAILURE() << "the file was accepted";
         return {};
     }
-    return std::get<ConfigFileError>(result);
+    return result.error();
 }
 
 // A file with one line (1-based) replaced.

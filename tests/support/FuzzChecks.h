@@ -5,15 +5,11 @@
 // wrong, or an empty text when every invariant holds. Header only, so that the fuzz
 // build and the test programs compile the same checks.
 
-#include "classes/ClassEditor.h"
-#include "comm/CommSettings.h"
-#include "comm/ConfigImage.h"
-#include "comm/Exchange.h"
+#include "app/Workspace.h"
 #include "comm/Frames.h"
-#include "comm/SortModel.h"
 #include "files/ConfigFile.h"
-#include "model/Catalog.h"
-#include "model/ConfigState.h"
+#include "model/Marks.h"
+#include "support/FakeLink.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QByteArray>
@@ -140,7 +136,7 @@ inline std::string checkCodeTables(const ConfigState& state)
 {
     const PointCatalog& catalog = PointCatalog::instance();
     const auto markOk = [](std::uint16_t code) {
-        const std::uint16_t mark = code & kMarkMask;
+        const std::uint16_t mark = code & ~kCodeMask;
         return mark == 0 || mark == 0x1000 || mark == 0x2000 || mark == 0x4000;
     };
     for (PointType t : kAllPointTypes) {
@@ -197,10 +193,10 @@ inline bool sameConfiguration(const ConfigState& a, const ConfigState& b)
 inline std::string checkFileRoundTrip(const ConfigState& state)
 {
     const QByteArray file = composeConfigFile(state, fixedMoment());
-    const ConfigFileResult back = readConfigFile(file);
-    if (const auto* error = std::get_if<ConfigFileError>(&back))
-        return "its file does not read back: " + text(error->text());
-    return compareFileData(fileDataOf(state), std::get<ConfigFileData>(back));
+    const Result<ConfigFileData> back = readConfigFile(file);
+    if (!back)
+        return "its file does not read back: " + text(back.error().text());
+    return compareFileData(fileDataOf(state), *back);
 }
 
 }  // namespace detail
@@ -213,28 +209,28 @@ inline std::string checkFileRoundTrip(const ConfigState& state)
 inline std::string checkConfigFileInput(QByteArrayView input)
 {
     using namespace detail;
-    const ConfigFileResult result = readConfigFile(input);
-    if (const auto* error = std::get_if<ConfigFileError>(&result)) {
-        if (error->line < 0 || error->line > kConfigFileLineCount + 1)
-            return "an error on line " + std::to_string(error->line);
-        if (error->message.isEmpty())
+    const Result<ConfigFileData> result = readConfigFile(input);
+    if (!result) {
+        if (result.error().line < 0 || result.error().line > kConfigFileLineCount + 1)
+            return "an error on line " + std::to_string(result.error().line);
+        if (result.error().message.isEmpty())
             return "an error without a message";
         return {};
     }
-    const ConfigFileData& data = std::get<ConfigFileData>(result);
+    const ConfigFileData& data = *result;
     if (std::string broken = checkClass0Invariant(data.ClassSelection, data.Class0Order); !broken.empty())
         return "read data: " + broken;
 
     ConfigState state;
     applyConfigFileData(state, data);
     const QByteArray written = composeConfigFile(state, fixedMoment());
-    const ConfigFileResult again = readConfigFile(written);
-    if (const auto* error = std::get_if<ConfigFileError>(&again))
-        return "written back it does not read: " + text(error->text());
-    if (std::string differs = compareFileData(data, std::get<ConfigFileData>(again)); !differs.empty())
+    const Result<ConfigFileData> again = readConfigFile(written);
+    if (!again)
+        return "written back it does not read: " + text(again.error().text());
+    if (std::string differs = compareFileData(data, *again); !differs.empty())
         return "written back and read again: " + differs;
     ConfigState second;
-    applyConfigFileData(second, std::get<ConfigFileData>(again));
+    applyConfigFileData(second, *again);
     if (composeConfigFile(second, fixedMoment()) != written)
         return "written a second time the bytes differ";
     return {};
@@ -266,8 +262,8 @@ inline std::string checkIniInput(QByteArrayView input, const QString& folder)
     if (baud != 19200 && baud != 9600 && baud != 4800)
         return "baud rate " + std::to_string(baud);
 
-    if (const auto failure = loaded.Save())
-        return "save failed: " + failure->toStdString();
+    if (const Result<void> saved = loaded.Save(); !saved)
+        return "save failed: " + saved.error().message.toStdString();
     TcomSetIni back(path);
     if (back.Baud != loaded.Baud || back.ComPort != loaded.ComPort || back.Addressing != loaded.Addressing ||
         back.Parity != loaded.Parity || back.Address != loaded.Address)
@@ -277,92 +273,17 @@ inline std::string checkIniInput(QByteArrayView input, const QString& folder)
         return "saved and loaded again the port devices differ";
     // Saving settles: once saved, the file keeps its bytes through further saves. (The
     // first save may still change the end of a last line that had none.)
-    if (const auto failure = back.Save())
-        return "second save failed: " + failure->toStdString();
+    if (const Result<void> saved = back.Save(); !saved)
+        return "second save failed: " + saved.error().message.toStdString();
     const QByteArray secondSave = readInput(path);
-    if (const auto failure = back.Save())
-        return "third save failed: " + failure->toStdString();
+    if (const Result<void> saved = back.Save(); !saved)
+        return "third save failed: " + saved.error().message.toStdString();
     if (readInput(path) != secondSave)
         return "saving again writes other bytes";
     return {};
 }
 
 // --- the reply reader and the status parsing of both transfers -----------------
-
-// A port whose panel answers from a script: one planned reply per request frame.
-class ScriptedReplies : public SerialLink {
-public:
-    struct Reply {
-        bool silent = false;
-        int lateTicks = 0;  // timer ticks before the bytes arrive
-        bool announce = false;  // arrival is announced through the bytes-arrived handler
-        QByteArray bytes;
-    };
-    std::deque<Reply> script;
-    QList<QByteArray> sent;
-    QByteArray received;
-    std::optional<Reply> pending;
-    bool opened = false;
-
-    PortResult open() override
-    {
-        opened = true;
-        received.clear();
-        return {};
-    }
-    void close() override { opened = false; }
-    bool isOpen() const override { return opened; }
-    PortResult SendBytes(QByteArrayView bytes) override
-    {
-        sent << bytes.toByteArray();
-        if (script.empty())
-            return {};
-        Reply reply = script.front();
-        script.pop_front();
-        if (reply.silent)
-            return {};
-        if (reply.lateTicks == 0)
-            received += reply.bytes;
-        else
-            pending = reply;
-        return {};
-    }
-    std::uint16_t TransmitPending() override { return 0; }
-    std::uint16_t ReceivedCount() override
-    {
-        return static_cast<std::uint16_t>(std::min<qsizetype>(received.size(), 0xFFFF));
-    }
-    ReadResult ReadByte() override
-    {
-        if (received.isEmpty())
-            return {0, kNothingReceivedText};
-        const auto b = static_cast<std::uint8_t>(received[0]);
-        received.remove(0, 1);
-        return {b, {}};
-    }
-    void FlushReceive() override { received.clear(); }
-
-    // The line is as fast as memory: the exchange's waits that scale with the wire time
-    // (the quiet line after a reply) take next to nothing, so that a run stays fast.
-    void lineSettingChanged(LineField field) override
-    {
-        if (field == LineField::Baud)
-            line_.Baud = kInstantBaud;
-    }
-    static constexpr std::int32_t kInstantBaud = 100'000'000;
-
-    // Between two timer ticks: a late reply comes nearer and arrives.
-    void beforeTick()
-    {
-        if (!pending || --pending->lateTicks > 0)
-            return;
-        received += pending->bytes;
-        const bool announce = pending->announce;
-        pending.reset();
-        if (announce)
-            notifyBytesArrived();
-    }
-};
 
 // The plan a reply input describes.
 //   byte 0: bit 0 retrieve (else send), bit 1 addressing, bits 2-3 the send mapping item
@@ -378,7 +299,7 @@ struct ReplyPlan {
     bool addressing = false;
     int mappingItem = 2;
     int address = 1;
-    std::vector<ScriptedReplies::Reply> replies;  // as many as the input describes, at most 18
+    std::vector<test::FakeReply> replies;  // as many as the input describes, at most 18
 };
 
 inline ReplyPlan planReplies(QByteArrayView input)
@@ -395,11 +316,11 @@ inline ReplyPlan planReplies(QByteArrayView input)
     plan.addressing = flags & 2;
     plan.mappingItem = std::min((flags >> 2) & 3, 2);
     plan.address = next().value_or(1);
-    for (int message = 1; message <= frames::kMessageCount; ++message) {
+    for (int message = 1; message <= kMessageCount; ++message) {
         const auto control = next();
         if (!control)
             break;
-        ScriptedReplies::Reply reply;
+        test::FakeReply reply;
         if (*control == 0xFF) {
             reply.silent = true;
         } else {
@@ -440,7 +361,7 @@ inline std::string checkReplyInput(QByteArrayView input)
     int reached = 0;
     bool badStatus = false;
     ConfigImage image{};
-    for (int message = 1; message <= frames::kMessageCount; ++message) {
+    for (int message = 1; message <= kMessageCount; ++message) {
         ++reached;
         if (message > static_cast<int>(plan.replies.size()) || plan.replies[message - 1].silent) {
             expected = TransferOutcome::NotResponding;
@@ -455,7 +376,7 @@ inline std::string checkReplyInput(QByteArrayView input)
                 badStatus = true;
         if (plan.retrieve) {
             // Status, word; then status, word, word; ... each word high byte first.
-            const int first = frames::messageOffset(message);
+            const int first = messageFirstWord(message);
             int j = 0;
             for (int p = 1; p + 1 < payload.size();) {
                 if (isStatusPosition(true, p)) {
@@ -473,42 +394,34 @@ inline std::string checkReplyInput(QByteArrayView input)
     if (expected == TransferOutcome::Success && badStatus)
         expected = TransferOutcome::StatusError;
 
-    // The transfer.
-    ConfigState state = sampleState();
+    // The transfer, started from the workspace as the window starts it.
     test::ScriptedPrompts prompts;
-    ClassEditor editor(state, prompts);
-    SortModel sort(state);
-    sort.InitSort();
-    sort.MappingRG = plan.mappingItem;
-    TcomSetIni settings(QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"));
+    test::FakeLink link;
+    Workspace workspace(prompts, link, QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"));
+    workspace.state() = sampleState();
+    workspace.prepareSend();
+    workspace.order().MappingRG = plan.mappingItem;
+    TcomSetIni& settings = workspace.settings();
     settings.ComPort = 1;
     settings.Addressing = plan.addressing;
     settings.Address = plan.address;
-    ScriptedReplies port;
-    port.script.assign(plan.replies.begin(), plan.replies.end());
-    Exchange exchange(state, editor, sort, settings, port, prompts);
-    const ConfigState before = state;
+    std::size_t nextReply = 0;
+    link.panel = [&plan, &nextReply](const QByteArray&) {
+        return nextReply < plan.replies.size() ? plan.replies[nextReply++] : test::FakeReply{{}, true};
+    };
+    const ConfigState before = workspace.state();
+    Exchange& exchange = workspace.exchange();
 
     if (plan.retrieve)
-        exchange.OKtoRetrieveButtonClick();
+        workspace.startRetrieve();
     else
-        exchange.OKtoSendButtonClick();
-    constexpr int kTickLimit = frames::kMessageCount * (kPollsBeforeTimeOut + 5);
-    int ticks = 0;
-    while (exchange.running() && ticks++ < kTickLimit) {
-        port.beforeTick();
-        if (plan.retrieve)
-            exchange.RetrvTimerTimer();
-        else
-            exchange.SendTimerTimer();
-    }
+        workspace.startSend();
+    test::tickUntilEnded(exchange, link);
     if (exchange.running())
-        return "the transfer still runs after " + std::to_string(kTickLimit) + " ticks";
-    if (exchange.outcome() != expected)
-        return "outcome " + std::to_string(static_cast<int>(exchange.outcome())) + ", expected " +
+        return "the transfer still runs after its ticks";
+    if (exchange.result().outcome != expected)
+        return "outcome " + std::to_string(static_cast<int>(exchange.result().outcome)) + ", expected " +
                std::to_string(static_cast<int>(expected));
-    if (exchange.ReplyLength < 0 || exchange.ReplyLength > frames::kLongestReplyPayload)
-        return "ReplyLength " + std::to_string(exchange.ReplyLength);
 
     QString box;
     test::Shown::Kind kind = test::Shown::Error;
@@ -523,42 +436,38 @@ inline std::string checkReplyInput(QByteArrayView input)
     if (prompts.shown.size() != 1 || prompts.shown[0].kind != kind || prompts.shown[0].text != box)
         return "the boxes shown: " + text(prompts.texts().join(" | ")) + "; expected " + text(box);
 
-    if (port.sent.size() != reached)
-        return std::to_string(port.sent.size()) + " frames sent, " + std::to_string(reached) + " messages reached";
+    if (link.sent.size() != reached)
+        return std::to_string(link.sent.size()) + " frames sent, " + std::to_string(reached) + " messages reached";
     const frames::Addressing addressing{plan.addressing, plan.address};
     for (int message = 1; message <= reached; ++message) {
         const QByteArray frame = plan.retrieve ? frames::composeReadFrame(message, addressing)
                                                : frames::composeWriteFrame(message, exchange.sentImage(), addressing);
-        if (port.sent[message - 1] != frame)
+        if (link.sent[message - 1] != frame)
             return "frame " + std::to_string(message) + " is not the frame of its message";
     }
 
     if (!plan.retrieve)
         return {};
     if (expected == TransferOutcome::NotResponding) {
-        if (!sameConfiguration(state, before))
+        if (!sameConfiguration(workspace.state(), before))
             return "a retrieve that did not complete changed the configuration";
         return {};
     }
-    // The words collected are those of the replies' image, as the mapping of that image
-    // collects them, and the configuration is what mapping that image gives.
-    const RetrieveBuffers buffers = retrieveBuffersFromImage(image);
-    const RetrieveBuffers& got = sort.Retrieved;
-    if (got.RetrievedMappingCode != buffers.RetrievedMappingCode || got.RetrievedWords != buffers.RetrievedWords ||
-        got.RetrievedCount != buffers.RetrievedCount || got.RetrievedTrailer != buffers.RetrievedTrailer ||
-        got.TrailerFill != buffers.TrailerFill || got.RetrievedUnsolicited != buffers.RetrievedUnsolicited ||
-        got.unsolicitedReceived != buffers.unsolicitedReceived)
+    // The words read are those of the replies' image, and the configuration is what
+    // applying the mapping of that image gives.
+    if (exchange.result().image != image)
         return "the retrieved words are not the words of the replies";
-    ConfigState reference = sampleState();
-    ClassEditor referenceEditor(reference, prompts);
-    SortModel referenceSort(reference);
-    referenceSort.Retrieved = buffers;
-    completeRetrieve(reference, referenceEditor, referenceSort);
-    if (!sameConfiguration(state, reference))
+    test::ScriptedPrompts referencePrompts;
+    test::FakeLink referenceLink;
+    Workspace reference(referencePrompts, referenceLink, QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"));
+    reference.state() = sampleState();
+    reference.applyRetrieved(mapRetrievedImage(image));
+    if (!sameConfiguration(workspace.state(), reference.state()))
         return "the retrieved configuration is not the mapping of the replies' image";
-    if (std::string broken = checkClass0Invariant(state.ClassSelection, state.Class0Order); !broken.empty())
+    if (std::string broken = checkClass0Invariant(workspace.state().ClassSelection, workspace.state().Class0Order);
+        !broken.empty())
         return "after the retrieve: " + broken;
-    return checkCodeTables(state);
+    return checkCodeTables(workspace.state());
 }
 
 // --- mapping a retrieved image back --------------------------------------------
@@ -576,14 +485,15 @@ inline std::string checkImageInput(QByteArrayView input)
         const auto byte = [&](qsizetype at) { return at < input.size() ? static_cast<std::uint8_t>(input[at]) : 0; };
         image[i] = static_cast<std::uint16_t>(byte(2 * i) << 8 | byte(2 * i + 1));
     }
-    ConfigState state = sampleState();
     test::ScriptedPrompts prompts;
-    ClassEditor editor(state, prompts);
-    SortModel sort(state);
-    sort.retrieveBtnClick();
-    sort.resetRetrieve();
-    sort.Retrieved = retrieveBuffersFromImage(image);
-    completeRetrieve(state, editor, sort);
+    test::FakeLink link;
+    Workspace workspace(prompts, link, QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"));
+    workspace.state() = sampleState();
+    workspace.prepareRetrieve();
+    const RetrievedConfig retrieved = mapRetrievedImage(image);
+    workspace.applyRetrieved(retrieved);
+    const ConfigState& state = workspace.state();
+    const SortModel& sort = workspace.order();
 
     if (std::string broken = checkClass0Invariant(state.ClassSelection, state.Class0Order); !broken.empty())
         return broken;
@@ -599,6 +509,8 @@ inline std::string checkImageInput(QByteArrayView input)
         const int marked = static_cast<int>(std::count(marks.begin(), marks.begin() + pointCount(t), 1));
         if (static_cast<int>(list.size()) < marked)
             return "the retrieve list of " + text(pointTypeName(t)) + " misses points";
+        if (static_cast<int>(list.size()) != retrieved.order.count(t))
+            return "the retrieve list of " + text(pointTypeName(t)) + " is not what was found";
     }
     return checkFileRoundTrip(state);
 }

@@ -1,11 +1,100 @@
 #include "Panel.h"
 
-#include <QList>
-#include <cctype>
-
 namespace dnp::sim {
 
 using namespace dnp::frames;
+
+namespace {
+
+void appendWord(QByteArray& bytes, std::uint16_t word)
+{
+    bytes.append(static_cast<char>(word >> 8));
+    bytes.append(static_cast<char>(word & 0xFF));
+}
+
+std::uint8_t byteAt(QByteArrayView bytes, int i) { return static_cast<std::uint8_t>(bytes[i]); }
+
+constexpr int kRequestHeaderSize = 4;  // length, command, offset, count
+constexpr int kLongestFrameLength = kReadFrameLength + 2 * kWordsPerMessage;
+
+// [address] length payload checksum.
+QByteArray reply(Addressing addressing, const QByteArray& payload)
+{
+    QByteArray frame;
+    if (addressing.enabled)
+        frame.append(static_cast<char>(addressing.addressByte()));
+    frame.append(static_cast<char>(payload.size() + 2));
+    frame.append(payload);
+    frame.append(static_cast<char>(checksum(frame)));
+    return frame;
+}
+
+}  // namespace
+
+RequestParse parseRequest(QByteArrayView stream, bool addressing)
+{
+    const int lengthAt = addressing ? 1 : 0;
+    if (stream.size() < lengthAt + kRequestHeaderSize)
+        return Incomplete{};
+    const int length = byteAt(stream, lengthAt);
+    const std::uint8_t command = byteAt(stream, lengthAt + 1);
+    const int offset = byteAt(stream, lengthAt + 2);
+    const int count = byteAt(stream, lengthAt + 3);
+
+    if (command != kWriteCommand && command != kReadCommand)
+        return BadFrame{1, "unknown command"};
+    if (length < kReadFrameLength || length > kLongestFrameLength)
+        return BadFrame{1, "impossible length"};
+    if (count < 1 || count > kWordsPerMessage || offset + count > kImageWords)
+        return BadFrame{1, "impossible word count"};
+    const int expectedLength = command == kReadCommand ? kReadFrameLength : kReadFrameLength + 2 * count;
+    if (length != expectedLength)
+        return BadFrame{1, "length does not match the word count"};
+
+    const int size = lengthAt + length;
+    if (stream.size() < size)
+        return Incomplete{};
+    if (!sumsToZero(stream.first(size)))
+        return BadFrame{size, "bad checksum"};
+
+    Request request;
+    request.size = size;
+    request.address = addressing ? byteAt(stream, 0) : 0;
+    request.command = command == kWriteCommand ? Command::Write : Command::Read;
+    request.offset = offset;
+    request.count = count;
+    if (request.command == Command::Write) {
+        const int dataAt = lengthAt + kRequestHeaderSize;
+        for (int j = 0; j < count; ++j)
+            request.words.push_back(static_cast<std::uint16_t>(byteAt(stream, dataAt + 2 * j) << 8 |
+                                                               byteAt(stream, dataAt + 2 * j + 1)));
+    }
+    return request;
+}
+
+QByteArray composeWriteReply(int count, Addressing addressing, std::uint8_t firstStatus)
+{
+    QByteArray payload(statusByteCount(count), static_cast<char>(kGoodStatus));
+    if (!payload.isEmpty())
+        payload[0] = static_cast<char>(firstStatus);
+    return reply(addressing, payload);
+}
+
+QByteArray composeReadReply(int offset, int count, const ConfigImage& image, Addressing addressing,
+                            std::uint8_t firstStatus)
+{
+    QByteArray payload;
+    for (int j = 0; j < count; ++j) {
+        // A status byte before the first word and before every further pair.
+        if (j == 0)
+            payload.append(static_cast<char>(firstStatus));
+        else if (j % 2 == 1)
+            payload.append(static_cast<char>(kGoodStatus));
+        const int word = offset + j;
+        appendWord(payload, word < kImageWords ? image[static_cast<std::size_t>(word)] : 0);
+    }
+    return reply(addressing, payload);
+}
 
 Panel::Panel(std::optional<int> address, Faults faults) : address_(address), faults_(std::move(faults)) {}
 
@@ -52,7 +141,7 @@ Answer Panel::answer(const Request& request)
         if (!badStatus) {
             for (int j = 0; j < request.count; ++j)
                 image[static_cast<std::size_t>(request.offset + j)] = request.words[static_cast<std::size_t>(j)];
-            a.imageComplete = request.offset + request.count == kImageWordCount;
+            a.imageComplete = request.offset + request.count == kImageWords;
         }
         a.reply = composeWriteReply(request.count, addressing, status);
     } else {
@@ -71,44 +160,6 @@ std::vector<Dropped> Panel::takeDropped()
     std::vector<Dropped> dropped;
     dropped.swap(dropped_);
     return dropped;
-}
-
-QByteArray imageText(const Image& image)
-{
-    QByteArray text;
-    for (int line = 0; line < 16; ++line) {
-        for (int column = 0; column < 16; ++column) {
-            if (column > 0)
-                text += ' ';
-            text += QByteArray::number(image[static_cast<std::size_t>(line * 16 + column)], 16).toUpper().rightJustified(4, '0');
-        }
-        text += '\n';
-    }
-    return text;
-}
-
-std::optional<ImageTextError> parseImageText(QByteArrayView text, Image& image)
-{
-    const QList<QByteArray> words = text.toByteArray().simplified().split(' ');
-    int count = 0;
-    for (const QByteArray& word : words) {
-        if (word.isEmpty())
-            continue;
-        if (count == kImageWordCount)
-            return ImageTextError{QStringLiteral("more than 256 words")};
-        bool ok = word.size() <= 4;
-        for (char c : word)
-            ok = ok && std::isxdigit(static_cast<unsigned char>(c));
-        const uint value = ok ? word.toUInt(&ok, 16) : 0;
-        if (!ok)
-            return ImageTextError{QStringLiteral("word %1 \"%2\" is not a four-digit hex word")
-                                      .arg(count + 1)
-                                      .arg(QString::fromLatin1(word))};
-        image[static_cast<std::size_t>(count++)] = static_cast<std::uint16_t>(value);
-    }
-    if (count != kImageWordCount)
-        return ImageTextError{QStringLiteral("%1 words instead of 256").arg(count)};
-    return std::nullopt;
 }
 
 }  // namespace dnp::sim

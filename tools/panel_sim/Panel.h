@@ -3,17 +3,53 @@
 // a 256-word image. No device, no clock: main.cpp does the line and the timing.
 
 #include "comm/Frames.h"
+#include "comm/ImageLayout.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QSet>
 #include <QString>
-#include <array>
 #include <cstdint>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace dnp::sim {
+
+// --- The panel's side of the frames ---
+
+// A request found at the start of a byte stream.
+struct Request {
+    int size = 0;              // bytes of the stream the frame takes, address included
+    std::uint8_t address = 0;  // 0 when the frames carry no address byte
+    frames::Command command = frames::Command::Read;
+    int offset = 0;
+    int count = 0;
+    std::vector<std::uint16_t> words;  // write frames: the data words
+};
+// More bytes are needed before anything can be said.
+struct Incomplete {};
+// The start of the stream is no frame: drop `discard` bytes and look again.
+struct BadFrame {
+    int discard = 1;
+    const char* reason = "";
+};
+using RequestParse = std::variant<Request, Incomplete, BadFrame>;
+
+// Reads the request at the start of `stream`. Accepts 1 to 15 words with
+// offset + count <= 256; checks length, command and checksum. The address byte is
+// taken but not compared: the caller decides whether the frame is for it.
+RequestParse parseRequest(QByteArrayView stream, bool addressing);
+
+constexpr std::uint8_t kGoodStatus = 0x00;
+// A reply: [address] length payload checksum. The length byte counts itself, the
+// payload and the checksum. `firstStatus` goes into the first status byte; all other
+// status bytes are good.
+QByteArray composeWriteReply(int count, frames::Addressing addressing, std::uint8_t firstStatus = kGoodStatus);
+// The words start at `offset` of the image; a read reply interleaves them with status
+// bytes: status, word; then status, word, word, ...; each word high byte first.
+QByteArray composeReadReply(int offset, int count, const ConfigImage& image, frames::Addressing addressing,
+                            std::uint8_t firstStatus = kGoodStatus);
 
 // The fault options count the requests addressed to this panel, from 1.
 struct Faults {
@@ -26,8 +62,6 @@ struct Faults {
 constexpr std::uint8_t kBadStatus = 0x10;
 constexpr int kShortReplyMissing = 2;
 constexpr char kExtraByte = static_cast<char>(0xAA);
-
-using Image = std::array<std::uint16_t, frames::kImageWordCount>;
 
 // What one request came to.
 struct Answer {
@@ -58,11 +92,11 @@ public:
     // Frames and bytes dropped since the last call.
     std::vector<Dropped> takeDropped();
 
-    Image image{};
+    ConfigImage image{};
     int requests() const { return requests_; }
 
 private:
-    Answer answer(const frames::Request& request);
+    Answer answer(const Request& request);
 
     std::optional<int> address_;
     Faults faults_;
@@ -70,14 +104,5 @@ private:
     int requests_ = 0;
     std::vector<Dropped> dropped_;
 };
-
-// The image as text: 16 lines of 16 four-digit upper-case hex words, one blank apart.
-QByteArray imageText(const Image& image);
-// Reads such a text: 256 hex words of up to four digits, separated by blanks or line
-// ends. The error names the first word that does not fit.
-struct ImageTextError {
-    QString message;
-};
-std::optional<ImageTextError> parseImageText(QByteArrayView text, Image& image);
 
 }  // namespace dnp::sim

@@ -4,7 +4,8 @@
 // --exit-after is reached.
 
 #include "Panel.h"
-#include "files/FileCommands.h"
+#include "comm/ImageText.h"
+#include "files/SafeWrite.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -152,12 +153,12 @@ std::optional<Options> parseOptions(const QStringList& arguments, bool& helpShow
     return options;
 }
 
-bool writeImage(const Options& options, const dnp::sim::Image& image)
+bool writeImage(const Options& options, const dnp::ConfigImage& image)
 {
     if (options.imageOut.isEmpty())
         return true;
-    if (const QString error = dnp::writeFileSafely(options.imageOut, dnp::sim::imageText(image)); !error.isEmpty()) {
-        fail(error);
+    if (const auto written = dnp::writeFileSafely(options.imageOut, dnp::formatImageText(image).toLatin1()); !written) {
+        fail(written.error().message);
         return false;
     }
     return true;
@@ -230,10 +231,12 @@ public:
             fail(QStringLiteral("cannot read %1: %2").arg(options_.imageIn, in.errorString()));
             return false;
         }
-        if (const auto error = dnp::sim::parseImageText(in.readAll(), panel_.image)) {
-            fail(QStringLiteral("%1: %2").arg(options_.imageIn, error->message));
+        const auto image = dnp::parseImageText(in.readAll());
+        if (!image) {
+            fail(QStringLiteral("%1: %2").arg(options_.imageIn, image.error().message));
             return false;
         }
+        panel_.image = *image;
         return true;
     }
 

@@ -1,6 +1,7 @@
 #include "app/gui/AboutBox.h"
 
-#include <QCoreApplication>
+#include "model/Version.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -22,9 +23,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     f.setPointSize(f.pointSize() + 2);
     title->setFont(f);
     auto* release = new QLabel(QStringLiteral("Version %1\nDNP 3.0 point map configuration for the regulator control panel")
-                                   .arg(QCoreApplication::applicationVersion().isEmpty()
-                                            ? QStringLiteral("1.0.0")
-                                            : QCoreApplication::applicationVersion()),
+                                   .arg(QString::fromLatin1(kVersion)),
                                this);
     auto* close = new QPushButton("&Close", this);
     close->setObjectName("OKButton");

@@ -1,14 +1,10 @@
 #pragma once
 // The main window: menu, tool bar and status bar, and the commands that open every
-// other window. It owns the run's configuration and the windows created at start-up.
+// other window. It shows the run's workspace and hands every command to it; the
+// class editor and the order window are built when first needed.
 
-#include "classes/ClassEditor.h"
-#include "comm/CommSettings.h"
-#include "comm/Exchange.h"
+#include "app/Workspace.h"
 #include "comm/SerialPort.h"
-#include "comm/SortModel.h"
-#include "files/FileCommands.h"
-#include "model/ConfigState.h"
 #include "model/UserPrompts.h"
 
 #include <QMainWindow>
@@ -37,24 +33,20 @@ public:
     // Shows a modal window and returns its result; tests replace it so nothing blocks.
     std::function<int(QDialog*)> runModal;
 
-    ConfigState& state() { return state_; }
-    ClassEditor& editor() { return *editor_; }
+    // Built at the first command, or right after the window has been shown.
+    Workspace& workspace();
+    ConfigState& state() { return workspace().state(); }
     UserPrompts& prompts() { return *prompts_; }
-    TClassForm* classForm() const { return classForm_; }
-    TSortForm* sortForm() const { return sortForm_; }
-    TReportForm* reportForm() const { return reportForm_; }
-    SortModel& sort() { return *sort_; }
-    TcomSetIni& CommSettings() { return *settings_; }
     TApdComPort& port() { return port_; }
-    Exchange& exchange() { return *exchange_; }
-    FileCommands& files() { return *files_; }
-    ReportHeader& reportHeader() { return *reportHeader_; }
+    // The windows, built on first use.
+    TClassForm* classForm();
+    TSortForm* sortForm();
+    TReportForm* reportForm();
     QLabel* transferProgress() const { return transferProgress_; }
     const QString& helpFile() const { return helpFile_; }
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
 
-    void FormCreate();
     void FileNew1Execute();
     void FileOpen1Execute();
     void FileSave1Execute();
@@ -68,26 +60,20 @@ public:
     void ReportBtnClick();
 
 private:
+    void FormCreate(const QString& iniPath);
     void buildMenu();
     void buildToolBar();
-    QAction* makeAction(const QString& name, const QString& caption, const QString& hint, const QString& status);
-    QToolButton* makeTextButton(const QString& name, const QString& caption, const QString& hint);
+    // Send and Retrieve: the order window in its mode, unless a transfer runs.
+    void showOrderWindow(void (Workspace::*prepare)());
     // Runs a handler under the top-level error handling.
     void handle(const std::function<void()>& handler);
-    // Send and Retrieve are refused while a transfer runs.
-    bool transferUnderWay();
+    QWidget* dialogParent();
 
     std::unique_ptr<UserPrompts> ownPrompts_;
     UserPrompts* prompts_ = nullptr;
-    ConfigState state_;
-    QString iniPath_;
-    std::unique_ptr<TcomSetIni> settings_;
-    std::unique_ptr<ClassEditor> editor_;
-    std::unique_ptr<SortModel> sort_;
-    std::unique_ptr<ReportHeader> reportHeader_;
-    std::unique_ptr<FileCommands> files_;
     TApdComPort port_;
-    std::unique_ptr<Exchange> exchange_;
+    QString iniPath_;
+    std::unique_ptr<Workspace> workspace_;
     QString helpFile_;
     TClassForm* classForm_ = nullptr;
     TSortForm* sortForm_ = nullptr;

@@ -1,4 +1,5 @@
 #include "app/gui/MainWindow.h"
+#include "model/Version.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
 {
     Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DNP Configure"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(dnp::kVersion));
     dnp::TDNPCfgMain mainWindow;
     mainWindow.show();
     return app.exec();

@@ -23,7 +23,7 @@ public:
     CheckListBox(const PointGroup& group, int rowsPerColumn, const std::vector<ColumnHeading>& headings,
                  QWidget* parent = nullptr);
 
-    int tag() const { return group_.tag; }
+    ListTag tag() const { return group_.tag; }
     const PointGroup& group() const { return group_; }
     int count() const { return group_.count; }
     QCheckBox* box(int row) const { return boxes_[row]; }

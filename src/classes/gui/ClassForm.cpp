@@ -17,7 +17,7 @@ namespace dnp {
 namespace {
 
 struct ListLayout {
-    int tag;
+    ListTag tag;
     int rowsPerColumn;  // 0: one column
     std::vector<ColumnHeading> headings;
 };
@@ -26,28 +26,26 @@ struct ListLayout {
 const std::vector<ListLayout>& listLayouts()
 {
     static const std::vector<ListLayout> layouts = {
-        {1, 0, {}},
-        {2, 0, {}},
-        {3, 0, {}},
-        {4, 14, {{0, "Forward"}, {14, "Timestamp"}, {28, "Reverse"}, {42, "Timestamp"}, {56, "Forward/Reverse"}}},
-        {5, 0, {}},
-        {6, 16, {{0, "Forward"}, {16, "Timestamp"}, {32, "Reverse"}, {48, "Timestamp"}}},
-        {7, 17, {{0, "Load Volts"}, {34, "Source Volts"}, {68, "Load Current"}, {102, "% Fundamental"}}},
-        {8, 0, {{0, "Energy Item"}}},
-        {9, 7, {{0, "Counter Items"}}},
-        {10, 19, {{0, "Control Panel Status"}, {19, "Communications Status"}}},
-        {11, 19, {{0, "Diagnostics, Calibration & Log Information"}, {19, "Alert Timestamps"}}},
-        {12, 14, {{0, "Voltage Reduction/Voltage Limit Settings"}, {14, "Regulation Set Points"}}},
-        {13, 24, {}},
-        {14, 0, {{0, "Communications Settings"}}},
-        {15, 0, {}},
-        {16, 0, {}},
-        {17, 0, {}},
+        {ListTag::BinCLB, 0, {}},
+        {ListTag::BoutCLB, 0, {}},
+        {ListTag::InstCLB, 0, {}},
+        {ListTag::ImmCLB, 14, {{0, "Forward"}, {14, "Timestamp"}, {28, "Reverse"}, {42, "Timestamp"}, {56, "Forward/Reverse"}}},
+        {ListTag::DmdCLB, 0, {}},
+        {ListTag::DmmCLB, 16, {{0, "Forward"}, {16, "Timestamp"}, {32, "Reverse"}, {48, "Timestamp"}}},
+        {ListTag::HarmCLB, 17, {{0, "Load Volts"}, {34, "Source Volts"}, {68, "Load Current"}, {102, "% Fundamental"}}},
+        {ListTag::EnergyCLB, 0, {{0, "Energy Item"}}},
+        {ListTag::CountCLB, 7, {{0, "Counter Items"}}},
+        {ListTag::CtlStatCLB, 19, {{0, "Control Panel Status"}, {19, "Communications Status"}}},
+        {ListTag::GenStatCLB, 19, {{0, "Diagnostics, Calibration & Log Information"}, {19, "Alert Timestamps"}}},
+        {ListTag::SetPtCLB, 14, {{0, "Voltage Reduction/Voltage Limit Settings"}, {14, "Regulation Set Points"}}},
+        {ListTag::RegSetCLB, 24, {}},
+        {ListTag::CommSetCLB, 0, {{0, "Communications Settings"}}},
+        {ListTag::PwCLB, 0, {}},
+        {ListTag::Counter32bCLB, 0, {}},
+        {ListTag::ActSetPtCLB, 0, {}},
     };
     return layouts;
 }
-
-constexpr int kStatusTag = 10;
 
 }  // namespace
 
@@ -61,30 +59,30 @@ TClassForm::TClassForm(ClassEditor& editor, UserPrompts& prompts, QWidget* paren
     ClassPC = new QTabWidget(this);
     ClassPC->setObjectName("ClassPC");
     ClassPC->setUsesScrollButtons(false);
-    ClassPC->addTab(buildListPage({1}), "Binary Inputs");
-    ClassPC->addTab(buildListPage({2}), "Binary Outputs");
+    ClassPC->addTab(buildListPage(ListTag::BinCLB), "Binary Inputs");
+    ClassPC->addTab(buildListPage(ListTag::BoutCLB), "Binary Outputs");
 
     auto* analogInputs = new QTabWidget;
     analogInputs->setObjectName("AnalogInputsPC");
     analogInputs->addTab(buildMeterPage(), "Meter ");
     analogInputs->addTab(buildDemandPage(), "Demand");
     analogInputs->addTab(buildHarmonicsPage(), "Harmonics");
-    analogInputs->addTab(buildListPage({8}), "Energy");
-    analogInputs->addTab(buildListPage({9}), "Counters");
-    analogInputs->addTab(buildListPage({10}), "Status");
-    analogInputs->addTab(buildListPage({11}), "Miscellaneous");
+    analogInputs->addTab(buildListPage(ListTag::EnergyCLB), "Energy");
+    analogInputs->addTab(buildListPage(ListTag::CountCLB), "Counters");
+    analogInputs->addTab(buildListPage(ListTag::CtlStatCLB), "Status");
+    analogInputs->addTab(buildListPage(ListTag::GenStatCLB), "Miscellaneous");
     ClassPC->addTab(analogInputs, "Analog Inputs");
 
     auto* analogOutputs = new QTabWidget;
     analogOutputs->setObjectName("AnalogOutputsPC");
-    analogOutputs->addTab(buildListPage({12}), "Operating Settings");
-    analogOutputs->addTab(buildListPage({13}), "Regulator");
-    analogOutputs->addTab(buildListPage({14}), "Communications");
-    analogOutputs->addTab(buildListPage({15}), "Passwords");
-    analogOutputs->addTab(buildListPage({17}), "Active Set Points");
+    analogOutputs->addTab(buildListPage(ListTag::SetPtCLB), "Operating Settings");
+    analogOutputs->addTab(buildListPage(ListTag::RegSetCLB), "Regulator");
+    analogOutputs->addTab(buildListPage(ListTag::CommSetCLB), "Communications");
+    analogOutputs->addTab(buildListPage(ListTag::PwCLB), "Passwords");
+    analogOutputs->addTab(buildListPage(ListTag::ActSetPtCLB), "Active Set Points");
     ClassPC->addTab(analogOutputs, "Analog Outputs");
 
-    ClassPC->addTab(buildListPage({16}), "Counters");
+    ClassPC->addTab(buildListPage(ListTag::Counter32bCLB), "Counters");
     unsolicitedTab_ = ClassPC->addTab(buildUnsolicitedPage(), "Unsolicited Responses");
     layout->addWidget(ClassPC);
 
@@ -104,7 +102,7 @@ TClassForm::TClassForm(ClassEditor& editor, UserPrompts& prompts, QWidget* paren
         auto* help = makeButton(QStringLiteral("C%1HelpBtn").arg(cls), "&Help", helpSpot);
         helpLayout->addWidget(help, 0, 0);
         helpButtons_[cls] = help;
-        connect(help, &QPushButton::clicked, this, [this, cls] { prompts_.showHelp(kClassHelpTopics[cls]); });
+        connect(help, &QPushButton::clicked, this, [this, cls] { prompts_.showHelp(classHelpTopic(cls)); });
     }
     buttonRow->addWidget(helpSpot);
     buttonRow->addStretch();
@@ -132,13 +130,13 @@ QPushButton* TClassForm::button(const QString& objectName) const
     return buttons_.value(objectName, nullptr);
 }
 
-CheckListBox* TClassForm::makeList(int tag, QWidget* parent)
+CheckListBox* TClassForm::makeList(ListTag tag, QWidget* parent)
 {
     for (const ListLayout& l : listLayouts()) {
         if (l.tag != tag)
             continue;
-        auto* list = new CheckListBox(*groupByTag(tag), l.rowsPerColumn, l.headings, parent);
-        lists_[tag - 1] = list;
+        auto* list = new CheckListBox(groupOf(tag), l.rowsPerColumn, l.headings, parent);
+        lists_[tagNumber(tag) - 1] = list;
         wireList(list);
         return list;
     }
@@ -147,18 +145,18 @@ CheckListBox* TClassForm::makeList(int tag, QWidget* parent)
 
 void TClassForm::wireList(CheckListBox* list)
 {
-    const int tag = list->tag();
+    const ListTag tag = list->tag();
     connect(list, &CheckListBox::itemClicked, this, [this, tag](int row) {
         editor_.clickItem(tag, row);
         refresh();
     });
-    if (tag == kStatusTag) {
+    if (tag == ListTag::CtlStatCLB) {
         connect(list, &CheckListBox::itemSelected, this, [this, tag](int row) {
             editor_.CLBClickChek(tag, row);
             refresh();
         });
     }
-    if (tag == 3 || tag == 4) {
+    if (tag == ListTag::InstCLB || tag == ListTag::ImmCLB) {
         connect(list, &CheckListBox::itemDoubleClicked, this, [this, tag](int row) {
             editor_.CLBClickChek(tag, row);
             refresh();
@@ -166,12 +164,11 @@ void TClassForm::wireList(CheckListBox* list)
     }
 }
 
-QWidget* TClassForm::buildListPage(const std::vector<int>& tags)
+QWidget* TClassForm::buildListPage(ListTag tag)
 {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    for (int tag : tags)
-        layout->addWidget(makeList(tag, page));
+    layout->addWidget(makeList(tag, page));
     layout->addStretch();
     return page;
 }
@@ -205,11 +202,11 @@ QWidget* TClassForm::buildMeterPage()
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
     auto* inst = new QGroupBox(" Instantaneous ", page);
-    (new QVBoxLayout(inst))->addWidget(makeList(3, inst));
-    addGroupButtons(list(3), 0, 0);
+    (new QVBoxLayout(inst))->addWidget(makeList(ListTag::InstCLB, inst));
+    addGroupButtons(list(ListTag::InstCLB), 0, 0);
     auto* minMax = new QGroupBox(" Min/ Max ", page);
-    (new QVBoxLayout(minMax))->addWidget(makeList(4, minMax));
-    addGroupButtons(list(4), 1, 5);
+    (new QVBoxLayout(minMax))->addWidget(makeList(ListTag::ImmCLB, minMax));
+    addGroupButtons(list(ListTag::ImmCLB), 1, 5);
     layout->addWidget(inst, 0, Qt::AlignTop);
     layout->addWidget(minMax, 1, Qt::AlignTop);
     return page;
@@ -220,11 +217,11 @@ QWidget* TClassForm::buildDemandPage()
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
     auto* values = new QGroupBox(" Demand Values ", page);
-    (new QVBoxLayout(values))->addWidget(makeList(5, values));
-    addGroupButtons(list(5), 6, 6);
+    (new QVBoxLayout(values))->addWidget(makeList(ListTag::DmdCLB, values));
+    addGroupButtons(list(ListTag::DmdCLB), 6, 6);
     auto* minMax = new QGroupBox(" Min/Max  ", page);
-    (new QVBoxLayout(minMax))->addWidget(makeList(6, minMax));
-    addGroupButtons(list(6), 7, 10);
+    (new QVBoxLayout(minMax))->addWidget(makeList(ListTag::DmmCLB, minMax));
+    addGroupButtons(list(ListTag::DmmCLB), 7, 10);
     layout->addWidget(values, 0, Qt::AlignTop);
     layout->addWidget(minMax, 1, Qt::AlignTop);
     return page;
@@ -234,7 +231,7 @@ QWidget* TClassForm::buildHarmonicsPage()
 {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    CheckListBox* harm = makeList(7, page);
+    CheckListBox* harm = makeList(ListTag::HarmCLB, page);
     layout->addWidget(harm);
     for (int i = 0; i < kHarmonicButtonCount; ++i) {
         const HarmonicButton& h = kHarmonicButtons[i];

@@ -28,7 +28,7 @@ public:
     // Shows the editor's current state: items, fields, caption, pages, buttons.
     void refresh();
 
-    CheckListBox* list(int tag) const { return lists_[tag - 1]; }
+    CheckListBox* list(ListTag tag) const { return lists_[tagNumber(tag) - 1]; }
     QPushButton* button(const QString& objectName) const;
     QTabWidget* pages() const { return ClassPC; }
     QLineEdit* DeadbandEdit = nullptr;
@@ -40,12 +40,12 @@ public:
     void ResetClassBtnClick();
 
 private:
-    QWidget* buildListPage(const std::vector<int>& tags);
+    QWidget* buildListPage(ListTag tag);
     QWidget* buildMeterPage();
     QWidget* buildDemandPage();
     QWidget* buildHarmonicsPage();
     QWidget* buildUnsolicitedPage();
-    CheckListBox* makeList(int tag, QWidget* parent);
+    CheckListBox* makeList(ListTag tag, QWidget* parent);
     QPushButton* makeButton(const QString& name, const QString& caption, QWidget* parent);
     void addGroupButtons(CheckListBox* list, int firstButton, int lastButton);
     void wireList(CheckListBox* list);

@@ -4,12 +4,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace dnp {
 
-TComSelectForm::TComSelectForm(const QList<int>& ports, QWidget* parent) : QDialog(parent)
+TComSelectForm::TComSelectForm(const QList<int>& ports, QWidget* parent) : CentredDialog(parent)
 {
     setObjectName("ComSelectForm");
     setWindowTitle(QStringLiteral("Select Port"));
@@ -70,13 +69,6 @@ std::optional<int> TComSelectForm::selectPort(const QList<int>& ports, QWidget* 
     if (form.exec() != QDialog::Accepted)
         return std::nullopt;
     return form.chosenPort();
-}
-
-void TComSelectForm::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (const QScreen* desktop = screen())  // centred on the screen
-        move(desktop->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 SelectPortStep comSelectStep(std::function<QWidget*()> parent)

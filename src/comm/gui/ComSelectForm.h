@@ -3,7 +3,8 @@
 
 #include "comm/SerialPort.h"
 
-#include <QDialog>
+#include "widgets/DialogKit.h"
+
 #include <functional>
 #include <optional>
 
@@ -13,7 +14,7 @@ class QPushButton;
 
 namespace dnp {
 
-class TComSelectForm : public QDialog {
+class TComSelectForm : public CentredDialog {
     Q_OBJECT
 public:
     // `ports`: the numbers listed, each as "COM%d"; the first one is selected.
@@ -30,9 +31,6 @@ public:
     QComboBox* PortsComboBox = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 };
 
 // The port object's "Select Port" step, over the window `parent()` gives.

@@ -1,6 +1,6 @@
 #include "comm/gui/CommForm.h"
 
-#include "app/gui/DialogButtons.h"
+#include "widgets/DialogKit.h"
 
 #include "model/UserPrompts.h"
 
@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace dnp {
@@ -38,7 +37,7 @@ QGroupBox* radioGroup(QWidget* parent, const char* name, const QString& caption,
 
 }  // namespace
 
-TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts)
+TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(parent), prompts_(prompts)
 {
     setObjectName("commForm");
     setWindowTitle(QStringLiteral("Communication Settings"));
@@ -48,8 +47,10 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : QDialog(parent), p
     frame->setFrameShape(QFrame::Panel);
     frame->setFrameShadow(QFrame::Sunken);
 
-    uploadBaudRG = radioGroup(frame, "uploadBaudRG", QStringLiteral(" &Baud "),
-                              {QStringLiteral("19200"), QStringLiteral("9600"), QStringLiteral("4800")});
+    QStringList baudItems;
+    for (const char* baud : kBaudTexts)
+        baudItems << QString::fromLatin1(baud);
+    uploadBaudRG = radioGroup(frame, "uploadBaudRG", QStringLiteral(" &Baud "), baudItems);
     connectorRG = radioGroup(frame, "connectorRG", QStringLiteral(" Co&nnector "),
                              {QStringLiteral("none"), QStringLiteral("COM 1"), QStringLiteral("COM 2"),
                               QStringLiteral("COM 3"), QStringLiteral("COM 4")});
@@ -106,7 +107,8 @@ void TcommForm::finish(int result, TcomSetIni& settings)
     if (result != QDialog::Accepted)
         return;
     settings.store(choice());
-    settings.Save(prompts_);
+    if (const Result<void> saved = settings.Save(); !saved)
+        prompts_.error(saved.error().message);
 }
 
 void TcommForm::showChoice(const CommChoice& choice)
@@ -134,13 +136,6 @@ void TcommForm::setItemIndex(QGroupBox* group, int item)
     if (auto* buttons = group->findChild<QButtonGroup*>())
         if (auto* button = buttons->button(item))
             button->setChecked(true);
-}
-
-void TcommForm::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (const QScreen* desktop = screen())  // centred on the desktop
-        move(desktop->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 }  // namespace dnp

@@ -3,8 +3,9 @@
 // radio groups and an address field, and stores and saves them on OK.
 
 #include "comm/CommSettings.h"
+#include "model/HelpTopics.h"
 
-#include <QDialog>
+#include "widgets/DialogKit.h"
 
 class QGroupBox;
 class QLabel;
@@ -15,10 +16,10 @@ namespace dnp {
 
 class UserPrompts;
 
-class TcommForm : public QDialog {
+class TcommForm : public CentredDialog {
     Q_OBJECT
 public:
-    static constexpr int kHelpTopic = 108;
+    static constexpr int kHelpTopic = kCommSettingsHelpTopic;
 
     explicit TcommForm(UserPrompts& prompts, QWidget* parent = nullptr);
 
@@ -48,9 +49,6 @@ public:
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QPushButton* HelpBtn = nullptr;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     UserPrompts& prompts_;

@@ -1,6 +1,5 @@
 #include "comm/gui/SortForm.h"
 
-#include "classes/ClassEditor.h"
 #include "model/UserPrompts.h"
 
 #include <QApplication>
@@ -150,9 +149,8 @@ void OrderListBox::dropEvent(QDropEvent* event)
 
 // --- TSortForm --------------------------------------------------------------------
 
-TSortForm::TSortForm(ConfigState& state, ClassEditor& editor, SortModel& sort, UserPrompts& prompts,
-                     QWidget* parent)
-    : QDialog(parent), state_(state), editor_(editor), sort_(sort), prompts_(prompts)
+TSortForm::TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), sort_(sort), prompts_(prompts)
 {
     setObjectName(QStringLiteral("SortForm"));
     setModal(true);
@@ -222,14 +220,6 @@ TSortForm::TSortForm(ConfigState& state, ClassEditor& editor, SortModel& sort, U
     layout->addWidget(order, 1);
     layout->addLayout(side);
 
-    sendHook = [this] {
-        const ImageBuildResult result = buildSendImage(state_, sort_);
-        if (const auto* refusal = std::get_if<ImageRefusal>(&result)) {
-            prompts_.error(refusal->message);
-            return;
-        }
-        lastImage_ = std::get<BuiltImage>(result);
-    };
     refresh();
 }
 
@@ -255,18 +245,6 @@ QPushButton* TSortForm::makeButton(const QString& name, const QString& caption)
     button->setAutoDefault(false);
     button->setMinimumWidth(100);
     return button;
-}
-
-void TSortForm::prepareSend()
-{
-    SendBtnClick(state_, editor_, sort_);
-    refresh();
-}
-
-void TSortForm::prepareRetrieve()
-{
-    retrieveBtnClick(sort_);
-    refresh();
 }
 
 void TSortForm::refresh()

@@ -19,7 +19,6 @@ class QPushButton;
 
 namespace dnp {
 
-class ClassEditor;
 class UserPrompts;
 
 // An order list of the send mode: items move by dragging within the list only;
@@ -56,11 +55,9 @@ private:
 class TSortForm : public QDialog {
     Q_OBJECT
 public:
-    TSortForm(ConfigState& state, ClassEditor& editor, SortModel& sort, UserPrompts& prompts,
-              QWidget* parent = nullptr);
+    TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent = nullptr);
 
-    // "&Send": starts the send; the window closes when it returns. By default it
-    // builds the image (a refused build shows its message) and keeps it in lastImage.
+    // "&Send": starts the send; the window closes when it returns. By default nothing.
     std::function<void()> sendHook;
     // "&Retrieve": starts the retrieve; the window stays open. By default nothing.
     std::function<void()> retrieveHook;
@@ -68,14 +65,8 @@ public:
     // (modally); the window closes when it returns. By default nothing.
     std::function<void()> classEditorHook;
 
-    // The main window's Send and Retrieve up to showing the window (which the caller
-    // then does modally).
-    void prepareSend();
-    void prepareRetrieve();
     // Shows the model's state: caption, visibilities, lists, mapping groups.
     void refresh();
-
-    const std::optional<BuiltImage>& lastImage() const { return lastImage_; }
 
     OrderListBox* class0List(PointType type) const { return class0Lists_[typeNumber(type)]; }
     QListWidget* retrieveList(PointType type) const { return retrieveLists_[typeNumber(type)]; }
@@ -105,8 +96,6 @@ private:
     void refreshMapping();
     static void showItem(QButtonGroup* group, int item);
 
-    ConfigState& state_;
-    ClassEditor& editor_;
     SortModel& sort_;
     UserPrompts& prompts_;
     std::array<OrderListBox*, kPointTypeCount> class0Lists_{};
@@ -114,7 +103,6 @@ private:
     std::array<QLabel*, kPointTypeCount> labels_{};
     QButtonGroup* mappingGroup_ = nullptr;
     QButtonGroup* rMappingGroup_ = nullptr;
-    std::optional<BuiltImage> lastImage_;
 };
 
 }  // namespace dnp

@@ -1,14 +1,12 @@
 #include "files/gui/ReportForm.h"
 
-#include "app/gui/DialogButtons.h"
+#include "widgets/DialogKit.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace dnp {
@@ -18,7 +16,7 @@ constexpr int kEditWidth = 261;
 
 }  // namespace
 
-TReportForm::TReportForm(ReportHeader& header, QWidget* parent) : QDialog(parent), header_(header)
+TReportForm::TReportForm(ReportHeader& header, QWidget* parent) : CentredDialog(parent), header_(header)
 {
     setObjectName("ReportForm");
     setWindowTitle(QStringLiteral("Report Header"));
@@ -75,13 +73,6 @@ int TReportForm::exec()
     refresh();
     CommentEdit->setFocus();  // first in the tab order
     return QDialog::exec();
-}
-
-void TReportForm::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (const QScreen* desktop = screen())  // centred on the desktop
-        move(desktop->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 void TReportForm::OKBtnClick()

@@ -2,9 +2,8 @@
 // The "Report Header" dialog: the description and comment of a report. It shows
 // and edits the texts of the ReportHeader logic, which keeps them for the run.
 
-#include "files/FileCommands.h"
-
-#include <QDialog>
+#include "files/ReportHeader.h"
+#include "widgets/DialogKit.h"
 
 class QLabel;
 class QLineEdit;
@@ -12,7 +11,7 @@ class QPushButton;
 
 namespace dnp {
 
-class TReportForm : public QDialog {
+class TReportForm : public CentredDialog {
     Q_OBJECT
 public:
     explicit TReportForm(ReportHeader& header, QWidget* parent = nullptr);
@@ -33,7 +32,6 @@ public:
 protected:
     // Esc and the close box end the dialog as Cancel does.
     void reject() override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     ReportHeader& header_;

@@ -178,8 +178,8 @@ TEST_F(MainWindowTest, SendOpensTheOrderWindowInSendMode)
     ASSERT_EQ(shownModal.size(), 1);
     EXPECT_EQ(shownModal[0], window.sortForm());
     EXPECT_EQ(shownTitles[0], "Send Configuration");
-    ASSERT_EQ(window.sort().class0List(PointType::Bin).size(), 1u);
-    EXPECT_EQ(window.sort().class0List(PointType::Bin)[0].ShortName, "Raise Motor Control Signal");
+    ASSERT_EQ(window.workspace().order().class0List(PointType::Bin).size(), 1u);
+    EXPECT_EQ(window.workspace().order().class0List(PointType::Bin)[0].ShortName, "Raise Motor Control Signal");
     window.retrieveBtnClick();
     EXPECT_EQ(shownTitles[1], "Retrieve Configuration");
 }
@@ -198,7 +198,7 @@ TEST_F(MainWindowTest, ReportIsWrittenAfterTheHeaderDialogsOk)
 {
     window.runModal = [this](QDialog* d) {
         shownTitles << d->windowTitle();
-        window.reportHeader().OKBtnClick();
+        window.workspace().reportHeader().OKBtnClick();
         return int(QDialog::Accepted);
     };
     prompts.fileAnswers.push_back(dir.filePath("r.txt"));

@@ -26,7 +26,7 @@ struct ClassFormTest : ::testing::Test {
         form.refresh();
         form.show();
     }
-    QCheckBox* box(int tag, int row) const { return form.list(tag)->box(row); }
+    QCheckBox* box(int tag, int row) const { return form.list(static_cast<ListTag>(tag))->box(row); }
 };
 
 QStringList tabTexts(QTabWidget* tabs)
@@ -73,7 +73,7 @@ TEST_F(ClassFormTest, ClickOnAPointOutsideClass0InClass1GreysAndTells)
     QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
     EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."});
     EXPECT_EQ(box(1, 3)->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(editor.item(1, 3), ItemState::Greyed);
+    EXPECT_EQ(editor.item(ListTag::BinCLB, 3), ItemState::Greyed);
 }
 
 TEST_F(ClassFormTest, ClickOnAnAvailablePointChecksIt)

@@ -1,4 +1,5 @@
 #include "comm/gui/ComSelectForm.h"
+#include "comm/IniFile.h"
 #include "comm/gui/CommForm.h"
 #include "support/ScriptedPrompts.h"
 
@@ -325,6 +326,6 @@ TEST(ComSelectFormTest, CancelledSelectionFailsTheOpen)
         if (auto* form = qobject_cast<TComSelectForm*>(w))
             form->CancelBtn->click();
     });
-    EXPECT_EQ(port.open().error, "The ComNumber property of the TApdComPort has not been set");
+    EXPECT_EQ(port.open().error().message, "The ComNumber property of the TApdComPort has not been set");
     EXPECT_FALSE(port.isOpen());
 }

@@ -51,7 +51,25 @@ void screenshot(QWidget& w, const QString& name)
 
 class SortFormTest : public ::testing::Test {
 protected:
-    SortFormTest() : form(rig.state, rig.editor, rig.sort, rig.prompts) {}
+    SortFormTest() : form(rig.sort, rig.prompts)
+    {
+        rig.link.panel = test::simulatedPanel(panel);
+        rig.workspace.settings().ComPort = 1;
+        form.sendHook = [this] { rig.workspace.startSend(); };
+        form.retrieveHook = [this] { rig.workspace.startRetrieve(); };
+    }
+
+    // The main window's Send and Retrieve up to showing the window.
+    void prepareSend()
+    {
+        rig.workspace.prepareSend();
+        form.refresh();
+    }
+    void prepareRetrieve()
+    {
+        rig.workspace.prepareRetrieve();
+        form.refresh();
+    }
 
     void chooseSome()
     {
@@ -71,6 +89,7 @@ protected:
     }
 
     test::SortRig rig;
+    sim::Panel panel{std::nullopt, {}};
     TSortForm form;
 };
 
@@ -104,7 +123,7 @@ TEST_F(SortFormTest, ControlsCaptionsAndNames)
 TEST_F(SortFormTest, SendModeShowsTheOrderListsAndTheSendControls)
 {
     chooseSome();
-    form.prepareSend();
+    prepareSend();
     form.show();
     EXPECT_EQ(form.windowTitle(), "Send Configuration");
     EXPECT_EQ(rowsOf(form.class0List(PointType::Bin)),
@@ -127,7 +146,7 @@ TEST_F(SortFormTest, SendModeShowsTheOrderListsAndTheSendControls)
 TEST_F(SortFormTest, DraggingWithinAListReordersClass0Order)
 {
     chooseSome();
-    form.prepareSend();
+    prepareSend();
     form.show();
     OrderListBox* bin = form.class0List(PointType::Bin);
     pressRow(bin, 0);
@@ -158,7 +177,7 @@ TEST_F(SortFormTest, DraggingWithinAListReordersClass0Order)
 TEST_F(SortFormTest, DropsFromAnotherListAreRefused)
 {
     chooseSome();
-    form.prepareSend();
+    prepareSend();
     form.show();
     OrderListBox* ain = form.class0List(PointType::Ain);
     OrderListBox* aout = form.class0List(PointType::Aout);
@@ -182,31 +201,31 @@ TEST_F(SortFormTest, DropsFromAnotherListAreRefused)
 TEST_F(SortFormTest, SendBuildsTheImageInTheChosenMappingAndCloses)
 {
     chooseClass0(rig.state, PointType::Bin, {5, 0});
-    form.prepareSend();
+    prepareSend();
     form.show();
     radio(form.MappingRG, 1)->click();
     EXPECT_EQ(rig.sort.MappingRG, 1);
     form.OKtoSendButton->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    ASSERT_TRUE(form.lastImage().has_value());
-    EXPECT_EQ(form.lastImage()->image[0], 4);
-    EXPECT_EQ(form.lastImage()->image[1], 0);
+    EXPECT_EQ(rig.link.sent.size(), 18);
+    EXPECT_EQ(panel.image[0], 4);
+    EXPECT_EQ(panel.image[1], 0);
 
     // Closing set the mapping back: the next showing starts from individual mapping.
     EXPECT_EQ(rig.sort.MappingRG, 2);
-    form.prepareSend();
+    prepareSend();
     form.show();
     EXPECT_EQ(checkedItem(form.MappingRG), 2);
     form.OKtoSendButton->click();
-    EXPECT_EQ(form.lastImage()->image[0], 8);
-    EXPECT_EQ(form.lastImage()->image[1], 2610);
-    EXPECT_EQ(form.lastImage()->image[2], 2306);
+    EXPECT_EQ(panel.image[0], 8);
+    EXPECT_EQ(panel.image[1], 2610);
+    EXPECT_EQ(panel.image[2], 2306);
 }
 
 TEST_F(SortFormTest, CancelAfterChoosingUninitializedResetsTheMapping)
 {
-    form.prepareSend();
+    prepareSend();
     form.show();
     radio(form.MappingRG, 0)->click();
     form.ScancelBtn->click();
@@ -217,22 +236,22 @@ TEST_F(SortFormTest, CancelAfterChoosingUninitializedResetsTheMapping)
 
 TEST_F(SortFormTest, ARefusedSendShowsItsMessageAndStillCloses)
 {
-    form.prepareSend();
+    prepareSend();
     form.show();
     form.OKtoSendButton->click();
     EXPECT_EQ(rig.prompts.texts(Shown::Error), QStringList{"No configurations chosen, please return to class menu."});
-    EXPECT_FALSE(form.lastImage().has_value());
+    EXPECT_TRUE(rig.link.sent.isEmpty());
     EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(SortFormTest, SendHookReplacesTheDefault)
+TEST_F(SortFormTest, SendReadsTheMappingBeforeTheWindowResetsIt)
 {
     int calls = 0;
     form.sendHook = [&] {
         ++calls;
         EXPECT_EQ(rig.sort.MappingRG, 0);  // read before the window resets it
     };
-    form.prepareSend();
+    prepareSend();
     form.show();
     radio(form.MappingRG, 0)->click();
     form.OKtoSendButton->click();
@@ -243,8 +262,8 @@ TEST_F(SortFormTest, SendHookReplacesTheDefault)
 TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
 {
     chooseSome();
-    form.prepareSend();
-    form.prepareRetrieve();
+    prepareSend();
+    prepareRetrieve();
     form.show();
     EXPECT_EQ(form.windowTitle(), "Retrieve Configuration");
     for (QWidget* w : std::initializer_list<QWidget*>{form.OKtoRetrieveButton, form.RokBtn, form.RcancelBtn,
@@ -259,31 +278,18 @@ TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
 
     // A retrieve of a panel image in subset mapping, then one in individual mapping
     // that lists Ain 3 before Ain 1.
-    form.retrieveHook = [this] {
-        ConfigImage image{};
-        image[0] = 4;
-        rig.sort.resetRetrieve();
-        rig.sort.Retrieved = retrieveBuffersFromImage(image);
-        completeRetrieve(rig.state, rig.editor, rig.sort);
-    };
+    panel.image[0] = 4;
     form.OKtoRetrieveButton->click();
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(checkedItem(form.RMappingRG), 1);
     radio(form.RMappingRG, 0)->click();
     EXPECT_EQ(checkedItem(form.RMappingRG), 1);
 
-    form.retrieveHook = [this] {
-        ConfigState source;
-        chooseClass0(source, PointType::Ain, {3, 1});
-        chooseClass0(source, PointType::Bin, {4});
-        chooseClass0(source, PointType::Counters, {7});
-        SortModel sourceSort(source);
-        sourceSort.InitSort();
-        const ConfigImage image = test::imageOf(buildSendImage(source, sourceSort, 2)).image;
-        rig.sort.resetRetrieve();
-        rig.sort.Retrieved = retrieveBuffersFromImage(image);
-        completeRetrieve(rig.state, rig.editor, rig.sort);
-    };
+    test::SortRig source;
+    chooseClass0(source.state, PointType::Ain, {3, 1});
+    chooseClass0(source.state, PointType::Bin, {4});
+    chooseClass0(source.state, PointType::Counters, {7});
+    panel.image = test::imageOf(test::sendImage(source)).image;
     form.OKtoRetrieveButton->click();
     EXPECT_EQ(checkedItem(form.RMappingRG), 2);
     EXPECT_EQ(rowsOf(form.retrieveList(PointType::Ain)), (QStringList{"Meter: Inst: Ild", "Meter: Inst: Vs"}));
@@ -299,16 +305,16 @@ TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
     EXPECT_FALSE(form.isVisible());
 
     // The next Send shows the retrieved order.
-    form.prepareSend();
+    prepareSend();
     EXPECT_EQ(rowsOf(form.class0List(PointType::Ain)), (QStringList{"Meter: Inst: Ild", "Meter: Inst: Vs"}));
 }
 
 TEST_F(SortFormTest, HelpButtonsOpenTheirTopics)
 {
-    form.prepareSend();
+    prepareSend();
     form.show();
     form.SendHelpBtn->click();
-    form.prepareRetrieve();
+    prepareRetrieve();
     form.RetrieveHelpBtn->click();
     ASSERT_EQ(rig.prompts.shown.size(), 2);
     EXPECT_EQ(rig.prompts.shown[0].kind, Shown::Help);

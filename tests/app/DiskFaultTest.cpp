@@ -3,10 +3,11 @@
 // LastSavedFileName keeps its value. Each case mounts a small tmpfs of its own, which
 // needs the superuser (or the capability to mount); elsewhere the cases are skipped.
 
+#include "app/Workspace.h"
 #include "files/ConfigFile.h"
-#include "files/FileCommands.h"
 #include "files/FileTestHelpers.h"
 #include "files/Report.h"
+#include "support/FakeLink.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QDir>
@@ -39,6 +40,7 @@ protected:
                          << "); the disk fault cases need the superuser";
         }
         mounted = true;
+        ws.clock = [] { return fixedNow(); };
         state = richConfiguration();
         state.LastSavedFileName = kEarlierSave;
         previous = composeConfigFile(ConfigState(), fixedNow());
@@ -99,10 +101,18 @@ protected:
     QString mountPoint;
     bool mounted = false;
     QByteArray previous;
-    ConfigState state;
     ScriptedPrompts prompts;
-    ClassEditor editor{state, prompts};
-    FileCommands commands{state, editor, prompts, [] { return fixedNow(); }, {}};
+    FakeLink link;
+    Workspace ws{prompts, link, dir.filePath("DNP.ini")};
+    ConfigState& state = ws.state();
+
+    // The report's file part, as after the Report Header dialog's OK.
+    bool writeReport()
+    {
+        state.ReportHeaderAccepted = true;
+        ws.reportWithHeader({});
+        return prompts.texts(Shown::Error).isEmpty();
+    }
 };
 
 TEST_F(DiskFaultTest, SavingOntoAFullDiskKeepsThePreviousFile)
@@ -110,7 +120,7 @@ TEST_F(DiskFaultTest, SavingOntoAFullDiskKeepsThePreviousFile)
     fill();
     const QStringList before = files();
     prompts.fileAnswers = {target()};
-    EXPECT_FALSE(commands.FileSave1Execute());
+    EXPECT_FALSE(ws.saveWithDialog());
     expectOneError(target(), "No space left on device");
     EXPECT_EQ(readFileBytes(target()), previous);
     EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
@@ -121,7 +131,7 @@ TEST_F(DiskFaultTest, TheClassEditorsSaveOntoAFullDiskKeepsThePreviousFile)
 {
     fill();
     prompts.fileAnswers = {target()};
-    EXPECT_FALSE(commands.saveFromClassEditor());
+    EXPECT_FALSE(ws.saveFromClassEditor());
     expectOneError(target(), "No space left on device");
     EXPECT_EQ(readFileBytes(target()), previous);
     EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
@@ -134,7 +144,7 @@ TEST_F(DiskFaultTest, AReportOntoAFullDiskKeepsThePreviousReport)
     fill();
     const QStringList before = files();
     prompts.fileAnswers = {report()};
-    EXPECT_FALSE(commands.WriteReport());
+    EXPECT_FALSE(writeReport());
     expectOneError(report(), "No space left on device");
     EXPECT_EQ(readFileBytes(report()), oldReport);
     EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
@@ -145,7 +155,7 @@ TEST_F(DiskFaultTest, SavingIntoAReadOnlyFolderKeepsThePreviousFile)
 {
     remountReadOnly();
     prompts.fileAnswers = {target()};
-    EXPECT_FALSE(commands.FileSave1Execute());
+    EXPECT_FALSE(ws.saveWithDialog());
     expectOneReadOnlyError(target());
     EXPECT_EQ(readFileBytes(target()), previous);
     EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
@@ -157,7 +167,7 @@ TEST_F(DiskFaultTest, AReportIntoAReadOnlyFolderKeepsThePreviousReport)
     ASSERT_TRUE(writeFileBytes(report(), oldReport));
     remountReadOnly();
     prompts.fileAnswers = {report()};
-    EXPECT_FALSE(commands.WriteReport());
+    EXPECT_FALSE(writeReport());
     expectOneReadOnlyError(report());
     EXPECT_EQ(readFileBytes(report()), oldReport);
     EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
@@ -168,10 +178,10 @@ TEST_F(DiskFaultTest, ASaveSucceedsOnceThereIsRoomAgain)
 {
     fill();
     prompts.fileAnswers = {target()};
-    EXPECT_FALSE(commands.FileSave1Execute());
+    EXPECT_FALSE(ws.saveWithDialog());
     ASSERT_TRUE(QFile::remove(mountPoint + "/filler"));
     prompts.fileAnswers = {target()};
-    EXPECT_TRUE(commands.FileSave1Execute());
+    EXPECT_TRUE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(target()), composeConfigFile(state, fixedNow()));
     EXPECT_EQ(state.LastSavedFileName, target());
 }

@@ -1,7 +1,8 @@
-#include "app/gui/DialogButtons.h"
+#include "widgets/DialogKit.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 
 namespace dnp {
 
@@ -21,6 +22,13 @@ QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons)
     for (QPushButton* button : buttons)
         row->addWidget(button);
     return row;
+}
+
+void CentredDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* desktop = screen())
+        move(desktop->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 }  // namespace dnp

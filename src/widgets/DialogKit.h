@@ -1,13 +1,13 @@
 #pragma once
-// The button row of the small dialogs: named push buttons, the first one the default.
+// Pieces the small dialogs share: named push buttons in a right-aligned row, and a
+// dialog that centres itself on the screen each time it is shown.
 
+#include <QDialog>
 #include <QString>
 #include <initializer_list>
-#include <utility>
 
 class QHBoxLayout;
 class QPushButton;
-class QWidget;
 
 namespace dnp {
 
@@ -15,5 +15,15 @@ namespace dnp {
 QPushButton* dialogButton(QWidget* parent, const QString& objectName, const QString& caption, bool isDefault = false);
 // The buttons right-aligned in one row.
 QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);
+
+// A modal dialog centred on its screen when shown.
+class CentredDialog : public QDialog {
+    Q_OBJECT
+public:
+    using QDialog::QDialog;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
 
 }  // namespace dnp

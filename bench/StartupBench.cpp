@@ -1,0 +1,101 @@
+// The main window's start-up against a bare Qt main window: each is started as a
+// process of its own (this program, in one of two roles) and timed from its start
+// until its window has been painted on the screen. The bare window shows one line of
+// text, as every window a user can read does: Qt sets up its fonts for the first text
+// it lays out (most of a start-up), and that belongs to both. The ratio is the
+// program's time over the bare window's (the target is 1.2 or less).
+//
+//   build/bench/dnp-bench-startup [--runs 10]
+// Runs on the display the environment names (QT_QPA_PLATFORM=offscreen when there is none).
+
+#include "app/gui/MainWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMainWindow>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Quits once the window it watches has been painted.
+class PaintWatch : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            QTimer::singleShot(0, qApp, &QApplication::quit);
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The child: shows its window, and exits as soon as the window has been painted.
+int showAndQuit(bool program)
+{
+    std::unique_ptr<QMainWindow> window;
+    if (program) {
+        window = std::make_unique<dnp::TDNPCfgMain>();
+    } else {
+        window = std::make_unique<QMainWindow>();
+        window->setCentralWidget(new QLabel(QStringLiteral("DNP Configure")));
+    }
+    PaintWatch watch;
+    window->installEventFilter(&watch);
+    window->show();
+    return QApplication::exec();
+}
+
+// Milliseconds from starting a child in `role` until it ended.
+double timeChild(const QString& role, const QString& folder)
+{
+    QProcess child;
+    child.setWorkingDirectory(folder);
+    QElapsedTimer clock;
+    clock.start();
+    child.start(QCoreApplication::applicationFilePath(), {role});
+    child.waitForFinished(30000);
+    return clock.nsecsElapsed() / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() > 1 && (args[1] == "--bare" || args[1] == "--program"))
+        return showAndQuit(args[1] == "--program");
+
+    const int at = static_cast<int>(args.indexOf("--runs"));
+    const int runs = at > 0 && at + 1 < args.size() ? std::max(1, args[at + 1].toInt()) : 10;
+    QTemporaryDir folder;
+    std::vector<double> bare;
+    std::vector<double> program;
+    for (int run = 0; run < runs; ++run) {
+        bare.push_back(timeChild("--bare", folder.path()));
+        program.push_back(timeChild("--program", folder.path()));
+    }
+    const double b = median(bare);
+    const double p = median(program);
+    std::printf("%-14s %10s\n", "window", "median");
+    std::printf("%-14s %8.1fms\n", "bare Qt", b);
+    std::printf("%-14s %8.1fms\n", "DNP Configure", p);
+    std::printf("ratio %.2f (target 1.20 or less)\n", p / b);
+    return 0;
+}

@@ -1,0 +1,269 @@
+#include "app/Workspace.h"
+
+#include "files/ConfigFile.h"
+#include "files/Report.h"
+#include "files/SafeWrite.h"
+#include "model/Marks.h"
+
+#include <QFileInfo>
+
+namespace dnp {
+namespace {
+
+const QString kCannotReadText = QStringLiteral("The configuration file cannot be read.\n");
+const QString kMainSaveCaption = QStringLiteral("Save confirmation");
+const QString kMainSaveText = QStringLiteral("Overwrite previously saved configuration?");
+const QString kEditorSaveCaption = QStringLiteral("Save Confirmation");
+const QString kEditorSaveText = QStringLiteral("Overwrite previously saved configurations?");
+
+}  // namespace
+
+FileDialogSettings openConfigDialogSettings()
+{
+    return {QStringLiteral("Open Configuration File"), QString(), QStringLiteral("dnp"),
+            QStringLiteral("dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*")};
+}
+
+FileDialogSettings saveConfigDialogSettings()
+{
+    return {QString(), QStringLiteral("*.dnp"), QStringLiteral("dnp"), QStringLiteral("dnp")};
+}
+
+FileDialogSettings saveReportDialogSettings()
+{
+    return {QString(), QStringLiteral("*.txt"), QStringLiteral("txt"), QStringLiteral("txt")};
+}
+
+Workspace::Workspace(UserPrompts& prompts, SerialLink& link, const QString& iniPath, QObject* parent)
+    : QObject(parent), prompts_(prompts), editor_(state_, prompts), order_(state_), iniPath_(iniPath),
+      reportHeader_(state_, prompts, clock().date()), exchange_(link)
+{
+    exchange_.progress = [this](const QString& text) {
+        if (progress)
+            progress(text);
+    };
+    connect(&exchange_, &Exchange::finished, this, &Workspace::transferFinished);
+}
+
+Workspace::~Workspace() = default;
+
+TcomSetIni& Workspace::settings()
+{
+    if (!settings_)
+        settings_ = iniPath_.isEmpty() ? std::make_unique<TcomSetIni>() : std::make_unique<TcomSetIni>(iniPath_);
+    return *settings_;
+}
+
+// --- the configuration -------------------------------------------------------------
+
+void Workspace::newConfiguration()
+{
+    state_.ConfigFileName = QStringLiteral("new.dnp");
+    caption_ = kProgramCaption;
+    state_.resetToNew();
+}
+
+Result<void> Workspace::open(const QString& path)
+{
+    const Result<ConfigFileData> data = loadConfigFile(path);
+    if (!data) {
+        Error error = data.error();
+        error.message = describeFileError(path, error);
+        return error;
+    }
+    editor_.ResetClassBtnClick();
+    applyConfigFileData(state_, *data);
+    state_.ConfigFileName = path;
+    caption_ = QFileInfo(path).fileName();
+    return {};
+}
+
+Result<void> Workspace::writeOut(const QString& path, const QByteArray& bytes)
+{
+    const Result<void> written = writeFileSafely(path, bytes);
+    if (written)
+        state_.LastSavedFileName = path;
+    return written;
+}
+
+Result<void> Workspace::save(const QString& path)
+{
+    const Result<void> written = writeOut(path, composeConfigFile(state_, clock()));
+    if (written)
+        state_.ConfigFileName = path;
+    return written;
+}
+
+Result<void> Workspace::writeReport(const QString& path)
+{
+    return writeOut(path, composeReport(state_, clock()));
+}
+
+// --- file commands with dialogs ------------------------------------------------------
+
+bool Workspace::openWithDialog()
+{
+    const std::optional<QString> path = prompts_.openFileName(openConfigDialogSettings());
+    if (!path)
+        return false;
+    const Result<void> opened = open(*path);
+    if (!opened) {
+        prompts_.error(opened.error().cannotOpen ? kFileIoErrorText : kCannotReadText + opened.error().message);
+        return false;
+    }
+    return true;
+}
+
+bool Workspace::saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
+                         Result<void> (Workspace::*write)(const QString&))
+{
+    const std::optional<QString> path = prompts_.saveFileName(dialog);
+    if (!path)
+        return false;
+    if (*path == state_.LastSavedFileName && !prompts_.confirm(confirmation.caption, confirmation.text))
+        return false;
+    const Result<void> written = (this->*write)(*path);
+    if (!written)
+        prompts_.error(written.error().message);
+    return written.ok();
+}
+
+bool Workspace::saveWithDialog()
+{
+    return saveWith(saveConfigDialogSettings(), {kMainSaveCaption, kMainSaveText}, &Workspace::save);
+}
+
+bool Workspace::saveFromClassEditor()
+{
+    return saveWith(saveConfigDialogSettings(), {kEditorSaveCaption, kEditorSaveText}, &Workspace::save);
+}
+
+void Workspace::reportWithHeader(const std::function<void()>& showReportHeader)
+{
+    if (showReportHeader)
+        showReportHeader();
+    if (state_.ReportHeaderAccepted)
+        saveWith(saveReportDialogSettings(), {kMainSaveCaption, kMainSaveText}, &Workspace::writeReport);
+}
+
+// --- the panel -------------------------------------------------------------------
+
+void Workspace::prepareSend()
+{
+    if (state_.LoadedFromFile) {
+        state_.SendRecompute = true;
+        state_.EditedClass = 0;
+        editor_.class0okBtnClick();
+    }
+    order_.InitSort();
+    order_.showSendMode();
+}
+
+void Workspace::prepareRetrieve()
+{
+    order_.retrieveBtnClick();
+}
+
+Result<BuiltImage> Workspace::buildImage(int mappingItem)
+{
+    Result<BuiltImage> built = buildSendImage(state_, order_.class0Lists(), mappingItem);
+    if (built && mappingItem == kIndividualMappingItem)
+        recomputeAllMarks(state_);  // the code tables say what the panel receives
+    return built;
+}
+
+TransferLink Workspace::link()
+{
+    TcomSetIni& s = settings();
+    s.mapIntoRange();
+    return {static_cast<std::uint16_t>(s.ComPort), s.baudRate(), s.Parity != 0, {s.IsAddressing() == 1, s.Address}};
+}
+
+bool Workspace::refuseWhileRunning()
+{
+    if (!transferRunning())
+        return false;
+    prompts_.information(kTransferUnderWayText);
+    return true;
+}
+
+void Workspace::startSend()
+{
+    if (refuseWhileRunning())
+        return;
+    if (const Result<void> opened = exchange_.openPort(link()); !opened) {
+        transferFinished({TransferKind::Send, TransferOutcome::PortError, 0, opened.error().message});
+        return;
+    }
+    const Result<BuiltImage> built = buildImage(order_.MappingRG);
+    if (!built) {
+        transferFinished({TransferKind::Send, TransferOutcome::Refused, 0, built.error().message});
+        return;
+    }
+    exchange_.startSend(built->image);
+}
+
+void Workspace::startRetrieve()
+{
+    if (refuseWhileRunning())
+        return;
+    if (const Result<void> opened = exchange_.openPort(link()); !opened) {
+        transferFinished({TransferKind::Retrieve, TransferOutcome::PortError, 0, opened.error().message});
+        return;
+    }
+    order_.retrieveStarted();
+    exchange_.startRetrieve();
+}
+
+void Workspace::transferFinished(const TransferResult& result)
+{
+    const bool send = result.kind == TransferKind::Send;
+    switch (result.outcome) {
+    case TransferOutcome::Success:
+        prompts_.information((send ? kSendOkText : kRetrieveOkText) + QStringLiteral("."));
+        break;
+    case TransferOutcome::StatusError:
+        prompts_.error(send ? kSendErrorText : kRetrieveErrorText);
+        break;
+    case TransferOutcome::NotResponding:
+        prompts_.error(kNotRespondingText);
+        break;
+    case TransferOutcome::PortError:
+    case TransferOutcome::Refused:
+        prompts_.error(result.error);
+        break;
+    case TransferOutcome::Running:
+        break;
+    }
+    // A retrieve whose 18 replies all arrived is applied, also after a bad status.
+    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
+    if (!send && complete)
+        applyRetrieved(mapRetrievedImage(result.image));
+    emit transferEnded(result);
+}
+
+void Workspace::applyRetrieved(const RetrievedConfig& retrieved)
+{
+    editor_.ResetClassBtnClick();
+    state_.ClassSelection = retrieved.ClassSelection;
+    state_.Class0Order = retrieved.Class0Order;
+    state_.RetrievedMark = retrieved.RetrievedMark;
+    state_.UnsolicitedSettings = retrieved.UnsolicitedSettings;
+    state_.NoListWriteBack = true;
+    for (PointType t : kAllPointTypes) {
+        const int n = typeNumber(t);
+        for (std::size_t k = 0; k < retrieved.RetrievedMark[n].size(); ++k) {
+            if (retrieved.RetrievedMark[n][k] != 1)
+                continue;
+            const bool second = t == PointType::Bout && k >= static_cast<std::size_t>(pointCount(t));
+            std::uint16_t& code = second ? state_.SecondCode[k - pointCount(t)] : state_.PanelCode[n][k];
+            code = static_cast<std::uint16_t>((code & kCodeMask) | retrieved.Mark[n][k]);
+            if (!second)  // the class editor shows what was found
+                editor_.view().items[selectionIndexOf(t, static_cast<int>(k))] = ItemState::Checked;
+        }
+    }
+    order_.showRetrieved(retrieved);
+    lastRetrieved_ = retrieved;
+}
+
+}  // namespace dnp

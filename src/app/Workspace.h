@@ -1,0 +1,125 @@
+#pragma once
+// The one configuration of a run and every operation the two front ends need. The
+// desktop window and dnpcfg call only these, so that each sequence of steps is written
+// once: open, save, write a report, build the image, send, retrieve and apply what was
+// retrieved. Lower layers never reach up: the exchange moves words, the mapping turns
+// words into a configuration, and only the workspace applies it.
+
+#include "classes/ClassEditor.h"
+#include "comm/CommSettings.h"
+#include "comm/ConfigImage.h"
+#include "comm/Exchange.h"
+#include "comm/RetrieveMapping.h"
+#include "comm/SortModel.h"
+#include "files/ReportHeader.h"
+#include "model/ConfigState.h"
+#include "model/Result.h"
+#include "model/UserPrompts.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+namespace dnp {
+
+inline const QString kProgramCaption = QStringLiteral("DNP Configure");
+inline const QString kFileIoErrorText = QStringLiteral("File I/O error.");
+
+// The dialogs of the file commands.
+FileDialogSettings openConfigDialogSettings();  // "Open Configuration File", the .dnp filter, "dnp"
+FileDialogSettings saveConfigDialogSettings();  // "*.dnp", "dnp", filter "dnp"
+FileDialogSettings saveReportDialogSettings();  // "*.txt", "txt", filter "txt"
+
+class Workspace : public QObject {
+    Q_OBJECT
+public:
+    // `iniPath`: the settings file; empty for DNP.ini where the program keeps it.
+    Workspace(UserPrompts& prompts, SerialLink& link, const QString& iniPath = {}, QObject* parent = nullptr);
+    ~Workspace() override;
+
+    ConfigState& state() { return state_; }
+    const ConfigState& state() const { return state_; }
+    ClassEditor& editor() { return editor_; }
+    SortModel& order() { return order_; }
+    // The communication settings, loaded from their file when first asked for.
+    TcomSetIni& settings();
+    ReportHeader& reportHeader() { return reportHeader_; }
+    Exchange& exchange() { return exchange_; }
+    UserPrompts& prompts() { return prompts_; }
+    // What the last completed retrieve found.
+    const RetrievedConfig& lastRetrieved() const { return lastRetrieved_; }
+
+    // The moment written into files and reports.
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    // "DNP Configure" for a new configuration, the file's name after Open.
+    const QString& caption() const { return caption_; }
+
+    // --- the configuration -------------------------------------------------------
+    // New: an empty configuration.
+    void newConfiguration();
+    // The whole file is read and checked first; only a file that reads completely
+    // replaces the configuration (clear step, then its data). The error names the file
+    // and, for a bad file, the line: "PATH, line 12: problem".
+    Result<void> open(const QString& path);
+    // The configuration file, or the report, written safely; LastSavedFileName follows.
+    Result<void> save(const QString& path);
+    Result<void> writeReport(const QString& path);
+
+    // --- the window's file commands, with their dialogs and confirmations -----------
+    bool openWithDialog();       // Open
+    bool saveWithDialog();       // Save and Save As
+    bool saveFromClassEditor();  // the file part of the class editor's Save
+    // Report: the Report Header dialog (shown by the caller), then, after OK, the file.
+    void reportWithHeader(const std::function<void()>& showReportHeader);
+
+    // --- the panel -------------------------------------------------------------
+    // Send up to showing the order window: the marks recomputed after a file load, the
+    // flagged order lists rebuilt, the window in send mode.
+    void prepareSend();
+    // Retrieve up to showing the window: retrieve mode.
+    void prepareRetrieve();
+    // The image a send of the order lists carries in the mapping.
+    Result<BuiltImage> buildImage(int mappingItem);
+    // "&Send" (in the mapping the order window shows) and "&Retrieve": the port is
+    // opened and the transfer started; its end is told in a message box and by
+    // transferEnded. Refused while a transfer runs.
+    void startSend();
+    void startRetrieve();
+    bool transferRunning() const { return exchange_.running(); }
+    // While a transfer runs: tells the user it is under way and gives true.
+    bool refuseWhileRunning();
+    // A retrieved configuration replaces the current one: the clear step, then the
+    // retrieved selections, marks, Class 0 order and unsolicited settings.
+    void applyRetrieved(const RetrievedConfig& retrieved);
+
+    // "Sending message n of 18", ..., "" at the end of a transfer.
+    std::function<void(const QString&)> progress;
+
+signals:
+    void transferEnded(const dnp::TransferResult& result);
+
+private:
+    struct Confirmation {
+        QString caption;
+        QString text;
+    };
+    bool saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
+                  Result<void> (Workspace::*write)(const QString&));
+    Result<void> writeOut(const QString& path, const QByteArray& bytes);
+    TransferLink link();
+    void transferFinished(const TransferResult& result);
+
+    UserPrompts& prompts_;
+    ConfigState state_;
+    ClassEditor editor_;
+    SortModel order_;
+    QString iniPath_;
+    std::unique_ptr<TcomSetIni> settings_;
+    ReportHeader reportHeader_;
+    Exchange exchange_;
+    RetrievedConfig lastRetrieved_;
+    QString caption_ = kProgramCaption;
+};
+
+}  // namespace dnp

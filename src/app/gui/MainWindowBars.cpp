@@ -1,0 +1,127 @@
+// The main window's menu and tool bar, as tables of its commands.
+
+#include "app/gui/MainWindow.h"
+#include "app/gui/ToolBarIcons.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <span>
+
+namespace dnp {
+
+void TDNPCfgMain::buildMenu()
+{
+    struct Command {
+        const char* name;
+        const char* caption;
+        const char* shortcut;
+        const char* hint;
+        const char* status;
+        void (TDNPCfgMain::*handler)();
+    };
+    // A row without a name is a separator.
+    static const Command kFile[] = {
+        {"FileNew1", "&New", "Ctrl+N", "New", "Create a new file", &TDNPCfgMain::FileNew1Execute},
+        {"FileOpen1", "&Open", "Ctrl+O", "Open", "Open a file", &TDNPCfgMain::FileOpen1Execute},
+        {"FileSave1", "&Save", "Ctrl+S", "Save", "Save current file", &TDNPCfgMain::FileSave1Execute},
+        {"FileSaveAs1", "Save &As...", "", "Save As", "Save current file with different name",
+         &TDNPCfgMain::FileSave1Execute},
+        {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {"FileExit1", "E&xit", "", "Exit", "Exit application", &TDNPCfgMain::FileExit1Execute},
+    };
+    static const Command kHelp[] = {
+        {"HelpContents1", "&Help Contents", "", "Help Contents", "Help Contents", &TDNPCfgMain::HelpContents1Click},
+        {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {"About1", "&About...", "", "About", "About", &TDNPCfgMain::About1Click},
+    };
+    const auto fill = [this](const char* name, const char* title, const char* status, std::span<const Command> commands) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(title));
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setStatusTip(QString::fromLatin1(status));
+        for (const Command& c : commands) {
+            if (!c.name) {
+                menu->addSeparator();
+                continue;
+            }
+            auto* a = menu->addAction(QString::fromLatin1(c.caption));
+            a->setObjectName(QString::fromLatin1(c.name));
+            a->setShortcut(QKeySequence(QString::fromLatin1(c.shortcut)));
+            a->setToolTip(QString::fromLatin1(c.hint));
+            a->setStatusTip(QString::fromLatin1(c.status));
+            const auto handler = c.handler;
+            connect(a, &QAction::triggered, this, [this, handler] { handle([this, handler] { (this->*handler)(); }); });
+        }
+    };
+    fill("File1", "&File", "File related commands", kFile);
+    fill("Help1", "&Help", "Help topics", kHelp);
+    action("FileSaveAs1")->setVisible(false);
+    action("FileNew1")->setIcon(toolBarIcon(ToolBarImage::New));
+    action("FileOpen1")->setIcon(toolBarIcon(ToolBarImage::Open));
+    action("FileSave1")->setIcon(toolBarIcon(ToolBarImage::Save));
+}
+
+void TDNPCfgMain::buildToolBar()
+{
+    QToolBar* bar = addToolBar("SpeedPanel");
+    bar->setObjectName("SpeedPanel");
+    bar->setMovable(false);
+    bar->setFixedHeight(33);
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const auto gap = [bar] {
+        auto* spacer = new QWidget(bar);
+        spacer->setFixedWidth(8);
+        bar->addWidget(spacer);
+    };
+    const char* imageButtons[][2] = {{"FileNew1", "NewSBtn"}, {"FileOpen1", "OpenFileSBtn"}, {"FileSave1", "SaveSBtn"}};
+    for (const auto& [actionName, buttonName] : imageButtons) {
+        bar->addAction(action(actionName));
+        bar->widgetForAction(action(actionName))->setObjectName(buttonName);
+    }
+    gap();
+
+    // The text buttons, in bold 8-point "MS Sans Serif"; the class buttons are told apart
+    // by their tag (class = tag - 100).
+    struct TextButton {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        int tag;
+        bool gapAfter;
+        void (TDNPCfgMain::*handler)();
+    };
+    static const TextButton kButtons[] = {
+        {"Class0SpBtn", "Class 0", "Configure Class 0", 100, false, nullptr},
+        {"Class1SpBtn", "Class 1", "Configure Class 1", 101, false, nullptr},
+        {"Class2SpBtn", "Class 2", "Configure Class 2", 102, false, nullptr},
+        {"Class3SpBtn", "Class 3", "Configure Class 3", 103, true, nullptr},
+        {"SettingBtn", "Setting", "Communication settings", 0, true, &TDNPCfgMain::SettingBtnClick},
+        {"sendBtn", "Send", "Send to panel", 0, true, &TDNPCfgMain::SendBtnClick},
+        {"retrieveBtn", "Retrieve", "Retrieve from panel", 0, true, &TDNPCfgMain::retrieveBtnClick},
+        {"ReportBtn", "Report", "Report file", 0, true, &TDNPCfgMain::ReportBtnClick},
+    };
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    font.setBold(true);
+    for (const TextButton& t : kButtons) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(t.name);
+        b->setText(t.caption);
+        b->setToolTip(t.hint);
+        b->setStatusTip(t.hint);
+        b->setFont(font);
+        const auto handler = t.handler;
+        if (t.tag != 0)
+            b->setProperty("tag", t.tag);
+        connect(b, &QToolButton::clicked, this, [this, b, handler] {
+            handle([this, b, handler] { handler ? (this->*handler)() : ClassSpBtnClick(b); });
+        });
+        bar->addWidget(b);
+        if (t.gapAfter)
+            gap();
+    }
+}
+
+}  // namespace dnp

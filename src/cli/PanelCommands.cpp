@@ -1,0 +1,155 @@
+// dnpcfg image, decode, send and retrieve: the configuration image a Send builds, an
+// image mapped back as a completed retrieve maps it, and the transfers themselves, all
+// through the workspace the window uses.
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/Program.h"
+#include "comm/ImageText.h"
+#include "comm/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace dnp::cli {
+namespace {
+
+const QStringList kLinkOptions = {"--device", "--ini", "--baud", "--parity", "--address"};
+
+// The link options over the settings and the port; an error text for a bad value.
+QString applyLinkOptions(Program& program, const ParsedArgs& args)
+{
+    TcomSetIni& settings = program.workspace.settings();
+    if (args.has("--baud")) {
+        int item = -1;
+        for (int i = 0; i < TcomSetIni::kBaudCount; ++i)
+            if (args.value("--baud") == QLatin1String(kBaudTexts[i]))
+                item = i;
+        if (item < 0)
+            return "--baud takes 19200, 9600 or 4800";
+        settings.Baud = static_cast<std::uint8_t>(item);
+    }
+    if (args.has("--parity")) {
+        const int item = static_cast<int>(QStringList{"none", "even"}.indexOf(args.value("--parity")));
+        if (item < 0)
+            return "--parity takes none or even";
+        settings.Parity = item;
+    }
+    if (args.has("--address")) {
+        const auto address = parseIniInteger(args.value("--address"));
+        if (!address)
+            return "--address takes an integer";
+        settings.Addressing = true;
+        settings.Address = *address;
+    }
+    settings.mapIntoRange();
+    program.port.setPortDevices(settings.portDevices());
+    program.port.setPromptForPort(false);
+    if (args.has("--device")) {
+        program.port.setDeviceOverride(args.value("--device"));
+        if (settings.ComPort == 0)
+            settings.ComPort = 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+int runImage(const QStringList& args, Io io)
+{
+    const QString synopsis = QStringLiteral("dnpcfg image CONFIG.dnp [--mapping uninitialized|subset|individual]");
+    const ParsedArgs parsed = parseArgs(args, {"--mapping"});
+    if (!parsed.error.isEmpty())
+        return usageError(io, synopsis + " (" + parsed.error + ")");
+    if (parsed.positional.size() != 1)
+        return usageError(io, synopsis);
+    const std::optional<int> mapping = mappingItemByName(parsed.value("--mapping", QStringLiteral("individual")));
+    if (!mapping)
+        return usageError(io, synopsis + " (unknown mapping '" + parsed.value("--mapping") + "')");
+
+    // Open, then Send, as in a freshly started program.
+    Program program(io);
+    if (!program.open(parsed.positional.front()))
+        return kExitFailure;
+    program.workspace.prepareSend();
+    const Result<BuiltImage> built = program.workspace.buildImage(*mapping);
+    if (!built) {
+        io.err << built.error().message << "\n";
+        return kExitFailure;
+    }
+    io.out << formatImageText(built->image);
+    return kExitOk;
+}
+
+int runDecode(const QStringList& args, Io io)
+{
+    const QString synopsis = QStringLiteral("dnpcfg decode IMAGE.txt -o OUT.dnp");
+    const ParsedArgs parsed = parseArgs(args, {"-o", "--output"});
+    if (!parsed.error.isEmpty())
+        return usageError(io, synopsis + " (" + parsed.error + ")");
+    const QString output = parsed.value("-o", parsed.value("--output"));
+    if (parsed.positional.size() != 1 || output.isEmpty())
+        return usageError(io, synopsis);
+
+    Program program(io);
+    const QString input = parsed.positional.front();
+    QFile file(input);
+    if (QFileInfo(input).isDir() || !file.open(QIODevice::ReadOnly))
+        return program.fail(input + ": " + (QFileInfo(input).isDir() ? QStringLiteral("is a folder") : file.errorString()));
+    const Result<ConfigImage> image = parseImageText(file.readAll());
+    if (!image)
+        return program.fail(input + ", " + image.error().message);
+
+    // As a completed retrieve in a freshly started program.
+    Workspace& ws = program.workspace;
+    ws.prepareRetrieve();
+    ws.applyRetrieved(mapRetrievedImage(*image));
+    if (const int status = program.written(ws.save(output)))
+        return status;
+    printRetrieved(ws.lastRetrieved(), io);
+    return kExitOk;
+}
+
+int runSend(const QStringList& argv, Io io)
+{
+    const QString usage = "dnpcfg send CONFIG.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] "
+                          "[--parity none|even] [--address N] [--mapping uninitialized|subset|individual]";
+    const ParsedArgs args = parseArgs(argv, kLinkOptions + QStringList{"--mapping"});
+    if (!args.error.isEmpty() || args.positional.size() != 1)
+        return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
+    const std::optional<int> mapping = mappingItemByName(args.value("--mapping", "individual"));
+    if (!mapping)
+        return usageError(io, usage);
+
+    Program program(io, args.value("--ini"));
+    if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
+        return usageError(io, usage + "\n" + bad);
+    // As the program does: Open, then Send.
+    if (!program.open(args.positional[0]))
+        return kExitFailure;
+    program.workspace.prepareSend();
+    program.workspace.order().MappingRG = *mapping;
+    return program.transfer(&Workspace::startSend) ? kExitOk : kExitFailure;
+}
+
+int runRetrieve(const QStringList& argv, Io io)
+{
+    const QString usage = "dnpcfg retrieve -o OUT.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] "
+                          "[--parity none|even] [--address N]";
+    const ParsedArgs args = parseArgs(argv, kLinkOptions + QStringList{"-o"});
+    if (!args.error.isEmpty() || !args.positional.isEmpty() || !args.has("-o"))
+        return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
+
+    Program program(io, args.value("--ini"));
+    if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
+        return usageError(io, usage + "\n" + bad);
+    program.workspace.prepareRetrieve();
+    if (!program.transfer(&Workspace::startRetrieve))
+        return kExitFailure;
+    if (const int status = program.written(program.workspace.save(args.value("-o"))))
+        return status;
+    printRetrieved(program.workspace.lastRetrieved(), io);
+    return kExitOk;
+}
+
+}  // namespace dnp::cli

@@ -1,0 +1,205 @@
+#include "comm/IniFile.h"
+
+#include <limits>
+
+namespace dnp {
+namespace {
+
+// One line of the file: its text without the line end, and the line end itself
+// ("\r\n", "\n", or nothing on a last line without one).
+struct IniLine {
+    QByteArray text;
+    QByteArray end;
+};
+
+std::vector<IniLine> splitLines(QByteArrayView file)
+{
+    std::vector<IniLine> lines;
+    qsizetype start = 0;
+    while (start < file.size()) {
+        const qsizetype newline = file.indexOf('\n', start);
+        if (newline < 0) {
+            lines.push_back({file.sliced(start).toByteArray(), {}});
+            break;
+        }
+        qsizetype textEnd = newline;
+        if (textEnd > start && file[textEnd - 1] == '\r')
+            --textEnd;
+        lines.push_back({file.sliced(start, textEnd - start).toByteArray(), file.sliced(textEnd, newline + 1 - textEnd).toByteArray()});
+        start = newline + 1;
+    }
+    return lines;
+}
+
+// The section name of a header line "[name]", or nothing for other lines.
+std::optional<QString> sectionName(const QByteArray& line)
+{
+    const QByteArray trimmed = line.trimmed();
+    if (!trimmed.startsWith('['))
+        return std::nullopt;
+    qsizetype close = trimmed.indexOf(']');
+    if (close < 0)
+        close = trimmed.size();
+    return QString::fromUtf8(trimmed.sliced(1, close - 1)).trimmed();
+}
+
+bool isComment(const QByteArray& trimmed) { return trimmed.startsWith(';') || trimmed.startsWith('#'); }
+
+// The key of a "key=value" line, or nothing.
+std::optional<QString> keyOf(const QByteArray& line)
+{
+    const QByteArray trimmed = line.trimmed();
+    if (trimmed.isEmpty() || isComment(trimmed))
+        return std::nullopt;
+    const qsizetype equals = trimmed.indexOf('=');
+    if (equals <= 0)
+        return std::nullopt;
+    return QString::fromUtf8(trimmed.first(equals)).trimmed();
+}
+
+QString valueOf(const QByteArray& line)
+{
+    const qsizetype equals = line.indexOf('=');
+    return QString::fromUtf8(line.sliced(equals + 1)).trimmed();
+}
+
+bool sameName(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+// The lines of the first section with this name: [first, last) past its header, or
+// nothing when the file has no such section.
+struct SectionRange {
+    std::size_t header;
+    std::size_t first;
+    std::size_t last;
+};
+
+std::optional<SectionRange> findSection(const std::vector<IniLine>& lines, QStringView section)
+{
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto name = sectionName(lines[i].text);
+        if (!name || !sameName(*name, section))
+            continue;
+        std::size_t end = i + 1;
+        while (end < lines.size() && !sectionName(lines[end].text))
+            ++end;
+        return SectionRange{i, i + 1, end};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> parseIniInteger(QStringView text)
+{
+    QStringView s = text.trimmed();
+    bool negative = false;
+    if (s.startsWith(u'-') || s.startsWith(u'+')) {
+        negative = s.front() == u'-';
+        s = s.sliced(1);
+    }
+    int base = 10;
+    if (s.startsWith(u"0x", Qt::CaseInsensitive)) {
+        base = 16;
+        s = s.sliced(2);
+    } else if (s.startsWith(u'$')) {
+        base = 16;
+        s = s.sliced(1);
+    }
+    if (s.isEmpty() || (base == 16 && s.size() > 8))
+        return std::nullopt;
+    for (QChar c : s) {
+        const bool digit = c >= u'0' && c <= u'9';
+        const bool hexLetter = (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (!digit && !(base == 16 && hexLetter))
+            return std::nullopt;
+    }
+    bool ok = false;
+    const qulonglong magnitude = s.toULongLong(&ok, base);
+    if (!ok)
+        return std::nullopt;
+    if (base == 16) {
+        // Eight hex digits are a 32-bit pattern: $FFFFFFFF is -1.
+        const auto bits = static_cast<std::uint32_t>(magnitude);
+        const auto value = static_cast<std::int32_t>(bits);
+        return negative ? static_cast<std::int32_t>(0u - bits) : value;
+    }
+    if (magnitude > 1ull << 32)  // before the sign is applied: no overflow
+        return std::nullopt;
+    const long long value = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+std::vector<std::pair<QString, QString>> iniSection(QByteArrayView file, QStringView section)
+{
+    std::vector<std::pair<QString, QString>> keys;
+    const auto lines = splitLines(file);
+    const auto range = findSection(lines, section);
+    if (!range)
+        return keys;
+    for (std::size_t i = range->first; i < range->last; ++i) {
+        const auto key = keyOf(lines[i].text);
+        if (!key)
+            continue;
+        bool seen = false;
+        for (const auto& k : keys)
+            seen = seen || sameName(k.first, *key);
+        if (!seen)
+            keys.emplace_back(*key, valueOf(lines[i].text));
+    }
+    return keys;
+}
+
+std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStringView key)
+{
+    for (const auto& [k, v] : iniSection(file, section))
+        if (sameName(k, key))
+            return v;
+    return std::nullopt;
+}
+
+QByteArray writeIniSection(QByteArrayView file, QStringView section, const std::vector<std::pair<QString, QString>>& keys)
+{
+    auto lines = splitLines(file);
+    QByteArray lineEnd = kIniLineEnd;
+    for (const auto& line : lines)
+        if (!line.end.isEmpty()) {
+            lineEnd = line.end;
+            break;
+        }
+
+    std::vector<IniLine> keyLines;
+    for (const auto& [key, value] : keys)
+        keyLines.push_back({(key + u'=' + value).toUtf8(), lineEnd});
+
+    std::vector<IniLine> result;
+    if (const auto range = findSection(lines, section)) {
+        result.assign(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(range->first));
+        if (result.back().end.isEmpty())
+            result.back().end = lineEnd;
+        result.insert(result.end(), keyLines.begin(), keyLines.end());
+        for (std::size_t i = range->first; i < range->last; ++i) {
+            const auto key = keyOf(lines[i].text);
+            bool ours = false;
+            for (const auto& k : keys)
+                ours = ours || (key && sameName(k.first, *key));
+            if (!ours)
+                result.push_back(lines[i]);
+        }
+        result.insert(result.end(), lines.begin() + static_cast<std::ptrdiff_t>(range->last), lines.end());
+    } else {
+        result = lines;
+        if (!result.empty() && result.back().end.isEmpty())
+            result.back().end = lineEnd;
+        result.push_back({'[' + section.toUtf8() + ']', lineEnd});
+        result.insert(result.end(), keyLines.begin(), keyLines.end());
+    }
+
+    QByteArray bytes;
+    for (const auto& line : result)
+        bytes += line.text + line.end;
+    return bytes;
+}
+
+}  // namespace dnp

@@ -1,0 +1,41 @@
+#pragma once
+// The INI file, read and written by hand so that a file keeps the user's layout,
+// sections and keys: only the keys written change.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace dnp {
+
+// An integer as the INI file and the address field hold it: decimal with an optional
+// sign, or hexadecimal after "0x", "0X" or "$" (up to 8 digits, taken as 32 bits).
+// Blanks around it are ignored. Nothing for anything else.
+std::optional<std::int32_t> parseIniInteger(QStringView text);
+
+// The value of a key of a section: sections and keys match regardless of case, the
+// first match wins, blanks around keys and values are dropped. Lines starting with
+// ';' or '#' are comments.
+std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStringView key);
+// All keys of a section, in file order (first occurrence of each).
+std::vector<std::pair<QString, QString>> iniSection(QByteArrayView file, QStringView section);
+
+// The file with `keys` written into `section` in the given order, one key=value a line.
+// The section's other lines (keys of the user's own, comments) follow them; every other
+// section and line stays byte for byte. A missing section is added at the end. New
+// lines end like the file's first line, in a new file with kIniLineEnd.
+QByteArray writeIniSection(QByteArrayView file, QStringView section,
+                           const std::vector<std::pair<QString, QString>>& keys);
+
+#ifdef Q_OS_WIN
+inline constexpr char kIniLineEnd[] = "\r\n";
+#else
+inline constexpr char kIniLineEnd[] = "\n";
+#endif
+
+}  // namespace dnp

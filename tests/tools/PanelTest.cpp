@@ -1,0 +1,115 @@
+// The panel's side of the frames, as the simulator reads requests and writes replies.
+
+#include "Panel.h"
+
+#include <gtest/gtest.h>
+
+using namespace dnp;
+using namespace dnp::frames;
+using namespace dnp::sim;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray b;
+    for (int v : values)
+        b.append(static_cast<char>(v));
+    return b;
+}
+
+// Word i of the image is 0xA000 + i, so that every word tells where it comes from.
+ConfigImage countingImage()
+{
+    ConfigImage image{};
+    for (int i = 0; i < kImageWords; ++i)
+        image[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(0xA000 + i);
+    return image;
+}
+
+constexpr Addressing kNoAddress{false, 1};
+constexpr Addressing kAddress1{true, 1};
+
+}  // namespace
+
+TEST(PanelReplies, WriteReplies)
+{
+    EXPECT_EQ(composeWriteReply(15, kNoAddress), bytes({0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0xF6}));
+    EXPECT_EQ(composeWriteReply(15, {true, 300}), bytes({0x2C, 0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0xCA}));
+    EXPECT_EQ(composeWriteReply(1, kNoAddress), bytes({0x03, 0x00, 0xFD}));
+    EXPECT_EQ(composeWriteReply(1, kAddress1), bytes({0x01, 0x03, 0x00, 0xFC}));
+    EXPECT_EQ(composeWriteReply(15, kNoAddress, 0x10), bytes({0x0A, 0x10, 0, 0, 0, 0, 0, 0, 0, 0xE6}));
+}
+
+TEST(PanelReplies, ReadReplyInterleavesStatusBytesAndWords)
+{
+    const auto image = countingImage();
+    const QByteArray reply = composeReadReply(15, 15, image, kNoAddress);
+    ASSERT_EQ(reply.size(), 40);
+    QByteArray expected = bytes({0x28, 0x00, 0xA0, 0x0F});  // length, status, word 15
+    for (int pair = 0; pair < 7; ++pair) {
+        const int w = 16 + 2 * pair;
+        expected += bytes({0x00, 0xA0, w, 0xA0, w + 1});
+    }
+    expected += static_cast<char>(checksum(expected));
+    EXPECT_EQ(reply, expected);
+
+    EXPECT_EQ(composeReadReply(255, 1, image, kAddress1), bytes({0x01, 0x05, 0x00, 0xA0, 0xFF, 0x5B}));
+    EXPECT_TRUE(sumsToZero(composeReadReply(0, 15, image, {true, 300}, 0x10)));
+    EXPECT_EQ(static_cast<std::uint8_t>(composeReadReply(0, 15, image, kNoAddress, 0x10)[1]), 0x10);
+}
+
+TEST(PanelParseRequest, ReadsComposedFrames)
+{
+    const auto image = countingImage();
+    for (const Addressing addressing : {Addressing{false, 1}, Addressing{true, 300}}) {
+        for (int m = 1; m <= kMessageCount; ++m) {
+            const auto parsed = parseRequest(composeWriteFrame(m, image, addressing), addressing.enabled);
+            const auto* request = std::get_if<Request>(&parsed);
+            ASSERT_NE(request, nullptr) << "message " << m;
+            EXPECT_EQ(request->command, Command::Write);
+            EXPECT_EQ(request->offset, messageOffset(m));
+            EXPECT_EQ(request->count, messageWordCount(m));
+            EXPECT_EQ(request->address, addressing.enabled ? 44 : 0);
+            std::vector<std::uint16_t> expected;
+            for (int w = messageFirstWord(m); w < messageFirstWord(m) + messageWordCount(m); ++w)
+                expected.push_back(image[static_cast<std::size_t>(w)]);
+            EXPECT_EQ(request->words, expected);
+
+            const auto read = parseRequest(composeReadFrame(m, addressing), addressing.enabled);
+            ASSERT_TRUE(std::holds_alternative<Request>(read));
+            EXPECT_EQ(std::get<Request>(read).command, Command::Read);
+            EXPECT_EQ(std::get<Request>(read).size, 5 + (addressing.enabled ? 1 : 0));
+        }
+    }
+}
+
+TEST(PanelParseRequest, WaitsForTheWholeFrame)
+{
+    const QByteArray frame = composeReadFrame(2, kNoAddress);
+    for (int n = 0; n < frame.size(); ++n)
+        EXPECT_TRUE(std::holds_alternative<Incomplete>(parseRequest(frame.left(n), false))) << n;
+    // What follows the frame is left for the next one.
+    const auto parsed = parseRequest(frame + frame, false);
+    ASSERT_TRUE(std::holds_alternative<Request>(parsed));
+    EXPECT_EQ(std::get<Request>(parsed).size, 5);
+}
+
+TEST(PanelParseRequest, RejectsBadFrames)
+{
+    const auto bad = [](const QByteArray& stream, bool addressing = false) {
+        const auto parsed = parseRequest(stream, addressing);
+        return std::get_if<BadFrame>(&parsed) ? std::get<BadFrame>(parsed) : BadFrame{-1, "not bad"};
+    };
+    // Checksum off by one: the whole frame goes.
+    EXPECT_EQ(bad(bytes({0x05, 0xD0, 0x0F, 0x0F, 0x0E})).discard, 5);
+    EXPECT_EQ(bad(bytes({0x01, 0x05, 0xD0, 0x0F, 0x0F, 0x0D}), true).discard, 6);
+    // No frame starts here: one byte goes.
+    EXPECT_EQ(bad(bytes({0x05, 0xD2, 0x0F, 0x0F, 0x0B})).discard, 1);
+    EXPECT_EQ(bad(bytes({0x04, 0xD0, 0x0F, 0x0F, 0x0E})).discard, 1);
+    EXPECT_EQ(bad(bytes({0x24, 0xD1, 0x00, 0x0F})).discard, 1);       // longer than 15 words
+    EXPECT_EQ(bad(bytes({0x23, 0xD1, 0x00, 0x0E})).discard, 1);       // 14 words need length 33
+    EXPECT_EQ(bad(bytes({0x05, 0xD0, 0x00, 0x00, 0x2B})).discard, 1); // no words
+    EXPECT_EQ(bad(bytes({0x05, 0xD0, 0xFF, 0x02, 0x2A})).discard, 1); // past word 255
+    EXPECT_EQ(bad(bytes({0x06, 0xD0, 0x0F, 0x0F, 0x0C})).discard, 1); // read frames are 5 bytes
+}
