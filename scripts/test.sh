@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+# CI builds with warnings as errors.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDNP_WERROR=ON >/dev/null
 bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j 2 --timeout 120
 if [ -n "${DNP_QUICK:-}" ]; then
@@ -16,9 +18,7 @@ fi
 # -fno-sanitize-recover) stop the program at the first one, LeakSanitizer fails it at
 # its end, each with exit status 86, in the test programs and in the dnpcfg and
 # dnp-panel-sim processes they start.
-if [ ! -f build-asan/build.ninja ]; then
-  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDNP_SANITIZE=ON >/dev/null
-fi
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDNP_SANITIZE=ON -DDNP_WERROR=ON >/dev/null
 cmake --build build-asan -j "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:exitcode=86 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86 \

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 #include <QTextStream>
+#include <exception>
+#include <functional>
 
 namespace dnp::cli {
 
@@ -28,5 +30,11 @@ int runRetrieve(const QStringList& args, Io io);
 
 // Prints "usage: ..." for the command on stderr and returns kExitUsage.
 int usageError(Io io, const QString& message);
+
+// Runs a command; an unexpected failure it throws is printed as "dnpcfg: <text>" and
+// gives kExitFailure.
+int runGuarded(const std::function<int()>& command, Io io);
+// The text of a caught failure.
+QString failureText(std::exception_ptr failure);
 
 }  // namespace dnp::cli

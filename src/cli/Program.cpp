@@ -37,6 +37,28 @@ bool Program::transfer(void (Workspace::*start)())
     return outcome == TransferOutcome::Success;
 }
 
+QString failureText(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("an unexpected error has occurred");
+    }
+}
+
+int runGuarded(const std::function<int()>& command, Io io)
+{
+    try {
+        return command();
+    } catch (...) {
+        io.out.flush();
+        io.err << "dnpcfg: " << failureText(std::current_exception()) << "\n" << Qt::flush;
+        return kExitFailure;
+    }
+}
+
 std::optional<int> mappingItemByName(const QString& name)
 {
     const int item = static_cast<int>(QStringList{"uninitialized", "subset", "individual"}.indexOf(name));

@@ -36,8 +36,8 @@ void printHelp(QTextStream& out)
 // The streams of the run, flushed before an unexpected failure ends it.
 Io* gIo = nullptr;
 
-// Any unexpected failure ends the command with "dnpcfg: <text>" and status 1, never
-// with an abort: thrown inside the event loop (a transfer) or outside it.
+// An unexpected failure inside the event loop (a transfer) ends the command as one
+// outside it does (runGuarded): "dnpcfg: <text>" and status 1, never an abort.
 [[noreturn]] void unexpectedFailure(const QString& text)
 {
     if (gIo) {
@@ -49,17 +49,6 @@ Io* gIo = nullptr;
     std::_Exit(kExitFailure);
 }
 
-QString textOf(std::exception_ptr failure)
-{
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception& e) {
-        return QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        return QStringLiteral("an unexpected error has occurred");
-    }
-}
-
 class Application : public QCoreApplication {
 public:
     using QCoreApplication::QCoreApplication;
@@ -68,7 +57,7 @@ public:
         try {
             return QCoreApplication::notify(receiver, event);
         } catch (...) {
-            unexpectedFailure(textOf(std::current_exception()));
+            unexpectedFailure(failureText(std::current_exception()));
         }
     }
 };
@@ -112,12 +101,7 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
     Io io{out, err};
     gIo = &io;
-    int status = kExitFailure;
-    try {
-        status = run(app.arguments().mid(1), io);
-    } catch (...) {
-        unexpectedFailure(textOf(std::current_exception()));
-    }
+    const int status = runGuarded([&] { return run(app.arguments().mid(1), io); }, io);
     out.flush();
     err.flush();
     return status;

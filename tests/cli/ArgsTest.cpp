@@ -1,4 +1,8 @@
 #include "cli/Args.h"
+#include "cli/Commands.h"
+
+#include <QTextStream>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -20,4 +24,22 @@ TEST(Args, UnknownOptionAndMissingValueAreErrors)
     EXPECT_EQ(parseArgs({"--frob"}, {"-o"}).error, "unknown option --frob");
     EXPECT_EQ(parseArgs({"x", "-o"}, {"-o"}).error, "option -o needs a value");
     EXPECT_EQ(parseArgs({"--csv=1"}, {}, {"--csv"}).error, "unknown option --csv");
+}
+
+TEST(Guard, AnUnexpectedFailureIsPrintedAndGivesStatusOne)
+{
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    const dnp::cli::Io io{outStream, errStream};
+    const int status = dnp::cli::runGuarded(
+        [] {
+            throw std::out_of_range("no catalogue group for this point");
+            return 0;
+        },
+        io);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err, "dnpcfg: no catalogue group for this point\n");
+    EXPECT_EQ(dnp::cli::runGuarded([] { return 2; }, io), 2);
 }
