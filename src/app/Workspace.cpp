@@ -2,7 +2,7 @@
 
 #include "files/ConfigFile.h"
 #include "files/Report.h"
-#include "files/SafeWrite.h"
+#include "files/FileAccess.h"
 #include "model/Marks.h"
 
 #include <QFileInfo>
@@ -38,10 +38,7 @@ Workspace::Workspace(UserPrompts& prompts, SerialLink& link, const QString& iniP
     : QObject(parent), prompts_(prompts), editor_(state_, prompts), order_(state_), iniPath_(iniPath),
       reportHeader_(state_, prompts, clock().date()), exchange_(link)
 {
-    exchange_.progress = [this](const QString& text) {
-        if (progress)
-            progress(text);
-    };
+    exchange_.progress = [this](TransferKind kind, int message) { emit transferProgress(kind, message); };
     connect(&exchange_, &Exchange::finished, this, &Workspace::transferFinished);
 }
 
@@ -66,11 +63,8 @@ void Workspace::newConfiguration()
 Result<void> Workspace::open(const QString& path)
 {
     const Result<ConfigFileData> data = loadConfigFile(path);
-    if (!data) {
-        Error error = data.error();
-        error.message = describeFileError(path, error);
-        return error;
-    }
+    if (!data)
+        return data.error();
     editor_.ResetClassBtnClick();
     applyConfigFileData(state_, *data);
     state_.ConfigFileName = path;
@@ -176,7 +170,8 @@ TransferLink Workspace::link()
 {
     TcomSetIni& s = settings();
     s.mapIntoRange();
-    return {static_cast<std::uint16_t>(s.ComPort), s.baudRate(), s.Parity != 0, {s.IsAddressing() == 1, s.Address}};
+    return {static_cast<std::uint16_t>(s.ComPort), s.baudRate(), s.Parity != 0, {s.IsAddressing() == 1, s.Address},
+            s.CheckReplyChecksum};
 }
 
 bool Workspace::refuseWhileRunning()
@@ -197,6 +192,7 @@ void Workspace::startSend()
     }
     const Result<BuiltImage> built = buildImage(order_.MappingRG);
     if (!built) {
+        exchange_.closePort();
         transferFinished({TransferKind::Send, TransferOutcome::Refused, 0, built.error().message});
         return;
     }
@@ -225,14 +221,24 @@ void Workspace::transferFinished(const TransferResult& result)
     case TransferOutcome::StatusError:
         prompts_.error(send ? kSendErrorText : kRetrieveErrorText);
         break;
+    case TransferOutcome::DataError:
+        prompts_.error((send ? kSendErrorText : kRetrieveErrorText) +
+                       QStringLiteral("\nReply to message %1 of 18: %2").arg(result.message).arg(result.error));
+        break;
     case TransferOutcome::NotResponding:
-        prompts_.error(kNotRespondingText);
+        // A send cut short may have left part of the image in the panel.
+        prompts_.error(send ? kNotRespondingText + QStringLiteral("\nMessage %1 of 18 was not answered. The panel "
+                                                                  "may hold a partly written configuration: send it "
+                                                                  "again.")
+                                                       .arg(result.message)
+                            : kNotRespondingText);
         break;
     case TransferOutcome::PortError:
     case TransferOutcome::Refused:
         prompts_.error(result.error);
         break;
     case TransferOutcome::Running:
+    case TransferOutcome::Cancelled:
         break;
     }
     // A retrieve whose 18 replies all arrived is applied, also after a bad status.

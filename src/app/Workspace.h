@@ -89,14 +89,21 @@ public:
     bool transferRunning() const { return exchange_.running(); }
     // While a transfer runs: tells the user it is under way and gives true.
     bool refuseWhileRunning();
+    // Stops a running transfer; a retrieve stopped so applies nothing.
+    void cancelTransfer() { exchange_.cancel(); }
+    // The retrieve window closed while its retrieve runs: the retrieve stops.
+    void cancelRetrieve()
+    {
+        if (exchange_.runningKind() == TransferKind::Retrieve)
+            exchange_.cancel();
+    }
     // A retrieved configuration replaces the current one: the clear step, then the
     // retrieved selections, marks, Class 0 order and unsolicited settings.
     void applyRetrieved(const RetrievedConfig& retrieved);
 
-    // "Sending message n of 18", ..., "" at the end of a transfer.
-    std::function<void(const QString&)> progress;
-
 signals:
+    // At the start of each message (1-18), and with message 0 when the transfer ended.
+    void transferProgress(dnp::TransferKind kind, int message);
     void transferEnded(const dnp::TransferResult& result);
 
 private:

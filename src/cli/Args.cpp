@@ -14,8 +14,9 @@ ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions, c
         QString inlineValue;
         bool hasInline = false;
         if (arg.startsWith("--") && arg.contains('=')) {
-            inlineValue = arg.section('=', 1);
-            arg = arg.section('=', 0, 0);
+            const qsizetype equals = arg.indexOf('=');
+            inlineValue = arg.mid(equals + 1);  // all of it: --description=a=b gives "a=b"
+            arg = arg.left(equals);
             hasInline = true;
         }
         if (valueOptions.contains(arg)) {

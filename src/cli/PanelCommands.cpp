@@ -8,8 +8,7 @@
 #include "comm/ImageText.h"
 #include "comm/IniFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "files/FileAccess.h"
 
 namespace dnp::cli {
 namespace {
@@ -53,6 +52,12 @@ QString applyLinkOptions(Program& program, const ParsedArgs& args)
     return {};
 }
 
+// The settings file --ini names must read: "" when it does (or none is named).
+QString unreadableSettings(Program& program, const ParsedArgs& args)
+{
+    return args.has("--ini") ? program.workspace.settings().readError() : QString();
+}
+
 }  // namespace
 
 int runImage(const QStringList& args, Io io)
@@ -93,10 +98,10 @@ int runDecode(const QStringList& args, Io io)
 
     Program program(io);
     const QString input = parsed.positional.front();
-    QFile file(input);
-    if (QFileInfo(input).isDir() || !file.open(QIODevice::ReadOnly))
-        return program.fail(input + ": " + (QFileInfo(input).isDir() ? QStringLiteral("is a folder") : file.errorString()));
-    const Result<ConfigImage> image = parseImageText(file.readAll());
+    const Result<QByteArray> text = readInputFile(input, kMaxImageTextBytes, QStringLiteral("an image text"));
+    if (!text)
+        return program.fail(text.error().message);
+    const Result<ConfigImage> image = parseImageText(*text);
     if (!image)
         return program.fail(input + ", " + image.error().message);
 
@@ -122,6 +127,8 @@ int runSend(const QStringList& argv, Io io)
         return usageError(io, usage);
 
     Program program(io, args.value("--ini"));
+    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
+        return program.fail(problem);
     if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
         return usageError(io, usage + "\n" + bad);
     // As the program does: Open, then Send.
@@ -141,6 +148,8 @@ int runRetrieve(const QStringList& argv, Io io)
         return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
 
     Program program(io, args.value("--ini"));
+    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
+        return program.fail(problem);
     if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
         return usageError(io, usage + "\n" + bad);
     program.workspace.prepareRetrieve();

@@ -1,6 +1,7 @@
 #include "cli/Program.h"
 
 #include <QEventLoop>
+#include <algorithm>
 
 namespace dnp::cli {
 
@@ -72,7 +73,11 @@ void printRetrieved(const RetrievedConfig& retrieved, Io io)
     io.out << QStringLiteral("mapping %1: %2\n").arg(code).arg(item >= 0 ? mappingText(item) : QStringLiteral("unknown"));
     const PointCatalog& catalog = PointCatalog::instance();
     for (PointType type : kAllPointTypes) {
-        const std::vector<int>& found = retrieved.order.of(type);
+        // Each point once, in the order the panel first lists it.
+        std::vector<int> found;
+        for (int typeIndex : retrieved.order.of(type))
+            if (std::find(found.begin(), found.end(), typeIndex) == found.end())
+                found.push_back(typeIndex);
         io.out << pointTypeName(type) << QStringLiteral(": %1\n").arg(found.size());
         for (int typeIndex : found)
             io.out << QStringLiteral("  %1 %2\n").arg(typeIndex, 3).arg(catalog.point(type, typeIndex).shortName);

@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "files/FileAccess.h"
 #include "model/Version.h"
 
 #include <QCoreApplication>
@@ -101,7 +102,11 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
     Io io{out, err};
     gIo = &io;
-    const int status = runGuarded([&] { return run(app.arguments().mid(1), io); }, io);
+    // The arguments as the system passed them: a file name keeps its bytes, UTF-8 or not.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << dnp::decodeFileName(argv[i]);
+    const int status = runGuarded([&] { return run(args, io); }, io);
     out.flush();
     err.flush();
     return status;

@@ -1,11 +1,10 @@
 #include "comm/CommSettings.h"
 
 #include "comm/IniFile.h"
-#include "files/SafeWrite.h"
+#include "files/FileAccess.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -18,6 +17,8 @@ const QString kComPortKey = QStringLiteral("ComPort");
 const QString kAddressingKey = QStringLiteral("Addressing");
 const QString kParityKey = QStringLiteral("Parity");
 const QString kAddressKey = QStringLiteral("Address");
+// Read only: a panel that sums its replies another way can be reached with 0.
+const QString kCheckReplyChecksumKey = QStringLiteral("CheckReplyChecksum");
 
 std::int32_t readInteger(QByteArrayView file, QStringView key, std::int32_t fallback)
 {
@@ -27,12 +28,13 @@ std::int32_t readInteger(QByteArrayView file, QStringView key, std::int32_t fall
     return parseIniInteger(*text).value_or(fallback);
 }
 
-// Whether a file can be written at `path`: the existing file, or a new one in its folder.
+// Whether a file can be written at `path`: the existing regular file, or a new one in
+// its folder (a folder or a device by that name cannot be replaced).
 bool canWrite(const QString& path)
 {
     const QFileInfo file(path);
     if (file.exists())
-        return file.isWritable();
+        return file.isFile() && file.isWritable();
     const QFileInfo dir(file.absolutePath());
     return dir.isDir() && dir.isWritable();
 }
@@ -66,10 +68,14 @@ TcomSetIni::TcomSetIni(IniLocation location) : location_(std::move(location)) { 
 
 void TcomSetIni::Load()
 {
+    // A file that cannot be read (missing, not a regular file, larger than any settings
+    // file, no right to read it) gives the defaults; readError() says why.
     QByteArray file;
-    QFile in(location_.readPath);
-    if (in.open(QIODevice::ReadOnly))
-        file = in.readAll();
+    readError_.clear();
+    if (Result<QByteArray> read = readInputFile(location_.readPath, kMaxIniBytes, QStringLiteral("a settings file")))
+        file = std::move(read).value();
+    else
+        readError_ = read.error().message;
 
     // Checked before it goes into the 8-bit field, so that 258 does not wrap to 2.
     const std::int32_t baud = readInteger(file, kBaudKey, kDefaultBaud);
@@ -78,6 +84,7 @@ void TcomSetIni::Load()
     Addressing = readInteger(file, kAddressingKey, kDefaultAddressing ? 1 : 0) != 0;
     Parity = readInteger(file, kParityKey, kDefaultParity);
     Address = readInteger(file, kAddressKey, kDefaultAddress);
+    CheckReplyChecksum = readInteger(file, kCheckReplyChecksumKey, 1) != 0;
     mapIntoRange();
 
     portDevices_.clear();
@@ -109,10 +116,10 @@ Result<void> TcomSetIni::Save()
     QByteArray file;
     const QString basis = QFileInfo::exists(path) ? path : location_.readPath;
     if (QFileInfo::exists(basis)) {
-        QFile in(basis);
-        if (!in.open(QIODevice::ReadOnly))
+        Result<QByteArray> read = readInputFile(basis, kMaxIniBytes, QStringLiteral("a settings file"));
+        if (!read)
             return unableToWrite;
-        file = in.readAll();
+        file = std::move(read).value();
     }
     file = writeIniSection(file, kCommSection,
                            {{kBaudKey, QString::number(Baud)},

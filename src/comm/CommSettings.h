@@ -66,6 +66,9 @@ public:
     bool Addressing = kDefaultAddressing;
     std::int32_t Parity = kDefaultParity;    // 0 none, 1 even
     std::int32_t Address = kDefaultAddress;  // any integer; its low byte is the frames' address byte
+    // [Comm] CheckReplyChecksum=0 turns off the check of the replies' checksums (their
+    // length and address are checked all the same). Read, never written.
+    bool CheckReplyChecksum = true;
 
     // Loads from the file that defaultIniLocation() names.
     TcomSetIni();
@@ -75,8 +78,12 @@ public:
 
     // Reads the five keys of "Comm" (a missing file, section, key or a value that is
     // not an integer gives the default), maps values outside the ranges to the
-    // defaults, and reads the "Ports" section.
+    // defaults, and reads the "Ports" section. A file that cannot be read gives the
+    // defaults as well; readError() then says why (empty when the file was read).
     void Load();
+    const QString& readError() const { return readError_; }
+    // No settings file approaches this size.
+    static constexpr qint64 kMaxIniBytes = 1024 * 1024;
     // Writes the five keys into the file, keeping everything else in it. The file is
     // replaced in one step, so a failure leaves it as it was. Fails with "Unable to
     // write to <path>"; the fields keep their values either way. After a successful
@@ -103,6 +110,7 @@ public:
 private:
     IniLocation location_;
     QMap<int, QString> portDevices_;
+    QString readError_;
 };
 
 }  // namespace dnp

@@ -8,59 +8,29 @@ namespace {
 
 constexpr int kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
 // A line quiet for this many character times, and at least kShortestQuietMs, has
-// finished sending: at line speed the next byte follows within one character time;
-// the rest leaves room for the jitter of a busy machine.
+// finished sending: at line speed the next byte follows within one character time.
 constexpr double kQuietCharacters = 1.5;
 constexpr qint64 kShortestQuietMs = 2;
+// The quiet that ends bytes trailing a reply: a sender's bytes may reach the port in
+// bursts (a USB adapter, a busy machine), so a trailing line is waited on this long.
+constexpr qint64 kTrailingQuietMs = 20;
 // Bytes that may trail a reply before the line counts as never going quiet.
 constexpr int kMaxTrailingBytes = 256;
-// The quiet that ends trailing bytes once some have been seen.
-constexpr qint64 kTrailingQuietMs = 20;
 constexpr qint64 kQuietPollUs = 100;
 
-// Bytes that follow a reply (padding, an echo, line noise) come at line speed, so some
-// may still be on their way when the reply itself is complete. They are discarded
-// until the line has been quiet for kQuietCharacters character times, so that they
-// are not taken for the start of the next reply. Once bytes have been seen coming in,
-// the line must stay quiet for at least kTrailingQuietMs, as a sender's bytes may reach
-// the port in bursts (a USB adapter, a busy machine). The wait is bounded: a line that
-// never goes quiet is left after the wire time of kMaxTrailingBytes bytes and the
-// long quiet.
-void discardTrailingBytes(SerialLink& port)
+qint64 characterNs(const SerialLink& port)
 {
-    const qint64 characterNs = static_cast<qint64>(kBitsPerByte) * 1'000'000'000 / std::max(1, port.Baud());
-    const auto shortQuietNs = std::max<qint64>(static_cast<qint64>(kQuietCharacters * static_cast<double>(characterNs)),
-                                               kShortestQuietMs * 1'000'000LL);
-    const qint64 longQuietNs = std::max<qint64>(shortQuietNs, kTrailingQuietMs * 1'000'000LL);
-    const qint64 limitNs = kMaxTrailingBytes * characterNs + longQuietNs;
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastByteNs = 0;
-    qint64 quietNs = shortQuietNs;
-    port.FlushReceive();
-    for (;;) {
-        const qint64 now = clock.nsecsElapsed();
-        // Counted before they are flushed: a flush alone would drop bytes unseen.
-        if (port.ReceivedCount() > 0) {
-            port.FlushReceive();
-            lastByteNs = now;
-            quietNs = longQuietNs;
-        } else if (now - lastByteNs >= quietNs) {
-            return;
-        }
-        if (now >= limitNs) {
-            port.FlushReceive();
-            return;
-        }
-        // Poll every 100 us, or sooner when the quiet ends sooner.
-        const qint64 untilQuietNs = lastByteNs + quietNs - now;
-        const qint64 pauseUs = std::min<qint64>(kQuietPollUs, untilQuietNs / 1000);
-        if (pauseUs > 0)
-            QThread::usleep(static_cast<unsigned long>(pauseUs));
-    }
+    return static_cast<qint64>(kBitsPerByte) * 1'000'000'000 / std::max(1, port.Baud());
 }
 
 }  // namespace
+
+QString progressText(TransferKind kind, int message)
+{
+    if (message < 1)
+        return {};
+    return QStringLiteral("%1 message %2 of 18").arg(kind == TransferKind::Send ? "Sending" : "Retrieving").arg(message);
+}
 
 Exchange::Exchange(SerialLink& port, QObject* parent) : QObject(parent), port_(port)
 {
@@ -83,6 +53,7 @@ Result<void> Exchange::openPort(const TransferLink& link)
     port_.setDataBits(8);
     port_.setStopBits(1);
     addressing_ = link.addressing;
+    checkReplyChecksum_ = link.checkReplyChecksum;
     return port_.open();
 }
 
@@ -97,9 +68,16 @@ void Exchange::startRetrieve()
     start(TransferKind::Retrieve);
 }
 
+void Exchange::cancel()
+{
+    if (running())
+        end(TransferOutcome::Cancelled);
+}
+
 void Exchange::start(TransferKind kind)
 {
     kind_ = kind;
+    lineTrails_ = false;
     result_ = TransferResult{};
     result_.kind = kind;
     MessageNumber = 1;
@@ -138,7 +116,7 @@ void Exchange::cycle(TransferKind kind)
             WaitEnded = false;
             PollCount = 0;
             if (progress)
-                progress(QStringLiteral("%1 message %2 of 18").arg(send ? "Sending" : "Retrieving").arg(MessageNumber));
+                progress(kind, MessageNumber);
             break;
         case Step::Compose:
             if (!(send ? ComposeToSendMesg(MessageNumber) : ComposeToRetrieveMesg(MessageNumber)))
@@ -230,7 +208,7 @@ void Exchange::replySeen(QTimer& timer, TransferKind kind)
 
 bool Exchange::waitBounded(const std::function<bool()>& done, int expectedBytes)
 {
-    const qint64 wireMs = static_cast<qint64>(expectedBytes) * kBitsPerByte * 1000 / std::max(1, port_.Baud());
+    const qint64 wireMs = static_cast<qint64>(expectedBytes) * characterNs(port_) / 1'000'000;
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
@@ -301,17 +279,62 @@ bool Exchange::readReply(frames::Command command, int message)
         }
         ReplyBuffer.append(static_cast<char>(*byte));
     }
-    discardTrailingBytes(port_);
+    discardTrailingBytes();
     return true;
 }
 
-// Any half of a status byte that is not 0 marks the transfer as failed.
+// Bytes that follow a reply (padding, an echo, line noise) come at line speed, so some
+// may still be on their way when the reply itself is complete. They are discarded until
+// the line has been quiet for kQuietCharacters character times, so that they are not
+// taken for the start of the next reply. The first reply of a transfer, and every reply
+// of a transfer whose replies have been seen to trail, wait the longer kTrailingQuietMs
+// from the start: the next byte of a trailing burst may come late on a busy machine, and
+// read as the next reply it would fail the transfer. A line that never goes quiet is
+// left after the wire time of kMaxTrailingBytes bytes and the long quiet.
+void Exchange::discardTrailingBytes()
+{
+    const qint64 charNs = characterNs(port_);
+    const qint64 shortQuietNs =
+        std::max<qint64>(static_cast<qint64>(kQuietCharacters * static_cast<double>(charNs)), kShortestQuietMs * 1'000'000LL);
+    const qint64 longQuietNs = std::max<qint64>(shortQuietNs, kTrailingQuietMs * 1'000'000LL);
+    const qint64 limitNs = kMaxTrailingBytes * charNs + longQuietNs;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastByteNs = 0;
+    qint64 quietNs = (MessageNumber == 1 || lineTrails_) ? longQuietNs : shortQuietNs;
+    port_.FlushReceive();
+    for (;;) {
+        const qint64 now = clock.nsecsElapsed();
+        // Counted before they are flushed: a flush alone would drop bytes unseen.
+        if (port_.ReceivedCount() > 0) {
+            port_.FlushReceive();
+            lastByteNs = now;
+            quietNs = longQuietNs;
+            lineTrails_ = true;
+        } else if (now - lastByteNs >= quietNs) {
+            return;
+        }
+        if (now >= limitNs) {
+            port_.FlushReceive();
+            return;
+        }
+        // Poll every 100 us, or sooner when the quiet ends sooner.
+        const qint64 untilQuietNs = lastByteNs + quietNs - now;
+        const qint64 pauseUs = std::min<qint64>(kQuietPollUs, untilQuietNs / 1000);
+        if (pauseUs > 0)
+            QThread::usleep(static_cast<unsigned long>(pauseUs));
+    }
+}
+
+// Any half of a status byte that is not 0 marks the transfer as failed; a reply whose
+// frame does not check out ends it at once.
 bool Exchange::SendStatusParsing(int message)
 {
-    const Result<frames::Reply> reply = frames::parseReply(ReplyBuffer, {frames::Command::Write, message, addressing_});
+    const Result<frames::Reply> reply =
+        frames::parseReply(ReplyBuffer, {frames::Command::Write, message, addressing_, checkReplyChecksum_});
     if (!reply) {
-        TransferError = true;
-        return true;
+        end(TransferOutcome::DataError, reply.error().message);
+        return false;
     }
     for (std::uint8_t status : reply->statuses)
         TransferError = TransferError || !frames::goodStatus(status);
@@ -320,10 +343,11 @@ bool Exchange::SendStatusParsing(int message)
 
 bool Exchange::RetrieveStatusParsing(int message)
 {
-    const Result<frames::Reply> reply = frames::parseReply(ReplyBuffer, {frames::Command::Read, message, addressing_});
+    const Result<frames::Reply> reply =
+        frames::parseReply(ReplyBuffer, {frames::Command::Read, message, addressing_, checkReplyChecksum_});
     if (!reply) {
-        TransferError = true;
-        return true;
+        end(TransferOutcome::DataError, reply.error().message);
+        return false;
     }
     for (std::uint8_t status : reply->statuses)
         TransferError = TransferError || !frames::goodStatus(status);
@@ -341,8 +365,10 @@ void Exchange::end(TransferOutcome outcome, const QString& error)
     result_.outcome = outcome;
     result_.message = MessageNumber;
     result_.error = error;
+    // The port is left for other programs as soon as the transfer is over.
+    port_.close();
     if (progress)
-        progress(QString());
+        progress(result_.kind, 0);
     emit finished(result_);
 }
 

@@ -35,7 +35,7 @@ constexpr int kWaitMarginMs = 500;
 enum class TransferKind { None, Send, Retrieve };
 
 // How a transfer ended.
-enum class TransferOutcome { Running, Success, StatusError, NotResponding, PortError, Refused };
+enum class TransferOutcome { Running, Success, StatusError, DataError, NotResponding, PortError, Refused, Cancelled };
 
 // The line and frame settings of one transfer.
 struct TransferLink {
@@ -43,13 +43,17 @@ struct TransferLink {
     std::int32_t baud = 9600;
     bool evenParity = false;
     frames::Addressing addressing;
+    bool checkReplyChecksum = true;
 };
+
+// "Sending message n of 18", "Retrieving message n of 18"; "" for message 0 (the end).
+QString progressText(TransferKind kind, int message);
 
 struct TransferResult {
     TransferKind kind = TransferKind::None;
     TransferOutcome outcome = TransferOutcome::Running;
     int message = 0;       // where it ended: 1-18, or 19 after the 18th reply
-    QString error;         // the text of a port error or a refusal
+    QString error;         // the text of a port error or a refusal; what was wrong with a reply
     ConfigImage image{};   // a retrieve: the words read
 };
 
@@ -69,9 +73,13 @@ public:
 
     // The port, closed if open and opened with the link's settings.
     Result<void> openPort(const TransferLink& link);
+    // The port closed when no transfer follows its opening.
+    void closePort() { port_.close(); }
     // A transfer over the open port: the image written, or the panel's image read.
     void startSend(const ConfigImage& image);
     void startRetrieve();
+    // Stops a running transfer: no further frame; it ends as Cancelled.
+    void cancel();
 
     // The cycles and the timer handlers (public so a test can step them).
     void SendCycle();
@@ -80,11 +88,12 @@ public:
     void RetrvTimerTimer();
 
     bool running() const { return kind_ != TransferKind::None; }
+    TransferKind runningKind() const { return kind_; }
     const TransferResult& result() const { return result_; }
     const ConfigImage& sentImage() const { return image_; }
 
-    // "Sending message n of 18", "Retrieving message n of 18", and "" at the end.
-    std::function<void(const QString&)> progress;
+    // Told at the start of each message (1-18) and with 0 when the transfer has ended.
+    std::function<void(TransferKind kind, int message)> progress;
 
     // The transfer state.
     Step SendState = Step::Start;
@@ -119,11 +128,15 @@ private:
     void bytesArrived();
     void replySeen(QTimer& timer, TransferKind kind);
     void end(TransferOutcome outcome, const QString& error = {});
+    void discardTrailingBytes();
     Step& stateOf(TransferKind kind) { return kind == TransferKind::Send ? SendState : RetrieveState; }
     bool waitBounded(const std::function<bool()>& done, int expectedBytes);
 
     SerialLink& port_;
     frames::Addressing addressing_;
+    bool checkReplyChecksum_ = true;
+    // Bytes have trailed a reply of this transfer: the line is waited on longer.
+    bool lineTrails_ = false;
     TransferKind kind_ = TransferKind::None;
     TransferResult result_;
     ConfigImage image_{};

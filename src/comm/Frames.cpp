@@ -86,7 +86,17 @@ Result<Reply> parseReply(QByteArrayView bytes, const ExpectedReply& expected)
     const int size = replySize(expected.command, expected.message, expected.addressing.enabled);
     if (bytes.size() != size)
         return failure(QStringLiteral("%1 bytes, expected %2.").arg(bytes.size()).arg(size));
-    const qsizetype payloadAt = expected.addressing.enabled ? 2 : 1;
+    const int lengthAt = expected.addressing.enabled ? 1 : 0;
+    if (expected.addressing.enabled && byteAt(bytes, 0) != expected.addressing.addressByte())
+        return failure(QStringLiteral("address byte %1, expected %2.").arg(byteAt(bytes, 0)).arg(expected.addressing.addressByte()));
+    if (byteAt(bytes, lengthAt) != size - lengthAt)
+        return failure(QStringLiteral("length byte %1, expected %2.").arg(byteAt(bytes, lengthAt)).arg(size - lengthAt));
+    if (expected.checkChecksum && !sumsToZero(bytes)) {
+        const auto hex = [](std::uint8_t b) { return QStringLiteral("0x") + QString::number(b, 16).toUpper().rightJustified(2, u'0'); };
+        return failure(QStringLiteral("checksum byte %1, expected %2.")
+                           .arg(hex(byteAt(bytes, size - 1)), hex(checksum(bytes.first(size - 1)))));
+    }
+    const qsizetype payloadAt = lengthAt + 1;
     const QByteArrayView payload = bytes.sliced(payloadAt, replyPayloadSize(expected.command, expected.message));
 
     Reply reply;

@@ -64,6 +64,7 @@ struct ExpectedReply {
     Command command = Command::Write;
     int message = 1;
     Addressing addressing;
+    bool checkChecksum = true;
 };
 
 // What a reply says: its status bytes, and the words of a read reply.
@@ -72,9 +73,12 @@ struct Reply {
     std::vector<std::uint16_t> words;
 };
 
-// Reads the reply to a message from exactly replySize() bytes: the address byte (with
-// addressing) and the length byte are taken off, the payload is read, the checksum
-// byte is left.
+// Reads the reply to a message from exactly replySize() bytes, once its frame checks
+// out: with addressing the address byte is the low byte of the address; the length byte
+// counts the reply as a request's counts itself (from the length byte through the
+// checksum: 10, 3, 40, 5); and all bytes, the address included, add up to 0 modulo 256
+// (unless checkChecksum is off). A reply that does not check out says why: "length byte
+// 0, expected 10.", "address byte 7, expected 1.", "checksum byte 0xF5, expected 0xF6.".
 Result<Reply> parseReply(QByteArrayView bytes, const ExpectedReply& expected);
 
 }  // namespace dnp::frames

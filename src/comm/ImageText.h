@@ -13,6 +13,9 @@ namespace dnp {
 
 QString formatImageText(const ConfigImage& image);
 
+// No image text approaches this size (the text form is 1280 bytes).
+constexpr qint64 kMaxImageTextBytes = 1024 * 1024;
+
 // Reads 256 hexadecimal words (1 to 4 digits, an optional 0x) separated by any white
 // space. The message of an error begins with its place: "line 3, column 16: ...".
 Result<ConfigImage> parseImageText(QByteArrayView text);

@@ -1,5 +1,7 @@
 #include "comm/IniFile.h"
 
+#include <QSet>
+
 #include <limits>
 
 namespace dnp {
@@ -138,15 +140,16 @@ std::vector<std::pair<QString, QString>> iniSection(QByteArrayView file, QString
     const auto range = findSection(lines, section);
     if (!range)
         return keys;
+    QSet<QString> seen;  // folded names: the first of each key wins
     for (std::size_t i = range->first; i < range->last; ++i) {
         const auto key = keyOf(lines[i].text);
         if (!key)
             continue;
-        bool seen = false;
-        for (const auto& k : keys)
-            seen = seen || sameName(k.first, *key);
-        if (!seen)
-            keys.emplace_back(*key, valueOf(lines[i].text));
+        const QString folded = key->toCaseFolded();
+        if (seen.contains(folded))
+            continue;
+        seen.insert(folded);
+        keys.emplace_back(*key, valueOf(lines[i].text));
     }
     return keys;
 }

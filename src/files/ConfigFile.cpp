@@ -1,10 +1,9 @@
 #include "files/ConfigFile.h"
 
 #include "files/Cp1252.h"
+#include "files/FileAccess.h"
 #include "model/Regional.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -17,9 +16,10 @@ constexpr int kEventClassCount = 3;
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 // Longest field text quoted in a message.
 constexpr qsizetype kQuotedFieldMax = 40;
-// More than any sensible header needs; a longer file start is not a configuration file.
-constexpr qint64 kMaxBytesBeforeLastLine = 64 * 1024 * 1024;
-constexpr qint64 kReadChunk = 64 * 1024;
+// The bytes a file may take up to the end of its last line: the layout's lines with room
+// for long header texts (a description and a comment of tens of thousands of characters
+// fit). A longer start is no configuration file.
+constexpr qint64 kMaxBytesBeforeLastLine = 1024 * 1024;
 
 enum class LineKind {
     Date,
@@ -484,38 +484,34 @@ void applyConfigFileData(ConfigState& state, const ConfigFileData& data)
     state.LoadedFromFile = true;
 }
 
+namespace {
+
+// Whether the bytes hold the end of the layout's last line (a line ends at CR LF, LF or CR).
+bool holdsAllLines(QByteArrayView bytes)
+{
+    int lineEnds = 0;
+    for (qsizetype i = 0; i < bytes.size() && lineEnds < kConfigFileLineCount; ++i) {
+        if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')))
+            ++lineEnds;
+    }
+    return lineEnds >= kConfigFileLineCount;
+}
+
+}  // namespace
+
 Result<ConfigFileData> loadConfigFile(const QString& path)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        Error error = failure(QFileInfo(path).isDir() ? QStringLiteral("is a folder") : file.errorString());
-        error.cannotOpen = true;
-        return error;
-    }
-
-    // Only the first 890 lines count: read until they are all in or the file ends.
-    QByteArray bytes;
-    int lineEnds = 0;
-    bool pendingCr = false;  // a CR whose LF may follow in the next chunk
-    while (lineEnds < kConfigFileLineCount) {
-        const QByteArray chunk = file.read(kReadChunk);
-        if (chunk.isEmpty()) {
-            if (file.error() != QFileDevice::NoError)
-                return failure(file.errorString());
-            break;
-        }
-        for (char c : chunk) {
-            if (pendingCr && c != '\n')
-                ++lineEnds;  // a CR on its own
-            pendingCr = c == '\r';
-            if (c == '\n')
-                ++lineEnds;
-        }
-        bytes += chunk;
-        if (bytes.size() > kMaxBytesBeforeLastLine && lineEnds < kConfigFileLineCount)
-            return failure(QStringLiteral("the file is too large to be a configuration file"));
-    }
-    return readConfigFile(bytes);
+    // Only the first 890 lines count: read until they are all in, the file ends, or the
+    // bound is reached.
+    const Result<QByteArray> bytes = readInputStart(path, kMaxBytesBeforeLastLine + 1, holdsAllLines);
+    if (!bytes)
+        return bytes.error();
+    if (bytes->size() > kMaxBytesBeforeLastLine && !holdsAllLines(*bytes))
+        return failure(describeFileError(path, failure(QStringLiteral("the file is too large to be a configuration file"))));
+    Result<ConfigFileData> data = readConfigFile(*bytes);
+    if (!data)
+        return failure(describeFileError(path, data.error()), data.error().line);
+    return data;
 }
 
 QString describeFileError(const QString& path, const Error& error)

@@ -38,8 +38,10 @@ Result<ConfigFileData> readConfigFile(QByteArrayView bytes);
 // and sets LoadedFromFile.
 void applyConfigFileData(ConfigState& state, const ConfigFileData& data);
 
-// Reads a configuration file from disk. A file that cannot be opened for reading at
-// all fails with cannotOpen and the system's error text.
+// Reads a configuration file from disk (no further than its 890 lines need, and never
+// more than 1 MiB). Every error names the file: "PATH, line 12: problem"; a path that
+// cannot be opened for reading at all (missing, no right to read, not a regular file)
+// fails with cannotOpen.
 Result<ConfigFileData> loadConfigFile(const QString& path);
 
 // "PATH, line 12: problem" (or "PATH: problem" without a line).

@@ -34,6 +34,20 @@ namespace {
 constexpr int kHangBoundMs = 30000;
 
 const QString kNotResponding = QStringLiteral("ZE-P(L) is not responding!\n");
+const QString kPartlyWritten =
+    QStringLiteral(" of 18 was not answered. The panel may hold a partly written configuration: send it again.\n");
+// A send that ended unanswered at a message.
+QString notAnswered(int message)
+{
+    return kNotResponding + QStringLiteral("Message %1").arg(message) + kPartlyWritten;
+}
+// A transfer that ended on a reply whose frame did not check out.
+QString dataError(bool send, int message, const QString& what)
+{
+    return (send ? QStringLiteral("System error or data error has occurred.\n")
+                 : QStringLiteral("System or data error has occurred.\n")) +
+           QStringLiteral("Reply to message %1 of 18: %2\n").arg(message).arg(what);
+}
 const QString kSendError = QStringLiteral("System error or data error has occurred.\n");
 const QString kRetrieveError = QStringLiteral("System or data error has occurred.\n");
 const QString kSendOk = QStringLiteral("Sending communication status: OK..\n");
@@ -232,7 +246,7 @@ TEST_P(SilenceDrill, EndsWithNotRespondingAtThatMessage)
     {
         test::PanelSim sim(options);
         ASSERT_TRUE(sim.started()) << sim.error().toStdString();
-        expectSendFails(send(sim.device()), kNotResponding);
+        expectSendFails(send(sim.device()), notAnswered(message));
         EXPECT_EQ(requestsSeen(sim), message) << "no frame follows the silent one";
     }
     {
@@ -278,7 +292,7 @@ TEST_F(FaultDrillTest, AShortReplyEndsTheTransferAsNotResponding)
         const QStringList options = {"--trace", "--short-reply-at", QString::number(message)};
         test::PanelSim sim(options);
         ASSERT_TRUE(sim.started()) << sim.error().toStdString();
-        expectSendFails(send(sim.device()), kNotResponding);
+        expectSendFails(send(sim.device()), notAnswered(message));
         EXPECT_EQ(requestsSeen(sim), message);
 
         sim.start(options);
@@ -321,22 +335,22 @@ TEST_F(FaultDrillTest, TwentyExtraBytesAtLineSpeedAreDroppedToo)
     expectRetrievedSameAsSent();
 }
 
-TEST_F(FaultDrillTest, AGarbageReplyIsAStatusError)
+TEST_F(FaultDrillTest, AGarbageReplyIsADataErrorAtOnce)
 {
-    // Longer than every reply; its bytes stand where the status bytes are expected.
+    // Longer than every reply; its first byte ('A') stands where the length byte is.
     const QByteArray noise = QByteArrayLiteral("ATZ\r\nNO CARRIER\r\n+++ line noise, not a reply frame\r\n");
     {
         GarbagePanel panel(noise);
         ASSERT_TRUE(panel.started());
-        expectSendFails(send(panel.device()), kSendError);
-        EXPECT_EQ(panel.requests(), kMessageCount);
+        expectSendFails(send(panel.device()), dataError(true, 1, "length byte 65, expected 10."));
+        EXPECT_EQ(panel.requests(), 1);
     }
     {
         GarbagePanel panel(noise);
         ASSERT_TRUE(panel.started());
         const auto before = prepareOutput(true);
-        expectRetrieveFails(retrieve(panel.device()), kRetrieveError, before);
-        EXPECT_EQ(panel.requests(), kMessageCount);
+        expectRetrieveFails(retrieve(panel.device()), dataError(false, 1, "length byte 65, expected 40."), before);
+        EXPECT_EQ(panel.requests(), 1);
     }
 }
 
@@ -346,7 +360,7 @@ TEST_F(FaultDrillTest, GarbageShorterThanAReplyIsNotResponding)
     {
         GarbagePanel panel(noise);
         ASSERT_TRUE(panel.started());
-        expectSendFails(send(panel.device()), kNotResponding);
+        expectSendFails(send(panel.device()), notAnswered(1));
         EXPECT_EQ(panel.requests(), 1);
     }
     {
@@ -364,7 +378,10 @@ TEST_F(FaultDrillTest, APanelThatExitsMidTransferIsNotResponding)
     {
         test::PanelSim sim({"--exit-after", "9"});
         ASSERT_TRUE(sim.started()) << sim.error().toStdString();
-        expectSendFails(send(sim.device()), kNotResponding);
+        const Ended r = send(sim.device());
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.startsWith(kNotResponding + "Message ") && r.err.endsWith(kPartlyWritten)) << r.err.toStdString();
     }
     {
         test::PanelSim sim({"--exit-after", "9"});
@@ -400,7 +417,10 @@ TEST_F(FaultDrillTest, APanelKilledMidTransferIsNotResponding)
         ASSERT_TRUE(dnpcfg.waitForFinished(kHangBoundMs)) << "dnpcfg did not end";
         EXPECT_EQ(dnpcfg.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(dnpcfg.exitCode(), 1);
-        EXPECT_EQ(QString::fromUtf8(dnpcfg.readAllStandardError()), kNotResponding);
+        const QString err = QString::fromUtf8(dnpcfg.readAllStandardError());
+        EXPECT_TRUE(sending ? err.startsWith(kNotResponding + "Message ") && err.endsWith(kPartlyWritten)
+                            : err == kNotResponding)
+            << err.toStdString();
         EXPECT_EQ(dnpcfg.readAllStandardOutput(), "");
         if (before) {
             EXPECT_EQ(fileBytes(output()), *before);

@@ -115,7 +115,7 @@ TEST_F(DnpcfgFiles, CheckHostileFiles)
 
     run = dnpcfg({"check", dir.path()});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "dnpcfg: " + dir.path() + ": is a folder\n");
+    EXPECT_EQ(run.err, "dnpcfg: " + dir.path() + " is not a regular file\n");
 }
 
 TEST_F(DnpcfgFiles, CheckUsage)

@@ -32,7 +32,7 @@ struct ExchangeTest : ::testing::Test {
     {
         link.panel = simulatedPanel(panel);
         QObject::connect(&exchange, &Exchange::finished, [this](const TransferResult& r) { results << r; });
-        exchange.progress = [this](const QString& text) { progress << text; };
+        exchange.progress = [this](TransferKind kind, int message) { progress << progressText(kind, message); };
     }
 
     void open(frames::Addressing addressing = {})

@@ -15,17 +15,7 @@
 #include <vector>
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-// Readable failure messages for Qt texts.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QByteArray& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+#include "support/QtPrint.h"
 
 namespace dnp::test {
 

@@ -370,6 +370,14 @@ inline std::string checkReplyInput(QByteArrayView input)
         const QByteArray& bytes = plan.replies[message - 1].bytes;
         const int skip = plan.addressing ? 2 : 1;
         const int size = frames::replySize(command, message, plan.addressing);
+        // The frame must check out: address, length byte, all bytes adding up to 0.
+        const QByteArray reply = bytes.left(size);
+        const bool addressOk = !plan.addressing || static_cast<std::uint8_t>(reply[0]) == (plan.address & 0xFF);
+        const bool lengthOk = static_cast<std::uint8_t>(reply[skip - 1]) == size - (skip - 1);
+        if (!addressOk || !lengthOk || frames::checksum(reply) != 0) {
+            expected = TransferOutcome::DataError;
+            break;
+        }
         const QByteArray payload = bytes.mid(skip, size - 1 - skip);
         for (int p = 0; p < payload.size(); ++p)
             if (isStatusPosition(plan.retrieve, p) && payload[p] != 0)
@@ -423,7 +431,9 @@ inline std::string checkReplyInput(QByteArrayView input)
         return "outcome " + std::to_string(static_cast<int>(exchange.result().outcome)) + ", expected " +
                std::to_string(static_cast<int>(expected));
 
+    // The one box of the outcome: its text, or (for a data error) how it begins.
     QString box;
+    bool boxIsStart = false;
     test::Shown::Kind kind = test::Shown::Error;
     switch (expected) {
     case TransferOutcome::Success:
@@ -431,9 +441,20 @@ inline std::string checkReplyInput(QByteArrayView input)
         kind = test::Shown::Information;
         break;
     case TransferOutcome::StatusError: box = plan.retrieve ? kRetrieveErrorText : kSendErrorText; break;
-    default: box = kNotRespondingText; break;
+    case TransferOutcome::DataError:
+        box = (plan.retrieve ? kRetrieveErrorText : kSendErrorText) +
+              QStringLiteral("\nReply to message %1 of 18: ").arg(reached);
+        boxIsStart = true;
+        break;
+    default:
+        box = plan.retrieve ? kNotRespondingText
+                            : kNotRespondingText + QStringLiteral("\nMessage %1 of 18 was not answered. The panel may "
+                                                                  "hold a partly written configuration: send it again.")
+                                                       .arg(reached);
+        break;
     }
-    if (prompts.shown.size() != 1 || prompts.shown[0].kind != kind || prompts.shown[0].text != box)
+    if (prompts.shown.size() != 1 || prompts.shown[0].kind != kind ||
+        !(boxIsStart ? prompts.shown[0].text.startsWith(box) : prompts.shown[0].text == box))
         return "the boxes shown: " + text(prompts.texts().join(" | ")) + "; expected " + text(box);
 
     if (link.sent.size() != reached)
@@ -448,7 +469,7 @@ inline std::string checkReplyInput(QByteArrayView input)
 
     if (!plan.retrieve)
         return {};
-    if (expected == TransferOutcome::NotResponding) {
+    if (expected == TransferOutcome::NotResponding || expected == TransferOutcome::DataError) {
         if (!sameConfiguration(workspace.state(), before))
             return "a retrieve that did not complete changed the configuration";
         return {};

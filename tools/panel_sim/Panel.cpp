@@ -148,6 +148,13 @@ Answer Panel::answer(const Request& request)
         a.reply = composeReadReply(request.offset, request.count, image, addressing, status);
     }
 
+    const int lengthAt = address_ ? 1 : 0;
+    if (faults_.badLengthAt.contains(a.request)) {
+        a.reply[lengthAt] = static_cast<char>(a.reply[lengthAt] + 1);
+        a.reply[a.reply.size() - 1] = static_cast<char>(a.reply[a.reply.size() - 1] - 1);
+    }
+    if (faults_.badChecksumAt.contains(a.request))
+        a.reply[a.reply.size() - 1] = static_cast<char>(a.reply[a.reply.size() - 1] + 1);
     if (faults_.shortReplyAt.contains(a.request))
         a.reply.chop(std::min<qsizetype>(kShortReplyMissing, a.reply.size() - 1));
     else

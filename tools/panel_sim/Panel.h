@@ -53,10 +53,17 @@ QByteArray composeReadReply(int offset, int count, const ConfigImage& image, fra
 
 // The fault options count the requests addressed to this panel, from 1.
 struct Faults {
-    QSet<int> silentAt;      // no reply, frame ignored
-    QSet<int> badStatusAt;   // first status byte 0x10, a write is not stored
-    QSet<int> shortReplyAt;  // the reply lacks its last kShortReplyMissing bytes
-    int extraBytes = 0;      // appended to every full reply
+    QSet<int> silentAt;       // no reply, frame ignored
+    QSet<int> badStatusAt;    // first status byte 0x10, a write is not stored
+    QSet<int> shortReplyAt;   // the reply lacks its last kShortReplyMissing bytes
+    QSet<int> badChecksumAt;  // the reply's checksum byte is one off
+    QSet<int> badLengthAt;    // the reply's length byte is one off (the checksum still adds up)
+    int extraBytes = 0;       // appended to every full reply
+    // Timing faults, carried out by the program that drives the line:
+    int strayBytes = 0;       // bytes 0x00 sent strayDelayMs after the reply to request strayAfter
+    int strayAfter = 0;
+    int strayDelayMs = 0;
+    int floodAfter = 0;       // after the reply to this request, 0x00 without end
 };
 
 constexpr std::uint8_t kBadStatus = 0x10;

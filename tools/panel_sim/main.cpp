@@ -5,11 +5,12 @@
 
 #include "Panel.h"
 #include "comm/ImageText.h"
-#include "files/SafeWrite.h"
+#include "files/FileAccess.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <optional>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,6 +42,8 @@ constexpr milliseconds kDrainLimit{2000};
 constexpr int kBitsPerByte = 10;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
+// Flood bytes queued at most at a time, so that a line nobody reads does not grow memory.
+constexpr std::size_t kFloodQueue = 64;
 
 volatile sig_atomic_t gStop = 0;
 void onStopSignal(int) { gStop = 1; }
@@ -106,6 +109,12 @@ std::optional<Options> parseOptions(const QStringList& arguments, bool& helpShow
         {QStringLiteral("bad-status-at"), QStringLiteral("Answer request N with status 0x10; a write is not stored (may be repeated)."), QStringLiteral("N")},
         {QStringLiteral("short-reply-at"), QStringLiteral("Leave the last 2 bytes off the reply to request N (may be repeated)."), QStringLiteral("N")},
         {QStringLiteral("extra-bytes"), QStringLiteral("Append N bytes 0xAA to every reply."), QStringLiteral("N")},
+        {QStringLiteral("bad-checksum-at"), QStringLiteral("Answer request N with a checksum byte one off (may be repeated)."), QStringLiteral("N")},
+        {QStringLiteral("bad-length-at"), QStringLiteral("Answer request N with a length byte one off; its checksum still adds up (may be repeated)."), QStringLiteral("N")},
+        {QStringLiteral("stray-bytes"), QStringLiteral("Send N stray bytes 0x00 after the reply to the --stray-after request (default 5)."), QStringLiteral("N")},
+        {QStringLiteral("stray-after"), QStringLiteral("The request after whose reply the stray bytes follow."), QStringLiteral("K")},
+        {QStringLiteral("stray-delay-ms"), QStringLiteral("Send the stray bytes MS milliseconds after that reply has left (default 50)."), QStringLiteral("MS")},
+        {QStringLiteral("flood-after"), QStringLiteral("After the reply to request K, send bytes 0x00 without end."), QStringLiteral("K")},
         {QStringLiteral("delay-ms"), QStringLiteral("Wait MS milliseconds before each reply."), QStringLiteral("MS")},
         {QStringLiteral("baud"), QStringLiteral("Take the wire time of every request and reply byte at B baud, 10 bits a byte."), QStringLiteral("B")},
         {QStringLiteral("exit-after"), QStringLiteral("Exit once the reply to request N is sent."), QStringLiteral("N")},
@@ -128,14 +137,21 @@ std::optional<Options> parseOptions(const QStringList& arguments, bool& helpShow
     }
 
     Options options;
-    QList<int> address, silent, badStatus, shortReply, extra, delay, baud, exitAfter;
+    QList<int> address, silent, badStatus, shortReply, extra, delay, baud, exitAfter, badChecksum, badLength, stray,
+        strayAfter, strayDelay, floodAfter;
     if (!numbers(parser, QStringLiteral("address"), std::numeric_limits<int>::min(), address) ||
         !numbers(parser, QStringLiteral("silent-at"), 1, silent) ||
         !numbers(parser, QStringLiteral("bad-status-at"), 1, badStatus) ||
         !numbers(parser, QStringLiteral("short-reply-at"), 1, shortReply) ||
         !numbers(parser, QStringLiteral("extra-bytes"), 0, extra) ||
         !numbers(parser, QStringLiteral("delay-ms"), 0, delay) || !numbers(parser, QStringLiteral("baud"), 1, baud) ||
-        !numbers(parser, QStringLiteral("exit-after"), 1, exitAfter))
+        !numbers(parser, QStringLiteral("exit-after"), 1, exitAfter) ||
+        !numbers(parser, QStringLiteral("bad-checksum-at"), 1, badChecksum) ||
+        !numbers(parser, QStringLiteral("bad-length-at"), 1, badLength) ||
+        !numbers(parser, QStringLiteral("stray-bytes"), 0, stray) ||
+        !numbers(parser, QStringLiteral("stray-after"), 1, strayAfter) ||
+        !numbers(parser, QStringLiteral("stray-delay-ms"), 0, strayDelay) ||
+        !numbers(parser, QStringLiteral("flood-after"), 1, floodAfter))
         return std::nullopt;
     if (!address.isEmpty())
         options.address = address.last();
@@ -143,6 +159,12 @@ std::optional<Options> parseOptions(const QStringList& arguments, bool& helpShow
     options.faults.badStatusAt = QSet<int>(badStatus.begin(), badStatus.end());
     options.faults.shortReplyAt = QSet<int>(shortReply.begin(), shortReply.end());
     options.faults.extraBytes = extra.isEmpty() ? 0 : extra.last();
+    options.faults.badChecksumAt = QSet<int>(badChecksum.begin(), badChecksum.end());
+    options.faults.badLengthAt = QSet<int>(badLength.begin(), badLength.end());
+    options.faults.strayAfter = strayAfter.isEmpty() ? 0 : strayAfter.last();
+    options.faults.strayBytes = stray.isEmpty() ? (options.faults.strayAfter > 0 ? 5 : 0) : stray.last();
+    options.faults.strayDelayMs = strayDelay.isEmpty() ? 50 : strayDelay.last();
+    options.faults.floodAfter = floodAfter.isEmpty() ? 0 : floodAfter.last();
     options.delayMs = delay.isEmpty() ? 0 : delay.last();
     options.baud = baud.isEmpty() ? 0 : baud.last();
     options.exitAfter = exitAfter.isEmpty() ? 0 : exitAfter.last();
@@ -226,12 +248,12 @@ public:
     {
         if (options_.imageIn.isEmpty())
             return true;
-        QFile in(options_.imageIn);
-        if (!in.open(QIODevice::ReadOnly)) {
-            fail(QStringLiteral("cannot read %1: %2").arg(options_.imageIn, in.errorString()));
+        const auto text = dnp::readInputFile(options_.imageIn, dnp::kMaxImageTextBytes, QStringLiteral("an image text"));
+        if (!text) {
+            fail(text.error().message);
             return false;
         }
-        const auto image = dnp::parseImageText(in.readAll());
+        const auto image = dnp::parseImageText(*text);
         if (!image) {
             fail(QStringLiteral("%1: %2").arg(options_.imageIn, image.error().message));
             return false;
@@ -321,10 +343,33 @@ private:
             lineFreeAt_ = start;
         }
         trace(options_, "->", answer.reply);
+        const dnp::sim::Faults& faults = options_.faults;
+        if (answer.request == faults.strayAfter && faults.strayBytes > 0) {
+            const auto at = lineFreeAt_ + milliseconds(faults.strayDelayMs);
+            for (int k = 0; k < faults.strayBytes; ++k)
+                output_.push_back({at + wireTime(options_, k + 1), QByteArray(1, '\0')});
+            trace(options_, "->", {}, QStringLiteral("%1 stray bytes 00 due in %2 ms").arg(faults.strayBytes).arg(faults.strayDelayMs));
+        }
+        if (answer.request == faults.floodAfter) {
+            floodAt_ = lineFreeAt_;
+            trace(options_, "->", {}, QStringLiteral("bytes 00 without end from now on"));
+        }
+    }
+
+    // A flooding line: one byte 0x00 every character time (every millisecond without --baud).
+    void flood()
+    {
+        const auto now = Clock::now();
+        const microseconds step = std::max(wireTime(options_, 1), microseconds{1000});
+        while (floodAt_ && *floodAt_ <= now && output_.size() < kFloodQueue) {
+            output_.push_back({*floodAt_, QByteArray(1, '\0')});
+            *floodAt_ += step;
+        }
     }
 
     void sendDue()
     {
+        flood();
         const auto now = Clock::now();
         while (!writeBlocked_ && !output_.empty() && output_.front().due <= now) {
             QByteArray& bytes = output_.front().bytes;
@@ -347,6 +392,8 @@ private:
         std::optional<Clock::time_point> wake;
         if (!output_.empty() && !writeBlocked_)
             wake = output_.front().due;
+        if (floodAt_ && !writeBlocked_)
+            wake = wake ? std::min(*wake, *floodAt_) : *floodAt_;
         if (panel_.hasPartial()) {
             const auto gapEnd = lastInput_ + kPartialFrameGap;
             wake = wake ? std::min(*wake, gapEnd) : gapEnd;
@@ -407,6 +454,7 @@ private:
     dnp::sim::Panel panel_;
     std::deque<Chunk> output_;
     Clock::time_point lineFreeAt_{};
+    std::optional<Clock::time_point> floodAt_;
     Clock::time_point lastInput_{};
     bool writeBlocked_ = false;
     bool exiting_ = false;

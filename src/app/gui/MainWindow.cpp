@@ -11,6 +11,7 @@
 #include "files/gui/ReportForm.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -70,8 +71,20 @@ Workspace& TDNPCfgMain::workspace()
     workspace_ = std::make_unique<Workspace>(*prompts_, port_, iniPath_);
     port_.setPortDevices(workspace_->settings().portDevices());
     port_.setSelectPortStep(comSelectStep([this] { return dialogParent(); }));
-    workspace_->progress = [this](const QString& text) { transferProgress_->setText(text); };
-    connect(workspace_.get(), &Workspace::transferEnded, this, [this] {
+    connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind kind, int message) {
+        transferProgress_->setText(progressText(kind, message));
+        const bool running = workspace_->transferRunning();
+        for (const char* name : {"FileNew1", "FileOpen1"})
+            action(name)->setEnabled(!running);
+        for (const char* name : {"Class0SpBtn", "Class1SpBtn", "Class2SpBtn", "Class3SpBtn", "SettingBtn", "sendBtn",
+                                 "retrieveBtn"})
+            toolButton(name)->setEnabled(!running);
+        if (sortForm_)
+            sortForm_->showProgress(kind, message, running);
+    });
+    connect(workspace_.get(), &Workspace::transferEnded, this, [this](const TransferResult& result) {
+        if (result.kind == TransferKind::Retrieve && result.outcome == TransferOutcome::Cancelled)
+            transferProgress_->setText(QStringLiteral("Retrieve cancelled."));
         if (sortForm_)
             sortForm_->refresh();
     });
@@ -101,6 +114,7 @@ TSortForm* TDNPCfgMain::sortForm()
         sortForm_ = new TSortForm(workspace().order(), *prompts_, this);
         sortForm_->sendHook = [this] { handle([this] { workspace().startSend(); }); };
         sortForm_->retrieveHook = [this] { handle([this] { workspace().startRetrieve(); }); };
+        sortForm_->closeHook = [this] { workspace().cancelRetrieve(); };
         sortForm_->classEditorHook = [this] {
             handle([this] {
                 workspace().editor().prepareRetrievedView();
@@ -136,12 +150,16 @@ void TDNPCfgMain::handle(const std::function<void()>& handler)
 
 void TDNPCfgMain::FileNew1Execute()
 {
+    if (workspace().refuseWhileRunning())
+        return;
     workspace().newConfiguration();
     setWindowTitle(workspace().caption());
 }
 
 void TDNPCfgMain::FileOpen1Execute()
 {
+    if (workspace().refuseWhileRunning())
+        return;
     workspace().openWithDialog();
     setWindowTitle(workspace().caption());
 }
@@ -154,6 +172,19 @@ void TDNPCfgMain::FileSave1Execute()
 void TDNPCfgMain::FileExit1Execute()
 {
     close();
+}
+
+void TDNPCfgMain::closeEvent(QCloseEvent* event)
+{
+    // A transfer under way is stopped only when the user says so.
+    if (workspace_ && workspace_->transferRunning()) {
+        if (!prompts_->confirm(QStringLiteral("Exit"), kExitDuringTransferText)) {
+            event->ignore();
+            return;
+        }
+        workspace_->cancelTransfer();
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TDNPCfgMain::HelpContents1Click()
@@ -170,7 +201,7 @@ void TDNPCfgMain::About1Click()
 void TDNPCfgMain::ClassSpBtnClick(QObject* sender)
 {
     const int cls = sender->property("tag").toInt() - 100;
-    if (cls < 0 || cls > 3)
+    if (cls < 0 || cls > 3 || workspace().refuseWhileRunning())
         return;
     workspace().editor().ClassSpBtnClick(cls);
     classForm()->refresh();
@@ -179,6 +210,8 @@ void TDNPCfgMain::ClassSpBtnClick(QObject* sender)
 
 void TDNPCfgMain::SettingBtnClick()
 {
+    if (workspace().refuseWhileRunning())
+        return;
     TcommForm form(*prompts_, this);
     form.fill(workspace().settings());
     form.finish(runModal(&form), workspace().settings());

@@ -22,6 +22,9 @@ class TClassForm;
 class TReportForm;
 class TSortForm;
 
+inline const QString kExitDuringTransferText =
+    QStringLiteral("A transfer with the panel is under way. Stop it and exit?");
+
 class TDNPCfgMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -58,6 +61,10 @@ public:
     void SendBtnClick();
     void retrieveBtnClick();
     void ReportBtnClick();
+
+protected:
+    // Closing the window (Exit, the close box) asks first while a transfer runs.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate(const QString& iniPath);

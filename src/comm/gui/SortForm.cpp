@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -206,9 +207,20 @@ TSortForm::TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent)
     connect(RcancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(RetrieveHelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kRetrieveHelpTopic); });
 
+    RetrieveProgressLabel = new QLabel(this);
+    RetrieveProgressLabel->setObjectName(QStringLiteral("RetrieveProgressLabel"));
+    RetrieveProgressLabel->setMinimumWidth(RetrieveProgressLabel->fontMetrics().horizontalAdvance(
+        progressText(TransferKind::Retrieve, kMessageCount)));
+    RetrieveProgress = new QProgressBar(this);
+    RetrieveProgress->setObjectName(QStringLiteral("RetrieveProgress"));
+    RetrieveProgress->setRange(0, kMessageCount);
+    RetrieveProgress->setValue(0);
+
     auto* side = new QVBoxLayout;
     side->addWidget(MappingRG);
     side->addWidget(RMappingRG);
+    side->addWidget(RetrieveProgressLabel);
+    side->addWidget(RetrieveProgress);
     side->addSpacing(16);
     for (QPushButton* b : {OKtoSendButton, OKtoRetrieveButton, RokBtn, ScancelBtn, RcancelBtn})
         side->addWidget(b);
@@ -260,6 +272,8 @@ void TSortForm::refresh()
     RetrieveHelpBtn->setVisible(v.RetrieveHelpBtn);
     RokBtn->setVisible(v.RokBtn);
     RcancelBtn->setVisible(v.RcancelBtn);
+    RetrieveProgressLabel->setVisible(v.OKtoRetrieveButton);
+    RetrieveProgress->setVisible(v.OKtoRetrieveButton);
     for (int n = 0; n < kPointTypeCount; ++n) {
         class0Lists_[n]->setVisible(v.Class0Lists);
         retrieveLists_[n]->setVisible(v.RetrieveLists);
@@ -328,8 +342,21 @@ void TSortForm::RokBtnClick()
     accept();
 }
 
+void TSortForm::showProgress(TransferKind kind, int message, bool running)
+{
+    if (kind == TransferKind::Retrieve) {
+        RetrieveProgressLabel->setText(progressText(kind, message));
+        // Messages done: all of them once the retrieve has ended with its replies in.
+        RetrieveProgress->setValue(message > 0 ? message - 1 : 0);
+    }
+    OKtoRetrieveButton->setEnabled(!running);
+    RokBtn->setEnabled(!running);
+}
+
 void TSortForm::done(int result)
 {
+    if (closeHook)
+        closeHook();
     sort_.FormClose();
     showItem(mappingGroup_, sort_.MappingRG);
     QDialog::done(result);

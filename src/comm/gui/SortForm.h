@@ -3,6 +3,7 @@
 // dragging within one list), the retrieve lists, the two "DNP Mapping" groups and the
 // send and retrieve buttons. It shows the SortModel and hands every action to it.
 
+#include "comm/Exchange.h"
 #include "comm/SortModel.h"
 
 #include <QDialog>
@@ -15,6 +16,7 @@
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace dnp {
@@ -64,6 +66,12 @@ public:
     // Retrieve mode "&OK": shows the class editor with the retrieved Class 0 selection
     // (modally); the window closes when it returns. By default nothing.
     std::function<void()> classEditorHook;
+    // The window closes in any way: a retrieve still running stops. By default nothing.
+    std::function<void()> closeHook;
+
+    // The progress of a retrieve, shown in the window: message 1-18 as it starts, 0 at
+    // the end. `running`: the buttons that start or leave a retrieve wait for its end.
+    void showProgress(TransferKind kind, int message, bool running);
 
     // Shows the model's state: caption, visibilities, lists, mapping groups.
     void refresh();
@@ -80,6 +88,8 @@ public:
     QPushButton* RokBtn = nullptr;
     QPushButton* RcancelBtn = nullptr;
     QPushButton* RetrieveHelpBtn = nullptr;
+    QLabel* RetrieveProgressLabel = nullptr;
+    QProgressBar* RetrieveProgress = nullptr;
 
     void OKtoSendButtonClick();
     void OKtoRetrieveButtonClick();

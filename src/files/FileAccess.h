@@ -1,0 +1,43 @@
+#pragma once
+// How the program reaches files: names as the platform holds them, inputs read with a
+// bound, and outputs written so that a failure never leaves half a file.
+//
+// File names are bytes on this platform, and not every name is UTF-8. A name keeps its
+// bytes through a QString: each byte that is not part of a valid UTF-8 sequence becomes
+// the code point U+DC00 + byte (a lone surrogate, which valid UTF-8 never yields), and
+// turns back into that byte when the name is used.
+
+#include "model/Result.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace dnp {
+
+QString decodeFileName(QByteArrayView bytes);
+QByteArray encodeFileName(const QString& name);
+
+// The whole of an input file. A path that is not a regular file (a folder, a FIFO, a
+// device) is refused at once: "<path> is not a regular file"; a file larger than
+// `maxBytes` before it is read: "<path> is too large for <what> (more than N bytes)".
+// A file that cannot be opened fails with cannotOpen and the system's reason:
+// "<path>: No such file or directory".
+Result<QByteArray> readInputFile(const QString& path, qint64 maxBytes, const QString& what);
+
+// The start of an input file, up to `maxBytes` bytes and as far as `enough` (given what
+// was read so far) asks for; the same refusals as readInputFile, except the size.
+Result<QByteArray> readInputStart(const QString& path, qint64 maxBytes, bool (*enough)(QByteArrayView read));
+
+// Writes the bytes through a temporary file in the target's folder, which replaces the
+// target only when everything is written; a failure leaves any old file as it was:
+// "Cannot write <path>: <reason>". A symbolic link is written through (the link stays);
+// a target that exists and is not a regular file is refused ("<path> is not a regular
+// file"), as is a read-only one ("<path> is read-only"), also for the superuser. A
+// replaced file keeps its permission bits.
+Result<void> writeFileSafely(const QString& path, const QByteArray& bytes);
+
+// Whether a regular file, or nothing, lies at the path.
+bool isRegularFileOrAbsent(const QString& path);
+
+}  // namespace dnp
