@@ -465,6 +465,70 @@ TEST_F(WorkspaceTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
     EXPECT_EQ(prompts.texts(), (QStringList{kTransferUnderWayText, kTransferUnderWayText}));
 }
 
+TEST_F(WorkspaceTransferTest, FailuresTellTheMessageAndWhatWasWrong)
+{
+    setClass0(state, PointType::Bin, {1});
+    panel = silentPanelAt({7});
+    send();
+    EXPECT_EQ(prompts.texts(Shown::Error),
+              QStringList{"ZE-P(L) is not responding!\nMessage 7 of 18 was not answered. The panel may hold a partly "
+                          "written configuration: send it again."});
+
+    // Five stray zeros before reply 2 of a retrieve: a data error, nothing applied.
+    const ConfigState before = state;
+    panel = sim::Panel(std::nullopt, {});
+    link.panel = [&](const QByteArray& frame) {
+        FakeReply reply = simulatedPanel(panel)(frame);
+        if (link.sent.size() == 2)
+            reply.bytes.prepend(QByteArray(5, '\0'));
+        return reply;
+    };
+    link.sent.clear();
+    prompts.shown.clear();
+    retrieve();
+    EXPECT_EQ(prompts.texts(Shown::Error),
+              QStringList{"System or data error has occurred.\nReply to message 2 of 18: length byte 0, expected 40."});
+    EXPECT_EQ(ended.last(), TransferOutcome::DataError);
+    EXPECT_EQ(state.ClassSelection, before.ClassSelection);
+    EXPECT_EQ(state.Class0Order, before.Class0Order);
+}
+
+TEST_F(WorkspaceTransferTest, ACancelledRetrieveChangesNothing)
+{
+    state = richConfiguration();
+    const ConfigState before = state;
+    link.panel = [](const QByteArray&) { return FakeReply{{}, true}; };
+    ws.prepareRetrieve();
+    ws.startRetrieve();
+    ASSERT_TRUE(ws.transferRunning());
+    ws.cancelRetrieve();
+    EXPECT_FALSE(ws.transferRunning());
+    EXPECT_EQ(ended, QList<TransferOutcome>{TransferOutcome::Cancelled});
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_EQ(state.ClassSelection, before.ClassSelection);
+    EXPECT_EQ(link.sent.size(), 1);
+}
+
+// Two retrieves in one run, from two panels: each shows its own.
+TEST_F(WorkspaceTransferTest, EachRetrieveShowsItsOwnPanel)
+{
+    setClass0(state, PointType::Ain, {3, 1});
+    send();
+    const ConfigImage first = panel.image;
+    ws.newConfiguration();
+    setClass0(state, PointType::Bin, {4});
+    send();
+    const ConfigImage second = panel.image;
+
+    for (const bool isFirst : {true, false}) {
+        panel.image = isFirst ? first : second;
+        retrieve();
+        EXPECT_EQ(ws.order().retrieveList(PointType::Ain).size(), isFirst ? 2u : 0u);
+        EXPECT_EQ(ws.order().retrieveList(PointType::Bin).size(), isFirst ? 0u : 1u);
+        EXPECT_EQ(state.class0Sequence(PointType::Ain), isFirst ? (std::vector<int>{3, 1}) : std::vector<int>{});
+    }
+}
+
 TEST_F(WorkspaceTransferTest, SendAfterAFileLoadRecomputesTheMarks)
 {
     setClass0(state, PointType::Bin, {3, 4});

@@ -201,6 +201,59 @@ TEST_F(ExchangeTest, ALateReplyIsTakenWhenItIsAnnounced)
     EXPECT_EQ(panel.image, countingImage());
 }
 
+// Bytes that come late after a reply are read as the start of the next one: its frame
+// does not check out, and the transfer ends there as a data error.
+TEST_F(ExchangeTest, AReplyThatFallsOutOfStepEndsTheTransfer)
+{
+    link.panel = [&](const QByteArray& frame) {
+        FakeReply reply = simulatedPanel(panel)(frame);
+        if (link.sent.size() == 2)
+            reply.bytes.prepend(QByteArray(5, '\0'));
+        return reply;
+    };
+    open();
+    exchange.startRetrieve();
+    EXPECT_EQ(link.sent.size(), 2);  // no frame after the bad reply
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0].outcome, TransferOutcome::DataError);
+    EXPECT_EQ(results[0].message, 2);
+    EXPECT_EQ(results[0].error, "length byte 0, expected 40.");
+    EXPECT_FALSE(link.isOpen());  // closed when a transfer ends
+}
+
+TEST_F(ExchangeTest, ChecksumsAreCheckedUnlessTheLinkSaysOtherwise)
+{
+    link.panel = [&](const QByteArray& frame) {
+        FakeReply reply = simulatedPanel(panel)(frame);
+        reply.bytes[reply.bytes.size() - 1] = static_cast<char>(reply.bytes.back() + 1);
+        return reply;
+    };
+    open();
+    exchange.startSend(countingImage());
+    EXPECT_EQ(lastOutcome(), TransferOutcome::DataError);
+    EXPECT_EQ(results.last().error, "checksum byte 0xF7, expected 0xF6.");
+    TransferLink unchecked{1, 9600, false, {}};
+    unchecked.checkReplyChecksum = false;
+    ASSERT_TRUE(exchange.openPort(unchecked).ok());
+    exchange.startSend(countingImage());
+    EXPECT_EQ(lastOutcome(), TransferOutcome::Success);
+}
+
+TEST_F(ExchangeTest, ACancelledTransferSendsNoFurtherFrame)
+{
+    link.panel = [](const QByteArray&) { return FakeReply{{}, true}; };
+    open();
+    exchange.startRetrieve();
+    ASSERT_TRUE(exchange.running());
+    exchange.cancel();
+    EXPECT_FALSE(exchange.running());
+    EXPECT_EQ(lastOutcome(), TransferOutcome::Cancelled);
+    for (int tick = 0; tick < 30; ++tick)
+        exchange.RetrvTimerTimer();
+    EXPECT_EQ(link.sent.size(), 1);
+    EXPECT_EQ(results.size(), 1);
+}
+
 TEST_F(ExchangeTest, APortThatCannotBeOpenedIsTold)
 {
     link.openFails = true;

@@ -198,3 +198,38 @@ TEST(FramesParseReply, StatusIsGoodOnlyWhenBothHalvesAreZero)
         EXPECT_FALSE(goodStatus(static_cast<std::uint8_t>(status))) << status;
 }
 
+
+// A reply is used only when its frame checks out; the refusal says what was wrong.
+TEST(FramesParseReply, RefusesRepliesWhoseFrameDoesNotCheckOut)
+{
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        Command command;
+        int message;
+        Addressing addressing;
+        bool checkChecksum;
+        const char* refusal;  // "" when the reply is taken
+    };
+    const Case cases[] = {
+        {"good write reply", bytes({0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0xF6}), Command::Write, 1, kNoAddress, true, ""},
+        {"stray zeros first", bytes({0, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0}), Command::Write, 2, kNoAddress, true,
+         "length byte 0, expected 10."},
+        {"length of a read reply", bytes({0x0A, 0x00, 0x12, 0x34, 0xB8}), Command::Read, 18, kNoAddress, true,
+         "length byte 10, expected 5."},
+        {"other address", bytes({0x07, 0x03, 0x00, 0xF6}), Command::Write, 18, kAddress1, true,
+         "address byte 7, expected 1."},
+        {"checksum one off", bytes({0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0xF5}), Command::Write, 1, kNoAddress, true,
+         "checksum byte 0xF5, expected 0xF6."},
+        {"address counts in the checksum", bytes({0x01, 0x03, 0x00, 0xFD}), Command::Write, 18, kAddress1, true,
+         "checksum byte 0xFD, expected 0xFC."},
+        {"checksum not checked", bytes({0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0xF5}), Command::Write, 1, kNoAddress, false, ""},
+        {"length checked all the same", bytes({0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0xF5}), Command::Write, 1, kNoAddress,
+         false, "length byte 11, expected 10."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result<Reply> r = parseReply(c.bytes, {c.command, c.message, c.addressing, c.checkChecksum});
+        EXPECT_EQ(r.ok() ? QString() : r.error().message, QString::fromLatin1(c.refusal));
+    }
+}
