@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
           libgtest-dev libgmock-dev libgl-dev xvfb xauth clang libclang-rt-14-dev
-          fonts-dejavu-core)
+          fonts-dejavu-core
+          dpkg-dev desktop-file-utils shared-mime-info libxml2-utils groff-base)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

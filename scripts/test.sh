@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test: the normal build, then the
 # whole suite again built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (build-asan/), then the bounded fuzz step (scripts/fuzz.sh, build-fuzz/).
-#   DNP_QUICK=1 bash scripts/test.sh    the normal build and its tests only
+#   DNP_QUICK=1 bash scripts/test.sh    the normal build, its tests and the package check only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,6 +10,7 @@ bash scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDNP_WERROR=ON >/dev/null
 bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j 2 --timeout 120
+bash scripts/package-check.sh   # the Debian package from build/: its files, Depends, programs
 if [ -n "${DNP_QUICK:-}" ]; then
   exit 0
 fi
