@@ -53,8 +53,12 @@ IniLocation chooseIniLocation(const QString& programDir, bool besideWritable, co
 
 IniLocation defaultIniLocation()
 {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    return iniLocationFor(QCoreApplication::applicationDirPath(),
+                          QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+IniLocation iniLocationFor(const QString& programDir, const QString& userDir)
+{
     const bool besideWritable = canWrite(QDir(programDir).filePath(kIniFileName));
     const bool userFileExists = !userDir.isEmpty() && QFileInfo::exists(QDir(userDir).filePath(kIniFileName));
     return chooseIniLocation(programDir, besideWritable, userDir, userFileExists);
@@ -115,7 +119,7 @@ Result<void> TcomSetIni::Save()
     // Start from the file as it is, so that the user's other sections and keys stay.
     QByteArray file;
     const QString basis = QFileInfo::exists(path) ? path : location_.readPath;
-    if (QFileInfo::exists(basis)) {
+    if (QFileInfo::exists(basis) && isRegularFileOrAbsent(basis)) {
         Result<QByteArray> read = readInputFile(basis, kMaxIniBytes, QStringLiteral("a settings file"));
         if (!read)
             return unableToWrite;

@@ -35,8 +35,10 @@ struct IniLocation {
 // else a file can be created in the program's folder.
 IniLocation chooseIniLocation(const QString& programDir, bool besideWritable, const QString& userConfigDir,
                               bool userFileExists);
-// The rule applied to QCoreApplication::applicationDirPath() and
-// QStandardPaths::AppConfigLocation.
+// The rule applied to the folders as they are on disk: a DNP.ini beside the program
+// that is no regular file (a folder, say) counts as not writable.
+IniLocation iniLocationFor(const QString& programDir, const QString& userDir);
+// The same for QCoreApplication::applicationDirPath() and QStandardPaths::AppConfigLocation.
 IniLocation defaultIniLocation();
 
 // --- The settings object ---

@@ -59,12 +59,6 @@ std::optional<QString> keyOf(const QByteArray& line)
     return QString::fromUtf8(trimmed.first(equals)).trimmed();
 }
 
-QString valueOf(const QByteArray& line)
-{
-    const qsizetype equals = line.indexOf('=');
-    return QString::fromUtf8(line.sliced(equals + 1)).trimmed();
-}
-
 bool sameName(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // The lines of the first section with this name: [first, last) past its header, or
@@ -133,33 +127,69 @@ std::optional<std::int32_t> parseIniInteger(QStringView text)
     return static_cast<std::int32_t>(value);
 }
 
+namespace {
+
+// Calls `take(key, value)` with the views of each key=value line of the first section
+// with this name, in file order; one pass, nothing copied.
+template <typename Take>
+void scanSection(QByteArrayView file, QStringView section, Take take)
+{
+    bool inSection = false;
+    bool sectionSeen = false;
+    qsizetype start = 0;
+    while (start < file.size()) {
+        qsizetype end = file.indexOf('\n', start);
+        if (end < 0)
+            end = file.size();
+        const QByteArrayView line = file.sliced(start, end - start).trimmed();
+        start = end + 1;
+        if (line.startsWith('[')) {
+            if (sectionSeen)
+                return;  // only the first section of the name counts
+            qsizetype close = line.indexOf(']');
+            if (close < 0)
+                close = line.size();
+            inSection = QAnyStringView::compare(QUtf8StringView(line.sliced(1, close - 1).trimmed()), section,
+                                                Qt::CaseInsensitive) == 0;
+            sectionSeen = inSection;
+            continue;
+        }
+        if (!inSection || line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
+            continue;
+        const qsizetype equals = line.indexOf('=');
+        if (equals <= 0)
+            continue;
+        const QByteArrayView key = line.first(equals).trimmed();
+        if (!key.isEmpty())
+            take(key, line.sliced(equals + 1).trimmed());
+    }
+}
+
+}  // namespace
+
 std::vector<std::pair<QString, QString>> iniSection(QByteArrayView file, QStringView section)
 {
     std::vector<std::pair<QString, QString>> keys;
-    const auto lines = splitLines(file);
-    const auto range = findSection(lines, section);
-    if (!range)
-        return keys;
     QSet<QString> seen;  // folded names: the first of each key wins
-    for (std::size_t i = range->first; i < range->last; ++i) {
-        const auto key = keyOf(lines[i].text);
-        if (!key)
-            continue;
-        const QString folded = key->toCaseFolded();
+    scanSection(file, section, [&](QByteArrayView key, QByteArrayView value) {
+        QString name = QString::fromUtf8(key);
+        const QString folded = name.toCaseFolded();
         if (seen.contains(folded))
-            continue;
+            return;
         seen.insert(folded);
-        keys.emplace_back(*key, valueOf(lines[i].text));
-    }
+        keys.emplace_back(std::move(name), QString::fromUtf8(value));
+    });
     return keys;
 }
 
 std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStringView key)
 {
-    for (const auto& [k, v] : iniSection(file, section))
-        if (sameName(k, key))
-            return v;
-    return std::nullopt;
+    std::optional<QString> value;
+    scanSection(file, section, [&](QByteArrayView k, QByteArrayView v) {
+        if (!value && QAnyStringView::compare(QUtf8StringView(k), key, Qt::CaseInsensitive) == 0)
+            value = QString::fromUtf8(v);
+    });
+    return value;
 }
 
 QByteArray writeIniSection(QByteArrayView file, QStringView section, const std::vector<std::pair<QString, QString>>& keys)

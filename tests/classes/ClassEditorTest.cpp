@@ -240,6 +240,11 @@ TEST_F(ClassEditorTest, DeadbandRoundingAndRanges)
 
 TEST_F(ClassEditorTest, EventsWordRanges)
 {
+    // Minimum events in the high byte, the delay in the low one: 3 and 10 give 778.
+    openFor(2);
+    setFields("2", "3", "10");
+    editor.class0okBtnClick();
+    EXPECT_EQ(state.eventsWord(2), 778);
     openFor(3);
     setFields("2", "255", "255");
     editor.class0okBtnClick();

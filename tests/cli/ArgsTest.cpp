@@ -19,6 +19,12 @@ TEST(Args, PositionalValuesAndFlags)
     EXPECT_FALSE(p.has("--comment"));
 }
 
+TEST(Args, AnInlineValueKeepsEveryEqualsSign)
+{
+    EXPECT_EQ(parseArgs({"--description=a=b"}, {"--description"}).value("--description"), "a=b");
+    EXPECT_EQ(parseArgs({"--description="}, {"--description"}).value("--description", "x"), "");
+}
+
 TEST(Args, UnknownOptionAndMissingValueAreErrors)
 {
     EXPECT_EQ(parseArgs({"--frob"}, {"-o"}).error, "unknown option --frob");

@@ -319,19 +319,22 @@ TEST_F(FaultDrillTest, TwentyExtraBytesAfterEveryReplyAreDropped)
 }
 
 // At line speed the extra bytes are still arriving when the reply itself is complete:
-// they must not be taken for the start of the next reply.
-TEST_F(FaultDrillTest, TwentyExtraBytesAtLineSpeedAreDroppedToo)
+// they must not be taken for the start of the next reply, in none of fifty transfers.
+TEST_F(FaultDrillTest, TwentyExtraBytesAtLineSpeedAreDroppedInFiftyTransfers)
 {
     test::PanelSim sim({"--extra-bytes", "20", "--baud", "19200"});
     ASSERT_TRUE(sim.started()) << sim.error().toStdString();
-    const Ended sent = send(sim.device(), {"--baud", "19200"});
-    ASSERT_TRUE(sent.finished);
-    EXPECT_EQ(sent.status, 0) << sent.err.toStdString();
-    EXPECT_EQ(sent.out, kSendOk);
-    const Ended back = retrieve(sim.device(), {"--baud", "19200"});
-    ASSERT_TRUE(back.finished);
-    EXPECT_EQ(back.status, 0) << back.err.toStdString();
-    EXPECT_TRUE(back.out.startsWith(kRetrieveOk)) << back.out.toStdString();
+    for (int round = 0; round < 25; ++round) {
+        SCOPED_TRACE(round);
+        const Ended sent = send(sim.device(), {"--baud", "19200"});
+        ASSERT_TRUE(sent.finished);
+        ASSERT_EQ(sent.status, 0) << sent.err.toStdString();
+        ASSERT_EQ(sent.out, kSendOk);
+        const Ended back = retrieve(sim.device(), {"--baud", "19200"});
+        ASSERT_TRUE(back.finished);
+        ASSERT_EQ(back.status, 0) << back.err.toStdString();
+        ASSERT_TRUE(back.out.startsWith(kRetrieveOk)) << back.out.toStdString();
+    }
     expectRetrievedSameAsSent();
 }
 
@@ -369,6 +372,65 @@ TEST_F(FaultDrillTest, GarbageShorterThanAReplyIsNotResponding)
         expectRetrieveFails(retrieve(panel.device()), kNotResponding, std::nullopt);
         EXPECT_EQ(panel.requests(), 1);
     }
+}
+
+// --- replies that fall out of step ----------------------------------------------------
+
+// Stray bytes after a reply, a line that floods, a bad status hidden behind stray bytes,
+// a reply whose checksum or length byte is off: every one ends the transfer as a data
+// error naming the message, and a retrieve writes nothing.
+TEST_F(FaultDrillTest, RepliesOutOfStepAreDataErrors)
+{
+    struct Drill {
+        QStringList options;
+        int message;  // where the transfer ends
+        QString sendWhat;
+        QString retrieveWhat;
+    };
+    const Drill drills[] = {
+        {{"--stray-after", "1", "--stray-delay-ms", "50"}, 2, "length byte 0, expected 10.", "length byte 0, expected 40."},
+        {{"--flood-after", "1"}, 2, "length byte 0, expected 10.", "length byte 0, expected 40."},
+        {{"--stray-after", "1", "--stray-bytes", "10", "--stray-delay-ms", "40", "--bad-status-at", "2"}, 2,
+         "length byte 0, expected 10.", "length byte 0, expected 40."},
+        {{"--bad-checksum-at", "3"}, 3, "checksum byte 0xF7, expected 0xF6.", ""},
+        {{"--bad-length-at", "18"}, 18, "length byte 4, expected 3.", "length byte 6, expected 5."},
+    };
+    for (const Drill& d : drills) {
+        SCOPED_TRACE(d.options.join(' ').toStdString());
+        test::PanelSim sim(d.options + QStringList{"--baud", "9600"});
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        expectSendFails(send(sim.device()), dataError(true, d.message, d.sendWhat));
+        sim.start(d.options + QStringList{"--baud", "9600"});
+        ASSERT_TRUE(sim.started());
+        const auto before = prepareOutput(d.message == 2);
+        const Ended r = retrieve(sim.device());
+        if (d.retrieveWhat.isEmpty()) {  // the checksum of a read reply depends on the image
+            ASSERT_TRUE(r.finished);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(r.err.startsWith(dataError(false, d.message, "checksum byte ").chopped(1))) << r.err.toStdString();
+        } else {
+            expectRetrieveFails(r, dataError(false, d.message, d.retrieveWhat), before);
+        }
+    }
+}
+
+// DNP.ini can turn the checksum check off, for a panel that sums its replies another
+// way; the length is checked all the same.
+TEST_F(FaultDrillTest, CheckReplyChecksumZeroAcceptsOtherChecksums)
+{
+    const QString ini = dir.filePath("DNP.ini");
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Comm]\nCheckReplyChecksum=0\n");
+    f.close();
+    test::PanelSim sim({"--bad-checksum-at", "3"});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const Ended r = send(sim.device(), {"--ini", ini});
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, kSendOk);
+    sim.start({"--bad-length-at", "3"});
+    expectSendFails(send(sim.device(), {"--ini", ini}), dataError(true, 3, "length byte 11, expected 10."));
 }
 
 // --- the panel goes away ----------------------------------------------------------------

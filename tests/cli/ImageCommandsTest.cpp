@@ -191,6 +191,17 @@ TEST_F(ImageCommands, DecodeOfASubsetImageLeavesAnEmptyConfiguration)
     EXPECT_EQ(afterFirstLine(fileBytes(path("out.dnp"))), afterFirstLine(composeConfigFile(expected, kMoment)));
 }
 
+// A panel that lists one point 240 times: the listing names it once.
+TEST_F(ImageCommands, DecodeListsEachPointOnce)
+{
+    writeBytes(path("repeat.txt"), imageText(std::vector<std::uint16_t>(240, 2306), {1, X, X, X, X, X, 0, 240},
+                                             {20, 256, 20, 256, 20, 256})
+                                       .toLatin1());
+    const test::ProgramRun run = dnpcfg({"decode", path("repeat.txt"), "-o", path("out.dnp")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("Bin: 1\n    0 Tap Position Known\nBout: 0\n")) << run.out.toStdString();
+}
+
 TEST_F(ImageCommands, ImageDecodeImageIsTheIdentity)
 {
     std::mt19937 rng(31);

@@ -263,6 +263,33 @@ TEST(CommSettingsLocation, TheProgramsFolderHereIsWritable)
     EXPECT_EQ(l.writePath, beside);
 }
 
+// A folder named DNP.ini beside a writable program folder cannot take the settings.
+TEST(CommSettingsLocation, AFolderNamedDnpIniSendsTheSettingsToTheUserFolder)
+{
+    QTemporaryDir program, user;
+    ASSERT_TRUE(QDir(program.path()).mkdir("DNP.ini"));
+    const IniLocation l = iniLocationFor(program.path(), user.path());
+    EXPECT_EQ(l.writePath, QDir(user.path()).filePath("DNP.ini"));
+    TcomSetIni s(l);
+    s.Address = 9;
+    EXPECT_TRUE(s.Save().ok());
+    EXPECT_EQ(TcomSetIni(l.writePath).Address, 9);
+}
+
+// A settings file of 100 000 keys reads in time linear in its size.
+TEST(CommSettingsLocation, AHugeSectionStillReads)
+{
+    QTemporaryDir dir;
+    QByteArray file = "[Comm]\nAddress=7\n";
+    for (int k = 0; k < 100000; ++k)
+        file += "K" + QByteArray::number(k) + "=1\n";
+    QFile f(dir.filePath("DNP.ini"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    EXPECT_EQ(TcomSetIni(dir.filePath("DNP.ini")).Address, 7);
+}
+
 TEST(CommSettingsLocation, ReadFromBesideTheProgramSaveToTheUserFolder)
 {
     QTemporaryDir program, user;

@@ -181,6 +181,24 @@ TEST(ConfigImageCount, MoreThan240CountedWordsAreRefused)
               "There are more than 240 data points chosen, please return to class meu.");
 }
 
+// The limit is 240 words: exactly 240 single-word points are sent, 241 are not.
+TEST(ConfigImageCount, TwoHundredFortyFitTwoHundredFortyOneDoNot)
+{
+    for (const int points : {240, 241}) {
+        SortRig rig;
+        std::vector<int> ain(points);
+        for (int i = 0; i < points; ++i)
+            ain[i] = i < 329 ? i : i + 1;  // single-word points only
+        chooseClass0(rig.state, PointType::Ain, ain);
+        const Result<BuiltImage> result = sendWith(rig);
+        EXPECT_EQ(result.ok(), points == 240) << points;
+        if (result.ok()) {
+            EXPECT_EQ(result->wordCount, 240);
+            EXPECT_EQ(result->image[255], 240);
+        }
+    }
+}
+
 TEST(ConfigImageCount, MultiWordPointsThatOverrunTheListAreRefused)
 {
     // 232 + 2 counted words, 242 with the memo fields' further words.

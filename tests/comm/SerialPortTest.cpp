@@ -19,6 +19,8 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/file.h>
+#include <termios.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -346,6 +348,51 @@ TEST_F(PortOverSimulator, ASecondOpenOfABusyDeviceFails)
     first.close();
     ASSERT_TRUE(second.open().ok());
     EXPECT_EQ(exchange(second, composeReadFrame(18, {}), 5).size(), 5);
+}
+
+// A device another program holds with a plain open and a lock is refused too.
+TEST_F(PortOverSimulator, ADeviceLockedByAnotherProgramIsRefused)
+{
+    Simulator sim({});
+    const int other = ::open(QFile::encodeName(sim.device).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    TApdComPort port;
+    attach(port, sim);
+    EXPECT_EQ(port.open().error().message, QStringLiteral("ie_Open - device already open"));
+    ::close(other);
+    EXPECT_TRUE(port.open().ok());
+}
+
+// The line as the device has it after the port opened: each baud rate and parity. A
+// pseudo-terminal keeps the speed and PARODD but always clears PARENB, so odd parity
+// (the bit an even parity must not set) is what can be told apart here.
+TEST_F(PortOverSimulator, TheLineTakesTheBaudRateAndParity)
+{
+    Simulator sim({});
+    struct Line {
+        std::int32_t baud;
+        PortParity parity;
+        speed_t speed;
+    };
+    for (const Line& l : {Line{19200, PortParity::Even, B19200}, Line{9600, PortParity::None, B9600},
+                          Line{4800, PortParity::Even, B4800}, Line{9600, PortParity::Odd, B9600}}) {
+        TApdComPort port;
+        attach(port, sim);
+        port.setBaud(l.baud);
+        port.setParity(l.parity);
+        ASSERT_TRUE(port.open().ok());
+        const int fd = ::open(QFile::encodeName(sim.device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        termios t{};
+        ASSERT_EQ(::tcgetattr(fd, &t), 0);
+        ::close(fd);
+        EXPECT_EQ(::cfgetospeed(&t), l.speed) << l.baud;
+        EXPECT_EQ((t.c_cflag & PARODD) != 0, l.parity == PortParity::Odd) << l.baud;
+        EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(t.c_cflag & CSTOPB, 0u);
+        port.close();
+    }
 }
 
 TEST_F(PortOverSimulator, SelectPortStepListsPresentPortsAndItsChoiceIsUsed)

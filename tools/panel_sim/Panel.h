@@ -63,7 +63,7 @@ struct Faults {
     int strayBytes = 0;       // bytes 0x00 sent strayDelayMs after the reply to request strayAfter
     int strayAfter = 0;
     int strayDelayMs = 0;
-    int floodAfter = 0;       // after the reply to this request, 0x00 without end
+    int floodAfter = 0;       // after the reply to this request, 0x00 without end (and no reply)
 };
 
 constexpr std::uint8_t kBadStatus = 0x10;

@@ -114,7 +114,7 @@ std::optional<Options> parseOptions(const QStringList& arguments, bool& helpShow
         {QStringLiteral("stray-bytes"), QStringLiteral("Send N stray bytes 0x00 after the reply to the --stray-after request (default 5)."), QStringLiteral("N")},
         {QStringLiteral("stray-after"), QStringLiteral("The request after whose reply the stray bytes follow."), QStringLiteral("K")},
         {QStringLiteral("stray-delay-ms"), QStringLiteral("Send the stray bytes MS milliseconds after that reply has left (default 50)."), QStringLiteral("MS")},
-        {QStringLiteral("flood-after"), QStringLiteral("After the reply to request K, send bytes 0x00 without end."), QStringLiteral("K")},
+        {QStringLiteral("flood-after"), QStringLiteral("After the reply to request K, send bytes 0x00 without end (and no further reply)."), QStringLiteral("K")},
         {QStringLiteral("delay-ms"), QStringLiteral("Wait MS milliseconds before each reply."), QStringLiteral("MS")},
         {QStringLiteral("baud"), QStringLiteral("Take the wire time of every request and reply byte at B baud, 10 bits a byte."), QStringLiteral("B")},
         {QStringLiteral("exit-after"), QStringLiteral("Exit once the reply to request N is sent."), QStringLiteral("N")},
@@ -326,7 +326,7 @@ private:
             writeImage(options_, panel_.image);
         if (options_.exitAfter > 0 && answer.request >= options_.exitAfter)
             exiting_ = true;
-        if (answer.reply.isEmpty()) {
+        if (answer.reply.isEmpty() || floodAt_) {  // a flooded line carries nothing else
             trace(options_, "->", {}, QStringLiteral("(no reply)"));
             return;
         }

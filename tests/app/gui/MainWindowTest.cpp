@@ -2,9 +2,12 @@
 #include "classes/gui/ClassForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
+#include "support/PanelSim.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -135,6 +138,16 @@ TEST_F(MainWindowTest, NewResetsTheConfigurationAndCaption)
     EXPECT_FALSE(QFile::exists("new.dnp"));
 }
 
+TEST_F(MainWindowTest, EveryClassButtonOpensTheEditorForItsClass)
+{
+    for (int cls = 0; cls < 4; ++cls) {
+        window.ClassSpBtnClick(window.toolButton(QStringLiteral("Class%1SpBtn").arg(cls)));
+        EXPECT_EQ(shownTitles.last(), QStringLiteral("Class %1 Selection").arg(cls));
+        EXPECT_EQ(window.state().EditedClass, cls);
+    }
+    EXPECT_EQ(shownModal.size(), 4);
+}
+
 TEST_F(MainWindowTest, ClassButtonOpensTheEditorForItsClass)
 {
     window.state().ClassSelection[0][0] = 1;
@@ -224,6 +237,73 @@ TEST_F(MainWindowTest, AFailingHandlerShowsItsTextAndTheProgramGoesOn)
     window.FileOpen1Execute();  // cancelled dialog: nothing happens
     EXPECT_EQ(window.windowTitle(), "DNP Configure");
     EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{});
+}
+
+// A slow panel on a pseudo-terminal, and the window while a transfer with it runs.
+class MainWindowTransferTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        window.workspace().settings().ComPort = 1;
+        window.port().setPortDevices({{1, sim.device()}});
+    }
+    void waitForTheEnd()
+    {
+        QElapsedTimer patience;
+        patience.start();
+        while (window.workspace().transferRunning() && patience.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    test::PanelSim sim{{"--delay-ms", "100"}};
+};
+
+TEST_F(MainWindowTransferTest, CommandsThatChangeTheConfigurationWaitForTheSend)
+{
+    window.state().setSelected(0, PointType::Bin, 3, true);
+    window.state().Class0Order[0][3] = 3;
+    window.SendBtnClick();
+    window.sortForm()->OKtoSendButton->click();
+    ASSERT_TRUE(window.workspace().transferRunning());
+    EXPECT_FALSE(window.toolButton("Class0SpBtn")->isEnabled());
+    EXPECT_FALSE(window.action("FileNew1")->isEnabled());
+
+    prompts.shown.clear();
+    window.FileNew1Execute();
+    window.ClassSpBtnClick(window.toolButton("Class1SpBtn"));
+    EXPECT_EQ(prompts.texts(), (QStringList{kTransferUnderWayText, kTransferUnderWayText}));
+    EXPECT_TRUE(window.state().selected(0, PointType::Bin, 3));
+
+    // Exit asks first; Cancel keeps the window and the transfer.
+    prompts.confirmAnswers = {false};
+    window.show();
+    EXPECT_FALSE(window.close());
+    EXPECT_EQ(prompts.shown.last().text, kExitDuringTransferText);
+    EXPECT_TRUE(window.workspace().transferRunning());
+
+    waitForTheEnd();
+    EXPECT_EQ(prompts.texts().last(), "Sending communication status: OK..");
+    EXPECT_TRUE(window.toolButton("Class0SpBtn")->isEnabled());
+}
+
+TEST_F(MainWindowTransferTest, CancelStopsARetrieveAndChangesNothing)
+{
+    window.state().setSelected(0, PointType::Bin, 3, true);
+    window.state().Class0Order[0][3] = 3;
+    const ConfigState before = window.state();
+    window.retrieveBtnClick();
+    TSortForm* form = window.sortForm();
+    form->show();
+    form->OKtoRetrieveButton->click();
+    ASSERT_TRUE(window.workspace().transferRunning());
+    EXPECT_EQ(form->RetrieveProgressLabel->text(), "Retrieving message 1 of 18");
+    EXPECT_FALSE(form->RokBtn->isEnabled());
+    form->RcancelBtn->click();
+    EXPECT_FALSE(window.workspace().transferRunning());
+    EXPECT_EQ(window.transferProgress()->text(), "Retrieve cancelled.");
+    EXPECT_EQ(window.state().ClassSelection, before.ClassSelection);
+    EXPECT_EQ(window.state().Class0Order, before.Class0Order);
+    EXPECT_TRUE(form->RokBtn->isEnabled());
 }
 
 // With DNP_SCREENSHOT_DIR set, saves pictures of the main window for a look by eye.

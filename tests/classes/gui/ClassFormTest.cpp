@@ -76,6 +76,18 @@ TEST_F(ClassFormTest, ClickOnAPointOutsideClass0InClass1GreysAndTells)
     EXPECT_EQ(editor.item(ListTag::BinCLB, 3), ItemState::Greyed);
 }
 
+// A double click in the Instantaneous and Min/Max lists runs the click rule too.
+TEST_F(ClassFormTest, ADoubleClickRunsTheClickRule)
+{
+    for (const int tag : {3, 4}) {
+        prompts.shown.clear();
+        open(1);
+        QTest::mouseDClick(box(tag, 2), Qt::LeftButton, {}, QPoint(6, box(tag, 2)->height() / 2));
+        EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."}) << tag;
+        EXPECT_EQ(box(tag, 2)->checkState(), Qt::PartiallyChecked) << tag;
+    }
+}
+
 TEST_F(ClassFormTest, ClickOnAnAvailablePointChecksIt)
 {
     state.ClassSelection[0][364 + 3] = 1;
