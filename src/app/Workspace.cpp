@@ -1,5 +1,6 @@
 #include "app/Workspace.h"
 
+#include "app/DeskSettings.h"
 #include "files/ConfigFile.h"
 #include "files/Report.h"
 #include "files/FileAccess.h"
@@ -15,23 +16,24 @@ const QString kMainSaveCaption = QStringLiteral("Save confirmation");
 const QString kMainSaveText = QStringLiteral("Overwrite previously saved configuration?");
 const QString kEditorSaveCaption = QStringLiteral("Save Confirmation");
 const QString kEditorSaveText = QStringLiteral("Overwrite previously saved configurations?");
+const QString kNewFileName = QStringLiteral("new.dnp");
 
 }  // namespace
 
 FileDialogSettings openConfigDialogSettings()
 {
-    return {QStringLiteral("Open Configuration File"), QString(), QStringLiteral("dnp"),
-            QStringLiteral("dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*")};
+    return {QStringLiteral("Open Configuration"), QString(), QStringLiteral("dnp"),
+            QStringLiteral("dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*"), {}};
 }
 
 FileDialogSettings saveConfigDialogSettings()
 {
-    return {QString(), QStringLiteral("*.dnp"), QStringLiteral("dnp"), QStringLiteral("dnp")};
+    return {QStringLiteral("Save Configuration"), QStringLiteral("*.dnp"), QStringLiteral("dnp"), QStringLiteral("dnp"), {}};
 }
 
 FileDialogSettings saveReportDialogSettings()
 {
-    return {QString(), QStringLiteral("*.txt"), QStringLiteral("txt"), QStringLiteral("txt")};
+    return {QStringLiteral("Save Report"), QStringLiteral("*.txt"), QStringLiteral("txt"), QStringLiteral("txt"), {}};
 }
 
 Workspace::Workspace(UserPrompts& prompts, SerialLink& link, const QString& iniPath, QObject* parent)
@@ -40,6 +42,7 @@ Workspace::Workspace(UserPrompts& prompts, SerialLink& link, const QString& iniP
 {
     exchange_.progress = [this](TransferKind kind, int message) { emit transferProgress(kind, message); };
     connect(&exchange_, &Exchange::finished, this, &Workspace::transferFinished);
+    markSaved();
 }
 
 Workspace::~Workspace() = default;
@@ -55,9 +58,44 @@ TcomSetIni& Workspace::settings()
 
 void Workspace::newConfiguration()
 {
-    state_.ConfigFileName = QStringLiteral("new.dnp");
+    state_.ConfigFileName = kNewFileName;
     caption_ = kProgramCaption;
     state_.resetToNew();
+    markSaved();
+}
+
+void Workspace::markSaved()
+{
+    saved_ = state_.content();
+    retrievedUnsaved_ = false;
+}
+
+bool Workspace::modified() const
+{
+    return retrievedUnsaved_ || state_.content() != saved_;
+}
+
+QString Workspace::windowCaption() const
+{
+    return modified() ? caption_ + QStringLiteral(" *") : caption_;
+}
+
+bool Workspace::maySetAside()
+{
+    if (!modified())
+        return true;
+    QString name = QFileInfo(state_.ConfigFileName).fileName();
+    if (name.isEmpty())
+        name = kNewFileName;
+    switch (prompts_.askSaveChanges(QStringLiteral("Save changes to %1?").arg(name))) {
+    case SaveChoice::Save:
+        return saveWithDialog();
+    case SaveChoice::Discard:
+        return true;
+    case SaveChoice::Cancel:
+        break;
+    }
+    return false;
 }
 
 Result<void> Workspace::open(const QString& path)
@@ -69,6 +107,7 @@ Result<void> Workspace::open(const QString& path)
     applyConfigFileData(state_, *data);
     state_.ConfigFileName = path;
     caption_ = QFileInfo(path).fileName();
+    markSaved();
     return {};
 }
 
@@ -83,8 +122,11 @@ Result<void> Workspace::writeOut(const QString& path, const QByteArray& bytes)
 Result<void> Workspace::save(const QString& path)
 {
     const Result<void> written = writeOut(path, composeConfigFile(state_, clock()));
-    if (written)
+    if (written) {
         state_.ConfigFileName = path;
+        caption_ = QFileInfo(path).fileName();
+        markSaved();
+    }
     return written;
 }
 
@@ -95,41 +137,89 @@ Result<void> Workspace::writeReport(const QString& path)
 
 // --- file commands with dialogs ------------------------------------------------------
 
+std::optional<QString> Workspace::chosenFile(FileDialogSettings dialog, bool save)
+{
+    if (desk_)
+        dialog.folder = desk_->lastFolder();
+    std::optional<QString> path = save ? prompts_.saveFileName(dialog) : prompts_.openFileName(dialog);
+    if (path && desk_)
+        desk_->rememberFolderOf(*path);
+    return path;
+}
+
 bool Workspace::openWithDialog()
 {
-    const std::optional<QString> path = prompts_.openFileName(openConfigDialogSettings());
-    if (!path)
+    if (!maySetAside())
         return false;
-    const Result<void> opened = open(*path);
+    const std::optional<QString> path = chosenFile(openConfigDialogSettings(), false);
+    return path && openTold(*path);
+}
+
+bool Workspace::openFromDesk(const QString& path)
+{
+    return maySetAside() && openTold(path);
+}
+
+bool Workspace::openRecent(const QString& path)
+{
+    if (!QFileInfo::exists(path)) {
+        if (desk_)
+            desk_->removeRecentFile(path);
+        prompts_.error(QStringLiteral("%1 no longer exists. It is removed from the recent files.").arg(path));
+        return false;
+    }
+    return openFromDesk(path);
+}
+
+bool Workspace::openTold(const QString& path)
+{
+    const Result<void> opened = open(path);
     if (!opened) {
         prompts_.error(opened.error().cannotOpen ? kFileIoErrorText : kCannotReadText + opened.error().message);
         return false;
     }
+    if (desk_)
+        desk_->addRecentFile(path);
     return true;
 }
 
 bool Workspace::saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
                          Result<void> (Workspace::*write)(const QString&))
 {
-    const std::optional<QString> path = prompts_.saveFileName(dialog);
+    const std::optional<QString> path = chosenFile(dialog, true);
     if (!path)
         return false;
-    if (*path == state_.LastSavedFileName && !prompts_.confirm(confirmation.caption, confirmation.text))
+    // The file last saved has its own question; any other existing file is asked
+    // about once before it is replaced.
+    if (*path == state_.LastSavedFileName) {
+        if (!prompts_.confirm(confirmation.caption, confirmation.text))
+            return false;
+    } else if (QFileInfo::exists(*path) &&
+               !prompts_.confirm(dialog.title, QStringLiteral("%1 already exists. Replace it?").arg(*path))) {
         return false;
+    }
     const Result<void> written = (this->*write)(*path);
     if (!written)
         prompts_.error(written.error().message);
     return written.ok();
 }
 
+bool Workspace::saveConfiguration(const Confirmation& confirmation)
+{
+    const bool saved = saveWith(saveConfigDialogSettings(), confirmation, &Workspace::save);
+    if (saved && desk_)
+        desk_->addRecentFile(state_.ConfigFileName);
+    return saved;
+}
+
 bool Workspace::saveWithDialog()
 {
-    return saveWith(saveConfigDialogSettings(), {kMainSaveCaption, kMainSaveText}, &Workspace::save);
+    return saveConfiguration({kMainSaveCaption, kMainSaveText});
 }
 
 bool Workspace::saveFromClassEditor()
 {
-    return saveWith(saveConfigDialogSettings(), {kEditorSaveCaption, kEditorSaveText}, &Workspace::save);
+    return saveConfiguration({kEditorSaveCaption, kEditorSaveText});
 }
 
 void Workspace::reportWithHeader(const std::function<void()>& showReportHeader)
@@ -243,7 +333,8 @@ void Workspace::transferFinished(const TransferResult& result)
     }
     // A retrieve whose 18 replies all arrived is applied, also after a bad status.
     const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
-    if (!send && complete)
+    // It replaces the configuration only once unsaved changes have been asked about.
+    if (!send && complete && maySetAside())
         applyRetrieved(mapRetrievedImage(result.image));
     emit transferEnded(result);
 }
@@ -270,6 +361,7 @@ void Workspace::applyRetrieved(const RetrievedConfig& retrieved)
     }
     order_.showRetrieved(retrieved);
     lastRetrieved_ = retrieved;
+    retrievedUnsaved_ = true;
 }
 
 }  // namespace dnp

@@ -23,13 +23,15 @@
 
 namespace dnp {
 
+class DeskSettings;
+
 inline const QString kProgramCaption = QStringLiteral("DNP Configure");
 inline const QString kFileIoErrorText = QStringLiteral("File I/O error.");
 
 // The dialogs of the file commands.
-FileDialogSettings openConfigDialogSettings();  // "Open Configuration File", the .dnp filter, "dnp"
-FileDialogSettings saveConfigDialogSettings();  // "*.dnp", "dnp", filter "dnp"
-FileDialogSettings saveReportDialogSettings();  // "*.txt", "txt", filter "txt"
+FileDialogSettings openConfigDialogSettings();  // "Open Configuration", the .dnp filter, "dnp"
+FileDialogSettings saveConfigDialogSettings();  // "Save Configuration", "*.dnp", "dnp", filter "dnp"
+FileDialogSettings saveReportDialogSettings();  // "Save Report", "*.txt", "txt", filter "txt"
 
 class Workspace : public QObject {
     Q_OBJECT
@@ -52,8 +54,20 @@ public:
 
     // The moment written into files and reports.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
-    // "DNP Configure" for a new configuration, the file's name after Open.
+    // "DNP Configure" for a new configuration, the file's name after Open or Save.
     const QString& caption() const { return caption_; }
+    // The caption, with " *" while the configuration holds unsaved changes.
+    QString windowCaption() const;
+    // The desktop program's remembered files and folder; dnpcfg has none.
+    void setDeskSettings(DeskSettings* desk) { desk_ = desk; }
+
+    // --- unsaved changes ---------------------------------------------------------
+    // True after any change of what a file keeps, and after a retrieve was applied;
+    // false after New, a completed Open and a completed Save.
+    bool modified() const;
+    // Before the configuration is set aside: while it is modified, asks "Save changes to
+    // <name>?"; Save runs the Save command. True when the caller may go on.
+    bool maySetAside();
 
     // --- the configuration -------------------------------------------------------
     // New: an empty configuration.
@@ -68,6 +82,11 @@ public:
 
     // --- the window's file commands, with their dialogs and confirmations -----------
     bool openWithDialog();       // Open
+    // A file opened from the command line, a drop or the recent list: unsaved changes
+    // are asked about first; a file that does not read is told and changes nothing.
+    bool openFromDesk(const QString& path);
+    // An entry of the recent list; one whose file is gone is removed with a message.
+    bool openRecent(const QString& path);
     bool saveWithDialog();       // Save and Save As
     bool saveFromClassEditor();  // the file part of the class editor's Save
     // Report: the Report Header dialog (shown by the caller), then, after OK, the file.
@@ -113,6 +132,10 @@ private:
     };
     bool saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
                   Result<void> (Workspace::*write)(const QString&));
+    bool saveConfiguration(const Confirmation& confirmation);
+    bool openTold(const QString& path);
+    std::optional<QString> chosenFile(FileDialogSettings dialog, bool save);
+    void markSaved();
     Result<void> writeOut(const QString& path, const QByteArray& bytes);
     TransferLink link();
     void transferFinished(const TransferResult& result);
@@ -127,6 +150,9 @@ private:
     Exchange exchange_;
     RetrievedConfig lastRetrieved_;
     QString caption_ = kProgramCaption;
+    DeskSettings* desk_ = nullptr;
+    ConfigContent saved_;        // what the file last opened or saved holds
+    bool retrievedUnsaved_ = false;
 };
 
 }  // namespace dnp

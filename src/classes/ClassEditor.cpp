@@ -3,6 +3,7 @@
 #include "model/Marks.h"
 #include "model/Regional.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -171,6 +172,19 @@ void ClassEditor::CLBClickChek(ListTag list, int row)
     }
 }
 
+QString ClassEditor::greyReason(int selectionIndex) const
+{
+    const int edited = state_.EditedClass;
+    if (edited < 1 || edited > 3)
+        return {};
+    if (state_.ClassSelection[0][selectionIndex] != 1)
+        return QStringLiteral("Not in Class 0: select it in Class 0 first.");
+    for (int other = 1; other <= 3; ++other)
+        if (other != edited && state_.ClassSelection[other][selectionIndex] == 1)
+            return QStringLiteral("Already reported in Class %1.").arg(other);
+    return {};
+}
+
 void ClassEditor::groupSet(int button)
 {
     const GroupButton& b = kGroupButtons.at(button);
@@ -204,42 +218,42 @@ void ClassEditor::harmonicClick(int button)
 bool ClassEditor::applyUnsolicited()
 {
     const int cls = (state_.EditedClass == 1 || state_.EditedClass == 2) ? state_.EditedClass : 3;
-    // All three fields are converted first: a field that is not a number ends the
-    // step before anything of it is stored.
-    const auto deadband = parseDecimal(view_.DeadbandEdit);
-    if (!deadband) {
-        prompts_.error(QStringLiteral("'%1' is not a valid floating point value").arg(view_.DeadbandEdit));
+    // All three fields are checked, in the order of the page, before anything is stored:
+    // the first that is not a number, or out of its range, is told and keeps the whole
+    // OK from being applied.
+    const auto refuse = [this](UnsolicitedField field, const QString& message) {
+        badField_ = field;
+        prompts_.error(message);
         return false;
-    }
-    const auto toInt32 = [](const QString& text) -> std::optional<long long> {
-        const auto v = parseInteger(text);
-        if (!v || *v < std::numeric_limits<std::int32_t>::min() || *v > std::numeric_limits<std::int32_t>::max())
-            return std::nullopt;
-        return v;
     };
-    const auto minEvents = toInt32(view_.MinEventEdit);
-    if (!minEvents) {
-        prompts_.error(QStringLiteral("'%1' is not a valid integer value").arg(view_.MinEventEdit));
-        return false;
-    }
-    const auto delay = toInt32(view_.NotDelayEdit);
-    if (!delay) {
-        prompts_.error(QStringLiteral("'%1' is not a valid integer value").arg(view_.NotDelayEdit));
-        return false;
-    }
-
-    if (*minEvents < 0 || *minEvents > 255 || *delay < 0 || *delay > 255)
-        prompts_.error(kEventsRange);
-    else
-        state_.UnsolicitedSettings[eventsWordIndex(cls)] = static_cast<std::uint16_t>(*minEvents * 256 + *delay);
-
+    const auto deadband = parseDecimal(view_.DeadbandEdit);
+    if (!deadband)
+        return refuse(UnsolicitedField::Deadband,
+                      QStringLiteral("'%1' is not a valid floating point value").arg(view_.DeadbandEdit));
     const double tenths = std::nearbyint(*deadband * 10.0);  // a half goes to the even neighbour
-    if (tenths < 0 || tenths > kMaxDeadband) {
-        prompts_.error(kDeadbandRange);
-        state_.UnsolicitedSettings[deadbandWordIndex(cls)] = kDefaultDeadband;
-    } else {
-        state_.UnsolicitedSettings[deadbandWordIndex(cls)] = static_cast<std::uint16_t>(tenths);
-    }
+    if (tenths < 0 || tenths > kMaxDeadband)
+        return refuse(UnsolicitedField::Deadband, kDeadbandRange);
+    const auto toByte = [&](UnsolicitedField field, const QString& text) -> std::optional<int> {
+        const auto v = parseInteger(text);
+        if (!v || *v < std::numeric_limits<std::int32_t>::min() || *v > std::numeric_limits<std::int32_t>::max()) {
+            refuse(field, QStringLiteral("'%1' is not a valid integer value").arg(text));
+            return std::nullopt;
+        }
+        if (*v < 0 || *v > 255) {
+            refuse(field, kEventsRange);
+            return std::nullopt;
+        }
+        return static_cast<int>(*v);
+    };
+    const auto minEvents = toByte(UnsolicitedField::MinEvents, view_.MinEventEdit);
+    if (!minEvents)
+        return false;
+    const auto delay = toByte(UnsolicitedField::NotDelay, view_.NotDelayEdit);
+    if (!delay)
+        return false;
+
+    state_.UnsolicitedSettings[eventsWordIndex(cls)] = static_cast<std::uint16_t>(*minEvents * 256 + *delay);
+    state_.UnsolicitedSettings[deadbandWordIndex(cls)] = static_cast<std::uint16_t>(tenths);
     return true;
 }
 
@@ -264,17 +278,35 @@ void ClassEditor::storeLists()
 {
     const int target = markedClass(state_.EditedClass);
     const PointCatalog& catalog = PointCatalog::instance();
+    std::array<std::vector<int>, kPointTypeCount> keptOrder;
     for (PointType t : kAllPointTypes)
-        for (const CatalogPoint& p : catalog.points(t)) {
-            const bool checked = view_.items[p.selectionIndex] == ItemState::Checked;
-            state_.ClassSelection[target][p.selectionIndex] = checked ? 1 : 0;
-            if (target == 0)
-                state_.Class0Order[typeNumber(t)][p.typeIndex] = checked ? p.typeIndex : -1;
-        }
+        keptOrder[typeNumber(t)] = state_.class0Sequence(t);
+    for (PointType t : kAllPointTypes)
+        for (const CatalogPoint& p : catalog.points(t))
+            state_.ClassSelection[target][p.selectionIndex] =
+                view_.items[p.selectionIndex] == ItemState::Checked ? 1 : 0;
+    if (target != 0)
+        return;
+    // The Class 0 order the user gave survives the edit: the points that stay keep their
+    // places, new points follow at the end in catalogue order, removed points drop out.
+    for (PointType t : kAllPointTypes) {
+        std::vector<int> order;
+        for (int point : keptOrder[typeNumber(t)])
+            if (state_.selected(0, t, point))
+                order.push_back(point);
+        for (int point = 0; point < pointCount(t); ++point)
+            if (state_.selected(0, t, point) && std::find(order.begin(), order.end(), point) == order.end())
+                order.push_back(point);
+        auto& orderSlots = state_.Class0Order[typeNumber(t)];
+        std::size_t next = 0;
+        for (int slot = 0; slot < pointCount(t); ++slot)
+            orderSlots[slot] = state_.selected(0, t, slot) ? order[next++] : -1;
+    }
 }
 
 bool ClassEditor::class0okBtnClick()
 {
+    badField_ = UnsolicitedField::None;
     if (state_.EditedClass != 0 && !applyUnsolicited())
         return false;
 

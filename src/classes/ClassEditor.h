@@ -15,6 +15,9 @@ namespace dnp {
 
 enum class ItemState : std::uint8_t { Unchecked, Checked, Greyed };
 
+// The fields of the Unsolicited Responses page.
+enum class UnsolicitedField { None, Deadband, MinEvents, NotDelay };
+
 // A "Set"/"Clear" button pair of the editor and the rows of its list it works on.
 struct GroupButton {
     const char* setName;    // "InstSetBtn"
@@ -79,8 +82,14 @@ public:
     void groupClear(int button);
     void harmonicClick(int button);
 
-    // OK/Save's apply step. False when a field that is not a number ended it.
+    // OK/Save's apply step. False when an unsolicited field is not a number or out of its
+    // range: nothing of the step is applied, and badField() names the field.
     bool class0okBtnClick();
+    UnsolicitedField badField() const { return badField_; }
+    // Why a greyed item cannot be chosen in the event class being edited:
+    // "Not in Class 0: select it in Class 0 first." or "Already reported in Class 2.";
+    // empty when it can.
+    QString greyReason(int selectionIndex) const;
     // Clear: all four classes emptied at once.
     void ResetClassBtnClick();
 
@@ -93,6 +102,7 @@ private:
     ConfigState& state_;
     UserPrompts& prompts_;
     ClassEditorView view_;
+    UnsolicitedField badField_ = UnsolicitedField::None;
 };
 
 }  // namespace dnp

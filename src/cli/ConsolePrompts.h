@@ -14,6 +14,7 @@ public:
     void information(const QString& text) override { io_.out << text << "\n" << Qt::flush; }
     void error(const QString& text) override { io_.err << text << "\n" << Qt::flush; }
     bool confirm(const QString&, const QString&) override { return true; }
+    SaveChoice askSaveChanges(const QString&) override { return SaveChoice::Discard; }
     std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
     std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
     void showHelp(int) override {}

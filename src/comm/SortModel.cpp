@@ -101,9 +101,9 @@ void SortModel::InitSort()
         const int n = typeNumber(t);
         bool rebuild = state_.Class0Rebuild[n];
         if (!rebuild) {
-            // A list that no longer describes Class0Order (an unchanged Class 0 OK puts
-            // the order back to catalogue order without asking for a rebuild) is
-            // rebuilt as well, so that the window always shows what will be sent.
+            // A list that no longer describes Class0Order (a retrieve or a file put a
+            // new order there) is rebuilt as well, so that the window always shows
+            // what will be sent.
             const std::vector<Slot> sequence = displaySequence(t);
             rebuild = sequence.size() != class0_[n].size();
             for (std::size_t i = 0; !rebuild && i < sequence.size(); ++i)

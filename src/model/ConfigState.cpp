@@ -47,6 +47,14 @@ std::vector<int> ConfigState::class0Sequence(PointType type) const
     return sequence;
 }
 
+ConfigContent ConfigState::content() const
+{
+    ConfigContent c{ClassSelection, {}, UnsolicitedSettings};
+    for (PointType t : kAllPointTypes)
+        c.class0[typeNumber(t)] = class0Sequence(t);
+    return c;
+}
+
 bool ConfigState::availableForEventClass(int eventClass, int selectionIndex) const
 {
     if (ClassSelection[0][selectionIndex] != 1)

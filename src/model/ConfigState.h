@@ -26,6 +26,15 @@ inline int eventsWordIndex(int eventClass) { return (eventClass - 1) * 2 + 1; }
 template <typename T>
 using PerType = std::array<std::vector<T>, kPointTypeCount>;
 
+// What a configuration file keeps: the selections, the Class 0 sequences and the
+// unsolicited settings. Two configurations of equal content write the same file.
+struct ConfigContent {
+    std::array<std::array<std::uint8_t, kSelectionSize>, 4> selections{};
+    std::array<std::vector<int>, kPointTypeCount> class0;
+    UnsolicitedWords unsolicited{};
+    bool operator==(const ConfigContent&) const = default;
+};
+
 struct ConfigState {
     ConfigState();  // the start-up values
 
@@ -63,6 +72,7 @@ struct ConfigState {
     // point chosen in Class 0 whose Class0Order slot holds a TypeIndex of the type, that
     // TypeIndex. The order window lists it, the report and the image number it.
     std::vector<int> class0Sequence(PointType type) const;
+    ConfigContent content() const;
     // Available for event class n (1-3): in Class 0 and in neither other event class.
     bool availableForEventClass(int eventClass, int selectionIndex) const;
 

@@ -13,7 +13,11 @@ struct FileDialogSettings {
     QString fileName;          // "*.dnp"
     QString defaultExtension;  // "dnp"
     QString filter;            // "dnp", or "dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*"
+    QString folder;            // where the dialog starts; empty: the current folder
 };
+
+// The answers to "Save changes to <name>?".
+enum class SaveChoice { Save, Discard, Cancel };
 
 class UserPrompts {
 public:
@@ -23,6 +27,8 @@ public:
     virtual void error(const QString& text) = 0;
     // OK/Cancel box without icon; true for OK.
     virtual bool confirm(const QString& caption, const QString& text) = 0;
+    // Save/Discard/Cancel box, asked before unsaved changes are set aside.
+    virtual SaveChoice askSaveChanges(const QString& text) = 0;
     // The chosen path, or nothing when the dialog was cancelled.
     virtual std::optional<QString> openFileName(const FileDialogSettings& settings) = 0;
     virtual std::optional<QString> saveFileName(const FileDialogSettings& settings) = 0;

@@ -80,10 +80,10 @@ TEST_F(WorkspaceTest, OpenDialogSettingsAndCancelChangesNothing)
     state = richConfiguration();
     const QByteArray before = snapshot();
     EXPECT_FALSE(ws.openWithDialog());
-    ASSERT_EQ(prompts.shown.size(), 1);
-    const FileDialogSettings& d = prompts.shown[0].dialog;
-    EXPECT_EQ(prompts.shown[0].kind, Shown::OpenDialog);
-    EXPECT_EQ(d.title, "Open Configuration File");
+    const QList<Shown> dialogs = shownOf(Shown::OpenDialog);
+    ASSERT_EQ(dialogs.size(), 1);
+    const FileDialogSettings& d = dialogs[0].dialog;
+    EXPECT_EQ(d.title, "Open Configuration");
     EXPECT_EQ(d.filter, "dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*");
     EXPECT_EQ(d.defaultExtension, "dnp");
     EXPECT_EQ(snapshot(), before);
@@ -167,10 +167,10 @@ TEST_F(WorkspaceTest, SaveWritesTheFileAndRemembersThePath)
     EXPECT_EQ(d.fileName, "*.dnp");
     EXPECT_EQ(d.defaultExtension, "dnp");
     EXPECT_EQ(d.filter, "dnp");
-    EXPECT_TRUE(d.title.isEmpty());
+    EXPECT_EQ(d.title, "Save Configuration");
     EXPECT_EQ(readFileBytes(path("a.dnp")), composeConfigFile(state, fixedNow()));
     EXPECT_EQ(state.LastSavedFileName, path("a.dnp"));
-    EXPECT_EQ(ws.caption(), "DNP Configure");  // saving leaves the caption
+    EXPECT_EQ(ws.windowCaption(), "a.dnp");  // the file just written, not modified
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.dnp"});  // no temporary file left
 }
 

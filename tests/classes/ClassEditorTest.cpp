@@ -216,11 +216,11 @@ TEST_F(ClassEditorTest, DeadbandRoundingAndRanges)
     struct Case {
         const char* text;
         std::uint16_t stored;
-        bool message;
+        bool message;  // refused: the stored value stays
     };
     const Case cases[] = {
-        {"12.25", 122, false}, {"12.75", 128, false}, {"-0.04", 0, false}, {"-0.06", 20, true},
-        {"100", 1000, false},  {"100.1", 20, true},   {"0", 0, false},     {"2.5", 25, false},
+        {"12.25", 122, false}, {"12.75", 128, false}, {"-0.04", 0, false}, {"-0.06", 77, true},
+        {"100", 1000, false},  {"100.1", 77, true},   {"0", 0, false},     {"2.5", 25, false},
     };
     for (const Case& c : cases) {
         ConfigState s;
@@ -229,10 +229,12 @@ TEST_F(ClassEditorTest, DeadbandRoundingAndRanges)
         e.ClassSpBtnClick(2);
         s.UnsolicitedSettings[deadbandWordIndex(2)] = 77;
         e.view().DeadbandEdit = c.text;
-        EXPECT_TRUE(e.class0okBtnClick());
+        EXPECT_EQ(e.class0okBtnClick(), !c.message);
         EXPECT_EQ(s.deadband(2), c.stored) << c.text;
-        if (c.message)
+        if (c.message) {
             EXPECT_EQ(p.texts(test::Shown::Error), QStringList{"The value of Dead Band must be in the range of 0 to 100%."});
+            EXPECT_EQ(e.badField(), UnsolicitedField::Deadband);
+        }
         else
             EXPECT_TRUE(p.shown.isEmpty()) << c.text;
     }
@@ -249,22 +251,29 @@ TEST_F(ClassEditorTest, EventsWordRanges)
     setFields("2", "255", "255");
     editor.class0okBtnClick();
     EXPECT_EQ(state.eventsWord(3), 0xFFFF);
-    for (const auto& [minEvents, delay] : {std::pair{"256", "0"}, std::pair{"1", "-1"}}) {
+    const struct {
+        const char* minEvents;
+        const char* delay;
+        UnsolicitedField bad;
+    } refused[] = {{"256", "0", UnsolicitedField::MinEvents}, {"1", "-1", UnsolicitedField::NotDelay}};
+    for (const auto& c : refused) {
         prompts.shown.clear();
-        setFields("2", minEvents, delay);
-        editor.class0okBtnClick();
+        setFields("7", c.minEvents, c.delay);
+        EXPECT_FALSE(editor.class0okBtnClick());
         EXPECT_EQ(state.eventsWord(3), 0xFFFF);
+        EXPECT_EQ(state.deadband(3), 20);  // nothing of the OK is stored
+        EXPECT_EQ(editor.badField(), c.bad);
         EXPECT_EQ(prompts.texts(test::Shown::Error),
                   QStringList{"The value of Minimum Events and Notification Delay must be in the range of 0 to 255."});
     }
-    // Both messages: the events message comes first, the step goes on.
+    // Two bad fields: the first on the page is told, nothing is stored.
     prompts.shown.clear();
-    setFields("101", "300", "0");
-    editor.class0okBtnClick();
-    EXPECT_EQ(prompts.texts(test::Shown::Error),
-              (QStringList{"The value of Minimum Events and Notification Delay must be in the range of 0 to 255.",
-                           "The value of Dead Band must be in the range of 0 to 100%."}));
+    setFields("150", "300", "9");
+    EXPECT_FALSE(editor.class0okBtnClick());
+    EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{"The value of Dead Band must be in the range of 0 to 100%."});
+    EXPECT_EQ(editor.badField(), UnsolicitedField::Deadband);
     EXPECT_EQ(state.deadband(3), 20);
+    EXPECT_EQ(state.eventsWord(3), 0xFFFF);
 }
 
 TEST_F(ClassEditorTest, AFieldThatIsNotANumberEndsTheStepAndStoresNothing)
@@ -311,27 +320,34 @@ TEST_F(ClassEditorTest, RegionalDecimalSeparatorIsReadAndWritten)
     QLocale::setDefault(saved);
 }
 
-TEST_F(ClassEditorTest, OkInClass0StoresTheListsAndRewritesTheOrder)
+TEST_F(ClassEditorTest, OkInClass0KeepsTheOrderOfThePointsThatStay)
 {
     select(0, kBinBase + 2);
     select(0, kBinBase + 5);
+    select(0, kBinBase + 7);
     auto& binOrder = state.Class0Order[typeNumber(PointType::Bin)];
-    binOrder[2] = 5;
-    binOrder[5] = 2;  // a dragged order
+    binOrder[2] = 7;
+    binOrder[5] = 2;
+    binOrder[7] = 5;  // a dragged order: 7, 2, 5
     openFor(0);
     state.Class0Rebuild.fill(false);
     editor.class0okBtnClick();
-    EXPECT_EQ(binOrder[2], 2);
-    EXPECT_EQ(binOrder[5], 5);
+    EXPECT_EQ(state.class0Sequence(PointType::Bin), (std::vector<int>{7, 2, 5}));
     EXPECT_EQ(binOrder[0], -1);
     EXPECT_EQ(state.Class0Rebuild, (std::array<bool, 5>{false, false, false, false, false}));
-    // A change in the lists sets the type's flag only.
-    editor.clickItem(kBoutTag, 0);
+    // New points go to the end in catalogue order, removed ones drop out; a change sets
+    // its type's flag only.
+    openFor(0);
+    editor.clickItem(kBinTag, 9);
+    editor.clickItem(kBinTag, 0);
+    editor.clickItem(kBinTag, 2);
     state.Class0Rebuild.fill(false);
     editor.class0okBtnClick();
-    EXPECT_EQ(state.Class0Rebuild, (std::array<bool, 5>{false, true, false, false, false}));
-    EXPECT_EQ(state.ClassSelection[0][kBoutBase], 1);
-    EXPECT_EQ(state.Class0Order[typeNumber(PointType::Bout)][0], 0);
+    EXPECT_EQ(state.class0Sequence(PointType::Bin), (std::vector<int>{7, 5, 0, 9}));
+    EXPECT_EQ(state.Class0Rebuild, (std::array<bool, 5>{true, false, false, false, false}));
+    editor.clickItem(kBoutTag, 0);
+    editor.class0okBtnClick();
+    EXPECT_EQ(state.class0Sequence(PointType::Bout), std::vector<int>{0});
 }
 
 TEST_F(ClassEditorTest, MarksOfAnEventClassAndTheStaleMarkAfterUnchecking)

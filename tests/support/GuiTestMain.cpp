@@ -1,9 +1,13 @@
 #include <QApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 // Widget tests run headless (QT_QPA_PLATFORM=offscreen is set by CTest).
 int main(int argc, char** argv)
 {
+    // The user's own settings (recent files, last folder) go to a folder of the run.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -11,7 +11,7 @@
 namespace dnp::test {
 
 struct Shown {
-    enum Kind { Information, Error, Confirm, OpenDialog, SaveDialog, Help } kind;
+    enum Kind { Information, Error, Confirm, SaveChanges, OpenDialog, SaveDialog, Help } kind;
     QString text;      // message text; for dialogs the file name setting
     QString caption;   // confirm caption; for dialogs the filter
     int topic = 0;
@@ -22,6 +22,7 @@ class ScriptedPrompts : public UserPrompts {
 public:
     std::deque<bool> confirmAnswers;                 // empty: OK
     std::deque<std::optional<QString>> fileAnswers;  // empty: cancelled
+    std::deque<SaveChoice> saveChoices;              // empty: Discard
     QList<Shown> shown;
 
     void information(const QString& text) override { shown.push_back({Shown::Information, text, {}, 0, {}}); }
@@ -33,6 +34,15 @@ public:
             return true;
         const bool answer = confirmAnswers.front();
         confirmAnswers.pop_front();
+        return answer;
+    }
+    SaveChoice askSaveChanges(const QString& text) override
+    {
+        shown.push_back({Shown::SaveChanges, text, {}, 0, {}});
+        if (saveChoices.empty())
+            return SaveChoice::Discard;
+        const SaveChoice answer = saveChoices.front();
+        saveChoices.pop_front();
         return answer;
     }
     std::optional<QString> openFileName(const FileDialogSettings& s) override { return file(Shown::OpenDialog, s); }

@@ -1,5 +1,6 @@
 #include "app/gui/MainWindow.h"
 
+#include "app/DeskSettings.h"
 #include "app/Guard.h"
 #include "app/HelpFile.h"
 #include "app/gui/AboutBox.h"
@@ -14,6 +15,11 @@
 #include <QCloseEvent>
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
 #include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
@@ -26,10 +32,21 @@ namespace {
 // After this long the window has been painted: the configuration is set up then.
 constexpr int kDeferredSetUpMs = 100;
 
+// The first local .dnp file among dropped URLs.
+QString droppedConfigFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".dnp"), Qt::CaseInsensitive))
+            return url.toLocalFile();
+    return {};
+}
+
 }  // namespace
 
-TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, const QString& iniPath, QWidget* parent)
-    : QMainWindow(parent), helpFile_(helpFilePath(QDir::currentPath()))
+TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, const QString& iniPath, const QString& deskFile, QWidget* parent)
+    : QMainWindow(parent), deskFile_(deskFile), helpFile_(helpFilePath(QDir::currentPath()))
 {
     setObjectName("DNPCfgMain");
     runModal = [](QDialog* d) { return d->exec(); };
@@ -46,6 +63,7 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     iniPath_ = iniPath;
     setWindowTitle(kProgramCaption);
     setAttribute(Qt::WA_AlwaysShowToolTips);
+    setAcceptDrops(true);
     buildMenu();
     buildToolBar();
     statusBar()->setObjectName("StatusBar");
@@ -69,6 +87,8 @@ Workspace& TDNPCfgMain::workspace()
     // The workspace loads the communication settings and gives the configuration its
     // start-up values.
     workspace_ = std::make_unique<Workspace>(*prompts_, port_, iniPath_);
+    desk_ = std::make_unique<DeskSettings>(deskFile_);
+    workspace_->setDeskSettings(desk_.get());
     port_.setPortDevices(workspace_->settings().portDevices());
     port_.setSelectPortStep(comSelectStep([this] { return dialogParent(); }));
     connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind kind, int message) {
@@ -87,6 +107,7 @@ Workspace& TDNPCfgMain::workspace()
             transferProgress_->setText(QStringLiteral("Retrieve cancelled."));
         if (sortForm_)
             sortForm_->refresh();
+        refreshCaption();
     });
     return *workspace_;
 }
@@ -146,14 +167,77 @@ QToolButton* TDNPCfgMain::toolButton(const QString& objectName) const
 void TDNPCfgMain::handle(const std::function<void()>& handler)
 {
     guarded(*prompts_, handler);
+    refreshCaption();
+}
+
+void TDNPCfgMain::refreshCaption()
+{
+    setWindowTitle(workspace_ ? workspace_->windowCaption() : kProgramCaption);
+}
+
+void TDNPCfgMain::openAtStart(const QString& path)
+{
+    handle([this, path] { workspace().openFromDesk(path); });
+}
+
+QList<QAction*> TDNPCfgMain::recentFileActions() const
+{
+    QList<QAction*> actions;
+    for (QAction* a : fileMenu_->actions())
+        if (a->objectName().startsWith(QStringLiteral("RecentFile")))
+            actions << a;
+    return actions;
+}
+
+// The recent files sit between Save As and Exit, each under its number.
+void TDNPCfgMain::refreshRecentFiles()
+{
+    for (QAction* a : recentFileActions()) {
+        fileMenu_->removeAction(a);
+        a->deleteLater();
+    }
+    workspace();  // which sets up the remembered files
+    const QStringList files = desk_->recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), fileMenu_);
+        a->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
+        a->setStatusTip(path);
+        a->setToolTip(path);
+        connect(a, &QAction::triggered, this, [this, path] {
+            handle([this, path] {
+                if (!workspace().refuseWhileRunning())
+                    workspace().openRecent(path);
+            });
+        });
+        fileMenu_->insertAction(recentSeparator_, a);
+    }
+}
+
+void TDNPCfgMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedConfigFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TDNPCfgMain::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedConfigFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    handle([this, path] {
+        if (!workspace().refuseWhileRunning())
+            workspace().openFromDesk(path);
+    });
 }
 
 void TDNPCfgMain::FileNew1Execute()
 {
-    if (workspace().refuseWhileRunning())
+    if (workspace().refuseWhileRunning() || !workspace().maySetAside())
         return;
     workspace().newConfiguration();
-    setWindowTitle(workspace().caption());
+    refreshCaption();
 }
 
 void TDNPCfgMain::FileOpen1Execute()
@@ -161,12 +245,13 @@ void TDNPCfgMain::FileOpen1Execute()
     if (workspace().refuseWhileRunning())
         return;
     workspace().openWithDialog();
-    setWindowTitle(workspace().caption());
+    refreshCaption();
 }
 
 void TDNPCfgMain::FileSave1Execute()
 {
     workspace().saveWithDialog();
+    refreshCaption();
 }
 
 void TDNPCfgMain::FileExit1Execute()
@@ -176,6 +261,12 @@ void TDNPCfgMain::FileExit1Execute()
 
 void TDNPCfgMain::closeEvent(QCloseEvent* event)
 {
+    bool mayClose = false;
+    guarded(*prompts_, [&] { mayClose = !workspace_ || workspace_->maySetAside(); });
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
     // A transfer under way is stopped only when the user says so.
     if (workspace_ && workspace_->transferRunning()) {
         if (!prompts_->confirm(QStringLiteral("Exit"), kExitDuringTransferText)) {
@@ -206,6 +297,7 @@ void TDNPCfgMain::ClassSpBtnClick(QObject* sender)
     workspace().editor().ClassSpBtnClick(cls);
     classForm()->refresh();
     runModal(classForm());
+    refreshCaption();
 }
 
 void TDNPCfgMain::SettingBtnClick()
@@ -235,6 +327,7 @@ void TDNPCfgMain::showOrderWindow(void (Workspace::*prepare)())
     (workspace().*prepare)();
     sortForm()->refresh();
     runModal(sortForm());
+    refreshCaption();
 }
 
 void TDNPCfgMain::ReportBtnClick()

@@ -13,11 +13,13 @@
 
 class QAction;
 class QDialog;
+class QMenu;
 class QLabel;
 class QToolButton;
 
 namespace dnp {
 
+class DeskSettings;
 class TClassForm;
 class TReportForm;
 class TSortForm;
@@ -29,8 +31,9 @@ class TDNPCfgMain : public QMainWindow {
     Q_OBJECT
 public:
     // prompts: nullptr for the real message boxes and dialogs; iniPath: empty for
-    // "DNP.ini" where the program keeps it.
-    explicit TDNPCfgMain(UserPrompts* prompts = nullptr, const QString& iniPath = {}, QWidget* parent = nullptr);
+    // "DNP.ini" where the program keeps it; deskFile: empty for the user's settings.
+    explicit TDNPCfgMain(UserPrompts* prompts = nullptr, const QString& iniPath = {}, const QString& deskFile = {},
+                         QWidget* parent = nullptr);
     ~TDNPCfgMain() override;
 
     // Shows a modal window and returns its result; tests replace it so nothing blocks.
@@ -50,6 +53,11 @@ public:
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
 
+    // A file named on the command line, opened once the window is shown.
+    void openAtStart(const QString& path);
+    // The File menu's recent files, newest first ("RecentFile1" ...).
+    QList<QAction*> recentFileActions() const;
+
     void FileNew1Execute();
     void FileOpen1Execute();
     void FileSave1Execute();
@@ -65,11 +73,16 @@ public:
 protected:
     // Closing the window (Exit, the close box) asks first while a transfer runs.
     void closeEvent(QCloseEvent* event) override;
+    // A .dnp file dropped on the window is opened.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate(const QString& iniPath);
     void buildMenu();
     void buildToolBar();
+    void refreshRecentFiles();
+    void refreshCaption();
     // Send and Retrieve: the order window in its mode, unless a transfer runs.
     void showOrderWindow(void (Workspace::*prepare)());
     // Runs a handler under the top-level error handling.
@@ -80,7 +93,11 @@ private:
     UserPrompts* prompts_ = nullptr;
     TApdComPort port_;
     QString iniPath_;
+    QString deskFile_;
+    std::unique_ptr<DeskSettings> desk_;
     std::unique_ptr<Workspace> workspace_;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentSeparator_ = nullptr;
     QString helpFile_;
     TClassForm* classForm_ = nullptr;
     TSortForm* sortForm_ = nullptr;

@@ -28,7 +28,8 @@ void TDNPCfgMain::buildMenu()
         {"FileSave1", "&Save", "Ctrl+S", "Save", "Save current file", &TDNPCfgMain::FileSave1Execute},
         {"FileSaveAs1", "Save &As...", "", "Save As", "Save current file with different name",
          &TDNPCfgMain::FileSave1Execute},
-        {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {"RecentListStart", nullptr, nullptr, nullptr, nullptr, nullptr},  // two separators in a row show as one
+        {"RecentListEnd", nullptr, nullptr, nullptr, nullptr, nullptr},
         {"FileExit1", "E&xit", "", "Exit", "Exit application", &TDNPCfgMain::FileExit1Execute},
     };
     static const Command kHelp[] = {
@@ -41,8 +42,8 @@ void TDNPCfgMain::buildMenu()
         menu->setObjectName(QString::fromLatin1(name));
         menu->menuAction()->setStatusTip(QString::fromLatin1(status));
         for (const Command& c : commands) {
-            if (!c.name) {
-                menu->addSeparator();
+            if (!c.caption) {
+                menu->addSeparator()->setObjectName(QString::fromLatin1(c.name));
                 continue;
             }
             auto* a = menu->addAction(QString::fromLatin1(c.caption));
@@ -55,6 +56,11 @@ void TDNPCfgMain::buildMenu()
         }
     };
     fill("File1", "&File", "File related commands", kFile);
+    // The recent files go in before the separator above Exit, rebuilt each time the
+    // menu opens.
+    fileMenu_ = findChild<QMenu*>("File1");
+    recentSeparator_ = findChild<QAction*>("RecentListEnd");
+    connect(fileMenu_, &QMenu::aboutToShow, this, [this] { handle([this] { refreshRecentFiles(); }); });
     fill("Help1", "&Help", "Help topics", kHelp);
     action("FileSaveAs1")->setVisible(false);
     action("FileNew1")->setIcon(toolBarIcon(ToolBarImage::New));

@@ -32,6 +32,8 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogSettings& 
     dialog.setNameFilter(qtFilter(s.filter));
     dialog.setDefaultSuffix(s.defaultExtension);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!s.folder.isEmpty())
+        dialog.setDirectory(s.folder);
     dialog.setFileMode(QFileDialog::AnyFile);  // the open dialog accepts a name that does not exist yet
     if (!s.fileName.isEmpty() && !s.fileName.contains('*'))
         dialog.selectFile(s.fileName);
@@ -61,6 +63,21 @@ bool WidgetPrompts::confirm(const QString& caption, const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent_());
     return box.exec() == QMessageBox::Ok;
+}
+
+SaveChoice WidgetPrompts::askSaveChanges(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("DNP Configure"), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_());
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
 }
 
 std::optional<QString> WidgetPrompts::openFileName(const FileDialogSettings& settings)

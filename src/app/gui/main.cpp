@@ -1,4 +1,5 @@
 #include "app/gui/MainWindow.h"
+#include "files/FileAccess.h"
 #include "model/Version.h"
 
 #include <QApplication>
@@ -35,5 +36,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QString::fromLatin1(dnp::kVersion));
     dnp::TDNPCfgMain mainWindow;
     mainWindow.show();
+    // dnp-configure FILE.dnp: the file is opened as Open would (Qt has taken its own
+    // options out of argv by now).
+    if (argc > 1)
+        mainWindow.openAtStart(dnp::decodeFileName(argv[1]));
     return app.exec();
 }

@@ -40,12 +40,14 @@ CheckListBox::CheckListBox(const PointGroup& group, int rowsPerColumn, const std
     grid_->setRowStretch(rowsPerColumn_ + 2, 1);
 }
 
-void CheckListBox::showStates(const ClassEditorView& view)
+void CheckListBox::showStates(const ClassEditor& editor)
 {
     for (int row = 0; row < group_.count; ++row) {
         static const Qt::CheckState kStates[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
-        const ItemState s = view.items[group_.base + row];
+        const int index = group_.base + row;
+        const ItemState s = editor.view().items[index];
         boxes_[row]->setCheckState(kStates[static_cast<int>(s)]);
+        boxes_[row]->setToolTip(s == ItemState::Greyed ? editor.greyReason(index) : QString());
     }
 }
 

@@ -32,7 +32,8 @@ public:
     QGridLayout* grid() const { return grid_; }
     int buttonRow() const { return rowsPerColumn_ + 1; }
 
-    void showStates(const ClassEditorView& view);
+    // The editor's item states; a greyed item tells in its tool tip why it is greyed.
+    void showStates(const ClassEditor& editor);
 
 signals:
     void itemClicked(int row);        // the box was clicked or toggled with the space bar

@@ -257,16 +257,27 @@ QWidget* TClassForm::buildUnsolicitedPage()
     MinEventEdit->setObjectName("MinEventEdit");
     NotDelayEdit = new QLineEdit(page);
     NotDelayEdit->setObjectName("NotDelayEdit");
-    const std::array<std::pair<const char*, QLineEdit*>, 3> rows = {
-        {{"Analog Input Dead Band", DeadbandEdit}, {"Minimum Events", MinEventEdit}, {"Notification Delay", NotDelayEdit}}};
+    struct Row {
+        const char* label;
+        QLineEdit* edit;
+        const char* unit;
+        const char* range;
+    };
+    const std::array<Row, 3> rows = {{{"Analog Input Dead Band", DeadbandEdit, "%", "(0\u2013100 %)"},
+                                      {"Minimum Events", MinEventEdit, "", "(0\u2013255)"},
+                                      {"Notification Delay", NotDelayEdit, "", "(0\u2013255)"}}};
     for (int r = 0; r < 3; ++r) {
-        grid->addWidget(new QLabel(rows[r].first, page), r, 0);
-        rows[r].second->setMaximumWidth(80);
-        grid->addWidget(rows[r].second, r, 1);
-        connect(rows[r].second, &QLineEdit::textEdited, this, [this] { storeFields(); });
+        grid->addWidget(new QLabel(rows[r].label, page), r, 0);
+        rows[r].edit->setMaximumWidth(80);
+        grid->addWidget(rows[r].edit, r, 1);
+        grid->addWidget(new QLabel(rows[r].unit, page), r, 2);
+        auto* range = new QLabel(QString::fromUtf8(rows[r].range), page);
+        range->setObjectName(QString(rows[r].edit->objectName()).replace("Edit", "Range"));
+        grid->addWidget(range, r, 3);
+        connect(rows[r].edit, &QLineEdit::textEdited, this, [this] { storeFields(); });
     }
-    grid->addWidget(new QLabel("%", page), 0, 2);
-    grid->setColumnStretch(3, 1);
+    grid->setColumnMinimumWidth(2, 16);
+    grid->setColumnStretch(4, 1);
     grid->setRowStretch(3, 1);
     return page;
 }
@@ -282,7 +293,7 @@ void TClassForm::refresh()
 {
     const ClassEditorView& v = editor_.view();
     for (CheckListBox* list : lists_)
-        list->showStates(v);
+        list->showStates(editor_);
     setWindowTitle(v.caption);
     ClassPC->setTabVisible(unsolicitedTab_, v.unsolicitedPageVisible);
     DeadbandEdit->setText(v.DeadbandEdit);
@@ -295,25 +306,55 @@ void TClassForm::refresh()
             b->setEnabled(v.groupButtonsEnabled);
 }
 
+void TClassForm::selectBadField()
+{
+    QLineEdit* field = nullptr;
+    switch (editor_.badField()) {
+    case UnsolicitedField::Deadband:
+        field = DeadbandEdit;
+        break;
+    case UnsolicitedField::MinEvents:
+        field = MinEventEdit;
+        break;
+    case UnsolicitedField::NotDelay:
+        field = NotDelayEdit;
+        break;
+    case UnsolicitedField::None:
+        return;
+    }
+    ClassPC->setCurrentIndex(unsolicitedTab_);
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+}
+
+// A value a field refuses keeps the window open with the edit as it was.
 void TClassForm::class0okBtnClick()
 {
     storeFields();
-    editor_.class0okBtnClick();
-    accept();  // the window closes also after a validation message
+    if (editor_.class0okBtnClick()) {
+        accept();
+        return;
+    }
+    selectBadField();
 }
 
 void TClassForm::SaveCfgBtnClick()
 {
     storeFields();
-    const bool applied = editor_.class0okBtnClick();
+    if (!editor_.class0okBtnClick()) {
+        selectBadField();
+        return;
+    }
     refresh();
-    if (applied && saveConfiguration)
+    if (saveConfiguration)
         saveConfiguration();
 }
 
 void TClassForm::ResetClassBtnClick()
 {
     storeFields();
+    if (!prompts_.confirm(QStringLiteral("Clear"), kClearAllText))
+        return;
     editor_.ResetClassBtnClick();
     refresh();
 }

@@ -17,6 +17,9 @@ namespace dnp {
 
 class CheckListBox;
 
+inline const QString kClearAllText =
+    QStringLiteral("Clear the selections of all four classes and the unsolicited settings?");
+
 class TClassForm : public QDialog {
     Q_OBJECT
 public:
@@ -50,6 +53,8 @@ private:
     void addGroupButtons(CheckListBox* list, int firstButton, int lastButton);
     void wireList(CheckListBox* list);
     void storeFields();
+    // After an apply step that a field refused: that field, selected for correction.
+    void selectBadField();
 
     ClassEditor& editor_;
     UserPrompts& prompts_;

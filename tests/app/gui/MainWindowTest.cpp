@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
@@ -27,7 +29,7 @@ namespace {
 struct MainWindowTest : ::testing::Test {
     QTemporaryDir dir;
     test::ScriptedPrompts prompts;
-    TDNPCfgMain window{&prompts, dir.filePath("DNP.ini")};
+    TDNPCfgMain window{&prompts, dir.filePath("DNP.ini"), dir.filePath("desk.ini")};
     QList<QDialog*> shownModal;
     QStringList shownTitles;
     MainWindowTest()
@@ -76,7 +78,8 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
     QStringList fileItems;
     for (QAction* a : menus[0]->menu()->actions())
         fileItems << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(fileItems, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "E&xit"}));
+    // The recent files go between the two separators; with none they show as one.
+    EXPECT_EQ(fileItems, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "-", "E&xit"}));
     QStringList helpItems;
     for (QAction* a : menus[1]->menu()->actions())
         helpItems << (a->isSeparator() ? "-" : a->text());
@@ -232,6 +235,86 @@ TEST_F(MainWindowTest, OpenSetsTheCaptionToTheFileName)
     EXPECT_TRUE(window.state().LoadedFromFile);
 }
 
+// One more Class 0 point, as the editor's OK stores it.
+void editClass0(TDNPCfgMain& window, int binRow)
+{
+    window.workspace().editor().ClassSpBtnClick(0);
+    window.workspace().editor().clickItem(ListTag::BinCLB, binRow);
+    window.workspace().editor().class0okBtnClick();
+}
+
+TEST_F(MainWindowTest, NewAndExitAskAboutUnsavedWork)
+{
+    window.show();
+    editClass0(window, 4);
+    window.ClassSpBtnClick(window.toolButton("Class0SpBtn"));  // the caption follows each command
+    EXPECT_EQ(window.windowTitle(), "DNP Configure *");
+
+    prompts.saveChoices = {SaveChoice::Cancel, SaveChoice::Cancel};
+    window.FileNew1Execute();
+    EXPECT_TRUE(window.state().selected(0, PointType::Bin, 4));
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(prompts.texts(test::Shown::SaveChanges),
+              (QStringList{"Save changes to new.dnp?", "Save changes to new.dnp?"}));
+
+    prompts.saveChoices = {SaveChoice::Discard};
+    window.FileNew1Execute();
+    EXPECT_FALSE(window.state().selected(0, PointType::Bin, 4));
+    EXPECT_EQ(window.windowTitle(), "DNP Configure");
+
+    // Save runs the save; the window closes once the file is written.
+    editClass0(window, 6);
+    prompts.saveChoices = {SaveChoice::Save, SaveChoice::Save};
+    prompts.fileAnswers = {std::nullopt, dir.filePath("kept.dnp")};
+    EXPECT_FALSE(window.close());  // the save dialog was cancelled
+    EXPECT_TRUE(window.close());
+    EXPECT_TRUE(QFile::exists(dir.filePath("kept.dnp")));
+}
+
+TEST_F(MainWindowTest, FilesOpenFromTheRecentListADropAndTheCommandLine)
+{
+    for (const char* name : {"a.dnp", "b.dnp"}) {
+        prompts.fileAnswers = {dir.filePath(name)};
+        window.FileSave1Execute();
+    }
+    QMenu* file = window.findChild<QMenu*>("File1");
+    emit file->aboutToShow();
+    QStringList texts;
+    for (QAction* a : window.recentFileActions())
+        texts << a->text();
+    EXPECT_EQ(texts, (QStringList{"&1 b.dnp", "&2 a.dnp"}));
+    QStringList items;
+    for (QAction* a : file->actions())
+        items << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(items, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "&1 b.dnp", "&2 a.dnp", "-", "E&xit"}));
+    window.recentFileActions()[1]->trigger();
+    EXPECT_EQ(window.windowTitle(), "a.dnp");
+
+    // A dropped .dnp file is opened; other files are not taken.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dir.filePath("notes.txt"))});
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    data.setUrls({QUrl::fromLocalFile(dir.filePath("b.dnp"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &drop);
+    EXPECT_EQ(window.windowTitle(), "b.dnp");
+
+    // From the command line: a file that does not read is told, the configuration stays new.
+    TDNPCfgMain second{&prompts, dir.filePath("DNP.ini"), dir.filePath("desk.ini")};
+    QFile(dir.filePath("bad.dnp")).open(QIODevice::WriteOnly);
+    second.openAtStart(dir.filePath("bad.dnp"));
+    EXPECT_EQ(second.windowTitle(), "DNP Configure");
+    EXPECT_TRUE(prompts.texts(test::Shown::Error).last().startsWith("The configuration file cannot be read.\n"));
+    second.openAtStart(dir.filePath("a.dnp"));
+    EXPECT_EQ(second.windowTitle(), "a.dnp");
+}
+
 TEST_F(MainWindowTest, AFailingHandlerShowsItsTextAndTheProgramGoesOn)
 {
     window.FileOpen1Execute();  // cancelled dialog: nothing happens
@@ -315,6 +398,13 @@ TEST_F(MainWindowTest, Screenshots)
     window.show();
     window.transferProgress()->setText("Sending message 7 of 18");
     window.grab().save(shots + "/main-window.png");
+    for (const char* name : {"feeder-12.dnp", "substation north.dnp"}) {
+        prompts.fileAnswers = {dir.filePath(name)};
+        window.FileSave1Execute();
+    }
+    QMenu* file = window.findChild<QMenu*>("File1");
+    file->popup(window.mapToGlobal(QPoint(0, 0)));
+    file->grab().save(shots + "/main-window-file-menu.png");
 }
 
 }  // namespace

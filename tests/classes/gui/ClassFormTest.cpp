@@ -145,13 +145,69 @@ TEST_F(ClassFormTest, SaveAppliesThenRunsTheFileWriterAndStaysOpen)
     EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{"'xy' is not a valid floating point value"});
 }
 
-TEST_F(ClassFormTest, ClearButtonGreysEverythingAfterAnEventClassOpening)
+TEST_F(ClassFormTest, ClearAsksFirstAndGreysEverythingAfterAnEventClassOpening)
 {
     state.ClassSelection[0][364] = 1;
+    state.ClassSelection[2][364] = 1;
     open(2);
+    prompts.confirmAnswers = {false, true};
+    form.button("ResetClassBtn")->click();
+    EXPECT_EQ(prompts.texts(test::Shown::Confirm),
+              QStringList{"Clear the selections of all four classes and the unsolicited settings?"});
+    EXPECT_EQ(state.ClassSelection[2][364], 1);  // Cancel: nothing cleared
+    EXPECT_EQ(box(1, 0)->checkState(), Qt::Checked);
     form.button("ResetClassBtn")->click();
     EXPECT_EQ(box(1, 0)->checkState(), Qt::PartiallyChecked);
     EXPECT_EQ(state.ClassSelection[0][364], 0);
+}
+
+// A refused value keeps the window open, selects the field and keeps the ticks.
+TEST_F(ClassFormTest, ABadFieldKeepsTheEditOpenWithTheFieldSelected)
+{
+    state.ClassSelection[0][364 + 3] = 1;
+    open(1);
+    form.pages()->setCurrentIndex(0);
+    QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
+    const struct {
+        const char* deadband;
+        const char* minEvents;
+        QLineEdit* selected;
+    } cases[] = {{"abc", "1", form.DeadbandEdit}, {"150", "300", form.DeadbandEdit}, {"5", "300", form.MinEventEdit}};
+    for (const auto& c : cases) {
+        form.DeadbandEdit->setText(c.deadband);
+        form.MinEventEdit->setText(c.minEvents);
+        emit form.NotDelayEdit->textEdited({});  // typed fields reach the editor as they are edited
+        form.button("class0okBtn")->click();
+        EXPECT_TRUE(form.isVisible()) << c.deadband;
+        EXPECT_EQ(form.pages()->currentIndex(), 5);
+        EXPECT_EQ(form.focusWidget(), c.selected) << c.deadband;
+        EXPECT_EQ(c.selected->selectedText(), c.selected->text());
+        EXPECT_EQ(box(1, 3)->checkState(), Qt::Checked);
+        EXPECT_EQ(state.ClassSelection[1][364 + 3], 0);
+    }
+    EXPECT_EQ(prompts.texts(test::Shown::Error).size(), 3);
+    form.DeadbandEdit->setText("5");
+    form.MinEventEdit->setText("3");
+    emit form.NotDelayEdit->textEdited({});
+    form.button("class0okBtn")->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(state.ClassSelection[1][364 + 3], 1);
+    EXPECT_EQ(state.eventsWord(1), 3 * 256);
+}
+
+TEST_F(ClassFormTest, GreyedItemsSayWhyAndTheFieldsShowTheirRanges)
+{
+    state.ClassSelection[0][364 + 1] = 1;
+    state.ClassSelection[2][364 + 1] = 1;
+    state.ClassSelection[0][364 + 2] = 1;
+    open(1);
+    EXPECT_EQ(box(1, 0)->toolTip(), "Not in Class 0: select it in Class 0 first.");
+    EXPECT_EQ(box(1, 1)->toolTip(), "Already reported in Class 2.");
+    EXPECT_EQ(box(1, 2)->toolTip(), "");
+    const std::pair<const char*, const char*> ranges[] = {
+        {"DeadbandRange", "(0\u2013100 %)"}, {"MinEventRange", "(0\u2013255)"}, {"NotDelayRange", "(0\u2013255)"}};
+    for (const auto& [name, text] : ranges)
+        EXPECT_EQ(form.findChild<QLabel*>(name)->text(), QString::fromUtf8(text)) << name;
 }
 
 // With DNP_SCREENSHOT_DIR set, saves a picture of each page for a look by eye.
