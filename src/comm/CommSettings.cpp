@@ -19,6 +19,7 @@ const QString kParityKey = QStringLiteral("Parity");
 const QString kAddressKey = QStringLiteral("Address");
 // Read only: a panel that sums its replies another way can be reached with 0.
 const QString kCheckReplyChecksumKey = QStringLiteral("CheckReplyChecksum");
+const QString kVerifyAfterSendKey = QStringLiteral("VerifyAfterSend");
 
 std::int32_t readInteger(QByteArrayView file, QStringView key, std::int32_t fallback)
 {
@@ -89,6 +90,9 @@ void TcomSetIni::Load()
     Parity = readInteger(file, kParityKey, kDefaultParity);
     Address = readInteger(file, kAddressKey, kDefaultAddress);
     CheckReplyChecksum = readInteger(file, kCheckReplyChecksumKey, 1) != 0;
+    const std::optional<QString> verify = iniValue(file, kOptionsSection, kVerifyAfterSendKey);
+    VerifyAfterSend = verify && parseIniInteger(*verify).value_or(0) != 0;
+    verifyKeyPresent_ = verify.has_value();
     mapIntoRange();
 
     portDevices_.clear();
@@ -131,6 +135,17 @@ Result<void> TcomSetIni::Save()
                             {kAddressingKey, QString::number(IsAddressing())},
                             {kParityKey, QString::number(Parity)},
                             {kAddressKey, QString::number(Address)}});
+    if (!portDevices_.isEmpty()) {
+        std::vector<std::pair<QString, QString>> ports;
+        for (auto it = portDevices_.cbegin(); it != portDevices_.cend(); ++it)
+            ports.emplace_back(QStringLiteral("COM%1").arg(it.key()), it.value());
+        file = writeIniSection(file, kPortsSection, ports);
+    }
+    // A file that never had the option keeps without it while it is off.
+    if (VerifyAfterSend || verifyKeyPresent_) {
+        file = writeIniSection(file, kOptionsSection, {{kVerifyAfterSendKey, VerifyAfterSend ? "1" : "0"}});
+        verifyKeyPresent_ = true;
+    }
 
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (!writeFileSafely(path, file))
@@ -150,7 +165,8 @@ CommChoice TcomSetIni::choice() const
 {
     TcomSetIni inRange = *this;
     inRange.mapIntoRange();
-    return {inRange.Baud, inRange.ComPort, inRange.Addressing ? 1 : 0, inRange.Parity, QString::number(Address)};
+    return {inRange.Baud, inRange.ComPort, inRange.Addressing ? 1 : 0, inRange.Parity, QString::number(Address),
+            portDevices_};
 }
 
 void TcomSetIni::store(const CommChoice& choice)
@@ -161,6 +177,7 @@ void TcomSetIni::store(const CommChoice& choice)
     Addressing = choice.addressingItem == 1;
     if (const auto address = parseIniInteger(choice.addressText))
         Address = *address;
+    portDevices_ = choice.portDevices;
     mapIntoRange();
 }
 

@@ -15,6 +15,7 @@ namespace dnp {
 inline const QString kIniFileName = QStringLiteral("DNP.ini");
 inline const QString kCommSection = QStringLiteral("Comm");
 inline const QString kPortsSection = QStringLiteral("Ports");
+inline const QString kOptionsSection = QStringLiteral("Options");
 
 // The baud rates of the "Baud" setting, by its value 0, 1, 2.
 inline constexpr std::array<const char*, 3> kBaudTexts = {"19200", "9600", "4800"};
@@ -51,6 +52,8 @@ struct CommChoice {
     int addressingItem = 0;
     int parityItem = 0;
     QString addressText;
+    // The device of each COM number the "Ports" section maps.
+    QMap<int, QString> portDevices;
 };
 
 class TcomSetIni {
@@ -71,6 +74,8 @@ public:
     // [Comm] CheckReplyChecksum=0 turns off the check of the replies' checksums (their
     // length and address are checked all the same). Read, never written.
     bool CheckReplyChecksum = true;
+    // [Options] VerifyAfterSend=1: a successful send is read back and compared.
+    bool VerifyAfterSend = false;
 
     // Loads from the file that defaultIniLocation() names.
     TcomSetIni();
@@ -86,7 +91,8 @@ public:
     const QString& readError() const { return readError_; }
     // No settings file approaches this size.
     static constexpr qint64 kMaxIniBytes = 1024 * 1024;
-    // Writes the five keys into the file, keeping everything else in it. The file is
+    // Writes the five keys into the file, with the "Ports" section's devices and the
+    // options (once set), keeping everything else in it. The file is
     // replaced in one step, so a failure leaves it as it was. Fails with "Unable to
     // write to <path>"; the fields keep their values either way. After a successful
     // save the written file is also the one a later Load reads.
@@ -113,6 +119,7 @@ private:
     IniLocation location_;
     QMap<int, QString> portDevices_;
     QString readError_;
+    bool verifyKeyPresent_ = false;
 };
 
 }  // namespace dnp

@@ -51,8 +51,10 @@ struct DeviceProbe {
     explicit DeviceProbe(const QString& device)
     {
         fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            denied = errno == EACCES || errno == EPERM;
             error = isMissing(errno) ? kBadIdText : errno == EBUSY ? kAlreadyOpenText : systemMessage(errno);
+        }
     }
     ~DeviceProbe()
     {
@@ -64,6 +66,7 @@ struct DeviceProbe {
 
     int fd = -1;
     QString error;
+    bool denied = false;  // no right to use the device
 };
 
 // Whether the device could be opened if nobody held it: refusals for lack of rights
@@ -176,27 +179,50 @@ QString TApdComPort::deviceName() const
     return portDeviceName(line_.ComNumber, portDevices_);
 }
 
+QString TApdComPort::portLabel() const
+{
+    if (!deviceOverride_.isEmpty())
+        return deviceOverride_;
+    return QStringLiteral("COM %1 (%2)").arg(line_.ComNumber).arg(deviceName());
+}
+
+Error TApdComPort::openFailure(const QString& text, const QString& advice) const
+{
+    return failure(text + QLatin1Char('\n') + advice);
+}
+
 bool TApdComPort::isOpen() const { return port_->isOpen(); }
 
 Result<void> TApdComPort::open()
 {
     if (isOpen())
         return {};
+    const QString notChosen = QStringLiteral("No serial port is chosen. Choose one in Communication Settings.");
     if (deviceOverride_.isEmpty() && line_.ComNumber == 0) {
         if (!promptForPort_ || !selectPort_)
-            return failure(kComNumberNotSetText);
+            return openFailure(kComNumberNotSetText, notChosen);
         const auto chosen = selectPort_(listAvailablePorts(portDevices_));
         if (!chosen || *chosen < 1 || *chosen > std::numeric_limits<std::uint16_t>::max())
-            return failure(kComNumberNotSetText);
+            return openFailure(kComNumberNotSetText, notChosen);
         line_.ComNumber = static_cast<std::uint16_t>(*chosen);
     }
     const QString device = deviceName();
+    // A device dnpcfg --device names is the user's own choice: no settings to go to.
+    const QString missing = QStringLiteral("Port %1 does not exist.").arg(portLabel()) +
+                            (deviceOverride_.isEmpty() ? QStringLiteral(" Choose a port in Communication Settings.") : QString());
+    const QString busy = QStringLiteral("%1 is in use by another program.").arg(device);
+    const QString refused =
+        QStringLiteral("You may not use %1: ask to be made a member of its group (often dialout).").arg(device);
 #ifdef Q_OS_UNIX
     // A look at the device first, held open until the port has it, so that a real
     // line sees no extra close.
     const DeviceProbe probe(device);
+    if (probe.error == kBadIdText)
+        return openFailure(kBadIdText, missing);
+    if (probe.error == kAlreadyOpenText)
+        return openFailure(kAlreadyOpenText, busy);
     if (!probe.error.isEmpty())
-        return failure(probe.error);
+        return openFailure(probe.error, probe.denied ? refused : QStringLiteral("Port %1 cannot be opened.").arg(portLabel()));
 #endif
 
     port_->setPortName(device);
@@ -207,15 +233,15 @@ Result<void> TApdComPort::open()
         port_->clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
-            return failure(kBadIdText);
+            return openFailure(kBadIdText, missing);
         case QSerialPort::PermissionError:
 #ifdef Q_OS_UNIX
             if (!mayUse(device))
-                return failure(systemMessage(errno));
+                return openFailure(systemMessage(errno), refused);
 #endif
-            return failure(kAlreadyOpenText);
+            return openFailure(kAlreadyOpenText, busy);
         default:
-            return failure(text);
+            return openFailure(text, QStringLiteral("Port %1 cannot be opened.").arg(portLabel()));
         }
     }
 #ifdef Q_OS_UNIX
@@ -224,7 +250,7 @@ Result<void> TApdComPort::open()
     if (::flock(static_cast<int>(port_->handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         port_->close();
         port_->clearError();
-        return failure(kAlreadyOpenText);
+        return openFailure(kAlreadyOpenText, busy);
     }
 #endif
     // A pseudo-terminal has no modem lines: failing to raise them is no error.

@@ -124,6 +124,9 @@ public:
     void setDeviceOverride(QString device) { deviceOverride_ = std::move(device); }
     // The device the port opens (or has open).
     QString deviceName() const;
+    // The port as the user knows it: "COM 3 (/dev/ttyS2)", or the device alone when an
+    // override names it.
+    QString portLabel() const;
 
     Result<void> open() override;
     void close() override;
@@ -139,6 +142,9 @@ protected:
 
 private:
     void applyLineSettings();
+    // A failure to open: the port's own text, then a line that names the port and says
+    // what to do.
+    Error openFailure(const QString& text, const QString& advice) const;
     void pullReceived();
     void onReadyRead();
 

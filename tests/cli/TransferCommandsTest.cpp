@@ -93,7 +93,7 @@ TEST_F(TransferCommandsTest, RefusedSendAndMissingDevice)
     const test::ProgramRun empty = test::runDnpcfg({"send", writeConfig(ConfigState()), "--device", dir.filePath("nothing")});
     EXPECT_EQ(empty.status, 1);
     // The port opens before the count check.
-    EXPECT_EQ(empty.err, "ie_BadId - Specified comport doesn't exist\n");
+    EXPECT_EQ(empty.err, "ie_BadId - Specified comport doesn't exist\nPort " + dir.filePath("nothing") + " does not exist.\n");
 
     test::PanelSim sim;
     ASSERT_TRUE(sim.started());

@@ -336,17 +336,17 @@ TEST(CommSettingsChoice, StoresAllFiveAndIgnoresANonIntegerAddress)
     QTemporaryDir dir;
     TcomSetIni s(dir.filePath("DNP.ini"));
     s.Address = 12;
-    s.store({2, 3, 1, 1, QStringLiteral("abc")});
+    s.store({2, 3, 1, 1, QStringLiteral("abc"), {}});
     EXPECT_EQ(s.Baud, 2);
     EXPECT_EQ(s.ComPort, 3);
     EXPECT_TRUE(s.Addressing);
     EXPECT_EQ(s.Parity, 1);
     EXPECT_EQ(s.Address, 12);
-    s.store({0, 0, 0, 0, QString()});
+    s.store({0, 0, 0, 0, QString(), {}});
     EXPECT_EQ(s.Address, 12);
     EXPECT_FALSE(s.Addressing);
-    s.store({0, 0, 0, 0, QStringLiteral("300")});
+    s.store({0, 0, 0, 0, QStringLiteral("300"), {}});
     EXPECT_EQ(s.Address, 300);
-    s.store({0, 0, 0, 0, QStringLiteral("$20")});
+    s.store({0, 0, 0, 0, QStringLiteral("$20"), {}});
     EXPECT_EQ(s.Address, 32);
 }

@@ -181,7 +181,8 @@ TEST(PortOpen, ComNumberZeroWithTheSelectStepCancelled)
         ++asked;
         return std::optional<int>{};
     });
-    EXPECT_EQ(port.open().error().message, QStringLiteral("The ComNumber property of the TApdComPort has not been set"));
+    EXPECT_EQ(port.open().error().message, QStringLiteral("The ComNumber property of the TApdComPort has not been set\n"
+                                                          "No serial port is chosen. Choose one in Communication Settings."));
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.ComNumber(), 0);
@@ -196,7 +197,7 @@ TEST(PortOpen, ComNumberZeroWithoutPromptingFailsWithoutAsking)
         return std::optional<int>{1};
     });
     port.setPromptForPort(false);
-    EXPECT_EQ(port.open().error().message, kComNumberNotSetText);
+    EXPECT_TRUE(port.open().error().message.startsWith(kComNumberNotSetText + "\n"));
     EXPECT_EQ(asked, 0);
 }
 
@@ -205,11 +206,13 @@ TEST(PortOpen, MissingDevice)
     TApdComPort port;
     port.setPortDevices({{2, QStringLiteral("/nonexistent/dnp-tty")}});
     port.setComNumber(2);
-    EXPECT_EQ(port.open().error().message, QStringLiteral("ie_BadId - Specified comport doesn't exist"));
+    EXPECT_EQ(port.open().error().message, QStringLiteral("ie_BadId - Specified comport doesn't exist\n"
+                                                          "Port COM 2 (/nonexistent/dnp-tty) does not exist. Choose a "
+                                                          "port in Communication Settings."));
     EXPECT_FALSE(port.isOpen());
     TApdComPort other;
     other.setDeviceOverride(QStringLiteral("/nonexistent/dnp-tty"));
-    EXPECT_EQ(other.open().error().message, kBadIdText);
+    EXPECT_EQ(other.open().error().message, kBadIdText + "\nPort /nonexistent/dnp-tty does not exist.");
 }
 
 TEST(PortOpen, ADeviceThatIsNoSerialPortGivesTheSystemsMessage)
@@ -338,7 +341,8 @@ TEST_F(PortOverSimulator, ASecondOpenOfABusyDeviceFails)
 
     TApdComPort second;
     attach(second, sim);
-    EXPECT_EQ(second.open().error().message, QStringLiteral("ie_Open - device already open"));
+    EXPECT_EQ(second.open().error().message,
+              QStringLiteral("ie_Open - device already open\n%1 is in use by another program.").arg(sim.device));
     EXPECT_FALSE(second.isOpen());
     // The busy port is still offered for choosing.
     EXPECT_TRUE(listAvailablePorts({{1, sim.device}}).contains(1));
@@ -359,7 +363,7 @@ TEST_F(PortOverSimulator, ADeviceLockedByAnotherProgramIsRefused)
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
     TApdComPort port;
     attach(port, sim);
-    EXPECT_EQ(port.open().error().message, QStringLiteral("ie_Open - device already open"));
+    EXPECT_EQ(port.open().error().message, kAlreadyOpenText + "\n" + sim.device + " is in use by another program.");
     ::close(other);
     EXPECT_TRUE(port.open().ok());
 }

@@ -2,6 +2,8 @@
 
 #include "widgets/DialogKit.h"
 
+#include "comm/PortList.h"
+#include "comm/SerialPort.h"
 #include "model/UserPrompts.h"
 
 #include <QButtonGroup>
@@ -12,7 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QRadioButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace dnp {
@@ -76,6 +80,22 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     grid->addWidget(parityRG, 1, 2);
     grid->addLayout(address, 2, 2);
 
+    auto* ports = new QGroupBox(QStringLiteral(" Serial ports of this machine "), frame);
+    ports->setObjectName("machinePortsRG");
+    machinePortsList = new QTreeWidget(ports);
+    machinePortsList->setObjectName("machinePortsList");
+    machinePortsList->setHeaderLabels({QStringLiteral("Device"), QStringLiteral("Description"),
+                                       QStringLiteral("Maker"), QStringLiteral("USB id")});
+    machinePortsList->setRootIsDecorated(false);
+    machinePortsList->setMinimumWidth(460);
+    machinePortsList->setFixedHeight(110);
+    RefreshBtn = dialogButton(ports, "RefreshBtn", QStringLiteral("&Refresh"));
+    auto* portsLayout = new QVBoxLayout(ports);
+    portsLayout->addWidget(new QLabel(QStringLiteral("Click a port to use it for the COM number chosen above."), ports));
+    portsLayout->addWidget(machinePortsList);
+    portsLayout->addLayout(buttonRow({RefreshBtn}));
+    grid->addWidget(ports, 3, 0, 1, 3);
+
     OKBtn = dialogButton(this, "OKBtn", QStringLiteral("&OK"), true);
     CancelBtn = dialogButton(this, "CancelBtn", QStringLiteral("&Cancel"));
     HelpBtn = dialogButton(this, "HelpBtn", QStringLiteral("&Help"));
@@ -89,6 +109,44 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(HelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kHelpTopic); });
+    connect(RefreshBtn, &QPushButton::clicked, this, &TcommForm::refreshPorts);
+    connect(machinePortsList, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { usePort(machinePortsList->indexOfTopLevelItem(item)); });
+    refreshPorts();
+}
+
+void TcommForm::refreshPorts()
+{
+    machinePortsList->clear();
+    for (const MachinePort& port : machinePorts(devices_))
+        machinePortsList->addTopLevelItem(
+            new QTreeWidgetItem(QStringList{port.device, port.description, port.manufacturer, port.usbId}));
+    for (int column = 0; column < machinePortsList->columnCount(); ++column)
+        machinePortsList->resizeColumnToContents(column);
+}
+
+void TcommForm::usePort(int row)
+{
+    const QTreeWidgetItem* item = machinePortsList->topLevelItem(row);
+    if (!item)
+        return;
+    int com = itemIndex(connectorRG);
+    if (com < 1) {
+        com = 1;
+        setItemIndex(connectorRG, com);
+    }
+    devices_[com] = item->text(0);
+    showDevices();
+}
+
+// Each COM button names the device it stands for.
+void TcommForm::showDevices()
+{
+    const QMap<int, QString> devices = comDevices(devices_);
+    const auto* buttons = connectorRG->findChild<QButtonGroup*>();
+    for (int com = 1; com <= TcomSetIni::kHighestComPort; ++com)
+        if (QAbstractButton* button = buttons->button(com))
+            button->setText(QStringLiteral("COM %1 (%2)").arg(com).arg(devices.value(com)));
 }
 
 int TcommForm::Execute(TcomSetIni& settings, UserPrompts& prompts, QWidget* parent)
@@ -118,11 +176,15 @@ void TcommForm::showChoice(const CommChoice& choice)
     setItemIndex(addrRG, choice.addressingItem);
     setItemIndex(parityRG, choice.parityItem);
     addressSlot->setText(choice.addressText);
+    devices_ = choice.portDevices;
+    showDevices();
+    refreshPorts();
 }
 
 CommChoice TcommForm::choice() const
 {
-    return {itemIndex(uploadBaudRG), itemIndex(connectorRG), itemIndex(addrRG), itemIndex(parityRG), addressSlot->text()};
+    return {itemIndex(uploadBaudRG), itemIndex(connectorRG), itemIndex(addrRG), itemIndex(parityRG), addressSlot->text(),
+            devices_};
 }
 
 int TcommForm::itemIndex(const QGroupBox* group)

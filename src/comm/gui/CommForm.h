@@ -11,6 +11,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTreeWidget;
 
 namespace dnp {
 
@@ -49,9 +50,22 @@ public:
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QPushButton* HelpBtn = nullptr;
+    // The machine's serial ports; choosing one makes it the device of the COM number
+    // chosen in the Connector group.
+    QTreeWidget* machinePortsList = nullptr;
+    QPushButton* RefreshBtn = nullptr;
+
+    // Lists the machine's ports again.
+    void refreshPorts();
+    // The port of the list's row `row` becomes the device of the chosen COM number
+    // (COM 1 when none is chosen).
+    void usePort(int row);
 
 private:
+    void showDevices();
+
     UserPrompts& prompts_;
+    QMap<int, QString> devices_;  // the "Ports" section as the dialog holds it
 };
 
 }  // namespace dnp

@@ -326,6 +326,7 @@ TEST(ComSelectFormTest, CancelledSelectionFailsTheOpen)
         if (auto* form = qobject_cast<TComSelectForm*>(w))
             form->CancelBtn->click();
     });
-    EXPECT_EQ(port.open().error().message, "The ComNumber property of the TApdComPort has not been set");
+    EXPECT_EQ(port.open().error().message, "The ComNumber property of the TApdComPort has not been set\n"
+                                           "No serial port is chosen. Choose one in Communication Settings.");
     EXPECT_FALSE(port.isOpen());
 }
