@@ -11,7 +11,9 @@
 #include "comm/Exchange.h"
 #include "comm/RetrieveMapping.h"
 #include "comm/SortModel.h"
+#include "files/PointList.h"
 #include "files/ReportHeader.h"
+#include "model/ConfigCompare.h"
 #include "model/ConfigState.h"
 #include "model/Result.h"
 #include "model/UserPrompts.h"
@@ -119,6 +121,17 @@ public:
     // A retrieved configuration replaces the current one: the clear step, then the
     // retrieved selections, marks, Class 0 order and unsolicited settings.
     void applyRetrieved(const RetrievedConfig& retrieved);
+
+    // --- the point map and the audit ----------------------------------------------
+    // The point list of the configuration as CSV or as a DNP3 Device Profile document
+    // (named after the configuration file, dated by the clock), with the warning for
+    // the points it leaves out.
+    PointListExport exportPointList(PointListFormat format) const;
+    // The same, written safely to `path`; the error names the file.
+    Result<PointListExport> exportPointList(PointListFormat format, const QString& path) const;
+    // The configuration (A) against the configuration file at `path` (B): nothing when
+    // they are equal. A file that does not read gives the error open would give.
+    Result<ConfigDifferences> compareWithFile(const QString& path) const;
 
 signals:
     // At the start of each message (1-18), and with message 0 when the transfer ended.

@@ -5,6 +5,7 @@
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
+#include "files/PointList.h"
 #include "model/Catalog.h"
 
 #include <QStringConverter>
@@ -27,16 +28,6 @@ QStringList pointFields(const CatalogPoint& p)
             p.shortName,
             p.description,
             p.editorText};
-}
-
-QString csvField(const QString& field)
-{
-    if (!field.contains(QChar(',')) && !field.contains(QChar('"')) && !field.contains(QChar('\r')) &&
-        !field.contains(QChar('\n')))
-        return field;
-    QString quoted = field;
-    quoted.replace(QChar('"'), QLatin1String("\"\""));
-    return QChar('"') + quoted + QChar('"');
 }
 
 void writeLine(QTextStream& out, const QStringList& fields, bool csv)

@@ -14,7 +14,8 @@ struct Io {
     QTextStream& err;
 };
 
-// Exit statuses: 0 success, 1 failure of the work, 2 wrong usage.
+// Exit statuses: 0 success, 1 failure of the work, 2 wrong usage (diff: 0 equal, 1
+// different, 2 wrong usage or a file that does not read).
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
@@ -25,6 +26,8 @@ int runReport(const QStringList& args, Io io);
 int runResave(const QStringList& args, Io io);
 int runImage(const QStringList& args, Io io);
 int runDecode(const QStringList& args, Io io);
+int runExport(const QStringList& args, Io io);
+int runDiff(const QStringList& args, Io io);
 int runSend(const QStringList& args, Io io);
 int runRetrieve(const QStringList& args, Io io);
 

@@ -23,6 +23,8 @@ const Command kCommands[] = {
     {"resave", "resave IN.dnp -o OUT.dnp [--description TEXT] [--comment TEXT]", runResave},
     {"image", "image CONFIG.dnp [--mapping uninitialized|subset|individual]", runImage},
     {"decode", "decode IMAGE.txt -o OUT.dnp             map a 256-word image back to a configuration", runDecode},
+    {"export", "export CONFIG.dnp --format csv|xml [-o OUT]  the point list for the SCADA master", runExport},
+    {"diff", "diff A.dnp B.dnp                     compare two configurations (exit 0 equal, 1 different)", runDiff},
     {"send", "send CONFIG.dnp [--device PATH | --ini PATH] [--baud B] [--parity none|even] [--address N] [--mapping M]", runSend},
     {"retrieve", "retrieve -o OUT.dnp [--device PATH | --ini PATH] [--baud B] [--parity none|even] [--address N]", runRetrieve},
 };

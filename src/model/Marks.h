@@ -48,6 +48,8 @@ constexpr int retrievedWordClass(std::uint16_t word)
 void markPass(ConfigState& state, int cls);
 // Passes 0, 1, 2, 3 from the stored selections, so that the marks agree with them.
 void recomputeAllMarks(ConfigState& state);
+// The event class a point's code carries: 0, or the last of 1, 2, 3 it is chosen in.
+int pointEventClass(const ConfigState& state, PointType type, int typeIndex);
 // The code the panel receives for a point: its catalogue code with the mark of the last
 // event class (1, 2, 3) it is chosen in, as recomputeAllMarks leaves it.
 std::uint16_t markedCode(const ConfigState& state, PointType type, int typeIndex, bool secondCode = false);

@@ -10,7 +10,7 @@ TEST(DnpcfgUsage, HelpListsTheCommands)
 {
     const test::ProgramRun r = test::runDnpcfg({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"catalog", "check", "report", "resave", "image", "decode", "send", "retrieve"})
+    for (const char* command : {"catalog", "check", "report", "resave", "image", "decode", "export", "diff", "send", "retrieve"})
         EXPECT_TRUE(r.out.contains(QString("\n  %1 ").arg(command))) << command;
 }
 

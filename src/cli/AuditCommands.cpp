@@ -1,0 +1,65 @@
+// dnpcfg export and diff: the point list for the SCADA master and the comparison of two
+// configuration files, through the workspace the window uses.
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/Program.h"
+
+namespace dnp::cli {
+
+int runExport(const QStringList& args, Io io)
+{
+    const QString synopsis = QStringLiteral("dnpcfg export CONFIG.dnp --format csv|xml [-o OUT]");
+    const ParsedArgs parsed = parseArgs(args, {"--format", "-o", "--output"});
+    if (!parsed.error.isEmpty())
+        return usageError(io, synopsis + " (" + parsed.error + ")");
+    if (parsed.positional.size() != 1)
+        return usageError(io, synopsis);
+    const std::optional<PointListFormat> format = pointListFormatByName(parsed.value("--format"));
+    if (!format)
+        return usageError(io, synopsis + (parsed.has("--format") ? " (unknown format '" + parsed.value("--format") + "')"
+                                                                  : QStringLiteral(" (--format is needed)")));
+    const QString output = parsed.value("-o", parsed.value("--output"));
+
+    Program program(io);
+    if (!program.open(parsed.positional.front()))
+        return kExitFailure;
+    PointListExport exported;
+    if (output.isEmpty()) {
+        exported = program.workspace.exportPointList(*format);
+        io.out << QString::fromUtf8(exported.bytes) << Qt::flush;
+    } else {
+        const Result<PointListExport> written = program.workspace.exportPointList(*format, output);
+        if (!written)
+            return program.fail(written.error().message);
+        exported = *written;
+    }
+    if (!exported.warning.isEmpty())
+        io.err << "dnpcfg: warning: " << exported.warning << "\n" << Qt::flush;
+    return kExitOk;
+}
+
+int runDiff(const QStringList& args, Io io)
+{
+    const QString synopsis = QStringLiteral("dnpcfg diff A.dnp B.dnp");
+    const ParsedArgs parsed = parseArgs(args, {});
+    if (!parsed.error.isEmpty())
+        return usageError(io, synopsis + " (" + parsed.error + ")");
+    if (parsed.positional.size() != 2)
+        return usageError(io, synopsis);
+
+    // A file that does not read ends the comparison as wrong usage does.
+    Program program(io);
+    if (!program.open(parsed.positional[0]))
+        return kExitUsage;
+    const Result<ConfigDifferences> differences = program.workspace.compareWithFile(parsed.positional[1]);
+    if (!differences) {
+        program.fail(differences.error().message);
+        return kExitUsage;
+    }
+    for (const QString& line : differenceLines(*differences))
+        io.out << line << "\n";
+    return differences->empty() ? kExitOk : kExitFailure;
+}
+
+}  // namespace dnp::cli

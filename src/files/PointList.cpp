@@ -1,0 +1,205 @@
+#include "files/PointList.h"
+
+#include "comm/ConfigImage.h"
+#include "model/Marks.h"
+
+#include <QFileInfo>
+#include <QXmlStreamWriter>
+
+namespace dnp {
+namespace {
+
+// Per point type: the CSV name, and the element names of the Device Profile document.
+struct TypeNames {
+    const char* csv;
+    const char* points;  // the group under dataPointsList
+    const char* point;   // one element per number
+};
+
+constexpr TypeNames kTypeNames[kPointTypeCount] = {
+    {"Binary Input", "binaryInputPoints", "binaryInput"},
+    {"Binary Output", "binaryOutputPoints", "binaryOutput"},
+    {"Analog Input", "analogInputPoints", "analogInput"},
+    {"Analog Output", "analogOutputPoints", "analogOutput"},
+    {"Counter", "counterPoints", "counter"},
+};
+
+// The order of the groups in dataPointsList.
+constexpr PointType kProfileOrder[] = {PointType::Bin, PointType::Bout, PointType::Counters, PointType::Ain,
+                                       PointType::Aout};
+
+const char* const kEventClassNames[] = {"none", "one", "two", "three"};
+
+const QString kCsvHeader = QStringLiteral("type,index,name,description,event_class,class0,deadband_percent");
+const QString kReason = QStringLiteral("Point list exported");
+
+QString deadbandPercent(std::uint16_t tenths)
+{
+    return QString::number(tenths / 10.0, 'g', 15);
+}
+
+bool isOutput(PointType type)
+{
+    return type == PointType::Bout || type == PointType::Aout;
+}
+
+void writePoint(QXmlStreamWriter& xml, const PointListEntry& e)
+{
+    const QString eventClass = QString::fromLatin1(kEventClassNames[e.eventClass]);
+    xml.writeStartElement(QString::fromLatin1(kTypeNames[typeNumber(e.type)].point));
+    xml.writeTextElement(QStringLiteral("index"), QString::number(e.number));
+    xml.writeTextElement(QStringLiteral("name"), e.name);
+    xml.writeTextElement(QStringLiteral("description"), e.description);
+    if (e.type == PointType::Counters) {
+        xml.writeTextElement(QStringLiteral("countersIncludedInClass0"), QStringLiteral("always"));
+        xml.writeTextElement(QStringLiteral("counterEventClass"), eventClass);
+        xml.writeTextElement(QStringLiteral("frozenCounterExists"), QStringLiteral("false"));
+    } else {
+        xml.writeTextElement(QStringLiteral("changeEventClass"), eventClass);
+        if (isOutput(e.type))
+            xml.writeTextElement(QStringLiteral("commandEventClass"), QStringLiteral("none"));
+        xml.writeTextElement(QStringLiteral("includedInClass0Response"), QStringLiteral("always"));
+    }
+    xml.writeEndElement();
+}
+
+}  // namespace
+
+std::optional<PointListFormat> pointListFormatByName(const QString& name)
+{
+    if (name == QLatin1String("csv"))
+        return PointListFormat::Csv;
+    if (name == QLatin1String("xml"))
+        return PointListFormat::Xml;
+    return std::nullopt;
+}
+
+std::optional<PointListFormat> pointListFormatForPath(const QString& path)
+{
+    return pointListFormatByName(QFileInfo(path).suffix().toLower());
+}
+
+QString pointListTypeName(PointType type)
+{
+    return QString::fromLatin1(kTypeNames[typeNumber(type)].csv);
+}
+
+PointList pointList(const ConfigState& state)
+{
+    const PointCatalog& catalog = PointCatalog::instance();
+    PointList list;
+    for (PointType type : kAllPointTypes) {
+        std::vector<bool> numbered(static_cast<std::size_t>(pointCount(type)), false);
+        for (const DnpNumbering& n : dnpPointNumbers(state, type)) {
+            numbered[n.typeIndex] = true;
+            const CatalogPoint& p = catalog.point(type, n.typeIndex);
+            const int eventClass = pointEventClass(state, type, n.typeIndex);
+            std::optional<std::uint16_t> deadband;
+            if (type == PointType::Ain && eventClass > 0)
+                deadband = state.deadband(eventClass);
+            for (int word = 1; word <= n.wordCount; ++word) {
+                const QString name =
+                    n.wordCount == 1 ? p.shortName
+                                     : QStringLiteral("%1 (word %2 of %3)").arg(p.shortName).arg(word).arg(n.wordCount);
+                list.entries.push_back(
+                    {type, n.typeIndex, n.firstNumber + word - 1, name, p.description, eventClass, deadband});
+            }
+        }
+        for (int i = 0; i < pointCount(type); ++i)
+            if (!numbered[i] && pointEventClass(state, type, i) > 0)
+                list.unnumbered.push_back({type, i});
+    }
+    return list;
+}
+
+QString csvField(const QString& field)
+{
+    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) && !field.contains(QLatin1Char('\r'))
+        && !field.contains(QLatin1Char('\n')))
+        return field;
+    QString quoted = field;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QByteArray pointListCsv(const PointList& list)
+{
+    QByteArray bytes = kCsvHeader.toUtf8() + "\r\n";
+    for (const PointListEntry& e : list.entries) {
+        const QStringList fields = {pointListTypeName(e.type),
+                                    QString::number(e.number),
+                                    e.name,
+                                    e.description,
+                                    QString::number(e.eventClass),
+                                    QStringLiteral("yes"),
+                                    e.deadband ? deadbandPercent(*e.deadband) : QString()};
+        QStringList quoted;
+        for (const QString& f : fields)
+            quoted << csvField(f);
+        bytes += quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    }
+    return bytes;
+}
+
+QByteArray pointListXml(const PointList& list, const DeviceProfileHeader& header)
+{
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeDefaultNamespace(kProfileNamespace);
+    xml.writeStartElement(kProfileNamespace, QStringLiteral("DNP3DeviceProfileDocument"));
+    xml.writeAttribute(QStringLiteral("schemaVersion"), kProfileSchemaVersion);
+
+    xml.writeStartElement(QStringLiteral("documentHeader"));
+    xml.writeTextElement(QStringLiteral("documentName"), header.documentName);
+    const QString mapping = QStringLiteral("DNP mapping: ") + mappingText(kIndividualMappingItem);
+    xml.writeTextElement(QStringLiteral("documentDescription"),
+                         header.description.isEmpty() ? mapping : header.description + QStringLiteral("; ") + mapping);
+    xml.writeStartElement(QStringLiteral("revisionHistory"));
+    xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1"));
+    xml.writeTextElement(QStringLiteral("date"), header.when.date().toString(Qt::ISODate));
+    xml.writeTextElement(QStringLiteral("author"), kProfileAuthor);
+    xml.writeTextElement(QStringLiteral("reason"), kReason);
+    xml.writeEndElement();  // revisionHistory
+    xml.writeEndElement();  // documentHeader
+
+    xml.writeStartElement(QStringLiteral("referenceDevice"));
+    xml.writeStartElement(QStringLiteral("dataPointsList"));
+    for (PointType type : kProfileOrder) {
+        bool open = false;
+        for (const PointListEntry& e : list.entries) {
+            if (e.type != type)
+                continue;
+            if (!open) {
+                xml.writeStartElement(QString::fromLatin1(kTypeNames[typeNumber(type)].points));
+                xml.writeStartElement(QStringLiteral("dataPoints"));
+                open = true;
+            }
+            writePoint(xml, e);
+        }
+        if (open) {
+            xml.writeEndElement();  // dataPoints
+            xml.writeEndElement();  // the type's points
+        }
+    }
+    xml.writeEndDocument();
+    return bytes;
+}
+
+QString unnumberedWarning(const std::vector<UnnumberedPoint>& points)
+{
+    if (points.empty())
+        return {};
+    const PointCatalog& catalog = PointCatalog::instance();
+    QStringList names;
+    for (const UnnumberedPoint& p : points)
+        names << QStringLiteral("%1 '%2'").arg(pointTypeName(p.type), catalog.point(p.type, p.typeIndex).shortName);
+    const QString subject =
+        points.size() == 1 ? QStringLiteral("1 point is") : QStringLiteral("%1 points are").arg(points.size());
+    return QStringLiteral("%1 in an event class but not in Class 0, so without a DNP point number, and not "
+                          "exported: %2")
+        .arg(subject, names.join(QStringLiteral(", ")));
+}
+
+}  // namespace dnp

@@ -1,0 +1,86 @@
+#pragma once
+// The point list a SCADA master imports: one entry per DNP point number, numbered as
+// the report's Class 0 section numbers the points (dnpPointNumbers), written as CSV or
+// as a DNP3 Device Profile document.
+//
+// An entry's name is the point's short name, the name the configuration file and the
+// report use; its description is the catalogue's longer description, the one the
+// report prints under "Description:". A point of several words takes one number per
+// word, and each of its entries carries " (word k of m)" after the name.
+
+#include "model/ConfigState.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace dnp {
+
+enum class PointListFormat { Csv, Xml };
+
+// "csv" and "xml"; nothing for any other name.
+std::optional<PointListFormat> pointListFormatByName(const QString& name);
+// By the file's suffix, ".csv" or ".xml" in any case; nothing for any other file.
+std::optional<PointListFormat> pointListFormatForPath(const QString& path);
+
+struct PointListEntry {
+    PointType type;
+    int typeIndex;
+    int number;       // the DNP point number
+    QString name;     // short name, with " (word k of m)" for a point of several words
+    QString description;
+    int eventClass;   // 0 (none) to 3: pointEventClass, the class its code carries
+    std::optional<std::uint16_t> deadband;  // tenths of a per cent: analog inputs in an event class
+};
+
+// A point chosen in an event class that has no DNP point number.
+struct UnnumberedPoint {
+    PointType type;
+    int typeIndex;
+};
+
+struct PointList {
+    std::vector<PointListEntry> entries;  // Bin, Bout, Ain, Aout, Counters, each by number
+    std::vector<UnnumberedPoint> unnumbered;
+};
+
+PointList pointList(const ConfigState& state);
+
+// "Binary Input", "Binary Output", "Analog Input", "Analog Output", "Counter".
+QString pointListTypeName(PointType type);
+
+// A field as RFC 4180 writes it: quoted, quotes doubled, when it holds a comma, a quote
+// or a line break.
+QString csvField(const QString& field);
+
+// UTF-8, CR LF after every line, the header row
+// "type,index,name,description,event_class,class0,deadband_percent" first.
+QByteArray pointListCsv(const PointList& list);
+
+struct DeviceProfileHeader {
+    QString documentName;  // the configuration file's name
+    QString description;   // the report description
+    QDateTime when;        // the date of the revision
+};
+
+inline const QString kProfileNamespace = QStringLiteral("http://www.dnp.org/DNP3/DeviceProfile");
+inline const QString kProfileSchemaVersion = QStringLiteral("2.12.00");
+inline const QString kProfileAuthor = QStringLiteral("DNP Configure");
+
+// The points as a DNP3 Device Profile document, UTF-8, indented. The description names
+// the individual mapping, the mapping whose numbers the list gives.
+QByteArray pointListXml(const PointList& list, const DeviceProfileHeader& header);
+
+// "", or the sentence that lists the points left out, for a warning.
+QString unnumberedWarning(const std::vector<UnnumberedPoint>& points);
+
+// A point list ready to be written, and the warning its front end shows.
+struct PointListExport {
+    QByteArray bytes;
+    QString warning;  // unnumberedWarning of the points left out: "" when every point has its number
+};
+
+}  // namespace dnp
