@@ -1,12 +1,15 @@
 #include "app/Workspace.h"
 
 #include "app/DeskSettings.h"
+#include "comm/ImageCompare.h"
 #include "files/ConfigFile.h"
 #include "files/Report.h"
 #include "files/FileAccess.h"
 #include "model/Marks.h"
 
 #include <QFileInfo>
+#include <QTimer>
+#include <utility>
 
 namespace dnp {
 namespace {
@@ -272,10 +275,11 @@ bool Workspace::refuseWhileRunning()
     return true;
 }
 
-void Workspace::startSend()
+void Workspace::startSend(bool thenVerify)
 {
     if (refuseWhileRunning())
         return;
+    verifyAfterSend_ = thenVerify;
     if (const Result<void> opened = exchange_.openPort(link()); !opened) {
         transferFinished({TransferKind::Send, TransferOutcome::PortError, 0, opened.error().message});
         return;
@@ -301,7 +305,56 @@ void Workspace::startRetrieve()
     exchange_.startRetrieve();
 }
 
+void Workspace::startVerify(const ConfigImage& expected, const QString& what)
+{
+    if (refuseWhileRunning())
+        return;
+    verifying_ = Verify{expected, what};
+    if (const Result<void> opened = exchange_.openPort(link()); !opened) {
+        transferFinished({TransferKind::Retrieve, TransferOutcome::PortError, 0, opened.error().message});
+        return;
+    }
+    exchange_.startRetrieve();
+}
+
 void Workspace::transferFinished(const TransferResult& result)
+{
+    const bool send = result.kind == TransferKind::Send;
+    const bool verify = !send && verifying_;
+    // A verify that read the whole image tells what it found instead of the read's "OK".
+    if (!(verify && result.outcome == TransferOutcome::Success))
+        tellOutcome(result);
+    // A retrieve whose 18 replies all arrived is applied, also after a bad status. It
+    // replaces the configuration only once unsaved changes have been asked about.
+    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
+    if (verify)
+        finishVerify(result);
+    else if (!send && complete && maySetAside())
+        applyRetrieved(mapRetrievedImage(result.image));
+    emit transferEnded(result);
+    const bool thenVerify = std::exchange(verifyAfterSend_, false);
+    if (send && result.outcome == TransferOutcome::Success && thenVerify)
+        QTimer::singleShot(0, this, [this] {
+            startVerify(exchange_.sentImage(), QStringLiteral("the configuration that was sent"));
+        });
+}
+
+void Workspace::finishVerify(const TransferResult& result)
+{
+    const Verify verify = *std::exchange(verifying_, std::nullopt);
+    lastVerify_.reset();
+    if (result.outcome != TransferOutcome::Success)
+        return;
+    lastVerify_ = describeImageDifferences(verify.expected, result.image);
+    if (lastVerify_->empty()) {
+        prompts_.information(QStringLiteral("The panel holds %1.").arg(verify.what));
+        return;
+    }
+    prompts_.error(QStringLiteral("The panel does not hold %1. Differences (A: %1, B: the panel):\n").arg(verify.what) +
+                   differenceLines(*lastVerify_).join(QLatin1Char('\n')));
+}
+
+void Workspace::tellOutcome(const TransferResult& result)
 {
     const bool send = result.kind == TransferKind::Send;
     switch (result.outcome) {
@@ -331,12 +384,6 @@ void Workspace::transferFinished(const TransferResult& result)
     case TransferOutcome::Cancelled:
         break;
     }
-    // A retrieve whose 18 replies all arrived is applied, also after a bad status.
-    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
-    // It replaces the configuration only once unsaved changes have been asked about.
-    if (!send && complete && maySetAside())
-        applyRetrieved(mapRetrievedImage(result.image));
-    emit transferEnded(result);
 }
 
 void Workspace::applyRetrieved(const RetrievedConfig& retrieved)

@@ -105,7 +105,8 @@ public:
     // "&Send" (in the mapping the order window shows) and "&Retrieve": the port is
     // opened and the transfer started; its end is told in a message box and by
     // transferEnded. Refused while a transfer runs.
-    void startSend();
+    // `thenVerify`: a successful send is followed by a verify of the image sent.
+    void startSend(bool thenVerify = false);
     void startRetrieve();
     bool transferRunning() const { return exchange_.running(); }
     // While a transfer runs: tells the user it is under way and gives true.
@@ -132,6 +133,11 @@ public:
     // The configuration (A) against the configuration file at `path` (B): nothing when
     // they are equal. A file that does not read gives the error open would give.
     Result<ConfigDifferences> compareWithFile(const QString& path) const;
+    // Verify: the panel's image is read back (nothing of it is applied) and compared
+    // word for word with `expected`; "The panel holds <what>." or the differences are
+    // told, and kept in lastVerify() (nothing when the read-back failed).
+    void startVerify(const ConfigImage& expected, const QString& what);
+    const std::optional<ConfigDifferences>& lastVerify() const { return lastVerify_; }
 
 signals:
     // At the start of each message (1-18), and with message 0 when the transfer ended.
@@ -152,6 +158,8 @@ private:
     Result<void> writeOut(const QString& path, const QByteArray& bytes);
     TransferLink link();
     void transferFinished(const TransferResult& result);
+    void tellOutcome(const TransferResult& result);
+    void finishVerify(const TransferResult& result);
 
     UserPrompts& prompts_;
     ConfigState state_;
@@ -162,6 +170,13 @@ private:
     ReportHeader reportHeader_;
     Exchange exchange_;
     RetrievedConfig lastRetrieved_;
+    struct Verify {
+        ConfigImage expected;
+        QString what;
+    };
+    std::optional<Verify> verifying_;
+    std::optional<ConfigDifferences> lastVerify_;
+    bool verifyAfterSend_ = false;
     QString caption_ = kProgramCaption;
     DeskSettings* desk_ = nullptr;
     ConfigContent saved_;        // what the file last opened or saved holds

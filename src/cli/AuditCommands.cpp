@@ -35,7 +35,7 @@ int runExport(const QStringList& args, Io io)
         exported = *written;
     }
     if (!exported.warning.isEmpty())
-        io.err << "dnpcfg: warning: " << exported.warning << "\n" << Qt::flush;
+        printError(io, "warning: " + exported.warning);
     return kExitOk;
 }
 

@@ -30,8 +30,12 @@ int runExport(const QStringList& args, Io io);
 int runDiff(const QStringList& args, Io io);
 int runSend(const QStringList& args, Io io);
 int runRetrieve(const QStringList& args, Io io);
+int runVerify(const QStringList& args, Io io);
 
-// Prints "usage: ..." for the command on stderr and returns kExitUsage.
+// Every line of `text` on standard error, each beginning "dnpcfg: ".
+void printError(Io io, const QString& text);
+
+// Prints "dnpcfg: usage: ..." for the command on stderr and returns kExitUsage.
 int usageError(Io io, const QString& message);
 
 // Runs a command; an unexpected failure it throws is printed as "dnpcfg: <text>" and

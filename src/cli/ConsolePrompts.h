@@ -1,6 +1,6 @@
 #pragma once
 // The command line's UserPrompts: information goes to standard output, errors to
-// standard error; nothing is asked.
+// standard error (each line beginning "dnpcfg: "); nothing is asked.
 
 #include "cli/Commands.h"
 #include "model/UserPrompts.h"
@@ -12,7 +12,7 @@ public:
     explicit ConsolePrompts(Io io) : io_(io) {}
 
     void information(const QString& text) override { io_.out << text << "\n" << Qt::flush; }
-    void error(const QString& text) override { io_.err << text << "\n" << Qt::flush; }
+    void error(const QString& text) override { printError(io_, text); }
     bool confirm(const QString&, const QString&) override { return true; }
     SaveChoice askSaveChanges(const QString&) override { return SaveChoice::Discard; }
     std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }

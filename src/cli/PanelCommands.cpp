@@ -58,6 +58,29 @@ QString unreadableSettings(Program& program, const ParsedArgs& args)
     return args.has("--ini") ? program.workspace.settings().readError() : QString();
 }
 
+// send and verify: CONFIG.dnp and the link options read, the file opened and the send
+// prepared as the program does (Open, then Send); then `work` with the chosen mapping.
+int withConfiguration(const QStringList& argv, Io io, const QString& usage, const QStringList& flags,
+                      const std::function<int(Program&, const ParsedArgs&, int mapping)>& work)
+{
+    const ParsedArgs args = parseArgs(argv, kLinkOptions + QStringList{"--mapping"}, flags);
+    if (!args.error.isEmpty() || args.positional.size() != 1)
+        return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
+    const std::optional<int> mapping = mappingItemByName(args.value("--mapping", "individual"));
+    if (!mapping)
+        return usageError(io, usage);
+
+    Program program(io, args.value("--ini"));
+    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
+        return program.fail(problem);
+    if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
+        return usageError(io, usage + "\n" + bad);
+    if (!program.open(args.positional[0]))
+        return kExitFailure;
+    program.workspace.prepareSend();
+    return work(program, args, *mapping);
+}
+
 }  // namespace
 
 int runImage(const QStringList& args, Io io)
@@ -78,10 +101,8 @@ int runImage(const QStringList& args, Io io)
         return kExitFailure;
     program.workspace.prepareSend();
     const Result<BuiltImage> built = program.workspace.buildImage(*mapping);
-    if (!built) {
-        io.err << built.error().message << "\n";
-        return kExitFailure;
-    }
+    if (!built)
+        return program.fail(built.error().message);
     io.out << formatImageText(built->image);
     return kExitOk;
 }
@@ -117,26 +138,31 @@ int runDecode(const QStringList& args, Io io)
 
 int runSend(const QStringList& argv, Io io)
 {
-    const QString usage = "dnpcfg send CONFIG.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] "
+    const QString usage = "dnpcfg send CONFIG.dnp [--verify] [--device PATH | --ini PATH] [--baud 19200|9600|4800] "
                           "[--parity none|even] [--address N] [--mapping uninitialized|subset|individual]";
-    const ParsedArgs args = parseArgs(argv, kLinkOptions + QStringList{"--mapping"});
-    if (!args.error.isEmpty() || args.positional.size() != 1)
-        return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
-    const std::optional<int> mapping = mappingItemByName(args.value("--mapping", "individual"));
-    if (!mapping)
-        return usageError(io, usage);
+    return withConfiguration(argv, io, usage, {"--verify"}, [](Program& program, const ParsedArgs& args, int mapping) {
+        Workspace& ws = program.workspace;
+        ws.order().MappingRG = mapping;
+        if (!program.transfer([&] { ws.startSend(); }))
+            return kExitFailure;
+        if (!args.has("--verify"))
+            return kExitOk;
+        return program.verify(ws.exchange().sentImage(), QStringLiteral("the configuration that was sent")) ? kExitOk
+                                                                                                             : kExitFailure;
+    });
+}
 
-    Program program(io, args.value("--ini"));
-    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
-        return program.fail(problem);
-    if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
-        return usageError(io, usage + "\n" + bad);
-    // As the program does: Open, then Send.
-    if (!program.open(args.positional[0]))
-        return kExitFailure;
-    program.workspace.prepareSend();
-    program.workspace.order().MappingRG = *mapping;
-    return program.transfer(&Workspace::startSend) ? kExitOk : kExitFailure;
+int runVerify(const QStringList& argv, Io io)
+{
+    const QString usage = "dnpcfg verify CONFIG.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] "
+                          "[--parity none|even] [--address N] [--mapping uninitialized|subset|individual]";
+    return withConfiguration(argv, io, usage, {}, [](Program& program, const ParsedArgs& args, int mapping) {
+        // The image a send of the file would carry, against the panel's.
+        const Result<BuiltImage> built = program.workspace.buildImage(mapping);
+        if (!built)
+            return program.fail(built.error().message);
+        return program.verify(built->image, args.positional[0]) ? kExitOk : kExitFailure;
+    });
 }
 
 int runRetrieve(const QStringList& argv, Io io)
@@ -153,7 +179,7 @@ int runRetrieve(const QStringList& argv, Io io)
     if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
         return usageError(io, usage + "\n" + bad);
     program.workspace.prepareRetrieve();
-    if (!program.transfer(&Workspace::startRetrieve))
+    if (!program.transfer([&] { program.workspace.startRetrieve(); }))
         return kExitFailure;
     if (const int status = program.written(program.workspace.save(args.value("-o"))))
         return status;

@@ -5,9 +5,22 @@
 
 namespace dnp::cli {
 
+void printError(Io io, const QString& text)
+{
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        io.err << "dnpcfg: " << line << "\n";
+    io.err.flush();
+}
+
+int usageError(Io io, const QString& message)
+{
+    printError(io, "usage: " + message);
+    return kExitUsage;
+}
+
 int Program::fail(const QString& message)
 {
-    io.err << "dnpcfg: " << message << "\n" << Qt::flush;
+    printError(io, message);
     return kExitFailure;
 }
 
@@ -24,7 +37,7 @@ int Program::written(const Result<void>& result)
     return result ? kExitOk : fail(result.error().message);
 }
 
-bool Program::transfer(void (Workspace::*start)())
+bool Program::transfer(const std::function<void()>& start)
 {
     QEventLoop loop;
     TransferOutcome outcome = TransferOutcome::Running;
@@ -32,10 +45,16 @@ bool Program::transfer(void (Workspace::*start)())
         outcome = result.outcome;
         loop.quit();
     });
-    (workspace.*start)();
+    start();
     if (outcome == TransferOutcome::Running && workspace.transferRunning())
         loop.exec();
     return outcome == TransferOutcome::Success;
+}
+
+bool Program::verify(const ConfigImage& expected, const QString& what)
+{
+    return transfer([&] { workspace.startVerify(expected, what); }) && workspace.lastVerify() &&
+           workspace.lastVerify()->empty();
 }
 
 QString failureText(std::exception_ptr failure)
@@ -55,7 +74,7 @@ int runGuarded(const std::function<int()>& command, Io io)
         return command();
     } catch (...) {
         io.out.flush();
-        io.err << "dnpcfg: " << failureText(std::current_exception()) << "\n" << Qt::flush;
+        printError(io, failureText(std::current_exception()));
         return kExitFailure;
     }
 }

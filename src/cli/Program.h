@@ -21,7 +21,9 @@ struct Program {
     // The exit status of a written file: 0, or 1 after telling why.
     int written(const Result<void>& result);
     // Runs the transfer `start` begins until it ends; true when it succeeded.
-    bool transfer(void (Workspace::*start)());
+    bool transfer(const std::function<void()>& start);
+    // Reads the panel's image back and compares it with `expected`; true when they agree.
+    bool verify(const ConfigImage& expected, const QString& what);
 
     Io io;
     ConsolePrompts prompts;

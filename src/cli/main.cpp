@@ -25,8 +25,9 @@ const Command kCommands[] = {
     {"decode", "decode IMAGE.txt -o OUT.dnp             map a 256-word image back to a configuration", runDecode},
     {"export", "export CONFIG.dnp --format csv|xml [-o OUT]  the point list for the SCADA master", runExport},
     {"diff", "diff A.dnp B.dnp                     compare two configurations (exit 0 equal, 1 different)", runDiff},
-    {"send", "send CONFIG.dnp [--device PATH | --ini PATH] [--baud B] [--parity none|even] [--address N] [--mapping M]", runSend},
+    {"send", "send CONFIG.dnp [--verify] [--device PATH | --ini PATH] [--baud B] [--parity none|even] [--address N] [--mapping M]", runSend},
     {"retrieve", "retrieve -o OUT.dnp [--device PATH | --ini PATH] [--baud B] [--parity none|even] [--address N]", runRetrieve},
+    {"verify", "verify CONFIG.dnp [--device PATH | --ini PATH] [--baud B] [--parity none|even] [--address N] [--mapping M]", runVerify},
 };
 
 void printHelp(QTextStream& out)
@@ -34,6 +35,13 @@ void printHelp(QTextStream& out)
     out << "dnpcfg - DNP Configure from the command line\n\nusage: dnpcfg COMMAND [ARGS]\n\ncommands:\n";
     for (const auto& c : kCommands)
         out << "  " << c.synopsis << "\n";
+    out << "\nexit status:\n"
+           "  0  success (diff: the configurations are equal; verify: the panel holds the file)\n"
+           "  1  the work failed: a file that does not read or cannot be written, a panel that does\n"
+           "     not answer or reports an error (diff, verify: they differ)\n"
+           "  2  wrong usage: an unknown command or option, a missing argument (diff: also a file\n"
+           "     that does not read)\n"
+           "\nErrors go to standard error, each line beginning \"dnpcfg: \".\n";
 }
 
 // The streams of the run, flushed before an unexpected failure ends it.
@@ -45,8 +53,7 @@ Io* gIo = nullptr;
 {
     if (gIo) {
         gIo->out.flush();
-        gIo->err << "dnpcfg: " << text << "\n";
-        gIo->err.flush();
+        printError(*gIo, text);
     }
     std::fflush(nullptr);
     std::_Exit(kExitFailure);
@@ -86,13 +93,6 @@ int run(const QStringList& arguments, Io io)
 }
 
 }  // namespace
-
-int usageError(Io io, const QString& message)
-{
-    io.err << "usage: " << message << "\n";
-    io.err.flush();
-    return kExitUsage;
-}
 
 }  // namespace dnp::cli
 

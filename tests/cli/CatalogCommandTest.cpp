@@ -170,7 +170,7 @@ TEST(CatalogCommand, UnknownOptionIsAUsageError)
     const test::ProgramRun run = test::runDnpcfg({"catalog", "--tsv"});
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(run.outBytes.isEmpty());
-    EXPECT_TRUE(run.err.startsWith("usage: ")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith("dnpcfg: usage: ")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("--tsv")) << run.err.toStdString();
 }
 
@@ -179,7 +179,7 @@ TEST(CatalogCommand, ExtraArgumentIsAUsageError)
     const test::ProgramRun run = test::runDnpcfg({"catalog", "points.txt"});
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(run.outBytes.isEmpty());
-    EXPECT_TRUE(run.err.startsWith("usage: ")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith("dnpcfg: usage: ")) << run.err.toStdString();
 }
 
 TEST(CatalogCommand, CsvFlagTakesNoValue)

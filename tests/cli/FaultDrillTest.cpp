@@ -10,6 +10,7 @@
 #include "model/ConfigState.h"
 #include "support/FuzzChecks.h"
 #include "support/PanelSim.h"
+#include "support/RunDnpcfg.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -193,7 +194,7 @@ protected:
     {
         ASSERT_TRUE(r.finished) << "dnpcfg send did not end";
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.err, test::errorText(err));
         EXPECT_EQ(r.out, "");
     }
     // A retrieve that fails with `err` and leaves the output file as it was
@@ -202,7 +203,7 @@ protected:
     {
         ASSERT_TRUE(r.finished) << "dnpcfg retrieve did not end";
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.err, test::errorText(err));
         EXPECT_EQ(r.out, "");
         if (before) {
             EXPECT_EQ(fileBytes(output()), *before);
@@ -407,7 +408,7 @@ TEST_F(FaultDrillTest, RepliesOutOfStepAreDataErrors)
         if (d.retrieveWhat.isEmpty()) {  // the checksum of a read reply depends on the image
             ASSERT_TRUE(r.finished);
             EXPECT_EQ(r.status, 1);
-            EXPECT_TRUE(r.err.startsWith(dataError(false, d.message, "checksum byte ").chopped(1))) << r.err.toStdString();
+            EXPECT_TRUE(r.err.startsWith(test::errorText(dataError(false, d.message, "checksum byte ")).chopped(1))) << r.err.toStdString();
         } else {
             expectRetrieveFails(r, dataError(false, d.message, d.retrieveWhat), before);
         }
@@ -443,7 +444,7 @@ TEST_F(FaultDrillTest, APanelThatExitsMidTransferIsNotResponding)
         const Ended r = send(sim.device());
         ASSERT_TRUE(r.finished);
         EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(r.err.startsWith(kNotResponding + "Message ") && r.err.endsWith(kPartlyWritten)) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith(test::errorText(kNotResponding) + "dnpcfg: Message ") && r.err.endsWith(kPartlyWritten)) << r.err.toStdString();
     }
     {
         test::PanelSim sim({"--exit-after", "9"});
@@ -480,8 +481,9 @@ TEST_F(FaultDrillTest, APanelKilledMidTransferIsNotResponding)
         EXPECT_EQ(dnpcfg.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(dnpcfg.exitCode(), 1);
         const QString err = QString::fromUtf8(dnpcfg.readAllStandardError());
-        EXPECT_TRUE(sending ? err.startsWith(kNotResponding + "Message ") && err.endsWith(kPartlyWritten)
-                            : err == kNotResponding)
+        EXPECT_TRUE(sending ? err.startsWith(test::errorText(kNotResponding) + "dnpcfg: Message ") &&
+                                  err.endsWith(kPartlyWritten)
+                            : err == test::errorText(kNotResponding))
             << err.toStdString();
         EXPECT_EQ(dnpcfg.readAllStandardOutput(), "");
         if (before) {

@@ -103,7 +103,7 @@ TEST_F(ImageCommands, ARefusedSendPrintsItsMessage)
     const test::ProgramRun none = dnpcfg({"image", empty});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "");
-    EXPECT_EQ(none.err, "No configurations chosen, please return to class menu.\n");
+    EXPECT_EQ(none.err, "dnpcfg: No configurations chosen, please return to class menu.\n");
 
     std::vector<int> ain(232);
     for (int i = 0; i < 232; ++i)
@@ -113,7 +113,7 @@ TEST_F(ImageCommands, ARefusedSendPrintsItsMessage)
     const test::ProgramRun full = dnpcfg({"image", saveConfiguration(state, "full.dnp")});
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.out, "");
-    EXPECT_EQ(full.err, "There are more than 240 data points chosen, please return to class meu.\n");
+    EXPECT_EQ(full.err, "dnpcfg: There are more than 240 data points chosen, please return to class meu.\n");
 }
 
 TEST_F(ImageCommands, UsageAndFileErrors)
@@ -230,7 +230,7 @@ TEST_F(ImageCommands, ImageDecodeImageIsTheIdentity)
         const QString config = saveConfiguration(state, QStringLiteral("r%1.dnp").arg(round));
         const test::ProgramRun first = dnpcfg({"image", config});
         if (first.status != 0) {
-            EXPECT_EQ(first.err, "There are more than 240 data points chosen, please return to class meu.\n");
+            EXPECT_EQ(first.err, "dnpcfg: There are more than 240 data points chosen, please return to class meu.\n");
             continue;
         }
         const QString imagePath = path(QStringLiteral("r%1.txt").arg(round));

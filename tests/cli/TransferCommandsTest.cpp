@@ -84,8 +84,8 @@ TEST_F(TransferCommandsTest, ASilentPanelFailsWithTheMessage)
     ASSERT_TRUE(sim.started()) << sim.error().toStdString();
     const test::ProgramRun r = test::runDnpcfg({"send", writeConfig(sampleConfig()), "--device", sim.device()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "ZE-P(L) is not responding!\nMessage 1 of 18 was not answered. The panel may hold a partly "
-                     "written configuration: send it again.\n");
+    EXPECT_EQ(r.err, "dnpcfg: ZE-P(L) is not responding!\ndnpcfg: Message 1 of 18 was not answered. The panel may "
+                     "hold a partly written configuration: send it again.\n");
 }
 
 TEST_F(TransferCommandsTest, RefusedSendAndMissingDevice)
@@ -93,13 +93,14 @@ TEST_F(TransferCommandsTest, RefusedSendAndMissingDevice)
     const test::ProgramRun empty = test::runDnpcfg({"send", writeConfig(ConfigState()), "--device", dir.filePath("nothing")});
     EXPECT_EQ(empty.status, 1);
     // The port opens before the count check.
-    EXPECT_EQ(empty.err, "ie_BadId - Specified comport doesn't exist\nPort " + dir.filePath("nothing") + " does not exist.\n");
+    EXPECT_EQ(empty.err, "dnpcfg: ie_BadId - Specified comport doesn't exist\ndnpcfg: Port " + dir.filePath("nothing") +
+                             " does not exist.\n");
 
     test::PanelSim sim;
     ASSERT_TRUE(sim.started());
     const test::ProgramRun refused = test::runDnpcfg({"send", writeConfig(ConfigState()), "--device", sim.device()});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "No configurations chosen, please return to class menu.\n");
+    EXPECT_EQ(refused.err, "dnpcfg: No configurations chosen, please return to class menu.\n");
 }
 
 TEST_F(TransferCommandsTest, AddressingAndOptions)
@@ -111,7 +112,7 @@ TEST_F(TransferCommandsTest, AddressingAndOptions)
     EXPECT_EQ(test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "300"}).status, 0);
     const test::ProgramRun other = test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "45"});
     EXPECT_EQ(other.status, 1);
-    EXPECT_TRUE(other.err.startsWith("ZE-P(L) is not responding!\nMessage 1 of 18")) << other.err.toStdString();
+    EXPECT_TRUE(other.err.startsWith("dnpcfg: ZE-P(L) is not responding!\ndnpcfg: Message 1 of 18")) << other.err.toStdString();
     EXPECT_EQ(test::runDnpcfg({"send", config, "--device", sim.device(), "--mapping", "frob"}).status, 2);
     EXPECT_EQ(test::runDnpcfg({"send", config, "--baud", "1200"}).status, 2);
     EXPECT_EQ(test::runDnpcfg({"retrieve", "--device", sim.device()}).status, 2);

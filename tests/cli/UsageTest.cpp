@@ -19,7 +19,7 @@ TEST(DnpcfgUsage, UnknownCommandOrNoneIsAUsageError)
     for (const QStringList& args : {QStringList{"frobnicate"}, QStringList{}}) {
         const test::ProgramRun r = test::runDnpcfg(args);
         EXPECT_EQ(r.status, 2);
-        EXPECT_TRUE(r.err.startsWith("usage: ")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith("dnpcfg: usage: ")) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
 }

@@ -18,6 +18,17 @@ struct ProgramRun {
     QByteArray outBytes;
 };
 
+// What dnpcfg prints on standard error for a message: each line after "dnpcfg: ".
+inline QString errorText(QString message)
+{
+    if (message.endsWith(QLatin1Char('\n')))
+        message.chop(1);
+    QString text;
+    for (const QString& line : message.split(QLatin1Char('\n')))
+        text += QStringLiteral("dnpcfg: ") + line + QLatin1Char('\n');
+    return text;
+}
+
 inline ProgramRun runDnpcfg(const QStringList& args, int timeoutMs = 60000)
 {
     QProcess process;
