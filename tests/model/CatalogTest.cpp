@@ -142,9 +142,11 @@ TEST(CatalogRules, CodesAreUniqueWithinATypeAndFitIn12Bits)
             EXPECT_LT(p.panelCode, 4096) << p.shortName.toStdString();
             EXPECT_TRUE(codes.insert(p.panelCode).second) << p.panelCode << " twice in " << pointTypeName(t).toStdString();
             // The further words of a multi-word point are no other point's code.
-            if (t != PointType::Counters)
-                for (int w = 1; w < p.wordCount; ++w)
+            if (t != PointType::Counters) {
+                for (int w = 1; w < p.wordCount; ++w) {
                     EXPECT_EQ(indexOfCode(t, static_cast<std::uint16_t>(p.panelCode + w)), -1);
+                }
+            }
         }
     }
 }
