@@ -107,6 +107,7 @@ void ClassEditor::ClassSpBtnClick(int cls)
     state_.OpenedForClass.fill(0);
     state_.OpenedForClass[cls] = 1;
     view_.visibleHelpClass = cls;
+    view_.shownClass = cls;
     state_.EditedClass = cls;
     InitCLBs(cls);
     if (cls != 0) {
@@ -131,6 +132,7 @@ void ClassEditor::prepareRetrievedView()
 {
     InitCLBs(0);
     view_.caption = classCaption(0);
+    view_.shownClass = 0;
     view_.unsolicitedPageVisible = false;
 }
 

@@ -1,18 +1,18 @@
 #include "app/gui/MainWindow.h"
 
 #include "app/Guard.h"
-#include "app/HelpFile.h"
 #include "app/gui/AboutBox.h"
+#include "app/gui/HelpWindow.h"
 #include "app/gui/WidgetPrompts.h"
 #include "classes/gui/ClassForm.h"
 #include "comm/gui/ComSelectForm.h"
 #include "comm/gui/CommForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
+#include "widgets/DialogKit.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
@@ -28,12 +28,12 @@ constexpr int kDeferredSetUpMs = 100;
 }  // namespace
 
 TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, const QString& iniPath, QWidget* parent)
-    : QMainWindow(parent), helpFile_(helpFilePath(QDir::currentPath()))
+    : QMainWindow(parent)
 {
     setObjectName("DNPCfgMain");
     runModal = [](QDialog* d) { return d->exec(); };
     if (!prompts) {
-        ownPrompts_ = std::make_unique<WidgetPrompts>([this] { return dialogParent(); }, helpFile_);
+        ownPrompts_ = std::make_unique<WidgetPrompts>([this] { return dialogParent(); });
         prompts = ownPrompts_.get();
     }
     prompts_ = prompts;
@@ -47,6 +47,7 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     setAttribute(Qt::WA_AlwaysShowToolTips);
     buildMenu();
     buildToolBar();
+    addHelpKey(this, [this] { handle([this] { HelpContents1Click(); }); });  // F1: the contents
     statusBar()->setObjectName("StatusBar");
     transferProgress_ = new QLabel(this);
     transferProgress_->setObjectName("TransferProgress");
@@ -82,8 +83,8 @@ TDNPCfgMain::~TDNPCfgMain() = default;
 
 QWidget* TDNPCfgMain::dialogParent()
 {
-    QWidget* modal = QApplication::activeModalWidget();
-    return modal ? modal : this;
+    QWidget* dialog = activeDialog();
+    return dialog ? dialog : this;
 }
 
 TClassForm* TDNPCfgMain::classForm()

@@ -43,7 +43,6 @@ public:
     TSortForm* sortForm();
     TReportForm* reportForm();
     QLabel* transferProgress() const { return transferProgress_; }
-    const QString& helpFile() const { return helpFile_; }
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
 
@@ -74,7 +73,6 @@ private:
     TApdComPort port_;
     QString iniPath_;
     std::unique_ptr<Workspace> workspace_;
-    QString helpFile_;
     TClassForm* classForm_ = nullptr;
     TSortForm* sortForm_ = nullptr;
     TReportForm* reportForm_ = nullptr;

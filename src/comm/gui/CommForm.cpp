@@ -89,6 +89,7 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(HelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kHelpTopic); });
+    addHelpKey(this, [this] { prompts_.showHelp(kHelpTopic); });
 }
 
 int TcommForm::Execute(TcomSetIni& settings, UserPrompts& prompts, QWidget* parent)
