@@ -108,6 +108,7 @@ void ClassEditor::ClassSpBtnClick(int cls)
     state_.OpenedForClass.fill(0);
     state_.OpenedForClass[cls] = 1;
     view_.visibleHelpClass = cls;
+    view_.shownClass = cls;
     state_.EditedClass = cls;
     InitCLBs(cls);
     if (cls != 0) {
@@ -132,6 +133,7 @@ void ClassEditor::prepareRetrievedView()
 {
     InitCLBs(0);
     view_.caption = classCaption(0);
+    view_.shownClass = 0;
     view_.unsolicitedPageVisible = false;
 }
 

@@ -52,6 +52,7 @@ struct ClassEditorView {
     QString caption = QStringLiteral("Class 0 Selection");
     bool unsolicitedPageVisible = false;
     int visibleHelpClass = 0;  // which of C0HelpBtn..C3HelpBtn shows
+    int shownClass = 0;        // the class whose selection the window shows (its F1 topic)
     bool groupButtonsEnabled = true;
 };
 

@@ -64,6 +64,8 @@ public:
     SortVisibility visibility;
     int MappingRG = kIndividualMappingItem;  // 0-2
     int RMappingRG = -1;                     // -1: no item chosen
+    // The help topic of the mode shown: Send 39, Retrieve 40.
+    int helpTopic() const { return mode == SortMode::Send ? kSendHelpTopic : kRetrieveHelpTopic; }
 
     // --- the main window's steps ---------------------------------------------
     // Rebuilds the order list of each type whose Class0Rebuild flag is set (and of a

@@ -32,7 +32,7 @@ public:
     // The chosen path, or nothing when the dialog was cancelled.
     virtual std::optional<QString> openFileName(const FileDialogSettings& settings) = 0;
     virtual std::optional<QString> saveFileName(const FileDialogSettings& settings) = 0;
-    // The help file at its contents (topic 0) or at a topic.
+    // The help at its contents (topic 0) or at the page of a topic (model/HelpTopics.h).
     virtual void showHelp(int topic) = 0;
 };
 

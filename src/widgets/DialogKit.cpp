@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 namespace dnp {
 
@@ -22,6 +23,14 @@ QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons)
     for (QPushButton* button : buttons)
         row->addWidget(button);
     return row;
+}
+
+void addHelpKey(QWidget* window, std::function<void()> showHelp)
+{
+    auto* key = new QShortcut(QKeySequence::HelpContents, window);
+    key->setObjectName(QStringLiteral("HelpKey"));
+    key->setContext(Qt::WindowShortcut);
+    QObject::connect(key, &QShortcut::activated, window, std::move(showHelp));
 }
 
 void CentredDialog::showEvent(QShowEvent* event)

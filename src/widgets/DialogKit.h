@@ -1,9 +1,10 @@
 #pragma once
-// Pieces the small dialogs share: named push buttons in a right-aligned row, and a
-// dialog that centres itself on the screen each time it is shown.
+// Pieces the small dialogs share: named push buttons in a right-aligned row, a
+// dialog that centres itself on the screen each time it is shown, and the help key.
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 
 class QHBoxLayout;
@@ -15,6 +16,10 @@ namespace dnp {
 QPushButton* dialogButton(QWidget* parent, const QString& objectName, const QString& caption, bool isDefault = false);
 // The buttons right-aligned in one row.
 QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);
+
+// F1 (the system's help key) anywhere in `window` runs `showHelp`, which opens the
+// window's help topic.
+void addHelpKey(QWidget* window, std::function<void()> showHelp);
 
 // A modal dialog centred on its screen when shown.
 class CentredDialog : public QDialog {

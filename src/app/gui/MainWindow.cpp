@@ -2,19 +2,19 @@
 
 #include "app/DeskSettings.h"
 #include "app/Guard.h"
-#include "app/HelpFile.h"
 #include "app/gui/AboutBox.h"
+#include "app/gui/HelpWindow.h"
 #include "app/gui/WidgetPrompts.h"
 #include "classes/gui/ClassForm.h"
 #include "comm/gui/ComSelectForm.h"
 #include "comm/gui/CommForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
+#include "widgets/DialogKit.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QApplication>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -46,12 +46,12 @@ QString droppedConfigFile(const QMimeData* data)
 }  // namespace
 
 TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, const QString& iniPath, const QString& deskFile, QWidget* parent)
-    : QMainWindow(parent), deskFile_(deskFile), helpFile_(helpFilePath(QDir::currentPath()))
+    : QMainWindow(parent), deskFile_(deskFile)
 {
     setObjectName("DNPCfgMain");
     runModal = [](QDialog* d) { return d->exec(); };
     if (!prompts) {
-        ownPrompts_ = std::make_unique<WidgetPrompts>([this] { return dialogParent(); }, helpFile_);
+        ownPrompts_ = std::make_unique<WidgetPrompts>([this] { return dialogParent(); });
         prompts = ownPrompts_.get();
     }
     prompts_ = prompts;
@@ -66,6 +66,7 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     setAcceptDrops(true);
     buildMenu();
     buildToolBar();
+    addHelpKey(this, [this] { handle([this] { HelpContents1Click(); }); });  // F1: the contents
     statusBar()->setObjectName("StatusBar");
     transferProgress_ = new QLabel(this);
     transferProgress_->setObjectName("TransferProgress");
@@ -116,8 +117,8 @@ TDNPCfgMain::~TDNPCfgMain() = default;
 
 QWidget* TDNPCfgMain::dialogParent()
 {
-    QWidget* modal = QApplication::activeModalWidget();
-    return modal ? modal : this;
+    QWidget* dialog = activeDialog();
+    return dialog ? dialog : this;
 }
 
 TClassForm* TDNPCfgMain::classForm()

@@ -49,7 +49,6 @@ public:
     TSortForm* sortForm();
     TReportForm* reportForm();
     QLabel* transferProgress() const { return transferProgress_; }
-    const QString& helpFile() const { return helpFile_; }
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
 
@@ -98,7 +97,6 @@ private:
     std::unique_ptr<Workspace> workspace_;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
-    QString helpFile_;
     TClassForm* classForm_ = nullptr;
     TSortForm* sortForm_ = nullptr;
     TReportForm* reportForm_ = nullptr;

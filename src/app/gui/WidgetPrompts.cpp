@@ -1,6 +1,6 @@
 #include "app/gui/WidgetPrompts.h"
 
-#include "app/HelpFile.h"
+#include "app/gui/HelpWindow.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -44,10 +44,9 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogSettings& 
 
 }  // namespace
 
-WidgetPrompts::WidgetPrompts(std::function<QWidget*()> parent, QString helpFile)
-    : parent_(std::move(parent)), helpFile_(std::move(helpFile))
-{
-}
+WidgetPrompts::WidgetPrompts(std::function<QWidget*()> parent) : parent_(std::move(parent)) {}
+
+WidgetPrompts::~WidgetPrompts() = default;
 
 void WidgetPrompts::information(const QString& text)
 {
@@ -92,7 +91,9 @@ std::optional<QString> WidgetPrompts::saveFileName(const FileDialogSettings& set
 
 void WidgetPrompts::showHelp(int topic)
 {
-    information(helpUnavailableText(helpFile_, topic));
+    if (!help_)
+        help_ = std::make_unique<THelpWindow>();
+    help_->showTopic(topic);
 }
 
 }  // namespace dnp

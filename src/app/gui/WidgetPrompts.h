@@ -1,19 +1,23 @@
 #pragma once
-// The UserPrompts of the desktop program: message boxes, file dialogs and the help layer.
+// The UserPrompts of the desktop program: message boxes, file dialogs and the help window.
 
 #include "model/UserPrompts.h"
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QWidget;
 
 namespace dnp {
 
+class THelpWindow;
+
 class WidgetPrompts : public UserPrompts {
 public:
     // parent(): the window over which boxes and dialogs appear (the active modal window).
-    explicit WidgetPrompts(std::function<QWidget*()> parent, QString helpFile);
+    explicit WidgetPrompts(std::function<QWidget*()> parent);
+    ~WidgetPrompts() override;
 
     void information(const QString& text) override;
     void error(const QString& text) override;
@@ -21,11 +25,14 @@ public:
     SaveChoice askSaveChanges(const QString& text) override;
     std::optional<QString> openFileName(const FileDialogSettings& settings) override;
     std::optional<QString> saveFileName(const FileDialogSettings& settings) override;
+    // The help window at the topic's page; one window for the run, built when first asked for.
     void showHelp(int topic) override;
+
+    THelpWindow* helpWindow() const { return help_.get(); }
 
 private:
     std::function<QWidget*()> parent_;
-    QString helpFile_;
+    std::unique_ptr<THelpWindow> help_;
 };
 
 }  // namespace dnp

@@ -1,3 +1,4 @@
+#include "app/gui/HelpWindow.h"
 #include "app/gui/MainWindow.h"
 #include "files/FileAccess.h"
 #include "model/Version.h"
@@ -18,9 +19,9 @@ public:
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& e) {
-            QMessageBox::critical(activeModalWidget(), QStringLiteral("Error"), QString::fromLocal8Bit(e.what()));
+            QMessageBox::critical(dnp::activeDialog(), QStringLiteral("Error"), QString::fromLocal8Bit(e.what()));
         } catch (...) {
-            QMessageBox::critical(activeModalWidget(), QStringLiteral("Error"),
+            QMessageBox::critical(dnp::activeDialog(), QStringLiteral("Error"),
                                   QStringLiteral("An unexpected error has occurred."));
         }
         return false;

@@ -1,6 +1,7 @@
 #include "classes/gui/ClassForm.h"
 
 #include "classes/gui/CheckListBox.h"
+#include "widgets/DialogKit.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -105,6 +106,7 @@ TClassForm::TClassForm(ClassEditor& editor, UserPrompts& prompts, QWidget* paren
         connect(help, &QPushButton::clicked, this, [this, cls] { prompts_.showHelp(classHelpTopic(cls)); });
     }
     buttonRow->addWidget(helpSpot);
+    addHelpKey(this, [this] { prompts_.showHelp(classHelpTopic(editor_.view().shownClass)); });
     buttonRow->addStretch();
     layout->addLayout(buttonRow);
     ok->setDefault(true);

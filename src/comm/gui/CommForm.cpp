@@ -109,6 +109,7 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(HelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kHelpTopic); });
+    addHelpKey(this, [this] { prompts_.showHelp(kHelpTopic); });
     connect(RefreshBtn, &QPushButton::clicked, this, &TcommForm::refreshPorts);
     connect(machinePortsList, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { usePort(machinePortsList->indexOfTopLevelItem(item)); });

@@ -1,6 +1,7 @@
 #include "comm/gui/SortForm.h"
 
 #include "model/UserPrompts.h"
+#include "widgets/DialogKit.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -206,6 +207,7 @@ TSortForm::TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent)
     connect(RokBtn, &QPushButton::clicked, this, &TSortForm::RokBtnClick);
     connect(RcancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(RetrieveHelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kRetrieveHelpTopic); });
+    addHelpKey(this, [this] { prompts_.showHelp(sort_.helpTopic()); });
 
     RetrieveProgressLabel = new QLabel(this);
     RetrieveProgressLabel->setObjectName(QStringLiteral("RetrieveProgressLabel"));

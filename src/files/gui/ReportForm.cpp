@@ -59,6 +59,7 @@ TReportForm::TReportForm(ReportHeader& header, QWidget* parent) : CentredDialog(
     connect(OKBtn, &QPushButton::clicked, this, &TReportForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TReportForm::CancelBtnClick);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { header_.BitBtn1Click(); });
+    addHelpKey(this, [this] { header_.BitBtn1Click(); });
     refresh();
 }
 

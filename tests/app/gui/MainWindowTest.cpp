@@ -20,6 +20,8 @@
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace dnp;
@@ -167,13 +169,56 @@ TEST_F(MainWindowTest, ClassButtonOpensTheEditorForItsClass)
     EXPECT_TRUE(window.classForm()->button("C2HelpBtn")->isVisibleTo(window.classForm()));
 }
 
-TEST_F(MainWindowTest, HelpContentsNamesTheHelpFile)
+// F1 opens the help topic of the window that has the focus: each window is shown as
+// the program shows it, made active, and given the key.
+TEST_F(MainWindowTest, F1OpensTheTopicOfTheWindowWithTheFocus)
+{
+    const auto pressF1 = [](QWidget* w) {
+        w->show();
+        w->activateWindow();
+        EXPECT_TRUE(QTest::qWaitFor([w] { return QApplication::activeWindow() == w; })) << w->windowTitle().toStdString();
+        QTest::keyClick(w, Qt::Key_F1);
+    };
+    window.runModal = [&](QDialog* d) {
+        pressF1(d);
+        d->hide();
+        window.activateWindow();  // as when a dialog closes
+        EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == &window; }));
+        return 0;
+    };
+    struct Row {
+        const char* window;
+        std::function<void()> open;
+        int topic;
+    };
+    const Row rows[] = {
+        {"main window", [&] { pressF1(&window); }, kHelpContents},
+        {"Class 0", [&] { window.ClassSpBtnClick(window.toolButton("Class0SpBtn")); }, 19},
+        {"Class 1", [&] { window.ClassSpBtnClick(window.toolButton("Class1SpBtn")); }, 36},
+        {"Class 2", [&] { window.ClassSpBtnClick(window.toolButton("Class2SpBtn")); }, 37},
+        {"Class 3", [&] { window.ClassSpBtnClick(window.toolButton("Class3SpBtn")); }, 38},
+        // After Class 3: the retrieved Class 0 selection, shown from the Retrieve window.
+        {"retrieved Class 0", [&] { window.sortForm()->classEditorHook(); }, 19},
+        {"Send", [&] { window.SendBtnClick(); }, 39},
+        {"Retrieve", [&] { window.retrieveBtnClick(); }, 40},
+        {"Report Header", [&] { window.ReportBtnClick(); }, 42},
+        {"Communication Settings", [&] { window.SettingBtnClick(); }, 108},
+    };
+    for (const Row& row : rows) {
+        prompts.shown.clear();
+        row.open();
+        ASSERT_EQ(prompts.shown.size(), 1) << row.window;
+        EXPECT_EQ(prompts.shown[0].kind, test::Shown::Help) << row.window;
+        EXPECT_EQ(prompts.shown[0].topic, row.topic) << row.window;
+    }
+}
+
+TEST_F(MainWindowTest, HelpContentsOpensTopicZero)
 {
     window.HelpContents1Click();
     ASSERT_EQ(prompts.shown.size(), 1);
     EXPECT_EQ(prompts.shown[0].kind, test::Shown::Help);
     EXPECT_EQ(prompts.shown[0].topic, 0);
-    EXPECT_TRUE(window.helpFile().endsWith("/DNP_COMMCONFIG.hlp"));
 }
 
 TEST_F(MainWindowTest, AboutBoxIsShownModally)
