@@ -178,12 +178,19 @@ bool Workspace::openTold(const QString& path)
 {
     const Result<void> opened = open(path);
     if (!opened) {
-        prompts_.error(opened.error().cannotOpen ? kFileIoErrorText : kCannotReadText + opened.error().message);
+        tellUnreadable(opened.error());
         return false;
     }
     if (desk_)
         desk_->addRecentFile(path);
     return true;
+}
+
+// A configuration file that does not open, or does not read.
+void Workspace::tellUnreadable(const Error& error)
+{
+    prompts_.error(error.cannotOpen ? kFileIoErrorText + QLatin1Char('\n') + error.message
+                                    : kCannotReadText + error.message);
 }
 
 bool Workspace::saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
@@ -194,7 +201,7 @@ bool Workspace::saveWith(const FileDialogSettings& dialog, const Confirmation& c
         return false;
     // The file last saved has its own question; any other existing file is asked
     // about once before it is replaced.
-    if (*path == state_.LastSavedFileName) {
+    if (!confirmation.text.isEmpty() && *path == state_.LastSavedFileName) {
         if (!prompts_.confirm(confirmation.caption, confirmation.text))
             return false;
     } else if (QFileInfo::exists(*path) &&

@@ -34,6 +34,14 @@ inline const QString kFileIoErrorText = QStringLiteral("File I/O error.");
 FileDialogSettings openConfigDialogSettings();  // "Open Configuration", the .dnp filter, "dnp"
 FileDialogSettings saveConfigDialogSettings();  // "Save Configuration", "*.dnp", "dnp", filter "dnp"
 FileDialogSettings saveReportDialogSettings();  // "Save Report", "*.txt", "txt", filter "txt"
+FileDialogSettings exportDialogSettings();      // "Export Point List", CSV or XML
+FileDialogSettings compareDialogSettings();     // "Compare With File", the .dnp filter
+
+// A configuration file compared with the configuration, and how they differ.
+struct ComparedFile {
+    QString path;
+    ConfigDifferences differences;
+};
 
 class Workspace : public QObject {
     Q_OBJECT
@@ -137,6 +145,12 @@ public:
     // word for word with `expected`; "The panel holds <what>." or the differences are
     // told, and kept in lastVerify() (nothing when the read-back failed).
     void startVerify(const ConfigImage& expected, const QString& what);
+    // The window's commands: File > "Export Point List..." (CSV or XML by the file's
+    // type; the points left out are told) and File > "Compare With File..." ("The
+    // configuration and <file> are the same.", or the differences for the caller to
+    // show; a file that does not read is told as Open tells it).
+    bool exportWithDialog();
+    std::optional<ComparedFile> compareWithDialog();
     const std::optional<ConfigDifferences>& lastVerify() const { return lastVerify_; }
 
 signals:
@@ -156,6 +170,8 @@ private:
     std::optional<QString> chosenFile(FileDialogSettings dialog, bool save);
     void markSaved();
     Result<void> writeOut(const QString& path, const QByteArray& bytes);
+    Result<void> writePointList(const QString& path);
+    void tellUnreadable(const Error& error);
     TransferLink link();
     void transferFinished(const TransferResult& result);
     void tellOutcome(const TransferResult& result);

@@ -9,6 +9,19 @@
 
 namespace dnp {
 
+FileDialogSettings exportDialogSettings()
+{
+    return {QStringLiteral("Export Point List"), QStringLiteral("*.csv"), QStringLiteral("csv"),
+            QStringLiteral("CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml"), {}};
+}
+
+FileDialogSettings compareDialogSettings()
+{
+    FileDialogSettings settings = openConfigDialogSettings();
+    settings.title = QStringLiteral("Compare With File");
+    return settings;
+}
+
 PointListExport Workspace::exportPointList(PointListFormat format) const
 {
     const PointList list = pointList(state_);
@@ -35,6 +48,40 @@ Result<ConfigDifferences> Workspace::compareWithFile(const QString& path) const
     ConfigState other;
     applyConfigFileData(other, *data);
     return compareConfigurations(state_, other);
+}
+
+// A file of another type is written as CSV.
+Result<void> Workspace::writePointList(const QString& path)
+{
+    const Result<PointListExport> exported =
+        exportPointList(pointListFormatForPath(path).value_or(PointListFormat::Csv), path);
+    if (!exported)
+        return exported.error();
+    if (!exported->warning.isEmpty())
+        prompts_.information(exported->warning);
+    return {};
+}
+
+bool Workspace::exportWithDialog()
+{
+    return saveWith(exportDialogSettings(), {}, &Workspace::writePointList);
+}
+
+std::optional<ComparedFile> Workspace::compareWithDialog()
+{
+    const std::optional<QString> path = chosenFile(compareDialogSettings(), false);
+    if (!path)
+        return std::nullopt;
+    Result<ConfigDifferences> differences = compareWithFile(*path);
+    if (!differences) {
+        tellUnreadable(differences.error());
+        return std::nullopt;
+    }
+    if (differences->empty()) {
+        prompts_.information(sameConfigurationText(QFileInfo(*path).fileName()));
+        return std::nullopt;
+    }
+    return ComparedFile{*path, std::move(differences).value()};
 }
 
 }  // namespace dnp

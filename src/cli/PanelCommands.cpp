@@ -132,7 +132,7 @@ int runDecode(const QStringList& args, Io io)
     ws.applyRetrieved(mapRetrievedImage(*image));
     if (const int status = program.written(ws.save(output)))
         return status;
-    printRetrieved(ws.lastRetrieved(), io);
+    printRetrieved(ws.state(), ws.lastRetrieved(), io);
     return kExitOk;
 }
 
@@ -183,7 +183,7 @@ int runRetrieve(const QStringList& argv, Io io)
         return kExitFailure;
     if (const int status = program.written(program.workspace.save(args.value("-o"))))
         return status;
-    printRetrieved(program.workspace.lastRetrieved(), io);
+    printRetrieved(program.workspace.state(), program.workspace.lastRetrieved(), io);
     return kExitOk;
 }
 

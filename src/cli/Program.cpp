@@ -85,21 +85,18 @@ std::optional<int> mappingItemByName(const QString& name)
     return item >= 0 ? std::optional<int>(item) : std::nullopt;
 }
 
-void printRetrieved(const RetrievedConfig& retrieved, Io io)
+void printRetrieved(const ConfigState& state, const RetrievedConfig& retrieved, Io io)
 {
     const std::uint16_t code = retrieved.mappingCode;
     const int item = mappingItemForCode(code);
     io.out << QStringLiteral("mapping %1: %2\n").arg(code).arg(item >= 0 ? mappingText(item) : QStringLiteral("unknown"));
     const PointCatalog& catalog = PointCatalog::instance();
     for (PointType type : kAllPointTypes) {
-        // Each point once, in the order the panel first lists it.
-        std::vector<int> found;
-        for (int typeIndex : retrieved.order.of(type))
-            if (std::find(found.begin(), found.end(), typeIndex) == found.end())
-                found.push_back(typeIndex);
-        io.out << pointTypeName(type) << QStringLiteral(": %1\n").arg(found.size());
-        for (int typeIndex : found)
-            io.out << QStringLiteral("  %1 %2\n").arg(typeIndex, 3).arg(catalog.point(type, typeIndex).shortName);
+        // Each Class 0 point under the DNP point number(s) it takes in the panel's order.
+        const std::vector<DnpNumbering> numbers = dnpPointNumbers(state, type);
+        io.out << pointTypeName(type) << QStringLiteral(": %1\n").arg(numbers.size());
+        for (const DnpNumbering& n : numbers)
+            io.out << QStringLiteral("%1 %2\n").arg(dnpNumberSpan(n), 5).arg(catalog.point(type, n.typeIndex).shortName);
     }
 }
 

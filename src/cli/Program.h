@@ -34,7 +34,8 @@ struct Program {
 // "uninitialized", "subset", "individual": the items of the "DNP Mapping" group.
 std::optional<int> mappingItemByName(const QString& name);
 
-// The points a retrieve found, per type in the panel's order, after the mapping line.
-void printRetrieved(const RetrievedConfig& retrieved, Io io);
+// The points a retrieve found, per type in the panel's order under their DNP point
+// numbers, after the mapping line. `state`: the configuration the retrieve gave.
+void printRetrieved(const ConfigState& state, const RetrievedConfig& retrieved, Io io);
 
 }  // namespace dnp::cli

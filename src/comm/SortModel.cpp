@@ -65,6 +65,23 @@ Class0Lists SortModel::class0Lists() const
     return lists;
 }
 
+QStringList SortModel::class0Texts(PointType type) const
+{
+    // The order list and the Class 0 sequence are kept in step, so the numbering of the
+    // sequence (the report's and the export's) numbers the list.
+    const std::vector<DnpNumbering> numbers = dnpPointNumbers(state_, type);
+    const std::vector<OrderItem>& items = class0_[typeNumber(type)];
+    QStringList texts;
+    for (std::size_t row = 0; row < items.size(); ++row) {
+        if (row >= numbers.size() || numbers[row].typeIndex != items[row].TypeIndex) {
+            texts << items[row].ShortName;
+            continue;
+        }
+        texts << dnpNumberSpan(numbers[row]) + QStringLiteral("  ") + items[row].ShortName;
+    }
+    return texts;
+}
+
 // The Class 0 sequence as the order list shows it: the slotList, in TypeIndex order, of
 // the points chosen for Class 0 whose slot holds a point of the type, with the
 // TypeIndex each slot holds.

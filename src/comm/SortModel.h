@@ -9,6 +9,7 @@
 #include "model/HelpTopics.h"
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 #include <vector>
@@ -58,6 +59,9 @@ public:
     // The TypeIndex values of the five order lists, in list order.
     Class0Lists class0Lists() const;
     int itemCount(PointType type) const { return static_cast<int>(class0_[typeNumber(type)].size()); }
+    // The rows as the order list shows them: the DNP point number(s) each point takes
+    // where it stands ("7", or "3\u20134" for a point of two words), then its name.
+    QStringList class0Texts(PointType type) const;
 
     SortMode mode = SortMode::Send;
     QString caption = QStringLiteral("Send/Retrieve");

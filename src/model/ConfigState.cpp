@@ -78,4 +78,12 @@ std::vector<DnpNumbering> dnpPointNumbers(const ConfigState& state, PointType ty
     return numbering;
 }
 
+QString dnpNumberSpan(const DnpNumbering& numbering)
+{
+    QString span = QString::number(numbering.firstNumber);
+    if (numbering.wordCount > 1)
+        span += QChar(0x2013) + QString::number(numbering.firstNumber + numbering.wordCount - 1);
+    return span;
+}
+
 }  // namespace dnp

@@ -90,5 +90,7 @@ struct DnpNumbering {
     int wordCount;
 };
 std::vector<DnpNumbering> dnpPointNumbers(const ConfigState& state, PointType type);
+// "7", or "3\u20134" for a point of two words: the numbers a point takes.
+QString dnpNumberSpan(const DnpNumbering& numbering);
 
 }  // namespace dnp

@@ -125,7 +125,7 @@ TEST_F(WorkspaceTest, OpenFileThatCannotBeOpenedShowsFileIoError)
     const QByteArray before = snapshot();
     prompts.fileAnswers.push_back(path("missing.dnp"));
     EXPECT_FALSE(ws.openWithDialog());
-    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"File I/O error."});
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"File I/O error.\n" + path("missing.dnp") + ": No such file or directory"});
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(ws.caption(), "DNP Configure");
 }

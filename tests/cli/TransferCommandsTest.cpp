@@ -64,7 +64,7 @@ TEST_F(TransferCommandsTest, SendThenRetrieveGivesTheSameConfiguration)
     EXPECT_EQ(back.status, 0) << back.err.toStdString();
     EXPECT_TRUE(back.out.startsWith("Retrieving communication status: OK..\n"));
     EXPECT_TRUE(back.out.contains("\nmapping 8: Individual Mapping (per this document)\n"
-                                  "Bin: 2\n    5 Remote Control\n    0 Tap Position Known\nBout: 0\n"))
+                                  "Bin: 2\n    0 Remote Control\n    1 Tap Position Known\nBout: 0\n"))
         << back.out.toStdString();
 
     QFile sentFile(config), backFile(out);

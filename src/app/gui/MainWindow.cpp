@@ -3,6 +3,7 @@
 #include "app/DeskSettings.h"
 #include "app/Guard.h"
 #include "app/gui/AboutBox.h"
+#include "app/gui/DifferencesDialog.h"
 #include "app/gui/HelpWindow.h"
 #include "app/gui/WidgetPrompts.h"
 #include "classes/gui/ClassForm.h"
@@ -13,6 +14,7 @@
 #include "widgets/DialogKit.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -134,7 +136,20 @@ TSortForm* TDNPCfgMain::sortForm()
 {
     if (!sortForm_) {
         sortForm_ = new TSortForm(workspace().order(), *prompts_, this);
-        sortForm_->sendHook = [this] { handle([this] { workspace().startSend(); }); };
+        sortForm_->sendHook = [this] {
+            handle([this] { workspace().startSend(workspace().settings().VerifyAfterSend); });
+        };
+        // The check box is kept in DNP.ini as soon as it changes.
+        connect(sortForm_->VerifyAfterSendBox, &QCheckBox::toggled, this, [this](bool on) {
+            handle([this, on] {
+                TcomSetIni& settings = workspace().settings();
+                if (settings.VerifyAfterSend == on)
+                    return;
+                settings.VerifyAfterSend = on;
+                if (const Result<void> saved = settings.Save(); !saved)
+                    prompts_->error(saved.error().message);
+            });
+        });
         sortForm_->retrieveHook = [this] { handle([this] { workspace().startRetrieve(); }); };
         sortForm_->closeHook = [this] { workspace().cancelRetrieve(); };
         sortForm_->classEditorHook = [this] {
@@ -255,6 +270,19 @@ void TDNPCfgMain::FileSave1Execute()
     refreshCaption();
 }
 
+void TDNPCfgMain::FileExport1Execute()
+{
+    workspace().exportWithDialog();
+}
+
+void TDNPCfgMain::FileCompare1Execute()
+{
+    if (const std::optional<ComparedFile> compared = workspace().compareWithDialog()) {
+        DifferencesDialog dialog(QFileInfo(compared->path).fileName(), compared->differences, this);
+        runModal(&dialog);
+    }
+}
+
 void TDNPCfgMain::FileExit1Execute()
 {
     close();
@@ -326,6 +354,7 @@ void TDNPCfgMain::showOrderWindow(void (Workspace::*prepare)())
     if (workspace().refuseWhileRunning())
         return;
     (workspace().*prepare)();
+    sortForm()->VerifyAfterSendBox->setChecked(workspace().settings().VerifyAfterSend);
     sortForm()->refresh();
     runModal(sortForm());
     refreshCaption();

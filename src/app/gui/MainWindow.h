@@ -60,6 +60,8 @@ public:
     void FileNew1Execute();
     void FileOpen1Execute();
     void FileSave1Execute();
+    void FileExport1Execute();
+    void FileCompare1Execute();
     void FileExit1Execute();
     void HelpContents1Click();
     void About1Click();

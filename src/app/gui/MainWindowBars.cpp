@@ -28,6 +28,11 @@ void TDNPCfgMain::buildMenu()
         {"FileSave1", "&Save", "Ctrl+S", "Save", "Save current file", &TDNPCfgMain::FileSave1Execute},
         {"FileSaveAs1", "Save &As...", "", "Save As", "Save current file with different name",
          &TDNPCfgMain::FileSave1Execute},
+        {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {"FileExport1", "&Export Point List...", "", "Export Point List",
+         "Export the point list for the SCADA master (CSV or XML)", &TDNPCfgMain::FileExport1Execute},
+        {"FileCompare1", "Co&mpare With File...", "", "Compare With File",
+         "Compare the configuration with a configuration file", &TDNPCfgMain::FileCompare1Execute},
         {"RecentListStart", nullptr, nullptr, nullptr, nullptr, nullptr},  // two separators in a row show as one
         {"RecentListEnd", nullptr, nullptr, nullptr, nullptr, nullptr},
         {"FileExit1", "E&xit", "", "Exit", "Exit application", &TDNPCfgMain::FileExit1Execute},

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -65,8 +66,7 @@ OrderListBox::OrderListBox(SortModel& sort, PointType type, QWidget* parent)
 void OrderListBox::reload()
 {
     clear();
-    for (const OrderItem& item : sort_.class0List(type_))
-        addItem(item.ShortName);
+    addItems(sort_.class0Texts(type_));
 }
 
 int OrderListBox::rowAt(const QPoint& pos) const
@@ -218,8 +218,14 @@ TSortForm::TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent)
     RetrieveProgress->setRange(0, kMessageCount);
     RetrieveProgress->setValue(0);
 
+    VerifyAfterSendBox = new QCheckBox(QStringLiteral("&Verify after sending"), this);
+    VerifyAfterSendBox->setObjectName(QStringLiteral("VerifyAfterSendBox"));
+    VerifyAfterSendBox->setToolTip(
+        QStringLiteral("After a successful send, read the panel's configuration back and compare it with what was sent."));
+
     auto* side = new QVBoxLayout;
     side->addWidget(MappingRG);
+    side->addWidget(VerifyAfterSendBox);
     side->addWidget(RMappingRG);
     side->addWidget(RetrieveProgressLabel);
     side->addWidget(RetrieveProgress);
@@ -267,6 +273,7 @@ void TSortForm::refresh()
     const SortVisibility& v = sort_.visibility;
     OKtoSendButton->setVisible(v.OKtoSendButton);
     MappingRG->setVisible(v.MappingRG);
+    VerifyAfterSendBox->setVisible(v.OKtoSendButton);
     SendHelpBtn->setVisible(v.SendHelpBtn);
     ScancelBtn->setVisible(v.ScancelBtn);
     RMappingRG->setVisible(v.RMappingRG);

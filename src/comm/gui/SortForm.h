@@ -14,6 +14,7 @@
 #include <optional>
 
 class QButtonGroup;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -88,6 +89,8 @@ public:
     QPushButton* RokBtn = nullptr;
     QPushButton* RcancelBtn = nullptr;
     QPushButton* RetrieveHelpBtn = nullptr;
+    // Send mode: "Verify after sending" (the main window keeps it in the settings).
+    QCheckBox* VerifyAfterSendBox = nullptr;
     QLabel* RetrieveProgressLabel = nullptr;
     QProgressBar* RetrieveProgress = nullptr;
 

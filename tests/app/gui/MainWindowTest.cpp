@@ -81,7 +81,8 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
     for (QAction* a : menus[0]->menu()->actions())
         fileItems << (a->isSeparator() ? "-" : a->text());
     // The recent files go between the two separators; with none they show as one.
-    EXPECT_EQ(fileItems, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "-", "E&xit"}));
+    EXPECT_EQ(fileItems, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "&Export Point List...", "Co&mpare With File...",
+                                      "-", "-", "E&xit"}));
     QStringList helpItems;
     for (QAction* a : menus[1]->menu()->actions())
         helpItems << (a->isSeparator() ? "-" : a->text());
@@ -332,7 +333,8 @@ TEST_F(MainWindowTest, FilesOpenFromTheRecentListADropAndTheCommandLine)
     QStringList items;
     for (QAction* a : file->actions())
         items << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(items, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "&1 b.dnp", "&2 a.dnp", "-", "E&xit"}));
+    EXPECT_EQ(items, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "&Export Point List...",
+                                  "Co&mpare With File...", "-", "&1 b.dnp", "&2 a.dnp", "-", "E&xit"}));
     window.recentFileActions()[1]->trigger();
     EXPECT_EQ(window.windowTitle(), "a.dnp");
 

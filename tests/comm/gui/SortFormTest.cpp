@@ -127,9 +127,9 @@ TEST_F(SortFormTest, SendModeShowsTheOrderListsAndTheSendControls)
     form.show();
     EXPECT_EQ(form.windowTitle(), "Send Configuration");
     EXPECT_EQ(rowsOf(form.class0List(PointType::Bin)),
-              (QStringList{"Auto Inhibit Status", "Remote Control", "Neutral Signal"}));
+              (QStringList{"0  Auto Inhibit Status", "1  Remote Control", "2  Neutral Signal"}));
     EXPECT_EQ(rowsOf(form.class0List(PointType::Counters)),
-              (QStringList{"KWatt-hr (Forward) -- 32bit", "Total Operations -- 32bit"}));
+              (QStringList{"0\u20131  KWatt-hr (Forward) -- 32bit", "2\u20133  Total Operations -- 32bit"}));
     EXPECT_EQ(form.class0List(PointType::Ain)->count(), 5);
     for (QWidget* w : std::initializer_list<QWidget*>{form.OKtoSendButton, form.ScancelBtn, form.SendHelpBtn,
                                                       form.MappingRG, form.class0List(PointType::Aout)})
@@ -153,7 +153,7 @@ TEST_F(SortFormTest, DraggingWithinAListReordersClass0Order)
     EXPECT_EQ(rig.sort.dragSource(), 0);
     EXPECT_TRUE(bin->acceptsDragFrom(bin));
     bin->dropAt(bin->rowAt(bin->visualItemRect(bin->item(2)).center()));
-    EXPECT_EQ(rowsOf(bin), (QStringList{"Remote Control", "Neutral Signal", "Auto Inhibit Status"}));
+    EXPECT_EQ(rowsOf(bin), (QStringList{"0  Remote Control", "1  Neutral Signal", "2  Auto Inhibit Status"}));
     EXPECT_EQ(rig.state.Class0Order[0][2], 5);
     EXPECT_EQ(rig.state.Class0Order[0][5], 7);
     EXPECT_EQ(rig.state.Class0Order[0][7], 2);
@@ -162,14 +162,14 @@ TEST_F(SortFormTest, DraggingWithinAListReordersClass0Order)
     // Below the last item: to the end.
     pressRow(bin, 0);
     bin->dropAt(bin->rowAt(QPoint(10, bin->viewport()->height() - 3)));
-    EXPECT_EQ(rowsOf(bin), (QStringList{"Neutral Signal", "Auto Inhibit Status", "Remote Control"}));
+    EXPECT_EQ(rowsOf(bin), (QStringList{"0  Neutral Signal", "1  Auto Inhibit Status", "2  Remote Control"}));
     EXPECT_EQ(test::sequenceOf(rig.state, PointType::Bin), (std::vector<int>{7, 2, 5}));
 
     // Begun below the last item: nothing moves.
     pressRow(bin, -1);
     EXPECT_EQ(rig.sort.dragSource(), -1);
     bin->dropAt(0);
-    EXPECT_EQ(rowsOf(bin), (QStringList{"Neutral Signal", "Auto Inhibit Status", "Remote Control"}));
+    EXPECT_EQ(rowsOf(bin), (QStringList{"0  Neutral Signal", "1  Auto Inhibit Status", "2  Remote Control"}));
     EXPECT_EQ(test::sequenceOf(rig.state, PointType::Bin), (std::vector<int>{7, 2, 5}));
     form.reject();
 }
@@ -306,7 +306,7 @@ TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
 
     // The next Send shows the retrieved order.
     prepareSend();
-    EXPECT_EQ(rowsOf(form.class0List(PointType::Ain)), (QStringList{"Meter: Inst: Ild", "Meter: Inst: Vs"}));
+    EXPECT_EQ(rowsOf(form.class0List(PointType::Ain)), (QStringList{"0  Meter: Inst: Ild", "1  Meter: Inst: Vs"}));
 }
 
 TEST_F(SortFormTest, HelpButtonsOpenTheirTopics)

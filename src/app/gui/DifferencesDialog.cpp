@@ -1,0 +1,69 @@
+#include "app/gui/DifferencesDialog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace dnp {
+
+DifferencesDialog::DifferencesDialog(const QString& fileName, const ConfigDifferences& differences, QWidget* parent)
+    : CentredDialog(parent)
+{
+    setObjectName("DifferencesDialog");
+    setWindowTitle(QStringLiteral("Compare With File"));
+    setModal(true);
+
+    auto* heading = new QLabel(QStringLiteral("%1 differences between the configuration (A) and %2 (B):")
+                                   .arg(differences.size())
+                                   .arg(fileName),
+                               this);
+    const QStringList columns = differenceColumns();
+    table = new QTableWidget(static_cast<int>(differences.size()), static_cast<int>(columns.size()), this);
+    table->setObjectName("DifferencesTable");
+    table->setHorizontalHeaderLabels(columns);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QStringList cells = differenceCells(differences[static_cast<std::size_t>(row)]);
+        for (int column = 0; column < cells.size() && column < table->columnCount(); ++column)
+            table->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setMinimumSize(640, 300);
+
+    CopyAllBtn = dialogButton(this, "CopyAllBtn", QStringLiteral("Copy &All"));
+    CloseBtn = dialogButton(this, "CloseBtn", QStringLiteral("&Close"), true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(heading);
+    layout->addWidget(table);
+    layout->addLayout(buttonRow({CopyAllBtn, CloseBtn}));
+
+    connect(CopyAllBtn, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(tableText(false)); });
+    connect(CloseBtn, &QPushButton::clicked, this, &QDialog::accept);
+    auto* copy = new QShortcut(QKeySequence::Copy, table);
+    connect(copy, &QShortcut::activated, this, [this] { QApplication::clipboard()->setText(tableText(true)); });
+}
+
+QString DifferencesDialog::tableText(bool selectedOnly) const
+{
+    QStringList lines{differenceColumns().join(QLatin1Char('\t'))};
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (selectedOnly && !table->selectionModel()->isRowSelected(row, {}))
+            continue;
+        QStringList cells;
+        for (int column = 0; column < table->columnCount(); ++column)
+            cells << (table->item(row, column) ? table->item(row, column)->text() : QString());
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+}  // namespace dnp
