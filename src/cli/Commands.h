@@ -31,6 +31,7 @@ int runDiff(const QStringList& args, Io io);
 int runSend(const QStringList& args, Io io);
 int runRetrieve(const QStringList& args, Io io);
 int runVerify(const QStringList& args, Io io);
+int runPorts(const QStringList& args, Io io);
 
 // Every line of `text` on standard error, each beginning "dnpcfg: ".
 void printError(Io io, const QString& text);

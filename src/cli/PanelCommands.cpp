@@ -7,6 +7,7 @@
 #include "cli/Program.h"
 #include "comm/ImageText.h"
 #include "comm/IniFile.h"
+#include "comm/PortList.h"
 
 #include "files/FileAccess.h"
 
@@ -163,6 +164,35 @@ int runVerify(const QStringList& argv, Io io)
             return program.fail(built.error().message);
         return program.verify(built->image, args.positional[0]) ? kExitOk : kExitFailure;
     });
+}
+
+int runPorts(const QStringList& argv, Io io)
+{
+    const QString usage = QStringLiteral("dnpcfg ports [--ini PATH]");
+    const ParsedArgs args = parseArgs(argv, {"--ini"});
+    if (!args.error.isEmpty() || !args.positional.isEmpty())
+        return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
+    Program program(io, args.value("--ini"));
+    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
+        return program.fail(problem);
+    const TcomSetIni& settings = program.workspace.settings();
+
+    io.out << "Serial ports of this machine:\n";
+    const QList<MachinePort> machine = machinePorts();
+    for (const MachinePort& port : machine)
+        io.out << "  " << describePort(port) << "\n";
+    if (machine.isEmpty())
+        io.out << "  (none found)\n";
+    io.out << "COM numbers (" << settings.location().readPath << "):\n";
+    const QMap<int, QString> devices = comDevices(settings.portDevices());
+    for (auto it = devices.cbegin(); it != devices.cend(); ++it)
+        io.out << QStringLiteral("  COM %1  %2%3\n")
+                      .arg(it.key())
+                      .arg(it.value())
+                      .arg(settings.portDevices().contains(it.key()) ? QStringLiteral("  [Ports]") : QString());
+    io.out << (settings.ComPort == 0 ? QStringLiteral("No port is chosen.\n")
+                                     : QStringLiteral("Chosen: COM %1\n").arg(settings.ComPort));
+    return kExitOk;
 }
 
 int runRetrieve(const QStringList& argv, Io io)

@@ -27,6 +27,7 @@ const Command kCommands[] = {
     {"diff", "diff A.dnp B.dnp                     compare two configurations (exit 0 equal, 1 different)", runDiff},
     {"send", "send CONFIG.dnp [--verify] [--device PATH | --ini PATH] [--baud B] [--parity none|even] [--address N] [--mapping M]", runSend},
     {"retrieve", "retrieve -o OUT.dnp [--device PATH | --ini PATH] [--baud B] [--parity none|even] [--address N]", runRetrieve},
+    {"ports", "ports [--ini PATH]                   the machine's serial ports and the COM numbers DNP.ini maps", runPorts},
     {"verify", "verify CONFIG.dnp [--device PATH | --ini PATH] [--baud B] [--parity none|even] [--address N] [--mapping M]", runVerify},
 };
 

@@ -88,6 +88,21 @@ TEST_F(TransferCommandsTest, ASilentPanelFailsWithTheMessage)
                      "hold a partly written configuration: send it again.\n");
 }
 
+TEST_F(TransferCommandsTest, PortsListsTheMachinesPortsAndTheComNumbersOfDnpIni)
+{
+    const QString ini = dir.filePath("DNP.ini");
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Ports]\nCOM3=/dev/pts/77\n[Comm]\nComPort=3\n");
+    f.close();
+    const test::ProgramRun r = test::runDnpcfg({"ports", "--ini", ini});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("Serial ports of this machine:\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith("COM numbers (" + ini + "):\n  COM 1  /dev/ttyS0\n  COM 2  /dev/ttyS1\n"
+                               "  COM 3  /dev/pts/77  [Ports]\n  COM 4  /dev/ttyS3\nChosen: COM 3\n"))
+        << r.out.toStdString();
+}
+
 TEST_F(TransferCommandsTest, RefusedSendAndMissingDevice)
 {
     const test::ProgramRun empty = test::runDnpcfg({"send", writeConfig(ConfigState()), "--device", dir.filePath("nothing")});

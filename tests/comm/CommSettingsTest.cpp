@@ -217,6 +217,28 @@ TEST_F(CommSettingsFile, PortsSectionNamesDevices)
     EXPECT_EQ(s.ComPort, 1);
 }
 
+// A port chosen in the dialog is stored as a hand edit would store it; the verify option
+// is written once it has been turned on.
+TEST_F(CommSettingsFile, ChosenPortDevicesAndTheVerifyOptionAreSaved)
+{
+    write(lines({"[Ports]", "COM1=/dev/pts/7", "[Comm]", "ComPort=1"}));
+    TcomSetIni s(path());
+    CommChoice choice = s.choice();
+    choice.connectorItem = 2;
+    choice.portDevices.insert(2, QStringLiteral("/dev/ttyUSB1"));
+    s.store(choice);
+    s.VerifyAfterSend = true;
+    ASSERT_TRUE(s.Save().ok());
+    EXPECT_EQ(read(), lines({"[Ports]", "COM1=/dev/pts/7", "COM2=/dev/ttyUSB1", "[Comm]", "Baud=1", "ComPort=2",
+                             "Addressing=0", "Parity=0", "Address=1", "[Options]", "VerifyAfterSend=1"}));
+    TcomSetIni again(path());
+    EXPECT_TRUE(again.VerifyAfterSend);
+    EXPECT_EQ(again.portDevices().value(2), "/dev/ttyUSB1");
+    again.VerifyAfterSend = false;
+    ASSERT_TRUE(again.Save().ok());
+    EXPECT_TRUE(read().endsWith(lines({"[Options]", "VerifyAfterSend=0"})));
+}
+
 TEST_F(CommSettingsFile, UnwritableFileGivesTheMessageAndKeepsTheValues)
 {
     // A folder where the file should be: not even root can write it.

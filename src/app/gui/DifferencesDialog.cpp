@@ -19,10 +19,10 @@ DifferencesDialog::DifferencesDialog(const QString& fileName, const ConfigDiffer
     setWindowTitle(QStringLiteral("Compare With File"));
     setModal(true);
 
-    auto* heading = new QLabel(QStringLiteral("%1 differences between the configuration (A) and %2 (B):")
-                                   .arg(differences.size())
-                                   .arg(fileName),
-                               this);
+    const QString count = differences.size() == 1 ? QStringLiteral("1 difference")
+                                                   : QStringLiteral("%1 differences").arg(differences.size());
+    auto* heading =
+        new QLabel(QStringLiteral("%1 between the configuration (A) and %2 (B):").arg(count, fileName), this);
     const QStringList columns = differenceColumns();
     table = new QTableWidget(static_cast<int>(differences.size()), static_cast<int>(columns.size()), this);
     table->setObjectName("DifferencesTable");

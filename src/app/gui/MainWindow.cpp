@@ -93,7 +93,8 @@ Workspace& TDNPCfgMain::workspace()
     desk_ = std::make_unique<DeskSettings>(deskFile_);
     workspace_->setDeskSettings(desk_.get());
     port_.setPortDevices(workspace_->settings().portDevices());
-    port_.setSelectPortStep(comSelectStep([this] { return dialogParent(); }));
+    port_.setSelectPortStep(comSelectStep([this] { return dialogParent(); },
+                                          [this] { return workspace_->settings().portDevices(); }));
     connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind kind, int message) {
         transferProgress_->setText(progressText(kind, message));
         const bool running = workspace_->transferRunning();

@@ -1,5 +1,7 @@
 #include "comm/gui/ComSelectForm.h"
 
+#include "comm/PortList.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,7 +10,8 @@
 
 namespace dnp {
 
-TComSelectForm::TComSelectForm(const QList<int>& ports, QWidget* parent) : CentredDialog(parent)
+TComSelectForm::TComSelectForm(const QList<int>& ports, const QMap<int, QString>& devices, QWidget* parent)
+    : CentredDialog(parent)
 {
     setObjectName("ComSelectForm");
     setWindowTitle(QStringLiteral("Select Port"));
@@ -23,6 +26,35 @@ TComSelectForm::TComSelectForm(const QList<int>& ports, QWidget* parent) : Centr
     for (int port : ports)
         PortsComboBox->addItem(QStringLiteral("COM%1").arg(port));
     PortsComboBox->setCurrentIndex(ports.isEmpty() ? -1 : 0);
+
+    // What stands behind each number, and the machine's ports that have none.
+    const QList<MachinePort> machine = machinePorts(devices);
+    QStringList numbered;
+    const auto described = [&machine](const QString& device) {
+        for (const MachinePort& port : machine)
+            if (port.device == device)
+                return describePort(port);
+        return device;
+    };
+    for (int i = 0; i < ports.size(); ++i) {
+        const QString device = portDeviceName(ports[i], devices);
+        numbered << device;
+        PortsComboBox->setItemData(i, described(device), Qt::ToolTipRole);
+    }
+    PortDetails = new QLabel(this);
+    PortDetails->setObjectName("PortDetails");
+    const auto showDetails = [this](int index) { PortDetails->setText(PortsComboBox->itemData(index, Qt::ToolTipRole).toString()); };
+    connect(PortsComboBox, &QComboBox::currentIndexChanged, this, showDetails);
+    showDetails(PortsComboBox->currentIndex());
+    QStringList others;
+    for (const MachinePort& port : machine)
+        if (!numbered.contains(port.device))
+            others << describePort(port);
+    OtherPorts = new QLabel(this);
+    OtherPorts->setObjectName("OtherPorts");
+    OtherPorts->setText(QStringLiteral("Ports without a COM number (give them one in Communication Settings):\n") +
+                        others.join(QLatin1Char('\n')));
+    OtherPorts->setVisible(!others.isEmpty());
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName("OKBtn");
@@ -43,6 +75,8 @@ TComSelectForm::TComSelectForm(const QList<int>& ports, QWidget* parent) : Centr
     layout->addWidget(Label2);
     layout->addSpacing(4);
     layout->addWidget(PortsComboBox);
+    layout->addWidget(PortDetails);
+    layout->addWidget(OtherPorts);
     layout->addSpacing(8);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -63,18 +97,19 @@ std::optional<int> TComSelectForm::chosenPort() const
     return number;
 }
 
-std::optional<int> TComSelectForm::selectPort(const QList<int>& ports, QWidget* parent)
+std::optional<int> TComSelectForm::selectPort(const QList<int>& ports, const QMap<int, QString>& devices,
+                                              QWidget* parent)
 {
-    TComSelectForm form(ports, parent);
+    TComSelectForm form(ports, devices, parent);
     if (form.exec() != QDialog::Accepted)
         return std::nullopt;
     return form.chosenPort();
 }
 
-SelectPortStep comSelectStep(std::function<QWidget*()> parent)
+SelectPortStep comSelectStep(std::function<QWidget*()> parent, std::function<QMap<int, QString>()> devices)
 {
-    return [parent = std::move(parent)](const QList<int>& ports) {
-        return TComSelectForm::selectPort(ports, parent ? parent() : nullptr);
+    return [parent = std::move(parent), devices = std::move(devices)](const QList<int>& ports) {
+        return TComSelectForm::selectPort(ports, devices ? devices() : QMap<int, QString>{}, parent ? parent() : nullptr);
     };
 }
 

@@ -1,12 +1,16 @@
+#include "app/gui/DifferencesDialog.h"
 #include "app/gui/MainWindow.h"
 #include "classes/gui/ClassForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
+#include "files/FileTestHelpers.h"
 #include "support/PanelSim.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
@@ -362,6 +366,46 @@ TEST_F(MainWindowTest, FilesOpenFromTheRecentListADropAndTheCommandLine)
     EXPECT_EQ(second.windowTitle(), "a.dnp");
 }
 
+TEST_F(MainWindowTest, CompareWithFileShowsTheDifferencesAsATable)
+{
+    prompts.fileAnswers = {dir.filePath("same.dnp")};
+    window.FileSave1Execute();
+    prompts.fileAnswers = {dir.filePath("same.dnp")};
+    window.FileCompare1Execute();
+    EXPECT_EQ(prompts.shown.last().text, "The configuration and same.dnp are the same.");
+    EXPECT_EQ(prompts.shown.last().dialog.title, "");
+    EXPECT_TRUE(shownModal.isEmpty());
+
+    editClass0(window, 4);
+    prompts.fileAnswers = {dir.filePath("same.dnp")};
+    std::optional<QString> copied;
+    window.runModal = [&](QDialog* d) {
+        auto* table = qobject_cast<DifferencesDialog*>(d);
+        EXPECT_NE(table, nullptr);
+        if (table) {
+            table->CopyAllBtn->click();
+            copied = QApplication::clipboard()->text();
+        }
+        return 0;
+    };
+    window.FileCompare1Execute();
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(*copied, "Class\tType\tPoint or setting\tDifference\tA\tB\n" +
+                           differenceCells(compareConfigurations(window.state(), ConfigState())[0]).join('\t') + "\n");
+}
+
+TEST_F(MainWindowTest, ExportPointListWritesTheTypeOfTheChosenFile)
+{
+    editClass0(window, 4);
+    prompts.fileAnswers = {dir.filePath("points.xml"), dir.filePath("points.csv")};
+    window.FileExport1Execute();
+    window.FileExport1Execute();
+    EXPECT_EQ(prompts.shown[0].dialog.title, "Export Point List");
+    EXPECT_TRUE(test::readFileBytes(dir.filePath("points.xml")).startsWith("<?xml"));
+    EXPECT_EQ(test::readFileBytes(dir.filePath("points.csv")), window.workspace().exportPointList(PointListFormat::Csv).bytes);
+    EXPECT_TRUE(prompts.texts(test::Shown::Error).isEmpty());
+}
+
 TEST_F(MainWindowTest, AFailingHandlerShowsItsTextAndTheProgramGoesOn)
 {
     window.FileOpen1Execute();  // cancelled dialog: nothing happens
@@ -416,6 +460,23 @@ TEST_F(MainWindowTransferTest, CommandsThatChangeTheConfigurationWaitForTheSend)
     EXPECT_TRUE(window.toolButton("Class0SpBtn")->isEnabled());
 }
 
+// "Verify after sending" is kept in DNP.ini and reads the panel back after the send.
+TEST_F(MainWindowTransferTest, VerifyAfterSendingReadsThePanelBack)
+{
+    window.state().setSelected(0, PointType::Bin, 3, true);
+    window.state().Class0Order[0][3] = 3;
+    window.SendBtnClick();
+    window.sortForm()->VerifyAfterSendBox->setChecked(true);
+    EXPECT_TRUE(test::readFileBytes(dir.filePath("DNP.ini")).contains("[Options]\nVerifyAfterSend=1"));
+    window.sortForm()->OKtoSendButton->click();
+    QElapsedTimer patience;
+    patience.start();
+    while (prompts.shown.size() < 2 && patience.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(prompts.texts(), (QStringList{"Sending communication status: OK..",
+                                            "The panel holds the configuration that was sent."}));
+}
+
 TEST_F(MainWindowTransferTest, CancelStopsARetrieveAndChangesNothing)
 {
     window.state().setSelected(0, PointType::Bin, 3, true);
@@ -452,6 +513,13 @@ TEST_F(MainWindowTest, Screenshots)
     QMenu* file = window.findChild<QMenu*>("File1");
     file->popup(window.mapToGlobal(QPoint(0, 0)));
     file->grab().save(shots + "/main-window-file-menu.png");
+    file->hide();
+    editClass0(window, 4);
+    ConfigState other;
+    other.UnsolicitedSettings[deadbandWordIndex(2)] = 55;
+    DifferencesDialog differences("feeder-12.dnp", compareConfigurations(window.state(), other), &window);
+    differences.show();
+    differences.grab().save(shots + "/differences.png");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "comm/gui/ComSelectForm.h"
 #include "comm/IniFile.h"
 #include "comm/gui/CommForm.h"
+#include "support/PanelSim.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -265,6 +267,41 @@ TEST_F(CommFormTest, ExecuteRunsTheDialogModallyAndSavesOnOk)
         EXPECT_EQ(TcommForm::Execute(settings, prompts), QDialog::Rejected);
     }
     EXPECT_EQ(settings.Parity, 1);
+}
+
+// A pseudo-terminal named in DNP.ini is listed with the machine's ports; choosing a port
+// in the list makes it the device of the chosen COM number.
+TEST_F(CommFormTest, TheMachinesPortsAndAPseudoTerminalMappedAsAComNumber)
+{
+    test::PanelSim sim;
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    QFile f(path());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(lines({"[Ports]", ("COM3=" + sim.device()).toUtf8().constData(), "[Comm]", "ComPort=3"}));
+    f.close();
+    TcomSetIni settings(path());
+    TcommForm form(prompts);
+    form.fill(settings);
+    EXPECT_EQ(itemTexts(form.connectorRG)[3], "COM 3 (" + sim.device() + ")");
+    EXPECT_EQ(itemTexts(form.connectorRG)[1], "COM 1 (/dev/ttyS0)");
+    int row = -1;
+    for (int i = 0; i < form.machinePortsList->topLevelItemCount(); ++i)
+        if (form.machinePortsList->topLevelItem(i)->text(0) == sim.device())
+            row = i;
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(form.machinePortsList->topLevelItem(row)->text(1), "named in DNP.ini");
+    screenshot(form, QStringLiteral("comm-form-ports.png"));
+
+    TcommForm::setItemIndex(form.connectorRG, 2);
+    form.usePort(row);
+    EXPECT_EQ(itemTexts(form.connectorRG)[2], "COM 2 (" + sim.device() + ")");
+    form.finish(QDialog::Accepted, settings);
+    EXPECT_EQ(TcomSetIni(path()).portDevices().value(2), sim.device());
+    EXPECT_EQ(TcomSetIni(path()).ComPort, 2);
+
+    // The Select Port dialog tells what stands behind each number.
+    TComSelectForm select({2, 3}, settings.portDevices());
+    EXPECT_EQ(select.PortDetails->text(), sim.device() + "  named in DNP.ini");
 }
 
 TEST(ComSelectFormTest, CaptionLabelsAndPorts)
