@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <functional>
 #include <cstdio>
 
 using namespace dnp;
@@ -82,34 +83,45 @@ int main(int argc, char** argv)
     }
     workspace.prepareSend();
 
-    std::printf("%-9s %10s %10s %7s\n", "transfer", "measured", "wire", "ratio");
+    // One transfer (or a send with its verify: two) from its start until its last end.
+    const auto measure = [&](const char* name, const std::function<void()>& start, int transfers, double wire) {
+        QEventLoop loop;
+        int ended = 0;
+        bool failed = false;
+        const auto connection =
+            QObject::connect(&workspace, &Workspace::transferEnded, &loop, [&](const TransferResult& result) {
+                failed = failed || result.outcome != TransferOutcome::Success;
+                if (++ended == transfers || failed)
+                    loop.quit();
+            });
+        QElapsedTimer clock;
+        clock.start();
+        start();
+        if (ended < transfers && !failed)
+            loop.exec();
+        QObject::disconnect(connection);
+        const double measured = clock.nsecsElapsed() / 1e9;
+        if (failed) {
+            std::fprintf(stderr, "%s failed: %s\n", name, qPrintable(prompts.messages.join(" / ")));
+            return false;
+        }
+        std::printf("%-12s %9.3fs %9.3fs %7.3f\n", name, measured, wire, measured / wire);
+        return true;
+    };
+    const double sendWire = wireSeconds(frames::Command::Write, baud);
+    const double readWire = wireSeconds(frames::Command::Read, baud);
+
+    std::printf("%-12s %10s %10s %7s\n", "transfer", "measured", "wire", "ratio");
     for (int run = 0; run < runs; ++run) {
-        for (const auto& [name, command] : {std::pair{"send", frames::Command::Write}, std::pair{"retrieve", frames::Command::Read}}) {
-            QEventLoop loop;
-            TransferOutcome outcome = TransferOutcome::Running;
-            const auto connection = QObject::connect(&workspace, &Workspace::transferEnded, &loop,
-                                                     [&](const TransferResult& result) {
-                                                         outcome = result.outcome;
-                                                         loop.quit();
-                                                     });
-            QElapsedTimer clock;
-            clock.start();
-            if (command == frames::Command::Write)
-                workspace.startSend();
-            else
-                workspace.startRetrieve();
-            if (outcome == TransferOutcome::Running)
-                loop.exec();
-            QObject::disconnect(connection);
-            const double measured = clock.nsecsElapsed() / 1e9;
-            const double wire = wireSeconds(command, baud);
-            if (outcome != TransferOutcome::Success) {
-                std::fprintf(stderr, "%s failed: %s\n", name, qPrintable(prompts.messages.join(" / ")));
-                return 1;
-            }
-            std::printf("%-9s %9.3fs %9.3fs %7.3f\n", name, measured, wire, measured / wire);
-            if (command == frames::Command::Read)
-                workspace.prepareSend();  // the retrieved order is the one sent again
+        const bool ok = measure("send", [&] { workspace.startSend(); }, 1, sendWire) &&
+                        measure("retrieve", [&] { workspace.startRetrieve(); }, 1, readWire) &&
+                        (workspace.prepareSend(), true) &&  // the retrieved order is the one sent again
+                        measure("send+verify", [&] { workspace.startSend(true); }, 2, sendWire + readWire);
+        if (!ok)
+            return 1;
+        if (!workspace.lastVerify() || !workspace.lastVerify()->empty()) {
+            std::fprintf(stderr, "the verify found differences\n");
+            return 1;
         }
     }
     sim.terminate();
