@@ -10,19 +10,16 @@ namespace dnp::cli {
 int runExport(const QStringList& args, Io io)
 {
     const QString synopsis = QStringLiteral("dnpcfg export CONFIG.dnp --format csv|xml [-o OUT]");
-    const ParsedArgs parsed = parseArgs(args, {"--format", "-o", "--output"});
-    if (!parsed.error.isEmpty())
-        return usageError(io, synopsis + " (" + parsed.error + ")");
-    if (parsed.positional.size() != 1)
-        return usageError(io, synopsis);
-    const std::optional<PointListFormat> format = pointListFormatByName(parsed.value("--format"));
+    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 1, {"--format", "-o"}, {}, {"--format"});
+    if (!parsed)
+        return kExitUsage;
+    const std::optional<PointListFormat> format = pointListFormatByName(parsed->value("--format"));
     if (!format)
-        return usageError(io, synopsis + (parsed.has("--format") ? " (unknown format '" + parsed.value("--format") + "')"
-                                                                  : QStringLiteral(" (--format is needed)")));
-    const QString output = parsed.value("-o", parsed.value("--output"));
+        return usageError(io, synopsis + " (unknown format '" + parsed->value("--format") + "')");
+    const QString output = parsed->value("-o");
 
     Program program(io);
-    if (!program.open(parsed.positional.front()))
+    if (!program.open(parsed->positional.front()))
         return kExitFailure;
     PointListExport exported;
     if (output.isEmpty()) {
@@ -42,17 +39,15 @@ int runExport(const QStringList& args, Io io)
 int runDiff(const QStringList& args, Io io)
 {
     const QString synopsis = QStringLiteral("dnpcfg diff A.dnp B.dnp");
-    const ParsedArgs parsed = parseArgs(args, {});
-    if (!parsed.error.isEmpty())
-        return usageError(io, synopsis + " (" + parsed.error + ")");
-    if (parsed.positional.size() != 2)
-        return usageError(io, synopsis);
+    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 2);
+    if (!parsed)
+        return kExitUsage;
 
     // A file that does not read ends the comparison as wrong usage does.
     Program program(io);
-    if (!program.open(parsed.positional[0]))
+    if (!program.open(parsed->positional[0]))
         return kExitUsage;
-    const Result<ConfigDifferences> differences = program.workspace.compareWithFile(parsed.positional[1]);
+    const Result<ConfigDifferences> differences = program.workspace.compareWithFile(parsed->positional[1]);
     if (!differences) {
         program.fail(differences.error().message);
         return kExitUsage;

@@ -22,32 +22,27 @@ int countSelected(const ConfigState& state, int cls, PointType type)
 // --comment the texts are those given.
 int writeWithHeader(const QStringList& args, Io io, const QString& synopsis, bool report)
 {
-    const ParsedArgs parsed = parseArgs(args, {"-o", "--output", "--description", "--comment"});
-    QString problem = parsed.error;
-    if (problem.isEmpty() && parsed.positional.size() != 1)
-        problem = parsed.positional.isEmpty() ? QStringLiteral("a configuration file is needed")
-                                              : QStringLiteral("one configuration file only");
-    const QString output = parsed.value("-o", parsed.value("--output"));
-    if (problem.isEmpty() && output.isEmpty())
-        problem = QStringLiteral("-o FILE is needed");
-    if (!problem.isEmpty())
-        return usageError(io, synopsis + " (" + problem + ")");
+    const std::optional<ParsedArgs> parsed =
+        commandArgs(args, io, synopsis, 1, {"-o", "--description", "--comment"}, {}, {"-o"});
+    if (!parsed)
+        return kExitUsage;
+    const QString output = parsed->value("-o");
 
     Program program(io);
-    if (!program.open(parsed.positional.front()))
+    if (!program.open(parsed->positional.front()))
         return kExitFailure;
     Workspace& ws = program.workspace;
     if (report) {
         // The Report Header dialog's first texts, unless given.
         ReportHeader& header = ws.reportHeader();
-        header.DescEdit = parsed.value("--description", header.DescEdit);
-        header.CommentEdit = parsed.value("--comment", header.CommentEdit);
+        header.DescEdit = parsed->value("--description", header.DescEdit);
+        header.CommentEdit = parsed->value("--comment", header.CommentEdit);
         header.OKBtnClick();
         return program.written(ws.writeReport(output));
     }
     // Empty texts, as after opening the file in a new run.
-    ws.state().ReportDescription = parsed.value("--description");
-    ws.state().ReportComment = parsed.value("--comment");
+    ws.state().ReportDescription = parsed->value("--description");
+    ws.state().ReportComment = parsed->value("--comment");
     return program.written(ws.save(output));
 }
 
@@ -56,12 +51,10 @@ int writeWithHeader(const QStringList& args, Io io, const QString& synopsis, boo
 int runCheck(const QStringList& args, Io io)
 {
     const QString synopsis = QStringLiteral("dnpcfg check CONFIG.dnp");
-    const ParsedArgs parsed = parseArgs(args, {});
-    if (!parsed.error.isEmpty())
-        return usageError(io, synopsis + " (" + parsed.error + ")");
-    if (parsed.positional.size() != 1)
-        return usageError(io, synopsis);
-    const QString path = parsed.positional.front();
+    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 1);
+    if (!parsed)
+        return kExitUsage;
+    const QString path = parsed->positional.front();
     Program program(io);
     if (!program.open(path))
         return kExitFailure;

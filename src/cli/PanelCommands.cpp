@@ -64,22 +64,22 @@ QString unreadableSettings(Program& program, const ParsedArgs& args)
 int withConfiguration(const QStringList& argv, Io io, const QString& usage, const QStringList& flags,
                       const std::function<int(Program&, const ParsedArgs&, int mapping)>& work)
 {
-    const ParsedArgs args = parseArgs(argv, kLinkOptions + QStringList{"--mapping"}, flags);
-    if (!args.error.isEmpty() || args.positional.size() != 1)
-        return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
-    const std::optional<int> mapping = mappingItemByName(args.value("--mapping", "individual"));
+    const std::optional<ParsedArgs> args = commandArgs(argv, io, usage, 1, kLinkOptions + QStringList{"--mapping"}, flags);
+    if (!args)
+        return kExitUsage;
+    const std::optional<int> mapping = mappingItemByName(args->value("--mapping", "individual"));
     if (!mapping)
-        return usageError(io, usage);
+        return usageError(io, usage + " (unknown mapping '" + args->value("--mapping") + "')");
 
-    Program program(io, args.value("--ini"));
-    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
+    Program program(io, args->value("--ini"));
+    if (const QString problem = unreadableSettings(program, *args); !problem.isEmpty())
         return program.fail(problem);
-    if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
-        return usageError(io, usage + "\n" + bad);
-    if (!program.open(args.positional[0]))
+    if (const QString bad = applyLinkOptions(program, *args); !bad.isEmpty())
+        return usageError(io, usage + " (" + bad + ")");
+    if (!program.open(args->positional[0]))
         return kExitFailure;
     program.workspace.prepareSend();
-    return work(program, args, *mapping);
+    return work(program, *args, *mapping);
 }
 
 }  // namespace
@@ -87,18 +87,16 @@ int withConfiguration(const QStringList& argv, Io io, const QString& usage, cons
 int runImage(const QStringList& args, Io io)
 {
     const QString synopsis = QStringLiteral("dnpcfg image CONFIG.dnp [--mapping uninitialized|subset|individual]");
-    const ParsedArgs parsed = parseArgs(args, {"--mapping"});
-    if (!parsed.error.isEmpty())
-        return usageError(io, synopsis + " (" + parsed.error + ")");
-    if (parsed.positional.size() != 1)
-        return usageError(io, synopsis);
-    const std::optional<int> mapping = mappingItemByName(parsed.value("--mapping", QStringLiteral("individual")));
+    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 1, {"--mapping"});
+    if (!parsed)
+        return kExitUsage;
+    const std::optional<int> mapping = mappingItemByName(parsed->value("--mapping", QStringLiteral("individual")));
     if (!mapping)
-        return usageError(io, synopsis + " (unknown mapping '" + parsed.value("--mapping") + "')");
+        return usageError(io, synopsis + " (unknown mapping '" + parsed->value("--mapping") + "')");
 
     // Open, then Send, as in a freshly started program.
     Program program(io);
-    if (!program.open(parsed.positional.front()))
+    if (!program.open(parsed->positional.front()))
         return kExitFailure;
     program.workspace.prepareSend();
     const Result<BuiltImage> built = program.workspace.buildImage(*mapping);
@@ -111,15 +109,13 @@ int runImage(const QStringList& args, Io io)
 int runDecode(const QStringList& args, Io io)
 {
     const QString synopsis = QStringLiteral("dnpcfg decode IMAGE.txt -o OUT.dnp");
-    const ParsedArgs parsed = parseArgs(args, {"-o", "--output"});
-    if (!parsed.error.isEmpty())
-        return usageError(io, synopsis + " (" + parsed.error + ")");
-    const QString output = parsed.value("-o", parsed.value("--output"));
-    if (parsed.positional.size() != 1 || output.isEmpty())
-        return usageError(io, synopsis);
+    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 1, {"-o"}, {}, {"-o"});
+    if (!parsed)
+        return kExitUsage;
+    const QString output = parsed->value("-o");
 
     Program program(io);
-    const QString input = parsed.positional.front();
+    const QString input = parsed->positional.front();
     const Result<QByteArray> text = readInputFile(input, kMaxImageTextBytes, QStringLiteral("an image text"));
     if (!text)
         return program.fail(text.error().message);
@@ -169,11 +165,11 @@ int runVerify(const QStringList& argv, Io io)
 int runPorts(const QStringList& argv, Io io)
 {
     const QString usage = QStringLiteral("dnpcfg ports [--ini PATH]");
-    const ParsedArgs args = parseArgs(argv, {"--ini"});
-    if (!args.error.isEmpty() || !args.positional.isEmpty())
-        return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
-    Program program(io, args.value("--ini"));
-    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
+    const std::optional<ParsedArgs> args = commandArgs(argv, io, usage, 0, {"--ini"});
+    if (!args)
+        return kExitUsage;
+    Program program(io, args->value("--ini"));
+    if (const QString problem = unreadableSettings(program, *args); !problem.isEmpty())
         return program.fail(problem);
     const TcomSetIni& settings = program.workspace.settings();
 
@@ -199,19 +195,19 @@ int runRetrieve(const QStringList& argv, Io io)
 {
     const QString usage = "dnpcfg retrieve -o OUT.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] "
                           "[--parity none|even] [--address N]";
-    const ParsedArgs args = parseArgs(argv, kLinkOptions + QStringList{"-o"});
-    if (!args.error.isEmpty() || !args.positional.isEmpty() || !args.has("-o"))
-        return usageError(io, usage + (args.error.isEmpty() ? QString() : "\n" + args.error));
+    const std::optional<ParsedArgs> args = commandArgs(argv, io, usage, 0, kLinkOptions + QStringList{"-o"}, {}, {"-o"});
+    if (!args)
+        return kExitUsage;
 
-    Program program(io, args.value("--ini"));
-    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
+    Program program(io, args->value("--ini"));
+    if (const QString problem = unreadableSettings(program, *args); !problem.isEmpty())
         return program.fail(problem);
-    if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
-        return usageError(io, usage + "\n" + bad);
+    if (const QString bad = applyLinkOptions(program, *args); !bad.isEmpty())
+        return usageError(io, usage + " (" + bad + ")");
     program.workspace.prepareRetrieve();
     if (!program.transfer([&] { program.workspace.startRetrieve(); }))
         return kExitFailure;
-    if (const int status = program.written(program.workspace.save(args.value("-o"))))
+    if (const int status = program.written(program.workspace.save(args->value("-o"))))
         return status;
     printRetrieved(program.workspace.state(), program.workspace.lastRetrieved(), io);
     return kExitOk;

@@ -18,6 +18,31 @@ int usageError(Io io, const QString& message)
     return kExitUsage;
 }
 
+std::optional<ParsedArgs> commandArgs(const QStringList& args, Io io, const QString& synopsis, int words,
+                                      QStringList valueOptions, const QStringList& flags, const QStringList& required)
+{
+    // "--output" is another name for "-o".
+    if (valueOptions.contains(QStringLiteral("-o")))
+        valueOptions << QStringLiteral("--output");
+    ParsedArgs parsed = parseArgs(args, valueOptions, flags);
+    if (parsed.values.contains(QStringLiteral("--output")) && !parsed.values.contains(QStringLiteral("-o")))
+        parsed.values.insert(QStringLiteral("-o"), parsed.values.take(QStringLiteral("--output")));
+    QString problem = parsed.error;
+    const int given = static_cast<int>(parsed.positional.size());
+    if (problem.isEmpty() && given > words)
+        problem = QStringLiteral("unexpected argument '%1'").arg(parsed.positional.at(words));
+    if (problem.isEmpty() && given < words)
+        problem = words == 1 ? QStringLiteral("a file name is needed") : QStringLiteral("%1 file names are needed").arg(words);
+    for (const QString& option : required)
+        if (problem.isEmpty() && parsed.value(option).isEmpty())
+            problem = option + QStringLiteral(" is needed");
+    if (!problem.isEmpty()) {
+        usageError(io, synopsis + QStringLiteral(" (") + problem + QLatin1Char(')'));
+        return std::nullopt;
+    }
+    return parsed;
+}
+
 int Program::fail(const QString& message)
 {
     printError(io, message);

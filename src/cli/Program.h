@@ -3,6 +3,7 @@
 // as it is right after start-up, and the ways a command tells its outcome.
 
 #include "app/Workspace.h"
+#include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
 #include "comm/SerialPort.h"
@@ -30,6 +31,14 @@ struct Program {
     TApdComPort port;
     Workspace workspace;
 };
+
+// A command's arguments: `words` words besides the options, the options with a value,
+// the flags, and the value options it cannot do without. Otherwise "dnpcfg: usage:
+// <synopsis> (<problem>)" is printed and nothing is given: the command ends with
+// kExitUsage.
+std::optional<ParsedArgs> commandArgs(const QStringList& args, Io io, const QString& synopsis, int words,
+                                      QStringList valueOptions = {}, const QStringList& flags = {},
+                                      const QStringList& required = {});
 
 // "uninitialized", "subset", "individual": the items of the "DNP Mapping" group.
 std::optional<int> mappingItemByName(const QString& name);

@@ -1,4 +1,5 @@
 #include "files/ConfigFile.h"
+#include "files/FileTestHelpers.h"
 #include "support/PanelSim.h"
 
 #include <QDateTime>
@@ -91,10 +92,7 @@ TEST_F(TransferCommandsTest, ASilentPanelFailsWithTheMessage)
 TEST_F(TransferCommandsTest, PortsListsTheMachinesPortsAndTheComNumbersOfDnpIni)
 {
     const QString ini = dir.filePath("DNP.ini");
-    QFile f(ini);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[Ports]\nCOM3=/dev/pts/77\n[Comm]\nComPort=3\n");
-    f.close();
+    ASSERT_TRUE(test::writeFileBytes(ini, "[Ports]\nCOM3=/dev/pts/77\n[Comm]\nComPort=3\n"));
     const test::ProgramRun r = test::runDnpcfg({"ports", "--ini", ini});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.startsWith("Serial ports of this machine:\n")) << r.out.toStdString();
