@@ -333,6 +333,14 @@ bool ClassEditor::class0okBtnClick()
     return true;
 }
 
+void ClassEditor::clearAll()
+{
+    ResetClassBtnClick();
+    state_.EditedClass = view_.shownClass;
+    if (view_.shownClass != 0)
+        fillUnsolicitedFields(view_.shownClass);
+}
+
 void ClassEditor::ResetClassBtnClick()
 {
     state_.NoListWriteBack = true;

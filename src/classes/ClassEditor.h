@@ -91,8 +91,12 @@ public:
     // "Not in Class 0: select it in Class 0 first." or "Already reported in Class 2.";
     // empty when it can.
     QString greyReason(int selectionIndex) const;
-    // Clear: all four classes emptied at once.
+    // The clear step: all four classes emptied at once (also before a file or a retrieved
+    // configuration is taken in); the edited class is 0 afterwards.
     void ResetClassBtnClick();
+    // The window's Clear: the clear step, after which the window stays the editor of the
+    // class it shows, with that class's unsolicited settings (now the defaults).
+    void clearAll();
 
 private:
     void fillUnsolicitedFields(int cls);

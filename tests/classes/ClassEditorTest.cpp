@@ -442,10 +442,26 @@ TEST_F(ClassEditorTest, ClearEmptiesAllClassesAndKeepsTheFieldsAndOrder)
     // Opened for an event class: every item greyed.
     EXPECT_EQ(editor.item(kHarmTag, 50), ItemState::Greyed);
     EXPECT_EQ(binItem(0), ItemState::Greyed);
-    // OK afterwards stores the old field texts again over the defaults.
-    state.EditedClass = 1;
-    editor.class0okBtnClick();
-    EXPECT_EQ(state.deadband(1), 70);
+}
+
+// The window's Clear in an event-class editor leaves it the editor of that class: a click
+// on a greyed item is refused as before, and OK stores the default settings.
+TEST_F(ClassEditorTest, ClearInAnEventClassEditorStaysOnItsClass)
+{
+    select(0, kBinBase + 1);
+    select(1, kBinBase + 1);
+    openFor(1);
+    editor.view().DeadbandEdit = "7";
+    editor.clearAll();
+    EXPECT_EQ(state.EditedClass, 1);
+    EXPECT_EQ(editor.view().DeadbandEdit, "2");
+    editor.clickItem(kBinTag, 1);
+    EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."});
+    EXPECT_EQ(binItem(1), ItemState::Greyed);
+    EXPECT_TRUE(editor.class0okBtnClick());
+    EXPECT_EQ(state.ClassSelection[0][kBinBase + 1], 0);
+    EXPECT_EQ(state.ClassSelection[1][kBinBase + 1], 0);
+    EXPECT_EQ(state.UnsolicitedSettings, kDefaultUnsolicited);
 }
 
 TEST_F(ClassEditorTest, ClearAfterAClass0OpeningUnchecks)

@@ -357,7 +357,7 @@ void TClassForm::ResetClassBtnClick()
     storeFields();
     if (!prompts_.confirm(QStringLiteral("Clear"), kClearAllText))
         return;
-    editor_.ResetClassBtnClick();
+    editor_.clearAll();
     refresh();
 }
 
