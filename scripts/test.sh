@@ -19,7 +19,9 @@ fi
 # -fno-sanitize-recover) stop the program at the first one, LeakSanitizer fails it at
 # its end, each with exit status 86, in the test programs and in the dnpcfg and
 # dnp-panel-sim processes they start.
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDNP_SANITIZE=ON -DDNP_WERROR=ON >/dev/null
+# -O1 and line tables only: the sanitizers' stacks keep their lines, the build is faster.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" \
+  -DDNP_SANITIZE=ON -DDNP_WERROR=ON >/dev/null
 cmake --build build-asan -j "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:exitcode=86 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86 \
