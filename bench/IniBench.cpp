@@ -3,6 +3,7 @@
 //
 //   build/bench/dnp-bench-ini [--keys 100000] [--runs 5]
 
+#include "BenchSupport.h"
 #include "comm/CommSettings.h"
 
 #include <QCoreApplication>
@@ -17,12 +18,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const auto option = [&](const QString& name, int fallback) {
-        const int i = static_cast<int>(args.indexOf(name));
-        return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
-    };
-    const int keys = option("--keys", 100000);
-    const int runs = std::max(1, option("--runs", 5));
+    const int keys = dnp::bench::intOption(args, "--keys", 100000);
+    const int runs = std::max(1, dnp::bench::intOption(args, "--runs", 5));
 
     QTemporaryDir dir;
     const QString path = dir.filePath("DNP.ini");
@@ -48,8 +45,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    std::sort(times.begin(), times.end());
     std::printf("DNP.ini of %d keys (%lld bytes): median load %.1f ms (target 50 ms or less)\n", keys,
-                static_cast<long long>(file.size()), times[times.size() / 2]);
+                static_cast<long long>(file.size()), dnp::bench::median(times));
     return 0;
 }

@@ -8,6 +8,7 @@
 //   build/bench/dnp-bench-startup [--runs 10]
 // Runs on the display the environment names (QT_QPA_PLATFORM=offscreen when there is none).
 
+#include "BenchSupport.h"
 #include "app/gui/MainWindow.h"
 
 #include <QApplication>
@@ -64,12 +65,6 @@ double timeChild(const QString& role, const QString& folder)
     return clock.nsecsElapsed() / 1e6;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -82,8 +77,7 @@ int main(int argc, char** argv)
     if (args.size() > 1 && (args[1] == "--bare" || args[1] == "--program"))
         return showAndQuit(args[1] == "--program");
 
-    const int at = static_cast<int>(args.indexOf("--runs"));
-    const int runs = at > 0 && at + 1 < args.size() ? std::max(1, args[at + 1].toInt()) : 10;
+    const int runs = std::max(1, dnp::bench::intOption(args, "--runs", 10));
     QTemporaryDir folder;
     std::vector<double> bare;
     std::vector<double> program;
@@ -91,8 +85,8 @@ int main(int argc, char** argv)
         bare.push_back(timeChild("--bare", folder.path()));
         program.push_back(timeChild("--program", folder.path()));
     }
-    const double b = median(bare);
-    const double p = median(program);
+    const double b = dnp::bench::median(bare);
+    const double p = dnp::bench::median(program);
     std::printf("%-14s %10s\n", "window", "median");
     std::printf("%-14s %8.1fms\n", "bare Qt", b);
     std::printf("%-14s %8.1fms\n", "DNP Configure", p);

@@ -4,6 +4,7 @@
 //
 //   build/bench/dnp-bench-transfer [--baud 9600] [--runs 3]
 
+#include "BenchSupport.h"
 #include "app/Workspace.h"
 #include "comm/Frames.h"
 #include "comm/SerialPort.h"
@@ -50,12 +51,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const auto option = [&](const QString& name, int fallback) {
-        const int i = static_cast<int>(args.indexOf(name));
-        return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
-    };
-    const int baud = option("--baud", 9600);
-    const int runs = option("--runs", 3);
+    const int baud = bench::intOption(args, "--baud", 9600);
+    const int runs = bench::intOption(args, "--runs", 3);
 
     QProcess sim;
     sim.start(QStringLiteral(DNP_BIN_DIR "/dnp-panel-sim"), {"--baud", QString::number(baud)});

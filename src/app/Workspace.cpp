@@ -274,6 +274,15 @@ TransferLink Workspace::link()
             s.CheckReplyChecksum};
 }
 
+// The port opened for a transfer; a port that does not open ends it as a port error.
+bool Workspace::openPortFor(TransferKind kind)
+{
+    const Result<void> opened = exchange_.openPort(link());
+    if (!opened)
+        transferFinished({kind, TransferOutcome::PortError, 0, opened.error().message});
+    return opened.ok();
+}
+
 bool Workspace::refuseWhileRunning()
 {
     if (!transferRunning())
@@ -287,10 +296,8 @@ void Workspace::startSend(bool thenVerify)
     if (refuseWhileRunning())
         return;
     verifyAfterSend_ = thenVerify;
-    if (const Result<void> opened = exchange_.openPort(link()); !opened) {
-        transferFinished({TransferKind::Send, TransferOutcome::PortError, 0, opened.error().message});
+    if (!openPortFor(TransferKind::Send))
         return;
-    }
     const Result<BuiltImage> built = buildImage(order_.MappingRG);
     if (!built) {
         exchange_.closePort();
@@ -304,10 +311,8 @@ void Workspace::startRetrieve()
 {
     if (refuseWhileRunning())
         return;
-    if (const Result<void> opened = exchange_.openPort(link()); !opened) {
-        transferFinished({TransferKind::Retrieve, TransferOutcome::PortError, 0, opened.error().message});
+    if (!openPortFor(TransferKind::Retrieve))
         return;
-    }
     order_.retrieveStarted();
     exchange_.startRetrieve();
 }
@@ -317,10 +322,8 @@ void Workspace::startVerify(const ConfigImage& expected, const QString& what)
     if (refuseWhileRunning())
         return;
     verifying_ = Verify{expected, what};
-    if (const Result<void> opened = exchange_.openPort(link()); !opened) {
-        transferFinished({TransferKind::Retrieve, TransferOutcome::PortError, 0, opened.error().message});
+    if (!openPortFor(TransferKind::Retrieve))
         return;
-    }
     exchange_.startRetrieve();
 }
 
@@ -342,7 +345,7 @@ void Workspace::transferFinished(const TransferResult& result)
     const bool thenVerify = std::exchange(verifyAfterSend_, false);
     if (send && result.outcome == TransferOutcome::Success && thenVerify)
         QTimer::singleShot(0, this, [this] {
-            startVerify(exchange_.sentImage(), QStringLiteral("the configuration that was sent"));
+            startVerify(exchange_.sentImage(), kSentConfigurationText);
         });
 }
 
@@ -373,14 +376,15 @@ void Workspace::tellOutcome(const TransferResult& result)
         break;
     case TransferOutcome::DataError:
         prompts_.error((send ? kSendErrorText : kRetrieveErrorText) +
-                       QStringLiteral("\nReply to message %1 of 18: %2").arg(result.message).arg(result.error));
+                       QStringLiteral("\nReply to message %1 of %2: %3").arg(result.message).arg(kMessageCount).arg(result.error));
         break;
     case TransferOutcome::NotResponding:
         // A send cut short may have left part of the image in the panel.
-        prompts_.error(send ? kNotRespondingText + QStringLiteral("\nMessage %1 of 18 was not answered. The panel "
+        prompts_.error(send ? kNotRespondingText + QStringLiteral("\nMessage %1 of %2 was not answered. The panel "
                                                                   "may hold a partly written configuration: send it "
                                                                   "again.")
                                                        .arg(result.message)
+                                                       .arg(kMessageCount)
                             : kNotRespondingText);
         break;
     case TransferOutcome::PortError:

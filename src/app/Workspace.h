@@ -29,6 +29,8 @@ class DeskSettings;
 
 inline const QString kProgramCaption = QStringLiteral("DNP Configure");
 inline const QString kFileIoErrorText = QStringLiteral("File I/O error.");
+// What a verify after a send names: "The panel holds the configuration that was sent."
+inline const QString kSentConfigurationText = QStringLiteral("the configuration that was sent");
 
 // The dialogs of the file commands.
 FileDialogSettings openConfigDialogSettings();  // "Open Configuration", the .dnp filter, "dnp"
@@ -173,6 +175,7 @@ private:
     Result<void> writePointList(const QString& path);
     void tellUnreadable(const Error& error);
     TransferLink link();
+    bool openPortFor(TransferKind kind);
     void transferFinished(const TransferResult& result);
     void tellOutcome(const TransferResult& result);
     void finishVerify(const TransferResult& result);

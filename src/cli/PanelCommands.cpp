@@ -59,6 +59,26 @@ QString unreadableSettings(Program& program, const ParsedArgs& args)
     return args.has("--ini") ? program.workspace.settings().readError() : QString();
 }
 
+// The settings --ini names and the link options taken over: nothing, or the exit
+// status of the failure told.
+std::optional<int> takeLink(Program& program, const ParsedArgs& args, const QString& usage)
+{
+    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
+        return program.fail(problem);
+    if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
+        return usageError(program.io, usage + " (" + bad + ")");
+    return std::nullopt;
+}
+
+// The --mapping option (individual when absent); nothing after telling a bad one.
+std::optional<int> mappingOption(const ParsedArgs& args, Io io, const QString& usage)
+{
+    const std::optional<int> mapping = mappingItemByName(args.value("--mapping", "individual"));
+    if (!mapping)
+        usageError(io, usage + " (unknown mapping '" + args.value("--mapping") + "')");
+    return mapping;
+}
+
 // send and verify: CONFIG.dnp and the link options read, the file opened and the send
 // prepared as the program does (Open, then Send); then `work` with the chosen mapping.
 int withConfiguration(const QStringList& argv, Io io, const QString& usage, const QStringList& flags,
@@ -67,15 +87,13 @@ int withConfiguration(const QStringList& argv, Io io, const QString& usage, cons
     const std::optional<ParsedArgs> args = commandArgs(argv, io, usage, 1, kLinkOptions + QStringList{"--mapping"}, flags);
     if (!args)
         return kExitUsage;
-    const std::optional<int> mapping = mappingItemByName(args->value("--mapping", "individual"));
+    const std::optional<int> mapping = mappingOption(*args, io, usage);
     if (!mapping)
-        return usageError(io, usage + " (unknown mapping '" + args->value("--mapping") + "')");
+        return kExitUsage;
 
     Program program(io, args->value("--ini"));
-    if (const QString problem = unreadableSettings(program, *args); !problem.isEmpty())
-        return program.fail(problem);
-    if (const QString bad = applyLinkOptions(program, *args); !bad.isEmpty())
-        return usageError(io, usage + " (" + bad + ")");
+    if (const std::optional<int> failed = takeLink(program, *args, usage))
+        return *failed;
     if (!program.open(args->positional[0]))
         return kExitFailure;
     program.workspace.prepareSend();
@@ -90,9 +108,9 @@ int runImage(const QStringList& args, Io io)
     const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 1, {"--mapping"});
     if (!parsed)
         return kExitUsage;
-    const std::optional<int> mapping = mappingItemByName(parsed->value("--mapping", QStringLiteral("individual")));
+    const std::optional<int> mapping = mappingOption(*parsed, io, synopsis);
     if (!mapping)
-        return usageError(io, synopsis + " (unknown mapping '" + parsed->value("--mapping") + "')");
+        return kExitUsage;
 
     // Open, then Send, as in a freshly started program.
     Program program(io);
@@ -144,8 +162,7 @@ int runSend(const QStringList& argv, Io io)
             return kExitFailure;
         if (!args.has("--verify"))
             return kExitOk;
-        return program.verify(ws.exchange().sentImage(), QStringLiteral("the configuration that was sent")) ? kExitOk
-                                                                                                             : kExitFailure;
+        return program.verify(ws.exchange().sentImage(), kSentConfigurationText) ? kExitOk : kExitFailure;
     });
 }
 
@@ -200,10 +217,8 @@ int runRetrieve(const QStringList& argv, Io io)
         return kExitUsage;
 
     Program program(io, args->value("--ini"));
-    if (const QString problem = unreadableSettings(program, *args); !problem.isEmpty())
-        return program.fail(problem);
-    if (const QString bad = applyLinkOptions(program, *args); !bad.isEmpty())
-        return usageError(io, usage + " (" + bad + ")");
+    if (const std::optional<int> failed = takeLink(program, *args, usage))
+        return *failed;
     program.workspace.prepareRetrieve();
     if (!program.transfer([&] { program.workspace.startRetrieve(); }))
         return kExitFailure;

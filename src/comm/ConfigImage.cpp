@@ -7,11 +7,6 @@
 namespace dnp {
 namespace {
 
-bool validTypeIndex(PointType type, int typeIndex)
-{
-    return typeIndex >= 0 && typeIndex < pointCount(type);
-}
-
 // Writes the point words of the list from word 1 on; the caller has checked that
 // they fit into words 1-240.
 class ListWriter {
@@ -86,7 +81,7 @@ Result<BuiltImage> buildSendImage(const ConfigState& state, const Class0Lists& r
     Class0Lists lists;
     for (PointType t : kAllPointTypes)
         for (int typeIndex : requested[typeNumber(t)])
-            if (validTypeIndex(t, typeIndex))
+            if (isValidTypeIndex(t, typeIndex))
                 lists[typeNumber(t)].push_back(typeIndex);
     const auto items = [&lists](PointType t) { return static_cast<int>(lists[typeNumber(t)].size()); };
 

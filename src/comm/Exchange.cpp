@@ -29,7 +29,10 @@ QString progressText(TransferKind kind, int message)
 {
     if (message < 1)
         return {};
-    return QStringLiteral("%1 message %2 of 18").arg(kind == TransferKind::Send ? "Sending" : "Retrieving").arg(message);
+    return QStringLiteral("%1 message %2 of %3")
+        .arg(kind == TransferKind::Send ? "Sending" : "Retrieving")
+        .arg(message)
+        .arg(kMessageCount);
 }
 
 Exchange::Exchange(SerialLink& port, QObject* parent) : QObject(parent), port_(port)
@@ -250,7 +253,6 @@ bool Exchange::ReadSendInputBuffer(int message)
 
 bool Exchange::ReadRetrieveInputBuffer(int message)
 {
-    BytesWaiting = port_.ReceivedCount();
     return readReply(frames::Command::Read, message);
 }
 
@@ -326,31 +328,30 @@ void Exchange::discardTrailingBytes()
     }
 }
 
-// Any half of a status byte that is not 0 marks the transfer as failed; a reply whose
-// frame does not check out ends it at once.
-bool Exchange::SendStatusParsing(int message)
+// A reply whose frame does not check out ends the transfer at once; any half of a
+// status byte that is not 0 marks the transfer as failed.
+std::optional<frames::Reply> Exchange::checkedReply(frames::Command command, int message)
 {
-    const Result<frames::Reply> reply =
-        frames::parseReply(ReplyBuffer, {frames::Command::Write, message, addressing_, checkReplyChecksum_});
+    Result<frames::Reply> reply = frames::parseReply(ReplyBuffer, {command, message, addressing_, checkReplyChecksum_});
     if (!reply) {
         end(TransferOutcome::DataError, reply.error().message);
-        return false;
+        return std::nullopt;
     }
     for (std::uint8_t status : reply->statuses)
         TransferError = TransferError || !frames::goodStatus(status);
-    return true;
+    return std::move(reply).value();
+}
+
+bool Exchange::SendStatusParsing(int message)
+{
+    return checkedReply(frames::Command::Write, message).has_value();
 }
 
 bool Exchange::RetrieveStatusParsing(int message)
 {
-    const Result<frames::Reply> reply =
-        frames::parseReply(ReplyBuffer, {frames::Command::Read, message, addressing_, checkReplyChecksum_});
-    if (!reply) {
-        end(TransferOutcome::DataError, reply.error().message);
+    const std::optional<frames::Reply> reply = checkedReply(frames::Command::Read, message);
+    if (!reply)
         return false;
-    }
-    for (std::uint8_t status : reply->statuses)
-        TransferError = TransferError || !frames::goodStatus(status);
     const int first = messageFirstWord(message);
     for (std::size_t j = 0; j < reply->words.size() && first + static_cast<int>(j) < kImageWords; ++j)
         result_.image[static_cast<std::size_t>(first) + j] = reply->words[j];

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace dnp {
 
@@ -122,6 +123,7 @@ private:
     bool ReadSendInputBuffer(int message);
     bool ReadRetrieveInputBuffer(int message);
     bool readReply(frames::Command command, int message);
+    std::optional<frames::Reply> checkedReply(frames::Command command, int message);
     bool SendStatusParsing(int message);
     bool RetrieveStatusParsing(int message);
     void timerTick(QTimer& timer, TransferKind kind);

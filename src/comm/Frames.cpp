@@ -3,12 +3,6 @@
 namespace dnp::frames {
 namespace {
 
-void appendWord(QByteArray& bytes, std::uint16_t word)
-{
-    bytes.append(static_cast<char>(word >> 8));
-    bytes.append(static_cast<char>(word & 0xFF));
-}
-
 std::uint8_t byteAt(QByteArrayView bytes, qsizetype i) { return static_cast<std::uint8_t>(bytes[i]); }
 
 // Command, offset and count of a request.
@@ -21,20 +15,25 @@ QByteArray requestHeader(std::uint8_t command, int message)
     return header;
 }
 
-// Address byte (when addressing), the length byte over the rest, the rest, the checksum.
-QByteArray finishFrame(Addressing addressing, const QByteArray& afterLength)
+}  // namespace
+
+void appendWord(QByteArray& bytes, std::uint16_t word)
+{
+    bytes.append(static_cast<char>(word >> 8));
+    bytes.append(static_cast<char>(word & 0xFF));
+}
+
+QByteArray envelope(Addressing addressing, QByteArrayView body)
 {
     QByteArray frame;
     if (addressing.enabled)
         frame.append(static_cast<char>(addressing.addressByte()));
     // The length counts itself, what follows it and the checksum.
-    frame.append(static_cast<char>(afterLength.size() + 2));
-    frame.append(afterLength);
+    frame.append(static_cast<char>(body.size() + 2));
+    frame.append(body);
     frame.append(static_cast<char>(checksum(frame)));
     return frame;
 }
-
-}  // namespace
 
 std::uint8_t checksum(QByteArrayView bytes)
 {
@@ -56,14 +55,14 @@ QByteArray composeWriteFrame(int message, const ConfigImage& image, Addressing a
     const int first = messageFirstWord(message);
     for (int w = first; w < first + messageWordCount(message); ++w)
         appendWord(body, image[static_cast<std::size_t>(w)]);
-    return finishFrame(addressing, body);
+    return envelope(addressing, body);
 }
 
 QByteArray composeReadFrame(int message, Addressing addressing)
 {
     if (!isValidMessage(message))
         return {};
-    return finishFrame(addressing, requestHeader(kReadCommand, message));
+    return envelope(addressing, requestHeader(kReadCommand, message));
 }
 
 int statusByteCount(int words) { return words < 1 ? 0 : 1 + words / 2; }

@@ -33,6 +33,12 @@ struct Addressing {
     std::uint8_t addressByte() const { return static_cast<std::uint8_t>(address & 0xFF); }
 };
 
+// A word as the frames carry it: high byte first.
+void appendWord(QByteArray& bytes, std::uint16_t word);
+// The frame around a request's or a reply's body: the address byte when addressing,
+// the length byte (counting itself, the body and the checksum), the body, the checksum.
+QByteArray envelope(Addressing addressing, QByteArrayView body);
+
 // Two's complement of the low 8 bits of the sum of the bytes.
 std::uint8_t checksum(QByteArrayView bytes);
 // True when all bytes add up to 0 modulo 256.

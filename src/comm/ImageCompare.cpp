@@ -1,14 +1,8 @@
 #include "comm/ImageCompare.h"
 
+#include "comm/ImageText.h"
+
 namespace dnp {
-namespace {
-
-QString hexWord(std::uint16_t word)
-{
-    return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
-}
-
-}  // namespace
 
 ConfigState retrievedState(const RetrievedConfig& retrieved)
 {

@@ -4,13 +4,18 @@
 
 namespace dnp {
 
+QString hexWord(std::uint16_t word)
+{
+    return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
+}
+
 QString formatImageText(const ConfigImage& image)
 {
     constexpr int kWordsPerLine = 16;
     QString text;
     text.reserve(kImageWords * 5);
     for (int i = 0; i < kImageWords; ++i) {
-        text += QStringLiteral("%1").arg(image[i], 4, 16, QLatin1Char('0')).toUpper();
+        text += hexWord(image[i]);
         text += (i % kWordsPerLine == kWordsPerLine - 1) ? QLatin1Char('\n') : QLatin1Char(' ');
     }
     return text;

@@ -12,6 +12,8 @@
 namespace dnp {
 
 QString formatImageText(const ConfigImage& image);
+// One word as the text writes it: "1102".
+QString hexWord(std::uint16_t word);
 
 // No image text approaches this size (the text form is 1280 bytes).
 constexpr qint64 kMaxImageTextBytes = 1024 * 1024;

@@ -33,33 +33,39 @@ std::vector<IniLine> splitLines(QByteArrayView file)
     return lines;
 }
 
-// The section name of a header line "[name]", or nothing for other lines.
-std::optional<QString> sectionName(const QByteArray& line)
+// The name of a section header "[name]", or nothing for other lines; `line` is trimmed.
+std::optional<QByteArrayView> headerName(QByteArrayView line)
 {
-    const QByteArray trimmed = line.trimmed();
-    if (!trimmed.startsWith('['))
+    if (!line.startsWith('['))
         return std::nullopt;
-    qsizetype close = trimmed.indexOf(']');
+    qsizetype close = line.indexOf(']');
     if (close < 0)
-        close = trimmed.size();
-    return QString::fromUtf8(trimmed.sliced(1, close - 1)).trimmed();
+        close = line.size();
+    return line.sliced(1, close - 1).trimmed();
 }
 
-bool isComment(const QByteArray& trimmed) { return trimmed.startsWith(';') || trimmed.startsWith('#'); }
+// The key and the value of a "key=value" line; nothing for a blank line, a comment or
+// any other line. `line` is trimmed.
+struct KeyLine {
+    QByteArrayView key;
+    QByteArrayView value;
+};
 
-// The key of a "key=value" line, or nothing.
-std::optional<QString> keyOf(const QByteArray& line)
+std::optional<KeyLine> keyLine(QByteArrayView line)
 {
-    const QByteArray trimmed = line.trimmed();
-    if (trimmed.isEmpty() || isComment(trimmed))
+    if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
         return std::nullopt;
-    const qsizetype equals = trimmed.indexOf('=');
+    const qsizetype equals = line.indexOf('=');
     if (equals <= 0)
         return std::nullopt;
-    return QString::fromUtf8(trimmed.first(equals)).trimmed();
+    return KeyLine{line.first(equals).trimmed(), line.sliced(equals + 1).trimmed()};
 }
 
-bool sameName(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+// Section and key names match regardless of case.
+bool sameName(QByteArrayView utf8, QStringView name)
+{
+    return QAnyStringView::compare(QUtf8StringView(utf8), name, Qt::CaseInsensitive) == 0;
+}
 
 // The lines of the first section with this name: [first, last) past its header, or
 // nothing when the file has no such section.
@@ -72,11 +78,11 @@ struct SectionRange {
 std::optional<SectionRange> findSection(const std::vector<IniLine>& lines, QStringView section)
 {
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto name = sectionName(lines[i].text);
+        const auto name = headerName(QByteArrayView(lines[i].text).trimmed());
         if (!name || !sameName(*name, section))
             continue;
         std::size_t end = i + 1;
-        while (end < lines.size() && !sectionName(lines[end].text))
+        while (end < lines.size() && !headerName(QByteArrayView(lines[end].text).trimmed()))
             ++end;
         return SectionRange{i, i + 1, end};
     }
@@ -143,25 +149,17 @@ void scanSection(QByteArrayView file, QStringView section, Take take)
             end = file.size();
         const QByteArrayView line = file.sliced(start, end - start).trimmed();
         start = end + 1;
-        if (line.startsWith('[')) {
+        if (const auto name = headerName(line)) {
             if (sectionSeen)
                 return;  // only the first section of the name counts
-            qsizetype close = line.indexOf(']');
-            if (close < 0)
-                close = line.size();
-            inSection = QAnyStringView::compare(QUtf8StringView(line.sliced(1, close - 1).trimmed()), section,
-                                                Qt::CaseInsensitive) == 0;
+            inSection = sameName(*name, section);
             sectionSeen = inSection;
             continue;
         }
-        if (!inSection || line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
+        if (!inSection)
             continue;
-        const qsizetype equals = line.indexOf('=');
-        if (equals <= 0)
-            continue;
-        const QByteArrayView key = line.first(equals).trimmed();
-        if (!key.isEmpty())
-            take(key, line.sliced(equals + 1).trimmed());
+        if (const auto pair = keyLine(line))
+            take(pair->key, pair->value);
     }
 }
 
@@ -186,7 +184,7 @@ std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStrin
 {
     std::optional<QString> value;
     scanSection(file, section, [&](QByteArrayView k, QByteArrayView v) {
-        if (!value && QAnyStringView::compare(QUtf8StringView(k), key, Qt::CaseInsensitive) == 0)
+        if (!value && sameName(k, key))
             value = QString::fromUtf8(v);
     });
     return value;
@@ -213,10 +211,10 @@ QByteArray writeIniSection(QByteArrayView file, QStringView section, const std::
             result.back().end = lineEnd;
         result.insert(result.end(), keyLines.begin(), keyLines.end());
         for (std::size_t i = range->first; i < range->last; ++i) {
-            const auto key = keyOf(lines[i].text);
+            const auto pair = keyLine(QByteArrayView(lines[i].text).trimmed());
             bool ours = false;
             for (const auto& k : keys)
-                ours = ours || (key && sameName(k.first, *key));
+                ours = ours || (pair && sameName(pair->key, k.first));
             if (!ours)
                 result.push_back(lines[i]);
         }

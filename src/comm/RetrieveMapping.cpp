@@ -14,11 +14,6 @@ constexpr int kSecondBoutSelectionBase = 384;  // selection bytes no editor list
 constexpr int kSecondBoutMarkBase = 4;
 constexpr std::uint16_t kBit15 = 0x8000;
 
-bool validTypeIndex(PointType type, int typeIndex)
-{
-    return typeIndex >= 0 && typeIndex < pointCount(type);
-}
-
 // One mapping of a retrieved image: its block ranges and the four filters.
 class RetrievedImageMapper {
 public:
@@ -151,7 +146,7 @@ private:
                 if (marks[k] != 1)
                     continue;
                 // A point the panel listed twice must not take two slots of the order.
-                while (next < found.size() && (!validTypeIndex(t, found[next]) || used[found[next]]))
+                while (next < found.size() && (!isValidTypeIndex(t, found[next]) || used[found[next]]))
                     ++next;
                 if (next == found.size())
                     break;

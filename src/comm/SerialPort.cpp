@@ -211,6 +211,7 @@ Result<void> TApdComPort::open()
     const QString missing = QStringLiteral("Port %1 does not exist.").arg(portLabel()) +
                             (deviceOverride_.isEmpty() ? QStringLiteral(" Choose a port in Communication Settings.") : QString());
     const QString busy = QStringLiteral("%1 is in use by another program.").arg(device);
+    const QString unopenable = QStringLiteral("Port %1 cannot be opened.").arg(portLabel());
     const QString refused =
         QStringLiteral("You may not use %1: ask to be made a member of its group (often dialout).").arg(device);
 #ifdef Q_OS_UNIX
@@ -222,7 +223,7 @@ Result<void> TApdComPort::open()
     if (probe.error == kAlreadyOpenText)
         return openFailure(kAlreadyOpenText, busy);
     if (!probe.error.isEmpty())
-        return openFailure(probe.error, probe.denied ? refused : QStringLiteral("Port %1 cannot be opened.").arg(portLabel()));
+        return openFailure(probe.error, probe.denied ? refused : unopenable);
 #endif
 
     port_->setPortName(device);
@@ -241,7 +242,7 @@ Result<void> TApdComPort::open()
 #endif
             return openFailure(kAlreadyOpenText, busy);
         default:
-            return openFailure(text, QStringLiteral("Port %1 cannot be opened.").arg(portLabel()));
+            return openFailure(text, unopenable);
         }
     }
 #ifdef Q_OS_UNIX

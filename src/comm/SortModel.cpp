@@ -8,11 +8,6 @@ namespace {
 constexpr std::array<PointType, kPointTypeCount> kRetrieveFillOrder = {
     PointType::Bin, PointType::Bout, PointType::Counters, PointType::Ain, PointType::Aout};
 
-bool validTypeIndex(PointType type, int typeIndex)
-{
-    return typeIndex >= 0 && typeIndex < pointCount(type);
-}
-
 OrderItem itemOf(PointType type, int typeIndex)
 {
     return {typeIndex, PointCatalog::instance().point(type, typeIndex).shortName};
@@ -91,7 +86,7 @@ std::vector<SortModel::Slot> SortModel::displaySequence(PointType type) const
     const auto& order = state_.Class0Order[typeNumber(type)];
     for (int k = 0; k < pointCount(type); ++k) {
         const int value = order[k];
-        if (value == -1 || !validTypeIndex(type, value))
+        if (value == -1 || !isValidTypeIndex(type, value))
             continue;
         if (state_.ClassSelection[0][selectionIndexOf(type, k)] != 1)
             continue;
@@ -237,7 +232,7 @@ void SortModel::InitSortRetrieve(const RetrievedOrder& order)
         auto& list = retrieve_[typeNumber(t)];
         list.clear();
         for (int value : order.of(t))
-            if (validTypeIndex(t, value))
+            if (isValidTypeIndex(t, value))
                 list.push_back(itemOf(t, value));
     }
 }

@@ -61,12 +61,22 @@ QString notRegular(const QString& path)
     return QStringLiteral("%1 is not a regular file").arg(path);
 }
 
-// An input that is no file to read: it cannot be opened as one.
-Error refusedInput(const QString& path)
+// An input that cannot be opened (the reason given), or is no file to read.
+Error unopenable(const QString& message)
 {
-    Error e = failure(notRegular(path));
+    Error e = failure(message);
     e.cannotOpen = true;
     return e;
+}
+
+Error refusedInput(const QString& path)
+{
+    return unopenable(notRegular(path));
+}
+
+Error tooLarge(const QString& path, const QString& what, qint64 maxBytes)
+{
+    return failure(QStringLiteral("%1 is too large for %2 (more than %3 bytes)").arg(path, what).arg(maxBytes));
 }
 
 #ifdef Q_OS_UNIX
@@ -77,9 +87,7 @@ QString systemReason(int error)
 
 Error cannotOpen(const QString& path, int error)
 {
-    Error e = failure(QStringLiteral("%1: %2").arg(path, systemReason(error)));
-    e.cannotOpen = true;
-    return e;
+    return unopenable(QStringLiteral("%1: %2").arg(path, systemReason(error)));
 }
 
 // An input opened for reading, refused unless it is a regular file.
@@ -215,11 +223,11 @@ Result<QByteArray> readInputFile(const QString& path, qint64 maxBytes, const QSt
     if (!input)
         return input.error();
     if ((*input)->size > maxBytes)
-        return failure(QStringLiteral("%1 is too large for %2 (more than %3 bytes)").arg(path, what).arg(maxBytes));
+        return tooLarge(path, what, maxBytes);
     // A file that grew since it was looked at is still read no further than the bound.
     Result<QByteArray> bytes = readFrom(path, **input, maxBytes + 1, nullptr);
     if (bytes && bytes->size() > maxBytes)
-        return failure(QStringLiteral("%1 is too large for %2 (more than %3 bytes)").arg(path, what).arg(maxBytes));
+        return tooLarge(path, what, maxBytes);
     return bytes;
 }
 
@@ -288,13 +296,10 @@ Result<QByteArray> readInputFile(const QString& path, qint64 maxBytes, const QSt
     if (info.exists() && !info.isFile())
         return refusedInput(path);
     if (info.size() > maxBytes)
-        return failure(QStringLiteral("%1 is too large for %2 (more than %3 bytes)").arg(path, what).arg(maxBytes));
+        return tooLarge(path, what, maxBytes);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Error e = failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
-        e.cannotOpen = true;
-        return e;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return unopenable(QStringLiteral("%1: %2").arg(path, file.errorString()));
     return file.read(maxBytes + 1);
 }
 
@@ -304,11 +309,8 @@ Result<QByteArray> readInputStart(const QString& path, qint64 maxBytes, bool (*e
     if (info.exists() && !info.isFile())
         return refusedInput(path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Error e = failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
-        e.cannotOpen = true;
-        return e;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return unopenable(QStringLiteral("%1: %2").arg(path, file.errorString()));
     QByteArray bytes;
     while (bytes.size() < maxBytes && !(enough && enough(bytes))) {
         const QByteArray chunk = file.read(std::min<qint64>(kReadChunk, maxBytes - bytes.size()));

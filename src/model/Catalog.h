@@ -22,6 +22,8 @@ constexpr int kGroupCount = 17;
 
 constexpr int pointCount(PointType t) { return kPointCounts[static_cast<int>(t)]; }
 constexpr int typeNumber(PointType t) { return static_cast<int>(t); }
+// Whether a TypeIndex names a point of the type.
+constexpr bool isValidTypeIndex(PointType t, int typeIndex) { return typeIndex >= 0 && typeIndex < pointCount(t); }
 
 // "Bin", "Bout", "Ain", "Aout", "Counters".
 QString pointTypeName(PointType t);

@@ -41,7 +41,7 @@ std::vector<int> ConfigState::class0Sequence(PointType type) const
     const auto& order = Class0Order[typeNumber(type)];
     for (int k = 0; k < pointCount(type); ++k) {
         const std::int32_t value = order[k];
-        if (value >= 0 && value < pointCount(type) && selected(0, type, k))
+        if (isValidTypeIndex(type, value) && selected(0, type, k))
             sequence.push_back(value);
     }
     return sequence;

@@ -4,6 +4,7 @@
 
 #include "comm/Exchange.h"
 #include "support/FakeLink.h"
+#include "support/FrameBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +12,6 @@ using namespace dnp;
 using namespace dnp::test;
 
 namespace {
-
-// Word i of the image is 0xB000 + i.
-ConfigImage countingImage()
-{
-    ConfigImage image{};
-    for (int i = 0; i < kImageWords; ++i)
-        image[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(0xB000 + i);
-    return image;
-}
 
 struct ExchangeTest : ::testing::Test {
     FakeLink link;
@@ -45,11 +37,11 @@ struct ExchangeTest : ::testing::Test {
 TEST_F(ExchangeTest, SendWritesTheImageInEighteenFrames)
 {
     open();
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     ASSERT_EQ(link.sent.size(), 18);
     EXPECT_EQ(link.sent[0].left(4), QByteArray::fromHex("23D1000F"));
     EXPECT_EQ(link.sent[17], QByteArray::fromHex("07D1FF01B0FF79"));
-    EXPECT_EQ(panel.image, countingImage());
+    EXPECT_EQ(panel.image, countingImage(0xB000));
     ASSERT_EQ(results.size(), 1);
     EXPECT_EQ(results[0].kind, TransferKind::Send);
     EXPECT_EQ(results[0].outcome, TransferOutcome::Success);
@@ -61,17 +53,17 @@ TEST_F(ExchangeTest, SendWritesTheImageInEighteenFrames)
 
 TEST_F(ExchangeTest, RetrieveFramesWithAndWithoutAddressingAndTheWordsRead)
 {
-    panel.image = countingImage();
+    panel.image = countingImage(0xB000);
     open();
     exchange.startRetrieve();
     ASSERT_EQ(link.sent.size(), 18);
     EXPECT_EQ(link.sent[0], QByteArray::fromHex("05D0000F1C"));
     EXPECT_EQ(link.sent[1], QByteArray::fromHex("05D00F0F0D"));
     EXPECT_EQ(results.last().outcome, TransferOutcome::Success);
-    EXPECT_EQ(results.last().image, countingImage());
+    EXPECT_EQ(results.last().image, countingImage(0xB000));
 
     sim::Panel addressed{1, {}};
-    addressed.image = countingImage();
+    addressed.image = countingImage(0xB000);
     link.panel = simulatedPanel(addressed);
     link.sent.clear();
     open({true, 1});
@@ -79,7 +71,7 @@ TEST_F(ExchangeTest, RetrieveFramesWithAndWithoutAddressingAndTheWordsRead)
     ASSERT_EQ(link.sent.size(), 18);
     EXPECT_EQ(link.sent[1], QByteArray::fromHex("0105D00F0F0C"));
     EXPECT_EQ(link.sent[17], QByteArray::fromHex("0105D0FF012A"));
-    EXPECT_EQ(results.last().image, countingImage());
+    EXPECT_EQ(results.last().image, countingImage(0xB000));
 }
 
 // A panel written out byte for byte: word 0x1234 everywhere, the replies as the panel
@@ -108,7 +100,7 @@ TEST_F(ExchangeTest, NoReplyEndsOnTheTwentyFirstTickAtThatMessage)
 {
     panel = silentPanelAt({3});
     open();
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     ASSERT_EQ(link.sent.size(), 3);
     for (int tick = 1; tick <= kPollsBeforeTimeOut; ++tick) {
         exchange.SendTimerTimer();
@@ -125,7 +117,7 @@ TEST_F(ExchangeTest, NoReplyEndsOnTheTwentyFirstTickAtThatMessage)
     EXPECT_EQ(results.size(), 1);
 
     // A new start goes from message 1 again.
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     EXPECT_EQ(link.sent.size(), 3 + 18);
     EXPECT_EQ(static_cast<std::uint8_t>(link.sent[3][2]), 0);
     EXPECT_EQ(lastOutcome(), TransferOutcome::Success);
@@ -146,12 +138,12 @@ TEST_F(ExchangeTest, ABadStatusHalfFailsTheTransferAndIsForgottenByTheNext)
         };
         link.sent.clear();
         open();
-        exchange.startSend(countingImage());
+        exchange.startSend(countingImage(0xB000));
         EXPECT_EQ(link.sent.size(), 18) << int(status);
         EXPECT_EQ(lastOutcome(), TransferOutcome::StatusError) << int(status);
     }
     link.panel = simulatedPanel(panel);
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     EXPECT_EQ(lastOutcome(), TransferOutcome::Success);
 }
 
@@ -160,10 +152,10 @@ TEST_F(ExchangeTest, ShortLongAndTrailingRepliesAreHandledSafely)
     open();
     // Twenty bytes trail every reply: dropped, and never read as the next reply.
     link.panel = simulatedPanel(panel, 20);
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     EXPECT_EQ(lastOutcome(), TransferOutcome::Success);
     EXPECT_EQ(link.droppedTrailing, 18 * 20);
-    EXPECT_EQ(panel.image, countingImage());
+    EXPECT_EQ(panel.image, countingImage(0xB000));
 
     // A line that never goes quiet after reply 1: the wait for quiet is bounded.
     link.panel = [&](const QByteArray& frame) {
@@ -172,7 +164,7 @@ TEST_F(ExchangeTest, ShortLongAndTrailingRepliesAreHandledSafely)
         return reply;
     };
     link.sent.clear();
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     EXPECT_EQ(link.sent.size(), 18);
 
     // A reply one byte short: the wait for the rest is bounded.
@@ -181,7 +173,7 @@ TEST_F(ExchangeTest, ShortLongAndTrailingRepliesAreHandledSafely)
         reply.bytes.chop(1);
         return reply;
     };
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     EXPECT_EQ(lastOutcome(), TransferOutcome::NotResponding);
     EXPECT_EQ(results.last().message, 1);
 }
@@ -195,10 +187,10 @@ TEST_F(ExchangeTest, ALateReplyIsTakenWhenItIsAnnounced)
         return reply;
     };
     open();
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     tickUntilEnded(exchange, link);
     EXPECT_EQ(lastOutcome(), TransferOutcome::Success);
-    EXPECT_EQ(panel.image, countingImage());
+    EXPECT_EQ(panel.image, countingImage(0xB000));
 }
 
 // Bytes that come late after a reply are read as the start of the next one: its frame
@@ -229,13 +221,13 @@ TEST_F(ExchangeTest, ChecksumsAreCheckedUnlessTheLinkSaysOtherwise)
         return reply;
     };
     open();
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     EXPECT_EQ(lastOutcome(), TransferOutcome::DataError);
     EXPECT_EQ(results.last().error, "checksum byte 0xF7, expected 0xF6.");
     TransferLink unchecked{1, 9600, false, {}};
     unchecked.checkReplyChecksum = false;
     ASSERT_TRUE(exchange.openPort(unchecked).ok());
-    exchange.startSend(countingImage());
+    exchange.startSend(countingImage(0xB000));
     EXPECT_EQ(lastOutcome(), TransferOutcome::Success);
 }
 

@@ -1,28 +1,13 @@
 #include "comm/Frames.h"
+#include "support/FrameBytes.h"
 
 #include <gtest/gtest.h>
 
 using namespace dnp;
+using namespace dnp::test;
 using namespace dnp::frames;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(static_cast<char>(v));
-    return b;
-}
-
-// Word i of the image is 0xA000 + i, so that every word tells where it comes from.
-ConfigImage countingImage()
-{
-    ConfigImage image{};
-    for (int i = 0; i < kImageWords; ++i)
-        image[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(0xA000 + i);
-    return image;
-}
 
 std::vector<std::uint16_t> dataWords(const QByteArray& frame, int dataAt)
 {

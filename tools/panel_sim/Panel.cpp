@@ -6,28 +6,10 @@ using namespace dnp::frames;
 
 namespace {
 
-void appendWord(QByteArray& bytes, std::uint16_t word)
-{
-    bytes.append(static_cast<char>(word >> 8));
-    bytes.append(static_cast<char>(word & 0xFF));
-}
-
 std::uint8_t byteAt(QByteArrayView bytes, int i) { return static_cast<std::uint8_t>(bytes[i]); }
 
 constexpr int kRequestHeaderSize = 4;  // length, command, offset, count
 constexpr int kLongestFrameLength = kReadFrameLength + 2 * kWordsPerMessage;
-
-// [address] length payload checksum.
-QByteArray reply(Addressing addressing, const QByteArray& payload)
-{
-    QByteArray frame;
-    if (addressing.enabled)
-        frame.append(static_cast<char>(addressing.addressByte()));
-    frame.append(static_cast<char>(payload.size() + 2));
-    frame.append(payload);
-    frame.append(static_cast<char>(checksum(frame)));
-    return frame;
-}
 
 }  // namespace
 
@@ -77,7 +59,7 @@ QByteArray composeWriteReply(int count, Addressing addressing, std::uint8_t firs
     QByteArray payload(statusByteCount(count), static_cast<char>(kGoodStatus));
     if (!payload.isEmpty())
         payload[0] = static_cast<char>(firstStatus);
-    return reply(addressing, payload);
+    return envelope(addressing, payload);
 }
 
 QByteArray composeReadReply(int offset, int count, const ConfigImage& image, Addressing addressing,
@@ -93,7 +75,7 @@ QByteArray composeReadReply(int offset, int count, const ConfigImage& image, Add
         const int word = offset + j;
         appendWord(payload, word < kImageWords ? image[static_cast<std::size_t>(word)] : 0);
     }
-    return reply(addressing, payload);
+    return envelope(addressing, payload);
 }
 
 Panel::Panel(std::optional<int> address, Faults faults) : address_(address), faults_(std::move(faults)) {}
