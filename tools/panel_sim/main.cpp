@@ -94,6 +94,12 @@ bool numbers(const QCommandLineParser& parser, const QString& name, int lowest, 
     return true;
 }
 
+// The last value given for a single-value option, or the default.
+int lastOr(const QList<int>& values, int fallback)
+{
+    return values.isEmpty() ? fallback : values.last();
+}
+
 std::optional<Options> parseOptions(const QStringList& arguments, bool& helpShown)
 {
     QCommandLineParser parser;
@@ -158,16 +164,16 @@ std::optional<Options> parseOptions(const QStringList& arguments, bool& helpShow
     options.faults.silentAt = QSet<int>(silent.begin(), silent.end());
     options.faults.badStatusAt = QSet<int>(badStatus.begin(), badStatus.end());
     options.faults.shortReplyAt = QSet<int>(shortReply.begin(), shortReply.end());
-    options.faults.extraBytes = extra.isEmpty() ? 0 : extra.last();
+    options.faults.extraBytes = lastOr(extra, 0);
     options.faults.badChecksumAt = QSet<int>(badChecksum.begin(), badChecksum.end());
     options.faults.badLengthAt = QSet<int>(badLength.begin(), badLength.end());
-    options.faults.strayAfter = strayAfter.isEmpty() ? 0 : strayAfter.last();
-    options.faults.strayBytes = stray.isEmpty() ? (options.faults.strayAfter > 0 ? 5 : 0) : stray.last();
-    options.faults.strayDelayMs = strayDelay.isEmpty() ? 50 : strayDelay.last();
-    options.faults.floodAfter = floodAfter.isEmpty() ? 0 : floodAfter.last();
-    options.delayMs = delay.isEmpty() ? 0 : delay.last();
-    options.baud = baud.isEmpty() ? 0 : baud.last();
-    options.exitAfter = exitAfter.isEmpty() ? 0 : exitAfter.last();
+    options.faults.strayAfter = lastOr(strayAfter, 0);
+    options.faults.strayBytes = lastOr(stray, options.faults.strayAfter > 0 ? 5 : 0);
+    options.faults.strayDelayMs = lastOr(strayDelay, 50);
+    options.faults.floodAfter = lastOr(floodAfter, 0);
+    options.delayMs = lastOr(delay, 0);
+    options.baud = lastOr(baud, 0);
+    options.exitAfter = lastOr(exitAfter, 0);
     options.imageIn = parser.value(QStringLiteral("image-in"));
     options.imageOut = parser.value(QStringLiteral("image-out"));
     options.link = parser.value(QStringLiteral("link"));
