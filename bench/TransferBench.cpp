@@ -7,7 +7,7 @@
 #include "BenchSupport.h"
 #include "app/Workspace.h"
 #include "comm/Frames.h"
-#include "comm/SerialPort.h"
+#include "files/ConfigFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -30,6 +30,7 @@ public:
     SaveChoice askSaveChanges(const QString&) override { return SaveChoice::Discard; }
     std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
     std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
+    std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override { return std::nullopt; }
     void showHelp(int) override {}
 };
 
@@ -64,38 +65,31 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     QuietPrompts prompts;
-    TApdComPort port;
-    port.setDeviceOverride(device);
-    port.setPromptForPort(false);
-    Workspace workspace(prompts, port, dir.filePath("DNP.ini"));
-    workspace.settings().ComPort = 1;
-    for (int i = 0; i < TcomSetIni::kBaudCount; ++i)
-        if (QString::number(baud) == QLatin1String(kBaudTexts[i]))
-            workspace.settings().Baud = static_cast<std::uint8_t>(i);
+    Workspace workspace(prompts, {dir.filePath("DNP.ini"), {}, nullptr});
+    if (const Result<void> link = workspace.overrideLink({device, baud, {}, {}}); !link) {
+        std::fprintf(stderr, "%s\n", qPrintable(link.error().message));
+        return 1;
+    }
     // A full list: 240 words.
-    ConfigState& state = workspace.state();
+    ConfigState state;
     for (int t = 0; t < 240; ++t) {
         state.setSelected(0, PointType::Ain, t, true);
         state.Class0Order[typeNumber(PointType::Ain)][t] = t;
     }
-    workspace.prepareSend();
+    workspace.adopt(configFileDataOf(state));
 
-    // One transfer (or a send with its verify: two) from its start until its last end.
-    const auto measure = [&](const char* name, const std::function<void()>& start, int transfers, double wire) {
+    // One send, retrieve, or send with its verify, from its start until its end.
+    const auto measure = [&](const char* name, const std::function<void()>& start, double wire) {
         QEventLoop loop;
-        int ended = 0;
         bool failed = false;
-        const auto connection =
-            QObject::connect(&workspace, &Workspace::transferEnded, &loop, [&](const TransferResult& result) {
-                failed = failed || result.outcome != TransferOutcome::Success;
-                if (++ended == transfers || failed)
-                    loop.quit();
-            });
+        const auto connection = QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](bool ok) {
+            failed = !ok;
+            loop.quit();
+        });
         QElapsedTimer clock;
         clock.start();
         start();
-        if (ended < transfers && !failed)
-            loop.exec();
+        loop.exec();
         QObject::disconnect(connection);
         const double measured = clock.nsecsElapsed() / 1e9;
         if (failed) {
@@ -110,10 +104,9 @@ int main(int argc, char** argv)
 
     std::printf("%-12s %10s %10s %7s\n", "transfer", "measured", "wire", "ratio");
     for (int run = 0; run < runs; ++run) {
-        const bool ok = measure("send", [&] { workspace.startSend(); }, 1, sendWire) &&
-                        measure("retrieve", [&] { workspace.startRetrieve(); }, 1, readWire) &&
-                        (workspace.prepareSend(), true) &&  // the retrieved order is the one sent again
-                        measure("send+verify", [&] { workspace.startSend(true); }, 2, sendWire + readWire);
+        const bool ok = measure("send", [&] { workspace.send(kIndividualMappingItem, false); }, sendWire) &&
+                        measure("retrieve", [&] { workspace.retrieve(); }, readWire) &&
+                        measure("send+verify", [&] { workspace.send(kIndividualMappingItem, true); }, sendWire + readWire);
         if (!ok)
             return 1;
         if (!workspace.lastVerify() || !workspace.lastVerify()->empty()) {

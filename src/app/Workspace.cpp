@@ -1,15 +1,11 @@
 #include "app/Workspace.h"
 
 #include "app/DeskSettings.h"
-#include "comm/ImageCompare.h"
 #include "files/ConfigFile.h"
-#include "files/Report.h"
 #include "files/FileAccess.h"
-#include "model/Marks.h"
+#include "files/Report.h"
 
 #include <QFileInfo>
-#include <QTimer>
-#include <utility>
 
 namespace dnp {
 namespace {
@@ -39,10 +35,13 @@ FileDialogSettings saveReportDialogSettings()
     return {QStringLiteral("Save Report"), QStringLiteral("*.txt"), QStringLiteral("txt"), QStringLiteral("txt"), {}};
 }
 
-Workspace::Workspace(UserPrompts& prompts, SerialLink& link, const QString& iniPath, QObject* parent)
-    : QObject(parent), prompts_(prompts), editor_(state_, prompts), order_(state_), iniPath_(iniPath),
-      reportHeader_(state_, prompts, clock().date()), exchange_(link)
+Workspace::Workspace(UserPrompts& prompts, WorkspaceSetup setup, QObject* parent)
+    : QObject(parent), prompts_(prompts), setup_(std::move(setup)), editor_(state_, prompts), order_(state_)
 {
+    if (!setup_.linkFactory)
+        setup_.linkFactory = machineSerialLink;
+    exchange_.setParent(this);
+    exchange_.setObjectName(QStringLiteral("exchange"));
     exchange_.progress = [this](TransferKind kind, int message) { emit transferProgress(kind, message); };
     connect(&exchange_, &Exchange::finished, this, &Workspace::transferFinished);
     markSaved();
@@ -50,22 +49,20 @@ Workspace::Workspace(UserPrompts& prompts, SerialLink& link, const QString& iniP
 
 Workspace::~Workspace() = default;
 
-TcomSetIni& Workspace::settings()
+const TcomSetIni& Workspace::settings() const
 {
     if (!settings_)
-        settings_ = iniPath_.isEmpty() ? std::make_unique<TcomSetIni>() : std::make_unique<TcomSetIni>(iniPath_);
+        settings_ = setup_.iniPath.isEmpty() ? std::make_unique<TcomSetIni>() : std::make_unique<TcomSetIni>(setup_.iniPath);
     return *settings_;
 }
 
-// --- the configuration -------------------------------------------------------------
-
-void Workspace::newConfiguration()
+TcomSetIni& Workspace::changeableSettings()
 {
-    state_.ConfigFileName = kNewFileName;
-    caption_ = kProgramCaption;
-    state_.resetToNew();
-    markSaved();
+    settings();
+    return *settings_;
 }
+
+// --- unsaved changes -------------------------------------------------------------------
 
 void Workspace::markSaved()
 {
@@ -83,16 +80,23 @@ QString Workspace::windowCaption() const
     return modified() ? caption_ + QStringLiteral(" *") : caption_;
 }
 
+bool Workspace::refuseWhileRunning()
+{
+    if (!transferRunning())
+        return false;
+    prompts_.information(kTransferUnderWayText);
+    return true;
+}
+
+// Before the configuration is set aside: while it is modified, "Save changes to
+// <name>?"; Save runs the Save command. True when the caller may go on.
 bool Workspace::maySetAside()
 {
     if (!modified())
         return true;
-    QString name = QFileInfo(state_.ConfigFileName).fileName();
-    if (name.isEmpty())
-        name = kNewFileName;
-    switch (prompts_.askSaveChanges(QStringLiteral("Save changes to %1?").arg(name))) {
+    switch (prompts_.askSaveChanges(QStringLiteral("Save changes to %1?").arg(fileName()))) {
     case SaveChoice::Save:
-        return saveWithDialog();
+        return saveConfiguration({kMainSaveCaption, kMainSaveText});
     case SaveChoice::Discard:
         return true;
     case SaveChoice::Cancel:
@@ -101,24 +105,65 @@ bool Workspace::maySetAside()
     return false;
 }
 
+QString Workspace::fileName() const
+{
+    return filePath_.isEmpty() ? kNewFileName : QFileInfo(filePath_).fileName();
+}
+
+bool Workspace::mayExit()
+{
+    if (!maySetAside())
+        return false;
+    // A transfer under way is stopped only when the user says so.
+    if (transferRunning()) {
+        if (!prompts_.confirm(QStringLiteral("Exit"), kExitDuringTransferText))
+            return false;
+        cancelTransfer();
+    }
+    return true;
+}
+
+// --- the configuration -------------------------------------------------------------
+
+bool Workspace::newConfiguration()
+{
+    if (refuseWhileRunning() || !maySetAside())
+        return false;
+    state_.clearSelections();
+    state_.Class0Order = ConfigState().Class0Order;
+    filePath_.clear();
+    caption_ = kProgramCaption;
+    markSaved();
+    return true;
+}
+
+void Workspace::takeFile(const QString& path, const ConfigFileData& data)
+{
+    applyConfigFileData(state_, data);
+    filePath_ = path;
+    caption_ = QFileInfo(path).fileName();
+    markSaved();
+}
+
 Result<void> Workspace::open(const QString& path)
 {
     const Result<ConfigFileData> data = loadConfigFile(path);
     if (!data)
         return data.error();
-    editor_.ResetClassBtnClick();
-    applyConfigFileData(state_, *data);
-    state_.ConfigFileName = path;
-    caption_ = QFileInfo(path).fileName();
-    markSaved();
+    takeFile(path, *data);
     return {};
+}
+
+void Workspace::adopt(const ConfigFileData& data)
+{
+    applyConfigFileData(state_, data);
 }
 
 Result<void> Workspace::writeOut(const QString& path, const QByteArray& bytes)
 {
     const Result<void> written = writeFileSafely(path, bytes);
     if (written)
-        state_.LastSavedFileName = path;
+        lastSavedPath_ = path;
     return written;
 }
 
@@ -126,15 +171,24 @@ Result<void> Workspace::save(const QString& path)
 {
     const Result<void> written = writeOut(path, composeConfigFile(state_, clock()));
     if (written) {
-        state_.ConfigFileName = path;
+        filePath_ = path;
         caption_ = QFileInfo(path).fileName();
         markSaved();
     }
     return written;
 }
 
-Result<void> Workspace::writeReport(const QString& path)
+Result<void> Workspace::resave(const QString& path, const ReportHeaderTexts& header)
 {
+    state_.ReportDescription = header.description;
+    state_.ReportComment = header.comment;
+    return save(path);
+}
+
+Result<void> Workspace::writeReport(const QString& path, const ReportHeaderTexts& header)
+{
+    state_.ReportDescription = header.description;
+    state_.ReportComment = header.comment;
     return writeOut(path, composeReport(state_, clock()));
 }
 
@@ -142,17 +196,17 @@ Result<void> Workspace::writeReport(const QString& path)
 
 std::optional<QString> Workspace::chosenFile(FileDialogSettings dialog, bool save)
 {
-    if (desk_)
-        dialog.folder = desk_->lastFolder();
+    if (setup_.desk)
+        dialog.folder = setup_.desk->lastFolder();
     std::optional<QString> path = save ? prompts_.saveFileName(dialog) : prompts_.openFileName(dialog);
-    if (path && desk_)
-        desk_->rememberFolderOf(*path);
+    if (path && setup_.desk)
+        setup_.desk->rememberFolderOf(*path);
     return path;
 }
 
 bool Workspace::openWithDialog()
 {
-    if (!maySetAside())
+    if (refuseWhileRunning() || !maySetAside())
         return false;
     const std::optional<QString> path = chosenFile(openConfigDialogSettings(), false);
     return path && openTold(*path);
@@ -160,18 +214,20 @@ bool Workspace::openWithDialog()
 
 bool Workspace::openFromDesk(const QString& path)
 {
-    return maySetAside() && openTold(path);
+    return !refuseWhileRunning() && maySetAside() && openTold(path);
 }
 
 bool Workspace::openRecent(const QString& path)
 {
+    if (refuseWhileRunning())
+        return false;
     if (!QFileInfo::exists(path)) {
-        if (desk_)
-            desk_->removeRecentFile(path);
+        if (setup_.desk)
+            setup_.desk->removeRecentFile(path);
         prompts_.error(QStringLiteral("%1 no longer exists. It is removed from the recent files.").arg(path));
         return false;
     }
-    return openFromDesk(path);
+    return maySetAside() && openTold(path);
 }
 
 bool Workspace::openTold(const QString& path)
@@ -181,8 +237,8 @@ bool Workspace::openTold(const QString& path)
         tellUnreadable(opened.error());
         return false;
     }
-    if (desk_)
-        desk_->addRecentFile(path);
+    if (setup_.desk)
+        setup_.desk->addRecentFile(path);
     return true;
 }
 
@@ -194,21 +250,21 @@ void Workspace::tellUnreadable(const Error& error)
 }
 
 bool Workspace::saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
-                         Result<void> (Workspace::*write)(const QString&))
+                         const std::function<Result<void>(const QString&)>& write)
 {
     const std::optional<QString> path = chosenFile(dialog, true);
     if (!path)
         return false;
     // The file last saved has its own question; any other existing file is asked
     // about once before it is replaced.
-    if (!confirmation.text.isEmpty() && *path == state_.LastSavedFileName) {
+    if (!confirmation.text.isEmpty() && *path == lastSavedPath_) {
         if (!prompts_.confirm(confirmation.caption, confirmation.text))
             return false;
     } else if (QFileInfo::exists(*path) &&
                !prompts_.confirm(dialog.title, QStringLiteral("%1 already exists. Replace it?").arg(*path))) {
         return false;
     }
-    const Result<void> written = (this->*write)(*path);
+    const Result<void> written = write(*path);
     if (!written)
         prompts_.error(written.error().message);
     return written.ok();
@@ -216,9 +272,9 @@ bool Workspace::saveWith(const FileDialogSettings& dialog, const Confirmation& c
 
 bool Workspace::saveConfiguration(const Confirmation& confirmation)
 {
-    const bool saved = saveWith(saveConfigDialogSettings(), confirmation, &Workspace::save);
-    if (saved && desk_)
-        desk_->addRecentFile(state_.ConfigFileName);
+    const bool saved = saveWith(saveConfigDialogSettings(), confirmation, [this](const QString& path) { return save(path); });
+    if (saved && setup_.desk)
+        setup_.desk->addRecentFile(filePath_);
     return saved;
 }
 
@@ -227,199 +283,101 @@ bool Workspace::saveWithDialog()
     return saveConfiguration({kMainSaveCaption, kMainSaveText});
 }
 
-bool Workspace::saveFromClassEditor()
+bool Workspace::reportWithDialog(const std::function<std::optional<ReportHeaderTexts>()>& askHeader)
 {
-    return saveConfiguration({kEditorSaveCaption, kEditorSaveText});
-}
-
-void Workspace::reportWithHeader(const std::function<void()>& showReportHeader)
-{
-    if (showReportHeader)
-        showReportHeader();
-    if (state_.ReportHeaderAccepted)
-        saveWith(saveReportDialogSettings(), {kMainSaveCaption, kMainSaveText}, &Workspace::writeReport);
-}
-
-// --- the panel -------------------------------------------------------------------
-
-void Workspace::prepareSend()
-{
-    if (state_.LoadedFromFile) {
-        state_.SendRecompute = true;
-        state_.EditedClass = 0;
-        editor_.class0okBtnClick();
-    }
-    order_.InitSort();
-    order_.showSendMode();
-}
-
-void Workspace::prepareRetrieve()
-{
-    order_.retrieveBtnClick();
-}
-
-Result<BuiltImage> Workspace::buildImage(int mappingItem)
-{
-    Result<BuiltImage> built = buildSendImage(state_, order_.class0Lists(), mappingItem);
-    if (built && mappingItem == kIndividualMappingItem)
-        recomputeAllMarks(state_);  // the code tables say what the panel receives
-    return built;
-}
-
-TransferLink Workspace::link()
-{
-    TcomSetIni& s = settings();
-    s.mapIntoRange();
-    return {static_cast<std::uint16_t>(s.ComPort), s.baudRate(), s.Parity != 0, {s.IsAddressing() == 1, s.Address},
-            s.CheckReplyChecksum};
-}
-
-// The port opened for a transfer; a port that does not open ends it as a port error.
-bool Workspace::openPortFor(TransferKind kind)
-{
-    const Result<void> opened = exchange_.openPort(link());
-    if (!opened)
-        transferFinished({kind, TransferOutcome::PortError, 0, opened.error().message});
-    return opened.ok();
-}
-
-bool Workspace::refuseWhileRunning()
-{
-    if (!transferRunning())
+    const std::optional<ReportHeaderTexts> header = askHeader();
+    if (!header)
         return false;
-    prompts_.information(kTransferUnderWayText);
+    state_.ReportDescription = header->description;
+    state_.ReportComment = header->comment;
+    return saveWith(saveReportDialogSettings(), {kMainSaveCaption, kMainSaveText},
+                    [this, header](const QString& path) { return writeReport(path, *header); });
+}
+
+// --- the editors -----------------------------------------------------------------------
+
+void Workspace::editClass(int cls, const std::function<void()>& show)
+{
+    if (cls < 0 || cls > 3 || refuseWhileRunning())
+        return;
+    editor_.open(cls);
+    show();
+}
+
+void Workspace::editRetrievedClass0(const std::function<void()>& show)
+{
+    editor_.openRetrieved();
+    show();
+}
+
+Result<void> Workspace::applyClassEdit()
+{
+    return editor_.apply(editor_.view().shownClass);
+}
+
+Result<void> Workspace::saveClassEdit()
+{
+    const Result<void> applied = applyClassEdit();
+    if (applied)
+        saveConfiguration({kEditorSaveCaption, kEditorSaveText});
+    return applied;
+}
+
+bool Workspace::clearClassEdit()
+{
+    if (!prompts_.confirm(QStringLiteral("Clear"), kClearAllText))
+        return false;
+    editor_.clear();
     return true;
 }
 
-void Workspace::startSend(bool thenVerify)
+void Workspace::showOrderWindow(SortMode mode, const std::function<void()>& show)
 {
     if (refuseWhileRunning())
         return;
-    verifyAfterSend_ = thenVerify;
-    if (!openPortFor(TransferKind::Send))
-        return;
-    const Result<BuiltImage> built = buildImage(order_.MappingRG);
-    if (!built) {
-        exchange_.closePort();
-        transferFinished({TransferKind::Send, TransferOutcome::Refused, 0, built.error().message});
-        return;
-    }
-    exchange_.startSend(built->image);
+    if (mode == SortMode::Send)
+        order_.showSendMode();
+    else
+        order_.showRetrieveMode();
+    show();
 }
 
-void Workspace::startRetrieve()
+void Workspace::closeOrderWindow()
+{
+    order_.resetMapping();
+    // The retrieve window closed while its retrieve runs: the retrieve stops.
+    if (exchange_.runningKind() == TransferKind::Retrieve)
+        exchange_.cancel();
+}
+
+// --- the settings ----------------------------------------------------------------------
+
+void Workspace::setVerifyAfterSend(bool on)
+{
+    TcomSetIni& s = changeableSettings();
+    if (s.VerifyAfterSend == on)
+        return;
+    s.VerifyAfterSend = on;
+    if (const Result<void> saved = s.Save(); !saved)
+        prompts_.error(saved.error().message);
+}
+
+Result<void> Workspace::changeSettings(const CommChoice& choice)
+{
+    TcomSetIni& s = changeableSettings();
+    s.store(choice);
+    return s.Save();
+}
+
+void Workspace::editSettings(const std::function<std::optional<CommChoice>(const CommChoice&)>& dialog)
 {
     if (refuseWhileRunning())
         return;
-    if (!openPortFor(TransferKind::Retrieve))
+    const std::optional<CommChoice> choice = dialog(settings().choice());
+    if (!choice)
         return;
-    order_.retrieveStarted();
-    exchange_.startRetrieve();
-}
-
-void Workspace::startVerify(const ConfigImage& expected, const QString& what)
-{
-    if (refuseWhileRunning())
-        return;
-    verifying_ = Verify{expected, what};
-    if (!openPortFor(TransferKind::Retrieve))
-        return;
-    exchange_.startRetrieve();
-}
-
-void Workspace::transferFinished(const TransferResult& result)
-{
-    const bool send = result.kind == TransferKind::Send;
-    const bool verify = !send && verifying_;
-    // A verify that read the whole image tells what it found instead of the read's "OK".
-    if (!(verify && result.outcome == TransferOutcome::Success))
-        tellOutcome(result);
-    // A retrieve whose 18 replies all arrived is applied, also after a bad status. It
-    // replaces the configuration only once unsaved changes have been asked about.
-    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
-    if (verify)
-        finishVerify(result);
-    else if (!send && complete && maySetAside())
-        applyRetrieved(mapRetrievedImage(result.image));
-    emit transferEnded(result);
-    const bool thenVerify = std::exchange(verifyAfterSend_, false);
-    if (send && result.outcome == TransferOutcome::Success && thenVerify)
-        QTimer::singleShot(0, this, [this] {
-            startVerify(exchange_.sentImage(), kSentConfigurationText);
-        });
-}
-
-void Workspace::finishVerify(const TransferResult& result)
-{
-    const Verify verify = *std::exchange(verifying_, std::nullopt);
-    lastVerify_.reset();
-    if (result.outcome != TransferOutcome::Success)
-        return;
-    lastVerify_ = describeImageDifferences(verify.expected, result.image);
-    if (lastVerify_->empty()) {
-        prompts_.information(QStringLiteral("The panel holds %1.").arg(verify.what));
-        return;
-    }
-    prompts_.error(QStringLiteral("The panel does not hold %1. Differences (A: %1, B: the panel):\n").arg(verify.what) +
-                   differenceLines(*lastVerify_).join(QLatin1Char('\n')));
-}
-
-void Workspace::tellOutcome(const TransferResult& result)
-{
-    const bool send = result.kind == TransferKind::Send;
-    switch (result.outcome) {
-    case TransferOutcome::Success:
-        prompts_.information((send ? kSendOkText : kRetrieveOkText) + QStringLiteral("."));
-        break;
-    case TransferOutcome::StatusError:
-        prompts_.error(send ? kSendErrorText : kRetrieveErrorText);
-        break;
-    case TransferOutcome::DataError:
-        prompts_.error((send ? kSendErrorText : kRetrieveErrorText) +
-                       QStringLiteral("\nReply to message %1 of %2: %3").arg(result.message).arg(kMessageCount).arg(result.error));
-        break;
-    case TransferOutcome::NotResponding:
-        // A send cut short may have left part of the image in the panel.
-        prompts_.error(send ? kNotRespondingText + QStringLiteral("\nMessage %1 of %2 was not answered. The panel "
-                                                                  "may hold a partly written configuration: send it "
-                                                                  "again.")
-                                                       .arg(result.message)
-                                                       .arg(kMessageCount)
-                            : kNotRespondingText);
-        break;
-    case TransferOutcome::PortError:
-    case TransferOutcome::Refused:
-        prompts_.error(result.error);
-        break;
-    case TransferOutcome::Running:
-    case TransferOutcome::Cancelled:
-        break;
-    }
-}
-
-void Workspace::applyRetrieved(const RetrievedConfig& retrieved)
-{
-    editor_.ResetClassBtnClick();
-    state_.ClassSelection = retrieved.ClassSelection;
-    state_.Class0Order = retrieved.Class0Order;
-    state_.RetrievedMark = retrieved.RetrievedMark;
-    state_.UnsolicitedSettings = retrieved.UnsolicitedSettings;
-    state_.NoListWriteBack = true;
-    for (PointType t : kAllPointTypes) {
-        const int n = typeNumber(t);
-        for (std::size_t k = 0; k < retrieved.RetrievedMark[n].size(); ++k) {
-            if (retrieved.RetrievedMark[n][k] != 1)
-                continue;
-            const bool second = t == PointType::Bout && k >= static_cast<std::size_t>(pointCount(t));
-            std::uint16_t& code = second ? state_.SecondCode[k - pointCount(t)] : state_.PanelCode[n][k];
-            code = static_cast<std::uint16_t>((code & kCodeMask) | retrieved.Mark[n][k]);
-            if (!second)  // the class editor shows what was found
-                editor_.view().items[selectionIndexOf(t, static_cast<int>(k))] = ItemState::Checked;
-        }
-    }
-    order_.showRetrieved(retrieved);
-    lastRetrieved_ = retrieved;
-    retrievedUnsaved_ = true;
+    if (const Result<void> saved = changeSettings(*choice); !saved)
+        prompts_.error(saved.error().message);
 }
 
 }  // namespace dnp

@@ -1,9 +1,11 @@
 #pragma once
-// The one configuration of a run and every operation the two front ends need. The
-// desktop window and dnpcfg call only these, so that each sequence of steps is written
-// once: open, save, write a report, build the image, send, retrieve and apply what was
-// retrieved. Lower layers never reach up: the exchange moves words, the mapping turns
-// words into a configuration, and only the workspace applies it.
+// The one configuration of a run and every action the two front ends offer. The
+// desktop window and dnpcfg call only these, and see the workspace's parts through
+// const views, so that each sequence of steps is written once: open, save, write a
+// report, build the image, send, retrieve and apply what was retrieved, verify,
+// export, compare, edit the classes and the order, change the settings. Lower layers
+// never reach up: the exchange moves words, the mapping turns words into a
+// configuration, and only the workspace applies it.
 
 #include "classes/ClassEditor.h"
 #include "comm/CommSettings.h"
@@ -11,6 +13,7 @@
 #include "comm/Exchange.h"
 #include "comm/RetrieveMapping.h"
 #include "comm/SortModel.h"
+#include "files/ConfigFile.h"
 #include "files/PointList.h"
 #include "files/ReportHeader.h"
 #include "model/ConfigCompare.h"
@@ -22,6 +25,7 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace dnp {
 
@@ -31,6 +35,10 @@ inline const QString kProgramCaption = QStringLiteral("DNP Configure");
 inline const QString kFileIoErrorText = QStringLiteral("File I/O error.");
 // What a verify after a send names: "The panel holds the configuration that was sent."
 inline const QString kSentConfigurationText = QStringLiteral("the configuration that was sent");
+inline const QString kExitDuringTransferText =
+    QStringLiteral("A transfer with the panel is under way. Stop it and exit?");
+inline const QString kClearAllText =
+    QStringLiteral("Clear the selections of all four classes and the unsolicited settings?");
 
 // The dialogs of the file commands.
 FileDialogSettings openConfigDialogSettings();  // "Open Configuration", the .dnp filter, "dnp"
@@ -45,160 +53,220 @@ struct ComparedFile {
     ConfigDifferences differences;
 };
 
-class Workspace : public QObject {
+// What dnpcfg's link options put in place of the settings for its transfers.
+struct LinkOverride {
+    std::optional<QString> device;  // a device named directly, whatever the settings map
+    std::optional<int> baud;        // 19200, 9600 or 4800
+    std::optional<bool> evenParity;
+    std::optional<int> address;     // 0-255; turns addressing on
+};
+
+// How a workspace is set up: its settings file, how it reaches the panel, what it
+// remembers for the desk.
+struct WorkspaceSetup {
+    QString iniPath;          // empty: DNP.ini where the program keeps it
+    LinkFactory linkFactory;  // empty: the machine's serial ports
+    DeskSettings* desk = nullptr;  // the desktop program's remembered files; dnpcfg has none
+};
+
+class Workspace : public QObject, public ClassEditorActions, public OrderWindowActions {
     Q_OBJECT
 public:
-    // `iniPath`: the settings file; empty for DNP.ini where the program keeps it.
-    Workspace(UserPrompts& prompts, SerialLink& link, const QString& iniPath = {}, QObject* parent = nullptr);
+    explicit Workspace(UserPrompts& prompts, WorkspaceSetup setup = {}, QObject* parent = nullptr);
     ~Workspace() override;
 
-    ConfigState& state() { return state_; }
+    // --- what the front ends see ----------------------------------------------------
     const ConfigState& state() const { return state_; }
-    ClassEditor& editor() { return editor_; }
-    SortModel& order() { return order_; }
+    const ClassEditor& classEditor() const override { return editor_; }
+    const SortModel& order() const override { return order_; }
     // The communication settings, loaded from their file when first asked for.
-    TcomSetIni& settings();
-    ReportHeader& reportHeader() { return reportHeader_; }
-    Exchange& exchange() { return exchange_; }
-    UserPrompts& prompts() { return prompts_; }
+    const TcomSetIni& settings() const;
     // What the last completed retrieve found.
     const RetrievedConfig& lastRetrieved() const { return lastRetrieved_; }
-
-    // The moment written into files and reports.
-    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    // The differences the last verify found; nothing when its read-back failed.
+    const std::optional<ConfigDifferences>& lastVerify() const { return lastVerify_; }
+    // The file the configuration came from or was last saved to; empty for a new one.
+    const QString& filePath() const { return filePath_; }
+    // Its name, "new.dnp" for a new configuration.
+    QString fileName() const;
+    // The file last written by Save or a report.
+    const QString& lastSavedPath() const { return lastSavedPath_; }
     // "DNP Configure" for a new configuration, the file's name after Open or Save.
     const QString& caption() const { return caption_; }
     // The caption, with " *" while the configuration holds unsaved changes.
     QString windowCaption() const;
-    // The desktop program's remembered files and folder; dnpcfg has none.
-    void setDeskSettings(DeskSettings* desk) { desk_ = desk; }
-
-    // --- unsaved changes ---------------------------------------------------------
     // True after any change of what a file keeps, and after a retrieve was applied;
     // false after New, a completed Open and a completed Save.
     bool modified() const;
-    // Before the configuration is set aside: while it is modified, asks "Save changes to
-    // <name>?"; Save runs the Save command. True when the caller may go on.
-    bool maySetAside();
+    // The texts the Report Header dialog first shows, dated by the clock.
+    ReportHeaderTexts firstReportHeaderTexts() const { return firstReportHeader(clock().date()); }
 
-    // --- the configuration -------------------------------------------------------
-    // New: an empty configuration.
-    void newConfiguration();
+    // The moment written into files and reports.
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+
+    // --- the configuration, for dnpcfg ------------------------------------------------
     // The whole file is read and checked first; only a file that reads completely
-    // replaces the configuration (clear step, then its data). The error names the file
-    // and, for a bad file, the line: "PATH, line 12: problem".
+    // replaces the configuration. The error names the file and, for a bad file, the
+    // line: "PATH, line 12: problem".
     Result<void> open(const QString& path);
-    // The configuration file, or the report, written safely; LastSavedFileName follows.
+    // A configuration taken in as it comes (an imported point list): it replaces the
+    // current one and is unsaved.
+    void adopt(const ConfigFileData& data);
+    // The configuration file written safely; the caption and the saved state follow.
     Result<void> save(const QString& path);
-    Result<void> writeReport(const QString& path);
-
-    // --- the window's file commands, with their dialogs and confirmations -----------
-    bool openWithDialog();       // Open
-    // A file opened from the command line, a drop or the recent list: unsaved changes
-    // are asked about first; a file that does not read is told and changes nothing.
-    bool openFromDesk(const QString& path);
-    // An entry of the recent list; one whose file is gone is removed with a message.
-    bool openRecent(const QString& path);
-    bool saveWithDialog();       // Save and Save As
-    bool saveFromClassEditor();  // the file part of the class editor's Save
-    // Report: the Report Header dialog (shown by the caller), then, after OK, the file.
-    void reportWithHeader(const std::function<void()>& showReportHeader);
-
-    // --- the panel -------------------------------------------------------------
-    // Send up to showing the order window: the marks recomputed after a file load, the
-    // flagged order lists rebuilt, the window in send mode.
-    void prepareSend();
-    // Retrieve up to showing the window: retrieve mode.
-    void prepareRetrieve();
-    // The image a send of the order lists carries in the mapping.
-    Result<BuiltImage> buildImage(int mappingItem);
-    // "&Send" (in the mapping the order window shows) and "&Retrieve": the port is
-    // opened and the transfer started; its end is told in a message box and by
-    // transferEnded. Refused while a transfer runs.
-    // `thenVerify`: a successful send is followed by a verify of the image sent.
-    void startSend(bool thenVerify = false);
-    void startRetrieve();
-    bool transferRunning() const { return exchange_.running(); }
-    // While a transfer runs: tells the user it is under way and gives true.
-    bool refuseWhileRunning();
-    // Stops a running transfer; a retrieve stopped so applies nothing.
-    void cancelTransfer() { exchange_.cancel(); }
-    // The retrieve window closed while its retrieve runs: the retrieve stops.
-    void cancelRetrieve()
-    {
-        if (exchange_.runningKind() == TransferKind::Retrieve)
-            exchange_.cancel();
-    }
-    // A retrieved configuration replaces the current one: the clear step, then the
-    // retrieved selections, marks, Class 0 order and unsolicited settings.
-    void applyRetrieved(const RetrievedConfig& retrieved);
-
-    // --- the point map and the audit ----------------------------------------------
+    // The configuration written again with the header texts given (dnpcfg resave).
+    Result<void> resave(const QString& path, const ReportHeaderTexts& header);
+    // The report, with the header texts given, which the configuration keeps.
+    Result<void> writeReport(const QString& path, const ReportHeaderTexts& header);
+    // The image a send of the configuration carries in the mapping (0-2).
+    Result<ConfigImage> image(int mappingItem) const;
+    // An image text file (as `dnpcfg image` prints it) mapped back and applied as a
+    // completed retrieve is; what it held.
+    Result<RetrievedConfig> decode(const QString& imagePath);
     // The point list of the configuration as CSV or as a DNP3 Device Profile document
     // (named after the configuration file, dated by the clock), with the warning for
     // the points it leaves out.
-    PointListExport exportPointList(PointListFormat format) const;
+    Result<PointListExport> exportPointList(PointListFormat format) const;
     // The same, written safely to `path`; the error names the file.
     Result<PointListExport> exportPointList(PointListFormat format, const QString& path) const;
     // The configuration (A) against the configuration file at `path` (B): nothing when
     // they are equal. A file that does not read gives the error open would give.
     Result<ConfigDifferences> compareWithFile(const QString& path) const;
-    // Verify: the panel's image is read back (nothing of it is applied) and compared
-    // word for word with `expected`; "The panel holds <what>." or the differences are
-    // told, and kept in lastVerify() (nothing when the read-back failed).
-    void startVerify(const ConfigImage& expected, const QString& what);
-    // The window's commands: File > "Export Point List..." (CSV or XML by the file's
-    // type; the points left out are told) and File > "Compare With File..." ("The
-    // configuration and <file> are the same.", or the differences for the caller to
-    // show; a file that does not read is told as Open tells it).
+    // dnpcfg's link options over the settings, for this run only; a value out of its
+    // range is refused with what is allowed.
+    Result<void> overrideLink(const LinkOverride& link);
+
+    // --- the window's commands, with their dialogs and confirmations ------------------
+    // Each is refused while a transfer runs (told), and asks about unsaved changes
+    // before it sets the configuration aside. They tell their own failures; the result
+    // says whether the command went through.
+    bool newConfiguration();
+    bool openWithDialog();
+    // A file opened from the command line, a drop or the recent list.
+    bool openFromDesk(const QString& path);
+    // An entry of the recent list; one whose file is gone is removed with a message.
+    bool openRecent(const QString& path);
+    bool saveWithDialog();
+    // Report: the header asked for (nothing when cancelled), then the file.
+    bool reportWithDialog(const std::function<std::optional<ReportHeaderTexts>()>& askHeader);
+    // File > "Export Point List..." (CSV or XML by the file's type; the points left out
+    // are told) and File > "Compare With File..." ("The configuration and <file> are the
+    // same.", or the differences for the caller to show).
     bool exportWithDialog();
     std::optional<ComparedFile> compareWithDialog();
-    const std::optional<ConfigDifferences>& lastVerify() const { return lastVerify_; }
+    // Before the program ends: unsaved changes asked about; a running transfer stopped
+    // once the user agrees. True when the program may end.
+    bool mayExit();
+
+    // --- the editors -----------------------------------------------------------------
+    // The class editor for class k, shown by `show` once it is filled.
+    void editClass(int cls, const std::function<void()>& show);
+    // The retrieve window's OK: the class editor with the retrieved Class 0 selection.
+    void editRetrievedClass0(const std::function<void()>& show);
+    void clickItem(ListTag list, int row) override { editor_.clickItem(list, row); }
+    void checkItem(ListTag list, int row) override { editor_.checkItem(list, row); }
+    void setGroup(int button) override { editor_.setGroup(button); }
+    void clearGroup(int button) override { editor_.clearGroup(button); }
+    void toggleHarmonics(int button) override { editor_.toggleHarmonics(button); }
+    void editUnsolicited(const UnsolicitedTexts& texts) override { editor_.editUnsolicited(texts); }
+    Result<void> applyClassEdit() override;
+    Result<void> saveClassEdit() override;
+    bool clearClassEdit() override;
+
+    // The order window in its mode (Send or Retrieve), shown by `show`.
+    void showOrderWindow(SortMode mode, const std::function<void()>& show);
+    void moveOrderItem(PointType type, int from, int to) override { order_.move(type, from, to); }
+    void chooseMapping(int item) override { order_.chooseMapping(item); }
+    void chooseRetrievedMapping(int item) override { order_.chooseRetrievedMapping(item); }
+    bool verifyAfterSend() const override { return settings().VerifyAfterSend; }
+    // "Verify after sending", kept in the settings at once.
+    void setVerifyAfterSend(bool on) override;
+    // "&Send": the mapping chosen, a verify after it when the box is ticked.
+    void sendFromOrderWindow() override { send(order_.mapping(), settings().VerifyAfterSend); }
+    // The order window closed in any way: the mapping back to individual, a retrieve
+    // still running stopped.
+    void closeOrderWindow() override;
+
+    // Communication Settings: `dialog` shows the choice and gives the one the user left
+    // it with (nothing for Cancel); it is stored and saved.
+    void editSettings(const std::function<std::optional<CommChoice>(const CommChoice&)>& dialog);
+    // The same without a dialog (dnpcfg settings): stored and saved.
+    Result<void> changeSettings(const CommChoice& choice);
+    // The settings read again from their file; a file that does not read gives the
+    // defaults and fails with why (dnpcfg --ini).
+    Result<void> readSettings() { return changeableSettings().Load(); }
+
+    // --- the panel -------------------------------------------------------------------
+    // A send of the configuration in the mapping; `thenVerify`: a successful send is
+    // followed by a verify of the image sent. A retrieve of the panel's configuration,
+    // applied once all 18 replies are in (after asking about unsaved changes). A verify:
+    // the panel's image read back (nothing applied) and compared with the image the
+    // configuration gives in the mapping; "The panel holds <what>." or the differences
+    // are told. Each ends with transferEnded; refused while another runs.
+    void send(int mappingItem, bool thenVerify);
+    void retrieve() override;
+    void verify(int mappingItem, const QString& what);
+    bool transferRunning() const override { return exchange_.running(); }
+    void cancelTransfer() { exchange_.cancel(); }
 
 signals:
     // At the start of each message (1-18), and with message 0 when the transfer ended.
     void transferProgress(dnp::TransferKind kind, int message);
     void transferEnded(const dnp::TransferResult& result);
+    // A send (with the verify that follows it), a retrieve or a verify has ended; it
+    // succeeded when every transfer of it did and a verify found the panel alike.
+    void panelCommandEnded(bool succeeded);
 
 private:
     struct Confirmation {
         QString caption;
         QString text;
     };
+    TcomSetIni& changeableSettings();
+    bool refuseWhileRunning();
+    bool maySetAside();
+    void takeFile(const QString& path, const ConfigFileData& data);
+    void markSaved();
     bool saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
-                  Result<void> (Workspace::*write)(const QString&));
+                  const std::function<Result<void>(const QString&)>& write);
     bool saveConfiguration(const Confirmation& confirmation);
     bool openTold(const QString& path);
     std::optional<QString> chosenFile(FileDialogSettings dialog, bool save);
-    void markSaved();
     Result<void> writeOut(const QString& path, const QByteArray& bytes);
-    Result<void> writePointList(const QString& path);
     void tellUnreadable(const Error& error);
-    TransferLink link();
-    bool openPortFor(TransferKind kind);
+    void applyRetrieved(const RetrievedConfig& retrieved);
+
+    // The transfers.
+    struct Verify {
+        ConfigImage expected;
+        QString what;
+    };
+    Result<LinkTarget> linkTarget();
+    TransferLink transferLink() const;
+    Result<void> openLink(TransferKind kind);
+    void startVerify(const ConfigImage& expected, const QString& what);
     void transferFinished(const TransferResult& result);
     void tellOutcome(const TransferResult& result);
     void finishVerify(const TransferResult& result);
 
     UserPrompts& prompts_;
+    WorkspaceSetup setup_;
     ConfigState state_;
     ClassEditor editor_;
     SortModel order_;
-    QString iniPath_;
-    std::unique_ptr<TcomSetIni> settings_;
-    ReportHeader reportHeader_;
+    mutable std::unique_ptr<TcomSetIni> settings_;
+    LinkOverride override_;
+    std::optional<int> chosenPort_;  // the COM number Select Port gave for this run
+    std::unique_ptr<SerialLink> link_;
     Exchange exchange_;
     RetrievedConfig lastRetrieved_;
-    struct Verify {
-        ConfigImage expected;
-        QString what;
-    };
     std::optional<Verify> verifying_;
     std::optional<ConfigDifferences> lastVerify_;
     bool verifyAfterSend_ = false;
+    QString filePath_;
+    QString lastSavedPath_;
     QString caption_ = kProgramCaption;
-    DeskSettings* desk_ = nullptr;
-    ConfigContent saved_;        // what the file last opened or saved holds
+    ConfigContent saved_;  // what the file last opened or saved holds
     bool retrievedUnsaved_ = false;
 };
 

@@ -22,20 +22,21 @@ FileDialogSettings compareDialogSettings()
     return settings;
 }
 
-PointListExport Workspace::exportPointList(PointListFormat format) const
+Result<PointListExport> Workspace::exportPointList(PointListFormat format) const
 {
     const PointList list = pointList(state_);
-    const QByteArray bytes =
-        format == PointListFormat::Csv
-            ? pointListCsv(list)
-            : pointListXml(list, {QFileInfo(state_.ConfigFileName).fileName(), state_.ReportDescription, clock()});
-    return {bytes, unnumberedWarning(list.unnumbered)};
+    const QByteArray bytes = format == PointListFormat::Csv
+                                 ? pointListCsv(list)
+                                 : pointListXml(list, {fileName(), state_.ReportDescription, clock()});
+    return PointListExport{bytes, unnumberedWarning(list.unnumbered)};
 }
 
 Result<PointListExport> Workspace::exportPointList(PointListFormat format, const QString& path) const
 {
-    PointListExport exported = exportPointList(format);
-    if (const Result<void> written = writeFileSafely(path, exported.bytes); !written)
+    Result<PointListExport> exported = exportPointList(format);
+    if (!exported)
+        return exported;
+    if (const Result<void> written = writeFileSafely(path, exported->bytes); !written)
         return written.error();
     return exported;
 }
@@ -50,21 +51,18 @@ Result<ConfigDifferences> Workspace::compareWithFile(const QString& path) const
     return compareConfigurations(state_, other);
 }
 
-// A file of another type is written as CSV.
-Result<void> Workspace::writePointList(const QString& path)
-{
-    const Result<PointListExport> exported =
-        exportPointList(pointListFormatForPath(path).value_or(PointListFormat::Csv), path);
-    if (!exported)
-        return exported.error();
-    if (!exported->warning.isEmpty())
-        prompts_.information(exported->warning);
-    return {};
-}
-
 bool Workspace::exportWithDialog()
 {
-    return saveWith(exportDialogSettings(), {}, &Workspace::writePointList);
+    // A file of another type is written as CSV.
+    return saveWith(exportDialogSettings(), {}, [this](const QString& path) -> Result<void> {
+        const Result<PointListExport> exported =
+            exportPointList(pointListFormatForPath(path).value_or(PointListFormat::Csv), path);
+        if (!exported)
+            return exported.error();
+        if (!exported->warning.isEmpty())
+            prompts_.information(exported->warning);
+        return {};
+    });
 }
 
 std::optional<ComparedFile> Workspace::compareWithDialog()

@@ -1,10 +1,11 @@
 #pragma once
 // The class selection editor's rules: the states of its 17 check lists, the click
-// rule, the group and harmonic buttons, and the apply and clear steps that carry
-// the lists into the configuration or empty it. The window only shows this state.
+// rule, the group and harmonic buttons, and the steps that carry the lists into the
+// configuration (apply) or empty it (clear). The window only shows this state.
 
 #include "model/ConfigState.h"
 #include "model/HelpTopics.h"
+#include "model/Result.h"
 #include "model/UserPrompts.h"
 
 #include <QString>
@@ -15,44 +16,60 @@ namespace dnp {
 
 enum class ItemState : std::uint8_t { Unchecked, Checked, Greyed };
 
-// The fields of the Unsolicited Responses page.
-enum class UnsolicitedField { None, Deadband, MinEvents, NotDelay };
+// The fields of the Unsolicited Responses page, by their row on the page: a refused
+// value names its field as the error's line.
+enum class UnsolicitedField { None = 0, Deadband = 1, MinEvents = 2, NotDelay = 3 };
 
-// A "Set"/"Clear" button pair of the editor and the rows of its list it works on.
-struct GroupButton {
-    const char* setName;    // "InstSetBtn"
-    const char* clearName;  // "InstClrBtn"
+// The rows of a list that one "Set"/"Clear" button pair works on.
+struct GroupRange {
     ListTag list;
     int firstRow;
     int lastRow;
 };
 constexpr int kGroupButtonCount = 11;
-extern const std::array<GroupButton, kGroupButtonCount> kGroupButtons;
+constexpr std::array<GroupRange, kGroupButtonCount> kGroupRanges = {{
+    {ListTag::InstCLB, 0, 13},
+    {ListTag::ImmCLB, 0, 13},
+    {ListTag::ImmCLB, 14, 27},
+    {ListTag::ImmCLB, 28, 41},
+    {ListTag::ImmCLB, 42, 55},
+    {ListTag::ImmCLB, 56, 63},
+    {ListTag::DmdCLB, 0, 13},
+    {ListTag::DmmCLB, 0, 15},
+    {ListTag::DmmCLB, 16, 31},
+    {ListTag::DmmCLB, 32, 47},
+    {ListTag::DmmCLB, 48, 63},
+}};
 
-// The seven harmonic toggle buttons of HarmCLB.
-struct HarmonicButton {
-    const char* name;     // "HVldoBtn"
-    const char* caption;  // "Odd"
-    int firstRow;
-    int lastRow;
-};
+// The rows of the harmonics list each of the seven harmonic buttons toggles: odd and
+// even harmonics of load volts, source volts and load current, then % of fundamental.
 constexpr int kHarmonicButtonCount = 7;
-extern const std::array<HarmonicButton, kHarmonicButtonCount> kHarmonicButtons;
+constexpr std::array<GroupRange, kHarmonicButtonCount> kHarmonicRanges = {{
+    {ListTag::HarmCLB, 1, 16},
+    {ListTag::HarmCLB, 18, 33},
+    {ListTag::HarmCLB, 35, 50},
+    {ListTag::HarmCLB, 52, 67},
+    {ListTag::HarmCLB, 69, 84},
+    {ListTag::HarmCLB, 86, 101},
+    {ListTag::HarmCLB, 102, 111},
+}};
 
-// The 29 buttons EnableButtons switches.
-extern const std::array<const char*, 29> kEnableButtonNames;
+// The texts of the three fields of the Unsolicited Responses page.
+struct UnsolicitedTexts {
+    QString deadband;
+    QString minEvents;
+    QString notificationDelay;
+};
 
 // What the editor window shows.
 struct ClassEditorView {
     std::array<ItemState, kSelectionSize> items{};  // by SelectionIndex: row k of a list is base + k
-    QString DeadbandEdit;
-    QString MinEventEdit;
-    QString NotDelayEdit;
-    std::array<bool, kHarmonicButtonCount> HarmonicToggle{};  // outlive openings
+    UnsolicitedTexts fields;
+    std::array<bool, kHarmonicButtonCount> harmonicToggle{};  // outlive openings
     QString caption = QStringLiteral("Class 0 Selection");
     bool unsolicitedPageVisible = false;
-    int visibleHelpClass = 0;  // which of C0HelpBtn..C3HelpBtn shows
-    int shownClass = 0;        // the class whose selection the window shows (its F1 topic)
+    int visibleHelpClass = 0;  // which of the four help buttons shows
+    int shownClass = 0;        // the class whose selection the window shows and edits
     bool groupButtonsEnabled = true;
 };
 
@@ -62,52 +79,71 @@ class ClassEditor {
 public:
     ClassEditor(ConfigState& state, UserPrompts& prompts);
 
-    ClassEditorView& view() { return view_; }
     const ClassEditorView& view() const { return view_; }
     ItemState item(ListTag list, int row) const;
-    void setItem(ListTag list, int row, ItemState s);
 
-    // The main window's class button for class k, up to showing the window.
-    void ClassSpBtnClick(int cls);
-    void InitCLBs(int mode);
-    void EnableButtons(bool enable);
-    // The retrieve view's OK: Class 0 lists, caption, no Unsolicited Responses page.
-    void prepareRetrievedView();
+    // The editor of class k, its items as the configuration holds them: for an event
+    // class an item is greyed when its point is not available for the class.
+    void open(int cls);
+    // The retrieved configuration's Class 0 selection, without the Unsolicited Responses page.
+    void openRetrieved();
 
-    // A click on an item's box (or the space bar): the toolkit's toggle, then the rule.
+    // A click on an item's box (or the space bar): the item toggles, then the click rule.
     void clickItem(ListTag list, int row);
-    // The rule alone: selection in the Status list, double click in InstCLB/ImmCLB.
-    void CLBClickChek(ListTag list, int row);
+    // The click rule alone (the Status list's selection, a double click in the meter
+    // lists): in an event class, a point that is not available for it is greyed and the
+    // reason told.
+    void checkItem(ListTag list, int row);
+    void setGroup(int button);    // every item of the range checked, greyed ones too
+    void clearGroup(int button);  // the checked items of the range unchecked
+    // The first press of a harmonic button checks its range, the next unchecks it, and so on.
+    void toggleHarmonics(int button);
+    void editUnsolicited(const UnsolicitedTexts& texts) { view_.fields = texts; }
 
-    void groupSet(int button);
-    void groupClear(int button);
-    void harmonicClick(int button);
-
-    // OK/Save's apply step. False when an unsolicited field is not a number or out of its
-    // range: nothing of the step is applied, and badField() names the field.
-    bool class0okBtnClick();
-    UnsolicitedField badField() const { return badField_; }
-    // Why a greyed item cannot be chosen in the event class being edited:
+    // OK and Save: the lists as shown become the selection of the edited class (a greyed
+    // item leaves its point's byte as it is); a Class 0 edit keeps the order of the points
+    // that stay. For an event class the unsolicited fields are checked first, in the order
+    // of the page; the first that is not a number or out of its range is told and nothing
+    // is applied (the error's line is the field's UnsolicitedField row).
+    Result<void> apply(int editedClass);
+    // Why a greyed item cannot be chosen in the event class shown:
     // "Not in Class 0: select it in Class 0 first." or "Already reported in Class 2.";
     // empty when it can.
     QString greyReason(int selectionIndex) const;
-    // The clear step: all four classes emptied at once (also before a file or a retrieved
-    // configuration is taken in); the edited class is 0 afterwards.
-    void ResetClassBtnClick();
-    // The window's Clear: the clear step, after which the window stays the editor of the
-    // class it shows, with that class's unsolicited settings (now the defaults).
-    void clearAll();
+    // Clear: all four classes emptied, the unsolicited settings back to their defaults;
+    // the editor stays on its class, its items unchecked (greyed in an event class) and
+    // its fields showing the defaults.
+    void clear();
 
 private:
-    void fillUnsolicitedFields(int cls);
-    bool applyUnsolicited();
-    void class0Compare(bool allTypes);
-    void storeLists();
+    void setItem(ListTag list, int row, ItemState s);
+    void showFields(int cls);
+    Result<void> applyUnsolicited(int cls);
+    void storeLists(int cls);
 
     ConfigState& state_;
     UserPrompts& prompts_;
     ClassEditorView view_;
-    UnsolicitedField badField_ = UnsolicitedField::None;
+};
+
+// What the class editor window asks of the program; the workspace answers each, so
+// that the window runs no step of its own.
+class ClassEditorActions {
+public:
+    virtual ~ClassEditorActions() = default;
+    virtual const ClassEditor& classEditor() const = 0;
+    virtual void clickItem(ListTag list, int row) = 0;
+    virtual void checkItem(ListTag list, int row) = 0;
+    virtual void setGroup(int button) = 0;
+    virtual void clearGroup(int button) = 0;
+    virtual void toggleHarmonics(int button) = 0;
+    virtual void editUnsolicited(const UnsolicitedTexts& texts) = 0;
+    // OK: the apply step; a refusal has been told and names its field (the error's line).
+    virtual Result<void> applyClassEdit() = 0;
+    // Save: the apply step, then the configuration saved (its failures told).
+    virtual Result<void> saveClassEdit() = 0;
+    // Clear, once the user has agreed; true when it was done.
+    virtual bool clearClassEdit() = 0;
 };
 
 }  // namespace dnp

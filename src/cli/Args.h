@@ -1,11 +1,13 @@
 #pragma once
 // A small parser for the commands' arguments: positional words, options that take
-// a value ("-o FILE", "--mapping subset", also "--mapping=subset") and flags.
+// a value ("-o FILE", "--mapping subset", also "--mapping=subset") and flags. "--"
+// ends the options: every word after it is positional (a file named "-x.dnp").
+
+#include "model/Result.h"
 
 #include <QMap>
 #include <QSet>
 #include <QStringList>
-#include <optional>
 
 namespace dnp::cli {
 
@@ -13,13 +15,17 @@ struct ParsedArgs {
     QStringList positional;
     QMap<QString, QString> values;
     QSet<QString> flags;
-    QString error;  // empty when the arguments fit
 
     bool has(const QString& option) const { return values.contains(option) || flags.contains(option); }
     QString value(const QString& option, const QString& fallback = {}) const { return values.value(option, fallback); }
 };
 
-// valueOptions: options followed by a value; flagOptions: options without one.
-ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions, const QStringList& flagOptions = {});
+// Options that name a file or a device: an empty value is refused, as an unset shell
+// variable would give it.
+inline const QStringList kPathOptions = {"-o", "--output", "--ini", "--device", "--base"};
+
+// valueOptions: options followed by a value; flagOptions: options without one. Fails
+// with "unknown option --x", "option -o needs a value" or "option --ini needs a file name".
+Result<ParsedArgs> parseArgs(const QStringList& args, const QStringList& valueOptions, const QStringList& flagOptions = {});
 
 }  // namespace dnp::cli

@@ -7,47 +7,41 @@
 
 namespace dnp::cli {
 
-int runExport(const QStringList& args, Io io)
+int runExport(const QStringList& argv, Io io)
 {
-    const QString synopsis = QStringLiteral("dnpcfg export CONFIG.dnp --format csv|xml [-o OUT]");
-    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 1, {"--format", "-o"}, {}, {"--format"});
-    if (!parsed)
-        return kExitUsage;
-    const std::optional<PointListFormat> format = pointListFormatByName(parsed->value("--format"));
+    const Result<ParsedArgs> args = commandArgs(argv, 1, {"--format", "-o"}, {}, {"--format"});
+    if (!args)
+        return usageError(io, "export", args.error().message);
+    const std::optional<PointListFormat> format = pointListFormatByName(args->value("--format"));
     if (!format)
-        return usageError(io, synopsis + " (unknown format '" + parsed->value("--format") + "')");
-    const QString output = parsed->value("-o");
+        return usageError(io, "export", "unknown format '" + args->value("--format") + "'");
+    const QString output = args->value("-o");
 
     Program program(io);
-    if (!program.open(parsed->positional.front()))
-        return kExitFailure;
-    PointListExport exported;
-    if (output.isEmpty()) {
-        exported = program.workspace.exportPointList(*format);
-        io.out << QString::fromUtf8(exported.bytes) << Qt::flush;
-    } else {
-        const Result<PointListExport> written = program.workspace.exportPointList(*format, output);
-        if (!written)
-            return program.fail(written.error().message);
-        exported = *written;
-    }
-    if (!exported.warning.isEmpty())
-        printError(io, "warning: " + exported.warning);
+    Workspace& ws = program.workspace;
+    if (const int failed = program.status(ws.open(args->positional.front())))
+        return failed;
+    const Result<PointListExport> exported = output.isEmpty() ? ws.exportPointList(*format) : ws.exportPointList(*format, output);
+    if (!exported)
+        return program.fail(exported.error().message);
+    if (output.isEmpty())
+        io.out << QString::fromUtf8(exported->bytes);
+    if (!exported->warning.isEmpty())
+        printError(io, "warning: " + exported->warning);
     return kExitOk;
 }
 
-int runDiff(const QStringList& args, Io io)
+int runDiff(const QStringList& argv, Io io)
 {
-    const QString synopsis = QStringLiteral("dnpcfg diff A.dnp B.dnp");
-    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 2);
-    if (!parsed)
-        return kExitUsage;
+    const Result<ParsedArgs> args = commandArgs(argv, 2);
+    if (!args)
+        return usageError(io, "diff", args.error().message);
 
     // A file that does not read ends the comparison as wrong usage does.
     Program program(io);
-    if (!program.open(parsed->positional[0]))
+    if (program.status(program.workspace.open(args->positional[0])))
         return kExitUsage;
-    const Result<ConfigDifferences> differences = program.workspace.compareWithFile(parsed->positional[1]);
+    const Result<ConfigDifferences> differences = program.workspace.compareWithFile(args->positional[1]);
     if (!differences) {
         program.fail(differences.error().message);
         return kExitUsage;

@@ -5,6 +5,7 @@
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
+#include "cli/Program.h"
 #include "files/PointList.h"
 #include "model/Catalog.h"
 
@@ -44,14 +45,12 @@ void writeLine(QTextStream& out, const QStringList& fields, bool csv)
 
 }  // namespace
 
-int runCatalog(const QStringList& args, Io io)
+int runCatalog(const QStringList& argv, Io io)
 {
-    const ParsedArgs parsed = parseArgs(args, {}, {"--csv"});
-    if (!parsed.error.isEmpty())
-        return usageError(io, QString("dnpcfg catalog [--csv]: %1").arg(parsed.error));
-    if (!parsed.positional.isEmpty())
-        return usageError(io, QString("dnpcfg catalog [--csv]: unexpected argument '%1'").arg(parsed.positional.first()));
-    const bool csv = parsed.has("--csv");
+    const Result<ParsedArgs> args = commandArgs(argv, 0, {}, {"--csv"});
+    if (!args)
+        return usageError(io, "catalog", args.error().message);
+    const bool csv = args->has("--csv");
 
     io.out.setEncoding(QStringConverter::Utf8);
     writeLine(io.out, kColumns, csv);

@@ -4,8 +4,7 @@
 
 #include <QStringList>
 #include <QTextStream>
-#include <exception>
-#include <functional>
+#include <span>
 
 namespace dnp::cli {
 
@@ -33,16 +32,22 @@ int runRetrieve(const QStringList& args, Io io);
 int runVerify(const QStringList& args, Io io);
 int runPorts(const QStringList& args, Io io);
 
+// A command: its word, its synopsis (the usage line and the help's line), what it does.
+struct Command {
+    const char* name;
+    const char* synopsis;
+    const char* summary;
+    int (*run)(const QStringList& args, Io io);
+};
+// Every command, in the order --help lists them.
+std::span<const Command> commands();
+// "dnpcfg send CONFIG.dnp [--verify] ...": the synopsis of a command.
+QString usageOf(const QString& command);
+
 // Every line of `text` on standard error, each beginning "dnpcfg: ".
 void printError(Io io, const QString& text);
 
-// Prints "dnpcfg: usage: ..." for the command on stderr and returns kExitUsage.
-int usageError(Io io, const QString& message);
-
-// Runs a command; an unexpected failure it throws is printed as "dnpcfg: <text>" and
-// gives kExitFailure.
-int runGuarded(const std::function<int()>& command, Io io);
-// The text of a caught failure.
-QString failureText(std::exception_ptr failure);
+// Prints "dnpcfg: usage: <synopsis of command> (<problem>)" on stderr and returns kExitUsage.
+int usageError(Io io, const QString& command, const QString& problem);
 
 }  // namespace dnp::cli

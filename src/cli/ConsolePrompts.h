@@ -17,6 +17,7 @@ public:
     SaveChoice askSaveChanges(const QString&) override { return SaveChoice::Discard; }
     std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
     std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
+    std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override { return std::nullopt; }
     void showHelp(int) override {}
 
 private:

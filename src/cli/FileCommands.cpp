@@ -18,46 +18,36 @@ int countSelected(const ConfigState& state, int cls, PointType type)
     return count;
 }
 
-// report and resave: IN, -o OUT and the header texts. Without --description and
-// --comment the texts are those given.
-int writeWithHeader(const QStringList& args, Io io, const QString& synopsis, bool report)
+// report and resave: IN, -o OUT and the header texts.
+int writeWithHeader(const QStringList& argv, Io io, const QString& command, bool report)
 {
-    const std::optional<ParsedArgs> parsed =
-        commandArgs(args, io, synopsis, 1, {"-o", "--description", "--comment"}, {}, {"-o"});
-    if (!parsed)
-        return kExitUsage;
-    const QString output = parsed->value("-o");
-
+    const Result<ParsedArgs> args = commandArgs(argv, 1, {"-o", "--description", "--comment"}, {}, {"-o"});
+    if (!args)
+        return usageError(io, command, args.error().message);
     Program program(io);
-    if (!program.open(parsed->positional.front()))
-        return kExitFailure;
     Workspace& ws = program.workspace;
-    if (report) {
-        // The Report Header dialog's first texts, unless given.
-        ReportHeader& header = ws.reportHeader();
-        header.DescEdit = parsed->value("--description", header.DescEdit);
-        header.CommentEdit = parsed->value("--comment", header.CommentEdit);
-        header.OKBtnClick();
-        return program.written(ws.writeReport(output));
-    }
-    // Empty texts, as after opening the file in a new run.
-    ws.state().ReportDescription = parsed->value("--description");
-    ws.state().ReportComment = parsed->value("--comment");
-    return program.written(ws.save(output));
+    if (const int failed = program.status(ws.open(args->positional.front())))
+        return failed;
+    // A report takes the Report Header dialog's first texts unless others are given; a
+    // file written again the texts given (none, as after opening it in a new run).
+    const ReportHeaderTexts first = report ? ws.firstReportHeaderTexts() : ReportHeaderTexts{};
+    const ReportHeaderTexts header{args->value("--description", first.description),
+                                   args->value("--comment", first.comment)};
+    const QString output = args->value("-o");
+    return program.status(report ? ws.writeReport(output, header) : ws.resave(output, header));
 }
 
 }  // namespace
 
-int runCheck(const QStringList& args, Io io)
+int runCheck(const QStringList& argv, Io io)
 {
-    const QString synopsis = QStringLiteral("dnpcfg check CONFIG.dnp");
-    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 1);
-    if (!parsed)
-        return kExitUsage;
-    const QString path = parsed->positional.front();
+    const Result<ParsedArgs> args = commandArgs(argv, 1);
+    if (!args)
+        return usageError(io, "check", args.error().message);
+    const QString path = args->positional.front();
     Program program(io);
-    if (!program.open(path))
-        return kExitFailure;
+    if (const int failed = program.status(program.workspace.open(path)))
+        return failed;
     const ConfigState& state = program.workspace.state();
 
     io.out << path << ": configuration file read\n";
@@ -77,22 +67,20 @@ int runCheck(const QStringList& args, Io io)
         io.out << QStringLiteral("  Class %1: dead band %2 %, minimum events %3, notification delay %4\n")
                       .arg(cls)
                       .arg(deadbandText(state.deadband(cls)))
-                      .arg(ConfigState::minimumEvents(events))
-                      .arg(ConfigState::notificationDelay(events));
+                      .arg(minimumEventsOf(events))
+                      .arg(notificationDelayOf(events));
     }
     return kExitOk;
 }
 
 int runReport(const QStringList& args, Io io)
 {
-    return writeWithHeader(
-        args, io, QStringLiteral("dnpcfg report CONFIG.dnp -o REPORT.txt [--description TEXT] [--comment TEXT]"), true);
+    return writeWithHeader(args, io, QStringLiteral("report"), true);
 }
 
 int runResave(const QStringList& args, Io io)
 {
-    return writeWithHeader(
-        args, io, QStringLiteral("dnpcfg resave IN.dnp -o OUT.dnp [--description TEXT] [--comment TEXT]"), false);
+    return writeWithHeader(args, io, QStringLiteral("resave"), false);
 }
 
 }  // namespace dnp::cli

@@ -1,6 +1,6 @@
-// dnpcfg image, decode, send and retrieve: the configuration image a Send builds, an
-// image mapped back as a completed retrieve maps it, and the transfers themselves, all
-// through the workspace the window uses.
+// dnpcfg image, decode, send, retrieve, verify and ports: the configuration image a
+// Send builds, an image mapped back as a completed retrieve maps it, and the transfers
+// themselves, all through the workspace the window uses.
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -9,185 +9,153 @@
 #include "comm/IniFile.h"
 #include "comm/PortList.h"
 
-#include "files/FileAccess.h"
-
 namespace dnp::cli {
 namespace {
 
 const QStringList kLinkOptions = {"--device", "--ini", "--baud", "--parity", "--address"};
 
-// The link options over the settings and the port; an error text for a bad value.
-QString applyLinkOptions(Program& program, const ParsedArgs& args)
+// The link options as numbers: a problem for a word that is none of the allowed ones.
+Result<LinkOverride> linkOverride(const ParsedArgs& args)
 {
-    TcomSetIni& settings = program.workspace.settings();
+    LinkOverride link;
+    if (args.has("--device"))
+        link.device = args.value("--device");
     if (args.has("--baud")) {
-        int item = -1;
-        for (int i = 0; i < TcomSetIni::kBaudCount; ++i)
-            if (args.value("--baud") == QLatin1String(kBaudTexts[i]))
-                item = i;
-        if (item < 0)
-            return "--baud takes 19200, 9600 or 4800";
-        settings.Baud = static_cast<std::uint8_t>(item);
+        const QString baud = args.value("--baud");
+        if (std::none_of(kBaudTexts.begin(), kBaudTexts.end(), [&baud](const char* rate) { return baud == QLatin1String(rate); }))
+            return failure(QStringLiteral("--baud takes 19200, 9600 or 4800"));
+        link.baud = baud.toInt();
     }
     if (args.has("--parity")) {
         const int item = static_cast<int>(QStringList{"none", "even"}.indexOf(args.value("--parity")));
         if (item < 0)
-            return "--parity takes none or even";
-        settings.Parity = item;
+            return failure(QStringLiteral("--parity takes none or even"));
+        link.evenParity = item == 1;
     }
     if (args.has("--address")) {
-        const auto address = parseIniInteger(args.value("--address"));
+        const Result<std::int32_t> address = parseIniInteger(args.value("--address"));
         if (!address)
-            return "--address takes an integer";
-        settings.Addressing = true;
-        settings.Address = *address;
+            return failure(QStringLiteral("--address takes an integer"));
+        link.address = *address;
     }
-    settings.mapIntoRange();
-    program.port.setPortDevices(settings.portDevices());
-    program.port.setPromptForPort(false);
-    if (args.has("--device")) {
-        program.port.setDeviceOverride(args.value("--device"));
-        if (settings.ComPort == 0)
-            settings.ComPort = 1;
-    }
-    return {};
+    return link;
 }
 
-// The settings file --ini names must read: "" when it does (or none is named).
-QString unreadableSettings(Program& program, const ParsedArgs& args)
+// The settings --ini names (they must read) and the link options taken over: nothing,
+// or the exit status of the failure told.
+std::optional<int> takeLink(Program& program, const ParsedArgs& args, const QString& command)
 {
-    return args.has("--ini") ? program.workspace.settings().readError() : QString();
-}
-
-// The settings --ini names and the link options taken over: nothing, or the exit
-// status of the failure told.
-std::optional<int> takeLink(Program& program, const ParsedArgs& args, const QString& usage)
-{
-    if (const QString problem = unreadableSettings(program, args); !problem.isEmpty())
-        return program.fail(problem);
-    if (const QString bad = applyLinkOptions(program, args); !bad.isEmpty())
-        return usageError(program.io, usage + " (" + bad + ")");
+    if (args.has("--ini"))
+        if (const Result<void> read = program.workspace.readSettings(); !read)
+            return program.fail(read.error().message);
+    Result<LinkOverride> link = linkOverride(args);
+    Result<void> taken = link ? program.workspace.overrideLink(*link) : Result<void>(link.error());
+    if (!taken)
+        return usageError(program.io, command, taken.error().message);
     return std::nullopt;
 }
 
-// The --mapping option (individual when absent); nothing after telling a bad one.
-std::optional<int> mappingOption(const ParsedArgs& args, Io io, const QString& usage)
-{
-    const std::optional<int> mapping = mappingItemByName(args.value("--mapping", "individual"));
-    if (!mapping)
-        usageError(io, usage + " (unknown mapping '" + args.value("--mapping") + "')");
-    return mapping;
-}
-
-// send and verify: CONFIG.dnp and the link options read, the file opened and the send
-// prepared as the program does (Open, then Send); then `work` with the chosen mapping.
-int withConfiguration(const QStringList& argv, Io io, const QString& usage, const QStringList& flags,
+// send and verify: CONFIG.dnp, the mapping and the link options taken, the file opened;
+// then `work` with the chosen mapping.
+int withConfiguration(const QStringList& argv, Io io, const QString& command, const QStringList& flags,
                       const std::function<int(Program&, const ParsedArgs&, int mapping)>& work)
 {
-    const std::optional<ParsedArgs> args = commandArgs(argv, io, usage, 1, kLinkOptions + QStringList{"--mapping"}, flags);
+    const Result<ParsedArgs> args = commandArgs(argv, 1, kLinkOptions + QStringList{"--mapping"}, flags);
     if (!args)
-        return kExitUsage;
-    const std::optional<int> mapping = mappingOption(*args, io, usage);
+        return usageError(io, command, args.error().message);
+    const Result<int> mapping = mappingOption(*args);
     if (!mapping)
-        return kExitUsage;
+        return usageError(io, command, mapping.error().message);
 
     Program program(io, args->value("--ini"));
-    if (const std::optional<int> failed = takeLink(program, *args, usage))
+    if (const std::optional<int> failed = takeLink(program, *args, command))
         return *failed;
-    if (!program.open(args->positional[0]))
-        return kExitFailure;
-    program.workspace.prepareSend();
+    if (const int failed = program.status(program.workspace.open(args->positional[0])))
+        return failed;
     return work(program, *args, *mapping);
 }
 
 }  // namespace
 
-int runImage(const QStringList& args, Io io)
+int runImage(const QStringList& argv, Io io)
 {
-    const QString synopsis = QStringLiteral("dnpcfg image CONFIG.dnp [--mapping uninitialized|subset|individual]");
-    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 1, {"--mapping"});
-    if (!parsed)
-        return kExitUsage;
-    const std::optional<int> mapping = mappingOption(*parsed, io, synopsis);
+    const Result<ParsedArgs> args = commandArgs(argv, 1, {"--mapping"});
+    if (!args)
+        return usageError(io, "image", args.error().message);
+    const Result<int> mapping = mappingOption(*args);
     if (!mapping)
-        return kExitUsage;
+        return usageError(io, "image", mapping.error().message);
 
-    // Open, then Send, as in a freshly started program.
     Program program(io);
-    if (!program.open(parsed->positional.front()))
-        return kExitFailure;
-    program.workspace.prepareSend();
-    const Result<BuiltImage> built = program.workspace.buildImage(*mapping);
-    if (!built)
-        return program.fail(built.error().message);
-    io.out << formatImageText(built->image);
+    if (const int failed = program.status(program.workspace.open(args->positional.front())))
+        return failed;
+    const Result<ConfigImage> image = program.workspace.image(*mapping);
+    if (!image)
+        return program.fail(image.error().message);
+    io.out << formatImageText(*image);
     return kExitOk;
 }
 
-int runDecode(const QStringList& args, Io io)
+int runDecode(const QStringList& argv, Io io)
 {
-    const QString synopsis = QStringLiteral("dnpcfg decode IMAGE.txt -o OUT.dnp");
-    const std::optional<ParsedArgs> parsed = commandArgs(args, io, synopsis, 1, {"-o"}, {}, {"-o"});
-    if (!parsed)
-        return kExitUsage;
-    const QString output = parsed->value("-o");
-
-    Program program(io);
-    const QString input = parsed->positional.front();
-    const Result<QByteArray> text = readInputFile(input, kMaxImageTextBytes, QStringLiteral("an image text"));
-    if (!text)
-        return program.fail(text.error().message);
-    const Result<ConfigImage> image = parseImageText(*text);
-    if (!image)
-        return program.fail(input + ", " + image.error().message);
+    const Result<ParsedArgs> args = commandArgs(argv, 1, {"-o"}, {}, {"-o"});
+    if (!args)
+        return usageError(io, "decode", args.error().message);
 
     // As a completed retrieve in a freshly started program.
+    Program program(io);
     Workspace& ws = program.workspace;
-    ws.prepareRetrieve();
-    ws.applyRetrieved(mapRetrievedImage(*image));
-    if (const int status = program.written(ws.save(output)))
-        return status;
-    printRetrieved(ws.state(), ws.lastRetrieved(), io);
+    const Result<RetrievedConfig> retrieved = ws.decode(args->positional.front());
+    if (!retrieved)
+        return program.fail(retrieved.error().message);
+    if (const int failed = program.status(ws.save(args->value("-o"))))
+        return failed;
+    printRetrieved(ws.state(), *retrieved, io);
     return kExitOk;
 }
 
 int runSend(const QStringList& argv, Io io)
 {
-    const QString usage = "dnpcfg send CONFIG.dnp [--verify] [--device PATH | --ini PATH] [--baud 19200|9600|4800] "
-                          "[--parity none|even] [--address N] [--mapping uninitialized|subset|individual]";
-    return withConfiguration(argv, io, usage, {"--verify"}, [](Program& program, const ParsedArgs& args, int mapping) {
-        Workspace& ws = program.workspace;
-        ws.order().MappingRG = mapping;
-        if (!program.transfer([&] { ws.startSend(); }))
-            return kExitFailure;
-        if (!args.has("--verify"))
-            return kExitOk;
-        return program.verify(ws.exchange().sentImage(), kSentConfigurationText) ? kExitOk : kExitFailure;
+    return withConfiguration(argv, io, "send", {"--verify"}, [](Program& program, const ParsedArgs& args, int mapping) {
+        return program.panelCommand([&] { program.workspace.send(mapping, args.has("--verify")); });
     });
 }
 
 int runVerify(const QStringList& argv, Io io)
 {
-    const QString usage = "dnpcfg verify CONFIG.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] "
-                          "[--parity none|even] [--address N] [--mapping uninitialized|subset|individual]";
-    return withConfiguration(argv, io, usage, {}, [](Program& program, const ParsedArgs& args, int mapping) {
+    return withConfiguration(argv, io, "verify", {}, [](Program& program, const ParsedArgs& args, int mapping) {
         // The image a send of the file would carry, against the panel's.
-        const Result<BuiltImage> built = program.workspace.buildImage(mapping);
-        if (!built)
-            return program.fail(built.error().message);
-        return program.verify(built->image, args.positional[0]) ? kExitOk : kExitFailure;
+        return program.panelCommand([&] { program.workspace.verify(mapping, args.positional[0]); });
     });
+}
+
+int runRetrieve(const QStringList& argv, Io io)
+{
+    const Result<ParsedArgs> args = commandArgs(argv, 0, kLinkOptions + QStringList{"-o"}, {}, {"-o"});
+    if (!args)
+        return usageError(io, "retrieve", args.error().message);
+
+    Program program(io, args->value("--ini"));
+    if (const std::optional<int> failed = takeLink(program, *args, "retrieve"))
+        return *failed;
+    Workspace& ws = program.workspace;
+    if (const int failed = program.panelCommand([&] { ws.retrieve(); }))
+        return failed;
+    if (const int failed = program.status(ws.save(args->value("-o"))))
+        return failed;
+    printRetrieved(ws.state(), ws.lastRetrieved(), io);
+    return kExitOk;
 }
 
 int runPorts(const QStringList& argv, Io io)
 {
-    const QString usage = QStringLiteral("dnpcfg ports [--ini PATH]");
-    const std::optional<ParsedArgs> args = commandArgs(argv, io, usage, 0, {"--ini"});
+    const Result<ParsedArgs> args = commandArgs(argv, 0, {"--ini"});
     if (!args)
-        return kExitUsage;
+        return usageError(io, "ports", args.error().message);
     Program program(io, args->value("--ini"));
-    if (const QString problem = unreadableSettings(program, *args); !problem.isEmpty())
-        return program.fail(problem);
+    if (args->has("--ini"))
+        if (const int failed = program.status(program.workspace.readSettings()))
+            return failed;
     const TcomSetIni& settings = program.workspace.settings();
 
     io.out << "Serial ports of this machine:\n";
@@ -205,26 +173,6 @@ int runPorts(const QStringList& argv, Io io)
                       .arg(settings.portDevices().contains(it.key()) ? QStringLiteral("  [Ports]") : QString());
     io.out << (settings.ComPort == 0 ? QStringLiteral("No port is chosen.\n")
                                      : QStringLiteral("Chosen: COM %1\n").arg(settings.ComPort));
-    return kExitOk;
-}
-
-int runRetrieve(const QStringList& argv, Io io)
-{
-    const QString usage = "dnpcfg retrieve -o OUT.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] "
-                          "[--parity none|even] [--address N]";
-    const std::optional<ParsedArgs> args = commandArgs(argv, io, usage, 0, kLinkOptions + QStringList{"-o"}, {}, {"-o"});
-    if (!args)
-        return kExitUsage;
-
-    Program program(io, args->value("--ini"));
-    if (const std::optional<int> failed = takeLink(program, *args, usage))
-        return *failed;
-    program.workspace.prepareRetrieve();
-    if (!program.transfer([&] { program.workspace.startRetrieve(); }))
-        return kExitFailure;
-    if (const int status = program.written(program.workspace.save(args->value("-o"))))
-        return status;
-    printRetrieved(program.workspace.state(), program.workspace.lastRetrieved(), io);
     return kExitOk;
 }
 

@@ -1,9 +1,50 @@
 #include "cli/Program.h"
 
 #include <QEventLoop>
-#include <algorithm>
 
 namespace dnp::cli {
+namespace {
+
+const Command kCommands[] = {
+    {"catalog", "catalog [--csv]", "print the point catalogue (tab-separated, or CSV)", runCatalog},
+    {"check", "check CONFIG.dnp", "read a configuration file and summarise it", runCheck},
+    {"report", "report CONFIG.dnp -o REPORT.txt [--description TEXT] [--comment TEXT]",
+     "write the text report of a configuration", runReport},
+    {"resave", "resave IN.dnp -o OUT.dnp [--description TEXT] [--comment TEXT]",
+     "write a configuration file again, as Save does", runResave},
+    {"image", "image CONFIG.dnp [--mapping uninitialized|subset|individual]",
+     "print the 256-word image a send carries", runImage},
+    {"decode", "decode IMAGE.txt -o OUT.dnp", "map a 256-word image back to a configuration", runDecode},
+    {"export", "export CONFIG.dnp --format csv|xml [-o OUT]", "the point list for the SCADA master", runExport},
+    {"diff", "diff A.dnp B.dnp", "compare two configurations (exit 0 equal, 1 different)", runDiff},
+    {"send",
+     "send CONFIG.dnp [--verify] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] "
+     "[--address N] [--mapping uninitialized|subset|individual]",
+     "send a configuration to the panel (and read it back with --verify)", runSend},
+    {"retrieve",
+     "retrieve -o OUT.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N]",
+     "read the panel's configuration into a file", runRetrieve},
+    {"verify",
+     "verify CONFIG.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N] "
+     "[--mapping uninitialized|subset|individual]",
+     "compare the panel's configuration with a file", runVerify},
+    {"ports", "ports [--ini PATH]", "the machine's serial ports and the COM numbers DNP.ini maps", runPorts},
+};
+
+}  // namespace
+
+std::span<const Command> commands()
+{
+    return kCommands;
+}
+
+QString usageOf(const QString& command)
+{
+    for (const Command& c : kCommands)
+        if (command == QLatin1String(c.name))
+            return QStringLiteral("dnpcfg ") + QString::fromLatin1(c.synopsis);
+    return QStringLiteral("dnpcfg COMMAND [ARGS]");
+}
 
 void printError(Io io, const QString& text)
 {
@@ -12,34 +53,32 @@ void printError(Io io, const QString& text)
     io.err.flush();
 }
 
-int usageError(Io io, const QString& message)
+int usageError(Io io, const QString& command, const QString& problem)
 {
-    printError(io, "usage: " + message);
+    printError(io, QStringLiteral("usage: ") + usageOf(command) + QStringLiteral(" (") + problem + QLatin1Char(')'));
     return kExitUsage;
 }
 
-std::optional<ParsedArgs> commandArgs(const QStringList& args, Io io, const QString& synopsis, int words,
-                                      QStringList valueOptions, const QStringList& flags, const QStringList& required)
+Result<ParsedArgs> commandArgs(const QStringList& args, int words, QStringList valueOptions, const QStringList& flags,
+                               const QStringList& required)
 {
     // "--output" is another name for "-o".
     if (valueOptions.contains(QStringLiteral("-o")))
         valueOptions << QStringLiteral("--output");
-    ParsedArgs parsed = parseArgs(args, valueOptions, flags);
-    if (parsed.values.contains(QStringLiteral("--output")) && !parsed.values.contains(QStringLiteral("-o")))
-        parsed.values.insert(QStringLiteral("-o"), parsed.values.take(QStringLiteral("--output")));
-    QString problem = parsed.error;
-    const int given = static_cast<int>(parsed.positional.size());
-    if (problem.isEmpty() && given > words)
-        problem = QStringLiteral("unexpected argument '%1'").arg(parsed.positional.at(words));
-    if (problem.isEmpty() && given < words)
-        problem = words == 1 ? QStringLiteral("a file name is needed") : QStringLiteral("%1 file names are needed").arg(words);
+    Result<ParsedArgs> parsed = parseArgs(args, valueOptions, flags);
+    if (!parsed)
+        return parsed;
+    ParsedArgs& a = parsed.value();
+    if (a.values.contains(QStringLiteral("--output")) && !a.values.contains(QStringLiteral("-o")))
+        a.values.insert(QStringLiteral("-o"), a.values.take(QStringLiteral("--output")));
+    const int given = static_cast<int>(a.positional.size());
+    if (given > words)
+        return failure(QStringLiteral("unexpected argument '%1'").arg(a.positional.at(words)));
+    if (given < words)
+        return failure(words == 1 ? QStringLiteral("a file name is needed") : QStringLiteral("%1 file names are needed").arg(words));
     for (const QString& option : required)
-        if (problem.isEmpty() && parsed.value(option).isEmpty())
-            problem = option + QStringLiteral(" is needed");
-    if (!problem.isEmpty()) {
-        usageError(io, synopsis + QStringLiteral(" (") + problem + QLatin1Char(')'));
-        return std::nullopt;
-    }
+        if (a.value(option).isEmpty())
+            return failure(option + QStringLiteral(" is needed"));
     return parsed;
 }
 
@@ -49,65 +88,32 @@ int Program::fail(const QString& message)
     return kExitFailure;
 }
 
-bool Program::open(const QString& path)
-{
-    const Result<void> opened = workspace.open(path);
-    if (!opened)
-        fail(opened.error().message);
-    return opened.ok();
-}
-
-int Program::written(const Result<void>& result)
+int Program::status(const Result<void>& result)
 {
     return result ? kExitOk : fail(result.error().message);
 }
 
-bool Program::transfer(const std::function<void()>& start)
+int Program::panelCommand(const std::function<void()>& start)
 {
     QEventLoop loop;
-    TransferOutcome outcome = TransferOutcome::Running;
-    QObject::connect(&workspace, &Workspace::transferEnded, &loop, [&](const TransferResult& result) {
-        outcome = result.outcome;
+    std::optional<bool> succeeded;
+    QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](bool ok) {
+        succeeded = ok;
         loop.quit();
     });
     start();
-    if (outcome == TransferOutcome::Running && workspace.transferRunning())
+    if (!succeeded)
         loop.exec();
-    return outcome == TransferOutcome::Success;
+    return succeeded.value_or(false) ? kExitOk : kExitFailure;
 }
 
-bool Program::verify(const ConfigImage& expected, const QString& what)
+Result<int> mappingOption(const ParsedArgs& args)
 {
-    return transfer([&] { workspace.startVerify(expected, what); }) && workspace.lastVerify() &&
-           workspace.lastVerify()->empty();
-}
-
-QString failureText(std::exception_ptr failure)
-{
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception& e) {
-        return QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        return QStringLiteral("an unexpected error has occurred");
-    }
-}
-
-int runGuarded(const std::function<int()>& command, Io io)
-{
-    try {
-        return command();
-    } catch (...) {
-        io.out.flush();
-        printError(io, failureText(std::current_exception()));
-        return kExitFailure;
-    }
-}
-
-std::optional<int> mappingItemByName(const QString& name)
-{
+    const QString name = args.value(QStringLiteral("--mapping"), QStringLiteral("individual"));
     const int item = static_cast<int>(QStringList{"uninitialized", "subset", "individual"}.indexOf(name));
-    return item >= 0 ? std::optional<int>(item) : std::nullopt;
+    if (item < 0)
+        return failure(QStringLiteral("unknown mapping '%1'").arg(name));
+    return item;
 }
 
 void printRetrieved(const ConfigState& state, const RetrievedConfig& retrieved, Io io)

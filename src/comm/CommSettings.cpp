@@ -21,12 +21,19 @@ const QString kAddressKey = QStringLiteral("Address");
 const QString kCheckReplyChecksumKey = QStringLiteral("CheckReplyChecksum");
 const QString kVerifyAfterSendKey = QStringLiteral("VerifyAfterSend");
 
-std::int32_t readInteger(QByteArrayView file, QStringView key, std::int32_t fallback)
+// The integer value of a key of a section; `fallback` for a missing key or another value.
+std::int32_t readInteger(QByteArrayView file, QStringView section, QStringView key, std::int32_t fallback)
 {
-    const auto text = iniValue(file, kCommSection, key);
+    const auto text = iniValue(file, section, key);
     if (!text)
         return fallback;
-    return parseIniInteger(*text).value_or(fallback);
+    const Result<std::int32_t> value = parseIniInteger(*text);
+    return value ? *value : fallback;
+}
+
+std::int32_t readInteger(QByteArrayView file, QStringView key, std::int32_t fallback)
+{
+    return readInteger(file, kCommSection, key, fallback);
 }
 
 // Whether a file can be written at `path`: the existing regular file, or a new one in
@@ -69,18 +76,16 @@ TcomSetIni::TcomSetIni() : TcomSetIni(defaultIniLocation()) {}
 
 TcomSetIni::TcomSetIni(const QString& iniPath) : TcomSetIni(IniLocation{iniPath, iniPath}) {}
 
-TcomSetIni::TcomSetIni(IniLocation location) : location_(std::move(location)) { Load(); }
+TcomSetIni::TcomSetIni(IniLocation location) : location_(std::move(location)) { (void)Load(); }
 
-void TcomSetIni::Load()
+Result<void> TcomSetIni::Load()
 {
     // A file that cannot be read (missing, not a regular file, larger than any settings
-    // file, no right to read it) gives the defaults; readError() says why.
+    // file, no right to read it) gives the defaults.
     QByteArray file;
-    readError_.clear();
-    if (Result<QByteArray> read = readInputFile(location_.readPath, kMaxIniBytes, QStringLiteral("a settings file")))
+    Result<QByteArray> read = readInputFile(location_.readPath, kMaxIniBytes, QStringLiteral("a settings file"));
+    if (read)
         file = std::move(read).value();
-    else
-        readError_ = read.error().message;
 
     // Checked before it goes into the 8-bit field, so that 258 does not wrap to 2.
     const std::int32_t baud = readInteger(file, kBaudKey, kDefaultBaud);
@@ -91,7 +96,7 @@ void TcomSetIni::Load()
     Address = readInteger(file, kAddressKey, kDefaultAddress);
     CheckReplyChecksum = readInteger(file, kCheckReplyChecksumKey, 1) != 0;
     const std::optional<QString> verify = iniValue(file, kOptionsSection, kVerifyAfterSendKey);
-    VerifyAfterSend = verify && parseIniInteger(*verify).value_or(0) != 0;
+    VerifyAfterSend = readInteger(file, kOptionsSection, kVerifyAfterSendKey, 0) != 0;
     verifyKeyPresent_ = verify.has_value();
     mapIntoRange();
 
@@ -103,6 +108,9 @@ void TcomSetIni::Load()
         if (match.hasMatch() && !value.isEmpty())
             portDevices_.insert(match.captured(1).toInt(), value);
     }
+    if (!read)
+        return read.error();
+    return {};
 }
 
 void TcomSetIni::mapIntoRange()
@@ -175,7 +183,7 @@ void TcomSetIni::store(const CommChoice& choice)
     ComPort = choice.connectorItem;
     Parity = choice.parityItem;
     Addressing = choice.addressingItem == 1;
-    if (const auto address = parseIniInteger(choice.addressText))
+    if (const Result<std::int32_t> address = parseIniInteger(choice.addressText))
         Address = *address;
     portDevices_ = choice.portDevices;
     mapIntoRange();

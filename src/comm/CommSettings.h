@@ -86,9 +86,8 @@ public:
     // Reads the five keys of "Comm" (a missing file, section, key or a value that is
     // not an integer gives the default), maps values outside the ranges to the
     // defaults, and reads the "Ports" section. A file that cannot be read gives the
-    // defaults as well; readError() then says why (empty when the file was read).
-    void Load();
-    const QString& readError() const { return readError_; }
+    // defaults as well, and fails with why.
+    Result<void> Load();
     // No settings file approaches this size.
     static constexpr qint64 kMaxIniBytes = 1024 * 1024;
     // Writes the five keys into the file, with the "Ports" section's devices and the
@@ -118,7 +117,6 @@ public:
 private:
     IniLocation location_;
     QMap<int, QString> portDevices_;
-    QString readError_;
     bool verifyKeyPresent_ = false;
 };
 

@@ -60,86 +60,66 @@ int imageWordsOf(PointType type, int typeIndex)
     return PointCatalog::instance().point(type, typeIndex).wordCount;
 }
 
-void NonIndividualMappingDNP(ConfigImage& image)
+int listWordCount(const ConfigState& state)
 {
-    std::fill(image.begin() + 1, image.end(), std::uint16_t{0});
+    int words = 0;
+    for (PointType t : kAllPointTypes)
+        for (int typeIndex : state.class0Sequence(t))
+            words += imageWordsOf(t, typeIndex);
+    return words;
 }
 
-Result<BuiltImage> buildSendImage(const ConfigState& state, const Class0Lists& requested, int mappingItem)
+Result<BuiltImage> buildSendImage(const ConfigState& state, int mappingItem)
 {
     BuiltImage built;
     ConfigImage& image = built.image;
     image.fill(0);
-
     if (mappingItem == 0 || mappingItem == 1) {
         image[kMappingWord] = kMappingCodes[mappingItem];
-        NonIndividualMappingDNP(image);
         return built;
     }
     image[kMappingWord] = kMappingCodes[kIndividualMappingItem];
 
-    Class0Lists lists;
+    std::array<std::vector<int>, kPointTypeCount> lists;
     for (PointType t : kAllPointTypes)
-        for (int typeIndex : requested[typeNumber(t)])
-            if (isValidTypeIndex(t, typeIndex))
-                lists[typeNumber(t)].push_back(typeIndex);
+        lists[typeNumber(t)] = state.class0Sequence(t);
     const auto items = [&lists](PointType t) { return static_cast<int>(lists[typeNumber(t)].size()); };
 
     // The send word count, before the further words of multi-word points.
     const int count = items(PointType::Bin) + 2 * items(PointType::Bout) + 2 * items(PointType::Counters) +
                       items(PointType::Ain) + items(PointType::Aout);
-    if (count > kMaxListWords)
+    if (count > kMaxListWords || listWordCount(state) > kMaxListWords)
         return failure(tooManyPointsMessage());
     if (count < 1)
         return failure(noPointsMessage());
-    int fullCount = 0;
-    for (PointType t : kAllPointTypes)
-        for (int typeIndex : lists[typeNumber(t)])
-            fullCount += imageWordsOf(t, typeIndex);
-    if (fullCount > kMaxListWords)
-        return failure(tooManyPointsMessage());
 
     ListWriter list(image);
-    std::array<std::uint16_t, kImageBlockCount> starts;
-    starts.fill(kAbsentBlock);
-    const auto beginBlock = [&](ImageBlock block, PointType type) {
-        if (items(type) > 0)
-            starts[static_cast<int>(block)] = static_cast<std::uint16_t>(list.next());
-    };
-    // The marks the panel receives are those of the stored selections, whatever editor
-    // steps ran since the code tables were last marked.
-    const auto code = [&state](PointType type, int t, bool second = false) { return markedCode(state, type, t, second); };
-
-    beginBlock(ImageBlock::Bin, PointType::Bin);
-    for (int t : lists[typeNumber(PointType::Bin)])
-        list.put(code(PointType::Bin, t));
-
-    beginBlock(ImageBlock::BoutFirst, PointType::Bout);
-    for (int t : lists[typeNumber(PointType::Bout)])
-        list.put(code(PointType::Bout, t));
-    beginBlock(ImageBlock::BoutSecond, PointType::Bout);
-    for (int t : lists[typeNumber(PointType::Bout)])
-        list.put(code(PointType::Bout, t, true));
-
-    for (PointType type : {PointType::Ain, PointType::Aout}) {
-        beginBlock(type == PointType::Ain ? ImageBlock::Ain : ImageBlock::Aout, type);
+    for (int block = 0; block < kImageBlockCount; ++block) {
+        const PointType type = kBlockTypes[block];
+        image[kBlockStartWords[block]] = items(type) > 0 ? static_cast<std::uint16_t>(list.next()) : kAbsentBlock;
+        const bool secondCodes = block == static_cast<int>(ImageBlock::BoutSecond);
         for (int t : lists[typeNumber(type)]) {
-            const std::uint16_t first = code(type, t);
-            for (int extra = 0; extra < imageWordsOf(type, t); ++extra)
-                list.put(static_cast<std::uint16_t>(first + extra));
+            const std::uint16_t code = markedCode(state, type, t, secondCodes);
+            switch (type) {
+            case PointType::Bin:
+            case PointType::Bout:
+                list.put(code);
+                break;
+            case PointType::Ain:
+            case PointType::Aout:
+                // A point of several words: its code, then the codes that follow it.
+                for (int extra = 0; extra < imageWordsOf(type, t); ++extra)
+                    list.put(static_cast<std::uint16_t>(code + extra));
+                break;
+            case PointType::Counters:
+                list.put(static_cast<std::uint16_t>(code | kCounterFlag));
+                list.put(kCounterSecondWord);
+                break;
+            }
         }
     }
-
-    beginBlock(ImageBlock::Counters, PointType::Counters);
-    for (int t : lists[typeNumber(PointType::Counters)]) {
-        list.put(static_cast<std::uint16_t>(code(PointType::Counters, t) | kCounterFlag));
-        list.put(kCounterSecondWord);
-    }
-
     for (int i = 0; i < kUnsolicitedWordCount; ++i)
         image[kFirstUnsolicitedWord + i] = state.UnsolicitedSettings[i];
-    for (int block = 0; block < kImageBlockCount; ++block)
-        image[kBlockStartWords[block]] = starts[block];
     built.wordCount = list.next() - kFirstListWord;
     image[kTotalWord] = static_cast<std::uint16_t>(built.wordCount);
     return built;

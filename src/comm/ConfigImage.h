@@ -20,10 +20,6 @@ int mappingItemForCode(std::uint16_t code);
 const QString& tooManyPointsMessage();  // "There are more than 240 data points chosen, please return to class meu."
 const QString& noPointsMessage();       // "No configurations chosen, please return to class menu."
 
-// The Class 0 order of each point type as the order lists show it: TypeIndex values
-// in list order, indexed by typeNumber().
-using Class0Lists = std::array<std::vector<int>, kPointTypeCount>;
-
 // Words that one Class 0 point takes in the list (its code words for Ain/Aout, the
 // code and the word 1 for a counter; Bout points take one word in each Bout block).
 int imageWordsOf(PointType type, int typeIndex);
@@ -33,13 +29,15 @@ struct BuiltImage {
     int wordCount = 0;  // point words in the list (word 255 in individual mapping)
 };
 
-// NonIndividualMappingDNP: words 1 to 255 cleared.
-void NonIndividualMappingDNP(ConfigImage& image);
+// The words the Class 0 points of a configuration take in the list, as the panel counts
+// them (at most kMaxListWords fit).
+int listWordCount(const ConfigState& state);
 
-// The image a send carries, for the mapping item chosen (0, 1, 2). In individual
-// mapping the counts are checked (more than 240 words, the multi-word points included,
-// or none at all is refused with its message), the list is written from `lists` and each
-// code carries the mark of the point's stored event class.
-Result<BuiltImage> buildSendImage(const ConfigState& state, const Class0Lists& lists, int mappingItem);
+// The image a send carries, for the mapping item chosen (0, 1, 2): in the two other
+// mappings only word 0 is set. In individual mapping the counts are checked (more than
+// 240 words, the multi-word points included, or none at all is refused with its
+// message), the list holds each type's Class 0 sequence and each code carries the mark
+// of the point's event class.
+Result<BuiltImage> buildSendImage(const ConfigState& state, int mappingItem);
 
 }  // namespace dnp

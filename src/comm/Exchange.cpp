@@ -35,7 +35,7 @@ QString progressText(TransferKind kind, int message)
         .arg(kMessageCount);
 }
 
-Exchange::Exchange(SerialLink& port, QObject* parent) : QObject(parent), port_(port)
+Exchange::Exchange(QObject* parent) : QObject(parent)
 {
     SendTimer.setObjectName("SendTimer");
     SendTimer.setInterval(kSendTimerInterval);
@@ -43,21 +43,19 @@ Exchange::Exchange(SerialLink& port, QObject* parent) : QObject(parent), port_(p
     RetrvTimer.setInterval(kRetrieveTimerInterval);
     connect(&SendTimer, &QTimer::timeout, this, &Exchange::SendTimerTimer);
     connect(&RetrvTimer, &QTimer::timeout, this, &Exchange::RetrvTimerTimer);
-    port_.setBytesArrivedHandler([this] { bytesArrived(); });
 }
 
-Result<void> Exchange::openPort(const TransferLink& link)
+Result<void> Exchange::openPort(SerialLink& port, const TransferLink& link)
 {
-    if (port_.isOpen())
-        port_.close();
-    port_.setComNumber(link.comNumber);
-    port_.setParity(link.evenParity ? PortParity::Even : PortParity::None);
-    port_.setBaud(link.baud);
-    port_.setDataBits(8);
-    port_.setStopBits(1);
+    port_ = &port;
+    port.setBytesArrivedHandler([this] { bytesArrived(); });
+    port.setParity(link.evenParity ? PortParity::Even : PortParity::None);
+    port.setBaud(link.baud);
+    port.setDataBits(8);
+    port.setStopBits(1);
     addressing_ = link.addressing;
     checkReplyChecksum_ = link.checkReplyChecksum;
-    return port_.open();
+    return port.open();
 }
 
 void Exchange::startSend(const ConfigImage& image)
@@ -90,16 +88,6 @@ void Exchange::start(TransferKind kind)
     cycle(kind);
 }
 
-void Exchange::SendCycle()
-{
-    cycle(TransferKind::Send);
-}
-
-void Exchange::RetrieveCycle()
-{
-    cycle(TransferKind::Retrieve);
-}
-
 void Exchange::cycle(TransferKind kind)
 {
     const bool send = kind == TransferKind::Send;
@@ -128,7 +116,7 @@ void Exchange::cycle(TransferKind kind)
             break;
         case Step::AwaitReply:
             if (!WaitEnded) {
-                BytesWaiting = port_.ReceivedCount();
+                BytesWaiting = port_->ReceivedCount();
                 if (BytesWaiting < 1) {
                     timer.start();
                     return;
@@ -182,7 +170,7 @@ void Exchange::timerTick(QTimer& timer, TransferKind kind)
         return;
     }
     if (BytesWaiting < 1) {
-        BytesWaiting = port_.ReceivedCount();
+        BytesWaiting = port_->ReceivedCount();
         ++PollCount;
         return;
     }
@@ -196,7 +184,7 @@ void Exchange::bytesArrived()
     QTimer& timer = kind_ == TransferKind::Send ? SendTimer : RetrvTimer;
     if (kind_ == TransferKind::None || stateOf(kind_) != Step::AwaitReply || WaitEnded || !timer.isActive())
         return;
-    BytesWaiting = port_.ReceivedCount();
+    BytesWaiting = port_->ReceivedCount();
     if (BytesWaiting >= 1)
         replySeen(timer, kind_);
 }
@@ -211,7 +199,7 @@ void Exchange::replySeen(QTimer& timer, TransferKind kind)
 
 bool Exchange::waitBounded(const std::function<bool()>& done, int expectedBytes)
 {
-    const qint64 wireMs = static_cast<qint64>(expectedBytes) * characterNs(port_) / 1'000'000;
+    const qint64 wireMs = static_cast<qint64>(expectedBytes) * characterNs(*port_) / 1'000'000;
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
@@ -224,12 +212,12 @@ bool Exchange::waitBounded(const std::function<bool()>& done, int expectedBytes)
 
 bool Exchange::sendFrame(const QByteArray& frame)
 {
-    const Result<void> sent = port_.SendBytes(frame);
+    const Result<void> sent = port_->SendBytes(frame);
     if (!sent) {
         end(TransferOutcome::PortError, sent.error().message);
         return false;
     }
-    if (!waitBounded([this] { return port_.TransmitPending() == 0; }, static_cast<int>(frame.size()))) {
+    if (!waitBounded([this] { return port_->TransmitPending() == 0; }, static_cast<int>(frame.size()))) {
         end(TransferOutcome::NotResponding);
         return false;
     }
@@ -264,17 +252,17 @@ bool Exchange::readReply(frames::Command command, int message)
     const int size = frames::replySize(command, message, addressing_.enabled);
     const bool complete = waitBounded(
         [&] {
-            BytesWaiting = port_.ReceivedCount();
+            BytesWaiting = port_->ReceivedCount();
             return BytesWaiting >= size;
         },
         size);
     if (!complete) {
-        port_.FlushReceive();
+        port_->FlushReceive();
         end(TransferOutcome::NotResponding);
         return false;
     }
     for (int i = 0; i < size; ++i) {
-        const Result<std::uint8_t> byte = port_.ReadByte();
+        const Result<std::uint8_t> byte = port_->ReadByte();
         if (!byte) {
             end(TransferOutcome::PortError, byte.error().message);
             return false;
@@ -295,7 +283,7 @@ bool Exchange::readReply(frames::Command command, int message)
 // left after the wire time of kMaxTrailingBytes bytes and the long quiet.
 void Exchange::discardTrailingBytes()
 {
-    const qint64 charNs = characterNs(port_);
+    const qint64 charNs = characterNs(*port_);
     const qint64 shortQuietNs =
         std::max<qint64>(static_cast<qint64>(kQuietCharacters * static_cast<double>(charNs)), kShortestQuietMs * 1'000'000LL);
     const qint64 longQuietNs = std::max<qint64>(shortQuietNs, kTrailingQuietMs * 1'000'000LL);
@@ -304,12 +292,12 @@ void Exchange::discardTrailingBytes()
     clock.start();
     qint64 lastByteNs = 0;
     qint64 quietNs = (MessageNumber == 1 || lineTrails_) ? longQuietNs : shortQuietNs;
-    port_.FlushReceive();
+    port_->FlushReceive();
     for (;;) {
         const qint64 now = clock.nsecsElapsed();
         // Counted before they are flushed: a flush alone would drop bytes unseen.
-        if (port_.ReceivedCount() > 0) {
-            port_.FlushReceive();
+        if (port_->ReceivedCount() > 0) {
+            port_->FlushReceive();
             lastByteNs = now;
             quietNs = longQuietNs;
             lineTrails_ = true;
@@ -317,7 +305,7 @@ void Exchange::discardTrailingBytes()
             return;
         }
         if (now >= limitNs) {
-            port_.FlushReceive();
+            port_->FlushReceive();
             return;
         }
         // Poll every 100 us, or sooner when the quiet ends sooner.
@@ -367,7 +355,7 @@ void Exchange::end(TransferOutcome outcome, const QString& error)
     result_.message = MessageNumber;
     result_.error = error;
     // The port is left for other programs as soon as the transfer is over.
-    port_.close();
+    port_->close();
     if (progress)
         progress(result_.kind, 0);
     emit finished(result_);

@@ -40,7 +40,6 @@ enum class TransferOutcome { Running, Success, StatusError, DataError, NotRespon
 
 // The line and frame settings of one transfer.
 struct TransferLink {
-    std::uint16_t comNumber = 0;
     std::int32_t baud = 9600;
     bool evenParity = false;
     frames::Addressing addressing;
@@ -70,21 +69,18 @@ enum class Step : std::uint8_t {
 class Exchange : public QObject {
     Q_OBJECT
 public:
-    explicit Exchange(SerialLink& port, QObject* parent = nullptr);
+    explicit Exchange(QObject* parent = nullptr);
 
-    // The port, closed if open and opened with the link's settings.
-    Result<void> openPort(const TransferLink& link);
-    // The port closed when no transfer follows its opening.
-    void closePort() { port_.close(); }
+    // The port of the next transfer, opened with the link's settings; the caller keeps it
+    // alive until the transfer has ended.
+    Result<void> openPort(SerialLink& port, const TransferLink& link);
     // A transfer over the open port: the image written, or the panel's image read.
     void startSend(const ConfigImage& image);
     void startRetrieve();
     // Stops a running transfer: no further frame; it ends as Cancelled.
     void cancel();
 
-    // The cycles and the timer handlers (public so a test can step them).
-    void SendCycle();
-    void RetrieveCycle();
+    // The timer handlers (public so a test can step them).
     void SendTimerTimer();
     void RetrvTimerTimer();
 
@@ -95,17 +91,6 @@ public:
 
     // Told at the start of each message (1-18) and with 0 when the transfer has ended.
     std::function<void(TransferKind kind, int message)> progress;
-
-    // The transfer state.
-    Step SendState = Step::Start;
-    Step RetrieveState = Step::Start;
-    std::int32_t MessageNumber = 1;
-    bool AwaitingReply = false;
-    bool WaitEnded = false;
-    std::uint16_t PollCount = 0;
-    std::int32_t BytesWaiting = 0;
-    bool TransferError = false;
-    QByteArray ReplyBuffer;  // the last reply as it was read
 
     QTimer SendTimer;
     QTimer RetrvTimer;
@@ -134,7 +119,17 @@ private:
     Step& stateOf(TransferKind kind) { return kind == TransferKind::Send ? SendState : RetrieveState; }
     bool waitBounded(const std::function<bool()>& done, int expectedBytes);
 
-    SerialLink& port_;
+    SerialLink* port_ = nullptr;
+    // The transfer state.
+    Step SendState = Step::Start;
+    Step RetrieveState = Step::Start;
+    std::int32_t MessageNumber = 1;
+    bool AwaitingReply = false;
+    bool WaitEnded = false;
+    std::uint16_t PollCount = 0;
+    std::int32_t BytesWaiting = 0;
+    bool TransferError = false;
+    QByteArray ReplyBuffer;  // the last reply as it was read
     frames::Addressing addressing_;
     bool checkReplyChecksum_ = true;
     // Bytes have trailed a reply of this transfer: the line is waited on longer.

@@ -13,6 +13,8 @@
 // It travels in 18 messages: 1-17 carry 15 words each from word (message - 1) x 15,
 // message 18 carries word 255 alone.
 
+#include "model/Catalog.h"
+
 #include <array>
 #include <cstdint>
 
@@ -38,6 +40,10 @@ constexpr std::uint16_t kCounterSecondWord = 1;
 enum class ImageBlock : int { Bin = 0, BoutFirst, BoutSecond, Ain, Aout, Counters };
 constexpr int kImageBlockCount = 6;
 constexpr std::array<int, kImageBlockCount> kBlockStartWords = {248, 249, 252, 250, 251, 253};
+// The point type whose codes each block lists (the binary outputs twice: their first
+// codes, then their second codes).
+constexpr std::array<PointType, kImageBlockCount> kBlockTypes = {
+    PointType::Bin, PointType::Bout, PointType::Bout, PointType::Ain, PointType::Aout, PointType::Counters};
 
 // The DNP mapping, image word 0: the items of the "DNP Mapping" radio groups.
 constexpr int kMappingItemCount = 3;

@@ -91,8 +91,9 @@ std::optional<SectionRange> findSection(const std::vector<IniLine>& lines, QStri
 
 }  // namespace
 
-std::optional<std::int32_t> parseIniInteger(QStringView text)
+Result<std::int32_t> parseIniInteger(QStringView text)
 {
+    const Error notAnInteger = failure(QStringLiteral("'%1' is not an integer").arg(text));
     QStringView s = text.trimmed();
     bool negative = false;
     if (s.startsWith(u'-') || s.startsWith(u'+')) {
@@ -108,17 +109,17 @@ std::optional<std::int32_t> parseIniInteger(QStringView text)
         s = s.sliced(1);
     }
     if (s.isEmpty() || (base == 16 && s.size() > 8))
-        return std::nullopt;
+        return notAnInteger;
     for (QChar c : s) {
         const bool digit = c >= u'0' && c <= u'9';
         const bool hexLetter = (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
         if (!digit && !(base == 16 && hexLetter))
-            return std::nullopt;
+            return notAnInteger;
     }
     bool ok = false;
     const qulonglong magnitude = s.toULongLong(&ok, base);
     if (!ok)
-        return std::nullopt;
+        return notAnInteger;
     if (base == 16) {
         // Eight hex digits are a 32-bit pattern: $FFFFFFFF is -1.
         const auto bits = static_cast<std::uint32_t>(magnitude);
@@ -126,10 +127,10 @@ std::optional<std::int32_t> parseIniInteger(QStringView text)
         return negative ? static_cast<std::int32_t>(0u - bits) : value;
     }
     if (magnitude > 1ull << 32)  // before the sign is applied: no overflow
-        return std::nullopt;
+        return notAnInteger;
     const long long value = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
+        return notAnInteger;
     return static_cast<std::int32_t>(value);
 }
 

@@ -2,6 +2,8 @@
 // The INI file, read and written by hand so that a file keeps the user's layout,
 // sections and keys: only the keys written change.
 
+#include "model/Result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -15,8 +17,8 @@ namespace dnp {
 
 // An integer as the INI file and the address field hold it: decimal with an optional
 // sign, or hexadecimal after "0x", "0X" or "$" (up to 8 digits, taken as 32 bits).
-// Blanks around it are ignored. Nothing for anything else.
-std::optional<std::int32_t> parseIniInteger(QStringView text);
+// Blanks around it are ignored. Anything else fails: "'<text>' is not an integer".
+Result<std::int32_t> parseIniInteger(QStringView text);
 
 // The value of a key of a section: sections and keys match regardless of case, the
 // first match wins, blanks around keys and values are dropped. Lines starting with

@@ -7,9 +7,6 @@
 namespace dnp {
 namespace {
 
-// The point type whose codes each block lists, in block order.
-constexpr std::array<PointType, kImageBlockCount> kBlockTypes = {
-    PointType::Bin, PointType::Bout, PointType::Bout, PointType::Ain, PointType::Aout, PointType::Counters};
 constexpr int kSecondBoutSelectionBase = 384;  // selection bytes no editor list shows
 constexpr int kSecondBoutMarkBase = 4;
 constexpr std::uint16_t kBit15 = 0x8000;
@@ -23,8 +20,7 @@ public:
     {
         for (PointType t : kAllPointTypes) {
             const int entries = t == PointType::Bout ? 2 * pointCount(t) : pointCount(t);
-            result_.RetrievedMark[typeNumber(t)].assign(entries, 0);
-            result_.Mark[typeNumber(t)].assign(entries, 0);
+            result_.found[typeNumber(t)].assign(entries, false);
         }
         result_.mappingCode = buffers.RetrievedMappingCode;
         result_.UnsolicitedSettings = buffers.RetrievedUnsolicited;
@@ -37,23 +33,13 @@ public:
         while (p < count_) {
             const auto word = static_cast<std::uint16_t>(words_[p] & ~kBit15);
             const auto code = static_cast<std::uint16_t>(word & kCodeMask);
-            switch (retrievedWordClass(word)) {
-            case 0: FilterClass0Point(p, code); break;
-            case 1: FilterClass1Point(p, code); break;
-            case 2: FilterClass2Point(p, code); break;
-            default: FilterClass3Point(p, code); break;
-            }
+            takePoint(retrievedWordClass(word), p, code);
         }
         adoptOrder();
         return std::move(result_);
     }
 
 private:
-    void FilterClass0Point(int& p, std::uint16_t code) { filter(0, p, code); }
-    void FilterClass1Point(int& p, std::uint16_t code) { filter(1, p, code); }
-    void FilterClass2Point(int& p, std::uint16_t code) { filter(2, p, code); }
-    void FilterClass3Point(int& p, std::uint16_t code) { filter(3, p, code); }
-
     // Block starts from the trailer; each present block reaches up to the next
     // present start, the last one up to the total.
     void computeBlocks(const std::array<std::uint16_t, kTrailerWords>& trailer)
@@ -93,7 +79,9 @@ private:
         return -1;
     }
 
-    void filter(int cls, int& p, std::uint16_t code)
+    // The point word at list position p, of class `cls`: the point it names is found in
+    // the block the word lies in; p moves past the point's words.
+    void takePoint(int cls, int& p, std::uint16_t code)
     {
         const int imageWord = p + 1;
         bool found = false;
@@ -116,8 +104,7 @@ private:
             else
                 selections[cls][selection] = 1;
             const int markSlot = secondBout ? kSecondBoutMarkBase + t : t;
-            result_.RetrievedMark[typeNumber(type)][markSlot] = 1;
-            result_.Mark[typeNumber(type)][markSlot] = classMark(cls);
+            result_.found[typeNumber(type)][markSlot] = true;
             if (!secondBout) {
                 result_.order.append(type, t);
                 // The further words of a multi-word point or counter are not looked up.
@@ -131,27 +118,27 @@ private:
     // Words of a Class 0 point in the list (code words; a counter's code and the word 1).
     static int wordsOf(PointType type, int t) { return PointCatalog::instance().point(type, t).wordCount; }
 
-    // InitSortRetrieve's adoption: walking the slots of a type, each found point
+    // The order adopted: walking the slots of a type, each found point
     // (the first codes for Bout) takes the next value found, each point once.
     void adoptOrder()
     {
         for (PointType t : kAllPointTypes) {
             const int n = typeNumber(t);
-            const auto& marks = result_.RetrievedMark[n];
-            const std::vector<int>& found = result_.order.of(t);
+            const auto& found = result_.found[n];
+            const std::vector<int>& listed = result_.order.of(t);
             std::vector<std::int32_t> adopted(pointCount(t), -1);
             std::vector<bool> used(pointCount(t), false);
             std::size_t next = 0;
             for (int k = 0; k < pointCount(t); ++k) {
-                if (marks[k] != 1)
+                if (!found[k])
                     continue;
                 // A point the panel listed twice must not take two slots of the order.
-                while (next < found.size() && (!isValidTypeIndex(t, found[next]) || used[found[next]]))
+                while (next < listed.size() && (!isValidTypeIndex(t, listed[next]) || used[listed[next]]))
                     ++next;
-                if (next == found.size())
+                if (next == listed.size())
                     break;
-                adopted[k] = found[next];
-                used[found[next]] = true;
+                adopted[k] = listed[next];
+                used[listed[next]] = true;
                 ++next;
             }
             result_.Class0Order[n] = std::move(adopted);
@@ -179,10 +166,8 @@ void RetrieveBuffers::appendReplyWords(int firstWord, std::span<const std::uint1
                 RetrievedWords[RetrievedCount++] = word;
             const int unsolicited = index - kFirstUnsolicitedWord;
             if (unsolicited >= 0 && unsolicited < kUnsolicitedWordCount) {
-                // A dead band above 100 % is no value a configuration holds (nor one its
-                // file can carry): it becomes the default, as in the class editor.
                 const bool deadband = unsolicited % 2 == 0;
-                RetrievedUnsolicited[unsolicited] = deadband && word > kMaxDeadband ? kDefaultDeadband : word;
+                RetrievedUnsolicited[unsolicited] = deadband ? retrievedDeadband(word) : word;
             }
         } else if (index >= kFirstTrailerWord && index < kImageWords) {
             if (TrailerFill >= 0 && TrailerFill < kTrailerWords)

@@ -49,10 +49,8 @@ struct RetrievedConfig {
     // The retrieved order adopted: the slots of the found points, in TypeIndex order,
     // take the found TypeIndex values in the panel's order.
     PerType<std::int32_t> Class0Order;
-    // Found points (Bout: 0-3 first codes, 4-7 second codes) and the event-class mark
-    // each takes (the last one found wins).
-    PerType<std::uint8_t> RetrievedMark;
-    PerType<std::uint16_t> Mark;
+    // The points found, by TypeIndex (Bout: 0-3 first codes, 4-7 second codes).
+    PerType<bool> found;
     RetrievedOrder order;
     UnsolicitedWords UnsolicitedSettings = kDefaultUnsolicited;
 };

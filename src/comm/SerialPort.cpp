@@ -96,14 +96,6 @@ bool portPresent(const QString& device)
 
 }  // namespace
 
-void SerialLink::setComNumber(std::uint16_t number)
-{
-    if (line_.ComNumber == number)
-        return;
-    line_.ComNumber = number;
-    lineSettingChanged(LineField::ComNumber);
-}
-
 void SerialLink::setBaud(std::int32_t baud)
 {
     line_.Baud = baud;
@@ -148,7 +140,17 @@ QList<int> listAvailablePorts(const QMap<int, QString>& devices)
     return ports;
 }
 
-TApdComPort::TApdComPort() : port_(std::make_unique<QSerialPort>())
+QString LinkTarget::label() const
+{
+    return comNumber > 0 ? QStringLiteral("COM %1 (%2)").arg(comNumber).arg(device) : device;
+}
+
+std::unique_ptr<SerialLink> machineSerialLink(const LinkTarget& target)
+{
+    return std::make_unique<TApdComPort>(target);
+}
+
+TApdComPort::TApdComPort(LinkTarget target) : target_(std::move(target)), port_(std::make_unique<QSerialPort>())
 {
     QObject::connect(port_.get(), &QSerialPort::readyRead, port_.get(), [this] { onReadyRead(); });
     // A device that went away (an adapter pulled out, a simulator ended) is closed
@@ -172,20 +174,6 @@ TApdComPort::TApdComPort() : port_(std::make_unique<QSerialPort>())
 
 TApdComPort::~TApdComPort() { close(); }
 
-QString TApdComPort::deviceName() const
-{
-    if (!deviceOverride_.isEmpty())
-        return deviceOverride_;
-    return portDeviceName(line_.ComNumber, portDevices_);
-}
-
-QString TApdComPort::portLabel() const
-{
-    if (!deviceOverride_.isEmpty())
-        return deviceOverride_;
-    return QStringLiteral("COM %1 (%2)").arg(line_.ComNumber).arg(deviceName());
-}
-
 Error TApdComPort::openFailure(const QString& text, const QString& advice) const
 {
     return failure(text + QLatin1Char('\n') + advice);
@@ -197,21 +185,12 @@ Result<void> TApdComPort::open()
 {
     if (isOpen())
         return {};
-    const QString notChosen = QStringLiteral("No serial port is chosen. Choose one in Communication Settings.");
-    if (deviceOverride_.isEmpty() && line_.ComNumber == 0) {
-        if (!promptForPort_ || !selectPort_)
-            return openFailure(kComNumberNotSetText, notChosen);
-        const auto chosen = selectPort_(listAvailablePorts(portDevices_));
-        if (!chosen || *chosen < 1 || *chosen > std::numeric_limits<std::uint16_t>::max())
-            return openFailure(kComNumberNotSetText, notChosen);
-        line_.ComNumber = static_cast<std::uint16_t>(*chosen);
-    }
-    const QString device = deviceName();
+    const QString& device = target_.device;
     // A device dnpcfg --device names is the user's own choice: no settings to go to.
-    const QString missing = QStringLiteral("Port %1 does not exist.").arg(portLabel()) +
-                            (deviceOverride_.isEmpty() ? QStringLiteral(" Choose a port in Communication Settings.") : QString());
+    const QString missing = QStringLiteral("Port %1 does not exist.").arg(target_.label()) +
+                            (target_.comNumber > 0 ? QStringLiteral(" Choose a port in Communication Settings.") : QString());
     const QString busy = QStringLiteral("%1 is in use by another program.").arg(device);
-    const QString unopenable = QStringLiteral("Port %1 cannot be opened.").arg(portLabel());
+    const QString unopenable = QStringLiteral("Port %1 cannot be opened.").arg(target_.label());
     const QString refused =
         QStringLiteral("You may not use %1: ask to be made a member of its group (often dialout).").arg(device);
 #ifdef Q_OS_UNIX
@@ -285,17 +264,10 @@ void TApdComPort::applyLineSettings()
     port_->setFlowControl(QSerialPort::NoFlowControl);
 }
 
-void TApdComPort::lineSettingChanged(LineField field)
+void TApdComPort::lineSettingChanged(LineField)
 {
     if (!isOpen())
         return;
-    if (field == LineField::ComNumber) {
-        // Another port: the open one is left for the new one.
-        close();
-        if (line_.ComNumber != 0 || !deviceOverride_.isEmpty())
-            (void)open();
-        return;
-    }
     applyLineSettings();
     port_->clearError();
 }

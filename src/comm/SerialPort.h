@@ -30,28 +30,24 @@ enum class PortParity { None, Odd, Even, Mark, Space };
 
 // The line settings of a port.
 struct LineSettings {
-    std::uint16_t ComNumber = 0;  // 0: none chosen
     std::int32_t Baud = 19200;
     PortParity Parity = PortParity::None;
     int DataBits = 8;  // 5 to 8
     int StopBits = 1;  // 1 or 2
 };
 
-// The operations of the port, as the exchange uses them: close if open; set the line
-// settings; open; then per frame SendBytes, TransmitPending until 0, ReceivedCount,
-// ReadByte for each reply byte, FlushReceive.
+// The operations of the port, as the exchange uses them: set the line settings; open;
+// then per frame SendBytes, TransmitPending until 0, ReceivedCount, ReadByte for each
+// reply byte, FlushReceive.
 class SerialLink {
 public:
     virtual ~SerialLink() = default;
 
-    std::uint16_t ComNumber() const { return line_.ComNumber; }
     std::int32_t Baud() const { return line_.Baud; }
     PortParity Parity() const { return line_.Parity; }
     int DataBits() const { return line_.DataBits; }
     int StopBits() const { return line_.StopBits; }
-    const LineSettings& lineSettings() const { return line_; }
     // A change while the port is open applies to the open device at once.
-    void setComNumber(std::uint16_t number);
     void setBaud(std::int32_t baud);
     void setParity(PortParity parity);
     void setDataBits(int bits);
@@ -80,7 +76,7 @@ public:
     void setBytesArrivedHandler(std::function<void()> handler) { bytesArrived_ = std::move(handler); }
 
 protected:
-    enum class LineField { ComNumber, Baud, Parity, DataBits, StopBits };
+    enum class LineField { Baud, Parity, DataBits, StopBits };
     virtual void lineSettingChanged(LineField) {}
     void notifyBytesArrived()
     {
@@ -104,29 +100,27 @@ constexpr int kHighestListedPort = 50;
 // Ports 1 to 50 whose device exists, also those in use by another program.
 QList<int> listAvailablePorts(const QMap<int, QString>& devices = {});
 
-// The "Select Port" step: the ports found; the chosen number, or nothing when cancelled.
-using SelectPortStep = std::function<std::optional<int>(const QList<int>& ports)>;
+// The device a transfer goes to, and how the user knows it.
+struct LinkTarget {
+    QString device;      // "/dev/ttyS2", "/dev/pts/3"
+    int comNumber = 0;   // the COM number it stands for; 0 for a device named directly
+    // "COM 3 (/dev/ttyS2)", or the device alone when it was named directly.
+    QString label() const;
+};
+
+// Makes the link of a transfer; the workspace owns it for the transfer's length.
+using LinkFactory = std::function<std::unique_ptr<SerialLink>(const LinkTarget& target)>;
+// The machine's serial port for the target.
+std::unique_ptr<SerialLink> machineSerialLink(const LinkTarget& target);
 
 class TApdComPort : public SerialLink {
 public:
-    TApdComPort();
+    explicit TApdComPort(LinkTarget target);
     ~TApdComPort() override;
     TApdComPort(const TApdComPort&) = delete;
     TApdComPort& operator=(const TApdComPort&) = delete;
 
-    // Ask the user for a port when ComNumber is 0 (through the select step).
-    bool PromptForPort() const { return promptForPort_; }
-    void setPromptForPort(bool on) { promptForPort_ = on; }
-    void setSelectPortStep(SelectPortStep step) { selectPort_ = std::move(step); }
-    // The "Ports" section's device names.
-    void setPortDevices(QMap<int, QString> devices) { portDevices_ = std::move(devices); }
-    // A device to open whatever ComNumber says (dnpcfg --device); empty: none.
-    void setDeviceOverride(QString device) { deviceOverride_ = std::move(device); }
-    // The device the port opens (or has open).
-    QString deviceName() const;
-    // The port as the user knows it: "COM 3 (/dev/ttyS2)", or the device alone when an
-    // override names it.
-    QString portLabel() const;
+    const LinkTarget& target() const { return target_; }
 
     Result<void> open() override;
     void close() override;
@@ -138,7 +132,7 @@ public:
     void FlushReceive() override;
 
 protected:
-    void lineSettingChanged(LineField field) override;
+    void lineSettingChanged(LineField) override;
 
 private:
     void applyLineSettings();
@@ -148,12 +142,9 @@ private:
     void pullReceived();
     void onReadyRead();
 
+    LinkTarget target_;
     std::unique_ptr<QSerialPort> port_;
     QTimer* hangUpWatch_ = nullptr;  // owned by port_
-    bool promptForPort_ = true;
-    SelectPortStep selectPort_;
-    QMap<int, QString> portDevices_;
-    QString deviceOverride_;
     bool insideOperation_ = false;
     bool notificationQueued_ = false;
 };

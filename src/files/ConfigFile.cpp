@@ -208,19 +208,6 @@ QString quoted(const QByteArray& field)
     return QStringLiteral("'") + text + QStringLiteral("'");
 }
 
-// A decimal number rounded to the nearest integer (a half to the even one),
-// when it lies within [low, high]; nothing otherwise.
-std::optional<long long> roundedWithin(double value, long long low, long long high)
-{
-    constexpr double kFarOutside = 1e12;  // keeps the rounding within range of long long
-    if (!std::isfinite(value) || std::fabs(value) > kFarOutside)
-        return std::nullopt;
-    const long long rounded = roundHalfEven(value);
-    if (rounded < low || rounded > high)
-        return std::nullopt;
-    return rounded;
-}
-
 class Reader {
 public:
     explicit Reader(QByteArrayView bytes) : bytes_(bytes)
@@ -237,129 +224,109 @@ public:
     {
         const std::vector<QByteArrayView> lines = splitLines(bytes_, kConfigFileLineCount);
         if (static_cast<int>(lines.size()) < kConfigFileLineCount)
-            return fail(static_cast<int>(lines.size()) + 1,
-                        QStringLiteral("the file ends here, a configuration file has %1 lines").arg(kConfigFileLineCount));
+            return failure(QStringLiteral("the file ends here, a configuration file has %1 lines").arg(kConfigFileLineCount),
+                           static_cast<int>(lines.size()) + 1);
 
         int section = -1;
         for (int n = 0; n < kConfigFileLineCount; ++n) {
             const LayoutLine& l = layout()[n];
             if (l.cls != section) {
-                if (section == 0 && !checkClass0Order())
-                    return error_;
+                if (section == 0)
+                    if (const Result<void> order = checkClass0Order(); !order)
+                        return order.error();
                 section = l.cls;
             }
             const int lineNumber = n + 1;
-            bool ok = true;
+            Result<void> read;
             switch (l.kind) {
-            case LineKind::DeadbandValue: ok = readDeadband(l.cls, lines[n], lineNumber); break;
-            case LineKind::DelayNotValue: ok = readDelayNot(l.cls, lines[n], lineNumber); break;
-            case LineKind::Values: ok = readValues(l, lines[n], lineNumber); break;
+            case LineKind::DeadbandValue: read = readDeadband(l.cls, lines[n], lineNumber); break;
+            case LineKind::DelayNotValue: read = readDelayNot(l.cls, lines[n], lineNumber); break;
+            case LineKind::Values: read = readValues(l, lines[n], lineNumber); break;
             default: break;  // label lines are known by their place, not their text
             }
-            if (!ok)
-                return error_;
+            if (!read)
+                return read.error();
         }
         return data_;
     }
 
 private:
-    Error fail(int line, const QString& message)
-    {
-        error_ = {message, line};
-        return error_;
-    }
-
     // The single field of a dead band or DelayNot line.
-    std::optional<QByteArray> singleField(QByteArrayView line, int lineNumber)
+    static Result<QByteArray> singleField(QByteArrayView line, int lineNumber)
     {
         const std::vector<QByteArray> fields = splitFields(line);
-        if (fields.size() != 1) {
-            fail(lineNumber, QStringLiteral("expected 1 value, found %1").arg(fields.size()));
-            return std::nullopt;
-        }
+        if (fields.size() != 1)
+            return failure(QStringLiteral("expected 1 value, found %1").arg(fields.size()), lineNumber);
         return fields.front();
     }
 
-    bool readDeadband(int cls, QByteArrayView line, int lineNumber)
+    Result<void> readDeadband(int cls, QByteArrayView line, int lineNumber)
     {
         // With a regional decimal comma the value itself holds a ",": read the line whole first.
         QByteArray field = trimmedWithoutQuotes(line);
-        std::optional<double> value = parseDecimal(fromCp1252(field));
+        Result<double> value = parseDecimal(fromCp1252(field));
         if (!value) {
-            const auto single = singleField(line, lineNumber);
+            const Result<QByteArray> single = singleField(line, lineNumber);
             if (!single)
-                return false;
+                return single.error();
             field = *single;
             value = parseDecimal(fromCp1252(field));
         }
-        if (!value) {
-            fail(lineNumber, QStringLiteral("%1 is not a valid floating point value").arg(quoted(field)));
-            return false;
-        }
-        const auto tenths = roundedWithin(*value * 10.0, 0, kMaxDeadband);
-        if (!tenths) {
-            fail(lineNumber, QStringLiteral("the dead band %1 lies outside 0 to 100").arg(quoted(field)));
-            return false;
-        }
-        data_.UnsolicitedSettings[deadbandWordIndex(cls)] = static_cast<std::uint16_t>(*tenths);
-        return true;
+        if (!value)
+            return failure(QStringLiteral("%1 is not a valid floating point value").arg(quoted(field)), lineNumber);
+        const Result<std::uint16_t> tenths = deadbandFromPercent(*value);
+        if (!tenths)
+            return failure(QStringLiteral("the dead band %1 lies outside 0 to 100").arg(quoted(field)), lineNumber);
+        data_.UnsolicitedSettings[deadbandWordIndex(cls)] = *tenths;
+        return {};
     }
 
-    bool readDelayNot(int cls, QByteArrayView line, int lineNumber)
+    Result<void> readDelayNot(int cls, QByteArrayView line, int lineNumber)
     {
-        const auto field = singleField(line, lineNumber);
+        const Result<QByteArray> field = singleField(line, lineNumber);
         if (!field)
-            return false;
-        const std::optional<double> value = parseDecimal(fromCp1252(*field));
-        if (!value) {
-            fail(lineNumber, QStringLiteral("%1 is not a valid floating point value").arg(quoted(*field)));
-            return false;
-        }
-        constexpr long long kMaxEventsWord = 0xFFFF;
-        const auto word = roundedWithin(*value, 0, kMaxEventsWord);
-        if (!word) {
-            fail(lineNumber, QStringLiteral("the DelayNot value %1 lies outside 0 to 65535").arg(quoted(*field)));
-            return false;
-        }
-        data_.UnsolicitedSettings[eventsWordIndex(cls)] = static_cast<std::uint16_t>(*word);
-        return true;
+            return field.error();
+        const Result<double> value = parseDecimal(fromCp1252(*field));
+        if (!value)
+            return failure(QStringLiteral("%1 is not a valid floating point value").arg(quoted(*field)), lineNumber);
+        constexpr double kMaxEventsWord = 0xFFFF;
+        const double word = *value >= -1 && *value <= kMaxEventsWord + 1 ? static_cast<double>(roundHalfEven(*value)) : -1;
+        if (word < 0 || word > kMaxEventsWord)
+            return failure(QStringLiteral("the DelayNot value %1 lies outside 0 to 65535").arg(quoted(*field)), lineNumber);
+        data_.UnsolicitedSettings[eventsWordIndex(cls)] = static_cast<std::uint16_t>(word);
+        return {};
     }
 
-    bool readValues(const LayoutLine& l, QByteArrayView line, int lineNumber)
+    Result<void> readValues(const LayoutLine& l, QByteArrayView line, int lineNumber)
     {
         const PointCatalog& catalog = PointCatalog::instance();
         const std::vector<QByteArray> fields = splitFields(line);
         std::vector<long long> numbers;
         for (const QByteArray& field : fields) {
-            const std::optional<long long> v = parseInteger(fromCp1252(field));
-            if (!v) {
-                fail(lineNumber, QStringLiteral("%1 is not a valid integer value").arg(quoted(field)));
-                return false;
-            }
+            const Result<long long> v = parseInteger(fromCp1252(field));
+            if (!v)
+                return failure(QStringLiteral("%1 is not a valid integer value").arg(quoted(field)), lineNumber);
             numbers.push_back(*v);
         }
-        if (static_cast<int>(fields.size()) != l.count) {
-            fail(lineNumber, QStringLiteral("expected %1, found %2").arg(valueCount(l.count)).arg(fields.size()));
-            return false;
-        }
+        if (static_cast<int>(fields.size()) != l.count)
+            return failure(QStringLiteral("expected %1, found %2").arg(valueCount(l.count)).arg(fields.size()), lineNumber);
         const int t = typeNumber(l.type);
         for (int k = 0; k < l.count; ++k) {
             const int i = l.firstIndex + k;
             const QString& name = catalog.point(l.type, i).shortName;
             const long long v = numbers[k];
-            if (v < -1 || v >= pointCount(l.type)) {
-                fail(lineNumber, QStringLiteral("the value %1 of '%2' lies outside -1 to %3")
-                                     .arg(v).arg(name).arg(pointCount(l.type) - 1));
-                return false;
-            }
+            if (v < -1 || v >= pointCount(l.type))
+                return failure(QStringLiteral("the value %1 of '%2' lies outside -1 to %3")
+                                   .arg(v).arg(name).arg(pointCount(l.type) - 1),
+                               lineNumber);
             const auto value = static_cast<std::int32_t>(v);
             values_[l.cls][t][i] = value;
             if (l.cls == 0) {
                 valueLine_[t][i] = lineNumber;
             } else if (value >= 0 && value != values_[0][t][i]) {
-                fail(lineNumber, QStringLiteral("the CLASS %1 value %2 of '%3' differs from its CLASS 0 value %4")
-                                     .arg(l.cls).arg(value).arg(name).arg(values_[0][t][i]));
-                return false;
+                return failure(QStringLiteral("the CLASS %1 value %2 of '%3' differs from its CLASS 0 value %4")
+                                   .arg(l.cls).arg(value).arg(name).arg(values_[0][t][i]),
+                               lineNumber);
             }
             if (value >= 0) {
                 data_.ClassSelection[l.cls][selectionIndexOf(l.type, i)] = 1;
@@ -367,11 +334,11 @@ private:
                     data_.Class0Order[t][i] = value;
             }
         }
-        return true;
+        return {};
     }
 
     // The Class 0 values of each type must be an order of the type's Class 0 points.
-    bool checkClass0Order()
+    Result<void> checkClass0Order() const
     {
         const PointCatalog& catalog = PointCatalog::instance();
         for (PointType type : kAllPointTypes) {
@@ -383,25 +350,22 @@ private:
                 if (v < 0)
                     continue;
                 const QString& name = catalog.point(type, i).shortName;
-                if (values[v] < 0) {
-                    fail(valueLine_[t][i], QStringLiteral("the CLASS 0 value %1 of '%2' names '%3', which is not in CLASS 0")
-                                               .arg(v).arg(name, catalog.point(type, v).shortName));
-                    return false;
-                }
-                if (takenBy[v] >= 0) {
-                    fail(valueLine_[t][i], QStringLiteral("the CLASS 0 value %1 of '%2' is already the value of '%3'")
-                                               .arg(v).arg(name, catalog.point(type, takenBy[v]).shortName));
-                    return false;
-                }
+                if (values[v] < 0)
+                    return failure(QStringLiteral("the CLASS 0 value %1 of '%2' names '%3', which is not in CLASS 0")
+                                       .arg(v).arg(name, catalog.point(type, v).shortName),
+                                   valueLine_[t][i]);
+                if (takenBy[v] >= 0)
+                    return failure(QStringLiteral("the CLASS 0 value %1 of '%2' is already the value of '%3'")
+                                       .arg(v).arg(name, catalog.point(type, takenBy[v]).shortName),
+                                   valueLine_[t][i]);
                 takenBy[v] = i;
             }
         }
-        return true;
+        return {};
     }
 
     QByteArrayView bytes_;
     ConfigFileData data_;
-    Error error_;
     std::array<PerType<std::int32_t>, 4> values_;  // by class, type, TypeIndex
     PerType<int> valueLine_;                       // line of each Class 0 value
 };
@@ -439,18 +403,6 @@ QString blockHeading(PointType type)
     return QString::fromLatin1(headings[typeNumber(type)]);
 }
 
-int valuesLineOf(int cls, PointType type, int typeIndex)
-{
-    const std::vector<LayoutLine>& lines = layout();
-    for (std::size_t n = 0; n < lines.size(); ++n) {
-        const LayoutLine& l = lines[n];
-        if (l.kind == LineKind::Values && l.cls == cls && l.type == type && typeIndex >= l.firstIndex
-            && typeIndex < l.firstIndex + l.count)
-            return static_cast<int>(n) + 1;
-    }
-    return 0;
-}
-
 QByteArray composeConfigFile(const ConfigState& state, const QDateTime& now)
 {
     QByteArray bytes;
@@ -467,6 +419,18 @@ Result<ConfigFileData> readConfigFile(QByteArrayView bytes)
     return Reader(bytes).read();
 }
 
+ConfigFileData configFileDataOf(const ConfigState& state)
+{
+    ConfigFileData data;
+    for (int cls = 0; cls <= kEventClassCount; ++cls)
+        for (const PointGroup& g : kPointGroups)
+            for (int k = 0; k < g.count; ++k)
+                data.ClassSelection[cls][g.base + k] = state.ClassSelection[cls][g.base + k];
+    data.Class0Order = state.Class0Order;
+    data.UnsolicitedSettings = state.UnsolicitedSettings;
+    return data;
+}
+
 void applyConfigFileData(ConfigState& state, const ConfigFileData& data)
 {
     for (int cls = 0; cls <= kEventClassCount; ++cls)
@@ -481,7 +445,6 @@ void applyConfigFileData(ConfigState& state, const ConfigFileData& data)
             state.Class0Order[typeNumber(t)].assign(pointCount(t), -1);
     }
     state.UnsolicitedSettings = data.UnsolicitedSettings;
-    state.LoadedFromFile = true;
 }
 
 namespace {

@@ -33,10 +33,12 @@ QByteArray composeConfigFile(const ConfigState& state, const QDateTime& now);
 // "'2.5' is not a valid integer value".
 Result<ConfigFileData> readConfigFile(QByteArrayView bytes);
 
-// Puts a file's configuration into the state (after the clear step): the class
-// selections of every point, every Class0Order slot, the unsolicited settings,
-// and sets LoadedFromFile.
+// Puts a file's configuration into the state: the class selections of every point,
+// every Class0Order slot and the unsolicited settings.
 void applyConfigFileData(ConfigState& state, const ConfigFileData& data);
+
+// What a file of the configuration would carry.
+ConfigFileData configFileDataOf(const ConfigState& state);
 
 // Reads a configuration file from disk (no further than its 890 lines need, and never
 // more than 1 MiB). Every error names the file: "PATH, line 12: problem"; a path that
@@ -62,8 +64,5 @@ QString dateTimeLine(const QDateTime& now);
 QString headerText(const QString& text);
 // The block headings of the file, by point type: "BINARY INPUT" ...
 QString blockHeading(PointType type);
-
-// Where a point's value stands in the file: the 1-based line of its values line.
-int valuesLineOf(int cls, PointType type, int typeIndex);
 
 }  // namespace dnp

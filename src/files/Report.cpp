@@ -71,8 +71,8 @@ QByteArray composeReport(const ConfigState& state, const QDateTime& now)
             const std::uint16_t events = state.eventsWord(cls);
             lines << QStringLiteral("*** Unsolicited Responses ***")
                   << QStringLiteral("  * Deadband           : ") + deadbandText(state.deadband(cls)) + QStringLiteral(" %")
-                  << QStringLiteral("  * Minimum Events     : ") + QString::number(ConfigState::minimumEvents(events))
-                  << QStringLiteral("  * Notification Delay : ") + QString::number(ConfigState::notificationDelay(events));
+                  << QStringLiteral("  * Minimum Events     : ") + QString::number(minimumEventsOf(events))
+                  << QStringLiteral("  * Notification Delay : ") + QString::number(notificationDelayOf(events));
         }
         for (PointType type : kAllPointTypes)
             appendBlock(lines, state, cls, type);

@@ -107,20 +107,4 @@ const CatalogPoint* PointCatalog::bySelectionIndex(int selection) const
     return &point(g->type, g->firstTypeIndex + selection - g->base);
 }
 
-std::vector<std::uint16_t> PointCatalog::panelCodes(PointType type) const
-{
-    std::vector<std::uint16_t> codes;
-    for (const auto& p : points(type))
-        codes.push_back(p.panelCode);
-    return codes;
-}
-
-std::array<std::uint16_t, 4> PointCatalog::secondCodes() const
-{
-    std::array<std::uint16_t, 4> codes{};
-    for (int i = 0; i < 4; ++i)
-        codes[i] = point(PointType::Bout, i).secondCode;
-    return codes;
-}
-
 }  // namespace dnp

@@ -92,11 +92,6 @@ public:
     // nullptr for the indices that belong to no point.
     const CatalogPoint* bySelectionIndex(int selection) const;
 
-    // The catalogue codes of a type, indexed by TypeIndex (the start values of the
-    // run-time code tables).
-    std::vector<std::uint16_t> panelCodes(PointType type) const;
-    std::array<std::uint16_t, 4> secondCodes() const;
-
 private:
     PointCatalog();
     std::array<std::vector<CatalogPoint>, kPointTypeCount> points_;

@@ -19,9 +19,9 @@ const SettingRow kSettings[] = {
     {"dead band",
      [](const ConfigState& s, int cls) { return formatDecimal(s.deadband(cls) / 10.0) + QStringLiteral(" %"); }},
     {"minimum events",
-     [](const ConfigState& s, int cls) { return QString::number(ConfigState::minimumEvents(s.eventsWord(cls))); }},
+     [](const ConfigState& s, int cls) { return QString::number(minimumEventsOf(s.eventsWord(cls))); }},
     {"notification delay",
-     [](const ConfigState& s, int cls) { return QString::number(ConfigState::notificationDelay(s.eventsWord(cls))); }},
+     [](const ConfigState& s, int cls) { return QString::number(notificationDelayOf(s.eventsWord(cls))); }},
 };
 
 const char* kindText(DifferenceKind kind)

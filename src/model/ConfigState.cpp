@@ -1,28 +1,35 @@
 #include "model/ConfigState.h"
 
+#include "model/Regional.h"
+
+#include <algorithm>
+#include <cmath>
+
 namespace dnp {
+
+Result<std::uint16_t> deadbandFromPercent(double percent)
+{
+    constexpr double kFarOutside = 1e12;  // keeps the rounding within range of long long
+    if (!std::isfinite(percent) || std::fabs(percent) > kFarOutside)
+        return failure(kDeadbandRangeText);
+    const long long tenths = roundHalfEven(percent * 10.0);
+    if (tenths < 0 || tenths > kMaxDeadband)
+        return failure(kDeadbandRangeText);
+    return static_cast<std::uint16_t>(tenths);
+}
 
 ConfigState::ConfigState()
 {
-    const PointCatalog& catalog = PointCatalog::instance();
-    for (PointType t : kAllPointTypes) {
+    for (PointType t : kAllPointTypes)
         Class0Order[typeNumber(t)].assign(pointCount(t), -1);
-        PanelCode[typeNumber(t)] = catalog.panelCodes(t);
-        RetrievedMark[typeNumber(t)].assign(t == PointType::Bout ? 8 : pointCount(t), 0);
-    }
-    SecondCode = catalog.secondCodes();
 }
 
-void ConfigState::resetToNew()
+void ConfigState::clearSelections()
 {
     for (auto& selection : ClassSelection)
         for (const PointGroup& g : kPointGroups)
             std::fill_n(selection.begin() + g.base, g.count, std::uint8_t{0});
-    Class0Rebuild.fill(true);
-    NoListWriteBack = false;
     UnsolicitedSettings = kDefaultUnsolicited;
-    for (auto& order : Class0Order)
-        std::fill(order.begin(), order.end(), -1);
 }
 
 bool ConfigState::selected(int eventClass, PointType type, int typeIndex) const
@@ -47,6 +54,14 @@ std::vector<int> ConfigState::class0Sequence(PointType type) const
     return sequence;
 }
 
+void ConfigState::setClass0Sequence(PointType type, const std::vector<int>& sequence)
+{
+    auto& table = Class0Order[typeNumber(type)];
+    std::size_t next = 0;
+    for (int slot = 0; slot < pointCount(type); ++slot)
+        table[slot] = selected(0, type, slot) && next < sequence.size() ? sequence[next++] : -1;
+}
+
 ConfigContent ConfigState::content() const
 {
     ConfigContent c{ClassSelection, {}, UnsolicitedSettings};
@@ -63,6 +78,18 @@ bool ConfigState::availableForEventClass(int eventClass, int selectionIndex) con
         if (other != eventClass && ClassSelection[other][selectionIndex] != 0)
             return false;
     return true;
+}
+
+std::vector<int> keptClass0Sequence(const std::vector<int>& before, const ConfigState& state, PointType type)
+{
+    std::vector<int> order;
+    for (int point : before)
+        if (state.selected(0, type, point))
+            order.push_back(point);
+    for (int point = 0; point < pointCount(type); ++point)
+        if (state.selected(0, type, point) && std::find(order.begin(), order.end(), point) == order.end())
+            order.push_back(point);
+    return order;
 }
 
 std::vector<DnpNumbering> dnpPointNumbers(const ConfigState& state, PointType type)

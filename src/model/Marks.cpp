@@ -2,28 +2,6 @@
 
 namespace dnp {
 
-void markPass(ConfigState& state, int cls)
-{
-    const auto& selection = state.ClassSelection[markedClass(cls)];
-    const PointCatalog& catalog = PointCatalog::instance();
-    for (PointType t : kAllPointTypes) {
-        auto& codes = state.PanelCode[typeNumber(t)];
-        for (const CatalogPoint& p : catalog.points(t)) {
-            if (selection[p.selectionIndex] != 1)
-                continue;
-            codes[p.typeIndex] = withMark(codes[p.typeIndex], cls);
-            if (t == PointType::Bout)
-                state.SecondCode[p.typeIndex] = withMark(state.SecondCode[p.typeIndex], cls);
-        }
-    }
-}
-
-void recomputeAllMarks(ConfigState& state)
-{
-    for (int cls = 0; cls <= 3; ++cls)
-        markPass(state, cls);
-}
-
 int pointEventClass(const ConfigState& state, PointType type, int typeIndex)
 {
     int cls = 0;

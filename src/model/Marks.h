@@ -1,6 +1,7 @@
 #pragma once
 // The event-class marks: a point's event class travels to the panel in bits 12-14 of
-// its code words, bits 0-11 hold the catalogue code.
+// its code words, bits 0-11 hold the catalogue code. The marks are derived from the
+// selections whenever an image is built; the configuration holds no code tables.
 //
 // Each event class has a bit of its own: 0x1000 Class 1, 0x2000 Class 2, 0x4000 Class 3,
 // none for a point in Class 0 only. Class 3 is bit 14 alone, not 0x3000 (the number 3 in
@@ -17,18 +18,11 @@ namespace dnp {
 
 constexpr std::uint16_t kCodeMask = 0x0FFF;  // the catalogue code below the marks
 
-// 0, 1, 2 as they are; any other value counts as Class 3 (the editor's rule for
-// EditedClass, which is -1 after a recompute).
-constexpr int markedClass(int editedClass)
-{
-    return (editedClass >= 0 && editedClass <= 2) ? editedClass : 3;
-}
-
 // The mark bits of a class: 0 for Class 0, 0x1000, 0x2000, 0x4000.
 constexpr std::uint16_t classMark(int cls)
 {
     constexpr std::uint16_t marks[] = {0, 0x1000, 0x2000, 0x4000};
-    return marks[markedClass(cls)];
+    return marks[cls >= 0 && cls <= 3 ? cls : 0];
 }
 
 // A code with its marks replaced by those of the class.
@@ -44,14 +38,10 @@ constexpr int retrievedWordClass(std::uint16_t word)
     return word < 0x1000 ? 0 : word < 0x2000 ? 1 : word < 0x3000 ? 2 : 3;
 }
 
-// The mark pass of the apply step for class c: every point chosen in c gets c's mark.
-void markPass(ConfigState& state, int cls);
-// Passes 0, 1, 2, 3 from the stored selections, so that the marks agree with them.
-void recomputeAllMarks(ConfigState& state);
 // The event class a point's code carries: 0, or the last of 1, 2, 3 it is chosen in.
 int pointEventClass(const ConfigState& state, PointType type, int typeIndex);
 // The code the panel receives for a point: its catalogue code with the mark of the last
-// event class (1, 2, 3) it is chosen in, as recomputeAllMarks leaves it.
+// event class (1, 2, 3) it is chosen in.
 std::uint16_t markedCode(const ConfigState& state, PointType type, int typeIndex, bool secondCode = false);
 
 }  // namespace dnp

@@ -23,21 +23,21 @@ QString formatDecimal(double value)
     return numberLocale().toString(value, 'g', 15);
 }
 
-std::optional<double> parseDecimal(const QString& text)
+Result<double> parseDecimal(const QString& text)
 {
     bool ok = false;
     const double value = numberLocale().toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(value))
-        return std::nullopt;
+        return failure(QStringLiteral("'%1' is not a valid floating point value").arg(text));
     return value;
 }
 
-std::optional<long long> parseInteger(const QString& text)
+Result<long long> parseInteger(const QString& text)
 {
     bool ok = false;
     const long long value = text.trimmed().toLongLong(&ok, 10);
     if (!ok)
-        return std::nullopt;
+        return failure(QStringLiteral("'%1' is not a valid integer value").arg(text));
     return value;
 }
 

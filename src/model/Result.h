@@ -11,13 +11,8 @@ namespace dnp {
 
 struct Error {
     QString message;
-    int line = 0;             // 1-based line of a file, 0 when not tied to one
+    int line = 0;             // 1-based line of a file (or row of a form's field), 0 when not tied to one
     bool cannotOpen = false;  // the input could not be opened at all
-    // "line 12: message", or the message alone.
-    QString text() const
-    {
-        return line > 0 ? QStringLiteral("line %1: %2").arg(line).arg(message) : message;
-    }
 };
 
 template <typename T>

@@ -2,6 +2,8 @@
 // Everything that asks or tells the user goes through this interface, so that the
 // logic runs the same under the windows, under dnpcfg and in the tests.
 
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -32,6 +34,10 @@ public:
     // The chosen path, or nothing when the dialog was cancelled.
     virtual std::optional<QString> openFileName(const FileDialogSettings& settings) = 0;
     virtual std::optional<QString> saveFileName(const FileDialogSettings& settings) = 0;
+    // "Select Port", when a transfer starts with no port chosen: the COM numbers whose
+    // device is present (`ports`; `devices` maps numbers to devices); the number chosen,
+    // or nothing when cancelled.
+    virtual std::optional<int> selectPort(const QList<int>& ports, const QMap<int, QString>& devices) = 0;
     // The help at its contents (topic 0) or at the page of a topic (model/HelpTopics.h).
     virtual void showHelp(int topic) = 0;
 };

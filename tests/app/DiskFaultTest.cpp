@@ -7,8 +7,7 @@
 #include "files/ConfigFile.h"
 #include "files/FileTestHelpers.h"
 #include "files/Report.h"
-#include "support/FakeLink.h"
-#include "support/ScriptedPrompts.h"
+#include "support/WorkspaceRig.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,11 +23,10 @@ using namespace dnp::test;
 
 namespace {
 
-constexpr const char* kEarlierSave = "/elsewhere/earlier.dnp";
 // Room for the previous file (a configuration file is some 65 KB) and little more.
 constexpr const char* kTmpfsOptions = "size=128k,mode=0755";
 
-class DiskFaultTest : public ::testing::Test {
+class DiskFaultTest : public ::testing::Test, public WorkspaceRig {
 protected:
     void SetUp() override
     {
@@ -40,9 +38,10 @@ protected:
                          << "); the disk fault cases need the superuser";
         }
         mounted = true;
-        ws.clock = [] { return fixedNow(); };
-        state = richConfiguration();
-        state.LastSavedFileName = kEarlierSave;
+        // A configuration saved once before, elsewhere.
+        use(richConfiguration());
+        ASSERT_TRUE(ws.save(earlierSave()));
+        use(richConfiguration());
         previous = composeConfigFile(ConfigState(), fixedNow());
         ASSERT_TRUE(writeFileBytes(target(), previous));
     }
@@ -55,6 +54,7 @@ protected:
     }
 
     QString target() const { return mountPoint + "/config.dnp"; }
+    QString earlierSave() const { return path("earlier.dnp"); }
     QString report() const { return mountPoint + "/report.txt"; }
 
     // Fills the file system up to its last byte.
@@ -97,21 +97,15 @@ protected:
         EXPECT_GT(errors[0].size(), prefix.size() + 5) << errors[0].toStdString();
     }
 
-    QTemporaryDir dir;
     QString mountPoint;
     bool mounted = false;
     QByteArray previous;
-    ScriptedPrompts prompts;
-    FakeLink link;
-    Workspace ws{prompts, link, dir.filePath("DNP.ini")};
-    ConfigState& state = ws.state();
+    const ConfigState& state = ws.state();
 
     // The report's file part, as after the Report Header dialog's OK.
     bool writeReport()
     {
-        state.ReportHeaderAccepted = true;
-        ws.reportWithHeader({});
-        return prompts.texts(Shown::Error).isEmpty();
+        return ws.reportWithDialog([this] { return std::optional(ws.firstReportHeaderTexts()); });
     }
 };
 
@@ -123,7 +117,7 @@ TEST_F(DiskFaultTest, SavingOntoAFullDiskKeepsThePreviousFile)
     EXPECT_FALSE(ws.saveWithDialog());
     expectOneError(target(), "No space left on device");
     EXPECT_EQ(readFileBytes(target()), previous);
-    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
     EXPECT_EQ(files(), before);  // no temporary file left behind
 }
 
@@ -131,10 +125,11 @@ TEST_F(DiskFaultTest, TheClassEditorsSaveOntoAFullDiskKeepsThePreviousFile)
 {
     fill();
     prompts.fileAnswers = {target()};
-    EXPECT_FALSE(ws.saveFromClassEditor());
+    ws.editClass(0, [] {});
+    EXPECT_TRUE(ws.saveClassEdit());  // applied, not written
     expectOneError(target(), "No space left on device");
     EXPECT_EQ(readFileBytes(target()), previous);
-    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
 }
 
 TEST_F(DiskFaultTest, AReportOntoAFullDiskKeepsThePreviousReport)
@@ -147,7 +142,7 @@ TEST_F(DiskFaultTest, AReportOntoAFullDiskKeepsThePreviousReport)
     EXPECT_FALSE(writeReport());
     expectOneError(report(), "No space left on device");
     EXPECT_EQ(readFileBytes(report()), oldReport);
-    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
     EXPECT_EQ(files(), before);
 }
 
@@ -158,7 +153,7 @@ TEST_F(DiskFaultTest, SavingIntoAReadOnlyFolderKeepsThePreviousFile)
     EXPECT_FALSE(ws.saveWithDialog());
     expectOneReadOnlyError(target());
     EXPECT_EQ(readFileBytes(target()), previous);
-    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
 }
 
 TEST_F(DiskFaultTest, AReportIntoAReadOnlyFolderKeepsThePreviousReport)
@@ -170,7 +165,7 @@ TEST_F(DiskFaultTest, AReportIntoAReadOnlyFolderKeepsThePreviousReport)
     EXPECT_FALSE(writeReport());
     expectOneReadOnlyError(report());
     EXPECT_EQ(readFileBytes(report()), oldReport);
-    EXPECT_EQ(state.LastSavedFileName, kEarlierSave);
+    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
 }
 
 // After the disk has room again the same save goes through.
@@ -183,7 +178,7 @@ TEST_F(DiskFaultTest, ASaveSucceedsOnceThereIsRoomAgain)
     prompts.fileAnswers = {target()};
     EXPECT_TRUE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(target()), composeConfigFile(state, fixedNow()));
-    EXPECT_EQ(state.LastSavedFileName, target());
+    EXPECT_EQ(ws.lastSavedPath(), target());
 }
 
 }  // namespace

@@ -5,10 +5,7 @@
 #include "app/DeskSettings.h"
 #include "app/Workspace.h"
 
-#include "files/ConfigFile.h"
-#include "files/FileTestHelpers.h"
-#include "support/FakeLink.h"
-#include "support/ScriptedPrompts.h"
+#include "support/WorkspaceRig.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -19,22 +16,14 @@ using namespace dnp::test;
 
 namespace {
 
-class UnsavedWorkTest : public ::testing::Test {
+// A workspace with the desk's remembered files.
+struct DeskRig : WorkspaceRig {
+    DeskSettings desk{dir.filePath("desk.ini")};
+    Workspace deskWs{prompts, {dir.filePath("DNP.ini"), linkTo(link), &desk}};
+};
+
+class UnsavedWorkTest : public ::testing::Test, public WorkspaceRig {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        ws.clock = [] { return fixedNow(); };
-        ws.setDeskSettings(&desk);
-    }
-    QString path(const QString& name) const { return dir.filePath(name); }
-    // One more point ticked in Class 0, as in the editor.
-    void editClass0(int binRow)
-    {
-        ws.editor().ClassSpBtnClick(0);
-        ws.editor().clickItem(ListTag::BinCLB, binRow);
-        ASSERT_TRUE(ws.editor().class0okBtnClick());
-    }
     QStringList kinds() const
     {
         QStringList list;
@@ -43,19 +32,14 @@ protected:
         return list;
     }
 
-    QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    FakeLink link;
-    Workspace ws{prompts, link, dir.filePath("DNP.ini")};
-    DeskSettings desk{dir.filePath("desk.ini")};
 };
 
 TEST_F(UnsavedWorkTest, TheFlagFollowsTheContentAndTheCaptionShowsIt)
 {
     EXPECT_FALSE(ws.modified());
     EXPECT_EQ(ws.windowCaption(), "DNP Configure");
-    ws.editor().ClassSpBtnClick(0);
-    ASSERT_TRUE(ws.editor().class0okBtnClick());  // an OK that changes nothing
+    ws.editClass(0, [] {});
+    ASSERT_TRUE(ws.applyClassEdit());  // an OK that changes nothing
     EXPECT_FALSE(ws.modified());
     editClass0(3);
     EXPECT_EQ(ws.windowCaption(), "DNP Configure *");
@@ -67,17 +51,15 @@ TEST_F(UnsavedWorkTest, TheFlagFollowsTheContentAndTheCaptionShowsIt)
     editClass0(5);
     prompts.fileAnswers.push_back(path("feeder.dnp"));
     ASSERT_TRUE(ws.saveWithDialog());
-    ws.prepareSend();
-    ws.order().Class0MouseDown(PointType::Bin, 1);
-    ws.order().Class0DragDrop(PointType::Bin, 0);
+    ws.showOrderWindow(SortMode::Send, [] {});
+    ws.moveOrderItem(PointType::Bin, 1, 0);
     EXPECT_EQ(ws.windowCaption(), "feeder.dnp *");
-    ws.order().Class0MouseDown(PointType::Bin, 1);
-    ws.order().Class0DragDrop(PointType::Bin, 0);
+    ws.moveOrderItem(PointType::Bin, 1, 0);
     EXPECT_FALSE(ws.modified());
     // Unsolicited settings count, and New clears the flag.
-    ws.editor().ClassSpBtnClick(2);
-    ws.editor().view().MinEventEdit = "9";
-    ASSERT_TRUE(ws.editor().class0okBtnClick());
+    ws.editClass(2, [] {});
+    ws.editUnsolicited({"2", "9", "0"});
+    ASSERT_TRUE(ws.applyClassEdit());
     EXPECT_TRUE(ws.modified());
     ws.newConfiguration();
     EXPECT_EQ(ws.windowCaption(), "DNP Configure");
@@ -143,16 +125,11 @@ TEST_F(UnsavedWorkTest, ReplacingAnotherFileIsAskedOnceAndTheLastSavedFileKeepsI
 
 TEST_F(UnsavedWorkTest, ARetrieveOverUnsavedWorkIsAppliedOnlyAfterTheQuestion)
 {
-    sim::Panel panel{std::nullopt, {}};
-    link.panel = simulatedPanel(panel);
-    ws.settings().ComPort = 1;
     editClass0(3);
     const ConfigContent edited = ws.state().content();
     for (const SaveChoice choice : {SaveChoice::Cancel, SaveChoice::Discard}) {
         prompts.saveChoices = {choice};
-        ws.prepareRetrieve();
-        ws.startRetrieve();
-        tickUntilEnded(ws.exchange(), link);
+        retrieve();
         EXPECT_EQ(ws.state().content() == edited, choice == SaveChoice::Cancel);
     }
     EXPECT_EQ(prompts.texts(Shown::SaveChanges), (QStringList{"Save changes to new.dnp?", "Save changes to new.dnp?"}));
@@ -160,8 +137,13 @@ TEST_F(UnsavedWorkTest, ARetrieveOverUnsavedWorkIsAppliedOnlyAfterTheQuestion)
     EXPECT_TRUE(ws.modified());
 }
 
-TEST_F(UnsavedWorkTest, RecentFilesAndTheLastFolder)
+TEST(UnsavedWork, RecentFilesAndTheLastFolder)
 {
+    DeskRig rig;
+    Workspace& ws = rig.deskWs;
+    ScriptedPrompts& prompts = rig.prompts;
+    DeskSettings& desk = rig.desk;
+    const auto path = [&rig](const QString& name) { return rig.path(name); };
     const QString sub = path("sub");
     ASSERT_TRUE(QDir().mkpath(sub));
     QStringList files;

@@ -1,19 +1,18 @@
 // The workspace headless: the file commands with their dialogs and confirmations,
-// the report, and the road of a configuration through a send and a retrieve.
+// the report, the editors' verbs, and the road of a configuration through a send and
+// a retrieve.
 
 #include "app/Workspace.h"
 
-#include "files/ConfigFile.h"
-#include "files/FileTestHelpers.h"
+#include "comm/ImageText.h"
 #include "files/Report.h"
+#include "model/Marks.h"
 #include "model/Regional.h"
-#include "support/FakeLink.h"
-#include "support/ScriptedPrompts.h"
+#include "support/WorkspaceRig.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -22,32 +21,14 @@ using namespace dnp::test;
 
 namespace {
 
-class WorkspaceTest : public ::testing::Test {
+class WorkspaceTest : public ::testing::Test, public WorkspaceRig {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        ws.clock = [] { return fixedNow(); };
-    }
-    // The report's file part, as after the Report Header dialog's OK.
-    bool writeReport()
-    {
-        state.ReportHeaderAccepted = true;
-        ws.reportWithHeader({});
-        return prompts.texts(Shown::Error).isEmpty();
-    }
-
-    QString path(const QString& name) const { return dir.filePath(name); }
-
     // Everything a command could change, as one comparable text.
     QByteArray snapshot() const
     {
+        const ConfigState& state = ws.state();
         QByteArray s = composeConfigFile(state, fixedNow());
-        s += state.LoadedFromFile ? "loaded" : "not loaded";
-        s += state.LastSavedFileName.toUtf8() + "|" + state.ConfigFileName.toUtf8();
-        for (const auto& codes : state.PanelCode)
-            for (std::uint16_t c : codes)
-                s += QByteArray::number(c) + ",";
+        s += ws.lastSavedPath().toUtf8() + "|" + ws.filePath().toUtf8();
         for (const auto& table : state.Class0Order)
             for (std::int32_t v : table)
                 s += QByteArray::number(v) + ",";
@@ -55,7 +36,6 @@ protected:
             s += QByteArray(reinterpret_cast<const char*>(selection.data()), selection.size());
         return s;
     }
-
     QList<Shown> shownOf(Shown::Kind kind) const
     {
         QList<Shown> list;
@@ -64,21 +44,21 @@ protected:
                 list << s;
         return list;
     }
-
-    QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    FakeLink link;
-    Workspace ws{prompts, link, dir.filePath("DNP.ini")};
-    ConfigState& state = ws.state();
-    ClassEditor& editor = ws.editor();
+    // The report's file part, after the Report Header dialog's OK with its first texts.
+    bool writeReport()
+    {
+        return ws.reportWithDialog([this] { return std::optional(ws.firstReportHeaderTexts()); });
+    }
+    const ConfigState& state = ws.state();
 };
 
 // --- Open ---
 
 TEST_F(WorkspaceTest, OpenDialogSettingsAndCancelChangesNothing)
 {
-    state = richConfiguration();
+    use(richConfiguration());
     const QByteArray before = snapshot();
+    prompts.saveChoices = {SaveChoice::Discard};
     EXPECT_FALSE(ws.openWithDialog());
     const QList<Shown> dialogs = shownOf(Shown::OpenDialog);
     ASSERT_EQ(dialogs.size(), 1);
@@ -90,38 +70,32 @@ TEST_F(WorkspaceTest, OpenDialogSettingsAndCancelChangesNothing)
     EXPECT_EQ(ws.caption(), "DNP Configure");
 }
 
-TEST_F(WorkspaceTest, OpenReplacesTheConfigurationAfterTheClearStep)
+TEST_F(WorkspaceTest, OpenReplacesTheWholeConfiguration)
 {
     const ConfigState fileState = richConfiguration();
     ASSERT_TRUE(writeFileBytes(path("feeder.dnp"), composeConfigFile(fileState, fixedNow())));
-
-    setClass0(state, PointType::Bin, {0, 1, 4});  // stale slots the file does not select
-    state.setSelected(2, PointType::Aout, 5, true);
-    state.UnsolicitedSettings = {1, 1, 1, 1, 1, 1};
-    state.Class0Rebuild.fill(false);
-    state.OpenedForClass = {0, 1, 0, 0};
-    editor.setItem(ListTag::BinCLB, 0, ItemState::Checked);
-    state.ReportDescription = QStringLiteral("kept");
+    ConfigState stale;
+    setClass0(stale, PointType::Bin, {0, 1, 4});  // points the file does not select
+    stale.setSelected(2, PointType::Aout, 5, true);
+    stale.UnsolicitedSettings = {1, 1, 1, 1, 1, 1};
+    use(stale);
+    ASSERT_TRUE(ws.resave(path("stale.dnp"), {QStringLiteral("kept"), {}}));
 
     prompts.fileAnswers.push_back(path("feeder.dnp"));
     EXPECT_TRUE(ws.openWithDialog());
 
     EXPECT_EQ(ws.caption(), "feeder.dnp");
-    EXPECT_TRUE(state.LoadedFromFile);
-    EXPECT_EQ(state.ConfigFileName, path("feeder.dnp"));
-    EXPECT_EQ(state.Class0Rebuild, (std::array<bool, 5>{true, true, true, true, true}));
-    EXPECT_EQ(editor.item(ListTag::BinCLB, 0), ItemState::Greyed);  // the clear step ran, last opened for Class 1
+    EXPECT_EQ(ws.filePath(), path("feeder.dnp"));
     EXPECT_EQ(state.ReportDescription, "kept");
-    EXPECT_TRUE(state.LastSavedFileName.isEmpty());
     EXPECT_EQ(state.ClassSelection, fileState.ClassSelection);
     EXPECT_EQ(state.Class0Order, fileState.Class0Order);
     EXPECT_EQ(state.UnsolicitedSettings, fileState.UnsolicitedSettings);
+    EXPECT_FALSE(ws.modified());
     EXPECT_TRUE(prompts.texts(Shown::Error).isEmpty());
 }
 
 TEST_F(WorkspaceTest, OpenFileThatCannotBeOpenedShowsFileIoError)
 {
-    state = richConfiguration();
     const QByteArray before = snapshot();
     prompts.fileAnswers.push_back(path("missing.dnp"));
     EXPECT_FALSE(ws.openWithDialog());
@@ -137,11 +111,14 @@ TEST_F(WorkspaceTest, OpenBrokenFileNamesFileAndLineAndChangesNothing)
     ASSERT_TRUE(writeFileBytes(path("short.dnp"), joinCrlf(lines)));
     ASSERT_TRUE(writeFileBytes(path("half.dnp"), withLine(composeConfigFile(ConfigState(), fixedNow()), 9, "-1,2.5")));
 
-    setClass0(state, PointType::Ain, {7, 3});
-    state.setSelected(1, PointType::Ain, 3, true);
-    state.UnsolicitedSettings = {33, 513, 20, 256, 20, 256};
+    ConfigState mine;
+    setClass0(mine, PointType::Ain, {7, 3});
+    mine.setSelected(1, PointType::Ain, 3, true);
+    mine.UnsolicitedSettings = {33, 513, 20, 256, 20, 256};
+    use(mine);
     const QByteArray before = snapshot();
 
+    prompts.saveChoices = {SaveChoice::Discard, SaveChoice::Discard};
     prompts.fileAnswers = {path("short.dnp"), path("half.dnp")};
     EXPECT_FALSE(ws.openWithDialog());
     EXPECT_FALSE(ws.openWithDialog());
@@ -158,7 +135,7 @@ TEST_F(WorkspaceTest, OpenBrokenFileNamesFileAndLineAndChangesNothing)
 
 TEST_F(WorkspaceTest, SaveWritesTheFileAndRemembersThePath)
 {
-    state = richConfiguration();
+    use(richConfiguration());
     prompts.fileAnswers.push_back(path("a.dnp"));
     EXPECT_TRUE(ws.saveWithDialog());
     ASSERT_EQ(prompts.shown.size(), 1);
@@ -169,16 +146,16 @@ TEST_F(WorkspaceTest, SaveWritesTheFileAndRemembersThePath)
     EXPECT_EQ(d.filter, "dnp");
     EXPECT_EQ(d.title, "Save Configuration");
     EXPECT_EQ(readFileBytes(path("a.dnp")), composeConfigFile(state, fixedNow()));
-    EXPECT_EQ(state.LastSavedFileName, path("a.dnp"));
+    EXPECT_EQ(ws.lastSavedPath(), path("a.dnp"));
     EXPECT_EQ(ws.windowCaption(), "a.dnp");  // the file just written, not modified
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.dnp"});  // no temporary file left
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.dnp"}, QDir::Files), QStringList{"a.dnp"});  // no temporary file left
 }
 
 TEST_F(WorkspaceTest, SaveCancelledWritesNothing)
 {
     EXPECT_FALSE(ws.saveWithDialog());
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
-    EXPECT_TRUE(state.LastSavedFileName.isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList({"*.dnp"}, QDir::Files).isEmpty());
+    EXPECT_TRUE(ws.lastSavedPath().isEmpty());
 }
 
 TEST_F(WorkspaceTest, SecondSaveToTheSamePathAsksAndCancelKeepsTheFile)
@@ -187,18 +164,17 @@ TEST_F(WorkspaceTest, SecondSaveToTheSamePathAsksAndCancelKeepsTheFile)
     ASSERT_TRUE(ws.saveWithDialog());
     const QByteArray first = readFileBytes(path("a.dnp"));
 
-    state = richConfiguration();
-    state.LastSavedFileName = path("a.dnp");
+    use(richConfiguration());
     prompts.confirmAnswers = {false, true};
     EXPECT_FALSE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(path("a.dnp")), first);
-    EXPECT_EQ(state.LastSavedFileName, path("a.dnp"));
+    EXPECT_EQ(ws.lastSavedPath(), path("a.dnp"));
 
     EXPECT_TRUE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(path("a.dnp")), composeConfigFile(state, fixedNow()));
 
     EXPECT_TRUE(ws.saveWithDialog());  // another path: no question
-    EXPECT_EQ(state.LastSavedFileName, path("b.dnp"));
+    EXPECT_EQ(ws.lastSavedPath(), path("b.dnp"));
 
     const QList<Shown> confirms = shownOf(Shown::Confirm);
     ASSERT_EQ(confirms.size(), 2);
@@ -210,18 +186,19 @@ TEST_F(WorkspaceTest, SecondSaveToTheSamePathAsksAndCancelKeepsTheFile)
 
 TEST_F(WorkspaceTest, PathComparisonIsExactAndCaseSensitive)
 {
-    state.LastSavedFileName = path("A.dnp");
-    prompts.fileAnswers = {path("a.dnp")};
+    prompts.fileAnswers = {path("A.dnp"), path("a.dnp")};
+    ASSERT_TRUE(ws.saveWithDialog());
     EXPECT_TRUE(ws.saveWithDialog());
     EXPECT_TRUE(shownOf(Shown::Confirm).isEmpty());
 }
 
 TEST_F(WorkspaceTest, EditorSaveAsksWithItsOwnTextsAndWritesTheSameBytes)
 {
-    state = richConfiguration();
+    use(richConfiguration());
     prompts.fileAnswers = {path("main.dnp"), path("editor.dnp"), path("editor.dnp")};
     ASSERT_TRUE(ws.saveWithDialog());
-    ASSERT_TRUE(ws.saveFromClassEditor());
+    ws.editClass(0, [] {});
+    ASSERT_TRUE(ws.saveClassEdit());
     EXPECT_EQ(readFileBytes(path("editor.dnp")), readFileBytes(path("main.dnp")));
     const FileDialogSettings& d = prompts.shown[1].dialog;
     EXPECT_EQ(d.fileName, "*.dnp");
@@ -229,7 +206,7 @@ TEST_F(WorkspaceTest, EditorSaveAsksWithItsOwnTextsAndWritesTheSameBytes)
     EXPECT_EQ(d.filter, "dnp");
 
     prompts.confirmAnswers = {false};
-    EXPECT_FALSE(ws.saveFromClassEditor());
+    EXPECT_TRUE(ws.saveClassEdit());  // applied; the file part cancelled
     const QList<Shown> confirms = shownOf(Shown::Confirm);
     ASSERT_EQ(confirms.size(), 1);
     EXPECT_EQ(confirms[0].caption, "Save Confirmation");
@@ -241,30 +218,15 @@ TEST_F(WorkspaceTest, EditorSaveAsksWithItsOwnTextsAndWritesTheSameBytes)
 TEST_F(WorkspaceTest, WriteIntoAPathThatCannotExistShowsTheErrorAndKeepsLastSaved)
 {
     ASSERT_TRUE(writeFileBytes(path("plain"), "not a folder"));
-    state.LastSavedFileName = path("earlier.dnp");
     const QString target = path("plain") + "/a.dnp";  // its folder is a regular file
-    prompts.fileAnswers = {target};
+    prompts.fileAnswers = {path("earlier.dnp"), target};
+    ASSERT_TRUE(ws.saveWithDialog());
     EXPECT_FALSE(ws.saveWithDialog());
     const QStringList errors = prompts.texts(Shown::Error);
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].startsWith("Cannot write " + target + ": ")) << errors[0].toStdString();
-    EXPECT_EQ(state.LastSavedFileName, path("earlier.dnp"));
+    EXPECT_EQ(ws.lastSavedPath(), path("earlier.dnp"));
     EXPECT_EQ(readFileBytes(path("plain")), "not a folder");
-}
-
-TEST_F(WorkspaceTest, FailedWriteLeavesTheOldFileIntact)
-{
-    // The temporary file beside the target gets a longer name than the file system allows.
-    const QString name = QString(251, 'x') + ".dnp";
-    const QString target = path(name);
-    const QByteArray old = "old configuration\r\n";
-    ASSERT_TRUE(writeFileBytes(target, old));
-    state = richConfiguration();
-    prompts.fileAnswers = {target};
-    EXPECT_FALSE(ws.saveWithDialog());
-    EXPECT_EQ(prompts.texts(Shown::Error).size(), 1);
-    EXPECT_EQ(readFileBytes(target), old);
-    EXPECT_TRUE(state.LastSavedFileName.isEmpty());
 }
 
 TEST_F(WorkspaceTest, WriteIntoReadOnlyFolderLeavesTheOldFileIntact)
@@ -281,49 +243,161 @@ TEST_F(WorkspaceTest, WriteIntoReadOnlyFolderLeavesTheOldFileIntact)
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(readFileBytes(target), "old");
     EXPECT_EQ(prompts.texts(Shown::Error).size(), 1);
-    EXPECT_TRUE(state.LastSavedFileName.isEmpty());
+    EXPECT_TRUE(ws.lastSavedPath().isEmpty());
 }
 
-// --- report ---
+// --- report and the header texts ---
 
 TEST_F(WorkspaceTest, ReportIsWrittenAfterTheHeaderDialogsOk)
 {
-    state = richConfiguration();
-    ReportHeader header(state, prompts, fixedNow().date());
+    use(richConfiguration());
     prompts.fileAnswers = {path("r.txt")};
-    ws.reportWithHeader([&] { header.OKBtnClick(); });
+    EXPECT_TRUE(writeReport());
     const FileDialogSettings& d = prompts.shown[0].dialog;
     EXPECT_EQ(d.fileName, "*.txt");
     EXPECT_EQ(d.defaultExtension, "txt");
     EXPECT_EQ(d.filter, "txt");
     EXPECT_EQ(state.ReportDescription, shortDate(fixedNow().date()) + " Report");
+    EXPECT_EQ(state.ReportComment, "None");
     EXPECT_EQ(readFileBytes(path("r.txt")), composeReport(state, fixedNow()));
-    EXPECT_EQ(state.LastSavedFileName, path("r.txt"));
+    EXPECT_EQ(ws.lastSavedPath(), path("r.txt"));
 }
 
 TEST_F(WorkspaceTest, ReportHeaderCancelWritesNothing)
 {
-    ReportHeader header(state, prompts, fixedNow().date());
-    state.ReportHeaderAccepted = true;  // the previous use was OK
     prompts.fileAnswers = {path("r.txt")};
-    ws.reportWithHeader([&] { header.closeBoxClick(); });
+    EXPECT_FALSE(ws.reportWithDialog([] { return std::optional<ReportHeaderTexts>(); }));
     EXPECT_TRUE(prompts.shown.isEmpty());
     EXPECT_FALSE(QFile::exists(path("r.txt")));
+    EXPECT_TRUE(state.ReportDescription.isEmpty());
 }
 
-TEST_F(WorkspaceTest, ReportAndConfigurationShareLastSavedFileName)
+TEST_F(WorkspaceTest, ReportAndConfigurationShareTheFileLastSaved)
 {
     prompts.fileAnswers = {path("x"), path("x"), path("x")};
     ASSERT_TRUE(ws.saveWithDialog());
     EXPECT_TRUE(writeReport());  // asks, OK
     prompts.confirmAnswers = {false};
-    EXPECT_FALSE(ws.saveFromClassEditor());  // asks, Cancel
+    ws.editClass(0, [] {});
+    ASSERT_TRUE(ws.saveClassEdit());  // asks, Cancel
     EXPECT_EQ(readFileBytes(path("x")), composeReport(state, fixedNow()));
     const QList<Shown> confirms = shownOf(Shown::Confirm);
     ASSERT_EQ(confirms.size(), 2);
     EXPECT_EQ(confirms[0].caption, "Save confirmation");
     EXPECT_EQ(confirms[0].text, "Overwrite previously saved configuration?");
     EXPECT_EQ(confirms[1].caption, "Save Confirmation");
+}
+
+// dnpcfg's verbs: the header texts a report or a resave takes, and the files they write.
+TEST_F(WorkspaceTest, ResaveAndReportTakeTheHeaderTextsGiven)
+{
+    use(richConfiguration());
+    EXPECT_EQ(ws.firstReportHeaderTexts().description, shortDate(fixedNow().date()) + " Report");
+    EXPECT_EQ(ws.firstReportHeaderTexts().comment, "None");
+    ASSERT_TRUE(ws.resave(path("a.dnp"), {"Feeder 3", "tested"}));
+    QList<QByteArray> lines = crlfLines(readFileBytes(path("a.dnp")));
+    EXPECT_EQ(lines[1], "Description: Feeder 3");
+    EXPECT_EQ(lines[2], "Comment:     tested");
+    ASSERT_TRUE(ws.writeReport(path("r.txt"), {"Feeder 4", "again"}));
+    lines = crlfLines(readFileBytes(path("r.txt")));
+    EXPECT_EQ(lines[1], "Description: Feeder 4");
+    EXPECT_EQ(lines[2], "Comment:     again");
+    EXPECT_EQ(ws.caption(), "a.dnp");  // the report is no configuration file
+}
+
+// --- the editors ---
+
+// A file opened and OK'd unchanged in every editor is written byte for byte as it was.
+TEST_F(WorkspaceTest, AFileOpenedAndOkdUnchangedIsWrittenAsItWas)
+{
+    ConfigState odd = richConfiguration();
+    odd.setSelected(1, PointType::Bin, 9, true);  // in Classes 1 and 2 at once, as a file may hold it
+    odd.setSelected(2, PointType::Bin, 9, true);
+    const QByteArray file = composeConfigFile(odd, fixedNow());
+    ASSERT_TRUE(writeFileBytes(path("odd.dnp"), file));
+    ASSERT_TRUE(ws.open(path("odd.dnp")));
+    ASSERT_TRUE(ws.resave(path("back.dnp"), {odd.ReportDescription, odd.ReportComment}));
+    ASSERT_EQ(readFileBytes(path("back.dnp")), file);
+    for (int cls = 0; cls <= 3; ++cls) {
+        ws.editClass(cls, [] {});
+        ASSERT_TRUE(ws.applyClassEdit()) << cls;
+    }
+    EXPECT_FALSE(ws.modified());
+    ASSERT_TRUE(ws.save(path("back.dnp")));
+    EXPECT_EQ(readFileBytes(path("back.dnp")), file);
+}
+
+// OK keeps what the window shows: the group and harmonic buttons after an Open and after
+// a retrieve.
+TEST_F(WorkspaceTest, SetAndHarmonicButtonsAfterAnOpenAreKept)
+{
+    ASSERT_TRUE(writeFileBytes(path("f.dnp"), composeConfigFile(richConfiguration(), fixedNow())));
+    ASSERT_TRUE(ws.open(path("f.dnp")));
+    ws.editClass(0, [] {});
+    ws.setGroup(0);          // 14 instantaneous meter values
+    ws.toggleHarmonics(6);   // % of fundamental: 10 more
+    ASSERT_TRUE(ws.applyClassEdit());
+    EXPECT_TRUE(ws.modified());
+    EXPECT_EQ(ws.windowCaption(), "f.dnp *");
+    const PointGroup& inst = groupOf(ListTag::InstCLB);
+    const PointGroup& harm = groupOf(ListTag::HarmCLB);
+    for (int row = 0; row < 14; ++row)
+        EXPECT_EQ(state.ClassSelection[0][inst.base + row], 1);
+    for (int row = 102; row < 112; ++row)
+        EXPECT_EQ(state.ClassSelection[0][harm.base + row], 1);
+    // Reopened, the editor shows them; the file keeps them.
+    ws.editClass(0, [] {});
+    EXPECT_EQ(ws.classEditor().item(ListTag::InstCLB, 13), ItemState::Checked);
+    ASSERT_TRUE(ws.save(path("g.dnp")));
+    ASSERT_TRUE(ws.open(path("g.dnp")));
+    EXPECT_EQ(state.ClassSelection[0][inst.base + 5], 1);
+
+    ws.editClass(0, [] {});
+    ws.clearGroup(0);
+    ASSERT_TRUE(ws.applyClassEdit());
+    EXPECT_EQ(state.ClassSelection[0][inst.base + 5], 0);
+}
+
+TEST_F(WorkspaceTest, SetButtonsAfterARetrieveAreKept)
+{
+    use(richConfiguration());
+    ASSERT_TRUE(send());
+    ASSERT_TRUE(ws.newConfiguration());
+    ASSERT_TRUE(retrieve());
+    ws.editRetrievedClass0([] {});
+    ws.setGroup(6);  // demand values
+    ASSERT_TRUE(ws.applyClassEdit());
+    const PointGroup& demand = groupOf(ListTag::DmdCLB);
+    for (int row = 0; row < 14; ++row)
+        EXPECT_EQ(state.ClassSelection[0][demand.base + row], 1);
+    // The points retrieved stay, in the panel's order, the new ones after them.
+    EXPECT_EQ(state.class0Sequence(PointType::Bin), richConfiguration().class0Sequence(PointType::Bin));
+}
+
+TEST_F(WorkspaceTest, ClearAsksFirstAndEmptiesAllClasses)
+{
+    use(richConfiguration());
+    ws.editClass(2, [] {});
+    prompts.confirmAnswers = {false};
+    EXPECT_FALSE(ws.clearClassEdit());
+    EXPECT_EQ(state.ClassSelection, richConfiguration().ClassSelection);
+    EXPECT_TRUE(ws.clearClassEdit());
+    ASSERT_EQ(shownOf(Shown::Confirm).size(), 2);
+    EXPECT_EQ(shownOf(Shown::Confirm)[0].caption, "Clear");
+    EXPECT_EQ(shownOf(Shown::Confirm)[0].text, kClearAllText);
+    EXPECT_EQ(state.content().class0, ConfigState().content().class0);
+    EXPECT_EQ(ws.classEditor().item(ListTag::BinCLB, 9), ItemState::Greyed);
+}
+
+TEST_F(WorkspaceTest, ARefusedFieldNamesItselfAndAppliesNothing)
+{
+    ws.editClass(1, [] {});
+    ws.editUnsolicited({"2", "300", "0"});
+    const Result<void> applied = ws.applyClassEdit();
+    ASSERT_FALSE(applied);
+    EXPECT_EQ(applied.error().line, static_cast<int>(UnsolicitedField::MinEvents));
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{kEventsRangeText});
+    EXPECT_EQ(state.UnsolicitedSettings, kDefaultUnsolicited);
 }
 
 // --- the panel ---
@@ -333,60 +407,63 @@ class WorkspaceTransferTest : public WorkspaceTest {
 protected:
     void SetUp() override
     {
-        WorkspaceTest::SetUp();
-        link.panel = simulatedPanel(panel);
-        ws.settings().ComPort = 1;
         QObject::connect(&ws, &Workspace::transferEnded, [this](const TransferResult& r) { ended << r.outcome; });
     }
-    void send()
-    {
-        ws.prepareSend();
-        ws.startSend();
-        tickUntilEnded(ws.exchange(), link);
-    }
-    void retrieve()
-    {
-        ws.prepareRetrieve();
-        ws.startRetrieve();
-        tickUntilEnded(ws.exchange(), link);
-    }
-
-    sim::Panel panel{std::nullopt, {}};
     QList<TransferOutcome> ended;
 };
 
 TEST_F(WorkspaceTransferTest, SendAndRetrieveTellTheirOutcomeAndTheRetrieveIsApplied)
 {
-    state = richConfiguration();
+    use(richConfiguration());
     const ConfigState sent = state;
-    send();
+    EXPECT_TRUE(send());
     EXPECT_EQ(prompts.texts(), QStringList{"Sending communication status: OK.."});
     EXPECT_EQ(prompts.shown[0].kind, Shown::Information);
-    EXPECT_EQ(panel.image, ws.exchange().sentImage());
+    EXPECT_EQ(panel.image, *ws.image(kIndividualMappingItem));
+    EXPECT_EQ(link.target.label(), "COM 1 (" + portDeviceName(1) + ")");
 
-    ws.newConfiguration();
+    ASSERT_TRUE(ws.newConfiguration());
     prompts.shown.clear();
-    retrieve();
+    EXPECT_TRUE(retrieve());
     EXPECT_EQ(prompts.texts(), QStringList{"Retrieving communication status: OK.."});
     EXPECT_EQ(ended, (QList<TransferOutcome>{TransferOutcome::Success, TransferOutcome::Success}));
     for (PointType t : kAllPointTypes)
         EXPECT_EQ(state.class0Sequence(t), sent.class0Sequence(t)) << pointTypeName(t).toStdString();
     EXPECT_EQ(state.UnsolicitedSettings, sent.UnsolicitedSettings);
-    EXPECT_TRUE(state.NoListWriteBack);
-    EXPECT_EQ(ws.order().RMappingRG, 2);
-    EXPECT_EQ(ws.order().retrieveList(PointType::Bin).size(), 3u);
-    EXPECT_EQ(editor.item(ListTag::BinCLB, 9), ItemState::Checked);
+    EXPECT_EQ(ws.order().retrievedMapping(), 2);
+    EXPECT_EQ(ws.order().retrievedTexts(PointType::Bin).size(), 3);
     // Sent again, the retrieved configuration is the same image.
-    const ConfigImage first = ws.exchange().sentImage();
-    send();
-    EXPECT_EQ(ws.exchange().sentImage(), first);
+    const ConfigImage first = panel.image;
+    EXPECT_TRUE(send());
+    EXPECT_EQ(panel.image, first);
+}
+
+// A retrieve is unsaved work even when it equals what was open: it came from the panel.
+// Saved, it is not any more.
+TEST_F(WorkspaceTransferTest, ARetrieveIsUnsavedUntilSaved)
+{
+    use(richConfiguration());
+    ASSERT_TRUE(send());
+    ASSERT_TRUE(retrieve());
+    ASSERT_TRUE(ws.save(path("a.dnp")));
+    EXPECT_FALSE(ws.modified());
+    EXPECT_EQ(ws.windowCaption(), "a.dnp");
+    const ConfigContent saved = state.content();
+    ASSERT_TRUE(retrieve());
+    EXPECT_EQ(state.content(), saved);
+    EXPECT_TRUE(ws.modified());
+    EXPECT_EQ(ws.windowCaption(), "a.dnp *");
+    ASSERT_TRUE(ws.save(path("b.dnp")));
+    EXPECT_FALSE(ws.modified());
+    EXPECT_EQ(ws.windowCaption(), "b.dnp");
 }
 
 TEST_F(WorkspaceTransferTest, ARetrieveReplacesTheWholeConfiguration)
 {
-    setClass0(state, PointType::Ain, {5, 6});
-    state.setSelected(1, PointType::Ain, 5, true);
-    state.LoadedFromFile = true;
+    ConfigState mine;
+    setClass0(mine, PointType::Ain, {5, 6});
+    mine.setSelected(1, PointType::Ain, 5, true);
+    use(mine);
     panel.image[0] = 8;
     panel.image[249] = 1;  // one binary output, nothing else
     panel.image[252] = 2;
@@ -395,24 +472,20 @@ TEST_F(WorkspaceTransferTest, ARetrieveReplacesTheWholeConfiguration)
     panel.image[255] = 2;
     panel.image[1] = 2693;
     panel.image[2] = 554;
-    retrieve();
+    ASSERT_TRUE(retrieve());
     EXPECT_EQ(state.Class0Order[typeNumber(PointType::Bout)], (std::vector<std::int32_t>{-1, -1, 2, -1}));
     EXPECT_EQ(state.Class0Order[typeNumber(PointType::Ain)], std::vector<std::int32_t>(364, -1));
     EXPECT_FALSE(state.selected(1, PointType::Ain, 5));
-    EXPECT_FALSE(state.LoadedFromFile);
-    for (bool flag : state.Class0Rebuild)
-        EXPECT_TRUE(flag);
-    ws.prepareSend();
-    EXPECT_EQ(ws.order().class0Lists()[typeNumber(PointType::Bout)], std::vector<int>{2});
+    EXPECT_EQ(ws.order().orderList(PointType::Bout), std::vector<int>{2});
 }
 
 TEST_F(WorkspaceTransferTest, ARetrieveThatStopsEarlyChangesNothing)
 {
     panel = silentPanelAt({18});
     panel.image[241] = 99;
-    state = richConfiguration();
+    use(richConfiguration());
     const ConfigState before = state;
-    retrieve();
+    EXPECT_FALSE(retrieve());
     EXPECT_EQ(ended, QList<TransferOutcome>{TransferOutcome::NotResponding});
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!"});
     EXPECT_EQ(state.UnsolicitedSettings, before.UnsolicitedSettings);
@@ -422,54 +495,65 @@ TEST_F(WorkspaceTransferTest, ARetrieveThatStopsEarlyChangesNothing)
 
 TEST_F(WorkspaceTransferTest, ABadStatusIsToldAndARetrieveIsStillApplied)
 {
-    setClass0(state, PointType::Bin, {2});
-    send();
+    ConfigState mine;
+    setClass0(mine, PointType::Bin, {2});
+    use(mine);
+    ASSERT_TRUE(send());
+    const ConfigImage sent = panel.image;
     panel = badStatusPanelAt({1});
-    panel.image = ws.exchange().sentImage();
-    ws.newConfiguration();
+    panel.image = sent;
+    ASSERT_TRUE(ws.newConfiguration());
     prompts.shown.clear();
-    retrieve();
+    EXPECT_FALSE(retrieve());
     EXPECT_EQ(prompts.texts(), QStringList{"System or data error has occurred."});
     EXPECT_EQ(ended.last(), TransferOutcome::StatusError);
     EXPECT_EQ(state.class0Sequence(PointType::Bin), std::vector<int>{2});
 
     panel = badStatusPanelAt({1});
     prompts.shown.clear();
-    send();
+    EXPECT_FALSE(send());
     EXPECT_EQ(prompts.texts(), QStringList{"System error or data error has occurred."});
 }
 
 TEST_F(WorkspaceTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
 {
-    send();  // nothing chosen
+    EXPECT_FALSE(send());  // nothing chosen: refused before the port is touched
     EXPECT_TRUE(link.sent.isEmpty());
+    EXPECT_FALSE(link.opened);
+    EXPECT_TRUE(link.target.device.isEmpty());
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"No configurations chosen, please return to class menu."});
     EXPECT_EQ(ended.last(), TransferOutcome::Refused);
 
-    setClass0(state, PointType::Bin, {0});
+    ConfigState mine;
+    setClass0(mine, PointType::Bin, {0});
+    use(mine);
     link.openFails = true;
     prompts.shown.clear();
-    send();
+    EXPECT_FALSE(send());
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ie_BadId - Specified comport doesn't exist"});
     EXPECT_EQ(ended.last(), TransferOutcome::PortError);
 
     link.openFails = false;
     link.panel = [](const QByteArray&) { return FakeReply{{}, true}; };
     prompts.shown.clear();
-    ws.prepareSend();
-    ws.startSend();
+    ws.send(kIndividualMappingItem, false);
     ASSERT_TRUE(ws.transferRunning());
-    ws.startRetrieve();
-    ws.startSend();
+    ws.retrieve();
+    ws.send(kIndividualMappingItem, false);
+    ws.editClass(0, [] { ADD_FAILURE() << "the editor opened during a transfer"; });
+    EXPECT_FALSE(ws.newConfiguration());
     EXPECT_EQ(link.sent.size(), 1);
-    EXPECT_EQ(prompts.texts(), (QStringList{kTransferUnderWayText, kTransferUnderWayText}));
+    EXPECT_EQ(prompts.texts(), QStringList(4, kTransferUnderWayText));
+    ws.cancelTransfer();
 }
 
 TEST_F(WorkspaceTransferTest, FailuresTellTheMessageAndWhatWasWrong)
 {
-    setClass0(state, PointType::Bin, {1});
+    ConfigState mine;
+    setClass0(mine, PointType::Bin, {1});
+    use(mine);
     panel = silentPanelAt({7});
-    send();
+    EXPECT_FALSE(send());
     EXPECT_EQ(prompts.texts(Shown::Error),
               QStringList{"ZE-P(L) is not responding!\nMessage 7 of 18 was not answered. The panel may hold a partly "
                           "written configuration: send it again."});
@@ -485,7 +569,7 @@ TEST_F(WorkspaceTransferTest, FailuresTellTheMessageAndWhatWasWrong)
     };
     link.sent.clear();
     prompts.shown.clear();
-    retrieve();
+    EXPECT_FALSE(retrieve());
     EXPECT_EQ(prompts.texts(Shown::Error),
               QStringList{"System or data error has occurred.\nReply to message 2 of 18: length byte 0, expected 40."});
     EXPECT_EQ(ended.last(), TransferOutcome::DataError);
@@ -493,15 +577,15 @@ TEST_F(WorkspaceTransferTest, FailuresTellTheMessageAndWhatWasWrong)
     EXPECT_EQ(state.Class0Order, before.Class0Order);
 }
 
-TEST_F(WorkspaceTransferTest, ACancelledRetrieveChangesNothing)
+TEST_F(WorkspaceTransferTest, AClosedRetrieveWindowCancelsItsRetrieveAndChangesNothing)
 {
-    state = richConfiguration();
+    use(richConfiguration());
     const ConfigState before = state;
     link.panel = [](const QByteArray&) { return FakeReply{{}, true}; };
-    ws.prepareRetrieve();
-    ws.startRetrieve();
+    ws.showOrderWindow(SortMode::Retrieve, [] {});
+    ws.retrieve();
     ASSERT_TRUE(ws.transferRunning());
-    ws.cancelRetrieve();
+    ws.closeOrderWindow();
     EXPECT_FALSE(ws.transferRunning());
     EXPECT_EQ(ended, QList<TransferOutcome>{TransferOutcome::Cancelled});
     EXPECT_TRUE(prompts.shown.isEmpty());
@@ -512,69 +596,133 @@ TEST_F(WorkspaceTransferTest, ACancelledRetrieveChangesNothing)
 // Two retrieves in one run, from two panels: each shows its own.
 TEST_F(WorkspaceTransferTest, EachRetrieveShowsItsOwnPanel)
 {
-    setClass0(state, PointType::Ain, {3, 1});
-    send();
-    const ConfigImage first = panel.image;
-    ws.newConfiguration();
-    setClass0(state, PointType::Bin, {4});
-    send();
-    const ConfigImage second = panel.image;
+    ConfigState first;
+    setClass0(first, PointType::Ain, {3, 1});
+    use(first);
+    ASSERT_TRUE(send());
+    const ConfigImage firstImage = panel.image;
+    ConfigState second;
+    setClass0(second, PointType::Bin, {4});
+    use(second);
+    ASSERT_TRUE(send());
+    const ConfigImage secondImage = panel.image;
 
     for (const bool isFirst : {true, false}) {
-        panel.image = isFirst ? first : second;
-        retrieve();
-        EXPECT_EQ(ws.order().retrieveList(PointType::Ain).size(), isFirst ? 2u : 0u);
-        EXPECT_EQ(ws.order().retrieveList(PointType::Bin).size(), isFirst ? 0u : 1u);
+        panel.image = isFirst ? firstImage : secondImage;
+        ASSERT_TRUE(retrieve());
+        EXPECT_EQ(ws.order().retrievedTexts(PointType::Ain).size(), isFirst ? 2 : 0);
+        EXPECT_EQ(ws.order().retrievedTexts(PointType::Bin).size(), isFirst ? 0 : 1);
         EXPECT_EQ(state.class0Sequence(PointType::Ain), isFirst ? (std::vector<int>{3, 1}) : std::vector<int>{});
     }
 }
 
-TEST_F(WorkspaceTransferTest, SendAfterAFileLoadRecomputesTheMarks)
+// The marks the panel receives are those of the selections, whatever was edited before.
+TEST_F(WorkspaceTransferTest, AClass3PointCarriesTheClass3MarkInIndividualMapping)
 {
-    setClass0(state, PointType::Bin, {3, 4});
-    state.setSelected(1, PointType::Bin, 3, true);
-    state.PanelCode[0][4] |= 0x2000;  // stale
-    state.LoadedFromFile = true;
-    ws.prepareSend();
-    EXPECT_TRUE(state.SendRecompute);
-    EXPECT_EQ(state.EditedClass, -1);
-    EXPECT_EQ(state.PanelCode[0][3], 0x1000 | 2607);
-    EXPECT_EQ(state.PanelCode[0][4], 2608);
-    EXPECT_EQ(ws.order().class0Lists()[0], (std::vector<int>{3, 4}));
+    ConfigState mine;
+    setClass0(mine, PointType::Bin, {3, 4});
+    mine.setSelected(3, PointType::Bin, 3, true);
+    use(mine);
+    ASSERT_TRUE(send());
+    EXPECT_EQ(panel.image[1], 0x4000 | 2607);
+    EXPECT_EQ(panel.image[2], 2608);
 }
 
-// --- Report Header dialog logic ---
-
-TEST(ReportHeaderLogic, FirstTextsOkCancelCloseBoxAndHelp)
+TEST_F(WorkspaceTransferTest, ASendWithVerifyReadsThePanelBackOnlyAfterASuccessfulSend)
 {
-    ConfigState state;
-    ScriptedPrompts prompts;
-    ReportHeader header(state, prompts, QDate(2024, 3, 5));
-    EXPECT_EQ(header.DescEdit, shortDate(QDate(2024, 3, 5)) + " Report");
-    EXPECT_EQ(header.CommentEdit, "None");
-    EXPECT_TRUE(state.ReportDescription.isEmpty());
+    use(richConfiguration());
+    EXPECT_TRUE(send(true));
+    EXPECT_EQ(ended, (QList<TransferOutcome>{TransferOutcome::Success, TransferOutcome::Success}));
+    EXPECT_EQ(link.sent.size(), 36);
+    EXPECT_EQ(prompts.texts().last(), "The panel holds the configuration that was sent.");
+    ASSERT_TRUE(ws.lastVerify());
+    EXPECT_TRUE(ws.lastVerify()->empty());
 
-    header.DescEdit = "Feeder 3";
-    header.CommentEdit = "tested";
-    header.OKBtnClick();
-    EXPECT_EQ(state.ReportDescription, "Feeder 3");
-    EXPECT_EQ(state.ReportComment, "tested");
-    EXPECT_TRUE(state.ReportHeaderAccepted);
+    // A panel that refuses the send: no read follows.
+    panel = badStatusPanelAt({3});
+    link.sent.clear();
+    ended.clear();
+    EXPECT_FALSE(send(true));
+    EXPECT_EQ(ended, QList<TransferOutcome>{TransferOutcome::StatusError});
+    EXPECT_EQ(link.sent.size(), 18);
+    for (const QByteArray& frame : link.sent)
+        EXPECT_EQ(static_cast<std::uint8_t>(frame[1]), frames::kWriteCommand);
+}
 
-    header.DescEdit = "typed, not confirmed";
-    header.CancelBtnClick();
-    EXPECT_FALSE(state.ReportHeaderAccepted);
-    EXPECT_EQ(state.ReportDescription, "Feeder 3");
-    EXPECT_EQ(header.DescEdit, "typed, not confirmed");  // the box keeps it for the next opening
+TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
+{
+    use(richConfiguration());
+    panel = silentPanelAt({2});
+    EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, path("a.dnp")); }));
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!"});
+    EXPECT_FALSE(ws.lastVerify());
 
-    header.OKBtnClick();
-    header.closeBoxClick();
-    EXPECT_FALSE(state.ReportHeaderAccepted);
+    // A panel that holds another configuration: the differences are told.
+    panel = sim::Panel(std::nullopt, {});
+    prompts.shown.clear();
+    EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, "a.dnp"); }));
+    ASSERT_EQ(prompts.texts(Shown::Error).size(), 1);
+    EXPECT_TRUE(prompts.texts(Shown::Error)[0].startsWith(
+        "The panel does not hold a.dnp. Differences (A: a.dnp, B: the panel):\n"));
+    ASSERT_TRUE(ws.lastVerify());
+    EXPECT_FALSE(ws.lastVerify()->empty());
+}
 
-    header.BitBtn1Click();
-    ASSERT_EQ(prompts.shown.size(), 1);
-    EXPECT_EQ(prompts.shown[0].kind, Shown::Help);
-    EXPECT_EQ(prompts.shown[0].topic, 42);
+TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceARun)
+{
+    writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=0\n[Ports]\nCOM7=/dev/fake7\n");
+    ASSERT_TRUE(ws.readSettings());
+    use(richConfiguration());
+    EXPECT_FALSE(send());  // cancelled
+    EXPECT_EQ(prompts.texts(Shown::Error),
+              QStringList{"The ComNumber property of the TApdComPort has not been set\nNo serial port is chosen. Choose "
+                          "one in Communication Settings."});
+    prompts.portAnswers = {7};
+    EXPECT_TRUE(send(true));
+    EXPECT_EQ(link.target.device, "/dev/fake7");
+    EXPECT_EQ(link.target.comNumber, 7);
+    EXPECT_TRUE(send());
+    EXPECT_EQ(shownOf(Shown::SelectPort).size(), 2);  // not again for the verify, nor the next send
+}
+
+// dnpcfg's link options: the baud rate, parity and address the port and the frames get.
+TEST_F(WorkspaceTransferTest, TheLinkOverrideReachesThePortAndTheFrames)
+{
+    EXPECT_EQ(ws.overrideLink({{}, 5000, {}, {}}).error().message, "the baud rate must be 19200, 9600 or 4800");
+    EXPECT_EQ(ws.overrideLink({{}, {}, {}, 300}).error().message, "the address must be from 0 to 255");
+    ASSERT_TRUE(ws.overrideLink({QStringLiteral("/dev/fake"), 19200, true, 7}));
+    panel = sim::Panel(7, {});
+    use(richConfiguration());
+    EXPECT_TRUE(send());
+    EXPECT_EQ(link.target.device, "/dev/fake");
+    EXPECT_EQ(link.target.label(), "/dev/fake");
+    EXPECT_EQ(link.Parity(), PortParity::Even);
+    EXPECT_EQ(static_cast<std::uint8_t>(link.sent[0][0]), 7);  // the address byte
+}
+
+TEST_F(WorkspaceTransferTest, EvenParityInTheSettingsReachesThePort)
+{
+    writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nParity=1\nBaud=2\n");
+    ASSERT_TRUE(ws.readSettings());
+    use(richConfiguration());
+    EXPECT_TRUE(send());
+    EXPECT_EQ(link.Parity(), PortParity::Even);
+}
+
+// dnpcfg decode: an image text mapped back as a completed retrieve; a point listed twice
+// takes one slot of the order.
+TEST_F(WorkspaceTransferTest, DecodeAppliesTheImageAsARetrieve)
+{
+    use(richConfiguration());
+    ConfigImage image = *ws.image(kIndividualMappingItem);
+    image[2] = image[1];  // the first binary input listed twice
+    ASSERT_TRUE(writeFileBytes(path("image.txt"), formatImageText(image).toLatin1()));
+    const Result<RetrievedConfig> decoded = ws.decode(path("image.txt"));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->order.of(PointType::Bin), (std::vector<int>{9, 9, 5}));
+    EXPECT_EQ(state.class0Sequence(PointType::Bin), (std::vector<int>{9, 5}));
+    EXPECT_TRUE(ws.modified());
+    EXPECT_EQ(ws.decode(path("missing.txt")).error().message, path("missing.txt") + ": No such file or directory");
 }
 
 }  // namespace

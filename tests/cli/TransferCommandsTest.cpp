@@ -105,9 +105,12 @@ TEST_F(TransferCommandsTest, RefusedSendAndMissingDevice)
 {
     const test::ProgramRun empty = test::runDnpcfg({"send", writeConfig(ConfigState()), "--device", dir.filePath("nothing")});
     EXPECT_EQ(empty.status, 1);
-    // The port opens before the count check.
-    EXPECT_EQ(empty.err, "dnpcfg: ie_BadId - Specified comport doesn't exist\ndnpcfg: Port " + dir.filePath("nothing") +
-                             " does not exist.\n");
+    // A send that cannot be built is refused before the port is touched.
+    EXPECT_EQ(empty.err, "dnpcfg: No configurations chosen, please return to class menu.\n");
+    const test::ProgramRun missing = test::runDnpcfg({"send", writeConfig(sampleConfig()), "--device", dir.filePath("nothing")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "dnpcfg: ie_BadId - Specified comport doesn't exist\ndnpcfg: Port " + dir.filePath("nothing") +
+                               " does not exist.\n");
 
     test::PanelSim sim;
     ASSERT_TRUE(sim.started());
@@ -121,8 +124,11 @@ TEST_F(TransferCommandsTest, AddressingAndOptions)
     test::PanelSim sim({"--address", "44"});
     ASSERT_TRUE(sim.started());
     const QString config = writeConfig(sampleConfig());
-    // Address 300 goes on the wire as 44.
-    EXPECT_EQ(test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "300"}).status, 0);
+    EXPECT_EQ(test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "44"}).status, 0);
+    // An address outside 0-255 is refused, not wrapped onto another panel.
+    const test::ProgramRun wrapped = test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "300"});
+    EXPECT_EQ(wrapped.status, 2);
+    EXPECT_TRUE(wrapped.err.endsWith(" (the address must be from 0 to 255)\n")) << wrapped.err.toStdString();
     const test::ProgramRun other = test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "45"});
     EXPECT_EQ(other.status, 1);
     EXPECT_TRUE(other.err.startsWith("dnpcfg: ZE-P(L) is not responding!\ndnpcfg: Message 1 of 18")) << other.err.toStdString();

@@ -330,7 +330,7 @@ TEST(CommSettingsLocation, ReadFromBesideTheProgramSaveToTheUserFolder)
     EXPECT_EQ(saved.readAll(), lines({"[Ports]", "COM1=/dev/ttyUSB1", "[Comm]", "Baud=1", "ComPort=1", "Addressing=0",
                                       "Parity=0", "Address=10"}));
     EXPECT_EQ(s.location().readPath, user.filePath("dnp/DNP.ini"));
-    s.Load();
+    ASSERT_TRUE(s.Load());
     EXPECT_EQ(s.Address, 10);
 }
 

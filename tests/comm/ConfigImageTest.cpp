@@ -113,24 +113,21 @@ TEST(ConfigImageBuild, EventClassMarksTravelWithTheCodes)
                                                                0x2000 | 3041, 0}));
 }
 
-TEST(ConfigImageBuild, StaleEventMarksNeverReachThePanel)
+TEST(ConfigImageBuild, AMarkFollowsTheClassAPointIsInAtEachSend)
 {
-    // Bin 3 was in Class 1 and has been taken out again; its code still carries bit 12.
+    // Bin 3 goes into Class 3, then back out: each image carries what the selection says.
     SortRig rig;
-    rig.editor.ClassSpBtnClick(0);
+    rig.editor.open(0);
     rig.editor.clickItem(ListTag::BinCLB, 3);
-    rig.editor.class0okBtnClick();
-    rig.editor.ClassSpBtnClick(1);
+    ASSERT_TRUE(rig.editor.apply(0));
+    rig.editor.open(3);
     rig.editor.clickItem(ListTag::BinCLB, 3);
-    rig.editor.class0okBtnClick();
-    EXPECT_EQ(rig.state.PanelCode[0][3], 0x1000 | 2607);
-    rig.editor.ClassSpBtnClick(1);
+    ASSERT_TRUE(rig.editor.apply(3));
+    EXPECT_EQ(imageOf(sendWith(rig)).image[1], 0x4000 | 2607);
+    rig.editor.open(3);
     rig.editor.clickItem(ListTag::BinCLB, 3);
-    rig.editor.class0okBtnClick();
-    EXPECT_EQ(rig.state.PanelCode[0][3], 0x1000 | 2607);
-
-    const ConfigImage image = imageOf(sendWith(rig)).image;
-    EXPECT_EQ(image[1], 2607);
+    ASSERT_TRUE(rig.editor.apply(3));
+    EXPECT_EQ(imageOf(sendWith(rig)).image[1], 2607);
 }
 
 TEST(ConfigImageBuild, ParameterWordsPerMapping)
@@ -259,9 +256,8 @@ TEST(ConfigImageProperty, ImageListsExactlyThePointsOfTheOrderLists)
     for (int round = 0; round < 400; ++round) {
         SortRig rig;
         test::randomConfiguration(rig.state, rng, round % 4 == 0 ? 300 : 150, round % 4 == 0 ? 80 : 40);
-        rig.sort.InitSort();
         test::randomDrags(rig.sort, rng, 5);
-        const Result<BuiltImage> result = buildSendImage(rig.state, rig.sort.class0Lists(), 2);
+        const Result<BuiltImage> result = buildSendImage(rig.state, 2);
         if (!result) {
             ++refused;
             ASSERT_GT(expectedList(rig.state, rig.sort).size(), 0u);
@@ -279,12 +275,13 @@ TEST(ConfigImageProperty, ImageListsExactlyThePointsOfTheOrderLists)
 
         // Every present start points at the first word of its block, in block order.
         int next = 1;
-        const std::array<std::pair<int, int>, 6> blocks = {{{248, rig.sort.itemCount(PointType::Bin)},
-                                                            {249, rig.sort.itemCount(PointType::Bout)},
-                                                            {252, rig.sort.itemCount(PointType::Bout)},
+        const auto items = [&rig](PointType t) { return static_cast<int>(rig.sort.orderList(t).size()); };
+        const std::array<std::pair<int, int>, 6> blocks = {{{248, items(PointType::Bin)},
+                                                            {249, items(PointType::Bout)},
+                                                            {252, items(PointType::Bout)},
                                                             {250, -1},
                                                             {251, -2},
-                                                            {253, rig.sort.itemCount(PointType::Counters)}}};
+                                                            {253, items(PointType::Counters)}}};
         for (auto [word, items] : blocks) {
             int blockWords = items;
             if (items == -1 || items == -2) {

@@ -2,7 +2,6 @@
 
 #include "comm/ConfigImage.h"
 #include "files/FileTestHelpers.h"
-#include "model/Marks.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +10,9 @@ using namespace dnp::test;
 
 namespace {
 
-ConfigImage imageOf(ConfigState state)
+ConfigImage imageOf(const ConfigState& state)
 {
-    recomputeAllMarks(state);
-    Class0Lists lists;
-    for (PointType type : kAllPointTypes)
-        lists[typeNumber(type)] = state.class0Sequence(type);
-    const Result<BuiltImage> built = buildSendImage(state, lists, kIndividualMappingItem);
+    const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
     EXPECT_TRUE(built.ok());
     return built ? built->image : ConfigImage{};
 }

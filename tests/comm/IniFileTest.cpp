@@ -22,17 +22,17 @@ QByteArray lines(std::initializer_list<const char*> list, const QByteArray& eol 
 
 TEST(IniText, Integers)
 {
-    EXPECT_EQ(parseIniInteger(u"0"), 0);
-    EXPECT_EQ(parseIniInteger(u"+7"), 7);
-    EXPECT_EQ(parseIniInteger(u"-2147483648"), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(parseIniInteger(u"2147483648"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"$FFFFFFFF"), -1);
-    EXPECT_EQ(parseIniInteger(u"-$10"), -16);
-    EXPECT_EQ(parseIniInteger(u"$123456789"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"0x-1"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"1 2"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"$"), std::nullopt);
-    EXPECT_EQ(parseIniInteger(u"-"), std::nullopt);
+    EXPECT_EQ(*parseIniInteger(u"0"), 0);
+    EXPECT_EQ(*parseIniInteger(u"+7"), 7);
+    EXPECT_EQ(*parseIniInteger(u"-2147483648"), std::numeric_limits<std::int32_t>::min());
+    EXPECT_FALSE(parseIniInteger(u"2147483648"));
+    EXPECT_EQ(*parseIniInteger(u"$FFFFFFFF"), -1);
+    EXPECT_EQ(*parseIniInteger(u"-$10"), -16);
+    EXPECT_FALSE(parseIniInteger(u"$123456789"));
+    EXPECT_FALSE(parseIniInteger(u"0x-1"));
+    EXPECT_FALSE(parseIniInteger(u"1 2"));
+    EXPECT_FALSE(parseIniInteger(u"$"));
+    EXPECT_FALSE(parseIniInteger(u"-"));
 }
 
 TEST(IniText, ValuesAndSections)

@@ -87,7 +87,7 @@ std::array<std::uint8_t, 4> classesOf(const RetrievedConfig& r, int selection)
 
 using Classes = std::array<std::uint8_t, 4>;
 
-// One word in its block: the point found, its classes and the mark it takes.
+// One word in its block: the point found and its classes.
 struct OneWord {
     const char* name;
     std::uint16_t word;
@@ -95,16 +95,15 @@ struct OneWord {
     PointType type;
     int typeIndex;
     Classes classes;
-    std::uint16_t mark;
 };
 
 const OneWord kOneWord[] = {
-    {"a Class 1 binary input", 0x1000 + 2607, {1, X, X, X, X, X, 0, 1}, PointType::Bin, 3, {1, 1, 0, 0}, 0x1000},
-    {"a Class 0 word", 2607, {1, X, X, X, X, X, 0, 1}, PointType::Bin, 3, {1, 0, 0, 0}, 0},
-    {"a Class 2 word", 0x2000 | 2607, {1, X, X, X, X, X, 0, 1}, PointType::Bin, 3, {1, 0, 1, 0}, 0x2000},
-    {"a Class 3 word marked 0x4000", 0x4000 | 258, {X, X, 1, X, X, X, 0, 1}, PointType::Ain, 0, {1, 0, 0, 1}, 0x4000},
-    {"a Class 3 word marked 0x3000", 0x3000 | 260, {X, X, 1, X, X, X, 0, 1}, PointType::Ain, 1, {1, 0, 0, 1}, 0x4000},
-    {"a flagged counter word", 0x8000 | 2228, {X, X, X, X, X, 1, 0, 2}, PointType::Counters, 0, {1, 0, 0, 0}, 0},
+    {"a Class 1 binary input", 0x1000 + 2607, {1, X, X, X, X, X, 0, 1}, PointType::Bin, 3, {1, 1, 0, 0}},
+    {"a Class 0 word", 2607, {1, X, X, X, X, X, 0, 1}, PointType::Bin, 3, {1, 0, 0, 0}},
+    {"a Class 2 word", 0x2000 | 2607, {1, X, X, X, X, X, 0, 1}, PointType::Bin, 3, {1, 0, 1, 0}},
+    {"a Class 3 word marked 0x4000", 0x4000 | 258, {X, X, 1, X, X, X, 0, 1}, PointType::Ain, 0, {1, 0, 0, 1}},
+    {"a Class 3 word marked 0x3000", 0x3000 | 260, {X, X, 1, X, X, X, 0, 1}, PointType::Ain, 1, {1, 0, 0, 1}},
+    {"a flagged counter word", 0x8000 | 2228, {X, X, X, X, X, 1, 0, 2}, PointType::Counters, 0, {1, 0, 0, 0}},
 };
 
 TEST(MapRetrievedImageTest, OneWordInItsBlock)
@@ -114,8 +113,7 @@ TEST(MapRetrievedImageTest, OneWordInItsBlock)
         const RetrievedConfig r = mapRetrievedImage(imageFor({c.word}, c.trailer));
         EXPECT_EQ(r.order.of(c.type), std::vector<int>{c.typeIndex});
         EXPECT_EQ(classesOf(r, selectionIndexOf(c.type, c.typeIndex)), c.classes);
-        EXPECT_EQ(r.RetrievedMark[typeNumber(c.type)][c.typeIndex], 1);
-        EXPECT_EQ(r.Mark[typeNumber(c.type)][c.typeIndex], c.mark);
+        EXPECT_TRUE(r.found[typeNumber(c.type)][c.typeIndex]);
         EXPECT_EQ(r.Class0Order[typeNumber(c.type)][c.typeIndex], c.typeIndex);
         EXPECT_EQ(r.mappingCode, 8);
     }
@@ -144,9 +142,7 @@ TEST(MapRetrievedImageTest, SecondBinaryOutputBlock)
     EXPECT_EQ(r.order.of(PointType::Bout), std::vector<int>{2});
     EXPECT_EQ(classesOf(r, 382), (Classes{1, 1, 0, 0}));
     EXPECT_EQ(classesOf(r, 386), (Classes{1, 1, 0, 0}));
-    EXPECT_EQ(r.RetrievedMark[1], (std::vector<std::uint8_t>{0, 0, 1, 0, 0, 0, 1, 0}));
-    EXPECT_EQ(r.Mark[1][2], 0x1000);
-    EXPECT_EQ(r.Mark[1][6], 0x1000);
+    EXPECT_EQ(r.found[1], (std::vector<bool>{false, false, true, false, false, false, true, false}));
 }
 
 TEST(MapRetrievedImageTest, WordsOutsideEveryBlockAndUnknownWordsAreIgnored)

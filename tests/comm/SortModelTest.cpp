@@ -17,177 +17,111 @@ std::vector<std::int32_t> slotsOf(const ConfigState& state, PointType type, std:
     return values;
 }
 
-QStringList namesOf(const std::vector<OrderItem>& items)
-{
-    QStringList names;
-    for (const OrderItem& item : items)
-        names << item.ShortName;
-    return names;
-}
+// --- the order lists ------------------------------------------------------------
 
-// --- InitSort and the main window's Send and Retrieve ------------------------
-
-TEST(SortModelInitSort, FillsTheOrderListsFromClass0OrderAndClearsTheFlags)
+TEST(SortModelLists, ShowTheClass0SequenceWithItsDnpNumbers)
 {
     SortRig rig;
     chooseClass0(rig.state, PointType::Bin, {9, 2, 5});
+    chooseClass0(rig.state, PointType::Ain, {329, 0});
     chooseClass0(rig.state, PointType::Counters, {6});
-    rig.sort.InitSort();
+    rig.sort.showSendMode();
 
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{9, 2, 5}));
-    EXPECT_EQ(namesOf(rig.sort.class0List(PointType::Bin)),
-              (QStringList{"Auto Inhibit Terminal Block Input", "Auto Inhibit Status", "Remote Control"}));
-    EXPECT_EQ(namesOf(rig.sort.class0List(PointType::Counters)), QStringList{"Total Operations -- 32bit"});
-    EXPECT_TRUE(rig.sort.class0List(PointType::Ain).empty());
-    for (bool flag : rig.state.Class0Rebuild)
-        EXPECT_FALSE(flag);
+    EXPECT_EQ(rig.sort.orderTexts(PointType::Bin),
+              (QStringList{"0  Auto Inhibit Terminal Block Input", "1  Auto Inhibit Status", "2  Remote Control"}));
+    EXPECT_EQ(rig.sort.orderTexts(PointType::Counters), QStringList{QStringLiteral("0\u20131  Total Operations -- 32bit")});
+    // A point of two words takes two numbers.
+    EXPECT_TRUE(rig.sort.orderTexts(PointType::Ain)[0].startsWith(QStringLiteral("0\u20131  "))) << rig.sort.orderTexts(PointType::Ain)[0].toStdString();
+    EXPECT_TRUE(rig.sort.orderTexts(PointType::Ain)[1].startsWith("2  "));
+    EXPECT_TRUE(rig.sort.orderTexts(PointType::Aout).isEmpty());
 }
 
-TEST(SortModelInitSort, SkipsAChosenPointWhoseSlotIsEmptyAndASlotOfAPointOutsideClass0)
+TEST(SortModelLists, SkipAChosenPointWhoseSlotIsEmptyAndASlotOfAPointOutsideClass0)
 {
     SortRig rig;
     rig.state.setSelected(0, PointType::Bin, 4, true);  // chosen, slot -1
     rig.state.Class0Order[0][7] = 7;                    // slot filled, point not chosen
     chooseClass0(rig.state, PointType::Bin, {1});
-    rig.sort.InitSort();
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{1}));
-}
-
-TEST(SortModelInitSort, RebuildsOnlyTheFlaggedTypes)
-{
-    SortRig rig;
-    chooseClass0(rig.state, PointType::Bin, {2, 5, 7});
-    chooseClass0(rig.state, PointType::Aout, {3, 4});
-    rig.sort.InitSort();
-    rig.sort.Class0MouseDown(PointType::Bin, 0);
-    rig.sort.Class0DragDrop(PointType::Bin, 2);
-    rig.sort.Class0MouseDown(PointType::Aout, 1);
-    rig.sort.Class0DragDrop(PointType::Aout, 0);
-
-    rig.state.Class0Rebuild[typeNumber(PointType::Aout)] = true;
-    rig.state.Class0Order[typeNumber(PointType::Aout)][3] = 3;
-    rig.state.Class0Order[typeNumber(PointType::Aout)][4] = 4;
-    rig.sort.InitSort();
-    EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{5, 7, 2}));
-    EXPECT_EQ(listIndices(rig.sort, PointType::Aout), (std::vector<int>{3, 4}));
-}
-
-TEST(SortModelSend, SecondSendKeepsTheDraggedOrder)
-{
-    SortRig rig;
-    chooseClass0(rig.state, PointType::Ain, {0, 1, 2, 3});
-    rig.workspace.prepareSend();
-    rig.sort.Class0MouseDown(PointType::Ain, 3);
-    rig.sort.Class0DragDrop(PointType::Ain, 0);
-    rig.sort.FormClose();
-
-    rig.workspace.prepareSend();
-    EXPECT_EQ(listIndices(rig.sort, PointType::Ain), (std::vector<int>{3, 0, 1, 2}));
-    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Ain), (std::vector<int>{3, 0, 1, 2}));
 }
 
 TEST(SortModelSend, AClass0EditAfterADragKeepsTheDraggedOrder)
 {
     SortRig rig;
-    rig.editor.ClassSpBtnClick(0);
+    rig.editor.open(0);
     rig.editor.clickItem(ListTag::BinCLB, 2);
     rig.editor.clickItem(ListTag::BinCLB, 5);
-    rig.editor.class0okBtnClick();
-    rig.workspace.prepareSend();
-    rig.sort.Class0MouseDown(PointType::Bin, 1);
-    rig.sort.Class0DragDrop(PointType::Bin, 0);
+    ASSERT_TRUE(rig.editor.apply(0));
+    rig.sort.showSendMode();
+    rig.sort.move(PointType::Bin, 1, 0);
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{5, 2}));
 
-    rig.editor.ClassSpBtnClick(0);  // unchanged
-    rig.editor.class0okBtnClick();
-    rig.workspace.prepareSend();
+    rig.editor.open(0);  // unchanged
+    ASSERT_TRUE(rig.editor.apply(0));
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{5, 2}));
 
-    rig.editor.ClassSpBtnClick(0);
+    rig.editor.open(0);
     rig.editor.clickItem(ListTag::BinCLB, 9);
     rig.editor.clickItem(ListTag::BinCLB, 1);
-    rig.editor.class0okBtnClick();
-    rig.workspace.prepareSend();
+    ASSERT_TRUE(rig.editor.apply(0));
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{5, 2, 1, 9}));
-    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Bin), (std::vector<int>{5, 2, 1, 9}));
 }
 
-TEST(SortModelSend, SendAfterAFileLoadRecomputesTheMarks)
+TEST(SortModelModes, CaptionsHelpAndMapping)
 {
     SortRig rig;
-    chooseClass0(rig.state, PointType::Bin, {3, 4});
-    rig.state.setSelected(1, PointType::Bin, 3, true);
-    rig.state.PanelCode[0][4] |= 0x2000;  // stale
-    rig.state.LoadedFromFile = true;
+    rig.sort.chooseMapping(0);
+    rig.sort.showSendMode();
+    EXPECT_EQ(rig.sort.mode(), SortMode::Send);
+    EXPECT_EQ(rig.sort.caption(), "Send Configuration");
+    EXPECT_EQ(rig.sort.helpTopic(), kSendHelpTopic);
+    EXPECT_EQ(rig.sort.mapping(), 2);
 
-    rig.workspace.prepareSend();
-    EXPECT_TRUE(rig.state.SendRecompute);
-    EXPECT_EQ(rig.state.EditedClass, -1);
-    EXPECT_EQ(rig.state.PanelCode[0][3], 0x1000 | 2607);
-    EXPECT_EQ(rig.state.PanelCode[0][4], 2608);
-    EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{3, 4}));
-}
-
-TEST(SortModelSend, SendModeCaptionVisibilitiesAndMapping)
-{
-    SortRig rig;
-    EXPECT_EQ(rig.sort.caption, "Send/Retrieve");
-    rig.sort.MappingRGClick(0);
-    rig.workspace.prepareSend();
-    EXPECT_EQ(rig.sort.mode, SortMode::Send);
-    EXPECT_EQ(rig.sort.caption, "Send Configuration");
-    EXPECT_EQ(rig.sort.MappingRG, 2);
-    const SortVisibility& v = rig.sort.visibility;
-    EXPECT_TRUE(v.OKtoSendButton && v.MappingRG && v.SendHelpBtn && v.ScancelBtn && v.Class0Lists);
-    EXPECT_FALSE(v.RMappingRG || v.OKtoRetrieveButton || v.RetrieveHelpBtn || v.RokBtn || v.RcancelBtn ||
-                 v.RetrieveLists);
-}
-
-TEST(SortModelRetrieve, RetrieveModeCaptionVisibilitiesAndEmptyLists)
-{
-    SortRig rig;
-    RetrievedOrder found;
-    found.append(PointType::Bin, 3);
-    rig.sort.InitSortRetrieve(found);
-    rig.sort.RMappingRG = 1;
+    RetrievedConfig found;
+    found.order.append(PointType::Bin, 3);
+    found.mappingCode = 4;
+    rig.sort.showRetrieved(found);
     const auto orderBefore = rig.state.Class0Order;
-
-    rig.sort.retrieveBtnClick();
-    EXPECT_EQ(rig.sort.mode, SortMode::Retrieve);
-    EXPECT_EQ(rig.sort.caption, "Retrieve Configuration");
-    EXPECT_EQ(rig.sort.RMappingRG, -1);
+    rig.sort.showRetrieveMode();
+    EXPECT_EQ(rig.sort.mode(), SortMode::Retrieve);
+    EXPECT_EQ(rig.sort.caption(), "Retrieve Configuration");
+    EXPECT_EQ(rig.sort.helpTopic(), kRetrieveHelpTopic);
+    EXPECT_EQ(rig.sort.retrievedMapping(), -1);
     for (PointType t : kAllPointTypes)
-        EXPECT_TRUE(rig.sort.retrieveList(t).empty());
-    const SortVisibility& v = rig.sort.visibility;
-    EXPECT_FALSE(v.OKtoSendButton || v.MappingRG || v.SendHelpBtn || v.ScancelBtn || v.Class0Lists);
-    EXPECT_TRUE(v.RMappingRG && v.OKtoRetrieveButton && v.RetrieveHelpBtn && v.RokBtn && v.RcancelBtn &&
-                v.RetrieveLists);
+        EXPECT_TRUE(rig.sort.retrievedTexts(t).isEmpty());
     EXPECT_EQ(rig.state.Class0Order, orderBefore);
 }
 
-TEST(SortModelMapping, FormCloseSetsMappingBackToIndividual)
+TEST(SortModelMapping, ClosingSetsMappingBackToIndividual)
 {
     SortRig rig;
-    rig.sort.MappingRGClick(0);
-    EXPECT_EQ(rig.sort.MappingRG, 0);
-    rig.sort.FormClose();
-    EXPECT_EQ(rig.sort.MappingRG, 2);
-    EXPECT_EQ(mappingText(rig.sort.MappingRG), "Individual Mapping (per this document)");
+    rig.sort.chooseMapping(0);
+    EXPECT_EQ(rig.sort.mapping(), 0);
+    rig.sort.chooseMapping(3);  // no such item
+    EXPECT_EQ(rig.sort.mapping(), 0);
+    rig.sort.resetMapping();
+    EXPECT_EQ(rig.sort.mapping(), 2);
+    EXPECT_EQ(mappingText(rig.sort.mapping()), "Individual Mapping (per this document)");
 }
 
 TEST(SortModelMapping, RetrievedMappingGroupWorksAsADisplay)
 {
     SortRig rig;
-    rig.sort.showRetrievedMapping(4);
-    EXPECT_EQ(rig.sort.RMappingRG, 1);
-    rig.sort.RMappingRGClick(0);
-    EXPECT_EQ(rig.sort.RMappingRG, 1);
+    RetrievedConfig subset;
+    subset.mappingCode = 4;
+    rig.sort.showRetrieved(subset);
+    EXPECT_EQ(rig.sort.retrievedMapping(), 1);
+    rig.sort.chooseRetrievedMapping(0);
+    EXPECT_EQ(rig.sort.retrievedMapping(), 1);
 
     rig.sort.retrieveStarted();  // nothing retrieved yet
-    rig.sort.showRetrievedMapping(0);
-    EXPECT_EQ(rig.sort.RMappingRG, 1);
-    rig.sort.RMappingRGClick(0);
-    EXPECT_EQ(rig.sort.RMappingRG, 0);
+    rig.sort.chooseRetrievedMapping(0);
+    EXPECT_EQ(rig.sort.retrievedMapping(), 0);
+    RetrievedConfig unknown;
+    unknown.mappingCode = 5;
+    rig.sort.showRetrieved(unknown);
+    EXPECT_EQ(rig.sort.retrievedMapping(), 0);
 }
 
 TEST(SortModelMapping, MappingTextsAndCodes)
@@ -207,108 +141,57 @@ TEST(SortModelMapping, MappingTextsAndCodes)
     EXPECT_EQ(orderListLabel(PointType::Counters), "Counters - Selected Data");
 }
 
-// --- dragging -----------------------------------------------------------------
+// --- moving items -------------------------------------------------------------
 
-class SortModelDrag : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+// Moves in the list of binary inputs 2, 5, 7 (slots 2, 5, 7): the list and the values
+// of the slots after the move; the slots themselves never change.
+TEST(SortModelMove, MovesPermuteTheValuesOfTheChosenSlots)
+{
+    struct Case {
+        int from;
+        int to;
+        std::vector<int> after;
+    };
+    const Case cases[] = {
+        {0, 2, {5, 7, 2}},   // first onto third
+        {2, 0, {7, 2, 5}},   // last onto first
+        {1, 1, {2, 5, 7}},   // onto itself
+        {0, -1, {5, 7, 2}},  // below the last item: to the end
+        {-1, 0, {2, 5, 7}},  // a drag begun below the last item moves nothing
+        {3, 0, {2, 5, 7}},   // a row past the end counts as below the last item
+    };
+    for (const Case& c : cases) {
+        SortRig rig;
         chooseClass0(rig.state, PointType::Bin, {2, 5, 7});
-        rig.sort.InitSort();
+        rig.sort.move(PointType::Bin, c.from, c.to);
+        EXPECT_EQ(listIndices(rig.sort, PointType::Bin), c.after) << c.from << " -> " << c.to;
+        EXPECT_EQ(slotsOf(rig.state, PointType::Bin, {2, 5, 7}), std::vector<std::int32_t>(c.after.begin(), c.after.end()));
+        EXPECT_EQ(rig.state.Class0Order[0][0], -1);
     }
-    void drag(int from, int to)
-    {
-        rig.sort.Class0MouseDown(PointType::Bin, from);
-        rig.sort.Class0DragDrop(PointType::Bin, to);
-    }
+}
+
+TEST(SortModelMove, TheFirstItemMovedToTheEndIsLastInTheListAndTheOrder)
+{
     SortRig rig;
-};
-
-TEST_F(SortModelDrag, FirstOntoThirdGivesFiveSevenTwo)
-{
-    drag(0, 2);
-    EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{5, 7, 2}));
-    EXPECT_EQ(slotsOf(rig.state, PointType::Bin, {2, 5, 7}), (std::vector<std::int32_t>{5, 7, 2}));
-    EXPECT_EQ(rig.state.Class0Order[0][0], -1);
-    EXPECT_EQ(rig.sort.dragSource(), 0);
-    EXPECT_EQ(rig.sort.dragTarget(), 2);
-}
-
-TEST_F(SortModelDrag, LastOntoFirstMovesItToTheFront)
-{
-    drag(2, 0);
-    EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{7, 2, 5}));
-    EXPECT_EQ(slotsOf(rig.state, PointType::Bin, {2, 5, 7}), (std::vector<std::int32_t>{7, 2, 5}));
-}
-
-TEST_F(SortModelDrag, OntoItselfChangesNothing)
-{
-    drag(1, 1);
-    EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{2, 5, 7}));
-    EXPECT_EQ(slotsOf(rig.state, PointType::Bin, {2, 5, 7}), (std::vector<std::int32_t>{2, 5, 7}));
-}
-
-TEST_F(SortModelDrag, DropBelowTheLastItemMovesToTheEnd)
-{
-    drag(0, -1);
-    EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{5, 7, 2}));
-    EXPECT_EQ(slotsOf(rig.state, PointType::Bin, {2, 5, 7}), (std::vector<std::int32_t>{5, 7, 2}));
-    EXPECT_EQ(rig.sort.dragTarget(), -1);
-}
-
-TEST_F(SortModelDrag, DragBegunBelowTheLastItemMovesNothing)
-{
-    drag(-1, 0);
-    EXPECT_EQ(rig.sort.dragSource(), -1);
-    EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{2, 5, 7}));
-    EXPECT_EQ(slotsOf(rig.state, PointType::Bin, {2, 5, 7}), (std::vector<std::int32_t>{2, 5, 7}));
-    drag(3, 0);  // a row past the end counts as below the last item
-    EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{2, 5, 7}));
-}
-
-TEST_F(SortModelDrag, DropsFromAnotherListAreRefused)
-{
-    chooseClass0(rig.state, PointType::Ain, {1, 2});
-    chooseClass0(rig.state, PointType::Aout, {1, 2});
-    rig.state.Class0Rebuild.fill(true);
-    rig.sort.InitSort();
-    EXPECT_FALSE(rig.sort.Class0DragOver(PointType::Aout, PointType::Ain));
-    EXPECT_FALSE(rig.sort.Class0DragOver(PointType::Aout, std::nullopt));
-    EXPECT_TRUE(rig.sort.Class0DragOver(PointType::Aout, PointType::Aout));
-
-    rig.sort.Class0MouseDown(PointType::Ain, 0);
-    rig.sort.Class0DragDrop(PointType::Aout, 1);
-    EXPECT_EQ(listIndices(rig.sort, PointType::Aout), (std::vector<int>{1, 2}));
-    EXPECT_EQ(listIndices(rig.sort, PointType::Ain), (std::vector<int>{1, 2}));
-    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Aout), (std::vector<int>{1, 2}));
-    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Ain), (std::vector<int>{1, 2}));
-}
-
-TEST_F(SortModelDrag, SwapRoutinesPermuteTheFilledSlots)
-{
     chooseClass0(rig.state, PointType::Counters, {0, 4, 9});
-    chooseClass0(rig.state, PointType::Bout, {1, 3});
-    rig.state.Class0Rebuild.fill(true);
-    rig.sort.InitSort();
-    rig.sort.CountersSwapTypePointIndex(0, -1);
+    rig.sort.move(PointType::Counters, 0, -1);
+    EXPECT_EQ(listIndices(rig.sort, PointType::Counters), (std::vector<int>{4, 9, 0}));
+    EXPECT_EQ(rig.state.class0Sequence(PointType::Counters), (std::vector<int>{4, 9, 0}));
     EXPECT_EQ(slotsOf(rig.state, PointType::Counters, {0, 4, 9}), (std::vector<std::int32_t>{4, 9, 0}));
-    rig.sort.BoutSwapTypePointIndex(1, 0);
-    EXPECT_EQ(slotsOf(rig.state, PointType::Bout, {1, 3}), (std::vector<std::int32_t>{3, 1}));
-    rig.sort.BinSwapTypePointIndex(-1, 0);  // nothing
-    EXPECT_EQ(slotsOf(rig.state, PointType::Bin, {2, 5, 7}), (std::vector<std::int32_t>{2, 5, 7}));
+    EXPECT_TRUE(rig.sort.orderTexts(PointType::Counters).last().endsWith(
+        PointCatalog::instance().point(PointType::Counters, 0).shortName));
 }
 
-TEST(SortModelDragProperty, ListAndClass0OrderAlwaysDescribeTheSameOrder)
+TEST(SortModelMoveProperty, ListAndClass0OrderAlwaysDescribeTheSameOrder)
 {
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
         SortRig rig;
         test::randomConfiguration(rig.state, rng, 120);
-        rig.sort.InitSort();
+        const ConfigContent before = rig.state.content();
         test::randomDrags(rig.sort, rng, 12);
         for (PointType t : kAllPointTypes) {
-            ASSERT_EQ(listIndices(rig.sort, t), test::sequenceOf(rig.state, t)) << pointTypeName(t).toStdString();
-            // The drags permute values among the filled chosenSlots only.
+            // The moves permute values among the filled slots only.
             std::vector<int> values = test::sequenceOf(rig.state, t);
             std::vector<int> chosenSlots;
             for (int k = 0; k < pointCount(t); ++k)
@@ -317,6 +200,7 @@ TEST(SortModelDragProperty, ListAndClass0OrderAlwaysDescribeTheSameOrder)
             std::sort(values.begin(), values.end());
             ASSERT_EQ(values, chosenSlots);
         }
+        EXPECT_EQ(rig.state.ClassSelection, before.selections);
     }
 }
 
@@ -325,15 +209,15 @@ TEST(SortModelDragProperty, ListAndClass0OrderAlwaysDescribeTheSameOrder)
 TEST(SortModelRetrieve, TheRetrieveListsShowThePanelsOrderAndItsRepeats)
 {
     SortRig rig;
-    RetrievedOrder order;
+    RetrievedConfig found;
     for (int t : {3, 3, 1})
-        order.append(PointType::Ain, t);
-    order.append(PointType::Bout, 2);
-    rig.sort.InitSortRetrieve(order);
-    EXPECT_EQ(namesOf(rig.sort.retrieveList(PointType::Ain)),
+        found.order.append(PointType::Ain, t);
+    found.order.append(PointType::Bout, 2);
+    rig.sort.showRetrieved(found);
+    EXPECT_EQ(rig.sort.retrievedTexts(PointType::Ain),
               (QStringList{"Meter: Inst: Ild", "Meter: Inst: Ild", "Meter: Inst: Vs"}));
-    EXPECT_EQ(namesOf(rig.sort.retrieveList(PointType::Bout)), QStringList{"Auto Inhibit"});
-    EXPECT_TRUE(rig.sort.retrieveList(PointType::Bin).empty());
+    EXPECT_EQ(rig.sort.retrievedTexts(PointType::Bout), QStringList{"Auto Inhibit"});
+    EXPECT_TRUE(rig.sort.retrievedTexts(PointType::Bin).isEmpty());
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 // Shared set-ups of the Class 0 order and image tests: a configuration with chosen
 // Class 0 points in a given order, and random configurations for property tests.
 
-#include "app/Workspace.h"
-#include "support/FakeLink.h"
+#include "classes/ClassEditor.h"
+#include "comm/ConfigImage.h"
+#include "comm/SortModel.h"
 #include "support/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +16,12 @@
 
 namespace dnp::test {
 
-// The one configuration of a run: the workspace, with its class editor and the order
-// window's logic at hand.
+// One configuration with the class editor and the order window's logic over it.
 struct SortRig {
+    ConfigState state;
     ScriptedPrompts prompts;
-    FakeLink link;
-    Workspace workspace{prompts, link, QStringLiteral("/nonexistent/dnp-test/DNP.ini")};
-    ConfigState& state = workspace.state();
-    ClassEditor& editor = workspace.editor();
-    SortModel& sort = workspace.order();
+    ClassEditor editor{state, prompts};
+    SortModel sort{state};
 };
 
 // Chooses the points of `order` for Class 0 and stores them in that order: the
@@ -40,10 +38,7 @@ inline void chooseClass0(ConfigState& state, PointType type, const std::vector<i
 
 inline std::vector<int> listIndices(const SortModel& sort, PointType type)
 {
-    std::vector<int> values;
-    for (const OrderItem& item : sort.class0List(type))
-        values.push_back(item.TypeIndex);
-    return values;
+    return sort.orderList(type);
 }
 
 inline std::vector<int> sequenceOf(const ConfigState& state, PointType type)
@@ -60,16 +55,15 @@ inline BuiltImage imageOf(const Result<BuiltImage>& result)
     return *result;
 }
 
-// The image a Send of the order lists builds (the lists rebuilt first, as Send does).
+// The image a Send builds.
 inline Result<BuiltImage> sendImage(SortRig& rig, int mapping = kIndividualMappingItem)
 {
-    rig.sort.InitSort();
-    return buildSendImage(rig.state, rig.sort.class0Lists(), mapping);
+    return buildSendImage(rig.state, mapping);
 }
 
 // A random configuration: random Class 0 points (sometimes more than fit into the
 // image), random event classes (also points outside Class 0 and points in two event
-// classes, as a file may hold them), random unsolicited words and stale marks.
+// classes, as a file may hold them) and random unsolicited words.
 inline void randomConfiguration(ConfigState& state, std::mt19937& rng, int maxClass0Points, int maxShare = 40)
 {
     std::uniform_int_distribution<int> percent(0, 99);
@@ -96,8 +90,6 @@ inline void randomConfiguration(ConfigState& state, std::mt19937& rng, int maxCl
                 state.setSelected(1, t, k, true);
                 state.setSelected(3, t, k, true);
             }
-            if (percent(rng) < 10)  // a mark left from an earlier edit
-                state.PanelCode[typeNumber(t)][k] |= static_cast<std::uint16_t>(0x1000 << (percent(rng) % 3));
         }
     }
     // Dead bands within 0-100 %, events words anything.
@@ -111,13 +103,13 @@ inline void randomConfiguration(ConfigState& state, std::mt19937& rng, int maxCl
 inline void randomDrags(SortModel& sort, std::mt19937& rng, int drags)
 {
     for (PointType t : kAllPointTypes) {
-        const int n = sort.itemCount(t);
+        const int n = static_cast<int>(sort.orderList(t).size());
         if (n == 0)
             continue;
         std::uniform_int_distribution<int> row(-1, n - 1);
         for (int i = 0; i < drags; ++i) {
-            sort.Class0MouseDown(t, row(rng));
-            sort.Class0DragDrop(t, row(rng));
+            const int from = row(rng);
+            sort.move(t, from, row(rng));
         }
     }
 }

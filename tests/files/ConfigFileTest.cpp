@@ -182,15 +182,6 @@ TEST(ConfigFileWriting, HeaderTextsInWindows1252)
     EXPECT_EQ(lines[2], "Comment:     line one  line two");  // a line break would shift every later line
 }
 
-TEST(ConfigFileWriting, LayoutLineNumbers)
-{
-    EXPECT_EQ(valuesLineOf(0, PointType::Bin, 0), 9);
-    EXPECT_EQ(valuesLineOf(0, PointType::Bin, 15), 15);
-    EXPECT_EQ(valuesLineOf(1, PointType::Bin, 2), 232);
-    EXPECT_EQ(valuesLineOf(0, PointType::Ain, 363), 167);
-    EXPECT_EQ(valuesLineOf(3, PointType::Counters, 9), 890);
-}
-
 // --- reading back ---
 
 TEST(ConfigFileRoundTrip, WriteReadWriteGivesTheSameBytes)
@@ -204,7 +195,6 @@ TEST(ConfigFileRoundTrip, WriteReadWriteGivesTheSameBytes)
     reread.ReportDescription = state.ReportDescription;
     reread.ReportComment = state.ReportComment;
     applyConfigFileData(reread, data);
-    EXPECT_TRUE(reread.LoadedFromFile);
     EXPECT_EQ(composeConfigFile(reread, fixedNow()), first);
 
     // Another moment changes only the date line.
@@ -221,8 +211,8 @@ TEST(ConfigFileRoundTrip, FullDeadbandAndEventsWord)
     const ConfigFileData data = readOk(composeConfigFile(state, fixedNow()));
     EXPECT_EQ(data.UnsolicitedSettings[0], 1000);
     EXPECT_EQ(data.UnsolicitedSettings[1], 778);
-    EXPECT_EQ(ConfigState::minimumEvents(data.UnsolicitedSettings[1]), 3);
-    EXPECT_EQ(ConfigState::notificationDelay(data.UnsolicitedSettings[1]), 10);
+    EXPECT_EQ(minimumEventsOf(data.UnsolicitedSettings[1]), 3);
+    EXPECT_EQ(notificationDelayOf(data.UnsolicitedSettings[1]), 10);
 }
 
 TEST(ConfigFileReading, DeadbandRoundsHalfToEvenAndDelayNotToNearest)
@@ -241,12 +231,21 @@ TEST(ConfigFileReading, LabelLinesAreKnownByPositionOnly)
     const QByteArray original = composeConfigFile(state, fixedNow());
     QList<QByteArray> lines = crlfLines(original);
     const ConfigFileData expected = readOk(original);
-    // Every line that holds no value gets another text.
+    // Every line that holds no value gets another text. The value lines are those that
+    // differ between an empty configuration and one with every point in every class.
+    ConfigState everything;
+    for (PointType t : kAllPointTypes)
+        for (int i = 0; i < pointCount(t); ++i) {
+            for (int cls = 0; cls <= 3; ++cls)
+                everything.setSelected(cls, t, i, true);
+            everything.Class0Order[typeNumber(t)][i] = i;
+        }
+    const QList<QByteArray> emptyLines = crlfLines(composeConfigFile(ConfigState(), fixedNow()));
+    const QList<QByteArray> fullLines = crlfLines(composeConfigFile(everything, fixedNow()));
     QSet<int> valueLines = {226, 228, 449, 451, 672, 674};
-    for (int cls = 0; cls <= 3; ++cls)
-        for (PointType t : kAllPointTypes)
-            for (int i = 0; i < pointCount(t); i += 5)
-                valueLines.insert(valuesLineOf(cls, t, i));
+    for (int n = 1; n <= 890; ++n)
+        if (emptyLines[n - 1] != fullLines[n - 1])
+            valueLines.insert(n);
     ASSERT_EQ(valueLines.size(), 6 + 4 * (4 + 1 + 73 + 23 + 2));
     for (int n = 1; n <= 890; ++n)
         if (!valueLines.contains(n))
@@ -270,7 +269,7 @@ TEST(ConfigFileReading, MissingLastLineFails)
     lines.removeLast();
     const Error error = readFails(joinCrlf(lines));
     EXPECT_EQ(error.line, 890);
-    EXPECT_EQ(error.text(), "line 890: the file ends here, a configuration file has 890 lines");
+    EXPECT_EQ(lineText(error), "line 890: the file ends here, a configuration file has 890 lines");
 }
 
 TEST(ConfigFileReading, LastLineWithoutLineEndIsRead)
@@ -334,7 +333,7 @@ TEST(ConfigFileReading, SlotsComeFromTheClass0SectionOnly)
 TEST(ConfigFileRejects, EmptyFile)
 {
     const Error error = readFails(QByteArray());
-    EXPECT_EQ(error.text(), "line 1: the file ends here, a configuration file has 890 lines");
+    EXPECT_EQ(lineText(error), "line 1: the file ends here, a configuration file has 890 lines");
 }
 
 TEST(ConfigFileRejects, BinaryJunk)
@@ -353,29 +352,29 @@ TEST(ConfigFileRejects, BinaryJunk)
     QByteArray lines;
     for (int n = 0; n < 900; ++n)
         lines += QByteArray("\x00\xff\x81 junk,\x7f", 10) + "\r\n";
-    EXPECT_EQ(readFails(lines).text(), QString::fromUtf8("line 9: 'ÿ?' is not a valid integer value"));
-    EXPECT_EQ(readFails(withLine(composeConfigFile(ConfigState(), fixedNow()), 9, "-1 -1 -1")).text(),
+    EXPECT_EQ(lineText(readFails(lines)), QString::fromUtf8("line 9: 'ÿ?' is not a valid integer value"));
+    EXPECT_EQ(lineText(readFails(withLine(composeConfigFile(ConfigState(), fixedNow()), 9, "-1 -1 -1"))),
               "line 9: expected 5 values, found 3");
 }
 
 TEST(ConfigFileRejects, NotAnIntegerNamesTheLine)
 {
     const QByteArray file = composeConfigFile(ConfigState(), fixedNow());
-    EXPECT_EQ(readFails(withLine(file, 9, "-1,-1,2.5,-1,-1")).text(), "line 9: '2.5' is not a valid integer value");
-    EXPECT_EQ(readFails(withLine(file, 890, "-1,-1,-1,x,-1")).text(), "line 890: 'x' is not a valid integer value");
-    EXPECT_EQ(readFails(withLine(file, 19, "-1,,-1,-1")).text(), "line 19: '' is not a valid integer value");
+    EXPECT_EQ(lineText(readFails(withLine(file, 9, "-1,-1,2.5,-1,-1"))), "line 9: '2.5' is not a valid integer value");
+    EXPECT_EQ(lineText(readFails(withLine(file, 890, "-1,-1,-1,x,-1"))), "line 890: 'x' is not a valid integer value");
+    EXPECT_EQ(lineText(readFails(withLine(file, 19, "-1,,-1,-1"))), "line 19: '' is not a valid integer value");
 }
 
 TEST(ConfigFileRejects, HugeNumbers)
 {
     const QByteArray file = composeConfigFile(ConfigState(), fixedNow());
-    EXPECT_EQ(readFails(withLine(file, 9, "-1,-1,99999999999999999999,-1,-1")).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 9, "-1,-1,99999999999999999999,-1,-1"))),
               "line 9: '99999999999999999999' is not a valid integer value");
-    EXPECT_EQ(readFails(withLine(file, 226, "1e300")).text(), "line 226: the dead band '1e300' lies outside 0 to 100");
-    EXPECT_EQ(readFails(withLine(file, 228, "4294967296")).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 226, "1e300"))), "line 226: the dead band '1e300' lies outside 0 to 100");
+    EXPECT_EQ(lineText(readFails(withLine(file, 228, "4294967296"))),
               "line 228: the DelayNot value '4294967296' lies outside 0 to 65535");
     const QByteArray longField(5000, '7');
-    EXPECT_EQ(readFails(withLine(file, 15, longField)).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 15, longField))),
               "line 15: '" + QString(40, '7') + "...' is not a valid integer value")
         << "a number too large for any type must not wrap, and the message quotes only its start";
 }
@@ -384,9 +383,9 @@ TEST(ConfigFileRejects, ValuesOutsideTheType)
 {
     const QByteArray file = composeConfigFile(ConfigState(), fixedNow());
     const QString bin4 = PointCatalog::instance().point(PointType::Bin, 4).shortName;
-    EXPECT_EQ(readFails(withLine(file, 9, "-1,-1,-1,-1,16")).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 9, "-1,-1,-1,-1,16"))),
               "line 9: the value 16 of '" + bin4 + "' lies outside -1 to 15");
-    EXPECT_EQ(readFails(withLine(file, 9, "-1,-1,-1,-1,-2")).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 9, "-1,-1,-1,-1,-2"))),
               "line 9: the value -2 of '" + bin4 + "' lies outside -1 to 15");
 }
 
@@ -398,10 +397,10 @@ TEST(ConfigFileRejects, Class0ValuesThatAreNoOrder)
     const QString bin1 = c.point(PointType::Bin, 1).shortName;
     const QString bin3 = c.point(PointType::Bin, 3).shortName;
     // Point 0 names point 3, which is not in Class 0.
-    EXPECT_EQ(readFails(withLine(file, 9, "3,1,-1,-1,-1")).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 9, "3,1,-1,-1,-1"))),
               "line 9: the CLASS 0 value 3 of '" + bin0 + "' names '" + bin3 + "', which is not in CLASS 0");
     // Two points at the same position.
-    EXPECT_EQ(readFails(withLine(file, 9, "1,1,-1,-1,-1")).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 9, "1,1,-1,-1,-1"))),
               "line 9: the CLASS 0 value 1 of '" + bin1 + "' is already the value of '" + bin0 + "'");
     // A proper order is accepted.
     EXPECT_EQ(readOk(withLine(file, 9, "1,0,-1,-1,-1")).Class0Order[0][0], 1);
@@ -412,9 +411,9 @@ TEST(ConfigFileRejects, EventClassValueDiffersFromClass0)
     QByteArray file = composeConfigFile(ConfigState(), fixedNow());
     file = withLine(file, 9, "-1,-1,2,-1,-1");
     const QString bin2 = PointCatalog::instance().point(PointType::Bin, 2).shortName;
-    EXPECT_EQ(readFails(withLine(file, 232, "-1,-1,3,-1,-1")).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 232, "-1,-1,3,-1,-1"))),
               "line 232: the CLASS 1 value 3 of '" + bin2 + "' differs from its CLASS 0 value 2");
-    EXPECT_EQ(readFails(withLine(file, 455, "-1,-1,-1,0,-1")).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 455, "-1,-1,-1,0,-1"))),
               "line 455: the CLASS 2 value 0 of '" + PointCatalog::instance().point(PointType::Bin, 3).shortName
                   + "' differs from its CLASS 0 value -1");
     EXPECT_EQ(readOk(withLine(file, 678, "-1,-1,2,-1,-1")).ClassSelection[3][selectionIndexOf(PointType::Bin, 2)], 1);
@@ -423,24 +422,24 @@ TEST(ConfigFileRejects, EventClassValueDiffersFromClass0)
 TEST(ConfigFileRejects, UnsolicitedValuesOutOfRange)
 {
     const QByteArray file = composeConfigFile(ConfigState(), fixedNow());
-    EXPECT_EQ(readFails(withLine(file, 226, "100.1")).text(), "line 226: the dead band '100.1' lies outside 0 to 100");
-    EXPECT_EQ(readFails(withLine(file, 449, "-0.06")).text(), "line 449: the dead band '-0.06' lies outside 0 to 100");
-    EXPECT_EQ(readFails(withLine(file, 226, "two")).text(), "line 226: 'two' is not a valid floating point value");
-    EXPECT_EQ(readFails(withLine(file, 226, "nan")).text(), "line 226: 'nan' is not a valid floating point value");
-    EXPECT_EQ(readFails(withLine(file, 226, "")).text(), "line 226: expected 1 value, found 0");
-    EXPECT_EQ(readFails(withLine(file, 674, "65536")).text(),
+    EXPECT_EQ(lineText(readFails(withLine(file, 226, "100.1"))), "line 226: the dead band '100.1' lies outside 0 to 100");
+    EXPECT_EQ(lineText(readFails(withLine(file, 449, "-0.06"))), "line 449: the dead band '-0.06' lies outside 0 to 100");
+    EXPECT_EQ(lineText(readFails(withLine(file, 226, "two"))), "line 226: 'two' is not a valid floating point value");
+    EXPECT_EQ(lineText(readFails(withLine(file, 226, "nan"))), "line 226: 'nan' is not a valid floating point value");
+    EXPECT_EQ(lineText(readFails(withLine(file, 226, ""))), "line 226: expected 1 value, found 0");
+    EXPECT_EQ(lineText(readFails(withLine(file, 674, "65536"))),
               "line 674: the DelayNot value '65536' lies outside 0 to 65535");
-    EXPECT_EQ(readFails(withLine(file, 674, "-1")).text(), "line 674: the DelayNot value '-1' lies outside 0 to 65535");
-    EXPECT_EQ(readFails(withLine(file, 674, "256 1")).text(), "line 674: expected 1 value, found 2");
+    EXPECT_EQ(lineText(readFails(withLine(file, 674, "-1"))), "line 674: the DelayNot value '-1' lies outside 0 to 65535");
+    EXPECT_EQ(lineText(readFails(withLine(file, 674, "256 1"))), "line 674: expected 1 value, found 2");
     EXPECT_EQ(readOk(withLine(file, 674, "65535")).UnsolicitedSettings[5], 65535);
 }
 
 TEST(ConfigFileRejects, WrongNumberOfValuesOnALine)
 {
     const QByteArray file = composeConfigFile(ConfigState(), fixedNow());
-    EXPECT_EQ(readFails(withLine(file, 9, "-1,-1,-1,-1,-1,-1")).text(), "line 9: expected 5 values, found 6");
-    EXPECT_EQ(readFails(withLine(file, 9, "-1,-1,-1,-1,")).text(), "line 9: '' is not a valid integer value");
-    EXPECT_EQ(readFails(withLine(file, 15, "")).text(), "line 15: expected 1 value, found 0");
+    EXPECT_EQ(lineText(readFails(withLine(file, 9, "-1,-1,-1,-1,-1,-1"))), "line 9: expected 5 values, found 6");
+    EXPECT_EQ(lineText(readFails(withLine(file, 9, "-1,-1,-1,-1,"))), "line 9: '' is not a valid integer value");
+    EXPECT_EQ(lineText(readFails(withLine(file, 15, ""))), "line 15: expected 1 value, found 0");
 }
 
 TEST(ConfigFileErrors, TextNamesFileAndLine)
@@ -466,7 +465,6 @@ TEST(ConfigFileApply, ReplacesSelectionsSlotsAndSettings)
     EXPECT_FALSE(state.selected(2, PointType::Aout, 3));
     EXPECT_TRUE(state.selected(0, PointType::Bin, 1));
     EXPECT_EQ(state.UnsolicitedSettings, (UnsolicitedWords{30, 300, 40, 400, 50, 500}));
-    EXPECT_TRUE(state.LoadedFromFile);
 }
 
 TEST(ConfigFileRejects, MutatedFilesAreReadWholeOrRefusedWithALine)

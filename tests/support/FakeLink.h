@@ -31,6 +31,7 @@ public:
     QByteArray received;
     bool openFails = false;
     bool opened = false;
+    LinkTarget target;  // the target of the last link made for it
     int droppedTrailing = 0;  // trailing bytes that reached the buffer and were flushed
 
     Result<void> open() override
@@ -106,6 +107,49 @@ private:
     std::optional<FakeReply> late_;
     int trailing_ = 0;
 };
+
+// A link factory whose every link is `link` itself (the test keeps it), so that a test
+// sees what the workspace's transfers send and scripts what they receive.
+class LinkTo : public SerialLink {
+public:
+    explicit LinkTo(FakeLink& link) : link_(link)
+    {
+        link_.setBytesArrivedHandler([this] { notifyBytesArrived(); });
+    }
+    Result<void> open() override { return link_.open(); }
+    void close() override { link_.close(); }
+    bool isOpen() const override { return link_.isOpen(); }
+    Result<void> SendBytes(QByteArrayView bytes) override { return link_.SendBytes(bytes); }
+    std::uint16_t TransmitPending() override { return link_.TransmitPending(); }
+    std::uint16_t ReceivedCount() override { return link_.ReceivedCount(); }
+    Result<std::uint8_t> ReadByte() override { return link_.ReadByte(); }
+    void FlushReceive() override { link_.FlushReceive(); }
+
+protected:
+    void lineSettingChanged(LineField) override
+    {
+        link_.setBaud(Baud());
+        link_.setParity(Parity());
+        line_.Baud = link_.Baud();
+    }
+
+private:
+    FakeLink& link_;
+};
+
+inline LinkFactory linkTo(FakeLink& link)
+{
+    return [&link](const LinkTarget& target) {
+        link.target = target;
+        return std::make_unique<LinkTo>(link);
+    };
+}
+
+// The exchange of a workspace, for the tests that step its timer ticks.
+inline Exchange& exchangeOf(QObject& workspace)
+{
+    return *workspace.findChild<Exchange*>(QStringLiteral("exchange"));
+}
 
 // Runs the exchange's timer ticks until the transfer ends (a bounded number of them).
 inline void tickUntilEnded(Exchange& exchange, FakeLink& link, int limit = 18 * (kPollsBeforeTimeOut + 5))

@@ -59,19 +59,6 @@ inline std::string text(const QString& s) { return s.toStdString(); }
 
 inline QDateTime fixedMoment() { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)); }
 
-// The configuration as a file carries it: point selections, Class 0 order, unsolicited words.
-inline ConfigFileData fileDataOf(const ConfigState& state)
-{
-    ConfigFileData data;
-    for (int cls = 0; cls < 4; ++cls)
-        for (const PointGroup& g : kPointGroups)
-            for (int k = 0; k < g.count; ++k)
-                data.ClassSelection[cls][g.base + k] = state.ClassSelection[cls][g.base + k];
-    data.Class0Order = state.Class0Order;
-    data.UnsolicitedSettings = state.UnsolicitedSettings;
-    return data;
-}
-
 // "" when the two hold the same configuration, else the first difference.
 inline std::string compareFileData(const ConfigFileData& a, const ConfigFileData& b)
 {
@@ -130,33 +117,6 @@ inline std::string checkClass0Invariant(const std::array<std::array<std::uint8_t
     return {};
 }
 
-// The code tables carry the catalogue code in bits 0-11 and at most one event-class
-// mark, in bits 12-14.
-inline std::string checkCodeTables(const ConfigState& state)
-{
-    const PointCatalog& catalog = PointCatalog::instance();
-    const auto markOk = [](std::uint16_t code) {
-        const std::uint16_t mark = code & ~kCodeMask;
-        return mark == 0 || mark == 0x1000 || mark == 0x2000 || mark == 0x4000;
-    };
-    for (PointType t : kAllPointTypes) {
-        const auto& codes = state.PanelCode[typeNumber(t)];
-        if (static_cast<int>(codes.size()) != pointCount(t))
-            return "the code table of " + text(pointTypeName(t)) + " has " + std::to_string(codes.size()) + " entries";
-        for (int k = 0; k < pointCount(t); ++k) {
-            const std::uint16_t code = codes[k];
-            if ((code & kCodeMask) != catalog.point(t, k).panelCode || !markOk(code))
-                return "code table entry " + text(pointTypeName(t)) + " " + std::to_string(k) + " is " +
-                       std::to_string(code);
-        }
-    }
-    const auto seconds = catalog.secondCodes();
-    for (std::size_t k = 0; k < seconds.size(); ++k)
-        if ((state.SecondCode[k] & kCodeMask) != seconds[k] || !markOk(state.SecondCode[k]))
-            return "second code " + std::to_string(k) + " is " + std::to_string(state.SecondCode[k]);
-    return {};
-}
-
 // A configuration with points of every type in Class 0 (not all in catalogue order),
 // points in each event class and unsolicited settings other than the defaults.
 inline ConfigState sampleState()
@@ -177,16 +137,14 @@ inline ConfigState sampleState()
     s.setSelected(2, PointType::Ain, 3, true);
     s.setSelected(3, PointType::Counters, 2, true);
     s.UnsolicitedSettings = {25, 0x0305, 1000, 0, 0, 0xFFFF};
-    recomputeAllMarks(s);
     return s;
 }
 
 // The configuration parts a retrieve may change, for an unchanged-check.
 inline bool sameConfiguration(const ConfigState& a, const ConfigState& b)
 {
-    return a.ClassSelection == b.ClassSelection && a.Class0Order == b.Class0Order && a.PanelCode == b.PanelCode &&
-           a.SecondCode == b.SecondCode && a.UnsolicitedSettings == b.UnsolicitedSettings &&
-           a.RetrievedMark == b.RetrievedMark && a.LoadedFromFile == b.LoadedFromFile;
+    return a.ClassSelection == b.ClassSelection && a.Class0Order == b.Class0Order &&
+           a.UnsolicitedSettings == b.UnsolicitedSettings;
 }
 
 // Saving a configuration and reading the file back gives the same configuration.
@@ -195,8 +153,8 @@ inline std::string checkFileRoundTrip(const ConfigState& state)
     const QByteArray file = composeConfigFile(state, fixedMoment());
     const Result<ConfigFileData> back = readConfigFile(file);
     if (!back)
-        return "its file does not read back: " + text(back.error().text());
-    return compareFileData(fileDataOf(state), *back);
+        return "its file does not read back: " + text(back.error().message);
+    return compareFileData(configFileDataOf(state), *back);
 }
 
 }  // namespace detail
@@ -226,7 +184,7 @@ inline std::string checkConfigFileInput(QByteArrayView input)
     const QByteArray written = composeConfigFile(state, fixedMoment());
     const Result<ConfigFileData> again = readConfigFile(written);
     if (!again)
-        return "written back it does not read: " + text(again.error().text());
+        return "written back it does not read: " + text(again.error().message);
     if (std::string differs = compareFileData(data, *again); !differs.empty())
         return "written back and read again: " + differs;
     ConfigState second;
@@ -405,25 +363,20 @@ inline std::string checkReplyInput(QByteArrayView input)
     // The transfer, started from the workspace as the window starts it.
     test::ScriptedPrompts prompts;
     test::FakeLink link;
-    Workspace workspace(prompts, link, QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"));
-    workspace.state() = sampleState();
-    workspace.prepareSend();
-    workspace.order().MappingRG = plan.mappingItem;
-    TcomSetIni& settings = workspace.settings();
-    settings.ComPort = 1;
-    settings.Addressing = plan.addressing;
-    settings.Address = plan.address;
+    Workspace workspace(prompts, {QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"), test::linkTo(link)});
+    workspace.adopt(configFileDataOf(sampleState()));
+    (void)workspace.overrideLink({QStringLiteral("fake"), {}, {}, plan.addressing ? std::optional<int>(plan.address) : std::nullopt});
     std::size_t nextReply = 0;
     link.panel = [&plan, &nextReply](const QByteArray&) {
         return nextReply < plan.replies.size() ? plan.replies[nextReply++] : test::FakeReply{{}, true};
     };
     const ConfigState before = workspace.state();
-    Exchange& exchange = workspace.exchange();
+    Exchange& exchange = test::exchangeOf(workspace);
 
     if (plan.retrieve)
-        workspace.startRetrieve();
+        workspace.retrieve();
     else
-        workspace.startSend();
+        workspace.send(plan.mappingItem, false);
     test::tickUntilEnded(exchange, link);
     if (exchange.running())
         return "the transfer still runs after its ticks";
@@ -481,26 +434,22 @@ inline std::string checkReplyInput(QByteArrayView input)
     // applying the mapping of that image gives.
     if (exchange.result().image != image)
         return "the retrieved words are not the words of the replies";
-    test::ScriptedPrompts referencePrompts;
-    test::FakeLink referenceLink;
-    Workspace reference(referencePrompts, referenceLink, QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"));
-    reference.state() = sampleState();
-    reference.applyRetrieved(mapRetrievedImage(image));
-    if (!sameConfiguration(workspace.state(), reference.state()))
+    const RetrievedConfig mapped = mapRetrievedImage(image);
+    const ConfigState& after = workspace.state();
+    if (after.ClassSelection != mapped.ClassSelection || after.Class0Order != mapped.Class0Order ||
+        after.UnsolicitedSettings != mapped.UnsolicitedSettings)
         return "the retrieved configuration is not the mapping of the replies' image";
-    if (std::string broken = checkClass0Invariant(workspace.state().ClassSelection, workspace.state().Class0Order);
-        !broken.empty())
+    if (std::string broken = checkClass0Invariant(after.ClassSelection, after.Class0Order); !broken.empty())
         return "after the retrieve: " + broken;
-    return checkCodeTables(workspace.state());
+    return {};
 }
 
 // --- mapping a retrieved image back --------------------------------------------
 
 // The image: 256 words, high byte first, from the input (0 where it ends). Mapped back
 // into a configuration that held points before, it yields Class0Order tables that hold
-// the Class 0 invariant, code tables with marks only in bits 12-14, a mapping choice
-// within the radio group, no message, and a configuration that, saved to a file, reads
-// back the same.
+// the Class 0 invariant, a mapping choice within the radio group, no message, retrieve
+// lists of what was found, and a configuration that, saved to a file, reads back the same.
 inline std::string checkImageInput(QByteArrayView input)
 {
     using namespace detail;
@@ -509,31 +458,26 @@ inline std::string checkImageInput(QByteArrayView input)
         const auto byte = [&](qsizetype at) { return at < input.size() ? static_cast<std::uint8_t>(input[at]) : 0; };
         image[i] = static_cast<std::uint16_t>(byte(2 * i) << 8 | byte(2 * i + 1));
     }
-    test::ScriptedPrompts prompts;
-    test::FakeLink link;
-    Workspace workspace(prompts, link, QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"));
-    workspace.state() = sampleState();
-    workspace.prepareRetrieve();
     const RetrievedConfig retrieved = mapRetrievedImage(image);
-    workspace.applyRetrieved(retrieved);
-    const ConfigState& state = workspace.state();
-    const SortModel& sort = workspace.order();
+    ConfigState state = sampleState();
+    SortModel sort(state);
+    state.ClassSelection = retrieved.ClassSelection;
+    state.Class0Order = retrieved.Class0Order;
+    state.UnsolicitedSettings = retrieved.UnsolicitedSettings;
+    sort.showRetrieveMode();
+    sort.showRetrieved(retrieved);
 
     if (std::string broken = checkClass0Invariant(state.ClassSelection, state.Class0Order); !broken.empty())
         return broken;
-    if (std::string broken = checkCodeTables(state); !broken.empty())
-        return broken;
-    if (sort.RMappingRG < -1 || sort.RMappingRG >= kMappingItemCount)
-        return "RMappingRG " + std::to_string(sort.RMappingRG);
-    if (!prompts.shown.isEmpty())
-        return "the mapping showed " + text(prompts.texts().join(" | "));
+    if (sort.retrievedMapping() < -1 || sort.retrievedMapping() >= kMappingItemCount)
+        return "the retrieved mapping item " + std::to_string(sort.retrievedMapping());
     for (PointType t : kAllPointTypes) {
-        const auto& list = sort.retrieveList(t);
-        const auto& marks = state.RetrievedMark[typeNumber(t)];
-        const int marked = static_cast<int>(std::count(marks.begin(), marks.begin() + pointCount(t), 1));
-        if (static_cast<int>(list.size()) < marked)
+        const auto& found = retrieved.found[typeNumber(t)];
+        const int marked = static_cast<int>(std::count(found.begin(), found.begin() + pointCount(t), true));
+        const qsizetype listed = sort.retrievedTexts(t).size();
+        if (listed < marked)
             return "the retrieve list of " + text(pointTypeName(t)) + " misses points";
-        if (static_cast<int>(list.size()) != retrieved.order.count(t))
+        if (listed != retrieved.order.count(t))
             return "the retrieve list of " + text(pointTypeName(t)) + " is not what was found";
     }
     return checkFileRoundTrip(state);

@@ -11,7 +11,7 @@
 namespace dnp::test {
 
 struct Shown {
-    enum Kind { Information, Error, Confirm, SaveChanges, OpenDialog, SaveDialog, Help } kind;
+    enum Kind { Information, Error, Confirm, SaveChanges, OpenDialog, SaveDialog, SelectPort, Help } kind;
     QString text;      // message text; for dialogs the file name setting
     QString caption;   // confirm caption; for dialogs the filter
     int topic = 0;
@@ -23,6 +23,7 @@ public:
     std::deque<bool> confirmAnswers;                 // empty: OK
     std::deque<std::optional<QString>> fileAnswers;  // empty: cancelled
     std::deque<SaveChoice> saveChoices;              // empty: Discard
+    std::deque<std::optional<int>> portAnswers;      // empty: cancelled
     QList<Shown> shown;
 
     void information(const QString& text) override { shown.push_back({Shown::Information, text, {}, 0, {}}); }
@@ -47,6 +48,16 @@ public:
     }
     std::optional<QString> openFileName(const FileDialogSettings& s) override { return file(Shown::OpenDialog, s); }
     std::optional<QString> saveFileName(const FileDialogSettings& s) override { return file(Shown::SaveDialog, s); }
+    std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override
+    {
+        shown.push_back({Shown::SelectPort, {}, {}, 0, {}});
+        std::optional<int> answer;
+        if (!portAnswers.empty()) {
+            answer = portAnswers.front();
+            portAnswers.pop_front();
+        }
+        return answer;
+    }
     void showHelp(int topic) override { shown.push_back({Shown::Help, {}, {}, topic, {}}); }
 
     QStringList texts() const

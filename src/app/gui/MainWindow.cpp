@@ -1,13 +1,11 @@
 #include "app/gui/MainWindow.h"
 
 #include "app/DeskSettings.h"
-#include "app/Guard.h"
 #include "app/gui/AboutBox.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/HelpWindow.h"
 #include "app/gui/WidgetPrompts.h"
 #include "classes/gui/ClassForm.h"
-#include "comm/gui/ComSelectForm.h"
 #include "comm/gui/CommForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
@@ -47,8 +45,9 @@ QString droppedConfigFile(const QMimeData* data)
 
 }  // namespace
 
-TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, const QString& iniPath, const QString& deskFile, QWidget* parent)
-    : QMainWindow(parent), deskFile_(deskFile)
+TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, const QString& iniPath, const QString& deskFile, LinkFactory linkFactory,
+                         QWidget* parent)
+    : QMainWindow(parent), deskFile_(deskFile), linkFactory_(std::move(linkFactory))
 {
     setObjectName("DNPCfgMain");
     runModal = [](QDialog* d) { return d->exec(); };
@@ -68,7 +67,7 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     setAcceptDrops(true);
     buildMenu();
     buildToolBar();
-    addHelpKey(this, [this] { handle([this] { HelpContents1Click(); }); });  // F1: the contents
+    addHelpKey(this, [this] { HelpContents1Click(); });  // F1: the contents
     statusBar()->setObjectName("StatusBar");
     transferProgress_ = new QLabel(this);
     transferProgress_->setObjectName("TransferProgress");
@@ -87,14 +86,8 @@ Workspace& TDNPCfgMain::workspace()
 {
     if (workspace_)
         return *workspace_;
-    // The workspace loads the communication settings and gives the configuration its
-    // start-up values.
-    workspace_ = std::make_unique<Workspace>(*prompts_, port_, iniPath_);
     desk_ = std::make_unique<DeskSettings>(deskFile_);
-    workspace_->setDeskSettings(desk_.get());
-    port_.setPortDevices(workspace_->settings().portDevices());
-    port_.setSelectPortStep(comSelectStep([this] { return dialogParent(); },
-                                          [this] { return workspace_->settings().portDevices(); }));
+    workspace_ = std::make_unique<Workspace>(*prompts_, WorkspaceSetup{iniPath_, linkFactory_, desk_.get()});
     connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind kind, int message) {
         transferProgress_->setText(progressText(kind, message));
         const bool running = workspace_->transferRunning();
@@ -126,40 +119,23 @@ QWidget* TDNPCfgMain::dialogParent()
 
 TClassForm* TDNPCfgMain::classForm()
 {
-    if (!classForm_) {
-        classForm_ = new TClassForm(workspace().editor(), *prompts_, this);
-        classForm_->saveConfiguration = [this] { handle([this] { workspace().saveFromClassEditor(); }); };
-    }
+    if (!classForm_)
+        classForm_ = new TClassForm(workspace(), *prompts_, this);
     return classForm_;
+}
+
+void TDNPCfgMain::showClassEditor()
+{
+    classForm()->refresh();
+    runModal(classForm());
+    refreshCaption();
 }
 
 TSortForm* TDNPCfgMain::sortForm()
 {
     if (!sortForm_) {
-        sortForm_ = new TSortForm(workspace().order(), *prompts_, this);
-        sortForm_->sendHook = [this] {
-            handle([this] { workspace().startSend(workspace().settings().VerifyAfterSend); });
-        };
-        // The check box is kept in DNP.ini as soon as it changes.
-        connect(sortForm_->VerifyAfterSendBox, &QCheckBox::toggled, this, [this](bool on) {
-            handle([this, on] {
-                TcomSetIni& settings = workspace().settings();
-                if (settings.VerifyAfterSend == on)
-                    return;
-                settings.VerifyAfterSend = on;
-                if (const Result<void> saved = settings.Save(); !saved)
-                    prompts_->error(saved.error().message);
-            });
-        });
-        sortForm_->retrieveHook = [this] { handle([this] { workspace().startRetrieve(); }); };
-        sortForm_->closeHook = [this] { workspace().cancelRetrieve(); };
-        sortForm_->classEditorHook = [this] {
-            handle([this] {
-                workspace().editor().prepareRetrievedView();
-                classForm()->refresh();
-                runModal(classForm());
-            });
-        };
+        sortForm_ = new TSortForm(workspace(), *prompts_, this);
+        sortForm_->classEditorHook = [this] { workspace().editRetrievedClass0([this] { showClassEditor(); }); };
     }
     return sortForm_;
 }
@@ -167,7 +143,7 @@ TSortForm* TDNPCfgMain::sortForm()
 TReportForm* TDNPCfgMain::reportForm()
 {
     if (!reportForm_)
-        reportForm_ = new TReportForm(workspace().reportHeader(), this);
+        reportForm_ = new TReportForm(workspace().firstReportHeaderTexts(), *prompts_, this);
     return reportForm_;
 }
 
@@ -181,12 +157,6 @@ QToolButton* TDNPCfgMain::toolButton(const QString& objectName) const
     return findChild<QToolButton*>(objectName);
 }
 
-void TDNPCfgMain::handle(const std::function<void()>& handler)
-{
-    guarded(*prompts_, handler);
-    refreshCaption();
-}
-
 void TDNPCfgMain::refreshCaption()
 {
     setWindowTitle(workspace_ ? workspace_->windowCaption() : kProgramCaption);
@@ -194,7 +164,8 @@ void TDNPCfgMain::refreshCaption()
 
 void TDNPCfgMain::openAtStart(const QString& path)
 {
-    handle([this, path] { workspace().openFromDesk(path); });
+    workspace().openFromDesk(path);
+    refreshCaption();
 }
 
 QList<QAction*> TDNPCfgMain::recentFileActions() const
@@ -222,10 +193,8 @@ void TDNPCfgMain::refreshRecentFiles()
         a->setStatusTip(path);
         a->setToolTip(path);
         connect(a, &QAction::triggered, this, [this, path] {
-            handle([this, path] {
-                if (!workspace().refuseWhileRunning())
-                    workspace().openRecent(path);
-            });
+            workspace().openRecent(path);
+            refreshCaption();
         });
         fileMenu_->insertAction(recentSeparator_, a);
     }
@@ -243,24 +212,18 @@ void TDNPCfgMain::dropEvent(QDropEvent* event)
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
-    handle([this, path] {
-        if (!workspace().refuseWhileRunning())
-            workspace().openFromDesk(path);
-    });
+    workspace().openFromDesk(path);
+    refreshCaption();
 }
 
 void TDNPCfgMain::FileNew1Execute()
 {
-    if (workspace().refuseWhileRunning() || !workspace().maySetAside())
-        return;
     workspace().newConfiguration();
     refreshCaption();
 }
 
 void TDNPCfgMain::FileOpen1Execute()
 {
-    if (workspace().refuseWhileRunning())
-        return;
     workspace().openWithDialog();
     refreshCaption();
 }
@@ -291,19 +254,9 @@ void TDNPCfgMain::FileExit1Execute()
 
 void TDNPCfgMain::closeEvent(QCloseEvent* event)
 {
-    bool mayClose = false;
-    guarded(*prompts_, [&] { mayClose = !workspace_ || workspace_->maySetAside(); });
-    if (!mayClose) {
+    if (workspace_ && !workspace_->mayExit()) {
         event->ignore();
         return;
-    }
-    // A transfer under way is stopped only when the user says so.
-    if (workspace_ && workspace_->transferRunning()) {
-        if (!prompts_->confirm(QStringLiteral("Exit"), kExitDuringTransferText)) {
-            event->ignore();
-            return;
-        }
-        workspace_->cancelTransfer();
     }
     QMainWindow::closeEvent(event);
 }
@@ -321,49 +274,46 @@ void TDNPCfgMain::About1Click()
 
 void TDNPCfgMain::ClassSpBtnClick(QObject* sender)
 {
-    const int cls = sender->property("tag").toInt() - 100;
-    if (cls < 0 || cls > 3 || workspace().refuseWhileRunning())
-        return;
-    workspace().editor().ClassSpBtnClick(cls);
-    classForm()->refresh();
-    runModal(classForm());
-    refreshCaption();
+    workspace().editClass(sender->property("tag").toInt() - 100, [this] { showClassEditor(); });
 }
 
 void TDNPCfgMain::SettingBtnClick()
 {
-    if (workspace().refuseWhileRunning())
-        return;
-    TcommForm form(*prompts_, this);
-    form.fill(workspace().settings());
-    form.finish(runModal(&form), workspace().settings());
-    port_.setPortDevices(workspace().settings().portDevices());
+    workspace().editSettings([this](const CommChoice& current) -> std::optional<CommChoice> {
+        TcommForm form(*prompts_, this);
+        form.showChoice(current);
+        if (runModal(&form) != QDialog::Accepted)
+            return std::nullopt;
+        return form.choice();
+    });
 }
 
 void TDNPCfgMain::SendBtnClick()
 {
-    showOrderWindow(&Workspace::prepareSend);
+    showOrderWindow(SortMode::Send);
 }
 
 void TDNPCfgMain::retrieveBtnClick()
 {
-    showOrderWindow(&Workspace::prepareRetrieve);
+    showOrderWindow(SortMode::Retrieve);
 }
 
-void TDNPCfgMain::showOrderWindow(void (Workspace::*prepare)())
+void TDNPCfgMain::showOrderWindow(SortMode mode)
 {
-    if (workspace().refuseWhileRunning())
-        return;
-    (workspace().*prepare)();
-    sortForm()->VerifyAfterSendBox->setChecked(workspace().settings().VerifyAfterSend);
-    sortForm()->refresh();
-    runModal(sortForm());
+    workspace().showOrderWindow(mode, [this] {
+        sortForm()->refresh();
+        runModal(sortForm());
+    });
     refreshCaption();
 }
 
 void TDNPCfgMain::ReportBtnClick()
 {
-    workspace().reportWithHeader([this] { runModal(reportForm()); });
+    workspace().reportWithDialog([this]() -> std::optional<ReportHeaderTexts> {
+        if (runModal(reportForm()) != QDialog::Accepted)
+            return std::nullopt;
+        return reportForm()->texts();
+    });
 }
 
 }  // namespace dnp

@@ -4,7 +4,6 @@
 // class editor and the order window are built when first needed.
 
 #include "app/Workspace.h"
-#include "comm/SerialPort.h"
 #include "model/UserPrompts.h"
 
 #include <QMainWindow>
@@ -24,16 +23,14 @@ class TClassForm;
 class TReportForm;
 class TSortForm;
 
-inline const QString kExitDuringTransferText =
-    QStringLiteral("A transfer with the panel is under way. Stop it and exit?");
-
 class TDNPCfgMain : public QMainWindow {
     Q_OBJECT
 public:
     // prompts: nullptr for the real message boxes and dialogs; iniPath: empty for
     // "DNP.ini" where the program keeps it; deskFile: empty for the user's settings.
+    // linkFactory: empty for the machine's serial ports.
     explicit TDNPCfgMain(UserPrompts* prompts = nullptr, const QString& iniPath = {}, const QString& deskFile = {},
-                         QWidget* parent = nullptr);
+                         LinkFactory linkFactory = {}, QWidget* parent = nullptr);
     ~TDNPCfgMain() override;
 
     // Shows a modal window and returns its result; tests replace it so nothing blocks.
@@ -41,9 +38,7 @@ public:
 
     // Built at the first command, or right after the window has been shown.
     Workspace& workspace();
-    ConfigState& state() { return workspace().state(); }
     UserPrompts& prompts() { return *prompts_; }
-    TApdComPort& port() { return port_; }
     // The windows, built on first use.
     TClassForm* classForm();
     TSortForm* sortForm();
@@ -84,17 +79,17 @@ private:
     void buildToolBar();
     void refreshRecentFiles();
     void refreshCaption();
-    // Send and Retrieve: the order window in its mode, unless a transfer runs.
-    void showOrderWindow(void (Workspace::*prepare)());
-    // Runs a handler under the top-level error handling.
-    void handle(const std::function<void()>& handler);
+    // Send and Retrieve: the order window in its mode.
+    void showOrderWindow(SortMode mode);
+    // Shows the class editor modally.
+    void showClassEditor();
     QWidget* dialogParent();
 
     std::unique_ptr<UserPrompts> ownPrompts_;
     UserPrompts* prompts_ = nullptr;
-    TApdComPort port_;
     QString iniPath_;
     QString deskFile_;
+    LinkFactory linkFactory_;
     std::unique_ptr<DeskSettings> desk_;
     std::unique_ptr<Workspace> workspace_;
     QMenu* fileMenu_ = nullptr;

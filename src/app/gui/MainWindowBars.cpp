@@ -57,7 +57,10 @@ void TDNPCfgMain::buildMenu()
             a->setToolTip(QString::fromLatin1(c.hint));
             a->setStatusTip(QString::fromLatin1(c.status));
             const auto handler = c.handler;
-            connect(a, &QAction::triggered, this, [this, handler] { handle([this, handler] { (this->*handler)(); }); });
+            connect(a, &QAction::triggered, this, [this, handler] {
+                (this->*handler)();
+                refreshCaption();
+            });
         }
     };
     fill("File1", "&File", "File related commands", kFile);
@@ -65,7 +68,7 @@ void TDNPCfgMain::buildMenu()
     // menu opens.
     fileMenu_ = findChild<QMenu*>("File1");
     recentSeparator_ = findChild<QAction*>("RecentListEnd");
-    connect(fileMenu_, &QMenu::aboutToShow, this, [this] { handle([this] { refreshRecentFiles(); }); });
+    connect(fileMenu_, &QMenu::aboutToShow, this, [this] { refreshRecentFiles(); });
     fill("Help1", "&Help", "Help topics", kHelp);
     action("FileSaveAs1")->setVisible(false);
     action("FileNew1")->setIcon(toolBarIcon(ToolBarImage::New));
@@ -127,7 +130,8 @@ void TDNPCfgMain::buildToolBar()
         if (t.tag != 0)
             b->setProperty("tag", t.tag);
         connect(b, &QToolButton::clicked, this, [this, b, handler] {
-            handle([this, b, handler] { handler ? (this->*handler)() : ClassSpBtnClick(b); });
+            handler ? (this->*handler)() : ClassSpBtnClick(b);
+            refreshCaption();
         });
         bar->addWidget(b);
         if (t.gapAfter)

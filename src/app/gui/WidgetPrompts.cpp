@@ -1,6 +1,7 @@
 #include "app/gui/WidgetPrompts.h"
 
 #include "app/gui/HelpWindow.h"
+#include "comm/gui/ComSelectForm.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -87,6 +88,11 @@ std::optional<QString> WidgetPrompts::openFileName(const FileDialogSettings& set
 std::optional<QString> WidgetPrompts::saveFileName(const FileDialogSettings& settings)
 {
     return runFileDialog(parent_(), settings, QFileDialog::AcceptSave);
+}
+
+std::optional<int> WidgetPrompts::selectPort(const QList<int>& ports, const QMap<int, QString>& devices)
+{
+    return TComSelectForm::selectPort(ports, devices, parent_());
 }
 
 void WidgetPrompts::showHelp(int topic)

@@ -25,10 +25,9 @@ public:
     SaveChoice askSaveChanges(const QString& text) override;
     std::optional<QString> openFileName(const FileDialogSettings& settings) override;
     std::optional<QString> saveFileName(const FileDialogSettings& settings) override;
+    std::optional<int> selectPort(const QList<int>& ports, const QMap<int, QString>& devices) override;
     // The help window at the topic's page; one window for the run, built when first asked for.
     void showHelp(int topic) override;
-
-    THelpWindow* helpWindow() const { return help_.get(); }
 
 private:
     std::function<QWidget*()> parent_;

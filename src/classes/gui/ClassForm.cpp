@@ -24,6 +24,34 @@ struct ListLayout {
 };
 
 // Rows per column and column headings of the 17 lists, by tag.
+// The "Set" and "Clear" buttons of each group range, and the harmonic buttons, by number.
+constexpr std::array<std::array<const char*, 2>, kGroupButtonCount> kGroupButtonNames = {{
+    {"InstSetBtn", "InstClrBtn"},
+    {"IFmmSetBtn", "IFmmClrBtn"},
+    {"IFmmTSetBtn", "IFmmTClrBtn"},
+    {"IRmmSetBtn", "IRmmClrBtn"},
+    {"IRmmTSetBtn", "IRmmTClrBtn"},
+    {"ImmSetBoxBtn", "ImmClrBoxBtn"},
+    {"DmdSetBtn", "DmdClrBtn"},
+    {"DFmmSetBtn", "DFmmClrBtn"},
+    {"DFmmTSetBtn", "DFmmTClrBtn"},
+    {"DRmmSetBtn", "DRmmClrBtn"},
+    {"DRmmTSetBtn", "DRmmTClrBtn"},
+}};
+struct HarmonicButton {
+    const char* name;
+    const char* caption;
+};
+constexpr std::array<HarmonicButton, kHarmonicButtonCount> kHarmonicButtons = {{
+    {"HVldoBtn", "Odd"},
+    {"HVldeBtn", "Even"},
+    {"HVsoBtn", "Odd"},
+    {"HVseBtn", "Even"},
+    {"HIldoBtn", "Odd"},
+    {"HIldeBtn", "Even"},
+    {"HPercentFBtn", "% F"},
+}};
+
 const std::vector<ListLayout>& listLayouts()
 {
     static const std::vector<ListLayout> layouts = {
@@ -50,8 +78,8 @@ const std::vector<ListLayout>& listLayouts()
 
 }  // namespace
 
-TClassForm::TClassForm(ClassEditor& editor, UserPrompts& prompts, QWidget* parent)
-    : QDialog(parent), editor_(editor), prompts_(prompts)
+TClassForm::TClassForm(ClassEditorActions& actions, UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), actions_(actions), prompts_(prompts)
 {
     setObjectName("ClassForm");
     setModal(true);
@@ -106,7 +134,7 @@ TClassForm::TClassForm(ClassEditor& editor, UserPrompts& prompts, QWidget* paren
         connect(help, &QPushButton::clicked, this, [this, cls] { prompts_.showHelp(classHelpTopic(cls)); });
     }
     buttonRow->addWidget(helpSpot);
-    addHelpKey(this, [this] { prompts_.showHelp(classHelpTopic(editor_.view().shownClass)); });
+    addHelpKey(this, [this] { prompts_.showHelp(classHelpTopic(actions_.classEditor().view().shownClass)); });
     buttonRow->addStretch();
     layout->addLayout(buttonRow);
     ok->setDefault(true);
@@ -149,18 +177,18 @@ void TClassForm::wireList(CheckListBox* list)
 {
     const ListTag tag = list->tag();
     connect(list, &CheckListBox::itemClicked, this, [this, tag](int row) {
-        editor_.clickItem(tag, row);
+        actions_.clickItem(tag, row);
         refresh();
     });
     if (tag == ListTag::CtlStatCLB) {
         connect(list, &CheckListBox::itemSelected, this, [this, tag](int row) {
-            editor_.CLBClickChek(tag, row);
+            actions_.checkItem(tag, row);
             refresh();
         });
     }
     if (tag == ListTag::InstCLB || tag == ListTag::ImmCLB) {
         connect(list, &CheckListBox::itemDoubleClicked, this, [this, tag](int row) {
-            editor_.CLBClickChek(tag, row);
+            actions_.checkItem(tag, row);
             refresh();
         });
     }
@@ -178,22 +206,21 @@ QWidget* TClassForm::buildListPage(ListTag tag)
 void TClassForm::addGroupButtons(CheckListBox* list, int firstButton, int lastButton)
 {
     for (int i = firstButton; i <= lastButton; ++i) {
-        const GroupButton& g = kGroupButtons[i];
         auto* cell = new QWidget(list);
         auto* row = new QHBoxLayout(cell);
         row->setContentsMargins(0, 4, 0, 0);
-        auto* set = makeButton(g.setName, "Set", cell);
-        auto* clear = makeButton(g.clearName, "Clear", cell);
+        auto* set = makeButton(kGroupButtonNames[i][0], "Set", cell);
+        auto* clear = makeButton(kGroupButtonNames[i][1], "Clear", cell);
         row->addWidget(set);
         row->addWidget(clear);
         row->addStretch();
-        list->grid()->addWidget(cell, list->buttonRow(), list->columnOf(g.firstRow));
+        list->grid()->addWidget(cell, list->buttonRow(), list->columnOf(kGroupRanges[i].firstRow));
         connect(set, &QPushButton::clicked, this, [this, i] {
-            editor_.groupSet(i);
+            actions_.setGroup(i);
             refresh();
         });
         connect(clear, &QPushButton::clicked, this, [this, i] {
-            editor_.groupClear(i);
+            actions_.clearGroup(i);
             refresh();
         });
     }
@@ -238,9 +265,9 @@ QWidget* TClassForm::buildHarmonicsPage()
     for (int i = 0; i < kHarmonicButtonCount; ++i) {
         const HarmonicButton& h = kHarmonicButtons[i];
         auto* b = makeButton(h.name, h.caption, harm);
-        harm->grid()->addWidget(b, harm->buttonRow(), harm->columnOf(h.firstRow), Qt::AlignLeft);
+        harm->grid()->addWidget(b, harm->buttonRow(), harm->columnOf(kHarmonicRanges[i].firstRow), Qt::AlignLeft);
         connect(b, &QPushButton::clicked, this, [this, i] {
-            editor_.harmonicClick(i);
+            actions_.toggleHarmonics(i);
             refresh();
         });
     }
@@ -286,79 +313,68 @@ QWidget* TClassForm::buildUnsolicitedPage()
 
 void TClassForm::storeFields()
 {
-    editor_.view().DeadbandEdit = DeadbandEdit->text();
-    editor_.view().MinEventEdit = MinEventEdit->text();
-    editor_.view().NotDelayEdit = NotDelayEdit->text();
+    actions_.editUnsolicited({DeadbandEdit->text(), MinEventEdit->text(), NotDelayEdit->text()});
 }
 
 void TClassForm::refresh()
 {
-    const ClassEditorView& v = editor_.view();
+    const ClassEditor& editor = actions_.classEditor();
+    const ClassEditorView& v = editor.view();
     for (CheckListBox* list : lists_)
-        list->showStates(editor_);
+        list->showStates(editor);
     setWindowTitle(v.caption);
     ClassPC->setTabVisible(unsolicitedTab_, v.unsolicitedPageVisible);
-    DeadbandEdit->setText(v.DeadbandEdit);
-    MinEventEdit->setText(v.MinEventEdit);
-    NotDelayEdit->setText(v.NotDelayEdit);
+    DeadbandEdit->setText(v.fields.deadband);
+    MinEventEdit->setText(v.fields.minEvents);
+    NotDelayEdit->setText(v.fields.notificationDelay);
     for (int cls = 0; cls < 4; ++cls)
         helpButtons_[cls]->setVisible(cls == v.visibleHelpClass);
-    for (const char* name : kEnableButtonNames)
-        if (QPushButton* b = button(QString::fromLatin1(name)))
-            b->setEnabled(v.groupButtonsEnabled);
+    for (const auto& names : kGroupButtonNames)
+        for (const char* name : names)
+            button(QString::fromLatin1(name))->setEnabled(v.groupButtonsEnabled);
+    for (const HarmonicButton& h : kHarmonicButtons)
+        button(QString::fromLatin1(h.name))->setEnabled(v.groupButtonsEnabled);
 }
 
-void TClassForm::selectBadField()
+void TClassForm::selectField(UnsolicitedField field)
 {
-    QLineEdit* field = nullptr;
-    switch (editor_.badField()) {
-    case UnsolicitedField::Deadband:
-        field = DeadbandEdit;
-        break;
-    case UnsolicitedField::MinEvents:
-        field = MinEventEdit;
-        break;
-    case UnsolicitedField::NotDelay:
-        field = NotDelayEdit;
-        break;
-    case UnsolicitedField::None:
+    QLineEdit* const fields[] = {nullptr, DeadbandEdit, MinEventEdit, NotDelayEdit};
+    const int row = static_cast<int>(field);
+    if (row < 1 || row > 3)
         return;
-    }
+    QLineEdit* edit = fields[row];
     ClassPC->setCurrentIndex(unsolicitedTab_);
-    field->setFocus(Qt::OtherFocusReason);
-    field->selectAll();
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
 }
 
 // A value a field refuses keeps the window open with the edit as it was.
 void TClassForm::class0okBtnClick()
 {
     storeFields();
-    if (editor_.class0okBtnClick()) {
+    const Result<void> applied = actions_.applyClassEdit();
+    if (applied)
         accept();
-        return;
-    }
-    selectBadField();
+    else
+        selectField(static_cast<UnsolicitedField>(applied.error().line));
 }
 
 void TClassForm::SaveCfgBtnClick()
 {
     storeFields();
-    if (!editor_.class0okBtnClick()) {
-        selectBadField();
+    const Result<void> applied = actions_.saveClassEdit();
+    if (!applied) {
+        selectField(static_cast<UnsolicitedField>(applied.error().line));
         return;
     }
     refresh();
-    if (saveConfiguration)
-        saveConfiguration();
 }
 
 void TClassForm::ResetClassBtnClick()
 {
     storeFields();
-    if (!prompts_.confirm(QStringLiteral("Clear"), kClearAllText))
-        return;
-    editor_.clearAll();
-    refresh();
+    if (actions_.clearClassEdit())
+        refresh();
 }
 
 }  // namespace dnp

@@ -1,6 +1,6 @@
 #pragma once
 // The class selection editor window. It shows the ClassEditor's state and hands
-// every click and button to it.
+// every click and button to the program (the workspace answers).
 
 #include "classes/ClassEditor.h"
 
@@ -17,16 +17,10 @@ namespace dnp {
 
 class CheckListBox;
 
-inline const QString kClearAllText =
-    QStringLiteral("Clear the selections of all four classes and the unsolicited settings?");
-
 class TClassForm : public QDialog {
     Q_OBJECT
 public:
-    TClassForm(ClassEditor& editor, UserPrompts& prompts, QWidget* parent = nullptr);
-
-    // The file part of Save, run after a successful apply step (set by the main window).
-    std::function<void()> saveConfiguration;
+    TClassForm(ClassEditorActions& actions, UserPrompts& prompts, QWidget* parent = nullptr);
 
     // Shows the editor's current state: items, fields, caption, pages, buttons.
     void refresh();
@@ -54,9 +48,9 @@ private:
     void wireList(CheckListBox* list);
     void storeFields();
     // After an apply step that a field refused: that field, selected for correction.
-    void selectBadField();
+    void selectField(UnsolicitedField field);
 
-    ClassEditor& editor_;
+    ClassEditorActions& actions_;
     UserPrompts& prompts_;
     QTabWidget* ClassPC = nullptr;
     int unsolicitedTab_ = -1;

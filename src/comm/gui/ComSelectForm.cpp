@@ -106,11 +106,4 @@ std::optional<int> TComSelectForm::selectPort(const QList<int>& ports, const QMa
     return form.chosenPort();
 }
 
-SelectPortStep comSelectStep(std::function<QWidget*()> parent, std::function<QMap<int, QString>()> devices)
-{
-    return [parent = std::move(parent), devices = std::move(devices)](const QList<int>& ports) {
-        return TComSelectForm::selectPort(ports, devices ? devices() : QMap<int, QString>{}, parent ? parent() : nullptr);
-    };
-}
-
 }  // namespace dnp

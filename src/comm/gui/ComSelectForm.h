@@ -1,5 +1,5 @@
 #pragma once
-// The "Select Port" dialog, shown when a port is opened with no port number set.
+// The "Select Port" dialog, shown when a transfer starts with no port chosen.
 
 #include "comm/SerialPort.h"
 
@@ -37,9 +37,5 @@ public:
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 };
-
-// The port object's "Select Port" step, over the window `parent()` gives; `devices()`
-// gives the "Ports" section.
-SelectPortStep comSelectStep(std::function<QWidget*()> parent, std::function<QMap<int, QString>()> devices = {});
 
 }  // namespace dnp

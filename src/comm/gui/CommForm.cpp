@@ -150,26 +150,6 @@ void TcommForm::showDevices()
             button->setText(QStringLiteral("COM %1 (%2)").arg(com).arg(devices.value(com)));
 }
 
-int TcommForm::Execute(TcomSetIni& settings, UserPrompts& prompts, QWidget* parent)
-{
-    TcommForm form(prompts, parent);
-    form.fill(settings);
-    const int result = form.exec();
-    form.finish(result, settings);
-    return result;
-}
-
-void TcommForm::fill(const TcomSetIni& settings) { showChoice(settings.choice()); }
-
-void TcommForm::finish(int result, TcomSetIni& settings)
-{
-    if (result != QDialog::Accepted)
-        return;
-    settings.store(choice());
-    if (const Result<void> saved = settings.Save(); !saved)
-        prompts_.error(saved.error().message);
-}
-
 void TcommForm::showChoice(const CommChoice& choice)
 {
     setItemIndex(uploadBaudRG, choice.baudItem);

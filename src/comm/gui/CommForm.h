@@ -1,6 +1,7 @@
 #pragma once
-// The "Communication Settings" dialog: shows the settings of CommSettings in four
-// radio groups and an address field, and stores and saves them on OK.
+// The "Communication Settings" dialog: shows a choice of settings in four radio
+// groups, an address field and the machine's ports, and gives the choice it is left
+// with; the program stores and saves it.
 
 #include "comm/CommSettings.h"
 #include "model/HelpTopics.h"
@@ -23,16 +24,6 @@ public:
     static constexpr int kHelpTopic = kCommSettingsHelpTopic;
 
     explicit TcommForm(UserPrompts& prompts, QWidget* parent = nullptr);
-
-    // The main window's "Setting" step: a new dialog filled from `settings`, shown
-    // modally; on OK the choices are stored into `settings` and saved at once (a
-    // failed save is told through `prompts`). Gives the dialog result; Cancel
-    // changes nothing.
-    static int Execute(TcomSetIni& settings, UserPrompts& prompts, QWidget* parent = nullptr);
-
-    // The steps of Execute around the modal showing.
-    void fill(const TcomSetIni& settings);
-    void finish(int result, TcomSetIni& settings);
 
     void showChoice(const CommChoice& choice);
     CommChoice choice() const;

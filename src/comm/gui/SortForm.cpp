@@ -53,8 +53,8 @@ constexpr int kLongListHeight = 300;
 
 // --- OrderListBox ---------------------------------------------------------------
 
-OrderListBox::OrderListBox(SortModel& sort, PointType type, QWidget* parent)
-    : QListWidget(parent), sort_(sort), type_(type)
+OrderListBox::OrderListBox(OrderWindowActions& actions, PointType type, QWidget* parent)
+    : QListWidget(parent), actions_(actions), type_(type)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragEnabled(false);  // the drag is started below, so that every move goes through the model
@@ -66,7 +66,7 @@ OrderListBox::OrderListBox(SortModel& sort, PointType type, QWidget* parent)
 void OrderListBox::reload()
 {
     clear();
-    addItems(sort_.class0Texts(type_));
+    addItems(actions_.order().orderTexts(type_));
 }
 
 int OrderListBox::rowAt(const QPoint& pos) const
@@ -77,19 +77,16 @@ int OrderListBox::rowAt(const QPoint& pos) const
 
 bool OrderListBox::acceptsDragFrom(const QObject* source) const
 {
-    std::optional<PointType> sourceList;
-    if (const auto* list = qobject_cast<const OrderListBox*>(source); list && list == this)
-        sourceList = list->type();
-    return sort_.Class0DragOver(type_, sourceList);
+    return source == this;
 }
 
-void OrderListBox::dropAt(int row)
+void OrderListBox::dropAt(int from, int row)
 {
-    sort_.Class0DragDrop(type_, row);
+    if (from < 0 || from >= count())
+        return;  // a drag begun below the last item moves nothing
+    actions_.moveOrderItem(type_, from, row);
     reload();
-    const int target = sort_.dragTarget();
-    if (sort_.dragSource() != -1)
-        setCurrentRow(target == -1 ? count() - 1 : target);
+    setCurrentRow(row == -1 ? count() - 1 : row);
 }
 
 void OrderListBox::mousePressEvent(QMouseEvent* event)
@@ -98,7 +95,7 @@ void OrderListBox::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint pos = event->position().toPoint();
-    sort_.Class0MouseDown(type_, rowAt(pos));
+    pressRow_ = rowAt(pos);
     pressPos_ = pos;
 }
 
@@ -145,14 +142,14 @@ void OrderListBox::dropEvent(QDropEvent* event)
         event->ignore();
         return;
     }
-    dropAt(rowAt(event->position().toPoint()));
+    dropAt(pressRow_, rowAt(event->position().toPoint()));
     event->acceptProposedAction();
 }
 
 // --- TSortForm --------------------------------------------------------------------
 
-TSortForm::TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent)
-    : QDialog(parent), sort_(sort), prompts_(prompts)
+TSortForm::TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), actions_(actions), prompts_(prompts)
 {
     setObjectName(QStringLiteral("SortForm"));
     setModal(true);
@@ -169,7 +166,7 @@ TSortForm::TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent)
         labels_[n] = new QLabel(orderListLabel(place.type), order);
         cell->addWidget(labels_[n]);
 
-        class0Lists_[n] = new OrderListBox(sort_, place.type, order);
+        class0Lists_[n] = new OrderListBox(actions_, place.type, order);
         class0Lists_[n]->setObjectName(QStringLiteral("Class0") + pointTypeName(place.type));
         retrieveLists_[n] = new QListWidget(order);
         retrieveLists_[n]->setObjectName(pointTypeName(place.type) + QStringLiteral("Retrieve"));
@@ -189,7 +186,7 @@ TSortForm::TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent)
 
     MappingRG = makeMappingGroup(QStringLiteral("MappingRG"), mappingGroup_);
     RMappingRG = makeMappingGroup(QStringLiteral("RMappingRG"), rMappingGroup_);
-    connect(mappingGroup_, &QButtonGroup::idClicked, this, [this](int item) { sort_.MappingRGClick(item); });
+    connect(mappingGroup_, &QButtonGroup::idClicked, this, [this](int item) { actions_.chooseMapping(item); });
     connect(rMappingGroup_, &QButtonGroup::idClicked, this, [this](int item) { RMappingRGClick(item); });
 
     OKtoSendButton = makeButton(QStringLiteral("OKtoSendButton"), QStringLiteral("&Send"));
@@ -207,7 +204,7 @@ TSortForm::TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent)
     connect(RokBtn, &QPushButton::clicked, this, &TSortForm::RokBtnClick);
     connect(RcancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(RetrieveHelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kRetrieveHelpTopic); });
-    addHelpKey(this, [this] { prompts_.showHelp(sort_.helpTopic()); });
+    addHelpKey(this, [this] { prompts_.showHelp(actions_.order().helpTopic()); });
 
     RetrieveProgressLabel = new QLabel(this);
     RetrieveProgressLabel->setObjectName(QStringLiteral("RetrieveProgressLabel"));
@@ -222,6 +219,8 @@ TSortForm::TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent)
     VerifyAfterSendBox->setObjectName(QStringLiteral("VerifyAfterSendBox"));
     VerifyAfterSendBox->setToolTip(
         QStringLiteral("After a successful send, read the panel's configuration back and compare it with what was sent."));
+    // The box is kept in the settings as soon as it changes.
+    connect(VerifyAfterSendBox, &QCheckBox::toggled, this, [this](bool on) { actions_.setVerifyAfterSend(on); });
 
     auto* side = new QVBoxLayout;
     side->addWidget(MappingRG);
@@ -269,27 +268,23 @@ QPushButton* TSortForm::makeButton(const QString& name, const QString& caption)
 
 void TSortForm::refresh()
 {
-    setWindowTitle(sort_.caption);
-    const SortVisibility& v = sort_.visibility;
-    OKtoSendButton->setVisible(v.OKtoSendButton);
-    MappingRG->setVisible(v.MappingRG);
-    VerifyAfterSendBox->setVisible(v.OKtoSendButton);
-    SendHelpBtn->setVisible(v.SendHelpBtn);
-    ScancelBtn->setVisible(v.ScancelBtn);
-    RMappingRG->setVisible(v.RMappingRG);
-    OKtoRetrieveButton->setVisible(v.OKtoRetrieveButton);
-    RetrieveHelpBtn->setVisible(v.RetrieveHelpBtn);
-    RokBtn->setVisible(v.RokBtn);
-    RcancelBtn->setVisible(v.RcancelBtn);
-    RetrieveProgressLabel->setVisible(v.OKtoRetrieveButton);
-    RetrieveProgress->setVisible(v.OKtoRetrieveButton);
+    const SortModel& order = actions_.order();
+    setWindowTitle(order.caption());
+    const bool send = order.mode() == SortMode::Send;
+    for (QWidget* w : std::initializer_list<QWidget*>{OKtoSendButton, MappingRG, VerifyAfterSendBox, SendHelpBtn, ScancelBtn})
+        w->setVisible(send);
+    for (QWidget* w : std::initializer_list<QWidget*>{RMappingRG, OKtoRetrieveButton, RetrieveHelpBtn, RokBtn, RcancelBtn,
+                                                      RetrieveProgressLabel, RetrieveProgress})
+        w->setVisible(!send);
     for (int n = 0; n < kPointTypeCount; ++n) {
-        class0Lists_[n]->setVisible(v.Class0Lists);
-        retrieveLists_[n]->setVisible(v.RetrieveLists);
-        labels_[n]->setBuddy(v.Class0Lists ? static_cast<QWidget*>(class0Lists_[n]) : retrieveLists_[n]);
+        class0Lists_[n]->setVisible(send);
+        retrieveLists_[n]->setVisible(!send);
+        labels_[n]->setBuddy(send ? static_cast<QWidget*>(class0Lists_[n]) : retrieveLists_[n]);
     }
-    OKtoSendButton->setDefault(v.OKtoSendButton);
-    OKtoRetrieveButton->setDefault(!v.OKtoSendButton && v.OKtoRetrieveButton);
+    OKtoSendButton->setDefault(send);
+    OKtoRetrieveButton->setDefault(!send);
+    const QSignalBlocker quiet(VerifyAfterSendBox);
+    VerifyAfterSendBox->setChecked(actions_.verifyAfterSend());
     refreshLists();
     refreshMapping();
 }
@@ -300,8 +295,7 @@ void TSortForm::refreshLists()
         class0Lists_[typeNumber(t)]->reload();
         QListWidget* list = retrieveLists_[typeNumber(t)];
         list->clear();
-        for (const OrderItem& item : sort_.retrieveList(t))
-            list->addItem(item.ShortName);
+        list->addItems(actions_.order().retrievedTexts(t));
     }
 }
 
@@ -320,27 +314,25 @@ void TSortForm::showItem(QButtonGroup* group, int item)
 
 void TSortForm::refreshMapping()
 {
-    showItem(mappingGroup_, sort_.MappingRG);
-    showItem(rMappingGroup_, sort_.RMappingRG);
+    showItem(mappingGroup_, actions_.order().mapping());
+    showItem(rMappingGroup_, actions_.order().retrievedMapping());
 }
 
 void TSortForm::RMappingRGClick(int item)
 {
-    sort_.RMappingRGClick(item);
-    showItem(rMappingGroup_, sort_.RMappingRG);
+    actions_.chooseRetrievedMapping(item);
+    showItem(rMappingGroup_, actions_.order().retrievedMapping());
 }
 
 void TSortForm::OKtoSendButtonClick()
 {
-    if (sendHook)
-        sendHook();
+    actions_.sendFromOrderWindow();
     accept();
 }
 
 void TSortForm::OKtoRetrieveButtonClick()
 {
-    if (retrieveHook)
-        retrieveHook();
+    actions_.retrieve();
     refresh();
 }
 
@@ -364,10 +356,8 @@ void TSortForm::showProgress(TransferKind kind, int message, bool running)
 
 void TSortForm::done(int result)
 {
-    if (closeHook)
-        closeHook();
-    sort_.FormClose();
-    showItem(mappingGroup_, sort_.MappingRG);
+    actions_.closeOrderWindow();
+    showItem(mappingGroup_, actions_.order().mapping());
     QDialog::done(result);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The Class 0 data order window: the order lists of the send mode (reordered by
 // dragging within one list), the retrieve lists, the two "DNP Mapping" groups and the
-// send and retrieve buttons. It shows the SortModel and hands every action to it.
+// send and retrieve buttons. It shows the SortModel and hands every action to the
+// program (the workspace answers).
 
 #include "comm/Exchange.h"
 #include "comm/SortModel.h"
@@ -25,19 +26,19 @@ namespace dnp {
 class UserPrompts;
 
 // An order list of the send mode: items move by dragging within the list only;
-// every move goes through the SortModel, which moves Class0Order with it.
+// every move goes to the program, which moves Class0Order with it.
 class OrderListBox : public QListWidget {
     Q_OBJECT
 public:
-    OrderListBox(SortModel& sort, PointType type, QWidget* parent = nullptr);
+    OrderListBox(OrderWindowActions& actions, PointType type, QWidget* parent = nullptr);
 
     PointType type() const { return type_; }
     // Shows the model's list.
     void reload();
     // Whether a drag from `source` may be dropped here (only from this list).
     bool acceptsDragFrom(const QObject* source) const;
-    // The drop of the dragged item on row `row` (-1 below the last item).
-    void dropAt(int row);
+    // The drop of the item dragged from row `from` on row `row` (-1 below the last item).
+    void dropAt(int from, int row);
     // The row under a point of the viewport, -1 below the last item.
     int rowAt(const QPoint& pos) const;
 
@@ -50,25 +51,20 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    SortModel& sort_;
+    OrderWindowActions& actions_;
     PointType type_;
     std::optional<QPoint> pressPos_;
+    int pressRow_ = -1;
 };
 
 class TSortForm : public QDialog {
     Q_OBJECT
 public:
-    TSortForm(SortModel& sort, UserPrompts& prompts, QWidget* parent = nullptr);
+    TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget* parent = nullptr);
 
-    // "&Send": starts the send; the window closes when it returns. By default nothing.
-    std::function<void()> sendHook;
-    // "&Retrieve": starts the retrieve; the window stays open. By default nothing.
-    std::function<void()> retrieveHook;
     // Retrieve mode "&OK": shows the class editor with the retrieved Class 0 selection
     // (modally); the window closes when it returns. By default nothing.
     std::function<void()> classEditorHook;
-    // The window closes in any way: a retrieve still running stops. By default nothing.
-    std::function<void()> closeHook;
 
     // The progress of a retrieve, shown in the window: message 1-18 as it starts, 0 at
     // the end. `running`: the buttons that start or leave a retrieve wait for its end.
@@ -109,7 +105,7 @@ private:
     void refreshMapping();
     static void showItem(QButtonGroup* group, int item);
 
-    SortModel& sort_;
+    OrderWindowActions& actions_;
     UserPrompts& prompts_;
     std::array<OrderListBox*, kPointTypeCount> class0Lists_{};
     std::array<QListWidget*, kPointTypeCount> retrieveLists_{};

@@ -1,5 +1,6 @@
 #include "files/gui/ReportForm.h"
 
+#include "model/HelpTopics.h"
 #include "widgets/DialogKit.h"
 
 #include <QGridLayout>
@@ -16,7 +17,7 @@ constexpr int kEditWidth = 261;
 
 }  // namespace
 
-TReportForm::TReportForm(ReportHeader& header, QWidget* parent) : CentredDialog(parent), header_(header)
+TReportForm::TReportForm(const ReportHeaderTexts& first, UserPrompts& prompts, QWidget* parent) : CentredDialog(parent)
 {
     setObjectName("ReportForm");
     setWindowTitle(QStringLiteral("Report Header"));
@@ -54,44 +55,34 @@ TReportForm::TReportForm(ReportHeader& header, QWidget* parent) : CentredDialog(
     setTabOrder(OKBtn, CancelBtn);
     setTabOrder(CancelBtn, BitBtn1);
 
-    connect(DescEdit, &QLineEdit::textChanged, this, [this](const QString& text) { header_.DescEdit = text; });
-    connect(CommentEdit, &QLineEdit::textChanged, this, [this](const QString& text) { header_.CommentEdit = text; });
+    DescEdit->setText(first.description);
+    CommentEdit->setText(first.comment);
     connect(OKBtn, &QPushButton::clicked, this, &TReportForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TReportForm::CancelBtnClick);
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { header_.BitBtn1Click(); });
-    addHelpKey(this, [this] { header_.BitBtn1Click(); });
-    refresh();
+    connect(BitBtn1, &QPushButton::clicked, this, [&prompts] { prompts.showHelp(kReportHeaderHelpTopic); });
+    addHelpKey(this, [&prompts] { prompts.showHelp(kReportHeaderHelpTopic); });
 }
 
-void TReportForm::refresh()
+ReportHeaderTexts TReportForm::texts() const
 {
-    DescEdit->setText(header_.DescEdit);
-    CommentEdit->setText(header_.CommentEdit);
+    return {DescEdit->text(), CommentEdit->text()};
 }
 
 int TReportForm::exec()
 {
-    refresh();
     CommentEdit->setFocus();  // first in the tab order
     return QDialog::exec();
 }
 
 void TReportForm::OKBtnClick()
 {
-    header_.OKBtnClick();
-    QDialog::accept();
+    accept();
 }
 
+// Esc and the close box end the dialog as Cancel does.
 void TReportForm::CancelBtnClick()
 {
-    header_.CancelBtnClick();
-    QDialog::reject();
-}
-
-void TReportForm::reject()
-{
-    header_.closeBoxClick();
-    QDialog::reject();
+    reject();
 }
 
 }  // namespace dnp

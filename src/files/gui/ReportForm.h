@@ -1,8 +1,9 @@
 #pragma once
-// The "Report Header" dialog: the description and comment of a report. It shows
-// and edits the texts of the ReportHeader logic, which keeps them for the run.
+// The "Report Header" dialog: the description and comment of a report. Its boxes
+// keep what was typed in them for the run, confirmed or not.
 
 #include "files/ReportHeader.h"
+#include "model/UserPrompts.h"
 #include "widgets/DialogKit.h"
 
 class QLabel;
@@ -14,10 +15,11 @@ namespace dnp {
 class TReportForm : public CentredDialog {
     Q_OBJECT
 public:
-    explicit TReportForm(ReportHeader& header, QWidget* parent = nullptr);
+    // `first`: the texts the boxes hold at first.
+    TReportForm(const ReportHeaderTexts& first, UserPrompts& prompts, QWidget* parent = nullptr);
 
-    // Shows the logic's texts in the boxes (run before each showing; exec() does it).
-    void refresh();
+    // The texts of the boxes.
+    ReportHeaderTexts texts() const;
     int exec() override;
 
     QLineEdit* DescEdit = nullptr;
@@ -28,13 +30,6 @@ public:
 
     void OKBtnClick();
     void CancelBtnClick();
-
-protected:
-    // Esc and the close box end the dialog as Cancel does.
-    void reject() override;
-
-private:
-    ReportHeader& header_;
 };
 
 }  // namespace dnp

@@ -47,7 +47,7 @@ TEST(HelpPages, EveryTopicAWindowOpensHasAPageOfItsOwn)
 {
     const int topics[] = {kHelpContents,       classHelpTopic(0),      classHelpTopic(1),
                           classHelpTopic(2),   classHelpTopic(3),      kSendHelpTopic,
-                          kRetrieveHelpTopic,  ReportHeader::kHelpTopic, TcommForm::kHelpTopic};
+                          kRetrieveHelpTopic,  kReportHeaderHelpTopic, TcommForm::kHelpTopic};
     EXPECT_EQ(QList<int>(std::begin(topics), std::end(topics)), (QList<int>{0, 19, 36, 37, 38, 39, 40, 42, 108}));
     QStringList files;
     for (int topic : topics) {

@@ -1,8 +1,11 @@
+#include "app/gui/Application.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/MainWindow.h"
+#include "classes/gui/CheckListBox.h"
 #include "classes/gui/ClassForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
+#include "files/ConfigFile.h"
 #include "files/FileTestHelpers.h"
 #include "support/PanelSim.h"
 #include "support/ScriptedPrompts.h"
@@ -45,6 +48,17 @@ struct MainWindowTest : ::testing::Test {
             shownTitles << d->windowTitle();
             return 0;
         };
+    }
+    const ConfigState& state() { return window.workspace().state(); }
+    // The configuration the window holds from now on (unsaved).
+    void use(const ConfigState& s) { window.workspace().adopt(configFileDataOf(s)); }
+    // One point chosen in Class 0, the configuration otherwise empty.
+    void useBin3()
+    {
+        ConfigState s;
+        s.setSelected(0, PointType::Bin, 3, true);
+        s.Class0Order[0][3] = 3;
+        use(s);
     }
 };
 
@@ -126,40 +140,36 @@ TEST_F(MainWindowTest, ToolBarButtonsHintsAndTags)
 
 TEST_F(MainWindowTest, NewResetsTheConfigurationAndCaption)
 {
-    ConfigState& s = window.state();
+    ConfigState s;
     s.ClassSelection[0][5] = 1;
     s.ClassSelection[2][5] = 1;
     s.Class0Order[typeNumber(PointType::Ain)][5] = 5;
     s.UnsolicitedSettings[0] = 99;
-    s.NoListWriteBack = true;
-    s.LoadedFromFile = true;
-    s.Class0Rebuild.fill(false);
-    window.setWindowTitle("x.dnp");
+    use(s);
+    prompts.saveChoices = {SaveChoice::Discard};
     window.FileNew1Execute();
     EXPECT_EQ(window.windowTitle(), "DNP Configure");
-    EXPECT_EQ(s.ClassSelection[0][5], 0);
-    EXPECT_EQ(s.ClassSelection[2][5], 0);
-    EXPECT_EQ(s.Class0Order[typeNumber(PointType::Ain)][5], -1);
-    EXPECT_EQ(s.UnsolicitedSettings, kDefaultUnsolicited);
-    EXPECT_EQ(s.Class0Rebuild, (std::array<bool, 5>{true, true, true, true, true}));
-    EXPECT_FALSE(s.NoListWriteBack);
-    EXPECT_TRUE(s.LoadedFromFile);  // New leaves it
-    EXPECT_EQ(s.ConfigFileName, "new.dnp");
+    EXPECT_EQ(state().ClassSelection[0][5], 0);
+    EXPECT_EQ(state().ClassSelection[2][5], 0);
+    EXPECT_EQ(state().Class0Order[typeNumber(PointType::Ain)][5], -1);
+    EXPECT_EQ(state().UnsolicitedSettings, kDefaultUnsolicited);
+    EXPECT_EQ(window.workspace().fileName(), "new.dnp");
     EXPECT_FALSE(QFile::exists("new.dnp"));
 }
 
 TEST_F(MainWindowTest, ClassButtonsOpenTheEditorForTheirClass)
 {
-    window.state().ClassSelection[0][0] = 1;
-    window.state().UnsolicitedSettings[deadbandWordIndex(2)] = 125;
+    ConfigState s;
+    s.ClassSelection[0][0] = 1;
+    s.UnsolicitedSettings[deadbandWordIndex(2)] = 125;
+    use(s);
     for (int cls : {0, 1, 3, 2}) {
         window.ClassSpBtnClick(window.toolButton(QStringLiteral("Class%1SpBtn").arg(cls)));
         EXPECT_EQ(shownTitles.last(), QStringLiteral("Class %1 Selection").arg(cls));
-        EXPECT_EQ(window.state().EditedClass, cls);
+        EXPECT_EQ(window.workspace().classEditor().view().shownClass, cls);
     }
     ASSERT_EQ(shownModal.size(), 4);
     EXPECT_EQ(shownModal.last(), window.classForm());
-    EXPECT_EQ(window.state().OpenedForClass, (std::array<std::uint8_t, 4>{0, 0, 1, 0}));
     EXPECT_EQ(window.classForm()->DeadbandEdit->text(), "12.5");
     EXPECT_FALSE(window.classForm()->button("InstSetBtn")->isEnabled());
     EXPECT_FALSE(window.classForm()->button("C0HelpBtn")->isVisibleTo(window.classForm()));
@@ -230,14 +240,12 @@ namespace {
 
 TEST_F(MainWindowTest, SendOpensTheOrderWindowInSendMode)
 {
-    window.state().setSelected(0, PointType::Bin, 3, true);
-    window.state().Class0Order[0][3] = 3;
+    useBin3();
     window.SendBtnClick();
     ASSERT_EQ(shownModal.size(), 1);
     EXPECT_EQ(shownModal[0], window.sortForm());
     EXPECT_EQ(shownTitles[0], "Send Configuration");
-    ASSERT_EQ(window.workspace().order().class0List(PointType::Bin).size(), 1u);
-    EXPECT_EQ(window.workspace().order().class0List(PointType::Bin)[0].ShortName, "Raise Motor Control Signal");
+    EXPECT_EQ(window.workspace().order().orderTexts(PointType::Bin), QStringList{"0  Raise Motor Control Signal"});
     window.retrieveBtnClick();
     EXPECT_EQ(shownTitles[1], "Retrieve Configuration");
 }
@@ -256,14 +264,15 @@ TEST_F(MainWindowTest, ReportIsWrittenAfterTheHeaderDialogsOk)
 {
     window.runModal = [this](QDialog* d) {
         shownTitles << d->windowTitle();
-        window.workspace().reportHeader().OKBtnClick();
+        window.reportForm()->DescEdit->setText("Feeder 3");
         return int(QDialog::Accepted);
     };
     prompts.fileAnswers.push_back(dir.filePath("r.txt"));
     window.ReportBtnClick();
     EXPECT_EQ(shownTitles, QStringList{"Report Header"});
     EXPECT_TRUE(QFile::exists(dir.filePath("r.txt")));
-    EXPECT_EQ(window.state().LastSavedFileName, dir.filePath("r.txt"));
+    EXPECT_EQ(window.workspace().lastSavedPath(), dir.filePath("r.txt"));
+    EXPECT_EQ(state().ReportDescription, "Feeder 3");
 }
 
 TEST_F(MainWindowTest, OpenSetsTheCaptionToTheFileName)
@@ -274,15 +283,48 @@ TEST_F(MainWindowTest, OpenSetsTheCaptionToTheFileName)
     prompts.fileAnswers.push_back(dir.filePath("saved.dnp"));
     window.FileOpen1Execute();
     EXPECT_EQ(window.windowTitle(), "saved.dnp");
-    EXPECT_TRUE(window.state().LoadedFromFile);
 }
 
-// One more Class 0 point, as the editor's OK stores it.
+// One more Class 0 point, as the editor's OK stores it: the window driven as a user does.
 void editClass0(TDNPCfgMain& window, int binRow)
 {
-    window.workspace().editor().ClassSpBtnClick(0);
-    window.workspace().editor().clickItem(ListTag::BinCLB, binRow);
-    window.workspace().editor().class0okBtnClick();
+    const auto before = window.runModal;
+    window.runModal = [&window, binRow](QDialog*) {
+        TClassForm* form = window.classForm();
+        QCheckBox* box = form->list(ListTag::BinCLB)->box(binRow);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        form->button("class0okBtn")->click();
+        return int(QDialog::Accepted);
+    };
+    window.toolButton("Class0SpBtn")->click();
+    window.runModal = before;
+}
+
+// OK keeps what the window shows: the Set button of a column after an Open.
+TEST_F(MainWindowTest, SetUnderAColumnAfterAnOpenIsKeptByOk)
+{
+    editClass0(window, 1);
+    prompts.fileAnswers = {dir.filePath("f.dnp"), dir.filePath("f.dnp")};
+    window.FileSave1Execute();
+    window.FileOpen1Execute();
+    ASSERT_EQ(window.windowTitle(), "f.dnp");
+    window.runModal = [this](QDialog*) {
+        window.classForm()->pages()->setCurrentIndex(2);
+        window.classForm()->button("InstSetBtn")->click();
+        window.classForm()->button("class0okBtn")->click();
+        return int(QDialog::Accepted);
+    };
+    window.toolButton("Class0SpBtn")->click();
+    EXPECT_EQ(window.windowTitle(), "f.dnp *");
+    QStringList ticked;
+    window.runModal = [&](QDialog*) {
+        for (int row = 0; row < 14; ++row)
+            if (window.classForm()->list(ListTag::InstCLB)->box(row)->checkState() == Qt::Checked)
+                ticked << QString::number(row);
+        return int(QDialog::Rejected);
+    };
+    window.toolButton("Class0SpBtn")->click();
+    EXPECT_EQ(ticked.size(), 14);
 }
 
 TEST_F(MainWindowTest, NewAndExitAskAboutUnsavedWork)
@@ -294,7 +336,7 @@ TEST_F(MainWindowTest, NewAndExitAskAboutUnsavedWork)
 
     prompts.saveChoices = {SaveChoice::Cancel, SaveChoice::Cancel};
     window.FileNew1Execute();
-    EXPECT_TRUE(window.state().selected(0, PointType::Bin, 4));
+    EXPECT_TRUE(state().selected(0, PointType::Bin, 4));
     EXPECT_FALSE(window.close());
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(prompts.texts(test::Shown::SaveChanges),
@@ -302,7 +344,7 @@ TEST_F(MainWindowTest, NewAndExitAskAboutUnsavedWork)
 
     prompts.saveChoices = {SaveChoice::Discard};
     window.FileNew1Execute();
-    EXPECT_FALSE(window.state().selected(0, PointType::Bin, 4));
+    EXPECT_FALSE(state().selected(0, PointType::Bin, 4));
     EXPECT_EQ(window.windowTitle(), "DNP Configure");
 
     // Save runs the save; the window closes once the file is written.
@@ -383,7 +425,7 @@ TEST_F(MainWindowTest, CompareWithFileShowsTheDifferencesAsATable)
     window.FileCompare1Execute();
     ASSERT_TRUE(copied);
     EXPECT_EQ(*copied, "Class\tType\tPoint or setting\tDifference\tA\tB\n" +
-                           differenceCells(compareConfigurations(window.state(), ConfigState())[0]).join('\t') + "\n");
+                           differenceCells(compareConfigurations(state(), ConfigState())[0]).join('\t') + "\n");
 }
 
 TEST_F(MainWindowTest, ExportPointListWritesTheTypeOfTheChosenFile)
@@ -394,15 +436,30 @@ TEST_F(MainWindowTest, ExportPointListWritesTheTypeOfTheChosenFile)
     window.FileExport1Execute();
     EXPECT_EQ(prompts.shown[0].dialog.title, "Export Point List");
     EXPECT_TRUE(test::readFileBytes(dir.filePath("points.xml")).startsWith("<?xml"));
-    EXPECT_EQ(test::readFileBytes(dir.filePath("points.csv")), window.workspace().exportPointList(PointListFormat::Csv).bytes);
+    EXPECT_EQ(test::readFileBytes(dir.filePath("points.csv")), window.workspace().exportPointList(PointListFormat::Csv)->bytes);
     EXPECT_TRUE(prompts.texts(test::Shown::Error).isEmpty());
 }
 
+// A failure nobody expected, thrown inside a handler, ends that action at the one
+// handler at the top: its text is told, and the program goes on.
 TEST_F(MainWindowTest, AFailingHandlerShowsItsTextAndTheProgramGoesOn)
 {
-    window.FileOpen1Execute();  // cancelled dialog: nothing happens
-    EXPECT_EQ(window.windowTitle(), "DNP Configure");
-    EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{});
+    auto* app = dynamic_cast<Application*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    QStringList told;
+    const auto tell = app->tellFailure;
+    app->tellFailure = [&](const QString& text) { told << text; };
+    window.runModal = [](QDialog*) -> int { throw std::runtime_error("the dialog broke"); };
+    window.show();
+    QTest::mouseClick(window.toolButton("Class0SpBtn"), Qt::LeftButton);
+    app->tellFailure = tell;
+    EXPECT_EQ(told, QStringList{"An unexpected error has occurred: the dialog broke"});
+    window.runModal = [this](QDialog* d) {
+        shownTitles << d->windowTitle();
+        return 0;
+    };
+    QTest::mouseClick(window.toolButton("Class1SpBtn"), Qt::LeftButton);
+    EXPECT_EQ(shownTitles, QStringList{"Class 1 Selection"});
 }
 
 // A slow panel on a pseudo-terminal, and the window while a transfer with it runs.
@@ -411,8 +468,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(sim.started()) << sim.error().toStdString();
-        window.workspace().settings().ComPort = 1;
-        window.port().setPortDevices({{1, sim.device()}});
+        ASSERT_TRUE(test::writeFileBytes(dir.filePath("DNP.ini"),
+                                         "[Comm]\nComPort=1\n[Ports]\nCOM1=" + sim.device().toUtf8() + "\n"));
     }
     void waitForTheEnd()
     {
@@ -426,8 +483,7 @@ protected:
 
 TEST_F(MainWindowTransferTest, CommandsThatChangeTheConfigurationWaitForTheSend)
 {
-    window.state().setSelected(0, PointType::Bin, 3, true);
-    window.state().Class0Order[0][3] = 3;
+    useBin3();
     window.SendBtnClick();
     window.sortForm()->OKtoSendButton->click();
     ASSERT_TRUE(window.workspace().transferRunning());
@@ -438,7 +494,7 @@ TEST_F(MainWindowTransferTest, CommandsThatChangeTheConfigurationWaitForTheSend)
     window.FileNew1Execute();
     window.ClassSpBtnClick(window.toolButton("Class1SpBtn"));
     EXPECT_EQ(prompts.texts(), (QStringList{kTransferUnderWayText, kTransferUnderWayText}));
-    EXPECT_TRUE(window.state().selected(0, PointType::Bin, 3));
+    EXPECT_TRUE(state().selected(0, PointType::Bin, 3));
 
     // Exit asks first; Cancel keeps the window and the transfer.
     prompts.confirmAnswers = {false};
@@ -455,8 +511,7 @@ TEST_F(MainWindowTransferTest, CommandsThatChangeTheConfigurationWaitForTheSend)
 // "Verify after sending" is kept in DNP.ini and reads the panel back after the send.
 TEST_F(MainWindowTransferTest, VerifyAfterSendingReadsThePanelBack)
 {
-    window.state().setSelected(0, PointType::Bin, 3, true);
-    window.state().Class0Order[0][3] = 3;
+    useBin3();
     window.SendBtnClick();
     window.sortForm()->VerifyAfterSendBox->setChecked(true);
     EXPECT_TRUE(test::readFileBytes(dir.filePath("DNP.ini")).contains("[Options]\nVerifyAfterSend=1"));
@@ -471,9 +526,8 @@ TEST_F(MainWindowTransferTest, VerifyAfterSendingReadsThePanelBack)
 
 TEST_F(MainWindowTransferTest, CancelStopsARetrieveAndChangesNothing)
 {
-    window.state().setSelected(0, PointType::Bin, 3, true);
-    window.state().Class0Order[0][3] = 3;
-    const ConfigState before = window.state();
+    useBin3();
+    const ConfigState before = state();
     window.retrieveBtnClick();
     TSortForm* form = window.sortForm();
     form->show();
@@ -484,8 +538,8 @@ TEST_F(MainWindowTransferTest, CancelStopsARetrieveAndChangesNothing)
     form->RcancelBtn->click();
     EXPECT_FALSE(window.workspace().transferRunning());
     EXPECT_EQ(window.transferProgress()->text(), "Retrieve cancelled.");
-    EXPECT_EQ(window.state().ClassSelection, before.ClassSelection);
-    EXPECT_EQ(window.state().Class0Order, before.Class0Order);
+    EXPECT_EQ(state().ClassSelection, before.ClassSelection);
+    EXPECT_EQ(state().Class0Order, before.Class0Order);
     EXPECT_TRUE(form->RokBtn->isEnabled());
 }
 
@@ -509,7 +563,7 @@ TEST_F(MainWindowTest, Screenshots)
     editClass0(window, 4);
     ConfigState other;
     other.UnsolicitedSettings[deadbandWordIndex(2)] = 55;
-    DifferencesDialog differences("feeder-12.dnp", compareConfigurations(window.state(), other), &window);
+    DifferencesDialog differences("feeder-12.dnp", compareConfigurations(state(), other), &window);
     differences.show();
     differences.grab().save(shots + "/differences.png");
 }

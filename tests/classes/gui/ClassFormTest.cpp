@@ -1,6 +1,6 @@
 #include "classes/gui/CheckListBox.h"
 #include "classes/gui/ClassForm.h"
-#include "support/ScriptedPrompts.h"
+#include "support/WorkspaceRig.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -14,20 +14,30 @@ using namespace dnp;
 
 namespace {
 
-struct ClassFormTest : ::testing::Test {
-    ConfigState state;
-    test::ScriptedPrompts prompts;
-    ClassEditor editor{state, prompts};
-    TClassForm form{editor, prompts};
+// The editor window over a workspace; `start` is the configuration the next opening finds.
+struct ClassFormTest : ::testing::Test, test::WorkspaceRig {
+    TClassForm form{ws, prompts};
+    ConfigState start;
+    const ConfigState& state = ws.state();
 
     void open(int cls)
     {
-        editor.ClassSpBtnClick(cls);
-        form.refresh();
-        form.show();
+        use(start);
+        ws.editClass(cls, [this] {
+            form.refresh();
+            form.show();
+        });
     }
     QCheckBox* box(int tag, int row) const { return form.list(static_cast<ListTag>(tag))->box(row); }
 };
+
+// The Set and Clear buttons of the meter and demand lists and the seven harmonic buttons.
+const QStringList kGroupAndHarmonicButtons = {
+    "InstSetBtn",  "InstClrBtn",  "IFmmSetBtn",  "IFmmClrBtn",   "IFmmTSetBtn",  "IFmmTClrBtn",
+    "IRmmSetBtn",  "IRmmClrBtn",  "IRmmTSetBtn", "IRmmTClrBtn",  "ImmSetBoxBtn", "ImmClrBoxBtn",
+    "DmdSetBtn",   "DmdClrBtn",   "DFmmSetBtn",  "DFmmClrBtn",   "DFmmTSetBtn",  "DFmmTClrBtn",
+    "DRmmSetBtn",  "DRmmClrBtn",  "DRmmTSetBtn", "DRmmTClrBtn",  "HVldoBtn",     "HVldeBtn",
+    "HVsoBtn",     "HVseBtn",     "HIldoBtn",    "HIldeBtn",     "HPercentFBtn"};
 
 QStringList tabTexts(QTabWidget* tabs)
 {
@@ -51,8 +61,8 @@ TEST_F(ClassFormTest, PagesInOrderWithTheirCaptions)
     EXPECT_EQ(form.button("class0canceBtn")->text(), "&Cancel");
     EXPECT_EQ(form.button("SaveCfgBtn")->text(), "&Save");
     EXPECT_EQ(form.button("ResetClassBtn")->text(), "Cl&ear");
-    for (const char* name : kEnableButtonNames)
-        EXPECT_NE(form.button(name), nullptr) << name;
+    for (const QString& name : kGroupAndHarmonicButtons)
+        EXPECT_NE(form.button(name), nullptr) << name.toStdString();
 }
 
 TEST_F(ClassFormTest, ListsShowTheEditorTexts)
@@ -73,7 +83,7 @@ TEST_F(ClassFormTest, ClickOnAPointOutsideClass0InClass1GreysAndTells)
     QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
     EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."});
     EXPECT_EQ(box(1, 3)->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(editor.item(ListTag::BinCLB, 3), ItemState::Greyed);
+    EXPECT_EQ(ws.classEditor().item(ListTag::BinCLB, 3), ItemState::Greyed);
 }
 
 // A double click in the Instantaneous and Min/Max lists runs the click rule too.
@@ -90,7 +100,7 @@ TEST_F(ClassFormTest, ADoubleClickRunsTheClickRule)
 
 TEST_F(ClassFormTest, ClickOnAnAvailablePointChecksIt)
 {
-    state.ClassSelection[0][364 + 3] = 1;
+    start.ClassSelection[0][364 + 3] = 1;
     open(1);
     EXPECT_EQ(box(1, 3)->checkState(), Qt::Unchecked);
     QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
@@ -122,7 +132,7 @@ TEST_F(ClassFormTest, UnsolicitedPageAndHelpButtonFollowTheClass)
 
 TEST_F(ClassFormTest, TypedFieldsAreAppliedByOk)
 {
-    state.ClassSelection[0][0] = 1;
+    start.ClassSelection[0][0] = 1;
     open(2);
     form.DeadbandEdit->clear();
     QTest::keyClicks(form.DeadbandEdit, "12.75");
@@ -130,25 +140,28 @@ TEST_F(ClassFormTest, TypedFieldsAreAppliedByOk)
     EXPECT_EQ(state.deadband(2), 128);
 }
 
-TEST_F(ClassFormTest, SaveAppliesThenRunsTheFileWriterAndStaysOpen)
+TEST_F(ClassFormTest, SaveAppliesThenSavesAndStaysOpen)
 {
-    int saves = 0;
-    form.saveConfiguration = [&] { ++saves; };
+    start.ClassSelection[0][364 + 3] = 1;
     open(1);
+    QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
+    prompts.fileAnswers = {path("a.dnp")};
     form.button("SaveCfgBtn")->click();
-    EXPECT_EQ(saves, 1);
     EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(state.ClassSelection[1][364 + 3], 1);
+    EXPECT_EQ(test::readFileBytes(path("a.dnp")), composeConfigFile(state, test::fixedNow()));
     form.DeadbandEdit->setText("x");
     QTest::keyClicks(form.DeadbandEdit, "y");
+    prompts.shown.clear();
     form.button("SaveCfgBtn")->click();
-    EXPECT_EQ(saves, 1);  // a field that is not a number: nothing written
-    EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{"'xy' is not a valid floating point value"});
+    // A field that is not a number: nothing applied, no file dialog.
+    EXPECT_EQ(prompts.texts(), QStringList{"'xy' is not a valid floating point value"});
 }
 
 TEST_F(ClassFormTest, ClearAsksFirstAndGreysEverythingAfterAnEventClassOpening)
 {
-    state.ClassSelection[0][364] = 1;
-    state.ClassSelection[2][364] = 1;
+    start.ClassSelection[0][364] = 1;
+    start.ClassSelection[2][364] = 1;
     open(2);
     prompts.confirmAnswers = {false, true};
     form.button("ResetClassBtn")->click();
@@ -164,7 +177,7 @@ TEST_F(ClassFormTest, ClearAsksFirstAndGreysEverythingAfterAnEventClassOpening)
 // A refused value keeps the window open, selects the field and keeps the ticks.
 TEST_F(ClassFormTest, ABadFieldKeepsTheEditOpenWithTheFieldSelected)
 {
-    state.ClassSelection[0][364 + 3] = 1;
+    start.ClassSelection[0][364 + 3] = 1;
     open(1);
     form.pages()->setCurrentIndex(0);
     QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
@@ -197,9 +210,9 @@ TEST_F(ClassFormTest, ABadFieldKeepsTheEditOpenWithTheFieldSelected)
 
 TEST_F(ClassFormTest, GreyedItemsSayWhyAndTheFieldsShowTheirRanges)
 {
-    state.ClassSelection[0][364 + 1] = 1;
-    state.ClassSelection[2][364 + 1] = 1;
-    state.ClassSelection[0][364 + 2] = 1;
+    start.ClassSelection[0][364 + 1] = 1;
+    start.ClassSelection[2][364 + 1] = 1;
+    start.ClassSelection[0][364 + 2] = 1;
     open(1);
     EXPECT_EQ(box(1, 0)->toolTip(), "Not in Class 0: select it in Class 0 first.");
     EXPECT_EQ(box(1, 1)->toolTip(), "Already reported in Class 2.");
@@ -216,8 +229,8 @@ TEST_F(ClassFormTest, Screenshots)
     const QString dir = qEnvironmentVariable("DNP_SCREENSHOT_DIR");
     if (dir.isEmpty())
         GTEST_SKIP() << "DNP_SCREENSHOT_DIR not set";
-    state.ClassSelection[0][364] = 1;
-    state.ClassSelection[0][160] = 1;
+    start.ClassSelection[0][364] = 1;
+    start.ClassSelection[0][160] = 1;
     open(1);
     auto* inputs = form.findChild<QTabWidget*>("AnalogInputsPC");
     const std::pair<int, int> shots[] = {{0, -1}, {2, 0}, {2, 1}, {2, 2}, {2, 5}, {2, 6}, {3, -1}, {5, -1}};

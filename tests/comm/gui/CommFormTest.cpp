@@ -1,3 +1,5 @@
+#include "app/Workspace.h"
+#include "app/gui/WidgetPrompts.h"
 #include "comm/gui/ComSelectForm.h"
 #include "comm/IniFile.h"
 #include "comm/gui/CommForm.h"
@@ -80,9 +82,24 @@ protected:
         QFile f(path());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
+    // Communication Settings as the main window runs it: the form shows the settings,
+    // `user` acts on it and leaves it with OK (true) or Cancel (false).
+    void settingsDialog(const std::function<bool(TcommForm&)>& user)
+    {
+        ws.editSettings([&](const CommChoice& current) -> std::optional<CommChoice> {
+            TcommForm form(prompts);
+            form.showChoice(current);
+            if (!user(form))
+                return std::nullopt;
+            return form.choice();
+        });
+    }
+    // The form as it shows the workspace's settings.
+    void showSettings(TcommForm& form) { form.showChoice(ws.settings().choice()); }
 
     QTemporaryDir dir;
     test::ScriptedPrompts prompts;
+    Workspace ws{prompts, {path(), {}, nullptr}};
 };
 
 }  // namespace
@@ -136,14 +153,12 @@ TEST_F(CommFormTest, Layout)
 
 TEST_F(CommFormTest, ShowsTheSettings)
 {
-    TcomSetIni settings(path());
-    settings.Baud = 2;
-    settings.ComPort = 3;
-    settings.Addressing = true;
-    settings.Parity = 1;
-    settings.Address = 300;
+    QFile f(path());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(lines({"[Comm]", "Baud=2", "ComPort=3", "Addressing=1", "Parity=1", "Address=300"}));
+    f.close();
     TcommForm form(prompts);
-    form.fill(settings);
+    showSettings(form);
     EXPECT_EQ(TcommForm::itemIndex(form.uploadBaudRG), 2);
     EXPECT_EQ(TcommForm::itemIndex(form.connectorRG), 3);
     EXPECT_EQ(TcommForm::itemIndex(form.addrRG), 1);
@@ -154,9 +169,8 @@ TEST_F(CommFormTest, ShowsTheSettings)
 
 TEST_F(CommFormTest, DefaultsWithoutAFile)
 {
-    TcomSetIni settings(path());
     TcommForm form(prompts);
-    form.fill(settings);
+    showSettings(form);
     EXPECT_EQ(TcommForm::itemIndex(form.uploadBaudRG), 1);
     EXPECT_EQ(TcommForm::itemIndex(form.connectorRG), 0);
     EXPECT_EQ(TcommForm::itemIndex(form.addrRG), 0);
@@ -166,15 +180,15 @@ TEST_F(CommFormTest, DefaultsWithoutAFile)
 
 TEST_F(CommFormTest, OkStoresAndSavesAtOnce)
 {
-    TcomSetIni settings(path());
-    TcommForm form(prompts);
-    form.fill(settings);
-    TcommForm::setItemIndex(form.uploadBaudRG, 0);
-    TcommForm::setItemIndex(form.connectorRG, 2);
-    TcommForm::setItemIndex(form.addrRG, 1);
-    TcommForm::setItemIndex(form.parityRG, 1);
-    form.addressSlot->setText(QStringLiteral("300"));
-    form.finish(QDialog::Accepted, settings);
+    settingsDialog([](TcommForm& form) {
+        TcommForm::setItemIndex(form.uploadBaudRG, 0);
+        TcommForm::setItemIndex(form.connectorRG, 2);
+        TcommForm::setItemIndex(form.addrRG, 1);
+        TcommForm::setItemIndex(form.parityRG, 1);
+        form.addressSlot->setText(QStringLiteral("300"));
+        return true;
+    });
+    const TcomSetIni& settings = ws.settings();
     EXPECT_EQ(settings.Baud, 0);
     EXPECT_EQ(settings.ComPort, 2);
     EXPECT_TRUE(settings.Addressing);
@@ -187,50 +201,52 @@ TEST_F(CommFormTest, OkStoresAndSavesAtOnce)
 
 TEST_F(CommFormTest, AddressThatIsNoIntegerIsIgnoredSilently)
 {
-    TcomSetIni settings(path());
-    settings.Address = 7;
-    TcommForm form(prompts);
-    form.fill(settings);
-    TcommForm::setItemIndex(form.uploadBaudRG, 2);
-    TcommForm::setItemIndex(form.connectorRG, 4);
-    TcommForm::setItemIndex(form.addrRG, 1);
-    TcommForm::setItemIndex(form.parityRG, 1);
-    form.addressSlot->setText(QStringLiteral("abc"));
-    form.finish(QDialog::Accepted, settings);
+    QFile f(path());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(lines({"[Comm]", "Address=7"}));
+    f.close();
+    settingsDialog([](TcommForm& form) {
+        TcommForm::setItemIndex(form.uploadBaudRG, 2);
+        TcommForm::setItemIndex(form.connectorRG, 4);
+        TcommForm::setItemIndex(form.addrRG, 1);
+        TcommForm::setItemIndex(form.parityRG, 1);
+        form.addressSlot->setText(QStringLiteral("abc"));
+        return true;
+    });
     EXPECT_TRUE(prompts.shown.isEmpty());
-    EXPECT_EQ(settings.Address, 7);
+    EXPECT_EQ(ws.settings().Address, 7);
     EXPECT_EQ(file(), lines({"[Comm]", "Baud=2", "ComPort=4", "Addressing=1", "Parity=1", "Address=7"}));
 
-    form.addressSlot->clear();
-    form.finish(QDialog::Accepted, settings);
-    EXPECT_EQ(settings.Address, 7);
+    settingsDialog([](TcommForm& form) {
+        form.addressSlot->clear();
+        return true;
+    });
+    EXPECT_EQ(ws.settings().Address, 7);
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
 TEST_F(CommFormTest, CancelChangesNothing)
 {
-    TcomSetIni settings(path());
-    TcommForm form(prompts);
-    form.fill(settings);
-    TcommForm::setItemIndex(form.uploadBaudRG, 0);
-    form.addressSlot->setText(QStringLiteral("99"));
-    form.finish(QDialog::Rejected, settings);
-    EXPECT_EQ(settings.Baud, 1);
-    EXPECT_EQ(settings.Address, 1);
+    settingsDialog([](TcommForm& form) {
+        TcommForm::setItemIndex(form.uploadBaudRG, 0);
+        form.addressSlot->setText(QStringLiteral("99"));
+        return false;
+    });
+    EXPECT_EQ(ws.settings().Baud, 1);
+    EXPECT_EQ(ws.settings().Address, 1);
     EXPECT_FALSE(QFile::exists(path()));
 }
 
 TEST_F(CommFormTest, UnwritableFileTellsTheUserAndKeepsTheNewValues)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("DNP.ini")));
-    TcomSetIni settings(path());
-    TcommForm form(prompts);
-    form.fill(settings);
-    TcommForm::setItemIndex(form.connectorRG, 1);
-    form.finish(QDialog::Accepted, settings);
+    settingsDialog([](TcommForm& form) {
+        TcommForm::setItemIndex(form.connectorRG, 1);
+        return true;
+    });
     EXPECT_EQ(prompts.texts(test::Shown::Error),
               QStringList{QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path()))});
-    EXPECT_EQ(settings.ComPort, 1);
+    EXPECT_EQ(ws.settings().ComPort, 1);
 }
 
 TEST_F(CommFormTest, HelpOpensTopic108)
@@ -240,33 +256,6 @@ TEST_F(CommFormTest, HelpOpensTopic108)
     ASSERT_EQ(prompts.shown.size(), 1);
     EXPECT_EQ(prompts.shown[0].kind, test::Shown::Help);
     EXPECT_EQ(prompts.shown[0].topic, 108);
-}
-
-TEST_F(CommFormTest, ExecuteRunsTheDialogModallyAndSavesOnOk)
-{
-    TcomSetIni settings(path());
-    {
-        OnModal ok([](QWidget* w) {
-            if (auto* form = qobject_cast<TcommForm*>(w)) {
-                TcommForm::setItemIndex(form->parityRG, 1);
-                form->OKBtn->click();
-            }
-        });
-        EXPECT_EQ(TcommForm::Execute(settings, prompts), QDialog::Accepted);
-    }
-    EXPECT_EQ(settings.Parity, 1);
-    EXPECT_EQ(file(), lines({"[Comm]", "Baud=1", "ComPort=0", "Addressing=0", "Parity=1", "Address=1"}));
-
-    {
-        OnModal cancel([](QWidget* w) {
-            if (auto* form = qobject_cast<TcommForm*>(w)) {
-                TcommForm::setItemIndex(form->parityRG, 0);
-                form->CancelBtn->click();
-            }
-        });
-        EXPECT_EQ(TcommForm::Execute(settings, prompts), QDialog::Rejected);
-    }
-    EXPECT_EQ(settings.Parity, 1);
 }
 
 // A pseudo-terminal named in DNP.ini is listed with the machine's ports; choosing a port
@@ -279,28 +268,26 @@ TEST_F(CommFormTest, TheMachinesPortsAndAPseudoTerminalMappedAsAComNumber)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(lines({"[Ports]", ("COM3=" + sim.device()).toUtf8().constData(), "[Comm]", "ComPort=3"}));
     f.close();
-    TcomSetIni settings(path());
-    TcommForm form(prompts);
-    form.fill(settings);
-    EXPECT_EQ(itemTexts(form.connectorRG)[3], "COM 3 (" + sim.device() + ")");
-    EXPECT_EQ(itemTexts(form.connectorRG)[1], "COM 1 (/dev/ttyS0)");
-    int row = -1;
-    for (int i = 0; i < form.machinePortsList->topLevelItemCount(); ++i)
-        if (form.machinePortsList->topLevelItem(i)->text(0) == sim.device())
-            row = i;
-    ASSERT_GE(row, 0);
-    EXPECT_EQ(form.machinePortsList->topLevelItem(row)->text(1), "named in DNP.ini");
-    screenshot(form, QStringLiteral("comm-form-ports.png"));
-
-    TcommForm::setItemIndex(form.connectorRG, 2);
-    form.usePort(row);
-    EXPECT_EQ(itemTexts(form.connectorRG)[2], "COM 2 (" + sim.device() + ")");
-    form.finish(QDialog::Accepted, settings);
+    settingsDialog([&](TcommForm& form) {
+        EXPECT_EQ(itemTexts(form.connectorRG)[3], "COM 3 (" + sim.device() + ")");
+        EXPECT_EQ(itemTexts(form.connectorRG)[1], "COM 1 (/dev/ttyS0)");
+        int row = -1;
+        for (int i = 0; i < form.machinePortsList->topLevelItemCount(); ++i)
+            if (form.machinePortsList->topLevelItem(i)->text(0) == sim.device())
+                row = i;
+        EXPECT_GE(row, 0);
+        EXPECT_EQ(form.machinePortsList->topLevelItem(row)->text(1), "named in DNP.ini");
+        screenshot(form, QStringLiteral("comm-form-ports.png"));
+        TcommForm::setItemIndex(form.connectorRG, 2);
+        form.usePort(row);
+        EXPECT_EQ(itemTexts(form.connectorRG)[2], "COM 2 (" + sim.device() + ")");
+        return true;
+    });
     EXPECT_EQ(TcomSetIni(path()).portDevices().value(2), sim.device());
     EXPECT_EQ(TcomSetIni(path()).ComPort, 2);
 
     // The Select Port dialog tells what stands behind each number.
-    TComSelectForm select({2, 3}, settings.portDevices());
+    TComSelectForm select({2, 3}, ws.settings().portDevices());
     EXPECT_EQ(select.PortDetails->text(), sim.device() + "  named in DNP.ini");
 }
 
@@ -334,9 +321,10 @@ TEST(ComSelectFormTest, NoPortsFound)
     EXPECT_EQ(form.chosenPort(), std::nullopt);
 }
 
-TEST(ComSelectFormTest, TheStepGivesTheChoiceOrNothing)
+// The window's prompts show the dialog modally: the choice, or nothing for Cancel.
+TEST(ComSelectFormTest, ThePromptGivesTheChoiceOrNothing)
 {
-    const SelectPortStep step = comSelectStep({});
+    WidgetPrompts prompts([] { return nullptr; });
     {
         OnModal choose([](QWidget* w) {
             if (auto* form = qobject_cast<TComSelectForm*>(w)) {
@@ -344,26 +332,13 @@ TEST(ComSelectFormTest, TheStepGivesTheChoiceOrNothing)
                 form->OKBtn->click();
             }
         });
-        EXPECT_EQ(step({2, 5}), 5);
+        EXPECT_EQ(prompts.selectPort({2, 5}, {}), 5);
     }
     {
         OnModal cancel([](QWidget* w) {
             if (auto* form = qobject_cast<TComSelectForm*>(w))
                 form->CancelBtn->click();
         });
-        EXPECT_EQ(step({2, 5}), std::nullopt);
+        EXPECT_EQ(prompts.selectPort({2, 5}, {}), std::nullopt);
     }
-}
-
-TEST(ComSelectFormTest, CancelledSelectionFailsTheOpen)
-{
-    TApdComPort port;
-    port.setSelectPortStep(comSelectStep({}));
-    OnModal cancel([](QWidget* w) {
-        if (auto* form = qobject_cast<TComSelectForm*>(w))
-            form->CancelBtn->click();
-    });
-    EXPECT_EQ(port.open().error().message, "The ComNumber property of the TApdComPort has not been set\n"
-                                           "No serial port is chosen. Choose one in Communication Settings.");
-    EXPECT_FALSE(port.isOpen());
 }

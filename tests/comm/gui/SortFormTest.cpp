@@ -1,6 +1,8 @@
 #include "comm/SortTestSupport.h"
 #include "comm/gui/SortForm.h"
+#include "support/WorkspaceRig.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QDragMoveEvent>
 #include <QGroupBox>
@@ -49,35 +51,35 @@ void screenshot(QWidget& w, const QString& name)
     w.grab().save(QDir(dir).filePath(name));
 }
 
-class SortFormTest : public ::testing::Test {
+class SortFormTest : public ::testing::Test, public test::WorkspaceRig {
 protected:
-    SortFormTest() : form(rig.sort, rig.prompts)
-    {
-        rig.link.panel = test::simulatedPanel(panel);
-        rig.workspace.settings().ComPort = 1;
-        form.sendHook = [this] { rig.workspace.startSend(); };
-        form.retrieveHook = [this] { rig.workspace.startRetrieve(); };
-    }
-
     // The main window's Send and Retrieve up to showing the window.
     void prepareSend()
     {
-        rig.workspace.prepareSend();
-        form.refresh();
+        ws.showOrderWindow(SortMode::Send, [this] { form.refresh(); });
     }
     void prepareRetrieve()
     {
-        rig.workspace.prepareRetrieve();
-        form.refresh();
+        ws.showOrderWindow(SortMode::Retrieve, [this] { form.refresh(); });
+    }
+    // A transfer the window started, run to its end.
+    void settle()
+    {
+        for (int round = 0; ws.transferRunning() && round < 50; ++round) {
+            test::tickUntilEnded(test::exchangeOf(ws), link);
+            QApplication::processEvents();
+        }
     }
 
     void chooseSome()
     {
-        chooseClass0(rig.state, PointType::Bin, {2, 5, 7});
-        chooseClass0(rig.state, PointType::Bout, {0, 2});
-        chooseClass0(rig.state, PointType::Ain, {0, 3, 329, 156, 290});
-        chooseClass0(rig.state, PointType::Aout, {72, 57, 92, 1});
-        chooseClass0(rig.state, PointType::Counters, {0, 6});
+        ConfigState s;
+        chooseClass0(s, PointType::Bin, {2, 5, 7});
+        chooseClass0(s, PointType::Bout, {0, 2});
+        chooseClass0(s, PointType::Ain, {0, 3, 329, 156, 290});
+        chooseClass0(s, PointType::Aout, {72, 57, 92, 1});
+        chooseClass0(s, PointType::Counters, {0, 6});
+        use(s);
     }
 
     void pressRow(OrderListBox* list, int row)
@@ -88,9 +90,8 @@ protected:
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
     }
 
-    test::SortRig rig;
-    sim::Panel panel{std::nullopt, {}};
-    TSortForm form;
+    TSortForm form{ws, prompts};
+    const ConfigState& state = ws.state();
 };
 
 TEST_F(SortFormTest, ControlsCaptionsAndNames)
@@ -150,27 +151,25 @@ TEST_F(SortFormTest, DraggingWithinAListReordersClass0Order)
     form.show();
     OrderListBox* bin = form.class0List(PointType::Bin);
     pressRow(bin, 0);
-    EXPECT_EQ(rig.sort.dragSource(), 0);
     EXPECT_TRUE(bin->acceptsDragFrom(bin));
-    bin->dropAt(bin->rowAt(bin->visualItemRect(bin->item(2)).center()));
+    bin->dropAt(0, bin->rowAt(bin->visualItemRect(bin->item(2)).center()));
     EXPECT_EQ(rowsOf(bin), (QStringList{"0  Remote Control", "1  Neutral Signal", "2  Auto Inhibit Status"}));
-    EXPECT_EQ(rig.state.Class0Order[0][2], 5);
-    EXPECT_EQ(rig.state.Class0Order[0][5], 7);
-    EXPECT_EQ(rig.state.Class0Order[0][7], 2);
+    EXPECT_EQ(state.Class0Order[0][2], 5);
+    EXPECT_EQ(state.Class0Order[0][5], 7);
+    EXPECT_EQ(state.Class0Order[0][7], 2);
     EXPECT_EQ(bin->currentRow(), 2);
 
     // Below the last item: to the end.
     pressRow(bin, 0);
-    bin->dropAt(bin->rowAt(QPoint(10, bin->viewport()->height() - 3)));
+    bin->dropAt(0, bin->rowAt(QPoint(10, bin->viewport()->height() - 3)));
     EXPECT_EQ(rowsOf(bin), (QStringList{"0  Neutral Signal", "1  Auto Inhibit Status", "2  Remote Control"}));
-    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Bin), (std::vector<int>{7, 2, 5}));
+    EXPECT_EQ(test::sequenceOf(state, PointType::Bin), (std::vector<int>{7, 2, 5}));
 
     // Begun below the last item: nothing moves.
     pressRow(bin, -1);
-    EXPECT_EQ(rig.sort.dragSource(), -1);
-    bin->dropAt(0);
+    bin->dropAt(bin->rowAt(QPoint(10, bin->viewport()->height() - 3)), 0);
     EXPECT_EQ(rowsOf(bin), (QStringList{"0  Neutral Signal", "1  Auto Inhibit Status", "2  Remote Control"}));
-    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Bin), (std::vector<int>{7, 2, 5}));
+    EXPECT_EQ(test::sequenceOf(state, PointType::Bin), (std::vector<int>{7, 2, 5}));
     form.reject();
 }
 
@@ -193,31 +192,35 @@ TEST_F(SortFormTest, DropsFromAnotherListAreRefused)
     EXPECT_FALSE(move.isAccepted());
     QDropEvent drop(QPointF(at), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(aout->viewport(), &drop);
-    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Aout), (std::vector<int>{72, 57, 92, 1}));
-    EXPECT_EQ(test::sequenceOf(rig.state, PointType::Ain), (std::vector<int>{0, 3, 329, 156, 290}));
+    EXPECT_EQ(test::sequenceOf(state, PointType::Aout), (std::vector<int>{72, 57, 92, 1}));
+    EXPECT_EQ(test::sequenceOf(state, PointType::Ain), (std::vector<int>{0, 3, 329, 156, 290}));
     form.reject();
 }
 
 TEST_F(SortFormTest, SendBuildsTheImageInTheChosenMappingAndCloses)
 {
-    chooseClass0(rig.state, PointType::Bin, {5, 0});
+    ConfigState s;
+    chooseClass0(s, PointType::Bin, {5, 0});
+    use(s);
     prepareSend();
     form.show();
     radio(form.MappingRG, 1)->click();
-    EXPECT_EQ(rig.sort.MappingRG, 1);
+    EXPECT_EQ(ws.order().mapping(), 1);
     form.OKtoSendButton->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    EXPECT_EQ(rig.link.sent.size(), 18);
-    EXPECT_EQ(panel.image[0], 4);
+    settle();
+    EXPECT_EQ(link.sent.size(), 18);
+    EXPECT_EQ(panel.image[0], 4);  // the mapping read before the window set it back
     EXPECT_EQ(panel.image[1], 0);
 
     // Closing set the mapping back: the next showing starts from individual mapping.
-    EXPECT_EQ(rig.sort.MappingRG, 2);
+    EXPECT_EQ(ws.order().mapping(), 2);
     prepareSend();
     form.show();
     EXPECT_EQ(checkedItem(form.MappingRG), 2);
     form.OKtoSendButton->click();
+    settle();
     EXPECT_EQ(panel.image[0], 8);
     EXPECT_EQ(panel.image[1], 2610);
     EXPECT_EQ(panel.image[2], 2306);
@@ -231,7 +234,7 @@ TEST_F(SortFormTest, CancelAfterChoosingUninitializedResetsTheMapping)
     form.ScancelBtn->click();
     EXPECT_EQ(form.result(), QDialog::Rejected);
     EXPECT_EQ(checkedItem(form.MappingRG), 2);
-    EXPECT_EQ(rig.sort.MappingRG, 2);
+    EXPECT_EQ(ws.order().mapping(), 2);
 }
 
 TEST_F(SortFormTest, ARefusedSendShowsItsMessageAndStillCloses)
@@ -239,24 +242,21 @@ TEST_F(SortFormTest, ARefusedSendShowsItsMessageAndStillCloses)
     prepareSend();
     form.show();
     form.OKtoSendButton->click();
-    EXPECT_EQ(rig.prompts.texts(Shown::Error), QStringList{"No configurations chosen, please return to class menu."});
-    EXPECT_TRUE(rig.link.sent.isEmpty());
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"No configurations chosen, please return to class menu."});
+    EXPECT_TRUE(link.sent.isEmpty());
     EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(SortFormTest, SendReadsTheMappingBeforeTheWindowResetsIt)
+// The box is kept in the settings as soon as it changes.
+TEST_F(SortFormTest, VerifyAfterSendingIsKeptInTheSettings)
 {
-    int calls = 0;
-    form.sendHook = [&] {
-        ++calls;
-        EXPECT_EQ(rig.sort.MappingRG, 0);  // read before the window resets it
-    };
     prepareSend();
     form.show();
-    radio(form.MappingRG, 0)->click();
-    form.OKtoSendButton->click();
-    EXPECT_EQ(calls, 1);
-    EXPECT_TRUE(rig.prompts.shown.isEmpty());
+    EXPECT_FALSE(form.VerifyAfterSendBox->isChecked());
+    form.VerifyAfterSendBox->click();
+    EXPECT_TRUE(ws.settings().VerifyAfterSend);
+    EXPECT_TRUE(test::readFileBytes(path("DNP.ini")).contains("[Options]\nVerifyAfterSend=1"));
+    form.reject();
 }
 
 TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
@@ -280,6 +280,8 @@ TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
     // that lists Ain 3 before Ain 1.
     panel.image[0] = 4;
     form.OKtoRetrieveButton->click();
+    settle();
+    form.refresh();
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(checkedItem(form.RMappingRG), 1);
     radio(form.RMappingRG, 0)->click();
@@ -291,6 +293,8 @@ TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
     chooseClass0(source.state, PointType::Counters, {7});
     panel.image = test::imageOf(test::sendImage(source)).image;
     form.OKtoRetrieveButton->click();
+    settle();
+    form.refresh();
     EXPECT_EQ(checkedItem(form.RMappingRG), 2);
     EXPECT_EQ(rowsOf(form.retrieveList(PointType::Ain)), (QStringList{"Meter: Inst: Ild", "Meter: Inst: Vs"}));
     EXPECT_EQ(rowsOf(form.retrieveList(PointType::Bin)), QStringList{"Lower Motor Control Signal"});
@@ -316,10 +320,10 @@ TEST_F(SortFormTest, HelpButtonsOpenTheirTopics)
     form.SendHelpBtn->click();
     prepareRetrieve();
     form.RetrieveHelpBtn->click();
-    ASSERT_EQ(rig.prompts.shown.size(), 2);
-    EXPECT_EQ(rig.prompts.shown[0].kind, Shown::Help);
-    EXPECT_EQ(rig.prompts.shown[0].topic, 39);
-    EXPECT_EQ(rig.prompts.shown[1].topic, 40);
+    ASSERT_EQ(prompts.shown.size(), 2);
+    EXPECT_EQ(prompts.shown[0].kind, Shown::Help);
+    EXPECT_EQ(prompts.shown[0].topic, 39);
+    EXPECT_EQ(prompts.shown[1].topic, 40);
     form.RcancelBtn->click();
     EXPECT_EQ(form.result(), QDialog::Rejected);
 }

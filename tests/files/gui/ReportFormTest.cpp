@@ -19,10 +19,8 @@ namespace {
 
 class ReportFormTest : public ::testing::Test {
 protected:
-    ConfigState state;
     ScriptedPrompts prompts;
-    ReportHeader header{state, prompts, QDate(2024, 3, 5)};
-    TReportForm form{header};
+    TReportForm form{firstReportHeader(QDate(2024, 3, 5)), prompts};
 
     // Runs exec() and lets `act` work on the shown dialog; never blocks.
     int execWith(const std::function<void()>& act)
@@ -67,7 +65,7 @@ TEST_F(ReportFormTest, TabOrderCommentDescriptionOkCancelHelp)
     EXPECT_EQ(form.CancelBtn->nextInFocusChain(), form.BitBtn1);
 }
 
-TEST_F(ReportFormTest, OkStoresTheTexts)
+TEST_F(ReportFormTest, OkGivesTheTexts)
 {
     const int result = execWith([&] {
         form.DescEdit->setText("Feeder 3");
@@ -75,37 +73,25 @@ TEST_F(ReportFormTest, OkStoresTheTexts)
         QTest::mouseClick(form.OKBtn, Qt::LeftButton);
     });
     EXPECT_EQ(result, QDialog::Accepted);
-    EXPECT_TRUE(state.ReportHeaderAccepted);
-    EXPECT_EQ(state.ReportDescription, "Feeder 3");
-    EXPECT_EQ(state.ReportComment, "checked, \"ok\"");
+    EXPECT_EQ(form.texts().description, "Feeder 3");
+    EXPECT_EQ(form.texts().comment, "checked, \"ok\"");
 }
 
-TEST_F(ReportFormTest, CancelKeepsStateTextsButTheBoxesKeepWhatWasTyped)
+TEST_F(ReportFormTest, CancelGivesNothingButTheBoxesKeepWhatWasTyped)
 {
-    state.ReportHeaderAccepted = true;
-    state.ReportDescription = "earlier";
-    execWith([&] {
+    const int result = execWith([&] {
         QTest::keyClicks(form.DescEdit, " more");
         QTest::mouseClick(form.CancelBtn, Qt::LeftButton);
     });
-    EXPECT_FALSE(state.ReportHeaderAccepted);
-    EXPECT_EQ(state.ReportDescription, "earlier");
-    EXPECT_EQ(header.DescEdit, shortDate(QDate(2024, 3, 5)) + " Report more");
-
+    EXPECT_EQ(result, QDialog::Rejected);
     // Opened again: the boxes show what was typed.
-    execWith([&] { EXPECT_EQ(form.DescEdit->text(), header.DescEdit); });
+    execWith([&] { EXPECT_EQ(form.DescEdit->text(), shortDate(QDate(2024, 3, 5)) + " Report more"); });
 }
 
-TEST_F(ReportFormTest, CloseBoxCountsAsCancel)
+TEST_F(ReportFormTest, CloseBoxAndEscCountAsCancel)
 {
-    state.ReportHeaderAccepted = true;  // the previous use was OK
-    const int result = execWith([&] { form.close(); });
-    EXPECT_EQ(result, QDialog::Rejected);
-    EXPECT_FALSE(state.ReportHeaderAccepted);
-
-    state.ReportHeaderAccepted = true;
-    execWith([&] { QTest::keyClick(&form, Qt::Key_Escape); });
-    EXPECT_FALSE(state.ReportHeaderAccepted);
+    EXPECT_EQ(execWith([&] { form.close(); }), QDialog::Rejected);
+    EXPECT_EQ(execWith([&] { QTest::keyClick(&form, Qt::Key_Escape); }), QDialog::Rejected);
 }
 
 TEST_F(ReportFormTest, HelpShowsTopic42)

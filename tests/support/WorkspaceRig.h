@@ -1,0 +1,61 @@
+#pragma once
+// A workspace for the tests: its settings in a temporary folder, its panel a FakeLink
+// the test scripts (the simulator's panel in-process by default), its clock fixed.
+
+#include "app/Workspace.h"
+
+#include "files/ConfigFile.h"
+#include "files/FileTestHelpers.h"
+#include "support/FakeLink.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+namespace dnp::test {
+
+struct WorkspaceRig {
+    WorkspaceRig()
+    {
+        ws.clock = [] { return fixedNow(); };
+        link.panel = simulatedPanel(panel);
+        // COM 1 chosen (its device is the fake link's), the rest as the defaults.
+        writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\n");
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    // The configuration the workspace holds from now on (unsaved).
+    void use(const ConfigState& state) { ws.adopt(configFileDataOf(state)); }
+    // One more point ticked in Class 0, as in the editor, and OK.
+    void editClass0(int binRow)
+    {
+        ws.editClass(0, [] {});
+        ws.clickItem(ListTag::BinCLB, binRow);
+        ASSERT_TRUE(ws.applyClassEdit());
+    }
+    // Runs a send, a retrieve or a verify the workspace starts until it has ended;
+    // whether it succeeded.
+    bool run(const std::function<void()>& start)
+    {
+        std::optional<bool> succeeded;
+        const QMetaObject::Connection c =
+            QObject::connect(&ws, &Workspace::panelCommandEnded, [&](bool ok) { succeeded = ok; });
+        start();
+        for (int round = 0; !succeeded && round < 50; ++round) {
+            tickUntilEnded(exchangeOf(ws), link);
+            QCoreApplication::processEvents();
+        }
+        QObject::disconnect(c);
+        return succeeded.value_or(false);
+    }
+    bool send(bool thenVerify = false) { return run([&] { ws.send(kIndividualMappingItem, thenVerify); }); }
+    bool retrieve() { return run([&] { ws.retrieve(); }); }
+
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    FakeLink link;
+    sim::Panel panel{std::nullopt, {}};
+    Workspace ws{prompts, {dir.filePath("DNP.ini"), linkTo(link)}};
+};
+
+}  // namespace dnp::test
