@@ -23,6 +23,8 @@ constexpr int kEventClassCount = 3;
 constexpr int kTenthsPerPercent = 10;
 // How far from a whole tenth of a per cent a spreadsheet's decimal may lie (binary fractions).
 constexpr double kTenthTolerance = 1e-6;
+// Longest field text quoted in a message.
+constexpr qsizetype kQuotedFieldMax = 80;
 const QByteArray kUtf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
 
 // --- the fields of a row ---
@@ -68,9 +70,16 @@ struct ListedRows {
     Problems problems;
 };
 
+// A field as a message shows it: in quotes, "?" for what cannot be shown, cut when it is long.
 QString quotedText(const QString& text)
 {
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
+    QString shown = text.left(kQuotedFieldMax);
+    for (QChar& c : shown)
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    if (text.size() > kQuotedFieldMax)
+        shown += QStringLiteral("...");
+    return QLatin1Char('\'') + shown + QLatin1Char('\'');
 }
 
 QString percentText(std::uint16_t tenths)
@@ -135,7 +144,9 @@ Result<std::vector<CsvRecord>> csvRecords(QStringView text)
     const qsizetype n = text.size();
     const auto isLineEnd = [&](qsizetype at) { return at < n && (text[at] == u'\r' || text[at] == u'\n'); };
     // The length of the line end at `at` (CR LF: 2).
-    const auto lineEndLength = [&](qsizetype at) { return text[at] == u'\r' && at + 1 < n && text[at + 1] == u'\n' ? 2 : 1; };
+    const auto lineEndLength = [&](qsizetype at) {
+        return text[at] == u'\r' && at + 1 < n && text[at + 1] == u'\n' ? 2 : 1;
+    };
     int line = 1;
     qsizetype i = 0;
     while (i < n) {
@@ -147,7 +158,8 @@ Result<std::vector<CsvRecord>> csvRecords(QStringView text)
                 ++i;
                 for (;;) {
                     if (i >= n)
-                        return failure(QStringLiteral("the quoted field that begins on this line is not closed"), opened);
+                        return failure(QStringLiteral("the quoted field that begins on this line is not closed"),
+                                       opened);
                     if (text[i] == u'"' && i + 1 < n && text[i + 1] == u'"') {
                         field += u'"';
                         i += 2;
@@ -344,6 +356,7 @@ constexpr PointElement kPointElements[] = {
 const char* const kProfileEventClasses[] = {"none", "one", "two", "three"};
 const QString kProfileInClass0 = QStringLiteral("always");
 const QString kProfileDocument = QStringLiteral("DNP3DeviceProfileDocument");
+const QString kPointsList = QStringLiteral("dataPointsList");
 
 const PointElement* pointElement(QStringView name)
 {
@@ -371,17 +384,24 @@ public:
     {
         if (!xml_.readNextStartElement())
             return notWellFormed();
+        const int documentLine = line();
         if (xml_.name() != kProfileDocument)
             return failure(QStringLiteral("this is not a point list: the document is a <%1>, not a <%2>")
-                               .arg(xml_.name().toString(), kProfileDocument),
-                           line());
+                               .arg(xml_.name().left(kQuotedFieldMax).toString(), kProfileDocument),
+                           documentLine);
+        bool hasPointsList = false;
         while (!xml_.atEnd()) {
             xml_.readNext();
-            if (xml_.isStartElement() && xml_.name() == QLatin1String("dataPointsList"))
+            if (xml_.isStartElement() && xml_.name() == kPointsList) {
+                hasPointsList = true;
                 readDataPointsList();
+            }
         }
         if (xml_.hasError())
             return notWellFormed();
+        if (!hasPointsList)
+            return failure(QStringLiteral("this is not a point list: the document has no <%1>").arg(kPointsList),
+                           documentLine);
         return std::move(listed_);
     }
 
@@ -506,11 +526,12 @@ Result<NamedWord> namedWord(PointType type, const QString& name)
     const QString pointName = match.hasMatch() ? match.captured(1) : QString();
     const auto found = names.find(pointName);
     if (found == names.end())
-        return failure(QStringLiteral("there is no %1 named '%2'").arg(pointListTypeName(type), name));
+        return failure(QStringLiteral("there is no %1 named %2").arg(pointListTypeName(type), quotedText(name)));
     const int words = catalog.point(type, *found).wordCount;
     const int word = match.captured(2).toInt();
     if (words == 1 || match.captured(3).toInt() != words || word < 1 || word > words)
-        return failure(QStringLiteral("'%1' names no word of '%2', a point of %3").arg(name, pointName, wordsText(words)));
+        return failure(QStringLiteral("%1 names no word of '%2', a point of %3")
+                           .arg(quotedText(name), pointName, wordsText(words)));
     return NamedWord{*found, word};
 }
 
@@ -518,19 +539,11 @@ Result<NamedWord> namedWord(PointType type, const QString& name)
 struct ListedPoint {
     PointType type;
     int typeIndex;
+    int firstLine;  // of the first of its rows in the list
     std::vector<const ListedRow*> words;
 
     const ListedRow* first() const { return words.front(); }
     bool complete() const { return std::find(words.begin(), words.end(), nullptr) == words.end(); }
-    // The line of the first of its rows in the list.
-    int firstLine() const
-    {
-        int line = 0;
-        for (const ListedRow* row : words)
-            if (row && (line == 0 || row->line < line))
-                line = row->line;
-        return line;
-    }
 };
 
 QString wordName(PointType type, int typeIndex, int word)
@@ -604,12 +617,13 @@ private:
             auto point = points_.find(key);
             if (point == points_.end()) {
                 const int words = catalog.point(*row.type, named->typeIndex).wordCount;
-                point = points_.insert({key, ListedPoint{*row.type, named->typeIndex, {}}}).first;
+                point = points_.insert({key, ListedPoint{*row.type, named->typeIndex, row.line, {}}}).first;
                 point->second.words.assign(static_cast<std::size_t>(words), nullptr);
             }
             const ListedRow*& slot = point->second.words[named->word - 1];
             if (slot) {
-                problems_.add(row.line, QStringLiteral("'%1' is listed twice (first on line %2)").arg(row.name).arg(slot->line));
+                problems_.add(row.line,
+                              QStringLiteral("'%1' is listed twice (first on line %2)").arg(row.name).arg(slot->line));
                 continue;
             }
             slot = &row;
@@ -623,7 +637,7 @@ private:
             if (!point.complete()) {
                 for (std::size_t k = 0; k < point.words.size(); ++k)
                     if (!point.words[k])
-                        problems_.add(point.firstLine(), QStringLiteral("'%1' is missing")
+                        problems_.add(point.firstLine, QStringLiteral("'%1' is missing")
                                                              .arg(wordName(point.type, point.typeIndex, int(k) + 1)));
                 continue;
             }
@@ -632,13 +646,17 @@ private:
                 const ListedRow& row = *point.words[k];
                 const int expected = first.number ? *first.number + int(k) : -1;
                 if (row.number && first.number && *row.number != expected)
-                    problems_.add(row.line, QStringLiteral("'%1' is numbered %2 but must be %3: the words of a point take "
-                                                           "consecutive numbers in word order")
-                                                .arg(row.name).arg(*row.number).arg(expected));
+                    problems_.add(row.line, QStringLiteral("'%1' is numbered %2 but must be %3: the words of a point "
+                                                           "take consecutive numbers in word order")
+                                                .arg(row.name)
+                                                .arg(*row.number)
+                                                .arg(expected));
                 if (row.eventClass && first.eventClass && *row.eventClass != *first.eventClass)
-                    problems_.add(row.line, QStringLiteral("'%1' is in event class %2 but its word 1 is in %3: the words "
-                                                           "of a point share one event class")
-                                                .arg(row.name).arg(*row.eventClass).arg(*first.eventClass));
+                    problems_.add(row.line, QStringLiteral("'%1' is in event class %2 but its word 1 is in %3: the "
+                                                           "words of a point share one event class")
+                                                .arg(row.name)
+                                                .arg(*row.eventClass)
+                                                .arg(*first.eventClass));
             }
         }
     }
@@ -737,7 +755,8 @@ private:
 Result<ListedRows> readRows(QByteArrayView bytes, PointListFormat format)
 {
     if (bytes.size() > kMaxPointListBytes)
-        return failure(QStringLiteral("the file is too large to be a point list (more than %1 bytes)").arg(kMaxPointListBytes));
+        return failure(
+            QStringLiteral("the file is too large to be a point list (more than %1 bytes)").arg(kMaxPointListBytes));
     if (bytes.startsWith(kUtf8ByteOrderMark))
         bytes = bytes.sliced(kUtf8ByteOrderMark.size());
     if (bytes.trimmed().isEmpty())

@@ -135,11 +135,11 @@ TEST(PointListImportRoundTrip, TheListedDeadBandsOverTheBasesUnsolicitedSettings
     EXPECT_EQ(importOk(xml, PointListFormat::Xml).UnsolicitedSettings, kDefaultUnsolicited);
 }
 
-TEST(PointListImportRoundTrip, AHeaderAloneIsTheEmptyConfiguration)
+TEST(PointListImportRoundTrip, AListWithoutPointsIsTheEmptyConfiguration)
 {
-    const ConfigFileData data = importOk(kCsvHeader, PointListFormat::Csv);
-    ConfigState empty;
-    expectSameConfiguration(data, dataOf(empty));
+    const ConfigState empty;
+    expectSameConfiguration(importOk(kCsvHeader, PointListFormat::Csv), dataOf(empty));
+    expectSameConfiguration(importOk(pointListXml(pointList(empty), kHeader), PointListFormat::Xml), dataOf(empty));
 }
 
 // --- edited lists ---
@@ -242,130 +242,17 @@ TEST(PointListImportSpreadsheet, WithoutTheOptionalColumnsTheDeadBandsComeFromTh
 
 // --- refusals ---
 
-struct Refusal {
-    const char* what;
-    QByteArray rows;  // after the header row (line 1), or the whole file with kWholeFile
-    const char* message;
-    int line;
-    bool wholeFile = false;
-};
-
-void PrintTo(const Refusal& refusal, std::ostream* os)
+QByteArray csvRows(const QByteArray& rows)
 {
-    *os << refusal.what;
+    return kCsvHeader + rows;
 }
-
-const Refusal kCsvRefusals[] = {
-    {"unknown type", "Binary Inptu,0,Tap Position Known,,0,yes,\r\n", "line 2: unknown point type 'Binary Inptu'", 2},
-    {"unknown name", "Binary Input,0,Tap Position Knwon,,0,yes,\r\n",
-     "line 2: there is no Binary Input named 'Tap Position Knwon'", 2},
-    {"no type", ",0,Tap Position Known,,0,yes,\r\n", "line 2: the point has no type", 2},
-    {"no name", "Binary Input,0,,,0,yes,\r\n", "line 2: the point has no name", 2},
-    {"number used twice", "Binary Input,0,Tap Position Known,,0,yes,\r\nBinary Input,0,Auto Inhibit Status,,0,yes,\r\n",
-     "line 3: Binary Input number 0 is already used on line 2", 3},
-    {"a gap", "Binary Input,0,Tap Position Known,,0,yes,\r\nBinary Input,2,Auto Inhibit Status,,0,yes,\r\n",
-     "line 3: Binary Input number 1 is missing", 3},
-    {"not from 0", "Binary Input,3,Tap Position Known,,0,yes,\r\n", "line 2: Binary Input numbers 0 to 2 are missing", 2},
-    {"no number", "Binary Input,,Tap Position Known,,0,yes,\r\n", "line 2: the point has no DNP point number", 2},
-    {"negative number", "Binary Input,-1,Tap Position Known,,0,yes,\r\n",
-     "line 2: the DNP point number '-1' is not a whole number from 0 up", 2},
-    {"point twice", "Binary Input,0,Tap Position Known,,0,yes,\r\nBinary Input,1,Tap Position Known,,0,yes,\r\n",
-     "line 3: 'Tap Position Known' is listed twice (first on line 2)", 3},
-    {"missing word", "Counter,0,KWatt-hr (Forward) -- 32bit (word 1 of 2),,0,yes,\r\n",
-     "line 2: 'KWatt-hr (Forward) -- 32bit (word 2 of 2)' is missing", 2},
-    {"words in the wrong order",
-     "Counter,0,KWatt-hr (Forward) -- 32bit (word 2 of 2),,0,yes,\r\nCounter,1,KWatt-hr (Forward) -- 32bit (word 1 of 2),,0,yes,\r\n",
-     "line 2: 'KWatt-hr (Forward) -- 32bit (word 2 of 2)' is numbered 0 but must be 2: the words of a point take "
-     "consecutive numbers in word order",
-     2},
-    {"a multi-word point listed once", "Counter,0,KWatt-hr (Forward) -- 32bit,,0,yes,\r\n",
-     "line 2: 'KWatt-hr (Forward) -- 32bit' has 2 words: list it once per word, as 'KWatt-hr (Forward) -- 32bit (word 1 "
-     "of 2)' and so on",
-     2},
-    {"a word the point does not have", "Counter,0,KWatt-hr (Forward) -- 32bit (word 1 of 3),,0,yes,\r\n",
-     "line 2: 'KWatt-hr (Forward) -- 32bit (word 1 of 3)' names no word of 'KWatt-hr (Forward) -- 32bit', a point of 2 "
-     "words",
-     2},
-    {"a word of a single-word point", "Binary Input,0,Tap Position Known (word 1 of 1),,0,yes,\r\n",
-     "line 2: 'Tap Position Known (word 1 of 1)' names no word of 'Tap Position Known', a point of 1 word", 2},
-    {"event class 4", "Binary Input,0,Tap Position Known,,4,yes,\r\n", "line 2: the event class '4' is not 0, 1, 2 or 3", 2},
-    {"event class text", "Binary Input,0,Tap Position Known,,one,yes,\r\n",
-     "line 2: the event class 'one' is not 0, 1, 2 or 3", 2},
-    {"no event class", "Binary Input,0,Tap Position Known,,,yes,\r\n", "line 2: the point has no event class", 2},
-    {"words in two classes",
-     "Counter,0,KWatt-hr (Forward) -- 32bit (word 1 of 2),,1,yes,\r\nCounter,1,KWatt-hr (Forward) -- 32bit (word 2 of 2),,2,yes,\r\n",
-     "line 3: 'KWatt-hr (Forward) -- 32bit (word 2 of 2)' is in event class 2 but its word 1 is in 1: the words of a "
-     "point share one event class",
-     3},
-    {"dead bands of a class differ",
-     "Analog Input,0,Meter: Inst: Vld,,1,yes,2\r\nAnalog Input,1,Meter: Inst: Vs,,1,yes,2.5\r\n",
-     "line 3: the dead band 2.5 differs from the dead band 2 of Class 1 on line 2: the analog inputs of a class share one "
-     "dead band",
-     3},
-    {"a dead band off an analog input", "Binary Input,0,Tap Position Known,,1,yes,2\r\n",
-     "line 2: only an analog input in an event class has a dead band: leave the field empty", 2},
-    {"a dead band outside an event class", "Analog Input,0,Meter: Inst: Vld,,0,yes,2\r\n",
-     "line 2: only an analog input in an event class has a dead band: leave the field empty", 2},
-    {"dead band above 100", "Analog Input,0,Meter: Inst: Vld,,1,yes,100.1\r\n",
-     "line 2: the dead band '100.1' lies outside 0 to 100", 2},
-    {"dead band below 0", "Analog Input,0,Meter: Inst: Vld,,1,yes,-0.1\r\n",
-     "line 2: the dead band '-0.1' lies outside 0 to 100", 2},
-    {"dead band finer than a tenth", "Analog Input,0,Meter: Inst: Vld,,1,yes,2.55\r\n",
-     "line 2: the dead band '2.55' is finer than a tenth of a per cent", 2},
-    {"dead band with a decimal comma", "Analog Input,0,Meter: Inst: Vld,,1,yes,\"2,5\"\r\n",
-     "line 2: the dead band '2,5' is not a number", 2},
-    {"not in Class 0", "Binary Input,0,Tap Position Known,,0,no,\r\n",
-     "line 2: the class0 field 'no' is not 'yes': every point of a list is in Class 0 (delete the row to leave the point "
-     "out)",
-     2},
-    {"several problems of a row and of the list",
-     "Binary Input,0,Tap Position Known,,7,yes,\r\nBinary Input,x,Tap Raise,,0,yes,\r\nAnalog Input,1,Meter: Inst: Vs,,0,yes,\r\n",
-     "line 2: the event class '7' is not 0, 1, 2 or 3\n"
-     "line 3: the DNP point number 'x' is not a whole number from 0 up\n"
-     "line 3: there is no Binary Input named 'Tap Raise'\n"
-     "line 4: Analog Input number 0 is missing",
-     2},
-    {"unclosed quote", "Binary Input,0,Tap Position Known,\"first\r\nsecond,0,yes,\r\n",
-     "line 2: the quoted field that begins on this line is not closed", 2},
-    {"text after a closing quote", "Binary Input,0,Tap Position Known,\"first\" second,0,yes,\r\n",
-     "line 2: text follows the closing quote of a field", 2},
-    {"a missing column", "type,index,name,class0\r\nBinary Input,0,Tap Position Known,yes\r\n",
-     "line 1: the header row has no column 'event_class'", 1, true},
-    {"a column twice", "type,index,name,event_class,Index\r\n", "line 1: the header row has the column 'index' twice", 1,
-     true},
-    {"not a list", "\r\nDear engineer,\r\nhere is the list.\r\n",
-     "line 2: this is not a point list: its first row names none of the columns type, index, name, event_class", 2, true},
-    {"binary", QByteArray("type,index\r\n\x7F" "ELF\x02\x01\x01\x00\x00", 21),
-     "line 2: this is not a point list: the file holds binary data", 2, true},
-    {"empty", "", "line 1: the file is empty, not a point list", 1, true},
-    {"a mark and blank lines", "\xEF\xBB\xBF\r\n\r\n", "line 1: the file is empty, not a point list", 1, true},
-    {"blank rows only", ",,,\r\n , ,\r\n", "line 1: the file is empty, not a point list", 1, true},
-};
-
-class PointListImportCsvRefusal : public testing::TestWithParam<Refusal> {};
-
-TEST_P(PointListImportCsvRefusal, NamesEachProblemWithItsLine)
-{
-    const Refusal& r = GetParam();
-    const Error error = importFails(r.wholeFile ? r.rows : kCsvHeader + r.rows, PointListFormat::Csv);
-    EXPECT_EQ(error.message, QString::fromUtf8(r.message));
-    EXPECT_EQ(error.line, r.line);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, PointListImportCsvRefusal, testing::ValuesIn(kCsvRefusals),
-                         [](const testing::TestParamInfo<Refusal>& info) {
-                             std::string name;
-                             for (const char* c = info.param.what; *c; ++c)
-                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-                             return name;
-                         });
 
 // A document with one point group whose dataPoints hold the given elements, one per
 // line from line 5 on.
 QByteArray profileDocument(const QByteArrayList& points)
 {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<DNP3DeviceProfileDocument xmlns=\"http://www.dnp.org/DNP3/DeviceProfile\" schemaVersion=\"2.12.00\">\n"
+                     "<DNP3DeviceProfileDocument xmlns=\"http://www.dnp.org/DNP3/DeviceProfile\">\n"
                      "<referenceDevice><dataPointsList>\n"
                      "<binaryInputPoints><dataPoints>\n";
     for (const QByteArray& p : points)
@@ -376,45 +263,160 @@ QByteArray profileDocument(const QByteArrayList& points)
 QByteArray binaryInput(const char* index, const char* name, const char* eventClass = "none",
                        const char* inClass0 = "always")
 {
-    return QByteArray("<binaryInput><index>") + index + "</index><name>" + name + "</name><changeEventClass>" + eventClass +
-           "</changeEventClass><includedInClass0Response>" + inClass0 + "</includedInClass0Response></binaryInput>";
+    return QByteArray("<binaryInput><index>") + index + "</index><name>" + name + "</name><changeEventClass>" +
+           eventClass + "</changeEventClass><includedInClass0Response>" + inClass0 +
+           "</includedInClass0Response></binaryInput>";
 }
 
-const Refusal kProfileRefusals[] = {
-    {"unknown element", profileDocument({"<doubleBitInput><index>0</index></doubleBitInput>"}),
-     "line 5: unknown point type 'doubleBitInput'", 5, true},
-    {"unknown name", profileDocument({binaryInput("0", "Tap Raise")}),
-     "line 5: there is no Binary Input named 'Tap Raise'", 5, true},
-    {"a gap", profileDocument({binaryInput("0", "Tap Position Known"), binaryInput("2", "Auto Inhibit Status")}),
-     "line 6: Binary Input number 1 is missing", 6, true},
-    {"no index", profileDocument({"<binaryInput><name>Tap Position Known</name><changeEventClass>none</changeEventClass></binaryInput>"}),
-     "line 5: the point has no DNP point number", 5, true},
-    {"no event class", profileDocument({"<binaryInput><index>0</index><name>Tap Position Known</name></binaryInput>"}),
-     "line 5: the point has no event class", 5, true},
-    {"event class four", profileDocument({binaryInput("0", "Tap Position Known", "four")}),
-     "line 5: the event class 'four' is not none, one, two or three", 5, true},
-    {"not in Class 0", profileDocument({binaryInput("0", "Tap Position Known", "one", "never")}),
-     "line 5: the <includedInClass0Response> 'never' is not 'always': every point of a list is in Class 0 (delete the "
-     "element to leave the point out)",
-     5, true},
-    {"not a profile", "<?xml version=\"1.0\"?>\n<html><body/></html>\n",
-     "line 2: this is not a point list: the document is a <html>, not a <DNP3DeviceProfileDocument>", 2, true},
-    {"cut short", profileDocument({binaryInput("0", "Tap Position Known")}).left(300),
-     "line 5: the document is not well-formed XML: Premature end of document.", 5, true},
-    {"empty", "  \n", "line 1: the file is empty, not a point list", 1, true},
+struct Refusal {
+    const char* what;
+    PointListFormat format;
+    QByteArray bytes;
+    const char* message;
+    int line;
 };
 
-class PointListImportProfileRefusal : public testing::TestWithParam<Refusal> {};
+void PrintTo(const Refusal& refusal, std::ostream* os)
+{
+    *os << refusal.what;
+}
 
-TEST_P(PointListImportProfileRefusal, NamesEachProblemWithItsElementsLine)
+constexpr PointListFormat kCsv = PointListFormat::Csv;
+constexpr PointListFormat kXml = PointListFormat::Xml;
+const QByteArray kCounterWord1 = "Counter,0,KWatt-hr (Forward) -- 32bit (word 1 of 2),,";
+const QByteArray kCounterWord2 = "Counter,1,KWatt-hr (Forward) -- 32bit (word 2 of 2),,";
+
+const Refusal kRefusals[] = {
+    {"unknown type", kCsv, csvRows("Binary Inptu,0,Tap Position Known,,0,yes,\r\n"),
+     "line 2: unknown point type 'Binary Inptu'", 2},
+    {"unknown name", kCsv, csvRows("Binary Input,0,Tap Position Knwon,,0,yes,\r\n"),
+     "line 2: there is no Binary Input named 'Tap Position Knwon'", 2},
+    {"a long name cut", kCsv, csvRows("Binary Input,0,\t" + QByteArray(100, 'x') + ",,0,yes,\r\n"),
+     "line 2: there is no Binary Input named '?xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...'",
+     2},
+    {"no type", kCsv, csvRows(",0,Tap Position Known,,0,yes,\r\n"), "line 2: the point has no type", 2},
+    {"no name", kCsv, csvRows("Binary Input,0,,,0,yes,\r\n"), "line 2: the point has no name", 2},
+    {"number used twice", kCsv,
+     csvRows("Binary Input,0,Tap Position Known,,0,yes,\r\nBinary Input,0,Auto Inhibit Status,,0,yes,\r\n"),
+     "line 3: Binary Input number 0 is already used on line 2", 3},
+    {"a gap", kCsv, csvRows("Binary Input,0,Tap Position Known,,0,yes,\r\nBinary Input,2,Auto Inhibit Status,,0,yes,\r\n"),
+     "line 3: Binary Input number 1 is missing", 3},
+    {"not from 0", kCsv, csvRows("Binary Input,3,Tap Position Known,,0,yes,\r\n"),
+     "line 2: Binary Input numbers 0 to 2 are missing", 2},
+    {"no number", kCsv, csvRows("Binary Input,,Tap Position Known,,0,yes,\r\n"),
+     "line 2: the point has no DNP point number", 2},
+    {"negative number", kCsv, csvRows("Binary Input,-1,Tap Position Known,,0,yes,\r\n"),
+     "line 2: the DNP point number '-1' is not a whole number from 0 up", 2},
+    {"point twice", kCsv,
+     csvRows("Binary Input,0,Tap Position Known,,0,yes,\r\nBinary Input,1,Tap Position Known,,0,yes,\r\n"),
+     "line 3: 'Tap Position Known' is listed twice (first on line 2)", 3},
+    {"missing word", kCsv, csvRows(kCounterWord1 + "0,yes,\r\n"),
+     "line 2: 'KWatt-hr (Forward) -- 32bit (word 2 of 2)' is missing", 2},
+    {"words in the wrong order", kCsv,
+     csvRows("Counter,0,KWatt-hr (Forward) -- 32bit (word 2 of 2),,0,yes,\r\n"
+             "Counter,1,KWatt-hr (Forward) -- 32bit (word 1 of 2),,0,yes,\r\n"),
+     "line 2: 'KWatt-hr (Forward) -- 32bit (word 2 of 2)' is numbered 0 but must be 2: the words of a point take "
+     "consecutive numbers in word order",
+     2},
+    {"a multi-word point listed once", kCsv, csvRows("Counter,0,KWatt-hr (Forward) -- 32bit,,0,yes,\r\n"),
+     "line 2: 'KWatt-hr (Forward) -- 32bit' has 2 words: list it once per word, as 'KWatt-hr (Forward) -- 32bit (word 1 "
+     "of 2)' and so on",
+     2},
+    {"a word the point does not have", kCsv, csvRows("Counter,0,KWatt-hr (Forward) -- 32bit (word 1 of 3),,0,yes,\r\n"),
+     "line 2: 'KWatt-hr (Forward) -- 32bit (word 1 of 3)' names no word of 'KWatt-hr (Forward) -- 32bit', a point of 2 "
+     "words",
+     2},
+    {"a word of a single-word point", kCsv, csvRows("Binary Input,0,Tap Position Known (word 1 of 1),,0,yes,\r\n"),
+     "line 2: 'Tap Position Known (word 1 of 1)' names no word of 'Tap Position Known', a point of 1 word", 2},
+    {"event class 4", kCsv, csvRows("Binary Input,0,Tap Position Known,,4,yes,\r\n"),
+     "line 2: the event class '4' is not 0, 1, 2 or 3", 2},
+    {"no event class", kCsv, csvRows("Binary Input,0,Tap Position Known,,,yes,\r\n"),
+     "line 2: the point has no event class", 2},
+    {"words in two classes", kCsv, csvRows(kCounterWord1 + "1,yes,\r\n" + kCounterWord2 + "2,yes,\r\n"),
+     "line 3: 'KWatt-hr (Forward) -- 32bit (word 2 of 2)' is in event class 2 but its word 1 is in 1: the words of a "
+     "point share one event class",
+     3},
+    {"dead bands of a class differ", kCsv,
+     csvRows("Analog Input,0,Meter: Inst: Vld,,1,yes,2\r\nAnalog Input,1,Meter: Inst: Vs,,1,yes,2.5\r\n"),
+     "line 3: the dead band 2.5 differs from the dead band 2 of Class 1 on line 2: the analog inputs of a class share "
+     "one dead band",
+     3},
+    {"a dead band off an analog input", kCsv, csvRows("Binary Input,0,Tap Position Known,,1,yes,2\r\n"),
+     "line 2: only an analog input in an event class has a dead band: leave the field empty", 2},
+    {"a dead band outside an event class", kCsv, csvRows("Analog Input,0,Meter: Inst: Vld,,0,yes,2\r\n"),
+     "line 2: only an analog input in an event class has a dead band: leave the field empty", 2},
+    {"dead band above 100", kCsv, csvRows("Analog Input,0,Meter: Inst: Vld,,1,yes,100.1\r\n"),
+     "line 2: the dead band '100.1' lies outside 0 to 100", 2},
+    {"dead band finer than a tenth", kCsv, csvRows("Analog Input,0,Meter: Inst: Vld,,1,yes,2.55\r\n"),
+     "line 2: the dead band '2.55' is finer than a tenth of a per cent", 2},
+    {"dead band with a decimal comma", kCsv, csvRows("Analog Input,0,Meter: Inst: Vld,,1,yes,\"2,5\"\r\n"),
+     "line 2: the dead band '2,5' is not a number", 2},
+    {"not in Class 0", kCsv, csvRows("Binary Input,0,Tap Position Known,,0,no,\r\n"),
+     "line 2: the class0 field 'no' is not 'yes': every point of a list is in Class 0 (delete the row to leave the "
+     "point out)",
+     2},
+    {"several problems of a row and of the list", kCsv,
+     csvRows("Binary Input,0,Tap Position Known,,7,yes,\r\nBinary Input,x,Tap Raise,,0,yes,\r\n"
+             "Analog Input,1,Meter: Inst: Vs,,0,yes,\r\n"),
+     "line 2: the event class '7' is not 0, 1, 2 or 3\n"
+     "line 3: the DNP point number 'x' is not a whole number from 0 up\n"
+     "line 3: there is no Binary Input named 'Tap Raise'\n"
+     "line 4: Analog Input number 0 is missing",
+     2},
+    {"unclosed quote", kCsv, csvRows("Binary Input,0,Tap Position Known,\"first\r\nsecond,0,yes,\r\n"),
+     "line 2: the quoted field that begins on this line is not closed", 2},
+    {"text after a closing quote", kCsv, csvRows("Binary Input,0,Tap Position Known,\"first\" second,0,yes,\r\n"),
+     "line 2: text follows the closing quote of a field", 2},
+    {"a missing column", kCsv, "type,index,name,class0\r\nBinary Input,0,Tap Position Known,yes\r\n",
+     "line 1: the header row has no column 'event_class'", 1},
+    {"a column twice", kCsv, "type,index,name,event_class,Index\r\n", "line 1: the header row has the column 'index' twice",
+     1},
+    {"not a list", kCsv, "\r\nDear engineer,\r\nhere is the list.\r\n",
+     "line 2: this is not a point list: its first row names none of the columns type, index, name, event_class", 2},
+    {"binary", kCsv, QByteArray("type,index\r\n\x7F" "ELF\x02\x01\x01\x00\x00", 21),
+     "line 2: this is not a point list: the file holds binary data", 2},
+    {"empty", kCsv, "", "line 1: the file is empty, not a point list", 1},
+    {"a mark and blank rows", kCsv, "\xEF\xBB\xBF\r\n,,,\r\n , ,\r\n", "line 1: the file is empty, not a point list", 1},
+
+    {"unknown element", kXml, profileDocument({"<doubleBitInput><index>0</index></doubleBitInput>"}),
+     "line 5: unknown point type 'doubleBitInput'", 5},
+    {"a gap in a document", kXml,
+     profileDocument({binaryInput("0", "Tap Position Known"), binaryInput("2", "Auto Inhibit Status")}),
+     "line 6: Binary Input number 1 is missing", 6},
+    {"no index", kXml,
+     profileDocument({"<binaryInput><name>Tap Position Known</name><changeEventClass>none</changeEventClass>"
+                      "</binaryInput>"}),
+     "line 5: the point has no DNP point number", 5},
+    {"no event class element", kXml,
+     profileDocument({"<binaryInput><index>0</index><name>Tap Position Known</name></binaryInput>"}),
+     "line 5: the point has no event class", 5},
+    {"event class four", kXml, profileDocument({binaryInput("0", "Tap Position Known", "four")}),
+     "line 5: the event class 'four' is not none, one, two or three", 5},
+    {"never in Class 0", kXml, profileDocument({binaryInput("0", "Tap Position Known", "one", "never")}),
+     "line 5: the <includedInClass0Response> 'never' is not 'always': every point of a list is in Class 0 (delete the "
+     "element to leave the point out)",
+     5},
+    {"not a profile", kXml, "<?xml version=\"1.0\"?>\n<html><body/></html>\n",
+     "line 2: this is not a point list: the document is a <html>, not a <DNP3DeviceProfileDocument>", 2},
+    {"no point list", kXml,
+     "<?xml version=\"1.0\"?>\n<DNP3DeviceProfileDocument>\n<documentHeader/>\n</DNP3DeviceProfileDocument>\n",
+     "line 2: this is not a point list: the document has no <dataPointsList>", 2},
+    {"cut short", kXml, profileDocument({binaryInput("0", "Tap Position Known")}).left(300),
+     "line 5: the document is not well-formed XML: Premature end of document.", 5},
+    {"an empty document", kXml, "  \n", "line 1: the file is empty, not a point list", 1},
+};
+
+class PointListImportRefusal : public testing::TestWithParam<Refusal> {};
+
+TEST_P(PointListImportRefusal, NamesEachProblemWithItsLine)
 {
     const Refusal& r = GetParam();
-    const Error error = importFails(r.rows, PointListFormat::Xml);
+    const Error error = importFails(r.bytes, r.format);
     EXPECT_EQ(error.message, QString::fromUtf8(r.message));
     EXPECT_EQ(error.line, r.line);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, PointListImportProfileRefusal, testing::ValuesIn(kProfileRefusals),
+INSTANTIATE_TEST_SUITE_P(Table, PointListImportRefusal, testing::ValuesIn(kRefusals),
                          [](const testing::TestParamInfo<Refusal>& info) {
                              std::string name;
                              for (const char* c = info.param.what; *c; ++c)
@@ -422,7 +424,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PointListImportProfileRefusal, testing::ValuesIn
                              return name;
                          });
 
-TEST(PointListImportRefusal, MoreThan240ImageWordsCountingEachBinaryOutputTwice)
+TEST(PointListImportLimits, MoreThan240ImageWordsCountingEachBinaryOutputTwice)
 {
     // Four binary outputs take 8 words, 232 analog inputs the other 232; the 233rd is too many.
     const PointCatalog& catalog = PointCatalog::instance();
@@ -453,7 +455,7 @@ TEST(PointListImportRefusal, MoreThan240ImageWordsCountingEachBinaryOutputTwice)
     EXPECT_TRUE(importPointList(csv.left(lastRow), PointListFormat::Csv, {}));
 }
 
-TEST(PointListImportRefusal, TwentyProblemsAtMostInLineOrder)
+TEST(PointListImportLimits, TwentyProblemsAtMostInLineOrder)
 {
     QByteArray csv = kCsvHeader;
     for (int i = 0; i < 25; ++i)
@@ -469,7 +471,7 @@ TEST(PointListImportRefusal, TwentyProblemsAtMostInLineOrder)
     EXPECT_EQ(error.line, 2);
 }
 
-TEST(PointListImportRefusal, TooLargeToBeAList)
+TEST(PointListImportLimits, TooLargeToBeAList)
 {
     const QByteArray bytes = kCsvHeader + QByteArray(kMaxPointListBytes, '\n');
     const Error error = importFails(bytes, PointListFormat::Csv);
