@@ -24,6 +24,12 @@ ConfigState stateOf(const ConfigFileData& data)
     return state;
 }
 
+// A point chosen in a class (or not), in the selections alone.
+void choose(ConfigState& state, int cls, PointType type, int typeIndex, bool on)
+{
+    state.ClassSelection[cls][selectionIndexOf(type, typeIndex)] = on ? 1 : 0;
+}
+
 ConfigFileData dataOf(const ConfigState& state)
 {
     return ConfigFileData{state.ClassSelection, state.Class0Order, state.UnsolicitedSettings};
@@ -81,7 +87,7 @@ ConfigState generatedConfiguration(std::mt19937& random)
         setClass0(state, type, orders[typeNumber(type)]);
         for (int typeIndex : orders[typeNumber(type)])
             if (const int cls = static_cast<int>(random() % 4); cls > 0)
-                state.setSelected(cls, type, typeIndex, true);
+                choose(state, cls, type, typeIndex, true);
     }
     for (int cls = 1; cls <= 3; ++cls) {
         state.UnsolicitedSettings[deadbandWordIndex(cls)] = static_cast<std::uint16_t>(random() % (kMaxDeadband + 1));
@@ -155,8 +161,8 @@ TEST(PointListImportEdits, SwappedNumbersReorderAndAChangedClassMovesThePoint)
 
     ConfigState expected = richConfiguration();
     setClass0(expected, PointType::Bin, {5, 2, 9});
-    expected.setSelected(2, PointType::Ain, 0, false);
-    expected.setSelected(1, PointType::Ain, 0, true);
+    choose(expected, 2, PointType::Ain, 0, false);
+    choose(expected, 1, PointType::Ain, 0, true);
     expected.UnsolicitedSettings = {1000, 256, 1000, 256, 0, 256};
 
     const ConfigFileData data = importOk(csv, PointListFormat::Csv);
@@ -171,7 +177,7 @@ TEST(PointListImportEdits, ADeletedRowWithTheNumbersClosedUpLeavesThePointOut)
     csv.replace("Binary Output,1,Tap Lower,", "Binary Output,0,Tap Lower,");
 
     ConfigState expected = richConfiguration();
-    expected.setSelected(0, PointType::Bout, 3, false);
+    choose(expected, 0, PointType::Bout, 3, false);
     expected.Class0Order[typeNumber(PointType::Bout)] = {-1, 1, -1, -1};
     expectSameConfiguration(importOk(csv, PointListFormat::Csv, dataOf(richConfiguration())), dataOf(expected));
 }
@@ -236,7 +242,7 @@ TEST(PointListImportSpreadsheet, WithoutTheOptionalColumnsTheDeadBandsComeFromTh
                            "0,Meter: Inst: Vs,Analog Input,3\n";
     ConfigState expected;
     setClass0(expected, PointType::Ain, {1});
-    expected.setSelected(3, PointType::Ain, 1, true);
+    choose(expected, 3, PointType::Ain, 1, true);
     expectSameConfiguration(importOk(csv, PointListFormat::Csv), dataOf(expected));
 }
 
