@@ -1,0 +1,796 @@
+#include "files/PointListImport.h"
+
+#include "comm/ConfigImage.h"
+#include "comm/ImageLayout.h"
+#include "files/FileAccess.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace dnp {
+namespace {
+
+constexpr int kEventClassCount = 3;
+constexpr int kTenthsPerPercent = 10;
+// How far from a whole tenth of a per cent a spreadsheet's decimal may lie (binary fractions).
+constexpr double kTenthTolerance = 1e-6;
+// Longest field text quoted in a message.
+constexpr qsizetype kQuotedFieldMax = 80;
+const QByteArray kUtf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+
+// --- the fields of a row ---
+
+// One CSV row or Device Profile point element: its fields read, its name not yet looked
+// up. A field that did not read is absent; its problem is already told.
+struct ListedRow {
+    int line = 0;
+    std::optional<PointType> type;
+    std::optional<int> number;
+    QString name;
+    std::optional<int> eventClass;
+    std::optional<std::uint16_t> deadband;  // tenths of a per cent, where the row gives one
+};
+
+// The problems of a list, each with its line, gathered before anything is given.
+class Problems {
+public:
+    void add(int line, const QString& message) { list_.push_back({message, line}); }
+    // The value, or nothing with its problem told at the line.
+    template <typename T>
+    std::optional<T> keep(Result<T> result, int line)
+    {
+        if (result)
+            return std::move(result).value();
+        add(line, result.error().message);
+        return std::nullopt;
+    }
+    void check(const Result<void>& result, int line)
+    {
+        if (!result)
+            add(line, result.error().message);
+    }
+    bool empty() const { return list_.empty(); }
+    const std::vector<Error>& list() const { return list_; }
+
+private:
+    std::vector<Error> list_;
+};
+
+struct ListedRows {
+    std::vector<ListedRow> rows;
+    Problems problems;
+};
+
+// A field as a message shows it: in quotes, "?" for what cannot be shown, cut when it is long.
+QString quotedText(const QString& text)
+{
+    QString shown = text.left(kQuotedFieldMax);
+    for (QChar& c : shown)
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    if (text.size() > kQuotedFieldMax)
+        shown += QStringLiteral("...");
+    return QLatin1Char('\'') + shown + QLatin1Char('\'');
+}
+
+QString percentText(std::uint16_t tenths)
+{
+    return QString::number(tenths / double(kTenthsPerPercent), 'g', 15);
+}
+
+QString wordsText(int words)
+{
+    return words == 1 ? QStringLiteral("1 word") : QStringLiteral("%1 words").arg(words);
+}
+
+// A DNP point number: a whole number from 0 up.
+Result<int> pointNumber(const QString& text)
+{
+    if (text.trimmed().isEmpty())
+        return failure(QStringLiteral("the point has no DNP point number"));
+    bool ok = false;
+    const int number = text.trimmed().toInt(&ok, 10);
+    if (!ok || number < 0)
+        return failure(QStringLiteral("the DNP point number %1 is not a whole number from 0 up").arg(quotedText(text)));
+    return number;
+}
+
+// --- CSV ---
+
+// The header names of the export's columns that the reading uses.
+enum class Column { Type, Index, Name, EventClass, Class0, Deadband };
+constexpr int kColumnCount = 6;
+
+struct ColumnHeader {
+    Column column;
+    const char* header;
+    bool required;
+};
+
+constexpr ColumnHeader kColumnHeaders[kColumnCount] = {
+    {Column::Type, "type", true},         {Column::Index, "index", true},
+    {Column::Name, "name", true},         {Column::EventClass, "event_class", true},
+    {Column::Class0, "class0", false},    {Column::Deadband, "deadband_percent", false},
+};
+
+const QString kCsvInClass0 = QStringLiteral("yes");
+
+struct CsvRecord {
+    int line;  // where the record begins
+    QStringList fields;
+};
+
+bool hasText(const CsvRecord& record)
+{
+    return std::any_of(record.fields.begin(), record.fields.end(),
+                       [](const QString& f) { return !f.trimmed().isEmpty(); });
+}
+
+// The records of a CSV text: fields split at commas; a quoted field may hold commas,
+// doubled quotes and line breaks; a line ends at CR LF, LF or CR. Records without any
+// text (blank lines, the empty line after the last line end, rows of commas) are dropped.
+Result<std::vector<CsvRecord>> csvRecords(QStringView text)
+{
+    std::vector<CsvRecord> records;
+    const qsizetype n = text.size();
+    const auto isLineEnd = [&](qsizetype at) { return at < n && (text[at] == u'\r' || text[at] == u'\n'); };
+    // The length of the line end at `at` (CR LF: 2).
+    const auto lineEndLength = [&](qsizetype at) {
+        return text[at] == u'\r' && at + 1 < n && text[at + 1] == u'\n' ? 2 : 1;
+    };
+    int line = 1;
+    qsizetype i = 0;
+    while (i < n) {
+        CsvRecord record{line, {}};
+        for (;;) {  // a field, then a comma and the next, up to the line's end
+            QString field;
+            if (i < n && text[i] == u'"') {
+                const int opened = line;
+                ++i;
+                for (;;) {
+                    if (i >= n)
+                        return failure(QStringLiteral("the quoted field that begins on this line is not closed"),
+                                       opened);
+                    if (text[i] == u'"' && i + 1 < n && text[i + 1] == u'"') {
+                        field += u'"';
+                        i += 2;
+                    } else if (text[i] == u'"') {
+                        ++i;
+                        break;
+                    } else if (isLineEnd(i)) {
+                        const qsizetype length = lineEndLength(i);
+                        field += text.sliced(i, length);
+                        i += length;
+                        ++line;
+                    } else {
+                        field += text[i++];
+                    }
+                }
+                if (i < n && text[i] != u',' && !isLineEnd(i))
+                    return failure(QStringLiteral("text follows the closing quote of a field"), line);
+            } else {
+                const qsizetype start = i;
+                while (i < n && text[i] != u',' && !isLineEnd(i))
+                    ++i;
+                field = text.sliced(start, i - start).toString();
+            }
+            record.fields << field;
+            if (i >= n || text[i] != u',')
+                break;
+            ++i;
+        }
+        if (i < n) {
+            i += lineEndLength(i);
+            ++line;
+        }
+        if (hasText(record))
+            records.push_back(std::move(record));
+    }
+    return records;
+}
+
+// A byte no text holds: a control character other than tab, CR and LF. The refusal names
+// its line.
+Result<void> checkIsText(QByteArrayView bytes)
+{
+    int line = 1;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c == '\n' || (c == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')))
+            ++line;
+        else if (c < 0x20 && c != '\t' && c != '\r')
+            return failure(QStringLiteral("this is not a point list: the file holds binary data"), line);
+    }
+    return {};
+}
+
+// Where each column is: its position in the header row, -1 when the list has none.
+using ColumnPositions = std::array<int, kColumnCount>;
+
+Result<ColumnPositions> findColumns(const CsvRecord& header)
+{
+    ColumnPositions positions;
+    positions.fill(-1);
+    for (int k = 0; k < header.fields.size(); ++k) {
+        const QString name = header.fields[k].trimmed().toLower();
+        for (const ColumnHeader& c : kColumnHeaders) {
+            if (name != QLatin1String(c.header))
+                continue;
+            int& position = positions[static_cast<int>(c.column)];
+            if (position >= 0)
+                return failure(QStringLiteral("the header row has the column '%1' twice").arg(name), header.line);
+            position = k;
+        }
+    }
+    QStringList missing;
+    QStringList required;
+    for (const ColumnHeader& c : kColumnHeaders) {
+        if (!c.required)
+            continue;
+        required << QLatin1String(c.header);
+        if (positions[static_cast<int>(c.column)] < 0)
+            missing << quotedText(QLatin1String(c.header));
+    }
+    if (missing.size() == required.size())
+        return failure(QStringLiteral("this is not a point list: its first row names none of the columns %1")
+                           .arg(required.join(QStringLiteral(", "))),
+                       header.line);
+    if (!missing.isEmpty())
+        return failure(QStringLiteral("the header row has no column %1").arg(missing.join(QStringLiteral(", "))),
+                       header.line);
+    return positions;
+}
+
+Result<PointType> csvPointType(const QString& text)
+{
+    for (PointType type : kAllPointTypes)
+        if (text == pointListTypeName(type))
+            return type;
+    if (text.trimmed().isEmpty())
+        return failure(QStringLiteral("the point has no type"));
+    return failure(QStringLiteral("unknown point type %1").arg(quotedText(text)));
+}
+
+Result<int> csvEventClass(const QString& text)
+{
+    if (text.trimmed().isEmpty())
+        return failure(QStringLiteral("the point has no event class"));
+    bool ok = false;
+    const int cls = text.trimmed().toInt(&ok, 10);
+    if (!ok || cls < 0 || cls > kEventClassCount)
+        return failure(QStringLiteral("the event class %1 is not 0, 1, 2 or 3").arg(quotedText(text)));
+    return cls;
+}
+
+// A dead band in per cent, as tenths of a per cent.
+Result<std::uint16_t> deadbandTenths(const QString& text)
+{
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double percent = c.toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(percent))
+        return failure(QStringLiteral("the dead band %1 is not a number").arg(quotedText(text)));
+    const double tenths = percent * kTenthsPerPercent;
+    if (tenths < -kTenthTolerance || tenths > kMaxDeadband + kTenthTolerance)
+        return failure(QStringLiteral("the dead band %1 lies outside 0 to 100").arg(quotedText(text)));
+    const double whole = std::nearbyint(tenths);
+    if (std::fabs(tenths - whole) > kTenthTolerance)
+        return failure(QStringLiteral("the dead band %1 is finer than a tenth of a per cent").arg(quotedText(text)));
+    return static_cast<std::uint16_t>(whole);
+}
+
+Result<void> csvInClass0(const QString& text)
+{
+    if (text.trimmed().compare(kCsvInClass0, Qt::CaseInsensitive) == 0)
+        return {};
+    return failure(QStringLiteral("the class0 field %1 is not 'yes': every point of a list is in Class 0 "
+                                  "(delete the row to leave the point out)")
+                       .arg(quotedText(text)));
+}
+
+Result<ListedRows> readCsvRows(QByteArrayView bytes)
+{
+    if (const Result<void> text = checkIsText(bytes); !text)
+        return text.error();
+    const Result<std::vector<CsvRecord>> records = csvRecords(QString::fromUtf8(bytes));
+    if (!records)
+        return records.error();
+    if (records->empty())
+        return failure(QStringLiteral("the file is empty, not a point list"), 1);
+    const Result<ColumnPositions> columns = findColumns(records->front());
+    if (!columns)
+        return columns.error();
+
+    const auto field = [&columns](const CsvRecord& record, Column column) {
+        const int position = (*columns)[static_cast<int>(column)];
+        return position >= 0 && position < record.fields.size() ? record.fields[position] : QString();
+    };
+    const auto has = [&columns](Column column) { return (*columns)[static_cast<int>(column)] >= 0; };
+    ListedRows listed;
+    Problems& problems = listed.problems;
+    for (auto record = records->begin() + 1; record != records->end(); ++record) {
+        const int line = record->line;
+        ListedRow row;
+        row.line = line;
+        row.type = problems.keep(csvPointType(field(*record, Column::Type)), line);
+        row.number = problems.keep(pointNumber(field(*record, Column::Index)), line);
+        row.name = field(*record, Column::Name);
+        row.eventClass = problems.keep(csvEventClass(field(*record, Column::EventClass)), line);
+        if (has(Column::Class0))
+            problems.check(csvInClass0(field(*record, Column::Class0)), line);
+        if (const QString deadband = field(*record, Column::Deadband); !deadband.trimmed().isEmpty())
+            row.deadband = problems.keep(deadbandTenths(deadband), line);
+        listed.rows.push_back(row);
+    }
+    return listed;
+}
+
+// --- Device Profile document ---
+
+// Per point type the element of a point and the names of its children that the reading uses.
+struct PointElement {
+    PointType type;
+    const char* point;
+    const char* eventClass;
+    const char* inClass0;
+};
+
+constexpr PointElement kPointElements[] = {
+    {PointType::Bin, "binaryInput", "changeEventClass", "includedInClass0Response"},
+    {PointType::Bout, "binaryOutput", "changeEventClass", "includedInClass0Response"},
+    {PointType::Ain, "analogInput", "changeEventClass", "includedInClass0Response"},
+    {PointType::Aout, "analogOutput", "changeEventClass", "includedInClass0Response"},
+    {PointType::Counters, "counter", "counterEventClass", "countersIncludedInClass0"},
+};
+
+const char* const kProfileEventClasses[] = {"none", "one", "two", "three"};
+const QString kProfileInClass0 = QStringLiteral("always");
+const QString kProfileDocument = QStringLiteral("DNP3DeviceProfileDocument");
+const QString kPointsList = QStringLiteral("dataPointsList");
+
+const PointElement* pointElement(QStringView name)
+{
+    for (const PointElement& e : kPointElements)
+        if (name == QLatin1String(e.point))
+            return &e;
+    return nullptr;
+}
+
+Result<int> profileEventClass(const QString& text)
+{
+    if (text.trimmed().isEmpty())
+        return failure(QStringLiteral("the point has no event class"));
+    for (int cls = 0; cls <= kEventClassCount; ++cls)
+        if (text.trimmed() == QLatin1String(kProfileEventClasses[cls]))
+            return cls;
+    return failure(QStringLiteral("the event class %1 is not none, one, two or three").arg(quotedText(text)));
+}
+
+class ProfileReader {
+public:
+    explicit ProfileReader(QByteArrayView bytes) : xml_(bytes.toByteArray()) {}
+
+    Result<ListedRows> read()
+    {
+        if (!xml_.readNextStartElement())
+            return notWellFormed();
+        const int documentLine = line();
+        if (xml_.name() != kProfileDocument)
+            return failure(QStringLiteral("this is not a point list: the document is a <%1>, not a <%2>")
+                               .arg(xml_.name().left(kQuotedFieldMax).toString(), kProfileDocument),
+                           documentLine);
+        bool hasPointsList = false;
+        while (!xml_.atEnd()) {
+            xml_.readNext();
+            if (xml_.isStartElement() && xml_.name() == kPointsList) {
+                hasPointsList = true;
+                readDataPointsList();
+            }
+        }
+        if (xml_.hasError())
+            return notWellFormed();
+        if (!hasPointsList)
+            return failure(QStringLiteral("this is not a point list: the document has no <%1>").arg(kPointsList),
+                           documentLine);
+        return std::move(listed_);
+    }
+
+private:
+    int line() const { return static_cast<int>(xml_.lineNumber()); }
+
+    Error notWellFormed() const
+    {
+        return failure(QStringLiteral("the document is not well-formed XML: %1").arg(xml_.errorString()), line());
+    }
+
+    // dataPointsList: a group per type (binaryInputPoints ...), each with its dataPoints.
+    void readDataPointsList()
+    {
+        while (xml_.readNextStartElement()) {
+            while (xml_.readNextStartElement()) {
+                if (xml_.name() != QLatin1String("dataPoints")) {
+                    xml_.skipCurrentElement();
+                    continue;
+                }
+                while (xml_.readNextStartElement())
+                    readPoint();
+            }
+        }
+    }
+
+    void readPoint()
+    {
+        const int line = this->line();
+        const QString elementName = xml_.name().toString();
+        Problems& problems = listed_.problems;
+        const PointElement* element = pointElement(elementName);
+        if (!element) {
+            problems.add(line, QStringLiteral("unknown point type %1").arg(quotedText(elementName)));
+            xml_.skipCurrentElement();
+            return;
+        }
+        std::optional<QString> index, name, eventClass, inClass0;
+        while (xml_.readNextStartElement()) {
+            const QStringView child = xml_.name();
+            if (child == QLatin1String("index"))
+                index = xml_.readElementText();
+            else if (child == QLatin1String("name"))
+                name = xml_.readElementText();
+            else if (child == QLatin1String(element->eventClass))
+                eventClass = xml_.readElementText();
+            else if (child == QLatin1String(element->inClass0))
+                inClass0 = xml_.readElementText();
+            else
+                xml_.skipCurrentElement();
+        }
+        ListedRow row;
+        row.line = line;
+        row.type = element->type;
+        row.number = problems.keep(pointNumber(index.value_or(QString())), line);
+        row.name = name.value_or(QString());
+        row.eventClass = problems.keep(profileEventClass(eventClass.value_or(QString())), line);
+        if (inClass0 && inClass0->trimmed() != kProfileInClass0)
+            problems.add(line, QStringLiteral("the <%1> %2 is not 'always': every point of a list is in Class 0 "
+                                              "(delete the element to leave the point out)")
+                                   .arg(QLatin1String(element->inClass0), quotedText(*inClass0)));
+        listed_.rows.push_back(row);
+    }
+
+    QXmlStreamReader xml_;
+    ListedRows listed_;
+};
+
+// The problems as one error: up to kMaxListedProblems in line order, one per line, each
+// with its line (and the file, when `path` names one).
+Error listedProblems(const Problems& problems, const QString& path)
+{
+    std::vector<Error> list = problems.list();
+    std::stable_sort(list.begin(), list.end(), [](const Error& a, const Error& b) { return a.line < b.line; });
+    if (list.size() > static_cast<std::size_t>(kMaxListedProblems))
+        list.resize(kMaxListedProblems);
+    QStringList lines;
+    for (const Error& e : list)
+        lines << (path.isEmpty() ? e.text() : describeFileError(path, e));
+    return failure(lines.join(QLatin1Char('\n')), list.front().line);
+}
+
+// --- what the rows mean ---
+
+// A word of a catalogue point: which point, and which of its words (from 1).
+struct NamedWord {
+    int typeIndex;
+    int word;
+};
+
+// Per type, each point's short name to its TypeIndex.
+const std::array<QHash<QString, int>, kPointTypeCount>& pointsByName()
+{
+    static const auto names = [] {
+        std::array<QHash<QString, int>, kPointTypeCount> table;
+        for (PointType type : kAllPointTypes)
+            for (const CatalogPoint& p : PointCatalog::instance().points(type))
+                table[typeNumber(type)].insert(p.shortName, p.typeIndex);
+        return table;
+    }();
+    return names;
+}
+
+// The point and word a listed name means: a point's short name, with " (word k of m)"
+// after it when the point has m words.
+Result<NamedWord> namedWord(PointType type, const QString& name)
+{
+    const PointCatalog& catalog = PointCatalog::instance();
+    const QHash<QString, int>& names = pointsByName()[typeNumber(type)];
+    if (name.isEmpty())
+        return failure(QStringLiteral("the point has no name"));
+    if (const auto found = names.find(name); found != names.end()) {
+        const int words = catalog.point(type, *found).wordCount;
+        if (words == 1)
+            return NamedWord{*found, 1};
+        return failure(QStringLiteral("'%1' has %2: list it once per word, as '%1 (word 1 of %3)' and so on")
+                           .arg(name, wordsText(words))
+                           .arg(words));
+    }
+    static const QRegularExpression wordSuffix(QStringLiteral("^(.*) \\(word (\\d+) of (\\d+)\\)$"));
+    const QRegularExpressionMatch match = wordSuffix.match(name);
+    const QString pointName = match.hasMatch() ? match.captured(1) : QString();
+    const auto found = names.find(pointName);
+    if (found == names.end())
+        return failure(QStringLiteral("there is no %1 named %2").arg(pointListTypeName(type), quotedText(name)));
+    const int words = catalog.point(type, *found).wordCount;
+    const int word = match.captured(2).toInt();
+    if (words == 1 || match.captured(3).toInt() != words || word < 1 || word > words)
+        return failure(QStringLiteral("%1 names no word of '%2', a point of %3")
+                           .arg(quotedText(name), pointName, wordsText(words)));
+    return NamedWord{*found, word};
+}
+
+// A listed point: its rows by word, nullptr for a word not listed.
+struct ListedPoint {
+    PointType type;
+    int typeIndex;
+    int firstLine;  // of the first of its rows in the list
+    std::vector<const ListedRow*> words;
+
+    const ListedRow* first() const { return words.front(); }
+    bool complete() const { return std::find(words.begin(), words.end(), nullptr) == words.end(); }
+};
+
+QString wordName(PointType type, int typeIndex, int word)
+{
+    const CatalogPoint& p = PointCatalog::instance().point(type, typeIndex);
+    if (p.wordCount == 1)
+        return p.shortName;
+    return QStringLiteral("%1 (word %2 of %3)").arg(p.shortName).arg(word).arg(p.wordCount);
+}
+
+class ListInterpreter {
+public:
+    ListInterpreter(ListedRows listed, const ConfigFileData& base)
+        : rows_(std::move(listed.rows)), problems_(std::move(listed.problems)), base_(base)
+    {
+    }
+
+    // The configuration, or every problem found (the file named by `path`, when there is one).
+    Result<ConfigFileData> interpret(const QString& path)
+    {
+        checkNumbering();
+        collectPoints();
+        checkWords();
+        checkDeadbands();
+        checkImageSize();
+        if (!problems_.empty())
+            return listedProblems(problems_, path);
+        return configuration();
+    }
+
+private:
+    // Per type the numbers run 0, 1, 2, ... without a gap or a repeat.
+    void checkNumbering()
+    {
+        for (PointType type : kAllPointTypes) {
+            std::vector<std::pair<int, int>> numbers;  // number, line
+            for (const ListedRow& row : rows_)
+                if (row.type == type && row.number)
+                    numbers.push_back({*row.number, row.line});
+            std::sort(numbers.begin(), numbers.end());
+            const QString typeName = pointListTypeName(type);
+            int expected = 0;
+            for (std::size_t k = 0; k < numbers.size(); ++k) {
+                const auto [number, line] = numbers[k];
+                if (k > 0 && number == numbers[k - 1].first) {
+                    problems_.add(line, QStringLiteral("%1 number %2 is already used on line %3")
+                                            .arg(typeName).arg(number).arg(numbers[k - 1].second));
+                    continue;
+                }
+                if (number == expected + 1)
+                    problems_.add(line, QStringLiteral("%1 number %2 is missing").arg(typeName).arg(expected));
+                else if (number > expected)
+                    problems_.add(line, QStringLiteral("%1 numbers %2 to %3 are missing")
+                                            .arg(typeName).arg(expected).arg(number - 1));
+                expected = number + 1;
+            }
+        }
+    }
+
+    // Every row that names a word of a catalogue point, gathered by point.
+    void collectPoints()
+    {
+        const PointCatalog& catalog = PointCatalog::instance();
+        for (const ListedRow& row : rows_) {
+            if (!row.type)
+                continue;
+            const std::optional<NamedWord> named = problems_.keep(namedWord(*row.type, row.name), row.line);
+            if (!named)
+                continue;
+            const auto key = std::make_pair(typeNumber(*row.type), named->typeIndex);
+            auto point = points_.find(key);
+            if (point == points_.end()) {
+                const int words = catalog.point(*row.type, named->typeIndex).wordCount;
+                point = points_.insert({key, ListedPoint{*row.type, named->typeIndex, row.line, {}}}).first;
+                point->second.words.assign(static_cast<std::size_t>(words), nullptr);
+            }
+            const ListedRow*& slot = point->second.words[named->word - 1];
+            if (slot) {
+                problems_.add(row.line,
+                              QStringLiteral("'%1' is listed twice (first on line %2)").arg(row.name).arg(slot->line));
+                continue;
+            }
+            slot = &row;
+        }
+    }
+
+    // The words of a point: all listed, numbered one after the other in word order, in one event class.
+    void checkWords()
+    {
+        for (const auto& [key, point] : points_) {
+            if (!point.complete()) {
+                for (std::size_t k = 0; k < point.words.size(); ++k)
+                    if (!point.words[k])
+                        problems_.add(point.firstLine, QStringLiteral("'%1' is missing")
+                                                             .arg(wordName(point.type, point.typeIndex, int(k) + 1)));
+                continue;
+            }
+            const ListedRow& first = *point.first();
+            for (std::size_t k = 1; k < point.words.size(); ++k) {
+                const ListedRow& row = *point.words[k];
+                const int expected = first.number ? *first.number + int(k) : -1;
+                if (row.number && first.number && *row.number != expected)
+                    problems_.add(row.line, QStringLiteral("'%1' is numbered %2 but must be %3: the words of a point "
+                                                           "take consecutive numbers in word order")
+                                                .arg(row.name)
+                                                .arg(*row.number)
+                                                .arg(expected));
+                if (row.eventClass && first.eventClass && *row.eventClass != *first.eventClass)
+                    problems_.add(row.line, QStringLiteral("'%1' is in event class %2 but its word 1 is in %3: the "
+                                                           "words of a point share one event class")
+                                                .arg(row.name)
+                                                .arg(*row.eventClass)
+                                                .arg(*first.eventClass));
+            }
+        }
+    }
+
+    // Only an analog input in an event class has a dead band, and the rows of a class agree.
+    void checkDeadbands()
+    {
+        for (const ListedRow& row : rows_) {
+            if (!row.deadband || !row.type || !row.eventClass)
+                continue;
+            const int cls = *row.eventClass;
+            if (*row.type != PointType::Ain || cls == 0) {
+                problems_.add(row.line, QStringLiteral("only an analog input in an event class has a dead band: leave "
+                                                       "the field empty"));
+                continue;
+            }
+            std::optional<std::pair<std::uint16_t, int>>& given = deadbands_[cls];
+            if (!given)
+                given = std::make_pair(*row.deadband, row.line);
+            else if (given->first != *row.deadband)
+                problems_.add(row.line, QStringLiteral("the dead band %1 differs from the dead band %2 of Class %3 on "
+                                                       "line %4: the analog inputs of a class share one dead band")
+                                            .arg(percentText(*row.deadband), percentText(given->first))
+                                            .arg(cls)
+                                            .arg(given->second));
+        }
+    }
+
+    // The points of a type in Class 0 order: those whose word 1 has its number.
+    std::vector<const ListedPoint*> class0Order(PointType type) const
+    {
+        std::vector<const ListedPoint*> order;
+        for (const auto& [key, point] : points_)
+            if (point.type == type && point.first() && point.first()->number)
+                order.push_back(&point);
+        std::stable_sort(order.begin(), order.end(), [](const ListedPoint* a, const ListedPoint* b) {
+            return *a->first()->number < *b->first()->number;
+        });
+        return order;
+    }
+
+    // The points fill no more of the image than its point list holds.
+    void checkImageSize()
+    {
+        int words = 0;
+        const ListedPoint* firstOver = nullptr;
+        for (PointType type : kAllPointTypes)
+            for (const ListedPoint* point : class0Order(type)) {
+                words += imageWordsOf(type, point->typeIndex);
+                if (words > kMaxListWords && !firstOver)
+                    firstOver = point;
+            }
+        if (firstOver)
+            problems_.add(firstOver->first()->line,
+                          QStringLiteral("the listed points take %1 image words, more than the panel's %2: '%3' is the "
+                                         "first that does not fit")
+                              .arg(words)
+                              .arg(kMaxListWords)
+                              .arg(PointCatalog::instance().point(firstOver->type, firstOver->typeIndex).shortName));
+    }
+
+    ConfigFileData configuration() const
+    {
+        ConfigFileData data;
+        data.UnsolicitedSettings = base_.UnsolicitedSettings;
+        for (int cls = 1; cls <= kEventClassCount; ++cls)
+            if (deadbands_[cls])
+                data.UnsolicitedSettings[deadbandWordIndex(cls)] = deadbands_[cls]->first;
+        for (PointType type : kAllPointTypes) {
+            const std::vector<const ListedPoint*> order = class0Order(type);
+            std::vector<int> chosenSlots;
+            for (const ListedPoint* point : order) {
+                const int selection = selectionIndexOf(type, point->typeIndex);
+                data.ClassSelection[0][selection] = 1;
+                if (const int cls = *point->first()->eventClass; cls > 0)
+                    data.ClassSelection[cls][selection] = 1;
+                chosenSlots.push_back(point->typeIndex);
+            }
+            // The slots of the chosen points, in TypeIndex order, take their TypeIndex values in list order.
+            std::sort(chosenSlots.begin(), chosenSlots.end());
+            auto& orderSlots = data.Class0Order[typeNumber(type)];
+            orderSlots.assign(static_cast<std::size_t>(pointCount(type)), -1);
+            for (std::size_t k = 0; k < order.size(); ++k)
+                orderSlots[chosenSlots[k]] = order[k]->typeIndex;
+        }
+        return data;
+    }
+
+    const std::vector<ListedRow> rows_;
+    Problems problems_;
+    const ConfigFileData& base_;
+    std::map<std::pair<int, int>, ListedPoint> points_;            // by type number and TypeIndex
+    std::array<std::optional<std::pair<std::uint16_t, int>>, 4> deadbands_;  // per class: tenths, line
+};
+
+Result<ListedRows> readRows(QByteArrayView bytes, PointListFormat format)
+{
+    if (bytes.size() > kMaxPointListBytes)
+        return failure(
+            QStringLiteral("the file is too large to be a point list (more than %1 bytes)").arg(kMaxPointListBytes));
+    if (bytes.startsWith(kUtf8ByteOrderMark))
+        bytes = bytes.sliced(kUtf8ByteOrderMark.size());
+    if (bytes.trimmed().isEmpty())
+        return failure(QStringLiteral("the file is empty, not a point list"), 1);
+    if (format == PointListFormat::Csv)
+        return readCsvRows(bytes);
+    return ProfileReader(bytes).read();
+}
+
+Result<ConfigFileData> readPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base,
+                                     const QString& path)
+{
+    Result<ListedRows> rows = readRows(bytes, format);
+    if (!rows) {
+        Problems problem;
+        problem.add(rows.error().line, rows.error().message);
+        return listedProblems(problem, path);
+    }
+    return ListInterpreter(std::move(rows).value(), base).interpret(path);
+}
+
+}  // namespace
+
+Result<ConfigFileData> importPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base)
+{
+    return readPointList(bytes, format, base, QString());
+}
+
+Result<ConfigFileData> loadPointList(const QString& path, PointListFormat format, const ConfigFileData& base)
+{
+    const Result<QByteArray> bytes = readInputFile(path, kMaxPointListBytes, QStringLiteral("a point list"));
+    if (!bytes)
+        return bytes.error();
+    return readPointList(*bytes, format, base, path);
+}
+
+}  // namespace dnp

@@ -1,0 +1,50 @@
+#pragma once
+// Reading a point list back: the CSV or DNP3 Device Profile document the export writes,
+// as the SCADA engineer may have edited it (points renumbered, moved to another event
+// class), turned into the configuration it describes.
+//
+// Each CSV row or point element names a point by its type and its name as the export
+// writes them (the description is ignored). The listed points are the Class 0
+// selection; within each type the DNP point numbers give the Class 0 order and run
+// 0, 1, 2, ... A point of several words is listed once per word, " (word k of m)" after
+// its name, with consecutive numbers in word order. A point's event class (0-3) chooses
+// it in that class alone; all words of a point carry the same class. The CSV dead band
+// column sets the dead band of an event class: only an analog input in an event class
+// carries one, and the rows of one class agree.
+//
+// CSV as spreadsheets write it: a UTF-8 byte-order mark, CR LF or LF line ends, quoted
+// fields holding commas, doubled quotes and line breaks, blank rows; the columns are
+// found by their header names, in any order, and other columns are ignored. The
+// columns type, index, name and event_class are needed; class0 (always "yes") and
+// deadband_percent are read when present.
+//
+// A list that cannot be taken gives nothing. Its problems, up to 20 in line order, each
+// on a line of its own ("line 7: Analog Input number 5 is missing"), joined by "\n" make
+// the Error's message, which therefore already names its lines (show the message, not
+// Error::text()); the Error's line is the first problem's line.
+
+#include "files/ConfigFile.h"
+#include "files/PointList.h"
+#include "model/Result.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace dnp {
+
+// No point list approaches this size: a full list is some 40 KiB.
+constexpr qint64 kMaxPointListBytes = 4 * 1024 * 1024;
+// The problems of a refused list that its message lists.
+constexpr int kMaxListedProblems = 20;
+
+// The configuration a point list describes, over `base`: the selections and the Class 0
+// order come from the list, the unsolicited settings from `base` except the dead bands
+// the CSV list gives (minimum events and notification delay are in no list, the dead
+// bands in no Device Profile document). Use ConfigFileData{} for the defaults.
+Result<ConfigFileData> importPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base);
+
+// The same from a file, read no further than kMaxPointListBytes. Every problem names the
+// file ("PATH, line 7: ..."); a file that cannot be opened fails with cannotOpen.
+Result<ConfigFileData> loadPointList(const QString& path, PointListFormat format, const ConfigFileData& base);
+
+}  // namespace dnp
