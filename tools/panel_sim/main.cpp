@@ -237,9 +237,10 @@ private:
             lineFreeAt_ = sendAtLineSpeed(answer.reply, lineFreeAt_ + milliseconds(faults.repeatDelayMs), baud);
             trace("->", {}, QStringLiteral("the reply again %1 ms after it has left").arg(faults.repeatDelayMs));
         }
+        // Stray bytes come from the panel's side: the next reply follows them.
         if (answer.request == faults.strayAfter && faults.strayBytes > 0) {
-            sendAtLineSpeed(QByteArray(faults.strayBytes, '\0'), lineFreeAt_ + milliseconds(faults.strayDelayMs),
-                            baud);
+            lineFreeAt_ = sendAtLineSpeed(QByteArray(faults.strayBytes, '\0'),
+                                          lineFreeAt_ + milliseconds(faults.strayDelayMs), baud);
             trace("->", {}, QStringLiteral("%1 stray bytes 00 due in %2 ms").arg(faults.strayBytes).arg(faults.strayDelayMs));
         }
         if (answer.request == faults.floodAfter) {
