@@ -112,10 +112,12 @@ public:
         }
         if (exiting_)
             device_->drain(kDrainLimit);
-        bool written = true;
-        for (std::size_t s = 0; s < line_.stations().size(); ++s)
-            written = writeImage(s) && written;
-        return written ? 0 : kExitFailure;
+        int status = 0;
+        for (std::size_t s = 0; s < line_.stations().size(); ++s) {
+            if (!writeImage(s))
+                status = kExitFailure;
+        }
+        return status;
     }
 
 private:
@@ -131,17 +133,18 @@ private:
         std::fprintf(stderr, "%s\n", text.constData());
     }
 
-    bool writeImage(std::size_t station)
+    // Writes the image of a station to its --image-out file, if there is one; a
+    // failure is told on stderr.
+    dnp::Result<void> writeImage(std::size_t station) const
     {
         const QString file = imageOutFile(options_, station);
         if (file.isEmpty())
-            return true;
+            return {};
         const auto& image = line_.stations()[station].panel.image;
-        if (const auto written = dnp::writeFileSafely(file, dnp::formatImageText(image).toLatin1()); !written) {
+        auto written = dnp::writeFileSafely(file, dnp::formatImageText(image).toLatin1());
+        if (!written)
             fail(written.error().message);
-            return false;
-        }
-        return true;
+        return written;
     }
 
     // The line's speed for pacing: --baud, else the speed the program set; 0 when
@@ -220,7 +223,7 @@ private:
                                       .arg(answer.offset)
                                       .arg(answer.count));
         if (answer.imageComplete)
-            writeImage(heard.station);
+            (void)writeImage(heard.station);  // told on stderr; the panel goes on
         if (options_.exitAfter > 0 && answer.request >= options_.exitAfter)
             exiting_ = true;
         if (answer.reply.isEmpty() || floodAt_) {  // a flooded line carries nothing else
@@ -241,7 +244,8 @@ private:
         if (answer.request == faults.strayAfter && faults.strayBytes > 0) {
             lineFreeAt_ = sendAtLineSpeed(QByteArray(faults.strayBytes, '\0'),
                                           lineFreeAt_ + milliseconds(faults.strayDelayMs), baud);
-            trace("->", {}, QStringLiteral("%1 stray bytes 00 due in %2 ms").arg(faults.strayBytes).arg(faults.strayDelayMs));
+            trace("->", {},
+                  QStringLiteral("%1 stray bytes 00 due in %2 ms").arg(faults.strayBytes).arg(faults.strayDelayMs));
         }
         if (answer.request == faults.floodAfter) {
             floodAt_ = lineFreeAt_;
@@ -257,7 +261,7 @@ private:
         const auto now = Clock::now();
         const microseconds step = baud_ > 0 ? wireTime(1, baud_) : kUnpacedFloodStep;
         while (floodAt_ && *floodAt_ <= now && output_.size() < kFloodQueue) {
-            output_.push_back({*floodAt_, QByteArray(1, '\0')});
+            enqueue(*floodAt_, QByteArray(1, '\0'));
             *floodAt_ += step;
         }
     }
