@@ -98,3 +98,129 @@ TEST(PanelParseRequest, RejectsBadFrames)
     EXPECT_EQ(bad(bytes({0x05, 0xD0, 0xFF, 0x02, 0x2A})).discard, 1); // past word 255
     EXPECT_EQ(bad(bytes({0x06, 0xD0, 0x0F, 0x0F, 0x0C})).discard, 1); // read frames are 5 bytes
 }
+
+// --- Faults that change what a reply carries ---
+
+namespace {
+
+QByteArray readRequest(int offset, int count, Addressing addressing = kNoAddress)
+{
+    return envelope(addressing, bytes({kReadCommand, offset, count}));
+}
+
+Faults faultsWith(void (*set)(Faults&))
+{
+    Faults faults;
+    set(faults);
+    return faults;
+}
+
+struct ReplyCase {
+    const char* name;
+    Faults faults;
+    std::vector<QByteArray> requests;
+    std::vector<QByteArray> replies;  // in the order of the requests; empty: none
+    std::vector<bool> repeats;
+};
+
+const ConfigImage kImage = countingImage();
+
+QByteArray readReply(int offset, int count) { return composeReadReply(offset, count, kImage, kNoAddress); }
+
+}  // namespace
+
+TEST(PanelFaults, RepliesCarryTheFaultsOfTheirRequest)
+{
+    const QByteArray extra2(2, kExtraByte);
+    const QByteArray extra3(3, kExtraByte);
+    const ReplyCase cases[] = {
+        {"previous words at the second read", faultsWith([](Faults& f) { f.previousWordsAt = {2}; }),
+         {readRequest(0, 15), readRequest(15, 15), readRequest(30, 15)},
+         {readReply(0, 15), readReply(0, 15), readReply(30, 15)},
+         {false, false, false}},
+        {"previous words at the first read: from word 0", faultsWith([](Faults& f) { f.previousWordsAt = {1}; }),
+         {readRequest(30, 15)},
+         {readReply(0, 15)},
+         {false}},
+        {"previous words of a fifteen-word read in a one-word reply",
+         faultsWith([](Faults& f) { f.previousWordsAt = {2}; }),
+         {readRequest(240, 15), readRequest(255, 1)},
+         {readReply(240, 15), bytes({0x05, 0x00, 0xA0, 0xF0, 0x6B})},
+         {false, false}},
+        {"previous words every read", faultsWith([](Faults& f) { f.previousWordsEveryRead = true; }),
+         {readRequest(0, 15), readRequest(15, 15), readRequest(255, 1)},
+         {readReply(0, 15), readReply(0, 15), readReply(15, 1)},
+         {false, false, false}},
+        {"a silent read is still the previous read",
+         faultsWith([](Faults& f) {
+             f.silentAt = {1};
+             f.previousWordsAt = {2};
+         }),
+         {readRequest(45, 15), readRequest(60, 15)},
+         {QByteArray(), readReply(45, 15)},
+         {false, false}},
+        {"a write is no read", faultsWith([](Faults& f) { f.previousWordsAt = {2}; }),
+         {composeWriteFrame(2, kImage, kNoAddress), readRequest(15, 15)},
+         {composeWriteReply(15, kNoAddress), readReply(0, 15)},
+         {false, false}},
+        {"extra bytes after every reply", faultsWith([](Faults& f) { f.extraBytes = 2; }),
+         {readRequest(0, 1), readRequest(1, 1)},
+         {readReply(0, 1) + extra2, readReply(1, 1) + extra2},
+         {false, false}},
+        {"extra bytes after the second reply only",
+         faultsWith([](Faults& f) {
+             f.extraBytes = 3;
+             f.extraAt = {2};
+         }),
+         {readRequest(0, 1), readRequest(1, 1), readRequest(2, 1)},
+         {readReply(0, 1), readReply(1, 1) + extra3, readReply(2, 1)},
+         {false, false, false}},
+        {"no extra bytes after a short reply",
+         faultsWith([](Faults& f) {
+             f.extraBytes = 3;
+             f.shortReplyAt = {1};
+         }),
+         {readRequest(0, 1)},
+         {readReply(0, 1).chopped(kShortReplyMissing)},
+         {false}},
+        {"the second reply repeated", faultsWith([](Faults& f) { f.repeatReplyAt = {2}; }),
+         {readRequest(0, 1), composeWriteFrame(18, kImage, kNoAddress), readRequest(2, 1)},
+         {readReply(0, 1), bytes({0x03, 0x00, 0xFD}), readReply(2, 1)},
+         {false, true, false}},
+        {"every reply repeated", faultsWith([](Faults& f) { f.repeatEveryReply = true; }),
+         {readRequest(0, 1), readRequest(1, 1)},
+         {readReply(0, 1), readReply(1, 1)},
+         {true, true}},
+        {"a silent request is not repeated",
+         faultsWith([](Faults& f) {
+             f.repeatEveryReply = true;
+             f.silentAt = {1};
+         }),
+         {readRequest(0, 1)},
+         {QByteArray()},
+         {false}},
+    };
+    for (const ReplyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Panel panel(std::nullopt, c.faults);
+        panel.image = kImage;
+        for (std::size_t r = 0; r < c.requests.size(); ++r) {
+            const std::vector<Answer> answers = panel.receive(c.requests[r]);
+            ASSERT_EQ(answers.size(), 1u) << "request " << r + 1;
+            EXPECT_EQ(answers[0].request, static_cast<int>(r + 1));
+            EXPECT_EQ(answers[0].frame, c.requests[r]);
+            EXPECT_EQ(answers[0].reply, c.replies[r]) << "request " << r + 1;
+            EXPECT_EQ(answers[0].repeat, c.repeats[r]) << "request " << r + 1;
+        }
+    }
+}
+
+TEST(PanelFaults, AFrameForAnotherAddressIsNotOurs)
+{
+    Panel panel(1, {});
+    EXPECT_TRUE(panel.receive(readRequest(0, 1, {true, 2})).empty());
+    const std::vector<Dropped> dropped = panel.takeDropped();
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_EQ(dropped[0].bytes, 6);
+    EXPECT_EQ(dropped[0].reason, QStringLiteral("for address 2, not ours"));
+}

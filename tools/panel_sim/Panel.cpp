@@ -41,6 +41,7 @@ RequestParse parseRequest(QByteArrayView stream, bool addressing)
 
     Request request;
     request.size = size;
+    request.frame = stream.first(size).toByteArray();
     request.address = addressing ? byteAt(stream, 0) : 0;
     request.command = command == kWriteCommand ? Command::Write : Command::Read;
     request.offset = offset;
@@ -78,14 +79,12 @@ QByteArray composeReadReply(int offset, int count, const ConfigImage& image, Add
     return envelope(addressing, payload);
 }
 
-Panel::Panel(std::optional<int> address, Faults faults) : address_(address), faults_(std::move(faults)) {}
-
-std::vector<Answer> Panel::receive(QByteArrayView bytes)
+std::vector<Request> FrameReader::take(QByteArrayView bytes)
 {
     pending_.append(bytes.data(), bytes.size());
-    std::vector<Answer> answers;
+    std::vector<Request> requests;
     for (;;) {
-        const auto parsed = parseRequest(pending_, address_.has_value());
+        auto parsed = parseRequest(pending_, addressing_);
         if (std::holds_alternative<Incomplete>(parsed))
             break;
         if (const auto* bad = std::get_if<BadFrame>(&parsed)) {
@@ -93,15 +92,40 @@ std::vector<Answer> Panel::receive(QByteArrayView bytes)
             pending_.remove(0, bad->discard);
             continue;
         }
-        const auto& request = std::get<Request>(parsed);
-        const QByteArray frame = pending_.first(request.size);
+        auto& request = std::get<Request>(parsed);
         pending_.remove(0, request.size);
-        if (address_ && request.address != (*address_ & 0xFF)) {
-            dropped_.push_back({request.size, QStringLiteral("for address %1").arg(request.address)});
-            continue;
-        }
-        answers.push_back(answer(request));
-        answers.back().frame = frame;
+        requests.push_back(std::move(request));
+    }
+    return requests;
+}
+
+std::vector<Dropped> FrameReader::takeDropped()
+{
+    std::vector<Dropped> dropped;
+    dropped.swap(dropped_);
+    return dropped;
+}
+
+Dropped notOurs(const Request& request)
+{
+    return {request.size, QStringLiteral("for address %1, not ours").arg(request.address)};
+}
+
+Panel::Panel(std::optional<int> address, Faults faults)
+    : address_(address), faults_(std::move(faults)), reader_(address.has_value())
+{
+}
+
+bool Panel::answers(std::uint8_t address) const { return !address_ || address == (*address_ & 0xFF); }
+
+std::vector<Answer> Panel::receive(QByteArrayView bytes)
+{
+    std::vector<Answer> answers;
+    for (const Request& request : reader_.take(bytes)) {
+        if (this->answers(request.address))
+            answers.push_back(answer(request));
+        else
+            dropped_.push_back(notOurs(request));
     }
     return answers;
 }
@@ -110,44 +134,63 @@ Answer Panel::answer(const Request& request)
 {
     Answer a;
     a.request = ++requests_;
+    a.frame = request.frame;
     a.command = request.command;
     a.offset = request.offset;
     a.count = request.count;
-    if (faults_.silentAt.contains(a.request))
-        return a;
+    if (!faults_.silentAt.contains(a.request)) {
+        a.reply = composeReply(request, a.request);
+        a.imageComplete = request.command == Command::Write && !faults_.badStatusAt.contains(a.request) &&
+                          request.offset + request.count == kImageWords;
+        spoilReply(a);
+    }
+    if (request.command == Command::Read)
+        previousReadOffset_ = request.offset;
+    return a;
+}
 
-    const bool badStatus = faults_.badStatusAt.contains(a.request);
-    const std::uint8_t status = badStatus ? kBadStatus : kGoodStatus;
+// The reply frame as a good panel would send it, apart from the words of a read that
+// may come from the previous read's offset; a write it answers with a good status is
+// stored.
+QByteArray Panel::composeReply(const Request& request, int number)
+{
+    const std::uint8_t status = faults_.badStatusAt.contains(number) ? kBadStatus : kGoodStatus;
     const Addressing addressing{address_.has_value(), address_.value_or(0)};
     if (request.command == Command::Write) {
-        if (!badStatus) {
+        if (status == kGoodStatus) {
             for (int j = 0; j < request.count; ++j)
                 image[static_cast<std::size_t>(request.offset + j)] = request.words[static_cast<std::size_t>(j)];
-            a.imageComplete = request.offset + request.count == kImageWords;
         }
-        a.reply = composeWriteReply(request.count, addressing, status);
-    } else {
-        a.reply = composeReadReply(request.offset, request.count, image, addressing, status);
+        return composeWriteReply(request.count, addressing, status);
     }
+    const bool previousWords = faults_.previousWordsEveryRead || faults_.previousWordsAt.contains(number);
+    return composeReadReply(previousWords ? previousReadOffset_ : request.offset, request.count, image, addressing,
+                            status);
+}
 
+// The faults that change a reply's bytes, and whether it goes out twice.
+void Panel::spoilReply(Answer& a) const
+{
     const int lengthAt = address_ ? 1 : 0;
+    const qsizetype checksumAt = a.reply.size() - 1;
     if (faults_.badLengthAt.contains(a.request)) {
         a.reply[lengthAt] = static_cast<char>(a.reply[lengthAt] + 1);
-        a.reply[a.reply.size() - 1] = static_cast<char>(a.reply[a.reply.size() - 1] - 1);
+        a.reply[checksumAt] = static_cast<char>(a.reply[checksumAt] - 1);
     }
     if (faults_.badChecksumAt.contains(a.request))
-        a.reply[a.reply.size() - 1] = static_cast<char>(a.reply[a.reply.size() - 1] + 1);
+        a.reply[checksumAt] = static_cast<char>(a.reply[checksumAt] + 1);
     if (faults_.shortReplyAt.contains(a.request))
         a.reply.chop(std::min<qsizetype>(kShortReplyMissing, a.reply.size() - 1));
-    else
+    else if (faults_.extraAt.isEmpty() || faults_.extraAt.contains(a.request))
         a.reply.append(QByteArray(faults_.extraBytes, kExtraByte));
-    return a;
+    a.repeat = faults_.repeatEveryReply || faults_.repeatReplyAt.contains(a.request);
 }
 
 std::vector<Dropped> Panel::takeDropped()
 {
-    std::vector<Dropped> dropped;
-    dropped.swap(dropped_);
+    std::vector<Dropped> dropped = reader_.takeDropped();
+    dropped.insert(dropped.end(), dropped_.begin(), dropped_.end());
+    dropped_.clear();
     return dropped;
 }
 

@@ -26,6 +26,7 @@ struct Request {
     int offset = 0;
     int count = 0;
     std::vector<std::uint16_t> words;  // write frames: the data words
+    QByteArray frame;                  // the frame's bytes as they came
 };
 // More bytes are needed before anything can be said.
 struct Incomplete {};
@@ -47,9 +48,38 @@ constexpr std::uint8_t kGoodStatus = 0x00;
 // status bytes are good.
 QByteArray composeWriteReply(int count, frames::Addressing addressing, std::uint8_t firstStatus = kGoodStatus);
 // The words start at `offset` of the image; a read reply interleaves them with status
-// bytes: status, word; then status, word, word, ...; each word high byte first.
+// bytes: status, word; then status, word, word, ...; each word high byte first. Words
+// past the end of the image are 0.
 QByteArray composeReadReply(int offset, int count, const ConfigImage& image, frames::Addressing addressing,
                             std::uint8_t firstStatus = kGoodStatus);
+
+// Something on the line that was not a request for this panel.
+struct Dropped {
+    int bytes = 0;
+    QString reason;
+};
+
+// The requests in a byte stream that arrives in pieces: bytes in, each completed
+// request out; what is no frame is dropped and told.
+class FrameReader {
+public:
+    explicit FrameReader(bool addressing) : addressing_(addressing) {}
+
+    std::vector<Request> take(QByteArrayView bytes);
+    // Throws away a frame that never got finished.
+    void dropPartial() { pending_.clear(); }
+    bool hasPartial() const { return !pending_.isEmpty(); }
+    // Bytes dropped since the last call.
+    std::vector<Dropped> takeDropped();
+
+private:
+    bool addressing_;
+    QByteArray pending_;
+    std::vector<Dropped> dropped_;
+};
+
+// A frame for an address no panel here answers.
+Dropped notOurs(const Request& request);
 
 // The fault options count the requests addressed to this panel, from 1.
 struct Faults {
@@ -58,11 +88,19 @@ struct Faults {
     QSet<int> shortReplyAt;   // the reply lacks its last kShortReplyMissing bytes
     QSet<int> badChecksumAt;  // the reply's checksum byte is one off
     QSet<int> badLengthAt;    // the reply's length byte is one off (the checksum still adds up)
-    int extraBytes = 0;       // appended to every full reply
+    // A read reply that is a good frame but carries the words from the offset of the
+    // previous read (word 0 for the first read), as a panel whose replies carry no offset can.
+    QSet<int> previousWordsAt;
+    bool previousWordsEveryRead = false;
+    int extraBytes = 0;       // appended to every full reply, or only to those of extraAt
+    QSet<int> extraAt;
     // Timing faults, carried out by the program that drives the line:
-    int strayBytes = 0;       // bytes 0x00 sent strayDelayMs after the reply to request strayAfter
+    QSet<int> repeatReplyAt;  // the reply goes out again repeatDelayMs after it has left
+    bool repeatEveryReply = false;
+    int repeatDelayMs = 5;
+    int strayBytes = 5;       // bytes 0x00 sent strayDelayMs after the reply to request strayAfter
     int strayAfter = 0;
-    int strayDelayMs = 0;
+    int strayDelayMs = 50;
     int floodAfter = 0;       // after the reply to this request, 0x00 without end (and no reply)
 };
 
@@ -78,13 +116,8 @@ struct Answer {
     int offset = 0;
     int count = 0;
     QByteArray reply;         // empty: no reply
+    bool repeat = false;      // the reply goes out a second time
     bool imageComplete = false;  // a write of word 255 was stored
-};
-
-// Something on the line that was not a request for this panel.
-struct Dropped {
-    int bytes = 0;
-    QString reason;
 };
 
 class Panel {
@@ -93,22 +126,27 @@ public:
 
     // Takes received bytes; gives the answers of the requests they complete.
     std::vector<Answer> receive(QByteArrayView bytes);
+    // Answers a request addressed to this panel.
+    Answer answer(const Request& request);
     // Throws away a frame that never got finished.
-    void dropPartial() { pending_.clear(); }
-    bool hasPartial() const { return !pending_.isEmpty(); }
+    void dropPartial() { reader_.dropPartial(); }
+    bool hasPartial() const { return reader_.hasPartial(); }
     // Frames and bytes dropped since the last call.
     std::vector<Dropped> takeDropped();
+    // Whether a frame with this address byte is for this panel.
+    bool answers(std::uint8_t address) const;
 
     ConfigImage image{};
-    int requests() const { return requests_; }
 
 private:
-    Answer answer(const Request& request);
+    QByteArray composeReply(const Request& request, int number);
+    void spoilReply(Answer& a) const;
 
     std::optional<int> address_;
     Faults faults_;
-    QByteArray pending_;
+    FrameReader reader_;
     int requests_ = 0;
+    int previousReadOffset_ = 0;
     std::vector<Dropped> dropped_;
 };
 
