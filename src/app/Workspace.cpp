@@ -4,7 +4,7 @@
 #include "comm/ImageCompare.h"
 #include "files/ConfigFile.h"
 #include "files/Report.h"
-#include "files/FileAccess.h"
+#include "files/SafeWrite.h"
 #include "model/Marks.h"
 
 #include <QFileInfo>

@@ -137,7 +137,7 @@ public:
     // The point list of the configuration as CSV or as a DNP3 Device Profile document
     // (named after the configuration file, dated by the clock), with the warning for
     // the points it leaves out.
-    PointListExport exportPointList(PointListFormat format) const;
+    Result<PointListExport> exportPointList(PointListFormat format) const;
     // The same, written safely to `path`; the error names the file.
     Result<PointListExport> exportPointList(PointListFormat format, const QString& path) const;
     // The configuration (A) against the configuration file at `path` (B): nothing when

@@ -3,7 +3,7 @@
 #include "app/Workspace.h"
 
 #include "files/ConfigFile.h"
-#include "files/FileAccess.h"
+#include "files/SafeWrite.h"
 
 #include <QFileInfo>
 
@@ -22,20 +22,24 @@ FileDialogSettings compareDialogSettings()
     return settings;
 }
 
-PointListExport Workspace::exportPointList(PointListFormat format) const
+Result<PointListExport> Workspace::exportPointList(PointListFormat format) const
 {
     const PointList list = pointList(state_);
-    const QByteArray bytes =
+    const Result<QByteArray> bytes =
         format == PointListFormat::Csv
             ? pointListCsv(list)
             : pointListXml(list, {QFileInfo(state_.ConfigFileName).fileName(), state_.ReportDescription, clock()});
-    return {bytes, unnumberedWarning(list.unnumbered)};
+    if (!bytes)
+        return bytes.error();
+    return PointListExport{*bytes, unnumberedWarning(list.unnumbered)};
 }
 
 Result<PointListExport> Workspace::exportPointList(PointListFormat format, const QString& path) const
 {
-    PointListExport exported = exportPointList(format);
-    if (const Result<void> written = writeFileSafely(path, exported.bytes); !written)
+    Result<PointListExport> exported = exportPointList(format);
+    if (!exported)
+        return exported;
+    if (const Result<void> written = writeFileSafely(path, exported->bytes); !written)
         return written.error();
     return exported;
 }

@@ -21,18 +21,14 @@ int runExport(const QStringList& args, Io io)
     Program program(io);
     if (!program.open(parsed->positional.front()))
         return kExitFailure;
-    PointListExport exported;
-    if (output.isEmpty()) {
-        exported = program.workspace.exportPointList(*format);
-        io.out << QString::fromUtf8(exported.bytes) << Qt::flush;
-    } else {
-        const Result<PointListExport> written = program.workspace.exportPointList(*format, output);
-        if (!written)
-            return program.fail(written.error().message);
-        exported = *written;
-    }
-    if (!exported.warning.isEmpty())
-        printError(io, "warning: " + exported.warning);
+    const Result<PointListExport> exported = output.isEmpty() ? program.workspace.exportPointList(*format)
+                                                              : program.workspace.exportPointList(*format, output);
+    if (!exported)
+        return program.fail(exported.error().message);
+    if (output.isEmpty())
+        io.out << QString::fromUtf8(exported->bytes) << Qt::flush;
+    if (!exported->warning.isEmpty())
+        printError(io, "warning: " + exported->warning);
     return kExitOk;
 }
 

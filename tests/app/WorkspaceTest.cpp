@@ -254,11 +254,11 @@ TEST_F(WorkspaceTest, WriteIntoAPathThatCannotExistShowsTheErrorAndKeepsLastSave
 
 TEST_F(WorkspaceTest, FailedWriteLeavesTheOldFileIntact)
 {
-    // The temporary file beside the target gets a longer name than the file system allows.
-    const QString name = QString(251, 'x') + ".dnp";
-    const QString target = path(name);
+    // A file with another hard link is not replaced.
+    const QString target = path("linked.dnp");
     const QByteArray old = "old configuration\r\n";
     ASSERT_TRUE(writeFileBytes(target, old));
+    ASSERT_EQ(::link(QFile::encodeName(target).constData(), QFile::encodeName(path("other.dnp")).constData()), 0);
     state = richConfiguration();
     prompts.fileAnswers = {target};
     EXPECT_FALSE(ws.saveWithDialog());

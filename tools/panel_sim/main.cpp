@@ -6,6 +6,7 @@
 #include "Panel.h"
 #include "comm/ImageText.h"
 #include "files/FileAccess.h"
+#include "files/SafeWrite.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

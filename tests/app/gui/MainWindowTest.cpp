@@ -394,7 +394,7 @@ TEST_F(MainWindowTest, ExportPointListWritesTheTypeOfTheChosenFile)
     window.FileExport1Execute();
     EXPECT_EQ(prompts.shown[0].dialog.title, "Export Point List");
     EXPECT_TRUE(test::readFileBytes(dir.filePath("points.xml")).startsWith("<?xml"));
-    EXPECT_EQ(test::readFileBytes(dir.filePath("points.csv")), window.workspace().exportPointList(PointListFormat::Csv).bytes);
+    EXPECT_EQ(test::readFileBytes(dir.filePath("points.csv")), window.workspace().exportPointList(PointListFormat::Csv)->bytes);
     EXPECT_TRUE(prompts.texts(test::Shown::Error).isEmpty());
 }
 
