@@ -14,7 +14,6 @@
 #include <functional>
 #include <iterator>
 #include <map>
-#include <optional>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -271,17 +270,21 @@ TEST_F(SafeWriteTest, TheSuperuserKeepsTheOwnerAndGroupOfTheFileReplaced)
 
 // --- a plain user: refused what is not theirs to replace ---
 
+// What a child process that became the plain user told, or why it could not run.
+struct PlainUserRun {
+    QString told;
+    QString skipped;  // "" when the child ran
+};
+
 // Runs `step` in a child process that became the plain user 65534 without groups, and
-// gives the text it returned; nothing where the child could not become that user or
-// reach the folder (the reason in `skipped`).
-std::optional<QString> asPlainUser(const QString& folder, const std::function<QString()>& step, QString& skipped)
+// gives the text it returned. A child that cannot become that user or reach the folder
+// is a reason to skip; a child that ends otherwise tells how, so the test fails.
+PlainUserRun asPlainUser(const QString& folder, const std::function<QString()>& step)
 {
-    enum ChildExit { kDone = 0, kCannotDrop = 3, kCannotReach = 4 };
+    enum ChildExit { kDone = 0, kCannotDrop = 3, kCannotReach = 4, kCannotTell = 5 };
     int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0) {
-        skipped = QStringLiteral("no pipe");
-        return std::nullopt;
-    }
+    if (::pipe(pipeEnds) != 0)
+        return {{}, QStringLiteral("no pipe")};
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeEnds[0]);
@@ -292,7 +295,7 @@ std::optional<QString> asPlainUser(const QString& folder, const std::function<QS
             ::_exit(kCannotReach);
         const QByteArray text = step().toUtf8();
         const ssize_t written = ::write(pipeEnds[1], text.constData(), static_cast<size_t>(text.size()));
-        ::_exit(written == text.size() ? kDone : kCannotReach);
+        ::_exit(written == text.size() ? kDone : kCannotTell);
     }
     ::close(pipeEnds[1]);
     QByteArray text;
@@ -307,16 +310,20 @@ std::optional<QString> asPlainUser(const QString& folder, const std::function<QS
     }
     ::close(pipeEnds[0]);
     int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) == kCannotDrop) {
-        skipped = QStringLiteral("cannot become user 65534 (that needs the superuser)");
-        return std::nullopt;
+    if (::waitpid(child, &status, 0) != child)
+        return {QStringLiteral("(the child was lost)"), {}};
+    if (!WIFEXITED(status))
+        return {QStringLiteral("(the child ended by signal %1)").arg(WTERMSIG(status)), {}};
+    switch (WEXITSTATUS(status)) {
+    case kDone:
+        return {QString::fromUtf8(text), {}};
+    case kCannotDrop:
+        return {{}, QStringLiteral("cannot become user 65534 (that needs the superuser)")};
+    case kCannotReach:
+        return {{}, QStringLiteral("user 65534 cannot reach the temporary folder")};
+    default:
+        return {QStringLiteral("(the child ended with status %1)").arg(WEXITSTATUS(status)), {}};
     }
-    if (WEXITSTATUS(status) == kCannotReach) {
-        skipped = QStringLiteral("user 65534 cannot reach the temporary folder");
-        return std::nullopt;
-    }
-    return QString::fromUtf8(text);
 }
 
 TEST_F(SafeWriteTest, APlainUserIsRefusedWhatIsNotTheirsAndTheFileStays)
@@ -347,14 +354,12 @@ TEST_F(SafeWriteTest, APlainUserIsRefusedWhatIsNotTheirsAndTheFileStays)
     for (const Case& c : cases) {
         const QString output = path(QString::fromLatin1(c.name));
         const struct stat before = statOf(output);
-        QString skipped;
-        const std::optional<QString> told = asPlainUser(
-            dir.path(),
-            [&] { return outcome(checkWritable(output)) + '|' + outcome(writeFileSafely(output, "new")); }, skipped);
-        if (!told)
-            GTEST_SKIP() << skipped.toStdString();
+        const PlainUserRun run = asPlainUser(
+            dir.path(), [&] { return outcome(checkWritable(output)) + '|' + outcome(writeFileSafely(output, "new")); });
+        if (!run.skipped.isEmpty())
+            GTEST_SKIP() << run.skipped.toStdString();
         const QString expected = c.message ? QString::fromLatin1(c.message).arg(output) : QStringLiteral("written");
-        EXPECT_EQ(*told, expected + '|' + expected) << c.name;
+        EXPECT_EQ(run.told, expected + '|' + expected) << c.name;
         const struct stat after = statOf(output);
         EXPECT_EQ(after.st_uid, before.st_uid) << c.name;
         EXPECT_EQ(after.st_gid, before.st_gid) << c.name;
@@ -369,12 +374,10 @@ TEST_F(SafeWriteTest, APlainUserMakesANewFileOfTheirOwn)
     if (::geteuid() != 0)
         GTEST_SKIP() << kNotRoot;
     ASSERT_EQ(::chmod(nameOf(dir.path()).constData(), 0777), 0);
-    QString skipped;
-    const std::optional<QString> told =
-        asPlainUser(dir.path(), [&] { return outcome(writeFileSafely(path("new.dnp"), "new")); }, skipped);
-    if (!told)
-        GTEST_SKIP() << skipped.toStdString();
-    EXPECT_EQ(*told, "written");
+    const PlainUserRun run = asPlainUser(dir.path(), [&] { return outcome(writeFileSafely(path("new.dnp"), "new")); });
+    if (!run.skipped.isEmpty())
+        GTEST_SKIP() << run.skipped.toStdString();
+    EXPECT_EQ(run.told, "written");
     EXPECT_EQ(statOf(path("new.dnp")).st_uid, kPlainUser);
     EXPECT_EQ(statOf(path("new.dnp")).st_gid, kPlainGroup);
 }
