@@ -5,6 +5,17 @@
 #   DNP_QUICK=1 bash scripts/test.sh    the normal build, its tests and the package check only
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# At the end, whatever the outcome: the tests make their own device nodes, and a broken
+# output check must never have replaced the machine's /dev/null with a regular file.
+check_dev_null() {
+  local status=$?
+  if [ ! -c /dev/null ]; then
+    echo "scripts/test.sh: FAILED: /dev/null is no longer a character device; a test wrote over it" >&2
+    exit 1
+  fi
+  exit "$status"
+}
+trap check_dev_null EXIT
 bash scripts/setup.sh
 # CI builds with warnings as errors.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDNP_WERROR=ON >/dev/null

@@ -3,7 +3,7 @@
 #include "app/Workspace.h"
 
 #include "files/ConfigFile.h"
-#include "files/FileAccess.h"
+#include "files/SafeWrite.h"
 
 #include <QFileInfo>
 
@@ -25,10 +25,12 @@ FileDialogSettings compareDialogSettings()
 Result<PointListExport> Workspace::exportPointList(PointListFormat format) const
 {
     const PointList list = pointList(state_);
-    const QByteArray bytes = format == PointListFormat::Csv
-                                 ? pointListCsv(list)
-                                 : pointListXml(list, {fileName(), state_.ReportDescription, clock()});
-    return PointListExport{bytes, unnumberedWarning(list.unnumbered)};
+    const Result<QByteArray> bytes = format == PointListFormat::Csv
+                                         ? pointListCsv(list)
+                                         : pointListXml(list, {fileName(), state_.ReportDescription, clock()});
+    if (!bytes)
+        return bytes.error();
+    return PointListExport{*bytes, unnumberedWarning(list.unnumbered)};
 }
 
 Result<PointListExport> Workspace::exportPointList(PointListFormat format, const QString& path) const

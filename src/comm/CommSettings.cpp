@@ -2,6 +2,7 @@
 
 #include "comm/IniFile.h"
 #include "files/FileAccess.h"
+#include "files/SafeWrite.h"
 
 #include <QCoreApplication>
 #include <QDir>

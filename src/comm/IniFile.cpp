@@ -7,11 +7,20 @@
 namespace dnp {
 namespace {
 
-// One line of the file: its text without the line end, and the line end itself
-// ("\r\n", "\n", or nothing on a last line without one).
+// A UTF-8 byte-order mark that some editors put at the start of the file.
+constexpr QByteArrayView kByteOrderMark = "\xEF\xBB\xBF";
+
+// The file without a byte-order mark at its start.
+QByteArrayView withoutByteOrderMark(QByteArrayView file)
+{
+    return file.startsWith(kByteOrderMark) ? file.sliced(kByteOrderMark.size()) : file;
+}
+
+// One line of the file, a view into it: its text without the line end, and the line
+// end itself ("\r\n", "\n", or nothing on a last line without one).
 struct IniLine {
-    QByteArray text;
-    QByteArray end;
+    QByteArrayView text;
+    QByteArrayView end;
 };
 
 std::vector<IniLine> splitLines(QByteArrayView file)
@@ -21,13 +30,13 @@ std::vector<IniLine> splitLines(QByteArrayView file)
     while (start < file.size()) {
         const qsizetype newline = file.indexOf('\n', start);
         if (newline < 0) {
-            lines.push_back({file.sliced(start).toByteArray(), {}});
+            lines.push_back({file.sliced(start), {}});
             break;
         }
         qsizetype textEnd = newline;
         if (textEnd > start && file[textEnd - 1] == '\r')
             --textEnd;
-        lines.push_back({file.sliced(start, textEnd - start).toByteArray(), file.sliced(textEnd, newline + 1 - textEnd).toByteArray()});
+        lines.push_back({file.sliced(start, textEnd - start), file.sliced(textEnd, newline + 1 - textEnd)});
         start = newline + 1;
     }
     return lines;
@@ -78,11 +87,11 @@ struct SectionRange {
 std::optional<SectionRange> findSection(const std::vector<IniLine>& lines, QStringView section)
 {
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto name = headerName(QByteArrayView(lines[i].text).trimmed());
+        const auto name = headerName(lines[i].text.trimmed());
         if (!name || !sameName(*name, section))
             continue;
         std::size_t end = i + 1;
-        while (end < lines.size() && !headerName(QByteArrayView(lines[end].text).trimmed()))
+        while (end < lines.size() && !headerName(lines[end].text.trimmed()))
             ++end;
         return SectionRange{i, i + 1, end};
     }
@@ -139,8 +148,9 @@ namespace {
 // Calls `take(key, value)` with the views of each key=value line of the first section
 // with this name, in file order; one pass, nothing copied.
 template <typename Take>
-void scanSection(QByteArrayView file, QStringView section, Take take)
+void scanSection(QByteArrayView wholeFile, QStringView section, Take take)
 {
+    const QByteArrayView file = withoutByteOrderMark(wholeFile);
     bool inSection = false;
     bool sectionSeen = false;
     qsizetype start = 0;
@@ -191,46 +201,59 @@ std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStrin
     return value;
 }
 
-QByteArray writeIniSection(QByteArrayView file, QStringView section, const std::vector<std::pair<QString, QString>>& keys)
+QByteArray writeIniSection(QByteArrayView wholeFile, QStringView section,
+                           const std::vector<std::pair<QString, QString>>& keys)
 {
-    auto lines = splitLines(file);
-    QByteArray lineEnd = kIniLineEnd;
-    for (const auto& line : lines)
+    const QByteArrayView file = withoutByteOrderMark(wholeFile);
+    const std::vector<IniLine> lines = splitLines(file);
+    QByteArrayView lineEnd = kIniLineEnd;
+    for (const IniLine& line : lines)
         if (!line.end.isEmpty()) {
             lineEnd = line.end;
             break;
         }
 
-    std::vector<IniLine> keyLines;
-    for (const auto& [key, value] : keys)
-        keyLines.push_back({(key + u'=' + value).toUtf8(), lineEnd});
-
-    std::vector<IniLine> result;
-    if (const auto range = findSection(lines, section)) {
-        result.assign(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(range->first));
-        if (result.back().end.isEmpty())
-            result.back().end = lineEnd;
-        result.insert(result.end(), keyLines.begin(), keyLines.end());
-        for (std::size_t i = range->first; i < range->last; ++i) {
-            const auto pair = keyLine(QByteArrayView(lines[i].text).trimmed());
-            bool ours = false;
-            for (const auto& k : keys)
-                ours = ours || (pair && sameName(pair->key, k.first));
-            if (!ours)
-                result.push_back(lines[i]);
+    const QByteArrayView mark = wholeFile.first(wholeFile.size() - file.size());
+    QByteArray bytes = mark.toByteArray();
+    bytes.reserve(wholeFile.size() + 64 * static_cast<qsizetype>(keys.size()));
+    const auto append = [&](const IniLine& line) {
+        bytes += line.text;
+        bytes += line.end;
+    };
+    // The keys, after a new section's header: the line before them gets a line end if
+    // it had none (only the file's last line can lack one).
+    const auto appendKeys = [&](QByteArrayView header) {
+        if (bytes.size() > mark.size() && !bytes.endsWith('\n'))
+            bytes += lineEnd;
+        if (!header.isEmpty()) {
+            bytes += header;
+            bytes += lineEnd;
         }
-        result.insert(result.end(), lines.begin() + static_cast<std::ptrdiff_t>(range->last), lines.end());
-    } else {
-        result = lines;
-        if (!result.empty() && result.back().end.isEmpty())
-            result.back().end = lineEnd;
-        result.push_back({'[' + section.toUtf8() + ']', lineEnd});
-        result.insert(result.end(), keyLines.begin(), keyLines.end());
-    }
+        for (const auto& [key, value] : keys) {
+            bytes += (key + u'=' + value).toUtf8();
+            bytes += lineEnd;
+        }
+    };
 
-    QByteArray bytes;
-    for (const auto& line : result)
-        bytes += line.text + line.end;
+    const std::optional<SectionRange> range = findSection(lines, section);
+    if (!range) {
+        for (const IniLine& line : lines)
+            append(line);
+        appendKeys('[' + section.toUtf8() + ']');
+        return bytes;
+    }
+    for (std::size_t i = 0; i < range->first; ++i)
+        append(lines[i]);
+    appendKeys({});
+    QSet<QString> written;  // folded names, as sameName compares them
+    written.reserve(static_cast<qsizetype>(keys.size()));
+    for (const auto& k : keys)
+        written.insert(k.first.toCaseFolded());
+    for (std::size_t i = range->first; i < lines.size(); ++i) {
+        const auto pair = i < range->last ? keyLine(lines[i].text.trimmed()) : std::nullopt;
+        if (!pair || !written.contains(QString::fromUtf8(pair->key).toCaseFolded()))
+            append(lines[i]);
+    }
     return bytes;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The INI file, read and written by hand so that a file keeps the user's layout,
-// sections and keys: only the keys written change.
+// sections and keys: only the keys written change. A UTF-8 byte-order mark at the start
+// of the file is passed over when reading and kept when writing.
 
 #include "model/Result.h"
 
@@ -20,17 +21,20 @@ namespace dnp {
 // Blanks around it are ignored. Anything else fails: "'<text>' is not an integer".
 Result<std::int32_t> parseIniInteger(QStringView text);
 
-// The value of a key of a section: sections and keys match regardless of case, the
-// first match wins, blanks around keys and values are dropped. Lines starting with
-// ';' or '#' are comments.
+// The value of a key of a section: sections and keys match regardless of case, only
+// the first section of a name counts and in it the first key of a name, blanks around
+// keys and values are dropped. A key line is "key=value" with a name before the '=';
+// lines starting with ';' or '#' are comments, other lines are passed over.
 std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStringView key);
 // All keys of a section, in file order (first occurrence of each).
 std::vector<std::pair<QString, QString>> iniSection(QByteArrayView file, QStringView section);
 
-// The file with `keys` written into `section` in the given order, one key=value a line.
-// The section's other lines (keys of the user's own, comments) follow them; every other
-// section and line stays byte for byte. A missing section is added at the end. New
-// lines end like the file's first line, in a new file with kIniLineEnd.
+// The file with `keys` written into `section` (the first section of that name) in the
+// given order, one key=value a line, right after the section's header; the section's
+// lines of those keys are dropped, its other lines (keys of the user's own, comments)
+// follow the keys written; every other section and line stays byte for byte. A missing
+// section is added at the end. New lines end like the file's first line, in a new file
+// with kIniLineEnd. The time grows with the lines and the keys, not their product.
 QByteArray writeIniSection(QByteArrayView file, QStringView section,
                            const std::vector<std::pair<QString, QString>>& keys);
 

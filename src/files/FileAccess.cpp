@@ -1,19 +1,17 @@
 #include "files/FileAccess.h"
 
-#include <QFile>
 #include <algorithm>
 #include <memory>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #else
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #endif
 
 namespace dnp {
@@ -56,11 +54,6 @@ int utf8SequenceAt(QByteArrayView bytes, qsizetype at)
     return length;
 }
 
-QString notRegular(const QString& path)
-{
-    return QStringLiteral("%1 is not a regular file").arg(path);
-}
-
 // An input that cannot be opened (the reason given), or is no file to read.
 Error unopenable(const QString& message)
 {
@@ -71,7 +64,7 @@ Error unopenable(const QString& message)
 
 Error refusedInput(const QString& path)
 {
-    return unopenable(notRegular(path));
+    return unopenable(notRegularFileMessage(path));
 }
 
 Error tooLarge(const QString& path, const QString& what, qint64 maxBytes)
@@ -107,8 +100,14 @@ Result<std::shared_ptr<Input>> openInput(const QString& path)
     auto input = std::make_shared<Input>();
     // Non-blocking, so that opening a FIFO without a writer does not wait.
     input->fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (input->fd < 0)
-        return errno == ENXIO ? refusedInput(path) : cannotOpen(path, errno);
+    if (input->fd < 0) {
+        // A device on a file system that forbids opening devices is no file to read either.
+        const int error = errno;
+        struct stat st {};
+        if (error == ENXIO || (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode)))
+            return refusedInput(path);
+        return cannotOpen(path, error);
+    }
     struct stat st {};
     if (::fstat(input->fd, &st) != 0)
         return cannotOpen(path, errno);
@@ -135,44 +134,14 @@ Result<QByteArray> readFrom(const QString& path, Input& input, qint64 maxBytes, 
     return bytes;
 }
 
-// The file a path names once every symbolic link on the way is followed (it may not
-// exist yet).
-QByteArray resolveLinks(QByteArray name)
-{
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return name;
-        char target[PATH_MAX];
-        const ssize_t n = ::readlink(name.constData(), target, sizeof target);
-        if (n <= 0)
-            return name;
-        QByteArray next(target, n);
-        if (!next.startsWith('/')) {
-            const qsizetype slash = name.lastIndexOf('/');
-            next = (slash >= 0 ? name.left(slash + 1) : QByteArray()) + next;
-        }
-        name = next;
-    }
-    return name;
-}
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
 #endif
 
 }  // namespace
+
+QString notRegularFileMessage(const QString& path)
+{
+    return QStringLiteral("%1 is not a regular file").arg(path);
+}
 
 QString decodeFileName(QByteArrayView bytes)
 {
@@ -247,47 +216,6 @@ bool isRegularFileOrAbsent(const QString& path)
     return S_ISREG(st.st_mode);
 }
 
-Result<void> writeFileSafely(const QString& path, const QByteArray& bytes)
-{
-    const auto cannotWrite = [&path](int error) {
-        return failure(QStringLiteral("Cannot write %1: %2").arg(path, systemReason(error)));
-    };
-    const QByteArray target = resolveLinks(encodeFileName(path));
-    struct stat st {};
-    mode_t mode = 0;
-    if (::stat(target.constData(), &st) == 0) {
-        if (!S_ISREG(st.st_mode))
-            return failure(notRegular(path));
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            return failure(QStringLiteral("%1 is read-only").arg(path));
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-
-    const qsizetype slash = target.lastIndexOf('/');
-    QByteArray temp = (slash >= 0 ? target.left(slash + 1) : QByteArray()) + '.' +
-                      target.mid(slash + 1) + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return cannotWrite(errno);
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    int error = 0;
-    if (!writeAll(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temp.constData(), target.constData()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temp.constData());
-        return cannotWrite(error);
-    }
-    return {};
-}
-
 #else  // the same rules through Qt where the platform has no POSIX calls
 
 Result<QByteArray> readInputFile(const QString& path, qint64 maxBytes, const QString& what)
@@ -300,7 +228,10 @@ Result<QByteArray> readInputFile(const QString& path, qint64 maxBytes, const QSt
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return unopenable(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    return file.read(maxBytes + 1);
+    QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes)
+        return tooLarge(path, what, maxBytes);
+    return bytes;
 }
 
 Result<QByteArray> readInputStart(const QString& path, qint64 maxBytes, bool (*enough)(QByteArrayView))
@@ -325,29 +256,6 @@ bool isRegularFileOrAbsent(const QString& path)
 {
     const QFileInfo info(path);
     return !info.exists() || info.isFile();
-}
-
-Result<void> writeFileSafely(const QString& path, const QByteArray& bytes)
-{
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile())
-        return failure(notRegular(path));
-    if (info.exists() && !info.isWritable())
-        return failure(QStringLiteral("%1 is read-only").arg(path));
-    QSaveFile file(path);
-    const auto cannotWrite = [&path](const QString& reason) {
-        return failure(QStringLiteral("Cannot write %1: %2").arg(path, reason));
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return cannotWrite(file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return cannotWrite(error);
-    }
-    if (!file.commit())
-        return cannotWrite(file.errorString());
-    return {};
 }
 
 #endif

@@ -1,6 +1,6 @@
 #pragma once
-// How the program reaches files: names as the platform holds them, inputs read with a
-// bound, and outputs written so that a failure never leaves half a file.
+// How the program reads files: names as the platform holds them, and inputs read with a
+// bound. Outputs are written by writeFileSafely (files/SafeWrite.h).
 //
 // File names are bytes on this platform, and not every name is UTF-8. A name keeps its
 // bytes through a QString: each byte that is not part of a valid UTF-8 sequence becomes
@@ -20,7 +20,8 @@ QByteArray encodeFileName(const QString& name);
 
 // The whole of an input file. A path that is not a regular file (a folder, a FIFO, a
 // device) is refused at once: "<path> is not a regular file"; a file larger than
-// `maxBytes` before it is read: "<path> is too large for <what> (more than N bytes)".
+// `maxBytes` before it is read: "<path> is too large for <what> (more than N bytes)"
+// (a file of exactly `maxBytes` bytes is read).
 // A file that cannot be opened fails with cannotOpen and the system's reason:
 // "<path>: No such file or directory".
 Result<QByteArray> readInputFile(const QString& path, qint64 maxBytes, const QString& what);
@@ -29,15 +30,11 @@ Result<QByteArray> readInputFile(const QString& path, qint64 maxBytes, const QSt
 // was read so far) asks for; the same refusals as readInputFile, except the size.
 Result<QByteArray> readInputStart(const QString& path, qint64 maxBytes, bool (*enough)(QByteArrayView read));
 
-// Writes the bytes through a temporary file in the target's folder, which replaces the
-// target only when everything is written; a failure leaves any old file as it was:
-// "Cannot write <path>: <reason>". A symbolic link is written through (the link stays);
-// a target that exists and is not a regular file is refused ("<path> is not a regular
-// file"), as is a read-only one ("<path> is read-only"), also for the superuser. A
-// replaced file keeps its permission bits.
-Result<void> writeFileSafely(const QString& path, const QByteArray& bytes);
-
-// Whether a regular file, or nothing, lies at the path.
+// Whether a regular file, or nothing, lies at the path (symbolic links followed).
 bool isRegularFileOrAbsent(const QString& path);
+
+// "<path> is not a regular file": the refusal of an input or an output that is a
+// folder, a FIFO or a device.
+QString notRegularFileMessage(const QString& path);
 
 }  // namespace dnp

@@ -1,6 +1,7 @@
 #include "files/PointList.h"
 
 #include "comm/ConfigImage.h"
+#include "files/FileAccess.h"
 #include "model/Marks.h"
 
 #include <QFileInfo>
@@ -38,6 +39,49 @@ QString deadbandPercent(std::uint16_t tenths)
     return QString::number(tenths / 10.0, 'g', 15);
 }
 
+// The characters XML 1.0 allows in a document.
+bool allowedInXml(char32_t c)
+{
+    return c == u'\t' || c == u'\n' || c == u'\r' || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The text with every character XML cannot hold replaced by U+FFFD: a byte of a file
+// name that is not UTF-8 (a lone surrogate), a control character, U+FFFE or U+FFFF.
+QString xmlText(const QString& text)
+{
+    QString held;
+    held.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            held += c;
+            held += text[++i];
+        } else {
+            held += !c.isSurrogate() && allowedInXml(c.unicode()) ? c : QChar(QChar::ReplacementCharacter);
+        }
+    }
+    return held;
+}
+
+// The bytes of a file name for an XML comment: printable ASCII as it is, every other
+// byte as \xNN, and so a backslash and a hyphen after a hyphen (which would make the
+// comment ill-formed).
+QString escapedNameBytes(const QString& name)
+{
+    const QByteArray bytes = encodeFileName(name);
+    QString escaped;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const bool secondHyphen = b == '-' && i > 0 && bytes[i - 1] == '-';
+        if (b >= 0x20 && b <= 0x7E && b != '\\' && !secondHyphen)
+            escaped += QLatin1Char(static_cast<char>(b));
+        else
+            escaped += QStringLiteral("\\x%1").arg(b, 2, 16, QLatin1Char('0'));
+    }
+    return escaped;
+}
+
 bool isOutput(PointType type)
 {
     return type == PointType::Bout || type == PointType::Aout;
@@ -48,8 +92,8 @@ void writePoint(QXmlStreamWriter& xml, const PointListEntry& e)
     const QString eventClass = QString::fromLatin1(kEventClassNames[e.eventClass]);
     xml.writeStartElement(QString::fromLatin1(kTypeNames[typeNumber(e.type)].point));
     xml.writeTextElement(QStringLiteral("index"), QString::number(e.number));
-    xml.writeTextElement(QStringLiteral("name"), e.name);
-    xml.writeTextElement(QStringLiteral("description"), e.description);
+    xml.writeTextElement(QStringLiteral("name"), xmlText(e.name));
+    xml.writeTextElement(QStringLiteral("description"), xmlText(e.description));
     if (e.type == PointType::Counters) {
         xml.writeTextElement(QStringLiteral("countersIncludedInClass0"), QStringLiteral("always"));
         xml.writeTextElement(QStringLiteral("counterEventClass"), eventClass);
@@ -141,7 +185,7 @@ QByteArray pointListCsv(const PointList& list)
     return bytes;
 }
 
-QByteArray pointListXml(const PointList& list, const DeviceProfileHeader& header)
+Result<QByteArray> pointListXml(const PointList& list, const DeviceProfileHeader& header)
 {
     QByteArray bytes;
     QXmlStreamWriter xml(&bytes);
@@ -152,10 +196,14 @@ QByteArray pointListXml(const PointList& list, const DeviceProfileHeader& header
     xml.writeAttribute(QStringLiteral("schemaVersion"), kProfileSchemaVersion);
 
     xml.writeStartElement(QStringLiteral("documentHeader"));
-    xml.writeTextElement(QStringLiteral("documentName"), header.documentName);
+    const QString documentName = xmlText(header.documentName);
+    xml.writeTextElement(QStringLiteral("documentName"), documentName);
+    if (documentName != header.documentName)
+        xml.writeComment(QStringLiteral(" documentName as bytes: %1 ").arg(escapedNameBytes(header.documentName)));
     const QString mapping = QStringLiteral("DNP mapping: ") + mappingText(kIndividualMappingItem);
+    const QString description = xmlText(header.description);
     xml.writeTextElement(QStringLiteral("documentDescription"),
-                         header.description.isEmpty() ? mapping : header.description + QStringLiteral("; ") + mapping);
+                         description.isEmpty() ? mapping : description + QStringLiteral("; ") + mapping);
     xml.writeStartElement(QStringLiteral("revisionHistory"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1"));
     xml.writeTextElement(QStringLiteral("date"), header.when.date().toString(Qt::ISODate));
@@ -184,6 +232,8 @@ QByteArray pointListXml(const PointList& list, const DeviceProfileHeader& header
         }
     }
     xml.writeEndDocument();
+    if (xml.hasError())
+        return failure(QStringLiteral("The point list cannot be written as XML."));
     return bytes;
 }
 

@@ -9,6 +9,7 @@
 // word, and each of its entries carries " (word k of m)" after the name.
 
 #include "model/ConfigState.h"
+#include "model/Result.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -71,8 +72,14 @@ inline const QString kProfileSchemaVersion = QStringLiteral("2.12.00");
 inline const QString kProfileAuthor = QStringLiteral("DNP Configure");
 
 // The points as a DNP3 Device Profile document, UTF-8, indented. The description names
-// the individual mapping, the mapping whose numbers the list gives.
-QByteArray pointListXml(const PointList& list, const DeviceProfileHeader& header);
+// the individual mapping, the mapping whose numbers the list gives. Characters XML cannot
+// hold (bytes of a file name that are not UTF-8, control characters) are written as
+// U+FFFD, so the document is well-formed for any name and description; a document name
+// that changed so is followed by the comment "<!-- documentName as bytes: ... -->" with
+// its bytes: printable ASCII as it is, every other byte (and a backslash, and a hyphen
+// after a hyphen) as \xNN. A writer that still fails gives "The point list cannot be
+// written as XML.".
+Result<QByteArray> pointListXml(const PointList& list, const DeviceProfileHeader& header);
 
 // "", or the sentence that lists the points left out, for a warning.
 QString unnumberedWarning(const std::vector<UnnumberedPoint>& points);

@@ -480,7 +480,9 @@ Error listedProblems(const Problems& problems, const QString& path)
         list.resize(kMaxListedProblems);
     QStringList lines;
     for (const Error& e : list)
-        lines << (path.isEmpty() ? e.text() : describeFileError(path, e));
+        lines << (!path.isEmpty() ? describeFileError(path, e)
+                  : e.line > 0    ? QStringLiteral("line %1: %2").arg(e.line).arg(e.message)
+                                  : e.message);
     return failure(lines.join(QLatin1Char('\n')), list.front().line);
 }
 

@@ -229,6 +229,21 @@ TEST_F(WorkspaceTest, WriteIntoAPathThatCannotExistShowsTheErrorAndKeepsLastSave
     EXPECT_EQ(readFileBytes(path("plain")), "not a folder");
 }
 
+TEST_F(WorkspaceTest, FailedWriteLeavesTheOldFileIntact)
+{
+    // A file with another hard link is not replaced.
+    const QString target = path("linked.dnp");
+    const QByteArray old = "old configuration\r\n";
+    ASSERT_TRUE(writeFileBytes(target, old));
+    ASSERT_EQ(::link(QFile::encodeName(target).constData(), QFile::encodeName(path("other.dnp")).constData()), 0);
+    use(richConfiguration());
+    prompts.fileAnswers = {target};
+    EXPECT_FALSE(ws.saveWithDialog());
+    EXPECT_EQ(prompts.texts(Shown::Error).size(), 1);
+    EXPECT_EQ(readFileBytes(target), old);
+    EXPECT_TRUE(ws.lastSavedPath().isEmpty());
+}
+
 TEST_F(WorkspaceTest, WriteIntoReadOnlyFolderLeavesTheOldFileIntact)
 {
     if (geteuid() == 0)

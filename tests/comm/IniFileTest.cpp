@@ -1,6 +1,7 @@
 // The INI file as the settings read and write it.
 
 #include "comm/IniFile.h"
+#include "support/QtPrint.h"
 
 #include <gtest/gtest.h>
 
@@ -48,4 +49,59 @@ TEST(IniText, ValuesAndSections)
 TEST(IniText, WritingIntoAnEmptyFile)
 {
     EXPECT_EQ(writeIniSection({}, u"Comm", {{"Baud", "1"}, {"ComPort", "0"}}), lines({"[Comm]", "Baud=1", "ComPort=0"}));
+}
+
+TEST(IniText, ALineWithoutANameBeforeTheEqualsSignIsNoKey)
+{
+    const QByteArray file = lines({"[A]", "=x", "  = y", "k=1"});
+    EXPECT_EQ(iniSection(file, u"A"), (std::vector<std::pair<QString, QString>>{{"k", "1"}}));
+    EXPECT_EQ(iniValue(file, u"A", u""), std::nullopt);
+    EXPECT_EQ(iniValue(file, u"A", u"k"), QStringLiteral("1"));
+}
+
+// The first section of a name is read, and written into; the second stays as it is.
+TEST(IniText, OfTwoSectionsOfTheSameNameOnlyTheFirstCounts)
+{
+    const QByteArray file = lines({"[Comm]", "Baud=1", "[comm]", "Baud=2", "Parity=1"});
+    EXPECT_EQ(iniValue(file, u"Comm", u"Baud"), QStringLiteral("1"));
+    EXPECT_EQ(iniValue(file, u"Comm", u"Parity"), std::nullopt);
+    EXPECT_EQ(iniSection(file, u"Comm"), (std::vector<std::pair<QString, QString>>{{"Baud", "1"}}));
+    const QByteArray written = writeIniSection(file, u"Comm", {{"Baud", "0"}, {"Parity", "0"}});
+    EXPECT_EQ(written, lines({"[Comm]", "Baud=0", "Parity=0", "[comm]", "Baud=2", "Parity=1"}));
+}
+
+TEST(IniText, KeysWrittenReplaceTheirLinesInAnyCaseAndTheOthersFollow)
+{
+    const QByteArray file = lines({"; settings", "[Comm]", "BAUD = 7", "; the port", "Own=1", "parity=1", "[Ports]",
+                                   "COM1=/dev/ttyUSB0"});
+    EXPECT_EQ(writeIniSection(file, u"comm", {{"Baud", "1"}, {"Parity", "0"}}),
+              lines({"; settings", "[Comm]", "Baud=1", "Parity=0", "; the port", "Own=1", "[Ports]",
+                     "COM1=/dev/ttyUSB0"}));
+}
+
+// Some editors start a UTF-8 file with a byte-order mark: it hides no section, and it
+// stays at the start of the file written back.
+TEST(IniText, AByteOrderMarkIsPassedOverAndKept)
+{
+    const QByteArray mark = "\xEF\xBB\xBF";
+    struct Case {
+        QByteArray file;
+        QByteArray written;  // with Baud=0 written into [Comm]
+    };
+    const Case cases[] = {
+        {mark + lines({"[Comm]", "Baud=1", "[Ports]", "COM1=/dev/ttyS0"}, "\r\n"),
+         mark + lines({"[Comm]", "Baud=0", "[Ports]", "COM1=/dev/ttyS0"}, "\r\n")},
+        {mark + lines({"[Ports]", "COM1=/dev/ttyS0"}), mark + lines({"[Ports]", "COM1=/dev/ttyS0", "[Comm]", "Baud=0"})},
+        {mark, mark + lines({"[Comm]", "Baud=0"})},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(iniValue(c.file, u"Ports", u"COM1"), c.file.size() > mark.size() ? std::optional<QString>("/dev/ttyS0")
+                                                                                    : std::nullopt);
+        const QByteArray written = writeIniSection(c.file, u"Comm", {{"Baud", "0"}});
+        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(iniValue(written, u"Comm", u"Baud"), QStringLiteral("0"));
+        EXPECT_EQ(writeIniSection(written, u"Comm", {{"Baud", "0"}}), written);  // saved again: the same
+    }
+    EXPECT_EQ(iniValue(cases[0].file, u"Comm", u"Baud"), QStringLiteral("1"));
+    EXPECT_EQ(iniSection(cases[0].file, u"Comm"), (std::vector<std::pair<QString, QString>>{{"Baud", "1"}}));
 }

@@ -118,11 +118,11 @@ TEST(PointListImportRoundTrip, DeviceProfileOfGeneratedConfigurationsReadsBackTo
     for (int n = 0; n < kGeneratedConfigurations; ++n) {
         const ConfigState original = generatedConfiguration(random);
         const PointList list = pointList(original);
-        const QByteArray xml = pointListXml(list, kHeader);
+        const QByteArray xml = *pointListXml(list, kHeader);
         const ConfigFileData imported = importOk(xml, PointListFormat::Xml, dataOf(original));
         const PointList back = pointList(stateOf(imported));
         ASSERT_EQ(pointListCsv(back), pointListCsv(list)) << "configuration " << n;
-        ASSERT_EQ(pointListXml(back, kHeader), xml) << "configuration " << n;
+        ASSERT_EQ(*pointListXml(back, kHeader), xml) << "configuration " << n;
         expectSameConfiguration(imported, dataOf(original));
     }
 }
@@ -136,7 +136,7 @@ TEST(PointListImportRoundTrip, TheListedDeadBandsOverTheBasesUnsolicitedSettings
     EXPECT_EQ(importOk(csv, PointListFormat::Csv, base).UnsolicitedSettings,
               (UnsolicitedWords{31, 0x0102, 1000, 0x0304, 0, 0x0506}));
     // A Device Profile document carries no dead band.
-    const QByteArray xml = pointListXml(pointList(richConfiguration()), kHeader);
+    const QByteArray xml = *pointListXml(pointList(richConfiguration()), kHeader);
     EXPECT_EQ(importOk(xml, PointListFormat::Xml, base).UnsolicitedSettings, base.UnsolicitedSettings);
     EXPECT_EQ(importOk(xml, PointListFormat::Xml).UnsolicitedSettings, kDefaultUnsolicited);
 }
@@ -145,7 +145,7 @@ TEST(PointListImportRoundTrip, AListWithoutPointsIsTheEmptyConfiguration)
 {
     const ConfigState empty;
     expectSameConfiguration(importOk(kCsvHeader, PointListFormat::Csv), dataOf(empty));
-    expectSameConfiguration(importOk(pointListXml(pointList(empty), kHeader), PointListFormat::Xml), dataOf(empty));
+    expectSameConfiguration(importOk(*pointListXml(pointList(empty), kHeader), PointListFormat::Xml), dataOf(empty));
 }
 
 // --- edited lists ---
@@ -492,7 +492,7 @@ TEST(PointListImportFile, ReadsAListAndNamesTheFileInEachProblem)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString good = dir.filePath(QStringLiteral("list.xml"));
-    ASSERT_TRUE(writeFileBytes(good, pointListXml(pointList(richConfiguration()), kHeader)));
+    ASSERT_TRUE(writeFileBytes(good, *pointListXml(pointList(richConfiguration()), kHeader)));
     const Result<ConfigFileData> data = loadPointList(good, PointListFormat::Xml, dataOf(richConfiguration()));
     ASSERT_TRUE(data) << data.error().message.toStdString();
     expectSameConfiguration(*data, dataOf(richConfiguration()));

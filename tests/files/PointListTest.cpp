@@ -1,6 +1,7 @@
 #include "files/PointList.h"
 
 #include "files/Cp1252.h"
+#include "files/FileAccess.h"
 #include "files/FileTestHelpers.h"
 #include "files/Report.h"
 
@@ -61,13 +62,13 @@ TEST(PointList, CsvAndDeviceProfileOfEveryMultiWordKindAndTheCounters)
 {
     const PointList list = pointList(richConfiguration());
     EXPECT_EQ(pointListCsv(list), expectedFile("pointlist.csv"));
-    EXPECT_EQ(pointListXml(list, kHeader), expectedFile("pointlist.xml"));
+    EXPECT_EQ(pointListXml(list, kHeader).value(), expectedFile("pointlist.xml"));
 }
 
 TEST(PointList, DeviceProfileReadsBackWithEveryNumberOnce)
 {
     const PointList list = pointList(richConfiguration());
-    QXmlStreamReader xml(pointListXml(list, kHeader));
+    QXmlStreamReader xml(pointListXml(list, kHeader).value());
     const std::map<QString, PointType> elements = {{"binaryInput", PointType::Bin},   {"binaryOutput", PointType::Bout},
                                                    {"analogInput", PointType::Ain},   {"analogOutput", PointType::Aout},
                                                    {"counter", PointType::Counters}};
@@ -92,6 +93,44 @@ TEST(PointList, DeviceProfileReadsBackWithEveryNumberOnce)
             if (e.type == type)
                 expected.insert(static_cast<int>(expected.size()));
         EXPECT_EQ(found[type], expected) << pointTypeName(type).toStdString();
+    }
+}
+
+// A name or a description with characters XML cannot hold (bytes that are not UTF-8,
+// control characters): they become U+FFFD, a changed name's bytes follow in a comment,
+// and every other byte of the document is as for any name.
+TEST(PointList, DeviceProfileOfAnyNameIsWholeAndWellFormed)
+{
+    const PointList list = pointList(richConfiguration());
+    const QByteArray golden = expectedFile("pointlist.xml");
+    const QByteArray goldenName = "<documentName>rich.dnp</documentName>";
+    const QByteArray goldenDescription = "Substation 7, &quot;north&quot; feeder;";
+    struct Case {
+        QByteArray nameBytes;
+        QString description;
+        QByteArray nameXml;         // the document's name element, and the comment that follows it
+        QByteArray descriptionXml;  // the start of the description element's text
+    };
+    const Case cases[] = {
+        {"caf\xe9.dnp", kHeader.description,
+         "<documentName>caf\xef\xbf\xbd.dnp</documentName>\n        <!-- documentName as bytes: caf\\xe9.dnp -->",
+         goldenDescription},
+        {"a\x01--\xff\\b-.dnp", QStringLiteral("North\x07 feeder"),
+         "<documentName>a\xef\xbf\xbd--\xef\xbf\xbd\\b-.dnp</documentName>\n"
+         "        <!-- documentName as bytes: a\\x01-\\x2d\\xff\\x5cb-.dnp -->",
+         "North\xef\xbf\xbd feeder;"},
+        {"plain--\\name.dnp", kHeader.description, "<documentName>plain--\\name.dnp</documentName>",
+         goldenDescription},
+    };
+    for (const Case& c : cases) {
+        const DeviceProfileHeader header{decodeFileName(c.nameBytes), c.description, kHeader.when};
+        const Result<QByteArray> xml = pointListXml(list, header);
+        ASSERT_TRUE(xml.ok()) << xml.error().message.toStdString();
+        EXPECT_EQ(*xml, QByteArray(golden).replace(goldenName, c.nameXml).replace(goldenDescription, c.descriptionXml));
+        QXmlStreamReader reader(*xml);
+        while (!reader.atEnd())
+            reader.readNext();
+        EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
     }
 }
 

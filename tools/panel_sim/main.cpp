@@ -12,6 +12,7 @@
 #include "Options.h"
 #include "comm/ImageText.h"
 #include "files/FileAccess.h"
+#include "files/SafeWrite.h"
 
 #include <QCoreApplication>
 #include <QFile>

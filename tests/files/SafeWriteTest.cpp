@@ -1,0 +1,415 @@
+// How outputs are written: through links, never onto what is no regular file, never over
+// a file the user may not write, another user's file or one with other hard links, with
+// the owner, group and bits of the file replaced; checkWritable gives the same refusals
+// without writing; refuseSameFile keeps an output off its own input.
+
+#include "files/FileAccess.h"
+#include "files/SafeWrite.h"
+#include "files/TestNodes.h"
+#include "support/QtPrint.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace dnp;
+
+namespace {
+
+constexpr uid_t kPlainUser = 65534;
+constexpr gid_t kPlainGroup = 65534;
+constexpr char kNotRoot[] = "only the superuser can make files of another user";
+
+QByteArray nameOf(const QString& path)
+{
+    return encodeFileName(path);
+}
+
+struct stat statOf(const QString& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(nameOf(path).constData(), &st), 0) << path.toStdString();
+    return st;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// What lies in a folder: per name its type, bits, owner and group, and the bytes of a
+// regular file or the target of a link. Equal before and after: nothing was touched.
+std::map<QString, QString> snapshot(const QString& folder)
+{
+    std::map<QString, QString> entries;
+    const QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        const QString path = folder + '/' + name;
+        const struct stat st = statOf(path);
+        QString what = QStringLiteral("%1 %2:%3 ").arg(st.st_mode, 0, 8).arg(st.st_uid).arg(st.st_gid);
+        if (S_ISREG(st.st_mode))
+            what += QString::fromLatin1(bytesOf(path).toHex());
+        else if (S_ISLNK(st.st_mode))
+            what += QFile::symLinkTarget(path);
+        entries[name] = what;
+    }
+    return entries;
+}
+
+// "written", or the message of the refusal.
+QString outcome(const Result<void>& result)
+{
+    return result ? QStringLiteral("written") : result.error().message;
+}
+
+// A temporary folder and the files a test makes in it.
+struct Folder {
+    QString path(const QString& name) const { return dir.filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) const { ASSERT_TRUE(writeFileSafely(path(name), bytes).ok()); }
+    void link(const char* target, const QString& name) const
+    {
+        ASSERT_EQ(::symlink(target, nameOf(path(name)).constData()), 0);
+    }
+    QTemporaryDir dir;
+};
+
+class SafeWriteTest : public ::testing::Test, protected Folder {};
+
+// --- refusals: the same from writeFileSafely and checkWritable, nothing touched ---
+
+struct Refusal {
+    const char* what;
+    std::function<QString(Folder&)> setUp;  // the output's path
+    const char* message;                     // %1 the output's path
+};
+
+TEST_F(SafeWriteTest, RefusedOutputsLeaveEverythingAsItWas)
+{
+    const Refusal cases[] = {
+        {"a FIFO",
+         [](Folder& t) {
+             EXPECT_EQ(::mkfifo(nameOf(t.path("fifo")).constData(), 0600), 0);
+             return t.path("fifo");
+         },
+         "%1 is not a regular file"},
+        {"a link to a FIFO",
+         [](Folder& t) {
+             EXPECT_EQ(::mkfifo(nameOf(t.path("fifo")).constData(), 0600), 0);
+             t.link("fifo", "to-fifo");
+             return t.path("to-fifo");
+         },
+         "%1 is not a regular file"},
+        {"a folder", [](Folder& t) { return t.dir.path(); }, "%1 is not a regular file"},
+        {"a file without write bits",
+         [](Folder& t) {
+             t.write("locked.dnp", "old");
+             EXPECT_EQ(::chmod(nameOf(t.path("locked.dnp")).constData(), 0444), 0);
+             return t.path("locked.dnp");
+         },
+         "%1 is read-only"},
+        {"a file with another hard link",
+         [](Folder& t) {
+             t.write("a.dnp", "old");
+             EXPECT_EQ(::link(nameOf(t.path("a.dnp")).constData(), nameOf(t.path("b.dnp")).constData()), 0);
+             return t.path("a.dnp");
+         },
+         "%1 has other hard links; it was not replaced."},
+        {"a loop of links",
+         [](Folder& t) {
+             t.link("b", "a");
+             t.link("a", "b");
+             return t.path("a");
+         },
+         "Cannot write %1: Too many levels of symbolic links"},
+        {"a link to itself",
+         [](Folder& t) {
+             t.link("self", "self");
+             return t.path("self");
+         },
+         "Cannot write %1: Too many levels of symbolic links"},
+        {"a missing folder", [](Folder& t) { return t.path("none/a.dnp"); },
+         "Cannot write %1: No such file or directory"},
+        {"a link into a missing folder",
+         [](Folder& t) {
+             t.link("none/a.dnp", "to-none");
+             return t.path("to-none");
+         },
+         "Cannot write %1: No such file or directory"},
+        {"a folder that is a file",
+         [](Folder& t) {
+             t.write("plain", "not a folder");
+             return t.path("plain/a.dnp");
+         },
+         "Cannot write %1: Not a directory"},
+    };
+    for (const Refusal& c : cases) {
+        Folder t;
+        const QString output = c.setUp(t);
+        const std::map<QString, QString> before = snapshot(t.dir.path());
+        const QString expected = QString::fromLatin1(c.message).arg(output);
+        EXPECT_EQ(outcome(checkWritable(output)), expected) << c.what;
+        EXPECT_EQ(outcome(writeFileSafely(output, "new")), expected) << c.what;
+        EXPECT_EQ(snapshot(t.dir.path()), before) << c.what;
+    }
+}
+
+TEST_F(SafeWriteTest, AnOutputOntoADeviceIsRefusedAndTheNodeStays)
+{
+    if (!test::makeNullDevice(path("null")))
+        GTEST_SKIP() << test::kNoDeviceNodes;
+    link("null", "to-null");
+    const std::map<QString, QString> before = snapshot(dir.path());
+    for (const QString& output : {path("null"), path("to-null")}) {
+        EXPECT_EQ(checkWritable(output).error().message, output + " is not a regular file");
+        EXPECT_EQ(writeFileSafely(output, "x").error().message, output + " is not a regular file");
+    }
+    EXPECT_TRUE(S_ISCHR(statOf(path("null")).st_mode));
+    EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+// --- what a written file is ---
+
+TEST_F(SafeWriteTest, ALinkIsWrittenThroughAndAReplacedFileKeepsItsBits)
+{
+    write("real.dnp", "old");
+    ASSERT_EQ(::chmod(nameOf(path("real.dnp")).constData(), 0640), 0);
+    link("real.dnp", "link.dnp");
+    ASSERT_TRUE(writeFileSafely(path("link.dnp"), "new").ok());
+    EXPECT_TRUE(S_ISLNK(statOf(path("link.dnp")).st_mode));
+    EXPECT_EQ(bytesOf(path("real.dnp")), "new");
+    EXPECT_EQ(statOf(path("real.dnp")).st_mode & 07777, 0640u);
+    EXPECT_EQ(snapshot(dir.path()).size(), 2u);  // no temporary file left
+}
+
+TEST_F(SafeWriteTest, ALinkToNoFileYetMakesItsTarget)
+{
+    link("made.dnp", "link.dnp");
+    ASSERT_TRUE(writeFileSafely(path("link.dnp"), "new").ok());
+    EXPECT_TRUE(S_ISLNK(statOf(path("link.dnp")).st_mode));
+    EXPECT_EQ(bytesOf(path("made.dnp")), "new");
+}
+
+TEST_F(SafeWriteTest, ANewFileGetsTheBitsTheUmaskLeaves)
+{
+    const mode_t previous = ::umask(027);
+    const Result<void> written = writeFileSafely(path("new.dnp"), "new");
+    ::umask(previous);
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(statOf(path("new.dnp")).st_mode & 07777, 0640u);
+}
+
+TEST_F(SafeWriteTest, AWrittenFileNeverHasTheSetIdBits)
+{
+    write("tool", "old");
+    ASSERT_EQ(::chmod(nameOf(path("tool")).constData(), 06755), 0);
+    ASSERT_EQ(statOf(path("tool")).st_mode & 07777, 06755u);
+    ASSERT_TRUE(writeFileSafely(path("tool"), "new").ok());
+    EXPECT_EQ(statOf(path("tool")).st_mode & 07777, 0755u);
+    EXPECT_EQ(bytesOf(path("tool")), "new");
+}
+
+// A name of 255 bytes, the longest a folder holds: the temporary file's name is short.
+TEST_F(SafeWriteTest, TheLongestNameIsWrittenAndReplaced)
+{
+    for (const int length : {250, 255}) {
+        const QString output = path(QString(length - 4, 'x') + ".dnp");
+        ASSERT_TRUE(checkWritable(output).ok()) << length;
+        ASSERT_TRUE(writeFileSafely(output, "old").ok()) << length;
+        const Result<void> replaced = writeFileSafely(output, "new");
+        ASSERT_TRUE(replaced.ok()) << replaced.error().message.toStdString();
+        EXPECT_EQ(bytesOf(output), "new");
+        ASSERT_TRUE(QFile::remove(output));
+    }
+    EXPECT_TRUE(snapshot(dir.path()).empty());
+}
+
+TEST_F(SafeWriteTest, CheckWritableWritesNothing)
+{
+    write("own.dnp", "old");
+    const std::map<QString, QString> before = snapshot(dir.path());
+    for (const QString& output : {path("own.dnp"), path("new.dnp")})
+        EXPECT_TRUE(checkWritable(output).ok()) << output.toStdString();
+    EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+// --- owners: the superuser keeps them ---
+
+TEST_F(SafeWriteTest, TheSuperuserKeepsTheOwnerAndGroupOfTheFileReplaced)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << kNotRoot;
+    struct Case {
+        mode_t before;
+        mode_t after;
+    };
+    for (const Case& c : {Case{0640, 0640}, Case{06777, 0777}}) {
+        write("theirs.dnp", "old");
+        ASSERT_EQ(::chown(nameOf(path("theirs.dnp")).constData(), kPlainUser, kPlainGroup), 0);
+        ASSERT_EQ(::chmod(nameOf(path("theirs.dnp")).constData(), c.before), 0);
+        ASSERT_TRUE(checkWritable(path("theirs.dnp")).ok());
+        ASSERT_TRUE(writeFileSafely(path("theirs.dnp"), "new").ok());
+        const struct stat st = statOf(path("theirs.dnp"));
+        EXPECT_EQ(st.st_uid, kPlainUser);
+        EXPECT_EQ(st.st_gid, kPlainGroup);
+        EXPECT_EQ(st.st_mode & 07777, c.after) << std::oct << c.before;
+        EXPECT_EQ(bytesOf(path("theirs.dnp")), "new");
+    }
+}
+
+// --- a plain user: refused what is not theirs to replace ---
+
+// What a child process that became the plain user told, or why it could not run.
+struct PlainUserRun {
+    QString told;
+    QString skipped;  // "" when the child ran
+};
+
+// Runs `step` in a child process that became the plain user 65534 without groups, and
+// gives the text it returned. A child that cannot become that user or reach the folder
+// is a reason to skip; a child that ends otherwise tells how, so the test fails.
+PlainUserRun asPlainUser(const QString& folder, const std::function<QString()>& step)
+{
+    enum ChildExit { kDone = 0, kCannotDrop = 3, kCannotReach = 4, kCannotTell = 5 };
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return {{}, QStringLiteral("no pipe")};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(kPlainGroup, kPlainGroup, kPlainGroup) != 0 ||
+            ::setresuid(kPlainUser, kPlainUser, kPlainUser) != 0)
+            ::_exit(kCannotDrop);
+        if (::access(nameOf(folder).constData(), W_OK | X_OK) != 0)
+            ::_exit(kCannotReach);
+        const QByteArray text = step().toUtf8();
+        const ssize_t written = ::write(pipeEnds[1], text.constData(), static_cast<size_t>(text.size()));
+        ::_exit(written == text.size() ? kDone : kCannotTell);
+    }
+    ::close(pipeEnds[1]);
+    QByteArray text;
+    char buffer[4096];
+    while (true) {
+        const ssize_t n = ::read(pipeEnds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(buffer, n);
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child)
+        return {QStringLiteral("(the child was lost)"), {}};
+    if (!WIFEXITED(status))
+        return {QStringLiteral("(the child ended by signal %1)").arg(WTERMSIG(status)), {}};
+    switch (WEXITSTATUS(status)) {
+    case kDone:
+        return {QString::fromUtf8(text), {}};
+    case kCannotDrop:
+        return {{}, QStringLiteral("cannot become user 65534 (that needs the superuser)")};
+    case kCannotReach:
+        return {{}, QStringLiteral("user 65534 cannot reach the temporary folder")};
+    default:
+        return {QStringLiteral("(the child ended with status %1)").arg(WEXITSTATUS(status)), {}};
+    }
+}
+
+TEST_F(SafeWriteTest, APlainUserIsRefusedWhatIsNotTheirsAndTheFileStays)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << kNotRoot;
+    // A folder anyone may write, without the sticky bit: only the checks keep the file.
+    ASSERT_EQ(::chmod(nameOf(dir.path()).constData(), 0777), 0);
+    struct Case {
+        const char* name;
+        uid_t owner;
+        gid_t group;
+        mode_t bits;
+        const char* message;  // %1 the path; nothing: written
+    };
+    const Case cases[] = {
+        {"root-0644.dnp", 0, 0, 0644, "%1 is read-only"},
+        {"root-0666.dnp", 0, 0, 0666, "%1 belongs to another user; it was not replaced."},
+        {"own-file-root-group.dnp", kPlainUser, 0, 0664, "%1 belongs to another user; it was not replaced."},
+        {"own.dnp", kPlainUser, kPlainGroup, 0644, nullptr},
+    };
+    for (const Case& c : cases) {
+        const QString output = path(QString::fromLatin1(c.name));
+        write(c.name, "old");
+        ASSERT_EQ(::chown(nameOf(output).constData(), c.owner, c.group), 0);
+        ASSERT_EQ(::chmod(nameOf(output).constData(), c.bits), 0);
+    }
+    for (const Case& c : cases) {
+        const QString output = path(QString::fromLatin1(c.name));
+        const struct stat before = statOf(output);
+        const PlainUserRun run = asPlainUser(
+            dir.path(), [&] { return outcome(checkWritable(output)) + '|' + outcome(writeFileSafely(output, "new")); });
+        if (!run.skipped.isEmpty())
+            GTEST_SKIP() << run.skipped.toStdString();
+        const QString expected = c.message ? QString::fromLatin1(c.message).arg(output) : QStringLiteral("written");
+        EXPECT_EQ(run.told, expected + '|' + expected) << c.name;
+        const struct stat after = statOf(output);
+        EXPECT_EQ(after.st_uid, before.st_uid) << c.name;
+        EXPECT_EQ(after.st_gid, before.st_gid) << c.name;
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
+        EXPECT_EQ(bytesOf(output), c.message ? "old" : "new") << c.name;
+    }
+    EXPECT_EQ(snapshot(dir.path()).size(), std::size(cases));  // no temporary file left
+}
+
+TEST_F(SafeWriteTest, APlainUserMakesANewFileOfTheirOwn)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << kNotRoot;
+    ASSERT_EQ(::chmod(nameOf(dir.path()).constData(), 0777), 0);
+    const PlainUserRun run = asPlainUser(dir.path(), [&] { return outcome(writeFileSafely(path("new.dnp"), "new")); });
+    if (!run.skipped.isEmpty())
+        GTEST_SKIP() << run.skipped.toStdString();
+    EXPECT_EQ(run.told, "written");
+    EXPECT_EQ(statOf(path("new.dnp")).st_uid, kPlainUser);
+    EXPECT_EQ(statOf(path("new.dnp")).st_gid, kPlainGroup);
+}
+
+// --- an output onto its own input ---
+
+TEST_F(SafeWriteTest, AnOutputThatIsTheInputIsRefused)
+{
+    write("in.dnp", "input");
+    write("other.dnp", "other");
+    link("in.dnp", "link.dnp");
+    ASSERT_EQ(::link(nameOf(path("in.dnp")).constData(), nameOf(path("hard.dnp")).constData()), 0);
+    link("b", "a");
+    link("a", "b");
+    struct Case {
+        QString output;
+        bool refused;
+    };
+    const Case cases[] = {
+        {path("in.dnp"), true},     {path("link.dnp"), true},   {path("hard.dnp"), true},
+        {dir.path() + "/./in.dnp", true}, {path("other.dnp"), false}, {path("new.dnp"), false},
+        {path("a"), false},
+    };
+    for (const Case& c : cases) {
+        const Result<void> checked = refuseSameFile(c.output, path("in.dnp"));
+        EXPECT_EQ(checked.ok(), !c.refused) << c.output.toStdString();
+        if (c.refused) {
+            EXPECT_EQ(checked.error().message, c.output + " is the configuration being read; choose another file.");
+        }
+    }
+    EXPECT_TRUE(refuseSameFile(path("in.dnp"), path("missing.dnp")).ok());
+    EXPECT_EQ(bytesOf(path("in.dnp")), "input");
+}
+
+}  // namespace
