@@ -65,7 +65,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     QuietPrompts prompts;
-    Workspace workspace(prompts, {dir.filePath("DNP.ini"), {}, nullptr});
+    Workspace workspace(prompts, {.iniPath = dir.filePath("DNP.ini")});
     if (const Result<void> link = workspace.overrideLink({device, baud, {}, {}}); !link) {
         std::fprintf(stderr, "%s\n", qPrintable(link.error().message));
         return 1;

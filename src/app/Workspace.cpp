@@ -39,9 +39,7 @@ Workspace::Workspace(UserPrompts& prompts, WorkspaceSetup setup, QObject* parent
     : QObject(parent), prompts_(prompts), setup_(std::move(setup)), editor_(state_, prompts), order_(state_)
 {
     if (!setup_.linkFactory)
-        setup_.linkFactory = machineSerialLink;
-    exchange_.setParent(this);
-    exchange_.setObjectName(QStringLiteral("exchange"));
+        setup_.linkFactory = machineLink;
     exchange_.progress = [this](TransferKind kind, int message) { emit transferProgress(kind, message); };
     connect(&exchange_, &Exchange::finished, this, &Workspace::transferFinished);
     markSaved();

@@ -64,9 +64,10 @@ struct LinkOverride {
 // How a workspace is set up: its settings file, how it reaches the panel, what it
 // remembers for the desk.
 struct WorkspaceSetup {
-    QString iniPath;          // empty: DNP.ini where the program keeps it
-    LinkFactory linkFactory;  // empty: the machine's serial ports
+    QString iniPath = {};          // empty: DNP.ini where the program keeps it
+    LinkFactory linkFactory = {};  // empty: the machine's links
     DeskSettings* desk = nullptr;  // the desktop program's remembered files; dnpcfg has none
+    LineTiming timing = {};        // how long a panel may take (tests of fake links shorten it)
 };
 
 class Workspace : public QObject, public ClassEditorActions, public OrderWindowActions {
@@ -83,6 +84,8 @@ public:
     const TcomSetIni& settings() const;
     // What the last completed retrieve found.
     const RetrievedConfig& lastRetrieved() const { return lastRetrieved_; }
+    // What went over the line in the last transfer.
+    const std::vector<LineEvent>& lastTrace() const { return lastTrace_; }
     // The differences the last verify found; nothing when its read-back failed.
     const std::optional<ConfigDifferences>& lastVerify() const { return lastVerify_; }
     // The file the configuration came from or was last saved to; empty for a new one.
@@ -205,6 +208,10 @@ public:
     // are told. Each ends with transferEnded; refused while another runs.
     void send(int mappingItem, bool thenVerify);
     void retrieve() override;
+    // dnpcfg retrieve: `path` is checked before the first request (its folder exists, it
+    // is no folder, device or FIFO, it may be replaced), and the retrieved configuration
+    // is saved there; a failed save fails the retrieve.
+    void retrieveInto(const QString& path);
     void verify(int mappingItem, const QString& what);
     bool transferRunning() const override { return exchange_.running(); }
     void cancelTransfer() { exchange_.cancel(); }
@@ -243,11 +250,13 @@ private:
     };
     Result<LinkTarget> linkTarget();
     TransferLink transferLink() const;
-    Result<void> openLink(TransferKind kind);
+    // The link of a transfer, made; nothing (and the transfer ended as a port error)
+    // when no port is chosen.
+    Link* makeLink(TransferKind kind);
     void startVerify(const ConfigImage& expected, const QString& what);
-    void transferFinished(const TransferResult& result);
-    void tellOutcome(const TransferResult& result);
-    void finishVerify(const TransferResult& result);
+    void transferFinished(TransferResult result);
+    bool finishRetrieve(const TransferResult& result);
+    bool finishVerify(const TransferResult& result);
 
     UserPrompts& prompts_;
     WorkspaceSetup setup_;
@@ -257,9 +266,11 @@ private:
     mutable std::unique_ptr<TcomSetIni> settings_;
     LinkOverride override_;
     std::optional<int> chosenPort_;  // the COM number Select Port gave for this run
-    std::unique_ptr<SerialLink> link_;
+    std::unique_ptr<Link> link_;
     Exchange exchange_;
     RetrievedConfig lastRetrieved_;
+    std::vector<LineEvent> lastTrace_;
+    std::optional<QString> retrieveTarget_;  // where dnpcfg's retrieve saves what it read
     std::optional<Verify> verifying_;
     std::optional<ConfigDifferences> lastVerify_;
     bool verifyAfterSend_ = false;

@@ -5,12 +5,27 @@
 
 #include "comm/ImageCompare.h"
 #include "comm/ImageText.h"
+#include "comm/SerialPort.h"
 #include "files/FileAccess.h"
+#include "files/SafeWrite.h"
 
 #include <QTimer>
 #include <utility>
 
 namespace dnp {
+namespace {
+
+// A transfer that ended before its first frame, and why.
+TransferResult notStarted(TransferKind kind, TransferOutcome outcome, const QString& error)
+{
+    TransferResult result;
+    result.kind = kind;
+    result.outcome = outcome;
+    result.error = error;
+    return result;
+}
+
+}  // namespace
 
 Result<void> Workspace::overrideLink(const LinkOverride& link)
 {
@@ -50,7 +65,7 @@ TransferLink Workspace::transferLink() const
 {
     TcomSetIni s = settings();
     s.mapIntoRange();
-    TransferLink link{s.baudRate(), s.Parity != 0, {s.Addressing, s.Address}, s.CheckReplyChecksum};
+    TransferLink link{s.baudRate(), s.Parity != 0, {s.Addressing, s.Address}, s.CheckReplyChecksum, setup_.timing};
     if (override_.baud)
         link.baud = *override_.baud;
     if (override_.evenParity)
@@ -60,19 +75,18 @@ TransferLink Workspace::transferLink() const
     return link;
 }
 
-// The link of a transfer, made and opened; a port that does not open ends the
-// transfer as a port error.
-Result<void> Workspace::openLink(TransferKind kind)
+Link* Workspace::makeLink(TransferKind kind)
 {
     const Result<LinkTarget> target = linkTarget();
-    Result<void> opened = target.ok() ? Result<void>() : Result<void>(target.error());
-    if (target) {
-        link_ = setup_.linkFactory(*target);
-        opened = exchange_.openPort(*link_, transferLink());
+    if (!target) {
+        transferFinished(notStarted(kind, TransferOutcome::PortError, target.error().message));
+        return nullptr;
     }
-    if (!opened)
-        transferFinished({kind, TransferOutcome::PortError, 0, opened.error().message, {}});
-    return opened;
+    // The link of the transfer before may still be telling its end.
+    if (link_)
+        link_.release()->deleteLater();
+    link_ = setup_.linkFactory(*target);
+    return link_.get();
 }
 
 Result<ConfigImage> Workspace::image(int mappingItem) const
@@ -90,20 +104,35 @@ void Workspace::send(int mappingItem, bool thenVerify)
     // A send that cannot be built is refused before the port is touched.
     const Result<ConfigImage> built = image(mappingItem);
     if (!built) {
-        transferFinished({TransferKind::Send, TransferOutcome::Refused, 0, built.error().message, {}});
+        transferFinished(notStarted(TransferKind::Send, TransferOutcome::Refused, built.error().message));
         return;
     }
     verifyAfterSend_ = thenVerify;
-    if (openLink(TransferKind::Send))
-        exchange_.startSend(*built);
+    if (Link* link = makeLink(TransferKind::Send))
+        exchange_.startSend(*link, transferLink(), *built);
 }
 
 void Workspace::retrieve()
 {
-    if (refuseWhileRunning() || !openLink(TransferKind::Retrieve))
+    if (refuseWhileRunning())
         return;
-    order_.retrieveStarted();
-    exchange_.startRetrieve();
+    if (Link* link = makeLink(TransferKind::Retrieve)) {
+        order_.retrieveStarted();
+        exchange_.startRetrieve(*link, transferLink());
+    }
+}
+
+void Workspace::retrieveInto(const QString& path)
+{
+    if (refuseWhileRunning())
+        return;
+    // Nothing is asked of the panel for a file that cannot be written.
+    if (const Result<void> writable = checkWritable(path); !writable) {
+        transferFinished(notStarted(TransferKind::Retrieve, TransferOutcome::Refused, writable.error().message));
+        return;
+    }
+    retrieveTarget_ = path;
+    retrieve();
 }
 
 void Workspace::verify(int mappingItem, const QString& what)
@@ -112,7 +141,7 @@ void Workspace::verify(int mappingItem, const QString& what)
         return;
     const Result<ConfigImage> expected = image(mappingItem);
     if (!expected) {
-        transferFinished({TransferKind::Retrieve, TransferOutcome::Refused, 0, expected.error().message, {}});
+        transferFinished(notStarted(TransferKind::Retrieve, TransferOutcome::Refused, expected.error().message));
         return;
     }
     startVerify(*expected, what);
@@ -121,8 +150,8 @@ void Workspace::verify(int mappingItem, const QString& what)
 void Workspace::startVerify(const ConfigImage& expected, const QString& what)
 {
     verifying_ = Verify{expected, what};
-    if (openLink(TransferKind::Retrieve))
-        exchange_.startRetrieve();
+    if (Link* link = makeLink(TransferKind::Retrieve))
+        exchange_.startRetrieve(*link, transferLink());
 }
 
 Result<RetrievedConfig> Workspace::decode(const QString& imagePath)
@@ -138,22 +167,28 @@ Result<RetrievedConfig> Workspace::decode(const QString& imagePath)
     return lastRetrieved_;
 }
 
-void Workspace::transferFinished(const TransferResult& result)
+void Workspace::transferFinished(TransferResult result)
 {
     const bool send = result.kind == TransferKind::Send;
     const bool verify = !send && verifying_;
+    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
+    // Words the panel could not hold are no configuration: nothing of them is used.
+    if (!send && !verify && complete && settings().CheckRetrievedImage)
+        if (const Result<void> plausible = checkRetrievedImage(result.image); !plausible) {
+            result.outcome = TransferOutcome::DataError;
+            result.error = plausible.error().message;
+        }
+    lastTrace_ = result.trace;
     // A verify that read the whole image tells what it found instead of the read's "OK".
     if (!(verify && result.outcome == TransferOutcome::Success))
-        tellOutcome(result);
-    // A retrieve whose 18 replies all arrived is applied, also after a bad status. It
-    // replaces the configuration only once unsaved changes have been asked about.
-    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
+        if (const OutcomeText told = outcomeText(result); !told.text.isEmpty())
+            told.error ? prompts_.error(told.text) : prompts_.information(told.text);
+    bool succeeded = result.outcome == TransferOutcome::Success;
     if (verify)
-        finishVerify(result);
-    else if (!send && complete && maySetAside())
-        applyRetrieved(mapRetrievedImage(result.image));
+        succeeded = finishVerify(result) && succeeded;
+    else if (!send)
+        succeeded = finishRetrieve(result) && succeeded;
     emit transferEnded(result);
-    const bool succeeded = result.outcome == TransferOutcome::Success && (!verify || (lastVerify_ && lastVerify_->empty()));
     const bool thenVerify = std::exchange(verifyAfterSend_, false);
     if (send && succeeded && thenVerify)
         QTimer::singleShot(0, this, [this] { startVerify(exchange_.sentImage(), kSentConfigurationText); });
@@ -161,52 +196,38 @@ void Workspace::transferFinished(const TransferResult& result)
         emit panelCommandEnded(succeeded);
 }
 
-void Workspace::finishVerify(const TransferResult& result)
+// A retrieve whose 18 replies all arrived is applied, also after a bad status. It
+// replaces the configuration only once unsaved changes have been asked about; dnpcfg's
+// retrieve saves it, when it succeeded. False when it was not applied or not saved.
+bool Workspace::finishRetrieve(const TransferResult& result)
+{
+    const std::optional<QString> target = std::exchange(retrieveTarget_, std::nullopt);
+    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
+    if (!complete || !maySetAside())
+        return false;
+    applyRetrieved(mapRetrievedImage(result.image));
+    if (!target || result.outcome != TransferOutcome::Success)
+        return !target;
+    const Result<void> saved = save(*target);
+    if (!saved)
+        prompts_.error(saved.error().message);
+    return saved.ok();
+}
+
+bool Workspace::finishVerify(const TransferResult& result)
 {
     const Verify verify = *std::exchange(verifying_, std::nullopt);
     lastVerify_.reset();
     if (result.outcome != TransferOutcome::Success)
-        return;
+        return false;
     lastVerify_ = describeImageDifferences(verify.expected, result.image);
     if (lastVerify_->empty()) {
         prompts_.information(QStringLiteral("The panel holds %1.").arg(verify.what));
-        return;
+        return true;
     }
     prompts_.error(QStringLiteral("The panel does not hold %1. Differences (A: %1, B: the panel):\n").arg(verify.what) +
                    differenceLines(*lastVerify_).join(QLatin1Char('\n')));
-}
-
-void Workspace::tellOutcome(const TransferResult& result)
-{
-    const bool send = result.kind == TransferKind::Send;
-    switch (result.outcome) {
-    case TransferOutcome::Success:
-        prompts_.information((send ? kSendOkText : kRetrieveOkText) + QStringLiteral("."));
-        break;
-    case TransferOutcome::StatusError:
-        prompts_.error(send ? kSendErrorText : kRetrieveErrorText);
-        break;
-    case TransferOutcome::DataError:
-        prompts_.error((send ? kSendErrorText : kRetrieveErrorText) +
-                       QStringLiteral("\nReply to message %1 of %2: %3").arg(result.message).arg(kMessageCount).arg(result.error));
-        break;
-    case TransferOutcome::NotResponding:
-        // A send cut short may have left part of the image in the panel.
-        prompts_.error(send ? kNotRespondingText + QStringLiteral("\nMessage %1 of %2 was not answered. The panel "
-                                                                  "may hold a partly written configuration: send it "
-                                                                  "again.")
-                                                       .arg(result.message)
-                                                       .arg(kMessageCount)
-                            : kNotRespondingText);
-        break;
-    case TransferOutcome::PortError:
-    case TransferOutcome::Refused:
-        prompts_.error(result.error);
-        break;
-    case TransferOutcome::Running:
-    case TransferOutcome::Cancelled:
-        break;
-    }
+    return false;
 }
 
 // A retrieved configuration replaces the current one: its selections, Class 0 order

@@ -139,9 +139,7 @@ int runRetrieve(const QStringList& argv, Io io)
     if (const std::optional<int> failed = takeLink(program, *args, "retrieve"))
         return *failed;
     Workspace& ws = program.workspace;
-    if (const int failed = program.panelCommand([&] { ws.retrieve(); }))
-        return failed;
-    if (const int failed = program.status(ws.save(args->value("-o"))))
+    if (const int failed = program.panelCommand([&] { ws.retrieveInto(args->value("-o")); }))
         return failed;
     printRetrieved(ws.state(), ws.lastRetrieved(), io);
     return kExitOk;

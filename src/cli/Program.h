@@ -10,7 +10,7 @@
 namespace dnp::cli {
 
 struct Program {
-    explicit Program(Io io, const QString& iniPath = {}) : io(io), prompts(io), workspace(prompts, {iniPath, {}, nullptr}) {}
+    explicit Program(Io io, const QString& iniPath = {}) : io(io), prompts(io), workspace(prompts, {.iniPath = iniPath}) {}
 
     // A failure on standard error, "dnpcfg: <message>"; the exit status 1.
     int fail(const QString& message);

@@ -20,6 +20,7 @@ const QString kParityKey = QStringLiteral("Parity");
 const QString kAddressKey = QStringLiteral("Address");
 // Read only: a panel that sums its replies another way can be reached with 0.
 const QString kCheckReplyChecksumKey = QStringLiteral("CheckReplyChecksum");
+const QString kCheckRetrievedImageKey = QStringLiteral("CheckRetrievedImage");
 const QString kVerifyAfterSendKey = QStringLiteral("VerifyAfterSend");
 
 // The integer value of a key of a section; `fallback` for a missing key or another value.
@@ -96,6 +97,7 @@ Result<void> TcomSetIni::Load()
     Parity = readInteger(file, kParityKey, kDefaultParity);
     Address = readInteger(file, kAddressKey, kDefaultAddress);
     CheckReplyChecksum = readInteger(file, kCheckReplyChecksumKey, 1) != 0;
+    CheckRetrievedImage = readInteger(file, kCheckRetrievedImageKey, 1) != 0;
     const std::optional<QString> verify = iniValue(file, kOptionsSection, kVerifyAfterSendKey);
     VerifyAfterSend = readInteger(file, kOptionsSection, kVerifyAfterSendKey, 0) != 0;
     verifyKeyPresent_ = verify.has_value();

@@ -74,6 +74,10 @@ public:
     // [Comm] CheckReplyChecksum=0 turns off the check of the replies' checksums (their
     // length and address are checked all the same). Read, never written.
     bool CheckReplyChecksum = true;
+    // [Comm] CheckRetrievedImage=0 turns off the check that a retrieved image is one the
+    // panel could hold (mapped back and built again it gives the same words). Read,
+    // never written.
+    bool CheckRetrievedImage = true;
     // [Options] VerifyAfterSend=1: a successful send is read back and compared.
     bool VerifyAfterSend = false;
 

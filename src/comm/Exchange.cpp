@@ -1,26 +1,36 @@
 #include "comm/Exchange.h"
 
-#include <QElapsedTimer>
-#include <QThread>
+#include <limits>
 
 namespace dnp {
 namespace {
 
-constexpr int kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
-// A line quiet for this many character times, and at least kShortestQuietMs, has
-// finished sending: at line speed the next byte follows within one character time.
-constexpr double kQuietCharacters = 1.5;
-constexpr qint64 kShortestQuietMs = 2;
-// The quiet that ends bytes trailing a reply: a sender's bytes may reach the port in
-// bursts (a USB adapter, a busy machine), so a trailing line is waited on this long.
-constexpr qint64 kTrailingQuietMs = 20;
-// Bytes that may trail a reply before the line counts as never going quiet.
-constexpr int kMaxTrailingBytes = 256;
-constexpr qint64 kQuietPollUs = 100;
+constexpr qint64 kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
+constexpr qint64 kNsPerMs = 1'000'000;
+// A reply cannot begin before its request has crossed the line; bytes that come before
+// half of the request's wire time has passed are certainly no reply to it (a line at
+// twice the configured speed still passes).
+constexpr qint64 kEarliestReplyShare = 2;
+// After the last reply the line stays quiet this many character times, and long enough
+// for a copy of that reply sent a few milliseconds late to show (LineTiming).
+constexpr qint64 kGuardCharacters = 3;
+// Unexpected bytes are counted no longer than this (a line that never goes quiet).
+constexpr qint64 kLongestRefusalMs = 1000;
 
-qint64 characterNs(const SerialLink& port)
+QString ofMessages(int message)
 {
-    return static_cast<qint64>(kBitsPerByte) * 1'000'000'000 / std::max(1, port.Baud());
+    return QStringLiteral("%1 of %2").arg(message).arg(kMessageCount);
+}
+
+QString unexpectedBytes(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 unexpected byte") : QStringLiteral("%1 unexpected bytes").arg(count);
+}
+
+
+QString hexByte(std::uint8_t byte)
+{
+    return QStringLiteral("0x") + QString::number(byte, 16).toUpper().rightJustified(2, u'0');
 }
 
 }  // namespace
@@ -29,44 +39,74 @@ QString progressText(TransferKind kind, int message)
 {
     if (message < 1)
         return {};
-    return QStringLiteral("%1 message %2 of %3")
-        .arg(kind == TransferKind::Send ? "Sending" : "Retrieving")
-        .arg(message)
-        .arg(kMessageCount);
+    return QStringLiteral("%1 message %2").arg(kind == TransferKind::Send ? "Sending" : "Retrieving", ofMessages(message));
+}
+
+OutcomeText outcomeText(const TransferResult& result)
+{
+    const bool send = result.kind == TransferKind::Send;
+    const QString failed = send ? kSendErrorText : kRetrieveErrorText;
+    const QString partly = result.acknowledged > 0
+                               ? QStringLiteral("The panel may hold a partly written configuration: send it again.")
+                               : QStringLiteral("Nothing was written to the panel.");
+    switch (result.outcome) {
+    case TransferOutcome::Success:
+        return {(send ? kSendOkText : kRetrieveOkText) + QStringLiteral("."), false};
+    case TransferOutcome::StatusError:
+    case TransferOutcome::DataError:
+        return {failed + QLatin1Char('\n') + result.error, true};
+    case TransferOutcome::NotResponding:
+        return {kNotRespondingText + QStringLiteral("\nMessage %1 was not answered.").arg(ofMessages(result.message)) +
+                    (send ? QLatin1Char(' ') + partly : QString()) +
+                    QStringLiteral("\nNo answer on %1 at %2 baud.").arg(result.port).arg(result.baud),
+                true};
+    case TransferOutcome::PortError:
+    case TransferOutcome::Refused:
+        return {result.error, true};
+    case TransferOutcome::Cancelled:
+        if (send)
+            return {QStringLiteral("The send was cancelled.\n") + partly, false};
+        return {};
+    case TransferOutcome::Running:
+        break;
+    }
+    return {};
 }
 
 Exchange::Exchange(QObject* parent) : QObject(parent)
 {
-    SendTimer.setObjectName("SendTimer");
-    SendTimer.setInterval(kSendTimerInterval);
-    RetrvTimer.setObjectName("RetrvTimer");
-    RetrvTimer.setInterval(kRetrieveTimerInterval);
-    connect(&SendTimer, &QTimer::timeout, this, &Exchange::SendTimerTimer);
-    connect(&RetrvTimer, &QTimer::timeout, this, &Exchange::RetrvTimerTimer);
+    deadline_.setSingleShot(true);
+    deadline_.setTimerType(Qt::PreciseTimer);
+    connect(&deadline_, &QTimer::timeout, this, &Exchange::deadlinePassed);
 }
 
-Result<void> Exchange::openPort(SerialLink& port, const TransferLink& link)
-{
-    port_ = &port;
-    port.setBytesArrivedHandler([this] { bytesArrived(); });
-    port.setParity(link.evenParity ? PortParity::Even : PortParity::None);
-    port.setBaud(link.baud);
-    port.setDataBits(8);
-    port.setStopBits(1);
-    addressing_ = link.addressing;
-    checkReplyChecksum_ = link.checkReplyChecksum;
-    return port.open();
-}
-
-void Exchange::startSend(const ConfigImage& image)
+void Exchange::startSend(Link& link, const TransferLink& settings, const ConfigImage& image)
 {
     image_ = image;
-    start(TransferKind::Send);
+    start(TransferKind::Send, link, settings);
 }
 
-void Exchange::startRetrieve()
+void Exchange::startRetrieve(Link& link, const TransferLink& settings)
 {
-    start(TransferKind::Retrieve);
+    start(TransferKind::Retrieve, link, settings);
+}
+
+void Exchange::start(TransferKind kind, Link& link, const TransferLink& settings)
+{
+    kind_ = kind;
+    settings_ = settings;
+    link_ = &link;
+    phase_ = Phase::Opening;
+    message_ = 0;
+    result_ = TransferResult{};
+    result_.kind = kind;
+    result_.port = link.target().label();
+    result_.baud = settings.baud;
+    clock_.start();
+    connect(&link, &Link::opened, this, &Exchange::lineOpened);
+    connect(&link, &Link::received, this, &Exchange::bytesArrived);
+    connect(&link, &Link::failed, this, &Exchange::lineFailed);
+    link.open({settings.baud, settings.evenParity ? PortParity::Even : PortParity::None});
 }
 
 void Exchange::cancel()
@@ -75,289 +115,227 @@ void Exchange::cancel()
         end(TransferOutcome::Cancelled);
 }
 
-void Exchange::start(TransferKind kind)
+frames::Command Exchange::command() const
 {
-    kind_ = kind;
-    lineTrails_ = false;
-    result_ = TransferResult{};
-    result_.kind = kind;
-    MessageNumber = 1;
-    stateOf(kind) = Step::Start;
-    AwaitingReply = false;
-    TransferError = false;
-    cycle(kind);
+    return kind_ == TransferKind::Send ? frames::Command::Write : frames::Command::Read;
 }
 
-void Exchange::cycle(TransferKind kind)
+// At the speed the line runs at (the configured baud rate, which the line was opened
+// at); a line without a speed (0) takes no time.
+qint64 Exchange::wireNs(qsizetype bytes) const
 {
-    const bool send = kind == TransferKind::Send;
-    QTimer& timer = send ? SendTimer : RetrvTimer;
-    while (kind_ == kind) {
-        if (MessageNumber > kMessageCount) {
-            end(TransferError ? TransferOutcome::StatusError : TransferOutcome::Success);
-            return;
-        }
-        Step& step = stateOf(kind);
-        switch (step) {
-        case Step::Start:
-            if (AwaitingReply)
-                return;
-            step = Step::Compose;
-            AwaitingReply = true;
-            WaitEnded = false;
-            PollCount = 0;
-            if (progress)
-                progress(kind, MessageNumber);
-            break;
-        case Step::Compose:
-            if (!(send ? ComposeToSendMesg(MessageNumber) : ComposeToRetrieveMesg(MessageNumber)))
-                return;
-            step = Step::AwaitReply;
-            break;
-        case Step::AwaitReply:
-            if (!WaitEnded) {
-                BytesWaiting = port_->ReceivedCount();
-                if (BytesWaiting < 1) {
-                    timer.start();
-                    return;
-                }
-                // The reply has begun already: as a tick that saw it.
-                WaitEnded = true;
-                AwaitingReply = false;
-            }
-            if (AwaitingReply) {  // time-out: the transfer is over
-                step = Step::Start;
-                return;
-            }
-            step = Step::Read;
-            break;
-        case Step::Read:
-            if (!(send ? ReadSendInputBuffer(MessageNumber) : ReadRetrieveInputBuffer(MessageNumber)))
-                return;
-            step = Step::Parse;
-            break;
-        case Step::Parse:
-            if (!(send ? SendStatusParsing(MessageNumber) : RetrieveStatusParsing(MessageNumber)))
-                return;
-            ++MessageNumber;
-            step = Step::Start;
-            break;
-        }
-    }
+    const std::int32_t baud = link_ ? link_->line().baud : settings_.baud;
+    return baud > 0 ? bytes * kBitsPerByte * 1'000'000'000 / baud : 0;
 }
 
-void Exchange::SendTimerTimer()
+qint64 Exchange::guardMs() const
 {
-    timerTick(SendTimer, TransferKind::Send);
+    return (kGuardCharacters * wireNs(1)) / kNsPerMs + settings_.timing.guardCopyMs;
 }
 
-void Exchange::RetrvTimerTimer()
+void Exchange::note(bool sent, const QByteArray& bytes, const QString& problem)
 {
-    timerTick(RetrvTimer, TransferKind::Retrieve);
+    result_.trace.push_back({nowNs() / kNsPerMs, sent, bytes, message_, problem});
 }
 
-void Exchange::timerTick(QTimer& timer, TransferKind kind)
+void Exchange::lineOpened()
 {
-    if (kind_ != kind) {
-        timer.stop();
+    if (!running() || phase_ != Phase::Opening)
         return;
-    }
-    if (PollCount == kPollsBeforeTimeOut) {
-        timer.stop();
-        WaitEnded = true;
-        cycle(kind);  // ends in Start with AwaitingReply on
-        end(TransferOutcome::NotResponding);
-        return;
-    }
-    if (BytesWaiting < 1) {
-        BytesWaiting = port_->ReceivedCount();
-        ++PollCount;
-        return;
-    }
-    replySeen(timer, kind);
+    message_ = 1;
+    sendRequest();
 }
 
-// The first byte of a reply is acted on as soon as it arrives; the polls only count
-// towards the time-out.
+void Exchange::sendRequest()
+{
+    if (progress)
+        progress(kind_, message_);
+    if (!running())
+        return;  // the progress report cancelled it
+    const QByteArray frame = kind_ == TransferKind::Send ? frames::composeWriteFrame(message_, image_, settings_.addressing)
+                                                         : frames::composeReadFrame(message_, settings_.addressing);
+    reply_.clear();
+    phase_ = Phase::AwaitingReply;
+    note(true, frame);
+    // Set before the write: a link may tell of the reply's bytes from inside it.
+    replyNotBeforeNs_ = nowNs() + wireNs(frame.size()) / kEarliestReplyShare;
+    const LineTiming& timing = settings_.timing;
+    const qint64 allowanceMs = kind_ == TransferKind::Send ? timing.sendAllowanceMs : timing.retrieveAllowanceMs;
+    const qint64 replyBytes = frames::replySize(command(), message_, settings_.addressing.enabled);
+    const qint64 deadlineNs = wireNs(frame.size()) + wireNs(replyBytes) + (allowanceMs + timing.replyMarginMs) * kNsPerMs;
+    deadline_.start(static_cast<int>(deadlineNs / kNsPerMs));
+    if (const Result<void> written = link_->write(frame); !written && running())
+        end(TransferOutcome::PortError, written.error().message);
+}
+
 void Exchange::bytesArrived()
 {
-    QTimer& timer = kind_ == TransferKind::Send ? SendTimer : RetrvTimer;
-    if (kind_ == TransferKind::None || stateOf(kind_) != Step::AwaitReply || WaitEnded || !timer.isActive())
+    if (!running() || !link_)
         return;
-    BytesWaiting = port_->ReceivedCount();
-    if (BytesWaiting >= 1)
-        replySeen(timer, kind_);
-}
-
-void Exchange::replySeen(QTimer& timer, TransferKind kind)
-{
-    timer.stop();
-    WaitEnded = true;
-    AwaitingReply = false;
-    cycle(kind);
-}
-
-bool Exchange::waitBounded(const std::function<bool()>& done, int expectedBytes)
-{
-    const qint64 wireMs = static_cast<qint64>(expectedBytes) * characterNs(*port_) / 1'000'000;
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > wireMs + kWaitMarginMs)
-            return false;
-        QThread::usleep(100);
+    const QByteArray bytes = link_->takeReceived();
+    if (bytes.isEmpty())
+        return;
+    switch (phase_) {
+    case Phase::Opening:
+        refuseBytes(0, bytes);
+        return;
+    case Phase::Guard:
+        refuseBytes(kMessageCount, bytes);
+        return;
+    case Phase::Refusing:
+        note(false, bytes);
+        unexpectedCount_ += bytes.size();
+        waitForQuiet();
+        return;
+    case Phase::AwaitingReply:
+        break;
     }
+    if (reply_.isEmpty() && nowNs() < replyNotBeforeNs_) {
+        // Too soon to be the reply: what trails the previous reply (a copy of it, an
+        // echo of the request, noise).
+        refuseBytes(message_ - 1, bytes);
+        return;
+    }
+    const int expected = frames::replySize(command(), message_, settings_.addressing.enabled);
+    reply_ += bytes;
+    if (reply_.size() < expected)
+        return;
+    const QByteArray beyond = reply_.sliced(expected);
+    reply_.truncate(expected);
+    if (!takeReply(reply_))
+        return;
+    if (!beyond.isEmpty())
+        refuseBytes(message_ - 1, beyond);  // takeReply moved on to the next message
+}
+
+void Exchange::refuseBytes(int afterMessage, const QByteArray& bytes)
+{
+    deadline_.stop();
+    phase_ = Phase::Refusing;
+    unexpectedAfter_ = afterMessage;
+    message_ = std::max(1, afterMessage);  // the message the transfer ends at
+    unexpectedCount_ = bytes.size();
+    refusingSinceNs_ = nowNs();
+    note(false, bytes, unexpectedText());
+    waitForQuiet();
+}
+
+QString Exchange::unexpectedText() const
+{
+    if (unexpectedAfter_ < 1)
+        return QStringLiteral("%1 came before the reply to message %2.").arg(unexpectedBytes(unexpectedCount_), ofMessages(1));
+    return QStringLiteral("Reply to message %1 was followed by %2.")
+        .arg(ofMessages(unexpectedAfter_), unexpectedBytes(unexpectedCount_));
+}
+
+// The count ends once the line has been quiet for the guard time, or after the
+// longest refusal.
+void Exchange::waitForQuiet()
+{
+    const qint64 leftMs = kLongestRefusalMs - (nowNs() - refusingSinceNs_) / kNsPerMs;
+    if (leftMs <= 0) {
+        end(TransferOutcome::DataError, unexpectedText());
+        return;
+    }
+    deadline_.start(static_cast<int>(std::min(guardMs(), leftMs)));
+}
+
+// A reply whose frame does not check out ends the transfer at once; a status byte
+// that is not good is remembered (the first one) and fails the transfer at its end.
+// False when the transfer has ended.
+bool Exchange::takeReply(const QByteArray& reply)
+{
+    deadline_.stop();
+    const Result<frames::Reply> parsed =
+        frames::parseReply(reply, {command(), message_, settings_.addressing, settings_.checkReplyChecksum});
+    if (!parsed) {
+        const QString problem = QStringLiteral("Reply to message %1: %2").arg(ofMessages(message_), parsed.error().message);
+        note(false, reply, problem);
+        end(TransferOutcome::DataError, problem);
+        return false;
+    }
+    note(false, reply);
+    bool good = true;
+    for (std::uint8_t status : parsed->statuses) {
+        if (frames::goodStatus(status))
+            continue;
+        good = false;
+        if (result_.error.isEmpty())
+            result_.error = QStringLiteral("Reply to message %1 carried status %2.").arg(ofMessages(message_), hexByte(status));
+    }
+    if (good)
+        ++result_.acknowledged;
+    const int first = messageFirstWord(message_);
+    for (std::size_t j = 0; j < parsed->words.size() && first + static_cast<int>(j) < kImageWords; ++j)
+        result_.image[static_cast<std::size_t>(first) + j] = parsed->words[j];
+
+    if (message_ < kMessageCount) {
+        // The next request goes out at once, from the event loop (never from inside the
+        // link's report); until it has gone, any byte is one too many.
+        ++message_;
+        reply_.clear();
+        replyNotBeforeNs_ = std::numeric_limits<qint64>::max();
+        QMetaObject::invokeMethod(
+            this,
+            [this, message = message_] {
+                if (running() && phase_ == Phase::AwaitingReply && message_ == message)
+                    sendRequest();
+            },
+            Qt::QueuedConnection);
+        return true;
+    }
+    // The last reply: the line must stay quiet a while.
+    message_ = kMessageCount + 1;
+    phase_ = Phase::Guard;
+    deadline_.start(static_cast<int>(guardMs()));
     return true;
 }
 
-bool Exchange::sendFrame(const QByteArray& frame)
+void Exchange::deadlinePassed()
 {
-    const Result<void> sent = port_->SendBytes(frame);
-    if (!sent) {
-        end(TransferOutcome::PortError, sent.error().message);
-        return false;
-    }
-    if (!waitBounded([this] { return port_->TransmitPending() == 0; }, static_cast<int>(frame.size()))) {
+    if (!running())
+        return;
+    switch (phase_) {
+    case Phase::AwaitingReply:
+        if (!reply_.isEmpty())
+            note(false, reply_,
+                 QStringLiteral("only %1 of %2 bytes arrived")
+                     .arg(reply_.size())
+                     .arg(frames::replySize(command(), message_, settings_.addressing.enabled)));
         end(TransferOutcome::NotResponding);
-        return false;
-    }
-    return true;
-}
-
-bool Exchange::ComposeToSendMesg(int message)
-{
-    return sendFrame(frames::composeWriteFrame(message, image_, addressing_));
-}
-
-bool Exchange::ComposeToRetrieveMesg(int message)
-{
-    return sendFrame(frames::composeReadFrame(message, addressing_));
-}
-
-bool Exchange::ReadSendInputBuffer(int message)
-{
-    return readReply(frames::Command::Write, message);
-}
-
-bool Exchange::ReadRetrieveInputBuffer(int message)
-{
-    return readReply(frames::Command::Read, message);
-}
-
-// A reply is read as exactly the size the panel answers with; what follows it on the
-// line is discarded.
-bool Exchange::readReply(frames::Command command, int message)
-{
-    ReplyBuffer.clear();
-    const int size = frames::replySize(command, message, addressing_.enabled);
-    const bool complete = waitBounded(
-        [&] {
-            BytesWaiting = port_->ReceivedCount();
-            return BytesWaiting >= size;
-        },
-        size);
-    if (!complete) {
-        port_->FlushReceive();
-        end(TransferOutcome::NotResponding);
-        return false;
-    }
-    for (int i = 0; i < size; ++i) {
-        const Result<std::uint8_t> byte = port_->ReadByte();
-        if (!byte) {
-            end(TransferOutcome::PortError, byte.error().message);
-            return false;
-        }
-        ReplyBuffer.append(static_cast<char>(*byte));
-    }
-    discardTrailingBytes();
-    return true;
-}
-
-// Bytes that follow a reply (padding, an echo, line noise) come at line speed, so some
-// may still be on their way when the reply itself is complete. They are discarded until
-// the line has been quiet for kQuietCharacters character times, so that they are not
-// taken for the start of the next reply. The first reply of a transfer, and every reply
-// of a transfer whose replies have been seen to trail, wait the longer kTrailingQuietMs
-// from the start: the next byte of a trailing burst may come late on a busy machine, and
-// read as the next reply it would fail the transfer. A line that never goes quiet is
-// left after the wire time of kMaxTrailingBytes bytes and the long quiet.
-void Exchange::discardTrailingBytes()
-{
-    const qint64 charNs = characterNs(*port_);
-    const qint64 shortQuietNs =
-        std::max<qint64>(static_cast<qint64>(kQuietCharacters * static_cast<double>(charNs)), kShortestQuietMs * 1'000'000LL);
-    const qint64 longQuietNs = std::max<qint64>(shortQuietNs, kTrailingQuietMs * 1'000'000LL);
-    const qint64 limitNs = kMaxTrailingBytes * charNs + longQuietNs;
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastByteNs = 0;
-    qint64 quietNs = (MessageNumber == 1 || lineTrails_) ? longQuietNs : shortQuietNs;
-    port_->FlushReceive();
-    for (;;) {
-        const qint64 now = clock.nsecsElapsed();
-        // Counted before they are flushed: a flush alone would drop bytes unseen.
-        if (port_->ReceivedCount() > 0) {
-            port_->FlushReceive();
-            lastByteNs = now;
-            quietNs = longQuietNs;
-            lineTrails_ = true;
-        } else if (now - lastByteNs >= quietNs) {
-            return;
-        }
-        if (now >= limitNs) {
-            port_->FlushReceive();
-            return;
-        }
-        // Poll every 100 us, or sooner when the quiet ends sooner.
-        const qint64 untilQuietNs = lastByteNs + quietNs - now;
-        const qint64 pauseUs = std::min<qint64>(kQuietPollUs, untilQuietNs / 1000);
-        if (pauseUs > 0)
-            QThread::usleep(static_cast<unsigned long>(pauseUs));
+        return;
+    case Phase::Guard:
+        end(result_.error.isEmpty() ? TransferOutcome::Success : TransferOutcome::StatusError, result_.error);
+        return;
+    case Phase::Refusing:
+        end(TransferOutcome::DataError, unexpectedText());
+        return;
+    case Phase::Opening:
+        return;
     }
 }
 
-// A reply whose frame does not check out ends the transfer at once; any half of a
-// status byte that is not 0 marks the transfer as failed.
-std::optional<frames::Reply> Exchange::checkedReply(frames::Command command, int message)
+void Exchange::lineFailed(const QString& reason)
 {
-    Result<frames::Reply> reply = frames::parseReply(ReplyBuffer, {command, message, addressing_, checkReplyChecksum_});
-    if (!reply) {
-        end(TransferOutcome::DataError, reply.error().message);
-        return std::nullopt;
-    }
-    for (std::uint8_t status : reply->statuses)
-        TransferError = TransferError || !frames::goodStatus(status);
-    return std::move(reply).value();
-}
-
-bool Exchange::SendStatusParsing(int message)
-{
-    return checkedReply(frames::Command::Write, message).has_value();
-}
-
-bool Exchange::RetrieveStatusParsing(int message)
-{
-    const std::optional<frames::Reply> reply = checkedReply(frames::Command::Read, message);
-    if (!reply)
-        return false;
-    const int first = messageFirstWord(message);
-    for (std::size_t j = 0; j < reply->words.size() && first + static_cast<int>(j) < kImageWords; ++j)
-        result_.image[static_cast<std::size_t>(first) + j] = reply->words[j];
-    return true;
+    if (running())
+        end(TransferOutcome::PortError, reason);
 }
 
 void Exchange::end(TransferOutcome outcome, const QString& error)
 {
-    SendTimer.stop();
-    RetrvTimer.stop();
+    deadline_.stop();
+    const TransferKind kind = kind_;
     kind_ = TransferKind::None;
+    if (link_) {
+        disconnect(link_, nullptr, this, nullptr);
+        // What is left on the line goes with the port: nothing of it is read.
+        link_->close();
+    }
     result_.outcome = outcome;
-    result_.message = MessageNumber;
+    result_.message = message_;
     result_.error = error;
-    // The port is left for other programs as soon as the transfer is over.
-    port_->close();
     if (progress)
-        progress(result_.kind, 0);
+        progress(kind, 0);
     emit finished(result_);
 }
 

@@ -1,20 +1,28 @@
 #pragma once
 // The transfer of the configuration image with the panel: 18 request frames, one at a
-// time, each answered by a reply whose status bytes are checked. A small per-message
-// state machine advances on timer ticks and on arriving bytes; everything runs on the
-// thread that owns the exchange. The exchange knows the serial link, the addressing and
-// the message plan, nothing else: a send takes an image, a retrieve yields the 256 words.
+// time, each answered by a reply whose frame and status bytes are checked.
+//
+// The line is strict: the exchange knows at every moment exactly which bytes it
+// expects. A reply cannot begin before its request has had time to cross the line, and
+// the next request goes out as soon as a reply is complete; so any byte that comes while
+// no reply is due, or beyond the reply that is due, ends the transfer as a data error
+// that says where. After the last reply the line must stay quiet for a guard time
+// before the transfer counts as done. The exchange reacts to arriving bytes and to one
+// deadline per message; it never waits on the line. It knows the link, the addressing
+// and the message plan, nothing else: a send takes an image, a retrieve yields the
+// 256 words.
 
 #include "comm/Frames.h"
 #include "comm/ImageLayout.h"
-#include "comm/SerialPort.h"
-#include "model/Result.h"
+#include "comm/Link.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <vector>
 
 namespace dnp {
 
@@ -26,17 +34,21 @@ inline const QString kRetrieveOkText = QStringLiteral("Retrieving communication 
 inline const QString kTransferUnderWayText =
     QStringLiteral("A transfer with the panel is under way; wait until it has ended.");
 
-constexpr int kSendTimerInterval = 20;      // ms
-constexpr int kRetrieveTimerInterval = 50;  // ms
-constexpr int kPollsBeforeTimeOut = 20;
-// Beyond the wire time of the expected bytes, how long a reply or the transmit
-// buffer may take before the panel counts as not responding.
-constexpr int kWaitMarginMs = 500;
-
 enum class TransferKind { None, Send, Retrieve };
 
 // How a transfer ended.
 enum class TransferOutcome { Running, Success, StatusError, DataError, NotResponding, PortError, Refused, Cancelled };
+
+// How long the panel may take, beyond the wire time of the bytes: from its request
+// having crossed the line to the first byte of its reply (twenty polls of the send timer,
+// 20 ms, and of the retrieve timer, 50 ms), and for the rest of the reply; and how long
+// after the last reply the line must stay quiet for a late copy of it to show.
+struct LineTiming {
+    int sendAllowanceMs = 20 * 20;
+    int retrieveAllowanceMs = 20 * 50;
+    int replyMarginMs = 500;
+    int guardCopyMs = 10;
+};
 
 // The line and frame settings of one transfer.
 struct TransferLink {
@@ -44,97 +56,105 @@ struct TransferLink {
     bool evenParity = false;
     frames::Addressing addressing;
     bool checkReplyChecksum = true;
+    LineTiming timing;
 };
 
 // "Sending message n of 18", "Retrieving message n of 18"; "" for message 0 (the end).
 QString progressText(TransferKind kind, int message);
 
+// One thing that happened on the line: a frame sent, bytes received, and what was
+// wrong with them.
+struct LineEvent {
+    qint64 atMs = 0;      // since the transfer began
+    bool sent = false;    // from the program to the panel
+    QByteArray bytes;
+    int message = 0;      // the message they belong to (or arrived during)
+    QString problem;      // what was wrong, for a reply that ended the transfer
+};
+
 struct TransferResult {
     TransferKind kind = TransferKind::None;
     TransferOutcome outcome = TransferOutcome::Running;
-    int message = 0;       // where it ended: 1-18, or 19 after the 18th reply
-    QString error;         // the text of a port error or a refusal; what was wrong with a reply
-    ConfigImage image{};   // a retrieve: the words read
+    int message = 0;          // where it ended: 1-18, or 19 after the 18th reply
+    QString error;            // a port error or a refusal as told; for a data or status
+                              // error the line that says where and what
+    ConfigImage image{};      // a retrieve: the words read (zero where none arrived)
+    int acknowledged = 0;     // requests whose replies arrived and checked out
+    QString port;             // "COM 1 (/dev/ttyS0)", for what is told
+    std::int32_t baud = 0;
+    std::vector<LineEvent> trace;
 };
 
-// The steps of one message.
-enum class Step : std::uint8_t {
-    Start = 0,       // start of a message
-    Compose = 1,     // frame to compose and send
-    AwaitReply = 2,  // waiting for the reply to begin
-    Read = 3,        // reply to read
-    Parse = 4,       // reply to parse
+// What a finished transfer tells the user, and whether it is an error: "" for a
+// transfer that tells nothing (a cancelled retrieve, one still running).
+struct OutcomeText {
+    QString text;
+    bool error = false;
 };
+OutcomeText outcomeText(const TransferResult& result);
 
 class Exchange : public QObject {
     Q_OBJECT
 public:
     explicit Exchange(QObject* parent = nullptr);
 
-    // The port of the next transfer, opened with the link's settings; the caller keeps it
-    // alive until the transfer has ended.
-    Result<void> openPort(SerialLink& port, const TransferLink& link);
-    // A transfer over the open port: the image written, or the panel's image read.
-    void startSend(const ConfigImage& image);
-    void startRetrieve();
-    // Stops a running transfer: no further frame; it ends as Cancelled.
+    // A transfer over `link`, which the caller keeps alive until `finished`: the link is
+    // opened with the settings, then the image written, or the panel's image read.
+    void startSend(Link& link, const TransferLink& settings, const ConfigImage& image);
+    void startRetrieve(Link& link, const TransferLink& settings);
+    // Stops a running transfer: no further frame; it ends as Cancelled. Nothing when
+    // no transfer runs.
     void cancel();
-
-    // The timer handlers (public so a test can step them).
-    void SendTimerTimer();
-    void RetrvTimerTimer();
 
     bool running() const { return kind_ != TransferKind::None; }
     TransferKind runningKind() const { return kind_; }
-    const TransferResult& result() const { return result_; }
     const ConfigImage& sentImage() const { return image_; }
 
     // Told at the start of each message (1-18) and with 0 when the transfer has ended.
     std::function<void(TransferKind kind, int message)> progress;
-
-    QTimer SendTimer;
-    QTimer RetrvTimer;
 
 signals:
     // A transfer has ended, or could not start.
     void finished(const dnp::TransferResult& result);
 
 private:
-    void start(TransferKind kind);
-    void cycle(TransferKind kind);
-    bool ComposeToSendMesg(int message);
-    bool ComposeToRetrieveMesg(int message);
-    bool sendFrame(const QByteArray& frame);
-    bool ReadSendInputBuffer(int message);
-    bool ReadRetrieveInputBuffer(int message);
-    bool readReply(frames::Command command, int message);
-    std::optional<frames::Reply> checkedReply(frames::Command command, int message);
-    bool SendStatusParsing(int message);
-    bool RetrieveStatusParsing(int message);
-    void timerTick(QTimer& timer, TransferKind kind);
-    void bytesArrived();
-    void replySeen(QTimer& timer, TransferKind kind);
-    void end(TransferOutcome outcome, const QString& error = {});
-    void discardTrailingBytes();
-    Step& stateOf(TransferKind kind) { return kind == TransferKind::Send ? SendState : RetrieveState; }
-    bool waitBounded(const std::function<bool()>& done, int expectedBytes);
+    // Opening: the line is being opened. AwaitingReply: a request has gone out, its
+    // reply is due. Guard: the last reply is in, the line must stay quiet. Refusing:
+    // bytes came that no reply accounts for; the rest of them is counted until the line
+    // is quiet, and the transfer ends saying how many there were.
+    enum class Phase { Opening, AwaitingReply, Guard, Refusing };
 
-    SerialLink* port_ = nullptr;
-    // The transfer state.
-    Step SendState = Step::Start;
-    Step RetrieveState = Step::Start;
-    std::int32_t MessageNumber = 1;
-    bool AwaitingReply = false;
-    bool WaitEnded = false;
-    std::uint16_t PollCount = 0;
-    std::int32_t BytesWaiting = 0;
-    bool TransferError = false;
-    QByteArray ReplyBuffer;  // the last reply as it was read
-    frames::Addressing addressing_;
-    bool checkReplyChecksum_ = true;
-    // Bytes have trailed a reply of this transfer: the line is waited on longer.
-    bool lineTrails_ = false;
+    void start(TransferKind kind, Link& link, const TransferLink& settings);
+    void lineOpened();
+    void bytesArrived();
+    void lineFailed(const QString& reason);
+    void deadlinePassed();
+    void sendRequest();
+    bool takeReply(const QByteArray& reply);
+    // Bytes no reply accounts for: after the reply to `afterMessage` (0: before the reply
+    // to message 1).
+    void refuseBytes(int afterMessage, const QByteArray& bytes);
+    QString unexpectedText() const;
+    void waitForQuiet();
+    void end(TransferOutcome outcome, const QString& error = {});
+    frames::Command command() const;
+    qint64 wireNs(qsizetype bytes) const;
+    qint64 guardMs() const;
+    qint64 nowNs() const { return clock_.nsecsElapsed(); }
+    void note(bool sent, const QByteArray& bytes, const QString& problem = {});
+
+    QPointer<Link> link_;
+    TransferLink settings_;
     TransferKind kind_ = TransferKind::None;
+    Phase phase_ = Phase::Opening;
+    int message_ = 0;
+    qint64 replyNotBeforeNs_ = 0;  // a reply that begins earlier is no reply to this request
+    QByteArray reply_;             // the bytes of the reply that is due
+    int unexpectedAfter_ = 0;      // Refusing: the reply the unexpected bytes followed
+    qsizetype unexpectedCount_ = 0;
+    qint64 refusingSinceNs_ = 0;
+    QTimer deadline_;
+    QElapsedTimer clock_;
     TransferResult result_;
     ConfigImage image_{};
 };

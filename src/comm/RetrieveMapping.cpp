@@ -1,8 +1,11 @@
 #include "comm/RetrieveMapping.h"
 
+#include "comm/ConfigImage.h"
 #include "model/Marks.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 
 namespace dnp {
 namespace {
@@ -38,6 +41,16 @@ public:
         adoptOrder();
         return std::move(result_);
     }
+
+    // A point the image lists a second time: the word that lists it again, the word that
+    // listed it first, and the point.
+    struct Repeat {
+        int word;
+        int firstWord;
+        PointType type;
+        int typeIndex;
+    };
+    const std::optional<Repeat>& firstRepeat() const { return firstRepeat_; }
 
 private:
     // Block starts from the trailer; each present block reaches up to the next
@@ -104,6 +117,13 @@ private:
             else
                 selections[cls][selection] = 1;
             const int markSlot = secondBout ? kSecondBoutMarkBase + t : t;
+            const int key = block * kWordsPerBlockKey + markSlot;
+            if (const auto seen = firstWordOf_.find(key); seen != firstWordOf_.end()) {
+                if (!firstRepeat_)
+                    firstRepeat_ = Repeat{imageWord, seen->second, type, t};
+            } else {
+                firstWordOf_.emplace(key, imageWord);
+            }
             result_.found[typeNumber(type)][markSlot] = true;
             if (!secondBout) {
                 result_.order.append(type, t);
@@ -145,7 +165,10 @@ private:
         }
     }
 
+    static constexpr int kWordsPerBlockKey = 1024;  // above any TypeIndex
     std::array<std::uint16_t, kImageWords> words_;
+    std::map<int, int> firstWordOf_;  // by block and point: the image word that first listed it
+    std::optional<Repeat> firstRepeat_;
     int count_ = 0;
     std::array<std::uint16_t, kImageBlockCount> start_{};
     std::array<std::uint16_t, kImageBlockCount> size_{};
@@ -192,6 +215,41 @@ RetrieveBuffers retrieveBuffersFromImage(const ConfigImage& image)
 RetrievedConfig mapRetrievedImage(const ConfigImage& image)
 {
     return RetrievedImageMapper(retrieveBuffersFromImage(image)).map();
+}
+
+Result<void> checkRetrievedImage(const ConfigImage& image)
+{
+    RetrievedImageMapper mapper(retrieveBuffersFromImage(image));
+    const RetrievedConfig retrieved = mapper.map();
+    if (const auto& repeat = mapper.firstRepeat())
+        return failure(QStringLiteral("Word %1 holds the code of %2, which word %3 holds too.")
+                           .arg(repeat->word)
+                           .arg(PointCatalog::instance().point(repeat->type, repeat->typeIndex).shortName)
+                           .arg(repeat->firstWord));
+
+    // The image the points it lists give, in its own mapping; the unsolicited words are
+    // the panel's as they are.
+    ConfigImage rebuilt{};
+    rebuilt[kMappingWord] = image[kMappingWord];
+    if (mappingItemForCode(image[kMappingWord]) == kIndividualMappingItem) {
+        ConfigState state;
+        state.ClassSelection = retrieved.ClassSelection;
+        state.Class0Order = retrieved.Class0Order;
+        const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
+        if (!built)
+            return failure(QStringLiteral("The image names the individual mapping but lists no point the panel has, "
+                                          "or more than it takes."));
+        rebuilt = built->image;
+    }
+    for (int i = 0; i < kUnsolicitedWordCount; ++i)
+        rebuilt[kFirstUnsolicitedWord + i] = image[kFirstUnsolicitedWord + i];
+    const auto hex = [](std::uint16_t word) { return QStringLiteral("0x") + QString::number(word, 16).toUpper().rightJustified(4, u'0'); };
+    for (int word = 0; word < kImageWords; ++word)
+        if (image[word] != rebuilt[word])
+            return failure(QStringLiteral("Word %1 holds %2; an image of the points it lists holds %3 there.")
+                               .arg(word)
+                               .arg(hex(image[word]), hex(rebuilt[word])));
+    return {};
 }
 
 }  // namespace dnp

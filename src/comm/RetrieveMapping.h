@@ -5,6 +5,7 @@
 
 #include "comm/ImageLayout.h"
 #include "model/ConfigState.h"
+#include "model/Result.h"
 
 #include <array>
 #include <cstdint>
@@ -58,5 +59,12 @@ struct RetrievedConfig {
 // MapRetrievedConfig of an image: the blocks from the trailer, every point word looked
 // up in the block it lies in, selections, marks and the order of what was found.
 RetrievedConfig mapRetrievedImage(const ConfigImage& image);
+
+// Whether the panel could hold the image: mapped back and built again in its own
+// mapping it gives the same words (the unsolicited words aside, which the mapping
+// takes as they come). The first word that differs is named: "Word 97 holds the code
+// of Vld, which word 82 holds too." or "Word 17 holds 0x1A32; an image of the points
+// it lists holds 0x0000 there."
+Result<void> checkRetrievedImage(const ConfigImage& image);
 
 }  // namespace dnp

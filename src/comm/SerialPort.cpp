@@ -1,7 +1,6 @@
 #include "comm/SerialPort.h"
 
 #include <QFile>
-#include <QScopedValueRollback>
 #include <QSerialPort>
 #include <QTimer>
 #include <algorithm>
@@ -20,26 +19,7 @@
 namespace dnp {
 namespace {
 
-constexpr int kLowestDataBits = 5;
-constexpr int kHighestDataBits = 8;
 constexpr int kHangUpWatchMs = 200;
-
-std::uint16_t clampToCount(qint64 count)
-{
-    return static_cast<std::uint16_t>(std::clamp<qint64>(count, 0, std::numeric_limits<std::uint16_t>::max()));
-}
-
-QSerialPort::Parity qtParity(PortParity parity)
-{
-    switch (parity) {
-    case PortParity::None: return QSerialPort::NoParity;
-    case PortParity::Odd: return QSerialPort::OddParity;
-    case PortParity::Even: return QSerialPort::EvenParity;
-    case PortParity::Mark: return QSerialPort::MarkParity;
-    case PortParity::Space: return QSerialPort::SpaceParity;
-    }
-    return QSerialPort::NoParity;
-}
 
 #ifdef Q_OS_UNIX
 QString systemMessage(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
@@ -96,30 +76,6 @@ bool portPresent(const QString& device)
 
 }  // namespace
 
-void SerialLink::setBaud(std::int32_t baud)
-{
-    line_.Baud = baud;
-    lineSettingChanged(LineField::Baud);
-}
-
-void SerialLink::setParity(PortParity parity)
-{
-    line_.Parity = parity;
-    lineSettingChanged(LineField::Parity);
-}
-
-void SerialLink::setDataBits(int bits)
-{
-    line_.DataBits = std::clamp(bits, kLowestDataBits, kHighestDataBits);
-    lineSettingChanged(LineField::DataBits);
-}
-
-void SerialLink::setStopBits(int bits)
-{
-    line_.StopBits = bits == 2 ? 2 : 1;
-    lineSettingChanged(LineField::StopBits);
-}
-
 QString portDeviceName(int number, const QMap<int, QString>& devices)
 {
     if (const auto it = devices.constFind(number); it != devices.cend() && !it->isEmpty())
@@ -140,57 +96,62 @@ QList<int> listAvailablePorts(const QMap<int, QString>& devices)
     return ports;
 }
 
-QString LinkTarget::label() const
+TApdComPort::TApdComPort(LinkTarget linkTarget) : Link(std::move(linkTarget)), port_(std::make_unique<QSerialPort>())
 {
-    return comNumber > 0 ? QStringLiteral("COM %1 (%2)").arg(comNumber).arg(device) : device;
-}
-
-std::unique_ptr<SerialLink> machineSerialLink(const LinkTarget& target)
-{
-    return std::make_unique<TApdComPort>(target);
-}
-
-TApdComPort::TApdComPort(LinkTarget target) : target_(std::move(target)), port_(std::make_unique<QSerialPort>())
-{
-    QObject::connect(port_.get(), &QSerialPort::readyRead, port_.get(), [this] { onReadyRead(); });
-    // A device that went away (an adapter pulled out, a simulator ended) is closed
-    // from the event loop: its hang-up would otherwise keep waking the program.
-    QObject::connect(port_.get(), &QSerialPort::errorOccurred, port_.get(), [this](QSerialPort::SerialPortError error) {
+    QObject::connect(port_.get(), &QSerialPort::readyRead, this, &Link::received);
+    // A device that went away (an adapter pulled out, a simulator ended) ends the line,
+    // from the event loop: the port is not closed from inside its own report.
+    QObject::connect(port_.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         if (error == QSerialPort::ResourceError)
-            QMetaObject::invokeMethod(port_.get(), [this] { close(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this, reason = port_->errorString()] { lineBroke(reason); },
+                                      Qt::QueuedConnection);
     });
 #ifdef Q_OS_UNIX
     // A terminal whose other end is gone reads as empty rather than failing, so the
     // hang-up is looked for as well.
     hangUpWatch_ = new QTimer(port_.get());
     hangUpWatch_->setInterval(kHangUpWatchMs);
-    QObject::connect(hangUpWatch_, &QTimer::timeout, port_.get(), [this] {
+    QObject::connect(hangUpWatch_, &QTimer::timeout, this, [this] {
         pollfd fd{static_cast<int>(port_->handle()), 0, 0};
         if (isOpen() && ::poll(&fd, 1, 0) == 1 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)))
-            close();
+            lineBroke(QStringLiteral("%1 was hung up.").arg(target().device));
     });
 #endif
 }
 
 TApdComPort::~TApdComPort() { close(); }
 
-Error TApdComPort::openFailure(const QString& text, const QString& advice) const
-{
-    return failure(text + QLatin1Char('\n') + advice);
-}
-
 bool TApdComPort::isOpen() const { return port_->isOpen(); }
 
-Result<void> TApdComPort::open()
+void TApdComPort::lineBroke(const QString& reason)
+{
+    if (!isOpen())
+        return;
+    close();
+    emit failed(reason);
+}
+
+void TApdComPort::open(const LineSettings& line)
+{
+    line_ = line;
+    if (const Result<void> opened = openDevice(); !opened) {
+        emit failed(opened.error().message);
+        return;
+    }
+    emit opened();
+}
+
+Result<void> TApdComPort::openDevice()
 {
     if (isOpen())
-        return {};
-    const QString& device = target_.device;
+        close();
+    const QString& device = target().device;
+    const auto openFailure = [](const QString& text, const QString& advice) { return failure(text + QLatin1Char('\n') + advice); };
     // A device dnpcfg --device names is the user's own choice: no settings to go to.
-    const QString missing = QStringLiteral("Port %1 does not exist.").arg(target_.label()) +
-                            (target_.comNumber > 0 ? QStringLiteral(" Choose a port in Communication Settings.") : QString());
+    const QString missing = QStringLiteral("Port %1 does not exist.").arg(target().label()) +
+                            (target().comNumber > 0 ? QStringLiteral(" Choose a port in Communication Settings.") : QString());
     const QString busy = QStringLiteral("%1 is in use by another program.").arg(device);
-    const QString unopenable = QStringLiteral("Port %1 cannot be opened.").arg(target_.label());
+    const QString unopenable = QStringLiteral("Port %1 cannot be opened.").arg(target().label());
     const QString refused =
         QStringLiteral("You may not use %1: ask to be made a member of its group (often dialout).").arg(device);
 #ifdef Q_OS_UNIX
@@ -206,7 +167,11 @@ Result<void> TApdComPort::open()
 #endif
 
     port_->setPortName(device);
-    applyLineSettings();
+    port_->setBaudRate(line_.baud);
+    port_->setParity(line_.parity == PortParity::Even ? QSerialPort::EvenParity : QSerialPort::NoParity);
+    port_->setDataBits(QSerialPort::Data8);
+    port_->setStopBits(QSerialPort::OneStop);
+    port_->setFlowControl(QSerialPort::NoFlowControl);
     if (!port_->open(QIODevice::ReadWrite)) {
         const auto error = port_->error();
         const QString text = port_->errorString();
@@ -255,28 +220,10 @@ void TApdComPort::close()
     port_->clearError();
 }
 
-void TApdComPort::applyLineSettings()
-{
-    port_->setBaudRate(line_.Baud);
-    port_->setParity(qtParity(line_.Parity));
-    port_->setDataBits(static_cast<QSerialPort::DataBits>(line_.DataBits));
-    port_->setStopBits(line_.StopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
-    port_->setFlowControl(QSerialPort::NoFlowControl);
-}
-
-void TApdComPort::lineSettingChanged(LineField)
+Result<void> TApdComPort::write(QByteArrayView bytes)
 {
     if (!isOpen())
-        return;
-    applyLineSettings();
-    port_->clearError();
-}
-
-Result<void> TApdComPort::SendBytes(QByteArrayView bytes)
-{
-    if (!isOpen())
-        return failure(kPortNotOpenText);
-    QScopedValueRollback inside(insideOperation_, true);
+        return failure(QStringLiteral("%1 is not open.").arg(target().label()));
     if (port_->write(bytes.data(), bytes.size()) != bytes.size()) {
         const QString text = port_->errorString();
         port_->clearError();
@@ -286,81 +233,9 @@ Result<void> TApdComPort::SendBytes(QByteArrayView bytes)
     return {};
 }
 
-std::uint16_t TApdComPort::TransmitPending()
+QByteArray TApdComPort::takeReceived()
 {
-    if (!isOpen())
-        return 0;
-    QScopedValueRollback inside(insideOperation_, true);
-    port_->flush();
-    qint64 pending = port_->bytesToWrite();
-#ifdef Q_OS_UNIX
-    // Bytes the driver still holds have not left either.
-    int queued = 0;
-    if (::ioctl(static_cast<int>(port_->handle()), TIOCOUTQ, &queued) == 0 && queued > 0)
-        pending += queued;
-#endif
-    return clampToCount(pending);
-}
-
-void TApdComPort::pullReceived()
-{
-    QScopedValueRollback inside(insideOperation_, true);
-#ifdef Q_OS_UNIX
-    int waiting = 0;
-    if (::ioctl(static_cast<int>(port_->handle()), FIONREAD, &waiting) != 0 || waiting <= 0)
-        return;
-#endif
-    // Takes what the driver holds into the port's buffer without the event loop.
-    if (!port_->waitForReadyRead(0) && port_->error() == QSerialPort::TimeoutError)
-        port_->clearError();
-}
-
-std::uint16_t TApdComPort::ReceivedCount()
-{
-    if (!isOpen())
-        return 0;
-    pullReceived();
-    return clampToCount(port_->bytesAvailable());
-}
-
-Result<std::uint8_t> TApdComPort::ReadByte()
-{
-    if (!isOpen())
-        return failure(kPortNotOpenText);
-    if (port_->bytesAvailable() == 0)
-        pullReceived();
-    char byte = 0;
-    if (!port_->getChar(&byte))
-        return failure(kNothingReceivedText);
-    return static_cast<std::uint8_t>(byte);
-}
-
-void TApdComPort::FlushReceive()
-{
-    if (!isOpen())
-        return;
-    port_->clear(QSerialPort::Input);
-    port_->clearError();
-}
-
-void TApdComPort::onReadyRead()
-{
-    if (!insideOperation_) {
-        notifyBytesArrived();
-        return;
-    }
-    // Bytes taken in by one of the operations: tell the handler from the event loop.
-    if (notificationQueued_)
-        return;
-    notificationQueued_ = true;
-    QMetaObject::invokeMethod(
-        port_.get(),
-        [this] {
-            notificationQueued_ = false;
-            if (isOpen())
-                notifyBytesArrived();
-        },
-        Qt::QueuedConnection);
+    return isOpen() ? port_->readAll() : QByteArray();
 }
 
 }  // namespace dnp

@@ -19,7 +19,7 @@ namespace {
 // A workspace with the desk's remembered files.
 struct DeskRig : WorkspaceRig {
     DeskSettings desk{dir.filePath("desk.ini")};
-    Workspace deskWs{prompts, {dir.filePath("DNP.ini"), linkTo(link), &desk}};
+    Workspace deskWs{prompts, {.iniPath = dir.filePath("DNP.ini"), .linkFactory = fakeLinks(link), .desk = &desk, .timing = kFakeLineTiming}};
 };
 
 class UnsavedWorkTest : public ::testing::Test, public WorkspaceRig {

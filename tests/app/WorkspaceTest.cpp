@@ -502,7 +502,8 @@ TEST_F(WorkspaceTransferTest, ARetrieveThatStopsEarlyChangesNothing)
     const ConfigState before = state;
     EXPECT_FALSE(retrieve());
     EXPECT_EQ(ended, QList<TransferOutcome>{TransferOutcome::NotResponding});
-    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!"});
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!\nMessage 18 of 18 was not answered.\n"
+                                                       "No answer on COM 1 (/dev/ttyS0) at 9600 baud."});
     EXPECT_EQ(state.UnsolicitedSettings, before.UnsolicitedSettings);
     EXPECT_EQ(state.ClassSelection, before.ClassSelection);
     EXPECT_EQ(state.Class0Order, before.Class0Order);
@@ -520,14 +521,14 @@ TEST_F(WorkspaceTransferTest, ABadStatusIsToldAndARetrieveIsStillApplied)
     ASSERT_TRUE(ws.newConfiguration());
     prompts.shown.clear();
     EXPECT_FALSE(retrieve());
-    EXPECT_EQ(prompts.texts(), QStringList{"System or data error has occurred."});
+    EXPECT_EQ(prompts.texts(), QStringList{"System or data error has occurred.\nReply to message 1 of 18 carried status 0x10."});
     EXPECT_EQ(ended.last(), TransferOutcome::StatusError);
     EXPECT_EQ(state.class0Sequence(PointType::Bin), std::vector<int>{2});
 
     panel = badStatusPanelAt({1});
     prompts.shown.clear();
     EXPECT_FALSE(send());
-    EXPECT_EQ(prompts.texts(), QStringList{"System error or data error has occurred."});
+    EXPECT_EQ(prompts.texts(), QStringList{"System error or data error has occurred.\nReply to message 1 of 18 carried status 0x10."});
 }
 
 TEST_F(WorkspaceTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
@@ -571,7 +572,7 @@ TEST_F(WorkspaceTransferTest, FailuresTellTheMessageAndWhatWasWrong)
     EXPECT_FALSE(send());
     EXPECT_EQ(prompts.texts(Shown::Error),
               QStringList{"ZE-P(L) is not responding!\nMessage 7 of 18 was not answered. The panel may hold a partly "
-                          "written configuration: send it again."});
+                          "written configuration: send it again.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud."});
 
     // Five stray zeros before reply 2 of a retrieve: a data error, nothing applied.
     const ConfigState before = state;
@@ -669,7 +670,8 @@ TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
     use(richConfiguration());
     panel = silentPanelAt({2});
     EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, path("a.dnp")); }));
-    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!"});
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!\nMessage 2 of 18 was not answered.\n"
+                                                       "No answer on COM 1 (/dev/ttyS0) at 9600 baud."});
     EXPECT_FALSE(ws.lastVerify());
 
     // A panel that holds another configuration: the differences are told.
@@ -711,7 +713,7 @@ TEST_F(WorkspaceTransferTest, TheLinkOverrideReachesThePortAndTheFrames)
     EXPECT_TRUE(send());
     EXPECT_EQ(link.target.device, "/dev/fake");
     EXPECT_EQ(link.target.label(), "/dev/fake");
-    EXPECT_EQ(link.Parity(), PortParity::Even);
+    EXPECT_EQ(link.requested.parity, PortParity::Even);
     EXPECT_EQ(static_cast<std::uint8_t>(link.sent[0][0]), 7);  // the address byte
 }
 
@@ -721,7 +723,7 @@ TEST_F(WorkspaceTransferTest, EvenParityInTheSettingsReachesThePort)
     ASSERT_TRUE(ws.readSettings());
     use(richConfiguration());
     EXPECT_TRUE(send());
-    EXPECT_EQ(link.Parity(), PortParity::Even);
+    EXPECT_EQ(link.requested.parity, PortParity::Even);
 }
 
 // dnpcfg decode: an image text mapped back as a completed retrieve; a point listed twice

@@ -85,8 +85,8 @@ TEST_F(TransferCommandsTest, ASilentPanelFailsWithTheMessage)
     ASSERT_TRUE(sim.started()) << sim.error().toStdString();
     const test::ProgramRun r = test::runDnpcfg({"send", writeConfig(sampleConfig()), "--device", sim.device()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "dnpcfg: ZE-P(L) is not responding!\ndnpcfg: Message 1 of 18 was not answered. The panel may "
-                     "hold a partly written configuration: send it again.\n");
+    EXPECT_EQ(r.err, "dnpcfg: ZE-P(L) is not responding!\ndnpcfg: Message 1 of 18 was not answered. Nothing was "
+                     "written to the panel.\ndnpcfg: No answer on " + sim.device() + " at 9600 baud.\n");
 }
 
 TEST_F(TransferCommandsTest, PortsListsTheMachinesPortsAndTheComNumbersOfDnpIni)

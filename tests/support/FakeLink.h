@@ -1,173 +1,93 @@
 #pragma once
-// A serial link for the transfer tests, the fuzz targets and the benchmarks of the
-// exchange: each frame sent is given to `panel`, whose reply reaches the receive buffer
-// at once or after some timer ticks, followed by bytes that trail it on the line (0xAA,
-// one at a time as the buffer is polled). The line is as fast as memory.
+// A line as fast as memory, for the workspace tests and the fuzz targets: every frame
+// written is given to `panel` (by default the simulator's panel in-process), whose reply
+// arrives at once, as part of the write. The line has no speed (its bytes take no time);
+// the serial and TCP tests use the real simulator.
 
+#include "Panel.h"
 #include "comm/Exchange.h"
+#include "comm/Link.h"
 #include "comm/SerialPort.h"
 
 #include <QByteArray>
 #include <QList>
 #include <functional>
 #include <limits>
-#include <optional>
 
 namespace dnp::test {
 
 struct FakeReply {
     QByteArray bytes;
     bool silent = false;
-    int lateTicks = 0;      // timer ticks before the bytes arrive
-    bool announce = false;  // a late arrival is told through the bytes-arrived handler
-    int trailing = 0;       // bytes that follow the reply; kEndless: they never stop
-    static constexpr int kEndless = std::numeric_limits<int>::max();
 };
 
-class FakeLink : public SerialLink {
-public:
+// What the fake links of a test share: the panel's behaviour and what went over the line.
+struct FakeLine {
     std::function<FakeReply(const QByteArray& frame)> panel = [](const QByteArray&) { return FakeReply{{}, true}; };
     QList<QByteArray> sent;
-    QByteArray received;
     bool openFails = false;
-    bool opened = false;
-    LinkTarget target;  // the target of the last link made for it
-    int droppedTrailing = 0;  // trailing bytes that reached the buffer and were flushed
-
-    Result<void> open() override
-    {
-        if (openFails)
-            return failure(kBadIdText);
-        opened = true;
-        received.clear();
-        return {};
-    }
-    void close() override { opened = false; }
-    bool isOpen() const override { return opened; }
-    Result<void> SendBytes(QByteArrayView bytes) override
-    {
-        sent << bytes.toByteArray();
-        FakeReply reply = panel(sent.last());
-        if (reply.silent)
-            return {};
-        trailing_ = reply.trailing;
-        if (reply.lateTicks == 0)
-            received += reply.bytes;
-        else
-            late_ = reply;
-        return {};
-    }
-    std::uint16_t TransmitPending() override { return 0; }
-    std::uint16_t ReceivedCount() override
-    {
-        if (received.isEmpty() && !late_ && trailing_ > 0) {
-            received += '\xAA';
-            if (trailing_ != FakeReply::kEndless)
-                --trailing_;
-        }
-        return static_cast<std::uint16_t>(std::min<qsizetype>(received.size(), 0xFFFF));
-    }
-    Result<std::uint8_t> ReadByte() override
-    {
-        if (received.isEmpty())
-            return failure(kNothingReceivedText);
-        const auto b = static_cast<std::uint8_t>(received[0]);
-        received.remove(0, 1);
-        return b;
-    }
-    void FlushReceive() override
-    {
-        if (received == QByteArray(1, '\xAA'))
-            ++droppedTrailing;
-        received.clear();
-    }
-
-    // Between two timer ticks: a late reply comes nearer and arrives.
-    void beforeTick()
-    {
-        if (!late_ || --late_->lateTicks > 0)
-            return;
-        received += late_->bytes;
-        const bool announce = late_->announce;
-        late_.reset();
-        if (announce)
-            notifyBytesArrived();
-    }
-
-    // The waits that scale with the wire time (the quiet line after a reply) take next
-    // to nothing on a line this fast.
-    void lineSettingChanged(LineField field) override
-    {
-        if (field == LineField::Baud)
-            line_.Baud = kInstantBaud;
-    }
-    static constexpr std::int32_t kInstantBaud = 100'000'000;
-
-private:
-    std::optional<FakeReply> late_;
-    int trailing_ = 0;
+    bool opened = false;       // the last link is open
+    LinkTarget target;         // the target of the last link made
+    LineSettings requested;    // the settings it was opened with
 };
 
-// A link factory whose every link is `link` itself (the test keeps it), so that a test
-// sees what the workspace's transfers send and scripts what they receive.
-class LinkTo : public SerialLink {
+class FakeLink : public Link {
 public:
-    explicit LinkTo(FakeLink& link) : link_(link)
-    {
-        link_.setBytesArrivedHandler([this] { notifyBytesArrived(); });
-    }
-    Result<void> open() override { return link_.open(); }
-    void close() override { link_.close(); }
-    bool isOpen() const override { return link_.isOpen(); }
-    Result<void> SendBytes(QByteArrayView bytes) override { return link_.SendBytes(bytes); }
-    std::uint16_t TransmitPending() override { return link_.TransmitPending(); }
-    std::uint16_t ReceivedCount() override { return link_.ReceivedCount(); }
-    Result<std::uint8_t> ReadByte() override { return link_.ReadByte(); }
-    void FlushReceive() override { link_.FlushReceive(); }
+    FakeLink(const LinkTarget& target, FakeLine& line) : Link(target), line_(line) { line.target = target; }
 
-protected:
-    void lineSettingChanged(LineField) override
+    void open(const LineSettings& settings) override
     {
-        link_.setBaud(Baud());
-        link_.setParity(Parity());
-        line_.Baud = link_.Baud();
+        line_.requested = settings;
+        Link::line_ = {0, settings.parity};
+        if (line_.openFails) {
+            emit failed(kBadIdText);
+            return;
+        }
+        line_.opened = true;
+        emit opened();
     }
+    void close() override
+    {
+        line_.opened = false;
+        received_.clear();
+    }
+    bool isOpen() const override { return line_.opened; }
+    Result<void> write(QByteArrayView bytes) override
+    {
+        line_.sent << bytes.toByteArray();
+        const FakeReply reply = line_.panel(line_.sent.last());
+        if (!reply.silent && !reply.bytes.isEmpty()) {
+            received_ += reply.bytes;
+            emit received();
+        }
+        return {};
+    }
+    QByteArray takeReceived() override { return std::exchange(received_, {}); }
 
 private:
-    FakeLink& link_;
+    FakeLine& line_;
+    QByteArray received_;
 };
 
-inline LinkFactory linkTo(FakeLink& link)
+// The links a workspace makes over `line`.
+inline LinkFactory fakeLinks(FakeLine& line)
 {
-    return [&link](const LinkTarget& target) {
-        link.target = target;
-        return std::make_unique<LinkTo>(link);
+    return [&line](const LinkTarget& target) { return std::make_unique<FakeLink>(target, line); };
+}
+
+// Timing for a line as fast as memory: a silent panel is given up on at once.
+constexpr LineTiming kFakeLineTiming{0, 0, 0, 0};
+
+// The simulator's panel answering the frames the fake line carries.
+inline std::function<FakeReply(const QByteArray&)> simulatedPanel(sim::Panel& panel)
+{
+    return [&panel](const QByteArray& frame) {
+        const std::vector<sim::Answer> answers = panel.receive(frame);
+        if (answers.empty() || answers.front().reply.isEmpty())
+            return FakeReply{{}, true};
+        return FakeReply{answers.front().reply, false};
     };
 }
-
-// The exchange of a workspace, for the tests that step its timer ticks.
-inline Exchange& exchangeOf(QObject& workspace)
-{
-    return *workspace.findChild<Exchange*>(QStringLiteral("exchange"));
-}
-
-// Runs the exchange's timer ticks until the transfer ends (a bounded number of them).
-inline void tickUntilEnded(Exchange& exchange, FakeLink& link, int limit = 18 * (kPollsBeforeTimeOut + 5))
-{
-    for (int tick = 0; exchange.running() && tick < limit; ++tick) {
-        link.beforeTick();
-        if (exchange.SendTimer.isActive())
-            exchange.SendTimerTimer();
-        else
-            exchange.RetrvTimerTimer();
-    }
-}
-
-}  // namespace dnp::test
-
-#include "Panel.h"
-
-namespace dnp::test {
 
 // A simulated panel silent at, or answering with a bad status to, the requests given.
 inline sim::Panel silentPanelAt(QSet<int> requests)
@@ -181,21 +101,6 @@ inline sim::Panel badStatusPanelAt(QSet<int> requests)
     sim::Faults faults;
     faults.badStatusAt = std::move(requests);
     return sim::Panel(std::nullopt, faults);
-}
-
-// The simulator's panel answering the frames a FakeLink carries, each reply followed by
-// `trailing` bytes.
-inline std::function<FakeReply(const QByteArray&)> simulatedPanel(sim::Panel& panel, int trailing = 0)
-{
-    return [&panel, trailing](const QByteArray& frame) {
-        const std::vector<sim::Answer> answers = panel.receive(frame);
-        if (answers.empty() || answers.front().reply.isEmpty())
-            return FakeReply{{}, true};
-        FakeReply reply;
-        reply.bytes = answers.front().reply;
-        reply.trailing = trailing;
-        return reply;
-    };
 }
 
 }  // namespace dnp::test

@@ -14,7 +14,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -248,10 +250,10 @@ inline std::string checkIniInput(QByteArrayView input, const QString& folder)
 //   byte 1: the address
 //   then per message, while the input lasts: a control byte c and the reply bytes.
 //   c = 0xFF: no reply. Otherwise the reply is the expected size plus (c & 0x1F)
-//   bytes; it arrives after (c >> 5) & 3 ticks (announced when c & 0x80); its bytes
-//   come from the input, 0 where the input ends. Where the input ends the panel is silent.
-// Replies are never shorter than expected: a short reply is only caught by the bounded
-// wait, which takes half a second (the exchange and drill tests cover it).
+//   bytes (bytes beyond the reply); its bytes come from the input, 0 where the input
+//   ends. Where the input ends the panel is silent.
+// A reply shorter than expected is told as silence at its deadline (the exchange and
+// drill tests cover it).
 struct ReplyPlan {
     bool retrieve = false;
     bool addressing = false;
@@ -285,8 +287,6 @@ inline ReplyPlan planReplies(QByteArrayView input)
             const int size = frames::replySize(plan.retrieve ? frames::Command::Read : frames::Command::Write, message,
                                                plan.addressing) +
                              (*control & 0x1F);
-            reply.lateTicks = (*control >> 5) & 3;
-            reply.announce = *control & 0x80;
             for (int i = 0; i < size; ++i)
                 reply.bytes += static_cast<char>(next().value_or(0));
         }
@@ -303,11 +303,11 @@ inline bool isStatusPosition(bool retrieve, int p)
     return p == 0 || (p >= 3 && (p - 3) % 5 == 0);
 }
 
-// A transfer fed with the planned replies ends (within a bounded number of ticks) with
-// the outcome the replies call for and exactly one message box with its text; it sends
-// exactly the frames of the messages it reached; a retrieve collects exactly the words
-// at the word positions of the replies, maps them as the mapping of that image does,
-// and one that does not complete leaves the configuration unchanged.
+// A transfer fed with the planned replies ends with the outcome the replies call for
+// and exactly one message box with its text; it sends exactly the frames of the
+// messages it reached; a retrieve collects exactly the words of the replies, applies
+// what their image maps to when the panel could hold it, and one that does not
+// complete leaves the configuration unchanged.
 inline std::string checkReplyInput(QByteArrayView input)
 {
     using namespace detail;
@@ -328,11 +328,12 @@ inline std::string checkReplyInput(QByteArrayView input)
         const QByteArray& bytes = plan.replies[message - 1].bytes;
         const int skip = plan.addressing ? 2 : 1;
         const int size = frames::replySize(command, message, plan.addressing);
-        // The frame must check out: address, length byte, all bytes adding up to 0.
+        // The frame must check out (address, length byte, all bytes adding up to 0), and
+        // nothing may follow it.
         const QByteArray reply = bytes.left(size);
         const bool addressOk = !plan.addressing || static_cast<std::uint8_t>(reply[0]) == (plan.address & 0xFF);
         const bool lengthOk = static_cast<std::uint8_t>(reply[skip - 1]) == size - (skip - 1);
-        if (!addressOk || !lengthOk || frames::checksum(reply) != 0) {
+        if (!addressOk || !lengthOk || frames::checksum(reply) != 0 || bytes.size() > size) {
             expected = TransferOutcome::DataError;
             break;
         }
@@ -359,51 +360,59 @@ inline std::string checkReplyInput(QByteArrayView input)
     }
     if (expected == TransferOutcome::Success && badStatus)
         expected = TransferOutcome::StatusError;
+    const bool complete = expected == TransferOutcome::Success || expected == TransferOutcome::StatusError;
+    const Result<void> plausible = checkRetrievedImage(image);
+    if (plan.retrieve && complete && !plausible)
+        expected = TransferOutcome::DataError;
 
     // The transfer, started from the workspace as the window starts it.
     test::ScriptedPrompts prompts;
-    test::FakeLink link;
-    Workspace workspace(prompts, {QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"), test::linkTo(link)});
+    test::FakeLine line;
+    Workspace workspace(prompts, {.iniPath = QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"),
+                                  .linkFactory = test::fakeLinks(line),
+                                  .timing = test::kFakeLineTiming});
     workspace.adopt(configFileDataOf(sampleState()));
     (void)workspace.overrideLink({QStringLiteral("fake"), {}, {}, plan.addressing ? std::optional<int>(plan.address) : std::nullopt});
     std::size_t nextReply = 0;
-    link.panel = [&plan, &nextReply](const QByteArray&) {
+    line.panel = [&plan, &nextReply](const QByteArray&) {
         return nextReply < plan.replies.size() ? plan.replies[nextReply++] : test::FakeReply{{}, true};
     };
     const ConfigState before = workspace.state();
-    Exchange& exchange = test::exchangeOf(workspace);
-
+    std::optional<TransferResult> ended;
+    QObject::connect(&workspace, &Workspace::transferEnded, [&ended](const TransferResult& r) { ended = r; });
     if (plan.retrieve)
         workspace.retrieve();
     else
         workspace.send(plan.mappingItem, false);
-    test::tickUntilEnded(exchange, link);
-    if (exchange.running())
-        return "the transfer still runs after its ticks";
-    if (exchange.result().outcome != expected)
-        return "outcome " + std::to_string(static_cast<int>(exchange.result().outcome)) + ", expected " +
+    QElapsedTimer patience;
+    patience.start();
+    while (!ended && patience.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (!ended)
+        return "the transfer did not end";
+    if (ended->outcome != expected)
+        return "outcome " + std::to_string(static_cast<int>(ended->outcome)) + ", expected " +
                std::to_string(static_cast<int>(expected));
 
-    // The one box of the outcome: its text, or (for a data error) how it begins.
+    // The one box of the outcome: its text, or (for a failure) how it begins.
+    const QString failed = (plan.retrieve ? kRetrieveErrorText : kSendErrorText) + QLatin1Char('\n');
     QString box;
-    bool boxIsStart = false;
+    bool boxIsStart = true;
     test::Shown::Kind kind = test::Shown::Error;
     switch (expected) {
     case TransferOutcome::Success:
         box = plan.retrieve ? kRetrieveOkText + "." : kSendOkText + ".";
         kind = test::Shown::Information;
+        boxIsStart = false;
         break;
-    case TransferOutcome::StatusError: box = plan.retrieve ? kRetrieveErrorText : kSendErrorText; break;
+    case TransferOutcome::StatusError:
+        box = failed + QStringLiteral("Reply to message ");
+        break;
     case TransferOutcome::DataError:
-        box = (plan.retrieve ? kRetrieveErrorText : kSendErrorText) +
-              QStringLiteral("\nReply to message %1 of 18: ").arg(reached);
-        boxIsStart = true;
+        box = complete ? failed + plausible.error().message : failed + QStringLiteral("Reply to message %1 of 18").arg(reached);
         break;
     default:
-        box = plan.retrieve ? kNotRespondingText
-                            : kNotRespondingText + QStringLiteral("\nMessage %1 of 18 was not answered. The panel may "
-                                                                  "hold a partly written configuration: send it again.")
-                                                       .arg(reached);
+        box = kNotRespondingText + QStringLiteral("\nMessage %1 of 18 was not answered.").arg(reached);
         break;
     }
     // The sample configuration is unsaved work: a retrieve asks about it before it is
@@ -413,13 +422,14 @@ inline std::string checkReplyInput(QByteArrayView input)
         !(boxIsStart ? prompts.shown[0].text.startsWith(box) : prompts.shown[0].text == box))
         return "the boxes shown: " + text(prompts.texts().join(" | ")) + "; expected " + text(box);
 
-    if (link.sent.size() != reached)
-        return std::to_string(link.sent.size()) + " frames sent, " + std::to_string(reached) + " messages reached";
+    if (line.sent.size() != reached)
+        return std::to_string(line.sent.size()) + " frames sent, " + std::to_string(reached) + " messages reached";
     const frames::Addressing addressing{plan.addressing, plan.address};
+    const ConfigImage sent = workspace.image(plan.mappingItem).value();
     for (int message = 1; message <= reached; ++message) {
         const QByteArray frame = plan.retrieve ? frames::composeReadFrame(message, addressing)
-                                               : frames::composeWriteFrame(message, exchange.sentImage(), addressing);
-        if (link.sent[message - 1] != frame)
+                                               : frames::composeWriteFrame(message, sent, addressing);
+        if (line.sent[message - 1] != frame)
             return "frame " + std::to_string(message) + " is not the frame of its message";
     }
 
@@ -432,7 +442,7 @@ inline std::string checkReplyInput(QByteArrayView input)
     }
     // The words read are those of the replies' image, and the configuration is what
     // applying the mapping of that image gives.
-    if (exchange.result().image != image)
+    if (ended->image != image)
         return "the retrieved words are not the words of the replies";
     const RetrievedConfig mapped = mapRetrievedImage(image);
     const ConfigState& after = workspace.state();

@@ -10,6 +10,7 @@
 #include "support/ScriptedPrompts.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 namespace dnp::test {
@@ -41,11 +42,12 @@ struct WorkspaceRig {
         const QMetaObject::Connection c =
             QObject::connect(&ws, &Workspace::panelCommandEnded, [&](bool ok) { succeeded = ok; });
         start();
-        for (int round = 0; !succeeded && round < 50; ++round) {
-            tickUntilEnded(exchangeOf(ws), link);
-            QCoreApplication::processEvents();
-        }
+        QElapsedTimer patience;
+        patience.start();
+        while (!succeeded && patience.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QObject::disconnect(c);
+        EXPECT_TRUE(succeeded.has_value()) << "the panel command did not end";
         return succeeded.value_or(false);
     }
     bool send(bool thenVerify = false) { return run([&] { ws.send(kIndividualMappingItem, thenVerify); }); }
@@ -53,9 +55,9 @@ struct WorkspaceRig {
 
     QTemporaryDir dir;
     ScriptedPrompts prompts;
-    FakeLink link;
+    FakeLine link;
     sim::Panel panel{std::nullopt, {}};
-    Workspace ws{prompts, {dir.filePath("DNP.ini"), linkTo(link)}};
+    Workspace ws{prompts, {.iniPath = dir.filePath("DNP.ini"), .linkFactory = fakeLinks(link), .timing = kFakeLineTiming}};
 };
 
 }  // namespace dnp::test

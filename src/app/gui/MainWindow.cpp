@@ -87,7 +87,7 @@ Workspace& TDNPCfgMain::workspace()
     if (workspace_)
         return *workspace_;
     desk_ = std::make_unique<DeskSettings>(deskFile_);
-    workspace_ = std::make_unique<Workspace>(*prompts_, WorkspaceSetup{iniPath_, linkFactory_, desk_.get()});
+    workspace_ = std::make_unique<Workspace>(*prompts_, WorkspaceSetup{.iniPath = iniPath_, .linkFactory = linkFactory_, .desk = desk_.get()});
     connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind kind, int message) {
         transferProgress_->setText(progressText(kind, message));
         const bool running = workspace_->transferRunning();

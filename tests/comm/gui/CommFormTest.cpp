@@ -99,7 +99,7 @@ protected:
 
     QTemporaryDir dir;
     test::ScriptedPrompts prompts;
-    Workspace ws{prompts, {path(), {}, nullptr}};
+    Workspace ws{prompts, {.iniPath = path()}};
 };
 
 }  // namespace

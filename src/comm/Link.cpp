@@ -1,0 +1,17 @@
+#include "comm/Link.h"
+
+#include "comm/SerialPort.h"
+
+namespace dnp {
+
+QString LinkTarget::label() const
+{
+    return comNumber > 0 ? QStringLiteral("COM %1 (%2)").arg(comNumber).arg(device) : device;
+}
+
+std::unique_ptr<Link> machineLink(const LinkTarget& target)
+{
+    return std::make_unique<TApdComPort>(target);
+}
+
+}  // namespace dnp

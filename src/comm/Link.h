@@ -1,0 +1,74 @@
+#pragma once
+// The line to the panel, as the exchange sees it: it opens the line, writes request
+// frames and is told when bytes arrive or the line breaks. It never waits on the line,
+// so one thread drives any number of transfers. A serial port and a terminal server's
+// TCP port (tcp://HOST:PORT, the serial line carried byte for byte) are both links.
+
+#include "model/Result.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace dnp {
+
+enum class PortParity { None, Even };
+
+// The line settings of a transfer: 8 data bits and 1 stop bit always.
+struct LineSettings {
+    std::int32_t baud = 9600;
+    PortParity parity = PortParity::None;
+};
+
+// The device a transfer goes to, and how the user knows it.
+struct LinkTarget {
+    QString device;     // "/dev/ttyS2", "/dev/pts/3", "tcp://10.1.2.3:4001"
+    int comNumber = 0;  // the COM number it stands for; 0 for a device named directly
+    // "COM 3 (/dev/ttyS2)", or the device alone when it was named directly.
+    QString label() const;
+};
+
+class Link : public QObject {
+    Q_OBJECT
+public:
+    explicit Link(LinkTarget target) : target_(std::move(target)) {}
+
+    const LinkTarget& target() const { return target_; }
+    // The settings the line runs at since it was opened; a baud rate of 0 for a line
+    // that takes no time (a test's line in memory).
+    const LineSettings& line() const { return line_; }
+
+    // Opens the line; `opened` or `failed` follows, at once or from the event loop. What
+    // waited on the line from before is dropped.
+    virtual void open(const LineSettings& line) = 0;
+    // Drops what waits in both directions, and closes; nothing is told after it.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Hands the bytes to the line.
+    virtual Result<void> write(QByteArrayView bytes) = 0;
+    // Every byte that has arrived since the last call.
+    virtual QByteArray takeReceived() = 0;
+
+signals:
+    void opened();
+    void received();
+    // The line could not be opened, or broke while open: the reason, for the user.
+    void failed(const QString& reason);
+
+protected:
+    LineSettings line_;
+
+private:
+    LinkTarget target_;
+};
+
+// Makes the link of a transfer; the workspace owns it for the transfer's length.
+using LinkFactory = std::function<std::unique_ptr<Link>(const LinkTarget& target)>;
+// The machine's links: a terminal server for "tcp://HOST:PORT", else a serial port.
+std::unique_ptr<Link> machineLink(const LinkTarget& target);
+
+}  // namespace dnp

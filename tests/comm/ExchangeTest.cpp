@@ -1,0 +1,267 @@
+// The exchange over a line as fast as memory: the frames of each message, the words
+// read, how each fault ends a transfer and what it tells. The drills over a real
+// pseudo-terminal with the simulator are in tests/cli/FaultDrillTest.cpp.
+
+#include "comm/Exchange.h"
+
+#include "support/FakeLink.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+using namespace dnp;
+using namespace dnp::test;
+
+namespace {
+
+class ExchangeTest : public ::testing::Test {
+protected:
+    ExchangeTest()
+    {
+        line.panel = simulatedPanel(panel);
+        QObject::connect(&exchange, &Exchange::finished, [this](const TransferResult& r) { ended << r; });
+    }
+    // Runs a transfer to its end.
+    TransferResult run(const std::function<void()>& start)
+    {
+        const qsizetype before = ended.size();
+        start();
+        QElapsedTimer patience;
+        patience.start();
+        while (ended.size() == before && patience.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_EQ(ended.size(), before + 1) << "the transfer did not end";
+        return ended.isEmpty() ? TransferResult{} : ended.last();
+    }
+    TransferResult send(const ConfigImage& image = testImage(), TransferLink settings = fastLink())
+    {
+        link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
+        return run([&] { exchange.startSend(*link, settings, image); });
+    }
+    TransferResult retrieve(TransferLink settings = fastLink())
+    {
+        link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
+        return run([&] { exchange.startRetrieve(*link, settings); });
+    }
+    static TransferLink fastLink() { return {9600, false, {}, true, kFakeLineTiming}; }
+    static ConfigImage testImage()
+    {
+        ConfigImage image{};
+        for (int i = 0; i < kImageWords; ++i)
+            image[i] = static_cast<std::uint16_t>(0x0100 * i + 7);
+        return image;
+    }
+
+    FakeLine line;
+    sim::Panel panel{std::nullopt, {}};
+    std::unique_ptr<FakeLink> link;
+    Exchange exchange;
+    QList<TransferResult> ended;
+};
+
+TEST_F(ExchangeTest, SendWritesTheImageInEighteenFrames)
+{
+    const ConfigImage image = testImage();
+    const TransferResult r = send(image);
+    EXPECT_EQ(r.outcome, TransferOutcome::Success);
+    EXPECT_EQ(r.message, 19);
+    EXPECT_EQ(r.acknowledged, 18);
+    ASSERT_EQ(line.sent.size(), 18);
+    for (int m = 1; m <= 18; ++m)
+        EXPECT_EQ(line.sent[m - 1], frames::composeWriteFrame(m, image, {})) << m;
+    EXPECT_EQ(panel.image, image);
+    EXPECT_EQ(exchange.sentImage(), image);
+    EXPECT_FALSE(line.opened);  // the port is left as soon as the transfer is over
+    // Every frame and reply went into the trace, in order.
+    ASSERT_EQ(r.trace.size(), 36u);
+    EXPECT_TRUE(r.trace[0].sent);
+    EXPECT_FALSE(r.trace[1].sent);
+    EXPECT_EQ(r.trace[35].message, 18);
+    EXPECT_EQ(r.trace[1].bytes, QByteArray::fromHex("0a0000000000000000f6"));
+}
+
+TEST_F(ExchangeTest, RetrieveReadsTheWordsWithAndWithoutAddressing)
+{
+    panel.image = testImage();
+    TransferResult r = retrieve();
+    EXPECT_EQ(r.outcome, TransferOutcome::Success);
+    EXPECT_EQ(r.image, testImage());
+    EXPECT_EQ(line.sent[0], QByteArray::fromHex("05d0000f1c"));
+    EXPECT_EQ(line.sent[17], frames::composeReadFrame(18, {}));
+
+    line.sent.clear();
+    panel = sim::Panel(300, {});  // answers the low byte of the address, 44
+    panel.image = testImage();
+    TransferLink addressed = fastLink();
+    addressed.addressing = {true, 300};
+    r = retrieve(addressed);
+    EXPECT_EQ(r.outcome, TransferOutcome::Success);
+    EXPECT_EQ(r.image, testImage());
+    EXPECT_EQ(line.sent[0], frames::composeReadFrame(1, {true, 300}));
+    EXPECT_EQ(static_cast<std::uint8_t>(line.sent[0][0]), 44);
+}
+
+// A retrieve that ends early reports the words it read and zeros for the rest, never
+// the words of an earlier retrieve.
+TEST_F(ExchangeTest, ARetrieveThatStopsEarlyHasOnlyItsOwnWords)
+{
+    panel.image = testImage();
+    ASSERT_EQ(retrieve().outcome, TransferOutcome::Success);
+    panel = silentPanelAt({3});
+    panel.image = testImage();
+    const TransferResult r = retrieve();
+    EXPECT_EQ(r.outcome, TransferOutcome::NotResponding);
+    EXPECT_EQ(r.message, 3);
+    EXPECT_EQ(r.acknowledged, 2);
+    for (int w = 0; w < kImageWords; ++w)
+        ASSERT_EQ(r.image[w], w < 30 ? testImage()[w] : 0) << w;
+}
+
+// Each way a transfer ends: its outcome, where, and the line that says what happened.
+TEST_F(ExchangeTest, FaultsEndTheTransferAtTheirMessage)
+{
+    struct Case {
+        const char* name;
+        sim::Faults faults;
+        bool send;
+        TransferOutcome outcome;
+        int message;
+        const char* error;
+    };
+    sim::Faults silent, badStatus, badChecksum, badLength, extra, shortReply;
+    silent.silentAt = {7};
+    badStatus.badStatusAt = {5};
+    badChecksum.badChecksumAt = {3};
+    badLength.badLengthAt = {18};
+    extra.extraBytes = 20;
+    extra.extraAt = {6};
+    shortReply.shortReplyAt = {9};
+    const Case cases[] = {
+        {"silent", silent, true, TransferOutcome::NotResponding, 7, ""},
+        {"short", shortReply, false, TransferOutcome::NotResponding, 9, ""},
+        {"bad status", badStatus, true, TransferOutcome::StatusError, 19, "Reply to message 5 of 18 carried status 0x10."},
+        {"bad checksum", badChecksum, true, TransferOutcome::DataError, 3,
+         "Reply to message 3 of 18: checksum byte 0xF7, expected 0xF6."},
+        {"bad length", badLength, false, TransferOutcome::DataError, 18,
+         "Reply to message 18 of 18: length byte 6, expected 5."},
+        {"extra bytes", extra, true, TransferOutcome::DataError, 6,
+         "Reply to message 6 of 18 was followed by 20 unexpected bytes."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        panel = sim::Panel(std::nullopt, c.faults);
+        line.sent.clear();
+        const TransferResult r = c.send ? send() : retrieve();
+        EXPECT_EQ(r.outcome, c.outcome);
+        EXPECT_EQ(r.message, c.message);
+        EXPECT_EQ(r.error, c.error);
+        // No frame follows one that ended the transfer.
+        EXPECT_EQ(line.sent.size(), std::min(c.message, 18));
+        EXPECT_FALSE(line.opened);
+    }
+}
+
+TEST_F(ExchangeTest, ChecksumsAreCheckedUnlessTheLinkSaysOtherwise)
+{
+    sim::Faults faults;
+    faults.badChecksumAt = {3};
+    panel = sim::Panel(std::nullopt, faults);
+    TransferLink lenient = fastLink();
+    lenient.checkReplyChecksum = false;
+    EXPECT_EQ(send(testImage(), lenient).outcome, TransferOutcome::Success);
+}
+
+TEST_F(ExchangeTest, CancelStopsARunningTransferAndIsNothingWhenNoneRuns)
+{
+    exchange.cancel();
+    EXPECT_TRUE(ended.isEmpty());  // no transfer, no end told
+
+    line.panel = [](const QByteArray&) { return FakeReply{{}, true}; };
+    link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
+    TransferLink patient = fastLink();
+    patient.timing = {};  // the real allowances: the silent panel is waited for
+    exchange.startRetrieve(*link, patient);
+    ASSERT_TRUE(exchange.running());
+    exchange.cancel();
+    EXPECT_FALSE(exchange.running());
+    ASSERT_EQ(ended.size(), 1);
+    EXPECT_EQ(ended[0].outcome, TransferOutcome::Cancelled);
+    EXPECT_EQ(line.sent.size(), 1);
+    EXPECT_FALSE(line.opened);
+    exchange.cancel();
+    EXPECT_EQ(ended.size(), 1);
+}
+
+TEST_F(ExchangeTest, ALineThatDoesNotOpenOrBreaksIsAPortError)
+{
+    line.openFails = true;
+    TransferResult r = send();
+    EXPECT_EQ(r.outcome, TransferOutcome::PortError);
+    EXPECT_EQ(r.error, kBadIdText);
+    EXPECT_TRUE(line.sent.isEmpty());
+
+    line.openFails = false;
+    line.panel = [this](const QByteArray& frame) {
+        if (line.sent.size() == 4)
+            QMetaObject::invokeMethod(link.get(), [this] { emit link->failed(QStringLiteral("the line broke")); });
+        return simulatedPanel(panel)(frame);
+    };
+    r = send();
+    EXPECT_EQ(r.outcome, TransferOutcome::PortError);
+    EXPECT_EQ(r.error, "the line broke");
+}
+
+// What each outcome tells the user.
+TEST(ExchangeOutcome, TheTextsOfEachOutcome)
+{
+    struct Case {
+        TransferKind kind;
+        TransferOutcome outcome;
+        int acknowledged;
+        const char* text;
+        bool error;
+    };
+    const Case cases[] = {
+        {TransferKind::Send, TransferOutcome::Success, 18, "Sending communication status: OK..", false},
+        {TransferKind::Retrieve, TransferOutcome::Success, 18, "Retrieving communication status: OK..", false},
+        {TransferKind::Send, TransferOutcome::StatusError, 18,
+         "System error or data error has occurred.\nReply to message 5 of 18 carried status 0x10.", true},
+        {TransferKind::Retrieve, TransferOutcome::DataError, 4,
+         "System or data error has occurred.\nReply to message 5 of 18 carried status 0x10.", true},
+        {TransferKind::Send, TransferOutcome::NotResponding, 6,
+         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered. The panel may hold a partly written "
+         "configuration: send it again.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
+         true},
+        {TransferKind::Send, TransferOutcome::NotResponding, 0,
+         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered. Nothing was written to the panel.\n"
+         "No answer on COM 1 (/dev/ttyS0) at 9600 baud.",
+         true},
+        {TransferKind::Retrieve, TransferOutcome::NotResponding, 6,
+         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
+         true},
+        {TransferKind::Send, TransferOutcome::Cancelled, 3,
+         "The send was cancelled.\nThe panel may hold a partly written configuration: send it again.", false},
+        {TransferKind::Send, TransferOutcome::Cancelled, 0, "The send was cancelled.\nNothing was written to the panel.",
+         false},
+        {TransferKind::Retrieve, TransferOutcome::Cancelled, 3, "", false},
+    };
+    for (const Case& c : cases) {
+        TransferResult r;
+        r.kind = c.kind;
+        r.outcome = c.outcome;
+        r.message = 7;
+        r.acknowledged = c.acknowledged;
+        r.error = QStringLiteral("Reply to message 5 of 18 carried status 0x10.");
+        r.port = QStringLiteral("COM 1 (/dev/ttyS0)");
+        r.baud = 9600;
+        const OutcomeText told = outcomeText(r);
+        EXPECT_EQ(told.text, c.text);
+        EXPECT_EQ(told.error, c.error) << c.text;
+    }
+    EXPECT_EQ(progressText(TransferKind::Send, 7), "Sending message 7 of 18");
+    EXPECT_EQ(progressText(TransferKind::Retrieve, 18), "Retrieving message 18 of 18");
+    EXPECT_EQ(progressText(TransferKind::Send, 0), "");
+}
+
+}  // namespace
