@@ -32,6 +32,8 @@ public:
     std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
     std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override { return std::nullopt; }
     void showHelp(int) override {}
+    void showDifferences(const QString& heading, const ConfigDifferences&) override { messages << heading; }
+    void withdrawQuestion() override {}
 };
 
 double wireSeconds(frames::Command command, int baud)

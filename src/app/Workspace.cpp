@@ -40,7 +40,9 @@ Workspace::Workspace(UserPrompts& prompts, WorkspaceSetup setup, QObject* parent
 {
     if (!setup_.linkFactory)
         setup_.linkFactory = machineLink;
-    exchange_.progress = [this](TransferKind kind, int message) { emit transferProgress(kind, message); };
+    exchange_.progress = [this](TransferKind kind, int message) {
+        emit transferProgress(kind, message, progressText(kind, message));
+    };
     connect(&exchange_, &Exchange::finished, this, &Workspace::transferFinished);
     markSaved();
 }
@@ -113,11 +115,17 @@ bool Workspace::mayExit()
     if (!maySetAside())
         return false;
     // A transfer under way is stopped only when the user says so.
-    if (transferRunning()) {
-        if (!prompts_.confirm(QStringLiteral("Exit"), kExitDuringTransferText))
-            return false;
-        cancelTransfer();
-    }
+    if (!transferRunning())
+        return true;
+    askingExit_ = true;
+    const bool stop = prompts_.confirm(QStringLiteral("Exit"), kExitDuringTransferText);
+    askingExit_ = false;
+    // The transfer ended while the question was shown: what it left is asked about.
+    if (!transferRunning())
+        return maySetAside();
+    if (!stop)
+        return false;
+    cancelTransfer();
     return true;
 }
 

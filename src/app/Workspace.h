@@ -37,6 +37,8 @@ inline const QString kFileIoErrorText = QStringLiteral("File I/O error.");
 inline const QString kSentConfigurationText = QStringLiteral("the configuration that was sent");
 inline const QString kExitDuringTransferText =
     QStringLiteral("A transfer with the panel is under way. Stop it and exit?");
+inline const QString kPanelAnsweredText = QStringLiteral("The panel answered.");
+inline const QString kRetrieveNotAppliedText = QStringLiteral("The retrieved configuration was not applied.");
 inline const QString kClearAllText =
     QStringLiteral("Clear the selections of all four classes and the unsolicited settings?");
 
@@ -46,6 +48,7 @@ FileDialogSettings saveConfigDialogSettings();  // "Save Configuration", "*.dnp"
 FileDialogSettings saveReportDialogSettings();  // "Save Report", "*.txt", "txt", filter "txt"
 FileDialogSettings exportDialogSettings();      // "Export Point List", CSV or XML
 FileDialogSettings compareDialogSettings();     // "Compare With File", the .dnp filter
+FileDialogSettings saveTraceDialogSettings();   // "Save Line Trace", "*.txt"
 
 // A configuration file compared with the configuration, and how they differ.
 struct ComparedFile {
@@ -84,7 +87,7 @@ public:
     const TcomSetIni& settings() const;
     // What the last completed retrieve found.
     const RetrievedConfig& lastRetrieved() const { return lastRetrieved_; }
-    // What went over the line in the last transfer.
+    // What went over the line in the last transfer (of a send with its verify: the verify).
     const std::vector<LineEvent>& lastTrace() const { return lastTrace_; }
     // The differences the last verify found; nothing when its read-back failed.
     const std::optional<ConfigDifferences>& lastVerify() const { return lastVerify_; }
@@ -213,12 +216,25 @@ public:
     // is saved there; a failed save fails the retrieve.
     void retrieveInto(const QString& path);
     void verify(int mappingItem, const QString& what);
+    // Panel > "Verify Panel Against File": the open configuration (individual mapping,
+    // as a send without another choice carries it) against the panel.
+    void verifyPanel() { verify(order_.mapping(), fileName()); }
+    // The test of the line: message 1 read (which changes nothing in the panel), then
+    // "The panel answered." or what went wrong. With the settings as they are (and
+    // dnpcfg's link options), or as the settings dialog shows them before they are saved.
+    void testPanel();
+    void testPanel(const CommChoice& choice);
     bool transferRunning() const override { return exchange_.running(); }
     void cancelTransfer() { exchange_.cancel(); }
+    // The trace of the last transfer as text, written safely (the error names the file);
+    // Panel > Line Trace's Save asks for the file first.
+    Result<void> saveTrace(const QString& path) const;
+    bool saveTraceWithDialog();
 
 signals:
-    // At the start of each message (1-18), and with message 0 when the transfer ended.
-    void transferProgress(dnp::TransferKind kind, int message);
+    // At the start of each message (1-18), and with message 0 when the transfer ended;
+    // `text` says it: "Sending message 3 of 18", "Verifying message 3 of 18", "" at the end.
+    void transferProgress(dnp::TransferKind kind, int message, const QString& text);
     void transferEnded(const dnp::TransferResult& result);
     // A send (with the verify that follows it), a retrieve or a verify has ended; it
     // succeeded when every transfer of it did and a verify found the panel alike.
@@ -248,15 +264,22 @@ private:
         ConfigImage expected;
         QString what;
     };
-    Result<LinkTarget> linkTarget();
-    TransferLink transferLink() const;
+    // The settings a transfer uses: as they are, values out of range as the defaults.
+    TcomSetIni lineSettings() const;
+    Result<LinkTarget> linkTarget(const TcomSetIni& s);
+    TransferLink transferLink(const TcomSetIni& s) const;
     // The link of a transfer, made; nothing (and the transfer ended as a port error)
     // when no port is chosen.
-    Link* makeLink(TransferKind kind);
+    Link* makeLink(TransferKind kind, const TcomSetIni& s);
+    // A panel command begins: Select Port may be asked again.
+    bool beginPanelCommand();
+    void startTest(const TcomSetIni& s);
+    QString progressText(TransferKind kind, int message) const;
     void startVerify(const ConfigImage& expected, const QString& what);
     void transferFinished(TransferResult result);
     bool finishRetrieve(const TransferResult& result);
     bool finishVerify(const TransferResult& result);
+    void finishTest(const TransferResult& result);
 
     UserPrompts& prompts_;
     WorkspaceSetup setup_;
@@ -265,7 +288,7 @@ private:
     SortModel order_;
     mutable std::unique_ptr<TcomSetIni> settings_;
     LinkOverride override_;
-    std::optional<int> chosenPort_;  // the COM number Select Port gave for this run
+    std::optional<int> chosenPort_;  // the COM number Select Port gave for this panel command
     std::unique_ptr<Link> link_;
     Exchange exchange_;
     RetrievedConfig lastRetrieved_;
@@ -274,6 +297,8 @@ private:
     std::optional<Verify> verifying_;
     std::optional<ConfigDifferences> lastVerify_;
     bool verifyAfterSend_ = false;
+    bool testing_ = false;
+    bool askingExit_ = false;  // "Stop it and exit?" is shown
     QString filePath_;
     QString lastSavedPath_;
     QString caption_ = kProgramCaption;

@@ -5,6 +5,7 @@
 
 #include "comm/ImageCompare.h"
 #include "comm/ImageText.h"
+#include "comm/LineTrace.h"
 #include "comm/SerialPort.h"
 #include "files/FileAccess.h"
 #include "files/SafeWrite.h"
@@ -42,14 +43,19 @@ Result<void> Workspace::overrideLink(const LinkOverride& link)
     return {};
 }
 
+TcomSetIni Workspace::lineSettings() const
+{
+    TcomSetIni s = settings();
+    s.mapIntoRange();
+    return s;
+}
+
 // The device of the transfer: the one named directly, else the chosen COM number's
-// (Select Port is asked once a run when none is chosen).
-Result<LinkTarget> Workspace::linkTarget()
+// (Select Port is asked once a panel command when none is chosen).
+Result<LinkTarget> Workspace::linkTarget(const TcomSetIni& s)
 {
     if (override_.device)
         return LinkTarget{*override_.device, 0};
-    TcomSetIni s = settings();
-    s.mapIntoRange();
     int com = s.ComPort;
     if (com == 0 && !chosenPort_)
         chosenPort_ = prompts_.selectPort(listAvailablePorts(s.portDevices()), s.portDevices());
@@ -61,10 +67,8 @@ Result<LinkTarget> Workspace::linkTarget()
     return LinkTarget{portDeviceName(com, s.portDevices()), com};
 }
 
-TransferLink Workspace::transferLink() const
+TransferLink Workspace::transferLink(const TcomSetIni& s) const
 {
-    TcomSetIni s = settings();
-    s.mapIntoRange();
     TransferLink link{s.baudRate(), s.Parity != 0, {s.Addressing, s.Address}, s.CheckReplyChecksum, setup_.timing};
     if (override_.baud)
         link.baud = *override_.baud;
@@ -75,9 +79,9 @@ TransferLink Workspace::transferLink() const
     return link;
 }
 
-Link* Workspace::makeLink(TransferKind kind)
+Link* Workspace::makeLink(TransferKind kind, const TcomSetIni& s)
 {
-    const Result<LinkTarget> target = linkTarget();
+    const Result<LinkTarget> target = linkTarget(s);
     if (!target) {
         transferFinished(notStarted(kind, TransferOutcome::PortError, target.error().message));
         return nullptr;
@@ -97,9 +101,24 @@ Result<ConfigImage> Workspace::image(int mappingItem) const
     return built->image;
 }
 
-void Workspace::send(int mappingItem, bool thenVerify)
+bool Workspace::beginPanelCommand()
 {
     if (refuseWhileRunning())
+        return false;
+    chosenPort_.reset();
+    return true;
+}
+
+QString Workspace::progressText(TransferKind kind, int message) const
+{
+    if (verifying_ && message > 0)
+        return QStringLiteral("Verifying message %1 of %2").arg(message).arg(kMessageCount);
+    return dnp::progressText(kind, message);
+}
+
+void Workspace::send(int mappingItem, bool thenVerify)
+{
+    if (!beginPanelCommand())
         return;
     // A send that cannot be built is refused before the port is touched.
     const Result<ConfigImage> built = image(mappingItem);
@@ -108,17 +127,19 @@ void Workspace::send(int mappingItem, bool thenVerify)
         return;
     }
     verifyAfterSend_ = thenVerify;
-    if (Link* link = makeLink(TransferKind::Send))
-        exchange_.startSend(*link, transferLink(), *built);
+    const TcomSetIni s = lineSettings();
+    if (Link* link = makeLink(TransferKind::Send, s))
+        exchange_.startSend(*link, transferLink(s), *built);
 }
 
 void Workspace::retrieve()
 {
-    if (refuseWhileRunning())
+    if (!beginPanelCommand())
         return;
-    if (Link* link = makeLink(TransferKind::Retrieve)) {
+    const TcomSetIni s = lineSettings();
+    if (Link* link = makeLink(TransferKind::Retrieve, s)) {
         order_.retrieveStarted();
-        exchange_.startRetrieve(*link, transferLink());
+        exchange_.startRetrieve(*link, transferLink(s));
     }
 }
 
@@ -135,9 +156,32 @@ void Workspace::retrieveInto(const QString& path)
     retrieve();
 }
 
+void Workspace::testPanel()
+{
+    if (beginPanelCommand())
+        startTest(lineSettings());
+}
+
+void Workspace::testPanel(const CommChoice& choice)
+{
+    if (!beginPanelCommand())
+        return;
+    TcomSetIni s = settings();
+    s.store(choice);
+    s.mapIntoRange();
+    startTest(s);
+}
+
+void Workspace::startTest(const TcomSetIni& s)
+{
+    testing_ = true;
+    if (Link* link = makeLink(TransferKind::Retrieve, s))
+        exchange_.startTest(*link, transferLink(s));
+}
+
 void Workspace::verify(int mappingItem, const QString& what)
 {
-    if (refuseWhileRunning())
+    if (!beginPanelCommand())
         return;
     const Result<ConfigImage> expected = image(mappingItem);
     if (!expected) {
@@ -150,8 +194,9 @@ void Workspace::verify(int mappingItem, const QString& what)
 void Workspace::startVerify(const ConfigImage& expected, const QString& what)
 {
     verifying_ = Verify{expected, what};
-    if (Link* link = makeLink(TransferKind::Retrieve))
-        exchange_.startRetrieve(*link, transferLink());
+    const TcomSetIni s = lineSettings();
+    if (Link* link = makeLink(TransferKind::Retrieve, s))
+        exchange_.startRetrieve(*link, transferLink(s));
 }
 
 Result<RetrievedConfig> Workspace::decode(const QString& imagePath)
@@ -169,6 +214,16 @@ Result<RetrievedConfig> Workspace::decode(const QString& imagePath)
 
 void Workspace::transferFinished(TransferResult result)
 {
+    // The transfer that "Stop it and exit?" asks about is over: the question is moot.
+    if (askingExit_) {
+        prompts_.withdrawQuestion();
+        verifyAfterSend_ = false;  // the program ends: no verify is started
+    }
+    lastTrace_ = result.trace;
+    if (std::exchange(testing_, false)) {
+        finishTest(result);
+        return;
+    }
     const bool send = result.kind == TransferKind::Send;
     const bool verify = !send && verifying_;
     const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
@@ -178,7 +233,6 @@ void Workspace::transferFinished(TransferResult result)
             result.outcome = TransferOutcome::DataError;
             result.error = plausible.error().message;
         }
-    lastTrace_ = result.trace;
     // A verify that read the whole image tells what it found instead of the read's "OK".
     if (!(verify && result.outcome == TransferOutcome::Success))
         if (const OutcomeText told = outcomeText(result); !told.text.isEmpty())
@@ -203,8 +257,12 @@ bool Workspace::finishRetrieve(const TransferResult& result)
 {
     const std::optional<QString> target = std::exchange(retrieveTarget_, std::nullopt);
     const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
-    if (!complete || !maySetAside())
+    if (!complete)
         return false;
+    if (!maySetAside()) {
+        prompts_.information(kRetrieveNotAppliedText);
+        return false;
+    }
     applyRetrieved(mapRetrievedImage(result.image));
     if (!target || result.outcome != TransferOutcome::Success)
         return !target;
@@ -225,9 +283,37 @@ bool Workspace::finishVerify(const TransferResult& result)
         prompts_.information(QStringLiteral("The panel holds %1.").arg(verify.what));
         return true;
     }
-    prompts_.error(QStringLiteral("The panel does not hold %1. Differences (A: %1, B: the panel):\n").arg(verify.what) +
-                   differenceLines(*lastVerify_).join(QLatin1Char('\n')));
+    prompts_.showDifferences(QStringLiteral("The panel does not hold %1. Differences (A: %1, B: the panel):").arg(verify.what),
+                             *lastVerify_);
     return false;
+}
+
+// The test tells "The panel answered." for a reply that checked out, else what the
+// retrieve of that one message would tell.
+void Workspace::finishTest(const TransferResult& result)
+{
+    const bool answered = result.outcome == TransferOutcome::Success;
+    if (answered)
+        prompts_.information(kPanelAnsweredText);
+    else if (const OutcomeText told = outcomeText(result); !told.text.isEmpty())
+        prompts_.error(told.text);
+    emit transferEnded(result);
+    emit panelCommandEnded(answered);
+}
+
+FileDialogSettings saveTraceDialogSettings()
+{
+    return {QStringLiteral("Save Line Trace"), QStringLiteral("*.txt"), QStringLiteral("txt"), QStringLiteral("txt"), {}};
+}
+
+Result<void> Workspace::saveTrace(const QString& path) const
+{
+    return writeFileSafely(path, (traceLines(lastTrace_).join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+}
+
+bool Workspace::saveTraceWithDialog()
+{
+    return saveWith(saveTraceDialogSettings(), {}, [this](const QString& path) { return saveTrace(path); });
 }
 
 // A retrieved configuration replaces the current one: its selections, Class 0 order

@@ -46,9 +46,13 @@ int runDiff(const QStringList& argv, Io io)
         program.fail(differences.error().message);
         return kExitUsage;
     }
+    if (differences->empty()) {
+        io.out << kSameConfigurationsText << "\n";
+        return kExitOk;
+    }
     for (const QString& line : differenceLines(*differences))
         io.out << line << "\n";
-    return differences->empty() ? kExitOk : kExitFailure;
+    return kExitFailure;
 }
 
 }  // namespace dnp::cli

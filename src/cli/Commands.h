@@ -11,6 +11,7 @@ namespace dnp::cli {
 struct Io {
     QTextStream& out;
     QTextStream& err;
+    bool errIsTerminal = false;  // standard error is a terminal: transfers show their progress
 };
 
 // Exit statuses: 0 success, 1 failure of the work, 2 wrong usage (diff: 0 equal, 1
@@ -31,6 +32,7 @@ int runSend(const QStringList& args, Io io);
 int runRetrieve(const QStringList& args, Io io);
 int runVerify(const QStringList& args, Io io);
 int runPorts(const QStringList& args, Io io);
+int runTest(const QStringList& args, Io io);
 
 // A command: its word, its synopsis (the usage line and the help's line), what it does.
 struct Command {

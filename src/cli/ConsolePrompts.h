@@ -19,6 +19,15 @@ public:
     std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
     std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override { return std::nullopt; }
     void showHelp(int) override {}
+    // The heading is the failure; the differences go to standard output, one a line.
+    void showDifferences(const QString& heading, const ConfigDifferences& differences) override
+    {
+        printError(io_, heading);
+        for (const QString& line : differenceLines(differences))
+            io_.out << line << "\n";
+        io_.out.flush();
+    }
+    void withdrawQuestion() override {}
 
 private:
     Io io_;

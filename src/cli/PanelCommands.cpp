@@ -116,22 +116,22 @@ int runDecode(const QStringList& argv, Io io)
 
 int runSend(const QStringList& argv, Io io)
 {
-    return withConfiguration(argv, io, "send", {"--verify"}, [](Program& program, const ParsedArgs& args, int mapping) {
-        return program.panelCommand([&] { program.workspace.send(mapping, args.has("--verify")); });
+    return withConfiguration(argv, io, "send", {"--verify", "--trace"}, [](Program& program, const ParsedArgs& args, int mapping) {
+        return program.panelCommand([&] { program.workspace.send(mapping, args.has("--verify")); }, args.has("--trace"));
     });
 }
 
 int runVerify(const QStringList& argv, Io io)
 {
-    return withConfiguration(argv, io, "verify", {}, [](Program& program, const ParsedArgs& args, int mapping) {
+    return withConfiguration(argv, io, "verify", {"--trace"}, [](Program& program, const ParsedArgs& args, int mapping) {
         // The image a send of the file would carry, against the panel's.
-        return program.panelCommand([&] { program.workspace.verify(mapping, args.positional[0]); });
+        return program.panelCommand([&] { program.workspace.verify(mapping, args.positional[0]); }, args.has("--trace"));
     });
 }
 
 int runRetrieve(const QStringList& argv, Io io)
 {
-    const Result<ParsedArgs> args = commandArgs(argv, 0, kLinkOptions + QStringList{"-o"}, {}, {"-o"});
+    const Result<ParsedArgs> args = commandArgs(argv, 0, kLinkOptions + QStringList{"-o"}, {"--trace"}, {"-o"});
     if (!args)
         return usageError(io, "retrieve", args.error().message);
 
@@ -139,10 +139,21 @@ int runRetrieve(const QStringList& argv, Io io)
     if (const std::optional<int> failed = takeLink(program, *args, "retrieve"))
         return *failed;
     Workspace& ws = program.workspace;
-    if (const int failed = program.panelCommand([&] { ws.retrieveInto(args->value("-o")); }))
+    if (const int failed = program.panelCommand([&] { ws.retrieveInto(args->value("-o")); }, args->has("--trace")))
         return failed;
     printRetrieved(ws.state(), ws.lastRetrieved(), io);
     return kExitOk;
+}
+
+int runTest(const QStringList& argv, Io io)
+{
+    const Result<ParsedArgs> args = commandArgs(argv, 0, kLinkOptions);
+    if (!args)
+        return usageError(io, "test", args.error().message);
+    Program program(io, args->value("--ini"));
+    if (const std::optional<int> failed = takeLink(program, *args, "test"))
+        return *failed;
+    return program.panelCommand([&] { program.workspace.testPanel(); });
 }
 
 int runPorts(const QStringList& argv, Io io)

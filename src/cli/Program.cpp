@@ -1,5 +1,7 @@
 #include "cli/Program.h"
 
+#include "comm/LineTrace.h"
+
 #include <QEventLoop>
 
 namespace dnp::cli {
@@ -18,16 +20,18 @@ const Command kCommands[] = {
     {"export", "export CONFIG.dnp --format csv|xml [-o OUT]", "the point list for the SCADA master", runExport},
     {"diff", "diff A.dnp B.dnp", "compare two configurations (exit 0 equal, 1 different)", runDiff},
     {"send",
-     "send CONFIG.dnp [--verify] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] "
+     "send CONFIG.dnp [--verify] [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] "
      "[--address N] [--mapping uninitialized|subset|individual]",
      "send a configuration to the panel (and read it back with --verify)", runSend},
     {"retrieve",
-     "retrieve -o OUT.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N]",
+     "retrieve -o OUT.dnp [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N]",
      "read the panel's configuration into a file", runRetrieve},
     {"verify",
-     "verify CONFIG.dnp [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N] "
+     "verify CONFIG.dnp [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N] "
      "[--mapping uninitialized|subset|individual]",
      "compare the panel's configuration with a file", runVerify},
+    {"test", "test [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N]",
+     "read message 1 from the panel: does it answer?", runTest},
     {"ports", "ports [--ini PATH]", "the machine's serial ports and the COM numbers DNP.ini maps", runPorts},
 };
 
@@ -93,8 +97,22 @@ int Program::status(const Result<void>& result)
     return result ? kExitOk : fail(result.error().message);
 }
 
-int Program::panelCommand(const std::function<void()>& start)
+int Program::panelCommand(const std::function<void()>& start, bool trace)
 {
+    // One line on the terminal, written over for each message and cleared at the end.
+    if (io.errIsTerminal)
+        QObject::connect(&workspace, &Workspace::transferProgress, &workspace, [this](TransferKind, int, const QString& text) {
+            io.err << "\r" << text << "\x1b[K" << Qt::flush;
+        });
+    if (trace)
+        QObject::connect(&workspace, &Workspace::transferEnded, &workspace, [this](const TransferResult& result) {
+            io.err << QStringLiteral("Line trace of the %1 on %2 at %3 baud:\n")
+                          .arg(result.kind == TransferKind::Send ? "send" : "read", result.port)
+                          .arg(result.baud);
+            for (const QString& line : traceLines(result.trace))
+                io.err << line << "\n";
+            io.err.flush();
+        });
     QEventLoop loop;
     std::optional<bool> succeeded;
     QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](bool ok) {

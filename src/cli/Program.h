@@ -17,8 +17,10 @@ struct Program {
     // The exit status of a step: 0, or 1 after telling why.
     int status(const Result<void>& result);
     // Runs the panel command `start` begins (a send with its verify, a retrieve, a
-    // verify) until it has ended; 0 when it succeeded, else 1 (its failure is told).
-    int panelCommand(const std::function<void()>& start);
+    // verify, a test) until it has ended; 0 when it succeeded, else 1 (its failure is
+    // told). On a terminal the message under way shows on standard error; `trace`: the
+    // line trace of each transfer follows on standard error as it ends.
+    int panelCommand(const std::function<void()>& start, bool trace = false);
 
     Io io;
     ConsolePrompts prompts;

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTimer>
 #include <cstdio>
+#include <unistd.h>
 #include <cstdlib>
 
 namespace dnp::cli {
@@ -74,7 +75,7 @@ struct Streams {
     QFile errFile;
     QTextStream out{&outFile};
     QTextStream err{&errFile};
-    Io io{out, err};
+    Io io{out, err, isatty(STDERR_FILENO) == 1};
 };
 
 Streams* gStreams = nullptr;

@@ -1,5 +1,6 @@
 #include "comm/Exchange.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace dnp {
@@ -91,9 +92,15 @@ void Exchange::startRetrieve(Link& link, const TransferLink& settings)
     start(TransferKind::Retrieve, link, settings);
 }
 
-void Exchange::start(TransferKind kind, Link& link, const TransferLink& settings)
+void Exchange::startTest(Link& link, const TransferLink& settings)
+{
+    start(TransferKind::Retrieve, link, settings, 1);
+}
+
+void Exchange::start(TransferKind kind, Link& link, const TransferLink& settings, int lastMessage)
 {
     kind_ = kind;
+    lastMessage_ = lastMessage;
     settings_ = settings;
     link_ = &link;
     phase_ = Phase::Opening;
@@ -180,7 +187,7 @@ void Exchange::bytesArrived()
         refuseBytes(0, bytes);
         return;
     case Phase::Guard:
-        refuseBytes(kMessageCount, bytes);
+        refuseBytes(lastMessage_, bytes);
         return;
     case Phase::Refusing:
         note(false, bytes);
@@ -255,21 +262,20 @@ bool Exchange::takeReply(const QByteArray& reply)
         return false;
     }
     note(false, reply);
-    bool good = true;
-    for (std::uint8_t status : parsed->statuses) {
-        if (frames::goodStatus(status))
-            continue;
-        good = false;
-        if (result_.error.isEmpty())
-            result_.error = QStringLiteral("Reply to message %1 carried status %2.").arg(ofMessages(message_), hexByte(status));
-    }
-    if (good)
+    const auto bad = std::find_if_not(parsed->statuses.begin(), parsed->statuses.end(), frames::goodStatus);
+    if (bad == parsed->statuses.end()) {
         ++result_.acknowledged;
+    } else {
+        const QString problem = QStringLiteral("Reply to message %1 carried status %2.").arg(ofMessages(message_), hexByte(*bad));
+        result_.trace.back().problem = problem;
+        if (result_.error.isEmpty())
+            result_.error = problem;
+    }
     const int first = messageFirstWord(message_);
     for (std::size_t j = 0; j < parsed->words.size() && first + static_cast<int>(j) < kImageWords; ++j)
         result_.image[static_cast<std::size_t>(first) + j] = parsed->words[j];
 
-    if (message_ < kMessageCount) {
+    if (message_ < lastMessage_) {
         // The next request goes out at once, from the event loop (never from inside the
         // link's report); until it has gone, any byte is one too many.
         ++message_;
@@ -285,7 +291,7 @@ bool Exchange::takeReply(const QByteArray& reply)
         return true;
     }
     // The last reply: the line must stay quiet a while.
-    message_ = kMessageCount + 1;
+    message_ = lastMessage_ + 1;
     phase_ = Phase::Guard;
     deadline_.start(static_cast<int>(guardMs()));
     return true;
@@ -297,11 +303,11 @@ void Exchange::deadlinePassed()
         return;
     switch (phase_) {
     case Phase::AwaitingReply:
-        if (!reply_.isEmpty())
-            note(false, reply_,
-                 QStringLiteral("only %1 of %2 bytes arrived")
-                     .arg(reply_.size())
-                     .arg(frames::replySize(command(), message_, settings_.addressing.enabled)));
+        note(false, reply_,
+             reply_.isEmpty() ? QStringLiteral("No reply came.")
+                              : QStringLiteral("Only %1 of the reply's %2 bytes came.")
+                                    .arg(reply_.size())
+                                    .arg(frames::replySize(command(), message_, settings_.addressing.enabled)));
         end(TransferOutcome::NotResponding);
         return;
     case Phase::Guard:

@@ -102,6 +102,9 @@ public:
     // opened with the settings, then the image written, or the panel's image read.
     void startSend(Link& link, const TransferLink& settings, const ConfigImage& image);
     void startRetrieve(Link& link, const TransferLink& settings);
+    // The test of a line: message 1 read, nothing else (a read changes nothing in the
+    // panel). It ends as a retrieve of one message does.
+    void startTest(Link& link, const TransferLink& settings);
     // Stops a running transfer: no further frame; it ends as Cancelled. Nothing when
     // no transfer runs.
     void cancel();
@@ -124,7 +127,7 @@ private:
     // is quiet, and the transfer ends saying how many there were.
     enum class Phase { Opening, AwaitingReply, Guard, Refusing };
 
-    void start(TransferKind kind, Link& link, const TransferLink& settings);
+    void start(TransferKind kind, Link& link, const TransferLink& settings, int lastMessage = kMessageCount);
     void lineOpened();
     void bytesArrived();
     void lineFailed(const QString& reason);
@@ -148,6 +151,7 @@ private:
     TransferKind kind_ = TransferKind::None;
     Phase phase_ = Phase::Opening;
     int message_ = 0;
+    int lastMessage_ = kMessageCount;
     qint64 replyNotBeforeNs_ = 0;  // a reply that begins earlier is no reply to this request
     QByteArray reply_;             // the bytes of the reply that is due
     int unexpectedAfter_ = 0;      // Refusing: the reply the unexpected bytes followed

@@ -101,10 +101,10 @@ TApdComPort::TApdComPort(LinkTarget linkTarget) : Link(std::move(linkTarget)), p
     QObject::connect(port_.get(), &QSerialPort::readyRead, this, &Link::received);
     // A device that went away (an adapter pulled out, a simulator ended) ends the line,
     // from the event loop: the port is not closed from inside its own report.
+    // Whether the read fails first or the hang-up shows first, the user is told the same.
     QObject::connect(port_.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         if (error == QSerialPort::ResourceError)
-            QMetaObject::invokeMethod(this, [this, reason = port_->errorString()] { lineBroke(reason); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this] { lineBroke(); }, Qt::QueuedConnection);
     });
 #ifdef Q_OS_UNIX
     // A terminal whose other end is gone reads as empty rather than failing, so the
@@ -114,7 +114,7 @@ TApdComPort::TApdComPort(LinkTarget linkTarget) : Link(std::move(linkTarget)), p
     QObject::connect(hangUpWatch_, &QTimer::timeout, this, [this] {
         pollfd fd{static_cast<int>(port_->handle()), 0, 0};
         if (isOpen() && ::poll(&fd, 1, 0) == 1 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)))
-            lineBroke(QStringLiteral("%1 was hung up.").arg(target().device));
+            lineBroke();
     });
 #endif
 }
@@ -123,12 +123,12 @@ TApdComPort::~TApdComPort() { close(); }
 
 bool TApdComPort::isOpen() const { return port_->isOpen(); }
 
-void TApdComPort::lineBroke(const QString& reason)
+void TApdComPort::lineBroke()
 {
     if (!isOpen())
         return;
     close();
-    emit failed(reason);
+    emit failed(QStringLiteral("%1 was hung up.").arg(target().device));
 }
 
 void TApdComPort::open(const LineSettings& line)

@@ -46,7 +46,8 @@ public:
 
 private:
     Result<void> openDevice();
-    void lineBroke(const QString& reason);
+    // The device went away: the line ends as hung up.
+    void lineBroke();
 
     std::unique_ptr<QSerialPort> port_;
     QTimer* hangUpWatch_ = nullptr;  // owned by port_

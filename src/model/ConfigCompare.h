@@ -55,5 +55,7 @@ QStringList differenceLines(const ConfigDifferences& differences);
 
 // "The configuration and <file> are the same."
 QString sameConfigurationText(const QString& fileName);
+// dnpcfg diff of two equal files.
+inline const QString kSameConfigurationsText = QStringLiteral("The configurations are the same.");
 
 }  // namespace dnp

@@ -2,6 +2,8 @@
 // Everything that asks or tells the user goes through this interface, so that the
 // logic runs the same under the windows, under dnpcfg and in the tests.
 
+#include "model/ConfigCompare.h"
+
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -38,6 +40,10 @@ public:
     // device is present (`ports`; `devices` maps numbers to devices); the number chosen,
     // or nothing when cancelled.
     virtual std::optional<int> selectPort(const QList<int>& ports, const QMap<int, QString>& devices) = 0;
+    // Two configurations' differences (A and B), under a heading that names them.
+    virtual void showDifferences(const QString& heading, const ConfigDifferences& differences) = 0;
+    // The question shown (confirm) is withdrawn: its box closes as if cancelled.
+    virtual void withdrawQuestion() = 0;
     // The help at its contents (topic 0) or at the page of a topic (model/HelpTopics.h).
     virtual void showHelp(int topic) = 0;
 };

@@ -678,14 +678,15 @@ TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
     panel = sim::Panel(std::nullopt, {});
     prompts.shown.clear();
     EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, "a.dnp"); }));
-    ASSERT_EQ(prompts.texts(Shown::Error).size(), 1);
-    EXPECT_TRUE(prompts.texts(Shown::Error)[0].startsWith(
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{});
+    ASSERT_EQ(prompts.texts(Shown::Differences).size(), 1);
+    EXPECT_TRUE(prompts.texts(Shown::Differences)[0].startsWith(
         "The panel does not hold a.dnp. Differences (A: a.dnp, B: the panel):\n"));
     ASSERT_TRUE(ws.lastVerify());
     EXPECT_FALSE(ws.lastVerify()->empty());
 }
 
-TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceARun)
+TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceASend)
 {
     writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=0\n[Ports]\nCOM7=/dev/fake7\n");
     ASSERT_TRUE(ws.readSettings());
@@ -694,12 +695,13 @@ TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceARun)
     EXPECT_EQ(prompts.texts(Shown::Error),
               QStringList{"The ComNumber property of the TApdComPort has not been set\nNo serial port is chosen. Choose "
                           "one in Communication Settings."});
-    prompts.portAnswers = {7};
+    prompts.portAnswers = {7, 7};
     EXPECT_TRUE(send(true));
     EXPECT_EQ(link.target.device, "/dev/fake7");
     EXPECT_EQ(link.target.comNumber, 7);
+    EXPECT_EQ(shownOf(Shown::SelectPort).size(), 2);  // not again for the verify
     EXPECT_TRUE(send());
-    EXPECT_EQ(shownOf(Shown::SelectPort).size(), 2);  // not again for the verify, nor the next send
+    EXPECT_EQ(shownOf(Shown::SelectPort).size(), 3);  // but for the next send
 }
 
 // dnpcfg's link options: the baud rate, parity and address the port and the frames get.

@@ -11,7 +11,7 @@
 namespace dnp::test {
 
 struct Shown {
-    enum Kind { Information, Error, Confirm, SaveChanges, OpenDialog, SaveDialog, SelectPort, Help } kind;
+    enum Kind { Information, Error, Confirm, SaveChanges, OpenDialog, SaveDialog, SelectPort, Help, Differences, Withdrawn } kind;
     QString text;      // message text; for dialogs the file name setting
     QString caption;   // confirm caption; for dialogs the filter
     int topic = 0;
@@ -59,6 +59,12 @@ public:
         return answer;
     }
     void showHelp(int topic) override { shown.push_back({Shown::Help, {}, {}, topic, {}}); }
+    // The heading, then the difference lines.
+    void showDifferences(const QString& heading, const ConfigDifferences& differences) override
+    {
+        shown.push_back({Shown::Differences, (QStringList{heading} + differenceLines(differences)).join(QLatin1Char('\n')), {}, 0, {}});
+    }
+    void withdrawQuestion() override { shown.push_back({Shown::Withdrawn, {}, {}, 0, {}}); }
 
     QStringList texts() const
     {

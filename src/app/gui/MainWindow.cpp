@@ -88,8 +88,8 @@ Workspace& TDNPCfgMain::workspace()
         return *workspace_;
     desk_ = std::make_unique<DeskSettings>(deskFile_);
     workspace_ = std::make_unique<Workspace>(*prompts_, WorkspaceSetup{.iniPath = iniPath_, .linkFactory = linkFactory_, .desk = desk_.get()});
-    connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind kind, int message) {
-        transferProgress_->setText(progressText(kind, message));
+    connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind kind, int message, const QString& text) {
+        transferProgress_->setText(text);
         const bool running = workspace_->transferRunning();
         for (const char* name : {"FileNew1", "FileOpen1"})
             action(name)->setEnabled(!running);

@@ -62,7 +62,19 @@ void WidgetPrompts::error(const QString& text)
 bool WidgetPrompts::confirm(const QString& caption, const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent_());
+    question_ = &box;
     return box.exec() == QMessageBox::Ok;
+}
+
+void WidgetPrompts::withdrawQuestion()
+{
+    if (question_)
+        question_->reject();
+}
+
+void WidgetPrompts::showDifferences(const QString& heading, const ConfigDifferences& differences)
+{
+    QMessageBox::critical(parent_(), QStringLiteral("Error"), heading + QLatin1Char('\n') + differenceLines(differences).join(QLatin1Char('\n')));
 }
 
 SaveChoice WidgetPrompts::askSaveChanges(const QString& text)

@@ -3,10 +3,12 @@
 
 #include "model/UserPrompts.h"
 
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace dnp {
@@ -26,12 +28,15 @@ public:
     std::optional<QString> openFileName(const FileDialogSettings& settings) override;
     std::optional<QString> saveFileName(const FileDialogSettings& settings) override;
     std::optional<int> selectPort(const QList<int>& ports, const QMap<int, QString>& devices) override;
+    void showDifferences(const QString& heading, const ConfigDifferences& differences) override;
+    void withdrawQuestion() override;
     // The help window at the topic's page; one window for the run, built when first asked for.
     void showHelp(int topic) override;
 
 private:
     std::function<QWidget*()> parent_;
     std::unique_ptr<THelpWindow> help_;
+    QPointer<QMessageBox> question_;  // the confirm box shown
 };
 
 }  // namespace dnp
