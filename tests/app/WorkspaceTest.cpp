@@ -5,6 +5,7 @@
 #include "app/Workspace.h"
 
 #include "comm/ImageText.h"
+#include "comm/LineTrace.h"
 #include "files/Report.h"
 #include "model/Marks.h"
 #include "model/Regional.h"
@@ -745,3 +746,103 @@ TEST_F(WorkspaceTransferTest, DecodeAppliesTheImageAsARetrieve)
 }
 
 }  // namespace
+
+// --- the panel at the desk ---
+
+TEST_F(WorkspaceTransferTest, TheTestReadsMessageOneAndSaysWhetherThePanelAnswered)
+{
+    EXPECT_TRUE(run([&] { ws.testPanel(); }));
+    EXPECT_EQ(prompts.texts(), QStringList{kPanelAnsweredText});
+    ASSERT_EQ(link.sent.size(), 1);
+    EXPECT_EQ(link.sent[0], frames::composeReadFrame(1, {}));
+
+    panel = silentPanelAt({1});
+    prompts.shown.clear();
+    EXPECT_FALSE(run([&] { ws.testPanel(); }));
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!\nMessage 1 of 18 was not answered.\n"
+                                                       "No answer on COM 1 (/dev/ttyS0) at 9600 baud."});
+
+    // The dialog's choice, before it is saved: its device, its baud rate, nothing saved.
+    panel = sim::Panel(std::nullopt, {});
+    CommChoice choice = ws.settings().choice();
+    choice.connectorItem = 2;
+    choice.baudItem = 0;
+    choice.portDevices[2] = path("panel");
+    const QByteArray ini = readFileBytes(path("DNP.ini"));
+    EXPECT_TRUE(run([&] { ws.testPanel(choice); }));
+    EXPECT_EQ(link.target.label(), "COM 2 (" + path("panel") + ")");
+    EXPECT_EQ(link.requested.baud, 19200);
+    EXPECT_EQ(readFileBytes(path("DNP.ini")), ini);
+}
+
+TEST_F(WorkspaceTransferTest, ProgressNamesTheSendAndTheVerifyThatFollowsIt)
+{
+    QStringList texts;
+    QObject::connect(&ws, &Workspace::transferProgress, [&](TransferKind, int, const QString& text) { texts << text; });
+    use(richConfiguration());
+    ASSERT_TRUE(send(true));
+    QStringList expected;
+    for (const char* verb : {"Sending", "Verifying"}) {
+        for (int m = 1; m <= kMessageCount; ++m)
+            expected << QStringLiteral("%1 message %2 of 18").arg(verb).arg(m);
+        expected << QString();
+    }
+    EXPECT_EQ(texts, expected);
+}
+
+TEST_F(WorkspaceTransferTest, ARetrieveNotAppliedSaysSo)
+{
+    use(richConfiguration());
+    ASSERT_TRUE(send());
+    ConfigState mine;
+    setClass0(mine, PointType::Bin, {4});
+    use(mine);
+    prompts.shown.clear();
+    prompts.saveChoices = {SaveChoice::Cancel};
+    EXPECT_FALSE(retrieve());
+    EXPECT_EQ(prompts.texts(), (QStringList{"Retrieving communication status: OK..", "Save changes to new.dnp?",
+                                            kRetrieveNotAppliedText}));
+    EXPECT_EQ(state.class0Sequence(PointType::Bin), std::vector<int>{4});
+}
+
+// "Stop it and exit?" shown while the transfer ends: the question goes, what the
+// transfer left is told, no verify is started, and the program may end.
+TEST_F(WorkspaceTransferTest, TheExitQuestionGoesWhenTheTransferEnds)
+{
+    use(richConfiguration());
+    ASSERT_TRUE(ws.save(path("a.dnp")));
+    ws.send(kIndividualMappingItem, true);
+    ASSERT_TRUE(ws.transferRunning());
+    prompts.whileConfirming = [&] {
+        while (ws.transferRunning())
+            QCoreApplication::processEvents();
+    };
+    EXPECT_TRUE(ws.mayExit());
+    EXPECT_EQ(prompts.texts(), (QStringList{kExitDuringTransferText, {}, "Sending communication status: OK.."}));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ws.transferRunning());
+    EXPECT_EQ(ended, QList<TransferOutcome>{TransferOutcome::Success});
+}
+
+TEST_F(WorkspaceTransferTest, TheTraceOfABadReplySaysWhatWasWrongAndSaves)
+{
+    use(richConfiguration());
+    panel = badStatusPanelAt({3});
+    EXPECT_FALSE(send());
+    const std::vector<LineEvent>& trace = ws.lastTrace();
+    ASSERT_EQ(trace.size(), 36u);
+    for (std::size_t i = 0; i < trace.size(); ++i) {
+        EXPECT_EQ(trace[i].sent, i % 2 == 0);
+        EXPECT_EQ(trace[i].message, static_cast<int>(i / 2 + 1));
+        EXPECT_EQ(trace[i].bytes, i % 2 == 0 ? link.sent[static_cast<qsizetype>(i / 2)] : trace[i].bytes);
+        EXPECT_EQ(trace[i].problem, i == 5 ? "Reply to message 3 of 18 carried status 0x10." : QString()) << i;
+    }
+    ASSERT_TRUE(ws.saveTrace(path("trace.txt")));
+    EXPECT_EQ(readFileBytes(path("trace.txt")), (traceLines(trace).join('\n') + '\n').toUtf8());
+
+    // A silent panel: the request that was not answered is the last line of the trace.
+    panel = silentPanelAt({2});
+    EXPECT_FALSE(send());
+    ASSERT_EQ(ws.lastTrace().size(), 4u);
+    EXPECT_EQ(ws.lastTrace().back().problem, "No reply came.");
+}

@@ -1,3 +1,4 @@
+#include "comm/Frames.h"
 #include "files/ConfigFile.h"
 #include "files/FileTestHelpers.h"
 #include "support/PanelSim.h"
@@ -7,7 +8,12 @@
 #include <QTemporaryDir>
 #include "support/RunDnpcfg.h"
 
+#include <QProcess>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 using namespace dnp;
 
@@ -138,3 +144,94 @@ TEST_F(TransferCommandsTest, AddressingAndOptions)
 }
 
 }  // namespace
+
+namespace {
+
+// dnpcfg with standard error on a pseudo-terminal: its status and what the terminal got.
+struct TerminalRun {
+    int status = -1;
+    QByteArray terminal;
+};
+
+TerminalRun runDnpcfgOnATerminal(const QStringList& args)
+{
+    TerminalRun run;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+        return run;
+    }
+    QProcess process;
+    process.setStandardErrorFile(QString::fromLocal8Bit(ptsname(master)));
+    process.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), args);
+    const auto drain = [&] {
+        char buffer[4096];
+        for (pollfd fd{master, POLLIN, 0}; ::poll(&fd, 1, 0) == 1 && (fd.revents & POLLIN);) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            run.terminal.append(buffer, n);
+        }
+    };
+    while (!process.waitForFinished(20))
+        drain();
+    drain();
+    ::close(master);
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return run;
+}
+
+}  // namespace
+
+TEST_F(TransferCommandsTest, TestReadsMessageOneAndSaysWhetherThePanelAnswered)
+{
+    test::PanelSim sim({"--trace"});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    test::ProgramRun r = test::runDnpcfg({"test", "--device", sim.device()});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "The panel answered.\n");
+    sim.stop();
+    EXPECT_EQ(QString::fromLocal8Bit(sim.process().readAllStandardError()).count("  request "), 1);
+
+    ASSERT_TRUE(sim.start({"--silent-at", "1"}));
+    r = test::runDnpcfg({"test", "--device", sim.device(), "--baud", "19200"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, test::errorText("ZE-P(L) is not responding!\nMessage 1 of 18 was not answered.\nNo answer on " +
+                                     sim.device() + " at 19200 baud."));
+    EXPECT_EQ(test::runDnpcfg({"test", "x"}).status, 2);
+}
+
+TEST_F(TransferCommandsTest, TraceShowsEveryFrameAndWhatWasWrong)
+{
+    test::PanelSim sim({"--bad-status-at", "3"});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const test::ProgramRun r = test::runDnpcfg({"retrieve", "-o", dir.filePath("out.dnp"), "--trace", "--device", sim.device()});
+    EXPECT_EQ(r.status, 1);
+    const QStringList lines = r.err.split('\n');
+    const qsizetype heading = lines.indexOf("Line trace of the read on " + sim.device() + " at 9600 baud:");
+    ASSERT_GE(heading, 0) << r.err.toStdString();
+    EXPECT_EQ(lines.mid(0, heading), (QStringList{"dnpcfg: System or data error has occurred.",
+                                                  "dnpcfg: Reply to message 3 of 18 carried status 0x10."}));
+    const QStringList trace = lines.mid(heading + 1);
+    ASSERT_EQ(trace.size(), 36 + 1 + 1);  // the frames, the problem, the empty end
+    EXPECT_TRUE(trace[0].endsWith(" ms  to panel     1  " + frames::composeReadFrame(1, {}).toHex(' ').toUpper()))
+        << trace[0].toStdString();
+    EXPECT_TRUE(trace[5].contains(" ms  from panel   3  ")) << trace[5].toStdString();
+    EXPECT_EQ(trace[6], "  ! Reply to message 3 of 18 carried status 0x10.");
+    EXPECT_TRUE(trace[36].contains(" ms  from panel  18  ")) << trace[36].toStdString();
+}
+
+TEST_F(TransferCommandsTest, OnATerminalTheMessageUnderWayShows)
+{
+    test::PanelSim sim;
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const TerminalRun sent = runDnpcfgOnATerminal({"send", writeConfig(sampleConfig()), "--verify", "--device", sim.device()});
+    EXPECT_EQ(sent.status, 0);
+    QByteArray expected;
+    for (const char* verb : {"Sending", "Verifying"}) {
+        for (int m = 1; m <= 18; ++m)
+            expected += QStringLiteral("\r%1 message %2 of 18\x1b[K").arg(verb).arg(m).toLatin1();
+        expected += "\r\x1b[K";
+    }
+    EXPECT_EQ(sent.terminal, expected);
+}

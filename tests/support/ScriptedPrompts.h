@@ -7,6 +7,7 @@
 #include <QList>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 namespace dnp::test {
 
@@ -25,12 +26,22 @@ public:
     std::deque<SaveChoice> saveChoices;              // empty: Discard
     std::deque<std::optional<int>> portAnswers;      // empty: cancelled
     QList<Shown> shown;
+    std::function<void()> whileConfirming;
 
     void information(const QString& text) override { shown.push_back({Shown::Information, text, {}, 0, {}}); }
     void error(const QString& text) override { shown.push_back({Shown::Error, text, {}, 0, {}}); }
     bool confirm(const QString& caption, const QString& text) override
     {
         shown.push_back({Shown::Confirm, text, caption, 0, {}});
+        // What happens while the question is shown; a question withdrawn meanwhile is
+        // answered Cancel.
+        if (whileConfirming) {
+            const qsizetype before = shown.size();
+            whileConfirming();
+            for (qsizetype i = before; i < shown.size(); ++i)
+                if (shown[i].kind == Shown::Withdrawn)
+                    return false;
+        }
         if (confirmAnswers.empty())
             return true;
         const bool answer = confirmAnswers.front();
