@@ -27,7 +27,7 @@ Result<PointListExport> Workspace::exportPointList(PointListFormat format) const
     const PointList list = pointList(state_);
     const Result<QByteArray> bytes = format == PointListFormat::Csv
                                          ? pointListCsv(list)
-                                         : pointListXml(list, {fileName(), state_.ReportDescription, clock()});
+                                         : pointListXml(list, {fileName(), state_.ReportDescription, clock(), mappingText(kIndividualMappingItem)});
     if (!bytes)
         return bytes.error();
     return PointListExport{*bytes, unnumberedWarning(list.unnumbered)};

@@ -53,22 +53,6 @@ const QString& noPointsMessage()
     return text;
 }
 
-int imageWordsOf(PointType type, int typeIndex)
-{
-    if (type == PointType::Bout)
-        return 2;  // its first code in one block, its second code in the other
-    return PointCatalog::instance().point(type, typeIndex).wordCount;
-}
-
-int listWordCount(const ConfigState& state)
-{
-    int words = 0;
-    for (PointType t : kAllPointTypes)
-        for (int typeIndex : state.class0Sequence(t))
-            words += imageWordsOf(t, typeIndex);
-    return words;
-}
-
 Result<BuiltImage> buildSendImage(const ConfigState& state, int mappingItem)
 {
     BuiltImage built;

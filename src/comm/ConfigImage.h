@@ -20,18 +20,10 @@ int mappingItemForCode(std::uint16_t code);
 const QString& tooManyPointsMessage();  // "There are more than 240 data points chosen, please return to class meu."
 const QString& noPointsMessage();       // "No configurations chosen, please return to class menu."
 
-// Words that one Class 0 point takes in the list (its code words for Ain/Aout, the
-// code and the word 1 for a counter; Bout points take one word in each Bout block).
-int imageWordsOf(PointType type, int typeIndex);
-
 struct BuiltImage {
     ConfigImage image{};
     int wordCount = 0;  // point words in the list (word 255 in individual mapping)
 };
-
-// The words the Class 0 points of a configuration take in the list, as the panel counts
-// them (at most kMaxListWords fit).
-int listWordCount(const ConfigState& state);
 
 // The image a send carries, for the mapping item chosen (0, 1, 2): in the two other
 // mappings only word 0 is set. In individual mapping the counts are checked (more than

@@ -14,6 +14,7 @@
 // message 18 carries word 255 alone.
 
 #include "model/Catalog.h"
+#include "model/WordBudget.h"  // kMaxListWords: the words of the point list
 
 #include <array>
 #include <cstdint>
@@ -25,7 +26,6 @@ using ConfigImage = std::array<std::uint16_t, kImageWords>;
 
 constexpr int kMappingWord = 0;
 constexpr int kFirstListWord = 1;
-constexpr int kMaxListWords = 240;
 constexpr int kFirstUnsolicitedWord = 241;
 constexpr int kUnsolicitedWordCount = 6;
 constexpr int kLastPointAreaWord = 247;  // a retrieve collects words 1-247 as point words

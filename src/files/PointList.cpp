@@ -1,6 +1,5 @@
 #include "files/PointList.h"
 
-#include "comm/ConfigImage.h"
 #include "files/FileAccess.h"
 #include "model/Marks.h"
 
@@ -200,7 +199,7 @@ Result<QByteArray> pointListXml(const PointList& list, const DeviceProfileHeader
     xml.writeTextElement(QStringLiteral("documentName"), documentName);
     if (documentName != header.documentName)
         xml.writeComment(QStringLiteral(" documentName as bytes: %1 ").arg(escapedNameBytes(header.documentName)));
-    const QString mapping = QStringLiteral("DNP mapping: ") + mappingText(kIndividualMappingItem);
+    const QString mapping = QStringLiteral("DNP mapping: ") + header.mapping;
     const QString description = xmlText(header.description);
     xml.writeTextElement(QStringLiteral("documentDescription"),
                          description.isEmpty() ? mapping : description + QStringLiteral("; ") + mapping);

@@ -65,6 +65,7 @@ struct DeviceProfileHeader {
     QString documentName;  // the configuration file's name
     QString description;   // the report description
     QDateTime when;        // the date of the revision
+    QString mapping;       // the DNP mapping the configuration is sent in
 };
 
 inline const QString kProfileNamespace = QStringLiteral("http://www.dnp.org/DNP3/DeviceProfile");

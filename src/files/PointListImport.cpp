@@ -1,7 +1,6 @@
 #include "files/PointListImport.h"
 
-#include "comm/ConfigImage.h"
-#include "comm/ImageLayout.h"
+#include "model/WordBudget.h"
 #include "files/FileAccess.h"
 
 #include <QHash>

@@ -14,7 +14,8 @@ using namespace dnp::test;
 
 namespace {
 
-const DeviceProfileHeader kHeader{QStringLiteral("import.dnp"), QStringLiteral("Feeder 4"), fixedNow()};
+const DeviceProfileHeader kHeader{QStringLiteral("import.dnp"), QStringLiteral("Feeder 4"), fixedNow(),
+                                  QStringLiteral("Individual Mapping (per this document)")};
 const QByteArray kCsvHeader = "type,index,name,description,event_class,class0,deadband_percent\r\n";
 
 ConfigState stateOf(const ConfigFileData& data)

@@ -17,7 +17,8 @@ using namespace dnp::test;
 
 namespace {
 
-const DeviceProfileHeader kHeader{QStringLiteral("rich.dnp"), QStringLiteral("Substation 7, \"north\" feeder"), fixedNow()};
+const DeviceProfileHeader kHeader{QStringLiteral("rich.dnp"), QStringLiteral("Substation 7, \"north\" feeder"), fixedNow(),
+                                  QStringLiteral("Individual Mapping (per this document)")};
 
 QByteArray expectedFile(const char* name)
 {
@@ -123,7 +124,7 @@ TEST(PointList, DeviceProfileOfAnyNameIsWholeAndWellFormed)
          goldenDescription},
     };
     for (const Case& c : cases) {
-        const DeviceProfileHeader header{decodeFileName(c.nameBytes), c.description, kHeader.when};
+        const DeviceProfileHeader header{decodeFileName(c.nameBytes), c.description, kHeader.when, kHeader.mapping};
         const Result<QByteArray> xml = pointListXml(list, header);
         ASSERT_TRUE(xml.ok()) << xml.error().message.toStdString();
         EXPECT_EQ(*xml, QByteArray(golden).replace(goldenName, c.nameXml).replace(goldenDescription, c.descriptionXml));

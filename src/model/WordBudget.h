@@ -1,0 +1,19 @@
+#pragma once
+// How much of the panel's point list a configuration takes: each Class 0 point takes
+// one word or more there, and the panel holds 240 of them.
+
+#include "model/ConfigState.h"
+
+namespace dnp {
+
+constexpr int kMaxListWords = 240;
+
+// Words that one Class 0 point takes in the list (its code words for Ain/Aout, the
+// code and the word 1 for a counter; Bout points take one word in each Bout block).
+int imageWordsOf(PointType type, int typeIndex);
+
+// The words the Class 0 points of a configuration take in the list, as the panel counts
+// them (at most kMaxListWords fit).
+int listWordCount(const ConfigState& state);
+
+}  // namespace dnp
