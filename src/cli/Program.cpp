@@ -29,6 +29,8 @@ const Command kCommands[] = {
      "[--mapping uninitialized|subset|individual]",
      "compare the panel's configuration with a file", runVerify},
     {"ports", "ports [--ini PATH]", "the machine's serial ports and the COM numbers DNP.ini maps", runPorts},
+    {"fleet", "fleet JOBS.csv [--parallel N] [-o RESULTS.csv] [--ini PATH]",
+     "send, verify or retrieve many panels at once, as a jobs file lists them", runFleet},
 };
 
 }  // namespace
