@@ -104,7 +104,7 @@ public:
         if (terminal_) {
             const int total = static_cast<int>(fleet_.jobs().size());
             const int running = fleet_.runningCount();
-            io_.err << QStringLiteral("[%1/%2] ended, %3 running, %4 waiting")
+            io_.err << QStringLiteral("%1 of %2 ended, %3 running, %4 waiting")
                            .arg(fleet_.finishedCount())
                            .arg(total)
                            .arg(running)

@@ -55,6 +55,7 @@ TcpLink::TcpLink(LinkTarget linkTarget) : Link(std::move(linkTarget)), socket_(s
     // A terminal server is reached directly, whatever proxy the system names.
     socket_->setProxy(QNetworkProxy::NoProxy);
     connectLimit_.setSingleShot(true);
+    connectLimit_.setTimerType(Qt::PreciseTimer);
     connectLimit_.setInterval(kTcpConnectLimitMs);
     QObject::connect(&connectLimit_, &QTimer::timeout, this, [this] {
         if (state_ != State::Connecting)
