@@ -71,11 +71,12 @@ TcpLink::TcpLink(LinkTarget linkTarget) : Link(std::move(linkTarget)), socket_(s
         if (state_ == State::Open)
             emit received();
     });
-    QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, this, &TcpLink::socketFailed);
-    // A connection the other end closed without an error report.
+    QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, this,
+                     [this](QAbstractSocket::SocketError error) { fail(failureText(error)); });
+    // A connection the other end closed, also without an error report.
     QObject::connect(socket_.get(), &QTcpSocket::disconnected, this, [this] {
         if (state_ == State::Open)
-            socketFailed();
+            fail(failureText(QAbstractSocket::RemoteHostClosedError));
     });
 }
 
@@ -107,30 +108,27 @@ void TcpLink::connected()
     emit opened();
 }
 
-void TcpLink::socketFailed()
+QString TcpLink::failureText(QAbstractSocket::SocketError error) const
 {
     const QString where = target().label();
-    QString reason;
-    switch (socket_->error()) {
+    switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        reason = QStringLiteral("%1 refused the connection.\nCheck that the terminal server is on and that the port "
-                                "is the one of this panel's line.")
-                     .arg(where);
-        break;
+        return QStringLiteral("%1 refused the connection.\nCheck that the terminal server is on and that the port is "
+                              "the one of this panel's line.")
+            .arg(where);
     case QAbstractSocket::HostNotFoundError:
-        reason = QStringLiteral("%1 cannot be reached: its name does not resolve.\nCheck the name, or give the "
-                                "terminal server's IP address.")
-                     .arg(where);
-        break;
+        return QStringLiteral("%1 cannot be reached: its name does not resolve.\nCheck the name, or give the terminal "
+                              "server's IP address.")
+            .arg(where);
     case QAbstractSocket::RemoteHostClosedError:
-        reason = QStringLiteral("%1 closed the connection.").arg(where);
-        break;
+        return QStringLiteral("%1 closed the connection.\nCheck that no other program holds the terminal server's "
+                              "port, and try again.")
+            .arg(where);
     default:
-        reason = state_ == State::Open ? QStringLiteral("%1: the connection broke: %2").arg(where, socket_->errorString())
-                                       : QStringLiteral("%1 cannot be reached: %2").arg(where, socket_->errorString());
         break;
     }
-    fail(reason);
+    return state_ == State::Open ? QStringLiteral("%1: the connection broke: %2").arg(where, socket_->errorString())
+                                 : QStringLiteral("%1 cannot be reached: %2").arg(where, socket_->errorString());
 }
 
 void TcpLink::fail(const QString& reason)

@@ -6,6 +6,7 @@
 
 #include "comm/Link.h"
 
+#include <QAbstractSocket>
 #include <QString>
 #include <QTimer>
 #include <memory>
@@ -49,7 +50,8 @@ private:
     enum class State { Closed, Connecting, Open };
 
     void connected();
-    void socketFailed();
+    // What a socket error tells the user, naming the address.
+    QString failureText(QAbstractSocket::SocketError error) const;
     // Ends the line from the event loop (never from inside the socket's own report)
     // and tells why, unless it was closed in the meantime.
     void fail(const QString& reason);

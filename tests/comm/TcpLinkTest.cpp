@@ -175,7 +175,8 @@ TEST_F(TcpTransfer, AConnectionClosedMidTransferEndsIt)
     const TransferResult sent = send(sim.device(), image(2));
     EXPECT_EQ(sent.outcome, TransferOutcome::PortError);
     EXPECT_EQ(sent.acknowledged, 3);
-    EXPECT_EQ(sent.error, sim.device() + " closed the connection.");
+    EXPECT_EQ(sent.error, sim.device() + " closed the connection.\nCheck that no other program holds the terminal "
+                                         "server's port, and try again.");
 }
 
 TEST_F(TcpTransfer, AConnectionNeverAcceptedEndsAfterTheLimit)
