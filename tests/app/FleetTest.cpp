@@ -1,7 +1,6 @@
 // The fleet runner: the jobs file read and refused, the results table, and jobs run over
 // lines as fast as memory (the simulator's panel in-process): one device's jobs in turn,
-// at most N at once, a failing panel among good ones, a verify that counts the words,
-// a retrieve into its file, and a stop that cancels what runs.
+// at most N at once, a verify that counts the words, and a stop that cancels what runs.
 
 #include "app/Fleet.h"
 
@@ -91,6 +90,11 @@ const Refusal kRefusals[] = {
     {"several bad lines", "p1,/dev/a,,reboot,good.dnp\np2,/dev/b,,send,good.dnp\np3,,x,send,good.dnp\n",
      "line 2: unknown action 'reboot'\nline 4: the device is empty\n"
      "line 4: bad address 'x': a number from 0 to 255, or empty for the settings' addressing"},
+    {"a bad baud rate and parity",
+     "name,device,address,action,config,baud,parity\np1,/dev/a,,send,good.dnp,1200,\np2,/dev/b,,send,good.dnp,,odd\n",
+     "line 2: bad baud rate '1200': 19200, 9600 or 4800, or empty for the settings\n"
+     "line 3: bad parity 'odd': none or even, or empty for the settings",
+     true},
     {"a column missing", "name,device,action,config\np1,/dev/a,send,good.dnp\n",
      "line 1: the header has no column 'address' (it needs name,device,address,action,config)", true},
     {"a column twice", "name,device,address,action,config,Device\n",
@@ -110,18 +114,6 @@ TEST_F(FleetFiles, AJobsFileThatCannotBeRunIsRefusedWithEveryBadLine)
         ASSERT_FALSE(jobs);
         EXPECT_EQ(jobs.error().message, QString::fromUtf8(r.message).replace("DIR/", dir.path() + "/"));
     }
-}
-
-TEST_F(FleetFiles, OptionalColumnsAreCheckedToo)
-{
-    writeConfig("good.dnp", sampleState(0));
-    const QString text = "name,device,address,action,config,baud,parity\n"
-                         "p1,/dev/a,,send,good.dnp,1200,\n"
-                         "p2,/dev/b,,send,good.dnp,,odd\n";
-    const Result<std::vector<FleetJob>> jobs = loadJobs(write("jobs.csv", text.toUtf8()));
-    ASSERT_FALSE(jobs);
-    EXPECT_EQ(jobs.error().message, "line 2: bad baud rate '1200': 19200, 9600 or 4800, or empty for the settings\n"
-                                    "line 3: bad parity 'odd': none or even, or empty for the settings");
 }
 
 TEST_F(FleetFiles, ColumnsAreFoundByNameAndFilesFromTheJobsFolder)
@@ -288,28 +280,6 @@ TEST_F(FleetRun, OneDevicesJobsRunInTurnAndAtMostNAtOnce)
     EXPECT_EQ(result(5).message, "The panel holds a.dnp.");
 }
 
-TEST_F(FleetRun, AFailingPanelStopsNoOtherJob)
-{
-    writeConfig("a.dnp", sampleState(0));
-    device("/dev/b").silent = true;
-    run("a1,/dev/a,,send,a.dnp\n"
-        "b1,/dev/b,,send,a.dnp\n"
-        "b2,/dev/b,9,verify,a.dnp\n"
-        "c1,/dev/c,,send,a.dnp\n",
-        8);
-    EXPECT_EQ(result(0).outcome, JobOutcome::Ok);
-    EXPECT_EQ(result(1).outcome, JobOutcome::Failed);
-    EXPECT_EQ(result(1).message, "ZE-P(L) is not responding! Message 1 of 18 was not answered. Nothing was written to "
-                                 "the panel. No answer on /dev/b at 9600 baud.");
-    EXPECT_EQ(result(2).outcome, JobOutcome::Failed);
-    EXPECT_EQ(result(2).message, "ZE-P(L) is not responding! Message 1 of 18 was not answered. No answer on /dev/b "
-                                 "at 9600 baud.");
-    // The address of the line turned addressing on for that job.
-    EXPECT_EQ(device("/dev/b").line.sent.last().at(0), char(9));
-    EXPECT_EQ(result(3).outcome, JobOutcome::Ok);
-    EXPECT_FALSE(fleet->allSucceeded());
-}
-
 TEST_F(FleetRun, AVerifyCountsTheWordsThatDiffer)
 {
     const ConfigState state = sampleState(0);
@@ -321,20 +291,6 @@ TEST_F(FleetRun, AVerifyCountsTheWordsThatDiffer)
     run("v1,/dev/a,,verify,a.dnp\n", 1);
     EXPECT_EQ(result(0).outcome, JobOutcome::Failed);
     EXPECT_EQ(result(0).message, "The panel does not hold a.dnp: 2 words differ.");
-}
-
-TEST_F(FleetRun, ARetrieveWritesItsFile)
-{
-    const ConfigState state = sampleState(8);
-    device("/dev/a").panel.image = imageOf(state);
-    run("r1,/dev/a,,retrieve,got.dnp\n", 1);
-    EXPECT_EQ(result(0).outcome, JobOutcome::Ok) << result(0).message.toStdString();
-    EXPECT_EQ(result(0).message, "Retrieving communication status: OK..");
-    const Result<ConfigFileData> got = loadConfigFile(path("got.dnp"));
-    ASSERT_TRUE(got) << got.error().message.toStdString();
-    ConfigState read;
-    applyConfigFileData(read, *got);
-    EXPECT_EQ(imageOf(read), imageOf(state));
 }
 
 TEST_F(FleetRun, AStopCancelsTheRunningJobsAndStartsNoMore)

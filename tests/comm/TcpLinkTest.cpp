@@ -1,6 +1,6 @@
 // The terminal server link over loopback, with dnp-panel-sim listening on TCP: the
-// addresses a device may name, a send and a retrieve, three panels on one line, and a
-// connection that is refused, dropped mid-transfer or never accepted.
+// addresses a device may name, a send and a retrieve, and a connection that is refused,
+// dropped mid-transfer or never accepted. Three panels on one line: tests/cli (fleet).
 
 #include "comm/Exchange.h"
 #include "comm/SerialPort.h"
@@ -99,15 +99,15 @@ protected:
         EXPECT_FALSE(link.isOpen());
         return ended.value_or(TransferResult{});
     }
-    TransferResult send(const QString& device, const ConfigImage& image, frames::Addressing addressing = {})
+    TransferResult send(const QString& device, const ConfigImage& image)
     {
-        return run(device, [&](Link& link) { exchange.startSend(link, settings(addressing), image); });
+        return run(device, [&](Link& link) { exchange.startSend(link, kSettings, image); });
     }
-    TransferResult retrieve(const QString& device, frames::Addressing addressing = {})
+    TransferResult retrieve(const QString& device)
     {
-        return run(device, [&](Link& link) { exchange.startRetrieve(link, settings(addressing)); });
+        return run(device, [&](Link& link) { exchange.startRetrieve(link, kSettings); });
     }
-    static TransferLink settings(frames::Addressing addressing) { return {kBaud, false, addressing, true, {}}; }
+    static constexpr TransferLink kSettings{kBaud, false, {}, true, {}};
     static ConfigImage image(std::uint16_t seed)
     {
         ConfigImage words{};
@@ -135,25 +135,6 @@ TEST_F(TcpTransfer, ASendAndARetrieveCarryTheImageAtTheConfiguredSpeed)
     const TransferResult read = retrieve(sim.device());
     EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
     EXPECT_EQ(read.image, image(0x1234));
-}
-
-TEST_F(TcpTransfer, ThreePanelsOnOneLineAnswerEachToItsAddress)
-{
-    test::PanelSim sim({"--tcp", "127.0.0.1:0", "--address", "1,2,3"});
-    ASSERT_TRUE(sim.device().startsWith("tcp://127.0.0.1:")) << sim.error().toStdString();
-    for (int address = 1; address <= 3; ++address) {
-        const TransferResult sent = send(sim.device(), image(static_cast<std::uint16_t>(address * 0x1000)), {true, address});
-        EXPECT_EQ(sent.outcome, TransferOutcome::Success) << address << sent.error.toStdString();
-    }
-    for (int address = 1; address <= 3; ++address) {
-        const TransferResult read = retrieve(sim.device(), {true, address});
-        EXPECT_EQ(read.outcome, TransferOutcome::Success) << address << read.error.toStdString();
-        EXPECT_EQ(read.image, image(static_cast<std::uint16_t>(address * 0x1000))) << address;
-    }
-    // An address no panel of the line has: no answer.
-    const TransferResult none = retrieve(sim.device(), {true, 4});
-    EXPECT_EQ(none.outcome, TransferOutcome::NotResponding);
-    EXPECT_EQ(none.message, 1);
 }
 
 TEST_F(TcpTransfer, ARefusedConnectionIsToldWithItsAddress)
@@ -189,13 +170,6 @@ TEST_F(TcpTransfer, AConnectionNeverAcceptedEndsAfterTheLimit)
                               " did not accept the connection within 5 s.\nCheck that the terminal server is on "
                               "and can be reached from this machine.");
     EXPECT_TRUE(read.trace.empty());
-}
-
-TEST_F(TcpTransfer, ADeviceThatIsNoAddressIsToldAtOnce)
-{
-    const TransferResult sent = send("tcp://ts1", image(3));
-    EXPECT_EQ(sent.outcome, TransferOutcome::PortError);
-    EXPECT_EQ(sent.error, "tcp://ts1 is not a terminal server's address: write tcp://HOST:PORT, the port from 1 to 65535.");
 }
 
 }  // namespace
