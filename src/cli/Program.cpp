@@ -33,6 +33,8 @@ const Command kCommands[] = {
     {"test", "test [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N]",
      "read message 1 from the panel: does it answer?", runTest},
     {"ports", "ports [--ini PATH]", "the machine's serial ports and the COM numbers DNP.ini maps", runPorts},
+    {"fleet", "fleet JOBS.csv [--parallel N] [-o RESULTS.csv] [--ini PATH]",
+     "send, verify or retrieve many panels at once, as a jobs file lists them", runFleet},
 };
 
 }  // namespace

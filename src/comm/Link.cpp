@@ -1,6 +1,7 @@
 #include "comm/Link.h"
 
 #include "comm/SerialPort.h"
+#include "comm/TcpLink.h"
 
 namespace dnp {
 
@@ -11,6 +12,8 @@ QString LinkTarget::label() const
 
 std::unique_ptr<Link> machineLink(const LinkTarget& target)
 {
+    if (isTcpDevice(target.device))
+        return std::make_unique<TcpLink>(target);
     return std::make_unique<TApdComPort>(target);
 }
 

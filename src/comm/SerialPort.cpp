@@ -1,5 +1,7 @@
 #include "comm/SerialPort.h"
 
+#include "comm/TcpLink.h"
+
 #include <QFile>
 #include <QSerialPort>
 #include <QTimer>
@@ -90,9 +92,13 @@ QString portDeviceName(int number, const QMap<int, QString>& devices)
 QList<int> listAvailablePorts(const QMap<int, QString>& devices)
 {
     QList<int> ports;
-    for (int n = 1; n <= kHighestListedPort; ++n)
-        if (portPresent(portDeviceName(n, devices)))
+    for (int n = 1; n <= kHighestListedPort; ++n) {
+        // A terminal server is only known by connecting, which a list must not do:
+        // a port mapped to one is offered as it is.
+        const QString device = portDeviceName(n, devices);
+        if (isTcpDevice(device) || portPresent(device))
             ports.push_back(n);
+    }
     return ports;
 }
 

@@ -26,7 +26,8 @@ QString portDeviceName(int number, const QMap<int, QString>& devices = {});
 // The highest port number the "Select Port" step offers.
 constexpr int kHighestListedPort = 50;
 
-// Ports 1 to 50 whose device exists, also those in use by another program.
+// Ports 1 to 50 whose device exists, also those in use by another program, and those
+// mapped to a terminal server (tcp://HOST:PORT), which are offered without connecting.
 QList<int> listAvailablePorts(const QMap<int, QString>& devices = {});
 
 class TApdComPort : public Link {

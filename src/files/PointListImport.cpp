@@ -1,7 +1,8 @@
 #include "files/PointListImport.h"
 
-#include "model/WordBudget.h"
+#include "files/Csv.h"
 #include "files/FileAccess.h"
+#include "model/WordBudget.h"
 
 #include <QHash>
 #include <QLocale>
@@ -122,80 +123,6 @@ constexpr ColumnHeader kColumnHeaders[kColumnCount] = {
 };
 
 const QString kCsvInClass0 = QStringLiteral("yes");
-
-struct CsvRecord {
-    int line;  // where the record begins
-    QStringList fields;
-};
-
-bool hasText(const CsvRecord& record)
-{
-    return std::any_of(record.fields.begin(), record.fields.end(),
-                       [](const QString& f) { return !f.trimmed().isEmpty(); });
-}
-
-// The records of a CSV text: fields split at commas; a quoted field may hold commas,
-// doubled quotes and line breaks; a line ends at CR LF, LF or CR. Records without any
-// text (blank lines, the empty line after the last line end, rows of commas) are dropped.
-Result<std::vector<CsvRecord>> csvRecords(QStringView text)
-{
-    std::vector<CsvRecord> records;
-    const qsizetype n = text.size();
-    const auto isLineEnd = [&](qsizetype at) { return at < n && (text[at] == u'\r' || text[at] == u'\n'); };
-    // The length of the line end at `at` (CR LF: 2).
-    const auto lineEndLength = [&](qsizetype at) {
-        return text[at] == u'\r' && at + 1 < n && text[at + 1] == u'\n' ? 2 : 1;
-    };
-    int line = 1;
-    qsizetype i = 0;
-    while (i < n) {
-        CsvRecord record{line, {}};
-        for (;;) {  // a field, then a comma and the next, up to the line's end
-            QString field;
-            if (i < n && text[i] == u'"') {
-                const int opened = line;
-                ++i;
-                for (;;) {
-                    if (i >= n)
-                        return failure(QStringLiteral("the quoted field that begins on this line is not closed"),
-                                       opened);
-                    if (text[i] == u'"' && i + 1 < n && text[i + 1] == u'"') {
-                        field += u'"';
-                        i += 2;
-                    } else if (text[i] == u'"') {
-                        ++i;
-                        break;
-                    } else if (isLineEnd(i)) {
-                        const qsizetype length = lineEndLength(i);
-                        field += text.sliced(i, length);
-                        i += length;
-                        ++line;
-                    } else {
-                        field += text[i++];
-                    }
-                }
-                if (i < n && text[i] != u',' && !isLineEnd(i))
-                    return failure(QStringLiteral("text follows the closing quote of a field"), line);
-            } else {
-                const qsizetype start = i;
-                while (i < n && text[i] != u',' && !isLineEnd(i))
-                    ++i;
-                field = text.sliced(start, i - start).toString();
-            }
-            record.fields << field;
-            if (i >= n || text[i] != u',')
-                break;
-            ++i;
-        }
-        if (i < n) {
-            i += lineEndLength(i);
-            ++line;
-        }
-        if (hasText(record))
-            records.push_back(std::move(record));
-    }
-    return records;
-}
 
 // A byte no text holds: a control character other than tab, CR and LF. The refusal names
 // its line.

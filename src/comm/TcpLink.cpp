@@ -1,0 +1,174 @@
+#include "comm/TcpLink.h"
+
+#include <QNetworkProxy>
+#include <QTcpSocket>
+
+namespace dnp {
+namespace {
+
+const QString kTcpScheme = QStringLiteral("tcp://");
+constexpr int kHighestPort = 65535;
+
+}  // namespace
+
+bool isTcpDevice(const QString& device)
+{
+    return device.startsWith(kTcpScheme, Qt::CaseInsensitive);
+}
+
+Result<TcpAddress> parseTcpDevice(const QString& device)
+{
+    const auto refused = [&device] {
+        return failure(QStringLiteral("%1 is not a terminal server's address: write tcp://HOST:PORT, the port "
+                                      "from 1 to %2.")
+                           .arg(device)
+                           .arg(kHighestPort));
+    };
+    if (!isTcpDevice(device))
+        return refused();
+    const QString rest = device.mid(kTcpScheme.size());
+    const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return refused();
+    QString host = rest.left(colon);
+    const QString portText = rest.mid(colon + 1);
+    if (host.startsWith(QLatin1Char('[')) != host.endsWith(QLatin1Char(']')))
+        return refused();
+    if (host.startsWith(QLatin1Char('[')))
+        host = host.mid(1, host.size() - 2);
+    // A name or address holds no spaces, slashes or (outside brackets) colons.
+    const bool bracketed = rest.startsWith(QLatin1Char('['));
+    if (host.isEmpty() || host.contains(QLatin1Char('/')) || host.contains(QLatin1Char(' ')) ||
+        (!bracketed && host.contains(QLatin1Char(':'))))
+        return refused();
+    bool digits = !portText.isEmpty();
+    for (const QChar c : portText)
+        digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    const int port = digits ? portText.toInt() : 0;
+    if (port < 1 || port > kHighestPort)
+        return refused();
+    return TcpAddress{host, static_cast<quint16>(port)};
+}
+
+TcpLink::TcpLink(LinkTarget linkTarget) : Link(std::move(linkTarget)), socket_(std::make_unique<QTcpSocket>())
+{
+    // A terminal server is reached directly, whatever proxy the system names.
+    socket_->setProxy(QNetworkProxy::NoProxy);
+    connectLimit_.setSingleShot(true);
+    connectLimit_.setTimerType(Qt::PreciseTimer);
+    connectLimit_.setInterval(kTcpConnectLimitMs);
+    QObject::connect(&connectLimit_, &QTimer::timeout, this, [this] {
+        if (state_ != State::Connecting)
+            return;
+        close();
+        emit failed(QStringLiteral("%1 did not accept the connection within %2 s.\nCheck that the terminal server "
+                                   "is on and can be reached from this machine.")
+                        .arg(target().label())
+                        .arg(kTcpConnectLimitMs / 1000));
+    });
+    QObject::connect(socket_.get(), &QTcpSocket::connected, this, &TcpLink::connected);
+    QObject::connect(socket_.get(), &QTcpSocket::readyRead, this, [this] {
+        if (state_ == State::Open)
+            emit received();
+    });
+    QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, this,
+                     [this](QAbstractSocket::SocketError error) { fail(failureText(error)); });
+    // A connection the other end closed, also without an error report.
+    QObject::connect(socket_.get(), &QTcpSocket::disconnected, this, [this] {
+        if (state_ == State::Open)
+            fail(failureText(QAbstractSocket::RemoteHostClosedError));
+    });
+}
+
+TcpLink::~TcpLink() { close(); }
+
+void TcpLink::open(const LineSettings& line)
+{
+    close();
+    // The terminal server forwards at the configured speed: the line runs at it.
+    line_ = line;
+    const Result<TcpAddress> address = parseTcpDevice(target().device);
+    if (!address) {
+        emit failed(address.error().message);
+        return;
+    }
+    state_ = State::Connecting;
+    connectLimit_.start();
+    socket_->connectToHost(address->host, address->port);
+}
+
+void TcpLink::connected()
+{
+    if (state_ != State::Connecting)
+        return;
+    connectLimit_.stop();
+    // Each request frame leaves at once, not held back to be joined with later bytes.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    state_ = State::Open;
+    emit opened();
+}
+
+QString TcpLink::failureText(QAbstractSocket::SocketError error) const
+{
+    const QString where = target().label();
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("%1 refused the connection.\nCheck that the terminal server is on and that the port is "
+                              "the one of this panel's line.")
+            .arg(where);
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("%1 cannot be reached: its name does not resolve.\nCheck the name, or give the terminal "
+                              "server's IP address.")
+            .arg(where);
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("%1 closed the connection.\nCheck that no other program holds the terminal server's "
+                              "port, and try again.")
+            .arg(where);
+    default:
+        break;
+    }
+    return state_ == State::Open ? QStringLiteral("%1: the connection broke: %2").arg(where, socket_->errorString())
+                                 : QStringLiteral("%1 cannot be reached: %2").arg(where, socket_->errorString());
+}
+
+void TcpLink::fail(const QString& reason)
+{
+    if (state_ == State::Closed)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, reason] {
+            if (state_ == State::Closed)
+                return;
+            close();
+            emit failed(reason);
+        },
+        Qt::QueuedConnection);
+}
+
+void TcpLink::close()
+{
+    connectLimit_.stop();
+    if (state_ == State::Closed)
+        return;
+    // Set first: the socket may report its end from inside abort().
+    state_ = State::Closed;
+    socket_->abort();
+}
+
+Result<void> TcpLink::write(QByteArrayView bytes)
+{
+    if (!isOpen())
+        return failure(QStringLiteral("%1 is not open.").arg(target().label()));
+    if (socket_->write(bytes.data(), bytes.size()) != bytes.size())
+        return failure(QStringLiteral("%1: %2").arg(target().label(), socket_->errorString()));
+    socket_->flush();
+    return {};
+}
+
+QByteArray TcpLink::takeReceived()
+{
+    return isOpen() && socket_->isReadable() && socket_->bytesAvailable() > 0 ? socket_->readAll() : QByteArray();
+}
+
+}  // namespace dnp

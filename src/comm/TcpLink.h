@@ -1,0 +1,64 @@
+#pragma once
+// The line to a panel behind a terminal server: a TCP connection in raw mode that
+// carries the serial line byte for byte. The terminal server forwards at the configured
+// baud rate, so the line runs at that speed, as a serial port would. The connection is
+// made when the line opens and closed with it, once per transfer.
+
+#include "comm/Link.h"
+
+#include <QAbstractSocket>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+class QTcpSocket;
+
+namespace dnp {
+
+// How long a terminal server may take to accept the connection.
+constexpr int kTcpConnectLimitMs = 5000;
+
+// Where a "tcp://HOST:PORT" device connects to: a name, an IPv4 address or a bracketed
+// IPv6 address ("tcp://[::1]:4001"), and a port from 1 to 65535.
+struct TcpAddress {
+    QString host;         // without brackets
+    quint16 port = 0;
+};
+
+// Whether the device names a terminal server: it begins with "tcp://" (in any case).
+bool isTcpDevice(const QString& device);
+// The address of a "tcp://HOST:PORT" device; a device written otherwise is refused with
+// the form it must take.
+Result<TcpAddress> parseTcpDevice(const QString& device);
+
+class TcpLink : public Link {
+    Q_OBJECT
+public:
+    explicit TcpLink(LinkTarget target);
+    ~TcpLink() override;
+
+    // Connects: `opened` once the terminal server has accepted, or `failed` with a
+    // message that names the address (refused, a name that does not resolve, no answer
+    // within kTcpConnectLimitMs). A connection that ends while open is told as `failed`.
+    void open(const LineSettings& line) override;
+    void close() override;
+    bool isOpen() const override { return state_ == State::Open; }
+    Result<void> write(QByteArrayView bytes) override;
+    QByteArray takeReceived() override;
+
+private:
+    enum class State { Closed, Connecting, Open };
+
+    void connected();
+    // What a socket error tells the user, naming the address.
+    QString failureText(QAbstractSocket::SocketError error) const;
+    // Ends the line from the event loop (never from inside the socket's own report)
+    // and tells why, unless it was closed in the meantime.
+    void fail(const QString& reason);
+
+    std::unique_ptr<QTcpSocket> socket_;
+    QTimer connectLimit_;
+    State state_ = State::Closed;
+};
+
+}  // namespace dnp

@@ -1,0 +1,23 @@
+#pragma once
+// CSV as spreadsheets write it, read into records: fields split at commas; a quoted
+// field may hold commas, doubled quotes and line breaks; a line ends at CR LF, LF or CR.
+
+#include "model/Result.h"
+
+#include <QStringList>
+#include <QStringView>
+#include <vector>
+
+namespace dnp {
+
+struct CsvRecord {
+    int line = 0;  // where the record begins
+    QStringList fields;
+};
+
+// The records of a CSV text. Records without any text (blank lines, the empty line after
+// the last line end, rows of commas) are dropped. A quoted field left open, or text after
+// a closing quote, is refused with its line.
+Result<std::vector<CsvRecord>> csvRecords(QStringView text);
+
+}  // namespace dnp

@@ -1,0 +1,333 @@
+// The fleet runner: the jobs file read and refused, the results table, and jobs run over
+// lines as fast as memory (the simulator's panel in-process): one device's jobs in turn,
+// at most N at once, a verify that counts the words, and a stop that cancels what runs.
+
+#include "app/Fleet.h"
+
+#include "comm/ConfigImage.h"
+#include "files/ConfigFile.h"
+#include "support/FakeLink.h"
+#include "support/QtPrint.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace dnp;
+
+namespace {
+
+constexpr int kPatienceMs = 60000;
+const QString kHeader = QStringLiteral("name,device,address,action,config\n");
+
+ConfigState sampleState(int firstAin)
+{
+    ConfigState state;
+    for (int t = firstAin; t < firstAin + 4; ++t) {
+        state.setSelected(0, PointType::Ain, t, true);
+        state.Class0Order[typeNumber(PointType::Ain)][t] = t;
+    }
+    return state;
+}
+
+ConfigImage imageOf(const ConfigState& state)
+{
+    const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
+    EXPECT_TRUE(built);
+    return built ? built->image : ConfigImage{};
+}
+
+struct FleetFiles : ::testing::Test {
+    QTemporaryDir dir;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path(name);
+    }
+    QString writeConfig(const QString& name, const ConfigState& state) const
+    {
+        return write(name, composeConfigFile(state, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))));
+    }
+};
+
+// --- the jobs file ---
+
+struct Refusal {
+    const char* what;
+    const char* lines;    // after the header (the header itself when `header` is set)
+    const char* message;  // "DIR/" stands for the test's folder
+    bool header = false;
+};
+
+const Refusal kRefusals[] = {
+    {"an unknown action", "p1,/dev/a,,reboot,good.dnp\n", "line 2: unknown action 'reboot'"},
+    {"no action", "p1,/dev/a,,,good.dnp\n", "line 2: no action (send, verify, retrieve or send+verify)"},
+    {"an empty device", "p1, ,,send,good.dnp\n", "line 2: the device is empty"},
+    {"a missing configuration", "p1,/dev/a,,verify,missing.dnp\n",
+     "line 2: DIR/missing.dnp: No such file or directory"},
+    {"no configuration", "p1,/dev/a,,send,\n", "line 2: no configuration file"},
+    {"no file to retrieve into", "p1,/dev/a,,retrieve,\n", "line 2: no file to retrieve into"},
+    {"a retrieve into a missing folder", "p1,/dev/a,,retrieve,none/out.dnp\n",
+     "line 2: Cannot write DIR/none/out.dnp: No such file or directory"},
+    {"two retrieves into one file", "p1,/dev/a,,retrieve,out.dnp\np2,/dev/b,,send,good.dnp\np3,/dev/c,,retrieve,./out.dnp\n",
+     "line 4: line 2 retrieves into the same file './out.dnp'"},
+    {"an address too high", "p1,/dev/a,256,send,good.dnp\n",
+     "line 2: bad address '256': a number from 0 to 255, or empty for the settings' addressing"},
+    {"an address that is no number", "p1,/dev/a,-1,send,good.dnp\n",
+     "line 2: bad address '-1': a number from 0 to 255, or empty for the settings' addressing"},
+    {"a line short of fields", "p1,/dev/a,send,good.dnp\n", "line 2: 4 fields, but the header has 5"},
+    {"a quote left open", "p1,/dev/a,,send,\"good.dnp\n", "line 2: the quoted field that begins on this line is not closed"},
+    {"several bad lines", "p1,/dev/a,,reboot,good.dnp\np2,/dev/b,,send,good.dnp\np3,,x,send,good.dnp\n",
+     "line 2: unknown action 'reboot'\nline 4: the device is empty\n"
+     "line 4: bad address 'x': a number from 0 to 255, or empty for the settings' addressing"},
+    {"a bad baud rate and parity",
+     "name,device,address,action,config,baud,parity\np1,/dev/a,,send,good.dnp,1200,\np2,/dev/b,,send,good.dnp,,odd\n",
+     "line 2: bad baud rate '1200': 19200, 9600 or 4800, or empty for the settings\n"
+     "line 3: bad parity 'odd': none or even, or empty for the settings",
+     true},
+    {"a column missing", "name,device,action,config\np1,/dev/a,send,good.dnp\n",
+     "line 1: the header has no column 'address' (it needs name,device,address,action,config)", true},
+    {"a column twice", "name,device,address,action,config,Device\n",
+     "line 1: the header has the column 'device' twice", true},
+    {"no jobs", "name,device,address,action,config\n\n", "line 1: the jobs file holds no jobs", true},
+    {"an empty file", "", "line 1: the jobs file is empty; its first line is the header name,device,address,action,config",
+     true},
+};
+
+TEST_F(FleetFiles, AJobsFileThatCannotBeRunIsRefusedWithEveryBadLine)
+{
+    writeConfig("good.dnp", sampleState(0));
+    for (const Refusal& r : kRefusals) {
+        SCOPED_TRACE(r.what);
+        const QString text = (r.header ? QString() : kHeader) + QString::fromUtf8(r.lines);
+        const Result<std::vector<FleetJob>> jobs = loadJobs(write("jobs.csv", text.toUtf8()));
+        ASSERT_FALSE(jobs);
+        EXPECT_EQ(jobs.error().message, QString::fromUtf8(r.message).replace("DIR/", dir.path() + "/"));
+    }
+}
+
+TEST_F(FleetFiles, ColumnsAreFoundByNameAndFilesFromTheJobsFolder)
+{
+    const QByteArray text = "\xEF\xBB\xBF"
+                            "Config,Action,note,Address,Device,Name,Baud,Parity\r\n"
+                            "a.dnp,send+verify,\"first, with a comma\",7,tcp://127.0.0.1:4001,\"panel \"\"A\"\"\",4800,even\r\n"
+                            "\r\n"
+                            "/abs/out.dnp,Retrieve,,,/dev/ttyS0,panel B,,\r\n";
+    const Result<std::vector<FleetJob>> jobs = readJobs(QString::fromUtf8(text), "jobs");
+    ASSERT_TRUE(jobs) << jobs.error().message.toStdString();
+    ASSERT_EQ(jobs->size(), 2u);
+    const FleetJob& a = jobs->at(0);
+    EXPECT_EQ(a.line, 2);
+    EXPECT_EQ(a.name, "panel \"A\"");
+    EXPECT_EQ(a.device, "tcp://127.0.0.1:4001");
+    EXPECT_EQ(a.address, "7");
+    EXPECT_EQ(a.action, FleetAction::SendVerify);
+    EXPECT_EQ(a.config, "a.dnp");
+    EXPECT_EQ(a.configPath, "jobs/a.dnp");
+    EXPECT_EQ(a.link.device, "tcp://127.0.0.1:4001");
+    EXPECT_EQ(a.link.address, 7);
+    EXPECT_EQ(a.link.baud, 4800);
+    EXPECT_EQ(a.link.evenParity, true);
+    const FleetJob& b = jobs->at(1);
+    EXPECT_EQ(b.line, 4);
+    EXPECT_EQ(b.action, FleetAction::Retrieve);
+    EXPECT_EQ(b.configPath, "/abs/out.dnp");
+    EXPECT_FALSE(b.link.address);
+    EXPECT_FALSE(b.link.baud);
+    EXPECT_FALSE(b.link.evenParity);
+}
+
+// --- results ---
+
+TEST(FleetResults, OneRowPerJobInFileOrder)
+{
+    std::vector<FleetJob> jobs(3);
+    jobs[0] = {2, "p1", "tcp://127.0.0.1:4001", "", FleetAction::SendVerify, "a.dnp", "a.dnp", {}};
+    jobs[1] = {3, "p2, east", "/dev/ttyS0", "3", FleetAction::Verify, "b.dnp", "b.dnp", {}};
+    jobs[2] = {4, "p3", "/dev/ttyS1", "", FleetAction::Retrieve, "c.dnp", "c.dnp", {}};
+    const std::vector<JobResult> results = {
+        {JobOutcome::Ok, "The panel holds the configuration that was sent.", 1.66},
+        {JobOutcome::Failed, "The panel does not hold \"b.dnp\": 2 words differ.", 0.84},
+        {},
+    };
+    EXPECT_EQ(fleetResultsCsv(jobs, results),
+              "name,device,address,action,outcome,message,seconds\r\n"
+              "p1,tcp://127.0.0.1:4001,,send+verify,ok,The panel holds the configuration that was sent.,1.7\r\n"
+              "\"p2, east\",/dev/ttyS0,3,verify,failed,\"The panel does not hold \"\"b.dnp\"\": 2 words differ.\",0.8\r\n"
+              "p3,/dev/ttyS1,,retrieve,cancelled,Not started: the fleet was stopped.,0.0\r\n");
+    EXPECT_EQ(finishedJobLine(12, 64, jobs[0], results[0]), "[12/64] p1 send+verify ok 1.7 s");
+    EXPECT_EQ(finishedJobLine(13, 64, jobs[1], results[1]),
+              "[13/64] p2, east verify failed 0.8 s: The panel does not hold \"b.dnp\": 2 words differ.");
+}
+
+// --- running ---
+
+// Lines as fast as memory, one per device, each with the simulator's panel; the links
+// the fleet makes are counted as they open.
+struct FleetRun : FleetFiles {
+    struct Device {
+        test::FakeLine line;
+        sim::Panel panel{std::nullopt, {}};
+        bool silent = false;
+    };
+
+    FleetRun() { write("DNP.ini", "[Comm]\r\nBaud=1\r\n"); }
+
+    Device& device(const QString& name)
+    {
+        auto& d = devices[name];
+        if (!d) {
+            d = std::make_unique<Device>();
+            Device& made = *d;
+            d->line.panel = [&made](const QByteArray& frame) {
+                return made.silent ? test::FakeReply{{}, true} : test::simulatedPanel(made.panel)(frame);
+            };
+        }
+        return *d;
+    }
+
+    LinkFactory links()
+    {
+        return [this](const LinkTarget& target) -> std::unique_ptr<Link> {
+            Device& d = device(target.device);
+            // A device's jobs never overlap.
+            EXPECT_FALSE(d.line.opened) << target.device.toStdString();
+            if (fleet)
+                mostRunning = std::max(mostRunning, fleet->runningCount());
+            linksMade << target.device;
+            return std::make_unique<test::FakeLink>(target, d.line);
+        };
+    }
+
+    std::vector<FleetJob> jobs(const QString& lines)
+    {
+        const Result<std::vector<FleetJob>> read = readJobs(kHeader + lines, dir.path());
+        EXPECT_TRUE(read) << read.error().message.toStdString();
+        return read ? *read : std::vector<FleetJob>{};
+    }
+
+    // Runs the fleet to its end; `onFinished` hears each job's end.
+    void run(const QString& lines, int parallel, LineTiming timing = test::kFakeLineTiming,
+             const std::function<void(int)>& onFinished = {})
+    {
+        fleet = std::make_unique<Fleet>(jobs(lines), FleetSetup{path("DNP.ini"), parallel, links(), timing});
+        QEventLoop loop;
+        bool ended = false;
+        QObject::connect(fleet.get(), &Fleet::jobFinished, &loop, [&](int index) {
+            finishedOrder.push_back(index);
+            if (onFinished)
+                onFinished(index);
+        });
+        QObject::connect(fleet.get(), &Fleet::finished, &loop, [&] {
+            ended = true;
+            loop.quit();
+        });
+        QTimer::singleShot(kPatienceMs, &loop, &QEventLoop::quit);
+        const Result<void> started = fleet->start();
+        ASSERT_TRUE(started) << started.error().message.toStdString();
+        loop.exec();
+        EXPECT_TRUE(ended) << "the fleet did not end";
+        // The workspaces of the last jobs go.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+
+    const JobResult& result(int index) const { return fleet->results().at(static_cast<std::size_t>(index)); }
+
+    std::map<QString, std::unique_ptr<Device>> devices;
+    std::unique_ptr<Fleet> fleet;
+    std::vector<int> finishedOrder;
+    QStringList linksMade;
+    int mostRunning = 0;
+};
+
+TEST_F(FleetRun, OneDevicesJobsRunInTurnAndAtMostNAtOnce)
+{
+    writeConfig("a.dnp", sampleState(0));
+    run("a1,/dev/a,,send,a.dnp\n"
+        "a2,/dev/a,,send+verify,a.dnp\n"
+        "b1,/dev/b,,send,a.dnp\n"
+        "c1,/dev/c,,send,a.dnp\n"
+        "d1,/dev/d,,send,a.dnp\n"
+        "a3,/dev/a,,verify,a.dnp\n",
+        2);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(result(i).outcome, JobOutcome::Ok) << i << " " << result(i).message.toStdString();
+    EXPECT_TRUE(fleet->allSucceeded());
+    EXPECT_EQ(fleet->finishedCount(), 6);
+    EXPECT_EQ(mostRunning, 2);
+    // Seven links: a2 sends, then verifies.
+    EXPECT_EQ(linksMade.size(), 7);
+    // The first two jobs that may run start first; a's jobs end in file order.
+    EXPECT_EQ(linksMade.mid(0, 2), (QStringList{"/dev/a", "/dev/b"}));
+    std::vector<int> onA;
+    for (int index : finishedOrder)
+        if (fleet->jobs()[static_cast<std::size_t>(index)].device == "/dev/a")
+            onA.push_back(index);
+    EXPECT_EQ(onA, (std::vector<int>{0, 1, 5}));
+    EXPECT_EQ(result(0).message, "Sending communication status: OK..");
+    EXPECT_EQ(result(1).message, "The panel holds the configuration that was sent.");
+    EXPECT_EQ(result(5).message, "The panel holds a.dnp.");
+}
+
+TEST_F(FleetRun, AVerifyCountsTheWordsThatDiffer)
+{
+    const ConfigState state = sampleState(0);
+    writeConfig("a.dnp", state);
+    ConfigImage held = imageOf(state);
+    held[200] ^= 0x0001;
+    held[201] ^= 0x0100;
+    device("/dev/a").panel.image = held;
+    run("v1,/dev/a,,verify,a.dnp\n", 1);
+    EXPECT_EQ(result(0).outcome, JobOutcome::Failed);
+    EXPECT_EQ(result(0).message, "The panel does not hold a.dnp: 2 words differ.");
+}
+
+TEST_F(FleetRun, AStopCancelsTheRunningJobsAndStartsNoMore)
+{
+    writeConfig("a.dnp", sampleState(0));
+    device("/dev/b").silent = true;
+    // The silent panel is waited for as long as the test may take.
+    const LineTiming patient{kPatienceMs, kPatienceMs, 0, 10};
+    run("a1,/dev/a,,send,a.dnp\n"
+        "b1,/dev/b,,send,a.dnp\n"
+        "a2,/dev/a,,send,a.dnp\n"
+        "c1,/dev/c,,send,a.dnp\n",
+        2, patient, [this](int index) {
+            // a1 has ended: a2 has taken its place and sent its first frame.
+            if (index == 0)
+                fleet->stop();
+        });
+    EXPECT_EQ(result(0).outcome, JobOutcome::Ok);
+    EXPECT_EQ(result(1).outcome, JobOutcome::Cancelled);
+    EXPECT_EQ(result(1).message, "The send was cancelled. Nothing was written to the panel.");
+    EXPECT_EQ(result(2).outcome, JobOutcome::Cancelled);
+    EXPECT_EQ(result(2).message, "The send was cancelled. The panel may hold a partly written configuration: send it again.");
+    EXPECT_EQ(result(3).outcome, JobOutcome::Cancelled);
+    EXPECT_EQ(result(3).message, "Not started: the fleet was stopped.");
+    EXPECT_EQ(result(3).seconds, 0.0);
+    EXPECT_EQ(finishedOrder, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(linksMade, (QStringList{"/dev/a", "/dev/b", "/dev/a"}));
+}
+
+TEST_F(FleetRun, SettingsThatDoNotReadStartNothing)
+{
+    writeConfig("a.dnp", sampleState(0));
+    Fleet fleet(jobs("a1,/dev/a,,send,a.dnp\n"), FleetSetup{path("missing.ini"), 1, links(), {}});
+    const Result<void> started = fleet.start();
+    ASSERT_FALSE(started);
+    EXPECT_EQ(started.error().message, path("missing.ini") + ": No such file or directory");
+    EXPECT_TRUE(linksMade.isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,217 @@
+// dnpcfg fleet against simulated panels on TCP over loopback: good panels, a failing
+// one and three panels on one line in one run, the results table and the lines on
+// standard error; a jobs file refused whole; Ctrl+C while a job runs.
+
+#include "comm/ConfigImage.h"
+#include "comm/ImageText.h"
+#include "files/ConfigFile.h"
+#include "support/LoopbackPort.h"
+#include "support/PanelSim.h"
+#include "support/RunDnpcfg.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace dnp;
+
+namespace {
+
+constexpr int kPatienceMs = 60000;
+
+ConfigState sampleState(int firstAin)
+{
+    ConfigState state;
+    for (int t = firstAin; t < firstAin + 3; ++t) {
+        state.setSelected(0, PointType::Ain, t, true);
+        state.Class0Order[typeNumber(PointType::Ain)][t] = t;
+    }
+    return state;
+}
+
+ConfigImage imageOf(const ConfigState& state)
+{
+    const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
+    EXPECT_TRUE(built);
+    return built ? built->image : ConfigImage{};
+}
+
+// The results with each job's seconds as "S".
+QString withoutSeconds(const QByteArray& results)
+{
+    return QString::fromUtf8(results).replace(QRegularExpression(QStringLiteral(",[0-9]+\\.[0-9]\r\n")), ",S\r\n");
+}
+
+// The lines on standard error, sorted, their order number and seconds as "N" and "S".
+QStringList finishedLines(const QString& err)
+{
+    QStringList lines = err.split('\n', Qt::SkipEmptyParts);
+    for (QString& line : lines)
+        line.replace(QRegularExpression(QStringLiteral("^\\[[0-9]+/")), "[N/")
+            .replace(QRegularExpression(QStringLiteral(" [0-9]+\\.[0-9] s")), " S s");
+    lines.sort();
+    return lines;
+}
+
+struct FleetCommand : ::testing::Test {
+    QTemporaryDir dir;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path(name);
+    }
+    void writeConfig(const QString& name, const ConfigState& state) const
+    {
+        write(name, composeConfigFile(state, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))));
+    }
+    static void expectListening(const test::PanelSim& sim)
+    {
+        EXPECT_TRUE(sim.device().startsWith("tcp://127.0.0.1:")) << sim.device().toStdString();
+    }
+};
+
+TEST_F(FleetCommand, GoodPanelsAFailingOneAndThreeOnOneLine)
+{
+    writeConfig("a.dnp", sampleState(0));
+    writeConfig("b.dnp", sampleState(10));
+    test::PanelSim good({"--tcp", "127.0.0.1:0"});
+    test::PanelSim failing({"--tcp", "127.0.0.1:0", "--bad-status-at", "2"});
+    test::PanelSim shared({"--tcp", "127.0.0.1:0", "--address", "1,2,3", "--image-out", path("line.txt")});
+    for (const test::PanelSim* sim : {&good, &failing, &shared})
+        expectListening(*sim);
+    const QString jobs = QStringLiteral("name,device,address,action,config\n"
+                                        "p1,%1,,send+verify,a.dnp\n"
+                                        "p2,%2,,send,a.dnp\n"
+                                        "m1,%3,1,send+verify,a.dnp\n"
+                                        "m2,%3,2,send+verify,b.dnp\n"
+                                        "m3,%3,3,verify,a.dnp\n"
+                                        "p1r,%1,,retrieve,back.dnp\n")
+                             .arg(good.device(), failing.device(), shared.device());
+    write("jobs.csv", jobs.toUtf8());
+
+    const test::ProgramRun run =
+        test::runDnpcfg({"fleet", path("jobs.csv"), "--parallel", "4", "-o", path("results.csv")}, kPatienceMs);
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    EXPECT_EQ(run.out, "");
+
+    // The panel at address 3 holds an image of zeros: every word a.dnp sets differs.
+    int differing = 0;
+    for (const std::uint16_t word : imageOf(sampleState(0)))
+        differing += word != 0 ? 1 : 0;
+    const QString differ = QStringLiteral("The panel does not hold a.dnp: %1 words differ.").arg(differing);
+    EXPECT_EQ(withoutSeconds(test::fileBytes(path("results.csv"))),
+              QStringLiteral("name,device,address,action,outcome,message,seconds\r\n"
+                             "p1,%1,,send+verify,ok,The panel holds the configuration that was sent.,S\r\n"
+                             "p2,%2,,send,failed,System error or data error has occurred. Reply to message 2 of 18 "
+                             "carried status 0x10.,S\r\n"
+                             "m1,%3,1,send+verify,ok,The panel holds the configuration that was sent.,S\r\n"
+                             "m2,%3,2,send+verify,ok,The panel holds the configuration that was sent.,S\r\n"
+                             "m3,%3,3,verify,failed,%4,S\r\n"
+                             "p1r,%1,,retrieve,ok,Retrieving communication status: OK..,S\r\n")
+                  .arg(good.device(), failing.device(), shared.device(), differ));
+    EXPECT_EQ(finishedLines(run.err),
+              (QStringList{"[N/6] m1 send+verify ok S s", "[N/6] m2 send+verify ok S s",
+                           "[N/6] m3 verify failed S s: " + differ, "[N/6] p1 send+verify ok S s",
+                           "[N/6] p1r retrieve ok S s",
+                           "[N/6] p2 send failed S s: System error or data error has occurred. Reply to message 2 of "
+                           "18 carried status 0x10."}));
+
+    // Each panel of the shared line holds what was sent to its address.
+    shared.stop();
+    EXPECT_EQ(test::fileBytes(path("line.txt")), formatImageText(imageOf(sampleState(0))).toLatin1());
+    EXPECT_EQ(test::fileBytes(path("line.txt.2")), formatImageText(imageOf(sampleState(10))).toLatin1());
+    EXPECT_EQ(test::fileBytes(path("line.txt.3")), formatImageText(ConfigImage{}).toLatin1());
+    // The retrieve after the send read back what was sent.
+    const Result<ConfigFileData> back = loadConfigFile(path("back.dnp"));
+    ASSERT_TRUE(back) << back.error().message.toStdString();
+    ConfigState read;
+    applyConfigFileData(read, *back);
+    EXPECT_EQ(imageOf(read), imageOf(sampleState(0)));
+}
+
+TEST_F(FleetCommand, AJobsFileWithBadLinesRunsNothing)
+{
+    writeConfig("a.dnp", sampleState(0));
+    write("jobs.csv", "name,device,address,action,config\n"
+                      "p1,tcp://127.0.0.1:1,,reboot,a.dnp\n"
+                      "p2,,,send,a.dnp\n"
+                      "p3,tcp://127.0.0.1:1,,send,a.dnp\n");
+    const test::ProgramRun run = test::runDnpcfg({"fleet", path("jobs.csv"), "-o", path("results.csv")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "dnpcfg: line 2: unknown action 'reboot'\ndnpcfg: line 3: the device is empty\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(QFile::exists(path("results.csv")));
+}
+
+struct UsageCase {
+    QStringList args;
+    const char* problem;
+};
+
+TEST_F(FleetCommand, WrongUsageIsTold)
+{
+    write("jobs.csv", "name,device,address,action,config\n");
+    const UsageCase cases[] = {
+        {{"fleet"}, "a file name is needed"},
+        {{"fleet", path("jobs.csv"), "--parallel", "0"}, "--parallel takes a number from 1 to 512"},
+        {{"fleet", path("jobs.csv"), "--parallel", "many"}, "--parallel takes a number from 1 to 512"},
+        {{"fleet", path("jobs.csv"), "--verify"}, "unknown option --verify"},
+    };
+    for (const UsageCase& c : cases) {
+        const test::ProgramRun run = test::runDnpcfg(c.args);
+        EXPECT_EQ(run.status, 2) << c.problem;
+        EXPECT_EQ(run.err, QStringLiteral("dnpcfg: usage: dnpcfg fleet JOBS.csv [--parallel N] [-o RESULTS.csv] "
+                                          "[--ini PATH] (%1)\n")
+                               .arg(QLatin1String(c.problem)));
+    }
+}
+
+TEST_F(FleetCommand, CtrlCCancelsTheRunningJobAndStillWritesTheResults)
+{
+    writeConfig("a.dnp", sampleState(0));
+    test::PanelSim good({"--tcp", "127.0.0.1:0"});
+    expectListening(good);
+    // A terminal server that never takes the connection: its job runs until it is
+    // cancelled (or the connect limit, far beyond this test's steps).
+    const test::LoopbackPort hung(test::LoopbackPort::Mode::Unanswered);
+    ASSERT_TRUE(hung.ready());
+    write("jobs.csv", QStringLiteral("name,device,address,action,config\n"
+                                     "first,%1,,send,a.dnp\n"
+                                     "hung,%2,,send,a.dnp\n"
+                                     "later,%1,,send,a.dnp\n")
+                          .arg(good.device(), hung.device())
+                          .toUtf8());
+
+    QProcess fleet;
+    fleet.setReadChannel(QProcess::StandardError);
+    fleet.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), {"fleet", path("jobs.csv"), "--parallel", "1"});
+    ASSERT_TRUE(fleet.waitForStarted());
+    // Once the first job is told as ended, the second has begun to connect.
+    QByteArray err;
+    while (!err.contains('\n') && fleet.waitForReadyRead(kPatienceMs))
+        err += fleet.readAllStandardError();
+    ASSERT_TRUE(err.startsWith("[1/3] first send ok ")) << err.constData();
+    ::kill(static_cast<pid_t>(fleet.processId()), SIGINT);
+    ASSERT_TRUE(fleet.waitForFinished(kPatienceMs));
+    err += fleet.readAllStandardError();
+
+    EXPECT_EQ(fleet.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(fleet.exitCode(), 1);
+    EXPECT_EQ(withoutSeconds(fleet.readAllStandardOutput()),
+              QStringLiteral("name,device,address,action,outcome,message,seconds\r\n"
+                             "first,%1,,send,ok,Sending communication status: OK..,S\r\n"
+                             "hung,%2,,send,cancelled,The send was cancelled. Nothing was written to the panel.,S\r\n"
+                             "later,%1,,send,cancelled,Not started: the fleet was stopped.,S\r\n")
+                  .arg(good.device(), hung.device()));
+    EXPECT_EQ(finishedLines(QString::fromUtf8(err)),
+              (QStringList{"[N/3] first send ok S s", "[N/3] hung send cancelled S s"}));
+}
+
+}  // namespace
