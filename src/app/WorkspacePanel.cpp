@@ -75,8 +75,23 @@ TransferLink Workspace::transferLink() const
     return link;
 }
 
+// The stored address, when the frames carry it: one outside 0-255 is refused, never
+// cut to its low byte.
+Result<void> Workspace::checkStoredAddress() const
+{
+    if (override_.address || !settings().Addressing)
+        return {};
+    if (const Result<std::int32_t> address = settings().transferAddress(); !address)
+        return address.error();
+    return {};
+}
+
 Link* Workspace::makeLink(TransferKind kind)
 {
+    if (const Result<void> address = checkStoredAddress(); !address) {
+        transferFinished(notStarted(kind, TransferOutcome::Refused, address.error().message));
+        return nullptr;
+    }
     const Result<LinkTarget> target = linkTarget();
     if (!target) {
         transferFinished(notStarted(kind, TransferOutcome::PortError, target.error().message));

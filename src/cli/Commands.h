@@ -31,6 +31,8 @@ int runSend(const QStringList& args, Io io);
 int runRetrieve(const QStringList& args, Io io);
 int runVerify(const QStringList& args, Io io);
 int runPorts(const QStringList& args, Io io);
+int runSettings(const QStringList& args, Io io);
+int runImport(const QStringList& args, Io io);
 
 // A command: its word, its synopsis (the usage line and the help's line), what it does.
 struct Command {
