@@ -36,7 +36,7 @@ Result<void> Workspace::overrideLink(const LinkOverride& link)
         if (!offered)
             return failure(QStringLiteral("the baud rate must be 19200, 9600 or 4800"));
     }
-    if (link.address && (*link.address < 0 || *link.address > 255))
+    if (link.address && !isAddress(*link.address))
         return failure(QStringLiteral("the address must be from 0 to 255"));
     override_ = link;
     return {};

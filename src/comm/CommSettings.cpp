@@ -129,10 +129,20 @@ Result<SettingsChange> takeVerifyAfterSend(SettingsChange change, QStringView va
     return change;
 }
 
-using TakeSetting = Result<SettingsChange> (*)(SettingsChange, QStringView);
-// By the order of kSettingKeys.
-constexpr std::array<TakeSetting, kSettingKeys.size()> kTakeSetting = {
-    takePort, takeDevice, takeBaud, takeParity, takeAddressing, takeAddress, takeVerifyAfterSend};
+// The keys of a change, in the order they are listed, and how each takes its value.
+struct SettingKey {
+    const char* key;
+    Result<SettingsChange> (*take)(SettingsChange change, QStringView value);
+};
+constexpr SettingKey kSettingKeys[] = {
+    {"port", takePort},
+    {"device", takeDevice},
+    {"baud", takeBaud},
+    {"parity", takeParity},
+    {"addressing", takeAddressing},
+    {"address", takeAddress},
+    {"verify-after-send", takeVerifyAfterSend},
+};
 
 }  // namespace
 
@@ -172,7 +182,7 @@ IniLocation iniLocationFor(const QString& programDir, const QString& userDir)
 Result<std::int32_t> parseAddress(QStringView text)
 {
     const Result<std::int32_t> address = parseIniInteger(text);
-    if (!address || *address < kLowestAddress || *address > kHighestAddress)
+    if (!address || !isAddress(*address))
         return failure(kAddressRangeText);
     return *address;
 }
@@ -193,18 +203,18 @@ Result<SettingsChange> parseSettingsChange(const QStringList& assignments)
         if (equals <= 0)
             return failure(QStringLiteral("'%1' is not KEY=VALUE").arg(assignment));
         const QString key = assignment.left(equals);
-        const auto known = std::find_if(kSettingKeys.begin(), kSettingKeys.end(),
-                                        [&key](const char* name) { return key == QLatin1String(name); });
-        if (known == kSettingKeys.end()) {
+        const auto known = std::find_if(std::begin(kSettingKeys), std::end(kSettingKeys),
+                                        [&key](const SettingKey& k) { return key == QLatin1String(k.key); });
+        if (known == std::end(kSettingKeys)) {
             QStringList keys;
-            for (const char* name : kSettingKeys)
-                keys << QLatin1String(name);
+            for (const SettingKey& k : kSettingKeys)
+                keys << QLatin1String(k.key);
             return failure(QStringLiteral("unknown setting '%1' (%2)").arg(key, keys.join(QStringLiteral(", "))));
         }
         if (given.contains(key))
             return failure(QStringLiteral("%1 is given twice").arg(key));
         given << key;
-        Result<SettingsChange> taken = kTakeSetting[known - kSettingKeys.begin()](change, QStringView(assignment).sliced(equals + 1));
+        Result<SettingsChange> taken = known->take(change, QStringView(assignment).sliced(equals + 1));
         if (!taken)
             return taken;
         change = std::move(taken).value();
@@ -337,7 +347,7 @@ Result<void> TcomSetIni::store(const CommChoice& choice)
 
 Result<void> TcomSetIni::change(const SettingsChange& change)
 {
-    if (change.address && (*change.address < kLowestAddress || *change.address > kHighestAddress))
+    if (change.address && !isAddress(*change.address))
         return failure(kAddressRangeText);
     if (change.comPort)
         ComPort = *change.comPort;
@@ -362,7 +372,7 @@ Result<void> TcomSetIni::change(const SettingsChange& change)
 
 Result<std::int32_t> TcomSetIni::transferAddress() const
 {
-    if (Address >= kLowestAddress && Address <= kHighestAddress)
+    if (isAddress(Address))
         return Address;
     return failure(QStringLiteral("The address %1 in the communication settings is not from 0 to 255.\n"
                                   "Set an address from 0 to 255 in Communication Settings or with "

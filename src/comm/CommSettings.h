@@ -64,6 +64,11 @@ inline constexpr std::int32_t kLowestAddress = 0;
 inline constexpr std::int32_t kHighestAddress = 255;
 inline const QString kAddressRangeText = QStringLiteral("The address must be a whole number from 0 to 255.");
 
+constexpr bool isAddress(std::int32_t value)
+{
+    return value >= kLowestAddress && value <= kHighestAddress;
+}
+
 // The text of the address field as an address: an integer as parseIniInteger reads it
 // (decimal, "0x" or "$" hexadecimal), from 0 to 255. Anything else fails with
 // kAddressRangeText.
@@ -103,12 +108,8 @@ struct SettingsChange {
     std::optional<bool> verifyAfterSend = {};
 };
 
-// The keys a change names its settings by, in the order they are listed.
-inline constexpr std::array<const char*, 7> kSettingKeys = {"port",       "device",  "baud",
-                                                            "parity",     "addressing", "address",
-                                                            "verify-after-send"};
-
-// "KEY=VALUE" words as a change. Fails with the first problem: "'x' is not KEY=VALUE",
+// "KEY=VALUE" words as a change; the keys are port, device, baud, parity, addressing,
+// address and verify-after-send. Fails with the first problem: "'x' is not KEY=VALUE",
 // "unknown setting 'x' (port, device, ...)", "port is given twice", or what a value
 // must be ("baud takes 19200, 9600 or 4800", "address takes a whole number from 0 to
 // 255", ...).
