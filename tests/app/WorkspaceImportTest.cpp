@@ -1,5 +1,5 @@
 // The workspace's point list import, outputs that would replace the configuration being
-// read, the settings changed by name, and a stored address a transfer refuses.
+// read, a dialog choice without an address, and a stored address a transfer refuses.
 
 #include "files/PointListImport.h"
 #include "support/WorkspaceRig.h"
@@ -218,23 +218,6 @@ TEST_F(WorkspaceImportTest, TheWindowsReportAndExportRefuseTheFileLastSaved)
 }
 
 // --- the settings ---
-
-TEST_F(WorkspaceImportTest, SettingsChangedByNameAreSavedWithTheRestOfTheFile)
-{
-    writeFileBytes(path("DNP.ini"), "; mine\n[Comm]\nComPort=1\nMyKey=x\n[Other]\na=b\n");
-    ASSERT_TRUE(ws.readSettings());
-    ASSERT_TRUE(ws.changeSettings(parseSettingsChange({"baud=19200", "address=7", "verify-after-send=on"}).value()));
-    EXPECT_EQ(readFileBytes(path("DNP.ini")), "; mine\n[Comm]\nBaud=0\nComPort=1\nAddressing=0\nParity=0\nAddress=7\n"
-                                              "MyKey=x\n[Other]\na=b\n[Options]\nVerifyAfterSend=1\n");
-    EXPECT_TRUE(ws.settings().VerifyAfterSend);
-
-    SettingsChange outside;
-    outside.address = 256;
-    const Result<void> changed = ws.changeSettings(outside);
-    ASSERT_FALSE(changed.ok());
-    EXPECT_EQ(changed.error().message, kAddressRangeText);
-    EXPECT_EQ(ws.settings().Address, 7);
-}
 
 TEST_F(WorkspaceImportTest, TheDialogsChoiceWithoutAnAddressIsRefusedAndNothingSaved)
 {

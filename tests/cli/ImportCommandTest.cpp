@@ -118,20 +118,6 @@ TEST_F(ImportCommand, AnEditedListGivesTheEditedConfiguration)
     EXPECT_EQ(diff.out, differenceLines(compareConfigurations(original, expected)).join('\n') + "\n");
 }
 
-// A list saved by a spreadsheet: byte-order mark, CR LF, every field quoted, the columns
-// in another order and one more, a trailing empty line.
-TEST_F(ImportCommand, ASpreadsheetsListReads)
-{
-    writeBytes(path("sheet.csv"), "\xEF\xBB\xBF\"name\",\"note\",\"index\",\"type\",\"event_class\"\r\n"
-                                  "\"Tap Position Known\",\"a, \"\"b\"\"\",\"0\",\"Binary Input\",\"0\"\r\n"
-                                  "\r\n");
-    const ProgramRun run = test::runDnpcfg({"import", path("sheet.csv"), "-o", path("out.dnp")});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    const ProgramRun exported = test::runDnpcfg({"export", path("out.dnp"), "--format", "csv"});
-    EXPECT_EQ(exported.out, "type,index,name,description,event_class,class0,deadband_percent\r\n"
-                            "Binary Input,0,Tap Position Known,Tap Position Known (0 = No; 1 = Yes),0,yes,\r\n");
-}
-
 TEST_F(ImportCommand, TheFormatComesFromTheNameUnlessGiven)
 {
     const QString original = configuration("original.dnp", test::richConfiguration());
