@@ -16,10 +16,10 @@ cmake --build build-fuzz -j "$(nproc)" --target fuzz_all
 scale=${FUZZ_SCALE:-1}
 seed=${FUZZ_SEED:-1}
 # Inputs per target: each takes some 15-30 s on one core.
-declare -A runs=([config_file]=6000 [ini]=15000 [reply]=40000 [image]=2000)
+declare -A runs=([config_file]=6000 [ini]=15000 [reply]=40000 [image]=2000 [point_list]=12000)
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for target in config_file ini reply image; do
+for target in config_file ini reply image point_list; do
   work=build-fuzz/corpus/$target
   crashes=build-fuzz/crashes/$target
   mkdir -p "$work" "$crashes"

@@ -68,11 +68,12 @@ void Workspace::markSaved()
 {
     saved_ = state_.content();
     retrievedUnsaved_ = false;
+    importedUnsaved_ = false;
 }
 
 bool Workspace::modified() const
 {
-    return retrievedUnsaved_ || state_.content() != saved_;
+    return retrievedUnsaved_ || importedUnsaved_ || state_.content() != saved_;
 }
 
 QString Workspace::windowCaption() const
@@ -193,6 +194,9 @@ Result<void> Workspace::resave(const QString& path, const ReportHeaderTexts& hea
 
 Result<void> Workspace::writeReport(const QString& path, const ReportHeaderTexts& header)
 {
+    // A report never replaces the configuration it reports.
+    if (const Result<void> distinct = refuseSameFile(path, filePath_); !distinct)
+        return distinct;
     state_.ReportDescription = header.description;
     state_.ReportComment = header.comment;
     return writeOut(path, composeReport(state_, clock()));
@@ -371,7 +375,16 @@ void Workspace::setVerifyAfterSend(bool on)
 Result<void> Workspace::changeSettings(const CommChoice& choice)
 {
     TcomSetIni& s = changeableSettings();
-    s.store(choice);
+    if (const Result<void> stored = s.store(choice); !stored)
+        return stored;
+    return s.Save();
+}
+
+Result<void> Workspace::changeSettings(const SettingsChange& change)
+{
+    TcomSetIni& s = changeableSettings();
+    if (const Result<void> changed = s.change(change); !changed)
+        return changed;
     return s.Save();
 }
 

@@ -49,6 +49,7 @@ FileDialogSettings saveReportDialogSettings();  // "Save Report", "*.txt", "txt"
 FileDialogSettings exportDialogSettings();      // "Export Point List", CSV or XML
 FileDialogSettings compareDialogSettings();     // "Compare With File", the .dnp filter
 FileDialogSettings saveTraceDialogSettings();   // "Save Line Trace", "*.txt"
+FileDialogSettings importDialogSettings();      // "Import Point List", CSV, XML or any file
 
 // A configuration file compared with the configuration, and how they differ.
 struct ComparedFile {
@@ -196,11 +197,32 @@ public:
     // Communication Settings: `dialog` shows the choice and gives the one the user left
     // it with (nothing for Cancel); it is stored and saved.
     void editSettings(const std::function<std::optional<CommChoice>(const CommChoice&)>& dialog);
-    // The same without a dialog (dnpcfg settings): stored and saved.
+    // The same without a dialog: stored and saved. A choice checkChoice refuses changes
+    // nothing and fails as it does.
     Result<void> changeSettings(const CommChoice& choice);
     // The settings read again from their file; a file that does not read gives the
     // defaults and fails with why (dnpcfg --ini).
     Result<void> readSettings() { return changeableSettings().Load(); }
+
+    // --- settings by name and the point list import (dnpcfg settings, import) -------
+    // dnpcfg settings --set: the settings the change names replaced, then saved. An
+    // address outside 0-255 changes nothing; a save that fails says why.
+    Result<void> changeSettings(const SettingsChange& change);
+    // A point list (CSV or DNP3 Device Profile document) read over the configuration:
+    // the selections and the Class 0 order as the list gives them, the dead bands a CSV
+    // list gives, the rest as the configuration has it. The configuration is replaced
+    // and unsaved. A list that cannot be taken changes nothing and fails with every
+    // problem under its line ("PATH, line 7: ...").
+    Result<void> importPointList(const QString& listPath, PointListFormat format);
+    // dnpcfg import: the same, then the configuration saved to `outPath`. An output that
+    // is the list itself is refused before the list is read ("<out> is the point list
+    // being read; choose another file."); nothing is written unless the whole list is
+    // taken.
+    Result<void> importInto(const QString& listPath, PointListFormat format, const QString& outPath);
+    // File > "Import Point List...": refused while a transfer runs; unsaved changes are
+    // asked about first; the list chosen is read as CSV or XML by its suffix (any other
+    // as CSV) and what cannot be taken is told.
+    bool importWithDialog();
 
     // --- the panel -------------------------------------------------------------------
     // A send of the configuration in the mapping; `thenVerify`: a successful send is
@@ -266,6 +288,7 @@ private:
     };
     // The settings a transfer uses: as they are, values out of range as the defaults.
     TcomSetIni lineSettings() const;
+    Result<void> checkStoredAddress(const TcomSetIni& s) const;
     Result<LinkTarget> linkTarget(const TcomSetIni& s);
     TransferLink transferLink(const TcomSetIni& s) const;
     // The link of a transfer, made; nothing (and the transfer ended as a port error)
@@ -304,6 +327,7 @@ private:
     QString caption_ = kProgramCaption;
     ConfigContent saved_;  // what the file last opened or saved holds
     bool retrievedUnsaved_ = false;
+    bool importedUnsaved_ = false;  // an imported point list, until it is saved
 };
 
 }  // namespace dnp

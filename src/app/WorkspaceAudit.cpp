@@ -35,6 +35,9 @@ Result<PointListExport> Workspace::exportPointList(PointListFormat format) const
 
 Result<PointListExport> Workspace::exportPointList(PointListFormat format, const QString& path) const
 {
+    // The point list never replaces the configuration it lists.
+    if (const Result<void> distinct = refuseSameFile(path, filePath_); !distinct)
+        return distinct.error();
     Result<PointListExport> exported = exportPointList(format);
     if (!exported)
         return exported;

@@ -37,7 +37,7 @@ Result<void> Workspace::overrideLink(const LinkOverride& link)
         if (!offered)
             return failure(QStringLiteral("the baud rate must be 19200, 9600 or 4800"));
     }
-    if (link.address && (*link.address < 0 || *link.address > 255))
+    if (link.address && !isAddress(*link.address))
         return failure(QStringLiteral("the address must be from 0 to 255"));
     override_ = link;
     return {};
@@ -79,8 +79,23 @@ TransferLink Workspace::transferLink(const TcomSetIni& s) const
     return link;
 }
 
+// The stored address, when the frames carry it: one outside 0-255 is refused, never
+// cut to its low byte.
+Result<void> Workspace::checkStoredAddress(const TcomSetIni& s) const
+{
+    if (override_.address || !s.Addressing)
+        return {};
+    if (const Result<std::int32_t> address = s.transferAddress(); !address)
+        return address.error();
+    return {};
+}
+
 Link* Workspace::makeLink(TransferKind kind, const TcomSetIni& s)
 {
+    if (const Result<void> address = checkStoredAddress(s); !address) {
+        transferFinished(notStarted(kind, TransferOutcome::Refused, address.error().message));
+        return nullptr;
+    }
     const Result<LinkTarget> target = linkTarget(s);
     if (!target) {
         transferFinished(notStarted(kind, TransferOutcome::PortError, target.error().message));
@@ -167,7 +182,11 @@ void Workspace::testPanel(const CommChoice& choice)
     if (!beginPanelCommand())
         return;
     TcomSetIni s = settings();
-    s.store(choice);
+    if (const Result<void> stored = s.store(choice); !stored) {
+        testing_ = true;
+        transferFinished(notStarted(TransferKind::Retrieve, TransferOutcome::Refused, stored.error().message));
+        return;
+    }
     s.mapIntoRange();
     startTest(s);
 }

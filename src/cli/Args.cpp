@@ -33,6 +33,7 @@ Result<ParsedArgs> parseArgs(const QStringList& args, const QStringList& valueOp
             if (value.isEmpty() && kPathOptions.contains(arg))
                 return failure(QStringLiteral("option %1 needs a %2").arg(arg, arg == "--device" ? "device name" : "file name"));
             parsed.values[arg] = value;
+            parsed.repeated[arg] << value;
         } else if (flagOptions.contains(arg) && !hasInline) {
             parsed.flags.insert(arg);
         } else {

@@ -13,11 +13,13 @@ namespace dnp::cli {
 
 struct ParsedArgs {
     QStringList positional;
-    QMap<QString, QString> values;
+    QMap<QString, QString> values;       // the last value of each option
+    QMap<QString, QStringList> repeated;  // every value of each option, in order
     QSet<QString> flags;
 
     bool has(const QString& option) const { return values.contains(option) || flags.contains(option); }
     QString value(const QString& option, const QString& fallback = {}) const { return values.value(option, fallback); }
+    QStringList allValues(const QString& option) const { return repeated.value(option); }
 };
 
 // Options that name a file or a device: an empty value is refused, as an unset shell

@@ -18,6 +18,8 @@ const Command kCommands[] = {
      "print the 256-word image a send carries", runImage},
     {"decode", "decode IMAGE.txt -o OUT.dnp", "map a 256-word image back to a configuration", runDecode},
     {"export", "export CONFIG.dnp --format csv|xml [-o OUT]", "the point list for the SCADA master", runExport},
+    {"import", "import LIST -o OUT.dnp [--base CONFIG.dnp] [--format csv|xml]",
+     "read a point list (CSV or XML, as export writes it) back into a configuration", runImport},
     {"diff", "diff A.dnp B.dnp", "compare two configurations (exit 0 equal, 1 different)", runDiff},
     {"send",
      "send CONFIG.dnp [--verify] [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] "
@@ -33,6 +35,9 @@ const Command kCommands[] = {
     {"test", "test [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N]",
      "read message 1 from the panel: does it answer?", runTest},
     {"ports", "ports [--ini PATH]", "the machine's serial ports and the COM numbers DNP.ini maps", runPorts},
+    {"settings", "settings [--ini PATH] [--set KEY=VALUE ...]",
+     "print the communication settings, or change them (keys: port, device, baud, parity, addressing, address, "
+     "verify-after-send)", runSettings},
     {"fleet", "fleet JOBS.csv [--parallel N] [-o RESULTS.csv] [--ini PATH]",
      "send, verify or retrieve many panels at once, as a jobs file lists them", runFleet},
 };

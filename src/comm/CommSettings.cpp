@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace dnp {
 namespace {
@@ -38,40 +41,185 @@ std::int32_t readInteger(QByteArrayView file, QStringView key, std::int32_t fall
     return readInteger(file, kCommSection, key, fallback);
 }
 
-// Whether a file can be written at `path`: the existing regular file, or a new one in
-// its folder (a folder or a device by that name cannot be replaced).
-bool canWrite(const QString& path)
+// A folder and the folders above it, made where missing; fails with why.
+Result<void> makeFolder(const QString& folder)
 {
-    const QFileInfo file(path);
-    if (file.exists())
-        return file.isFile() && file.isWritable();
-    const QFileInfo dir(file.absolutePath());
-    return dir.isDir() && dir.isWritable();
+    std::error_code error;
+#ifdef Q_OS_WIN
+    std::filesystem::create_directories(std::filesystem::path(folder.toStdU16String()), error);
+#else
+    std::filesystem::create_directories(std::filesystem::path(encodeFileName(folder).toStdString()), error);
+#endif
+    if (error)
+        return failure(QStringLiteral("Cannot create the folder %1: %2")
+                           .arg(QDir::toNativeSeparators(folder), QString::fromLocal8Bit(error.message())));
+    return {};
 }
+
+// --- the keys of a settings change: each value read into the change, or what it must be ---
+
+Result<bool> onOrOff(QStringView value, const char* key)
+{
+    if (value == QLatin1String("on"))
+        return true;
+    if (value == QLatin1String("off"))
+        return false;
+    return failure(QStringLiteral("%1 takes on or off").arg(QLatin1String(key)));
+}
+
+Result<SettingsChange> takePort(SettingsChange change, QStringView value)
+{
+    const Result<std::int32_t> port = parseIniInteger(value);
+    if (!port || *port < 0 || *port > TcomSetIni::kHighestComPort)
+        return failure(QStringLiteral("port takes 0 (none) or a COM number from 1 to %1").arg(TcomSetIni::kHighestComPort));
+    change.comPort = *port;
+    return change;
+}
+
+Result<SettingsChange> takeDevice(SettingsChange change, QStringView value)
+{
+    if (value.trimmed().isEmpty())
+        return failure(QStringLiteral("device takes a device name"));
+    change.device = value.toString();
+    return change;
+}
+
+Result<SettingsChange> takeBaud(SettingsChange change, QStringView value)
+{
+    const auto rate = std::find_if(kBaudTexts.begin(), kBaudTexts.end(),
+                                   [value](const char* text) { return value == QLatin1String(text); });
+    if (rate == kBaudTexts.end())
+        return failure(QStringLiteral("baud takes 19200, 9600 or 4800"));
+    change.baudItem = static_cast<int>(rate - kBaudTexts.begin());
+    return change;
+}
+
+Result<SettingsChange> takeParity(SettingsChange change, QStringView value)
+{
+    if (value != QLatin1String("none") && value != QLatin1String("even"))
+        return failure(QStringLiteral("parity takes none or even"));
+    change.evenParity = value == QLatin1String("even");
+    return change;
+}
+
+Result<SettingsChange> takeAddressing(SettingsChange change, QStringView value)
+{
+    const Result<bool> on = onOrOff(value, "addressing");
+    if (!on)
+        return on.error();
+    change.addressing = *on;
+    return change;
+}
+
+Result<SettingsChange> takeAddress(SettingsChange change, QStringView value)
+{
+    const Result<std::int32_t> address = parseAddress(value);
+    if (!address)
+        return failure(QStringLiteral("address takes a whole number from 0 to 255"));
+    change.address = *address;
+    return change;
+}
+
+Result<SettingsChange> takeVerifyAfterSend(SettingsChange change, QStringView value)
+{
+    const Result<bool> on = onOrOff(value, "verify-after-send");
+    if (!on)
+        return on.error();
+    change.verifyAfterSend = *on;
+    return change;
+}
+
+// The keys of a change, in the order they are listed, and how each takes its value.
+struct SettingKey {
+    const char* key;
+    Result<SettingsChange> (*take)(SettingsChange change, QStringView value);
+};
+constexpr SettingKey kSettingKeys[] = {
+    {"port", takePort},
+    {"device", takeDevice},
+    {"baud", takeBaud},
+    {"parity", takeParity},
+    {"addressing", takeAddressing},
+    {"address", takeAddress},
+    {"verify-after-send", takeVerifyAfterSend},
+};
 
 }  // namespace
 
-IniLocation chooseIniLocation(const QString& programDir, bool besideWritable, const QString& userConfigDir,
+IniLocation chooseIniLocation(const QString& programDir, BesideFile beside, const QString& userConfigDir,
                               bool userFileExists)
 {
-    const QString beside = QDir(programDir).filePath(kIniFileName);
-    if (besideWritable || userConfigDir.isEmpty())
-        return {beside, beside};
+    const QString besidePath = QDir(programDir).filePath(kIniFileName);
+    if (beside == BesideFile::Writable || userConfigDir.isEmpty())
+        return {besidePath, besidePath};
     const QString user = QDir(userConfigDir).filePath(kIniFileName);
-    return {userFileExists ? user : beside, user};
+    if (!userFileExists && beside == BesideFile::ReadOnly)
+        return {besidePath, user};
+    return {user, user};
+}
+
+QString userSettingsFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(kUserSettingsFolderName);
 }
 
 IniLocation defaultIniLocation()
 {
-    return iniLocationFor(QCoreApplication::applicationDirPath(),
-                          QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    return iniLocationFor(QCoreApplication::applicationDirPath(), userSettingsFolder());
 }
 
 IniLocation iniLocationFor(const QString& programDir, const QString& userDir)
 {
-    const bool besideWritable = canWrite(QDir(programDir).filePath(kIniFileName));
+    const QString besidePath = QDir(programDir).filePath(kIniFileName);
+    BesideFile beside = BesideFile::None;
+    if (QFileInfo::exists(besidePath))
+        beside = checkWritable(besidePath) ? BesideFile::Writable : BesideFile::ReadOnly;
     const bool userFileExists = !userDir.isEmpty() && QFileInfo::exists(QDir(userDir).filePath(kIniFileName));
-    return chooseIniLocation(programDir, besideWritable, userDir, userFileExists);
+    return chooseIniLocation(programDir, beside, userDir, userFileExists);
+}
+
+Result<std::int32_t> parseAddress(QStringView text)
+{
+    const Result<std::int32_t> address = parseIniInteger(text);
+    if (!address || !isAddress(*address))
+        return failure(kAddressRangeText);
+    return *address;
+}
+
+Result<void> checkChoice(const CommChoice& choice)
+{
+    if (const Result<std::int32_t> address = parseAddress(choice.addressText); !address)
+        return failure(address.error().message, static_cast<int>(CommField::Address));
+    return {};
+}
+
+Result<SettingsChange> parseSettingsChange(const QStringList& assignments)
+{
+    SettingsChange change;
+    QStringList given;
+    for (const QString& assignment : assignments) {
+        const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            return failure(QStringLiteral("'%1' is not KEY=VALUE").arg(assignment));
+        const QString key = assignment.left(equals);
+        const auto known = std::find_if(std::begin(kSettingKeys), std::end(kSettingKeys),
+                                        [&key](const SettingKey& k) { return key == QLatin1String(k.key); });
+        if (known == std::end(kSettingKeys)) {
+            QStringList keys;
+            for (const SettingKey& k : kSettingKeys)
+                keys << QLatin1String(k.key);
+            return failure(QStringLiteral("unknown setting '%1' (%2)").arg(key, keys.join(QStringLiteral(", "))));
+        }
+        if (given.contains(key))
+            return failure(QStringLiteral("%1 is given twice").arg(key));
+        given << key;
+        Result<SettingsChange> taken = known->take(change, QStringView(assignment).sliced(equals + 1));
+        if (!taken)
+            return taken;
+        change = std::move(taken).value();
+    }
+    return change;
 }
 
 TcomSetIni::TcomSetIni() : TcomSetIni(defaultIniLocation()) {}
@@ -129,7 +277,9 @@ void TcomSetIni::mapIntoRange()
 Result<void> TcomSetIni::Save()
 {
     const QString path = location_.writePath;
-    const Error unableToWrite = failure(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path)));
+    const auto unableToWrite = [&path](const Error& why) {
+        return failure(QStringLiteral("Unable to write to %1\n%2").arg(QDir::toNativeSeparators(path), why.message));
+    };
 
     // Start from the file as it is, so that the user's other sections and keys stay.
     QByteArray file;
@@ -137,7 +287,7 @@ Result<void> TcomSetIni::Save()
     if (QFileInfo::exists(basis) && isRegularFileOrAbsent(basis)) {
         Result<QByteArray> read = readInputFile(basis, kMaxIniBytes, QStringLiteral("a settings file"));
         if (!read)
-            return unableToWrite;
+            return unableToWrite(read.error());
         file = std::move(read).value();
     }
     file = writeIniSection(file, kCommSection,
@@ -153,14 +303,15 @@ Result<void> TcomSetIni::Save()
         file = writeIniSection(file, kPortsSection, ports);
     }
     // A file that never had the option keeps without it while it is off.
-    if (VerifyAfterSend || verifyKeyPresent_) {
+    const bool writeVerify = VerifyAfterSend || verifyKeyPresent_;
+    if (writeVerify)
         file = writeIniSection(file, kOptionsSection, {{kVerifyAfterSendKey, VerifyAfterSend ? "1" : "0"}});
-        verifyKeyPresent_ = true;
-    }
 
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!writeFileSafely(path, file))
-        return unableToWrite;
+    if (const Result<void> folder = makeFolder(QFileInfo(path).absolutePath()); !folder)
+        return unableToWrite(folder.error());
+    if (const Result<void> written = writeFileSafely(path, file); !written)
+        return unableToWrite(written.error());
+    verifyKeyPresent_ = writeVerify;
     location_.readPath = path;
     return {};
 }
@@ -180,16 +331,54 @@ CommChoice TcomSetIni::choice() const
             portDevices_};
 }
 
-void TcomSetIni::store(const CommChoice& choice)
+Result<void> TcomSetIni::store(const CommChoice& choice)
 {
+    if (const Result<void> checked = checkChoice(choice); !checked)
+        return checked;
     Baud = static_cast<std::uint8_t>(choice.baudItem);
     ComPort = choice.connectorItem;
     Parity = choice.parityItem;
     Addressing = choice.addressingItem == 1;
-    if (const Result<std::int32_t> address = parseIniInteger(choice.addressText))
-        Address = *address;
+    Address = parseAddress(choice.addressText).value();
     portDevices_ = choice.portDevices;
     mapIntoRange();
+    return {};
+}
+
+Result<void> TcomSetIni::change(const SettingsChange& change)
+{
+    if (change.address && !isAddress(*change.address))
+        return failure(kAddressRangeText);
+    if (change.comPort)
+        ComPort = *change.comPort;
+    if (change.baudItem)
+        Baud = static_cast<std::uint8_t>(*change.baudItem);
+    if (change.evenParity)
+        Parity = *change.evenParity ? 1 : 0;
+    if (change.addressing)
+        Addressing = *change.addressing;
+    if (change.address)
+        Address = *change.address;
+    if (change.verifyAfterSend)
+        VerifyAfterSend = *change.verifyAfterSend;
+    mapIntoRange();
+    if (change.device) {
+        if (ComPort == 0)
+            ComPort = 1;
+        portDevices_[ComPort] = *change.device;
+    }
+    return {};
+}
+
+Result<std::int32_t> TcomSetIni::transferAddress() const
+{
+    if (isAddress(Address))
+        return Address;
+    return failure(QStringLiteral("The address %1 in the communication settings is not from 0 to 255.\n"
+                                  "Set an address from 0 to 255 in Communication Settings or with "
+                                  "\"dnpcfg settings --set address=N\"; the settings are kept in %2.")
+                       .arg(Address)
+                       .arg(QDir::toNativeSeparators(location_.readPath)));
 }
 
 }  // namespace dnp

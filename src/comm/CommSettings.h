@@ -6,6 +6,8 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
+#include <QStringView>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -27,20 +29,50 @@ struct IniLocation {
     QString writePath;  // the file Save writes
 };
 
-// The rule: when the program's folder can be written, "DNP.ini" beside the program is
-// read and written, and the user's configuration folder is not looked at. When it
-// cannot be written, Save writes "DNP.ini" in the user's configuration folder, and
-// Load reads that file when it exists, else the one beside the program (a read-only
-// file put there at installation), else takes the defaults.
-// `besideWritable`: the file beside the program can be written (when it exists), or
-// else a file can be created in the program's folder.
-IniLocation chooseIniLocation(const QString& programDir, bool besideWritable, const QString& userConfigDir,
+// The folder of the user's settings: the desktop program's AppConfigLocation
+// (~/.config/DNP Configure on Linux), the same whichever program asks (dnpcfg too).
+inline const QString kUserSettingsFolderName = QStringLiteral("DNP Configure");
+
+// What lies beside the program under the name DNP.ini.
+enum class BesideFile {
+    None,      // nothing
+    ReadOnly,  // a file this user may not replace (one installed read-only, say)
+    Writable,  // a file this user may replace: a portable copy, used for everything
+};
+
+// The rule: a DNP.ini beside the program that the user may replace is read and written,
+// and the user's configuration folder is not looked at. Otherwise Save writes DNP.ini
+// in the user's configuration folder (which it creates), and Load reads that file when
+// it exists, else a read-only one beside the program, else takes the defaults. Nothing
+// is ever created in the program's folder.
+IniLocation chooseIniLocation(const QString& programDir, BesideFile beside, const QString& userConfigDir,
                               bool userFileExists);
-// The rule applied to the folders as they are on disk: a DNP.ini beside the program
-// that is no regular file (a folder, say) counts as not writable.
+// The rule applied to the folders as they are on disk; whether the user may replace the
+// file beside the program is asked of the system, as an output is checked (a folder by
+// that name, a file of another user or without a write bit, or one in a folder the user
+// may not write counts as read-only).
 IniLocation iniLocationFor(const QString& programDir, const QString& userDir);
-// The same for QCoreApplication::applicationDirPath() and QStandardPaths::AppConfigLocation.
+// The user's configuration folder (kUserSettingsFolderName under the platform's
+// configuration folder).
+QString userSettingsFolder();
+// iniLocationFor QCoreApplication::applicationDirPath() and userSettingsFolder().
 IniLocation defaultIniLocation();
+
+// --- Addresses ---
+
+inline constexpr std::int32_t kLowestAddress = 0;
+inline constexpr std::int32_t kHighestAddress = 255;
+inline const QString kAddressRangeText = QStringLiteral("The address must be a whole number from 0 to 255.");
+
+constexpr bool isAddress(std::int32_t value)
+{
+    return value >= kLowestAddress && value <= kHighestAddress;
+}
+
+// The text of the address field as an address: an integer as parseIniInteger reads it
+// (decimal, "0x" or "$" hexadecimal), from 0 to 255. Anything else fails with
+// kAddressRangeText.
+Result<std::int32_t> parseAddress(QStringView text);
 
 // --- The settings object ---
 
@@ -55,6 +87,33 @@ struct CommChoice {
     // The device of each COM number the "Ports" section maps.
     QMap<int, QString> portDevices;
 };
+
+// The dialog's fields that can refuse their text, as the Error's line of a refusal names
+// them.
+enum class CommField { None = 0, Address = 1 };
+
+// Whether the dialog's choice can be stored: the address field must hold an address
+// (kAddressRangeText, the Error's line CommField::Address).
+Result<void> checkChoice(const CommChoice& choice);
+
+// Some settings changed by name (dnpcfg settings --set KEY=VALUE): each value given
+// replaces its setting, the rest stay.
+struct SettingsChange {
+    std::optional<int> comPort = {};        // 0 (none) to 4
+    std::optional<QString> device = {};     // of the port chosen after the change
+    std::optional<int> baudItem = {};       // index into kBaudTexts
+    std::optional<bool> evenParity = {};
+    std::optional<bool> addressing = {};
+    std::optional<int> address = {};        // 0-255
+    std::optional<bool> verifyAfterSend = {};
+};
+
+// "KEY=VALUE" words as a change; the keys are port, device, baud, parity, addressing,
+// address and verify-after-send. Fails with the first problem: "'x' is not KEY=VALUE",
+// "unknown setting 'x' (port, device, ...)", "port is given twice", or what a value
+// must be ("baud takes 19200, 9600 or 4800", "address takes a whole number from 0 to
+// 255", ...).
+Result<SettingsChange> parseSettingsChange(const QStringList& assignments);
 
 class TcomSetIni {
 public:
@@ -89,22 +148,27 @@ public:
 
     // Reads the five keys of "Comm" (a missing file, section, key or a value that is
     // not an integer gives the default), maps values outside the ranges to the
-    // defaults, and reads the "Ports" section. A file that cannot be read gives the
+    // defaults (all but the address, which a transfer refuses when it is outside
+    // 0-255), and reads the "Ports" section. A file that cannot be read gives the
     // defaults as well, and fails with why.
     Result<void> Load();
     // No settings file approaches this size.
     static constexpr qint64 kMaxIniBytes = 1024 * 1024;
     // Writes the five keys into the file, with the "Ports" section's devices and the
-    // options (once set), keeping everything else in it. The file is
-    // replaced in one step, so a failure leaves it as it was. Fails with "Unable to
-    // write to <path>"; the fields keep their values either way. After a successful
-    // save the written file is also the one a later Load reads.
+    // options (once set), keeping everything else in it. The file is replaced in one
+    // step, so a failure leaves it as it was; a missing folder is created. Fails with
+    // "Unable to write to <path>" and, on a second line, why ("Cannot write <path>:
+    // Permission denied", "<path> is read-only", ...); the fields keep their values
+    // either way. After a successful save the written file is also the one a later
+    // Load reads.
     Result<void> Save();
 
     int IsAddressing() const { return Addressing ? 1 : 0; }
     QString BaudText() const;                  // "19200", "9600" or "4800"
     std::int32_t baudRate() const;             // BaudText as a number
-    std::uint8_t addressByte() const { return static_cast<std::uint8_t>(Address & 0xFF); }
+    // The address a transfer with addressing uses: Address when it lies within 0-255,
+    // else a refusal that names the value and where to set another one.
+    Result<std::int32_t> transferAddress() const;
 
     // The device names of the "Ports" section: key "COMn" names the device of port n.
     const QMap<int, QString>& portDevices() const { return portDevices_; }
@@ -113,10 +177,15 @@ public:
     // Values outside the ranges of the dialog and the port become the defaults.
     void mapIntoRange();
 
-    // The dialog's step 1 and step 3 (without the save): a non-integer address text
-    // leaves Address as it is.
+    // The dialog's step 1 and step 3 (without the save): a choice that checkChoice
+    // refuses changes nothing and fails as checkChoice does.
     CommChoice choice() const;
-    void store(const CommChoice& choice);
+    Result<void> store(const CommChoice& choice);
+    // The settings a change names replaced (without the save); a device goes to the
+    // port chosen after the change, to COM 1 (chosen too) when none is, as a click in
+    // the dialog's port list does. An address outside 0-255 changes nothing and fails
+    // with kAddressRangeText.
+    Result<void> change(const SettingsChange& change);
 
 private:
     IniLocation location_;

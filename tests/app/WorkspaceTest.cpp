@@ -292,11 +292,13 @@ TEST_F(WorkspaceTest, ReportAndConfigurationShareTheFileLastSaved)
 {
     prompts.fileAnswers = {path("x"), path("x"), path("x")};
     ASSERT_TRUE(ws.saveWithDialog());
-    EXPECT_TRUE(writeReport());  // asks, OK
+    const QByteArray configuration = readFileBytes(path("x"));
+    EXPECT_FALSE(writeReport());  // asks, OK, and is refused: x holds the configuration
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{path("x") + " is the configuration being read; choose another file."});
     prompts.confirmAnswers = {false};
     ws.editClass(0, [] {});
     ASSERT_TRUE(ws.saveClassEdit());  // asks, Cancel
-    EXPECT_EQ(readFileBytes(path("x")), composeReport(state, fixedNow()));
+    EXPECT_EQ(readFileBytes(path("x")), configuration);
     const QList<Shown> confirms = shownOf(Shown::Confirm);
     ASSERT_EQ(confirms.size(), 2);
     EXPECT_EQ(confirms[0].caption, "Save confirmation");

@@ -1,14 +1,24 @@
 #include "comm/CommSettings.h"
 #include "comm/IniFile.h"
+#include "files/FileAccess.h"
+#include "files/FileTestHelpers.h"
+#include "support/PlainUser.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace dnp;
+using test::readFileBytes;
+using test::writeFileBytes;
 
 namespace {
 
@@ -87,7 +97,6 @@ TEST_F(CommSettingsFile, SavesEveryValueAsADecimalInteger)
     EXPECT_EQ(again.IsAddressing(), 1);
     EXPECT_EQ(again.Parity, 1);
     EXPECT_EQ(again.Address, 300);
-    EXPECT_EQ(again.addressByte(), 44);
 }
 
 TEST_F(CommSettingsFile, BaudTexts)
@@ -129,7 +138,6 @@ TEST_F(CommSettingsFile, AddressIsAnyInteger)
     EXPECT_EQ(loadComm("Address=-5" + kEol).Address, -5);
     EXPECT_EQ(loadComm("Address=  42  " + kEol).Address, 42);
     EXPECT_EQ(loadComm("Address=300" + kEol).Address, 300);
-    EXPECT_EQ(loadComm("Address=300" + kEol).addressByte(), 44);
     EXPECT_EQ(loadComm("Address=2147483647" + kEol).Address, 2147483647);
 }
 
@@ -226,7 +234,7 @@ TEST_F(CommSettingsFile, ChosenPortDevicesAndTheVerifyOptionAreSaved)
     CommChoice choice = s.choice();
     choice.connectorItem = 2;
     choice.portDevices.insert(2, QStringLiteral("/dev/ttyUSB1"));
-    s.store(choice);
+    ASSERT_TRUE(s.store(choice));
     s.VerifyAfterSend = true;
     ASSERT_TRUE(s.Save().ok());
     EXPECT_EQ(read(), lines({"[Ports]", "COM1=/dev/pts/7", "COM2=/dev/ttyUSB1", "[Comm]", "Baud=1", "ComPort=2",
@@ -239,16 +247,53 @@ TEST_F(CommSettingsFile, ChosenPortDevicesAndTheVerifyOptionAreSaved)
     EXPECT_TRUE(read().endsWith(lines({"[Options]", "VerifyAfterSend=0"})));
 }
 
-TEST_F(CommSettingsFile, UnwritableFileGivesTheMessageAndKeepsTheValues)
+// The first line says which file could not be written, the second why.
+TEST_F(CommSettingsFile, AFailedSaveSaysWhyAndKeepsTheValues)
 {
-    // A folder where the file should be: not even root can write it.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("DNP.ini")));
-    TcomSetIni s(path());
-    s.Address = 77;
+    const QString file = QDir::toNativeSeparators(path());
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        QString why;
+    };
+    const Case cases[] = {
+        // A folder where the file should be: not even the superuser can write it.
+        {"a folder", [this] { ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("DNP.ini"))); },
+         file + QStringLiteral(" is not a regular file")},
+        // No write bit: refused to the superuser as well.
+        {"no write bit",
+         [this] {
+             write("[Comm]\n");
+             ASSERT_TRUE(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+         },
+         file + QStringLiteral(" is read-only")},
+    };
+    for (const Case& c : cases) {
+        QDir(dir.path()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(dir.path()));
+        c.arrange();
+        TcomSetIni s(path());
+        s.Address = 77;
+        const Result<void> saved = s.Save();
+        ASSERT_FALSE(saved.ok()) << c.what;
+        EXPECT_EQ(saved.error().message, QStringLiteral("Unable to write to %1\n%2").arg(file, c.why)) << c.what;
+        EXPECT_EQ(s.Address, 77);
+    }
+}
+
+TEST_F(CommSettingsFile, AFolderThatCannotBeMadeIsTheReason)
+{
+    write("not a folder");
+    const QString nested = dir.filePath(QStringLiteral("DNP.ini/settings/DNP.ini"));
+    TcomSetIni s(nested);
     const Result<void> saved = s.Save();
     ASSERT_FALSE(saved.ok());
-    EXPECT_EQ(saved.error().message, QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path())));
-    EXPECT_EQ(s.Address, 77);
+    const QStringList lines = saved.error().message.split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], QStringLiteral("Unable to write to %1").arg(nested));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Cannot create the folder %1: ").arg(dir.filePath("DNP.ini/settings"))))
+        << lines[1].toStdString();
+    EXPECT_EQ(read(), "not a folder");
 }
 
 TEST_F(CommSettingsFile, SaveIntoAMissingFolderCreatesIt)
@@ -259,43 +304,88 @@ TEST_F(CommSettingsFile, SaveIntoAMissingFolderCreatesIt)
     EXPECT_TRUE(QFile::exists(nested));
 }
 
-TEST(CommSettingsLocation, BesideTheProgramWhenItsFolderCanBeWritten)
+// The folders as they are on disk; the program's folder can be written in every case.
+TEST(CommSettingsLocation, WhatLiesBesideTheProgramDecides)
 {
-    const auto l = chooseIniLocation("/opt/dnp", true, "/home/u/.config/dnp", true);
-    EXPECT_EQ(l.readPath, "/opt/dnp/DNP.ini");
-    EXPECT_EQ(l.writePath, "/opt/dnp/DNP.ini");
+    struct Case {
+        const char* what;
+        std::function<void(const QDir& program)> arrange;
+        bool userFile;
+        bool readBeside;
+        bool writeBeside;
+    };
+    const auto file = [](const QDir& program) { writeFileBytes(program.filePath("DNP.ini"), "[Comm]\n"); };
+    const auto readOnly = [file](const QDir& program) {
+        file(program);
+        ASSERT_TRUE(QFile::setPermissions(program.filePath("DNP.ini"), QFileDevice::ReadOwner));
+    };
+    const auto folder = [](const QDir& program) { ASSERT_TRUE(program.mkdir("DNP.ini")); };
+    const Case cases[] = {
+        {"nothing", [](const QDir&) {}, false, false, false},
+        {"nothing, a user file", [](const QDir&) {}, true, false, false},
+        {"a file", file, false, true, true},
+        {"a file and a user file", file, true, true, true},
+        {"a read-only file", readOnly, false, true, false},
+        {"a read-only file and a user file", readOnly, true, false, false},
+        {"a folder", folder, false, true, false},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir program, user;
+        c.arrange(QDir(program.path()));
+        if (c.userFile)
+            writeFileBytes(QDir(user.path()).filePath("DNP.ini"), "[Comm]\n");
+        const QString beside = QDir(program.path()).filePath("DNP.ini");
+        const QString own = QDir(user.path()).filePath("DNP.ini");
+        const IniLocation l = iniLocationFor(program.path(), user.path());
+        EXPECT_EQ(l.readPath, c.readBeside ? beside : own) << c.what;
+        EXPECT_EQ(l.writePath, c.writeBeside ? beside : own) << c.what;
+    }
 }
 
-TEST(CommSettingsLocation, UserFolderWhenTheProgramsFolderCannotBeWritten)
+// The program's folder is never created into: the first save makes the user's folder.
+TEST(CommSettingsLocation, TheFirstSaveMakesTheUsersFolderAndNothingBesideTheProgram)
 {
-    auto l = chooseIniLocation("/opt/dnp", false, "/home/u/.config/dnp", true);
-    EXPECT_EQ(l.readPath, "/home/u/.config/dnp/DNP.ini");
-    EXPECT_EQ(l.writePath, "/home/u/.config/dnp/DNP.ini");
-    // Before the first save there, the file beside the program is read.
-    l = chooseIniLocation("/opt/dnp", false, "/home/u/.config/dnp", false);
-    EXPECT_EQ(l.readPath, "/opt/dnp/DNP.ini");
-    EXPECT_EQ(l.writePath, "/home/u/.config/dnp/DNP.ini");
-}
-
-TEST(CommSettingsLocation, TheProgramsFolderHereIsWritable)
-{
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("DNP.ini");
-    const IniLocation l = defaultIniLocation();
-    EXPECT_EQ(l.readPath, beside);
-    EXPECT_EQ(l.writePath, beside);
-}
-
-// A folder named DNP.ini beside a writable program folder cannot take the settings.
-TEST(CommSettingsLocation, AFolderNamedDnpIniSendsTheSettingsToTheUserFolder)
-{
-    QTemporaryDir program, user;
-    ASSERT_TRUE(QDir(program.path()).mkdir("DNP.ini"));
-    const IniLocation l = iniLocationFor(program.path(), user.path());
-    EXPECT_EQ(l.writePath, QDir(user.path()).filePath("DNP.ini"));
-    TcomSetIni s(l);
+    QTemporaryDir program, config;
+    const QString userDir = QDir(config.path()).filePath("DNP Configure");
+    TcomSetIni s(iniLocationFor(program.path(), userDir));
     s.Address = 9;
-    EXPECT_TRUE(s.Save().ok());
-    EXPECT_EQ(TcomSetIni(l.writePath).Address, 9);
+    ASSERT_TRUE(s.Save());
+    EXPECT_FALSE(QFileInfo::exists(QDir(program.path()).filePath("DNP.ini")));
+    EXPECT_EQ(TcomSetIni(QDir(userDir).filePath("DNP.ini")).Address, 9);
+    EXPECT_EQ(iniLocationFor(program.path(), userDir).readPath, QDir(userDir).filePath("DNP.ini"));
+}
+
+// A plain user may not replace the superuser's DNP.ini beside the program, in a folder
+// anyone may write: it gives the settings, the user's folder takes the saves.
+TEST(CommSettingsLocation, AnotherUsersFileBesideTheProgramIsOnlyRead)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the superuser can run a step as another user";
+    QTemporaryDir program, config;
+    ASSERT_EQ(::chmod(encodeFileName(program.path()).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(encodeFileName(config.path()).constData(), 0777), 0);
+    const QString beside = QDir(program.path()).filePath("DNP.ini");
+    writeFileBytes(beside, "[Comm]\nAddress=12\n");
+    const QString userDir = QDir(config.path()).filePath("DNP Configure");
+    const test::PlainUserRun run = test::asPlainUser(program.path(), [&] {
+        TcomSetIni s(iniLocationFor(program.path(), userDir));
+        const QString before = s.location().readPath + '|' + s.location().writePath + '|' + QString::number(s.Address);
+        s.Address = 13;
+        const Result<void> saved = s.Save();
+        return before + '|' + (saved ? QStringLiteral("saved") : saved.error().message);
+    });
+    if (!run.skipped.isEmpty())
+        GTEST_SKIP() << run.skipped.toStdString();
+    const QString own = QDir(userDir).filePath("DNP.ini");
+    EXPECT_EQ(run.told, beside + '|' + own + "|12|saved");
+    EXPECT_EQ(readFileBytes(beside), "[Comm]\nAddress=12\n");
+    EXPECT_EQ(TcomSetIni(own).Address, 13);
+}
+
+// The user's folder is the desktop program's AppConfigLocation, for every program.
+TEST(CommSettingsLocation, TheUsersFolderIsTheDesktopProgramsFolder)
+{
+    EXPECT_EQ(userSettingsFolder(), QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath("DNP Configure"));
 }
 
 // A settings file of 100 000 keys reads in time linear in its size.
@@ -320,7 +410,7 @@ TEST(CommSettingsLocation, ReadFromBesideTheProgramSaveToTheUserFolder)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(lines({"[Ports]", "COM1=/dev/ttyUSB1", "[Comm]", "ComPort=1", "Address=9"}));
     }
-    TcomSetIni s(chooseIniLocation(program.path(), false, user.filePath("dnp"), false));
+    TcomSetIni s(chooseIniLocation(program.path(), BesideFile::ReadOnly, user.filePath("dnp"), false));
     EXPECT_EQ(s.Address, 9);
     EXPECT_EQ(s.portDevices().value(1), "/dev/ttyUSB1");
     s.Address = 10;
@@ -353,22 +443,151 @@ TEST(CommSettingsChoice, ShowsTheSettingsInRange)
     EXPECT_EQ(s.choice().connectorItem, 0);
 }
 
-TEST(CommSettingsChoice, StoresAllFiveAndIgnoresANonIntegerAddress)
+TEST(CommSettingsChoice, StoresAllFive)
 {
     QTemporaryDir dir;
     TcomSetIni s(dir.filePath("DNP.ini"));
-    s.Address = 12;
-    s.store({2, 3, 1, 1, QStringLiteral("abc"), {}});
+    ASSERT_TRUE(s.store({2, 3, 1, 1, QStringLiteral("$20"), {}}));
     EXPECT_EQ(s.Baud, 2);
     EXPECT_EQ(s.ComPort, 3);
     EXPECT_TRUE(s.Addressing);
     EXPECT_EQ(s.Parity, 1);
-    EXPECT_EQ(s.Address, 12);
-    s.store({0, 0, 0, 0, QString(), {}});
-    EXPECT_EQ(s.Address, 12);
-    EXPECT_FALSE(s.Addressing);
-    s.store({0, 0, 0, 0, QStringLiteral("300"), {}});
-    EXPECT_EQ(s.Address, 300);
-    s.store({0, 0, 0, 0, QStringLiteral("$20"), {}});
     EXPECT_EQ(s.Address, 32);
+}
+
+// --- addresses: 0 to 255, refused otherwise, never cut to their low byte ---
+
+TEST(CommSettingsAddress, TheFieldTakesAWholeNumberFrom0To255)
+{
+    struct Case {
+        const char* text;
+        std::optional<std::int32_t> address;
+    };
+    const Case cases[] = {
+        {"0", 0},       {"255", 255},        {" 7 ", 7},          {"0xff", 255},       {"$10", 16},
+        {"256", {}},    {"300", {}},         {"-1", {}},          {"abc", {}},         {"", {}},
+        {"1.5", {}},    {"0x100", {}},       {"99999999999", {}}, {"12abc", {}},
+    };
+    for (const Case& c : cases) {
+        const Result<std::int32_t> address = parseAddress(QString::fromLatin1(c.text));
+        if (c.address) {
+            EXPECT_EQ(address.ok() ? *address : -1, *c.address) << c.text;
+        } else {
+            ASSERT_FALSE(address.ok()) << c.text;
+            EXPECT_EQ(address.error().message, "The address must be a whole number from 0 to 255.") << c.text;
+        }
+    }
+}
+
+// The dialog's OK is refused with the address field named, and nothing is stored.
+TEST(CommSettingsAddress, AChoiceWithoutAnAddressIsRefusedAndChangesNothing)
+{
+    QTemporaryDir dir;
+    TcomSetIni s(dir.filePath("DNP.ini"));
+    s.Address = 12;
+    for (const char* text : {"abc", "", "300", "-5"}) {
+        const CommChoice choice{2, 3, 1, 1, QString::fromLatin1(text), {{2, QStringLiteral("/dev/ttyUSB0")}}};
+        const Result<void> checked = checkChoice(choice);
+        ASSERT_FALSE(checked.ok()) << text;
+        EXPECT_EQ(checked.error().line, static_cast<int>(CommField::Address));
+        const Result<void> stored = s.store(choice);
+        ASSERT_FALSE(stored.ok()) << text;
+        EXPECT_EQ(stored.error().message, kAddressRangeText);
+        EXPECT_EQ(s.Address, 12);
+        EXPECT_EQ(s.Baud, 1);
+        EXPECT_EQ(s.ComPort, 0);
+        EXPECT_TRUE(s.portDevices().isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("DNP.ini")));
+}
+
+// A stored address outside 0-255 is read as it is, and a transfer refuses it with the
+// value and where to set another one.
+TEST(CommSettingsAddress, AStoredAddressOutsideTheRangeIsRefusedForTransfers)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("DNP.ini");
+    for (const char* stored : {"300", "-1", "256"}) {
+        writeFileBytes(path, "[Comm]\nAddressing=1\nAddress=" + QByteArray(stored) + "\n");
+        const TcomSetIni s(path);
+        EXPECT_EQ(QString::number(s.Address), stored);
+        const Result<std::int32_t> address = s.transferAddress();
+        ASSERT_FALSE(address.ok());
+        EXPECT_EQ(address.error().message,
+                  QStringLiteral("The address %1 in the communication settings is not from 0 to 255.\n"
+                                 "Set an address from 0 to 255 in Communication Settings or with "
+                                 "\"dnpcfg settings --set address=N\"; the settings are kept in %2.")
+                      .arg(QString::fromLatin1(stored), path));
+    }
+    writeFileBytes(path, "[Comm]\nAddress=255\n");
+    EXPECT_EQ(TcomSetIni(path).transferAddress().value(), 255);
+}
+
+// --- settings changed by name ---
+
+TEST(CommSettingsChange, EachKeyAndItsValues)
+{
+    struct Case {
+        const char* assignment;
+        std::function<bool(const SettingsChange&)> holds;
+    };
+    const Case cases[] = {
+        {"port=0", [](const SettingsChange& c) { return c.comPort == 0; }},
+        {"port=4", [](const SettingsChange& c) { return c.comPort == 4; }},
+        {"device=/dev/ttyUSB0", [](const SettingsChange& c) { return c.device == "/dev/ttyUSB0"; }},
+        {"baud=19200", [](const SettingsChange& c) { return c.baudItem == 0; }},
+        {"baud=4800", [](const SettingsChange& c) { return c.baudItem == 2; }},
+        {"parity=even", [](const SettingsChange& c) { return c.evenParity == true; }},
+        {"parity=none", [](const SettingsChange& c) { return c.evenParity == false; }},
+        {"addressing=on", [](const SettingsChange& c) { return c.addressing == true; }},
+        {"addressing=off", [](const SettingsChange& c) { return c.addressing == false; }},
+        {"address=0", [](const SettingsChange& c) { return c.address == 0; }},
+        {"address=255", [](const SettingsChange& c) { return c.address == 255; }},
+        {"verify-after-send=on", [](const SettingsChange& c) { return c.verifyAfterSend == true; }},
+    };
+    for (const Case& c : cases) {
+        const Result<SettingsChange> change = parseSettingsChange({QString::fromLatin1(c.assignment)});
+        ASSERT_TRUE(change.ok()) << c.assignment << ": " << change.error().message.toStdString();
+        EXPECT_TRUE(c.holds(*change)) << c.assignment;
+    }
+}
+
+// A device goes to the port chosen after the change; with none chosen COM 1 is chosen
+// and takes it, as a click in the dialog's port list does.
+TEST(CommSettingsChange, TheDeviceGoesToTheChosenPort)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("DNP.ini");
+    struct Case {
+        const char* file;
+        QStringList assignments;
+        int port;
+    };
+    const Case cases[] = {
+        {"[Comm]\nComPort=3\n", {"device=/dev/ttyUSB0"}, 3},
+        {"[Comm]\nComPort=3\n", {"device=/dev/ttyUSB0", "port=2"}, 2},
+        {"[Comm]\nComPort=0\n", {"device=/dev/ttyUSB0"}, 1},
+        {"[Comm]\nComPort=2\n", {"port=0", "device=/dev/ttyUSB0"}, 1},
+    };
+    for (const Case& c : cases) {
+        writeFileBytes(path, c.file);
+        TcomSetIni s(path);
+        ASSERT_TRUE(s.change(parseSettingsChange(c.assignments).value()));
+        EXPECT_EQ(s.ComPort, c.port) << c.assignments.join(' ').toStdString();
+        EXPECT_EQ(s.portDevices(), (QMap<int, QString>{{c.port, "/dev/ttyUSB0"}}));
+    }
+}
+
+TEST(CommSettingsChange, AnAddressOutsideTheRangeChangesNothing)
+{
+    QTemporaryDir dir;
+    TcomSetIni s(dir.filePath("DNP.ini"));
+    SettingsChange change;
+    change.baudItem = 0;
+    change.address = 300;
+    const Result<void> changed = s.change(change);
+    ASSERT_FALSE(changed.ok());
+    EXPECT_EQ(changed.error().message, kAddressRangeText);
+    EXPECT_EQ(s.Baud, 1);
+    EXPECT_EQ(s.Address, 1);
 }

@@ -1,5 +1,5 @@
-// The .dnp reader fuzz target's seed corpus and regression inputs, replayed through
-// the same invariant check (fuzz/corpus/config_file, fuzz/regressions/config_file).
+// The .dnp reader and point list import fuzz targets' seed corpus and regression inputs,
+// replayed through the same invariant checks (fuzz/corpus/<target>, fuzz/regressions/<target>).
 #include "support/FuzzChecks.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +26,29 @@ TEST(FuzzReplayTest, ConfigFileSeedsAreReadableFiles)
             << path.toStdString();
     }
     EXPECT_GE(files, 3);
+}
+
+TEST(FuzzReplayTest, PointListInputsKeepTheInvariants)
+{
+    const QStringList inputs = dnp::fuzz::committedInputs("point_list");
+    ASSERT_FALSE(inputs.isEmpty());
+    for (const QString& path : inputs)
+        EXPECT_EQ(dnp::fuzz::checkPointListInput(dnp::fuzz::readInput(path)), "") << path.toStdString();
+}
+
+// The seeds are lists the export wrote or a spreadsheet saved: each reads in its format.
+TEST(FuzzReplayTest, PointListSeedsAreLists)
+{
+    int lists = 0;
+    for (const QString& path : dnp::fuzz::committedInputs("point_list")) {
+        if (!path.contains("/corpus/") || path.contains("refused"))
+            continue;
+        ++lists;
+        const std::optional<dnp::PointListFormat> format = dnp::pointListFormatForPath(path);
+        ASSERT_TRUE(format.has_value()) << path.toStdString();
+        EXPECT_TRUE(dnp::importPointList(dnp::fuzz::readInput(path), *format, {}).ok()) << path.toStdString();
+    }
+    EXPECT_GE(lists, 4);
 }
 
 }  // namespace

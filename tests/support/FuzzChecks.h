@@ -8,6 +8,8 @@
 #include "app/Workspace.h"
 #include "comm/Frames.h"
 #include "files/ConfigFile.h"
+#include "files/PointList.h"
+#include "files/PointListImport.h"
 #include "model/Marks.h"
 #include "support/FakeLink.h"
 #include "support/ScriptedPrompts.h"
@@ -33,7 +35,7 @@
 namespace dnp::fuzz {
 
 // The targets, by the name of their folders under fuzz/corpus and fuzz/regressions.
-inline const QStringList kTargets = {"config_file", "ini", "reply", "image"};
+inline const QStringList kTargets = {"config_file", "ini", "reply", "image", "point_list"};
 
 // Every committed input of a target: its seed corpus and its regression inputs.
 inline QStringList committedInputs(const QString& target)
@@ -491,6 +493,91 @@ inline std::string checkImageInput(QByteArrayView input)
             return "the retrieve list of " + text(pointTypeName(t)) + " is not what was found";
     }
     return checkFileRoundTrip(state);
+}
+
+// --- the point list import ---------------------------------------------------
+
+namespace detail {
+
+// "" when every problem of a refused list is on a line of its own, at most
+// kMaxListedProblems of them, each "line N: ..." with N a line of the input (lines end
+// at LF, CR LF or CR), or a problem of the whole input without a line.
+inline std::string checkListedProblems(const Error& error, QByteArrayView input)
+{
+    const QStringList problems = error.message.split(QLatin1Char('\n'));
+    if (problems.size() > kMaxListedProblems)
+        return std::to_string(problems.size()) + " problems listed";
+    // Lines end at LF, CR LF or a lone CR, as both readers count them.
+    qsizetype lines = 1;
+    for (qsizetype i = 0; i < input.size(); ++i)
+        if (input[i] == '\n' || (input[i] == '\r' && (i + 1 == input.size() || input[i + 1] != '\n')))
+            ++lines;
+    for (const QString& problem : problems) {
+        if (problem.isEmpty())
+            return "an empty problem";
+        if (!problem.startsWith(QStringLiteral("line ")))
+            continue;
+        bool number = false;
+        const qsizetype line = problem.mid(5, problem.indexOf(QLatin1Char(':')) - 5).toLongLong(&number);
+        if (!number || line < 1 || line > lines)
+            return "a problem on line " + text(problem.mid(5, 12)) + " of " + std::to_string(lines);
+    }
+    return {};
+}
+
+}  // namespace detail
+
+// Read as CSV and as a Device Profile document, a list is refused with its problems
+// (detail::checkListedProblems), or reads to data that keep the Class 0 invariant, choose
+// each point in at most one event class and fit the image; exported as either format and
+// read back over themselves they are the same data, and the CSV exported again is the
+// same bytes.
+inline std::string checkPointListInput(QByteArrayView input)
+{
+    using namespace detail;
+    const ConfigFileData base = configFileDataOf(sampleState());
+    for (PointListFormat format : {PointListFormat::Csv, PointListFormat::Xml}) {
+        const std::string as = format == PointListFormat::Csv ? "as CSV: " : "as XML: ";
+        const Result<ConfigFileData> imported = importPointList(input, format, base);
+        if (!imported) {
+            if (std::string broken = checkListedProblems(imported.error(), input); !broken.empty())
+                return as + broken;
+            continue;
+        }
+        const ConfigFileData& data = *imported;
+        if (std::string broken = checkClass0Invariant(data.ClassSelection, data.Class0Order); !broken.empty())
+            return as + broken;
+        for (std::size_t s = 0; s < kSelectionSize; ++s)
+            if (data.ClassSelection[1][s] + data.ClassSelection[2][s] + data.ClassSelection[3][s] > 1)
+                return as + "selection " + std::to_string(s) + " is in more than one event class";
+        ConfigState state;
+        applyConfigFileData(state, data);
+        // A list of points fits the image (an empty one is no configuration to send).
+        const bool anyPoint = std::any_of(data.ClassSelection[0].begin(), data.ClassSelection[0].end(),
+                                          [](std::uint8_t chosen) { return chosen != 0; });
+        if (const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem); anyPoint && !built)
+            return as + "the imported configuration cannot be sent: " + text(built.error().message);
+        const PointList list = pointList(state);
+        if (!list.unnumbered.empty())
+            return as + "points in an event class without a number";
+        const QByteArray csv = pointListCsv(list);
+        const Result<QByteArray> xml = pointListXml(list, {QStringLiteral("fuzz.dnp"), QString(), fixedMoment(), mappingText(kIndividualMappingItem)});
+        if (!xml)
+            return as + "the imported list cannot be written as XML";
+        for (const auto& [written, writtenFormat] :
+             {std::pair{csv, PointListFormat::Csv}, std::pair{*xml, PointListFormat::Xml}}) {
+            const Result<ConfigFileData> again = importPointList(written, writtenFormat, data);
+            if (!again)
+                return as + "exported, it does not read back: " + text(again.error().message);
+            if (std::string differs = compareFileData(data, *again); !differs.empty())
+                return as + "exported and read back: " + differs;
+        }
+        ConfigState second;
+        applyConfigFileData(second, importPointList(csv, PointListFormat::Csv, data).value());
+        if (pointListCsv(pointList(second)) != csv)
+            return as + "exported a second time the CSV bytes differ";
+    }
+    return {};
 }
 
 // Prints a broken invariant with the target's name and stops the process, so that

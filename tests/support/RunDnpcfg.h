@@ -29,13 +29,20 @@ inline QString errorText(QString message)
     return text;
 }
 
-inline ProgramRun runDnpcfg(const QStringList& args, int timeoutMs = 60000)
+// A program started with `args`, its environment the test's with `environment`
+// ("NAME=value") put over it.
+inline ProgramRun runProgram(const QString& program, const QStringList& args, const QStringList& environment = {},
+                             int timeoutMs = 60000)
 {
     QProcess process;
-    process.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), args);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& setting : environment)
+        env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
+    process.start(program, args);
     ProgramRun run;
     if (!process.waitForFinished(timeoutMs)) {
-        ADD_FAILURE() << "dnpcfg did not finish: " << process.errorString().toStdString();
+        ADD_FAILURE() << program.toStdString() << " did not finish: " << process.errorString().toStdString();
         process.kill();
         process.waitForFinished();
         return run;
@@ -45,6 +52,11 @@ inline ProgramRun runDnpcfg(const QStringList& args, int timeoutMs = 60000)
     run.out = QString::fromUtf8(run.outBytes);
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+inline ProgramRun runDnpcfg(const QStringList& args, int timeoutMs = 60000)
+{
+    return runProgram(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), args, {}, timeoutMs);
 }
 
 inline QByteArray fileBytes(const QString& path)

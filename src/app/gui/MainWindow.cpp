@@ -247,6 +247,12 @@ void TDNPCfgMain::FileCompare1Execute()
     }
 }
 
+void TDNPCfgMain::FileImport1Execute()
+{
+    workspace().importWithDialog();
+    refreshCaption();
+}
+
 void TDNPCfgMain::FileExit1Execute()
 {
     close();

@@ -57,6 +57,7 @@ public:
     void FileSave1Execute();
     void FileExport1Execute();
     void FileCompare1Execute();
+    void FileImport1Execute();
     void FileExit1Execute();
     void HelpContents1Click();
     void About1Click();

@@ -31,6 +31,8 @@ void TDNPCfgMain::buildMenu()
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"FileExport1", "&Export Point List...", "", "Export Point List",
          "Export the point list for the SCADA master (CSV or XML)", &TDNPCfgMain::FileExport1Execute},
+        {"FileImport1", "&Import Point List...", "", "Import Point List",
+         "Read a point list (CSV or XML) into the configuration", &TDNPCfgMain::FileImport1Execute},
         {"FileCompare1", "Co&mpare With File...", "", "Compare With File",
          "Compare the configuration with a configuration file", &TDNPCfgMain::FileCompare1Execute},
         {"RecentListStart", nullptr, nullptr, nullptr, nullptr, nullptr},  // two separators in a row show as one

@@ -106,7 +106,7 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(OKBtn, &QPushButton::clicked, this, &TcommForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(HelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kHelpTopic); });
     addHelpKey(this, [this] { prompts_.showHelp(kHelpTopic); });
@@ -166,6 +166,25 @@ CommChoice TcommForm::choice() const
 {
     return {itemIndex(uploadBaudRG), itemIndex(connectorRG), itemIndex(addrRG), itemIndex(parityRG), addressSlot->text(),
             devices_};
+}
+
+void TcommForm::OKBtnClick()
+{
+    const Result<void> checked = checkChoice(choice());
+    if (checked) {
+        accept();
+        return;
+    }
+    prompts_.error(checked.error().message);
+    selectField(static_cast<CommField>(checked.error().line));
+}
+
+void TcommForm::selectField(CommField field)
+{
+    if (field != CommField::Address)
+        return;
+    addressSlot->setFocus(Qt::OtherFocusReason);
+    addressSlot->selectAll();
 }
 
 int TcommForm::itemIndex(const QGroupBox* group)

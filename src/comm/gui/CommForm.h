@@ -27,6 +27,9 @@ public:
 
     void showChoice(const CommChoice& choice);
     CommChoice choice() const;
+    // OK: the dialog closes only with a choice checkChoice takes; otherwise the refusal
+    // is told and its field selected.
+    void OKBtnClick();
 
     // The selected item of a radio group, -1 when none.
     static int itemIndex(const QGroupBox* group);
@@ -54,6 +57,7 @@ public:
 
 private:
     void showDevices();
+    void selectField(CommField field);
 
     UserPrompts& prompts_;
     QMap<int, QString> devices_;  // the "Ports" section as the dialog holds it

@@ -81,6 +81,8 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
         {"FileOpen1", "&Open", "Ctrl+O", "Open", "Open a file"},
         {"FileSave1", "&Save", "Ctrl+S", "Save", "Save current file"},
         {"FileSaveAs1", "Save &As...", "", "Save As", "Save current file with different name"},
+        {"FileImport1", "&Import Point List...", "", "Import Point List",
+         "Read a point list (CSV or XML) into the configuration"},
         {"FileExit1", "E&xit", "", "Exit", "Exit application"},
     };
     for (const Row& r : rows) {
@@ -103,7 +105,7 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
     for (QAction* a : menus[0]->menu()->actions())
         fileItems << (a->isSeparator() ? "-" : a->text());
     // The recent files go between the two separators; with none they show as one.
-    EXPECT_EQ(fileItems, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "&Export Point List...", "Co&mpare With File...",
+    EXPECT_EQ(fileItems, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "&Export Point List...", "&Import Point List...", "Co&mpare With File...",
                                       "-", "-", "E&xit"}));
     QStringList helpItems;
     for (QAction* a : menus[1]->menu()->actions())
@@ -376,7 +378,8 @@ TEST_F(MainWindowTest, FilesOpenFromTheRecentListADropAndTheCommandLine)
     for (QAction* a : file->actions())
         items << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(items, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "&Export Point List...",
-                                  "Co&mpare With File...", "-", "&1 b.dnp", "&2 a.dnp", "-", "E&xit"}));
+                                  "&Import Point List...", "Co&mpare With File...", "-", "&1 b.dnp", "&2 a.dnp", "-",
+                                  "E&xit"}));
     window.recentFileActions()[1]->trigger();
     EXPECT_EQ(window.windowTitle(), "a.dnp");
 
@@ -441,6 +444,22 @@ TEST_F(MainWindowTest, ExportPointListWritesTheTypeOfTheChosenFile)
     EXPECT_EQ(prompts.shown[0].dialog.title, "Export Point List");
     EXPECT_TRUE(test::readFileBytes(dir.filePath("points.xml")).startsWith("<?xml"));
     EXPECT_EQ(test::readFileBytes(dir.filePath("points.csv")), window.workspace().exportPointList(PointListFormat::Csv)->bytes);
+    EXPECT_TRUE(prompts.texts(test::Shown::Error).isEmpty());
+}
+
+// File > Import Point List: the list read into the configuration, which is unsaved.
+TEST_F(MainWindowTest, ImportPointListReadsTheListIntoTheConfiguration)
+{
+    ConfigState listed;
+    test::setClass0(listed, PointType::Bin, {2, 0});
+    listed.setSelected(1, PointType::Bin, 0, true);
+    ASSERT_TRUE(test::writeFileBytes(dir.filePath("points.csv"), pointListCsv(pointList(listed))));
+    prompts.fileAnswers = {dir.filePath("points.csv")};
+    window.action("FileImport1")->trigger();
+    EXPECT_EQ(prompts.shown[0].dialog.title, "Import Point List");
+    EXPECT_EQ(state().ClassSelection, listed.ClassSelection);
+    EXPECT_EQ(state().Class0Order, listed.Class0Order);
+    EXPECT_EQ(window.windowTitle(), "DNP Configure *");
     EXPECT_TRUE(prompts.texts(test::Shown::Error).isEmpty());
 }
 

@@ -185,7 +185,7 @@ TEST_F(CommFormTest, OkStoresAndSavesAtOnce)
         TcommForm::setItemIndex(form.connectorRG, 2);
         TcommForm::setItemIndex(form.addrRG, 1);
         TcommForm::setItemIndex(form.parityRG, 1);
-        form.addressSlot->setText(QStringLiteral("300"));
+        form.addressSlot->setText(QStringLiteral("200"));
         return true;
     });
     const TcomSetIni& settings = ws.settings();
@@ -193,36 +193,40 @@ TEST_F(CommFormTest, OkStoresAndSavesAtOnce)
     EXPECT_EQ(settings.ComPort, 2);
     EXPECT_TRUE(settings.Addressing);
     EXPECT_EQ(settings.Parity, 1);
-    EXPECT_EQ(settings.Address, 300);
-    EXPECT_EQ(settings.addressByte(), 44);
-    EXPECT_EQ(file(), lines({"[Comm]", "Baud=0", "ComPort=2", "Addressing=1", "Parity=1", "Address=300"}));
+    EXPECT_EQ(settings.Address, 200);
+    EXPECT_EQ(file(), lines({"[Comm]", "Baud=0", "ComPort=2", "Addressing=1", "Parity=1", "Address=200"}));
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
-TEST_F(CommFormTest, AddressThatIsNoIntegerIsIgnoredSilently)
+// OK with an address outside 0-255 is refused with a message: the dialog stays open with
+// the field selected, and nothing is stored or saved.
+TEST_F(CommFormTest, AnAddressOutsideTheRangeKeepsTheDialogOpenWithTheFieldSelected)
 {
-    QFile f(path());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(lines({"[Comm]", "Address=7"}));
-    f.close();
-    settingsDialog([](TcommForm& form) {
-        TcommForm::setItemIndex(form.uploadBaudRG, 2);
-        TcommForm::setItemIndex(form.connectorRG, 4);
-        TcommForm::setItemIndex(form.addrRG, 1);
-        TcommForm::setItemIndex(form.parityRG, 1);
-        form.addressSlot->setText(QStringLiteral("abc"));
-        return true;
-    });
-    EXPECT_TRUE(prompts.shown.isEmpty());
-    EXPECT_EQ(ws.settings().Address, 7);
-    EXPECT_EQ(file(), lines({"[Comm]", "Baud=2", "ComPort=4", "Addressing=1", "Parity=1", "Address=7"}));
+    TcommForm form(prompts);
+    showSettings(form);
+    form.show();
+    for (const char* text : {"abc", "", "256", "300", "-1", "0x100"}) {
+        prompts.shown.clear();
+        TcommForm::setItemIndex(form.uploadBaudRG, 0);
+        form.addressSlot->setText(QString::fromLatin1(text));
+        form.OKBtn->setFocus();
+        form.OKBtn->click();
+        EXPECT_TRUE(form.isVisible()) << text;
+        EXPECT_NE(form.result(), int(QDialog::Accepted)) << text;
+        EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{"The address must be a whole number from 0 to 255."});
+        EXPECT_EQ(form.focusWidget(), form.addressSlot) << text;
+        EXPECT_EQ(form.addressSlot->selectedText(), QString::fromLatin1(text));
+    }
+    screenshot(form, QStringLiteral("comm-form-address-refused.png"));
+    form.show();
+    EXPECT_EQ(ws.settings().Baud, 1);
+    EXPECT_FALSE(QFile::exists(path()));
 
-    settingsDialog([](TcommForm& form) {
-        form.addressSlot->clear();
-        return true;
-    });
-    EXPECT_EQ(ws.settings().Address, 7);
-    EXPECT_TRUE(prompts.shown.isEmpty());
+    form.addressSlot->setText(QStringLiteral("255"));
+    form.OKBtn->click();
+    EXPECT_EQ(form.result(), int(QDialog::Accepted));
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.choice().addressText, "255");
 }
 
 TEST_F(CommFormTest, CancelChangesNothing)
@@ -245,7 +249,7 @@ TEST_F(CommFormTest, UnwritableFileTellsTheUserAndKeepsTheNewValues)
         return true;
     });
     EXPECT_EQ(prompts.texts(test::Shown::Error),
-              QStringList{QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path()))});
+              QStringList{QStringLiteral("Unable to write to %1\n%1 is not a regular file").arg(QDir::toNativeSeparators(path()))});
     EXPECT_EQ(ws.settings().ComPort, 1);
 }
 

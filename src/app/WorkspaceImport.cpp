@@ -1,0 +1,59 @@
+// The workspace's point list import: a CSV list or DNP3 Device Profile document, as the
+// export writes it and a SCADA engineer may have edited it, read back over the
+// configuration.
+
+#include "app/Workspace.h"
+
+#include "files/PointListImport.h"
+#include "files/SafeWrite.h"
+
+namespace dnp {
+namespace {
+
+const QString kCannotImportText = QStringLiteral("The point list cannot be read.\n");
+
+}  // namespace
+
+FileDialogSettings importDialogSettings()
+{
+    return {QStringLiteral("Import Point List"), QString(), QStringLiteral("csv"),
+            QStringLiteral("CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml|All Files (*.*)|*.*"), {}};
+}
+
+Result<void> Workspace::importPointList(const QString& listPath, PointListFormat format)
+{
+    const Result<ConfigFileData> imported = loadPointList(listPath, format, configFileDataOf(state_));
+    if (!imported)
+        return imported.error();
+    applyConfigFileData(state_, *imported);
+    importedUnsaved_ = true;
+    return {};
+}
+
+Result<void> Workspace::importInto(const QString& listPath, PointListFormat format, const QString& outPath)
+{
+    if (!refuseSameFile(outPath, listPath))
+        return failure(QStringLiteral("%1 is the point list being read; choose another file.").arg(outPath));
+    if (const Result<void> imported = importPointList(listPath, format); !imported)
+        return imported;
+    return save(outPath);
+}
+
+bool Workspace::importWithDialog()
+{
+    if (refuseWhileRunning() || !maySetAside())
+        return false;
+    const std::optional<QString> path = chosenFile(importDialogSettings(), false);
+    if (!path)
+        return false;
+    const Result<void> imported = importPointList(*path, pointListFormatForPath(*path).value_or(PointListFormat::Csv));
+    if (!imported) {
+        const Error& error = imported.error();
+        prompts_.error(error.cannotOpen ? kFileIoErrorText + QLatin1Char('\n') + error.message
+                                        : kCannotImportText + error.message);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace dnp

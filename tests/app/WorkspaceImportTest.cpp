@@ -1,0 +1,261 @@
+// The workspace's point list import, outputs that would replace the configuration being
+// read, a dialog choice without an address, and a stored address a transfer refuses.
+
+#include "files/PointListImport.h"
+#include "support/WorkspaceRig.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace dnp;
+using namespace dnp::test;
+
+namespace {
+
+class WorkspaceImportTest : public ::testing::Test, public WorkspaceRig {
+protected:
+    // Points of three types in Class 0, one in each event class.
+    static ConfigState listed()
+    {
+        ConfigState s;
+        setClass0(s, PointType::Bin, {4, 0});
+        setClass0(s, PointType::Ain, {3, 1, 2});
+        setClass0(s, PointType::Counters, {5});
+        s.setSelected(1, PointType::Bin, 4, true);
+        s.setSelected(2, PointType::Ain, 1, true);
+        s.setSelected(3, PointType::Counters, 5, true);
+        s.UnsolicitedSettings[deadbandWordIndex(2)] = 35;
+        return s;
+    }
+    // The point list of a configuration, written to `name`.
+    QString listFile(const QString& name, const ConfigState& state)
+    {
+        const QByteArray bytes = pointListFormatForPath(name) == PointListFormat::Xml
+                                     ? pointListXml(pointList(state), {"x.dnp", {}, fixedNow(), mappingText(kIndividualMappingItem)}).value()
+                                     : pointListCsv(pointList(state));
+        writeFileBytes(path(name), bytes);
+        return path(name);
+    }
+    // A configuration file of its own, opened: the workspace holds no unsaved changes.
+    void openSaved(const ConfigState& state, const QString& name = "base.dnp")
+    {
+        writeFileBytes(path(name), composeConfigFile(state, fixedNow()));
+        ASSERT_TRUE(ws.open(path(name)));
+    }
+    const ConfigState& state = ws.state();
+};
+
+// The base of the import: other unsolicited settings than the list's configuration.
+ConfigState baseConfiguration()
+{
+    ConfigState s;
+    setClass0(s, PointType::Bout, {1});
+    s.UnsolicitedSettings = {10, 0x0203, 20, 0x0405, 30, 0x0607};
+    return s;
+}
+
+// --- the import ---
+
+TEST_F(WorkspaceImportTest, AListReplacesSelectionsAndOrderOverTheConfigurationAndIsUnsaved)
+{
+    for (const char* name : {"points.csv", "points.xml"}) {
+        openSaved(baseConfiguration());
+        ASSERT_FALSE(ws.modified());
+        const QString list = listFile(name, listed());
+        ASSERT_TRUE(ws.importPointList(list, *pointListFormatForPath(list))) << name;
+        EXPECT_EQ(state.ClassSelection, listed().ClassSelection) << name;
+        EXPECT_EQ(state.Class0Order, listed().Class0Order) << name;
+        // What no list carries stays as the configuration had it; a CSV list gives the
+        // dead bands of its analog inputs' classes.
+        UnsolicitedWords expected = baseConfiguration().UnsolicitedSettings;
+        if (QByteArray(name).endsWith("csv"))
+            expected[deadbandWordIndex(2)] = 35;
+        EXPECT_EQ(state.UnsolicitedSettings, expected) << name;
+        EXPECT_TRUE(ws.modified());
+        EXPECT_EQ(ws.windowCaption(), "base.dnp *");
+        ConfigState exported = listed();
+        exported.UnsolicitedSettings = expected;
+        EXPECT_EQ(ws.exportPointList(PointListFormat::Csv)->bytes, pointListCsv(pointList(exported)));
+    }
+}
+
+// A list the configuration already holds still makes it unsaved: it came from elsewhere.
+TEST_F(WorkspaceImportTest, TheImportIsUnsavedUntilSaved)
+{
+    openSaved(listed());
+    ASSERT_TRUE(ws.importPointList(listFile("same.csv", listed()), PointListFormat::Csv));
+    EXPECT_TRUE(ws.modified());
+    ASSERT_TRUE(ws.save(path("saved.dnp")));
+    EXPECT_FALSE(ws.modified());
+}
+
+TEST_F(WorkspaceImportTest, AListThatCannotBeTakenChangesNothing)
+{
+    openSaved(baseConfiguration());
+    const QByteArray before = composeConfigFile(state, fixedNow());
+    writeFileBytes(path("broken.csv"), "type,index,name,event_class\r\n"
+                                       "Binary Input,0,No Such Point,0\r\n"
+                                       "Binary Input,2,Tap Position Known,5\r\n");
+    const Result<void> imported = ws.importPointList(path("broken.csv"), PointListFormat::Csv);
+    ASSERT_FALSE(imported.ok());
+    const QString list = path("broken.csv");
+    EXPECT_EQ(imported.error().message, list + ", line 2: there is no Binary Input named 'No Such Point'\n" + list +
+                                            ", line 3: the event class '5' is not 0, 1, 2 or 3\n" + list +
+                                            ", line 3: Binary Input number 1 is missing");
+    EXPECT_EQ(composeConfigFile(state, fixedNow()), before);
+    EXPECT_FALSE(ws.modified());
+}
+
+TEST_F(WorkspaceImportTest, AnOutputThatIsTheListIsRefusedBeforeItIsRead)
+{
+    const QString list = listFile("points.csv", listed());
+    const QByteArray bytes = readFileBytes(list);
+    ASSERT_EQ(::symlink("points.csv", QFile::encodeName(path("link.dnp")).constData()), 0);
+    for (const QString& out : {list, path("link.dnp")}) {
+        const Result<void> imported = ws.importInto(list, PointListFormat::Csv, out);
+        ASSERT_FALSE(imported.ok());
+        EXPECT_EQ(imported.error().message, out + " is the point list being read; choose another file.");
+        EXPECT_EQ(readFileBytes(list), bytes);
+        EXPECT_FALSE(ws.modified());
+    }
+    ASSERT_TRUE(ws.importInto(list, PointListFormat::Csv, path("out.dnp")));
+    EXPECT_EQ(ws.filePath(), path("out.dnp"));
+    EXPECT_FALSE(ws.modified());
+    EXPECT_EQ(loadConfigFile(path("out.dnp"))->Class0Order, listed().Class0Order);
+}
+
+// File > Import Point List: the unsaved changes first, then the file dialog.
+TEST_F(WorkspaceImportTest, TheWindowsImportAsksAboutUnsavedChangesFirst)
+{
+    use(baseConfiguration());
+    const QString list = listFile("points.xml", listed());
+
+    prompts.saveChoices = {SaveChoice::Cancel};
+    EXPECT_FALSE(ws.importWithDialog());
+    EXPECT_EQ(prompts.texts(), QStringList{"Save changes to new.dnp?"});
+
+    prompts.shown.clear();
+    prompts.saveChoices = {SaveChoice::Discard};
+    prompts.fileAnswers = {list};
+    EXPECT_TRUE(ws.importWithDialog());
+    ASSERT_EQ(prompts.shown.size(), 2);
+    EXPECT_EQ(prompts.shown[0].kind, Shown::SaveChanges);
+    EXPECT_EQ(prompts.shown[1].kind, Shown::OpenDialog);
+    EXPECT_EQ(prompts.shown[1].dialog.title, "Import Point List");
+    EXPECT_EQ(prompts.shown[1].dialog.filter,
+              "CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml|All Files (*.*)|*.*");
+    EXPECT_EQ(state.Class0Order, listed().Class0Order);
+    EXPECT_EQ(ws.windowCaption(), "DNP Configure *");
+}
+
+TEST_F(WorkspaceImportTest, TheWindowsImportTellsWhatCannotBeTaken)
+{
+    writeFileBytes(path("empty.csv"), "");
+    struct Case {
+        QString file;
+        QString told;
+    };
+    const Case cases[] = {
+        {path("missing.csv"), "File I/O error.\n" + path("missing.csv") + ": No such file or directory"},
+        {path("empty.csv"), "The point list cannot be read.\n" + path("empty.csv") +
+                                ", line 1: the file is empty, not a point list"},
+    };
+    for (const Case& c : cases) {
+        prompts.shown.clear();
+        prompts.fileAnswers = {c.file};
+        EXPECT_FALSE(ws.importWithDialog());
+        EXPECT_EQ(prompts.texts(Shown::Error), QStringList{c.told});
+        EXPECT_FALSE(ws.modified());
+    }
+}
+
+// --- outputs that would replace the configuration being read ---
+
+TEST_F(WorkspaceImportTest, TheReportAndTheExportNeverReplaceTheConfiguration)
+{
+    openSaved(listed(), "feeder.dnp");
+    const QByteArray file = readFileBytes(path("feeder.dnp"));
+    ASSERT_EQ(::symlink("feeder.dnp", QFile::encodeName(path("link.txt")).constData()), 0);
+    ASSERT_EQ(::link(QFile::encodeName(path("feeder.dnp")).constData(), QFile::encodeName(path("hard.txt")).constData()), 0);
+    for (const QString& out : {path("feeder.dnp"), path("link.txt"), path("hard.txt")}) {
+        const QString refused = out + " is the configuration being read; choose another file.";
+        const Result<void> report = ws.writeReport(out, ws.firstReportHeaderTexts());
+        ASSERT_FALSE(report.ok());
+        EXPECT_EQ(report.error().message, refused);
+        const Result<PointListExport> exported = ws.exportPointList(PointListFormat::Csv, out);
+        ASSERT_FALSE(exported.ok());
+        EXPECT_EQ(exported.error().message, refused);
+        EXPECT_EQ(readFileBytes(path("feeder.dnp")), file);
+    }
+    // Saving the configuration onto itself rewrites it in place.
+    ASSERT_TRUE(QFile::remove(path("hard.txt")));
+    EXPECT_TRUE(ws.save(path("feeder.dnp")));
+}
+
+// The window's Save Report and Export: the file last saved is the one being read.
+TEST_F(WorkspaceImportTest, TheWindowsReportAndExportRefuseTheFileLastSaved)
+{
+    use(listed());
+    prompts.fileAnswers = {path("feeder.dnp")};
+    ASSERT_TRUE(ws.saveWithDialog());
+    const QByteArray file = readFileBytes(path("feeder.dnp"));
+    const QString refused = path("feeder.dnp") + " is the configuration being read; choose another file.";
+
+    prompts.shown.clear();
+    prompts.fileAnswers = {path("feeder.dnp")};
+    EXPECT_FALSE(ws.reportWithDialog([this] { return std::optional(ws.firstReportHeaderTexts()); }));
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{refused});
+
+    prompts.shown.clear();
+    prompts.fileAnswers = {path("feeder.dnp")};
+    EXPECT_FALSE(ws.exportWithDialog());
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{refused});
+    EXPECT_EQ(readFileBytes(path("feeder.dnp")), file);
+    EXPECT_EQ(ws.lastSavedPath(), path("feeder.dnp"));
+}
+
+// --- the settings ---
+
+TEST_F(WorkspaceImportTest, TheDialogsChoiceWithoutAnAddressIsRefusedAndNothingSaved)
+{
+    const QByteArray before = readFileBytes(path("DNP.ini"));
+    ws.editSettings([](const CommChoice& current) -> std::optional<CommChoice> {
+        CommChoice choice = current;
+        choice.baudItem = 0;
+        choice.addressText = "300";
+        return choice;
+    });
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{kAddressRangeText});
+    EXPECT_EQ(readFileBytes(path("DNP.ini")), before);
+    EXPECT_EQ(ws.settings().Baud, 1);
+}
+
+// A stored address outside 0-255 is refused before the port is opened; with addressing
+// off it is not used, and dnpcfg's --address takes its place.
+TEST_F(WorkspaceImportTest, AStoredAddressOutsideTheRangeRefusesTheTransfer)
+{
+    use(listed());
+    writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nAddressing=1\nAddress=300\n");
+    ASSERT_TRUE(ws.readSettings());
+    EXPECT_FALSE(send());
+    EXPECT_FALSE(retrieve());
+    const QString refused = "The address 300 in the communication settings is not from 0 to 255.\n"
+                            "Set an address from 0 to 255 in Communication Settings or with \"dnpcfg settings "
+                            "--set address=N\"; the settings are kept in " +
+                            path("DNP.ini") + ".";
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList(2, refused));
+    EXPECT_TRUE(link.sent.isEmpty());
+    EXPECT_TRUE(link.target.device.isEmpty());
+
+    prompts.shown.clear();
+    writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nAddressing=0\nAddress=300\n");
+    ASSERT_TRUE(ws.readSettings());
+    EXPECT_TRUE(send());
+    EXPECT_EQ(link.sent.size(), 18);
+    EXPECT_TRUE(prompts.texts(Shown::Error).isEmpty());
+}
+
+}  // namespace
