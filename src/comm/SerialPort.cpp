@@ -89,16 +89,19 @@ QString portDeviceName(int number, const QMap<int, QString>& devices)
 #endif
 }
 
+// A terminal server is only known by connecting, which a list must not do: a port
+// mapped to one is offered as it is.
+bool devicePresent(const QString& device)
+{
+    return isTcpDevice(device) || portPresent(device);
+}
+
 QList<int> listAvailablePorts(const QMap<int, QString>& devices)
 {
     QList<int> ports;
-    for (int n = 1; n <= kHighestListedPort; ++n) {
-        // A terminal server is only known by connecting, which a list must not do:
-        // a port mapped to one is offered as it is.
-        const QString device = portDeviceName(n, devices);
-        if (isTcpDevice(device) || portPresent(device))
+    for (int n = 1; n <= kHighestListedPort; ++n)
+        if (devicePresent(portDeviceName(n, devices)))
             ports.push_back(n);
-    }
     return ports;
 }
 

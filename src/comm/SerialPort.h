@@ -29,6 +29,9 @@ constexpr int kHighestListedPort = 50;
 // Ports 1 to 50 whose device exists, also those in use by another program, and those
 // mapped to a terminal server (tcp://HOST:PORT), which are offered without connecting.
 QList<int> listAvailablePorts(const QMap<int, QString>& devices = {});
+// Whether a device would be offered so: it exists (also in use by another program),
+// or it names a terminal server.
+bool devicePresent(const QString& device);
 
 class TApdComPort : public Link {
     Q_OBJECT

@@ -287,6 +287,8 @@ void TDNPCfgMain::SettingBtnClick()
 {
     workspace().editSettings([this](const CommChoice& current) -> std::optional<CommChoice> {
         TcommForm form(*prompts_, this);
+        form.testPanel = [this](const CommChoice& choice) { workspace().testPanel(choice); };
+        connect(&workspace(), &Workspace::panelCommandEnded, &form, &TcommForm::testEnded);
         form.showChoice(current);
         if (runModal(&form) != QDialog::Accepted)
             return std::nullopt;

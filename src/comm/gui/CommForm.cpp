@@ -7,6 +7,7 @@
 #include "model/UserPrompts.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,6 +24,9 @@ namespace dnp {
 namespace {
 
 constexpr int kAddressWidth = 60;
+constexpr int kDeviceWidth = 260;
+const QString kNotPresentText = QStringLiteral("(not present)");
+const QString kTestCaption = QStringLiteral("&Test");
 
 QGroupBox* radioGroup(QWidget* parent, const char* name, const QString& caption, const QStringList& items)
 {
@@ -90,7 +94,26 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     machinePortsList->setMinimumWidth(460);
     machinePortsList->setFixedHeight(110);
     RefreshBtn = dialogButton(ports, "RefreshBtn", QStringLiteral("&Refresh"));
+    auto* deviceLabel = new QLabel(QStringLiteral("D&evice of the chosen COM number:"), ports);
+    deviceBox = new QComboBox(ports);
+    deviceBox->setObjectName("deviceBox");
+    deviceBox->setEditable(true);
+    deviceBox->setInsertPolicy(QComboBox::NoInsert);
+    deviceBox->setMinimumWidth(kDeviceWidth);
+    deviceBox->setToolTip(QStringLiteral("A device such as /dev/ttyUSB0, /dev/serial/by-id/..., a simulator's "
+                                         "pseudo-terminal, or tcp://HOST:PORT for a terminal server"));
+    deviceLabel->setBuddy(deviceBox);
+    devicePresence = new QLabel(ports);
+    devicePresence->setObjectName("devicePresence");
+    TestBtn = dialogButton(ports, "TestBtn", kTestCaption);
+    TestBtn->setToolTip(QStringLiteral("Read message 1 from the panel with these settings (a read changes nothing in it)"));
+    auto* device = new QHBoxLayout;
+    device->addWidget(deviceLabel);
+    device->addWidget(deviceBox, 1);
+    device->addWidget(devicePresence);
+    device->addWidget(TestBtn);
     auto* portsLayout = new QVBoxLayout(ports);
+    portsLayout->addLayout(device);
     portsLayout->addWidget(new QLabel(QStringLiteral("Click a port to use it for the COM number chosen above."), ports));
     portsLayout->addWidget(machinePortsList);
     portsLayout->addLayout(buttonRow({RefreshBtn}));
@@ -111,6 +134,18 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     connect(HelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kHelpTopic); });
     addHelpKey(this, [this] { prompts_.showHelp(kHelpTopic); });
     connect(RefreshBtn, &QPushButton::clicked, this, &TcommForm::refreshPorts);
+    connect(connectorRG->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this, [this] { showDevices(); });
+    connect(deviceBox, &QComboBox::editTextChanged, this, &TcommForm::deviceEdited);
+    // Whether the device is there is looked at once the name is complete.
+    connect(deviceBox, &QComboBox::activated, this, [this] { showDevices(); });
+    connect(deviceBox->lineEdit(), &QLineEdit::editingFinished, this, [this] { showDevices(); });
+    connect(TestBtn, &QPushButton::clicked, this, [this] {
+        if (!testPanel)
+            return;
+        TestBtn->setEnabled(false);
+        TestBtn->setText(QStringLiteral("Testing..."));
+        testPanel(choice());
+    });
     connect(machinePortsList, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { usePort(machinePortsList->indexOfTopLevelItem(item)); });
     refreshPorts();
@@ -119,9 +154,15 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
 void TcommForm::refreshPorts()
 {
     machinePortsList->clear();
-    for (const MachinePort& port : machinePorts(devices_))
+    const QSignalBlocker quiet(deviceBox);
+    const QString typed = deviceBox->currentText();
+    deviceBox->clear();
+    for (const MachinePort& port : machinePorts(devices_)) {
         machinePortsList->addTopLevelItem(
             new QTreeWidgetItem(QStringList{port.device, port.description, port.manufacturer, port.usbId}));
+        deviceBox->addItem(port.device);
+    }
+    deviceBox->setCurrentText(typed);
     for (int column = 0; column < machinePortsList->columnCount(); ++column)
         machinePortsList->resizeColumnToContents(column);
 }
@@ -140,14 +181,47 @@ void TcommForm::usePort(int row)
     showDevices();
 }
 
-// Each COM button names the device it stands for.
+// Each COM button names the device it stands for, "(not present)" after one that is
+// not there; the device field shows the chosen number's.
 void TcommForm::showDevices()
 {
     const QMap<int, QString> devices = comDevices(devices_);
     const auto* buttons = connectorRG->findChild<QButtonGroup*>();
     for (int com = 1; com <= TcomSetIni::kHighestComPort; ++com)
-        if (QAbstractButton* button = buttons->button(com))
-            button->setText(QStringLiteral("COM %1 (%2)").arg(com).arg(devices.value(com)));
+        if (QAbstractButton* button = buttons->button(com)) {
+            const QString& device = devices.value(com);
+            button->setText(QStringLiteral("COM %1 (%2)").arg(com).arg(device) +
+                            (devicePresent(device) ? QString() : QLatin1Char(' ') + kNotPresentText));
+        }
+    const int com = itemIndex(connectorRG);
+    const QString device = com >= 1 ? portDeviceName(com, devices_) : QString();
+    {
+        const QSignalBlocker quiet(deviceBox);
+        deviceBox->setCurrentText(device);
+    }
+    deviceBox->setEnabled(com >= 1);
+    devicePresence->setText(com >= 1 && !devicePresent(device) ? kNotPresentText : QString());
+    TestBtn->setEnabled(com >= 1 && testPanel && TestBtn->text() == kTestCaption);
+}
+
+// A device typed for the chosen COM number; its own default device is no entry.
+void TcommForm::deviceEdited(const QString& device)
+{
+    const int com = itemIndex(connectorRG);
+    if (com < 1)
+        return;
+    const QString trimmed = device.trimmed();
+    if (trimmed.isEmpty() || trimmed == portDeviceName(com))
+        devices_.remove(com);
+    else
+        devices_[com] = trimmed;
+    devicePresence->clear();
+}
+
+void TcommForm::testEnded()
+{
+    TestBtn->setText(kTestCaption);
+    showDevices();
 }
 
 void TcommForm::showChoice(const CommChoice& choice)

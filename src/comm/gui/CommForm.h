@@ -1,13 +1,17 @@
 #pragma once
 // The "Communication Settings" dialog: shows a choice of settings in four radio
-// groups, an address field and the machine's ports, and gives the choice it is left
-// with; the program stores and saves it.
+// groups, an address field, the device of the chosen COM number (typed, or taken from
+// the machine's ports) with Test, and gives the choice it is left with; the program
+// stores and saves it.
 
 #include "comm/CommSettings.h"
 #include "model/HelpTopics.h"
 
 #include "widgets/DialogKit.h"
 
+#include <functional>
+
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -48,6 +52,15 @@ public:
     // chosen in the Connector group.
     QTreeWidget* machinePortsList = nullptr;
     QPushButton* RefreshBtn = nullptr;
+    // The device of the chosen COM number: any path or tcp://HOST:PORT, the machine's
+    // ports offered; "(not present)" beside it when there is no such device.
+    QComboBox* deviceBox = nullptr;
+    QLabel* devicePresence = nullptr;
+    // Test: the panel is asked for message 1 with the settings as the dialog shows them.
+    QPushButton* TestBtn = nullptr;
+    std::function<void(const CommChoice&)> testPanel;
+    // The test has ended (its outcome was told): Test may be pressed again.
+    void testEnded();
 
     // Lists the machine's ports again.
     void refreshPorts();
@@ -57,6 +70,7 @@ public:
 
 private:
     void showDevices();
+    void deviceEdited(const QString& device);
     void selectField(CommField field);
 
     UserPrompts& prompts_;

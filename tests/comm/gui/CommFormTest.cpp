@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -270,11 +271,13 @@ TEST_F(CommFormTest, TheMachinesPortsAndAPseudoTerminalMappedAsAComNumber)
     ASSERT_TRUE(sim.started()) << sim.error().toStdString();
     QFile f(path());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(lines({"[Ports]", ("COM3=" + sim.device()).toUtf8().constData(), "[Comm]", "ComPort=3"}));
+    const QString missing = dir.filePath("ttyGone");
+    f.write(lines({"[Ports]", ("COM3=" + sim.device()).toUtf8().constData(), ("COM1=" + missing).toUtf8().constData(),
+                   "[Comm]", "ComPort=3"}));
     f.close();
     settingsDialog([&](TcommForm& form) {
         EXPECT_EQ(itemTexts(form.connectorRG)[3], "COM 3 (" + sim.device() + ")");
-        EXPECT_EQ(itemTexts(form.connectorRG)[1], "COM 1 (/dev/ttyS0)");
+        EXPECT_EQ(itemTexts(form.connectorRG)[1], "COM 1 (" + missing + ") (not present)");
         int row = -1;
         for (int i = 0; i < form.machinePortsList->topLevelItemCount(); ++i)
             if (form.machinePortsList->topLevelItem(i)->text(0) == sim.device())
@@ -293,6 +296,74 @@ TEST_F(CommFormTest, TheMachinesPortsAndAPseudoTerminalMappedAsAComNumber)
     // The Select Port dialog tells what stands behind each number.
     TComSelectForm select({2, 3}, ws.settings().portDevices());
     EXPECT_EQ(select.PortDetails->text(), sim.device() + "  named in DNP.ini");
+}
+
+// The device of the chosen COM number is typed (a by-id name, a pseudo-terminal, a
+// terminal server) and marked when it is not there; choosing another number shows its.
+TEST_F(CommFormTest, TheDeviceFieldTakesAnyDeviceAndMarksOneThatIsNotThere)
+{
+    test::PanelSim sim;
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const QString missing = dir.filePath("serial/by-id/usb-FTDI-if00-port0");
+    settingsDialog([&](TcommForm& form) {
+        EXPECT_FALSE(form.deviceBox->isEnabled());  // no COM number chosen
+        TcommForm::setItemIndex(form.connectorRG, 2);
+        form.connectorRG->findChildren<QRadioButton*>()[2]->click();
+        EXPECT_TRUE(form.deviceBox->isEnabled());
+        EXPECT_EQ(form.deviceBox->currentText(), portDeviceName(2));
+        form.deviceBox->setEditText(missing);
+        form.deviceBox->lineEdit()->editingFinished();
+        EXPECT_EQ(form.devicePresence->text(), "(not present)");
+        EXPECT_EQ(itemTexts(form.connectorRG)[2], "COM 2 (" + missing + ") (not present)");
+        form.deviceBox->setEditText(sim.device());
+        form.deviceBox->lineEdit()->editingFinished();
+        EXPECT_EQ(form.devicePresence->text(), "");
+        EXPECT_EQ(itemTexts(form.connectorRG)[2], "COM 2 (" + sim.device() + ")");
+        form.connectorRG->findChildren<QRadioButton*>()[4]->click();
+        form.deviceBox->setEditText("tcp://10.1.2.3:4001");
+        form.deviceBox->lineEdit()->editingFinished();
+        EXPECT_EQ(form.devicePresence->text(), "");  // a terminal server is not probed
+        form.connectorRG->findChildren<QRadioButton*>()[2]->click();
+        EXPECT_EQ(form.deviceBox->currentText(), sim.device());
+        return true;
+    });
+    const TcomSetIni saved(path());
+    EXPECT_EQ(saved.ComPort, 2);
+    EXPECT_EQ(saved.portDevices(), (QMap<int, QString>{{2, sim.device()}, {4, "tcp://10.1.2.3:4001"}}));
+}
+
+// Test asks the panel for message 1 with the settings the dialog shows, saves nothing,
+// and says what it found; the button is back once the test has ended.
+TEST_F(CommFormTest, TestSaysWhetherThePanelAnswered)
+{
+    test::PanelSim sim({"--silent-at", "2"});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const auto testOnce = [&](TcommForm& form) {
+        std::optional<bool> answered;
+        const auto c = QObject::connect(&ws, &Workspace::panelCommandEnded, [&](bool ok) { answered = ok; });
+        form.TestBtn->click();
+        EXPECT_FALSE(form.TestBtn->isEnabled());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answered.has_value(); }, 10000)) << "the test did not end";
+        QObject::disconnect(c);
+        EXPECT_TRUE(form.TestBtn->isEnabled());
+        return answered.value_or(false);
+    };
+    settingsDialog([&](TcommForm& form) {
+        form.testPanel = [&](const CommChoice& choice) { ws.testPanel(choice); };
+        QObject::connect(&ws, &Workspace::panelCommandEnded, &form, &TcommForm::testEnded);
+        form.connectorRG->findChildren<QRadioButton*>()[1]->click();
+        form.deviceBox->setEditText(sim.device());
+        EXPECT_TRUE(testOnce(form));
+        EXPECT_EQ(prompts.texts(), QStringList{"The panel answered."});
+        EXPECT_EQ(file(), "<missing>");
+        prompts.shown.clear();
+        EXPECT_FALSE(testOnce(form));  // the panel's second request goes unanswered
+        EXPECT_EQ(prompts.texts(test::Shown::Error),
+                  QStringList{"ZE-P(L) is not responding!\nMessage 1 of 18 was not answered.\nNo answer on COM 1 (" +
+                              sim.device() + ") at 9600 baud."});
+        return false;
+    });
+    EXPECT_EQ(file(), "<missing>");
 }
 
 TEST(ComSelectFormTest, CaptionLabelsAndPorts)
