@@ -1,7 +1,8 @@
 #pragma once
-// The main window: menu, tool bar and status bar, and the commands that open every
-// other window. It shows the run's workspace and hands every command to it; the
-// class editor and the order window are built when first needed.
+// The main window: menus, tool bar, the overview of the configuration and the status
+// bar, and the commands that open every other window. It shows the run's workspace and
+// hands every command to it; the class editor and the order window are built when
+// first needed.
 
 #include "app/Workspace.h"
 #include "model/UserPrompts.h"
@@ -19,6 +20,7 @@ class QToolButton;
 namespace dnp {
 
 class DeskSettings;
+class OverviewPanel;
 class TClassForm;
 class TReportForm;
 class TSortForm;
@@ -44,6 +46,7 @@ public:
     TSortForm* sortForm();
     TReportForm* reportForm();
     QLabel* transferProgress() const { return transferProgress_; }
+    OverviewPanel* overview() const { return overview_; }
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
 
@@ -55,6 +58,7 @@ public:
     void FileNew1Execute();
     void FileOpen1Execute();
     void FileSave1Execute();
+    void FileSaveAs1Execute();
     void FileExport1Execute();
     void FileCompare1Execute();
     void FileExit1Execute();
@@ -78,6 +82,7 @@ private:
     void buildMenu();
     void buildToolBar();
     void refreshRecentFiles();
+    // The caption and the overview, after every command and at the end of a transfer.
     void refreshCaption();
     // Send and Retrieve: the order window in its mode.
     void showOrderWindow(SortMode mode);
@@ -98,6 +103,7 @@ private:
     TSortForm* sortForm_ = nullptr;
     TReportForm* reportForm_ = nullptr;
     QLabel* transferProgress_ = nullptr;
+    OverviewPanel* overview_ = nullptr;
 };
 
 }  // namespace dnp
