@@ -76,22 +76,38 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     setAcceptDrops(true);
     buildMenu();  // F1 is Help Contents' key
     buildToolBar();
+    // The overview is laid out and painted once the window is on the screen.
     overview_ = new OverviewPanel(this);
     setCentralWidget(overview_);
+    overview_->hide();
     statusBar()->setObjectName("StatusBar");
     transferProgress_ = new QLabel(this);
     transferProgress_->setObjectName("TransferProgress");
     transferProgress_->setMinimumWidth(fontMetrics().horizontalAdvance("Retrieving message 18 of 18") + 8);
     statusBar()->addPermanentWidget(transferProgress_);
-    // 678 wide, as tall as the overview needs.
-    const QSize size(kWindowWidth, sizeHint().height());
+    // 678 wide, as tall as the bars and the overview need.
+    const QSize size(kWindowWidth, sizeHint().height() + overview_->plannedHeight());
     resize(size);
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
 
     // The configuration and the settings are set up once the window is on the screen
     // (or at the first command that needs them, whichever comes first).
-    QTimer::singleShot(kDeferredSetUpMs, this, [this] { workspace(); });
+    QTimer::singleShot(kDeferredSetUpMs, this, [this] { finishSetUp(); });
+}
+
+bool TDNPCfgMain::event(QEvent* event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Paint && overview_->isHidden())
+        QTimer::singleShot(0, this, [this] { finishSetUp(); });
+    return handled;
+}
+
+void TDNPCfgMain::finishSetUp()
+{
+    overview_->show();
+    workspace();
 }
 
 Workspace& TDNPCfgMain::workspace()

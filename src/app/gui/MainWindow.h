@@ -71,6 +71,9 @@ public:
     void ReportBtnClick();
 
 protected:
+    // Once the window has been painted the first time: the overview shown and the
+    // workspace set up.
+    bool event(QEvent* event) override;
     // Closing the window (Exit, the close box) asks first while a transfer runs.
     void closeEvent(QCloseEvent* event) override;
     // A .dnp file dropped on the window is opened.
@@ -79,6 +82,8 @@ protected:
 
 private:
     void FormCreate(const QString& iniPath);
+    // What waits until the window is on the screen: the overview and the workspace.
+    void finishSetUp();
     void buildMenu();
     void buildToolBar();
     void refreshRecentFiles();

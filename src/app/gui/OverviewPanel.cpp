@@ -15,7 +15,12 @@ constexpr int kClassCount = 4;
 constexpr int kFirstClassColumn = 1;
 constexpr int kValueColumnSpan = kClassCount;
 constexpr int kColumnGap = 24;
+constexpr int kRowGap = 2;
 constexpr int kMargin = 12;
+// The rows of text: the class headings, one per point type, and the four value rows.
+constexpr int kTextRows = 1 + kPointTypeCount + 4;
+// A bold line may be a pixel taller than a plain one.
+constexpr int kBoldSlack = 1;
 
 QLabel* boldLabel(const QString& text, QWidget* parent)
 {
@@ -34,7 +39,7 @@ OverviewPanel::OverviewPanel(QWidget* parent) : QWidget(parent)
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     grid->setHorizontalSpacing(kColumnGap);
-    grid->setVerticalSpacing(2);
+    grid->setVerticalSpacing(kRowGap);
 
     grid->addWidget(boldLabel(QStringLiteral("Points"), this), 0, 0);
     for (int cls = 0; cls < kClassCount; ++cls)
@@ -61,12 +66,17 @@ OverviewPanel::OverviewPanel(QWidget* parent) : QWidget(parent)
     showOverview({});
 }
 
+int OverviewPanel::plannedHeight() const
+{
+    const int lines = kTextRows * (fontMetrics().height() + kBoldSlack) + (kTextRows + 1) * kRowGap;
+    return 2 * kMargin + lines + kMargin;  // the gap above the value rows
+}
+
 QLabel* OverviewPanel::addValueRow(QGridLayout* grid, int row, const QString& heading, const QString& name)
 {
     grid->addWidget(boldLabel(heading, this), row, 0);
     auto* value = new QLabel(this);
     value->setObjectName(name);
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(value, row, kFirstClassColumn, 1, kValueColumnSpan + 1);
     return value;
 }

@@ -218,6 +218,20 @@ TEST_F(MainWindowTest, SavingTwiceWritesTheSameFileWithoutADialog)
     EXPECT_EQ(window.workspace().filePath(), dir.filePath("copy.dnp"));
 }
 
+// The overview is laid out once the window has been painted, in the room the window
+// kept for it: the window does not change its size.
+TEST_F(MainWindowTest, TheOverviewAppearsAfterTheFirstPaintWithoutResizingTheWindow)
+{
+    const QSize before = window.size();
+    EXPECT_TRUE(window.overview()->isHidden());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window.overview()->isVisible(); }));
+    QApplication::processEvents();
+    EXPECT_EQ(window.size(), before);
+    EXPECT_GE(window.overview()->height(), window.overview()->minimumSizeHint().height());
+    EXPECT_EQ(window.width(), 678);
+}
+
 // The body of the window sums up the configuration and follows every change.
 TEST_F(MainWindowTest, TheOverviewFollowsEveryChange)
 {
