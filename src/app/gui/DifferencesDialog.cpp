@@ -46,6 +46,7 @@ DifferencesDialog::DifferencesDialog(const QString& fileName, const QList<QStrin
             table->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
     table->resizeColumnsToContents();
+    table->resizeRowsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
     int contentWidth = 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
     for (int column = 0; column < table->columnCount(); ++column)

@@ -711,18 +711,34 @@ TEST_F(MainWindowTest, Screenshots)
     if (shots.isEmpty())
         GTEST_SKIP() << "DNP_SCREENSHOT_DIR not set";
     window.show();
-    window.transferProgress()->setText("Sending message 7 of 18");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window.overview()->isVisible(); }));
     window.grab().save(shots + "/main-window.png");
     for (const char* name : {"feeder-12.dnp", "substation north.dnp"}) {
         prompts.fileAnswers = {dir.filePath(name)};
         window.FileSaveAs1Execute();
     }
-    QMenu* file = window.findChild<QMenu*>("File1");
-    file->popup(window.mapToGlobal(QPoint(0, 0)));
-    file->grab().save(shots + "/main-window-file-menu.png");
-    file->hide();
-    editClass0(window, 4);
+    for (const char* name : {"File1", "Configuration1", "Panel1", "Help1"}) {
+        QMenu* menu = window.findChild<QMenu*>(name);
+        menu->popup(window.mapToGlobal(QPoint(0, 0)));
+        menu->grab().save(shots + "/main-window-menu-" + name + ".png");
+        menu->hide();
+    }
+    // A configuration with points in every class, one over the budget, after a send.
+    ConfigState many = test::richConfiguration();
+    for (int i = 0; i < 240; ++i)
+        many.setSelected(0, PointType::Ain, i, true);
+    std::vector<int> ain(240);
+    for (int i = 0; i < 240; ++i)
+        ain[static_cast<std::size_t>(i)] = i;
+    test::setClass0(many, PointType::Ain, ain);
+    use(many);
+    window.action("FileCompare1")->trigger();  // cancelled: the overview shows the state
+    window.transferProgress()->setText("Sending message 7 of 18");
+    window.grab().save(shots + "/main-window-overview.png");
+
+    use(test::richConfiguration());
     ConfigState other;
+    test::setClass0(other, PointType::Bin, {2, 7});
     other.UnsolicitedSettings[deadbandWordIndex(2)] = 55;
     QList<QStringList> rows;
     for (const ConfigDifference& d : compareConfigurations(state(), other))

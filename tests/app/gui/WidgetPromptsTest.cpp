@@ -119,8 +119,11 @@ struct BoxSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
-BoxSeen seen(const QMessageBox* box)
+BoxSeen seen(QMessageBox* box)
 {
+    // With DNP_SCREENSHOT_DIR set, a picture of the box for a look by eye.
+    if (const QString shots = qEnvironmentVariable("DNP_SCREENSHOT_DIR"); !shots.isEmpty())
+        box->grab().save(shots + "/question-" + box->windowTitle().replace(' ', '-') + ".png");
     const auto name = [box](QAbstractButton* b) {
         return b == box->button(QMessageBox::Cancel) ? QString("Cancel") : b->text();
     };

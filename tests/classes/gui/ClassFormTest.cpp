@@ -303,6 +303,14 @@ TEST_F(ClassFormTest, Screenshots)
         form.adjustSize();
         form.grab().save(QString("%1/class-form-%2-%3.png").arg(dir).arg(page).arg(sub));
     }
+    // The Class 0 editor with more words chosen than the panel takes.
+    std::vector<int> ain(241);
+    for (int i = 0; i < 241; ++i)
+        ain[static_cast<std::size_t>(i)] = i;
+    setClass0(start, PointType::Ain, ain);
+    open(0);
+    form.pages()->setCurrentIndex(0);
+    form.grab().save(QString("%1/class-form-class0-words.png").arg(dir));
 }
 
 }  // namespace
