@@ -217,8 +217,9 @@ Result<void> ClassEditor::apply(int editedClass)
         }
     }
     storeLists(state_, view_, editedClass);
-    if (const WordBudget words = wordBudget(state_); editedClass == 0 && words.over())
-        prompts_.information(overBudgetText(words));
+    if (editedClass == 0)
+        if (const WordBudget words = wordBudget(state_); words.over())
+            prompts_.information(overBudgetText(words));
     return {};
 }
 

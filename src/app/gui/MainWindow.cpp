@@ -10,7 +10,6 @@
 #include "comm/gui/CommForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
-#include "widgets/DialogKit.h"
 
 #include <QAction>
 #include <QCheckBox>
