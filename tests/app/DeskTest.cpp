@@ -1,6 +1,5 @@
-// The desk's verbs of the workspace: Save in place and Save As, the export's type, the
-// word budget, Cancel in the order window, the overview, the differences table, and
-// files opened by a relative name.
+// The desk's verbs of the workspace: Save in place, the export's type, the word budget,
+// the overview, the differences table, and files opened by a relative name.
 
 #include "app/DeskSettings.h"
 #include "app/Workspace.h"
@@ -32,16 +31,6 @@ protected:
         applyConfigFileData(s, loadConfigFile(file).value());
         return s;
     }
-    // Class 0 holds the analog inputs 0 to count-1, one word each.
-    static ConfigState analogInputs(int count)
-    {
-        ConfigState s;
-        std::vector<int> order(static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i)
-            order[static_cast<std::size_t>(i)] = i;
-        setClass0(s, PointType::Ain, order);
-        return s;
-    }
 
     DeskSettings desk{dir.filePath("desk.ini")};
     Workspace deskWs{prompts,
@@ -49,7 +38,7 @@ protected:
     const ConfigState& state = ws.state();
 };
 
-// --- Save and Save As ---
+// --- Save ---
 
 TEST_F(DeskTest, SaveWritesTheFileItCameFromWithoutADialog)
 {
@@ -73,19 +62,6 @@ TEST_F(DeskTest, SaveWritesTheFileItCameFromWithoutADialog)
     EXPECT_TRUE(prompts.shown.isEmpty());
     EXPECT_TRUE(readConfiguration(path("feeder.dnp")).selected(0, PointType::Bin, 6));
     EXPECT_FALSE(readConfiguration(path("other.dnp")).selected(0, PointType::Bin, 6));
-}
-
-TEST_F(DeskTest, SaveAsAsksForANameAndKeepsTheQuestionForTheFileLastSaved)
-{
-    prompts.fileAnswers = {path("a.dnp"), path("a.dnp"), path("b.dnp")};
-    ASSERT_TRUE(ws.saveInPlace());
-    prompts.confirmAnswers = {false};
-    EXPECT_FALSE(ws.saveWithDialog());
-    EXPECT_TRUE(ws.saveWithDialog());
-    EXPECT_EQ(ws.filePath(), path("b.dnp"));
-    EXPECT_EQ(kinds(), (QList<Shown::Kind>{Shown::SaveDialog, Shown::SaveDialog, Shown::Confirm, Shown::SaveDialog}));
-    EXPECT_EQ(prompts.shown[2].caption, "Save confirmation");
-    EXPECT_EQ(prompts.shown[2].text, "Overwrite previously saved configuration?");
 }
 
 TEST_F(DeskTest, TheEditorsSaveFollowsSave)
@@ -190,68 +166,6 @@ TEST_F(DeskTest, WordBudgetTexts)
     }
     EXPECT_EQ(WordBudget{250}.overText(), "The Class 0 points take 250 words; the panel takes 240.");
     EXPECT_EQ(wordBudget(richConfiguration()).used, 42);
-}
-
-TEST_F(DeskTest, TheClass0EditorCountsWhatItsListsShowAndOkOverTheBudgetWarnsAndKeeps)
-{
-    use(analogInputs(240));
-    ws.editClass(0, [] {});
-    EXPECT_EQ(ws.classEditor().shownWords().used, 240);
-    ws.clickItem(ListTag::BinCLB, 0);
-    ws.clickItem(ListTag::BinCLB, 1);
-    EXPECT_EQ(ws.classEditor().shownWords().used, 242);
-    EXPECT_EQ(ws.order().words().used, 240);  // the configuration: not yet applied
-    ASSERT_TRUE(ws.applyClassEdit());
-    EXPECT_EQ(prompts.texts(), QStringList{"The Class 0 points take 242 words; the panel takes 240.\n"
-                                           "The selection is kept; Send refuses it until it takes 240 words or fewer."});
-    EXPECT_TRUE(state.selected(0, PointType::Bin, 1));
-    EXPECT_EQ(ws.order().words().used, 242);
-
-    // An event-class editor shows no count.
-    ws.editClass(1, [] {});
-    EXPECT_FALSE(ws.classEditor().view().wordCountVisible);
-}
-
-TEST_F(DeskTest, ASendOverTheBudgetTellsTheCountOnASecondLine)
-{
-    use(analogInputs(250));
-    EXPECT_FALSE(send());
-    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"There are more than 240 data points chosen, please return to class meu.\n"
-                                                       "The Class 0 points take 250 words; the panel takes 240."});
-    EXPECT_TRUE(link.sent.isEmpty());
-    prompts.shown.clear();
-    use(ConfigState());
-    EXPECT_FALSE(send());
-    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"No configurations chosen, please return to class menu."});
-}
-
-// --- Cancel in the order window ---
-
-TEST_F(DeskTest, TheOrderWindowClosedWithoutSendRestoresItsOrder)
-{
-    ASSERT_TRUE(ws.save(path("order.dnp")));
-    use(richConfiguration());
-    ASSERT_TRUE(ws.save(path("order.dnp")));
-    const auto shown = state.Class0Order;
-    const struct {
-        bool accepted;
-        bool kept;
-    } cases[] = {{false, false}, {true, true}};
-    for (const auto& c : cases) {
-        ws.showOrderWindow(SortMode::Send, [] {});
-        ws.moveOrderItem(PointType::Bin, 0, 2);
-        ws.moveOrderItem(PointType::Aout, 3, 0);
-        ASSERT_NE(state.Class0Order, shown);
-        ASSERT_EQ(ws.windowCaption(), "order.dnp *");
-        ws.closeOrderWindow(c.accepted);
-        EXPECT_EQ(state.Class0Order == shown, !c.kept) << c.accepted;
-        EXPECT_EQ(ws.windowCaption(), c.kept ? "order.dnp *" : "order.dnp") << c.accepted;
-    }
-    // The retrieve window has no order to restore.
-    const auto moved = state.Class0Order;
-    ws.showOrderWindow(SortMode::Retrieve, [] {});
-    ws.closeOrderWindow(false);
-    EXPECT_EQ(state.Class0Order, moved);
 }
 
 // --- the overview ---

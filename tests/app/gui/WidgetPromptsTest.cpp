@@ -66,24 +66,6 @@ struct WidgetPromptsTest : ::testing::Test {
     WidgetPrompts prompts{[] { return nullptr; }};
 };
 
-TEST_F(WidgetPromptsTest, TheExportDialogsTypeGivesTheExtension)
-{
-    const struct {
-        TypedName typed;
-        const char* file;
-    } cases[] = {
-        {{0, "points", "feeder.csv"}, "points.csv"},
-        {{1, "profile", "feeder.xml"}, "profile.xml"},
-        {{1, "profile.csv", "feeder.xml"}, "profile.csv"},  // a name's own extension stays
-    };
-    for (const auto& c : cases) {
-        FileDialogSettings settings = exportDialogSettings("feeder.dnp");
-        settings.folder = dir.path();
-        answerNextModal([&](QWidget* modal) { chooseTypeAndName(modal, c.typed); });
-        EXPECT_EQ(prompts.saveFileName(settings), dir.filePath(c.file)) << c.file;
-    }
-}
-
 // The window's File > Export Point List with each type, through the real dialog.
 TEST_F(WidgetPromptsTest, TheWindowExportsTheChosenType)
 {
@@ -100,6 +82,7 @@ TEST_F(WidgetPromptsTest, TheWindowExportsTheChosenType)
         {{1, "profile", "new.xml"}, "profile.xml", PointListFormat::Xml},
         {{0, "points", "new.csv"}, "points.csv", PointListFormat::Csv},
         {{0, "points.txt", "new.csv"}, "points.txt", PointListFormat::Csv},
+        {{1, "list.csv", "new.xml"}, "list.csv", PointListFormat::Csv},  // a name's own extension stays
     };
     for (const auto& c : cases) {
         answerNextModal([&](QWidget* modal) {
