@@ -40,7 +40,7 @@ void DeskSettings::addRecentFile(const QString& path)
 void DeskSettings::removeRecentFile(const QString& path)
 {
     QStringList files = recentFiles();
-    files.removeAll(path);
+    files.removeAll(QFileInfo(path).absoluteFilePath());
     storeRecent(files);
 }
 

@@ -97,7 +97,7 @@ bool Workspace::maySetAside()
         return true;
     switch (prompts_.askSaveChanges(QStringLiteral("Save changes to %1?").arg(fileName()))) {
     case SaveChoice::Save:
-        return saveConfiguration({kMainSaveCaption, kMainSaveText});
+        return saveInPlace();
     case SaveChoice::Discard:
         return true;
     case SaveChoice::Cancel:
@@ -144,10 +144,11 @@ bool Workspace::newConfiguration()
     return true;
 }
 
+// The file is kept by its absolute path: Save writes there whatever the current folder.
 void Workspace::takeFile(const QString& path, const ConfigFileData& data)
 {
     applyConfigFileData(state_, data);
-    filePath_ = path;
+    filePath_ = QFileInfo(path).absoluteFilePath();
     caption_ = QFileInfo(path).fileName();
     markSaved();
 }
@@ -178,7 +179,7 @@ Result<void> Workspace::save(const QString& path)
 {
     const Result<void> written = writeOut(path, composeConfigFile(state_, clock()));
     if (written) {
-        filePath_ = path;
+        filePath_ = QFileInfo(path).absoluteFilePath();
         caption_ = QFileInfo(path).fileName();
         markSaved();
     }
@@ -293,6 +294,27 @@ bool Workspace::saveWithDialog()
     return saveConfiguration({kMainSaveCaption, kMainSaveText});
 }
 
+// The file the configuration came from or was last saved to is written again at once;
+// `confirmation` is the question Save As asks when there is no file yet.
+bool Workspace::saveInPlace(const Confirmation& confirmation)
+{
+    if (filePath_.isEmpty())
+        return saveConfiguration(confirmation);
+    const Result<void> written = save(filePath_);
+    if (!written) {
+        prompts_.error(written.error().message);
+        return false;
+    }
+    if (setup_.desk)
+        setup_.desk->addRecentFile(filePath_);
+    return true;
+}
+
+bool Workspace::saveInPlace()
+{
+    return saveInPlace({kMainSaveCaption, kMainSaveText});
+}
+
 bool Workspace::reportWithDialog(const std::function<std::optional<ReportHeaderTexts>()>& askHeader)
 {
     const std::optional<ReportHeaderTexts> header = askHeader();
@@ -329,13 +351,13 @@ Result<void> Workspace::saveClassEdit()
 {
     const Result<void> applied = applyClassEdit();
     if (applied)
-        saveConfiguration({kEditorSaveCaption, kEditorSaveText});
+        saveInPlace({kEditorSaveCaption, kEditorSaveText});
     return applied;
 }
 
 bool Workspace::clearClassEdit()
 {
-    if (!prompts_.confirm(QStringLiteral("Clear"), kClearAllText))
+    if (!prompts_.confirmDiscard(QStringLiteral("Clear"), kClearAllText, QStringLiteral("Clear")))
         return false;
     editor_.clear();
     return true;
@@ -352,8 +374,10 @@ void Workspace::showOrderWindow(SortMode mode, const std::function<void()>& show
     show();
 }
 
-void Workspace::closeOrderWindow()
+void Workspace::closeOrderWindow(bool accepted)
 {
+    if (!accepted)
+        order_.restoreShownOrder();
     order_.resetMapping();
     // The retrieve window closed while its retrieve runs: the retrieve stops.
     if (exchange_.runningKind() == TransferKind::Retrieve)

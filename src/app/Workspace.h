@@ -46,15 +46,47 @@ inline const QString kClearAllText =
 FileDialogSettings openConfigDialogSettings();  // "Open Configuration", the .dnp filter, "dnp"
 FileDialogSettings saveConfigDialogSettings();  // "Save Configuration", "*.dnp", "dnp", filter "dnp"
 FileDialogSettings saveReportDialogSettings();  // "Save Report", "*.txt", "txt", filter "txt"
-FileDialogSettings exportDialogSettings();      // "Export Point List", CSV or XML
+// "Export Point List", CSV or XML, suggesting the configuration's name with ".csv"
+// ("feeder12.csv" for feeder12.dnp); the dialog gives a file the chosen type's extension.
+FileDialogSettings exportDialogSettings(const QString& configurationName);
 FileDialogSettings compareDialogSettings();     // "Compare With File", the .dnp filter
 FileDialogSettings saveTraceDialogSettings();   // "Save Line Trace", "*.txt"
 FileDialogSettings importDialogSettings();      // "Import Point List", CSV, XML or any file
 
-// A configuration file compared with the configuration, and how they differ.
+// The type an exported point list takes from its file's name: a Device Profile
+// document for ".xml", CSV for ".csv" and for every other name.
+PointListFormat exportFormatOf(const QString& path);
+
+// A configuration file compared with the configuration, and how they differ: the
+// rows of the table the window shows (differenceTableRow).
 struct ComparedFile {
     QString path;
     ConfigDifferences differences;
+    QList<QStringList> rows = {};
+};
+
+// A row of the differences table: the cells of differenceCells with the point type's
+// full name ("Binary Input"), and a point only in A or only in B with its DNP point
+// number(s) in the configuration that has it.
+QStringList differenceTableRow(const ConfigDifference& difference, const ConfigState& a, const ConfigState& b);
+
+// How the last transfer of the run ended.
+struct LastTransfer {
+    QString command;  // "Send", "Retrieve" or "Verify"
+    TransferOutcome outcome = TransferOutcome::Success;
+    QDateTime when = {};
+};
+// "Send: OK at 14:02:31", "Retrieve: no answer at 09:15:02"; "None in this run".
+QString lastTransferText(const std::optional<LastTransfer>& last);
+
+// What the main window's overview shows: the points of each type in each class, the
+// words they take, the mapping a send uses, the port, and the last transfer.
+struct DeskOverview {
+    std::array<std::array<int, 4>, kPointTypeCount> points = {};  // by point type, by class
+    WordBudget words = {};
+    QString mapping = {};
+    QString port = {};  // "COM 1 (/dev/ttyS0), 9600 baud"; "None chosen"
+    QString lastTransfer = {};
 };
 
 // What dnpcfg's link options put in place of the settings for its transfers.
@@ -107,6 +139,10 @@ public:
     bool modified() const;
     // The texts the Report Header dialog first shows, dated by the clock.
     ReportHeaderTexts firstReportHeaderTexts() const { return firstReportHeader(clock().date()); }
+    // How the last send, retrieve or verify of the run ended; nothing before the first.
+    const std::optional<LastTransfer>& lastTransfer() const { return lastTransfer_; }
+    // The main window's overview of the configuration, the settings and the last transfer.
+    DeskOverview overview() const;
 
     // The moment written into files and reports.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
@@ -153,12 +189,17 @@ public:
     bool openFromDesk(const QString& path);
     // An entry of the recent list; one whose file is gone is removed with a message.
     bool openRecent(const QString& path);
+    // Save As: the name asked for; the file last saved is asked about with "Overwrite
+    // previously saved configuration?", any other existing file once before it is replaced.
     bool saveWithDialog();
+    // Save: written to filePath() at once, without a dialog; a new configuration (no
+    // file yet) as Save As.
+    bool saveInPlace();
     // Report: the header asked for (nothing when cancelled), then the file.
     bool reportWithDialog(const std::function<std::optional<ReportHeaderTexts>()>& askHeader);
-    // File > "Export Point List..." (CSV or XML by the file's type; the points left out
-    // are told) and File > "Compare With File..." ("The configuration and <file> are the
-    // same.", or the differences for the caller to show).
+    // File > "Export Point List..." (CSV or XML by the file's type, exportFormatOf; the
+    // points left out are told) and File > "Compare With File..." ("The configuration and
+    // <file> are the same.", or the differences for the caller to show).
     bool exportWithDialog();
     std::optional<ComparedFile> compareWithDialog();
     // Before the program ends: unsaved changes asked about; a running transfer stopped
@@ -191,8 +232,8 @@ public:
     // "&Send": the mapping chosen, a verify after it when the box is ticked.
     void sendFromOrderWindow() override { send(order_.mapping(), settings().VerifyAfterSend); }
     // The order window closed in any way: the mapping back to individual, a retrieve
-    // still running stopped.
-    void closeOrderWindow() override;
+    // still running stopped; closed without Send, the order it was shown with restored.
+    void closeOrderWindow(bool accepted) override;
 
     // Communication Settings: `dialog` shows the choice and gives the one the user left
     // it with (nothing for Cancel); it is stored and saved.
@@ -275,11 +316,13 @@ private:
     bool saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
                   const std::function<Result<void>(const QString&)>& write);
     bool saveConfiguration(const Confirmation& confirmation);
+    bool saveInPlace(const Confirmation& confirmation);
     bool openTold(const QString& path);
     std::optional<QString> chosenFile(FileDialogSettings dialog, bool save);
     Result<void> writeOut(const QString& path, const QByteArray& bytes);
     void tellUnreadable(const Error& error);
     void applyRetrieved(const RetrievedConfig& retrieved);
+    Result<ConfigState> readConfiguration(const QString& path) const;
 
     // The transfers.
     struct Verify {
@@ -316,6 +359,7 @@ private:
     Exchange exchange_;
     RetrievedConfig lastRetrieved_;
     std::vector<LineEvent> lastTrace_;
+    std::optional<LastTransfer> lastTransfer_;
     std::optional<QString> retrieveTarget_;  // where dnpcfg's retrieve saves what it read
     std::optional<Verify> verifying_;
     std::optional<ConfigDifferences> lastVerify_;

@@ -1,18 +1,70 @@
-// The workspace's point list export and its comparison with a configuration file.
+// The workspace's point list export, its comparison with a configuration file, and the
+// overview the main window shows.
 
 #include "app/Workspace.h"
 
+#include "comm/SerialPort.h"
 #include "files/ConfigFile.h"
 #include "files/SafeWrite.h"
 
 #include <QFileInfo>
 
 namespace dnp {
+namespace {
 
-FileDialogSettings exportDialogSettings()
+// What the overview calls each way a transfer can end.
+struct OutcomeName {
+    TransferOutcome outcome;
+    const char* name;
+};
+constexpr OutcomeName kOutcomeNames[] = {
+    {TransferOutcome::Running, "running"},         {TransferOutcome::Success, "OK"},
+    {TransferOutcome::StatusError, "status error"}, {TransferOutcome::DataError, "data error"},
+    {TransferOutcome::NotResponding, "no answer"},  {TransferOutcome::PortError, "port error"},
+    {TransferOutcome::Refused, "refused"},          {TransferOutcome::Cancelled, "cancelled"},
+};
+
+QString outcomeName(TransferOutcome outcome)
 {
-    return {QStringLiteral("Export Point List"), QStringLiteral("*.csv"), QStringLiteral("csv"),
-            QStringLiteral("CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml"), {}};
+    for (const OutcomeName& n : kOutcomeNames)
+        if (n.outcome == outcome)
+            return QString::fromLatin1(n.name);
+    return {};
+}
+
+// "COM 1 (/dev/ttyS0), 9600 baud, even parity, address 5"; "None chosen".
+QString portText(TcomSetIni settings)
+{
+    settings.mapIntoRange();
+    if (settings.ComPort < 1)
+        return QStringLiteral("None chosen");
+    QString text = QStringLiteral("COM %1 (%2), %3 baud")
+                       .arg(settings.ComPort)
+                       .arg(portDeviceName(settings.ComPort, settings.portDevices()))
+                       .arg(settings.baudRate());
+    if (settings.Parity != 0)
+        text += QStringLiteral(", even parity");
+    if (settings.Addressing)
+        text += QStringLiteral(", address %1").arg(settings.Address) +
+                (isAddress(settings.Address) ? QString() : QStringLiteral(" (not from 0 to 255)"));
+    return text;
+}
+
+// The DNP point number(s) a point takes in a configuration's Class 0; empty when it has none.
+QString numbersIn(const ConfigState& state, PointType type, int typeIndex)
+{
+    for (const DnpNumbering& n : dnpPointNumbers(state, type))
+        if (n.typeIndex == typeIndex)
+            return dnpNumberSpan(n);
+    return {};
+}
+
+}  // namespace
+
+FileDialogSettings exportDialogSettings(const QString& configurationName)
+{
+    return {QStringLiteral("Export Point List"), QFileInfo(configurationName).completeBaseName() + QStringLiteral(".csv"),
+            QStringLiteral("csv"), QStringLiteral("CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml"), {}};
 }
 
 FileDialogSettings compareDialogSettings()
@@ -20,6 +72,49 @@ FileDialogSettings compareDialogSettings()
     FileDialogSettings settings = openConfigDialogSettings();
     settings.title = QStringLiteral("Compare With File");
     return settings;
+}
+
+PointListFormat exportFormatOf(const QString& path)
+{
+    return pointListFormatForPath(path).value_or(PointListFormat::Csv);
+}
+
+QStringList differenceTableRow(const ConfigDifference& difference, const ConfigState& a, const ConfigState& b)
+{
+    constexpr int kTypeColumn = 1;
+    constexpr int kAColumn = 4;
+    constexpr int kBColumn = 5;
+    QStringList cells = differenceCells(difference);
+    if (!difference.type)
+        return cells;
+    cells[kTypeColumn] = pointListTypeName(*difference.type);
+    if (difference.kind == DifferenceKind::OnlyInA)
+        cells[kAColumn] = numbersIn(a, *difference.type, difference.typeIndex);
+    else if (difference.kind == DifferenceKind::OnlyInB)
+        cells[kBColumn] = numbersIn(b, *difference.type, difference.typeIndex);
+    return cells;
+}
+
+QString lastTransferText(const std::optional<LastTransfer>& last)
+{
+    if (!last)
+        return QStringLiteral("None in this run");
+    return QStringLiteral("%1: %2 at %3")
+        .arg(last->command, outcomeName(last->outcome), last->when.toString(QStringLiteral("HH:mm:ss")));
+}
+
+DeskOverview Workspace::overview() const
+{
+    DeskOverview overview;
+    for (PointType type : kAllPointTypes)
+        for (int cls = 0; cls < 4; ++cls)
+            for (int i = 0; i < pointCount(type); ++i)
+                overview.points[typeNumber(type)][cls] += state_.selected(cls, type, i) ? 1 : 0;
+    overview.words = order_.words();
+    overview.mapping = mappingText(order_.mapping());
+    overview.port = portText(settings());
+    overview.lastTransfer = lastTransferText(lastTransfer_);
+    return overview;
 }
 
 Result<PointListExport> Workspace::exportPointList(PointListFormat format) const
@@ -46,22 +141,28 @@ Result<PointListExport> Workspace::exportPointList(PointListFormat format, const
     return exported;
 }
 
-Result<ConfigDifferences> Workspace::compareWithFile(const QString& path) const
+Result<ConfigState> Workspace::readConfiguration(const QString& path) const
 {
     const Result<ConfigFileData> data = loadConfigFile(path);
     if (!data)
         return data.error();
-    ConfigState other;
-    applyConfigFileData(other, *data);
-    return compareConfigurations(state_, other);
+    ConfigState state;
+    applyConfigFileData(state, *data);
+    return state;
+}
+
+Result<ConfigDifferences> Workspace::compareWithFile(const QString& path) const
+{
+    const Result<ConfigState> other = readConfiguration(path);
+    if (!other)
+        return other.error();
+    return compareConfigurations(state_, *other);
 }
 
 bool Workspace::exportWithDialog()
 {
-    // A file of another type is written as CSV.
-    return saveWith(exportDialogSettings(), {}, [this](const QString& path) -> Result<void> {
-        const Result<PointListExport> exported =
-            exportPointList(pointListFormatForPath(path).value_or(PointListFormat::Csv), path);
+    return saveWith(exportDialogSettings(fileName()), {}, [this](const QString& path) -> Result<void> {
+        const Result<PointListExport> exported = exportPointList(exportFormatOf(path), path);
         if (!exported)
             return exported.error();
         if (!exported->warning.isEmpty())
@@ -75,16 +176,19 @@ std::optional<ComparedFile> Workspace::compareWithDialog()
     const std::optional<QString> path = chosenFile(compareDialogSettings(), false);
     if (!path)
         return std::nullopt;
-    Result<ConfigDifferences> differences = compareWithFile(*path);
-    if (!differences) {
-        tellUnreadable(differences.error());
+    const Result<ConfigState> other = readConfiguration(*path);
+    if (!other) {
+        tellUnreadable(other.error());
         return std::nullopt;
     }
-    if (differences->empty()) {
+    ComparedFile compared{*path, compareConfigurations(state_, *other)};
+    if (compared.differences.empty()) {
         prompts_.information(sameConfigurationText(QFileInfo(*path).fileName()));
         return std::nullopt;
     }
-    return ComparedFile{*path, std::move(differences).value()};
+    for (const ConfigDifference& d : compared.differences)
+        compared.rows << differenceTableRow(d, state_, *other);
+    return compared;
 }
 
 }  // namespace dnp

@@ -135,10 +135,14 @@ void Workspace::send(int mappingItem, bool thenVerify)
 {
     if (!beginPanelCommand())
         return;
-    // A send that cannot be built is refused before the port is touched.
+    // A send that cannot be built is refused before the port is touched; one of too
+    // many words says how many.
     const Result<ConfigImage> built = image(mappingItem);
     if (!built) {
-        transferFinished(notStarted(TransferKind::Send, TransferOutcome::Refused, built.error().message));
+        QString refusal = built.error().message;
+        if (const WordBudget words = order_.words(); words.over())
+            refusal += QLatin1Char('\n') + words.overText();
+        transferFinished(notStarted(TransferKind::Send, TransferOutcome::Refused, refusal));
         return;
     }
     verifyAfterSend_ = thenVerify;
@@ -240,6 +244,7 @@ void Workspace::transferFinished(TransferResult result)
     }
     lastTrace_ = result.trace;
     if (std::exchange(testing_, false)) {
+        lastTransfer_ = LastTransfer{QStringLiteral("Test"), result.outcome, clock()};
         finishTest(result);
         return;
     }
@@ -252,6 +257,8 @@ void Workspace::transferFinished(TransferResult result)
             result.outcome = TransferOutcome::DataError;
             result.error = plausible.error().message;
         }
+    lastTransfer_ = LastTransfer{send ? QStringLiteral("Send") : verify ? QStringLiteral("Verify") : QStringLiteral("Retrieve"),
+                                 result.outcome, clock()};
     // A verify that read the whole image tells what it found instead of the read's "OK".
     if (!(verify && result.outcome == TransferOutcome::Success))
         if (const OutcomeText told = outcomeText(result); !told.text.isEmpty())

@@ -31,11 +31,35 @@ Result<int> eventsByte(UnsolicitedField field, const QString& text)
     return static_cast<int>(*value);
 }
 
+// The lists as shown into the selection of class `cls`: a greyed item leaves its
+// point's byte as it is; a Class 0 edit keeps the order of the points that stay.
+void storeLists(ConfigState& state, const ClassEditorView& view, int cls)
+{
+    std::array<std::vector<int>, kPointTypeCount> before;
+    for (PointType t : kAllPointTypes)
+        before[typeNumber(t)] = state.class0Sequence(t);
+    for (const PointGroup& g : kPointGroups)
+        for (int k = 0; k < g.count; ++k) {
+            const ItemState s = view.items[g.base + k];
+            if (s != ItemState::Greyed)
+                state.ClassSelection[cls][g.base + k] = s == ItemState::Checked ? 1 : 0;
+        }
+    if (cls == 0)
+        for (PointType t : kAllPointTypes)
+            state.setClass0Sequence(t, keptClass0Sequence(before[typeNumber(t)], state, t));
+}
+
 }  // namespace
 
 QString classCaption(int cls)
 {
     return QStringLiteral("Class %1 Selection").arg(cls);
+}
+
+QString overBudgetText(const WordBudget& words)
+{
+    return words.overText() +
+           QStringLiteral("\nThe selection is kept; Send refuses it until it takes %1 words or fewer.").arg(kMaxListWords);
 }
 
 ClassEditor::ClassEditor(ConfigState& state, UserPrompts& prompts) : state_(state), prompts_(prompts) {}
@@ -72,6 +96,7 @@ void ClassEditor::open(int cls)
     view_.groupButtonsEnabled = cls == 0;
     view_.caption = classCaption(cls);
     view_.unsolicitedPageVisible = cls != 0;
+    view_.wordCountVisible = cls == 0;
     if (cls != 0)
         showFields(cls);
 }
@@ -174,20 +199,13 @@ Result<void> ClassEditor::applyUnsolicited(int cls)
     return {};
 }
 
-void ClassEditor::storeLists(int cls)
+WordBudget ClassEditor::shownWords() const
 {
-    std::array<std::vector<int>, kPointTypeCount> before;
-    for (PointType t : kAllPointTypes)
-        before[typeNumber(t)] = state_.class0Sequence(t);
-    for (const PointGroup& g : kPointGroups)
-        for (int k = 0; k < g.count; ++k) {
-            const ItemState s = view_.items[g.base + k];
-            if (s != ItemState::Greyed)
-                state_.ClassSelection[cls][g.base + k] = s == ItemState::Checked ? 1 : 0;
-        }
-    if (cls == 0)
-        for (PointType t : kAllPointTypes)
-            state_.setClass0Sequence(t, keptClass0Sequence(before[typeNumber(t)], state_, t));
+    if (view_.shownClass != 0)
+        return wordBudget(state_);
+    ConfigState applied = state_;
+    storeLists(applied, view_, 0);
+    return wordBudget(applied);
 }
 
 Result<void> ClassEditor::apply(int editedClass)
@@ -198,7 +216,10 @@ Result<void> ClassEditor::apply(int editedClass)
             return stored;
         }
     }
-    storeLists(editedClass);
+    storeLists(state_, view_, editedClass);
+    if (editedClass == 0)
+        if (const WordBudget words = wordBudget(state_); words.over())
+            prompts_.information(overBudgetText(words));
     return {};
 }
 

@@ -3,6 +3,7 @@
 // rule, the group and harmonic buttons, and the steps that carry the lists into the
 // configuration (apply) or empty it (clear). The window only shows this state.
 
+#include "comm/SortModel.h"
 #include "model/ConfigState.h"
 #include "model/HelpTopics.h"
 #include "model/Result.h"
@@ -68,12 +69,16 @@ struct ClassEditorView {
     std::array<bool, kHarmonicButtonCount> harmonicToggle{};  // outlive openings
     QString caption = QStringLiteral("Class 0 Selection");
     bool unsolicitedPageVisible = false;
+    bool wordCountVisible = true;  // the Class 0 editor counts the words its lists take
     int visibleHelpClass = 0;  // which of the four help buttons shows
     int shownClass = 0;        // the class whose selection the window shows and edits
     bool groupButtonsEnabled = true;
 };
 
 QString classCaption(int cls);  // "Class 1 Selection"
+// What an applied Class 0 selection over the budget tells: the count, and that the
+// selection is kept.
+QString overBudgetText(const WordBudget& words);
 
 class ClassEditor {
 public:
@@ -100,11 +105,16 @@ public:
     void toggleHarmonics(int button);
     void editUnsolicited(const UnsolicitedTexts& texts) { view_.fields = texts; }
 
+    // The words the Class 0 points take once the lists as shown are applied.
+    WordBudget shownWords() const;
+
     // OK and Save: the lists as shown become the selection of the edited class (a greyed
     // item leaves its point's byte as it is); a Class 0 edit keeps the order of the points
     // that stay. For an event class the unsolicited fields are checked first, in the order
     // of the page; the first that is not a number or out of its range is told and nothing
-    // is applied (the error's line is the field's UnsolicitedField row).
+    // is applied (the error's line is the field's UnsolicitedField row). A Class 0
+    // selection of more words than the panel takes is applied all the same and told
+    // with its count (overBudgetText).
     Result<void> apply(int editedClass);
     // Why a greyed item cannot be chosen in the event class shown:
     // "Not in Class 0: select it in Class 0 first." or "Already reported in Class 2.";
@@ -119,7 +129,6 @@ private:
     void setItem(ListTag list, int row, ItemState s);
     void showFields(int cls);
     Result<void> applyUnsolicited(int cls);
-    void storeLists(int cls);
 
     ConfigState& state_;
     UserPrompts& prompts_;

@@ -9,13 +9,18 @@ namespace dnp::cli {
 
 int runExport(const QStringList& argv, Io io)
 {
-    const Result<ParsedArgs> args = commandArgs(argv, 1, {"--format", "-o"}, {}, {"--format"});
+    const Result<ParsedArgs> args = commandArgs(argv, 1, {"--format", "-o"});
     if (!args)
         return usageError(io, "export", args.error().message);
-    const std::optional<PointListFormat> format = pointListFormatByName(args->value("--format"));
-    if (!format)
-        return usageError(io, "export", "unknown format '" + args->value("--format") + "'");
     const QString output = args->value("-o");
+    const QString named = args->value("--format");
+    // Without --format the output file's extension says it (CSV but for ".xml"); the
+    // standard output needs it said.
+    if (named.isEmpty() && output.isEmpty())
+        return usageError(io, "export", "--format is needed");
+    const std::optional<PointListFormat> format = named.isEmpty() ? exportFormatOf(output) : pointListFormatByName(named);
+    if (!format)
+        return usageError(io, "export", "unknown format '" + named + "'");
 
     Program program(io);
     Workspace& ws = program.workspace;

@@ -20,6 +20,21 @@ QString orderListLabel(PointType type)
     return QString::fromLatin1(labels[typeNumber(type)]);
 }
 
+QString WordBudget::text() const
+{
+    return QStringLiteral("%1 of %2 words").arg(used).arg(kMaxListWords);
+}
+
+QString WordBudget::overText() const
+{
+    return QStringLiteral("The Class 0 points take %1 words; the panel takes %2.").arg(used).arg(kMaxListWords);
+}
+
+WordBudget wordBudget(const ConfigState& state)
+{
+    return {listWordCount(state)};
+}
+
 SortModel::SortModel(ConfigState& state) : state_(state) {}
 
 QStringList SortModel::orderTexts(PointType type) const
@@ -46,12 +61,20 @@ void SortModel::showSendMode()
     mode_ = SortMode::Send;
     caption_ = sendCaption();
     mapping_ = kIndividualMappingItem;
+    shownOrder_ = state_.Class0Order;
+}
+
+void SortModel::restoreShownOrder()
+{
+    if (mode_ == SortMode::Send && shownOrder_)
+        state_.Class0Order = *shownOrder_;
 }
 
 void SortModel::showRetrieveMode()
 {
     mode_ = SortMode::Retrieve;
     caption_ = retrieveCaption();
+    shownOrder_.reset();
     retrievedMapping_ = -1;
     retrieved_ = {};
 }

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace dnp {
@@ -21,6 +22,20 @@ QString sendCaption();      // "Send Configuration"
 QString retrieveCaption();  // "Retrieve Configuration"
 // "Binary Inputs - Selected Data", ... by point type.
 QString orderListLabel(PointType type);
+
+// How many of the kMaxListWords words the panel takes a Class 0 selection uses.
+struct WordBudget {
+    int used = 0;
+
+    bool over() const { return used > kMaxListWords; }
+    // "183 of 240 words"
+    QString text() const;
+    // "The Class 0 points take 250 words; the panel takes 240."
+    QString overText() const;
+};
+
+// The words the Class 0 points of a configuration take, as the image counts them.
+WordBudget wordBudget(const ConfigState& state);
 
 class SortModel {
 public:
@@ -43,8 +58,15 @@ public:
     // is listed twice).
     QStringList retrievedTexts(PointType type) const;
 
-    // Send: the order lists of the configuration, individual mapping chosen.
+    // The words the Class 0 points take of what the panel holds.
+    WordBudget words() const { return wordBudget(state_); }
+
+    // Send: the order lists of the configuration, individual mapping chosen; the order
+    // they show is kept to go back to.
     void showSendMode();
+    // The Class 0 order the send mode was shown with, back in place (its Cancel);
+    // nothing in the retrieve mode.
+    void restoreShownOrder();
     // Retrieve: empty retrieve lists, no mapping item chosen.
     void showRetrieveMode();
     void chooseMapping(int item);
@@ -71,6 +93,7 @@ private:
     int retrievedMapping_ = -1;
     std::uint16_t retrievedMappingCode_ = 0;
     RetrievedOrder retrieved_;
+    std::optional<PerType<std::int32_t>> shownOrder_;  // Class0Order when the send mode was shown
 };
 
 // What the order window asks of the program; the workspace answers each.
@@ -85,7 +108,9 @@ public:
     virtual void setVerifyAfterSend(bool on) = 0;
     virtual void sendFromOrderWindow() = 0;  // "&Send"
     virtual void retrieve() = 0;             // "&Retrieve"
-    virtual void closeOrderWindow() = 0;
+    // The window closed; `accepted`: by Send or OK, otherwise by Cancel, Esc or its
+    // close box.
+    virtual void closeOrderWindow(bool accepted) = 0;
     virtual bool transferRunning() const = 0;
 };
 

@@ -53,7 +53,7 @@ void comparePoints(ConfigDifferences& out, const ConfigState& a, const ConfigSta
             const bool inA = a.selected(cls, type, i);
             const bool inB = b.selected(cls, type, i);
             if (inA != inB && inA == (kind == DifferenceKind::OnlyInA))
-                out.push_back({kind, cls, type, catalog.point(type, i).shortName, {}, {}});
+                out.push_back({kind, cls, type, catalog.point(type, i).shortName, {}, {}, i});
         }
     if (cls != 0)
         return;
@@ -62,7 +62,7 @@ void comparePoints(ConfigDifferences& out, const ConfigState& a, const ConfigSta
         const auto found = numbersB.find(typeIndex);
         if (found != numbersB.end() && found->second != number)
             out.push_back({DifferenceKind::Renumbered, cls, type, catalog.point(type, typeIndex).shortName,
-                           QString::number(number), QString::number(found->second)});
+                           QString::number(number), QString::number(found->second), typeIndex});
     }
 }
 

@@ -31,6 +31,7 @@ struct ConfigDifference {
     QString item;                   // short name, setting name ("dead band"), "word 17"
     QString a;                      // the value in A ("" for a point only in one of them)
     QString b;
+    int typeIndex = -1;             // the point's TypeIndex; -1 for settings, mapping, words
 };
 
 using ConfigDifferences = std::vector<ConfigDifference>;

@@ -31,6 +31,13 @@ public:
     virtual void error(const QString& text) = 0;
     // OK/Cancel box without icon; true for OK.
     virtual bool confirm(const QString& caption, const QString& text) = 0;
+    // A question before work is thrown away: its button says what it does (`action`,
+    // "Clear"), Cancel is the default; true for `action`. Where nothing is shown, as confirm.
+    virtual bool confirmDiscard(const QString& caption, const QString& text, const QString& action)
+    {
+        static_cast<void>(action);
+        return confirm(caption, text);
+    }
     // Save/Discard/Cancel box, asked before unsaved changes are set aside.
     virtual SaveChoice askSaveChanges(const QString& text) = 0;
     // The chosen path, or nothing when the dialog was cancelled.

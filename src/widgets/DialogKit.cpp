@@ -1,6 +1,7 @@
 #include "widgets/DialogKit.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -31,6 +32,20 @@ void addHelpKey(QWidget* window, std::function<void()> showHelp)
     key->setObjectName(QStringLiteral("HelpKey"));
     key->setContext(Qt::WindowShortcut);
     QObject::connect(key, &QShortcut::activated, window, std::move(showHelp));
+}
+
+void showWordBudget(QLabel* label, const WordBudget& words)
+{
+    static const QColor kOverBudgetColor(0xB0, 0x00, 0x00);
+    label->setText(words.text());
+    label->setToolTip(words.over() ? words.overText() : QString());
+    QFont font = label->font();
+    font.setBold(words.over());
+    label->setFont(font);
+    QPalette palette;
+    if (words.over())
+        palette.setColor(QPalette::WindowText, kOverBudgetColor);
+    label->setPalette(palette);
 }
 
 void CentredDialog::showEvent(QShowEvent* event)

@@ -2,12 +2,15 @@
 // Pieces the small dialogs share: named push buttons in a right-aligned row, a
 // dialog that centres itself on the screen each time it is shown, and the help key.
 
+#include "comm/SortModel.h"
+
 #include <QDialog>
 #include <QString>
 #include <functional>
 #include <initializer_list>
 
 class QHBoxLayout;
+class QLabel;
 class QPushButton;
 
 namespace dnp {
@@ -20,6 +23,10 @@ QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);
 // F1 (the system's help key) anywhere in `window` runs `showHelp`, which opens the
 // window's help topic.
 void addHelpKey(QWidget* window, std::function<void()> showHelp);
+
+// A word count, "183 of 240 words"; in bold dark red, with why in its tool tip, when
+// the panel cannot take that many.
+void showWordBudget(QLabel* label, const WordBudget& words);
 
 // A modal dialog centred on its screen when shown.
 class CentredDialog : public QDialog {

@@ -123,8 +123,9 @@ TEST_F(DiskFaultTest, SavingOntoAFullDiskKeepsThePreviousFile)
 
 TEST_F(DiskFaultTest, TheClassEditorsSaveOntoAFullDiskKeepsThePreviousFile)
 {
+    ASSERT_TRUE(ws.open(target()));  // the editor's Save writes the file opened
+    use(richConfiguration());
     fill();
-    prompts.fileAnswers = {target()};
     ws.editClass(0, [] {});
     EXPECT_TRUE(ws.saveClassEdit());  // applied, not written
     expectOneError(target(), "No space left on device");

@@ -193,25 +193,30 @@ TEST_F(WorkspaceTest, PathComparisonIsExactAndCaseSensitive)
     EXPECT_TRUE(shownOf(Shown::Confirm).isEmpty());
 }
 
+// The editor's Save is Save: a configuration without a file asks for a name (the file
+// last saved with the editor's own question), one with a file is written in place.
 TEST_F(WorkspaceTest, EditorSaveAsksWithItsOwnTextsAndWritesTheSameBytes)
 {
     use(richConfiguration());
-    prompts.fileAnswers = {path("main.dnp"), path("editor.dnp"), path("editor.dnp")};
-    ASSERT_TRUE(ws.saveWithDialog());
+    prompts.fileAnswers = {path("r.txt"), path("r.txt"), path("editor.dnp")};
+    ASSERT_TRUE(writeReport());
     ws.editClass(0, [] {});
-    ASSERT_TRUE(ws.saveClassEdit());
-    EXPECT_EQ(readFileBytes(path("editor.dnp")), readFileBytes(path("main.dnp")));
-    const FileDialogSettings& d = prompts.shown[1].dialog;
-    EXPECT_EQ(d.fileName, "*.dnp");
-    EXPECT_EQ(d.defaultExtension, "dnp");
-    EXPECT_EQ(d.filter, "dnp");
-
     prompts.confirmAnswers = {false};
     EXPECT_TRUE(ws.saveClassEdit());  // applied; the file part cancelled
     const QList<Shown> confirms = shownOf(Shown::Confirm);
     ASSERT_EQ(confirms.size(), 1);
     EXPECT_EQ(confirms[0].caption, "Save Confirmation");
     EXPECT_EQ(confirms[0].text, "Overwrite previously saved configurations?");
+    const QList<Shown> dialogs = shownOf(Shown::SaveDialog);
+    ASSERT_EQ(dialogs.size(), 2);
+    EXPECT_EQ(dialogs[1].dialog.fileName, "*.dnp");
+    EXPECT_EQ(dialogs[1].dialog.defaultExtension, "dnp");
+    EXPECT_EQ(dialogs[1].dialog.filter, "dnp");
+
+    ASSERT_TRUE(ws.saveClassEdit());
+    ASSERT_TRUE(ws.save(path("main.dnp")));
+    EXPECT_EQ(readFileBytes(path("editor.dnp")), readFileBytes(path("main.dnp")));
+    EXPECT_EQ(shownOf(Shown::SaveDialog).size(), 3);
 }
 
 // --- writes that fail ---
@@ -296,14 +301,14 @@ TEST_F(WorkspaceTest, ReportAndConfigurationShareTheFileLastSaved)
     EXPECT_FALSE(writeReport());  // asks, OK, and is refused: x holds the configuration
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{path("x") + " is the configuration being read; choose another file."});
     prompts.confirmAnswers = {false};
-    ws.editClass(0, [] {});
-    ASSERT_TRUE(ws.saveClassEdit());  // asks, Cancel
+    EXPECT_FALSE(ws.saveWithDialog());  // asks, Cancel
     EXPECT_EQ(readFileBytes(path("x")), configuration);
     const QList<Shown> confirms = shownOf(Shown::Confirm);
     ASSERT_EQ(confirms.size(), 2);
-    EXPECT_EQ(confirms[0].caption, "Save confirmation");
-    EXPECT_EQ(confirms[0].text, "Overwrite previously saved configuration?");
-    EXPECT_EQ(confirms[1].caption, "Save Confirmation");
+    for (const Shown& c : confirms) {
+        EXPECT_EQ(c.caption, "Save confirmation");
+        EXPECT_EQ(c.text, "Overwrite previously saved configuration?");
+    }
 }
 
 // dnpcfg's verbs: the header texts a report or a resave takes, and the files they write.
@@ -604,7 +609,7 @@ TEST_F(WorkspaceTransferTest, AClosedRetrieveWindowCancelsItsRetrieveAndChangesN
     ws.showOrderWindow(SortMode::Retrieve, [] {});
     ws.retrieve();
     ASSERT_TRUE(ws.transferRunning());
-    ws.closeOrderWindow();
+    ws.closeOrderWindow(false);
     EXPECT_FALSE(ws.transferRunning());
     EXPECT_EQ(ended, QList<TransferOutcome>{TransferOutcome::Cancelled});
     EXPECT_TRUE(prompts.shown.isEmpty());

@@ -63,6 +63,32 @@ TEST_F(DnpcfgAudit, ExportXmlToAFile)
     EXPECT_TRUE(xml.contains("<documentDescription>DNP mapping: Individual Mapping (per this document)</documentDescription>"));
 }
 
+// Without --format the output file's extension gives the format: a Device Profile
+// document for ".xml", CSV for any other; --format given wins.
+TEST_F(DnpcfgAudit, ExportTakesTheFormatFromTheOutputsExtension)
+{
+    const struct {
+        const char* file;
+        const char* format;  // "" for none given
+        bool xml;
+    } cases[] = {
+        {"a.xml", "", true}, {"b.XML", "", true}, {"c.csv", "", false}, {"d.txt", "", false},
+        {"e", "", false},    {"f.xml", "csv", false}, {"g.txt", "xml", true},
+    };
+    for (const auto& c : cases) {
+        QStringList args{"export", rich, "-o", dir.filePath(c.file)};
+        if (*c.format)
+            args << "--format" << c.format;
+        const ProgramRun run = runDnpcfg(args);
+        EXPECT_EQ(run.status, 0) << c.file << run.err.toStdString();
+        const QByteArray written = fileBytes(dir.filePath(c.file));
+        if (c.xml)
+            EXPECT_EQ(dataPoints(written), dataPoints(expectedFile("pointlist.xml"))) << c.file;
+        else
+            EXPECT_EQ(written, expectedFile("pointlist.csv")) << c.file;
+    }
+}
+
 TEST_F(DnpcfgAudit, ExportUsageAndFailures)
 {
     ProgramRun run = runDnpcfg({"export", rich});

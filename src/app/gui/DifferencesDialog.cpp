@@ -6,38 +6,53 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace dnp {
+namespace {
 
-DifferencesDialog::DifferencesDialog(const QString& fileName, const ConfigDifferences& differences, QWidget* parent)
+constexpr int kSmallestTableWidth = 640;
+constexpr int kSmallestTableHeight = 300;
+
+}  // namespace
+
+DifferencesDialog::DifferencesDialog(const QString& fileName, const QList<QStringList>& rows, QWidget* parent)
     : CentredDialog(parent)
 {
     setObjectName("DifferencesDialog");
     setWindowTitle(QStringLiteral("Compare With File"));
     setModal(true);
 
-    const QString count = differences.size() == 1 ? QStringLiteral("1 difference")
-                                                   : QStringLiteral("%1 differences").arg(differences.size());
+    const QString count =
+        rows.size() == 1 ? QStringLiteral("1 difference") : QStringLiteral("%1 differences").arg(rows.size());
     auto* heading =
         new QLabel(QStringLiteral("%1 between the configuration (A) and %2 (B):").arg(count, fileName), this);
     const QStringList columns = differenceColumns();
-    table = new QTableWidget(static_cast<int>(differences.size()), static_cast<int>(columns.size()), this);
+    table = new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(columns.size()), this);
     table->setObjectName("DifferencesTable");
     table->setHorizontalHeaderLabels(columns);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setWordWrap(false);
     table->verticalHeader()->hide();
     for (int row = 0; row < table->rowCount(); ++row) {
-        const QStringList cells = differenceCells(differences[static_cast<std::size_t>(row)]);
+        const QStringList& cells = rows[row];
         for (int column = 0; column < cells.size() && column < table->columnCount(); ++column)
             table->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
     table->resizeColumnsToContents();
+    table->resizeRowsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
-    table->setMinimumSize(640, 300);
+    int contentWidth = 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < table->columnCount(); ++column)
+        contentWidth += table->columnWidth(column);
+    const int screenWidth = screen() ? screen()->availableGeometry().width() : contentWidth;
+    table->setMinimumSize(std::min(std::max(kSmallestTableWidth, contentWidth), screenWidth * 9 / 10), kSmallestTableHeight);
 
     CopyAllBtn = dialogButton(this, "CopyAllBtn", QStringLiteral("Copy &All"));
     CloseBtn = dialogButton(this, "CloseBtn", QStringLiteral("&Close"), true);

@@ -1,7 +1,8 @@
 #pragma once
 // The differences between the configuration and a file, as a table the user can copy:
 // select rows and press Ctrl+C, or "Copy All" for the whole table with its headings,
-// tab-separated.
+// tab-separated. Its columns are as wide as their contents, and the window as wide as
+// the table (as far as the screen allows).
 
 #include "model/ConfigCompare.h"
 
@@ -15,7 +16,8 @@ namespace dnp {
 class DifferencesDialog : public CentredDialog {
     Q_OBJECT
 public:
-    DifferencesDialog(const QString& fileName, const ConfigDifferences& differences, QWidget* parent = nullptr);
+    // `rows`: the cells of each difference under differenceColumns() (differenceTableRow).
+    DifferencesDialog(const QString& fileName, const QList<QStringList>& rows, QWidget* parent = nullptr);
 
     QTableWidget* table = nullptr;
     QPushButton* CopyAllBtn = nullptr;

@@ -235,6 +235,9 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     });
     connect(new QShortcut(QKeySequence::FindNext, this), &QShortcut::activated, this, &THelpWindow::findNext);
     connect(new QShortcut(QKeySequence::FindPrevious, this), &QShortcut::activated, this, &THelpWindow::findPrevious);
+    // Esc and Ctrl+W close the window, as they close the program's other windows.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
     connect(new QShortcut(QKeySequence::Back, this), &QShortcut::activated, browser_, &QTextBrowser::backward);
     connect(new QShortcut(QKeySequence::Forward, this), &QShortcut::activated, browser_, &QTextBrowser::forward);
 

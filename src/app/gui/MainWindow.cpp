@@ -4,12 +4,12 @@
 #include "app/gui/AboutBox.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/HelpWindow.h"
+#include "app/gui/OverviewPanel.h"
 #include "app/gui/WidgetPrompts.h"
 #include "classes/gui/ClassForm.h"
 #include "comm/gui/CommForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
-#include "widgets/DialogKit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -31,6 +31,14 @@ namespace {
 
 // After this long the window has been painted: the configuration is set up then.
 constexpr int kDeferredSetUpMs = 100;
+constexpr int kWindowWidth = 678;
+
+// The commands a running transfer holds back (menu items and tool buttons).
+const char* const kHeldDuringTransfer[] = {"FileNew1",     "FileOpen1",     "ConfigClass0", "ConfigClass1",
+                                           "ConfigClass2", "ConfigClass3",  "PanelSettings", "PanelSend",
+                                           "PanelRetrieve"};
+const char* const kButtonsHeldDuringTransfer[] = {"Class0SpBtn", "Class1SpBtn", "Class2SpBtn", "Class3SpBtn",
+                                                  "SettingBtn",  "sendBtn",     "retrieveBtn"};
 
 // The first local .dnp file among dropped URLs.
 QString droppedConfigFile(const QMimeData* data)
@@ -65,21 +73,40 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     setWindowTitle(kProgramCaption);
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setAcceptDrops(true);
-    buildMenu();
+    buildMenu();  // F1 is Help Contents' key
     buildToolBar();
-    addHelpKey(this, [this] { HelpContents1Click(); });  // F1: the contents
+    // The overview is laid out and painted once the window is on the screen.
+    overview_ = new OverviewPanel(this);
+    setCentralWidget(overview_);
+    overview_->hide();
     statusBar()->setObjectName("StatusBar");
     transferProgress_ = new QLabel(this);
     transferProgress_->setObjectName("TransferProgress");
     transferProgress_->setMinimumWidth(fontMetrics().horizontalAdvance("Retrieving message 18 of 18") + 8);
     statusBar()->addPermanentWidget(transferProgress_);
-    resize(678, 237 - 30);  // outer size 678 x 237 with the frame
+    // 678 wide, as tall as the bars and the overview need.
+    const QSize size(kWindowWidth, sizeHint().height() + overview_->plannedHeight());
+    resize(size);
     if (QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(678 / 2, 237 / 2));
+        move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
 
     // The configuration and the settings are set up once the window is on the screen
     // (or at the first command that needs them, whichever comes first).
-    QTimer::singleShot(kDeferredSetUpMs, this, [this] { workspace(); });
+    QTimer::singleShot(kDeferredSetUpMs, this, [this] { finishSetUp(); });
+}
+
+bool TDNPCfgMain::event(QEvent* event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Paint && overview_->isHidden())
+        QTimer::singleShot(0, this, [this] { finishSetUp(); });
+    return handled;
+}
+
+void TDNPCfgMain::finishSetUp()
+{
+    overview_->show();
+    workspace();
 }
 
 Workspace& TDNPCfgMain::workspace()
@@ -91,10 +118,9 @@ Workspace& TDNPCfgMain::workspace()
     connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind kind, int message, const QString& text) {
         transferProgress_->setText(text);
         const bool running = workspace_->transferRunning();
-        for (const char* name : {"FileNew1", "FileOpen1"})
+        for (const char* name : kHeldDuringTransfer)
             action(name)->setEnabled(!running);
-        for (const char* name : {"Class0SpBtn", "Class1SpBtn", "Class2SpBtn", "Class3SpBtn", "SettingBtn", "sendBtn",
-                                 "retrieveBtn"})
+        for (const char* name : kButtonsHeldDuringTransfer)
             toolButton(name)->setEnabled(!running);
         if (sortForm_)
             sortForm_->showProgress(kind, message, running);
@@ -106,6 +132,7 @@ Workspace& TDNPCfgMain::workspace()
             sortForm_->refresh();
         refreshCaption();
     });
+    refreshCaption();
     return *workspace_;
 }
 
@@ -160,6 +187,8 @@ QToolButton* TDNPCfgMain::toolButton(const QString& objectName) const
 void TDNPCfgMain::refreshCaption()
 {
     setWindowTitle(workspace_ ? workspace_->windowCaption() : kProgramCaption);
+    if (workspace_)
+        overview_->showOverview(workspace_->overview());
 }
 
 void TDNPCfgMain::openAtStart(const QString& path)
@@ -230,6 +259,12 @@ void TDNPCfgMain::FileOpen1Execute()
 
 void TDNPCfgMain::FileSave1Execute()
 {
+    workspace().saveInPlace();
+    refreshCaption();
+}
+
+void TDNPCfgMain::FileSaveAs1Execute()
+{
     workspace().saveWithDialog();
     refreshCaption();
 }
@@ -242,7 +277,7 @@ void TDNPCfgMain::FileExport1Execute()
 void TDNPCfgMain::FileCompare1Execute()
 {
     if (const std::optional<ComparedFile> compared = workspace().compareWithDialog()) {
-        DifferencesDialog dialog(QFileInfo(compared->path).fileName(), compared->differences, this);
+        DifferencesDialog dialog(QFileInfo(compared->path).fileName(), compared->rows, this);
         runModal(&dialog);
     }
 }

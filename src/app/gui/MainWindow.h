@@ -1,7 +1,8 @@
 #pragma once
-// The main window: menu, tool bar and status bar, and the commands that open every
-// other window. It shows the run's workspace and hands every command to it; the
-// class editor and the order window are built when first needed.
+// The main window: menus, tool bar, the overview of the configuration and the status
+// bar, and the commands that open every other window. It shows the run's workspace and
+// hands every command to it; the class editor and the order window are built when
+// first needed.
 
 #include "app/Workspace.h"
 #include "model/UserPrompts.h"
@@ -19,6 +20,7 @@ class QToolButton;
 namespace dnp {
 
 class DeskSettings;
+class OverviewPanel;
 class TClassForm;
 class TReportForm;
 class TSortForm;
@@ -44,6 +46,7 @@ public:
     TSortForm* sortForm();
     TReportForm* reportForm();
     QLabel* transferProgress() const { return transferProgress_; }
+    OverviewPanel* overview() const { return overview_; }
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
 
@@ -55,6 +58,7 @@ public:
     void FileNew1Execute();
     void FileOpen1Execute();
     void FileSave1Execute();
+    void FileSaveAs1Execute();
     void FileExport1Execute();
     void FileCompare1Execute();
     void FileImport1Execute();
@@ -68,6 +72,9 @@ public:
     void ReportBtnClick();
 
 protected:
+    // Once the window has been painted the first time: the overview shown and the
+    // workspace set up.
+    bool event(QEvent* event) override;
     // Closing the window (Exit, the close box) asks first while a transfer runs.
     void closeEvent(QCloseEvent* event) override;
     // A .dnp file dropped on the window is opened.
@@ -76,9 +83,12 @@ protected:
 
 private:
     void FormCreate(const QString& iniPath);
+    // What waits until the window is on the screen: the overview and the workspace.
+    void finishSetUp();
     void buildMenu();
     void buildToolBar();
     void refreshRecentFiles();
+    // The caption and the overview, after every command and at the end of a transfer.
     void refreshCaption();
     // Send and Retrieve: the order window in its mode.
     void showOrderWindow(SortMode mode);
@@ -99,6 +109,7 @@ private:
     TSortForm* sortForm_ = nullptr;
     TReportForm* reportForm_ = nullptr;
     QLabel* transferProgress_ = nullptr;
+    OverviewPanel* overview_ = nullptr;
 };
 
 }  // namespace dnp

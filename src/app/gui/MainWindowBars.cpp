@@ -1,4 +1,4 @@
-// The main window's menu and tool bar, as tables of its commands.
+// The main window's menus and tool bar, as tables of its commands.
 
 #include "app/gui/MainWindow.h"
 #include "app/gui/ToolBarIcons.h"
@@ -13,6 +13,7 @@ namespace dnp {
 
 void TDNPCfgMain::buildMenu()
 {
+    // A class item is told apart by its tag, as the class buttons are (class = tag - 100).
     struct Command {
         const char* name;
         const char* caption;
@@ -20,14 +21,15 @@ void TDNPCfgMain::buildMenu()
         const char* hint;
         const char* status;
         void (TDNPCfgMain::*handler)();
+        int tag = 0;
     };
-    // A row without a name is a separator.
+    // A row without a caption is a separator.
     static const Command kFile[] = {
         {"FileNew1", "&New", "Ctrl+N", "New", "Create a new file", &TDNPCfgMain::FileNew1Execute},
         {"FileOpen1", "&Open", "Ctrl+O", "Open", "Open a file", &TDNPCfgMain::FileOpen1Execute},
         {"FileSave1", "&Save", "Ctrl+S", "Save", "Save current file", &TDNPCfgMain::FileSave1Execute},
-        {"FileSaveAs1", "Save &As...", "", "Save As", "Save current file with different name",
-         &TDNPCfgMain::FileSave1Execute},
+        {"FileSaveAs1", "Save &As...", "Ctrl+Shift+S", "Save As", "Save current file with different name",
+         &TDNPCfgMain::FileSaveAs1Execute},
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"FileExport1", "&Export Point List...", "", "Export Point List",
          "Export the point list for the SCADA master (CSV or XML)", &TDNPCfgMain::FileExport1Execute},
@@ -39,8 +41,23 @@ void TDNPCfgMain::buildMenu()
         {"RecentListEnd", nullptr, nullptr, nullptr, nullptr, nullptr},
         {"FileExit1", "E&xit", "", "Exit", "Exit application", &TDNPCfgMain::FileExit1Execute},
     };
+    static const Command kConfiguration[] = {
+        {"ConfigClass0", "Class &0...", "Ctrl+0", "Class 0", "Configure Class 0", nullptr, 100},
+        {"ConfigClass1", "Class &1...", "Ctrl+1", "Class 1", "Configure Class 1", nullptr, 101},
+        {"ConfigClass2", "Class &2...", "Ctrl+2", "Class 2", "Configure Class 2", nullptr, 102},
+        {"ConfigClass3", "Class &3...", "Ctrl+3", "Class 3", "Configure Class 3", nullptr, 103},
+        {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {"ConfigReport", "&Report...", "", "Report", "Report file", &TDNPCfgMain::ReportBtnClick},
+    };
+    static const Command kPanel[] = {
+        {"PanelSettings", "&Communication Settings...", "", "Communication Settings", "Communication settings",
+         &TDNPCfgMain::SettingBtnClick},
+        {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {"PanelSend", "&Send...", "", "Send", "Send to panel", &TDNPCfgMain::SendBtnClick},
+        {"PanelRetrieve", "&Retrieve...", "", "Retrieve", "Retrieve from panel", &TDNPCfgMain::retrieveBtnClick},
+    };
     static const Command kHelp[] = {
-        {"HelpContents1", "&Help Contents", "", "Help Contents", "Help Contents", &TDNPCfgMain::HelpContents1Click},
+        {"HelpContents1", "&Help Contents", "F1", "Help Contents", "Help Contents", &TDNPCfgMain::HelpContents1Click},
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"About1", "&About...", "", "About", "About", &TDNPCfgMain::About1Click},
     };
@@ -59,8 +76,10 @@ void TDNPCfgMain::buildMenu()
             a->setToolTip(QString::fromLatin1(c.hint));
             a->setStatusTip(QString::fromLatin1(c.status));
             const auto handler = c.handler;
-            connect(a, &QAction::triggered, this, [this, handler] {
-                (this->*handler)();
+            if (c.tag != 0)
+                a->setProperty("tag", c.tag);
+            connect(a, &QAction::triggered, this, [this, a, handler] {
+                handler ? (this->*handler)() : ClassSpBtnClick(a);
                 refreshCaption();
             });
         }
@@ -71,8 +90,9 @@ void TDNPCfgMain::buildMenu()
     fileMenu_ = findChild<QMenu*>("File1");
     recentSeparator_ = findChild<QAction*>("RecentListEnd");
     connect(fileMenu_, &QMenu::aboutToShow, this, [this] { refreshRecentFiles(); });
+    fill("Configuration1", "&Configuration", "Class selections and the report", kConfiguration);
+    fill("Panel1", "&Panel", "Communication with the panel", kPanel);
     fill("Help1", "&Help", "Help topics", kHelp);
-    action("FileSaveAs1")->setVisible(false);
     action("FileNew1")->setIcon(toolBarIcon(ToolBarImage::New));
     action("FileOpen1")->setIcon(toolBarIcon(ToolBarImage::Open));
     action("FileSave1")->setIcon(toolBarIcon(ToolBarImage::Save));

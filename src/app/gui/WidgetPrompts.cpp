@@ -5,6 +5,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace dnp {
 namespace {
@@ -26,12 +27,28 @@ QString qtFilter(const QString& filter)
     return out.join(QStringLiteral(";;"));
 }
 
+// The extension a name filter gives a file: "xml" for "DNP3 Device Profile (*.xml)";
+// empty for a filter of any extension.
+QString filterExtension(const QString& filter)
+{
+    const qsizetype star = filter.lastIndexOf(QStringLiteral("(*."));
+    if (star < 0)
+        return {};
+    const QString extension = filter.mid(star + 3).section(QLatin1Char(')'), 0, 0).section(QLatin1Char(' '), 0, 0);
+    return extension == QLatin1String("*") ? QString() : extension;
+}
+
 std::optional<QString> runFileDialog(QWidget* parent, const FileDialogSettings& s, QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(parent, s.title);
     dialog.setAcceptMode(mode);
     dialog.setNameFilter(qtFilter(s.filter));
     dialog.setDefaultSuffix(s.defaultExtension);
+    // A name typed without an extension takes the one of the type chosen.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &s](const QString& filter) {
+        const QString extension = filterExtension(filter);
+        dialog.setDefaultSuffix(extension.isEmpty() ? s.defaultExtension : extension);
+    });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!s.folder.isEmpty())
         dialog.setDirectory(s.folder);
@@ -77,11 +94,23 @@ void WidgetPrompts::showDifferences(const QString& heading, const ConfigDifferen
     QMessageBox::critical(parent_(), QStringLiteral("Error"), heading + QLatin1Char('\n') + differenceLines(differences).join(QLatin1Char('\n')));
 }
 
+bool WidgetPrompts::confirmDiscard(const QString& caption, const QString& text, const QString& action)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent_());
+    QPushButton* yes = box.addButton(action, QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+// Work is thrown away only by a choice: Cancel is the default.
 SaveChoice WidgetPrompts::askSaveChanges(const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("DNP Configure"), text,
+    QMessageBox box(QMessageBox::Question, QStringLiteral("DNP Configure"), text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_());
-    box.setDefaultButton(QMessageBox::Save);
+    box.setDefaultButton(QMessageBox::Cancel);
     switch (box.exec()) {
     case QMessageBox::Save:
         return SaveChoice::Save;

@@ -24,6 +24,7 @@ public:
     void information(const QString& text) override;
     void error(const QString& text) override;
     bool confirm(const QString& caption, const QString& text) override;
+    bool confirmDiscard(const QString& caption, const QString& text, const QString& action) override;
     SaveChoice askSaveChanges(const QString& text) override;
     std::optional<QString> openFileName(const FileDialogSettings& settings) override;
     std::optional<QString> saveFileName(const FileDialogSettings& settings) override;

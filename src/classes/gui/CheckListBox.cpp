@@ -30,7 +30,6 @@ CheckListBox::CheckListBox(const PointGroup& group, int rowsPerColumn, const std
         const CatalogPoint& p = catalog.point(group.type, group.firstTypeIndex + row);
         auto* box = new QCheckBox(this);
         box->setText(QString(p.editorText).replace('&', QLatin1String("&&")));  // shown as written, no mnemonics
-        box->setTristate(true);
         box->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(group.listName)).arg(row));
         box->installEventFilter(this);
         connect(box, &QCheckBox::clicked, this, [this, row] { emit itemClicked(row); });
@@ -40,14 +39,32 @@ CheckListBox::CheckListBox(const PointGroup& group, int rowsPerColumn, const std
     grid_->setRowStretch(rowsPerColumn_ + 2, 1);
 }
 
+namespace {
+
+// The colours of a box that cannot be chosen: those of a disabled box, for the text and
+// for the box itself. It still takes clicks, so that the editor can tell why.
+QPalette greyedPalette(const QPalette& shown)
+{
+    QPalette greyed;
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::Base,
+                                     QPalette::Button, QPalette::Window})
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            greyed.setColor(group, role, shown.color(QPalette::Disabled, role));
+    return greyed;
+}
+
+}  // namespace
+
 void CheckListBox::showStates(const ClassEditor& editor)
 {
+    const QPalette greyed = greyedPalette(palette());
     for (int row = 0; row < group_.count; ++row) {
-        static const Qt::CheckState kStates[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
         const int index = group_.base + row;
         const ItemState s = editor.view().items[index];
-        boxes_[row]->setCheckState(kStates[static_cast<int>(s)]);
-        boxes_[row]->setToolTip(s == ItemState::Greyed ? editor.greyReason(index) : QString());
+        QCheckBox* box = boxes_[row];
+        box->setCheckState(s == ItemState::Checked ? Qt::Checked : Qt::Unchecked);
+        box->setToolTip(s == ItemState::Greyed ? editor.greyReason(index) : QString());
+        box->setPalette(s == ItemState::Greyed ? greyed : QPalette());
     }
 }
 

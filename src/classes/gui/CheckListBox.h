@@ -1,5 +1,5 @@
 #pragma once
-// A check list of the class editor: rows of three-state boxes in a fixed number of
+// A check list of the class editor: rows of check boxes in a fixed number of
 // columns filled top to bottom, with optional headings over the columns.
 
 #include "classes/ClassEditor.h"
@@ -32,7 +32,8 @@ public:
     QGridLayout* grid() const { return grid_; }
     int buttonRow() const { return rowsPerColumn_ + 1; }
 
-    // The editor's item states; a greyed item tells in its tool tip why it is greyed.
+    // The editor's item states; a greyed item looks disabled (unticked, in the disabled
+    // colours, yet it takes clicks) and tells in its tool tip why it is greyed.
     void showStates(const ClassEditor& editor);
 
 signals:

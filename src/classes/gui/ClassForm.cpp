@@ -116,6 +116,9 @@ TClassForm::TClassForm(ClassEditorActions& actions, UserPrompts& prompts, QWidge
     layout->addWidget(ClassPC);
 
     auto* buttonRow = new QHBoxLayout;
+    WordCountLabel = new QLabel(this);
+    WordCountLabel->setObjectName("WordCountLabel");
+    buttonRow->addWidget(WordCountLabel);
     auto* ok = makeButton("class0okBtn", "&OK", this);
     auto* cancel = makeButton("class0canceBtn", "&Cancel", this);
     auto* save = makeButton("SaveCfgBtn", "&Save", this);
@@ -324,6 +327,9 @@ void TClassForm::refresh()
         list->showStates(editor);
     setWindowTitle(v.caption);
     ClassPC->setTabVisible(unsolicitedTab_, v.unsolicitedPageVisible);
+    WordCountLabel->setVisible(v.wordCountVisible);
+    if (v.wordCountVisible)
+        showWordBudget(WordCountLabel, editor.shownWords());
     DeadbandEdit->setText(v.fields.deadband);
     MinEventEdit->setText(v.fields.minEvents);
     NotDelayEdit->setText(v.fields.notificationDelay);

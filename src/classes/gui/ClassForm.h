@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -31,6 +32,8 @@ public:
     QLineEdit* DeadbandEdit = nullptr;
     QLineEdit* MinEventEdit = nullptr;
     QLineEdit* NotDelayEdit = nullptr;
+    // The Class 0 editor: the words the points its lists show take, "183 of 240 words".
+    QLabel* WordCountLabel = nullptr;
 
     void class0okBtnClick();
     void SaveCfgBtnClick();

@@ -222,7 +222,11 @@ TSortForm::TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget*
     // The box is kept in the settings as soon as it changes.
     connect(VerifyAfterSendBox, &QCheckBox::toggled, this, [this](bool on) { actions_.setVerifyAfterSend(on); });
 
+    WordCountLabel = new QLabel(this);
+    WordCountLabel->setObjectName(QStringLiteral("WordCountLabel"));
+
     auto* side = new QVBoxLayout;
+    side->addWidget(WordCountLabel);
     side->addWidget(MappingRG);
     side->addWidget(VerifyAfterSendBox);
     side->addWidget(RMappingRG);
@@ -271,7 +275,8 @@ void TSortForm::refresh()
     const SortModel& order = actions_.order();
     setWindowTitle(order.caption());
     const bool send = order.mode() == SortMode::Send;
-    for (QWidget* w : std::initializer_list<QWidget*>{OKtoSendButton, MappingRG, VerifyAfterSendBox, SendHelpBtn, ScancelBtn})
+    for (QWidget* w : std::initializer_list<QWidget*>{OKtoSendButton, MappingRG, VerifyAfterSendBox, SendHelpBtn, ScancelBtn,
+                                                      WordCountLabel})
         w->setVisible(send);
     for (QWidget* w : std::initializer_list<QWidget*>{RMappingRG, OKtoRetrieveButton, RetrieveHelpBtn, RokBtn, RcancelBtn,
                                                       RetrieveProgressLabel, RetrieveProgress})
@@ -291,6 +296,7 @@ void TSortForm::refresh()
 
 void TSortForm::refreshLists()
 {
+    showWordBudget(WordCountLabel, actions_.order().words());
     for (PointType t : kAllPointTypes) {
         class0Lists_[typeNumber(t)]->reload();
         QListWidget* list = retrieveLists_[typeNumber(t)];
@@ -356,7 +362,8 @@ void TSortForm::showProgress(TransferKind kind, int message, bool running)
 
 void TSortForm::done(int result)
 {
-    actions_.closeOrderWindow();
+    actions_.closeOrderWindow(result == QDialog::Accepted);
+    refreshLists();
     showItem(mappingGroup_, actions_.order().mapping());
     QDialog::done(result);
 }

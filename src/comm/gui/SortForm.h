@@ -89,13 +89,16 @@ public:
     QCheckBox* VerifyAfterSendBox = nullptr;
     QLabel* RetrieveProgressLabel = nullptr;
     QProgressBar* RetrieveProgress = nullptr;
+    // Send mode: the words the Class 0 points take, "183 of 240 words".
+    QLabel* WordCountLabel = nullptr;
 
     void OKtoSendButtonClick();
     void OKtoRetrieveButtonClick();
     void RokBtnClick();
     void RMappingRGClick(int item);
 
-    // Closing in any way runs FormClose.
+    // Closing in any way runs FormClose; closed otherwise than by Send or OK (Cancel,
+    // Esc, the close box), the order the window was shown with is restored.
     void done(int result) override;
 
 private:

@@ -154,6 +154,27 @@ TEST(HelpWindow, CtrlFFindsInThePageAndGoesRound)
     EXPECT_EQ(help.findStatus()->text(), "Not found");
 }
 
+// Esc and Ctrl+W close the window, from the page or from the find field.
+TEST(HelpWindow, EscAndCtrlWCloseTheWindow)
+{
+    const struct {
+        const char* key;
+        QKeyCombination press;
+        bool fromFindField;
+    } cases[] = {{"Esc", QKeyCombination(Qt::Key_Escape), false},
+                 {"Ctrl+W", Qt::CTRL | Qt::Key_W, false},
+                 {"Esc in the find field", QKeyCombination(Qt::Key_Escape), true}};
+    THelpWindow help;
+    for (const auto& c : cases) {
+        showActive(help);
+        ASSERT_TRUE(help.isVisible());
+        QWidget* target = c.fromFindField ? static_cast<QWidget*>(help.findField()) : help.browser();
+        target->setFocus();
+        QTest::keyClick(target, c.press.key(), c.press.keyboardModifiers());
+        EXPECT_FALSE(help.isVisible()) << c.key;
+    }
+}
+
 TEST(HelpWindow, StaysUsableWhileModalDialogsAreOpen)
 {
     QWidget main;

@@ -1,8 +1,10 @@
 #include "app/gui/Application.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/MainWindow.h"
+#include "app/gui/OverviewPanel.h"
 #include "classes/gui/CheckListBox.h"
 #include "classes/gui/ClassForm.h"
+#include "comm/gui/CommForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
 #include "files/ConfigFile.h"
@@ -66,6 +68,30 @@ struct MainWindowTest : ::testing::Test {
     }
 };
 
+// One more Class 0 point, as the editor's OK stores it: the window driven as a user does.
+void editClass0(TDNPCfgMain& window, int binRow)
+{
+    const auto before = window.runModal;
+    window.runModal = [&window, binRow](QDialog*) {
+        TClassForm* form = window.classForm();
+        QCheckBox* box = form->list(ListTag::BinCLB)->box(binRow);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        form->button("class0okBtn")->click();
+        return int(QDialog::Accepted);
+    };
+    window.toolButton("Class0SpBtn")->click();
+    window.runModal = before;
+}
+
+// The items of a menu, "-" for a separator.
+QStringList itemsOf(const QMenu* menu)
+{
+    QStringList items;
+    for (QAction* a : menu->actions())
+        items << (a->isSeparator() ? "-" : a->text());
+    return items;
+}
+
 TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
 {
     EXPECT_EQ(window.windowTitle(), "DNP Configure");
@@ -80,37 +106,188 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
         {"FileNew1", "&New", "Ctrl+N", "New", "Create a new file"},
         {"FileOpen1", "&Open", "Ctrl+O", "Open", "Open a file"},
         {"FileSave1", "&Save", "Ctrl+S", "Save", "Save current file"},
-        {"FileSaveAs1", "Save &As...", "", "Save As", "Save current file with different name"},
+        {"FileSaveAs1", "Save &As...", "Ctrl+Shift+S", "Save As", "Save current file with different name"},
+        {"FileExport1", "&Export Point List...", "", "Export Point List",
+         "Export the point list for the SCADA master (CSV or XML)"},
         {"FileImport1", "&Import Point List...", "", "Import Point List",
          "Read a point list (CSV or XML) into the configuration"},
+        {"FileCompare1", "Co&mpare With File...", "", "Compare With File",
+         "Compare the configuration with a configuration file"},
         {"FileExit1", "E&xit", "", "Exit", "Exit application"},
+        {"ConfigClass0", "Class &0...", "Ctrl+0", "Class 0", "Configure Class 0"},
+        {"ConfigClass1", "Class &1...", "Ctrl+1", "Class 1", "Configure Class 1"},
+        {"ConfigClass2", "Class &2...", "Ctrl+2", "Class 2", "Configure Class 2"},
+        {"ConfigClass3", "Class &3...", "Ctrl+3", "Class 3", "Configure Class 3"},
+        {"ConfigReport", "&Report...", "", "Report", "Report file"},
+        {"PanelSettings", "&Communication Settings...", "", "Communication Settings", "Communication settings"},
+        {"PanelSend", "&Send...", "", "Send", "Send to panel"},
+        {"PanelRetrieve", "&Retrieve...", "", "Retrieve", "Retrieve from panel"},
+        {"HelpContents1", "&Help Contents", "F1", "Help Contents", "Help Contents"},
+        {"About1", "&About...", "", "About", "About"},
     };
     for (const Row& r : rows) {
         QAction* a = window.action(r.name);
         ASSERT_NE(a, nullptr) << r.name;
         EXPECT_EQ(a->text(), r.caption);
-        EXPECT_EQ(a->shortcut().toString(), r.shortcut);
+        EXPECT_EQ(a->shortcut().toString(), r.shortcut) << r.name;
         EXPECT_EQ(a->toolTip(), r.tip);
         EXPECT_EQ(a->statusTip(), r.status);
+        EXPECT_TRUE(a->isVisible()) << r.name;
     }
-    EXPECT_FALSE(window.action("FileSaveAs1")->isVisible());
 
-    const QList<QAction*> menus = window.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
-    EXPECT_EQ(menus[0]->text(), "&File");
-    EXPECT_EQ(menus[0]->statusTip(), "File related commands");
-    EXPECT_EQ(menus[1]->text(), "&Help");
-    EXPECT_EQ(menus[1]->statusTip(), "Help topics");
-    QStringList fileItems;
-    for (QAction* a : menus[0]->menu()->actions())
-        fileItems << (a->isSeparator() ? "-" : a->text());
-    // The recent files go between the two separators; with none they show as one.
-    EXPECT_EQ(fileItems, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "&Export Point List...", "&Import Point List...", "Co&mpare With File...",
-                                      "-", "-", "E&xit"}));
-    QStringList helpItems;
-    for (QAction* a : menus[1]->menu()->actions())
-        helpItems << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(helpItems, (QStringList{"&Help Contents", "-", "&About..."}));
+    struct Menu {
+        const char* title;
+        const char* status;
+        QStringList items;
+    };
+    // The recent files go between the two separators of File; with none they show as one.
+    const Menu menus[] = {
+        {"&File", "File related commands",
+         {"&New", "&Open", "&Save", "Save &As...", "-", "&Export Point List...", "&Import Point List...",
+           "Co&mpare With File...", "-", "-",
+          "E&xit"}},
+        {"&Configuration", "Class selections and the report",
+         {"Class &0...", "Class &1...", "Class &2...", "Class &3...", "-", "&Report..."}},
+        {"&Panel", "Communication with the panel", {"&Communication Settings...", "-", "&Send...", "&Retrieve..."}},
+        {"&Help", "Help topics", {"&Help Contents", "-", "&About..."}},
+    };
+    const QList<QAction*> bar = window.menuBar()->actions();
+    ASSERT_EQ(bar.size(), std::size(menus));
+    for (std::size_t i = 0; i < std::size(menus); ++i) {
+        EXPECT_EQ(bar[i]->text(), menus[i].title);
+        EXPECT_EQ(bar[i]->statusTip(), menus[i].status);
+        EXPECT_EQ(itemsOf(bar[i]->menu()), menus[i].items) << menus[i].title;
+    }
+}
+
+// Every command has its key in the window: each runs what its menu item and its button run.
+TEST_F(MainWindowTest, MenuKeysRunTheirCommands)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == &window; }));
+    struct Row {
+        QKeyCombination key;
+        const char* shown;  // the window's title, or what the prompts showed
+    };
+    const Row rows[] = {
+        {Qt::CTRL | Qt::Key_0, "Class 0 Selection"}, {Qt::CTRL | Qt::Key_1, "Class 1 Selection"},
+        {Qt::CTRL | Qt::Key_2, "Class 2 Selection"}, {Qt::CTRL | Qt::Key_3, "Class 3 Selection"},
+        {Qt::CTRL | Qt::Key_S, "save dialog"},       {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "save dialog"},
+        {Qt::CTRL | Qt::Key_O, "open dialog"},       {Qt::Key_F1, "help 0"},
+    };
+    for (const Row& row : rows) {
+        shownTitles.clear();
+        prompts.shown.clear();
+        QTest::keyClick(&window, row.key.key(), row.key.keyboardModifiers());
+        QStringList shown = shownTitles;
+        for (const test::Shown& p : prompts.shown)
+            shown << (p.kind == test::Shown::SaveDialog ? QString("save dialog")
+                      : p.kind == test::Shown::OpenDialog ? QString("open dialog")
+                      : p.kind == test::Shown::Help       ? QString("help %1").arg(p.topic)
+                                                          : p.text);
+        EXPECT_EQ(shown, QStringList{row.shown}) << QKeySequence(row.key).toString().toStdString();
+    }
+    // The menu items and the tool buttons run the same commands.
+    shownTitles.clear();
+    window.action("ConfigClass2")->trigger();
+    window.action("PanelSend")->trigger();
+    window.action("PanelRetrieve")->trigger();
+    window.action("PanelSettings")->trigger();
+    window.action("ConfigReport")->trigger();
+    EXPECT_EQ(shownTitles, (QStringList{"Class 2 Selection", "Send Configuration", "Retrieve Configuration",
+                                        "Communication Settings", "Report Header"}));
+}
+
+// Save writes the file the configuration came from at once; Save As asks for a name.
+TEST_F(MainWindowTest, SavingTwiceWritesTheSameFileWithoutADialog)
+{
+    window.workspace().clock = [] { return test::fixedNow(); };
+    prompts.fileAnswers = {dir.filePath("feeder.dnp")};
+    window.FileSave1Execute();
+    EXPECT_EQ(window.windowTitle(), "feeder.dnp");
+    editClass0(window, 4);
+    EXPECT_EQ(window.windowTitle(), "feeder.dnp *");
+    prompts.shown.clear();
+    window.action("FileSave1")->trigger();
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_EQ(window.windowTitle(), "feeder.dnp");
+    EXPECT_EQ(test::readFileBytes(dir.filePath("feeder.dnp")), composeConfigFile(state(), test::fixedNow()));
+    EXPECT_TRUE(state().selected(0, PointType::Bin, 4));
+
+    // Save As to the file last saved asks first; another name is the file from then on.
+    prompts.fileAnswers = {dir.filePath("feeder.dnp"), dir.filePath("copy.dnp")};
+    prompts.confirmAnswers = {false};
+    window.action("FileSaveAs1")->trigger();
+    window.action("FileSaveAs1")->trigger();
+    EXPECT_EQ(prompts.texts(test::Shown::Confirm), QStringList{"Overwrite previously saved configuration?"});
+    EXPECT_EQ(window.windowTitle(), "copy.dnp");
+    EXPECT_EQ(window.workspace().filePath(), dir.filePath("copy.dnp"));
+}
+
+// The overview is laid out once the window has been painted, in the room the window
+// kept for it: the window does not change its size.
+TEST_F(MainWindowTest, TheOverviewAppearsAfterTheFirstPaintWithoutResizingTheWindow)
+{
+    const QSize before = window.size();
+    EXPECT_TRUE(window.overview()->isHidden());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window.overview()->isVisible(); }));
+    QApplication::processEvents();
+    EXPECT_EQ(window.size(), before);
+    EXPECT_GE(window.overview()->height(), window.overview()->minimumSizeHint().height());
+    EXPECT_EQ(window.width(), 678);
+}
+
+// The body of the window sums up the configuration and follows every change.
+TEST_F(MainWindowTest, TheOverviewFollowsEveryChange)
+{
+    OverviewPanel* overview = window.overview();
+    ASSERT_EQ(window.centralWidget(), overview);
+    window.workspace();
+    EXPECT_EQ(overview->pointCount(PointType::Bin, 0)->text(), "0");
+    EXPECT_EQ(overview->words()->text(), "0 of 240 words");
+    EXPECT_EQ(overview->mapping()->text(), "Individual Mapping (per this document)");
+    EXPECT_EQ(overview->port()->text(), "None chosen");
+    EXPECT_EQ(overview->lastTransfer()->text(), "None in this run");
+
+    editClass0(window, 4);
+    editClass0(window, 7);
+    EXPECT_EQ(overview->pointCount(PointType::Bin, 0)->text(), "2");
+    EXPECT_EQ(overview->words()->text(), "2 of 240 words");
+    // Class 1: Bin 4 ticked and OK.
+    window.runModal = [this](QDialog*) {
+        TClassForm* form = window.classForm();
+        QCheckBox* box = form->list(ListTag::BinCLB)->box(4);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        form->button("class0okBtn")->click();
+        return int(QDialog::Accepted);
+    };
+    window.action("ConfigClass1")->trigger();
+    EXPECT_EQ(overview->pointCount(PointType::Bin, 1)->text(), "1");
+    EXPECT_EQ(overview->pointCount(PointType::Bin, 2)->text(), "0");
+
+    // Over the budget: marked.
+    ConfigState many;
+    for (int i = 0; i < 241; ++i)
+        many.setSelected(0, PointType::Ain, i, true);
+    for (int i = 0; i < 241; ++i)
+        many.Class0Order[typeNumber(PointType::Ain)][i] = i;
+    use(many);
+    window.action("FileCompare1")->trigger();  // cancelled; every command shows the state after it
+    EXPECT_EQ(overview->pointCount(PointType::Ain, 0)->text(), "241");
+    EXPECT_EQ(overview->words()->text(), "241 of 240 words");
+    EXPECT_TRUE(overview->words()->font().bold());
+
+    // The settings dialog's OK.
+    window.runModal = [this](QDialog* d) {
+        if (auto* form = qobject_cast<TcommForm*>(d))
+            form->showChoice({.baudItem = 2, .connectorItem = 3, .addressingItem = 0, .parityItem = 0,
+                              .addressText = "1", .portDevices = {{3, "/dev/ttyUSB0"}}});
+        return int(QDialog::Accepted);
+    };
+    window.action("PanelSettings")->trigger();
+    EXPECT_EQ(overview->port()->text(), "COM 3 (/dev/ttyUSB0), 4800 baud");
 }
 
 TEST_F(MainWindowTest, ToolBarButtonsHintsAndTags)
@@ -291,21 +468,6 @@ TEST_F(MainWindowTest, OpenSetsTheCaptionToTheFileName)
     EXPECT_EQ(window.windowTitle(), "saved.dnp");
 }
 
-// One more Class 0 point, as the editor's OK stores it: the window driven as a user does.
-void editClass0(TDNPCfgMain& window, int binRow)
-{
-    const auto before = window.runModal;
-    window.runModal = [&window, binRow](QDialog*) {
-        TClassForm* form = window.classForm();
-        QCheckBox* box = form->list(ListTag::BinCLB)->box(binRow);
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-        form->button("class0okBtn")->click();
-        return int(QDialog::Accepted);
-    };
-    window.toolButton("Class0SpBtn")->click();
-    window.runModal = before;
-}
-
 // OK keeps what the window shows: the Set button of a column after an Open.
 TEST_F(MainWindowTest, SetUnderAColumnAfterAnOpenIsKeptByOk)
 {
@@ -366,7 +528,7 @@ TEST_F(MainWindowTest, FilesOpenFromTheRecentListADropAndTheCommandLine)
 {
     for (const char* name : {"a.dnp", "b.dnp"}) {
         prompts.fileAnswers = {dir.filePath(name)};
-        window.FileSave1Execute();
+        window.FileSaveAs1Execute();
     }
     QMenu* file = window.findChild<QMenu*>("File1");
     emit file->aboutToShow();
@@ -431,8 +593,8 @@ TEST_F(MainWindowTest, CompareWithFileShowsTheDifferencesAsATable)
     };
     window.FileCompare1Execute();
     ASSERT_TRUE(copied);
-    EXPECT_EQ(*copied, "Class\tType\tPoint or setting\tDifference\tA\tB\n" +
-                           differenceCells(compareConfigurations(state(), ConfigState())[0]).join('\t') + "\n");
+    EXPECT_EQ(*copied, "Class\tType\tPoint or setting\tDifference\tA\tB\n"
+                       "0\tBinary Input\tLower Motor Control Signal\tonly in A\t0\t\n");
 }
 
 TEST_F(MainWindowTest, ExportPointListWritesTheTypeOfTheChosenFile)
@@ -585,20 +747,39 @@ TEST_F(MainWindowTest, Screenshots)
     if (shots.isEmpty())
         GTEST_SKIP() << "DNP_SCREENSHOT_DIR not set";
     window.show();
-    window.transferProgress()->setText("Sending message 7 of 18");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window.overview()->isVisible(); }));
     window.grab().save(shots + "/main-window.png");
     for (const char* name : {"feeder-12.dnp", "substation north.dnp"}) {
         prompts.fileAnswers = {dir.filePath(name)};
-        window.FileSave1Execute();
+        window.FileSaveAs1Execute();
     }
-    QMenu* file = window.findChild<QMenu*>("File1");
-    file->popup(window.mapToGlobal(QPoint(0, 0)));
-    file->grab().save(shots + "/main-window-file-menu.png");
-    file->hide();
-    editClass0(window, 4);
+    for (const char* name : {"File1", "Configuration1", "Panel1", "Help1"}) {
+        QMenu* menu = window.findChild<QMenu*>(name);
+        menu->popup(window.mapToGlobal(QPoint(0, 0)));
+        menu->grab().save(shots + "/main-window-menu-" + name + ".png");
+        menu->hide();
+    }
+    // A configuration with points in every class, one over the budget, after a send.
+    ConfigState many = test::richConfiguration();
+    for (int i = 0; i < 240; ++i)
+        many.setSelected(0, PointType::Ain, i, true);
+    std::vector<int> ain(240);
+    for (int i = 0; i < 240; ++i)
+        ain[static_cast<std::size_t>(i)] = i;
+    test::setClass0(many, PointType::Ain, ain);
+    use(many);
+    window.action("FileCompare1")->trigger();  // cancelled: the overview shows the state
+    window.transferProgress()->setText("Sending message 7 of 18");
+    window.grab().save(shots + "/main-window-overview.png");
+
+    use(test::richConfiguration());
     ConfigState other;
+    test::setClass0(other, PointType::Bin, {2, 7});
     other.UnsolicitedSettings[deadbandWordIndex(2)] = 55;
-    DifferencesDialog differences("feeder-12.dnp", compareConfigurations(state(), other), &window);
+    QList<QStringList> rows;
+    for (const ConfigDifference& d : compareConfigurations(state(), other))
+        rows << differenceTableRow(d, state(), other);
+    DifferencesDialog differences("feeder-12.dnp", rows, &window);
     differences.show();
     differences.grab().save(shots + "/differences.png");
 }

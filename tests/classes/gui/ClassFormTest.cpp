@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 using namespace dnp;
+using dnp::test::Shown;
+using dnp::test::setClass0;
 
 namespace {
 
@@ -29,7 +31,20 @@ struct ClassFormTest : ::testing::Test, test::WorkspaceRig {
         });
     }
     QCheckBox* box(int tag, int row) const { return form.list(static_cast<ListTag>(tag))->box(row); }
+    void click(int tag, int row) const
+    {
+        QTest::mouseClick(box(tag, row), Qt::LeftButton, {}, QPoint(6, box(tag, row)->height() / 2));
+    }
 };
+
+// A greyed item looks disabled: unticked, its text and box in the disabled colours.
+bool looksGreyed(const QCheckBox* box)
+{
+    const QPalette& p = box->palette();
+    return box->checkState() == Qt::Unchecked &&
+           p.color(QPalette::Active, QPalette::WindowText) == p.color(QPalette::Disabled, QPalette::WindowText) &&
+           p.color(QPalette::Active, QPalette::Base) == p.color(QPalette::Disabled, QPalette::Base);
+}
 
 // The Set and Clear buttons of the meter and demand lists and the seven harmonic buttons.
 const QStringList kGroupAndHarmonicButtons = {
@@ -82,7 +97,7 @@ TEST_F(ClassFormTest, ClickOnAPointOutsideClass0InClass1GreysAndTells)
     open(1);
     QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
     EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."});
-    EXPECT_EQ(box(1, 3)->checkState(), Qt::PartiallyChecked);
+    EXPECT_TRUE(looksGreyed(box(1, 3)));
     EXPECT_EQ(ws.classEditor().item(ListTag::BinCLB, 3), ItemState::Greyed);
 }
 
@@ -94,7 +109,7 @@ TEST_F(ClassFormTest, ADoubleClickRunsTheClickRule)
         open(1);
         QTest::mouseDClick(box(tag, 2), Qt::LeftButton, {}, QPoint(6, box(tag, 2)->height() / 2));
         EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."}) << tag;
-        EXPECT_EQ(box(tag, 2)->checkState(), Qt::PartiallyChecked) << tag;
+        EXPECT_TRUE(looksGreyed(box(tag, 2))) << tag;
     }
 }
 
@@ -103,6 +118,8 @@ TEST_F(ClassFormTest, ClickOnAnAvailablePointChecksIt)
     start.ClassSelection[0][364 + 3] = 1;
     open(1);
     EXPECT_EQ(box(1, 3)->checkState(), Qt::Unchecked);
+    EXPECT_FALSE(looksGreyed(box(1, 3)));
+    EXPECT_TRUE(looksGreyed(box(1, 2)));
     QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
     EXPECT_EQ(box(1, 3)->checkState(), Qt::Checked);
     EXPECT_TRUE(prompts.shown.isEmpty());
@@ -170,7 +187,7 @@ TEST_F(ClassFormTest, ClearAsksFirstAndGreysEverythingAfterAnEventClassOpening)
     EXPECT_EQ(state.ClassSelection[2][364], 1);  // Cancel: nothing cleared
     EXPECT_EQ(box(1, 0)->checkState(), Qt::Checked);
     form.button("ResetClassBtn")->click();
-    EXPECT_EQ(box(1, 0)->checkState(), Qt::PartiallyChecked);
+    EXPECT_TRUE(looksGreyed(box(1, 0)));
     EXPECT_EQ(state.ClassSelection[0][364], 0);
 }
 
@@ -223,6 +240,51 @@ TEST_F(ClassFormTest, GreyedItemsSayWhyAndTheFieldsShowTheirRanges)
         EXPECT_EQ(form.findChild<QLabel*>(name)->text(), QString::fromUtf8(text)) << name;
 }
 
+// The Class 0 editor counts the words of what its lists show, live, and marks a count
+// over what the panel takes; an event-class editor shows none.
+TEST_F(ClassFormTest, TheClass0EditorShowsItsWordCountLive)
+{
+    std::vector<int> ain(239);
+    for (int i = 0; i < 239; ++i)
+        ain[static_cast<std::size_t>(i)] = i;
+    setClass0(start, PointType::Ain, ain);
+    open(0);
+    const struct {
+        int binRow;  // clicked, or -1 for none
+        const char* text;
+        bool over;
+    } steps[] = {{-1, "239 of 240 words", false}, {0, "240 of 240 words", false}, {1, "241 of 240 words", true},
+                 {1, "240 of 240 words", false}};
+    for (const auto& step : steps) {
+        if (step.binRow >= 0)
+            click(1, step.binRow);
+        EXPECT_EQ(form.WordCountLabel->text(), step.text);
+        EXPECT_EQ(form.WordCountLabel->font().bold(), step.over) << step.text;
+        EXPECT_EQ(form.WordCountLabel->toolTip(),
+                  step.over ? "The Class 0 points take 241 words; the panel takes 240." : "") << step.text;
+    }
+    EXPECT_TRUE(form.WordCountLabel->isVisible());
+    open(2);
+    EXPECT_FALSE(form.WordCountLabel->isVisible());
+}
+
+TEST_F(ClassFormTest, OkOverTheBudgetWarnsWithTheCountAndKeepsTheSelection)
+{
+    std::vector<int> ain(240);
+    for (int i = 0; i < 240; ++i)
+        ain[static_cast<std::size_t>(i)] = i;
+    setClass0(start, PointType::Ain, ain);
+    open(0);
+    click(1, 4);
+    form.button("class0okBtn")->click();
+    EXPECT_EQ(prompts.texts(Shown::Information),
+              QStringList{"The Class 0 points take 241 words; the panel takes 240.\n"
+                          "The selection is kept; Send refuses it until it takes 240 words or fewer."});
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(state.selected(0, PointType::Bin, 4));
+    EXPECT_EQ(ws.order().words().used, 241);
+}
+
 // With DNP_SCREENSHOT_DIR set, saves a picture of each page for a look by eye.
 TEST_F(ClassFormTest, Screenshots)
 {
@@ -241,6 +303,14 @@ TEST_F(ClassFormTest, Screenshots)
         form.adjustSize();
         form.grab().save(QString("%1/class-form-%2-%3.png").arg(dir).arg(page).arg(sub));
     }
+    // The Class 0 editor with more words chosen than the panel takes.
+    std::vector<int> ain(241);
+    for (int i = 0; i < 241; ++i)
+        ain[static_cast<std::size_t>(i)] = i;
+    setClass0(start, PointType::Ain, ain);
+    open(0);
+    form.pages()->setCurrentIndex(0);
+    form.grab().save(QString("%1/class-form-class0-words.png").arg(dir));
 }
 
 }  // namespace

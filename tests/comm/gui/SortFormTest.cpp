@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace dnp {
@@ -312,6 +313,70 @@ TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
     // The next Send shows the retrieved order.
     prepareSend();
     EXPECT_EQ(rowsOf(form.class0List(PointType::Ain)), (QStringList{"0  Meter: Inst: Ild", "1  Meter: Inst: Vs"}));
+}
+
+// Cancel, Esc and the close box put back the order the window was shown with; Send
+// keeps the order dragged.
+TEST_F(SortFormTest, ClosedWithoutSendTheOrderIsRestored)
+{
+    chooseSome();
+    ASSERT_TRUE(ws.save(path("order.dnp")));
+    const auto shown = state.Class0Order;
+    const struct {
+        const char* how;
+        std::function<void()> close;
+        bool kept;
+    } cases[] = {
+        {"Cancel", [this] { form.ScancelBtn->click(); }, false},
+        {"Esc", [this] { QTest::keyClick(&form, Qt::Key_Escape); }, false},
+        {"close box", [this] { form.close(); }, false},
+        {"Send", [this] { form.OKtoSendButton->click(); }, true},
+    };
+    for (const auto& c : cases) {
+        prepareSend();
+        form.show();
+        OrderListBox* bin = form.class0List(PointType::Bin);
+        pressRow(bin, 0);
+        bin->dropAt(0, 2);
+        ASSERT_EQ(ws.windowCaption(), "order.dnp *") << c.how;
+        c.close();
+        EXPECT_FALSE(form.isVisible()) << c.how;
+        EXPECT_EQ(state.Class0Order == shown, !c.kept) << c.how;
+        EXPECT_EQ(ws.windowCaption(), c.kept ? "order.dnp *" : "order.dnp") << c.how;
+        settle();
+    }
+}
+
+// The words the configuration's Class 0 points take, marked when the panel cannot take them.
+TEST_F(SortFormTest, SendModeShowsTheWordCount)
+{
+    chooseSome();
+    prepareSend();
+    form.show();
+    // Bin 3, Bout 2 x 2, Ain 5 of which 329 takes 2, Aout 72 (5), 57 (2), 92 (2), 1, Counters 2 x 2.
+    EXPECT_EQ(form.WordCountLabel->text(), "27 of 240 words");
+    EXPECT_FALSE(form.WordCountLabel->font().bold());
+    EXPECT_TRUE(form.WordCountLabel->isVisible());
+    form.reject();
+
+    ConfigState s;
+    std::vector<int> ain(245);
+    for (int i = 0; i < 245; ++i)
+        ain[static_cast<std::size_t>(i)] = i;
+    chooseClass0(s, PointType::Ain, ain);
+    use(s);
+    prepareSend();
+    form.show();
+    EXPECT_EQ(form.WordCountLabel->text(), "245 of 240 words");
+    EXPECT_TRUE(form.WordCountLabel->font().bold());
+    EXPECT_EQ(form.WordCountLabel->toolTip(), "The Class 0 points take 245 words; the panel takes 240.");
+    form.OKtoSendButton->click();
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"There are more than 240 data points chosen, please return to class meu.\n"
+                                                       "The Class 0 points take 245 words; the panel takes 240."});
+    prepareRetrieve();
+    form.show();
+    EXPECT_FALSE(form.WordCountLabel->isVisible());
+    form.reject();
 }
 
 TEST_F(SortFormTest, HelpButtonsOpenTheirTopics)

@@ -1,0 +1,256 @@
+// The desk's verbs of the workspace: Save in place, the export's type, the word budget,
+// the overview, the differences table, and files opened by a relative name.
+
+#include "app/DeskSettings.h"
+#include "app/Workspace.h"
+
+#include "support/WorkspaceRig.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace dnp;
+using namespace dnp::test;
+
+namespace {
+
+// A workspace with the desk's remembered files.
+class DeskTest : public ::testing::Test, public WorkspaceRig {
+protected:
+    QList<Shown::Kind> kinds() const
+    {
+        QList<Shown::Kind> list;
+        for (const Shown& s : prompts.shown)
+            list << s.kind;
+        return list;
+    }
+    static ConfigState readConfiguration(const QString& file)
+    {
+        ConfigState s;
+        applyConfigFileData(s, loadConfigFile(file).value());
+        return s;
+    }
+
+    DeskSettings desk{dir.filePath("desk.ini")};
+    Workspace deskWs{prompts,
+                     {.iniPath = dir.filePath("DNP.ini"), .linkFactory = fakeLinks(link), .desk = &desk, .timing = kFakeLineTiming}};
+    const ConfigState& state = ws.state();
+};
+
+// --- Save ---
+
+TEST_F(DeskTest, SaveWritesTheFileItCameFromWithoutADialog)
+{
+    use(richConfiguration());
+    prompts.fileAnswers = {path("feeder.dnp")};
+    ASSERT_TRUE(ws.saveInPlace());  // a new configuration: as Save As
+    EXPECT_EQ(kinds(), QList<Shown::Kind>{Shown::SaveDialog});
+
+    prompts.shown.clear();
+    editClass0(4);
+    ASSERT_TRUE(ws.saveInPlace());
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_EQ(readFileBytes(path("feeder.dnp")), composeConfigFile(state, fixedNow()));
+    EXPECT_EQ(ws.windowCaption(), "feeder.dnp");
+
+    // Opened from another file, Save writes that one.
+    ASSERT_TRUE(ws.save(path("other.dnp")));
+    ASSERT_TRUE(ws.open(path("feeder.dnp")));
+    editClass0(6);
+    ASSERT_TRUE(ws.saveInPlace());
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_TRUE(readConfiguration(path("feeder.dnp")).selected(0, PointType::Bin, 6));
+    EXPECT_FALSE(readConfiguration(path("other.dnp")).selected(0, PointType::Bin, 6));
+}
+
+TEST_F(DeskTest, TheEditorsSaveFollowsSave)
+{
+    prompts.fileAnswers = {path("editor.dnp")};
+    ws.editClass(0, [] {});
+    ws.clickItem(ListTag::BinCLB, 2);
+    ASSERT_TRUE(ws.saveClassEdit());  // no file yet: the name is asked for
+    ws.clickItem(ListTag::BinCLB, 3);
+    ASSERT_TRUE(ws.saveClassEdit());  // then written in place
+    EXPECT_EQ(kinds(), QList<Shown::Kind>{Shown::SaveDialog});
+    EXPECT_EQ(readFileBytes(path("editor.dnp")), composeConfigFile(state, fixedNow()));
+    EXPECT_TRUE(state.selected(0, PointType::Bin, 3));
+}
+
+TEST_F(DeskTest, SaveChangesRunsSaveInPlace)
+{
+    ASSERT_TRUE(ws.save(path("kept.dnp")));
+    editClass0(1);
+    prompts.saveChoices = {SaveChoice::Save};
+    EXPECT_TRUE(ws.newConfiguration());
+    EXPECT_EQ(kinds(), QList<Shown::Kind>{Shown::SaveChanges});
+    EXPECT_TRUE(readConfiguration(path("kept.dnp")).selected(0, PointType::Bin, 1));
+}
+
+// --- files named relative to the current folder ---
+
+TEST_F(DeskTest, AFileOpenedByARelativeNameIsKeptByItsAbsolutePath)
+{
+    deskWs.clock = [] { return fixedNow(); };
+    ASSERT_TRUE(ws.save(path("rel.dnp")));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    ASSERT_TRUE(QDir().mkdir("sub"));
+    const bool opened = deskWs.openFromDesk("rel.dnp");
+    QDir::setCurrent(path("sub"));
+    deskWs.adopt(configFileDataOf(richConfiguration()));
+    const bool saved = deskWs.saveInPlace();
+    QDir::setCurrent(before);
+
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(desk.recentFiles(), QStringList{path("rel.dnp")});
+    EXPECT_EQ(deskWs.filePath(), path("rel.dnp"));
+    EXPECT_FALSE(QFileInfo::exists(path("sub/rel.dnp")));
+    EXPECT_EQ(readFileBytes(path("rel.dnp")), composeConfigFile(deskWs.state(), fixedNow()));
+}
+
+TEST_F(DeskTest, RecentFilesAreStoredAndRemovedByTheirAbsolutePaths)
+{
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    desk.addRecentFile("a.dnp");
+    desk.addRecentFile("./b.dnp");
+    const QStringList added = desk.recentFiles();
+    desk.removeRecentFile("a.dnp");
+    QDir::setCurrent(before);
+    EXPECT_EQ(added, (QStringList{path("b.dnp"), path("a.dnp")}));
+    EXPECT_EQ(desk.recentFiles(), QStringList{path("b.dnp")});
+}
+
+// --- the export's type ---
+
+TEST_F(DeskTest, TheExportTakesItsTypeFromTheFilesExtension)
+{
+    const struct {
+        const char* file;
+        PointListFormat format;
+    } cases[] = {
+        {"points.csv", PointListFormat::Csv}, {"points.xml", PointListFormat::Xml}, {"points.XML", PointListFormat::Xml},
+        {"points.txt", PointListFormat::Csv}, {"points", PointListFormat::Csv},     {"points.xml.txt", PointListFormat::Csv},
+    };
+    ASSERT_TRUE(ws.save(path("feeder 12.dnp")));
+    use(richConfiguration());
+    for (const auto& c : cases) {
+        EXPECT_EQ(exportFormatOf(c.file), c.format) << c.file;
+        prompts.shown.clear();
+        prompts.fileAnswers = {path(c.file)};
+        ASSERT_TRUE(ws.exportWithDialog()) << c.file;
+        EXPECT_EQ(readFileBytes(path(c.file)), ws.exportPointList(c.format)->bytes) << c.file;
+        ASSERT_FALSE(prompts.shown.isEmpty());
+        EXPECT_EQ(prompts.shown[0].dialog.fileName, "feeder 12.csv");
+        QFile::remove(path(c.file));
+    }
+    EXPECT_EQ(exportDialogSettings("new.dnp").fileName, "new.csv");
+    EXPECT_EQ(exportDialogSettings("new.dnp").filter, "CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml");
+}
+
+// --- the word budget ---
+
+TEST_F(DeskTest, WordBudgetTexts)
+{
+    const struct {
+        int used;
+        bool over;
+        const char* text;
+    } cases[] = {{0, false, "0 of 240 words"}, {183, false, "183 of 240 words"}, {240, false, "240 of 240 words"},
+                 {241, true, "241 of 240 words"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(WordBudget{c.used}.over(), c.over) << c.used;
+        EXPECT_EQ(WordBudget{c.used}.text(), c.text);
+    }
+    EXPECT_EQ(WordBudget{250}.overText(), "The Class 0 points take 250 words; the panel takes 240.");
+    EXPECT_EQ(wordBudget(richConfiguration()).used, 42);
+}
+
+// --- the overview ---
+
+TEST_F(DeskTest, TheOverviewCountsThePointsOfEachClassAndTellsTheLastTransfer)
+{
+    DeskOverview overview = ws.overview();
+    EXPECT_EQ(overview.points, (std::array<std::array<int, 4>, kPointTypeCount>{}));
+    EXPECT_EQ(overview.words.used, 0);
+    EXPECT_EQ(overview.mapping, "Individual Mapping (per this document)");
+    EXPECT_EQ(overview.port, "COM 1 (/dev/ttyS0), 9600 baud");
+    EXPECT_EQ(overview.lastTransfer, "None in this run");
+
+    use(richConfiguration());
+    overview = ws.overview();
+    const std::array<std::array<int, 4>, kPointTypeCount> counts = {{
+        {3, 1, 0, 0},   // Bin
+        {2, 0, 0, 0},   // Bout
+        {4, 0, 2, 1},   // Ain
+        {4, 1, 0, 0},   // Aout
+        {10, 0, 0, 1},  // Counters
+    }};
+    EXPECT_EQ(overview.points, counts);
+    EXPECT_EQ(overview.words.used, 42);
+
+    ASSERT_TRUE(send());
+    EXPECT_EQ(ws.overview().lastTransfer, "Send: OK at 14:07:09");
+    panel = silentPanelAt({1});
+    EXPECT_FALSE(retrieve());
+    EXPECT_EQ(ws.overview().lastTransfer, "Retrieve: no answer at 14:07:09");
+
+    ASSERT_TRUE(ws.changeSettings(
+        {.baudItem = 0, .connectorItem = 2, .addressingItem = 1, .parityItem = 1, .addressText = "5", .portDevices = {}}));
+    EXPECT_EQ(ws.overview().port, "COM 2 (/dev/ttyS1), 19200 baud, even parity, address 5");
+    writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=2\nAddressing=1\nAddress=261\n");
+    ASSERT_TRUE(ws.readSettings());
+    EXPECT_EQ(ws.overview().port, "COM 2 (/dev/ttyS1), 9600 baud, address 261 (not from 0 to 255)");
+    ASSERT_TRUE(ws.changeSettings({.baudItem = 1, .connectorItem = 0, .addressingItem = 0, .parityItem = 0,
+                                   .addressText = "1", .portDevices = {}}));
+    EXPECT_EQ(ws.overview().port, "None chosen");
+}
+
+TEST_F(DeskTest, LastTransferTexts)
+{
+    const QDateTime at(QDate(2024, 3, 5), QTime(9, 5, 2));
+    const struct {
+        const char* command;
+        TransferOutcome outcome;
+        const char* text;
+    } cases[] = {
+        {"Send", TransferOutcome::Success, "Send: OK at 09:05:02"},
+        {"Verify", TransferOutcome::StatusError, "Verify: status error at 09:05:02"},
+        {"Retrieve", TransferOutcome::DataError, "Retrieve: data error at 09:05:02"},
+        {"Send", TransferOutcome::PortError, "Send: port error at 09:05:02"},
+        {"Send", TransferOutcome::Refused, "Send: refused at 09:05:02"},
+        {"Retrieve", TransferOutcome::Cancelled, "Retrieve: cancelled at 09:05:02"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(lastTransferText(LastTransfer{c.command, c.outcome, at}), c.text);
+    EXPECT_EQ(lastTransferText(std::nullopt), "None in this run");
+}
+
+// --- the differences table ---
+
+TEST_F(DeskTest, TheDifferencesTableNamesTypesInFullAndNumbersPointsOnlyInOne)
+{
+    ConfigState a;
+    setClass0(a, PointType::Bin, {9, 2, 5});
+    a.setSelected(1, PointType::Bin, 2, true);
+    ConfigState b;
+    setClass0(b, PointType::Bin, {2, 7});
+    setClass0(b, PointType::Aout, {57, 72});
+    QStringList rows;
+    for (const ConfigDifference& d : compareConfigurations(a, b))
+        rows << differenceTableRow(d, a, b).join('|');
+    const PointCatalog& catalog = PointCatalog::instance();
+    EXPECT_EQ(rows, (QStringList{
+                        "0|Binary Input|Remote Control|only in A|2|",
+                        "0|Binary Input|Auto Inhibit Terminal Block Input|only in A|0|",
+                        "0|Binary Input|Neutral Signal|only in B||1",
+                        "0|Binary Input|Auto Inhibit Status|renumbered|1|0",
+                        "0|Analog Output|" + catalog.point(PointType::Aout, 57).shortName + "|only in B||0\u20131",
+                        "0|Analog Output|" + catalog.point(PointType::Aout, 72).shortName + "|only in B||2\u20136",
+                        "1|Binary Input|Auto Inhibit Status|only in A|1|",
+                    }));
+}
+
+}  // namespace

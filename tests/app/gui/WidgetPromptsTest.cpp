@@ -1,0 +1,162 @@
+// The program's own boxes and file dialogs, answered as a user answers them: the
+// export dialog's type gives the file its extension and its format, and the questions
+// that throw work away name their buttons and default to Cancel.
+
+#include "app/gui/MainWindow.h"
+#include "app/gui/WidgetPrompts.h"
+#include "files/FileTestHelpers.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace dnp;
+
+namespace {
+
+// Runs `answer` on the modal window the program opens next, once it is open.
+void answerNextModal(const std::function<void(QWidget*)>& answer)
+{
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        answer(modal);
+    });
+    poll->start(5);
+}
+
+// The save dialog answered: the type of file chosen (by its row), then a name typed.
+struct TypedName {
+    int type;
+    QString name;
+    QString suggestedAfterType;  // what the dialog's name field shows once the type is chosen
+};
+
+void chooseTypeAndName(QWidget* modal, const TypedName& typed)
+{
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(types, nullptr);
+    ASSERT_NE(name, nullptr);
+    types->setFocus();
+    while (types->currentIndex() < typed.type)
+        QTest::keyClick(types, Qt::Key_Down);  // as a user steps through the types
+    EXPECT_EQ(name->text(), typed.suggestedAfterType);
+    name->setText(typed.name);
+    QMetaObject::invokeMethod(dialog, "accept");  // the Save button
+}
+
+struct WidgetPromptsTest : ::testing::Test {
+    QTemporaryDir dir;
+    WidgetPrompts prompts{[] { return nullptr; }};
+};
+
+// The window's File > Export Point List with each type, through the real dialog.
+TEST_F(WidgetPromptsTest, TheWindowExportsTheChosenType)
+{
+    TDNPCfgMain window(nullptr, dir.filePath("DNP.ini"), dir.filePath("desk.ini"));
+    ConfigState s;
+    test::setClass0(s, PointType::Bin, {3, 1});
+    window.workspace().adopt(configFileDataOf(s));
+    window.workspace().clock = [] { return test::fixedNow(); };
+    const struct {
+        TypedName typed;
+        const char* file;
+        PointListFormat format;
+    } cases[] = {
+        {{1, "profile", "new.xml"}, "profile.xml", PointListFormat::Xml},
+        {{0, "points", "new.csv"}, "points.csv", PointListFormat::Csv},
+        {{0, "points.txt", "new.csv"}, "points.txt", PointListFormat::Csv},
+        {{1, "list.csv", "new.xml"}, "list.csv", PointListFormat::Csv},  // a name's own extension stays
+    };
+    for (const auto& c : cases) {
+        answerNextModal([&](QWidget* modal) {
+            const QString folder = dir.path();
+            qobject_cast<QFileDialog*>(modal)->setDirectory(folder);
+            chooseTypeAndName(modal, c.typed);
+        });
+        window.action("FileExport1")->trigger();
+        EXPECT_EQ(test::readFileBytes(dir.filePath(c.file)), window.workspace().exportPointList(c.format)->bytes) << c.file;
+    }
+}
+
+// What a message box showed: its buttons (Cancel as "Cancel"), the default one, its icon.
+struct BoxSeen {
+    QStringList buttons;
+    QString defaultButton;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+BoxSeen seen(QMessageBox* box)
+{
+    // With DNP_SCREENSHOT_DIR set, a picture of the box for a look by eye.
+    if (const QString shots = qEnvironmentVariable("DNP_SCREENSHOT_DIR"); !shots.isEmpty())
+        box->grab().save(shots + "/question-" + box->windowTitle().replace(' ', '-') + ".png");
+    const auto name = [box](QAbstractButton* b) {
+        return b == box->button(QMessageBox::Cancel) ? QString("Cancel") : b->text();
+    };
+    BoxSeen s;
+    for (QAbstractButton* b : box->buttons())
+        s.buttons << name(b);
+    s.buttons.sort();
+    s.defaultButton = box->defaultButton() ? name(box->defaultButton()) : QString();
+    s.icon = box->icon();
+    return s;
+}
+
+// A question that throws work away: its button says what it does, Cancel is the default.
+TEST_F(WidgetPromptsTest, QuestionsThatThrowWorkAwayNameTheirButtonsAndDefaultToCancel)
+{
+    const struct {
+        const char* press;  // the button, or "" for Enter
+        bool answer;
+    } cases[] = {{"Clear", true}, {"Cancel", false}, {"", false}};
+    for (const auto& c : cases) {
+        BoxSeen box;
+        answerNextModal([&](QWidget* modal) {
+            auto* message = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(message, nullptr);
+            box = seen(message);
+            if (!*c.press) {
+                QTest::keyClick(message, Qt::Key_Return);
+                return;
+            }
+            for (QAbstractButton* b : message->buttons())
+                if ((QString(c.press) == "Cancel") == (b == message->button(QMessageBox::Cancel)))
+                    b->click();
+        });
+        EXPECT_EQ(prompts.confirmDiscard("Clear", kClearAllText, "Clear"), c.answer) << c.press;
+        EXPECT_EQ(box.buttons, (QStringList{"Cancel", "Clear"}));
+        EXPECT_EQ(box.defaultButton, "Cancel");
+        EXPECT_EQ(box.icon, QMessageBox::Question);
+    }
+
+    BoxSeen box;
+    answerNextModal([&](QWidget* modal) {
+        auto* message = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(message, nullptr);
+        box = seen(message);
+        QTest::keyClick(message, Qt::Key_Return);
+    });
+    EXPECT_EQ(prompts.askSaveChanges("Save changes to new.dnp?"), SaveChoice::Cancel);
+    EXPECT_EQ(box.defaultButton, "Cancel");
+    EXPECT_EQ(box.icon, QMessageBox::Question);
+    EXPECT_EQ(box.buttons.size(), 3);
+}
+
+}  // namespace
