@@ -3,7 +3,7 @@
 // rule, the group and harmonic buttons, and the steps that carry the lists into the
 // configuration (apply) or empty it (clear). The window only shows this state.
 
-#include "comm/SortModel.h"
+#include "model/WordBudget.h"
 #include "model/ConfigState.h"
 #include "model/HelpTopics.h"
 #include "model/Result.h"

@@ -20,21 +20,6 @@ QString orderListLabel(PointType type)
     return QString::fromLatin1(labels[typeNumber(type)]);
 }
 
-QString WordBudget::text() const
-{
-    return QStringLiteral("%1 of %2 words").arg(used).arg(kMaxListWords);
-}
-
-QString WordBudget::overText() const
-{
-    return QStringLiteral("The Class 0 points take %1 words; the panel takes %2.").arg(used).arg(kMaxListWords);
-}
-
-WordBudget wordBudget(const ConfigState& state)
-{
-    return {listWordCount(state)};
-}
-
 SortModel::SortModel(ConfigState& state) : state_(state) {}
 
 QStringList SortModel::orderTexts(PointType type) const

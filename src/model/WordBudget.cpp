@@ -18,4 +18,19 @@ int listWordCount(const ConfigState& state)
     return words;
 }
 
+QString WordBudget::text() const
+{
+    return QStringLiteral("%1 of %2 words").arg(used).arg(kMaxListWords);
+}
+
+QString WordBudget::overText() const
+{
+    return QStringLiteral("The Class 0 points take %1 words; the panel takes %2.").arg(used).arg(kMaxListWords);
+}
+
+WordBudget wordBudget(const ConfigState& state)
+{
+    return {listWordCount(state)};
+}
+
 }  // namespace dnp

@@ -16,4 +16,18 @@ int imageWordsOf(PointType type, int typeIndex);
 // them (at most kMaxListWords fit).
 int listWordCount(const ConfigState& state);
 
+// How many of the kMaxListWords words the panel takes a Class 0 selection uses.
+struct WordBudget {
+    int used = 0;
+
+    bool over() const { return used > kMaxListWords; }
+    // "183 of 240 words"
+    QString text() const;
+    // "The Class 0 points take 250 words; the panel takes 240."
+    QString overText() const;
+};
+
+// The words the Class 0 points of a configuration take, as the image counts them.
+WordBudget wordBudget(const ConfigState& state);
+
 }  // namespace dnp

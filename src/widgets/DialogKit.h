@@ -2,7 +2,7 @@
 // Pieces the small dialogs share: named push buttons in a right-aligned row, a
 // dialog that centres itself on the screen each time it is shown, and the help key.
 
-#include "comm/SortModel.h"
+#include "model/WordBudget.h"
 
 #include <QDialog>
 #include <QString>
