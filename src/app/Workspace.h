@@ -288,7 +288,7 @@ public:
     void testPanel();
     void testPanel(const CommChoice& choice);
     bool transferRunning() const override { return exchange_.running(); }
-    void cancelTransfer() { exchange_.cancel(); }
+    void cancelTransfer() override { exchange_.cancel(); }
     // The trace of the last transfer as text, written safely (the error names the file);
     // Panel > Line Trace's Save asks for the file first.
     Result<void> saveTrace(const QString& path) const;

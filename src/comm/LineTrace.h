@@ -17,10 +17,11 @@ struct TraceRow {
     QString problem;    // what was wrong with them; "" when nothing
 };
 
-// The column headings and the rows of a trace, in the order the events happened.
+// The column headings of a trace's table (the bytes last: they are long), and its rows
+// in the order the events happened.
 inline const QStringList kTraceHeadings = {QStringLiteral("Time (ms)"), QStringLiteral("Line"),
-                                           QStringLiteral("Message"), QStringLiteral("Bytes"),
-                                           QStringLiteral("Problem")};
+                                           QStringLiteral("Message"), QStringLiteral("Problem"),
+                                           QStringLiteral("Bytes")};
 std::vector<TraceRow> traceRows(const std::vector<LineEvent>& trace);
 
 // The trace as lines of text, one per event, the columns aligned; a problem follows its

@@ -22,23 +22,32 @@ QString orderListLabel(PointType type)
 
 SortModel::SortModel(ConfigState& state) : state_(state) {}
 
-QStringList SortModel::orderTexts(PointType type) const
+namespace {
+
+// "3–4  Meter: Inst: Vld": each point under the DNP point number(s) it takes.
+QStringList numberedTexts(PointType type, const std::vector<DnpNumbering>& numbering)
 {
     const PointCatalog& catalog = PointCatalog::instance();
     QStringList texts;
-    for (const DnpNumbering& n : dnpPointNumbers(state_, type))
+    for (const DnpNumbering& n : numbering)
         texts << dnpNumberSpan(n) + QStringLiteral("  ") + catalog.point(type, n.typeIndex).shortName;
     return texts;
 }
 
+}  // namespace
+
+QStringList SortModel::orderTexts(PointType type) const
+{
+    return numberedTexts(type, dnpPointNumbers(state_, type));
+}
+
 QStringList SortModel::retrievedTexts(PointType type) const
 {
-    const PointCatalog& catalog = PointCatalog::instance();
-    QStringList texts;
+    std::vector<int> found;
     for (int typeIndex : retrieved_.of(type))
         if (isValidTypeIndex(type, typeIndex))
-            texts << catalog.point(type, typeIndex).shortName;
-    return texts;
+            found.push_back(typeIndex);
+    return numberedTexts(type, dnpPointNumbers(type, found));
 }
 
 void SortModel::showSendMode()

@@ -40,8 +40,8 @@ public:
     QStringList orderTexts(PointType type) const;
     // The TypeIndex values of an order list, in list order.
     std::vector<int> orderList(PointType type) const { return state_.class0Sequence(type); }
-    // The names of the points a retrieve found, in the panel's order (a point found twice
-    // is listed twice).
+    // The points a retrieve found, in the panel's order under the DNP point numbers they
+    // take there, as orderTexts shows them (a point found twice is listed twice).
     QStringList retrievedTexts(PointType type) const;
 
     // The words the Class 0 points take of what the panel holds.
@@ -98,6 +98,8 @@ public:
     // close box.
     virtual void closeOrderWindow(bool accepted) = 0;
     virtual bool transferRunning() const = 0;
+    // Cancel while a send or retrieve of the window runs.
+    virtual void cancelTransfer() = 0;
 };
 
 }  // namespace dnp

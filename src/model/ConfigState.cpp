@@ -94,10 +94,15 @@ std::vector<int> keptClass0Sequence(const std::vector<int>& before, const Config
 
 std::vector<DnpNumbering> dnpPointNumbers(const ConfigState& state, PointType type)
 {
+    return dnpPointNumbers(type, state.class0Sequence(type));
+}
+
+std::vector<DnpNumbering> dnpPointNumbers(PointType type, const std::vector<int>& sequence)
+{
     const PointCatalog& catalog = PointCatalog::instance();
     std::vector<DnpNumbering> numbering;
     int next = 0;
-    for (int t : state.class0Sequence(type)) {
+    for (int t : sequence) {
         const int words = catalog.point(type, t).wordCount;
         numbering.push_back({t, next, words});
         next += words;

@@ -113,6 +113,8 @@ struct DnpNumbering {
     int wordCount;
 };
 std::vector<DnpNumbering> dnpPointNumbers(const ConfigState& state, PointType type);
+// The same for the points of a type in the order given (type indices).
+std::vector<DnpNumbering> dnpPointNumbers(PointType type, const std::vector<int>& sequence);
 // "7", or "3\u20134" for a point of two words: the numbers a point takes.
 QString dnpNumberSpan(const DnpNumbering& numbering);
 

@@ -24,7 +24,7 @@ TEST(LineTrace, EachEventALineAndEachProblemALineBelowIt)
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ((QStringList{rows[2].time, rows[2].direction, rows[2].message, rows[2].bytes, rows[2].problem}),
               (QStringList{"1234567", "from panel", "12", "FF", "Reply to message 11 of 18 was followed by 1 unexpected byte."}));
-    EXPECT_EQ(kTraceHeadings, (QStringList{"Time (ms)", "Line", "Message", "Bytes", "Problem"}));
+    EXPECT_EQ(kTraceHeadings, (QStringList{"Time (ms)", "Line", "Message", "Problem", "Bytes"}));
 }
 
 TEST(LineTrace, AnEmptyTraceSaysNothingWentOverTheLine)

@@ -210,13 +210,15 @@ TEST(SortModelRetrieve, TheRetrieveListsShowThePanelsOrderAndItsRepeats)
 {
     SortRig rig;
     RetrievedConfig found;
-    for (int t : {3, 3, 1})
+    for (int t : {3, 329, 3, 1})
         found.order.append(PointType::Ain, t);
     found.order.append(PointType::Bout, 2);
     rig.sort.showRetrieved(found);
+    // Under the DNP point numbers the panel gives them, as the Send window shows them.
     EXPECT_EQ(rig.sort.retrievedTexts(PointType::Ain),
-              (QStringList{"Meter: Inst: Ild", "Meter: Inst: Ild", "Meter: Inst: Vs"}));
-    EXPECT_EQ(rig.sort.retrievedTexts(PointType::Bout), QStringList{"Auto Inhibit"});
+              (QStringList{"0  Meter: Inst: Ild", "1\u20132  Misc: Serial Number -- 2 words", "3  Meter: Inst: Ild",
+                           "4  Meter: Inst: Vs"}));
+    EXPECT_EQ(rig.sort.retrievedTexts(PointType::Bout), QStringList{"0  Auto Inhibit"});
     EXPECT_TRUE(rig.sort.retrievedTexts(PointType::Bin).isEmpty());
 }
 

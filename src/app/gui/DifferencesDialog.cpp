@@ -19,19 +19,31 @@ namespace {
 constexpr int kSmallestTableWidth = 640;
 constexpr int kSmallestTableHeight = 300;
 
+// "3 differences", "1 difference".
+QString differenceCount(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 difference") : QStringLiteral("%1 differences").arg(count);
+}
+
 }  // namespace
 
 DifferencesDialog::DifferencesDialog(const QString& fileName, const QList<QStringList>& rows, QWidget* parent)
+    : DifferencesDialog(QStringLiteral("Compare With File"),
+                        QStringLiteral("%1 between the configuration (A) and %2 (B):").arg(differenceCount(rows.size()), fileName),
+                        rows, parent)
+{
+}
+
+DifferencesDialog::DifferencesDialog(const QString& title, const QString& headingText, const QList<QStringList>& rows,
+                                     QWidget* parent)
     : CentredDialog(parent)
 {
     setObjectName("DifferencesDialog");
-    setWindowTitle(QStringLiteral("Compare With File"));
+    setWindowTitle(title);
     setModal(true);
 
-    const QString count =
-        rows.size() == 1 ? QStringLiteral("1 difference") : QStringLiteral("%1 differences").arg(rows.size());
-    auto* heading =
-        new QLabel(QStringLiteral("%1 between the configuration (A) and %2 (B):").arg(count, fileName), this);
+    auto* heading = new QLabel(headingText, this);
+    heading->setWordWrap(true);
     const QStringList columns = differenceColumns();
     table = new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(columns.size()), this);
     table->setObjectName("DifferencesTable");

@@ -18,6 +18,9 @@ class DifferencesDialog : public CentredDialog {
 public:
     // `rows`: the cells of each difference under differenceColumns() (differenceTableRow).
     DifferencesDialog(const QString& fileName, const QList<QStringList>& rows, QWidget* parent = nullptr);
+    // The same under another caption and heading (a verify of the panel).
+    DifferencesDialog(const QString& title, const QString& heading, const QList<QStringList>& rows,
+                      QWidget* parent = nullptr);
 
     QTableWidget* table = nullptr;
     QPushButton* CopyAllBtn = nullptr;

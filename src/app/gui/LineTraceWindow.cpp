@@ -14,7 +14,7 @@
 namespace dnp {
 namespace {
 
-enum Column { TimeColumn, LineColumn, MessageColumn, BytesColumn, ProblemColumn };
+enum Column { TimeColumn, LineColumn, MessageColumn, ProblemColumn, BytesColumn };
 
 }  // namespace
 
@@ -31,7 +31,7 @@ LineTraceWindow::LineTraceWindow(std::function<void()> save, QWidget* parent) : 
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
-    table->setMinimumSize(760, 320);
+    table->setMinimumSize(900, 360);
 
     CopyBtn = dialogButton(this, QStringLiteral("CopyBtn"), QStringLiteral("&Copy"));
     SaveBtn = dialogButton(this, QStringLiteral("SaveBtn"), QStringLiteral("&Save..."));
@@ -58,7 +58,7 @@ void LineTraceWindow::showTrace(const std::vector<LineEvent>& trace)
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (int r = 0; r < table->rowCount(); ++r) {
         const TraceRow& row = rows[static_cast<std::size_t>(r)];
-        const QStringList cells = {row.time, row.direction, row.message, row.bytes, row.problem};
+        const QStringList cells = {row.time, row.direction, row.message, row.problem, row.bytes};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c == BytesColumn)
@@ -76,7 +76,7 @@ void LineTraceWindow::showTrace(const std::vector<LineEvent>& trace)
     // The row of the first problem in view.
     for (int r = 0; r < table->rowCount(); ++r)
         if (!rows[static_cast<std::size_t>(r)].problem.isEmpty()) {
-            table->scrollToItem(table->item(r, ProblemColumn));
+            table->scrollToItem(table->item(r, TimeColumn));
             break;
         }
 }

@@ -4,6 +4,7 @@
 #include "app/gui/AboutBox.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/HelpWindow.h"
+#include "app/gui/LineTraceWindow.h"
 #include "app/gui/OverviewPanel.h"
 #include "app/gui/WidgetPrompts.h"
 #include "classes/gui/ClassForm.h"
@@ -21,6 +22,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -36,7 +39,7 @@ constexpr int kWindowWidth = 678;
 // The commands a running transfer holds back (menu items and tool buttons).
 const char* const kHeldDuringTransfer[] = {"FileNew1",     "FileOpen1",     "ConfigClass0", "ConfigClass1",
                                            "ConfigClass2", "ConfigClass3",  "PanelSettings", "PanelSend",
-                                           "PanelRetrieve"};
+                                           "PanelRetrieve", "FileImport1",  "PanelVerify"};
 const char* const kButtonsHeldDuringTransfer[] = {"Class0SpBtn", "Class1SpBtn", "Class2SpBtn", "Class3SpBtn",
                                                   "SettingBtn",  "sendBtn",     "retrieveBtn"};
 
@@ -84,6 +87,20 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     transferProgress_->setObjectName("TransferProgress");
     transferProgress_->setMinimumWidth(fontMetrics().horizontalAdvance("Retrieving message 18 of 18") + 8);
     statusBar()->addPermanentWidget(transferProgress_);
+    // Every transfer shows its progress here, and can be stopped here.
+    transferBar_ = new QProgressBar(this);
+    transferBar_->setObjectName("TransferBar");
+    transferBar_->setRange(0, kMessageCount);
+    transferBar_->setMaximumWidth(120);
+    transferBar_->setTextVisible(false);
+    CancelTransferBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelTransferBtn->setObjectName("CancelTransferBtn");
+    CancelTransferBtn->setToolTip(QStringLiteral("Stop the transfer with the panel"));
+    connect(CancelTransferBtn, &QPushButton::clicked, this, [this] { workspace().cancelTransfer(); });
+    statusBar()->addPermanentWidget(transferBar_);
+    statusBar()->addPermanentWidget(CancelTransferBtn);
+    transferBar_->hide();
+    CancelTransferBtn->hide();
     // 678 wide, as tall as the bars and the overview need.
     const QSize size(kWindowWidth, sizeHint().height() + overview_->plannedHeight());
     resize(size);
@@ -115,17 +132,26 @@ Workspace& TDNPCfgMain::workspace()
         return *workspace_;
     desk_ = std::make_unique<DeskSettings>(deskFile_);
     workspace_ = std::make_unique<Workspace>(*prompts_, WorkspaceSetup{.iniPath = iniPath_, .linkFactory = linkFactory_, .desk = desk_.get()});
-    connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind kind, int message, const QString& text) {
+    connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind, int message, const QString& text) {
         transferProgress_->setText(text);
         const bool running = workspace_->transferRunning();
+        transferBar_->setValue(message > 0 ? message - 1 : 0);
+        transferBar_->setVisible(running);
+        CancelTransferBtn->setVisible(running);
         for (const char* name : kHeldDuringTransfer)
             action(name)->setEnabled(!running);
         for (const char* name : kButtonsHeldDuringTransfer)
             toolButton(name)->setEnabled(!running);
         if (sortForm_)
-            sortForm_->showProgress(kind, message, running);
+            sortForm_->showProgress(message, text, running);
+    });
+    connect(workspace_.get(), &Workspace::panelCommandEnded, this, [this] {
+        if (sortForm_)
+            sortForm_->panelCommandEnded();
     });
     connect(workspace_.get(), &Workspace::transferEnded, this, [this](const TransferResult& result) {
+        if (lineTrace_)
+            lineTrace_->showTrace(workspace_->lastTrace());
         if (result.kind == TransferKind::Retrieve && result.outcome == TransferOutcome::Cancelled)
             transferProgress_->setText(QStringLiteral("Retrieve cancelled."));
         if (sortForm_)
@@ -286,6 +312,23 @@ void TDNPCfgMain::FileImport1Execute()
 {
     workspace().importWithDialog();
     refreshCaption();
+}
+
+void TDNPCfgMain::PanelVerifyClick()
+{
+    workspace().verifyPanel();
+}
+
+// Not modal: it stays beside the window and follows each transfer.
+void TDNPCfgMain::LineTraceClick()
+{
+    if (!lineTrace_) {
+        lineTrace_ = new LineTraceWindow([this] { workspace().saveTraceWithDialog(); }, this);
+        lineTrace_->showTrace(workspace().lastTrace());
+    }
+    lineTrace_->show();
+    lineTrace_->raise();
+    lineTrace_->activateWindow();
 }
 
 void TDNPCfgMain::FileExit1Execute()

@@ -15,11 +15,14 @@ class QAction;
 class QDialog;
 class QMenu;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 class QToolButton;
 
 namespace dnp {
 
 class DeskSettings;
+class LineTraceWindow;
 class OverviewPanel;
 class TClassForm;
 class TReportForm;
@@ -46,6 +49,9 @@ public:
     TSortForm* sortForm();
     TReportForm* reportForm();
     QLabel* transferProgress() const { return transferProgress_; }
+    QProgressBar* transferBar() const { return transferBar_; }
+    // In the status bar while a transfer runs.
+    QPushButton* CancelTransferBtn = nullptr;
     OverviewPanel* overview() const { return overview_; }
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
@@ -70,6 +76,11 @@ public:
     void SendBtnClick();
     void retrieveBtnClick();
     void ReportBtnClick();
+    // Panel > "Verify Panel Against File...": the panel read back and compared with the
+    // open configuration. Panel > "Line Trace": the frames of the last transfer.
+    void PanelVerifyClick();
+    void LineTraceClick();
+    LineTraceWindow* lineTrace() const { return lineTrace_; }
 
 protected:
     // Once the window has been painted the first time: the overview shown and the
@@ -109,7 +120,9 @@ private:
     TSortForm* sortForm_ = nullptr;
     TReportForm* reportForm_ = nullptr;
     QLabel* transferProgress_ = nullptr;
+    QProgressBar* transferBar_ = nullptr;
     OverviewPanel* overview_ = nullptr;
+    LineTraceWindow* lineTrace_ = nullptr;
 };
 
 }  // namespace dnp

@@ -55,6 +55,11 @@ void TDNPCfgMain::buildMenu()
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"PanelSend", "&Send...", "", "Send", "Send to panel", &TDNPCfgMain::SendBtnClick},
         {"PanelRetrieve", "&Retrieve...", "", "Retrieve", "Retrieve from panel", &TDNPCfgMain::retrieveBtnClick},
+        {"PanelVerify", "&Verify Panel Against File", "", "Verify Panel Against File",
+         "Read the panel's configuration and compare it with the open configuration", &TDNPCfgMain::PanelVerifyClick},
+        {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+        {"PanelTrace", "&Line Trace", "", "Line Trace", "The frames of the last transfer with the panel",
+         &TDNPCfgMain::LineTraceClick},
     };
     static const Command kHelp[] = {
         {"HelpContents1", "&Help Contents", "F1", "Help Contents", "Help Contents", &TDNPCfgMain::HelpContents1Click},

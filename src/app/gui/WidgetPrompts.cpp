@@ -1,5 +1,6 @@
 #include "app/gui/WidgetPrompts.h"
 
+#include "app/gui/DifferencesDialog.h"
 #include "app/gui/HelpWindow.h"
 #include "comm/gui/ComSelectForm.h"
 
@@ -91,7 +92,11 @@ void WidgetPrompts::withdrawQuestion()
 
 void WidgetPrompts::showDifferences(const QString& heading, const ConfigDifferences& differences)
 {
-    QMessageBox::critical(parent_(), QStringLiteral("Error"), heading + QLatin1Char('\n') + differenceLines(differences).join(QLatin1Char('\n')));
+    QList<QStringList> rows;
+    for (const ConfigDifference& d : differences)
+        rows << differenceCells(d);
+    DifferencesDialog dialog(QStringLiteral("Verify Panel"), heading, rows, parent_());
+    dialog.exec();
 }
 
 bool WidgetPrompts::confirmDiscard(const QString& caption, const QString& text, const QString& action)

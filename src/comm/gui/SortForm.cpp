@@ -198,7 +198,7 @@ TSortForm::TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget*
     RetrieveHelpBtn = makeButton(QStringLiteral("RetrieveHelpBtn"), QStringLiteral("&Help"));
     OKtoSendButton->setDefault(true);
     connect(OKtoSendButton, &QPushButton::clicked, this, &TSortForm::OKtoSendButtonClick);
-    connect(ScancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ScancelBtn, &QPushButton::clicked, this, &QDialog::reject);  // cancels a running send
     connect(SendHelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kSendHelpTopic); });
     connect(OKtoRetrieveButton, &QPushButton::clicked, this, &TSortForm::OKtoRetrieveButtonClick);
     connect(RokBtn, &QPushButton::clicked, this, &TSortForm::RokBtnClick);
@@ -278,8 +278,7 @@ void TSortForm::refresh()
     for (QWidget* w : std::initializer_list<QWidget*>{OKtoSendButton, MappingRG, VerifyAfterSendBox, SendHelpBtn, ScancelBtn,
                                                       WordCountLabel})
         w->setVisible(send);
-    for (QWidget* w : std::initializer_list<QWidget*>{RMappingRG, OKtoRetrieveButton, RetrieveHelpBtn, RokBtn, RcancelBtn,
-                                                      RetrieveProgressLabel, RetrieveProgress})
+    for (QWidget* w : std::initializer_list<QWidget*>{RMappingRG, OKtoRetrieveButton, RetrieveHelpBtn, RokBtn, RcancelBtn})
         w->setVisible(!send);
     for (int n = 0; n < kPointTypeCount; ++n) {
         class0Lists_[n]->setVisible(send);
@@ -330,9 +329,21 @@ void TSortForm::RMappingRGClick(int item)
     showItem(rMappingGroup_, actions_.order().retrievedMapping());
 }
 
+// The window stays while its send runs, showing the progress, and closes at its end;
+// a send refused at once closes it at once.
 void TSortForm::OKtoSendButtonClick()
 {
+    sending_ = true;
     actions_.sendFromOrderWindow();
+    if (!actions_.transferRunning() && sending_)
+        panelCommandEnded();
+}
+
+void TSortForm::panelCommandEnded()
+{
+    if (!std::exchange(sending_, false))
+        return;
+    showProgress(0, {}, false);
     accept();
 }
 
@@ -349,19 +360,24 @@ void TSortForm::RokBtnClick()
     accept();
 }
 
-void TSortForm::showProgress(TransferKind kind, int message, bool running)
+void TSortForm::showProgress(int message, const QString& text, bool running)
 {
-    if (kind == TransferKind::Retrieve) {
-        RetrieveProgressLabel->setText(progressText(kind, message));
-        // Messages done: all of them once the retrieve has ended with its replies in.
-        RetrieveProgress->setValue(message > 0 ? message - 1 : 0);
-    }
-    OKtoRetrieveButton->setEnabled(!running);
-    RokBtn->setEnabled(!running);
+    RetrieveProgressLabel->setText(text);
+    // Messages done: all of them once the transfer has ended with its replies in.
+    RetrieveProgress->setValue(message > 0 ? message - 1 : 0);
+    for (QWidget* w : std::initializer_list<QWidget*>{OKtoRetrieveButton, RokBtn, OKtoSendButton, MappingRG,
+                                                      VerifyAfterSendBox})
+        w->setEnabled(!running);
+    for (OrderListBox* list : class0Lists_)
+        list->setEnabled(!running);
 }
 
 void TSortForm::done(int result)
 {
+    if (sending_ && result != QDialog::Accepted) {
+        actions_.cancelTransfer();
+        return;
+    }
     actions_.closeOrderWindow(result == QDialog::Accepted);
     refreshLists();
     showItem(mappingGroup_, actions_.order().mapping());

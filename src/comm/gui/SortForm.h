@@ -66,9 +66,13 @@ public:
     // (modally); the window closes when it returns. By default nothing.
     std::function<void()> classEditorHook;
 
-    // The progress of a retrieve, shown in the window: message 1-18 as it starts, 0 at
-    // the end. `running`: the buttons that start or leave a retrieve wait for its end.
-    void showProgress(TransferKind kind, int message, bool running);
+    // The progress of a send (with its verify) or a retrieve, shown in the window:
+    // message 1-18 as it starts with its text ("Verifying message 3 of 18"), 0 at the
+    // end. `running`: what would start another transfer or change the order waits.
+    void showProgress(int message, const QString& text, bool running);
+    // A send started here, with the verify that follows it, has ended: the window closes
+    // (the order that was sent is kept).
+    void panelCommandEnded();
 
     // Shows the model's state: caption, visibilities, lists, mapping groups.
     void refresh();
@@ -98,7 +102,8 @@ public:
     void RMappingRGClick(int item);
 
     // Closing in any way runs FormClose; closed otherwise than by Send or OK (Cancel,
-    // Esc, the close box), the order the window was shown with is restored.
+    // Esc, the close box), the order the window was shown with is restored. While its
+    // send runs, Cancel, Esc and the close box cancel the send instead.
     void done(int result) override;
 
 private:
@@ -115,6 +120,7 @@ private:
     std::array<QLabel*, kPointTypeCount> labels_{};
     QButtonGroup* mappingGroup_ = nullptr;
     QButtonGroup* rMappingGroup_ = nullptr;
+    bool sending_ = false;  // a send of this window (and its verify) runs
 };
 
 }  // namespace dnp

@@ -1,5 +1,7 @@
 #include "app/gui/Application.h"
 #include "app/gui/DifferencesDialog.h"
+#include "app/gui/LineTraceWindow.h"
+#include "comm/LineTrace.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/OverviewPanel.h"
 #include "classes/gui/CheckListBox.h"
@@ -26,12 +28,14 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QDropEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -122,6 +126,9 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
         {"PanelSettings", "&Communication Settings...", "", "Communication Settings", "Communication settings"},
         {"PanelSend", "&Send...", "", "Send", "Send to panel"},
         {"PanelRetrieve", "&Retrieve...", "", "Retrieve", "Retrieve from panel"},
+        {"PanelVerify", "&Verify Panel Against File", "", "Verify Panel Against File",
+         "Read the panel's configuration and compare it with the open configuration"},
+        {"PanelTrace", "&Line Trace", "", "Line Trace", "The frames of the last transfer with the panel"},
         {"HelpContents1", "&Help Contents", "F1", "Help Contents", "Help Contents"},
         {"About1", "&About...", "", "About", "About"},
     };
@@ -148,7 +155,7 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
           "E&xit"}},
         {"&Configuration", "Class selections and the report",
          {"Class &0...", "Class &1...", "Class &2...", "Class &3...", "-", "&Report..."}},
-        {"&Panel", "Communication with the panel", {"&Communication Settings...", "-", "&Send...", "&Retrieve..."}},
+        {"&Panel", "Communication with the panel", {"&Communication Settings...", "-", "&Send...", "&Retrieve...", "&Verify Panel Against File", "-", "&Line Trace"}},
         {"&Help", "Help topics", {"&Help Contents", "-", "&About..."}},
     };
     const QList<QAction*> bar = window.menuBar()->actions();
@@ -675,6 +682,25 @@ protected:
         while (window.workspace().transferRunning() && patience.elapsed() < 20000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
+    // The simulator started again with other options, the settings pointing at it.
+    void restartSim(const QStringList& options)
+    {
+        sim.stop();
+        ASSERT_TRUE(sim.start(options)) << sim.error().toStdString();
+        ASSERT_TRUE(test::writeFileBytes(dir.filePath("DNP.ini"),
+                                         "[Comm]\nComPort=1\n[Ports]\nCOM1=" + sim.device().toUtf8() + "\n"));
+        ASSERT_TRUE(window.workspace().readSettings());
+    }
+    // A panel command the test started, run until the workspace says it has ended.
+    bool runToTheEnd(const std::function<void()>& start)
+    {
+        std::optional<bool> ended;
+        const auto c = QObject::connect(&window.workspace(), &Workspace::panelCommandEnded, [&](bool ok) { ended = ok; });
+        start();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ended.has_value(); }, 20000)) << "the panel command did not end";
+        QObject::disconnect(c);
+        return ended.value_or(false);
+    }
     test::PanelSim sim{{"--delay-ms", "100"}};
 };
 
@@ -785,3 +811,124 @@ TEST_F(MainWindowTest, Screenshots)
 }
 
 }  // namespace
+
+// Send keeps its window open with the progress and a Cancel that stops it; the status bar
+// has both as well.
+TEST_F(MainWindowTransferTest, ASendShowsItsProgressAndCancelStopsIt)
+{
+    useBin3();
+    window.SendBtnClick();
+    TSortForm* form = window.sortForm();
+    runToTheEnd([&] {
+        form->OKtoSendButton->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->RetrieveProgressLabel->text() == "Sending message 3 of 18"; }, 20000));
+        EXPECT_EQ(form->RetrieveProgress->value(), 2);
+        EXPECT_FALSE(form->OKtoSendButton->isEnabled());
+        EXPECT_FALSE(form->class0List(PointType::Bin)->isEnabled());
+        EXPECT_EQ(window.transferProgress()->text(), "Sending message 3 of 18");
+        EXPECT_FALSE(window.CancelTransferBtn->isHidden());
+        if (const QString shots = qEnvironmentVariable("DNP_SCREENSHOT_DIR"); !shots.isEmpty()) {
+            window.show();
+            form->show();
+            QApplication::processEvents();
+            form->grab().save(shots + "/send-progress.png");
+            window.grab().save(shots + "/main-window-sending.png");
+        }
+        form->ScancelBtn->click();
+    });
+    EXPECT_EQ(prompts.texts().last(), "The send was cancelled.\nThe panel may hold a partly written configuration: send it again.");
+    EXPECT_EQ(form->result(), QDialog::Accepted);  // closed, the order that was sent kept
+    EXPECT_TRUE(window.CancelTransferBtn->isHidden());
+    EXPECT_TRUE(window.toolButton("sendBtn")->isEnabled());
+}
+
+// The verify after a send says so, message by message; Select Port is asked once for both.
+TEST_F(MainWindowTransferTest, TheVerifyAfterASendSaysSoAndSelectPortIsAskedOnce)
+{
+    ASSERT_TRUE(test::writeFileBytes(dir.filePath("DNP.ini"), "[Comm]\nComPort=0\n[Ports]\nCOM1=" + sim.device().toUtf8() +
+                                                                  "\n[Options]\nVerifyAfterSend=1\n"));
+    ASSERT_TRUE(window.workspace().readSettings());
+    useBin3();
+    prompts.portAnswers = {1};
+    QStringList shown;
+    QObject::connect(&window.workspace(), &Workspace::transferProgress, &window,
+            [&] { shown << window.sortForm()->RetrieveProgressLabel->text(); });
+    window.SendBtnClick();
+    EXPECT_TRUE(runToTheEnd([&] { window.sortForm()->OKtoSendButton->click(); }));
+    EXPECT_EQ(prompts.texts(test::Shown::SelectPort).size(), 1);
+    EXPECT_EQ(shown.mid(0, 2), (QStringList{"Sending message 1 of 18", "Sending message 2 of 18"}));
+    EXPECT_TRUE(shown.contains("Verifying message 1 of 18"));
+    EXPECT_EQ(shown.mid(shown.size() - 2), (QStringList{"Verifying message 18 of 18", ""}));
+    EXPECT_EQ(prompts.texts(test::Shown::Information),
+              (QStringList{"Sending communication status: OK..", "The panel holds the configuration that was sent."}));
+}
+
+// What a send that the panel stops answering tells: whether any of it was written.
+TEST_F(MainWindowTransferTest, AStoppedSendSaysWhetherAnythingWasWritten)
+{
+    useBin3();
+    const struct {
+        const char* silentAt;
+        const char* message;
+        const char* written;
+    } cases[] = {
+        {"1", "Message 1 of 18 was not answered.", "Nothing was written to the panel."},
+        {"5", "Message 5 of 18 was not answered.", "The panel may hold a partly written configuration: send it again."},
+    };
+    for (const auto& c : cases) {
+        restartSim({"--silent-at", c.silentAt});
+        prompts.shown.clear();
+        window.SendBtnClick();
+        EXPECT_FALSE(runToTheEnd([&] { window.sortForm()->OKtoSendButton->click(); }));
+        EXPECT_EQ(prompts.texts(test::Shown::Error),
+                  QStringList{QStringLiteral("ZE-P(L) is not responding!\n%1 %2\nNo answer on COM 1 (%3) at 9600 baud.")
+                                  .arg(c.message, c.written, sim.device())});
+    }
+}
+
+// Panel > Verify Panel Against File reads the panel and shows how it differs.
+TEST_F(MainWindowTransferTest, VerifyPanelShowsTheDifferencesFromTheOpenConfiguration)
+{
+    restartSim({});
+    useBin3();
+    EXPECT_FALSE(runToTheEnd([&] { window.action("PanelVerify")->trigger(); }));
+    const QStringList shown = prompts.texts(test::Shown::Differences);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("The panel does not hold new.dnp. Differences (A: new.dnp, B: the panel):\n"))
+        << shown[0].toStdString();
+    EXPECT_TRUE(window.workspace().lastVerify().has_value());
+
+    EXPECT_TRUE(runToTheEnd([&] { window.SendBtnClick(); window.sortForm()->OKtoSendButton->click(); }));
+    prompts.shown.clear();
+    EXPECT_TRUE(runToTheEnd([&] { window.action("PanelVerify")->trigger(); }));
+    EXPECT_EQ(prompts.texts(), QStringList{"The panel holds new.dnp."});
+}
+
+// Panel > Line Trace lists the frames of the last transfer and what was wrong with a
+// reply; Copy and Save give the same text.
+TEST_F(MainWindowTransferTest, TheLineTraceShowsABadReply)
+{
+    restartSim({"--bad-status-at", "3"});
+    window.retrieveBtnClick();
+    EXPECT_FALSE(runToTheEnd([&] { window.sortForm()->OKtoRetrieveButton->click(); }));
+    window.action("PanelTrace")->trigger();
+    LineTraceWindow* trace = window.lineTrace();
+    ASSERT_NE(trace, nullptr);
+    ASSERT_EQ(trace->table->rowCount(), 36);
+    EXPECT_EQ(trace->table->item(5, 1)->text(), "from panel");
+    EXPECT_EQ(trace->table->item(5, 2)->text(), "3");
+    EXPECT_EQ(trace->table->item(5, 3)->text(), "Reply to message 3 of 18 carried status 0x10.");
+    EXPECT_EQ(trace->table->item(4, 3)->text(), "");
+    EXPECT_EQ(trace->table->item(4, 4)->text(), QString::fromLatin1(window.workspace().lastTrace()[4].bytes.toHex(' ').toUpper()));
+    const QString text = traceLines(window.workspace().lastTrace()).join('\n') + '\n';
+    trace->CopyBtn->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), text);
+    prompts.fileAnswers = {dir.filePath("trace.txt")};
+    trace->SaveBtn->click();
+    EXPECT_EQ(test::readFileBytes(dir.filePath("trace.txt")), text.toUtf8());
+    if (const QString shots = qEnvironmentVariable("DNP_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        trace->show();
+        QApplication::processEvents();
+        trace->grab().save(shots + "/line-trace.png");
+    }
+}

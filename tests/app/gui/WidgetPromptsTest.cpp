@@ -10,13 +10,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace dnp;
@@ -160,3 +163,34 @@ TEST_F(WidgetPromptsTest, QuestionsThatThrowWorkAwayNameTheirButtonsAndDefaultTo
 }
 
 }  // namespace
+
+// "Stop it and exit?" withdrawn while it is shown closes as Cancel does.
+TEST_F(WidgetPromptsTest, AWithdrawnQuestionClosesAsCancel)
+{
+    std::optional<QString> shown;
+    answerNextModal([&](QWidget* modal) {
+        shown = qobject_cast<QMessageBox*>(modal) ? qobject_cast<QMessageBox*>(modal)->text() : QString();
+        prompts.withdrawQuestion();
+    });
+    EXPECT_FALSE(prompts.confirm("Exit", "A transfer with the panel is under way. Stop it and exit?"));
+    EXPECT_EQ(shown, "A transfer with the panel is under way. Stop it and exit?");
+    prompts.withdrawQuestion();  // nothing shown: nothing happens
+}
+
+// A verify's differences come up as a table under the verify's heading.
+TEST_F(WidgetPromptsTest, TheDifferencesOfAVerifyAreATable)
+{
+    ConfigState file;
+    test::setClass0(file, PointType::Bin, {3});
+    QStringList seen;
+    answerNextModal([&](QWidget* modal) {
+        seen << modal->windowTitle() << modal->findChild<QLabel*>()->text();
+        auto* table = modal->findChild<QTableWidget*>("DifferencesTable");
+        seen << QString::number(table->rowCount()) << table->item(0, 0)->text();
+        qobject_cast<QDialog*>(modal)->accept();
+    });
+    prompts.showDifferences("The panel does not hold a.dnp. Differences (A: a.dnp, B: the panel):",
+                            compareConfigurations(file, ConfigState()));
+    EXPECT_EQ(seen, (QStringList{"Verify Panel", "The panel does not hold a.dnp. Differences (A: a.dnp, B: the panel):",
+                                 "1", differenceCells(compareConfigurations(file, ConfigState())[0])[0]}));
+}

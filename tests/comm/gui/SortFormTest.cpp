@@ -55,6 +55,9 @@ void screenshot(QWidget& w, const QString& name)
 
 class SortFormTest : public ::testing::Test, public test::WorkspaceRig {
 protected:
+    // As the main window does: the end of a send the window started closes it.
+    SortFormTest() { QObject::connect(&ws, &Workspace::panelCommandEnded, &form, &TSortForm::panelCommandEnded); }
+
     // The main window's Send and Retrieve up to showing the window.
     void prepareSend()
     {
@@ -64,13 +67,15 @@ protected:
     {
         ws.showOrderWindow(SortMode::Retrieve, [this] { form.refresh(); });
     }
-    // A transfer the window started, run to its end.
+    // A transfer the window started, run to its end (a send with its verify).
     void settle()
     {
         QElapsedTimer patience;
         patience.start();
-        while (ws.transferRunning() && patience.elapsed() < 10000)
+        do
             QApplication::processEvents(QEventLoop::AllEvents, 10);
+        while (ws.transferRunning() && patience.elapsed() < 10000);
+        QApplication::processEvents();
     }
 
     void chooseSome()
@@ -209,9 +214,9 @@ TEST_F(SortFormTest, SendBuildsTheImageInTheChosenMappingAndCloses)
     radio(form.MappingRG, 1)->click();
     EXPECT_EQ(ws.order().mapping(), 1);
     form.OKtoSendButton->click();
+    settle();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    settle();
     EXPECT_EQ(link.sent.size(), 18);
     EXPECT_EQ(panel.image[0], 4);  // the mapping read before the window set it back
     EXPECT_EQ(panel.image[1], 0);
@@ -298,9 +303,9 @@ TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
     settle();
     form.refresh();
     EXPECT_EQ(checkedItem(form.RMappingRG), 2);
-    EXPECT_EQ(rowsOf(form.retrieveList(PointType::Ain)), (QStringList{"Meter: Inst: Ild", "Meter: Inst: Vs"}));
-    EXPECT_EQ(rowsOf(form.retrieveList(PointType::Bin)), QStringList{"Lower Motor Control Signal"});
-    EXPECT_EQ(rowsOf(form.retrieveList(PointType::Counters)), QStringList{"Elapsed Operations -- 32bit"});
+    EXPECT_EQ(rowsOf(form.retrieveList(PointType::Ain)), (QStringList{"0  Meter: Inst: Ild", "1  Meter: Inst: Vs"}));
+    EXPECT_EQ(rowsOf(form.retrieveList(PointType::Bin)), QStringList{"0  Lower Motor Control Signal"});
+    EXPECT_EQ(rowsOf(form.retrieveList(PointType::Counters)), QStringList{"0\u20131  Elapsed Operations -- 32bit"});
     screenshot(form, "sortform-retrieve.png");
 
     int editorShown = 0;
@@ -340,10 +345,10 @@ TEST_F(SortFormTest, ClosedWithoutSendTheOrderIsRestored)
         bin->dropAt(0, 2);
         ASSERT_EQ(ws.windowCaption(), "order.dnp *") << c.how;
         c.close();
+        settle();
         EXPECT_FALSE(form.isVisible()) << c.how;
         EXPECT_EQ(state.Class0Order == shown, !c.kept) << c.how;
         EXPECT_EQ(ws.windowCaption(), c.kept ? "order.dnp *" : "order.dnp") << c.how;
-        settle();
     }
 }
 
