@@ -17,7 +17,7 @@ int runExport(const QStringList& argv, Io io)
     // Without --format the output file's extension says it (CSV but for ".xml"); the
     // standard output needs it said.
     if (named.isEmpty() && output.isEmpty())
-        return usageError(io, "export", "--format is needed");
+        return usageError(io, "export", "--format is needed to write to standard output");
     const std::optional<PointListFormat> format = named.isEmpty() ? exportFormatOf(output) : pointListFormatByName(named);
     if (!format)
         return usageError(io, "export", "unknown format '" + named + "'");

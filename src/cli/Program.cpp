@@ -17,7 +17,7 @@ const Command kCommands[] = {
     {"image", "image CONFIG.dnp [--mapping uninitialized|subset|individual]",
      "print the 256-word image a send carries", runImage},
     {"decode", "decode IMAGE.txt -o OUT.dnp", "map a 256-word image back to a configuration", runDecode},
-    {"export", "export CONFIG.dnp --format csv|xml [-o OUT]", "the point list for the SCADA master", runExport},
+    {"export", "export CONFIG.dnp [--format csv|xml] [-o OUT]", "the point list for the SCADA master", runExport},
     {"import", "import LIST -o OUT.dnp [--base CONFIG.dnp] [--format csv|xml]",
      "read a point list (CSV or XML, as export writes it) back into a configuration", runImport},
     {"diff", "diff A.dnp B.dnp", "compare two configurations (exit 0 equal, 1 different)", runDiff},

@@ -93,7 +93,7 @@ TEST_F(DnpcfgAudit, ExportUsageAndFailures)
 {
     ProgramRun run = runDnpcfg({"export", rich});
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "dnpcfg: usage: dnpcfg export CONFIG.dnp --format csv|xml [-o OUT] (--format is needed)\n");
+    EXPECT_EQ(run.err, "dnpcfg: usage: dnpcfg export CONFIG.dnp [--format csv|xml] [-o OUT] (--format is needed to write to standard output)\n");
     run = runDnpcfg({"export", rich, "--format", "csv", "-o", dir.path()});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "dnpcfg: " + dir.path() + " is not a regular file\n");
