@@ -21,19 +21,12 @@ using namespace dnp;
 
 namespace {
 
-class QuietPrompts : public UserPrompts {
+class QuietPrompts : public UnattendedPrompts {
 public:
     QStringList messages;
     void information(const QString& text) override { messages << text; }
     void error(const QString& text) override { messages << text; }
-    bool confirm(const QString&, const QString&) override { return true; }
-    SaveChoice askSaveChanges(const QString&) override { return SaveChoice::Discard; }
-    std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
-    std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
-    std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override { return std::nullopt; }
-    void showHelp(int) override {}
     void showDifferences(const QString& heading, const ConfigDifferences&) override { messages << heading; }
-    void withdrawQuestion() override {}
 };
 
 double wireSeconds(frames::Command command, int baud)

@@ -2,6 +2,7 @@
 
 #include "comm/ImageLayout.h"
 #include "files/Csv.h"
+#include "files/LineProblems.h"
 #include "files/FileAccess.h"
 #include "files/PointList.h"
 #include "files/SafeWrite.h"
@@ -49,74 +50,43 @@ constexpr ActionName kActionNames[] = {
 
 constexpr int kHighestAddress = 255;
 constexpr QChar kByteOrderMark = QChar(0xFEFF);
-// Longest field text quoted in a message.
-constexpr qsizetype kQuotedFieldMax = 80;
 
-// A field as a message shows it: in quotes, "?" for what cannot be shown, cut when long.
 QString quoted(const QString& text)
 {
-    QString shown = text.left(kQuotedFieldMax);
-    for (QChar& c : shown)
-        if (!c.isPrint())
-            c = QLatin1Char('?');
-    if (text.size() > kQuotedFieldMax)
-        shown += QStringLiteral("...");
-    return QLatin1Char('\'') + shown + QLatin1Char('\'');
+    return quotedField(text);
 }
 
 // The problems of a jobs file, each with its line; told in line order.
-class Problems {
-public:
-    void add(int line, const QString& message) { list_.push_back({message, line}); }
-    bool empty() const { return list_.empty(); }
-    Error error() const
-    {
-        std::vector<Error> sorted = list_;
-        std::stable_sort(sorted.begin(), sorted.end(), [](const Error& a, const Error& b) { return a.line < b.line; });
-        QStringList lines;
-        for (const Error& e : sorted)
-            lines << QStringLiteral("line %1: %2").arg(e.line).arg(e.message);
-        return failure(lines.join(QLatin1Char('\n')), sorted.front().line);
-    }
-
-private:
-    std::vector<Error> list_;
-};
+using Problems = LineProblems;
 
 struct JobLines {
     std::vector<FleetJob> jobs;  // the lines that read
     Problems problems;
 };
 
-using ColumnPositions = std::array<int, kJobColumnCount>;
+// Where each column is (kJobColumns lists them in JobColumn's order); -1 when absent.
+using ColumnPositions = std::vector<int>;
 
 std::optional<ColumnPositions> findColumns(const CsvRecord& header, Problems& problems)
 {
-    ColumnPositions positions;
-    positions.fill(-1);
-    bool good = true;
-    for (int k = 0; k < header.fields.size(); ++k) {
-        const QString name = header.fields[k].trimmed().toLower();
-        for (const JobColumnHeader& c : kJobColumns) {
-            if (name != QLatin1String(c.header))
-                continue;
-            int& position = positions[static_cast<int>(c.column)];
-            if (position >= 0) {
-                problems.add(header.line, QStringLiteral("the header has the column '%1' twice").arg(name));
-                good = false;
-            }
-            position = k;
-        }
+    std::array<const char*, kJobColumnCount> names{};
+    std::transform(std::begin(kJobColumns), std::end(kJobColumns), names.begin(),
+                   [](const JobColumnHeader& c) { return c.header; });
+    const Result<ColumnPositions> positions = csvColumnPositions(header, names);
+    if (!positions) {
+        problems.add(header.line, positions.error().message);
+        return std::nullopt;
     }
+    bool good = true;
     for (const JobColumnHeader& c : kJobColumns)
-        if (c.required && positions[static_cast<int>(c.column)] < 0) {
+        if (c.required && (*positions)[static_cast<int>(c.column)] < 0) {
             problems.add(header.line, QStringLiteral("the header has no column '%1' (it needs %2)")
                                           .arg(QLatin1String(c.header), kJobsHeader));
             good = false;
         }
     if (!good)
         return std::nullopt;
-    return positions;
+    return *positions;
 }
 
 std::optional<FleetAction> actionNamed(const QString& text)
@@ -273,19 +243,12 @@ Result<void> checkJobFile(const FleetJob& job)
 // --- running a job ---
 
 // Answers what a job's workspace asks as dnpcfg does, and keeps what it told.
-class JobPrompts : public UserPrompts {
+class JobPrompts : public UnattendedPrompts {
 public:
     void information(const QString& text) override { lastInformation = text; }
     void error(const QString& text) override { lastError = text; }
-    bool confirm(const QString&, const QString&) override { return true; }
-    SaveChoice askSaveChanges(const QString&) override { return SaveChoice::Discard; }
-    std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
-    std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
-    std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override { return std::nullopt; }
-    void showHelp(int) override {}
     // A verify's differences are counted from the workspace's last verify.
     void showDifferences(const QString&, const ConfigDifferences&) override {}
-    void withdrawQuestion() override {}
 
     QString lastInformation;
     QString lastError;

@@ -1,5 +1,7 @@
 #include "files/ConfigFile.h"
 
+#include "files/LineProblems.h"
+
 #include "files/Cp1252.h"
 #include "files/FileAccess.h"
 #include "model/Regional.h"
@@ -199,13 +201,7 @@ QString valueCount(int n)
 // A field as a message shows it: decoded, "?" for what cannot be shown, cut when it is long.
 QString quoted(const QByteArray& field)
 {
-    QString text = fromCp1252(field.left(kQuotedFieldMax));
-    for (QChar& c : text)
-        if (!c.isPrint())
-            c = QLatin1Char('?');
-    if (field.size() > kQuotedFieldMax)
-        text += QStringLiteral("...");
-    return QStringLiteral("'") + text + QStringLiteral("'");
+    return quotedField(fromCp1252(field), kQuotedFieldMax);  // one character a byte
 }
 
 class Reader {

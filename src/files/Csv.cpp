@@ -13,6 +13,22 @@ bool hasText(const CsvRecord& record)
 
 }  // namespace
 
+Result<std::vector<int>> csvColumnPositions(const CsvRecord& header, std::span<const char* const> names)
+{
+    std::vector<int> positions(names.size(), -1);
+    for (int k = 0; k < header.fields.size(); ++k) {
+        const QString name = header.fields[k].trimmed().toLower();
+        for (std::size_t c = 0; c < names.size(); ++c) {
+            if (name != QLatin1String(names[c]))
+                continue;
+            if (positions[c] >= 0)
+                return failure(QStringLiteral("the header row has the column '%1' twice").arg(name), header.line);
+            positions[c] = k;
+        }
+    }
+    return positions;
+}
+
 Result<std::vector<CsvRecord>> csvRecords(QStringView text)
 {
     std::vector<CsvRecord> records;

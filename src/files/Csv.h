@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <QStringView>
+#include <span>
 #include <vector>
 
 namespace dnp {
@@ -19,5 +20,11 @@ struct CsvRecord {
 // the last line end, rows of commas) are dropped. A quoted field left open, or text after
 // a closing quote, is refused with its line.
 Result<std::vector<CsvRecord>> csvRecords(QStringView text);
+
+// Where the columns a reader wants are: for each header name, in the order given, its
+// position in the header row, -1 when the row does not name it (names compared without
+// surrounding blanks and case). A column named twice is refused with the header's line:
+// "the header row has the column 'index' twice".
+Result<std::vector<int>> csvColumnPositions(const CsvRecord& header, std::span<const char* const> names);
 
 }  // namespace dnp

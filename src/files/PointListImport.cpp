@@ -2,6 +2,7 @@
 
 #include "files/Csv.h"
 #include "files/FileAccess.h"
+#include "files/LineProblems.h"
 #include "model/WordBudget.h"
 
 #include <QHash>
@@ -23,8 +24,8 @@ constexpr int kEventClassCount = 3;
 constexpr int kTenthsPerPercent = 10;
 // How far from a whole tenth of a per cent a spreadsheet's decimal may lie (binary fractions).
 constexpr double kTenthTolerance = 1e-6;
-// Longest field text quoted in a message.
-constexpr qsizetype kQuotedFieldMax = 80;
+// Longest element name quoted in a message.
+constexpr qsizetype kQuotedNameMax = 80;
 const QByteArray kUtf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
 
 // --- the fields of a row ---
@@ -41,46 +42,12 @@ struct ListedRow {
 };
 
 // The problems of a list, each with its line, gathered before anything is given.
-class Problems {
-public:
-    void add(int line, const QString& message) { list_.push_back({message, line}); }
-    // The value, or nothing with its problem told at the line.
-    template <typename T>
-    std::optional<T> keep(Result<T> result, int line)
-    {
-        if (result)
-            return std::move(result).value();
-        add(line, result.error().message);
-        return std::nullopt;
-    }
-    void check(const Result<void>& result, int line)
-    {
-        if (!result)
-            add(line, result.error().message);
-    }
-    bool empty() const { return list_.empty(); }
-    const std::vector<Error>& list() const { return list_; }
-
-private:
-    std::vector<Error> list_;
-};
+using Problems = LineProblems;
 
 struct ListedRows {
     std::vector<ListedRow> rows;
     Problems problems;
 };
-
-// A field as a message shows it: in quotes, "?" for what cannot be shown, cut when it is long.
-QString quotedText(const QString& text)
-{
-    QString shown = text.left(kQuotedFieldMax);
-    for (QChar& c : shown)
-        if (!c.isPrint())
-            c = QLatin1Char('?');
-    if (text.size() > kQuotedFieldMax)
-        shown += QStringLiteral("...");
-    return QLatin1Char('\'') + shown + QLatin1Char('\'');
-}
 
 QString percentText(std::uint16_t tenths)
 {
@@ -100,7 +67,7 @@ Result<int> pointNumber(const QString& text)
     bool ok = false;
     const int number = text.trimmed().toInt(&ok, 10);
     if (!ok || number < 0)
-        return failure(QStringLiteral("the DNP point number %1 is not a whole number from 0 up").arg(quotedText(text)));
+        return failure(QStringLiteral("the DNP point number %1 is not a whole number from 0 up").arg(quotedField(text)));
     return number;
 }
 
@@ -139,24 +106,19 @@ Result<void> checkIsText(QByteArrayView bytes)
     return {};
 }
 
-// Where each column is: its position in the header row, -1 when the list has none.
-using ColumnPositions = std::array<int, kColumnCount>;
+// Where each column is: its position in the header row, -1 when the list has none
+// (kColumnHeaders lists them in Column's order).
+using ColumnPositions = std::vector<int>;
 
 Result<ColumnPositions> findColumns(const CsvRecord& header)
 {
-    ColumnPositions positions;
-    positions.fill(-1);
-    for (int k = 0; k < header.fields.size(); ++k) {
-        const QString name = header.fields[k].trimmed().toLower();
-        for (const ColumnHeader& c : kColumnHeaders) {
-            if (name != QLatin1String(c.header))
-                continue;
-            int& position = positions[static_cast<int>(c.column)];
-            if (position >= 0)
-                return failure(QStringLiteral("the header row has the column '%1' twice").arg(name), header.line);
-            position = k;
-        }
-    }
+    std::array<const char*, kColumnCount> names{};
+    std::transform(std::begin(kColumnHeaders), std::end(kColumnHeaders), names.begin(),
+                   [](const ColumnHeader& c) { return c.header; });
+    Result<ColumnPositions> found = csvColumnPositions(header, names);
+    if (!found)
+        return found;
+    const ColumnPositions& positions = *found;
     QStringList missing;
     QStringList required;
     for (const ColumnHeader& c : kColumnHeaders) {
@@ -164,7 +126,7 @@ Result<ColumnPositions> findColumns(const CsvRecord& header)
             continue;
         required << QLatin1String(c.header);
         if (positions[static_cast<int>(c.column)] < 0)
-            missing << quotedText(QLatin1String(c.header));
+            missing << quotedField(QLatin1String(c.header));
     }
     if (missing.size() == required.size())
         return failure(QStringLiteral("this is not a point list: its first row names none of the columns %1")
@@ -183,7 +145,7 @@ Result<PointType> csvPointType(const QString& text)
             return type;
     if (text.trimmed().isEmpty())
         return failure(QStringLiteral("the point has no type"));
-    return failure(QStringLiteral("unknown point type %1").arg(quotedText(text)));
+    return failure(QStringLiteral("unknown point type %1").arg(quotedField(text)));
 }
 
 Result<int> csvEventClass(const QString& text)
@@ -193,7 +155,7 @@ Result<int> csvEventClass(const QString& text)
     bool ok = false;
     const int cls = text.trimmed().toInt(&ok, 10);
     if (!ok || cls < 0 || cls > kEventClassCount)
-        return failure(QStringLiteral("the event class %1 is not 0, 1, 2 or 3").arg(quotedText(text)));
+        return failure(QStringLiteral("the event class %1 is not 0, 1, 2 or 3").arg(quotedField(text)));
     return cls;
 }
 
@@ -205,13 +167,13 @@ Result<std::uint16_t> deadbandTenths(const QString& text)
     bool ok = false;
     const double percent = c.toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(percent))
-        return failure(QStringLiteral("the dead band %1 is not a number").arg(quotedText(text)));
+        return failure(QStringLiteral("the dead band %1 is not a number").arg(quotedField(text)));
     const double tenths = percent * kTenthsPerPercent;
     if (tenths < -kTenthTolerance || tenths > kMaxDeadband + kTenthTolerance)
-        return failure(QStringLiteral("the dead band %1 lies outside 0 to 100").arg(quotedText(text)));
+        return failure(QStringLiteral("the dead band %1 lies outside 0 to 100").arg(quotedField(text)));
     const double whole = std::nearbyint(tenths);
     if (std::fabs(tenths - whole) > kTenthTolerance)
-        return failure(QStringLiteral("the dead band %1 is finer than a tenth of a per cent").arg(quotedText(text)));
+        return failure(QStringLiteral("the dead band %1 is finer than a tenth of a per cent").arg(quotedField(text)));
     return static_cast<std::uint16_t>(whole);
 }
 
@@ -221,7 +183,7 @@ Result<void> csvInClass0(const QString& text)
         return {};
     return failure(QStringLiteral("the class0 field %1 is not 'yes': every point of a list is in Class 0 "
                                   "(delete the row to leave the point out)")
-                       .arg(quotedText(text)));
+                       .arg(quotedField(text)));
 }
 
 Result<ListedRows> readCsvRows(QByteArrayView bytes)
@@ -299,7 +261,7 @@ Result<int> profileEventClass(const QString& text)
     for (int cls = 0; cls <= kEventClassCount; ++cls)
         if (text.trimmed() == QLatin1String(kProfileEventClasses[cls]))
             return cls;
-    return failure(QStringLiteral("the event class %1 is not none, one, two or three").arg(quotedText(text)));
+    return failure(QStringLiteral("the event class %1 is not none, one, two or three").arg(quotedField(text)));
 }
 
 class ProfileReader {
@@ -313,7 +275,7 @@ public:
         const int documentLine = line();
         if (xml_.name() != kProfileDocument)
             return failure(QStringLiteral("this is not a point list: the document is a <%1>, not a <%2>")
-                               .arg(xml_.name().left(kQuotedFieldMax).toString(), kProfileDocument),
+                               .arg(xml_.name().left(kQuotedNameMax).toString(), kProfileDocument),
                            documentLine);
         bool hasPointsList = false;
         while (!xml_.atEnd()) {
@@ -361,7 +323,7 @@ private:
         Problems& problems = listed_.problems;
         const PointElement* element = pointElement(elementName);
         if (!element) {
-            problems.add(line, QStringLiteral("unknown point type %1").arg(quotedText(elementName)));
+            problems.add(line, QStringLiteral("unknown point type %1").arg(quotedField(elementName)));
             xml_.skipCurrentElement();
             return;
         }
@@ -388,7 +350,7 @@ private:
         if (inClass0 && inClass0->trimmed() != kProfileInClass0)
             problems.add(line, QStringLiteral("the <%1> %2 is not 'always': every point of a list is in Class 0 "
                                               "(delete the element to leave the point out)")
-                                   .arg(QLatin1String(element->inClass0), quotedText(*inClass0)));
+                                   .arg(QLatin1String(element->inClass0), quotedField(*inClass0)));
         listed_.rows.push_back(row);
     }
 
@@ -400,16 +362,7 @@ private:
 // with its line (and the file, when `path` names one).
 Error listedProblems(const Problems& problems, const QString& path)
 {
-    std::vector<Error> list = problems.list();
-    std::stable_sort(list.begin(), list.end(), [](const Error& a, const Error& b) { return a.line < b.line; });
-    if (list.size() > static_cast<std::size_t>(kMaxListedProblems))
-        list.resize(kMaxListedProblems);
-    QStringList lines;
-    for (const Error& e : list)
-        lines << (!path.isEmpty() ? describeFileError(path, e)
-                  : e.line > 0    ? QStringLiteral("line %1: %2").arg(e.line).arg(e.message)
-                                  : e.message);
-    return failure(lines.join(QLatin1Char('\n')), list.front().line);
+    return problems.error(path, kMaxListedProblems);
 }
 
 // --- what the rows mean ---
@@ -454,12 +407,12 @@ Result<NamedWord> namedWord(PointType type, const QString& name)
     const QString pointName = match.hasMatch() ? match.captured(1) : QString();
     const auto found = names.find(pointName);
     if (found == names.end())
-        return failure(QStringLiteral("there is no %1 named %2").arg(pointListTypeName(type), quotedText(name)));
+        return failure(QStringLiteral("there is no %1 named %2").arg(pointListTypeName(type), quotedField(name)));
     const int words = catalog.point(type, *found).wordCount;
     const int word = match.captured(2).toInt();
     if (words == 1 || match.captured(3).toInt() != words || word < 1 || word > words)
         return failure(QStringLiteral("%1 names no word of '%2', a point of %3")
-                           .arg(quotedText(name), pointName, wordsText(words)));
+                           .arg(quotedField(name), pointName, wordsText(words)));
     return NamedWord{*found, word};
 }
 

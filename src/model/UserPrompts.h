@@ -55,4 +55,18 @@ public:
     virtual void showHelp(int topic) = 0;
 };
 
+// The answers of a run without anyone to ask (dnpcfg, a fleet's jobs): a confirmation is
+// OK, unsaved changes are discarded, no file and no port is chosen, nothing is shown.
+// What is told is left to the run.
+class UnattendedPrompts : public UserPrompts {
+public:
+    bool confirm(const QString&, const QString&) override { return true; }
+    SaveChoice askSaveChanges(const QString&) override { return SaveChoice::Discard; }
+    std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
+    std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override { return std::nullopt; }
+    void withdrawQuestion() override {}
+    void showHelp(int) override {}
+};
+
 }  // namespace dnp

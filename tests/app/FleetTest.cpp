@@ -8,6 +8,7 @@
 #include "files/ConfigFile.h"
 #include "support/FakeLink.h"
 #include "support/QtPrint.h"
+#include "support/SentImages.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -28,19 +29,7 @@ const QString kHeader = QStringLiteral("name,device,address,action,config\n");
 
 ConfigState sampleState(int firstAin)
 {
-    ConfigState state;
-    for (int t = firstAin; t < firstAin + 4; ++t) {
-        state.setSelected(0, PointType::Ain, t, true);
-        state.Class0Order[typeNumber(PointType::Ain)][t] = t;
-    }
-    return state;
-}
-
-ConfigImage imageOf(const ConfigState& state)
-{
-    const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
-    EXPECT_TRUE(built);
-    return built ? built->image : ConfigImage{};
+    return test::analogInputs(firstAin, 4);
 }
 
 struct FleetFiles : ::testing::Test {
@@ -98,7 +87,7 @@ const Refusal kRefusals[] = {
     {"a column missing", "name,device,action,config\np1,/dev/a,send,good.dnp\n",
      "line 1: the header has no column 'address' (it needs name,device,address,action,config)", true},
     {"a column twice", "name,device,address,action,config,Device\n",
-     "line 1: the header has the column 'device' twice", true},
+     "line 1: the header row has the column 'device' twice", true},
     {"no jobs", "name,device,address,action,config\n\n", "line 1: the jobs file holds no jobs", true},
     {"an empty file", "", "line 1: the jobs file is empty; its first line is the header name,device,address,action,config",
      true},
@@ -284,7 +273,7 @@ TEST_F(FleetRun, AVerifyCountsTheWordsThatDiffer)
 {
     const ConfigState state = sampleState(0);
     writeConfig("a.dnp", state);
-    ConfigImage held = imageOf(state);
+    ConfigImage held = test::sentImageOf(state);
     held[200] ^= 0x0001;
     held[201] ^= 0x0100;
     device("/dev/a").panel.image = held;

@@ -8,6 +8,7 @@
 #include "support/LoopbackPort.h"
 #include "support/PanelSim.h"
 #include "support/RunDnpcfg.h"
+#include "support/SentImages.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -24,19 +25,7 @@ constexpr int kPatienceMs = 60000;
 
 ConfigState sampleState(int firstAin)
 {
-    ConfigState state;
-    for (int t = firstAin; t < firstAin + 3; ++t) {
-        state.setSelected(0, PointType::Ain, t, true);
-        state.Class0Order[typeNumber(PointType::Ain)][t] = t;
-    }
-    return state;
-}
-
-ConfigImage imageOf(const ConfigState& state)
-{
-    const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
-    EXPECT_TRUE(built);
-    return built ? built->image : ConfigImage{};
+    return test::analogInputs(firstAin, 3);
 }
 
 // The results with each job's seconds as "S".
@@ -103,7 +92,7 @@ TEST_F(FleetCommand, GoodPanelsAFailingOneAndThreeOnOneLine)
 
     // The panel at address 3 holds an image of zeros: every word a.dnp sets differs.
     int differing = 0;
-    for (const std::uint16_t word : imageOf(sampleState(0)))
+    for (const std::uint16_t word : test::sentImageOf(sampleState(0)))
         differing += word != 0 ? 1 : 0;
     const QString differ = QStringLiteral("The panel does not hold a.dnp: %1 words differ.").arg(differing);
     EXPECT_EQ(withoutSeconds(test::fileBytes(path("results.csv"))),
@@ -125,15 +114,15 @@ TEST_F(FleetCommand, GoodPanelsAFailingOneAndThreeOnOneLine)
 
     // Each panel of the shared line holds what was sent to its address.
     shared.stop();
-    EXPECT_EQ(test::fileBytes(path("line.txt")), formatImageText(imageOf(sampleState(0))).toLatin1());
-    EXPECT_EQ(test::fileBytes(path("line.txt.2")), formatImageText(imageOf(sampleState(10))).toLatin1());
+    EXPECT_EQ(test::fileBytes(path("line.txt")), formatImageText(test::sentImageOf(sampleState(0))).toLatin1());
+    EXPECT_EQ(test::fileBytes(path("line.txt.2")), formatImageText(test::sentImageOf(sampleState(10))).toLatin1());
     EXPECT_EQ(test::fileBytes(path("line.txt.3")), formatImageText(ConfigImage{}).toLatin1());
     // The retrieve after the send read back what was sent.
     const Result<ConfigFileData> back = loadConfigFile(path("back.dnp"));
     ASSERT_TRUE(back) << back.error().message.toStdString();
     ConfigState read;
     applyConfigFileData(read, *back);
-    EXPECT_EQ(imageOf(read), imageOf(sampleState(0)));
+    EXPECT_EQ(test::sentImageOf(read), test::sentImageOf(sampleState(0)));
 }
 
 TEST_F(FleetCommand, AJobsFileWithBadLinesRunsNothing)

@@ -634,14 +634,16 @@ TEST_F(MainWindowTest, ImportPointListReadsTheListIntoTheConfiguration)
 
 // A failure nobody expected, thrown inside a handler, ends that action at the one
 // handler at the top: its text is told, and the program goes on.
-// A failure thrown from a handler unwinds through the toolkit's own frames, which leave
-// their locals (the event, a guard) behind; what they held is the toolkit's, not ours.
-struct ToolkitLeaksIgnored {
+// The toolkit's widget library is built without exceptions: a failure thrown from a
+// handler unwinds through its frames without running their destructors, so the count of
+// the guard it keeps on the clicked button stays behind. That count is the toolkit's,
+// not ours; the leak checker is told so for this program.
 #if defined(__SANITIZE_ADDRESS__)
-    ToolkitLeaksIgnored() { __lsan_disable(); }
-    ~ToolkitLeaksIgnored() { __lsan_enable(); }
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:QtSharedPointer::ExternalRefCountData::getAndRef\n";
+}
 #endif
-};
 
 TEST_F(MainWindowTest, AFailingHandlerShowsItsTextAndTheProgramGoesOn)
 {
@@ -652,10 +654,7 @@ TEST_F(MainWindowTest, AFailingHandlerShowsItsTextAndTheProgramGoesOn)
     app->tellFailure = [&](const QString& text) { told << text; };
     window.runModal = [](QDialog*) -> int { throw std::runtime_error("the dialog broke"); };
     window.show();
-    {
-        [[maybe_unused]] const ToolkitLeaksIgnored ignored;
-        QTest::mouseClick(window.toolButton("Class0SpBtn"), Qt::LeftButton);
-    }
+    QTest::mouseClick(window.toolButton("Class0SpBtn"), Qt::LeftButton);
     app->tellFailure = tell;
     EXPECT_EQ(told, QStringList{"An unexpected error has occurred: the dialog broke"});
     window.runModal = [this](QDialog* d) {
