@@ -32,22 +32,7 @@ ConfigState sampleState(int firstAin)
     return test::analogInputs(firstAin, 4);
 }
 
-struct FleetFiles : ::testing::Test {
-    QTemporaryDir dir;
-
-    QString path(const QString& name) const { return dir.filePath(name); }
-    QString write(const QString& name, const QByteArray& bytes) const
-    {
-        QFile f(path(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path(name);
-    }
-    QString writeConfig(const QString& name, const ConfigState& state) const
-    {
-        return write(name, composeConfigFile(state, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))));
-    }
-};
+struct FleetFiles : test::FleetFolder {};
 
 // --- the jobs file ---
 

@@ -45,21 +45,7 @@ QStringList finishedLines(const QString& err)
     return lines;
 }
 
-struct FleetCommand : ::testing::Test {
-    QTemporaryDir dir;
-
-    QString path(const QString& name) const { return dir.filePath(name); }
-    QString write(const QString& name, const QByteArray& bytes) const
-    {
-        QFile f(path(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path(name);
-    }
-    void writeConfig(const QString& name, const ConfigState& state) const
-    {
-        write(name, composeConfigFile(state, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))));
-    }
+struct FleetCommand : test::FleetFolder {
     static void expectListening(const test::PanelSim& sim)
     {
         EXPECT_TRUE(sim.device().startsWith("tcp://127.0.0.1:")) << sim.device().toStdString();

@@ -1,10 +1,14 @@
 #pragma once
-// Configurations of a few analog inputs, and the image a send of one carries: what the
-// fleet's tests send to their panels and look for in them.
+// Configurations of a few analog inputs, the image a send of one carries, and the folder
+// of a fleet's files: what the fleet's tests send to their panels and look for in them.
 
 #include "comm/ConfigImage.h"
+#include "files/ConfigFile.h"
 #include "model/ConfigState.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace dnp::test {
@@ -27,5 +31,23 @@ inline ConfigImage sentImageOf(const ConfigState& state)
     EXPECT_TRUE(built);
     return built ? built->image : ConfigImage{};
 }
+
+// A folder of the test's own for jobs files and configurations.
+struct FleetFolder : ::testing::Test {
+    QTemporaryDir dir;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path(name);
+    }
+    QString writeConfig(const QString& name, const ConfigState& state) const
+    {
+        return write(name, composeConfigFile(state, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))));
+    }
+};
 
 }  // namespace dnp::test
