@@ -444,9 +444,9 @@ TEST(ConfigFileRejects, WrongNumberOfValuesOnALine)
 
 TEST(ConfigFileErrors, TextNamesFileAndLine)
 {
-    EXPECT_EQ(describeFileError("/tmp/a.dnp", failure("'2.5' is not a valid integer value", 12)),
-              "/tmp/a.dnp, line 12: '2.5' is not a valid integer value");
-    EXPECT_EQ(describeFileError("/tmp/a.dnp", failure("No such file or directory")), "/tmp/a.dnp: No such file or directory");
+    EXPECT_EQ(describeFileError("configs/a.dnp", failure("'2.5' is not a valid integer value", 12)),
+              "configs/a.dnp, line 12: '2.5' is not a valid integer value");
+    EXPECT_EQ(describeFileError("configs/a.dnp", failure("No such file or directory")), "configs/a.dnp: No such file or directory");
 }
 
 TEST(ConfigFileApply, ReplacesSelectionsSlotsAndSettings)

@@ -36,7 +36,7 @@ TEST(FuzzReplayTest, PointListInputsKeepTheInvariants)
         EXPECT_EQ(dnp::fuzz::checkPointListInput(dnp::fuzz::readInput(path)), "") << path.toStdString();
 }
 
-// The seeds are lists the export wrote or a spreadsheet saved: each reads in its format.
+// Every starting input of the point list fuzzer is a CSV or XML point list and reads as one.
 TEST(FuzzReplayTest, PointListSeedsAreLists)
 {
     int lists = 0;

@@ -159,7 +159,7 @@ TEST(PointList, FormatByNameAndBySuffix)
     EXPECT_EQ(pointListFormatByName("csv"), PointListFormat::Csv);
     EXPECT_EQ(pointListFormatByName("xml"), PointListFormat::Xml);
     EXPECT_EQ(pointListFormatByName("CSV"), std::nullopt);
-    EXPECT_EQ(pointListFormatForPath("/tmp/points.CSV"), PointListFormat::Csv);
+    EXPECT_EQ(pointListFormatForPath("lists/points.CSV"), PointListFormat::Csv);
     EXPECT_EQ(pointListFormatForPath("points.xml"), PointListFormat::Xml);
     EXPECT_EQ(pointListFormatForPath("points.txt"), std::nullopt);
 }
