@@ -56,22 +56,14 @@ Result<void> makeFolder(const QString& folder)
     return {};
 }
 
-// --- the keys of a settings change: each value read into the change, or what it must be ---
-
-Result<bool> onOrOff(QStringView value, const char* key)
-{
-    if (value == QLatin1String("on"))
-        return true;
-    if (value == QLatin1String("off"))
-        return false;
-    return failure(QStringLiteral("%1 takes on or off").arg(QLatin1String(key)));
-}
+// --- the keys of a settings change: each value read into the change, or what the key
+// takes ("takes on or off"; the key's name goes before it) ---
 
 Result<SettingsChange> takePort(SettingsChange change, QStringView value)
 {
     const Result<std::int32_t> port = parseIniInteger(value);
     if (!port || *port < 0 || *port > TcomSetIni::kHighestComPort)
-        return failure(QStringLiteral("port takes 0 (none) or a COM number from 1 to %1").arg(TcomSetIni::kHighestComPort));
+        return failure(QStringLiteral("takes 0 (none) or a COM number from 1 to %1").arg(TcomSetIni::kHighestComPort));
     change.comPort = *port;
     return change;
 }
@@ -79,7 +71,7 @@ Result<SettingsChange> takePort(SettingsChange change, QStringView value)
 Result<SettingsChange> takeDevice(SettingsChange change, QStringView value)
 {
     if (value.trimmed().isEmpty())
-        return failure(QStringLiteral("device takes a device name"));
+        return failure(QStringLiteral("takes a device name"));
     change.device = value.toString();
     return change;
 }
@@ -89,7 +81,7 @@ Result<SettingsChange> takeBaud(SettingsChange change, QStringView value)
     const auto rate = std::find_if(kBaudTexts.begin(), kBaudTexts.end(),
                                    [value](const char* text) { return value == QLatin1String(text); });
     if (rate == kBaudTexts.end())
-        return failure(QStringLiteral("baud takes 19200, 9600 or 4800"));
+        return failure(QStringLiteral("takes 19200, 9600 or 4800"));
     change.baudItem = static_cast<int>(rate - kBaudTexts.begin());
     return change;
 }
@@ -97,17 +89,8 @@ Result<SettingsChange> takeBaud(SettingsChange change, QStringView value)
 Result<SettingsChange> takeParity(SettingsChange change, QStringView value)
 {
     if (value != QLatin1String("none") && value != QLatin1String("even"))
-        return failure(QStringLiteral("parity takes none or even"));
+        return failure(QStringLiteral("takes none or even"));
     change.evenParity = value == QLatin1String("even");
-    return change;
-}
-
-Result<SettingsChange> takeAddressing(SettingsChange change, QStringView value)
-{
-    const Result<bool> on = onOrOff(value, "addressing");
-    if (!on)
-        return on.error();
-    change.addressing = *on;
     return change;
 }
 
@@ -115,17 +98,17 @@ Result<SettingsChange> takeAddress(SettingsChange change, QStringView value)
 {
     const Result<std::int32_t> address = parseAddress(value);
     if (!address)
-        return failure(QStringLiteral("address takes a whole number from 0 to 255"));
+        return failure(QStringLiteral("takes a whole number from 0 to 255"));
     change.address = *address;
     return change;
 }
 
-Result<SettingsChange> takeVerifyAfterSend(SettingsChange change, QStringView value)
+template <std::optional<bool> SettingsChange::*field>
+Result<SettingsChange> takeOnOrOff(SettingsChange change, QStringView value)
 {
-    const Result<bool> on = onOrOff(value, "verify-after-send");
-    if (!on)
-        return on.error();
-    change.verifyAfterSend = *on;
+    if (value != QLatin1String("on") && value != QLatin1String("off"))
+        return failure(QStringLiteral("takes on or off"));
+    change.*field = value == QLatin1String("on");
     return change;
 }
 
@@ -139,9 +122,9 @@ constexpr SettingKey kSettingKeys[] = {
     {"device", takeDevice},
     {"baud", takeBaud},
     {"parity", takeParity},
-    {"addressing", takeAddressing},
+    {"addressing", takeOnOrOff<&SettingsChange::addressing>},
     {"address", takeAddress},
-    {"verify-after-send", takeVerifyAfterSend},
+    {"verify-after-send", takeOnOrOff<&SettingsChange::verifyAfterSend>},
 };
 
 }  // namespace
@@ -216,7 +199,7 @@ Result<SettingsChange> parseSettingsChange(const QStringList& assignments)
         given << key;
         Result<SettingsChange> taken = known->take(change, QStringView(assignment).sliced(equals + 1));
         if (!taken)
-            return taken;
+            return failure(key + QLatin1Char(' ') + taken.error().message);
         change = std::move(taken).value();
     }
     return change;
