@@ -48,26 +48,17 @@ constexpr ActionName kActionNames[] = {
     {FleetAction::SendVerify, "send+verify"},
 };
 
-constexpr int kHighestAddress = 255;
-constexpr QChar kByteOrderMark = QChar(0xFEFF);
 
-QString quoted(const QString& text)
-{
-    return quotedField(text);
-}
-
-// The problems of a jobs file, each with its line; told in line order.
-using Problems = LineProblems;
 
 struct JobLines {
     std::vector<FleetJob> jobs;  // the lines that read
-    Problems problems;
+    LineProblems problems;
 };
 
 // Where each column is (kJobColumns lists them in JobColumn's order); -1 when absent.
 using ColumnPositions = std::vector<int>;
 
-std::optional<ColumnPositions> findColumns(const CsvRecord& header, Problems& problems)
+std::optional<ColumnPositions> findColumns(const CsvRecord& header, LineProblems& problems)
 {
     std::array<const char*, kJobColumnCount> names{};
     std::transform(std::begin(kJobColumns), std::end(kJobColumns), names.begin(),
@@ -115,7 +106,7 @@ QString sameFileKey(const QString& path)
 
 // One line's job, its problems told.
 std::optional<FleetJob> readJob(const CsvRecord& record, const ColumnPositions& columns, const QString& folder,
-                                Problems& problems)
+                                LineProblems& problems)
 {
     const int line = record.line;
     const auto field = [&](JobColumn column) {
@@ -140,7 +131,7 @@ std::optional<FleetJob> readJob(const CsvRecord& record, const ColumnPositions& 
         job.action = *action;
     else
         problem(actionText.isEmpty() ? QStringLiteral("no action (send, verify, retrieve or send+verify)")
-                                     : QStringLiteral("unknown action %1").arg(quoted(actionText)));
+                                     : QStringLiteral("unknown action %1").arg(quotedField(actionText)));
 
     if (job.device.isEmpty())
         problem(QStringLiteral("the device is empty"));
@@ -148,25 +139,24 @@ std::optional<FleetJob> readJob(const CsvRecord& record, const ColumnPositions& 
 
     if (!job.address.isEmpty()) {
         const std::optional<int> address = wholeNumber(job.address);
-        if (address && *address <= kHighestAddress)
+        if (address && isAddress(*address))
             job.link.address = *address;
         else
             problem(QStringLiteral("bad address %1: a number from 0 to %2, or empty for the settings' addressing")
-                        .arg(quoted(job.address))
+                        .arg(quotedField(job.address))
                         .arg(kHighestAddress));
     }
     if (const QString baud = field(JobColumn::Baud); !baud.isEmpty()) {
-        if (std::any_of(kBaudTexts.begin(), kBaudTexts.end(), [&baud](const char* rate) { return baud == QLatin1String(rate); }))
+        if (baudItemOf(baud))
             job.link.baud = baud.toInt();
         else
-            problem(QStringLiteral("bad baud rate %1: 19200, 9600 or 4800, or empty for the settings").arg(quoted(baud)));
+            problem(QStringLiteral("bad baud rate %1: 19200, 9600 or 4800, or empty for the settings").arg(quotedField(baud)));
     }
     if (const QString parity = field(JobColumn::Parity).toLower(); !parity.isEmpty()) {
-        if (parity == QLatin1String("none") || parity == QLatin1String("even"))
-            job.link.evenParity = parity == QLatin1String("even");
-        else
+        job.link.evenParity = evenParityOf(parity);
+        if (!job.link.evenParity)
             problem(QStringLiteral("bad parity %1: none or even, or empty for the settings")
-                        .arg(quoted(field(JobColumn::Parity))));
+                        .arg(quotedField(field(JobColumn::Parity))));
     }
 
     if (job.config.isEmpty())
@@ -185,8 +175,6 @@ std::optional<FleetJob> readJob(const CsvRecord& record, const ColumnPositions& 
 JobLines readJobLines(QStringView text, const QString& folder)
 {
     JobLines read;
-    if (text.startsWith(kByteOrderMark))
-        text = text.sliced(1);
     const Result<std::vector<CsvRecord>> records = csvRecords(text);
     if (!records) {
         read.problems.add(records.error().line, records.error().message);
@@ -220,7 +208,7 @@ JobLines readJobLines(QStringView text, const QString& folder)
             if (const auto first = retrieved.constFind(key); first != retrieved.cend()) {
                 read.problems.add(job->line, QStringLiteral("line %1 retrieves into the same file %2")
                                                  .arg(*first)
-                                                 .arg(quoted(job->config)));
+                                                 .arg(quotedField(job->config)));
                 continue;
             }
             retrieved.insert(key, job->line);
@@ -362,7 +350,6 @@ struct Fleet::Run {
     std::unique_ptr<Workspace> workspace;
     QElapsedTimer clock;
     std::optional<TransferResult> lastTransfer;
-    int transfersEnded = 0;
     bool cancelRequested = false;
 };
 
@@ -433,10 +420,7 @@ void Fleet::startJob(std::size_t index)
     run.workspace = std::make_unique<Workspace>(
         run.prompts, WorkspaceSetup{setup_.iniPath, setup_.linkFactory, nullptr, setup_.timing});
     Workspace& ws = *run.workspace;
-    connect(&ws, &Workspace::transferEnded, this, [&run](const TransferResult& result) {
-        run.lastTransfer = result;
-        ++run.transfersEnded;
-    });
+    connect(&ws, &Workspace::transferEnded, this, [&run](const TransferResult& result) { run.lastTransfer = result; });
     // A verify that follows its send starts after a stop was asked for: it is
     // cancelled at its first message.
     connect(&ws, &Workspace::transferProgress, this, [&run](TransferKind, int message) {
@@ -482,8 +466,8 @@ JobResult Fleet::resultOf(std::size_t index, bool succeeded) const
         result.message = oneLine(run.prompts.lastInformation);
         return result;
     }
-    const bool verifying = job.action == FleetAction::Verify ||
-                           (job.action == FleetAction::SendVerify && run.transfersEnded > 1);
+    // A verify reads the panel; so does nothing else a job of these actions does.
+    const bool verifying = job.action != FleetAction::Retrieve && last && last->kind == TransferKind::Retrieve;
     if (last && last->outcome == TransferOutcome::Cancelled) {
         result.outcome = JobOutcome::Cancelled;
         const QString told = outcomeText(*last).text;

@@ -186,10 +186,15 @@ Result<void> Workspace::save(const QString& path)
     return written;
 }
 
-Result<void> Workspace::resave(const QString& path, const ReportHeaderTexts& header)
+void Workspace::takeReportHeader(const ReportHeaderTexts& header)
 {
     state_.ReportDescription = header.description;
     state_.ReportComment = header.comment;
+}
+
+Result<void> Workspace::resave(const QString& path, const ReportHeaderTexts& header)
+{
+    takeReportHeader(header);
     return save(path);
 }
 
@@ -198,8 +203,7 @@ Result<void> Workspace::writeReport(const QString& path, const ReportHeaderTexts
     // A report never replaces the configuration it reports.
     if (const Result<void> distinct = refuseSameFile(path, filePath_); !distinct)
         return distinct;
-    state_.ReportDescription = header.description;
-    state_.ReportComment = header.comment;
+    takeReportHeader(header);
     return writeOut(path, composeReport(state_, clock()));
 }
 
@@ -320,8 +324,8 @@ bool Workspace::reportWithDialog(const std::function<std::optional<ReportHeaderT
     const std::optional<ReportHeaderTexts> header = askHeader();
     if (!header)
         return false;
-    state_.ReportDescription = header->description;
-    state_.ReportComment = header->comment;
+    // The texts are the configuration's even when no file is chosen.
+    takeReportHeader(*header);
     return saveWith(saveReportDialogSettings(), {kMainSaveCaption, kMainSaveText},
                     [this, header](const QString& path) { return writeReport(path, *header); });
 }

@@ -153,7 +153,7 @@ public:
     // line: "PATH, line 12: problem".
     Result<void> open(const QString& path);
     // A configuration taken in as it comes (an imported point list): it replaces the
-    // current one and is unsaved.
+    // current one.
     void adopt(const ConfigFileData& data);
     // The configuration file written safely; the caption and the saved state follow.
     Result<void> save(const QString& path);
@@ -320,6 +320,8 @@ private:
     bool openTold(const QString& path);
     std::optional<QString> chosenFile(FileDialogSettings dialog, bool save);
     Result<void> writeOut(const QString& path, const QByteArray& bytes);
+    // The report header's texts become the configuration's.
+    void takeReportHeader(const ReportHeaderTexts& header);
     void tellUnreadable(const Error& error);
     void applyRetrieved(const RetrievedConfig& retrieved);
     Result<ConfigState> readConfiguration(const QString& path) const;

@@ -25,7 +25,7 @@ Result<void> Workspace::importPointList(const QString& listPath, PointListFormat
     const Result<ConfigFileData> imported = loadPointList(listPath, format, configFileDataOf(state_));
     if (!imported)
         return imported.error();
-    applyConfigFileData(state_, *imported);
+    adopt(*imported);
     importedUnsaved_ = true;
     return {};
 }
@@ -46,7 +46,7 @@ bool Workspace::importWithDialog()
     const std::optional<QString> path = chosenFile(importDialogSettings(), false);
     if (!path)
         return false;
-    const Result<void> imported = importPointList(*path, pointListFormatForPath(*path).value_or(PointListFormat::Csv));
+    const Result<void> imported = importPointList(*path, exportFormatOf(*path));
     if (!imported) {
         const Error& error = imported.error();
         prompts_.error(error.cannotOpen ? kFileIoErrorText + QLatin1Char('\n') + error.message

@@ -30,13 +30,8 @@ TransferResult notStarted(TransferKind kind, TransferOutcome outcome, const QStr
 
 Result<void> Workspace::overrideLink(const LinkOverride& link)
 {
-    if (link.baud) {
-        bool offered = false;
-        for (const char* rate : kBaudTexts)
-            offered = offered || QString::number(*link.baud) == QLatin1String(rate);
-        if (!offered)
-            return failure(QStringLiteral("the baud rate must be 19200, 9600 or 4800"));
-    }
+    if (link.baud && !baudItemOf(QString::number(*link.baud)))
+        return failure(QStringLiteral("the baud rate must be 19200, 9600 or 4800"));
     if (link.address && !isAddress(*link.address))
         return failure(QStringLiteral("the address must be from 0 to 255"));
     override_ = link;

@@ -88,7 +88,7 @@ private:
 // terminal a count line below them that is written over as it changes.
 class FleetProgress {
 public:
-    FleetProgress(Io io, const Fleet& fleet) : io_(io), fleet_(fleet), terminal_(::isatty(STDERR_FILENO) == 1) {}
+    FleetProgress(Io io, const Fleet& fleet) : io_(io), fleet_(fleet), terminal_(io.errIsTerminal) {}
 
     void jobFinished(int index)
     {

@@ -22,15 +22,14 @@ Result<LinkOverride> linkOverride(const ParsedArgs& args)
         link.device = args.value("--device");
     if (args.has("--baud")) {
         const QString baud = args.value("--baud");
-        if (std::none_of(kBaudTexts.begin(), kBaudTexts.end(), [&baud](const char* rate) { return baud == QLatin1String(rate); }))
+        if (!baudItemOf(baud))
             return failure(QStringLiteral("--baud takes 19200, 9600 or 4800"));
         link.baud = baud.toInt();
     }
     if (args.has("--parity")) {
-        const int item = static_cast<int>(QStringList{"none", "even"}.indexOf(args.value("--parity")));
-        if (item < 0)
+        link.evenParity = evenParityOf(args.value("--parity"));
+        if (!link.evenParity)
             return failure(QStringLiteral("--parity takes none or even"));
-        link.evenParity = item == 1;
     }
     if (args.has("--address")) {
         const Result<std::int32_t> address = parseIniInteger(args.value("--address"));

@@ -78,19 +78,17 @@ Result<SettingsChange> takeDevice(SettingsChange change, QStringView value)
 
 Result<SettingsChange> takeBaud(SettingsChange change, QStringView value)
 {
-    const auto rate = std::find_if(kBaudTexts.begin(), kBaudTexts.end(),
-                                   [value](const char* text) { return value == QLatin1String(text); });
-    if (rate == kBaudTexts.end())
+    change.baudItem = baudItemOf(value);
+    if (!change.baudItem)
         return failure(QStringLiteral("takes 19200, 9600 or 4800"));
-    change.baudItem = static_cast<int>(rate - kBaudTexts.begin());
     return change;
 }
 
 Result<SettingsChange> takeParity(SettingsChange change, QStringView value)
 {
-    if (value != QLatin1String("none") && value != QLatin1String("even"))
+    change.evenParity = evenParityOf(value);
+    if (!change.evenParity)
         return failure(QStringLiteral("takes none or even"));
-    change.evenParity = value == QLatin1String("even");
     return change;
 }
 
@@ -128,6 +126,22 @@ constexpr SettingKey kSettingKeys[] = {
 };
 
 }  // namespace
+
+std::optional<int> baudItemOf(QStringView text)
+{
+    const auto rate = std::find_if(kBaudTexts.begin(), kBaudTexts.end(),
+                                   [text](const char* rateText) { return text == QLatin1String(rateText); });
+    if (rate == kBaudTexts.end())
+        return std::nullopt;
+    return static_cast<int>(rate - kBaudTexts.begin());
+}
+
+std::optional<bool> evenParityOf(QStringView text)
+{
+    if (text != QLatin1String("none") && text != QLatin1String("even"))
+        return std::nullopt;
+    return text == QLatin1String("even");
+}
 
 IniLocation chooseIniLocation(const QString& programDir, BesideFile beside, const QString& userConfigDir,
                               bool userFileExists)

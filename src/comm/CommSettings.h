@@ -22,6 +22,11 @@ inline const QString kOptionsSection = QStringLiteral("Options");
 // The baud rates of the "Baud" setting, by its value 0, 1, 2.
 inline constexpr std::array<const char*, 3> kBaudTexts = {"19200", "9600", "4800"};
 
+// A baud rate as written ("9600") as its value of the setting; nothing for a rate not offered.
+std::optional<int> baudItemOf(QStringView text);
+// "none" or "even" as even parity or not; nothing for any other word.
+std::optional<bool> evenParityOf(QStringView text);
+
 // --- Where the file lives ---
 
 struct IniLocation {

@@ -31,6 +31,8 @@ Result<std::vector<int>> csvColumnPositions(const CsvRecord& header, std::span<c
 
 Result<std::vector<CsvRecord>> csvRecords(QStringView text)
 {
+    if (text.startsWith(QChar(0xFEFF)))
+        text = text.sliced(1);
     std::vector<CsvRecord> records;
     const qsizetype n = text.size();
     const auto isLineEnd = [&](qsizetype at) { return at < n && (text[at] == u'\r' || text[at] == u'\n'); };

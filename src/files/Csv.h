@@ -18,7 +18,8 @@ struct CsvRecord {
 
 // The records of a CSV text. Records without any text (blank lines, the empty line after
 // the last line end, rows of commas) are dropped. A quoted field left open, or text after
-// a closing quote, is refused with its line.
+// a closing quote, is refused with its line. A byte-order mark before the first record
+// (U+FEFF, as spreadsheets write one) is skipped.
 Result<std::vector<CsvRecord>> csvRecords(QStringView text);
 
 // Where the columns a reader wants are: for each header name, in the order given, its
