@@ -96,7 +96,6 @@ void ClassEditor::open(int cls)
     view_.groupButtonsEnabled = cls == 0;
     view_.caption = classCaption(cls);
     view_.unsolicitedPageVisible = cls != 0;
-    view_.wordCountVisible = cls == 0;
     if (cls != 0)
         showFields(cls);
 }

@@ -69,7 +69,6 @@ struct ClassEditorView {
     std::array<bool, kHarmonicButtonCount> harmonicToggle{};  // outlive openings
     QString caption = QStringLiteral("Class 0 Selection");
     bool unsolicitedPageVisible = false;
-    bool wordCountVisible = true;  // the Class 0 editor counts the words its lists take
     int visibleHelpClass = 0;  // which of the four help buttons shows
     int shownClass = 0;        // the class whose selection the window shows and edits
     bool groupButtonsEnabled = true;

@@ -182,8 +182,8 @@ public:
     // Values outside the ranges of the dialog and the port become the defaults.
     void mapIntoRange();
 
-    // The dialog's step 1 and step 3 (without the save): a choice that checkChoice
-    // refuses changes nothing and fails as checkChoice does.
+    // What the dialog shows, and what its OK stores (without the save): a choice that
+    // checkChoice refuses changes nothing and fails as checkChoice does.
     CommChoice choice() const;
     Result<void> store(const CommChoice& choice);
     // The settings a change names replaced (without the save); a device goes to the

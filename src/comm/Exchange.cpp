@@ -1,5 +1,7 @@
 #include "comm/Exchange.h"
 
+#include "comm/ImageText.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -26,12 +28,6 @@ QString ofMessages(int message)
 QString unexpectedBytes(qsizetype count)
 {
     return count == 1 ? QStringLiteral("1 unexpected byte") : QStringLiteral("%1 unexpected bytes").arg(count);
-}
-
-
-QString hexByte(std::uint8_t byte)
-{
-    return QStringLiteral("0x") + QString::number(byte, 16).toUpper().rightJustified(2, u'0');
 }
 
 }  // namespace
@@ -122,6 +118,11 @@ void Exchange::cancel()
         end(TransferOutcome::Cancelled);
 }
 
+int Exchange::expectedReplySize() const
+{
+    return frames::replySize(command(), message_, settings_.addressing.enabled);
+}
+
 frames::Command Exchange::command() const
 {
     return kind_ == TransferKind::Send ? frames::Command::Write : frames::Command::Read;
@@ -168,7 +169,7 @@ void Exchange::sendRequest()
     replyNotBeforeNs_ = nowNs() + wireNs(frame.size()) / kEarliestReplyShare;
     const LineTiming& timing = settings_.timing;
     const qint64 allowanceMs = kind_ == TransferKind::Send ? timing.sendAllowanceMs : timing.retrieveAllowanceMs;
-    const qint64 replyBytes = frames::replySize(command(), message_, settings_.addressing.enabled);
+    const qint64 replyBytes = expectedReplySize();
     const qint64 deadlineNs = wireNs(frame.size()) + wireNs(replyBytes) + (allowanceMs + timing.replyMarginMs) * kNsPerMs;
     deadline_.start(static_cast<int>(deadlineNs / kNsPerMs));
     if (const Result<void> written = link_->write(frame); !written && running())
@@ -203,7 +204,7 @@ void Exchange::bytesArrived()
         refuseBytes(message_ - 1, bytes);
         return;
     }
-    const int expected = frames::replySize(command(), message_, settings_.addressing.enabled);
+    const int expected = expectedReplySize();
     reply_ += bytes;
     if (reply_.size() < expected)
         return;
@@ -307,7 +308,7 @@ void Exchange::deadlinePassed()
              reply_.isEmpty() ? QStringLiteral("No reply came.")
                               : QStringLiteral("Only %1 of the reply's %2 bytes came.")
                                     .arg(reply_.size())
-                                    .arg(frames::replySize(command(), message_, settings_.addressing.enabled)));
+                                    .arg(expectedReplySize()));
         end(TransferOutcome::NotResponding);
         return;
     case Phase::Guard:

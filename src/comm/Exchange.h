@@ -40,12 +40,12 @@ enum class TransferKind { None, Send, Retrieve };
 enum class TransferOutcome { Running, Success, StatusError, DataError, NotResponding, PortError, Refused, Cancelled };
 
 // How long the panel may take, beyond the wire time of the bytes: from its request
-// having crossed the line to the first byte of its reply (twenty polls of the send timer,
-// 20 ms, and of the retrieve timer, 50 ms), and for the rest of the reply; and how long
+// having crossed the line to the first byte of its reply (400 ms for the answer to a
+// write, 1000 ms for the answer to a read), and for the rest of the reply; and how long
 // after the last reply the line must stay quiet for a late copy of it to show.
 struct LineTiming {
-    int sendAllowanceMs = 20 * 20;
-    int retrieveAllowanceMs = 20 * 50;
+    int sendAllowanceMs = 400;
+    int retrieveAllowanceMs = 1000;
     int replyMarginMs = 500;
     int guardCopyMs = 10;
 };
@@ -141,6 +141,8 @@ private:
     void waitForQuiet();
     void end(TransferOutcome outcome, const QString& error = {});
     frames::Command command() const;
+    // The bytes of the reply to the message under way.
+    int expectedReplySize() const;
     qint64 wireNs(qsizetype bytes) const;
     qint64 guardMs() const;
     qint64 nowNs() const { return clock_.nsecsElapsed(); }

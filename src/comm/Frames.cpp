@@ -1,5 +1,7 @@
 #include "comm/Frames.h"
 
+#include "comm/ImageText.h"
+
 namespace dnp::frames {
 namespace {
 
@@ -91,9 +93,8 @@ Result<Reply> parseReply(QByteArrayView bytes, const ExpectedReply& expected)
     if (byteAt(bytes, lengthAt) != size - lengthAt)
         return failure(QStringLiteral("length byte %1, expected %2.").arg(byteAt(bytes, lengthAt)).arg(size - lengthAt));
     if (expected.checkChecksum && !sumsToZero(bytes)) {
-        const auto hex = [](std::uint8_t b) { return QStringLiteral("0x") + QString::number(b, 16).toUpper().rightJustified(2, u'0'); };
         return failure(QStringLiteral("checksum byte %1, expected %2.")
-                           .arg(hex(byteAt(bytes, size - 1)), hex(checksum(bytes.first(size - 1)))));
+                           .arg(hexByte(byteAt(bytes, size - 1)), hexByte(checksum(bytes.first(size - 1)))));
     }
     const qsizetype payloadAt = lengthAt + 1;
     const QByteArrayView payload = bytes.sliced(payloadAt, replyPayloadSize(expected.command, expected.message));

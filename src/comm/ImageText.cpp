@@ -9,6 +9,11 @@ QString hexWord(std::uint16_t word)
     return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
 }
 
+QString hexByte(std::uint8_t byte)
+{
+    return QStringLiteral("0x") + QString::number(byte, 16).toUpper().rightJustified(2, u'0');
+}
+
 QString formatImageText(const ConfigImage& image)
 {
     constexpr int kWordsPerLine = 16;

@@ -14,6 +14,8 @@ namespace dnp {
 QString formatImageText(const ConfigImage& image);
 // One word as the text writes it: "1102".
 QString hexWord(std::uint16_t word);
+// A byte as a message shows it: "0x1F".
+QString hexByte(std::uint8_t byte);
 
 // No image text approaches this size (the text form is 1280 bytes).
 constexpr qint64 kMaxImageTextBytes = 1024 * 1024;

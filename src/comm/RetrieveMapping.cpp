@@ -1,6 +1,7 @@
 #include "comm/RetrieveMapping.h"
 
 #include "comm/ConfigImage.h"
+#include "comm/ImageText.h"
 #include "model/Marks.h"
 
 #include <algorithm>
@@ -243,7 +244,7 @@ Result<void> checkRetrievedImage(const ConfigImage& image)
     }
     for (int i = 0; i < kUnsolicitedWordCount; ++i)
         rebuilt[kFirstUnsolicitedWord + i] = image[kFirstUnsolicitedWord + i];
-    const auto hex = [](std::uint16_t word) { return QStringLiteral("0x") + QString::number(word, 16).toUpper().rightJustified(4, u'0'); };
+    const auto hex = [](std::uint16_t word) { return QStringLiteral("0x") + hexWord(word); };
     for (int word = 0; word < kImageWords; ++word)
         if (image[word] != rebuilt[word])
             return failure(QStringLiteral("Word %1 holds %2; an image of the points it lists holds %3 there.")

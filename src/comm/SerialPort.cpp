@@ -1,20 +1,17 @@
 #include "comm/SerialPort.h"
 
 #include "comm/TcpLink.h"
+#include "files/FileAccess.h"
 
 #include <QFile>
 #include <QSerialPort>
 #include <QTimer>
-#include <algorithm>
-#include <limits>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -24,7 +21,6 @@ namespace {
 constexpr int kHangUpWatchMs = 200;
 
 #ifdef Q_OS_UNIX
-QString systemMessage(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 bool isMissing(int error) { return error == ENOENT || error == ENOTDIR || error == ENXIO || error == ENODEV || error == EIO; }
 
@@ -35,7 +31,7 @@ struct DeviceProbe {
         fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             denied = errno == EACCES || errno == EPERM;
-            error = isMissing(errno) ? kBadIdText : errno == EBUSY ? kAlreadyOpenText : systemMessage(errno);
+            error = isMissing(errno) ? kBadIdText : errno == EBUSY ? kAlreadyOpenText : systemReason(errno);
         }
     }
     ~DeviceProbe()
@@ -191,7 +187,7 @@ Result<void> TApdComPort::openDevice()
         case QSerialPort::PermissionError:
 #ifdef Q_OS_UNIX
             if (!mayUse(device))
-                return openFailure(systemMessage(errno), refused);
+                return openFailure(systemReason(errno), refused);
 #endif
             return openFailure(kAlreadyOpenText, busy);
         default:

@@ -14,7 +14,6 @@ namespace dnp {
 namespace {
 
 constexpr int kPointsPerLine = 5;
-constexpr int kEventClassCount = 3;
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 // Longest field text quoted in a message.
 constexpr qsizetype kQuotedFieldMax = 40;

@@ -73,11 +73,6 @@ Error tooLarge(const QString& path, const QString& what, qint64 maxBytes)
 }
 
 #ifdef Q_OS_UNIX
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 Error cannotOpen(const QString& path, int error)
 {
     return unopenable(QStringLiteral("%1: %2").arg(path, systemReason(error)));
@@ -137,6 +132,11 @@ Result<QByteArray> readFrom(const QString& path, Input& input, qint64 maxBytes, 
 #endif
 
 }  // namespace
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 QString notRegularFileMessage(const QString& path)
 {

@@ -33,6 +33,8 @@ Result<QByteArray> readInputStart(const QString& path, qint64 maxBytes, bool (*e
 // Whether a regular file, or nothing, lies at the path (symbolic links followed).
 bool isRegularFileOrAbsent(const QString& path);
 
+// The system's text for an errno value ("Permission denied").
+QString systemReason(int error);
 // "<path> is not a regular file": the refusal of an input or an output that is a
 // folder, a FIFO or a device.
 QString notRegularFileMessage(const QString& path);

@@ -28,15 +28,8 @@ constexpr TypeNames kTypeNames[kPointTypeCount] = {
 constexpr PointType kProfileOrder[] = {PointType::Bin, PointType::Bout, PointType::Counters, PointType::Ain,
                                        PointType::Aout};
 
-const char* const kEventClassNames[] = {"none", "one", "two", "three"};
-
 const QString kCsvHeader = QStringLiteral("type,index,name,description,event_class,class0,deadband_percent");
 const QString kReason = QStringLiteral("Point list exported");
-
-QString deadbandPercent(std::uint16_t tenths)
-{
-    return QString::number(tenths / 10.0, 'g', 15);
-}
 
 // The characters XML 1.0 allows in a document.
 bool allowedInXml(char32_t c)
@@ -88,7 +81,7 @@ bool isOutput(PointType type)
 
 void writePoint(QXmlStreamWriter& xml, const PointListEntry& e)
 {
-    const QString eventClass = QString::fromLatin1(kEventClassNames[e.eventClass]);
+    const QString eventClass = QString::fromLatin1(kProfileEventClassNames[static_cast<std::size_t>(e.eventClass)]);
     xml.writeStartElement(QString::fromLatin1(kTypeNames[typeNumber(e.type)].point));
     xml.writeTextElement(QStringLiteral("index"), QString::number(e.number));
     xml.writeTextElement(QStringLiteral("name"), xmlText(e.name));
@@ -127,6 +120,18 @@ QString pointListTypeName(PointType type)
     return QString::fromLatin1(kTypeNames[typeNumber(type)].csv);
 }
 
+QString pointWordName(const QString& shortName, int word, int wordCount)
+{
+    if (wordCount == 1)
+        return shortName;
+    return QStringLiteral("%1 (word %2 of %3)").arg(shortName).arg(word).arg(wordCount);
+}
+
+QString deadbandPercentText(std::uint16_t tenths)
+{
+    return QString::number(tenths / 10.0, 'g', 15);
+}
+
 PointList pointList(const ConfigState& state)
 {
     const PointCatalog& catalog = PointCatalog::instance();
@@ -140,13 +145,10 @@ PointList pointList(const ConfigState& state)
             std::optional<std::uint16_t> deadband;
             if (type == PointType::Ain && eventClass > 0)
                 deadband = state.deadband(eventClass);
-            for (int word = 1; word <= n.wordCount; ++word) {
-                const QString name =
-                    n.wordCount == 1 ? p.shortName
-                                     : QStringLiteral("%1 (word %2 of %3)").arg(p.shortName).arg(word).arg(n.wordCount);
-                list.entries.push_back(
-                    {type, n.typeIndex, n.firstNumber + word - 1, name, p.description, eventClass, deadband});
-            }
+            for (int word = 1; word <= n.wordCount; ++word)
+                list.entries.push_back({type, n.typeIndex, n.firstNumber + word - 1,
+                                        pointWordName(p.shortName, word, n.wordCount), p.description, eventClass,
+                                        deadband});
         }
         for (int i = 0; i < pointCount(type); ++i)
             if (!numbered[i] && pointEventClass(state, type, i) > 0)
@@ -175,7 +177,7 @@ QByteArray pointListCsv(const PointList& list)
                                     e.description,
                                     QString::number(e.eventClass),
                                     QStringLiteral("yes"),
-                                    e.deadband ? deadbandPercent(*e.deadband) : QString()};
+                                    e.deadband ? deadbandPercentText(*e.deadband) : QString()};
         QStringList quoted;
         for (const QString& f : fields)
             quoted << csvField(f);

@@ -15,6 +15,8 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -52,6 +54,13 @@ PointList pointList(const ConfigState& state);
 
 // "Binary Input", "Binary Output", "Analog Input", "Analog Output", "Counter".
 QString pointListTypeName(PointType type);
+// A word of a point as a list names it: the point's short name, or "NAME (word 2 of 3)"
+// for a point of several words.
+QString pointWordName(const QString& shortName, int word, int wordCount);
+// A dead band in tenths of a per cent as a list writes it: "2.5".
+QString deadbandPercentText(std::uint16_t tenths);
+// The event classes 0-3 as the Device Profile names them.
+inline constexpr std::array<const char*, 4> kProfileEventClassNames = {"none", "one", "two", "three"};
 
 // A field as RFC 4180 writes it: quoted, quotes doubled, when it holds a comma, a quote
 // or a line break.

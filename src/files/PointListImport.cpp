@@ -20,7 +20,6 @@
 namespace dnp {
 namespace {
 
-constexpr int kEventClassCount = 3;
 constexpr int kTenthsPerPercent = 10;
 // How far from a whole tenth of a per cent a spreadsheet's decimal may lie (binary fractions).
 constexpr double kTenthTolerance = 1e-6;
@@ -41,18 +40,11 @@ struct ListedRow {
     std::optional<std::uint16_t> deadband;  // tenths of a per cent, where the row gives one
 };
 
-// The problems of a list, each with its line, gathered before anything is given.
-using Problems = LineProblems;
 
 struct ListedRows {
     std::vector<ListedRow> rows;
-    Problems problems;
+    LineProblems problems;
 };
-
-QString percentText(std::uint16_t tenths)
-{
-    return QString::number(tenths / double(kTenthsPerPercent), 'g', 15);
-}
 
 QString wordsText(int words)
 {
@@ -205,7 +197,7 @@ Result<ListedRows> readCsvRows(QByteArrayView bytes)
     };
     const auto has = [&columns](Column column) { return (*columns)[static_cast<int>(column)] >= 0; };
     ListedRows listed;
-    Problems& problems = listed.problems;
+    LineProblems& problems = listed.problems;
     for (auto record = records->begin() + 1; record != records->end(); ++record) {
         const int line = record->line;
         ListedRow row;
@@ -241,7 +233,6 @@ constexpr PointElement kPointElements[] = {
     {PointType::Counters, "counter", "counterEventClass", "countersIncludedInClass0"},
 };
 
-const char* const kProfileEventClasses[] = {"none", "one", "two", "three"};
 const QString kProfileInClass0 = QStringLiteral("always");
 const QString kProfileDocument = QStringLiteral("DNP3DeviceProfileDocument");
 const QString kPointsList = QStringLiteral("dataPointsList");
@@ -259,7 +250,7 @@ Result<int> profileEventClass(const QString& text)
     if (text.trimmed().isEmpty())
         return failure(QStringLiteral("the point has no event class"));
     for (int cls = 0; cls <= kEventClassCount; ++cls)
-        if (text.trimmed() == QLatin1String(kProfileEventClasses[cls]))
+        if (text.trimmed() == QLatin1String(kProfileEventClassNames[static_cast<std::size_t>(cls)]))
             return cls;
     return failure(QStringLiteral("the event class %1 is not none, one, two or three").arg(quotedField(text)));
 }
@@ -320,7 +311,7 @@ private:
     {
         const int line = this->line();
         const QString elementName = xml_.name().toString();
-        Problems& problems = listed_.problems;
+        LineProblems& problems = listed_.problems;
         const PointElement* element = pointElement(elementName);
         if (!element) {
             problems.add(line, QStringLiteral("unknown point type %1").arg(quotedField(elementName)));
@@ -357,13 +348,6 @@ private:
     QXmlStreamReader xml_;
     ListedRows listed_;
 };
-
-// The problems as one error: up to kMaxListedProblems in line order, one per line, each
-// with its line (and the file, when `path` names one).
-Error listedProblems(const Problems& problems, const QString& path)
-{
-    return problems.error(path, kMaxListedProblems);
-}
 
 // --- what the rows mean ---
 
@@ -430,9 +414,7 @@ struct ListedPoint {
 QString wordName(PointType type, int typeIndex, int word)
 {
     const CatalogPoint& p = PointCatalog::instance().point(type, typeIndex);
-    if (p.wordCount == 1)
-        return p.shortName;
-    return QStringLiteral("%1 (word %2 of %3)").arg(p.shortName).arg(word).arg(p.wordCount);
+    return pointWordName(p.shortName, word, p.wordCount);
 }
 
 class ListInterpreter {
@@ -451,7 +433,7 @@ public:
         checkDeadbands();
         checkImageSize();
         if (!problems_.empty())
-            return listedProblems(problems_, path);
+            return problems_.error(path, kMaxListedProblems);
         return configuration();
     }
 
@@ -560,7 +542,7 @@ private:
             else if (given->first != *row.deadband)
                 problems_.add(row.line, QStringLiteral("the dead band %1 differs from the dead band %2 of Class %3 on "
                                                        "line %4: the analog inputs of a class share one dead band")
-                                            .arg(percentText(*row.deadband), percentText(given->first))
+                                            .arg(deadbandPercentText(*row.deadband), deadbandPercentText(given->first))
                                             .arg(cls)
                                             .arg(given->second));
         }
@@ -601,33 +583,26 @@ private:
 
     ConfigFileData configuration() const
     {
-        ConfigFileData data;
-        data.UnsolicitedSettings = base_.UnsolicitedSettings;
+        ConfigState state;
+        state.UnsolicitedSettings = base_.UnsolicitedSettings;
         for (int cls = 1; cls <= kEventClassCount; ++cls)
             if (deadbands_[cls])
-                data.UnsolicitedSettings[deadbandWordIndex(cls)] = deadbands_[cls]->first;
+                state.UnsolicitedSettings[deadbandWordIndex(cls)] = deadbands_[cls]->first;
         for (PointType type : kAllPointTypes) {
-            const std::vector<const ListedPoint*> order = class0Order(type);
-            std::vector<int> chosenSlots;
-            for (const ListedPoint* point : order) {
-                const int selection = selectionIndexOf(type, point->typeIndex);
-                data.ClassSelection[0][selection] = 1;
+            std::vector<int> sequence;
+            for (const ListedPoint* point : class0Order(type)) {
+                state.setSelected(0, type, point->typeIndex, true);
                 if (const int cls = *point->first()->eventClass; cls > 0)
-                    data.ClassSelection[cls][selection] = 1;
-                chosenSlots.push_back(point->typeIndex);
+                    state.setSelected(cls, type, point->typeIndex, true);
+                sequence.push_back(point->typeIndex);
             }
-            // The slots of the chosen points, in TypeIndex order, take their TypeIndex values in list order.
-            std::sort(chosenSlots.begin(), chosenSlots.end());
-            auto& orderSlots = data.Class0Order[typeNumber(type)];
-            orderSlots.assign(static_cast<std::size_t>(pointCount(type)), -1);
-            for (std::size_t k = 0; k < order.size(); ++k)
-                orderSlots[chosenSlots[k]] = order[k]->typeIndex;
+            state.setClass0Sequence(type, sequence);
         }
-        return data;
+        return configFileDataOf(state);
     }
 
     const std::vector<ListedRow> rows_;
-    Problems problems_;
+    LineProblems problems_;
     const ConfigFileData& base_;
     std::map<std::pair<int, int>, ListedPoint> points_;            // by type number and TypeIndex
     std::array<std::optional<std::pair<std::uint16_t, int>>, 4> deadbands_;  // per class: tenths, line
@@ -652,9 +627,9 @@ Result<ConfigFileData> readPointList(QByteArrayView bytes, PointListFormat forma
 {
     Result<ListedRows> rows = readRows(bytes, format);
     if (!rows) {
-        Problems problem;
+        LineProblems problem;
         problem.add(rows.error().line, rows.error().message);
-        return listedProblems(problem, path);
+        return problem.error(path, kMaxListedProblems);
     }
     return ListInterpreter(std::move(rows).value(), base).interpret(path);
 }

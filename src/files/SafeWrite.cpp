@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -54,7 +53,7 @@ constexpr mode_t kSetIdBits = S_ISUID | S_ISGID;
 
 Error cannotWrite(const QString& path, int error)
 {
-    return failure(QStringLiteral("Cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error))));
+    return failure(QStringLiteral("Cannot write %1: %2").arg(path, systemReason(error)));
 }
 
 // The file a name leads to once its symbolic links are followed, and what lies there

@@ -18,6 +18,7 @@ constexpr std::uint16_t kDefaultDeadband = 20;     // 2.0 %
 constexpr std::uint16_t kDefaultEventsWord = 256;  // minimum events 1, notification delay 0
 constexpr std::uint16_t kMaxDeadband = 1000;       // 100 %
 constexpr int kMaxEventsByte = 255;                // minimum events, notification delay
+constexpr int kEventClassCount = 3;                // Classes 1 to 3, after Class 0
 
 inline const QString kDeadbandRangeText = QStringLiteral("The value of Dead Band must be in the range of 0 to 100%.");
 inline const QString kEventsRangeText =

@@ -128,9 +128,6 @@ public:
     std::vector<Answer> receive(QByteArrayView bytes);
     // Answers a request addressed to this panel.
     Answer answer(const Request& request);
-    // Throws away a frame that never got finished.
-    void dropPartial() { reader_.dropPartial(); }
-    bool hasPartial() const { return reader_.hasPartial(); }
     // Frames and bytes dropped since the last call.
     std::vector<Dropped> takeDropped();
     // Whether a frame with this address byte is for this panel.

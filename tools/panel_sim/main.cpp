@@ -22,7 +22,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <optional>
 #include <poll.h>
@@ -100,7 +99,7 @@ public:
             if (ready < 0) {
                 if (errno == EINTR)
                     continue;
-                fail(QStringLiteral("poll: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+                fail(QStringLiteral("poll: %1").arg(dnp::systemReason(errno)));
                 return kExitFailure;
             }
             if (fds[0].revents & POLLOUT)
@@ -355,13 +354,13 @@ dnp::Result<dnp::ConfigImage> readImage(const QString& file)
 
 dnp::Result<void> makeLink(const QString& path, const QByteArray& device)
 {
-    const QByteArray link = QFile::encodeName(path);
+    const QByteArray link = dnp::encodeFileName(path);
     struct stat st {};
     if (::lstat(link.constData(), &st) == 0 && S_ISLNK(st.st_mode))
         ::unlink(link.constData());
     if (::symlink(device.constData(), link.constData()) != 0)
         return dnp::failure(QStringLiteral("cannot make the link %1: %2")
-                                .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+                                .arg(path, dnp::systemReason(errno)));
     return {};
 }
 
@@ -428,6 +427,6 @@ int main(int argc, char** argv)
 
     const int status = simulator.run(waitMask);
     if (!options.link.isEmpty())
-        ::unlink(QFile::encodeName(options.link).constData());
+        ::unlink(dnp::encodeFileName(options.link).constData());
     return status;
 }

@@ -23,7 +23,6 @@ struct ListLayout {
     std::vector<ColumnHeading> headings;
 };
 
-// Rows per column and column headings of the 17 lists, by tag.
 // The "Set" and "Clear" buttons of each group range, and the harmonic buttons, by number.
 constexpr std::array<std::array<const char*, 2>, kGroupButtonCount> kGroupButtonNames = {{
     {"InstSetBtn", "InstClrBtn"},
@@ -52,6 +51,7 @@ constexpr std::array<HarmonicButton, kHarmonicButtonCount> kHarmonicButtons = {{
     {"HPercentFBtn", "% F"},
 }};
 
+// Rows per column and column headings of the 17 lists, by tag.
 const std::vector<ListLayout>& listLayouts()
 {
     static const std::vector<ListLayout> layouts = {
@@ -327,8 +327,9 @@ void TClassForm::refresh()
         list->showStates(editor);
     setWindowTitle(v.caption);
     ClassPC->setTabVisible(unsolicitedTab_, v.unsolicitedPageVisible);
-    WordCountLabel->setVisible(v.wordCountVisible);
-    if (v.wordCountVisible)
+    // The Class 0 editor counts the words its lists take.
+    WordCountLabel->setVisible(v.shownClass == 0);
+    if (v.shownClass == 0)
         showWordBudget(WordCountLabel, editor.shownWords());
     DeadbandEdit->setText(v.fields.deadband);
     MinEventEdit->setText(v.fields.minEvents);

@@ -142,6 +142,7 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     connect(TestBtn, &QPushButton::clicked, this, [this] {
         if (!testPanel)
             return;
+        testing_ = true;
         TestBtn->setEnabled(false);
         TestBtn->setText(QStringLiteral("Testing..."));
         testPanel(choice());
@@ -186,22 +187,23 @@ void TcommForm::usePort(int row)
 void TcommForm::showDevices()
 {
     const QMap<int, QString> devices = comDevices(devices_);
-    const auto* buttons = connectorRG->findChild<QButtonGroup*>();
-    for (int com = 1; com <= TcomSetIni::kHighestComPort; ++com)
-        if (QAbstractButton* button = buttons->button(com)) {
-            const QString& device = devices.value(com);
-            button->setText(QStringLiteral("COM %1 (%2)").arg(com).arg(device) +
-                            (devicePresent(device) ? QString() : QLatin1Char(' ') + kNotPresentText));
-        }
     const int com = itemIndex(connectorRG);
-    const QString device = com >= 1 ? portDeviceName(com, devices_) : QString();
+    bool chosenPresent = false;
+    const auto* buttons = connectorRG->findChild<QButtonGroup*>();
+    for (int n = 1; n <= TcomSetIni::kHighestComPort; ++n)
+        if (QAbstractButton* button = buttons->button(n)) {
+            const bool present = devicePresent(devices.value(n));
+            button->setText(QStringLiteral("COM %1 (%2)").arg(n).arg(devices.value(n)) +
+                            (present ? QString() : QLatin1Char(' ') + kNotPresentText));
+            chosenPresent = chosenPresent || (n == com && present);
+        }
     {
         const QSignalBlocker quiet(deviceBox);
-        deviceBox->setCurrentText(device);
+        deviceBox->setCurrentText(com >= 1 ? devices.value(com) : QString());
     }
     deviceBox->setEnabled(com >= 1);
-    devicePresence->setText(com >= 1 && !devicePresent(device) ? kNotPresentText : QString());
-    TestBtn->setEnabled(com >= 1 && testPanel && TestBtn->text() == kTestCaption);
+    devicePresence->setText(com >= 1 && !chosenPresent ? kNotPresentText : QString());
+    TestBtn->setEnabled(com >= 1 && testPanel && !testing_);
 }
 
 // A device typed for the chosen COM number; its own default device is no entry.
@@ -220,6 +222,7 @@ void TcommForm::deviceEdited(const QString& device)
 
 void TcommForm::testEnded()
 {
+    testing_ = false;
     TestBtn->setText(kTestCaption);
     showDevices();
 }

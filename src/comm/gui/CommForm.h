@@ -75,6 +75,7 @@ private:
 
     UserPrompts& prompts_;
     QMap<int, QString> devices_;  // the "Ports" section as the dialog holds it
+    bool testing_ = false;        // a Test runs
 };
 
 }  // namespace dnp

@@ -101,8 +101,9 @@ public:
     void RokBtnClick();
     void RMappingRGClick(int item);
 
-    // Closing in any way runs FormClose; closed otherwise than by Send or OK (Cancel,
-    // Esc, the close box), the order the window was shown with is restored. While its
+    // Closing in any way tells the workspace (closeOrderWindow); closed otherwise than by
+    // Send or OK (Cancel, Esc, the close box), the order the window was shown with is
+    // restored. While its
     // send runs, Cancel, Esc and the close box cancel the send instead.
     void done(int result) override;
 
