@@ -42,6 +42,10 @@ constexpr OptionRow kOptionTable[] = {
      "Take the wire time of every request and reply byte at B baud, 10 bits a byte (default: the speed the program "
      "set on the device; 9600 on TCP).",
      1, &Options::baud},
+    {"no-pacing", "",
+     "Answer as soon as a request is complete, all of the reply at once, as a panel behind a USB serial device "
+     "does (no wire time, whatever the speed).",
+     0, &Options::noPacing},
     {"delay-ms", "MS", "Wait MS milliseconds before each reply.", 0, &Options::delayMs},
     {"echo", "", "Echo every request back before the reply, at line speed, as a half-duplex adapter does.", 0,
      &Options::echo},
@@ -224,6 +228,8 @@ Result<ParsedOptions> parseOptions(const QStringList& arguments)
         if (!read)
             return read.error();
     }
+    if (options.noPacing && options.baud)
+        return failure(QStringLiteral("--no-pacing and --baud exclude each other"));
     if (options.tcp && !options.link.isEmpty())
         return failure(QStringLiteral("--link names a pseudo-terminal's device; there is none with --tcp"));
     return ParsedOptions{std::move(options)};

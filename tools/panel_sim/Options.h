@@ -26,6 +26,7 @@ struct Options {
     QString link;
     Faults faults;
     std::optional<int> baud;  // none: the speed the program set on the device (9600 on TCP)
+    bool noPacing = false;  // no wire time: replies leave as soon as a request is complete
     int delayMs = 0;
     int exitAfter = 0;  // 0: never
     bool echo = false;

@@ -147,11 +147,11 @@ private:
         return written;
     }
 
-    // The line's speed for pacing: --baud, else the speed the program set; 0 when
-    // neither gives one (no pacing).
+    // The line's speed for pacing: --baud, else the speed the program set; 0 with
+    // --no-pacing or when neither gives one (no pacing).
     int lineBaud()
     {
-        const int baud = options_.baud ? *options_.baud : device_->programBaud().value_or(0);
+        const int baud = options_.noPacing ? 0 : options_.baud ? *options_.baud : device_->programBaud().value_or(0);
         if (baud != baud_)
             trace("xx", {}, baud > 0 ? QStringLiteral("line speed %1 baud").arg(baud)
                                      : QStringLiteral("line speed unknown: no pacing"));
