@@ -77,10 +77,11 @@ int main(int argc, char** argv)
     const auto measure = [&](const char* name, const std::function<void()>& start, double wire) {
         QEventLoop loop;
         bool failed = false;
-        const auto connection = QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](bool ok) {
-            failed = !ok;
-            loop.quit();
-        });
+        const auto connection =
+            QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](const PanelOutcome& outcome) {
+                failed = !outcome.ok();
+                loop.quit();
+            });
         QElapsedTimer clock;
         clock.start();
         start();
@@ -104,10 +105,6 @@ int main(int argc, char** argv)
                         measure("send+verify", [&] { workspace.send(kIndividualMappingItem, true); }, sendWire + readWire);
         if (!ok)
             return 1;
-        if (!workspace.lastVerify() || !workspace.lastVerify()->empty()) {
-            std::fprintf(stderr, "the verify found differences\n");
-            return 1;
-        }
     }
     sim.terminate();
     sim.waitForFinished(3000);

@@ -230,16 +230,12 @@ Result<void> checkJobFile(const FleetJob& job)
 
 // --- running a job ---
 
-// Answers what a job's workspace asks as dnpcfg does, and keeps what it told.
-class JobPrompts : public UnattendedPrompts {
+// A job's workspace tells nothing: its outcome is the job's result.
+class SilentPrompts : public UnattendedPrompts {
 public:
-    void information(const QString& text) override { lastInformation = text; }
-    void error(const QString& text) override { lastError = text; }
-    // A verify's differences are counted from the workspace's last verify.
+    void information(const QString&) override {}
+    void error(const QString&) override {}
     void showDifferences(const QString&, const ConfigDifferences&) override {}
-
-    QString lastInformation;
-    QString lastError;
 };
 
 // A message of several lines as one.
@@ -250,14 +246,6 @@ QString oneLine(const QString& text)
         if (!part.trimmed().isEmpty())
             parts << part.trimmed();
     return parts.join(QLatin1Char(' '));
-}
-
-int differingWords(const ConfigImage& expected, const ConfigImage& found)
-{
-    int count = 0;
-    for (std::size_t w = 0; w < expected.size(); ++w)
-        count += expected[w] != found[w] ? 1 : 0;
-    return count;
 }
 
 QString secondsText(double seconds)
@@ -273,19 +261,6 @@ QString fleetActionName(FleetAction action)
         if (a.action == action)
             return QLatin1String(a.name);
     return {};
-}
-
-QString jobOutcomeName(JobOutcome outcome)
-{
-    switch (outcome) {
-    case JobOutcome::Ok:
-        return QStringLiteral("ok");
-    case JobOutcome::Failed:
-        return QStringLiteral("failed");
-    case JobOutcome::Cancelled:
-        break;
-    }
-    return QStringLiteral("cancelled");
 }
 
 Result<std::vector<FleetJob>> readJobs(QStringView text, const QString& folder)
@@ -320,7 +295,7 @@ QByteArray fleetResultsCsv(const std::vector<FleetJob>& jobs, const std::vector<
                                     job.device,
                                     job.address,
                                     fleetActionName(job.action),
-                                    jobOutcomeName(result.outcome),
+                                    panelResultName(result.outcome),
                                     result.message,
                                     secondsText(result.seconds)};
         QStringList row;
@@ -336,9 +311,9 @@ QString finishedJobLine(int finished, int total, const FleetJob& job, const JobR
     QString line = QStringLiteral("[%1/%2] %3 %4 %5 %6 s")
                        .arg(finished)
                        .arg(total)
-                       .arg(job.name, fleetActionName(job.action), jobOutcomeName(result.outcome),
+                       .arg(job.name, fleetActionName(job.action), panelResultName(result.outcome),
                             secondsText(result.seconds));
-    if (result.outcome == JobOutcome::Failed)
+    if (result.outcome != PanelResult::Ok && result.outcome != PanelResult::Cancelled)
         line += QStringLiteral(": ") + result.message;
     return line;
 }
@@ -346,11 +321,9 @@ QString finishedJobLine(int finished, int total, const FleetJob& job, const JobR
 // --- the fleet ---
 
 struct Fleet::Run {
-    JobPrompts prompts;
+    SilentPrompts prompts;
     std::unique_ptr<Workspace> workspace;
     QElapsedTimer clock;
-    std::optional<TransferResult> lastTransfer;
-    bool cancelRequested = false;
 };
 
 Fleet::Fleet(std::vector<FleetJob> jobs, FleetSetup setup, QObject* parent)
@@ -368,7 +341,7 @@ Fleet::~Fleet() = default;
 
 bool Fleet::allSucceeded() const
 {
-    return std::all_of(results_.begin(), results_.end(), [](const JobResult& r) { return r.outcome == JobOutcome::Ok; });
+    return std::all_of(results_.begin(), results_.end(), [](const JobResult& r) { return r.outcome == PanelResult::Ok; });
 }
 
 Result<void> Fleet::start()
@@ -420,18 +393,12 @@ void Fleet::startJob(std::size_t index)
     run.workspace = std::make_unique<Workspace>(
         run.prompts, WorkspaceSetup{setup_.iniPath, setup_.linkFactory, nullptr, setup_.timing});
     Workspace& ws = *run.workspace;
-    connect(&ws, &Workspace::transferEnded, this, [&run](const TransferResult& result) { run.lastTransfer = result; });
-    // A verify that follows its send starts after a stop was asked for: it is
-    // cancelled at its first message.
-    connect(&ws, &Workspace::transferProgress, this, [&run](TransferKind, int message) {
-        if (run.cancelRequested && message > 0)
-            run.workspace->cancelTransfer();
+    connect(&ws, &Workspace::panelCommandEnded, this, [this, index](const PanelOutcome& outcome) {
+        jobEnded(index, {outcome.result, oneLine(outcome.message), outcome.seconds});
     });
-    connect(&ws, &Workspace::panelCommandEnded, this, [this, index](bool succeeded) { jobEnded(index, succeeded); });
 
     const auto failNow = [&](const QString& message) {
-        run.prompts.lastError = message;
-        jobEnded(index, false);
+        jobEnded(index, {PanelResult::Failed, oneLine(message), run.clock.elapsed() / 1000.0});
     };
     if (const Result<void> link = ws.overrideLink(job.link); !link)
         return failNow(link.error().message);
@@ -440,7 +407,7 @@ void Fleet::startJob(std::size_t index)
             return failNow(opened.error().message);
     switch (job.action) {
     case FleetAction::Send:
-        ws.send(kIndividualMappingItem, false);
+        ws.send(kIndividualMappingItem, ws.settings().VerifyAfterSend);
         break;
     case FleetAction::SendVerify:
         ws.send(kIndividualMappingItem, true);
@@ -454,49 +421,11 @@ void Fleet::startJob(std::size_t index)
     }
 }
 
-JobResult Fleet::resultOf(std::size_t index, bool succeeded) const
-{
-    const FleetJob& job = jobs_[index];
-    const Run& run = *runs_[index];
-    JobResult result;
-    result.seconds = run.clock.elapsed() / 1000.0;
-    const std::optional<TransferResult>& last = run.lastTransfer;
-    if (succeeded) {
-        result.outcome = JobOutcome::Ok;
-        result.message = oneLine(run.prompts.lastInformation);
-        return result;
-    }
-    // A verify reads the panel; so does nothing else a job of these actions does.
-    const bool verifying = job.action != FleetAction::Retrieve && last && last->kind == TransferKind::Retrieve;
-    if (last && last->outcome == TransferOutcome::Cancelled) {
-        result.outcome = JobOutcome::Cancelled;
-        const QString told = outcomeText(*last).text;
-        result.message = !told.isEmpty() ? oneLine(told)
-                         : verifying     ? QStringLiteral("The verify was cancelled.")
-                                         : QStringLiteral("The retrieve was cancelled.");
-        return result;
-    }
-    result.outcome = JobOutcome::Failed;
-    const Workspace& ws = *run.workspace;
-    if (verifying && last && ws.lastVerify() && !ws.lastVerify()->empty()) {
-        const Result<ConfigImage> expected = ws.image(kIndividualMappingItem);
-        const int words = expected ? differingWords(*expected, last->image) : 0;
-        const QString what = job.action == FleetAction::Verify ? job.config : kSentConfigurationText;
-        result.message = words == 1 ? QStringLiteral("The panel does not hold %1: 1 word differs.").arg(what)
-                                    : QStringLiteral("The panel does not hold %1: %2 words differ.").arg(what).arg(words);
-        return result;
-    }
-    result.message = oneLine(!run.prompts.lastError.isEmpty() ? run.prompts.lastError
-                             : last                           ? outcomeText(*last).text
-                                                              : QString());
-    return result;
-}
-
-void Fleet::jobEnded(std::size_t index, bool succeeded)
+void Fleet::jobEnded(std::size_t index, const JobResult& result)
 {
     if (states_[index] != JobState::Running)
         return;
-    results_[index] = resultOf(index, succeeded);
+    results_[index] = result;
     states_[index] = JobState::Done;
     --running_;
     ++finished_;
@@ -515,10 +444,8 @@ void Fleet::stop()
         return;
     stopping_ = true;
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
-        if (states_[i] != JobState::Running)
-            continue;
-        runs_[i]->cancelRequested = true;
-        runs_[i]->workspace->cancelTransfer();
+        if (states_[i] == JobState::Running)
+            runs_[i]->workspace->cancelTransfer();
     }
     finishIfDone();
 }

@@ -51,15 +51,11 @@ Result<std::vector<FleetJob>> readJobs(QStringView text, const QString& folder);
 // configuration to send or verify must read, a retrieve's file must be writable.
 Result<std::vector<FleetJob>> loadJobs(const QString& path);
 
-enum class JobOutcome { Ok, Failed, Cancelled };
-
-// "ok", "failed", "cancelled".
-QString jobOutcomeName(JobOutcome outcome);
-
 inline const QString kNotStartedText = QStringLiteral("Not started: the fleet was stopped.");
 
+// A job's end: how its panel command ended (ok, failed, cancelled, differs, incomplete).
 struct JobResult {
-    JobOutcome outcome = JobOutcome::Cancelled;
+    PanelResult outcome = PanelResult::Cancelled;
     QString message = kNotStartedText;  // the job's outcome in one line
     double seconds = 0;                 // from its start to its end
 };
@@ -114,8 +110,7 @@ private:
 
     void startWaiting();
     void startJob(std::size_t index);
-    void jobEnded(std::size_t index, bool succeeded);
-    JobResult resultOf(std::size_t index, bool succeeded) const;
+    void jobEnded(std::size_t index, const JobResult& result);
     void finishIfDone();
 
     std::vector<FleetJob> jobs_;

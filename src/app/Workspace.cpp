@@ -113,21 +113,19 @@ QString Workspace::fileName() const
 
 bool Workspace::mayExit()
 {
-    if (!maySetAside())
-        return false;
-    // A transfer under way is stopped only when the user says so.
-    if (!transferRunning())
-        return true;
-    askingExit_ = true;
-    const bool stop = prompts_.confirm(QStringLiteral("Exit"), kExitDuringTransferText);
-    askingExit_ = false;
-    // The transfer ended while the question was shown: what it left is asked about.
-    if (!transferRunning())
-        return maySetAside();
-    if (!stop)
-        return false;
-    cancelTransfer();
-    return true;
+    // A transfer under way is stopped only when the user says so; should it end while
+    // the question is shown, the question is withdrawn and its end tells nothing.
+    if (command_) {
+        command_->closing = true;
+        const bool stop = prompts_.confirm(QStringLiteral("Exit"), kExitDuringTransferText);
+        if (command_ && !stop) {
+            command_->closing = false;
+            return false;
+        }
+        if (command_)
+            cancelTransfer();
+    }
+    return maySetAside();
 }
 
 // --- the configuration -------------------------------------------------------------
@@ -384,8 +382,8 @@ void Workspace::closeOrderWindow(bool accepted)
         order_.restoreShownOrder();
     order_.resetMapping();
     // The retrieve window closed while its retrieve runs: the retrieve stops.
-    if (exchange_.runningKind() == TransferKind::Retrieve)
-        exchange_.cancel();
+    if (command_ && command_->action == PanelAction::Retrieve)
+        cancelTransfer();
 }
 
 // --- the settings ----------------------------------------------------------------------

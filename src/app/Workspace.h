@@ -7,6 +7,7 @@
 // never reach up: the exchange moves words, the mapping turns words into a
 // configuration, and only the workspace applies it.
 
+#include "app/PanelOutcome.h"
 #include "classes/ClassEditor.h"
 #include "comm/CommSettings.h"
 #include "comm/ConfigImage.h"
@@ -22,10 +23,12 @@
 #include "model/UserPrompts.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 namespace dnp {
 
@@ -35,8 +38,11 @@ inline const QString kProgramCaption = QStringLiteral("DNP Configure");
 inline const QString kFileIoErrorText = QStringLiteral("File I/O error.");
 // What a verify after a send names: "The panel holds the configuration that was sent."
 inline const QString kSentConfigurationText = QStringLiteral("the configuration that was sent");
-inline const QString kExitDuringTransferText =
-    QStringLiteral("A transfer with the panel is under way. Stop it and exit?");
+inline const QString kExitDuringTransferText = QStringLiteral("A transfer is running. Stop it and close?");
+// A panel whose words are none a configuration gives (a send stopped short).
+inline const QString kIncompleteConfigurationText = QStringLiteral("The panel holds an incomplete configuration.");
+// Above the points a verify found different.
+inline const QString kPanelDifferencesHeading = QStringLiteral("Differences (A: the configuration, B: the panel):");
 inline const QString kPanelAnsweredText = QStringLiteral("The panel answered.");
 inline const QString kRetrieveNotAppliedText = QStringLiteral("The retrieved configuration was not applied.");
 inline const QString kClearAllText =
@@ -69,15 +75,6 @@ struct ComparedFile {
 // full name ("Binary Input"), and a point only in A or only in B with its DNP point
 // number(s) in the configuration that has it.
 QStringList differenceTableRow(const ConfigDifference& difference, const ConfigState& a, const ConfigState& b);
-
-// How the last transfer of the run ended.
-struct LastTransfer {
-    QString command;  // "Send", "Retrieve" or "Verify"
-    TransferOutcome outcome = TransferOutcome::Success;
-    QDateTime when = {};
-};
-// "Send: OK at 14:02:31", "Retrieve: no answer at 09:15:02"; "None in this run".
-QString lastTransferText(const std::optional<LastTransfer>& last);
 
 // What the main window's overview shows: the points of each type in each class, the
 // words they take, the mapping a send uses, the port, and the last transfer.
@@ -120,10 +117,8 @@ public:
     const TcomSetIni& settings() const;
     // What the last completed retrieve found.
     const RetrievedConfig& lastRetrieved() const { return lastRetrieved_; }
-    // What went over the line in the last transfer (of a send with its verify: the verify).
+    // What went over the line in the last panel command (a send's read-back after it).
     const std::vector<LineEvent>& lastTrace() const { return lastTrace_; }
-    // The differences the last verify found; nothing when its read-back failed.
-    const std::optional<ConfigDifferences>& lastVerify() const { return lastVerify_; }
     // The file the configuration came from or was last saved to; empty for a new one.
     const QString& filePath() const { return filePath_; }
     // Its name, "new.dnp" for a new configuration.
@@ -139,8 +134,8 @@ public:
     bool modified() const;
     // The texts the Report Header dialog first shows, dated by the clock.
     ReportHeaderTexts firstReportHeaderTexts() const { return firstReportHeader(clock().date()); }
-    // How the last send, retrieve or verify of the run ended; nothing before the first.
-    const std::optional<LastTransfer>& lastTransfer() const { return lastTransfer_; }
+    // How the last panel command of the run ended; nothing before the first.
+    const std::optional<PanelOutcome>& lastOutcome() const { return lastOutcome_; }
     // The main window's overview of the configuration, the settings and the last transfer.
     DeskOverview overview() const;
 
@@ -202,8 +197,9 @@ public:
     // <file> are the same.", or the differences for the caller to show).
     bool exportWithDialog();
     std::optional<ComparedFile> compareWithDialog();
-    // Before the program ends: unsaved changes asked about; a running transfer stopped
-    // once the user agrees. True when the program may end.
+    // Before the program ends: a running transfer stopped once the user agrees (its end
+    // then tells nothing and starts nothing more), then unsaved changes asked about. True
+    // when the program may end.
     bool mayExit();
 
     // --- the editors -----------------------------------------------------------------
@@ -266,13 +262,15 @@ public:
     bool importWithDialog();
 
     // --- the panel -------------------------------------------------------------------
-    // A send of the configuration in the mapping; `thenVerify`: a successful send is
-    // followed by a verify of the image sent. A retrieve of the panel's configuration,
-    // applied once all 18 replies are in (after asking about unsaved changes). A verify:
-    // the panel's image read back (nothing applied) and compared with the image the
-    // configuration gives in the mapping; "The panel holds <what>." or the differences
-    // are told. Each ends with transferEnded; refused while another runs.
-    void send(int mappingItem, bool thenVerify);
+    // Each panel command is refused while another runs and ends with one
+    // panelCommandEnded, whose outcome is told (a box in the window, lines in dnpcfg).
+    // A send of the configuration in the mapping; `readBack`: once written, the panel
+    // is read back and compared word for word, and only a panel that holds the image
+    // sent counts as OK. A retrieve of the panel's configuration, applied once all 18
+    // replies are in (after asking about unsaved changes). A verify: the panel's image
+    // read back (nothing applied) and compared with the image the configuration gives in
+    // the mapping.
+    void send(int mappingItem, bool readBack);
     void retrieve() override;
     // dnpcfg retrieve: `path` is checked before the first request (its folder exists, it
     // is no folder, device or FIFO, it may be replaced), and the retrieved configuration
@@ -287,7 +285,9 @@ public:
     // dnpcfg's link options), or as the settings dialog shows them before they are saved.
     void testPanel();
     void testPanel(const CommChoice& choice);
-    bool transferRunning() const override { return exchange_.running(); }
+    bool transferRunning() const override { return command_.has_value(); }
+    // Stops the panel command under way: its transfer ends as cancelled and nothing
+    // follows it.
     void cancelTransfer() override { exchange_.cancel(); }
     // The trace of the last transfer as text, written safely (the error names the file);
     // Panel > Line Trace's Save asks for the file first.
@@ -299,9 +299,8 @@ signals:
     // `text` says it: "Sending message 3 of 18", "Verifying message 3 of 18", "" at the end.
     void transferProgress(dnp::TransferKind kind, int message, const QString& text);
     void transferEnded(const dnp::TransferResult& result);
-    // A send (with the verify that follows it), a retrieve or a verify has ended; it
-    // succeeded when every transfer of it did and a verify found the panel alike.
-    void panelCommandEnded(bool succeeded);
+    // A panel command has ended (lastOutcome() holds the same value).
+    void panelCommandEnded(const dnp::PanelOutcome& outcome);
 
 private:
     struct Confirmation {
@@ -326,28 +325,57 @@ private:
     void applyRetrieved(const RetrievedConfig& retrieved);
     Result<ConfigState> readConfiguration(const QString& path) const;
 
-    // The transfers.
-    struct Verify {
+    // The panel command under way, and the step that follows each of its transfers.
+    struct SendStep {
+        ConfigImage image;
+        bool readBack = false;
+    };
+    struct ReadBackStep {  // the send is written; the panel is read and compared
+        ConfigImage image;
+        TransferResult written;
+    };
+    struct RetrieveStep {
+        std::optional<QString> saveTo;  // dnpcfg retrieve's file
+    };
+    struct VerifyStep {
         ConfigImage expected;
         QString what;
     };
+    struct TestStep {};
+    using PanelStep = std::variant<SendStep, ReadBackStep, RetrieveStep, VerifyStep, TestStep>;
+    struct PanelCommand {
+        PanelAction action;
+        PanelStep step;
+        QElapsedTimer clock = {};
+        std::vector<LineEvent> trace = {};
+        LinkTarget target = {};
+        std::optional<int> address = {};
+        qint64 transferStartMs = 0;  // when its transfer under way began
+        bool closing = false;  // the program ends with it: its end tells nothing, starts nothing
+    };
+
     // The settings a transfer uses: as they are, values out of range as the defaults.
     TcomSetIni lineSettings() const;
     Result<void> checkStoredAddress(const TcomSetIni& s) const;
     Result<LinkTarget> linkTarget(const TcomSetIni& s);
     TransferLink transferLink(const TcomSetIni& s) const;
-    // The link of a transfer, made; nothing (and the transfer ended as a port error)
-    // when no port is chosen.
-    Link* makeLink(TransferKind kind, const TcomSetIni& s);
-    // A panel command begins: Select Port may be asked again.
-    bool beginPanelCommand();
-    void startTest(const TcomSetIni& s);
+    // A panel command begins with its first step; false (told) while another runs.
+    bool beginPanelCommand(PanelAction action, PanelStep step);
+    // The transfer of the command's step over a new link made for the settings.
+    void startTransfer(const TcomSetIni& s);
+    // The command ends before its first frame, failed with why.
+    void refuseCommand(const QString& message, TransferOutcome why = TransferOutcome::Refused);
     QString progressText(TransferKind kind, int message) const;
-    void startVerify(const ConfigImage& expected, const QString& what);
-    void transferFinished(TransferResult result);
-    bool finishRetrieve(const TransferResult& result);
-    bool finishVerify(const TransferResult& result);
-    void finishTest(const TransferResult& result);
+    PanelOutcome compareWithPanel(const ConfigImage& expected, const QString& what, const TransferResult& read) const;
+    void transferFinished(const TransferResult& result);
+    // Each step's end: the outcome, or nothing when the next step has started.
+    std::optional<PanelOutcome> stepEnded(SendStep& step, const TransferResult& result);
+    std::optional<PanelOutcome> stepEnded(ReadBackStep& step, const TransferResult& result);
+    std::optional<PanelOutcome> stepEnded(RetrieveStep& step, const TransferResult& result);
+    std::optional<PanelOutcome> stepEnded(VerifyStep& step, const TransferResult& result);
+    std::optional<PanelOutcome> stepEnded(TestStep& step, const TransferResult& result);
+    void endCommand(PanelOutcome outcome);
+    void tell(const PanelOutcome& outcome);
 
     UserPrompts& prompts_;
     WorkspaceSetup setup_;
@@ -359,15 +387,10 @@ private:
     std::optional<int> chosenPort_;  // the COM number Select Port gave for this panel command
     std::unique_ptr<Link> link_;
     Exchange exchange_;
+    std::optional<PanelCommand> command_;
     RetrievedConfig lastRetrieved_;
     std::vector<LineEvent> lastTrace_;
-    std::optional<LastTransfer> lastTransfer_;
-    std::optional<QString> retrieveTarget_;  // where dnpcfg's retrieve saves what it read
-    std::optional<Verify> verifying_;
-    std::optional<ConfigDifferences> lastVerify_;
-    bool verifyAfterSend_ = false;
-    bool testing_ = false;
-    bool askingExit_ = false;  // "Stop it and exit?" is shown
+    std::optional<PanelOutcome> lastOutcome_;
     QString filePath_;
     QString lastSavedPath_;
     QString caption_ = kProgramCaption;

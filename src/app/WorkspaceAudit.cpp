@@ -12,26 +12,6 @@
 namespace dnp {
 namespace {
 
-// What the overview calls each way a transfer can end.
-struct OutcomeName {
-    TransferOutcome outcome;
-    const char* name;
-};
-constexpr OutcomeName kOutcomeNames[] = {
-    {TransferOutcome::Running, "running"},         {TransferOutcome::Success, "OK"},
-    {TransferOutcome::StatusError, "status error"}, {TransferOutcome::DataError, "data error"},
-    {TransferOutcome::NotResponding, "no answer"},  {TransferOutcome::PortError, "port error"},
-    {TransferOutcome::Refused, "refused"},          {TransferOutcome::Cancelled, "cancelled"},
-};
-
-QString outcomeName(TransferOutcome outcome)
-{
-    for (const OutcomeName& n : kOutcomeNames)
-        if (n.outcome == outcome)
-            return QString::fromLatin1(n.name);
-    return {};
-}
-
 // "COM 1 (/dev/ttyS0), 9600 baud, even parity, address 5"; "None chosen".
 QString portText(TcomSetIni settings)
 {
@@ -95,14 +75,6 @@ QStringList differenceTableRow(const ConfigDifference& difference, const ConfigS
     return cells;
 }
 
-QString lastTransferText(const std::optional<LastTransfer>& last)
-{
-    if (!last)
-        return QStringLiteral("None in this run");
-    return QStringLiteral("%1: %2 at %3")
-        .arg(last->command, outcomeName(last->outcome), last->when.toString(QStringLiteral("HH:mm:ss")));
-}
-
 DeskOverview Workspace::overview() const
 {
     DeskOverview overview;
@@ -113,7 +85,7 @@ DeskOverview Workspace::overview() const
     overview.words = order_.words();
     overview.mapping = mappingText(order_.mapping());
     overview.port = portText(settings());
-    overview.lastTransfer = lastTransferText(lastTransfer_);
+    overview.lastTransfer = lastTransferText(lastOutcome_);
     return overview;
 }
 

@@ -14,19 +14,6 @@
 #include <utility>
 
 namespace dnp {
-namespace {
-
-// A transfer that ended before its first frame, and why.
-TransferResult notStarted(TransferKind kind, TransferOutcome outcome, const QString& error)
-{
-    TransferResult result;
-    result.kind = kind;
-    result.outcome = outcome;
-    result.error = error;
-    return result;
-}
-
-}  // namespace
 
 Result<void> Workspace::overrideLink(const LinkOverride& link)
 {
@@ -85,24 +72,6 @@ Result<void> Workspace::checkStoredAddress(const TcomSetIni& s) const
     return {};
 }
 
-Link* Workspace::makeLink(TransferKind kind, const TcomSetIni& s)
-{
-    if (const Result<void> address = checkStoredAddress(s); !address) {
-        transferFinished(notStarted(kind, TransferOutcome::Refused, address.error().message));
-        return nullptr;
-    }
-    const Result<LinkTarget> target = linkTarget(s);
-    if (!target) {
-        transferFinished(notStarted(kind, TransferOutcome::PortError, target.error().message));
-        return nullptr;
-    }
-    // The link of the transfer before may still be telling its end.
-    if (link_)
-        link_.release()->deleteLater();
-    link_ = setup_.linkFactory(*target);
-    return link_.get();
-}
-
 Result<ConfigImage> Workspace::image(int mappingItem) const
 {
     const Result<BuiltImage> built = buildSendImage(state_, mappingItem);
@@ -111,110 +80,118 @@ Result<ConfigImage> Workspace::image(int mappingItem) const
     return built->image;
 }
 
-bool Workspace::beginPanelCommand()
+bool Workspace::beginPanelCommand(PanelAction action, PanelStep step)
 {
     if (refuseWhileRunning())
         return false;
     chosenPort_.reset();
+    command_.emplace(PanelCommand{action, std::move(step)});
+    command_->clock.start();
     return true;
+}
+
+void Workspace::refuseCommand(const QString& message, TransferOutcome why)
+{
+    PanelOutcome outcome = failedOutcome(command_->action, message);
+    outcome.transfer = why;
+    endCommand(std::move(outcome));
+}
+
+// The link is made for the settings and the step's transfer started over it. The
+// transfer may end before this returns (a line that does not open).
+void Workspace::startTransfer(const TcomSetIni& s)
+{
+    if (const Result<void> address = checkStoredAddress(s); !address)
+        return refuseCommand(address.error().message);
+    const Result<LinkTarget> target = linkTarget(s);
+    if (!target)
+        return refuseCommand(target.error().message, TransferOutcome::PortError);
+    const TransferLink settings = transferLink(s);
+    command_->target = *target;
+    command_->address = settings.addressing.enabled ? std::optional<int>(settings.addressing.address) : std::nullopt;
+    command_->transferStartMs = command_->clock.elapsed();
+    // The link of the transfer before may still be telling its end.
+    if (link_)
+        link_.release()->deleteLater();
+    link_ = setup_.linkFactory(*target);
+    Link& link = *link_;
+    if (const auto* send = std::get_if<SendStep>(&command_->step))
+        exchange_.startSend(link, settings, send->image);
+    else if (std::holds_alternative<TestStep>(command_->step))
+        exchange_.startTest(link, settings);
+    else
+        exchange_.startRetrieve(link, settings);
 }
 
 QString Workspace::progressText(TransferKind kind, int message) const
 {
-    if (verifying_ && message > 0)
+    const bool reading = command_ && (std::holds_alternative<ReadBackStep>(command_->step) ||
+                                      std::holds_alternative<VerifyStep>(command_->step));
+    if (reading && message > 0)
         return QStringLiteral("Verifying message %1 of %2").arg(message).arg(kMessageCount);
     return dnp::progressText(kind, message);
 }
 
-void Workspace::send(int mappingItem, bool thenVerify)
+void Workspace::send(int mappingItem, bool readBack)
 {
-    if (!beginPanelCommand())
-        return;
     // A send that cannot be built is refused before the port is touched; one of too
     // many words says how many.
     const Result<ConfigImage> built = image(mappingItem);
+    if (!beginPanelCommand(PanelAction::Send, SendStep{built ? *built : ConfigImage{}, readBack}))
+        return;
     if (!built) {
         QString refusal = built.error().message;
         if (const WordBudget words = order_.words(); words.over())
             refusal += QLatin1Char('\n') + words.overText();
-        transferFinished(notStarted(TransferKind::Send, TransferOutcome::Refused, refusal));
-        return;
+        return refuseCommand(refusal);
     }
-    verifyAfterSend_ = thenVerify;
-    const TcomSetIni s = lineSettings();
-    if (Link* link = makeLink(TransferKind::Send, s))
-        exchange_.startSend(*link, transferLink(s), *built);
+    startTransfer(lineSettings());
 }
 
 void Workspace::retrieve()
 {
-    if (!beginPanelCommand())
+    if (!beginPanelCommand(PanelAction::Retrieve, RetrieveStep{}))
         return;
-    const TcomSetIni s = lineSettings();
-    if (Link* link = makeLink(TransferKind::Retrieve, s)) {
-        order_.retrieveStarted();
-        exchange_.startRetrieve(*link, transferLink(s));
-    }
+    order_.retrieveStarted();
+    startTransfer(lineSettings());
 }
 
 void Workspace::retrieveInto(const QString& path)
 {
-    if (refuseWhileRunning())
+    if (!beginPanelCommand(PanelAction::Retrieve, RetrieveStep{path}))
         return;
     // Nothing is asked of the panel for a file that cannot be written.
-    if (const Result<void> writable = checkWritable(path); !writable) {
-        transferFinished(notStarted(TransferKind::Retrieve, TransferOutcome::Refused, writable.error().message));
-        return;
-    }
-    retrieveTarget_ = path;
-    retrieve();
+    if (const Result<void> writable = checkWritable(path); !writable)
+        return refuseCommand(writable.error().message);
+    order_.retrieveStarted();
+    startTransfer(lineSettings());
 }
 
 void Workspace::testPanel()
 {
-    if (beginPanelCommand())
-        startTest(lineSettings());
+    if (beginPanelCommand(PanelAction::Test, TestStep{}))
+        startTransfer(lineSettings());
 }
 
 void Workspace::testPanel(const CommChoice& choice)
 {
-    if (!beginPanelCommand())
+    if (!beginPanelCommand(PanelAction::Test, TestStep{}))
         return;
     TcomSetIni s = settings();
-    if (const Result<void> stored = s.store(choice); !stored) {
-        testing_ = true;
-        transferFinished(notStarted(TransferKind::Retrieve, TransferOutcome::Refused, stored.error().message));
-        return;
-    }
+    if (const Result<void> stored = s.store(choice); !stored)
+        return refuseCommand(stored.error().message);
     s.mapIntoRange();
-    startTest(s);
-}
-
-void Workspace::startTest(const TcomSetIni& s)
-{
-    testing_ = true;
-    if (Link* link = makeLink(TransferKind::Retrieve, s))
-        exchange_.startTest(*link, transferLink(s));
+    startTransfer(s);
 }
 
 void Workspace::verify(int mappingItem, const QString& what)
 {
-    if (!beginPanelCommand())
-        return;
     const Result<ConfigImage> expected = image(mappingItem);
-    if (!expected) {
-        transferFinished(notStarted(TransferKind::Retrieve, TransferOutcome::Refused, expected.error().message));
+    if (!beginPanelCommand(PanelAction::Verify, VerifyStep{expected ? *expected : ConfigImage{}, what}))
         return;
-    }
-    startVerify(*expected, what);
-}
-
-void Workspace::startVerify(const ConfigImage& expected, const QString& what)
-{
-    verifying_ = Verify{expected, what};
-    const TcomSetIni s = lineSettings();
-    if (Link* link = makeLink(TransferKind::Retrieve, s))
-        exchange_.startRetrieve(*link, transferLink(s));
+    if (!expected)
+        return refuseCommand(expected.error().message);
+    startTransfer(lineSettings());
 }
 
 Result<RetrievedConfig> Workspace::decode(const QString& imagePath)
@@ -230,96 +207,213 @@ Result<RetrievedConfig> Workspace::decode(const QString& imagePath)
     return lastRetrieved_;
 }
 
-void Workspace::transferFinished(TransferResult result)
+// --- how each step of a panel command ends --------------------------------------------
+
+namespace {
+
+// A transfer that did not end well: a send the panel had partly taken is incomplete,
+// anything else failed or cancelled, with what the transfer tells.
+PanelOutcome unfinished(const TransferResult& result)
 {
-    // The transfer that "Stop it and exit?" asks about is over: the question is moot.
-    if (askingExit_) {
-        prompts_.withdrawQuestion();
-        verifyAfterSend_ = false;  // the program ends: no verify is started
+    PanelOutcome outcome;
+    outcome.transfer = result.outcome;
+    outcome.message = outcomeText(result).text;
+    if (result.kind == TransferKind::Send && result.acknowledged > 0) {
+        outcome.result = PanelResult::Incomplete;
+        outcome.written = result.acknowledged;
+    } else {
+        outcome.result = result.outcome == TransferOutcome::Cancelled ? PanelResult::Cancelled : PanelResult::Failed;
     }
-    lastTrace_ = result.trace;
-    if (std::exchange(testing_, false)) {
-        lastTransfer_ = LastTransfer{QStringLiteral("Test"), result.outcome, clock()};
-        finishTest(result);
-        return;
-    }
-    const bool send = result.kind == TransferKind::Send;
-    const bool verify = !send && verifying_;
-    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
-    // Words the panel could not hold are no configuration: nothing of them is used.
-    if (!send && !verify && complete && settings().CheckRetrievedImage)
-        if (const Result<void> plausible = checkRetrievedImage(result.image); !plausible) {
-            result.outcome = TransferOutcome::DataError;
-            result.error = plausible.error().message;
-        }
-    lastTransfer_ = LastTransfer{send ? QStringLiteral("Send") : verify ? QStringLiteral("Verify") : QStringLiteral("Retrieve"),
-                                 result.outcome, clock()};
-    // A verify that read the whole image tells what it found instead of the read's "OK".
-    if (!(verify && result.outcome == TransferOutcome::Success))
-        if (const OutcomeText told = outcomeText(result); !told.text.isEmpty())
-            told.error ? prompts_.error(told.text) : prompts_.information(told.text);
-    bool succeeded = result.outcome == TransferOutcome::Success;
-    if (verify)
-        succeeded = finishVerify(result) && succeeded;
-    else if (!send)
-        succeeded = finishRetrieve(result) && succeeded;
-    emit transferEnded(result);
-    const bool thenVerify = std::exchange(verifyAfterSend_, false);
-    if (send && succeeded && thenVerify)
-        QTimer::singleShot(0, this, [this] { startVerify(exchange_.sentImage(), kSentConfigurationText); });
-    else
-        emit panelCommandEnded(succeeded);
+    return outcome;
 }
 
-// A retrieve whose 18 replies all arrived is applied, also after a bad status. It
-// replaces the configuration only once unsaved changes have been asked about; dnpcfg's
-// retrieve saves it, when it succeeded. False when it was not applied or not saved.
-bool Workspace::finishRetrieve(const TransferResult& result)
+PanelOutcome succeeded(const TransferResult& result, const QString& message)
 {
-    const std::optional<QString> target = std::exchange(retrieveTarget_, std::nullopt);
+    PanelOutcome outcome;
+    outcome.result = PanelResult::Ok;
+    outcome.transfer = result.outcome;
+    outcome.message = message;
+    return outcome;
+}
+
+// A read that did not bring the whole image with good statuses; a cancelled one says
+// what was cancelled.
+PanelOutcome unreadPanel(const TransferResult& result, const QString& what)
+{
+    PanelOutcome outcome = unfinished(result);
+    if (result.outcome == TransferOutcome::Cancelled)
+        outcome.message = QStringLiteral("The %1 was cancelled.").arg(what);
+    return outcome;
+}
+
+}  // namespace
+
+namespace {
+
+QString incompleteConfigurationText(const Error& why)
+{
+    return kIncompleteConfigurationText + QLatin1Char(' ') + why.message;
+}
+
+}  // namespace
+
+// The image read from the panel against the image it should hold: "The panel holds
+// <what>.", or how many words differ and, for a panel that holds a configuration, which
+// points; a panel whose words no configuration gives holds an incomplete one.
+PanelOutcome Workspace::compareWithPanel(const ConfigImage& expected, const QString& what, const TransferResult& read) const
+{
+    if (read.outcome != TransferOutcome::Success)
+        return unreadPanel(read, QStringLiteral("verify"));
+    PanelOutcome outcome = succeeded(read, QStringLiteral("The panel holds %1.").arg(what));
+    outcome.image = expected;
+    outcome.panelImage = read.image;
+    outcome.differingWords = differingWords(expected, read.image);
+    if (outcome.differingWords == 0)
+        return outcome;
+    outcome.result = PanelResult::Differs;
+    outcome.message = outcome.differingWords == 1
+                          ? QStringLiteral("The panel does not hold %1: 1 word differs.").arg(what)
+                          : QStringLiteral("The panel does not hold %1: %2 words differ.").arg(what).arg(outcome.differingWords);
+    const Result<void> plausible = settings().CheckRetrievedImage ? checkRetrievedImage(read.image) : Result<void>{};
+    if (plausible)
+        outcome.differences = describeImageDifferences(expected, read.image);
+    else
+        outcome.message += QLatin1Char('\n') + incompleteConfigurationText(plausible.error());
+    return outcome;
+}
+
+void Workspace::transferFinished(const TransferResult& result)
+{
+    if (!command_)
+        return;
+    // The frames of this transfer after those before it, timed from the command's start.
+    for (LineEvent event : result.trace) {
+        event.atMs += command_->transferStartMs;
+        command_->trace.push_back(std::move(event));
+    }
+    lastTrace_ = command_->trace;
+    emit transferEnded(result);
+    std::optional<PanelOutcome> outcome =
+        std::visit([&](auto& step) { return stepEnded(step, result); }, command_->step);
+    if (outcome)
+        endCommand(std::move(*outcome));
+}
+
+// A send written in full is read back, unless the program is closing; what the panel
+// holds then decides.
+std::optional<PanelOutcome> Workspace::stepEnded(SendStep& step, const TransferResult& result)
+{
+    const ConfigImage image = step.image;
+    if (result.outcome == TransferOutcome::Success && step.readBack && !command_->closing) {
+        command_->step = ReadBackStep{image, result};
+        startTransfer(lineSettings());
+        return std::nullopt;
+    }
+    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result).text)
+                                                                      : unfinished(result);
+    outcome.image = image;
+    outcome.config = filePath_;
+    return outcome;
+}
+
+std::optional<PanelOutcome> Workspace::stepEnded(ReadBackStep& step, const TransferResult& result)
+{
+    PanelOutcome outcome = compareWithPanel(step.image, kSentConfigurationText, result);
+    if (result.outcome == TransferOutcome::Cancelled)
+        outcome.message = QStringLiteral("The read-back was cancelled: what the panel stored is not known.");
+    else if (result.outcome != TransferOutcome::Success)
+        outcome.message = QStringLiteral("The panel could not be read back: what it stored is not known.\n") + outcome.message;
+    outcome.message = outcomeText(step.written).text + QLatin1Char('\n') + outcome.message;
+    outcome.image = step.image;
+    outcome.config = filePath_;
+    return outcome;
+}
+
+// A retrieve whose 18 replies all arrived is applied, also after a bad status, unless
+// its words are none a configuration gives (CheckRetrievedImage). It replaces the
+// configuration only once unsaved changes have been asked about; dnpcfg's retrieve
+// saves it, when it succeeded.
+std::optional<PanelOutcome> Workspace::stepEnded(RetrieveStep& step, const TransferResult& result)
+{
     const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
     if (!complete)
-        return false;
+        return unreadPanel(result, QStringLiteral("retrieve"));
+    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result).text)
+                                                                      : unfinished(result);
+    outcome.panelImage = result.image;
+    if (settings().CheckRetrievedImage)
+        if (const Result<void> plausible = checkRetrievedImage(result.image); !plausible) {
+            PanelOutcome refused = failedOutcome(PanelAction::Retrieve, kRetrieveErrorText + QLatin1Char('\n') +
+                                                                            incompleteConfigurationText(plausible.error()));
+            refused.transfer = TransferOutcome::DataError;
+            refused.panelImage = result.image;
+            return refused;
+        }
     if (!maySetAside()) {
-        prompts_.information(kRetrieveNotAppliedText);
-        return false;
+        outcome.message += QLatin1Char('\n') + kRetrieveNotAppliedText;
+        return outcome;
     }
     applyRetrieved(mapRetrievedImage(result.image));
-    if (!target || result.outcome != TransferOutcome::Success)
-        return !target;
-    const Result<void> saved = save(*target);
-    if (!saved)
-        prompts_.error(saved.error().message);
-    return saved.ok();
+    if (!step.saveTo || !outcome.ok())
+        return outcome;
+    if (const Result<void> saved = save(*step.saveTo); !saved) {
+        outcome.result = PanelResult::Failed;
+        outcome.message += QLatin1Char('\n') + saved.error().message;
+        return outcome;
+    }
+    outcome.config = filePath_;
+    return outcome;
 }
 
-bool Workspace::finishVerify(const TransferResult& result)
+std::optional<PanelOutcome> Workspace::stepEnded(VerifyStep& step, const TransferResult& result)
 {
-    const Verify verify = *std::exchange(verifying_, std::nullopt);
-    lastVerify_.reset();
-    if (result.outcome != TransferOutcome::Success)
-        return false;
-    lastVerify_ = describeImageDifferences(verify.expected, result.image);
-    if (lastVerify_->empty()) {
-        prompts_.information(QStringLiteral("The panel holds %1.").arg(verify.what));
-        return true;
-    }
-    prompts_.showDifferences(QStringLiteral("The panel does not hold %1. Differences (A: %1, B: the panel):").arg(verify.what),
-                             *lastVerify_);
-    return false;
+    PanelOutcome outcome = compareWithPanel(step.expected, step.what, result);
+    outcome.config = filePath_;
+    return outcome;
 }
 
 // The test tells "The panel answered." for a reply that checked out, else what the
 // retrieve of that one message would tell.
-void Workspace::finishTest(const TransferResult& result)
+std::optional<PanelOutcome> Workspace::stepEnded(TestStep&, const TransferResult& result)
 {
-    const bool answered = result.outcome == TransferOutcome::Success;
-    if (answered)
-        prompts_.information(kPanelAnsweredText);
-    else if (const OutcomeText told = outcomeText(result); !told.text.isEmpty())
-        prompts_.error(told.text);
-    emit transferEnded(result);
-    emit panelCommandEnded(answered);
+    if (result.outcome == TransferOutcome::Success)
+        return succeeded(result, kPanelAnsweredText);
+    return unreadPanel(result, QStringLiteral("test"));
+}
+
+void Workspace::endCommand(PanelOutcome outcome)
+{
+    PanelCommand command = std::move(*command_);
+    command_.reset();
+    outcome.action = command.action;
+    outcome.trace = std::move(command.trace);
+    outcome.device = command.target.device;
+    outcome.address = command.address;
+    outcome.ended = clock();
+    outcome.seconds = command.clock.elapsed() / 1000.0;
+    lastTrace_ = outcome.trace;
+    lastOutcome_ = std::move(outcome);
+    // A question about a command that has ended is moot; a closing program is told nothing.
+    if (command.closing)
+        prompts_.withdrawQuestion();
+    else
+        tell(*lastOutcome_);
+    emit panelCommandEnded(*lastOutcome_);
+}
+
+// What a command tells: its message, as information when it went well (or a send was
+// cancelled before the panel took anything), as an error otherwise, with the points that
+// differ; a retrieve, verify or test the user cancelled tells nothing.
+void Workspace::tell(const PanelOutcome& outcome)
+{
+    if (outcome.message.isEmpty() || (outcome.result == PanelResult::Cancelled && outcome.action != PanelAction::Send))
+        return;
+    if (outcome.differences)
+        prompts_.showDifferences(outcome.message + QLatin1Char('\n') + kPanelDifferencesHeading, *outcome.differences);
+    else if (outcome.result == PanelResult::Ok || outcome.result == PanelResult::Cancelled)
+        prompts_.information(outcome.message);
+    else
+        prompts_.error(outcome.message);
 }
 
 FileDialogSettings saveTraceDialogSettings()

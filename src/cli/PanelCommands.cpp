@@ -115,8 +115,12 @@ int runDecode(const QStringList& argv, Io io)
 
 int runSend(const QStringList& argv, Io io)
 {
-    return withConfiguration(argv, io, "send", {"--verify", "--trace"}, [](Program& program, const ParsedArgs& args, int mapping) {
-        return program.panelCommand([&] { program.workspace.send(mapping, args.has("--verify")); }, args.has("--trace"));
+    return withConfiguration(argv, io, "send", {"--verify", "--no-verify", "--trace"},
+                             [](Program& program, const ParsedArgs& args, int mapping) {
+        // Read back unless --no-verify, or the settings, say otherwise.
+        const bool readBack =
+            !args.has("--no-verify") && (args.has("--verify") || program.workspace.settings().VerifyAfterSend);
+        return program.panelCommand([&] { program.workspace.send(mapping, readBack); }, args.has("--trace"));
     });
 }
 

@@ -22,9 +22,9 @@ const Command kCommands[] = {
      "read a point list (CSV or XML, as export writes it) back into a configuration", runImport},
     {"diff", "diff A.dnp B.dnp", "compare two configurations (exit 0 equal, 1 different)", runDiff},
     {"send",
-     "send CONFIG.dnp [--verify] [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] "
+     "send CONFIG.dnp [--verify | --no-verify] [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] "
      "[--address N] [--mapping uninitialized|subset|individual]",
-     "send a configuration to the panel (and read it back with --verify)", runSend},
+     "send a configuration to the panel and read it back (not with --no-verify)", runSend},
     {"retrieve",
      "retrieve -o OUT.dnp [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N]",
      "read the panel's configuration into a file", runRetrieve},
@@ -122,8 +122,8 @@ int Program::panelCommand(const std::function<void()>& start, bool trace)
         });
     QEventLoop loop;
     std::optional<bool> succeeded;
-    QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](bool ok) {
-        succeeded = ok;
+    QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](const PanelOutcome& outcome) {
+        succeeded = outcome.ok();
         loop.quit();
     });
     start();

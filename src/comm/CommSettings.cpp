@@ -244,7 +244,7 @@ Result<void> TcomSetIni::Load()
     CheckReplyChecksum = readInteger(file, kCheckReplyChecksumKey, 1) != 0;
     CheckRetrievedImage = readInteger(file, kCheckRetrievedImageKey, 1) != 0;
     const std::optional<QString> verify = iniValue(file, kOptionsSection, kVerifyAfterSendKey);
-    VerifyAfterSend = readInteger(file, kOptionsSection, kVerifyAfterSendKey, 0) != 0;
+    VerifyAfterSend = readInteger(file, kOptionsSection, kVerifyAfterSendKey, 1) != 0;
     verifyKeyPresent_ = verify.has_value();
     mapIntoRange();
 
@@ -299,8 +299,8 @@ Result<void> TcomSetIni::Save()
             ports.emplace_back(QStringLiteral("COM%1").arg(it.key()), it.value());
         file = writeIniSection(file, kPortsSection, ports);
     }
-    // A file that never had the option keeps without it while it is off.
-    const bool writeVerify = VerifyAfterSend || verifyKeyPresent_;
+    // A file that never had the option keeps without it while it is on (the default).
+    const bool writeVerify = !VerifyAfterSend || verifyKeyPresent_;
     if (writeVerify)
         file = writeIniSection(file, kOptionsSection, {{kVerifyAfterSendKey, VerifyAfterSend ? "1" : "0"}});
 

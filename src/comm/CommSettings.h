@@ -142,8 +142,9 @@ public:
     // panel could hold (mapped back and built again it gives the same words). Read,
     // never written.
     bool CheckRetrievedImage = true;
-    // [Options] VerifyAfterSend=1: a successful send is read back and compared.
-    bool VerifyAfterSend = false;
+    // [Options] VerifyAfterSend: a send is read back and compared before it counts as
+    // done; on unless the file says 0.
+    bool VerifyAfterSend = true;
 
     // Loads from the file that defaultIniLocation() names.
     TcomSetIni();

@@ -10,10 +10,11 @@ namespace {
 
 constexpr qint64 kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
 constexpr qint64 kNsPerMs = 1'000'000;
-// A reply cannot begin before its request has crossed the line; bytes that come before
-// half of the request's wire time has passed are certainly no reply to it (a line at
-// twice the configured speed still passes).
-constexpr qint64 kEarliestReplyShare = 2;
+// A panel's turnaround varies by a few character times and the machine's own delays;
+// a reply that began sooner than every earlier one by more than this came too soon to
+// be the answer to its request.
+constexpr qint64 kTurnaroundSlackCharacters = 2;
+constexpr qint64 kTurnaroundSlackNs = 2 * kNsPerMs;
 // After the last reply the line stays quiet this many character times, and long enough
 // for a copy of that reply sent a few milliseconds late to show (LineTiming).
 constexpr qint64 kGuardCharacters = 3;
@@ -39,30 +40,40 @@ QString progressText(TransferKind kind, int message)
     return QStringLiteral("%1 message %2").arg(kind == TransferKind::Send ? "Sending" : "Retrieving", ofMessages(message));
 }
 
+QString writtenText(int acknowledged)
+{
+    if (acknowledged < 1)
+        return QStringLiteral("Nothing was written to the panel.");
+    const QString messages = acknowledged == 1 ? QStringLiteral("message 1 of %1 was").arg(kMessageCount)
+                                               : QStringLiteral("messages 1 to %1 were").arg(ofMessages(acknowledged));
+    return QStringLiteral("The panel may hold a partly written configuration: %1 written.").arg(messages);
+}
+
 OutcomeText outcomeText(const TransferResult& result)
 {
     const bool send = result.kind == TransferKind::Send;
     const QString failed = send ? kSendErrorText : kRetrieveErrorText;
-    const QString partly = result.acknowledged > 0
-                               ? QStringLiteral("The panel may hold a partly written configuration: send it again.")
-                               : QStringLiteral("Nothing was written to the panel.");
+    // What a send that stopped short left in the panel.
+    const QString written = send && result.acknowledged < kMessageCount
+                                ? QLatin1Char('\n') + writtenText(result.acknowledged)
+                                : QString();
     switch (result.outcome) {
     case TransferOutcome::Success:
         return {(send ? kSendOkText : kRetrieveOkText) + QStringLiteral("."), false};
     case TransferOutcome::StatusError:
     case TransferOutcome::DataError:
-        return {failed + QLatin1Char('\n') + result.error, true};
+        return {failed + QLatin1Char('\n') + result.error + written, true};
     case TransferOutcome::NotResponding:
         return {kNotRespondingText + QStringLiteral("\nMessage %1 was not answered.").arg(ofMessages(result.message)) +
-                    (send ? QLatin1Char(' ') + partly : QString()) +
-                    QStringLiteral("\nNo answer on %1 at %2 baud.").arg(result.port).arg(result.baud),
+                    written + QStringLiteral("\nNo answer on %1 at %2 baud.").arg(result.port).arg(result.baud),
                 true};
     case TransferOutcome::PortError:
+        return {result.error + (result.acknowledged > 0 ? written : QString()), true};
     case TransferOutcome::Refused:
         return {result.error, true};
     case TransferOutcome::Cancelled:
         if (send)
-            return {QStringLiteral("The send was cancelled.\n") + partly, false};
+            return {QStringLiteral("The send was cancelled.") + written, false};
         return {};
     case TransferOutcome::Running:
         break;
@@ -96,11 +107,13 @@ void Exchange::startTest(Link& link, const TransferLink& settings)
 void Exchange::start(TransferKind kind, Link& link, const TransferLink& settings, int lastMessage)
 {
     kind_ = kind;
+    ++transfer_;
     lastMessage_ = lastMessage;
     settings_ = settings;
     link_ = &link;
     phase_ = Phase::Opening;
     message_ = 0;
+    turnaroundNs_.fill(0);
     result_ = TransferResult{};
     result_.kind = kind;
     result_.port = link.target().label();
@@ -166,7 +179,8 @@ void Exchange::sendRequest()
     phase_ = Phase::AwaitingReply;
     note(true, frame);
     // Set before the write: a link may tell of the reply's bytes from inside it.
-    replyNotBeforeNs_ = nowNs() + wireNs(frame.size()) / kEarliestReplyShare;
+    requestSentNs_ = nowNs();
+    requestBytes_ = frame.size();
     const LineTiming& timing = settings_.timing;
     const qint64 allowanceMs = kind_ == TransferKind::Send ? timing.sendAllowanceMs : timing.retrieveAllowanceMs;
     const qint64 replyBytes = expectedReplySize();
@@ -187,23 +201,20 @@ void Exchange::bytesArrived()
     case Phase::Opening:
         refuseBytes(0, bytes);
         return;
+    case Phase::NextRequest:
     case Phase::Guard:
-        refuseBytes(lastMessage_, bytes);
+        refuseBytes(message_, bytes);
         return;
     case Phase::Refusing:
         note(false, bytes);
         unexpectedCount_ += bytes.size();
-        waitForQuiet();
+        restartQuietTimer();
         return;
     case Phase::AwaitingReply:
         break;
     }
-    if (reply_.isEmpty() && nowNs() < replyNotBeforeNs_) {
-        // Too soon to be the reply: what trails the previous reply (a copy of it, an
-        // echo of the request, noise).
-        refuseBytes(message_ - 1, bytes);
-        return;
-    }
+    if (reply_.isEmpty())
+        turnaroundNs_[static_cast<std::size_t>(message_)] = nowNs() - requestSentNs_ - wireNs(requestBytes_);
     const int expected = expectedReplySize();
     reply_ += bytes;
     if (reply_.size() < expected)
@@ -213,7 +224,7 @@ void Exchange::bytesArrived()
     if (!takeReply(reply_))
         return;
     if (!beyond.isEmpty())
-        refuseBytes(message_ - 1, beyond);  // takeReply moved on to the next message
+        refuseBytes(message_, beyond);
 }
 
 void Exchange::refuseBytes(int afterMessage, const QByteArray& bytes)
@@ -221,24 +232,47 @@ void Exchange::refuseBytes(int afterMessage, const QByteArray& bytes)
     deadline_.stop();
     phase_ = Phase::Refusing;
     unexpectedAfter_ = afterMessage;
-    message_ = std::max(1, afterMessage);  // the message the transfer ends at
+    doubtful_ = firstDoubtful(afterMessage);
+    // The message the transfer ends at: bytes before any reply end it at message 1.
+    message_ = std::max(1, doubtful_);
     unexpectedCount_ = bytes.size();
     refusingSinceNs_ = nowNs();
     note(false, bytes, unexpectedText());
-    waitForQuiet();
+    restartQuietTimer();
+}
+
+// Bytes after the reply to M that no request asked for mean a reply came twice or late.
+// When it came late, the replies since were taken one message early: the first of them
+// came sooner after its request than any reply before it had. The reply before that one
+// is the doubtful one; else the reply to M itself.
+int Exchange::firstDoubtful(int afterMessage) const
+{
+    const qint64 slack = kTurnaroundSlackCharacters * wireNs(1) + kTurnaroundSlackNs;
+    qint64 quickest = std::numeric_limits<qint64>::max();
+    for (int m = 1; m <= afterMessage && m <= kMessageCount; ++m) {
+        const qint64 turnaround = turnaroundNs_[static_cast<std::size_t>(m)];
+        if (m > 1 && turnaround + slack < quickest)
+            return m - 1;
+        quickest = std::min(quickest, turnaround);
+    }
+    return afterMessage;
 }
 
 QString Exchange::unexpectedText() const
 {
     if (unexpectedAfter_ < 1)
         return QStringLiteral("%1 came before the reply to message %2.").arg(unexpectedBytes(unexpectedCount_), ofMessages(1));
-    return QStringLiteral("Reply to message %1 was followed by %2.")
-        .arg(ofMessages(unexpectedAfter_), unexpectedBytes(unexpectedCount_));
+    const QString followed = QStringLiteral("Reply to message %1 was followed by %2.")
+                                 .arg(ofMessages(unexpectedAfter_), unexpectedBytes(unexpectedCount_));
+    if (doubtful_ >= unexpectedAfter_)
+        return followed;
+    return QStringLiteral("Reply to message %1 came twice or late; the replies after it were out of step. ")
+               .arg(ofMessages(doubtful_)) + followed;
 }
 
 // The count ends once the line has been quiet for the guard time, or after the
 // longest refusal.
-void Exchange::waitForQuiet()
+void Exchange::restartQuietTimer()
 {
     const qint64 leftMs = kLongestRefusalMs - (nowNs() - refusingSinceNs_) / kNsPerMs;
     if (leftMs <= 0) {
@@ -265,7 +299,8 @@ bool Exchange::takeReply(const QByteArray& reply)
     note(false, reply);
     const auto bad = std::find_if_not(parsed->statuses.begin(), parsed->statuses.end(), frames::goodStatus);
     if (bad == parsed->statuses.end()) {
-        ++result_.acknowledged;
+        if (result_.acknowledged == message_ - 1)
+            result_.acknowledged = message_;
     } else {
         const QString problem = QStringLiteral("Reply to message %1 carried status %2.").arg(ofMessages(message_), hexByte(*bad));
         result_.trace.back().problem = problem;
@@ -279,20 +314,19 @@ bool Exchange::takeReply(const QByteArray& reply)
     if (message_ < lastMessage_) {
         // The next request goes out at once, from the event loop (never from inside the
         // link's report); until it has gone, any byte is one too many.
-        ++message_;
-        reply_.clear();
-        replyNotBeforeNs_ = std::numeric_limits<qint64>::max();
+        phase_ = Phase::NextRequest;
         QMetaObject::invokeMethod(
             this,
-            [this, message = message_] {
-                if (running() && phase_ == Phase::AwaitingReply && message_ == message)
+            [this, transfer = transfer_, message = message_] {
+                if (running() && transfer_ == transfer && phase_ == Phase::NextRequest && message_ == message) {
+                    ++message_;
                     sendRequest();
+                }
             },
             Qt::QueuedConnection);
         return true;
     }
     // The last reply: the line must stay quiet a while.
-    message_ = lastMessage_ + 1;
     phase_ = Phase::Guard;
     deadline_.start(static_cast<int>(guardMs()));
     return true;
@@ -312,19 +346,34 @@ void Exchange::deadlinePassed()
         end(TransferOutcome::NotResponding);
         return;
     case Phase::Guard:
-        end(result_.error.isEmpty() ? TransferOutcome::Success : TransferOutcome::StatusError, result_.error);
+        endAfterGuard();
         return;
     case Phase::Refusing:
         end(TransferOutcome::DataError, unexpectedText());
         return;
     case Phase::Opening:
+    case Phase::NextRequest:
         return;
     }
 }
 
+void Exchange::endAfterGuard()
+{
+    message_ = lastMessage_ + 1;
+    end(result_.error.isEmpty() ? TransferOutcome::Success : TransferOutcome::StatusError, result_.error);
+}
+
+// A line that closes once every reply is in (a terminal server hanging up) can carry no
+// late copy: the guard is over. Unexpected bytes already seen still end as a data error.
 void Exchange::lineFailed(const QString& reason)
 {
-    if (running())
+    if (!running())
+        return;
+    if (phase_ == Phase::Guard)
+        endAfterGuard();
+    else if (phase_ == Phase::Refusing)
+        end(TransferOutcome::DataError, unexpectedText());
+    else
         end(TransferOutcome::PortError, reason);
 }
 

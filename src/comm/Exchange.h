@@ -3,14 +3,18 @@
 // time, each answered by a reply whose frame and status bytes are checked.
 //
 // The line is strict: the exchange knows at every moment exactly which bytes it
-// expects. A reply cannot begin before its request has had time to cross the line, and
-// the next request goes out as soon as a reply is complete; so any byte that comes while
-// no reply is due, or beyond the reply that is due, ends the transfer as a data error
-// that says where. After the last reply the line must stay quiet for a guard time
-// before the transfer counts as done. The exchange reacts to arriving bytes and to one
-// deadline per message; it never waits on the line. It knows the link, the addressing
-// and the message plan, nothing else: a send takes an image, a retrieve yields the
-// 256 words.
+// expects. A reply is taken as soon as the link delivers it, however fast the panel
+// answers; the next request goes out as soon as a reply is complete, so any byte that
+// comes while no reply is due, or beyond the reply that is due, ends the transfer as a
+// data error that says where. After the last reply the line must stay quiet for a guard
+// time before the transfer counts as done. The exchange reacts to arriving bytes and to
+// one deadline per message; it never waits on the line. It knows the link, the
+// addressing and the message plan, nothing else: a send takes an image, a retrieve
+// yields the 256 words.
+//
+// Every write reply is the same eight status bytes and no reply carries its message
+// number: a late copy of a reply taken for the next one cannot be told by the bytes
+// alone. Only reading the panel back tells what a send stored (the workspace does).
 
 #include "comm/Frames.h"
 #include "comm/ImageLayout.h"
@@ -20,6 +24,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -79,7 +84,7 @@ struct TransferResult {
     QString error;            // a port error or a refusal as told; for a data or status
                               // error the line that says where and what
     ConfigImage image{};      // a retrieve: the words read (zero where none arrived)
-    int acknowledged = 0;     // requests whose replies arrived and checked out
+    int acknowledged = 0;     // messages 1 to this one were answered with good statuses
     QString port;             // "COM 1 (/dev/ttyS0)", for what is told
     std::int32_t baud = 0;
     std::vector<LineEvent> trace;
@@ -92,6 +97,10 @@ struct OutcomeText {
     bool error = false;
 };
 OutcomeText outcomeText(const TransferResult& result);
+// What a send that stopped short left in the panel: "Nothing was written to the
+// panel.", or "The panel may hold a partly written configuration: messages 1 to 7 of 18
+// were written."
+QString writtenText(int acknowledged);
 
 class Exchange : public QObject {
     Q_OBJECT
@@ -122,23 +131,29 @@ signals:
 
 private:
     // Opening: the line is being opened. AwaitingReply: a request has gone out, its
-    // reply is due. Guard: the last reply is in, the line must stay quiet. Refusing:
-    // bytes came that no reply accounts for; the rest of them is counted until the line
-    // is quiet, and the transfer ends saying how many there were.
-    enum class Phase { Opening, AwaitingReply, Guard, Refusing };
+    // reply is due. NextRequest: a reply is in, the next request goes out from the event
+    // loop. Guard: the last reply is in, the line must stay quiet. Refusing: bytes came
+    // that no reply accounts for; the rest of them is counted until the line is quiet,
+    // and the transfer ends saying how many there were.
+    enum class Phase { Opening, AwaitingReply, NextRequest, Guard, Refusing };
 
     void start(TransferKind kind, Link& link, const TransferLink& settings, int lastMessage = kMessageCount);
     void lineOpened();
     void bytesArrived();
     void lineFailed(const QString& reason);
     void deadlinePassed();
+    void endAfterGuard();
     void sendRequest();
     bool takeReply(const QByteArray& reply);
     // Bytes no reply accounts for: after the reply to `afterMessage` (0: before the reply
     // to message 1).
     void refuseBytes(int afterMessage, const QByteArray& bytes);
+    // The first message whose reply is in doubt once bytes came after the reply to
+    // `afterMessage`.
+    int firstDoubtful(int afterMessage) const;
     QString unexpectedText() const;
-    void waitForQuiet();
+    // The refusal ends once the line has been quiet for the guard time.
+    void restartQuietTimer();
     void end(TransferOutcome outcome, const QString& error = {});
     frames::Command command() const;
     // The bytes of the reply to the message under way.
@@ -152,11 +167,17 @@ private:
     TransferLink settings_;
     TransferKind kind_ = TransferKind::None;
     Phase phase_ = Phase::Opening;
+    quint64 transfer_ = 0;  // counts the transfers begun, so that a late step knows its own
     int message_ = 0;
     int lastMessage_ = kMessageCount;
-    qint64 replyNotBeforeNs_ = 0;  // a reply that begins earlier is no reply to this request
+    qint64 requestSentNs_ = 0;
+    qsizetype requestBytes_ = 0;
+    // Per message: how long the panel took to begin its reply beyond the request's wire
+    // time. Only names the doubtful message of a transfer that has already failed.
+    std::array<qint64, kMessageCount + 1> turnaroundNs_{};
     QByteArray reply_;             // the bytes of the reply that is due
     int unexpectedAfter_ = 0;      // Refusing: the reply the unexpected bytes followed
+    int doubtful_ = 0;             // Refusing: the first message whose reply is in doubt
     qsizetype unexpectedCount_ = 0;
     qint64 refusingSinceNs_ = 0;
     QTimer deadline_;

@@ -34,4 +34,12 @@ ConfigDifferences describeImageDifferences(const ConfigImage& expected, const Co
     return differences;
 }
 
+int differingWords(const ConfigImage& expected, const ConfigImage& found)
+{
+    int words = 0;
+    for (int w = 0; w < kImageWords; ++w)
+        words += expected[w] != found[w] ? 1 : 0;
+    return words;
+}
+
 }  // namespace dnp

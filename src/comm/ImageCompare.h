@@ -18,4 +18,7 @@ ConfigState retrievedState(const RetrievedConfig& retrieved);
 // per differing word, the words in four hex digits.
 ConfigDifferences describeImageDifferences(const ConfigImage& expected, const ConfigImage& found);
 
+// How many of the 256 words differ.
+int differingWords(const ConfigImage& expected, const ConfigImage& found);
+
 }  // namespace dnp

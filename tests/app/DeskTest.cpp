@@ -192,10 +192,10 @@ TEST_F(DeskTest, TheOverviewCountsThePointsOfEachClassAndTellsTheLastTransfer)
     EXPECT_EQ(overview.words.used, 42);
 
     ASSERT_TRUE(send());
-    EXPECT_EQ(ws.overview().lastTransfer, "Send: OK at 14:07:09");
+    EXPECT_EQ(ws.overview().lastTransfer, "Send: OK at 14:07");
     panel = silentPanelAt({1});
     EXPECT_FALSE(retrieve());
-    EXPECT_EQ(ws.overview().lastTransfer, "Retrieve: no answer at 14:07:09");
+    EXPECT_EQ(ws.overview().lastTransfer, "Retrieve: failed (no answer) at 14:07");
 
     ASSERT_TRUE(ws.changeSettings(
         {.baudItem = 0, .connectorItem = 2, .addressingItem = 1, .parityItem = 1, .addressText = "5", .portDevices = {}}));
@@ -210,21 +210,32 @@ TEST_F(DeskTest, TheOverviewCountsThePointsOfEachClassAndTellsTheLastTransfer)
 
 TEST_F(DeskTest, LastTransferTexts)
 {
-    const QDateTime at(QDate(2024, 3, 5), QTime(9, 5, 2));
     const struct {
-        const char* command;
-        TransferOutcome outcome;
+        PanelAction action;
+        PanelResult result;
+        TransferOutcome transfer;
+        int count;  // differing words, or messages written
         const char* text;
     } cases[] = {
-        {"Send", TransferOutcome::Success, "Send: OK at 09:05:02"},
-        {"Verify", TransferOutcome::StatusError, "Verify: status error at 09:05:02"},
-        {"Retrieve", TransferOutcome::DataError, "Retrieve: data error at 09:05:02"},
-        {"Send", TransferOutcome::PortError, "Send: port error at 09:05:02"},
-        {"Send", TransferOutcome::Refused, "Send: refused at 09:05:02"},
-        {"Retrieve", TransferOutcome::Cancelled, "Retrieve: cancelled at 09:05:02"},
+        {PanelAction::Send, PanelResult::Ok, TransferOutcome::Success, 0, "Send: OK at 09:05"},
+        {PanelAction::Verify, PanelResult::Differs, TransferOutcome::Success, 12, "Verify: panel differs (12 words) at 09:05"},
+        {PanelAction::Send, PanelResult::Differs, TransferOutcome::Success, 1, "Send: panel differs (1 word) at 09:05"},
+        {PanelAction::Send, PanelResult::Incomplete, TransferOutcome::Cancelled, 7, "Send: incomplete (7 of 18 written) at 09:05"},
+        {PanelAction::Retrieve, PanelResult::Failed, TransferOutcome::NotResponding, 0, "Retrieve: failed (no answer) at 09:05"},
+        {PanelAction::Verify, PanelResult::Failed, TransferOutcome::StatusError, 0, "Verify: failed (status error) at 09:05"},
+        {PanelAction::Send, PanelResult::Failed, TransferOutcome::Refused, 0, "Send: failed (refused) at 09:05"},
+        {PanelAction::Test, PanelResult::Failed, TransferOutcome::PortError, 0, "Test: failed (port error) at 09:05"},
+        {PanelAction::Retrieve, PanelResult::Cancelled, TransferOutcome::Cancelled, 0, "Retrieve: cancelled at 09:05"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(lastTransferText(LastTransfer{c.command, c.outcome, at}), c.text);
+    for (const auto& c : cases) {
+        PanelOutcome outcome;
+        outcome.action = c.action;
+        outcome.result = c.result;
+        outcome.transfer = c.transfer;
+        outcome.differingWords = outcome.written = c.count;
+        outcome.ended = QDateTime(QDate(2024, 3, 5), QTime(9, 5, 2));
+        EXPECT_EQ(lastTransferText(outcome), c.text);
+    }
     EXPECT_EQ(lastTransferText(std::nullopt), "None in this run");
 }
 

@@ -130,8 +130,8 @@ TEST(FleetResults, OneRowPerJobInFileOrder)
     jobs[1] = {3, "p2, east", "/dev/ttyS0", "3", FleetAction::Verify, "b.dnp", "b.dnp", {}};
     jobs[2] = {4, "p3", "/dev/ttyS1", "", FleetAction::Retrieve, "c.dnp", "c.dnp", {}};
     const std::vector<JobResult> results = {
-        {JobOutcome::Ok, "The panel holds the configuration that was sent.", 1.66},
-        {JobOutcome::Failed, "The panel does not hold \"b.dnp\": 2 words differ.", 0.84},
+        {PanelResult::Ok, "The panel holds the configuration that was sent.", 1.66},
+        {PanelResult::Failed, "The panel does not hold \"b.dnp\": 2 words differ.", 0.84},
         {},
     };
     EXPECT_EQ(fleetResultsCsv(jobs, results),
@@ -236,7 +236,7 @@ TEST_F(FleetRun, OneDevicesJobsRunInTurnAndAtMostNAtOnce)
         "a3,/dev/a,,verify,a.dnp\n",
         2);
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(result(i).outcome, JobOutcome::Ok) << i << " " << result(i).message.toStdString();
+        EXPECT_EQ(result(i).outcome, PanelResult::Ok) << i << " " << result(i).message.toStdString();
     EXPECT_TRUE(fleet->allSucceeded());
     EXPECT_EQ(fleet->finishedCount(), 6);
     EXPECT_EQ(mostRunning, 2);
@@ -263,7 +263,7 @@ TEST_F(FleetRun, AVerifyCountsTheWordsThatDiffer)
     held[201] ^= 0x0100;
     device("/dev/a").panel.image = held;
     run("v1,/dev/a,,verify,a.dnp\n", 1);
-    EXPECT_EQ(result(0).outcome, JobOutcome::Failed);
+    EXPECT_EQ(result(0).outcome, PanelResult::Failed);
     EXPECT_EQ(result(0).message, "The panel does not hold a.dnp: 2 words differ.");
 }
 
@@ -282,12 +282,12 @@ TEST_F(FleetRun, AStopCancelsTheRunningJobsAndStartsNoMore)
             if (index == 0)
                 fleet->stop();
         });
-    EXPECT_EQ(result(0).outcome, JobOutcome::Ok);
-    EXPECT_EQ(result(1).outcome, JobOutcome::Cancelled);
+    EXPECT_EQ(result(0).outcome, PanelResult::Ok);
+    EXPECT_EQ(result(1).outcome, PanelResult::Cancelled);
     EXPECT_EQ(result(1).message, "The send was cancelled. Nothing was written to the panel.");
-    EXPECT_EQ(result(2).outcome, JobOutcome::Cancelled);
+    EXPECT_EQ(result(2).outcome, PanelResult::Cancelled);
     EXPECT_EQ(result(2).message, "The send was cancelled. The panel may hold a partly written configuration: send it again.");
-    EXPECT_EQ(result(3).outcome, JobOutcome::Cancelled);
+    EXPECT_EQ(result(3).outcome, PanelResult::Cancelled);
     EXPECT_EQ(result(3).message, "Not started: the fleet was stopped.");
     EXPECT_EQ(result(3).seconds, 0.0);
     EXPECT_EQ(finishedOrder, (std::vector<int>{0, 1, 2}));

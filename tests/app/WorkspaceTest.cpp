@@ -658,9 +658,9 @@ TEST_F(WorkspaceTransferTest, ASendWithVerifyReadsThePanelBackOnlyAfterASuccessf
     EXPECT_TRUE(send(true));
     EXPECT_EQ(ended, (QList<TransferOutcome>{TransferOutcome::Success, TransferOutcome::Success}));
     EXPECT_EQ(link.sent.size(), 36);
-    EXPECT_EQ(prompts.texts().last(), "The panel holds the configuration that was sent.");
-    ASSERT_TRUE(ws.lastVerify());
-    EXPECT_TRUE(ws.lastVerify()->empty());
+    EXPECT_EQ(prompts.texts().last(), "Sending communication status: OK..\nThe panel holds the configuration that was sent.");
+    ASSERT_TRUE(ws.lastOutcome());
+    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Ok);
 
     // A panel that refuses the send: no read follows.
     panel = badStatusPanelAt({3});
@@ -680,7 +680,7 @@ TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
     EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, path("a.dnp")); }));
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!\nMessage 2 of 18 was not answered.\n"
                                                        "No answer on COM 1 (/dev/ttyS0) at 9600 baud."});
-    EXPECT_FALSE(ws.lastVerify());
+    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Failed);
 
     // A panel that holds another configuration: the differences are told.
     panel = sim::Panel(std::nullopt, {});
@@ -688,10 +688,10 @@ TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
     EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, "a.dnp"); }));
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{});
     ASSERT_EQ(prompts.texts(Shown::Differences).size(), 1);
-    EXPECT_TRUE(prompts.texts(Shown::Differences)[0].startsWith(
-        "The panel does not hold a.dnp. Differences (A: a.dnp, B: the panel):\n"));
-    ASSERT_TRUE(ws.lastVerify());
-    EXPECT_FALSE(ws.lastVerify()->empty());
+    EXPECT_EQ(prompts.texts(Shown::Differences)[0].section('\n', 0, 1),
+              "The panel does not hold a.dnp: 42 words differ.\nDifferences (A: the configuration, B: the panel):");
+    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Differs);
+    EXPECT_EQ(ws.lastOutcome()->differingWords, 42);
 }
 
 TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceASend)

@@ -5,6 +5,7 @@
 #include "comm/Exchange.h"
 
 #include "support/FakeLink.h"
+#include "support/PanelSim.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,7 +17,7 @@ using namespace dnp::test;
 namespace {
 
 class ExchangeTest : public ::testing::Test {
-protected:
+public:
     ExchangeTest()
     {
         line.panel = simulatedPanel(panel);
@@ -131,7 +132,7 @@ TEST_F(ExchangeTest, FaultsEndTheTransferAtTheirMessage)
     };
     sim::Faults silent, badStatus, badChecksum, badLength, extra, shortReply;
     silent.silentAt = {7};
-    badStatus.badStatusAt = {5};
+    badStatus.badStatusAt = {5, 2};
     badChecksum.badChecksumAt = {3};
     badLength.badLengthAt = {18};
     extra.extraBytes = 20;
@@ -140,7 +141,8 @@ TEST_F(ExchangeTest, FaultsEndTheTransferAtTheirMessage)
     const Case cases[] = {
         {"silent", silent, true, TransferOutcome::NotResponding, 7, ""},
         {"short", shortReply, false, TransferOutcome::NotResponding, 9, ""},
-        {"bad status", badStatus, true, TransferOutcome::StatusError, 19, "Reply to message 5 of 18 carried status 0x10."},
+        // The first bad status is the one told.
+        {"bad status", badStatus, true, TransferOutcome::StatusError, 19, "Reply to message 2 of 18 carried status 0x10."},
         {"bad checksum", badChecksum, true, TransferOutcome::DataError, 3,
          "Reply to message 3 of 18: checksum byte 0xF7, expected 0xF6."},
         {"bad length", badLength, false, TransferOutcome::DataError, 18,
@@ -160,6 +162,55 @@ TEST_F(ExchangeTest, FaultsEndTheTransferAtTheirMessage)
         EXPECT_EQ(line.sent.size(), std::min(c.message, 18));
         EXPECT_FALSE(line.opened);
     }
+}
+
+// Bytes before any reply (a line that talks as it opens, an echo of the request) end the
+// transfer at message 1; a line that closes once every reply is in ends nothing.
+TEST_F(ExchangeTest, BytesBeforeTheFirstReplyAndAHangUpAfterTheLast)
+{
+    line.greeting = "NO CARRIER\r\n";
+    TransferResult r = send();
+    EXPECT_EQ(r.outcome, TransferOutcome::DataError);
+    EXPECT_EQ(r.message, 1);
+    EXPECT_EQ(r.error, "12 unexpected bytes came before the reply to message 1 of 18.");
+
+    line.greeting.clear();
+    line.panel = [this](const QByteArray& frame) {
+        FakeReply reply = simulatedPanel(panel)(frame);
+        reply.bytes.prepend(frame);  // an echo, as a half-duplex adapter gives
+        return reply;
+    };
+    r = retrieve();
+    EXPECT_EQ(r.outcome, TransferOutcome::DataError);
+    EXPECT_EQ(r.message, 1);
+    EXPECT_EQ(r.error, "Reply to message 1 of 18: length byte 5, expected 40.");
+
+    line.panel = [this](const QByteArray& frame) {
+        if (line.sent.size() == kMessageCount)
+            QMetaObject::invokeMethod(
+                link.get(), [this] { emit link->failed(QStringLiteral("the line broke")); }, Qt::QueuedConnection);
+        return simulatedPanel(panel)(frame);
+    };
+    line.sent.clear();
+    r = send();
+    EXPECT_EQ(r.outcome, TransferOutcome::Success) << r.error.toStdString();
+    EXPECT_EQ(r.acknowledged, kMessageCount);
+}
+
+// A transfer cancelled just after a reply, and one started at once after it: the panel
+// gets each request of the new transfer once, in order.
+TEST_F(ExchangeTest, ATransferStartedRightAfterACancelIsNotDisturbedByTheOneBefore)
+{
+    link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
+    exchange.startSend(*link, fastLink(), testImage());
+    ASSERT_EQ(line.sent.size(), 1);  // its reply is in, the next request is on its way
+    exchange.cancel();
+    line.sent.clear();
+    const TransferResult r = send();
+    EXPECT_EQ(r.outcome, TransferOutcome::Success);
+    ASSERT_EQ(line.sent.size(), kMessageCount);
+    for (int m = 1; m <= kMessageCount; ++m)
+        EXPECT_EQ(line.sent[m - 1], frames::composeWriteFrame(m, testImage(), {})) << m;
 }
 
 TEST_F(ExchangeTest, ChecksumsAreCheckedUnlessTheLinkSaysOtherwise)
@@ -225,23 +276,30 @@ TEST(ExchangeOutcome, TheTextsOfEachOutcome)
     const Case cases[] = {
         {TransferKind::Send, TransferOutcome::Success, 18, "Sending communication status: OK..", false},
         {TransferKind::Retrieve, TransferOutcome::Success, 18, "Retrieving communication status: OK..", false},
-        {TransferKind::Send, TransferOutcome::StatusError, 18,
-         "System error or data error has occurred.\nReply to message 5 of 18 carried status 0x10.", true},
+        {TransferKind::Send, TransferOutcome::StatusError, 4,
+         "System error or data error has occurred.\nReply to message 5 of 18 carried status 0x10.\n"
+         "The panel may hold a partly written configuration: messages 1 to 4 of 18 were written.",
+         true},
         {TransferKind::Retrieve, TransferOutcome::DataError, 4,
          "System or data error has occurred.\nReply to message 5 of 18 carried status 0x10.", true},
         {TransferKind::Send, TransferOutcome::NotResponding, 6,
-         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered. The panel may hold a partly written "
-         "configuration: send it again.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
+         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nThe panel may hold a partly written "
+         "configuration: messages 1 to 6 of 18 were written.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
          true},
         {TransferKind::Send, TransferOutcome::NotResponding, 0,
-         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered. Nothing was written to the panel.\n"
+         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNothing was written to the panel.\n"
          "No answer on COM 1 (/dev/ttyS0) at 9600 baud.",
          true},
+        {TransferKind::Send, TransferOutcome::PortError, 3,
+         "Reply to message 5 of 18 carried status 0x10.\n"
+         "The panel may hold a partly written configuration: messages 1 to 3 of 18 were written.",
+         true},
+        {TransferKind::Send, TransferOutcome::PortError, 0, "Reply to message 5 of 18 carried status 0x10.", true},
         {TransferKind::Retrieve, TransferOutcome::NotResponding, 6,
          "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
          true},
-        {TransferKind::Send, TransferOutcome::Cancelled, 3,
-         "The send was cancelled.\nThe panel may hold a partly written configuration: send it again.", false},
+        {TransferKind::Send, TransferOutcome::Cancelled, 1,
+         "The send was cancelled.\nThe panel may hold a partly written configuration: message 1 of 18 was written.", false},
         {TransferKind::Send, TransferOutcome::Cancelled, 0, "The send was cancelled.\nNothing was written to the panel.",
          false},
         {TransferKind::Retrieve, TransferOutcome::Cancelled, 3, "", false},
@@ -265,3 +323,59 @@ TEST(ExchangeOutcome, TheTextsOfEachOutcome)
 }
 
 }  // namespace
+
+// --- over a real pseudo-terminal -------------------------------------------------------
+
+class ExchangeOnALine : public ::testing::Test {
+protected:
+    TransferResult run(const QString& device, std::int32_t baud, LineTiming timing,
+                       const std::function<void(Link&, const TransferLink&)>& start)
+    {
+        std::optional<TransferResult> ended;
+        const auto c = QObject::connect(&exchange, &Exchange::finished, [&](const TransferResult& r) { ended = r; });
+        const std::unique_ptr<Link> link = machineLink({device, 0});
+        start(*link, {baud, false, {}, true, timing});
+        QElapsedTimer patience;
+        patience.start();
+        while (!ended && patience.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QObject::disconnect(c);
+        EXPECT_TRUE(ended) << "the transfer did not end";
+        return ended.value_or(TransferResult{});
+    }
+
+    Exchange exchange;
+};
+
+// A panel that answers the moment a request is complete (a USB serial device, an
+// emulator) and one that keeps the line's pace are the same to the exchange.
+TEST_F(ExchangeOnALine, PanelsThatAnswerAtOnceOrAtLineSpeedBothSucceed)
+{
+    const ConfigImage image = ExchangeTest::testImage();
+    for (const QStringList& pace : {QStringList{"--no-pacing"}, QStringList{}}) {
+        SCOPED_TRACE(pace.join(' ').toStdString());
+        test::PanelSim sim(pace);
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        const TransferResult sent = run(sim.device(), 19200, {}, [&](Link& link, const TransferLink& settings) {
+            exchange.startSend(link, settings, image);
+        });
+        EXPECT_EQ(sent.outcome, TransferOutcome::Success) << sent.error.toStdString();
+        const TransferResult read = run(sim.device(), 19200, {}, [&](Link& link, const TransferLink& settings) {
+            exchange.startRetrieve(link, settings);
+        });
+        EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
+        EXPECT_EQ(read.image, image);
+    }
+}
+
+// A reply that begins at once but takes its wire time on a slow line is waited for to
+// its last byte: 40 bytes at 1200 baud take 333 ms, far beyond the allowances here.
+TEST_F(ExchangeOnALine, AReplyIsGivenItsOwnWireTime)
+{
+    test::PanelSim sim;
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const TransferResult read = run(sim.device(), 1200, {100, 100, 100, 10}, [&](Link& link, const TransferLink& settings) {
+        exchange.startTest(link, settings);
+    });
+    EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
+}

@@ -26,6 +26,7 @@ struct FakeLine {
     std::function<FakeReply(const QByteArray& frame)> panel = [](const QByteArray&) { return FakeReply{{}, true}; };
     QList<QByteArray> sent;
     bool openFails = false;
+    QByteArray greeting;       // bytes the line carries as it opens, before the first request
     bool opened = false;       // the last link is open
     LinkTarget target;         // the target of the last link made
     LineSettings requested;    // the settings it was opened with
@@ -44,6 +45,10 @@ public:
             return;
         }
         line_.opened = true;
+        if (!line_.greeting.isEmpty()) {
+            received_ = line_.greeting;
+            emit received();
+        }
         emit opened();
     }
     void close() override

@@ -40,7 +40,7 @@ struct WorkspaceRig {
     {
         std::optional<bool> succeeded;
         const QMetaObject::Connection c =
-            QObject::connect(&ws, &Workspace::panelCommandEnded, [&](bool ok) { succeeded = ok; });
+            QObject::connect(&ws, &Workspace::panelCommandEnded, [&](const PanelOutcome& o) { succeeded = o.ok(); });
         start();
         QElapsedTimer patience;
         patience.start();

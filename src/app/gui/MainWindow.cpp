@@ -145,15 +145,18 @@ Workspace& TDNPCfgMain::workspace()
         if (sortForm_)
             sortForm_->showProgress(message, text, running);
     });
-    connect(workspace_.get(), &Workspace::panelCommandEnded, this, [this] {
-        if (sortForm_)
-            sortForm_->panelCommandEnded();
-    });
-    connect(workspace_.get(), &Workspace::transferEnded, this, [this](const TransferResult& result) {
+    // The status bar tells how the command ended, as the overview does.
+    connect(workspace_.get(), &Workspace::panelCommandEnded, this, [this](const PanelOutcome& outcome) {
+        transferProgress_->setText(lastTransferText(outcome));
         if (lineTrace_)
             lineTrace_->showTrace(workspace_->lastTrace());
-        if (result.kind == TransferKind::Retrieve && result.outcome == TransferOutcome::Cancelled)
-            transferProgress_->setText(QStringLiteral("Retrieve cancelled."));
+        if (sortForm_)
+            sortForm_->panelCommandEnded();
+        refreshCaption();
+    });
+    connect(workspace_.get(), &Workspace::transferEnded, this, [this] {
+        if (lineTrace_)
+            lineTrace_->showTrace(workspace_->lastTrace());
         if (sortForm_)
             sortForm_->refresh();
         refreshCaption();

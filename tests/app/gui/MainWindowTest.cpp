@@ -697,7 +697,7 @@ protected:
     bool runToTheEnd(const std::function<void()>& start)
     {
         std::optional<bool> ended;
-        const auto c = QObject::connect(&window.workspace(), &Workspace::panelCommandEnded, [&](bool ok) { ended = ok; });
+        const auto c = QObject::connect(&window.workspace(), &Workspace::panelCommandEnded, [&](const PanelOutcome& o) { ended = o.ok(); });
         start();
         EXPECT_TRUE(QTest::qWaitFor([&] { return ended.has_value(); }, 20000)) << "the panel command did not end";
         QObject::disconnect(c);
@@ -896,9 +896,13 @@ TEST_F(MainWindowTransferTest, VerifyPanelShowsTheDifferencesFromTheOpenConfigur
     EXPECT_FALSE(runToTheEnd([&] { window.action("PanelVerify")->trigger(); }));
     const QStringList shown = prompts.texts(test::Shown::Differences);
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].startsWith("The panel does not hold new.dnp. Differences (A: new.dnp, B: the panel):\n"))
+    EXPECT_TRUE(shown[0].startsWith("The panel does not hold new.dnp: 3 words differ.\n"
+                                    "Differences (A: the configuration, B: the panel):\n"))
         << shown[0].toStdString();
-    EXPECT_TRUE(window.workspace().lastVerify().has_value());
+    // The overview and the status bar tell what the verify found, never "OK".
+    const QString differs = "Verify: panel differs (3 words) at " + QTime::currentTime().toString("HH:mm");
+    EXPECT_EQ(window.findChild<OverviewPanel*>()->lastTransfer()->text(), differs);
+    EXPECT_EQ(window.transferProgress()->text(), differs);
 
     EXPECT_TRUE(runToTheEnd([&] { window.SendBtnClick(); window.sortForm()->OKtoSendButton->click(); }));
     prompts.shown.clear();

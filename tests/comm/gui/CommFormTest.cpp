@@ -340,7 +340,7 @@ TEST_F(CommFormTest, TestSaysWhetherThePanelAnswered)
     ASSERT_TRUE(sim.started()) << sim.error().toStdString();
     const auto testOnce = [&](TcommForm& form) {
         std::optional<bool> answered;
-        const auto c = QObject::connect(&ws, &Workspace::panelCommandEnded, [&](bool ok) { answered = ok; });
+        const auto c = QObject::connect(&ws, &Workspace::panelCommandEnded, [&](const PanelOutcome& o) { answered = o.ok(); });
         form.TestBtn->click();
         EXPECT_FALSE(form.TestBtn->isEnabled());
         EXPECT_TRUE(QTest::qWaitFor([&] { return answered.has_value(); }, 10000)) << "the test did not end";

@@ -1,0 +1,66 @@
+#pragma once
+// How a panel command (a send with its read-back, a retrieve, a verify, a test) ended:
+// one value that the overview, the status bar, the windows, dnpcfg's exit status, a
+// fleet's results row and the history all show, none of them guessing it again from
+// texts.
+
+#include "comm/Exchange.h"
+#include "model/ConfigCompare.h"
+
+#include <QDateTime>
+#include <optional>
+#include <vector>
+
+namespace dnp {
+
+enum class PanelAction { Send, Retrieve, Verify, Test };
+
+// ok: done, and for a send read back alike. failed: nothing of it can be relied on.
+// cancelled: stopped before the panel was changed. differs: the panel was read and
+// does not hold what it should (differingWords). incomplete: a send stopped after the
+// panel had taken messages 1 to `written`.
+enum class PanelResult { Ok, Failed, Cancelled, Differs, Incomplete };
+
+// "send", "retrieve", "verify", "test".
+QString panelActionName(PanelAction action);
+// "ok", "failed", "cancelled", "differs", "incomplete".
+QString panelResultName(PanelResult result);
+
+struct PanelOutcome {
+    PanelAction action = PanelAction::Send;
+    PanelResult result = PanelResult::Failed;
+    TransferOutcome transfer = TransferOutcome::Refused;  // how its last transfer ended
+    int differingWords = 0;  // differs: how many of the 256 words
+    int written = 0;         // incomplete: the last message of 1 to N the panel acknowledged
+    // What it tells: the system's line first, plain lines after; empty for a retrieve
+    // the user cancelled, which tells nothing.
+    QString message;
+    // The points that differ, when the panel holds a configuration that differs.
+    std::optional<ConfigDifferences> differences;
+    std::vector<LineEvent> trace;  // every frame of the command, a read-back's after the send's
+
+    // What was sent or compared against, and what was read from the panel (a read
+    // that arrived whole); where; which file; when it ended and how long it took.
+    std::optional<ConfigImage> image;
+    std::optional<ConfigImage> panelImage;
+    QString device;
+    std::optional<int> address;
+    QString config;
+    QDateTime ended;
+    double seconds = 0;
+
+    bool ok() const { return result == PanelResult::Ok; }
+};
+
+// A command that ended before its first frame (refused, no port, a file that does not
+// read): failed, with why.
+PanelOutcome failedOutcome(PanelAction action, const QString& message);
+
+// "OK", "panel differs (12 words)", "incomplete (7 of 18 written)", "failed (no
+// answer)", "cancelled".
+QString outcomeSummary(const PanelOutcome& outcome);
+// The overview's "Last transfer": "Verify: panel differs (12 words) at 10:41", "Send:
+// incomplete (7 of 18 written) at 10:43"; "None in this run".
+QString lastTransferText(const std::optional<PanelOutcome>& last);
+
+}  // namespace dnp
