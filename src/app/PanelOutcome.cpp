@@ -73,6 +73,13 @@ QString outcomeSummary(const PanelOutcome& outcome)
     return why.isEmpty() ? QStringLiteral("failed") : QStringLiteral("failed (%1)").arg(why);
 }
 
+QString traceHeading(const PanelOutcome& outcome)
+{
+    return QStringLiteral("Line trace of the %1 on %2 at %3 baud:")
+        .arg(panelActionName(outcome.action), outcome.device)
+        .arg(outcome.baud);
+}
+
 QString lastTransferText(const std::optional<PanelOutcome>& last)
 {
     if (!last)

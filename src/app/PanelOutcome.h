@@ -44,6 +44,8 @@ struct PanelOutcome {
     std::optional<ConfigImage> image;
     std::optional<ConfigImage> panelImage;
     QString device;
+    std::int32_t baud = 0;
+    bool evenParity = false;
     std::optional<int> address;
     QString config;
     QDateTime ended;
@@ -59,6 +61,9 @@ PanelOutcome failedOutcome(PanelAction action, const QString& message);
 // "OK", "panel differs (12 words)", "incomplete (7 of 18 written)", "failed (no
 // answer)", "cancelled".
 QString outcomeSummary(const PanelOutcome& outcome);
+// Above the frames of a command's line trace: "Line trace of the send on /dev/pts/3 at
+// 9600 baud:".
+QString traceHeading(const PanelOutcome& outcome);
 // The overview's "Last transfer": "Verify: panel differs (12 words) at 10:41", "Send:
 // incomplete (7 of 18 written) at 10:43"; "None in this run".
 QString lastTransferText(const std::optional<PanelOutcome>& last);

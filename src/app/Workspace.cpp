@@ -380,6 +380,7 @@ void Workspace::closeOrderWindow(bool accepted)
 {
     if (!accepted)
         order_.restoreShownOrder();
+    retrievedCaption_.reset();
     order_.resetMapping();
     // The retrieve window closed while its retrieve runs: the retrieve stops.
     if (command_ && command_->action == PanelAction::Retrieve)

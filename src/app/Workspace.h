@@ -44,7 +44,6 @@ inline const QString kIncompleteConfigurationText = QStringLiteral("The panel ho
 // Above the points a verify found different.
 inline const QString kPanelDifferencesHeading = QStringLiteral("Differences (A: the configuration, B: the panel):");
 inline const QString kPanelAnsweredText = QStringLiteral("The panel answered.");
-inline const QString kRetrieveNotAppliedText = QStringLiteral("The retrieved configuration was not applied.");
 inline const QString kClearAllText =
     QStringLiteral("Clear the selections of all four classes and the unsolicited settings?");
 
@@ -266,12 +265,14 @@ public:
     // panelCommandEnded, whose outcome is told (a box in the window, lines in dnpcfg).
     // A send of the configuration in the mapping; `readBack`: once written, the panel
     // is read back and compared word for word, and only a panel that holds the image
-    // sent counts as OK. A retrieve of the panel's configuration, applied once all 18
-    // replies are in (after asking about unsaved changes). A verify: the panel's image
+    // sent counts as OK. A retrieve of the panel's configuration, kept once all 18
+    // replies are in; acceptRetrieve (the retrieve window's OK) applies it as a new,
+    // untitled configuration "Retrieved from COM 2 at 10:41". A verify: the panel's image
     // read back (nothing applied) and compared with the image the configuration gives in
     // the mapping.
     void send(int mappingItem, bool readBack);
     void retrieve() override;
+    bool acceptRetrieve() override;
     // dnpcfg retrieve: `path` is checked before the first request (its folder exists, it
     // is no folder, device or FIFO, it may be replaced), and the retrieved configuration
     // is saved there; a failed save fails the retrieve.
@@ -322,7 +323,8 @@ private:
     // The report header's texts become the configuration's.
     void takeReportHeader(const ReportHeaderTexts& header);
     void tellUnreadable(const Error& error);
-    void applyRetrieved(const RetrievedConfig& retrieved);
+    // A retrieved configuration replaces the current one, untitled, under `caption`.
+    void applyRetrieved(const RetrievedConfig& retrieved, const QString& caption);
     Result<ConfigState> readConfiguration(const QString& path) const;
 
     // The panel command under way, and the step that follows each of its transfers.
@@ -349,7 +351,7 @@ private:
         QElapsedTimer clock = {};
         std::vector<LineEvent> trace = {};
         LinkTarget target = {};
-        std::optional<int> address = {};
+        TransferLink link = {};
         qint64 transferStartMs = 0;  // when its transfer under way began
         bool closing = false;  // the program ends with it: its end tells nothing, starts nothing
     };
@@ -389,6 +391,7 @@ private:
     Exchange exchange_;
     std::optional<PanelCommand> command_;
     RetrievedConfig lastRetrieved_;
+    std::optional<QString> retrievedCaption_;  // a retrieve read and not yet taken: its caption
     std::vector<LineEvent> lastTrace_;
     std::optional<PanelOutcome> lastOutcome_;
     QString filePath_;

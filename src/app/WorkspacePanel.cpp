@@ -10,7 +10,7 @@
 #include "files/FileAccess.h"
 #include "files/SafeWrite.h"
 
-#include <QTimer>
+#include <QFileInfo>
 #include <utility>
 
 namespace dnp {
@@ -108,7 +108,7 @@ void Workspace::startTransfer(const TcomSetIni& s)
         return refuseCommand(target.error().message, TransferOutcome::PortError);
     const TransferLink settings = transferLink(s);
     command_->target = *target;
-    command_->address = settings.addressing.enabled ? std::optional<int>(settings.addressing.address) : std::nullopt;
+    command_->link = settings;
     command_->transferStartMs = command_->clock.elapsed();
     // The link of the transfer before may still be telling its end.
     if (link_)
@@ -203,7 +203,9 @@ Result<RetrievedConfig> Workspace::decode(const QString& imagePath)
     if (!image)
         return failure(imagePath + QStringLiteral(", ") + image.error().message);
     order_.showRetrieveMode();
-    applyRetrieved(mapRetrievedImage(*image));
+    lastRetrieved_ = mapRetrievedImage(*image);
+    order_.showRetrieved(lastRetrieved_);
+    applyRetrieved(lastRetrieved_, QStringLiteral("Decoded from %1").arg(QFileInfo(imagePath).fileName()));
     return lastRetrieved_;
 }
 
@@ -329,18 +331,14 @@ std::optional<PanelOutcome> Workspace::stepEnded(ReadBackStep& step, const Trans
     return outcome;
 }
 
-// A retrieve whose 18 replies all arrived is applied, also after a bad status, unless
-// its words are none a configuration gives (CheckRetrievedImage). It replaces the
-// configuration only once unsaved changes have been asked about; dnpcfg's retrieve
-// saves it, when it succeeded.
+// A retrieve whose 18 replies all arrived is kept, also after a bad status, unless its
+// words are none a configuration gives (CheckRetrievedImage); the window's OK applies it.
+// dnpcfg's retrieve applies it and saves it, when it succeeded.
 std::optional<PanelOutcome> Workspace::stepEnded(RetrieveStep& step, const TransferResult& result)
 {
     const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
     if (!complete)
         return unreadPanel(result, QStringLiteral("retrieve"));
-    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result).text)
-                                                                      : unfinished(result);
-    outcome.panelImage = result.image;
     if (settings().CheckRetrievedImage)
         if (const Result<void> plausible = checkRetrievedImage(result.image); !plausible) {
             PanelOutcome refused = failedOutcome(PanelAction::Retrieve, kRetrieveErrorText + QLatin1Char('\n') +
@@ -349,13 +347,22 @@ std::optional<PanelOutcome> Workspace::stepEnded(RetrieveStep& step, const Trans
             refused.panelImage = result.image;
             return refused;
         }
-    if (!maySetAside()) {
-        outcome.message += QLatin1Char('\n') + kRetrieveNotAppliedText;
+    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result).text)
+                                                                      : unfinished(result);
+    outcome.panelImage = result.image;
+    lastRetrieved_ = mapRetrievedImage(result.image);
+    order_.showRetrieved(lastRetrieved_);
+    const LinkTarget& from = command_->target;
+    const QString caption = QStringLiteral("Retrieved from %1 at %2")
+                                .arg(from.comNumber > 0 ? QStringLiteral("COM %1").arg(from.comNumber) : from.device,
+                                     clock().toString(QStringLiteral("HH:mm")));
+    if (!step.saveTo) {
+        retrievedCaption_ = caption;
         return outcome;
     }
-    applyRetrieved(mapRetrievedImage(result.image));
-    if (!step.saveTo || !outcome.ok())
+    if (!outcome.ok())
         return outcome;
+    applyRetrieved(lastRetrieved_, caption);
     if (const Result<void> saved = save(*step.saveTo); !saved) {
         outcome.result = PanelResult::Failed;
         outcome.message += QLatin1Char('\n') + saved.error().message;
@@ -363,6 +370,16 @@ std::optional<PanelOutcome> Workspace::stepEnded(RetrieveStep& step, const Trans
     }
     outcome.config = filePath_;
     return outcome;
+}
+
+bool Workspace::acceptRetrieve()
+{
+    if (!retrievedCaption_)
+        return true;
+    if (!maySetAside())
+        return false;
+    applyRetrieved(lastRetrieved_, *std::exchange(retrievedCaption_, std::nullopt));
+    return true;
 }
 
 std::optional<PanelOutcome> Workspace::stepEnded(VerifyStep& step, const TransferResult& result)
@@ -388,7 +405,10 @@ void Workspace::endCommand(PanelOutcome outcome)
     outcome.action = command.action;
     outcome.trace = std::move(command.trace);
     outcome.device = command.target.device;
-    outcome.address = command.address;
+    outcome.baud = command.link.baud;
+    outcome.evenParity = command.link.evenParity;
+    if (command.link.addressing.enabled)
+        outcome.address = command.link.addressing.address;
     outcome.ended = clock();
     outcome.seconds = command.clock.elapsed() / 1000.0;
     lastTrace_ = outcome.trace;
@@ -432,14 +452,14 @@ bool Workspace::saveTraceWithDialog()
 }
 
 // A retrieved configuration replaces the current one: its selections, Class 0 order
-// and unsolicited settings; the order window shows what was found.
-void Workspace::applyRetrieved(const RetrievedConfig& retrieved)
+// and unsolicited settings, as a new configuration that no file holds yet.
+void Workspace::applyRetrieved(const RetrievedConfig& retrieved, const QString& caption)
 {
     state_.ClassSelection = retrieved.ClassSelection;
     state_.Class0Order = retrieved.Class0Order;
     state_.UnsolicitedSettings = retrieved.UnsolicitedSettings;
-    order_.showRetrieved(retrieved);
-    lastRetrieved_ = retrieved;
+    filePath_.clear();
+    caption_ = caption;
     retrievedUnsaved_ = true;
 }
 

@@ -112,11 +112,9 @@ int Program::panelCommand(const std::function<void()>& start, bool trace)
             io.err << "\r" << text << "\x1b[K" << Qt::flush;
         });
     if (trace)
-        QObject::connect(&workspace, &Workspace::transferEnded, &workspace, [this](const TransferResult& result) {
-            io.err << QStringLiteral("Line trace of the %1 on %2 at %3 baud:\n")
-                          .arg(result.kind == TransferKind::Send ? "send" : "read", result.port)
-                          .arg(result.baud);
-            for (const QString& line : traceLines(result.trace))
+        QObject::connect(&workspace, &Workspace::panelCommandEnded, &workspace, [this](const PanelOutcome& outcome) {
+            io.err << traceHeading(outcome) << "\n";
+            for (const QString& line : traceLines(outcome.trace))
                 io.err << line << "\n";
             io.err.flush();
         });

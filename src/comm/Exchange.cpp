@@ -31,6 +31,16 @@ QString unexpectedBytes(qsizetype count)
     return count == 1 ? QStringLiteral("1 unexpected byte") : QStringLiteral("%1 unexpected bytes").arg(count);
 }
 
+// Before what went wrong at message `at`: the message whose reply came twice or late,
+// when it is an earlier one.
+QString outOfStepText(int doubtful, int at)
+{
+    if (doubtful < 1 || doubtful >= at)
+        return {};
+    return QStringLiteral("Reply to message %1 came twice or late; the replies after it were out of step. ")
+        .arg(ofMessages(doubtful));
+}
+
 }  // namespace
 
 QString progressText(TransferKind kind, int message)
@@ -40,13 +50,25 @@ QString progressText(TransferKind kind, int message)
     return QStringLiteral("%1 message %2").arg(kind == TransferKind::Send ? "Sending" : "Retrieving", ofMessages(message));
 }
 
-QString writtenText(int acknowledged)
+QString writtenText(const std::bitset<kMessageCount>& written)
 {
-    if (acknowledged < 1)
+    if (written.none())
         return QStringLiteral("Nothing was written to the panel.");
-    const QString messages = acknowledged == 1 ? QStringLiteral("message 1 of %1 was").arg(kMessageCount)
-                                               : QStringLiteral("messages 1 to %1 were").arg(ofMessages(acknowledged));
-    return QStringLiteral("The panel may hold a partly written configuration: %1 written.").arg(messages);
+    QStringList runs;
+    for (int m = 1; m <= kMessageCount; ++m) {
+        if (!written[m - 1] || (m > 1 && written[m - 2]))
+            continue;
+        int last = m;
+        while (last < kMessageCount && written[last])
+            ++last;
+        runs << (last == m ? QString::number(m) : QStringLiteral("%1 to %2").arg(m).arg(last));
+    }
+    const QString listed = runs.size() == 1 ? runs.front() : runs.mid(0, runs.size() - 1).join(QStringLiteral(", ")) +
+                                                                 QStringLiteral(" and ") + runs.back();
+    const QString messages = written.count() == 1 ? QStringLiteral("message %1 of %2 was")
+                                                  : QStringLiteral("messages %1 of %2 were");
+    return QStringLiteral("The panel may hold a partly written configuration: %1 written.")
+        .arg(messages.arg(listed).arg(kMessageCount));
 }
 
 OutcomeText outcomeText(const TransferResult& result)
@@ -55,7 +77,7 @@ OutcomeText outcomeText(const TransferResult& result)
     const QString failed = send ? kSendErrorText : kRetrieveErrorText;
     // What a send that stopped short left in the panel.
     const QString written = send && result.acknowledged < kMessageCount
-                                ? QLatin1Char('\n') + writtenText(result.acknowledged)
+                                ? QLatin1Char('\n') + writtenText(result.acknowledgedMessages)
                                 : QString();
     switch (result.outcome) {
     case TransferOutcome::Success:
@@ -262,12 +284,8 @@ QString Exchange::unexpectedText() const
 {
     if (unexpectedAfter_ < 1)
         return QStringLiteral("%1 came before the reply to message %2.").arg(unexpectedBytes(unexpectedCount_), ofMessages(1));
-    const QString followed = QStringLiteral("Reply to message %1 was followed by %2.")
-                                 .arg(ofMessages(unexpectedAfter_), unexpectedBytes(unexpectedCount_));
-    if (doubtful_ >= unexpectedAfter_)
-        return followed;
-    return QStringLiteral("Reply to message %1 came twice or late; the replies after it were out of step. ")
-               .arg(ofMessages(doubtful_)) + followed;
+    return outOfStepText(doubtful_, unexpectedAfter_) + QStringLiteral("Reply to message %1 was followed by %2.")
+                                                            .arg(ofMessages(unexpectedAfter_), unexpectedBytes(unexpectedCount_));
 }
 
 // The count ends once the line has been quiet for the guard time, or after the
@@ -291,7 +309,8 @@ bool Exchange::takeReply(const QByteArray& reply)
     const Result<frames::Reply> parsed =
         frames::parseReply(reply, {command(), message_, settings_.addressing, settings_.checkReplyChecksum});
     if (!parsed) {
-        const QString problem = QStringLiteral("Reply to message %1: %2").arg(ofMessages(message_), parsed.error().message);
+        const QString problem = outOfStepText(firstDoubtful(message_), message_) +
+                                QStringLiteral("Reply to message %1: %2").arg(ofMessages(message_), parsed.error().message);
         note(false, reply, problem);
         end(TransferOutcome::DataError, problem);
         return false;
@@ -299,8 +318,8 @@ bool Exchange::takeReply(const QByteArray& reply)
     note(false, reply);
     const auto bad = std::find_if_not(parsed->statuses.begin(), parsed->statuses.end(), frames::goodStatus);
     if (bad == parsed->statuses.end()) {
-        if (result_.acknowledged == message_ - 1)
-            result_.acknowledged = message_;
+        ++result_.acknowledged;
+        result_.acknowledgedMessages.set(static_cast<std::size_t>(message_ - 1));
     } else {
         const QString problem = QStringLiteral("Reply to message %1 carried status %2.").arg(ofMessages(message_), hexByte(*bad));
         result_.trace.back().problem = problem;

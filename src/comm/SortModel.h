@@ -94,8 +94,11 @@ public:
     virtual void setVerifyAfterSend(bool on) = 0;
     virtual void sendFromOrderWindow() = 0;  // "&Send"
     virtual void retrieve() = 0;             // "&Retrieve"
+    // The retrieve window's "&OK": what the last retrieve read replaces the configuration
+    // (unsaved work asked about first). False when the user kept the configuration.
+    virtual bool acceptRetrieve() = 0;
     // The window closed; `accepted`: by Send or OK, otherwise by Cancel, Esc or its
-    // close box.
+    // close box (a retrieve not taken with OK is dropped).
     virtual void closeOrderWindow(bool accepted) = 0;
     virtual bool transferRunning() const = 0;
     // Cancel while a send or retrieve of the window runs.

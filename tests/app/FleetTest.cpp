@@ -7,7 +7,6 @@
 #include "comm/ConfigImage.h"
 #include "files/ConfigFile.h"
 #include "support/FakeLink.h"
-#include "support/QtPrint.h"
 #include "support/SentImages.h"
 
 #include <QCoreApplication>
@@ -240,8 +239,8 @@ TEST_F(FleetRun, OneDevicesJobsRunInTurnAndAtMostNAtOnce)
     EXPECT_TRUE(fleet->allSucceeded());
     EXPECT_EQ(fleet->finishedCount(), 6);
     EXPECT_EQ(mostRunning, 2);
-    // Seven links: a2 sends, then verifies.
-    EXPECT_EQ(linksMade.size(), 7);
+    // Eleven links: each send is read back.
+    EXPECT_EQ(linksMade.size(), 11);
     // The first two jobs that may run start first; a's jobs end in file order.
     EXPECT_EQ(linksMade.mid(0, 2), (QStringList{"/dev/a", "/dev/b"}));
     std::vector<int> onA;
@@ -249,8 +248,8 @@ TEST_F(FleetRun, OneDevicesJobsRunInTurnAndAtMostNAtOnce)
         if (fleet->jobs()[static_cast<std::size_t>(index)].device == "/dev/a")
             onA.push_back(index);
     EXPECT_EQ(onA, (std::vector<int>{0, 1, 5}));
-    EXPECT_EQ(result(0).message, "Sending communication status: OK..");
-    EXPECT_EQ(result(1).message, "The panel holds the configuration that was sent.");
+    EXPECT_EQ(result(0).message, "Sending communication status: OK.. The panel holds the configuration that was sent.");
+    EXPECT_EQ(result(1).message, result(0).message);
     EXPECT_EQ(result(5).message, "The panel holds a.dnp.");
 }
 
@@ -263,8 +262,9 @@ TEST_F(FleetRun, AVerifyCountsTheWordsThatDiffer)
     held[201] ^= 0x0100;
     device("/dev/a").panel.image = held;
     run("v1,/dev/a,,verify,a.dnp\n", 1);
-    EXPECT_EQ(result(0).outcome, PanelResult::Failed);
-    EXPECT_EQ(result(0).message, "The panel does not hold a.dnp: 2 words differ.");
+    EXPECT_EQ(result(0).outcome, PanelResult::Differs);
+    EXPECT_EQ(result(0).message, "The panel does not hold a.dnp: 2 words differ. The panel holds an incomplete "
+                                 "configuration. Word 200 holds 0x0001; an image of the points it lists holds 0x0000 there.");
 }
 
 TEST_F(FleetRun, AStopCancelsTheRunningJobsAndStartsNoMore)
@@ -285,13 +285,14 @@ TEST_F(FleetRun, AStopCancelsTheRunningJobsAndStartsNoMore)
     EXPECT_EQ(result(0).outcome, PanelResult::Ok);
     EXPECT_EQ(result(1).outcome, PanelResult::Cancelled);
     EXPECT_EQ(result(1).message, "The send was cancelled. Nothing was written to the panel.");
-    EXPECT_EQ(result(2).outcome, PanelResult::Cancelled);
-    EXPECT_EQ(result(2).message, "The send was cancelled. The panel may hold a partly written configuration: send it again.");
+    EXPECT_EQ(result(2).outcome, PanelResult::Incomplete);
+    EXPECT_EQ(result(2).message,
+              "The send was cancelled. The panel may hold a partly written configuration: message 1 of 18 was written.");
     EXPECT_EQ(result(3).outcome, PanelResult::Cancelled);
     EXPECT_EQ(result(3).message, "Not started: the fleet was stopped.");
     EXPECT_EQ(result(3).seconds, 0.0);
     EXPECT_EQ(finishedOrder, (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(linksMade, (QStringList{"/dev/a", "/dev/b", "/dev/a"}));
+    EXPECT_EQ(linksMade, (QStringList{"/dev/a", "/dev/b", "/dev/a", "/dev/a"}));  // a1 is read back
 }
 
 TEST_F(FleetRun, SettingsThatDoNotReadStartNothing)

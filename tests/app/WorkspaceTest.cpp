@@ -430,8 +430,9 @@ class WorkspaceTransferTest : public WorkspaceTest {
 protected:
     void SetUp() override
     {
-        QObject::connect(&ws, &Workspace::transferEnded, [this](const TransferResult& r) { ended << r.outcome; });
+        QObject::connect(&ws, &Workspace::panelCommandEnded, [this](const PanelOutcome& o) { ended << o.transfer; });
     }
+    // How the last transfer of each panel command ended.
     QList<TransferOutcome> ended;
 };
 
@@ -474,8 +475,10 @@ TEST_F(WorkspaceTransferTest, ARetrieveIsUnsavedUntilSaved)
     const ConfigContent saved = state.content();
     ASSERT_TRUE(retrieve());
     EXPECT_EQ(state.content(), saved);
+    // A new configuration: Save asks for a name, a.dnp is never written over by it.
     EXPECT_TRUE(ws.modified());
-    EXPECT_EQ(ws.windowCaption(), "a.dnp *");
+    EXPECT_EQ(ws.windowCaption(), "Retrieved from COM 1 at 14:07 *");
+    EXPECT_EQ(ws.filePath(), "");
     ASSERT_TRUE(ws.save(path("b.dnp")));
     EXPECT_FALSE(ws.modified());
     EXPECT_EQ(ws.windowCaption(), "b.dnp");
@@ -536,7 +539,10 @@ TEST_F(WorkspaceTransferTest, ABadStatusIsToldAndARetrieveIsStillApplied)
     panel = badStatusPanelAt({1});
     prompts.shown.clear();
     EXPECT_FALSE(send());
-    EXPECT_EQ(prompts.texts(), QStringList{"System error or data error has occurred.\nReply to message 1 of 18 carried status 0x10."});
+    EXPECT_EQ(prompts.texts(), QStringList{"System error or data error has occurred.\nReply to message 1 of 18 carried status 0x10.\n"
+                                           "The panel may hold a partly written configuration: messages 2 to 18 of 18 were written."});
+    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Incomplete);
+    EXPECT_EQ(ws.lastOutcome()->written, 17);
 }
 
 TEST_F(WorkspaceTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
@@ -579,8 +585,11 @@ TEST_F(WorkspaceTransferTest, FailuresTellTheMessageAndWhatWasWrong)
     panel = silentPanelAt({7});
     EXPECT_FALSE(send());
     EXPECT_EQ(prompts.texts(Shown::Error),
-              QStringList{"ZE-P(L) is not responding!\nMessage 7 of 18 was not answered. The panel may hold a partly "
-                          "written configuration: send it again.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud."});
+              QStringList{"ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nThe panel may hold a partly "
+                          "written configuration: messages 1 to 6 of 18 were written.\n"
+                          "No answer on COM 1 (/dev/ttyS0) at 9600 baud."});
+    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Incomplete);
+    EXPECT_EQ(ws.lastOutcome()->written, 6);
 
     // Five stray zeros before reply 2 of a retrieve: a data error, nothing applied.
     const ConfigState before = state;
@@ -656,7 +665,7 @@ TEST_F(WorkspaceTransferTest, ASendWithVerifyReadsThePanelBackOnlyAfterASuccessf
 {
     use(richConfiguration());
     EXPECT_TRUE(send(true));
-    EXPECT_EQ(ended, (QList<TransferOutcome>{TransferOutcome::Success, TransferOutcome::Success}));
+    EXPECT_EQ(ended, (QList<TransferOutcome>{TransferOutcome::Success}));
     EXPECT_EQ(link.sent.size(), 36);
     EXPECT_EQ(prompts.texts().last(), "Sending communication status: OK..\nThe panel holds the configuration that was sent.");
     ASSERT_TRUE(ws.lastOutcome());
@@ -671,6 +680,26 @@ TEST_F(WorkspaceTransferTest, ASendWithVerifyReadsThePanelBackOnlyAfterASuccessf
     EXPECT_EQ(link.sent.size(), 18);
     for (const QByteArray& frame : link.sent)
         EXPECT_EQ(static_cast<std::uint8_t>(frame[1]), frames::kWriteCommand);
+}
+
+// A send that stopped at message 7 left the panel partly written: a verify says so
+// instead of listing every point as missing.
+TEST_F(WorkspaceTransferTest, AVerifyOfAPartlyWrittenPanelSaysItHoldsAnIncompleteConfiguration)
+{
+    use(richConfiguration());
+    panel = silentPanelAt({7});
+    EXPECT_FALSE(send());
+    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Incomplete);
+    panel = sim::Panel(std::nullopt, {});
+    panel.image = *ws.image(kIndividualMappingItem);
+    std::fill(panel.image.begin() + 6 * kWordsPerMessage, panel.image.end(), 0);
+    prompts.shown.clear();
+    EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, "a.dnp"); }));
+    EXPECT_TRUE(prompts.texts(Shown::Differences).isEmpty());
+    ASSERT_EQ(prompts.texts(Shown::Error).size(), 1);
+    EXPECT_TRUE(prompts.texts(Shown::Error)[0].startsWith("The panel does not hold a.dnp: "));
+    EXPECT_TRUE(prompts.texts(Shown::Error)[0].contains("\nThe panel holds an incomplete configuration. ")) << prompts.texts(Shown::Error)[0].toStdString();
+    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Differs);
 }
 
 TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
@@ -689,9 +718,9 @@ TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{});
     ASSERT_EQ(prompts.texts(Shown::Differences).size(), 1);
     EXPECT_EQ(prompts.texts(Shown::Differences)[0].section('\n', 0, 1),
-              "The panel does not hold a.dnp: 42 words differ.\nDifferences (A: the configuration, B: the panel):");
+              "The panel does not hold a.dnp: 54 words differ.\nDifferences (A: the configuration, B: the panel):");
     EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Differs);
-    EXPECT_EQ(ws.lastOutcome()->differingWords, 42);
+    EXPECT_EQ(ws.lastOutcome()->differingWords, 54);
 }
 
 TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceASend)
@@ -715,6 +744,9 @@ TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceASend)
 // dnpcfg's link options: the baud rate, parity and address the port and the frames get.
 TEST_F(WorkspaceTransferTest, TheLinkOverrideReachesThePortAndTheFrames)
 {
+    // The address given for the transfer stands, whatever the stored one is.
+    writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nAddressing=1\nAddress=300\n");
+    ASSERT_TRUE(ws.readSettings());
     EXPECT_EQ(ws.overrideLink({{}, 5000, {}, {}}).error().message, "the baud rate must be 19200, 9600 or 4800");
     EXPECT_EQ(ws.overrideLink({{}, {}, {}, 300}).error().message, "the address must be from 0 to 255");
     ASSERT_TRUE(ws.overrideLink({QStringLiteral("/dev/fake"), 19200, true, 7}));
@@ -734,6 +766,25 @@ TEST_F(WorkspaceTransferTest, EvenParityInTheSettingsReachesThePort)
     use(richConfiguration());
     EXPECT_TRUE(send());
     EXPECT_EQ(link.requested.parity, PortParity::Even);
+}
+
+// A panel image no configuration gives (a point listed twice) is refused, unless
+// CheckRetrievedImage=0 says to take it as it comes.
+TEST_F(WorkspaceTransferTest, CheckRetrievedImageZeroTakesAnImageTheCheckRefuses)
+{
+    use(richConfiguration());
+    panel.image = *ws.image(kIndividualMappingItem);
+    panel.image[2] = panel.image[1];
+    ASSERT_TRUE(ws.newConfiguration());
+    EXPECT_FALSE(retrieve());
+    EXPECT_TRUE(prompts.texts(Shown::Error).last().startsWith("System or data error has occurred.\n"
+                                                              "The panel holds an incomplete configuration. Word 2 "));
+    EXPECT_EQ(state.content(), ConfigState().content());
+
+    writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nCheckRetrievedImage=0\n");
+    ASSERT_TRUE(ws.readSettings());
+    EXPECT_TRUE(retrieve());
+    EXPECT_NE(state.content(), ConfigState().content());
 }
 
 // dnpcfg decode: an image text mapped back as a completed retrieve; a point listed twice
@@ -797,7 +848,7 @@ TEST_F(WorkspaceTransferTest, ProgressNamesTheSendAndTheVerifyThatFollowsIt)
     EXPECT_EQ(texts, expected);
 }
 
-TEST_F(WorkspaceTransferTest, ARetrieveNotAppliedSaysSo)
+TEST_F(WorkspaceTransferTest, ARetrieveIsTakenOnlyOnceUnsavedWorkIsAskedAbout)
 {
     use(richConfiguration());
     ASSERT_TRUE(send());
@@ -807,13 +858,16 @@ TEST_F(WorkspaceTransferTest, ARetrieveNotAppliedSaysSo)
     prompts.shown.clear();
     prompts.saveChoices = {SaveChoice::Cancel};
     EXPECT_FALSE(retrieve());
-    EXPECT_EQ(prompts.texts(), (QStringList{"Retrieving communication status: OK..", "Save changes to new.dnp?",
-                                            kRetrieveNotAppliedText}));
+    EXPECT_EQ(prompts.texts(), (QStringList{"Retrieving communication status: OK..", "Save changes to new.dnp?"}));
+    EXPECT_EQ(state.class0Sequence(PointType::Bin), std::vector<int>{4});
+    // The window's Cancel drops what was read.
+    ws.closeOrderWindow(false);
+    EXPECT_TRUE(ws.acceptRetrieve());
     EXPECT_EQ(state.class0Sequence(PointType::Bin), std::vector<int>{4});
 }
 
-// "Stop it and exit?" shown while the transfer ends: the question goes, what the
-// transfer left is told, no verify is started, and the program may end.
+// "Stop it and close?" shown while the transfer ends: the question goes, nothing is told
+// over it, no read-back is started, and the program may end.
 TEST_F(WorkspaceTransferTest, TheExitQuestionGoesWhenTheTransferEnds)
 {
     use(richConfiguration());
@@ -825,10 +879,11 @@ TEST_F(WorkspaceTransferTest, TheExitQuestionGoesWhenTheTransferEnds)
             QCoreApplication::processEvents();
     };
     EXPECT_TRUE(ws.mayExit());
-    EXPECT_EQ(prompts.texts(), (QStringList{kExitDuringTransferText, {}, "Sending communication status: OK.."}));
+    EXPECT_EQ(prompts.texts(), (QStringList{kExitDuringTransferText, {}}));
     QCoreApplication::processEvents();
     EXPECT_FALSE(ws.transferRunning());
     EXPECT_EQ(ended, QList<TransferOutcome>{TransferOutcome::Success});
+    EXPECT_EQ(link.sent.size(), kMessageCount);
 }
 
 TEST_F(WorkspaceTransferTest, TheTraceOfABadReplySaysWhatWasWrongAndSaves)

@@ -151,7 +151,8 @@ TEST_F(DnpcfgAudit, VerifyComparesThePanelWithTheFile)
     run = runDnpcfg({"verify", rich, "--device", sim.device()});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Class 2: dead band: 100 % \u2192 5.5 %\n");
-    EXPECT_EQ(run.err, errorText("The panel does not hold " + rich + ". Differences (A: " + rich + ", B: the panel):"));
+    EXPECT_EQ(run.err, errorText("The panel does not hold " + rich +
+                                 ": 1 word differs.\nDifferences (A: the configuration, B: the panel):"));
 }
 
 }  // namespace

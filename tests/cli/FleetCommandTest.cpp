@@ -45,6 +45,12 @@ QStringList finishedLines(const QString& err)
     return lines;
 }
 
+const QString kSentAndReadBack =
+    QStringLiteral("Sending communication status: OK.. The panel holds the configuration that was sent.");
+const QString kPartlyWritten =
+    QStringLiteral("System error or data error has occurred. Reply to message 2 of 18 carried status 0x10. The panel "
+                   "may hold a partly written configuration: messages 1 and 3 to 18 of 18 were written.");
+
 struct FleetCommand : test::FleetFolder {
     static void expectListening(const test::PanelSim& sim)
     {
@@ -83,20 +89,17 @@ TEST_F(FleetCommand, GoodPanelsAFailingOneAndThreeOnOneLine)
     const QString differ = QStringLiteral("The panel does not hold a.dnp: %1 words differ.").arg(differing);
     EXPECT_EQ(withoutSeconds(test::fileBytes(path("results.csv"))),
               QStringLiteral("name,device,address,action,outcome,message,seconds\r\n"
-                             "p1,%1,,send+verify,ok,The panel holds the configuration that was sent.,S\r\n"
-                             "p2,%2,,send,failed,System error or data error has occurred. Reply to message 2 of 18 "
-                             "carried status 0x10.,S\r\n"
-                             "m1,%3,1,send+verify,ok,The panel holds the configuration that was sent.,S\r\n"
-                             "m2,%3,2,send+verify,ok,The panel holds the configuration that was sent.,S\r\n"
-                             "m3,%3,3,verify,failed,%4,S\r\n"
+                             "p1,%1,,send+verify,ok,%5,S\r\n"
+                             "p2,%2,,send,incomplete,%6,S\r\n"
+                             "m1,%3,1,send+verify,ok,%5,S\r\n"
+                             "m2,%3,2,send+verify,ok,%5,S\r\n"
+                             "m3,%3,3,verify,differs,%4,S\r\n"
                              "p1r,%1,,retrieve,ok,Retrieving communication status: OK..,S\r\n")
-                  .arg(good.device(), failing.device(), shared.device(), differ));
+                  .arg(good.device(), failing.device(), shared.device(), differ, kSentAndReadBack, kPartlyWritten));
     EXPECT_EQ(finishedLines(run.err),
               (QStringList{"[N/6] m1 send+verify ok S s", "[N/6] m2 send+verify ok S s",
-                           "[N/6] m3 verify failed S s: " + differ, "[N/6] p1 send+verify ok S s",
-                           "[N/6] p1r retrieve ok S s",
-                           "[N/6] p2 send failed S s: System error or data error has occurred. Reply to message 2 of "
-                           "18 carried status 0x10."}));
+                           "[N/6] m3 verify differs S s: " + differ, "[N/6] p1 send+verify ok S s",
+                           "[N/6] p1r retrieve ok S s", "[N/6] p2 send incomplete S s: " + kPartlyWritten}));
 
     // Each panel of the shared line holds what was sent to its address.
     shared.stop();
@@ -181,10 +184,10 @@ TEST_F(FleetCommand, CtrlCCancelsTheRunningJobAndStillWritesTheResults)
     EXPECT_EQ(fleet.exitCode(), 1);
     EXPECT_EQ(withoutSeconds(fleet.readAllStandardOutput()),
               QStringLiteral("name,device,address,action,outcome,message,seconds\r\n"
-                             "first,%1,,send,ok,Sending communication status: OK..,S\r\n"
+                             "first,%1,,send,ok,%3,S\r\n"
                              "hung,%2,,send,cancelled,The send was cancelled. Nothing was written to the panel.,S\r\n"
                              "later,%1,,send,cancelled,Not started: the fleet was stopped.,S\r\n")
-                  .arg(good.device(), hung.device()));
+                  .arg(good.device(), hung.device(), kSentAndReadBack));
     EXPECT_EQ(finishedLines(QString::fromUtf8(err)),
               (QStringList{"[N/3] first send ok S s", "[N/3] hung send cancelled S s"}));
 }

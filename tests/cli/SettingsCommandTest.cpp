@@ -60,7 +60,7 @@ TEST_F(SettingsCommand, PrintsTheFileThenEverySetting)
                            "parity: even\n"
                            "addressing: on\n"
                            "address: 7\n"
-                           "verify-after-send: off\n"
+                           "verify-after-send: on\n"
                            "CheckReplyChecksum: off\n"
                            "CheckRetrievedImage: on\n"
                            "[Ports]\n"
@@ -116,11 +116,11 @@ TEST_F(SettingsCommand, SetChangesTheKeysAndKeepsTheRestOfTheFile)
                                     "[Other]\n"
                                     "a=b\n");
     }
-    const ProgramRun more = settings({"--set", "parity=none", "addressing=off", "verify-after-send=on"});
+    const ProgramRun more = settings({"--set", "parity=none", "addressing=off", "verify-after-send=off"});
     EXPECT_EQ(more.status, 0) << more.err.toStdString();
-    EXPECT_TRUE(fileBytes(ini()).endsWith("[Other]\na=b\n[Options]\nVerifyAfterSend=1\n"));
+    EXPECT_TRUE(fileBytes(ini()).endsWith("[Other]\na=b\n[Options]\nVerifyAfterSend=0\n"));
     const ProgramRun shown = settings({});
-    EXPECT_TRUE(shown.out.contains("\nparity: none\naddressing: off\naddress: 12\nverify-after-send: on\n"))
+    EXPECT_TRUE(shown.out.contains("\nparity: none\naddressing: off\naddress: 12\nverify-after-send: off\n"))
         << shown.out.toStdString();
 }
 

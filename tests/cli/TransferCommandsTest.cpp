@@ -55,7 +55,7 @@ TEST_F(TransferCommandsTest, SendThenRetrieveGivesTheSameConfiguration)
     const QString config = writeConfig(sampleConfig());
     const test::ProgramRun sent = test::runDnpcfg({"send", config, "--device", sim.device()});
     EXPECT_EQ(sent.status, 0) << sent.err.toStdString();
-    EXPECT_EQ(sent.out, "Sending communication status: OK..\n");
+    EXPECT_EQ(sent.out, "Sending communication status: OK..\nThe panel holds the configuration that was sent.\n");
 
     const test::ProgramRun image = test::runDnpcfg({"image", config});
     if (image.status == 0) {
@@ -91,7 +91,7 @@ TEST_F(TransferCommandsTest, ASilentPanelFailsWithTheMessage)
     ASSERT_TRUE(sim.started()) << sim.error().toStdString();
     const test::ProgramRun r = test::runDnpcfg({"send", writeConfig(sampleConfig()), "--device", sim.device()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "dnpcfg: ZE-P(L) is not responding!\ndnpcfg: Message 1 of 18 was not answered. Nothing was "
+    EXPECT_EQ(r.err, "dnpcfg: ZE-P(L) is not responding!\ndnpcfg: Message 1 of 18 was not answered.\ndnpcfg: Nothing was "
                      "written to the panel.\ndnpcfg: No answer on " + sim.device() + " at 9600 baud.\n");
 }
 
@@ -208,7 +208,7 @@ TEST_F(TransferCommandsTest, TraceShowsEveryFrameAndWhatWasWrong)
     const test::ProgramRun r = test::runDnpcfg({"retrieve", "-o", dir.filePath("out.dnp"), "--trace", "--device", sim.device()});
     EXPECT_EQ(r.status, 1);
     const QStringList lines = r.err.split('\n');
-    const qsizetype heading = lines.indexOf("Line trace of the read on " + sim.device() + " at 9600 baud:");
+    const qsizetype heading = lines.indexOf("Line trace of the retrieve on " + sim.device() + " at 9600 baud:");
     ASSERT_GE(heading, 0) << r.err.toStdString();
     EXPECT_EQ(lines.mid(0, heading), (QStringList{"dnpcfg: System or data error has occurred.",
                                                   "dnpcfg: Reply to message 3 of 18 carried status 0x10."}));

@@ -225,8 +225,8 @@ TEST_F(CommSettingsFile, PortsSectionNamesDevices)
     EXPECT_EQ(s.ComPort, 1);
 }
 
-// A port chosen in the dialog is stored as a hand edit would store it; the verify option
-// is written once it has been turned on.
+// A port chosen in the dialog is stored as a hand edit would store it; the verify option,
+// on unless the file says otherwise, is written once it has been turned off.
 TEST_F(CommSettingsFile, ChosenPortDevicesAndTheVerifyOptionAreSaved)
 {
     write(lines({"[Ports]", "COM1=/dev/pts/7", "[Comm]", "ComPort=1"}));
@@ -235,16 +235,16 @@ TEST_F(CommSettingsFile, ChosenPortDevicesAndTheVerifyOptionAreSaved)
     choice.connectorItem = 2;
     choice.portDevices.insert(2, QStringLiteral("/dev/ttyUSB1"));
     ASSERT_TRUE(s.store(choice));
-    s.VerifyAfterSend = true;
+    EXPECT_TRUE(s.VerifyAfterSend);
     ASSERT_TRUE(s.Save().ok());
     EXPECT_EQ(read(), lines({"[Ports]", "COM1=/dev/pts/7", "COM2=/dev/ttyUSB1", "[Comm]", "Baud=1", "ComPort=2",
-                             "Addressing=0", "Parity=0", "Address=1", "[Options]", "VerifyAfterSend=1"}));
+                             "Addressing=0", "Parity=0", "Address=1"}));
     TcomSetIni again(path());
-    EXPECT_TRUE(again.VerifyAfterSend);
     EXPECT_EQ(again.portDevices().value(2), "/dev/ttyUSB1");
     again.VerifyAfterSend = false;
     ASSERT_TRUE(again.Save().ok());
     EXPECT_TRUE(read().endsWith(lines({"[Options]", "VerifyAfterSend=0"})));
+    EXPECT_FALSE(TcomSetIni(path()).VerifyAfterSend);
 }
 
 // The first line says which file could not be written, the second why.

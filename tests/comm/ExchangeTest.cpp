@@ -264,52 +264,68 @@ TEST_F(ExchangeTest, ALineThatDoesNotOpenOrBreaksIsAPortError)
 }
 
 // What each outcome tells the user.
+// Messages 1 to n, less those given.
+std::bitset<kMessageCount> upTo(int n, std::initializer_list<int> except = {})
+{
+    std::bitset<kMessageCount> messages;
+    for (int m = 1; m <= n; ++m)
+        messages.set(static_cast<std::size_t>(m - 1));
+    for (int m : except)
+        messages.reset(static_cast<std::size_t>(m - 1));
+    return messages;
+}
+
 TEST(ExchangeOutcome, TheTextsOfEachOutcome)
 {
     struct Case {
         TransferKind kind;
         TransferOutcome outcome;
-        int acknowledged;
+        std::bitset<kMessageCount> acknowledged;
         const char* text;
         bool error;
     };
     const Case cases[] = {
-        {TransferKind::Send, TransferOutcome::Success, 18, "Sending communication status: OK..", false},
-        {TransferKind::Retrieve, TransferOutcome::Success, 18, "Retrieving communication status: OK..", false},
-        {TransferKind::Send, TransferOutcome::StatusError, 4,
+        {TransferKind::Send, TransferOutcome::Success, upTo(18), "Sending communication status: OK..", false},
+        {TransferKind::Retrieve, TransferOutcome::Success, upTo(18), "Retrieving communication status: OK..", false},
+        {TransferKind::Send, TransferOutcome::StatusError, upTo(18, {5}),
          "System error or data error has occurred.\nReply to message 5 of 18 carried status 0x10.\n"
-         "The panel may hold a partly written configuration: messages 1 to 4 of 18 were written.",
+         "The panel may hold a partly written configuration: messages 1 to 4 and 6 to 18 of 18 were written.",
          true},
-        {TransferKind::Retrieve, TransferOutcome::DataError, 4,
+        {TransferKind::Send, TransferOutcome::StatusError, upTo(7, {1, 3, 4}),
+         "System error or data error has occurred.\nReply to message 5 of 18 carried status 0x10.\n"
+         "The panel may hold a partly written configuration: messages 2 and 5 to 7 of 18 were written.",
+         true},
+        {TransferKind::Retrieve, TransferOutcome::DataError, upTo(4),
          "System or data error has occurred.\nReply to message 5 of 18 carried status 0x10.", true},
-        {TransferKind::Send, TransferOutcome::NotResponding, 6,
+        {TransferKind::Send, TransferOutcome::NotResponding, upTo(6),
          "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nThe panel may hold a partly written "
          "configuration: messages 1 to 6 of 18 were written.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
          true},
-        {TransferKind::Send, TransferOutcome::NotResponding, 0,
+        {TransferKind::Send, TransferOutcome::NotResponding, upTo(0),
          "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNothing was written to the panel.\n"
          "No answer on COM 1 (/dev/ttyS0) at 9600 baud.",
          true},
-        {TransferKind::Send, TransferOutcome::PortError, 3,
+        {TransferKind::Send, TransferOutcome::PortError, upTo(3),
          "Reply to message 5 of 18 carried status 0x10.\n"
          "The panel may hold a partly written configuration: messages 1 to 3 of 18 were written.",
          true},
-        {TransferKind::Send, TransferOutcome::PortError, 0, "Reply to message 5 of 18 carried status 0x10.", true},
-        {TransferKind::Retrieve, TransferOutcome::NotResponding, 6,
+        {TransferKind::Send, TransferOutcome::PortError, upTo(0), "Reply to message 5 of 18 carried status 0x10.", true},
+        {TransferKind::Retrieve, TransferOutcome::NotResponding, upTo(6),
          "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
          true},
-        {TransferKind::Send, TransferOutcome::Cancelled, 1,
+        {TransferKind::Send, TransferOutcome::Cancelled, upTo(1),
          "The send was cancelled.\nThe panel may hold a partly written configuration: message 1 of 18 was written.", false},
-        {TransferKind::Send, TransferOutcome::Cancelled, 0, "The send was cancelled.\nNothing was written to the panel.",
+        {TransferKind::Send, TransferOutcome::Cancelled, upTo(0), "The send was cancelled.\nNothing was written to the panel.",
          false},
-        {TransferKind::Retrieve, TransferOutcome::Cancelled, 3, "", false},
+        {TransferKind::Retrieve, TransferOutcome::Cancelled, upTo(3), "", false},
     };
     for (const Case& c : cases) {
         TransferResult r;
         r.kind = c.kind;
         r.outcome = c.outcome;
         r.message = 7;
-        r.acknowledged = c.acknowledged;
+        r.acknowledged = static_cast<int>(c.acknowledged.count());
+        r.acknowledgedMessages = c.acknowledged;
         r.error = QStringLiteral("Reply to message 5 of 18 carried status 0x10.");
         r.port = QStringLiteral("COM 1 (/dev/ttyS0)");
         r.baud = 9600;

@@ -1,7 +1,6 @@
 // The INI file as the settings read and write it.
 
 #include "comm/IniFile.h"
-#include "support/QtPrint.h"
 
 #include <gtest/gtest.h>
 

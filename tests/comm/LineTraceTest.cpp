@@ -1,6 +1,5 @@
 #include "comm/LineTrace.h"
 
-#include "support/QtPrint.h"
 
 #include <gtest/gtest.h>
 

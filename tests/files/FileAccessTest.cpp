@@ -4,7 +4,6 @@
 #include "files/FileAccess.h"
 #include "files/SafeWrite.h"
 #include "files/TestNodes.h"
-#include "support/QtPrint.h"
 
 #include <QDir>
 #include <QFile>

@@ -15,7 +15,6 @@
 #include <vector>
 #include <gtest/gtest.h>
 
-#include "support/QtPrint.h"
 
 namespace dnp::test {
 

@@ -7,7 +7,6 @@
 #include "files/SafeWrite.h"
 #include "files/TestNodes.h"
 #include "support/PlainUser.h"
-#include "support/QtPrint.h"
 
 #include <QDir>
 #include <QFile>

@@ -380,8 +380,8 @@ inline std::string checkReplyInput(QByteArrayView input)
         return nextReply < plan.replies.size() ? plan.replies[nextReply++] : test::FakeReply{{}, true};
     };
     const ConfigState before = workspace.state();
-    std::optional<TransferResult> ended;
-    QObject::connect(&workspace, &Workspace::transferEnded, [&ended](const TransferResult& r) { ended = r; });
+    std::optional<PanelOutcome> ended;
+    QObject::connect(&workspace, &Workspace::panelCommandEnded, [&ended](const PanelOutcome& o) { ended = o; });
     if (plan.retrieve)
         workspace.retrieve();
     else
@@ -392,9 +392,11 @@ inline std::string checkReplyInput(QByteArrayView input)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     if (!ended)
         return "the transfer did not end";
-    if (ended->outcome != expected)
-        return "outcome " + std::to_string(static_cast<int>(ended->outcome)) + ", expected " +
+    if (ended->transfer != expected)
+        return "outcome " + std::to_string(static_cast<int>(ended->transfer)) + ", expected " +
                std::to_string(static_cast<int>(expected));
+    // What was read is taken, as the retrieve window's OK takes it.
+    workspace.acceptRetrieve();
 
     // The one box of the outcome: its text, or (for a failure) how it begins.
     const QString failed = (plan.retrieve ? kRetrieveErrorText : kSendErrorText) + QLatin1Char('\n');
@@ -411,7 +413,8 @@ inline std::string checkReplyInput(QByteArrayView input)
         box = failed + QStringLiteral("Reply to message ");
         break;
     case TransferOutcome::DataError:
-        box = complete ? failed + plausible.error().message : failed + QStringLiteral("Reply to message %1 of 18").arg(reached);
+        box = complete ? failed + kIncompleteConfigurationText + QLatin1Char(' ') + plausible.error().message
+                       : failed + QStringLiteral("Reply to message %1 of 18").arg(reached);
         break;
     default:
         box = kNotRespondingText + QStringLiteral("\nMessage %1 of 18 was not answered.").arg(reached);
@@ -444,7 +447,7 @@ inline std::string checkReplyInput(QByteArrayView input)
     }
     // The words read are those of the replies' image, and the configuration is what
     // applying the mapping of that image gives.
-    if (ended->image != image)
+    if (ended->panelImage != image)
         return "the retrieved words are not the words of the replies";
     const RetrievedConfig mapped = mapRetrievedImage(image);
     const ConfigState& after = workspace.state();

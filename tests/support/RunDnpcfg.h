@@ -2,7 +2,6 @@
 // Runs the built dnpcfg and gives its exit status and output; small file helpers
 // for the command line tests.
 
-#include "support/QtPrint.h"
 
 #include <QFile>
 #include <QProcess>

@@ -51,7 +51,12 @@ struct WorkspaceRig {
         return succeeded.value_or(false);
     }
     bool send(bool thenVerify = false) { return run([&] { ws.send(kIndividualMappingItem, thenVerify); }); }
-    bool retrieve() { return run([&] { ws.retrieve(); }); }
+    // A retrieve taken with OK, as the retrieve window's OK takes it.
+    bool retrieve()
+    {
+        const bool read = run([&] { ws.retrieve(); });
+        return ws.acceptRetrieve() && read;
+    }
 
     QTemporaryDir dir;
     ScriptedPrompts prompts;

@@ -132,22 +132,11 @@ Workspace& TDNPCfgMain::workspace()
         return *workspace_;
     desk_ = std::make_unique<DeskSettings>(deskFile_);
     workspace_ = std::make_unique<Workspace>(*prompts_, WorkspaceSetup{.iniPath = iniPath_, .linkFactory = linkFactory_, .desk = desk_.get()});
-    connect(workspace_.get(), &Workspace::transferProgress, this, [this](TransferKind, int message, const QString& text) {
-        transferProgress_->setText(text);
-        const bool running = workspace_->transferRunning();
-        transferBar_->setValue(message > 0 ? message - 1 : 0);
-        transferBar_->setVisible(running);
-        CancelTransferBtn->setVisible(running);
-        for (const char* name : kHeldDuringTransfer)
-            action(name)->setEnabled(!running);
-        for (const char* name : kButtonsHeldDuringTransfer)
-            toolButton(name)->setEnabled(!running);
-        if (sortForm_)
-            sortForm_->showProgress(message, text, running);
-    });
+    connect(workspace_.get(), &Workspace::transferProgress, this,
+            [this](TransferKind, int message, const QString& text) { showTransfer(message, text); });
     // The status bar tells how the command ended, as the overview does.
     connect(workspace_.get(), &Workspace::panelCommandEnded, this, [this](const PanelOutcome& outcome) {
-        transferProgress_->setText(lastTransferText(outcome));
+        showTransfer(0, lastTransferText(outcome));
         if (lineTrace_)
             lineTrace_->showTrace(workspace_->lastTrace());
         if (sortForm_)
@@ -171,6 +160,23 @@ QWidget* TDNPCfgMain::dialogParent()
 {
     QWidget* dialog = activeDialog();
     return dialog ? dialog : this;
+}
+
+// The message under way (0: none) and the status bar's text; the commands a panel
+// command holds back stay held until it has ended.
+void TDNPCfgMain::showTransfer(int message, const QString& text)
+{
+    transferProgress_->setText(text);
+    const bool running = workspace_->transferRunning();
+    transferBar_->setValue(message > 0 ? message - 1 : 0);
+    transferBar_->setVisible(running);
+    CancelTransferBtn->setVisible(running);
+    for (const char* name : kHeldDuringTransfer)
+        action(name)->setEnabled(!running);
+    for (const char* name : kButtonsHeldDuringTransfer)
+        toolButton(name)->setEnabled(!running);
+    if (sortForm_)
+        sortForm_->showProgress(message, running ? text : QString(), running);
 }
 
 TClassForm* TDNPCfgMain::classForm()

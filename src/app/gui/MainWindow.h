@@ -106,6 +106,7 @@ private:
     // Shows the class editor modally.
     void showClassEditor();
     QWidget* dialogParent();
+    void showTransfer(int message, const QString& text);
 
     std::unique_ptr<UserPrompts> ownPrompts_;
     UserPrompts* prompts_ = nullptr;

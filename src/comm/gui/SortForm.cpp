@@ -353,8 +353,12 @@ void TSortForm::OKtoRetrieveButtonClick()
     refresh();
 }
 
+// OK takes what was read, then shows its Class 0 selection; the window stays when the
+// user keeps the configuration after all.
 void TSortForm::RokBtnClick()
 {
+    if (!actions_.acceptRetrieve())
+        return;
     if (classEditorHook)
         classEditorHook();
     accept();

@@ -729,23 +729,18 @@ TEST_F(MainWindowTransferTest, CommandsThatChangeTheConfigurationWaitForTheSend)
     EXPECT_TRUE(window.workspace().transferRunning());
 
     waitForTheEnd();
-    EXPECT_EQ(prompts.texts().last(), "Sending communication status: OK..");
+    EXPECT_EQ(prompts.texts().last(), "Sending communication status: OK..\nThe panel holds the configuration that was sent.");
     EXPECT_TRUE(window.toolButton("Class0SpBtn")->isEnabled());
 }
 
-// "Verify after sending" is kept in DNP.ini and reads the panel back after the send.
+// "Verify after sending" reads the panel back after the send: one summary at the end.
 TEST_F(MainWindowTransferTest, VerifyAfterSendingReadsThePanelBack)
 {
     useBin3();
     window.SendBtnClick();
-    window.sortForm()->VerifyAfterSendBox->setChecked(true);
-    EXPECT_TRUE(test::readFileBytes(dir.filePath("DNP.ini")).contains("[Options]\nVerifyAfterSend=1"));
-    window.sortForm()->OKtoSendButton->click();
-    QElapsedTimer patience;
-    patience.start();
-    while (prompts.shown.size() < 2 && patience.elapsed() < 20000)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(prompts.texts(), (QStringList{"Sending communication status: OK..",
+    EXPECT_TRUE(window.sortForm()->VerifyAfterSendBox->isChecked());
+    EXPECT_TRUE(runToTheEnd([&] { window.sortForm()->OKtoSendButton->click(); }));
+    EXPECT_EQ(prompts.texts(), (QStringList{"Sending communication status: OK..\n"
                                             "The panel holds the configuration that was sent."}));
 }
 
@@ -762,7 +757,7 @@ TEST_F(MainWindowTransferTest, CancelStopsARetrieveAndChangesNothing)
     EXPECT_FALSE(form->RokBtn->isEnabled());
     form->RcancelBtn->click();
     EXPECT_FALSE(window.workspace().transferRunning());
-    EXPECT_EQ(window.transferProgress()->text(), "Retrieve cancelled.");
+    EXPECT_EQ(window.transferProgress()->text(), "Retrieve: cancelled at " + QTime::currentTime().toString("HH:mm"));
     EXPECT_EQ(state().ClassSelection, before.ClassSelection);
     EXPECT_EQ(state().Class0Order, before.Class0Order);
     EXPECT_TRUE(form->RokBtn->isEnabled());
@@ -838,7 +833,8 @@ TEST_F(MainWindowTransferTest, ASendShowsItsProgressAndCancelStopsIt)
         }
         form->ScancelBtn->click();
     });
-    EXPECT_EQ(prompts.texts().last(), "The send was cancelled.\nThe panel may hold a partly written configuration: send it again.");
+    EXPECT_EQ(prompts.texts().last(), "The send was cancelled.\n"
+                                      "The panel may hold a partly written configuration: messages 1 to 2 of 18 were written.");
     EXPECT_EQ(form->result(), QDialog::Accepted);  // closed, the order that was sent kept
     EXPECT_TRUE(window.CancelTransferBtn->isHidden());
     EXPECT_TRUE(window.toolButton("sendBtn")->isEnabled());
@@ -862,7 +858,7 @@ TEST_F(MainWindowTransferTest, TheVerifyAfterASendSaysSoAndSelectPortIsAskedOnce
     EXPECT_TRUE(shown.contains("Verifying message 1 of 18"));
     EXPECT_EQ(shown.mid(shown.size() - 2), (QStringList{"Verifying message 18 of 18", ""}));
     EXPECT_EQ(prompts.texts(test::Shown::Information),
-              (QStringList{"Sending communication status: OK..", "The panel holds the configuration that was sent."}));
+              (QStringList{"Sending communication status: OK..\nThe panel holds the configuration that was sent."}));
 }
 
 // What a send that the panel stops answering tells: whether any of it was written.
@@ -875,7 +871,8 @@ TEST_F(MainWindowTransferTest, AStoppedSendSaysWhetherAnythingWasWritten)
         const char* written;
     } cases[] = {
         {"1", "Message 1 of 18 was not answered.", "Nothing was written to the panel."},
-        {"5", "Message 5 of 18 was not answered.", "The panel may hold a partly written configuration: send it again."},
+        {"5", "Message 5 of 18 was not answered.",
+         "The panel may hold a partly written configuration: messages 1 to 4 of 18 were written."},
     };
     for (const auto& c : cases) {
         restartSim({"--silent-at", c.silentAt});
@@ -883,7 +880,7 @@ TEST_F(MainWindowTransferTest, AStoppedSendSaysWhetherAnythingWasWritten)
         window.SendBtnClick();
         EXPECT_FALSE(runToTheEnd([&] { window.sortForm()->OKtoSendButton->click(); }));
         EXPECT_EQ(prompts.texts(test::Shown::Error),
-                  QStringList{QStringLiteral("ZE-P(L) is not responding!\n%1 %2\nNo answer on COM 1 (%3) at 9600 baud.")
+                  QStringList{QStringLiteral("ZE-P(L) is not responding!\n%1\n%2\nNo answer on COM 1 (%3) at 9600 baud.")
                                   .arg(c.message, c.written, sim.device())});
     }
 }
@@ -896,11 +893,11 @@ TEST_F(MainWindowTransferTest, VerifyPanelShowsTheDifferencesFromTheOpenConfigur
     EXPECT_FALSE(runToTheEnd([&] { window.action("PanelVerify")->trigger(); }));
     const QStringList shown = prompts.texts(test::Shown::Differences);
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].startsWith("The panel does not hold new.dnp: 3 words differ.\n"
+    EXPECT_TRUE(shown[0].startsWith("The panel does not hold new.dnp: 15 words differ.\n"
                                     "Differences (A: the configuration, B: the panel):\n"))
         << shown[0].toStdString();
     // The overview and the status bar tell what the verify found, never "OK".
-    const QString differs = "Verify: panel differs (3 words) at " + QTime::currentTime().toString("HH:mm");
+    const QString differs = "Verify: panel differs (15 words) at " + QTime::currentTime().toString("HH:mm");
     EXPECT_EQ(window.findChild<OverviewPanel*>()->lastTransfer()->text(), differs);
     EXPECT_EQ(window.transferProgress()->text(), differs);
 

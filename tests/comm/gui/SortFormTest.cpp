@@ -217,7 +217,7 @@ TEST_F(SortFormTest, SendBuildsTheImageInTheChosenMappingAndCloses)
     settle();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    EXPECT_EQ(link.sent.size(), 18);
+    EXPECT_EQ(link.sent.size(), 36);  // written, then read back
     EXPECT_EQ(panel.image[0], 4);  // the mapping read before the window set it back
     EXPECT_EQ(panel.image[1], 0);
 
@@ -254,15 +254,16 @@ TEST_F(SortFormTest, ARefusedSendShowsItsMessageAndStillCloses)
     EXPECT_FALSE(form.isVisible());
 }
 
-// The box is kept in the settings as soon as it changes.
+// The box is ticked unless the settings say otherwise, and kept there as soon as it
+// changes.
 TEST_F(SortFormTest, VerifyAfterSendingIsKeptInTheSettings)
 {
     prepareSend();
     form.show();
-    EXPECT_FALSE(form.VerifyAfterSendBox->isChecked());
+    EXPECT_TRUE(form.VerifyAfterSendBox->isChecked());
     form.VerifyAfterSendBox->click();
-    EXPECT_TRUE(ws.settings().VerifyAfterSend);
-    EXPECT_TRUE(test::readFileBytes(path("DNP.ini")).contains("[Options]\nVerifyAfterSend=1"));
+    EXPECT_FALSE(ws.settings().VerifyAfterSend);
+    EXPECT_TRUE(test::readFileBytes(path("DNP.ini")).contains("[Options]\nVerifyAfterSend=0"));
     form.reject();
 }
 
