@@ -285,6 +285,9 @@ public:
     // The test of the line: message 1 read (which changes nothing in the panel), then
     // "The panel answered." or what went wrong. With the settings as they are (and
     // dnpcfg's link options), or as the settings dialog shows them before they are saved.
+    // A tls:// server whose certificate is not trusted is shown (UserPrompts::
+    // trustCertificate); trusted, its fingerprint is saved for that device and the test
+    // runs again.
     void testPanel();
     void testPanel(const CommChoice& choice);
     bool transferRunning() const override { return exchange_.running(); }
@@ -348,6 +351,9 @@ private:
     bool finishRetrieve(const TransferResult& result);
     bool finishVerify(const TransferResult& result);
     void finishTest(const TransferResult& result);
+    // The certificate of a device trusted at the first contact, saved with the settings;
+    // false (and told) when they could not be saved.
+    bool trustCertificate(const QString& device, const QByteArray& fingerprint);
 
     UserPrompts& prompts_;
     WorkspaceSetup setup_;
@@ -367,6 +373,7 @@ private:
     std::optional<ConfigDifferences> lastVerify_;
     bool verifyAfterSend_ = false;
     bool testing_ = false;
+    std::optional<TcomSetIni> testSettings_;  // what the test under way runs with
     bool askingExit_ = false;  // "Stop it and exit?" is shown
     QString filePath_;
     QString lastSavedPath_;

@@ -50,7 +50,7 @@ TcomSetIni Workspace::lineSettings() const
 Result<LinkTarget> Workspace::linkTarget(const TcomSetIni& s)
 {
     if (override_.device)
-        return LinkTarget{*override_.device, 0};
+        return LinkTarget{*override_.device, 0, s.tlsFor(*override_.device)};
     int com = s.ComPort;
     if (com == 0 && !chosenPort_)
         chosenPort_ = prompts_.selectPort(listAvailablePorts(s.portDevices()), s.portDevices());
@@ -59,7 +59,8 @@ Result<LinkTarget> Workspace::linkTarget(const TcomSetIni& s)
     if (com < 1)
         return failure(kComNumberNotSetText +
                        QStringLiteral("\nNo serial port is chosen. Choose one in Communication Settings."));
-    return LinkTarget{portDeviceName(com, s.portDevices()), com};
+    const QString device = portDeviceName(com, s.portDevices());
+    return LinkTarget{device, com, s.tlsFor(device)};
 }
 
 TransferLink Workspace::transferLink(const TcomSetIni& s) const
@@ -193,6 +194,7 @@ void Workspace::testPanel(const CommChoice& choice)
 void Workspace::startTest(const TcomSetIni& s)
 {
     testing_ = true;
+    testSettings_ = s;
     if (Link* link = makeLink(TransferKind::Retrieve, s))
         exchange_.startTest(*link, transferLink(s));
 }
@@ -310,16 +312,36 @@ bool Workspace::finishVerify(const TransferResult& result)
 }
 
 // The test tells "The panel answered." for a reply that checked out, else what the
-// retrieve of that one message would tell.
+// retrieve of that one message would tell. A server certificate nobody vouches for is
+// shown, and once the user trusts it the test runs again.
 void Workspace::finishTest(const TransferResult& result)
 {
     const bool answered = result.outcome == TransferOutcome::Success;
+    const std::optional<QSslCertificate> untrusted = link_ ? link_->refusedCertificate() : std::nullopt;
     if (answered)
         prompts_.information(kPanelAnsweredText);
-    else if (const OutcomeText told = outcomeText(result); !told.text.isEmpty())
+    else if (untrusted) {
+        if (prompts_.trustCertificate(result.error, certificateFacts(*untrusted)) &&
+            trustCertificate(link_->target().device, fingerprintOf(*untrusted))) {
+            emit transferEnded(result);
+            QTimer::singleShot(0, this, [this] { startTest(*testSettings_); });
+            return;
+        }
+    } else if (const OutcomeText told = outcomeText(result); !told.text.isEmpty())
         prompts_.error(told.text);
     emit transferEnded(result);
     emit panelCommandEnded(answered);
+}
+
+bool Workspace::trustCertificate(const QString& device, const QByteArray& fingerprint)
+{
+    changeableSettings().trustCertificate(device, fingerprint);
+    if (const Result<void> saved = changeableSettings().Save(); !saved) {
+        prompts_.error(saved.error().message);
+        return false;
+    }
+    testSettings_->trustCertificate(device, fingerprint);
+    return true;
 }
 
 FileDialogSettings saveTraceDialogSettings()

@@ -89,7 +89,7 @@ QString portDeviceName(int number, const QMap<int, QString>& devices)
 // mapped to one is offered as it is.
 bool devicePresent(const QString& device)
 {
-    return isTcpDevice(device) || portPresent(device);
+    return isTcpDevice(device) || isTlsDevice(device) || portPresent(device);
 }
 
 QList<int> listAvailablePorts(const QMap<int, QString>& devices)
