@@ -43,8 +43,6 @@ constexpr Speed kSpeeds[] = {
 // How often the drain at exit looks whether the program has taken the last bytes.
 constexpr std::chrono::milliseconds kDrainPoll{5};
 constexpr int kListenBacklog = 4;
-// A line with no program speed of its own (TCP) is paced as the program's default line.
-constexpr int kTcpProgramBaud = 9600;
 
 // The pseudo-terminal: the master end is the panel's line; the slave end is the
 // device the program opens. The panel keeps a slave descriptor of its own, so that the
@@ -166,44 +164,11 @@ public:
 
     Result<void> listen(const TcpEndpoint& endpoint)
     {
-        QString host = endpoint.host;
-        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-            host = host.mid(1, host.size() - 2);
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-        addrinfo* found = nullptr;
-        const QByteArray service = QByteArray::number(endpoint.port);
-        const QByteArray hostName = host.toLocal8Bit();
-        if (const int error =
-                ::getaddrinfo(hostName.isEmpty() ? nullptr : hostName.constData(), service.constData(), &hints, &found);
-            error != 0)
-            return failure(QStringLiteral("cannot listen on %1: %2")
-                               .arg(endpoint.host, QString::fromLocal8Bit(::gai_strerror(error))));
-        QString why;
-        for (const addrinfo* at = found; at && listener_ < 0; at = at->ai_next) {
-            const int fd = ::socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, at->ai_protocol);
-            const int on = 1;
-            if (fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
-                ::bind(fd, at->ai_addr, at->ai_addrlen) == 0 && ::listen(fd, kListenBacklog) == 0) {
-                listener_ = fd;
-                break;
-            }
-            why = systemError();
-            if (fd >= 0)
-                ::close(fd);
-        }
-        ::freeaddrinfo(found);
-        if (listener_ < 0)
-            return failure(QStringLiteral("cannot listen on %1:%2: %3").arg(endpoint.host).arg(endpoint.port).arg(why));
-        sockaddr_storage bound{};
-        socklen_t size = sizeof bound;
-        if (::getsockname(listener_, reinterpret_cast<sockaddr*>(&bound), &size) != 0)
-            return failure(QStringLiteral("cannot tell the port: %1").arg(systemError()));
-        const in_port_t port = bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6&>(bound).sin6_port
-                                                           : reinterpret_cast<const sockaddr_in&>(bound).sin_port;
-        name_ = "tcp://" + endpoint.host.toLocal8Bit() + ':' + QByteArray::number(ntohs(port));
+        const Result<Listener> listener = openListener(endpoint);
+        if (!listener)
+            return listener.error();
+        listener_ = listener->fd;
+        name_ = "tcp://" + endpoint.host.toLocal8Bit() + ':' + QByteArray::number(listener->port);
         return {};
     }
 
@@ -236,25 +201,7 @@ public:
 
     std::optional<int> programBaud() const override { return kTcpProgramBaud; }
 
-    // Says the last byte has been sent and waits until the program closes its end, so
-    // that nothing it sent late cuts the last reply off.
-    void drain(std::chrono::milliseconds limit) override
-    {
-        if (connection_ < 0)
-            return;
-        ::shutdown(connection_, SHUT_WR);
-        const auto end = Clock::now() + limit;
-        for (auto left = limit; left.count() > 0;
-             left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now())) {
-            pollfd fd{connection_, POLLIN, 0};
-            if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
-                return;
-            char buffer[256];
-            const ssize_t n = ::read(connection_, buffer, sizeof buffer);
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-                return;
-        }
-    }
+    void drain(std::chrono::milliseconds limit) override { drainConnection(connection_, limit); }
 
 private:
     int listener_ = -1;
@@ -263,6 +210,70 @@ private:
 };
 
 }  // namespace
+
+Result<Listener> openListener(const TcpEndpoint& endpoint)
+{
+    QString host = endpoint.host;
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const QByteArray service = QByteArray::number(endpoint.port);
+    const QByteArray hostName = host.toLocal8Bit();
+    if (const int error =
+            ::getaddrinfo(hostName.isEmpty() ? nullptr : hostName.constData(), service.constData(), &hints, &found);
+        error != 0)
+        return failure(QStringLiteral("cannot listen on %1: %2")
+                           .arg(endpoint.host, QString::fromLocal8Bit(::gai_strerror(error))));
+    int listener = -1;
+    QString why;
+    for (const addrinfo* at = found; at && listener < 0; at = at->ai_next) {
+        const int fd = ::socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, at->ai_protocol);
+        const int on = 1;
+        if (fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+            ::bind(fd, at->ai_addr, at->ai_addrlen) == 0 && ::listen(fd, kListenBacklog) == 0) {
+            listener = fd;
+            break;
+        }
+        why = systemError();
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ::freeaddrinfo(found);
+    if (listener < 0)
+        return failure(QStringLiteral("cannot listen on %1:%2: %3").arg(endpoint.host).arg(endpoint.port).arg(why));
+    sockaddr_storage bound{};
+    socklen_t size = sizeof bound;
+    if (::getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
+        const QString reason = systemError();
+        ::close(listener);
+        return failure(QStringLiteral("cannot tell the port: %1").arg(reason));
+    }
+    const in_port_t port = bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6&>(bound).sin6_port
+                                                       : reinterpret_cast<const sockaddr_in&>(bound).sin_port;
+    return Listener{listener, ntohs(port)};
+}
+
+void drainConnection(int connection, std::chrono::milliseconds limit)
+{
+    if (connection < 0)
+        return;
+    ::shutdown(connection, SHUT_WR);
+    const auto end = Clock::now() + limit;
+    for (auto left = limit; left.count() > 0;
+         left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now())) {
+        pollfd fd{connection, POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+            return;
+        char buffer[256];
+        const ssize_t n = ::read(connection, buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+            return;
+    }
+}
 
 Result<std::unique_ptr<Device>> openTerminal()
 {
