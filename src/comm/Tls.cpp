@@ -88,7 +88,8 @@ Result<QByteArray> readTlsFile(const QString& setting, const QString& path, cons
 
 }  // namespace
 
-Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QString& path, const QDateTime& now)
+Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QString& path,
+                                                const std::optional<QDateTime>& validAt)
 {
     const Result<QByteArray> bytes = readTlsFile(setting, path, QStringLiteral("a certificate file"));
     if (!bytes)
@@ -99,11 +100,11 @@ Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QS
     certificates.removeIf([](const QSslCertificate& c) { return c.isNull(); });
     if (certificates.isEmpty())
         return failure(QStringLiteral("%1: %2 holds no certificate (PEM or DER).").arg(setting, path));
-    for (const QSslCertificate& c : certificates) {
-        if (c.expiryDate() < now)
+    for (const QSslCertificate& c : validAt ? certificates : QList<QSslCertificate>{}) {
+        if (c.expiryDate() < *validAt)
             return failure(QStringLiteral("%1: %2: the certificate %3 expired on %4.")
                                .arg(setting, path, subjectText(c), dayOf(c.expiryDate())));
-        if (c.effectiveDate() > now)
+        if (c.effectiveDate() > *validAt)
             return failure(QStringLiteral("%1: %2: the certificate %3 is not valid before %4.")
                                .arg(setting, path, subjectText(c), dayOf(c.effectiveDate())));
     }

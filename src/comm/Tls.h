@@ -36,10 +36,12 @@ struct TlsCredentials {
 // No certificate or key file approaches this size.
 inline constexpr qint64 kMaxTlsFileBytes = 1024 * 1024;
 
-// The certificates of a PEM or DER file, each valid at `now`. `setting` names the file
-// in a refusal ("TlsCa: /etc/dnp/ca.pem holds no certificate (PEM or DER).", "TlsCert:
-// /etc/dnp/desk.pem: the certificate CN=desk expired on 2025-01-31.").
-Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QString& path, const QDateTime& now);
+// The certificates of a PEM or DER file, each valid at `validAt` (nothing: their dates
+// are not looked at). `setting` names the file in a refusal ("TlsCa: /etc/dnp/ca.pem holds
+// no certificate (PEM or DER).", "TlsCert: /etc/dnp/desk.pem: the certificate CN=desk
+// expired on 2025-01-31.").
+Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QString& path,
+                                                const std::optional<QDateTime>& validAt);
 // The private key of a PEM or DER file (RSA, EC or DSA, without a passphrase), which
 // must be the key of `certificate` (read from `certificateSetting`'s file).
 Result<QSslKey> readPrivateKey(const QString& setting, const QString& path, const QSslCertificate& certificate,
