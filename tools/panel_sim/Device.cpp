@@ -152,14 +152,12 @@ private:
 
 // A listening TCP port; the connection it has taken is the line, and the next is
 // taken once that one has closed.
-class TcpPort final : public Device {
+class TcpPort final : public ConnectionPort {
 public:
     ~TcpPort() override
     {
-        for (const int fd : {listener_, connection_}) {
-            if (fd >= 0)
-                ::close(fd);
-        }
+        if (listener_ >= 0)
+            ::close(listener_);
     }
 
     Result<void> listen(const TcpEndpoint& endpoint)
@@ -172,8 +170,6 @@ public:
         return {};
     }
 
-    const QByteArray& name() const override { return name_; }
-    int line() const override { return connection_; }
     // The listener is only watched while no connection is served, so that the next
     // program waits in the backlog.
     int watch() const override { return connection_ < 0 ? listener_ : -1; }
@@ -192,24 +188,26 @@ public:
         return {QStringLiteral("connection taken")};
     }
 
-    bool lineEnded() override
-    {
-        ::close(connection_);
-        connection_ = -1;
-        return true;
-    }
-
-    std::optional<int> programBaud() const override { return kTcpProgramBaud; }
-
-    void drain(std::chrono::milliseconds limit) override { drainConnection(connection_, limit); }
-
 private:
     int listener_ = -1;
-    int connection_ = -1;
-    QByteArray name_;
 };
 
 }  // namespace
+
+ConnectionPort::~ConnectionPort()
+{
+    if (connection_ >= 0)
+        ::close(connection_);
+}
+
+bool ConnectionPort::lineEnded()
+{
+    ::close(connection_);
+    connection_ = -1;
+    return true;
+}
+
+void ConnectionPort::drain(std::chrono::milliseconds limit) { drainConnection(connection_, limit); }
 
 Result<Listener> openListener(const TcpEndpoint& endpoint)
 {

@@ -39,6 +39,23 @@ public:
 // A line with no program speed of its own (TCP) is paced as the program's default line.
 inline constexpr int kTcpProgramBaud = 9600;
 
+// A TCP port whose line is the connection it serves (plain, or the plain end of a TLS
+// session): what the two kinds of port do alike.
+class ConnectionPort : public Device {
+public:
+    ~ConnectionPort() override;
+    const QByteArray& name() const override { return name_; }
+    int line() const override { return connection_; }
+    // The connection closed: it is closed here too, and the next one may be taken.
+    bool lineEnded() override;
+    std::optional<int> programBaud() const override { return kTcpProgramBaud; }
+    void drain(std::chrono::milliseconds limit) override;
+
+protected:
+    int connection_ = -1;
+    QByteArray name_;
+};
+
 // A pseudo-terminal in raw mode.
 Result<std::unique_ptr<Device>> openTerminal();
 // A TCP port listening on the endpoint (port 0: a free one).

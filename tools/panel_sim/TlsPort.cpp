@@ -145,7 +145,7 @@ private:
     QStringList notes_;
 };
 
-class TlsPort final : public Device {
+class TlsPort final : public ConnectionPort {
 public:
     ~TlsPort() override
     {
@@ -160,7 +160,7 @@ public:
         }
         thread_.quit();
         thread_.wait();
-        for (const int fd : {connection_, handOver_[0], handOver_[1]}) {
+        for (const int fd : handOver_) {
             if (fd >= 0)
                 ::close(fd);
         }
@@ -212,8 +212,6 @@ public:
         return {};
     }
 
-    const QByteArray& name() const override { return name_; }
-    int line() const override { return connection_; }
     // The hand-over is only watched while no connection is served.
     int watch() const override { return connection_ < 0 ? handOver_[0] : -1; }
 
@@ -232,22 +230,10 @@ public:
         return notes;
     }
 
-    bool lineEnded() override
-    {
-        ::close(connection_);
-        connection_ = -1;
-        return true;
-    }
-
-    std::optional<int> programBaud() const override { return kTcpProgramBaud; }
-    void drain(std::chrono::milliseconds limit) override { drainConnection(connection_, limit); }
-
 private:
     QThread thread_;
     TlsFront* front_ = nullptr;  // in thread_
     int handOver_[2] = {-1, -1};
-    int connection_ = -1;
-    QByteArray name_;
 };
 
 }  // namespace
