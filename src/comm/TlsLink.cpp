@@ -34,6 +34,10 @@ void TlsLink::open(const LineSettings& line)
     handshaking_ = false;
     refusal_.clear();
     untrusted_.reset();
+    if (!QSslSocket::supportsSsl()) {
+        emit failed(told(QStringLiteral("TLS is not available: Qt finds no TLS backend on this machine.")));
+        return;
+    }
     Result<TlsCredentials> credentials = loadTlsCredentials(target().tls, QDateTime::currentDateTimeUtc());
     if (!credentials) {
         emit failed(credentials.error().message);
@@ -59,13 +63,23 @@ void TlsLink::connected()
     ssl().startClientEncryption();
 }
 
+std::optional<QString> TlsLink::otherFingerprint() const
+{
+    const QByteArray fingerprint = fingerprintOf(ssl().peerCertificate());
+    if (credentials_.fingerprint.isEmpty() || fingerprint == credentials_.fingerprint)
+        return std::nullopt;
+    return told(QStringLiteral("the certificate's fingerprint %1 differs from the one in the settings.")
+                    .arg(fingerprintText(fingerprint)));
+}
+
 void TlsLink::certificateChecked(const QList<QSslError>& errors)
 {
-    const QSslCertificate certificate = ssl().peerCertificate();
     if (credentials_.fingerprint.isEmpty()) {
-        untrusted_ = certificate;
-        refusal_ = told(serverCertificateProblem(errors, certificate, ssl().peerName()));
-    } else if (fingerprintOf(certificate) == credentials_.fingerprint) {
+        untrusted_ = ssl().peerCertificate();
+        refusal_ = told(serverCertificateProblem(errors, *untrusted_, ssl().peerName()));
+    } else if (const std::optional<QString> other = otherFingerprint()) {
+        refusal_ = *other;
+    } else {
         ssl().ignoreSslErrors();  // this very certificate is trusted, whoever issued it
     }
 }
@@ -73,10 +87,8 @@ void TlsLink::certificateChecked(const QList<QSslError>& errors)
 void TlsLink::encrypted()
 {
     handshaking_ = false;
-    const QByteArray fingerprint = fingerprintOf(ssl().peerCertificate());
-    if (!credentials_.fingerprint.isEmpty() && fingerprint != credentials_.fingerprint) {
-        refusal_ = told(QStringLiteral("the certificate's fingerprint %1 differs from the one in the settings.")
-                            .arg(fingerprintText(fingerprint)));
+    if (const std::optional<QString> other = otherFingerprint()) {
+        refusal_ = *other;
         fail(refusal_);
         return;
     }

@@ -35,6 +35,9 @@ private:
     // The server's certificate is checked: against the fingerprint when one is set, else
     // by what the handshake found wrong with it (nothing once it is open).
     void certificateChecked(const QList<QSslError>& errors);
+    // The refusal of a server whose certificate is not the one whose fingerprint is set;
+    // nothing when none is set, or it is that one.
+    std::optional<QString> otherFingerprint() const;
     void encrypted();
     void alertReceived(QSsl::AlertLevel level, QSsl::AlertType type, const QString& description);
 

@@ -68,9 +68,11 @@ TEST(TcpDevices, TheMachineLinkIsChosenByTheDevice)
 TEST(TcpDevices, APortMappedToATerminalServerIsListedWithoutConnecting)
 {
     // Port 1 of loopback: nothing listens there, and a connection would be refused.
-    const QList<int> ports = listAvailablePorts({{7, "tcp://127.0.0.1:1"}, {8, "/nonexistent/dnp-tty"}});
+    const QList<int> ports =
+        listAvailablePorts({{7, "tcp://127.0.0.1:1"}, {8, "/nonexistent/dnp-tty"}, {9, "tls://127.0.0.1:1"}});
     EXPECT_TRUE(ports.contains(7));
     EXPECT_FALSE(ports.contains(8));
+    EXPECT_TRUE(ports.contains(9));
 }
 
 class TcpTransfer : public test::LinkTransfer {

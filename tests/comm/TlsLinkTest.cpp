@@ -106,6 +106,8 @@ TEST_F(TlsTransfer, EveryFailureEndsTheTransferBeforeTheFirstReply)
         {"expired", {}, trusting(), "the server's certificate expired on " + expiredOn + ".", true},
         {"server", {}, {certificates.pem("ca"), fingerprint("misnamed"), {}, {}},
          "the certificate's fingerprint " + fingerprint("server") + " differs from the one in the settings.", false},
+        {"server", {}, {{}, fingerprint("misnamed"), {}, {}},
+         "the certificate's fingerprint " + fingerprint("server") + " differs from the one in the settings.", false},
         {"server", mutual, trusting(), "the server asked for a client certificate.", false},
         {"server", mutual, {certificates.pem("ca"), {}, certificates.pem("stranger"), certificates.key("stranger")},
          "the server refused the client certificate.", false},
