@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <openssl/crypto.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -155,6 +156,9 @@ public:
                 [this] {
                     front_->finish();
                     delete front_;
+                    // What the TLS library keeps for this thread (the errors of refused
+                    // handshakes) goes with it.
+                    OPENSSL_thread_stop();
                 },
                 Qt::BlockingQueuedConnection);
         }
