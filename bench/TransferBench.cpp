@@ -1,13 +1,18 @@
 // A full send and a full retrieve against dnp-panel-sim pacing its line at a baud
 // rate: the measured time of each, the wire time of all frames and replies at that
-// baud, and their ratio (1.00 means no time lost beyond the line itself).
+// baud, and their ratio (1.00 means no time lost beyond the line itself). With --tls, a
+// send with its read-back over tcp:// and over tls:// on loopback instead, each against
+// a simulator of its own, and the ratio of their median times (the TLS link's cost is
+// its handshake, once a transfer).
 //
-//   build/bench/dnp-bench-transfer [--baud 9600] [--runs 3]
+//   build/bench/dnp-bench-transfer [--baud 9600] [--runs 3] [--tls]
 
 #include "BenchSupport.h"
 #include "app/Workspace.h"
 #include "comm/Frames.h"
 #include "files/ConfigFile.h"
+#include "files/SafeWrite.h"
+#include "support/Certificates.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -41,6 +46,87 @@ double wireSeconds(frames::Command command, int baud)
     return bytes * 10.0 / baud;
 }
 
+// A full list: 240 words.
+ConfigState fullList()
+{
+    ConfigState state;
+    for (int t = 0; t < 240; ++t) {
+        state.setSelected(0, PointType::Ain, t, true);
+        state.Class0Order[typeNumber(PointType::Ain)][t] = t;
+    }
+    return state;
+}
+
+// The seconds a panel command takes from its start until its end; nothing when it failed.
+std::optional<double> timed(Workspace& workspace, const std::function<void()>& start)
+{
+    QEventLoop loop;
+    bool failed = false;
+    const auto connection = QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](const PanelOutcome& o) {
+        failed = !o.ok();
+        loop.quit();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    start();
+    loop.exec();
+    QObject::disconnect(connection);
+    if (failed)
+        return std::nullopt;
+    return clock.nsecsElapsed() / 1e9;
+}
+
+// A simulator on loopback (in TLS with `tls`); its device, or "" when it did not start.
+QString startSim(QProcess& sim, int baud, const QStringList& tls)
+{
+    sim.start(QStringLiteral(DNP_BIN_DIR "/dnp-panel-sim"),
+              QStringList{"--tcp", "127.0.0.1:0", "--baud", QString::number(baud)} + tls);
+    return sim.waitForReadyRead(10000) ? QString::fromLocal8Bit(sim.readLine()).trimmed() : QString();
+}
+
+int compareTls(int baud, int runs)
+{
+    QTemporaryDir dir;
+    const test::Certificates certificates(dir.path());
+    if (!certificates.made()) {
+        std::fprintf(stderr, "openssl could not make the certificates\n");
+        return 1;
+    }
+    const QString ini = dir.filePath("DNP.ini");
+    if (!writeFileSafely(ini, "[Comm]\nTlsCa=" + certificates.pem("ca").toUtf8() + "\n")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(ini));
+        return 1;
+    }
+    QProcess plainSim;
+    QProcess tlsSim;
+    const QString devices[] = {startSim(plainSim, baud, {}), startSim(tlsSim, baud, certificates.serve("server"))};
+    std::vector<double> seconds[2];
+    for (int run = 0; run < runs; ++run)
+        for (int d = 0; d < 2; ++d) {
+            QuietPrompts prompts;
+            Workspace workspace(prompts, {.iniPath = ini});
+            workspace.adopt(configFileDataOf(fullList()));
+            (void)workspace.overrideLink({devices[d], baud, {}, {}});
+            const std::optional<double> took =
+                timed(workspace, [&] { workspace.send(kIndividualMappingItem, true); });
+            if (!took) {
+                std::fprintf(stderr, "send+verify on %s failed: %s\n", qPrintable(devices[d]),
+                             qPrintable(prompts.messages.join(" / ")));
+                return 1;
+            }
+            seconds[d].push_back(*took);
+        }
+    const double plain = bench::median(seconds[0]);
+    const double secure = bench::median(seconds[1]);
+    std::printf("send+verify at %d baud, median of %d: tcp:// %.3fs, tls:// %.3fs, ratio %.3f (target 1.05 or less)\n",
+                baud, runs, plain, secure, secure / plain);
+    for (QProcess* sim : {&plainSim, &tlsSim}) {
+        sim->terminate();
+        sim->waitForFinished(3000);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -49,6 +135,8 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     const int baud = bench::intOption(args, "--baud", 9600);
     const int runs = bench::intOption(args, "--runs", 3);
+    if (args.contains("--tls"))
+        return compareTls(baud, runs);
 
     QProcess sim;
     sim.start(QStringLiteral(DNP_BIN_DIR "/dnp-panel-sim"), {"--baud", QString::number(baud)});
@@ -65,34 +153,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(link.error().message));
         return 1;
     }
-    // A full list: 240 words.
-    ConfigState state;
-    for (int t = 0; t < 240; ++t) {
-        state.setSelected(0, PointType::Ain, t, true);
-        state.Class0Order[typeNumber(PointType::Ain)][t] = t;
-    }
-    workspace.adopt(configFileDataOf(state));
+    workspace.adopt(configFileDataOf(fullList()));
 
     // One send, retrieve, or send with its verify, from its start until its end.
     const auto measure = [&](const char* name, const std::function<void()>& start, double wire) {
-        QEventLoop loop;
-        bool failed = false;
-        const auto connection =
-            QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](const PanelOutcome& outcome) {
-                failed = !outcome.ok();
-                loop.quit();
-            });
-        QElapsedTimer clock;
-        clock.start();
-        start();
-        loop.exec();
-        QObject::disconnect(connection);
-        const double measured = clock.nsecsElapsed() / 1e9;
-        if (failed) {
+        const std::optional<double> measured = timed(workspace, start);
+        if (!measured) {
             std::fprintf(stderr, "%s failed: %s\n", name, qPrintable(prompts.messages.join(" / ")));
             return false;
         }
-        std::printf("%-12s %9.3fs %9.3fs %7.3f\n", name, measured, wire, measured / wire);
+        std::printf("%-12s %9.3fs %9.3fs %7.3f\n", name, *measured, wire, *measured / wire);
         return true;
     };
     const double sendWire = wireSeconds(frames::Command::Write, baud);

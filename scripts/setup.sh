@@ -2,7 +2,8 @@
 # Installs what the build, the tests and the start need, on Debian 12, as root.
 # Fast and silent when everything is already there.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libssl-dev
+          openssl ca-certificates
           libgtest-dev libgmock-dev libgl-dev xvfb xauth clang libclang-rt-14-dev
           fonts-dejavu-core
           dpkg-dev desktop-file-utils shared-mime-info libxml2-utils groff-base)

@@ -284,6 +284,9 @@ public:
     // The test of the line: message 1 read (which changes nothing in the panel), then
     // "The panel answered." or what went wrong. With the settings as they are (and
     // dnpcfg's link options), or as the settings dialog shows them before they are saved.
+    // A tls:// server whose certificate is not trusted is shown (UserPrompts::
+    // trustCertificate); trusted, its fingerprint is saved for that device and the test
+    // runs again.
     void testPanel();
     void testPanel(const CommChoice& choice);
     bool transferRunning() const override { return command_.has_value(); }
@@ -343,7 +346,9 @@ private:
         ConfigImage expected;
         QString what;
     };
-    struct TestStep {};
+    struct TestStep {
+        TcomSetIni settings;  // what the test runs with (the dialog's choice, before it is saved)
+    };
     using PanelStep = std::variant<SendStep, ReadBackStep, RetrieveStep, VerifyStep, TestStep>;
     struct PanelCommand {
         PanelAction action;
@@ -378,6 +383,9 @@ private:
     std::optional<PanelOutcome> stepEnded(TestStep& step, const TransferResult& result);
     void endCommand(PanelOutcome outcome);
     void tell(const PanelOutcome& outcome);
+    // The certificate of a device trusted at the first contact, saved with the settings;
+    // false (and told) when they could not be saved.
+    bool trustCertificate(const QString& device, const QByteArray& fingerprint);
 
     UserPrompts& prompts_;
     WorkspaceSetup setup_;

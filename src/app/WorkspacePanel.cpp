@@ -7,6 +7,7 @@
 #include "comm/ImageText.h"
 #include "comm/LineTrace.h"
 #include "comm/SerialPort.h"
+#include "comm/Tls.h"
 #include "files/FileAccess.h"
 #include "files/SafeWrite.h"
 
@@ -37,7 +38,7 @@ TcomSetIni Workspace::lineSettings() const
 Result<LinkTarget> Workspace::linkTarget(const TcomSetIni& s)
 {
     if (override_.device)
-        return LinkTarget{*override_.device, 0};
+        return LinkTarget{*override_.device, 0, s.tlsFor(*override_.device)};
     int com = s.ComPort;
     if (com == 0 && !chosenPort_)
         chosenPort_ = prompts_.selectPort(listAvailablePorts(s.portDevices()), s.portDevices());
@@ -46,7 +47,8 @@ Result<LinkTarget> Workspace::linkTarget(const TcomSetIni& s)
     if (com < 1)
         return failure(kComNumberNotSetText +
                        QStringLiteral("\nNo serial port is chosen. Choose one in Communication Settings."));
-    return LinkTarget{portDeviceName(com, s.portDevices()), com};
+    const QString device = portDeviceName(com, s.portDevices());
+    return LinkTarget{device, com, s.tlsFor(device)};
 }
 
 TransferLink Workspace::transferLink(const TcomSetIni& s) const
@@ -169,18 +171,20 @@ void Workspace::retrieveInto(const QString& path)
 
 void Workspace::testPanel()
 {
-    if (beginPanelCommand(PanelAction::Test, TestStep{}))
-        startTransfer(lineSettings());
+    const TcomSetIni s = lineSettings();
+    if (beginPanelCommand(PanelAction::Test, TestStep{s}))
+        startTransfer(s);
 }
 
 void Workspace::testPanel(const CommChoice& choice)
 {
-    if (!beginPanelCommand(PanelAction::Test, TestStep{}))
-        return;
     TcomSetIni s = settings();
-    if (const Result<void> stored = s.store(choice); !stored)
-        return refuseCommand(stored.error().message);
+    const Result<void> stored = s.store(choice);
     s.mapIntoRange();
+    if (!beginPanelCommand(PanelAction::Test, TestStep{s}))
+        return;
+    if (!stored)
+        return refuseCommand(stored.error().message);
     startTransfer(s);
 }
 
@@ -390,12 +394,27 @@ std::optional<PanelOutcome> Workspace::stepEnded(VerifyStep& step, const Transfe
 }
 
 // The test tells "The panel answered." for a reply that checked out, else what the
-// retrieve of that one message would tell.
-std::optional<PanelOutcome> Workspace::stepEnded(TestStep&, const TransferResult& result)
+// retrieve of that one message would tell. A server certificate nobody vouches for is
+// shown; trusted, its fingerprint is kept and the test runs again, declined, the test
+// is cancelled (the question told why).
+std::optional<PanelOutcome> Workspace::stepEnded(TestStep& step, const TransferResult& result)
 {
     if (result.outcome == TransferOutcome::Success)
         return succeeded(result, kPanelAnsweredText);
-    return unreadPanel(result, QStringLiteral("test"));
+    const std::optional<QSslCertificate> untrusted = link_ ? link_->refusedCertificate() : std::nullopt;
+    if (!untrusted)
+        return unreadPanel(result, QStringLiteral("test"));
+    const QString device = command_->target.device;
+    if (prompts_.trustCertificate(result.error, certificateFacts(*untrusted)) &&
+        trustCertificate(device, fingerprintOf(*untrusted))) {
+        step.settings.trustCertificate(device, fingerprintOf(*untrusted));
+        const TcomSetIni settings = step.settings;
+        startTransfer(settings);
+        return std::nullopt;
+    }
+    PanelOutcome declined = unfinished(result);
+    declined.result = PanelResult::Cancelled;
+    return declined;
 }
 
 void Workspace::endCommand(PanelOutcome outcome)
@@ -434,6 +453,16 @@ void Workspace::tell(const PanelOutcome& outcome)
         prompts_.information(outcome.message);
     else
         prompts_.error(outcome.message);
+}
+
+bool Workspace::trustCertificate(const QString& device, const QByteArray& fingerprint)
+{
+    changeableSettings().trustCertificate(device, fingerprint);
+    if (const Result<void> saved = changeableSettings().Save(); !saved) {
+        prompts_.error(saved.error().message);
+        return false;
+    }
+    return true;
 }
 
 FileDialogSettings saveTraceDialogSettings()

@@ -16,7 +16,8 @@ QString onOff(bool on)
 }
 
 // One line a setting, named by the key --set takes (the two that are only read, by their
-// name in DNP.ini), then the [Ports] entries as the file holds them.
+// name in DNP.ini; the TLS settings once set), then the [Ports] entries as the file holds
+// them, and the certificates trusted at the desk.
 void printSettings(const TcomSetIni& settings, Io io)
 {
     const IniLocation& location = settings.location();
@@ -38,10 +39,19 @@ void printSettings(const TcomSetIni& settings, Io io)
     io.out << "verify-after-send: " << onOff(settings.VerifyAfterSend) << "\n";
     io.out << "CheckReplyChecksum: " << onOff(settings.CheckReplyChecksum) << "\n";
     io.out << "CheckRetrievedImage: " << onOff(settings.CheckRetrievedImage) << "\n";
+    for (const auto& [name, value] : {std::pair{"tls-ca", settings.Tls.ca}, {"tls-fingerprint", settings.Tls.fingerprint},
+                                      {"tls-cert", settings.Tls.cert}, {"tls-key", settings.Tls.key}})
+        if (!value.isEmpty())
+            io.out << name << ": " << value << "\n";
     io.out << "[" << kPortsSection << "]\n";
     const QMap<int, QString>& ports = settings.portDevices();
     for (auto it = ports.cbegin(); it != ports.cend(); ++it)
         io.out << "COM" << it.key() << "=" << it.value() << "\n";
+    const QMap<QString, QString>& trusted = settings.trustedCertificates();
+    if (!trusted.isEmpty())
+        io.out << "[" << kTlsFingerprintsSection << "]\n";
+    for (auto it = trusted.cbegin(); it != trusted.cend(); ++it)
+        io.out << it.key() << "=" << it.value() << "\n";
 }
 
 }  // namespace

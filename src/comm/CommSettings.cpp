@@ -26,6 +26,19 @@ const QString kCheckReplyChecksumKey = QStringLiteral("CheckReplyChecksum");
 const QString kCheckRetrievedImageKey = QStringLiteral("CheckRetrievedImage");
 const QString kVerifyAfterSendKey = QStringLiteral("VerifyAfterSend");
 
+// The TLS keys of [Comm], the setting each holds and the change that sets it.
+struct TlsKey {
+    const char* key;
+    QString TlsSettings::*setting;
+    std::optional<QString> SettingsChange::*change;
+};
+constexpr TlsKey kTlsKeys[] = {
+    {"TlsCa", &TlsSettings::ca, &SettingsChange::tlsCa},
+    {"TlsFingerprint", &TlsSettings::fingerprint, &SettingsChange::tlsFingerprint},
+    {"TlsCert", &TlsSettings::cert, &SettingsChange::tlsCert},
+    {"TlsKey", &TlsSettings::key, &SettingsChange::tlsKey},
+};
+
 // The integer value of a key of a section; `fallback` for a missing key or another value.
 std::int32_t readInteger(QByteArrayView file, QStringView section, QStringView key, std::int32_t fallback)
 {
@@ -101,6 +114,23 @@ Result<SettingsChange> takeAddress(SettingsChange change, QStringView value)
     return change;
 }
 
+// A file, kept with its folder so that it is found from anywhere; empty: unset.
+template <std::optional<QString> SettingsChange::*field>
+Result<SettingsChange> takeFile(SettingsChange change, QStringView value)
+{
+    change.*field = value.isEmpty() ? QString() : QFileInfo(value.toString()).absoluteFilePath();
+    return change;
+}
+
+Result<SettingsChange> takeFingerprint(SettingsChange change, QStringView value)
+{
+    const std::optional<QByteArray> fingerprint = parseFingerprint(value);
+    if (!value.isEmpty() && !fingerprint)
+        return failure(QStringLiteral("takes 64 hex digits (a SHA-256 fingerprint, colons allowed) or nothing"));
+    change.tlsFingerprint = fingerprint ? fingerprintText(*fingerprint) : QString();
+    return change;
+}
+
 template <std::optional<bool> SettingsChange::*field>
 Result<SettingsChange> takeOnOrOff(SettingsChange change, QStringView value)
 {
@@ -123,6 +153,10 @@ constexpr SettingKey kSettingKeys[] = {
     {"addressing", takeOnOrOff<&SettingsChange::addressing>},
     {"address", takeAddress},
     {"verify-after-send", takeOnOrOff<&SettingsChange::verifyAfterSend>},
+    {"tls-ca", takeFile<&SettingsChange::tlsCa>},
+    {"tls-fingerprint", takeFingerprint},
+    {"tls-cert", takeFile<&SettingsChange::tlsCert>},
+    {"tls-key", takeFile<&SettingsChange::tlsKey>},
 };
 
 }  // namespace
@@ -246,6 +280,8 @@ Result<void> TcomSetIni::Load()
     const std::optional<QString> verify = iniValue(file, kOptionsSection, kVerifyAfterSendKey);
     VerifyAfterSend = readInteger(file, kOptionsSection, kVerifyAfterSendKey, 1) != 0;
     verifyKeyPresent_ = verify.has_value();
+    for (const TlsKey& tls : kTlsKeys)
+        Tls.*tls.setting = iniValue(file, kCommSection, QString::fromLatin1(tls.key)).value_or(QString());
     mapIntoRange();
 
     portDevices_.clear();
@@ -256,6 +292,10 @@ Result<void> TcomSetIni::Load()
         if (match.hasMatch() && !value.isEmpty())
             portDevices_.insert(match.captured(1).toInt(), value);
     }
+    trusted_.clear();
+    for (const auto& [device, fingerprint] : iniSection(file, kTlsFingerprintsSection))
+        if (!fingerprint.isEmpty())
+            trusted_.insert(device, fingerprint);
     if (!read)
         return read.error();
     return {};
@@ -287,17 +327,27 @@ Result<void> TcomSetIni::Save()
             return unableToWrite(read.error());
         file = std::move(read).value();
     }
-    file = writeIniSection(file, kCommSection,
-                           {{kBaudKey, QString::number(Baud)},
-                            {kComPortKey, QString::number(ComPort)},
-                            {kAddressingKey, QString::number(IsAddressing())},
-                            {kParityKey, QString::number(Parity)},
-                            {kAddressKey, QString::number(Address)}});
+    std::vector<std::pair<QString, QString>> comm = {{kBaudKey, QString::number(Baud)},
+                                                     {kComPortKey, QString::number(ComPort)},
+                                                     {kAddressingKey, QString::number(IsAddressing())},
+                                                     {kParityKey, QString::number(Parity)},
+                                                     {kAddressKey, QString::number(Address)}};
+    // A TLS key is written once set, and kept (empty) once it was in the file.
+    for (const TlsKey& tls : kTlsKeys)
+        if (!(Tls.*tls.setting).isEmpty() || iniValue(file, kCommSection, QString::fromLatin1(tls.key)))
+            comm.emplace_back(QLatin1String(tls.key), Tls.*tls.setting);
+    file = writeIniSection(file, kCommSection, comm);
     if (!portDevices_.isEmpty()) {
         std::vector<std::pair<QString, QString>> ports;
         for (auto it = portDevices_.cbegin(); it != portDevices_.cend(); ++it)
             ports.emplace_back(QStringLiteral("COM%1").arg(it.key()), it.value());
         file = writeIniSection(file, kPortsSection, ports);
+    }
+    if (!trusted_.isEmpty()) {
+        std::vector<std::pair<QString, QString>> trusted;
+        for (auto it = trusted_.cbegin(); it != trusted_.cend(); ++it)
+            trusted.emplace_back(it.key(), it.value());
+        file = writeIniSection(file, kTlsFingerprintsSection, trusted);
     }
     // A file that never had the option keeps without it while it is on (the default).
     const bool writeVerify = !VerifyAfterSend || verifyKeyPresent_;
@@ -358,6 +408,9 @@ Result<void> TcomSetIni::change(const SettingsChange& change)
         Address = *change.address;
     if (change.verifyAfterSend)
         VerifyAfterSend = *change.verifyAfterSend;
+    for (const TlsKey& tls : kTlsKeys)
+        if (change.*tls.change)
+            Tls.*tls.setting = *(change.*tls.change);
     mapIntoRange();
     if (change.device) {
         if (ComPort == 0)
@@ -365,6 +418,25 @@ Result<void> TcomSetIni::change(const SettingsChange& change)
         portDevices_[ComPort] = *change.device;
     }
     return {};
+}
+
+TlsSettings TcomSetIni::tlsFor(const QString& device) const
+{
+    TlsSettings tls = Tls;
+    const QDir folder = QFileInfo(location_.readPath).absoluteDir();
+    for (QString* file : {&tls.ca, &tls.cert, &tls.key})
+        if (!file->isEmpty())
+            *file = folder.absoluteFilePath(*file);
+    for (auto it = trusted_.cbegin(); it != trusted_.cend(); ++it)
+        if (it.key().compare(device, Qt::CaseInsensitive) == 0)
+            tls.fingerprint = it.value();
+    return tls;
+}
+
+void TcomSetIni::trustCertificate(const QString& device, const QByteArray& fingerprint)
+{
+    trusted_.removeIf([&device](const auto& entry) { return entry.key().compare(device, Qt::CaseInsensitive) == 0; });
+    trusted_.insert(device, fingerprintText(fingerprint));
 }
 
 Result<std::int32_t> TcomSetIni::transferAddress() const

@@ -2,6 +2,7 @@
 // The communication settings: port, baud rate, parity, addressing and address,
 // kept in "DNP.ini", section "Comm".
 
+#include "comm/Tls.h"
 #include "model/Result.h"
 
 #include <QMap>
@@ -18,6 +19,9 @@ inline const QString kIniFileName = QStringLiteral("DNP.ini");
 inline const QString kCommSection = QStringLiteral("Comm");
 inline const QString kPortsSection = QStringLiteral("Ports");
 inline const QString kOptionsSection = QStringLiteral("Options");
+// The fingerprints of server certificates trusted at the desk, by device:
+// "tls://10.1.2.3:4001=3F:A0:...".
+inline const QString kTlsFingerprintsSection = QStringLiteral("TlsFingerprints");
 
 // The baud rates of the "Baud" setting, by its value 0, 1, 2.
 inline constexpr std::array<const char*, 3> kBaudTexts = {"19200", "9600", "4800"};
@@ -111,10 +115,16 @@ struct SettingsChange {
     std::optional<bool> addressing = {};
     std::optional<int> address = {};        // 0-255
     std::optional<bool> verifyAfterSend = {};
+    // The TLS settings; an empty value unsets one. Files are kept as absolute paths,
+    // the fingerprint as pairs of capital hex digits.
+    std::optional<QString> tlsCa = {};
+    std::optional<QString> tlsFingerprint = {};
+    std::optional<QString> tlsCert = {};
+    std::optional<QString> tlsKey = {};
 };
 
 // "KEY=VALUE" words as a change; the keys are port, device, baud, parity, addressing,
-// address and verify-after-send. Fails with the first problem: "'x' is not KEY=VALUE",
+// address, verify-after-send, tls-ca, tls-fingerprint, tls-cert and tls-key. Fails with the first problem: "'x' is not KEY=VALUE",
 // "unknown setting 'x' (port, device, ...)", "port is given twice", or what a value
 // must be ("baud takes 19200, 9600 or 4800", "address takes a whole number from 0 to
 // 255", ...).
@@ -145,6 +155,10 @@ public:
     // [Options] VerifyAfterSend: a send is read back and compared before it counts as
     // done; on unless the file says 0.
     bool VerifyAfterSend = true;
+    // [Comm] TlsCa, TlsFingerprint, TlsCert, TlsKey: what tls:// devices are trusted by
+    // and offer. A file named without a folder is taken from the settings file's folder.
+    // Written only once set.
+    TlsSettings Tls;
 
     // Loads from the file that defaultIniLocation() names.
     TcomSetIni();
@@ -178,6 +192,14 @@ public:
 
     // The device names of the "Ports" section: key "COMn" names the device of port n.
     const QMap<int, QString>& portDevices() const { return portDevices_; }
+    // The TLS settings of a transfer to `device`: the files where they lie, and the
+    // fingerprint trusted for that device ([TlsFingerprints]) before [Comm]'s.
+    TlsSettings tlsFor(const QString& device) const;
+    // The certificate with this fingerprint is trusted for the device from now on
+    // (without the save).
+    void trustCertificate(const QString& device, const QByteArray& fingerprint);
+    // The [TlsFingerprints] section: the fingerprint trusted for each device.
+    const QMap<QString, QString>& trustedCertificates() const { return trusted_; }
     const IniLocation& location() const { return location_; }
 
     // Values outside the ranges of the dialog and the port become the defaults.
@@ -196,6 +218,7 @@ public:
 private:
     IniLocation location_;
     QMap<int, QString> portDevices_;
+    QMap<QString, QString> trusted_;
     bool verifyKeyPresent_ = false;
 };
 

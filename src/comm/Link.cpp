@@ -2,6 +2,7 @@
 
 #include "comm/SerialPort.h"
 #include "comm/TcpLink.h"
+#include "comm/TlsLink.h"
 
 namespace dnp {
 
@@ -14,6 +15,8 @@ std::unique_ptr<Link> machineLink(const LinkTarget& target)
 {
     if (isTcpDevice(target.device))
         return std::make_unique<TcpLink>(target);
+    if (isTlsDevice(target.device))
+        return std::make_unique<TlsLink>(target);
     return std::make_unique<TApdComPort>(target);
 }
 

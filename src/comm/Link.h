@@ -2,8 +2,10 @@
 // The line to the panel, as the exchange sees it: it opens the line, writes request
 // frames and is told when bytes arrive or the line breaks. It never waits on the line,
 // so one thread drives any number of transfers. A serial port and a terminal server's
-// TCP port (tcp://HOST:PORT, the serial line carried byte for byte) are both links.
+// TCP port (tcp://HOST:PORT, the serial line carried byte for byte; tls://HOST:PORT the
+// same in a TLS session) are all links.
 
+#include "comm/Tls.h"
 #include "model/Result.h"
 
 #include <QByteArray>
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace dnp {
 
@@ -26,8 +29,9 @@ struct LineSettings {
 
 // The device a transfer goes to, and how the user knows it.
 struct LinkTarget {
-    QString device;     // "/dev/ttyS2", "/dev/pts/3", "tcp://10.1.2.3:4001"
+    QString device;     // "/dev/ttyS2", "/dev/pts/3", "tcp://10.1.2.3:4001", "tls://10.1.2.3:4001"
     int comNumber = 0;  // the COM number it stands for; 0 for a device named directly
+    TlsSettings tls = {};  // what a tls:// device is trusted by and offers
     // "COM 3 (/dev/ttyS2)", or the device alone when it was named directly.
     QString label() const;
 };
@@ -52,6 +56,10 @@ public:
     virtual Result<void> write(QByteArrayView bytes) = 0;
     // Every byte that has arrived since the last call.
     virtual QByteArray takeReceived() = 0;
+    // The server's certificate, when the line failed because no trusted authority vouches
+    // for it (or it names another host, or it is out of date) and no fingerprint was set
+    // for it: the user may trust it. Nothing for every other end.
+    virtual std::optional<QSslCertificate> refusedCertificate() const { return std::nullopt; }
 
 signals:
     void opened();
@@ -68,7 +76,8 @@ private:
 
 // Makes the link of a transfer; the workspace owns it for the transfer's length.
 using LinkFactory = std::function<std::unique_ptr<Link>(const LinkTarget& target)>;
-// The machine's links: a terminal server for "tcp://HOST:PORT", else a serial port.
+// The machine's links: a terminal server for "tcp://HOST:PORT", one in a TLS session for
+// "tls://HOST:PORT", else a serial port.
 std::unique_ptr<Link> machineLink(const LinkTarget& target);
 
 }  // namespace dnp

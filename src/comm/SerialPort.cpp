@@ -89,7 +89,7 @@ QString portDeviceName(int number, const QMap<int, QString>& devices)
 // mapped to one is offered as it is.
 bool devicePresent(const QString& device)
 {
-    return isTcpDevice(device) || portPresent(device);
+    return isTcpDevice(device) || isTlsDevice(device) || portPresent(device);
 }
 
 QList<int> listAvailablePorts(const QMap<int, QString>& devices)
@@ -130,6 +130,12 @@ bool TApdComPort::isOpen() const { return port_->isOpen(); }
 
 void TApdComPort::lineBroke()
 {
+    if (!isOpen())
+        return;
+    // What came before the hang-up is told first: the last reply may be among it.
+    port_->waitForReadyRead(0);
+    if (port_->bytesAvailable() > 0)
+        emit received();
     if (!isOpen())
         return;
     close();

@@ -27,7 +27,7 @@ QString portDeviceName(int number, const QMap<int, QString>& devices = {});
 constexpr int kHighestListedPort = 50;
 
 // Ports 1 to 50 whose device exists, also those in use by another program, and those
-// mapped to a terminal server (tcp://HOST:PORT), which are offered without connecting.
+// mapped to a terminal server (tcp:// or tls://HOST:PORT), which are offered without connecting.
 QList<int> listAvailablePorts(const QMap<int, QString>& devices = {});
 // Whether a device would be offered so: it exists (also in use by another program),
 // or it names a terminal server.

@@ -7,6 +7,7 @@ namespace dnp {
 namespace {
 
 const QString kTcpScheme = QStringLiteral("tcp://");
+const QString kTlsScheme = QStringLiteral("tls://");
 constexpr int kHighestPort = 65535;
 
 }  // namespace
@@ -16,17 +17,23 @@ bool isTcpDevice(const QString& device)
     return device.startsWith(kTcpScheme, Qt::CaseInsensitive);
 }
 
+bool isTlsDevice(const QString& device)
+{
+    return device.startsWith(kTlsScheme, Qt::CaseInsensitive);
+}
+
 Result<TcpAddress> parseTcpDevice(const QString& device)
 {
-    const auto refused = [&device] {
-        return failure(QStringLiteral("%1 is not a terminal server's address: write tcp://HOST:PORT, the port "
-                                      "from 1 to %2.")
-                           .arg(device)
+    const QString& scheme = isTlsDevice(device) ? kTlsScheme : kTcpScheme;
+    const auto refused = [&device, &scheme] {
+        return failure(QStringLiteral("%1 is not a terminal server's address: write %2HOST:PORT, the port "
+                                      "from 1 to %3.")
+                           .arg(device, scheme)
                            .arg(kHighestPort));
     };
-    if (!isTcpDevice(device))
+    if (!device.startsWith(scheme, Qt::CaseInsensitive))
         return refused();
-    const QString rest = device.mid(kTcpScheme.size());
+    const QString rest = device.mid(scheme.size());
     const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
     if (colon <= 0)
         return refused();
@@ -50,7 +57,10 @@ Result<TcpAddress> parseTcpDevice(const QString& device)
     return TcpAddress{host, static_cast<quint16>(port)};
 }
 
-TcpLink::TcpLink(LinkTarget linkTarget) : Link(std::move(linkTarget)), socket_(std::make_unique<QTcpSocket>())
+TcpLink::TcpLink(LinkTarget linkTarget) : TcpLink(std::move(linkTarget), std::make_unique<QTcpSocket>()) {}
+
+TcpLink::TcpLink(LinkTarget linkTarget, std::unique_ptr<QTcpSocket> socket)
+    : Link(std::move(linkTarget)), socket_(std::move(socket))
 {
     // A terminal server is reached directly, whatever proxy the system names.
     socket_->setProxy(QNetworkProxy::NoProxy);
@@ -60,13 +70,14 @@ TcpLink::TcpLink(LinkTarget linkTarget) : Link(std::move(linkTarget)), socket_(s
     QObject::connect(&connectLimit_, &QTimer::timeout, this, [this] {
         if (state_ != State::Connecting)
             return;
+        const QString reason = failureText(QAbstractSocket::SocketTimeoutError);
         close();
-        emit failed(QStringLiteral("%1 did not accept the connection within %2 s.\nCheck that the terminal server "
-                                   "is on and can be reached from this machine.")
-                        .arg(target().label())
-                        .arg(kTcpConnectLimitMs / 1000));
+        emit failed(reason);
     });
-    QObject::connect(socket_.get(), &QTcpSocket::connected, this, &TcpLink::connected);
+    QObject::connect(socket_.get(), &QTcpSocket::connected, this, [this] {
+        if (state_ == State::Connecting)
+            connected();
+    });
     QObject::connect(socket_.get(), &QTcpSocket::readyRead, this, [this] {
         if (state_ == State::Open)
             emit received();
@@ -97,10 +108,10 @@ void TcpLink::open(const LineSettings& line)
     socket_->connectToHost(address->host, address->port);
 }
 
-void TcpLink::connected()
+void TcpLink::connected() { becomeOpen(); }
+
+void TcpLink::becomeOpen()
 {
-    if (state_ != State::Connecting)
-        return;
     connectLimit_.stop();
     // Each request frame leaves at once, not held back to be joined with later bytes.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -120,6 +131,11 @@ QString TcpLink::failureText(QAbstractSocket::SocketError error) const
         return QStringLiteral("%1 cannot be reached: its name does not resolve.\nCheck the name, or give the terminal "
                               "server's IP address.")
             .arg(where);
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("%1 did not accept the connection within %2 s.\nCheck that the terminal server is on "
+                              "and can be reached from this machine.")
+            .arg(where)
+            .arg(kTcpConnectLimitMs / 1000);
     case QAbstractSocket::RemoteHostClosedError:
         return QStringLiteral("%1 closed the connection.\nCheck that no other program holds the terminal server's "
                               "port, and try again.")

@@ -2,7 +2,8 @@
 // The line to a panel behind a terminal server: a TCP connection in raw mode that
 // carries the serial line byte for byte. The terminal server forwards at the configured
 // baud rate, so the line runs at that speed, as a serial port would. The connection is
-// made when the line opens and closed with it, once per transfer.
+// made when the line opens and closed with it, once per transfer. A TLS link (TlsLink.h)
+// is the same connection with a TLS session in it.
 
 #include "comm/Link.h"
 
@@ -27,8 +28,10 @@ struct TcpAddress {
 
 // Whether the device names a terminal server: it begins with "tcp://" (in any case).
 bool isTcpDevice(const QString& device);
-// The address of a "tcp://HOST:PORT" device; a device written otherwise is refused with
-// the form it must take.
+// Whether it names one reached in a TLS session: it begins with "tls://" (in any case).
+bool isTlsDevice(const QString& device);
+// The address of a "tcp://HOST:PORT" or "tls://HOST:PORT" device; a device written
+// otherwise is refused with the form it must take.
 Result<TcpAddress> parseTcpDevice(const QString& device);
 
 class TcpLink : public Link {
@@ -46,16 +49,25 @@ public:
     Result<void> write(QByteArrayView bytes) override;
     QByteArray takeReceived() override;
 
-private:
+protected:
     enum class State { Closed, Connecting, Open };
 
-    void connected();
-    // What a socket error tells the user, naming the address.
-    QString failureText(QAbstractSocket::SocketError error) const;
+    // A link over `socket` (a QSslSocket for TLS).
+    TcpLink(LinkTarget target, std::unique_ptr<QTcpSocket> socket);
+    // The terminal server has accepted the connection: a plain line is open at once.
+    virtual void connected();
+    // The line is open: told once.
+    void becomeOpen();
+    // What a socket error (or the connect limit, as SocketTimeoutError) tells the user,
+    // naming the address.
+    virtual QString failureText(QAbstractSocket::SocketError error) const;
     // Ends the line from the event loop (never from inside the socket's own report)
     // and tells why, unless it was closed in the meantime.
     void fail(const QString& reason);
+    State state() const { return state_; }
+    QTcpSocket& socket() const { return *socket_; }
 
+private:
     std::unique_ptr<QTcpSocket> socket_;
     QTimer connectLimit_;
     State state_ = State::Closed;

@@ -53,6 +53,15 @@ public:
     virtual void withdrawQuestion() = 0;
     // The help at its contents (topic 0) or at the page of a topic (model/HelpTopics.h).
     virtual void showHelp(int topic) = 0;
+    // The first contact with a server whose certificate is not trusted: why (`refusal`)
+    // and the certificate (`facts`: subject, issuer, validity, fingerprint) are shown
+    // with "Trust this certificate" and Cancel; true for Trust. Where nothing is asked,
+    // both are told as an error and the answer is Cancel.
+    virtual bool trustCertificate(const QString& refusal, const QString& facts)
+    {
+        error(refusal + QLatin1Char('\n') + facts);
+        return false;
+    }
 };
 
 // The answers of a run without anyone to ask (dnpcfg, a fleet's jobs): a confirmation is

@@ -133,7 +133,10 @@ TEST_F(SettingsCommand, ABadKeyOrValueIsAUsageErrorAndNothingIsSaved)
     };
     const Case cases[] = {
         {{"--set", "baud=19200", "speed=1"},
-         "unknown setting 'speed' (port, device, baud, parity, addressing, address, verify-after-send)"},
+         "unknown setting 'speed' (port, device, baud, parity, addressing, address, verify-after-send, tls-ca, "
+         "tls-fingerprint, tls-cert, tls-key)"},
+        {{"--set", "tls-fingerprint=3F:A0"},
+         "tls-fingerprint takes 64 hex digits (a SHA-256 fingerprint, colons allowed) or nothing"},
         {{"--set", "baud=19200", "address=256"}, "address takes a whole number from 0 to 255"},
         {{"--set", "address=abc"}, "address takes a whole number from 0 to 255"},
         {{"--set", "baud=1200"}, "baud takes 19200, 9600 or 4800"},

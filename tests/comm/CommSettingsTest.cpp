@@ -225,6 +225,29 @@ TEST_F(CommSettingsFile, PortsSectionNamesDevices)
     EXPECT_EQ(s.ComPort, 1);
 }
 
+// The TLS files are found beside the settings file unless named with their folder; the
+// fingerprint trusted for a device goes before [Comm]'s; a key is written once set.
+TEST_F(CommSettingsFile, TlsSettingsAndTheCertificatesTrustedForDevices)
+{
+    const char* pinned = "3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F";
+    write(lines({"[Comm]", "TlsCa=ca.pem", "TlsFingerprint=AB", "TlsCert=/etc/dnp/desk.pem", "TlsKey=desk.key",
+                 "[TlsFingerprints]", "tls://ts1:4001=3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F"}));
+    TcomSetIni s(path());
+    const TlsSettings ts1 = s.tlsFor("TLS://ts1:4001");
+    EXPECT_EQ(ts1.ca, dir.filePath("ca.pem"));
+    EXPECT_EQ(ts1.cert, "/etc/dnp/desk.pem");
+    EXPECT_EQ(ts1.key, dir.filePath("desk.key"));
+    EXPECT_EQ(ts1.fingerprint, pinned);
+    EXPECT_EQ(s.tlsFor("tls://ts2:4001").fingerprint, "AB");
+
+    s.trustCertificate("tls://ts2:4001", QByteArray(32, '\x01'));
+    s.Tls = {};
+    ASSERT_TRUE(s.Save().ok());
+    EXPECT_EQ(read(), lines({"[Comm]", "Baud=1", "ComPort=0", "Addressing=0", "Parity=0", "Address=1", "TlsCa=",
+                             "TlsFingerprint=", "TlsCert=", "TlsKey=", "[TlsFingerprints]", "tls://ts1:4001=3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F",
+                             "tls://ts2:4001=01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01:01"}));
+}
+
 // A port chosen in the dialog is stored as a hand edit would store it; the verify option,
 // on unless the file says otherwise, is written once it has been turned off.
 TEST_F(CommSettingsFile, ChosenPortDevicesAndTheVerifyOptionAreSaved)
@@ -544,6 +567,14 @@ TEST(CommSettingsChange, EachKeyAndItsValues)
         {"address=0", [](const SettingsChange& c) { return c.address == 0; }},
         {"address=255", [](const SettingsChange& c) { return c.address == 255; }},
         {"verify-after-send=on", [](const SettingsChange& c) { return c.verifyAfterSend == true; }},
+        {"tls-ca=/etc/dnp/ca.pem", [](const SettingsChange& c) { return c.tlsCa == "/etc/dnp/ca.pem"; }},
+        {"tls-cert=desk.pem", [](const SettingsChange& c) { return c.tlsCert == QDir::current().filePath("desk.pem"); }},
+        {"tls-key=", [](const SettingsChange& c) { return c.tlsKey == ""; }},
+        {"tls-fingerprint=3fa0" "1234567890abcdef1234567890abcdef1234567890abcdef1234567890ab",
+         [](const SettingsChange& c) {
+             return c.tlsFingerprint == "3F:A0:12:34:56:78:90:AB:CD:EF:12:34:56:78:90:AB:CD:EF:12:34:56:78:90:AB:CD:EF:"
+                                        "12:34:56:78:90:AB";
+         }},
     };
     for (const Case& c : cases) {
         const Result<SettingsChange> change = parseSettingsChange({QString::fromLatin1(c.assignment)});

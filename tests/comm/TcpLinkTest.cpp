@@ -5,20 +5,15 @@
 #include "comm/Exchange.h"
 #include "comm/SerialPort.h"
 #include "comm/TcpLink.h"
+#include "support/LinkTransfer.h"
 #include "support/LoopbackPort.h"
 #include "support/PanelSim.h"
 
-#include <QEventLoop>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace dnp;
 
 namespace {
-
-// Only a transfer that hangs for good runs into it.
-constexpr int kPatienceMs = 60000;
-constexpr std::int32_t kBaud = 9600;
 
 struct AddressCase {
     const char* device;
@@ -73,50 +68,28 @@ TEST(TcpDevices, TheMachineLinkIsChosenByTheDevice)
 TEST(TcpDevices, APortMappedToATerminalServerIsListedWithoutConnecting)
 {
     // Port 1 of loopback: nothing listens there, and a connection would be refused.
-    const QList<int> ports = listAvailablePorts({{7, "tcp://127.0.0.1:1"}, {8, "/nonexistent/dnp-tty"}});
+    const QList<int> ports =
+        listAvailablePorts({{7, "tcp://127.0.0.1:1"}, {8, "/nonexistent/dnp-tty"}, {9, "tls://127.0.0.1:1"}});
     EXPECT_TRUE(ports.contains(7));
     EXPECT_FALSE(ports.contains(8));
+    EXPECT_TRUE(ports.contains(9));
 }
 
-class TcpTransfer : public ::testing::Test {
+class TcpTransfer : public test::LinkTransfer {
 protected:
-    // A transfer over a new link to `device`, run to its end.
-    TransferResult run(const QString& device, const std::function<void(Link&)>& start)
+    TransferResult send(const QString& device, const ConfigImage& words)
     {
         TcpLink link({device, 0});
-        QEventLoop loop;
-        std::optional<TransferResult> ended;
-        QObject::connect(&exchange, &Exchange::finished, &loop, [&](const TransferResult& result) {
-            ended = result;
-            lineBaud = link.line().baud;
-            loop.quit();
-        });
-        QTimer::singleShot(kPatienceMs, &loop, &QEventLoop::quit);
-        start(link);
-        if (!ended)
-            loop.exec();
-        EXPECT_TRUE(ended) << "the transfer did not end";
-        EXPECT_FALSE(link.isOpen());
-        return ended.value_or(TransferResult{});
-    }
-    TransferResult send(const QString& device, const ConfigImage& image)
-    {
-        return run(device, [&](Link& link) { exchange.startSend(link, kSettings, image); });
+        const TransferResult result = LinkTransfer::send(link, words);
+        lineBaud = link.line().baud;
+        return result;
     }
     TransferResult retrieve(const QString& device)
     {
-        return run(device, [&](Link& link) { exchange.startRetrieve(link, kSettings); });
-    }
-    static constexpr TransferLink kSettings{kBaud, false, {}, true, {}};
-    static ConfigImage image(std::uint16_t seed)
-    {
-        ConfigImage words{};
-        for (int i = 0; i < kImageWords; ++i)
-            words[i] = static_cast<std::uint16_t>(seed + 3 * i);
-        return words;
+        TcpLink link({device, 0});
+        return LinkTransfer::retrieve(link);
     }
 
-    Exchange exchange;
     std::int32_t lineBaud = 0;
 };
 

@@ -12,7 +12,7 @@
 namespace dnp::test {
 
 struct Shown {
-    enum Kind { Information, Error, Confirm, SaveChanges, OpenDialog, SaveDialog, SelectPort, Help, Differences, Withdrawn } kind;
+    enum Kind { Information, Error, Confirm, SaveChanges, OpenDialog, SaveDialog, SelectPort, Help, Differences, Withdrawn, Trust } kind;
     QString text;      // message text; for dialogs the file name setting
     QString caption;   // confirm caption; for dialogs the filter
     int topic = 0;
@@ -25,6 +25,7 @@ public:
     std::deque<std::optional<QString>> fileAnswers;  // empty: cancelled
     std::deque<SaveChoice> saveChoices;              // empty: Discard
     std::deque<std::optional<int>> portAnswers;      // empty: cancelled
+    std::deque<bool> trustAnswers;                   // empty: Cancel
     QList<Shown> shown;
     std::function<void()> whileConfirming;
 
@@ -76,6 +77,15 @@ public:
         shown.push_back({Shown::Differences, (QStringList{heading} + differenceLines(differences)).join(QLatin1Char('\n')), {}, 0, {}});
     }
     void withdrawQuestion() override { shown.push_back({Shown::Withdrawn, {}, {}, 0, {}}); }
+    // The refusal, then the certificate's lines.
+    bool trustCertificate(const QString& refusal, const QString& facts) override
+    {
+        shown.push_back({Shown::Trust, refusal + QLatin1Char('\n') + facts, {}, 0, {}});
+        const bool answer = !trustAnswers.empty() && trustAnswers.front();
+        if (!trustAnswers.empty())
+            trustAnswers.pop_front();
+        return answer;
+    }
 
     QStringList texts() const
     {

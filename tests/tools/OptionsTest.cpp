@@ -53,8 +53,12 @@ TEST(SimOptions, EachOptionLandsInItsField)
                                "--previous-words-at", "8", "--previous-words-every-read", "--repeat-reply-at", "9",
                                "--repeat-every-reply", "--repeat-delay-ms", "0", "--extra-bytes", "20",
                                "--extra-at", "10", "--stray-bytes", "3", "--stray-after", "11",
-                               "--stray-delay-ms", "12", "--flood-after", "13"});
+                               "--stray-delay-ms", "12", "--flood-after", "13", "--tls-cert", "sim.pem", "--tls-key",
+                               "sim.key", "--tls-client-ca", "ca.pem"});
     EXPECT_EQ(o.addresses, (std::vector<int>{1, 2, 300}));
+    EXPECT_EQ(o.tlsCert, "sim.pem");
+    EXPECT_EQ(o.tlsKey, "sim.key");
+    EXPECT_EQ(o.tlsClientCa, "ca.pem");
     ASSERT_TRUE(o.tcp.has_value());
     EXPECT_EQ(o.tcp->host, QStringLiteral("127.0.0.1"));
     EXPECT_EQ(o.tcp->port, 0);
@@ -117,6 +121,9 @@ TEST(SimOptions, UsageErrorsSayWhatWasWrong)
         {{"--tcp", ":5020"}, "--tcp: \":5020\" is not HOST:PORT with a port from 0 to 65535"},
         {{"--tcp", "127.0.0.1:0", "--link", "dev"}, "--link names a pseudo-terminal's device; there is none with --tcp"},
         {{"--echo=yes"}, "Unexpected value after '--echo'."},
+        {{"--tcp", "127.0.0.1:0", "--tls-cert", "sim.pem"}, "--tls-cert and --tls-key go together"},
+        {{"--tcp", "127.0.0.1:0", "--tls-client-ca", "ca.pem"}, "--tls-client-ca needs --tls-cert and --tls-key"},
+        {{"--tls-cert", "sim.pem", "--tls-key", "sim.key"}, "--tls-cert needs --tcp: TLS runs on a TCP port"},
         {{"extra"}, "unexpected argument \"extra\""},
     };
     for (const auto& c : cases) {

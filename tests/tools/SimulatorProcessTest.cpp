@@ -4,6 +4,7 @@
 
 #include "Panel.h"
 #include "comm/ImageText.h"
+#include "support/Certificates.h"
 #include "support/FrameBytes.h"
 #include "support/PanelSim.h"
 
@@ -247,4 +248,21 @@ TEST_F(SimulatorProcess, ThreeAddressesOnOneLine)
     EXPECT_EQ(readText(QStringLiteral("out.txt")), formatImageText(image).toLatin1());
     EXPECT_EQ(readText(QStringLiteral("out.txt.2")), formatImageText(written).toLatin1());
     EXPECT_EQ(readText(QStringLiteral("out.txt.3")), formatImageText(image).toLatin1());
+}
+
+// The simulator's TLS files are read as the program's are: a key that is not the
+// certificate's is refused, naming both options.
+TEST(SimulatorTls, AKeyThatIsNotTheCertificatesIsRefused)
+{
+    QTemporaryDir dir;
+    const Certificates certificates(dir.path());
+    ASSERT_TRUE(certificates.made());
+    PanelSim sim({"--tcp", "127.0.0.1:0", "--tls-cert", certificates.pem("server"), "--tls-key",
+                  certificates.key("client")});
+    sim.process().waitForFinished(10000);
+    ASSERT_EQ(sim.process().state(), QProcess::NotRunning);
+    EXPECT_EQ(sim.process().exitCode(), 1);
+    EXPECT_EQ(QString::fromLocal8Bit(sim.process().readAllStandardError()),
+              "dnp-panel-sim: --tls-key: " + certificates.key("client") +
+                  " is not the key of the certificate in --tls-cert (CN=127.0.0.1).\n");
 }

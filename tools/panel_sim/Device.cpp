@@ -43,8 +43,6 @@ constexpr Speed kSpeeds[] = {
 // How often the drain at exit looks whether the program has taken the last bytes.
 constexpr std::chrono::milliseconds kDrainPoll{5};
 constexpr int kListenBacklog = 4;
-// A line with no program speed of its own (TCP) is paced as the program's default line.
-constexpr int kTcpProgramBaud = 9600;
 
 // The pseudo-terminal: the master end is the panel's line; the slave end is the
 // device the program opens. The panel keeps a slave descriptor of its own, so that the
@@ -133,14 +131,18 @@ public:
 
     // The last reply is in the terminal; give the program a moment to read it before
     // the terminal goes away with this process.
+    // The terminal hands written bytes on to the program's side a little later: the
+    // program has taken them once its side has held none at two looks in a row.
     void drain(std::chrono::milliseconds limit) override
     {
         const auto end = Clock::now() + limit;
-        while (Clock::now() < end) {
-            int waiting = 0;
-            if (::ioctl(slave_, FIONREAD, &waiting) != 0 || waiting == 0)
-                return;
+        int emptyLooks = 0;
+        while (Clock::now() < end && emptyLooks < 2) {
             std::this_thread::sleep_for(kDrainPoll);
+            int waiting = 0;
+            if (::ioctl(slave_, FIONREAD, &waiting) != 0)
+                return;
+            emptyLooks = waiting == 0 ? emptyLooks + 1 : 0;
         }
     }
 
@@ -154,61 +156,24 @@ private:
 
 // A listening TCP port; the connection it has taken is the line, and the next is
 // taken once that one has closed.
-class TcpPort final : public Device {
+class TcpPort final : public ConnectionPort {
 public:
     ~TcpPort() override
     {
-        for (const int fd : {listener_, connection_}) {
-            if (fd >= 0)
-                ::close(fd);
-        }
+        if (listener_ >= 0)
+            ::close(listener_);
     }
 
     Result<void> listen(const TcpEndpoint& endpoint)
     {
-        QString host = endpoint.host;
-        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-            host = host.mid(1, host.size() - 2);
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-        addrinfo* found = nullptr;
-        const QByteArray service = QByteArray::number(endpoint.port);
-        const QByteArray hostName = host.toLocal8Bit();
-        if (const int error =
-                ::getaddrinfo(hostName.isEmpty() ? nullptr : hostName.constData(), service.constData(), &hints, &found);
-            error != 0)
-            return failure(QStringLiteral("cannot listen on %1: %2")
-                               .arg(endpoint.host, QString::fromLocal8Bit(::gai_strerror(error))));
-        QString why;
-        for (const addrinfo* at = found; at && listener_ < 0; at = at->ai_next) {
-            const int fd = ::socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, at->ai_protocol);
-            const int on = 1;
-            if (fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
-                ::bind(fd, at->ai_addr, at->ai_addrlen) == 0 && ::listen(fd, kListenBacklog) == 0) {
-                listener_ = fd;
-                break;
-            }
-            why = systemError();
-            if (fd >= 0)
-                ::close(fd);
-        }
-        ::freeaddrinfo(found);
-        if (listener_ < 0)
-            return failure(QStringLiteral("cannot listen on %1:%2: %3").arg(endpoint.host).arg(endpoint.port).arg(why));
-        sockaddr_storage bound{};
-        socklen_t size = sizeof bound;
-        if (::getsockname(listener_, reinterpret_cast<sockaddr*>(&bound), &size) != 0)
-            return failure(QStringLiteral("cannot tell the port: %1").arg(systemError()));
-        const in_port_t port = bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6&>(bound).sin6_port
-                                                           : reinterpret_cast<const sockaddr_in&>(bound).sin_port;
-        name_ = "tcp://" + endpoint.host.toLocal8Bit() + ':' + QByteArray::number(ntohs(port));
+        const Result<Listener> listener = openListener(endpoint);
+        if (!listener)
+            return listener.error();
+        listener_ = listener->fd;
+        name_ = "tcp://" + endpoint.host.toLocal8Bit() + ':' + QByteArray::number(listener->port);
         return {};
     }
 
-    const QByteArray& name() const override { return name_; }
-    int line() const override { return connection_; }
     // The listener is only watched while no connection is served, so that the next
     // program waits in the backlog.
     int watch() const override { return connection_ < 0 ? listener_ : -1; }
@@ -227,42 +192,90 @@ public:
         return {QStringLiteral("connection taken")};
     }
 
-    bool lineEnded() override
-    {
-        ::close(connection_);
-        connection_ = -1;
-        return true;
-    }
-
-    std::optional<int> programBaud() const override { return kTcpProgramBaud; }
-
-    // Says the last byte has been sent and waits until the program closes its end, so
-    // that nothing it sent late cuts the last reply off.
-    void drain(std::chrono::milliseconds limit) override
-    {
-        if (connection_ < 0)
-            return;
-        ::shutdown(connection_, SHUT_WR);
-        const auto end = Clock::now() + limit;
-        for (auto left = limit; left.count() > 0;
-             left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now())) {
-            pollfd fd{connection_, POLLIN, 0};
-            if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
-                return;
-            char buffer[256];
-            const ssize_t n = ::read(connection_, buffer, sizeof buffer);
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-                return;
-        }
-    }
-
 private:
     int listener_ = -1;
-    int connection_ = -1;
-    QByteArray name_;
 };
 
 }  // namespace
+
+ConnectionPort::~ConnectionPort()
+{
+    if (connection_ >= 0)
+        ::close(connection_);
+}
+
+bool ConnectionPort::lineEnded()
+{
+    ::close(connection_);
+    connection_ = -1;
+    return true;
+}
+
+void ConnectionPort::drain(std::chrono::milliseconds limit) { drainConnection(connection_, limit); }
+
+Result<Listener> openListener(const TcpEndpoint& endpoint)
+{
+    QString host = endpoint.host;
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const QByteArray service = QByteArray::number(endpoint.port);
+    const QByteArray hostName = host.toLocal8Bit();
+    if (const int error =
+            ::getaddrinfo(hostName.isEmpty() ? nullptr : hostName.constData(), service.constData(), &hints, &found);
+        error != 0)
+        return failure(QStringLiteral("cannot listen on %1: %2")
+                           .arg(endpoint.host, QString::fromLocal8Bit(::gai_strerror(error))));
+    int listener = -1;
+    QString why;
+    for (const addrinfo* at = found; at && listener < 0; at = at->ai_next) {
+        const int fd = ::socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, at->ai_protocol);
+        const int on = 1;
+        if (fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+            ::bind(fd, at->ai_addr, at->ai_addrlen) == 0 && ::listen(fd, kListenBacklog) == 0) {
+            listener = fd;
+            break;
+        }
+        why = systemError();
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ::freeaddrinfo(found);
+    if (listener < 0)
+        return failure(QStringLiteral("cannot listen on %1:%2: %3").arg(endpoint.host).arg(endpoint.port).arg(why));
+    sockaddr_storage bound{};
+    socklen_t size = sizeof bound;
+    if (::getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
+        const QString reason = systemError();
+        ::close(listener);
+        return failure(QStringLiteral("cannot tell the port: %1").arg(reason));
+    }
+    const in_port_t port = bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6&>(bound).sin6_port
+                                                       : reinterpret_cast<const sockaddr_in&>(bound).sin_port;
+    return Listener{listener, ntohs(port)};
+}
+
+void drainConnection(int connection, std::chrono::milliseconds limit)
+{
+    if (connection < 0)
+        return;
+    ::shutdown(connection, SHUT_WR);
+    const auto end = Clock::now() + limit;
+    for (auto left = limit; left.count() > 0;
+         left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now())) {
+        pollfd fd{connection, POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+            return;
+        char buffer[256];
+        const ssize_t n = ::read(connection, buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+            return;
+    }
+}
 
 Result<std::unique_ptr<Device>> openTerminal()
 {

@@ -1,6 +1,6 @@
 #pragma once
 // The simulator's end of the line: the master side of a pseudo-terminal, or a TCP
-// port that serves one connection at a time. The simulator reads and writes line(),
+// port (plain, or with a TLS front) that serves one connection at a time. The simulator reads and writes line(),
 // and hands the events of watch() to followEvents().
 
 #include "Options.h"
@@ -18,7 +18,7 @@ class Device {
 public:
     virtual ~Device() = default;
 
-    // What the program opens: /dev/pts/N or tcp://HOST:PORT.
+    // What the program opens: /dev/pts/N, tcp://HOST:PORT or tls://HOST:PORT.
     virtual const QByteArray& name() const = 0;
     // The descriptor the panel reads requests from and writes replies to; -1 while no
     // program is connected.
@@ -36,9 +36,43 @@ public:
     virtual void drain(std::chrono::milliseconds limit) = 0;
 };
 
+// A line with no program speed of its own (TCP) is paced as the program's default line.
+inline constexpr int kTcpProgramBaud = 9600;
+
+// A TCP port whose line is the connection it serves (plain, or the plain end of a TLS
+// session): what the two kinds of port do alike.
+class ConnectionPort : public Device {
+public:
+    ~ConnectionPort() override;
+    const QByteArray& name() const override { return name_; }
+    int line() const override { return connection_; }
+    // The connection closed: it is closed here too, and the next one may be taken.
+    bool lineEnded() override;
+    std::optional<int> programBaud() const override { return kTcpProgramBaud; }
+    void drain(std::chrono::milliseconds limit) override;
+
+protected:
+    int connection_ = -1;
+    QByteArray name_;
+};
+
 // A pseudo-terminal in raw mode.
 Result<std::unique_ptr<Device>> openTerminal();
 // A TCP port listening on the endpoint (port 0: a free one).
 Result<std::unique_ptr<Device>> listenTcp(const TcpEndpoint& endpoint);
+// The same port in TLS: the certificate and key of --tls-cert and --tls-key (any,
+// also one out of date, for drills), and with --tls-client-ca a client certificate
+// that authority signed is required.
+Result<std::unique_ptr<Device>> listenTls(const Options& options);
+
+// A socket listening on the endpoint (non-blocking), and the port it took.
+struct Listener {
+    int fd = -1;
+    int port = 0;
+};
+Result<Listener> openListener(const TcpEndpoint& endpoint);
+// Says the last byte of a connection has been sent and waits until the program closes
+// its end, so that nothing it sent late cuts the last reply off.
+void drainConnection(int connection, std::chrono::milliseconds limit);
 
 }  // namespace dnp::sim

@@ -32,6 +32,13 @@ constexpr OptionRow kOptionTable[] = {
      "Listen on HOST:PORT instead of a pseudo-terminal (port 0: a free port); the first line printed is "
      "tcp://HOST:PORT. One connection at a time.",
      0, &Options::tcp},
+    {"tls-cert", "FILE",
+     "With --tcp: speak TLS with this certificate (PEM or DER, any dates); the first line printed is "
+     "tls://HOST:PORT.",
+     0, &Options::tlsCert},
+    {"tls-key", "FILE", "The private key of --tls-cert (PEM or DER, without a passphrase).", 0, &Options::tlsKey},
+    {"tls-client-ca", "FILE", "With --tls-cert: require a client certificate that this authority signed.", 0,
+     &Options::tlsClientCa},
     {"image-in", "FILE", "Start with this image (16 lines of 16 hex words); every address starts with it.", 0,
      &Options::imageIn},
     {"image-out", "FILE",
@@ -232,6 +239,12 @@ Result<ParsedOptions> parseOptions(const QStringList& arguments)
         return failure(QStringLiteral("--no-pacing and --baud exclude each other"));
     if (options.tcp && !options.link.isEmpty())
         return failure(QStringLiteral("--link names a pseudo-terminal's device; there is none with --tcp"));
+    if (options.tlsCert.isEmpty() != options.tlsKey.isEmpty())
+        return failure(QStringLiteral("--tls-cert and --tls-key go together"));
+    if (!options.tlsClientCa.isEmpty() && options.tlsCert.isEmpty())
+        return failure(QStringLiteral("--tls-client-ca needs --tls-cert and --tls-key"));
+    if (!options.tlsCert.isEmpty() && !options.tcp)
+        return failure(QStringLiteral("--tls-cert needs --tcp: TLS runs on a TCP port"));
     return ParsedOptions{std::move(options)};
 }
 

@@ -21,6 +21,9 @@ struct TcpEndpoint {
 struct Options {
     std::vector<int> addresses;  // empty: frames carry no address byte
     std::optional<TcpEndpoint> tcp;  // none: a pseudo-terminal
+    QString tlsCert;                 // with the key: the TCP port speaks TLS
+    QString tlsKey;
+    QString tlsClientCa;             // a client certificate this authority signed is required
     QString imageIn;
     QString imageOut;
     QString link;

@@ -391,7 +391,9 @@ int main(int argc, char** argv)
         image = *read;
     }
 
-    auto device = options.tcp ? listenTcp(*options.tcp) : openTerminal();
+    auto device = !options.tlsCert.isEmpty() ? listenTls(options)
+                  : options.tcp                ? listenTcp(*options.tcp)
+                                               : openTerminal();
     if (!device) {
         fail(device.error().message);
         return kExitFailure;

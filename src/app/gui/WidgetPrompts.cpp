@@ -126,6 +126,19 @@ SaveChoice WidgetPrompts::askSaveChanges(const QString& text)
     }
 }
 
+bool WidgetPrompts::trustCertificate(const QString& refusal, const QString& facts)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Certificate Not Trusted"), refusal, QMessageBox::NoButton,
+                    parent_());
+    box.setInformativeText(facts);
+    const QPushButton* trust = box.addButton(QStringLiteral("Trust this certificate"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == trust;
+}
+
 std::optional<QString> WidgetPrompts::openFileName(const FileDialogSettings& settings)
 {
     return runFileDialog(parent_(), settings, QFileDialog::AcceptOpen);

@@ -33,6 +33,9 @@ public:
     void withdrawQuestion() override;
     // The help window at the topic's page; one window for the run, built when first asked for.
     void showHelp(int topic) override;
+    // "Certificate Not Trusted": the refusal, the certificate, "Trust this certificate"
+    // and Cancel (the default).
+    bool trustCertificate(const QString& refusal, const QString& facts) override;
 
 private:
     std::function<QWidget*()> parent_;

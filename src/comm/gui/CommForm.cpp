@@ -101,7 +101,8 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     deviceBox->setInsertPolicy(QComboBox::NoInsert);
     deviceBox->setMinimumWidth(kDeviceWidth);
     deviceBox->setToolTip(QStringLiteral("A device such as /dev/ttyUSB0, /dev/serial/by-id/..., a simulator's "
-                                         "pseudo-terminal, or tcp://HOST:PORT for a terminal server"));
+                                         "pseudo-terminal, tcp://HOST:PORT for a terminal server, or tls://HOST:PORT "
+                                         "for one that speaks TLS"));
     deviceLabel->setBuddy(deviceBox);
     devicePresence = new QLabel(ports);
     devicePresence->setObjectName("devicePresence");

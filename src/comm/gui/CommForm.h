@@ -52,7 +52,7 @@ public:
     // chosen in the Connector group.
     QTreeWidget* machinePortsList = nullptr;
     QPushButton* RefreshBtn = nullptr;
-    // The device of the chosen COM number: any path or tcp://HOST:PORT, the machine's
+    // The device of the chosen COM number: any path, tcp:// or tls://HOST:PORT, the machine's
     // ports offered; "(not present)" beside it when there is no such device.
     QComboBox* deviceBox = nullptr;
     QLabel* devicePresence = nullptr;

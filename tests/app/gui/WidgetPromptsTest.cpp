@@ -122,6 +122,23 @@ BoxSeen seen(QMessageBox* box)
     return s;
 }
 
+// The next message box seen and answered: a button pressed (one of two), or "" for Enter.
+void answerWith(const char* press, BoxSeen& box)
+{
+    answerNextModal([press, &box](QWidget* modal) {
+        auto* message = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(message, nullptr);
+        box = seen(message);
+        if (!*press) {
+            QTest::keyClick(message, Qt::Key_Return);
+            return;
+        }
+        for (QAbstractButton* b : message->buttons())
+            if ((QString(press) == "Cancel") == (b == message->button(QMessageBox::Cancel)))
+                b->click();
+    });
+}
+
 // A question that throws work away: its button says what it does, Cancel is the default.
 TEST_F(WidgetPromptsTest, QuestionsThatThrowWorkAwayNameTheirButtonsAndDefaultToCancel)
 {
@@ -131,18 +148,7 @@ TEST_F(WidgetPromptsTest, QuestionsThatThrowWorkAwayNameTheirButtonsAndDefaultTo
     } cases[] = {{"Clear", true}, {"Cancel", false}, {"", false}};
     for (const auto& c : cases) {
         BoxSeen box;
-        answerNextModal([&](QWidget* modal) {
-            auto* message = qobject_cast<QMessageBox*>(modal);
-            ASSERT_NE(message, nullptr);
-            box = seen(message);
-            if (!*c.press) {
-                QTest::keyClick(message, Qt::Key_Return);
-                return;
-            }
-            for (QAbstractButton* b : message->buttons())
-                if ((QString(c.press) == "Cancel") == (b == message->button(QMessageBox::Cancel)))
-                    b->click();
-        });
+        answerWith(c.press, box);
         EXPECT_EQ(prompts.confirmDiscard("Clear", kClearAllText, "Clear"), c.answer) << c.press;
         EXPECT_EQ(box.buttons, (QStringList{"Cancel", "Clear"}));
         EXPECT_EQ(box.defaultButton, "Cancel");
@@ -160,6 +166,23 @@ TEST_F(WidgetPromptsTest, QuestionsThatThrowWorkAwayNameTheirButtonsAndDefaultTo
     EXPECT_EQ(box.defaultButton, "Cancel");
     EXPECT_EQ(box.icon, QMessageBox::Question);
     EXPECT_EQ(box.buttons.size(), 3);
+}
+
+// A server's certificate trusted only by a choice: Cancel is the default.
+TEST_F(WidgetPromptsTest, ACertificateIsTrustedOnlyByItsButton)
+{
+    const struct {
+        const char* press;
+        bool answer;
+    } cases[] = {{"Trust this certificate", true}, {"Cancel", false}, {"", false}};
+    for (const auto& c : cases) {
+        BoxSeen box;
+        answerWith(c.press, box);
+        EXPECT_EQ(prompts.trustCertificate("tls://127.0.0.1:4001: why", "Subject: CN=127.0.0.1"), c.answer) << c.press;
+        EXPECT_EQ(box.buttons, (QStringList{"Cancel", "Trust this certificate"}));
+        EXPECT_EQ(box.defaultButton, "Cancel");
+        EXPECT_EQ(box.icon, QMessageBox::Warning);
+    }
 }
 
 }  // namespace

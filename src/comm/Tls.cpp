@@ -1,0 +1,237 @@
+#include "comm/Tls.h"
+
+#include "files/FileAccess.h"
+
+#include <QCryptographicHash>
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+namespace dnp {
+namespace {
+
+constexpr int kFingerprintBytes = 32;
+
+// The parts of a name, most particular first, and how a name writes them.
+struct NamePart {
+    QSslCertificate::SubjectInfo info;
+    const char* label;
+};
+constexpr NamePart kNameParts[] = {
+    {QSslCertificate::CommonName, "CN"},
+    {QSslCertificate::OrganizationalUnitName, "OU"},
+    {QSslCertificate::Organization, "O"},
+    {QSslCertificate::LocalityName, "L"},
+    {QSslCertificate::StateOrProvinceName, "ST"},
+    {QSslCertificate::CountryName, "C"},
+};
+
+template <typename Info>
+QString nameText(Info info)
+{
+    QStringList parts;
+    for (const NamePart& part : kNameParts)
+        for (const QString& value : info(part.info))
+            parts << QStringLiteral("%1=%2").arg(QLatin1String(part.label), value);
+    return parts.join(QStringLiteral(", "));
+}
+
+QString dayOf(const QDateTime& when)
+{
+    return when.toUTC().date().toString(Qt::ISODate);
+}
+
+QString minuteOf(const QDateTime& when)
+{
+    return when.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+// The key formats a key file may hold.
+constexpr QSsl::KeyAlgorithm kKeyAlgorithms[] = {QSsl::Rsa, QSsl::Ec, QSsl::Dsa};
+constexpr QSsl::EncodingFormat kEncodings[] = {QSsl::Pem, QSsl::Der};
+
+// Never asks for a passphrase (the library's own asks on the terminal): a key that
+// needs one does not read.
+int noPassphrase(char*, int, int, void*)
+{
+    return 0;
+}
+
+// Whether `keyFile` holds the private key of `certificate`, as the TLS library checks it.
+bool keyFits(const QByteArray& keyFile, const QSslCertificate& certificate)
+{
+    const QByteArray der = certificate.toDer();
+    const auto* derBytes = reinterpret_cast<const unsigned char*>(der.constData());
+    const std::unique_ptr<X509, decltype(&X509_free)> x509(d2i_X509(nullptr, &derBytes, der.size()), X509_free);
+    const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(keyFile.constData(), static_cast<int>(keyFile.size())),
+                                                        BIO_free);
+    EVP_PKEY* read = PEM_read_bio_PrivateKey(bio.get(), nullptr, noPassphrase, nullptr);
+    if (!read) {
+        const auto* keyBytes = reinterpret_cast<const unsigned char*>(keyFile.constData());
+        read = d2i_AutoPrivateKey(nullptr, &keyBytes, keyFile.size());
+    }
+    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(read, EVP_PKEY_free);
+    return x509 && key && X509_check_private_key(x509.get(), key.get()) == 1;
+}
+
+Result<QByteArray> readTlsFile(const QString& setting, const QString& path, const QString& what)
+{
+    Result<QByteArray> bytes = readInputFile(path, kMaxTlsFileBytes, what);
+    if (!bytes)
+        return failure(QStringLiteral("%1: %2").arg(setting, bytes.error().message));
+    return bytes;
+}
+
+}  // namespace
+
+Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QString& path,
+                                                const std::optional<QDateTime>& validAt)
+{
+    const Result<QByteArray> bytes = readTlsFile(setting, path, QStringLiteral("a certificate file"));
+    if (!bytes)
+        return bytes.error();
+    QList<QSslCertificate> certificates = QSslCertificate::fromData(*bytes, QSsl::Pem);
+    if (certificates.isEmpty())
+        certificates = QSslCertificate::fromData(*bytes, QSsl::Der);
+    certificates.removeIf([](const QSslCertificate& c) { return c.isNull(); });
+    if (certificates.isEmpty())
+        return failure(QStringLiteral("%1: %2 holds no certificate (PEM or DER).").arg(setting, path));
+    for (const QSslCertificate& c : validAt ? certificates : QList<QSslCertificate>{}) {
+        if (c.expiryDate() < *validAt)
+            return failure(QStringLiteral("%1: %2: the certificate %3 expired on %4.")
+                               .arg(setting, path, subjectText(c), dayOf(c.expiryDate())));
+        if (c.effectiveDate() > *validAt)
+            return failure(QStringLiteral("%1: %2: the certificate %3 is not valid before %4.")
+                               .arg(setting, path, subjectText(c), dayOf(c.effectiveDate())));
+    }
+    return certificates;
+}
+
+Result<QSslKey> readPrivateKey(const QString& setting, const QString& path, const QSslCertificate& certificate,
+                               const QString& certificateSetting)
+{
+    const Result<QByteArray> bytes = readTlsFile(setting, path, QStringLiteral("a key file"));
+    if (!bytes)
+        return bytes.error();
+    for (const QSsl::EncodingFormat encoding : kEncodings)
+        for (const QSsl::KeyAlgorithm algorithm : kKeyAlgorithms) {
+            const QSslKey key(*bytes, algorithm, encoding, QSsl::PrivateKey);
+            if (key.isNull())
+                continue;
+            if (!keyFits(*bytes, certificate))
+                return failure(QStringLiteral("%1: %2 is not the key of the certificate in %3 (%4).")
+                                   .arg(setting, path, certificateSetting, subjectText(certificate)));
+            return key;
+        }
+    return failure(
+        QStringLiteral("%1: %2 holds no private key (PEM or DER; RSA, EC or DSA; without a passphrase).").arg(setting, path));
+}
+
+Result<TlsCredentials> loadTlsCredentials(const TlsSettings& settings, const QDateTime& now)
+{
+    TlsCredentials credentials;
+    if (!settings.fingerprint.isEmpty()) {
+        const std::optional<QByteArray> pinned = parseFingerprint(settings.fingerprint);
+        if (!pinned)
+            return failure(QStringLiteral("TlsFingerprint=%1 is not a SHA-256 fingerprint: 64 hex digits, colons allowed.")
+                               .arg(settings.fingerprint));
+        credentials.fingerprint = *pinned;
+    }
+    if (!settings.ca.isEmpty()) {
+        Result<QList<QSslCertificate>> authorities = readCertificates(QStringLiteral("TlsCa"), settings.ca, now);
+        if (!authorities)
+            return authorities.error();
+        credentials.authorities = std::move(authorities).value();
+    }
+    if (settings.cert.isEmpty() != settings.key.isEmpty())
+        return failure(settings.cert.isEmpty()
+                           ? QStringLiteral("TlsKey is set without TlsCert: a client certificate needs both.")
+                           : QStringLiteral("TlsCert is set without TlsKey: a client certificate needs both."));
+    if (!settings.cert.isEmpty()) {
+        const Result<QList<QSslCertificate>> certificate = readCertificates(QStringLiteral("TlsCert"), settings.cert, now);
+        if (!certificate)
+            return certificate.error();
+        credentials.certificate = certificate->front();
+        Result<QSslKey> key =
+            readPrivateKey(QStringLiteral("TlsKey"), settings.key, credentials.certificate, QStringLiteral("TlsCert"));
+        if (!key)
+            return key.error();
+        credentials.key = std::move(key).value();
+    }
+    return credentials;
+}
+
+std::optional<QByteArray> parseFingerprint(QStringView text)
+{
+    QByteArray digits = text.toLatin1();
+    digits.replace(':', QByteArray());
+    if (digits.size() != 2 * kFingerprintBytes)
+        return std::nullopt;
+    for (const char c : digits)
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return std::nullopt;
+    return QByteArray::fromHex(digits);
+}
+
+QString fingerprintText(const QByteArray& sha256)
+{
+    return QString::fromLatin1(sha256.toHex(':').toUpper());
+}
+
+QByteArray fingerprintOf(const QSslCertificate& certificate)
+{
+    return certificate.digest(QCryptographicHash::Sha256);
+}
+
+QString issuerText(const QSslCertificate& certificate)
+{
+    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.issuerInfo(info); });
+}
+
+QString subjectText(const QSslCertificate& certificate)
+{
+    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.subjectInfo(info); });
+}
+
+QStringList certificateNames(const QSslCertificate& certificate)
+{
+    QStringList names;
+    const auto alternatives = certificate.subjectAlternativeNames();
+    for (auto it = alternatives.cbegin(); it != alternatives.cend(); ++it)
+        if (it.key() == QSsl::DnsEntry || it.key() == QSsl::IpAddressEntry)
+            names << it.value();
+    return names.isEmpty() ? certificate.subjectInfo(QSslCertificate::CommonName) : names;
+}
+
+QString serverCertificateProblem(const QList<QSslError>& errors, const QSslCertificate& certificate,
+                                 const QString& host)
+{
+    const auto found = [&errors](QSslError::SslError kind) {
+        return std::any_of(errors.begin(), errors.end(), [kind](const QSslError& e) { return e.error() == kind; });
+    };
+    const bool untrusted = std::any_of(errors.begin(), errors.end(), [](const QSslError& e) {
+        return e.error() != QSslError::HostNameMismatch && e.error() != QSslError::CertificateExpired &&
+               e.error() != QSslError::CertificateNotYetValid;
+    });
+    if (untrusted)
+        return QStringLiteral("the server's certificate is not trusted (issuer %1).").arg(issuerText(certificate));
+    if (found(QSslError::CertificateExpired))
+        return QStringLiteral("the server's certificate expired on %1.").arg(dayOf(certificate.expiryDate()));
+    if (found(QSslError::CertificateNotYetValid))
+        return QStringLiteral("the server's certificate is not valid before %1.").arg(dayOf(certificate.effectiveDate()));
+    return QStringLiteral("the certificate is for %1, not %2.")
+        .arg(certificateNames(certificate).join(QStringLiteral(", ")), host);
+}
+
+QString certificateFacts(const QSslCertificate& certificate)
+{
+    return QStringLiteral("Subject: %1\nIssuer: %2\nValid from %3 to %4 UTC\nSHA-256 fingerprint: %5")
+        .arg(subjectText(certificate), issuerText(certificate), minuteOf(certificate.effectiveDate()),
+             minuteOf(certificate.expiryDate()), fingerprintText(fingerprintOf(certificate)));
+}
+
+}  // namespace dnp

@@ -1,0 +1,76 @@
+#pragma once
+// What a tls:// link trusts and offers, read from the settings ([Comm] TlsCa,
+// TlsFingerprint, TlsCert, TlsKey) and checked before any connection is made; and how a
+// server's certificate is told to the user.
+
+#include "model/Result.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QSslCertificate>
+#include <QSslError>
+#include <QSslKey>
+#include <QString>
+#include <QStringView>
+#include <optional>
+
+namespace dnp {
+
+// The TLS settings of a transfer, as the settings file holds them.
+struct TlsSettings {
+    QString ca;           // the authorities trusted; empty: the system's
+    QString fingerprint;  // the SHA-256 fingerprint of the one server certificate trusted; empty: none
+    QString cert;         // the client certificate offered; empty: none
+    QString key;          // its private key
+};
+
+// The settings read: the files loaded and checked.
+struct TlsCredentials {
+    QList<QSslCertificate> authorities;  // empty: the system's
+    QByteArray fingerprint;              // 32 bytes; empty: no certificate pinned
+    QSslCertificate certificate;         // null: no client certificate
+    QSslKey key;
+};
+
+// No certificate or key file approaches this size.
+inline constexpr qint64 kMaxTlsFileBytes = 1024 * 1024;
+
+// The certificates of a PEM or DER file, each valid at `validAt` (nothing: their dates
+// are not looked at). `setting` names the file in a refusal ("TlsCa: /etc/dnp/ca.pem holds
+// no certificate (PEM or DER).", "TlsCert: /etc/dnp/desk.pem: the certificate CN=desk
+// expired on 2025-01-31.").
+Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QString& path,
+                                                const std::optional<QDateTime>& validAt);
+// The private key of a PEM or DER file (RSA, EC or DSA, without a passphrase), which
+// must be the key of `certificate` (read from `certificateSetting`'s file).
+Result<QSslKey> readPrivateKey(const QString& setting, const QString& path, const QSslCertificate& certificate,
+                               const QString& certificateSetting);
+// The settings read, or the first refusal: a file that cannot be read or holds no
+// certificate or key, a certificate out of date, a key that is not the certificate's,
+// a client certificate without its key (or a key without its certificate), a
+// fingerprint that is not 64 hex digits.
+Result<TlsCredentials> loadTlsCredentials(const TlsSettings& settings, const QDateTime& now);
+
+// A fingerprint as written (64 hex digits, colons allowed) as its 32 bytes.
+std::optional<QByteArray> parseFingerprint(QStringView text);
+// "3F:A0:...", the 32 bytes as pairs of hex digits in capitals.
+QString fingerprintText(const QByteArray& sha256);
+QByteArray fingerprintOf(const QSslCertificate& certificate);
+
+// A name as "CN=Substation CA, O=Utility, C=US".
+QString issuerText(const QSslCertificate& certificate);
+QString subjectText(const QSslCertificate& certificate);
+// What a certificate is for: its DNS names and IP addresses, else its common name.
+QStringList certificateNames(const QSslCertificate& certificate);
+// What is wrong with a server's certificate, after the address: a certificate no trusted
+// authority vouches for ("the server's certificate is not trusted (issuer CN=Substation
+// CA)."), one out of date ("the server's certificate expired on 2025-01-31."), one for
+// another name ("the certificate is for sub4.example, not 10.1.2.3."), told in that order.
+QString serverCertificateProblem(const QList<QSslError>& errors, const QSslCertificate& certificate,
+                                 const QString& host);
+// The lines that show a certificate to the user: subject, issuer, validity and
+// SHA-256 fingerprint.
+QString certificateFacts(const QSslCertificate& certificate);
+
+}  // namespace dnp

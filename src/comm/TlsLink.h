@@ -1,0 +1,50 @@
+#pragma once
+// The line to a panel behind a terminal server that speaks TLS (tls://HOST:PORT): the
+// TCP connection of a terminal server with a TLS session (1.2 or later) in it, carrying
+// the serial line byte for byte. The server must show a certificate that a trusted
+// authority vouches for (the system's, or those of [Comm] TlsCa) and that names the host,
+// or, when a fingerprint is set, exactly that certificate; a client certificate is
+// offered when one is set. Any failure ends the line before it opens, naming the address
+// and saying what failed; nothing is tried over plain TCP.
+
+#include "comm/TcpLink.h"
+
+#include <QSsl>
+
+class QSslSocket;
+
+namespace dnp {
+
+class TlsLink : public TcpLink {
+    Q_OBJECT
+public:
+    explicit TlsLink(LinkTarget target);
+
+    // The settings' files are read and checked first (a refusal names the setting and
+    // the file, and no connection is made); then the connection, then the handshake,
+    // and `opened` once the server is trusted.
+    void open(const LineSettings& line) override;
+    std::optional<QSslCertificate> refusedCertificate() const override { return untrusted_; }
+
+private:
+    void connected() override;
+    QString failureText(QAbstractSocket::SocketError error) const override;
+    QSslSocket& ssl() const;
+    // The address, then what failed.
+    QString told(const QString& what) const;
+    // The server's certificate is checked: against the fingerprint when one is set, else
+    // by what the handshake found wrong with it (nothing once it is open).
+    void certificateChecked(const QList<QSslError>& errors);
+    // The refusal of a server whose certificate is not the one whose fingerprint is set;
+    // nothing when none is set, or it is that one.
+    std::optional<QString> otherFingerprint() const;
+    void encrypted();
+    void alertReceived(QSsl::AlertLevel level, QSsl::AlertType type, const QString& description);
+
+    TlsCredentials credentials_;
+    bool handshaking_ = false;
+    QString refusal_;  // why the server was refused, once known
+    std::optional<QSslCertificate> untrusted_;
+};
+
+}  // namespace dnp
