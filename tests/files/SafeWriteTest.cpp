@@ -287,7 +287,8 @@ TEST_F(SafeWriteTest, APlainUserIsRefusedWhatIsNotTheirsAndTheFileStays)
         const char* message;  // %1 the path; nothing: written
     };
     const Case cases[] = {
-        {"root-0644.dnp", 0, 0, 0644, "%1 is read-only"},
+        {"root-0644.dnp", 0, 0, 0644, "%1 belongs to another user; it was not replaced."},
+        {"root-0444.dnp", 0, 0, 0444, "%1 is read-only"},
         {"root-0666.dnp", 0, 0, 0666, "%1 belongs to another user; it was not replaced."},
         {"own-file-root-group.dnp", kPlainUser, 0, 0664, "%1 belongs to another user; it was not replaced."},
         {"own.dnp", kPlainUser, kPlainGroup, 0644, nullptr},
