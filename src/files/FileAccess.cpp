@@ -1,5 +1,6 @@
 #include "files/FileAccess.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 #include <memory>
 
@@ -18,6 +19,7 @@ namespace dnp {
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
+constexpr QByteArrayView kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 constexpr qint64 kReadChunk = 64 * 1024;
 
 // The length of the valid UTF-8 sequence at `at`, or 0.
@@ -141,6 +143,19 @@ QString systemReason(int error)
 QString notRegularFileMessage(const QString& path)
 {
     return QStringLiteral("%1 is not a regular file").arg(path);
+}
+
+QByteArrayView withoutByteOrderMark(QByteArrayView bytes)
+{
+    return bytes.startsWith(kUtf8ByteOrderMark) ? bytes.sliced(kUtf8ByteOrderMark.size()) : bytes;
+}
+
+QString utf8FileText(QByteArrayView bytes)
+{
+    // Decoded with a mark kept as U+FEFF, so that passing over it is done above alone.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+    return decoder(withoutByteOrderMark(bytes));
 }
 
 QString decodeFileName(QByteArrayView bytes)

@@ -25,7 +25,6 @@ constexpr int kTenthsPerPercent = 10;
 constexpr double kTenthTolerance = 1e-6;
 // Longest element name quoted in a message.
 constexpr qsizetype kQuotedNameMax = 80;
-const QByteArray kUtf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
 
 // --- the fields of a row ---
 
@@ -67,18 +66,9 @@ Result<int> pointNumber(const QString& text)
 
 // The header names of the export's columns that the reading uses.
 enum class Column { Type, Index, Name, EventClass, Class0, Deadband };
-constexpr int kColumnCount = 6;
 
-struct ColumnHeader {
-    Column column;
-    const char* header;
-    bool required;
-};
-
-constexpr ColumnHeader kColumnHeaders[kColumnCount] = {
-    {Column::Type, "type", true},         {Column::Index, "index", true},
-    {Column::Name, "name", true},         {Column::EventClass, "event_class", true},
-    {Column::Class0, "class0", false},    {Column::Deadband, "deadband_percent", false},
+constexpr CsvColumn kColumns[] = {
+    {"type", true}, {"index", true}, {"name", true}, {"event_class", true}, {"class0", false}, {"deadband_percent", false},
 };
 
 const QString kCsvInClass0 = QStringLiteral("yes");
@@ -98,36 +88,9 @@ Result<void> checkIsText(QByteArrayView bytes)
     return {};
 }
 
-// Where each column is: its position in the header row, -1 when the list has none
-// (kColumnHeaders lists them in Column's order).
-using ColumnPositions = std::vector<int>;
-
-Result<ColumnPositions> findColumns(const CsvRecord& header)
+Error emptyList()
 {
-    std::array<const char*, kColumnCount> names{};
-    std::transform(std::begin(kColumnHeaders), std::end(kColumnHeaders), names.begin(),
-                   [](const ColumnHeader& c) { return c.header; });
-    Result<ColumnPositions> found = csvColumnPositions(header, names);
-    if (!found)
-        return found;
-    const ColumnPositions& positions = *found;
-    QStringList missing;
-    QStringList required;
-    for (const ColumnHeader& c : kColumnHeaders) {
-        if (!c.required)
-            continue;
-        required << QLatin1String(c.header);
-        if (positions[static_cast<int>(c.column)] < 0)
-            missing << quotedField(QLatin1String(c.header));
-    }
-    if (missing.size() == required.size())
-        return failure(QStringLiteral("this is not a point list: its first row names none of the columns %1")
-                           .arg(required.join(QStringLiteral(", "))),
-                       header.line);
-    if (!missing.isEmpty())
-        return failure(QStringLiteral("the header row has no column %1").arg(missing.join(QStringLiteral(", "))),
-                       header.line);
-    return positions;
+    return failure(QStringLiteral("the file is empty, not a point list"), 1);
 }
 
 Result<PointType> csvPointType(const QString& text)
@@ -182,12 +145,12 @@ Result<ListedRows> readCsvRows(QByteArrayView bytes)
 {
     if (const Result<void> text = checkIsText(bytes); !text)
         return text.error();
-    const Result<std::vector<CsvRecord>> records = csvRecords(QString::fromUtf8(bytes));
+    const Result<std::vector<CsvRecord>> records = csvRecords(utf8FileText(bytes));
     if (!records)
         return records.error();
     if (records->empty())
-        return failure(QStringLiteral("the file is empty, not a point list"), 1);
-    const Result<ColumnPositions> columns = findColumns(records->front());
+        return emptyList();
+    const Result<std::vector<int>> columns = csvColumns(records->front(), kColumns, QStringLiteral("a point list"));
     if (!columns)
         return columns.error();
 
@@ -613,10 +576,8 @@ Result<ListedRows> readRows(QByteArrayView bytes, PointListFormat format)
     if (bytes.size() > kMaxPointListBytes)
         return failure(
             QStringLiteral("the file is too large to be a point list (more than %1 bytes)").arg(kMaxPointListBytes));
-    if (bytes.startsWith(kUtf8ByteOrderMark))
-        bytes = bytes.sliced(kUtf8ByteOrderMark.size());
-    if (bytes.trimmed().isEmpty())
-        return failure(QStringLiteral("the file is empty, not a point list"), 1);
+    if (withoutByteOrderMark(bytes).trimmed().isEmpty())
+        return emptyList();
     if (format == PointListFormat::Csv)
         return readCsvRows(bytes);
     return ProfileReader(bytes).read();

@@ -33,6 +33,24 @@ TEST(FileNames, BytesThatAreNotUtf8SurviveTheRoundTrip)
     EXPECT_EQ(decodeFileName("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
 }
 
+TEST(FileText, TheByteOrderMarkIsPassedOverOnceAtTheStartOnly)
+{
+    struct Case {
+        QByteArray bytes;
+        QString text;
+    };
+    const Case cases[] = {
+        {"\xEF\xBB\xBF" "a,b", "a,b"},
+        {"a,b", "a,b"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF" "a", QChar(0xFEFF) + QStringLiteral("a")},
+        {"a\xEF\xBB\xBF", QStringLiteral("a") + QChar(0xFEFF)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(utf8FileText(c.bytes), c.text) << c.bytes.toHex().toStdString();
+    }
+    EXPECT_EQ(withoutByteOrderMark("\xEF\xBB\xBF" "x"), QByteArrayView("x"));
+}
+
 class FileAccessTest : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -60,6 +78,20 @@ TEST_F(FileAccessTest, InputsThatAreNoRegularFileAreRefusedAtOnce)
     EXPECT_EQ(missing.error().message, path("none") + ": No such file or directory");
     if (inputs.size() == 2)
         GTEST_SKIP() << test::kNoDeviceNodes << "; the FIFO and the folder were refused";
+}
+
+// A path that cannot be looked at is neither a file nor absent: below a regular file
+// (the system says "not a directory"), or a loop of links.
+TEST_F(FileAccessTest, OnlyAFileOrNothingIsAFileOrAbsent)
+{
+    ASSERT_TRUE(writeFileSafely(path("file"), "x").ok());
+    ASSERT_EQ(::symlink("loop", nameOf(path("loop")).constData()), 0);
+    const std::pair<QString, bool> cases[] = {
+        {path("file"), true}, {path("none"), true}, {dir.path(), false}, {path("file/child"), false},
+        {path("loop"), false},
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(isRegularFileOrAbsent(input), expected) << input.toStdString();
 }
 
 TEST_F(FileAccessTest, AFileOfExactlyTheBoundIsReadAndOneByteMoreIsRefused)
