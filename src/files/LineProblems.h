@@ -34,8 +34,8 @@ public:
     }
     bool empty() const { return list_.empty(); }
 
-    // The first `most` problems in line order as one error, one a line: "line 7: ...",
-    // or "PATH, line 7: ..." when `path` names the file; the error's line is the first's.
+    // The first `most` problems in line order as one error, one a line ("line 7: ..."),
+    // under a line "PATH:" when `path` names the file; the error's line is the first's.
     Error error(const QString& path = {}, std::size_t most = std::numeric_limits<std::size_t>::max()) const;
 
 private:

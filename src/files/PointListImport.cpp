@@ -3,7 +3,6 @@
 #include "files/Csv.h"
 #include "files/FileAccess.h"
 #include "files/LineProblems.h"
-#include "model/WordBudget.h"
 
 #include <QHash>
 #include <QLocale>
@@ -374,6 +373,15 @@ struct ListedPoint {
     bool complete() const { return std::find(words.begin(), words.end(), nullptr) == words.end(); }
 };
 
+// The highest DNP point number of a type: every word of every point of it listed.
+int lastPointNumber(PointType type)
+{
+    int words = 0;
+    for (const CatalogPoint& p : PointCatalog::instance().points(type))
+        words += p.wordCount;
+    return words - 1;
+}
+
 QString wordName(PointType type, int typeIndex, int word)
 {
     const CatalogPoint& p = PointCatalog::instance().point(type, typeIndex);
@@ -394,7 +402,6 @@ public:
         collectPoints();
         checkWords();
         checkDeadbands();
-        checkImageSize();
         if (!problems_.empty())
             return problems_.error(path, kMaxListedProblems);
         return configuration();
@@ -411,9 +418,14 @@ private:
                     numbers.push_back({*row.number, row.line});
             std::sort(numbers.begin(), numbers.end());
             const QString typeName = pointListTypeName(type);
+            const int last = lastPointNumber(type);
             int expected = 0;
             for (std::size_t k = 0; k < numbers.size(); ++k) {
                 const auto [number, line] = numbers[k];
+                if (number > last) {
+                    problems_.add(line, QStringLiteral("%1 %2 does not exist: the last is %3").arg(typeName).arg(number).arg(last));
+                    continue;
+                }
                 if (k > 0 && number == numbers[k - 1].first) {
                     problems_.add(line, QStringLiteral("%1 number %2 is already used on line %3")
                                             .arg(typeName).arg(number).arg(numbers[k - 1].second));
@@ -522,26 +534,6 @@ private:
             return *a->first()->number < *b->first()->number;
         });
         return order;
-    }
-
-    // The points fill no more of the image than its point list holds.
-    void checkImageSize()
-    {
-        int words = 0;
-        const ListedPoint* firstOver = nullptr;
-        for (PointType type : kAllPointTypes)
-            for (const ListedPoint* point : class0Order(type)) {
-                words += imageWordsOf(type, point->typeIndex);
-                if (words > kMaxListWords && !firstOver)
-                    firstOver = point;
-            }
-        if (firstOver)
-            problems_.add(firstOver->first()->line,
-                          QStringLiteral("the listed points take %1 image words, more than the panel's %2: '%3' is the "
-                                         "first that does not fit")
-                              .arg(words)
-                              .arg(kMaxListWords)
-                              .arg(PointCatalog::instance().point(firstOver->type, firstOver->typeIndex).shortName));
     }
 
     ConfigFileData configuration() const
