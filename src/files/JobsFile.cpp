@@ -41,19 +41,14 @@ std::optional<FleetAction> actionNamed(const QString& text)
     return std::nullopt;
 }
 
-// One line's job, or its problems told.
-std::optional<JobLine> readJob(const CsvRecord& record, const std::vector<int>& columns, const QString& folder,
-                               LineProblems& problems)
+// One line's job as far as it reads, its problems told.
+JobLine readJob(const CsvRecord& record, const std::vector<int>& columns, const QString& folder, LineProblems& problems)
 {
     const auto field = [&](JobColumn column) {
         const int at = columns[static_cast<std::size_t>(column)];
         return at >= 0 && at < record.fields.size() ? record.fields[at].trimmed() : QString();
     };
-    bool good = true;
-    const auto problem = [&](const QString& message) {
-        problems.add(record.line, message);
-        good = false;
-    };
+    const auto problem = [&](const QString& message) { problems.add(record.line, message); };
 
     JobLine job;
     job.line = record.line;
@@ -78,8 +73,6 @@ std::optional<JobLine> readJob(const CsvRecord& record, const std::vector<int>& 
         job.configPath = QDir::isAbsolutePath(job.config) || folder.isEmpty() || folder == QLatin1String(".")
                              ? job.config
                              : QDir(folder).filePath(job.config);
-    if (!good)
-        return std::nullopt;
     return job;
 }
 
@@ -190,8 +183,7 @@ JobsFileLines readJobsFile(QStringView text, const QString& folder)
                                                 .arg(header.fields.size()));
             continue;
         }
-        if (std::optional<JobLine> job = readJob(*record, *columns, folder, read.problems))
-            read.jobs.push_back(std::move(*job));
+        read.jobs.push_back(readJob(*record, *columns, folder, read.problems));
     }
     return read;
 }
@@ -208,6 +200,8 @@ JobsFileLines loadJobsFile(const QString& path, const QString& resultsPath)
     FileUse use;
     std::vector<std::pair<const JobLine*, FileIdentity>> files;
     for (const JobLine& job : read.jobs) {
+        if (read.problems.has(job.line))
+            continue;  // its files are looked at once the line reads
         const Result<void> usable = use.check(job);
         Result<FileIdentity> identity = usable ? fileIdentity(job.configPath) : Result<FileIdentity>(usable.error());
         if (identity)

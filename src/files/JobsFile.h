@@ -41,8 +41,8 @@ struct JobLine {
     bool readsConfig() const { return action != FleetAction::Retrieve; }
 };
 
-// The lines of a jobs file that read, and the problems of those that do not, each at
-// its line.
+// The lines of a jobs file as far as they read, and their problems, each at its line:
+// the jobs are good when there is none.
 struct JobsFileLines {
     std::vector<JobLine> jobs;
     LineProblems problems;
@@ -55,7 +55,7 @@ struct JobsFileLines {
 JobsFileLines readJobsFile(QStringView text, const QString& folder);
 
 // The jobs file read as readJobsFile does, and every file of the run checked before the
-// first job: a configuration to send or verify must read, a retrieve's file must be
+// first job (the files of a line without problems): a configuration to send or verify must read, a retrieve's file must be
 // writable, and each file is resolved to what it names (fileIdentity: through links,
 // also to files not there yet). Refused, at the lines concerned: a retrieve into the
 // jobs file, into a configuration a job reads, or into the file of another retrieve;
