@@ -110,7 +110,7 @@ TEST(FleetResults, OneRowPerJobInFileOrder)
     std::vector<FleetJob> jobs(3);
     jobs[0] = {2, "p1", "tcp://127.0.0.1:4001", "", FleetAction::SendVerify, "a.dnp", "a.dnp", {}};
     jobs[1] = {3, "p2, east", "/dev/ttyS0", "3", FleetAction::Verify, "b.dnp", "b.dnp", {}};
-    jobs[2] = {4, "p3", "/dev/ttyS1", "", FleetAction::Retrieve, "c.dnp", "c.dnp", {}};
+    jobs[2] = {4, "=HYPERLINK(\"http://x\")", "/dev/ttyS1", "", FleetAction::Retrieve, "c.dnp", "c.dnp", {}};
     const std::vector<JobResult> results = {
         {JobOutcome::Ok, "The panel holds the configuration that was sent.", 1.66},
         {JobOutcome::Failed, "The panel does not hold \"b.dnp\": 2 words differ.", 0.84},
@@ -120,7 +120,7 @@ TEST(FleetResults, OneRowPerJobInFileOrder)
               "name,device,address,action,outcome,message,seconds\r\n"
               "p1,tcp://127.0.0.1:4001,,send+verify,ok,The panel holds the configuration that was sent.,1.7\r\n"
               "\"p2, east\",/dev/ttyS0,3,verify,failed,\"The panel does not hold \"\"b.dnp\"\": 2 words differ.\",0.8\r\n"
-              "p3,/dev/ttyS1,,retrieve,cancelled,Not started: the fleet was stopped.,0.0\r\n");
+              "\"'=HYPERLINK(\"\"http://x\"\")\",/dev/ttyS1,,retrieve,cancelled,Not started: the fleet was stopped.,0.0\r\n");
     EXPECT_EQ(finishedJobLine(12, 64, jobs[0], results[0]), "[12/64] p1 send+verify ok 1.7 s");
     EXPECT_EQ(finishedJobLine(13, 64, jobs[1], results[1]),
               "[13/64] p2, east verify failed 0.8 s: The panel does not hold \"b.dnp\": 2 words differ.");

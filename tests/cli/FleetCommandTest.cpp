@@ -22,6 +22,8 @@ using namespace dnp;
 namespace {
 
 constexpr int kPatienceMs = 60000;
+// What "at once" may take on a busy machine: a bound against hanging only.
+constexpr int kAtOnceMs = 10000;
 
 ConfigState sampleState(int firstAin)
 {
@@ -125,6 +127,38 @@ TEST_F(FleetCommand, AJobsFileWithBadLinesRunsNothing)
     EXPECT_FALSE(QFile::exists(path("results.csv")));
 }
 
+// Results that would replace a file of the run are a jobs-file error, results that
+// cannot be written a failure: either way no panel is asked anything.
+TEST_F(FleetCommand, ResultsThatCannotBeWrittenAskNoPanel)
+{
+    writeConfig("a.dnp", sampleState(0));
+    test::PanelSim sim({"--tcp", "127.0.0.1:0", "--trace"});
+    expectListening(sim);
+    const QByteArray jobs = QStringLiteral("name,device,address,action,config\np1,%1,,send,a.dnp\n").arg(sim.device()).toUtf8();
+    write("jobs.csv", jobs);
+    const QByteArray config = test::fileBytes(path("a.dnp"));
+    struct Case {
+        QString results;
+        int status;
+        QString told;
+    };
+    const Case cases[] = {
+        {path("a.dnp"), 2, "line 2: the results file '" + path("a.dnp") + "' would replace the configuration this line reads"},
+        {path("jobs.csv"), 2, "the results file '" + path("jobs.csv") + "' would replace the jobs file"},
+        {path("none/results.csv"), 1, "Cannot write " + path("none/results.csv") + ": No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        const test::ProgramRun run = test::runDnpcfg({"fleet", path("jobs.csv"), "-o", c.results});
+        EXPECT_EQ(run.status, c.status) << c.results.toStdString();
+        EXPECT_EQ(run.err, test::errorText(c.told));
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(test::fileBytes(path("a.dnp")), config);
+    EXPECT_EQ(test::fileBytes(path("jobs.csv")), jobs);
+    sim.stop();
+    EXPECT_FALSE(sim.process().readAllStandardError().contains("connection taken"));
+}
+
 struct UsageCase {
     QStringList args;
     const char* problem;
@@ -187,6 +221,47 @@ TEST_F(FleetCommand, CtrlCCancelsTheRunningJobAndStillWritesTheResults)
                   .arg(good.device(), hung.device()));
     EXPECT_EQ(finishedLines(QString::fromUtf8(err)),
               (QStringList{"[N/3] first send ok S s", "[N/3] hung send cancelled S s"}));
+}
+
+// The first Ctrl+C stops the fleet and gives the signal back its usual effect: while
+// the results are still being written (to a reader that takes nothing), a second one
+// ends the program at once.
+TEST_F(FleetCommand, ASecondCtrlCEndsTheProgramAtOnce)
+{
+    writeConfig("a.dnp", sampleState(0));
+    test::PanelSim good({"--tcp", "127.0.0.1:0"});
+    expectListening(good);
+    const test::LoopbackPort hung(test::LoopbackPort::Mode::Unanswered);
+    ASSERT_TRUE(hung.ready());
+    // A name longer than a pipe holds: its results row does not fit into the pipe.
+    const QString longName = QString(256 * 1024, 'n');
+    write("jobs.csv", QStringLiteral("name,device,address,action,config\n"
+                                     "first,%1,,send,a.dnp\n"
+                                     "%3,%2,,send,a.dnp\n")
+                          .arg(good.device(), hung.device(), longName)
+                          .toUtf8());
+
+    QProcess reader;  // takes nothing from the results
+    QProcess fleet;
+    fleet.setStandardOutputProcess(&reader);
+    fleet.setReadChannel(QProcess::StandardError);
+    fleet.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), {"fleet", path("jobs.csv"), "--parallel", "1"});
+    reader.start(QStringLiteral("sleep"), {"600"});
+    ASSERT_TRUE(fleet.waitForStarted());
+    QByteArray err;
+    while (!err.contains('\n') && fleet.waitForReadyRead(kPatienceMs))
+        err += fleet.readAllStandardError();
+    ASSERT_TRUE(err.startsWith("[1/2] first send ok ")) << err.constData();
+    ::kill(static_cast<pid_t>(fleet.processId()), SIGINT);
+    // The hung job is told as cancelled: the fleet has stopped and writes its results.
+    while (!err.contains(" send cancelled ") && fleet.waitForReadyRead(kPatienceMs))
+        err += fleet.readAllStandardError();
+    ASSERT_TRUE(err.contains(" send cancelled ")) << err.right(200).constData();
+    ::kill(static_cast<pid_t>(fleet.processId()), SIGINT);
+    EXPECT_TRUE(fleet.waitForFinished(kAtOnceMs));
+    EXPECT_EQ(fleet.exitStatus(), QProcess::CrashExit);
+    reader.kill();
+    reader.waitForFinished();
 }
 
 }  // namespace
