@@ -6,6 +6,7 @@
 #include "support/QtPrint.h"
 
 #include <gtest/gtest.h>
+#include <variant>
 
 using namespace dnp;
 
@@ -39,35 +40,24 @@ TEST(CsvLines, AreWrittenForASpreadsheetAndReadBackTheSame)
     }
 }
 
-struct Columns {
-    const char* what;
-    QStringList header;
-    std::vector<int> positions;  // empty: refused
-    const char* message;
-};
-
 constexpr CsvColumn kColumns[] = {{"type", true}, {"index", true}, {"note", false}};
 
 TEST(CsvColumns, AreFoundByNameOrRefused)
 {
-    const Columns cases[] = {
-        {"in any order and case", {" Index ", "x", "TYPE"}, {2, 0, -1}, ""},
-        {"an optional one too", {"type", "note", "index"}, {0, 2, 1}, ""},
-        {"a required one missing", {"type", "note"}, {}, "the header row has no column 'index' (it needs type, index)"},
-        {"none of the required", {"a", "b"}, {}, "this is not a list: its first row names none of the columns type, index"},
-        {"one twice", {"type", "index", "Type"}, {}, "the header row has the column 'type' twice"},
+    const std::pair<QStringList, std::variant<std::vector<int>, const char*>> cases[] = {
+        {{" Index ", "x", "TYPE"}, std::vector<int>{2, 0, -1}},
+        {{"type", "note", "index"}, std::vector<int>{0, 2, 1}},
+        {{"type", "note"}, "the header row has no column 'index' (it needs type, index)"},
+        {{"a", "b"}, "this is not a list: its first row names none of the columns type, index"},
+        {{"type", "index", "Type"}, "the header row has the column 'type' twice"},
     };
-    for (const Columns& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Result<std::vector<int>> found = csvColumns({3, c.header}, kColumns, QStringLiteral("a list"));
-        if (c.positions.empty()) {
-            ASSERT_FALSE(found);
-            EXPECT_EQ(found.error().message, QString::fromUtf8(c.message));
-            EXPECT_EQ(found.error().line, 3);
-        } else {
-            ASSERT_TRUE(found) << found.error().message.toStdString();
-            EXPECT_EQ(*found, c.positions);
-        }
+    for (const auto& [header, expected] : cases) {
+        const Result<std::vector<int>> found = csvColumns({3, header}, kColumns, QStringLiteral("a list"));
+        if (const auto* positions = std::get_if<std::vector<int>>(&expected))
+            EXPECT_EQ(found ? *found : std::vector<int>{}, *positions) << header.join(',').toStdString();
+        else
+            EXPECT_EQ(found ? QString() : found.error().message + QString::number(found.error().line),
+                      QString::fromUtf8(std::get<const char*>(expected)) + "3");
     }
 }
 
