@@ -56,6 +56,14 @@ int utf8SequenceAt(QByteArrayView bytes, qsizetype at)
     return length;
 }
 
+// UTF-8 as it is: a byte-order mark decodes to U+FEFF like any other character.
+QString utf8Text(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+    return decoder(bytes);
+}
+
 // An input that cannot be opened (the reason given), or is no file to read.
 Error unopenable(const QString& message)
 {
@@ -152,10 +160,8 @@ QByteArrayView withoutByteOrderMark(QByteArrayView bytes)
 
 QString utf8FileText(QByteArrayView bytes)
 {
-    // Decoded with a mark kept as U+FEFF, so that passing over it is done above alone.
-    QStringDecoder decoder(QStringConverter::Utf8,
-                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
-    return decoder(withoutByteOrderMark(bytes));
+    // Decoded with a mark kept, so that passing over it is done above alone.
+    return utf8Text(withoutByteOrderMark(bytes));
 }
 
 QString decodeFileName(QByteArrayView bytes)
@@ -170,7 +176,7 @@ QString decodeFileName(QByteArrayView bytes)
             ++at;
             continue;
         }
-        name += QString::fromUtf8(bytes.sliced(at, length));
+        name += utf8Text(bytes.sliced(at, length));  // U+FEFF too is a character of a name
         at += length;
     }
     return name;

@@ -26,7 +26,8 @@ QByteArray nameOf(const QString& path)
 
 TEST(FileNames, BytesThatAreNotUtf8SurviveTheRoundTrip)
 {
-    const QByteArray names[] = {"plain.dnp", "caf\xc3\xa9.dnp", "caf\xe9.dnp", "\xff\xfe", "a\xc3", "\xed\xa0\x80"};
+    const QByteArray names[] = {"plain.dnp", "caf\xc3\xa9.dnp", "caf\xe9.dnp", "\xff\xfe", "a\xc3", "\xed\xa0\x80",
+                                "\xef\xbb\xbf" "a.dnp", "a\xef\xbb\xbf" "b.dnp"};
     for (const QByteArray& name : names) {
         EXPECT_EQ(encodeFileName(decodeFileName(name)), name) << name.toHex().toStdString();
     }
