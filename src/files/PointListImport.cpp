@@ -373,8 +373,8 @@ struct ListedPoint {
     bool complete() const { return std::find(words.begin(), words.end(), nullptr) == words.end(); }
 };
 
-// The highest DNP point number of a type: every word of every point of it listed.
-int lastPointNumber(PointType type)
+// The highest DNP point number a type can have: every word of every point of it listed.
+int highestPointNumber(PointType type)
 {
     int words = 0;
     for (const CatalogPoint& p : PointCatalog::instance().points(type))
@@ -408,7 +408,8 @@ public:
     }
 
 private:
-    // Per type the numbers run 0, 1, 2, ... without a gap or a repeat.
+    // Per type the numbers run 0, 1, 2, ... without a gap or a repeat; a number no list
+    // of the type can reach is told as such, not as a gap below it.
     void checkNumbering()
     {
         for (PointType type : kAllPointTypes) {
@@ -418,12 +419,15 @@ private:
                     numbers.push_back({*row.number, row.line});
             std::sort(numbers.begin(), numbers.end());
             const QString typeName = pointListTypeName(type);
-            const int last = lastPointNumber(type);
+            const int highest = highestPointNumber(type);
+            // n rows of a type are numbered 0 to n - 1.
+            const int last = std::min(static_cast<int>(numbers.size()) - 1, highest);
             int expected = 0;
             for (std::size_t k = 0; k < numbers.size(); ++k) {
                 const auto [number, line] = numbers[k];
-                if (number > last) {
-                    problems_.add(line, QStringLiteral("%1 %2 does not exist: the last is %3").arg(typeName).arg(number).arg(last));
+                if (number > highest) {
+                    problems_.add(line,
+                                  QStringLiteral("%1 %2 does not exist: the last is %3").arg(typeName).arg(number).arg(last));
                     continue;
                 }
                 if (k > 0 && number == numbers[k - 1].first) {

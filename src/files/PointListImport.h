@@ -6,8 +6,8 @@
 // Each CSV row or point element names a point by its type and its name as the export
 // writes them (the description is ignored). The listed points are the Class 0
 // selection; within each type the DNP point numbers give the Class 0 order and run
-// 0, 1, 2, ... up to the last number the type has with all its points listed ("Analog
-// Input 999 does not exist: the last is 364"). A point of several words is listed once per word, " (word k of m)" after
+// 0, 1, 2, ... ; a number beyond every number the type can have is told as such (220 rows:
+// "Analog Input 999 does not exist: the last is 219"). A point of several words is listed once per word, " (word k of m)" after
 // its name, with consecutive numbers in word order. A point's event class (0-3) chooses
 // it in that class alone; all words of a point carry the same class. The CSV dead band
 // column sets the dead band of an event class: only an analog input in an event class

@@ -364,8 +364,9 @@ const Refusal kRefusals[] = {
      "point out)",
      2},
     {"a number beyond its type", kCsv,
-     csvRows("Analog Input,0,Meter: Inst: Vld,,0,yes,\r\nAnalog Input,999,Meter: Inst: Vs,,0,yes,\r\n"),
-     "line 3: Analog Input 999 does not exist: the last is 364", 3},
+     csvRows("Analog Input,0,Meter: Inst: Vld,,0,yes,\r\nAnalog Input,999,Meter: Inst: Vs,,0,yes,\r\n"
+             "Analog Input,2,Meter: Inst: Ild,,0,yes,\r\n"),
+     "line 3: Analog Input 999 does not exist: the last is 2\nline 4: Analog Input number 1 is missing", 3},
     {"several problems of a row and of the list", kCsv,
      csvRows("Binary Input,0,Tap Position Known,,7,yes,\r\nBinary Input,x,Tap Raise,,0,yes,\r\n"
              "Analog Input,1,Meter: Inst: Vs,,0,yes,\r\n"),
