@@ -2,91 +2,17 @@
 
 #include "comm/ImageLayout.h"
 #include "files/Csv.h"
-#include "files/LineProblems.h"
-#include "files/FileAccess.h"
-#include "files/PointList.h"
 #include "files/SafeWrite.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QTimer>
 #include <algorithm>
-#include <array>
 #include <optional>
 
 namespace dnp {
 namespace {
 
-// --- the jobs file ---
-
-enum class JobColumn { Name, Device, Address, Action, Config, Baud, Parity };
-constexpr int kJobColumnCount = 7;
-
-struct JobColumnHeader {
-    JobColumn column;
-    const char* header;
-    bool required;
-};
-
-constexpr JobColumnHeader kJobColumns[kJobColumnCount] = {
-    {JobColumn::Name, "name", true},     {JobColumn::Device, "device", true}, {JobColumn::Address, "address", true},
-    {JobColumn::Action, "action", true}, {JobColumn::Config, "config", true}, {JobColumn::Baud, "baud", false},
-    {JobColumn::Parity, "parity", false},
-};
-
-struct ActionName {
-    FleetAction action;
-    const char* name;
-};
-
-constexpr ActionName kActionNames[] = {
-    {FleetAction::Send, "send"},
-    {FleetAction::Verify, "verify"},
-    {FleetAction::Retrieve, "retrieve"},
-    {FleetAction::SendVerify, "send+verify"},
-};
-
-
-
-struct JobLines {
-    std::vector<FleetJob> jobs;  // the lines that read
-    LineProblems problems;
-};
-
-// Where each column is (kJobColumns lists them in JobColumn's order); -1 when absent.
-using ColumnPositions = std::vector<int>;
-
-std::optional<ColumnPositions> findColumns(const CsvRecord& header, LineProblems& problems)
-{
-    std::array<const char*, kJobColumnCount> names{};
-    std::transform(std::begin(kJobColumns), std::end(kJobColumns), names.begin(),
-                   [](const JobColumnHeader& c) { return c.header; });
-    const Result<ColumnPositions> positions = csvColumnPositions(header, names);
-    if (!positions) {
-        problems.add(header.line, positions.error().message);
-        return std::nullopt;
-    }
-    bool good = true;
-    for (const JobColumnHeader& c : kJobColumns)
-        if (c.required && (*positions)[static_cast<int>(c.column)] < 0) {
-            problems.add(header.line, QStringLiteral("the header has no column '%1' (it needs %2)")
-                                          .arg(QLatin1String(c.header), kJobsHeader));
-            good = false;
-        }
-    if (!good)
-        return std::nullopt;
-    return *positions;
-}
-
-std::optional<FleetAction> actionNamed(const QString& text)
-{
-    for (const ActionName& a : kActionNames)
-        if (text == QLatin1String(a.name))
-            return a.action;
-    return std::nullopt;
-}
+// --- the jobs file's link columns ---
 
 // A whole decimal number, or nothing.
 std::optional<int> wholeNumber(const QString& text)
@@ -96,136 +22,49 @@ std::optional<int> wholeNumber(const QString& text)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
-// The path a retrieve writes, as one file whatever way it is written.
-QString sameFileKey(const QString& path)
+// The link a job's columns give; each value that does not read is a problem of its line.
+LinkOverride jobLink(const JobLine& job, LineProblems& problems)
 {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
-
-// One line's job, its problems told.
-std::optional<FleetJob> readJob(const CsvRecord& record, const ColumnPositions& columns, const QString& folder,
-                                LineProblems& problems)
-{
-    const int line = record.line;
-    const auto field = [&](JobColumn column) {
-        const int at = columns[static_cast<int>(column)];
-        return at >= 0 && at < record.fields.size() ? record.fields[at].trimmed() : QString();
-    };
-    bool good = true;
-    const auto problem = [&](const QString& message) {
-        problems.add(line, message);
-        good = false;
-    };
-
-    FleetJob job;
-    job.line = line;
-    job.name = field(JobColumn::Name);
-    job.device = field(JobColumn::Device);
-    job.address = field(JobColumn::Address);
-    job.config = field(JobColumn::Config);
-
-    const QString actionText = field(JobColumn::Action);
-    if (const std::optional<FleetAction> action = actionNamed(actionText.toLower()))
-        job.action = *action;
-    else
-        problem(actionText.isEmpty() ? QStringLiteral("no action (send, verify, retrieve or send+verify)")
-                                     : QStringLiteral("unknown action %1").arg(quotedField(actionText)));
-
-    if (job.device.isEmpty())
-        problem(QStringLiteral("the device is empty"));
-    job.link.device = job.device;
-
+    LinkOverride link;
+    link.device = job.device;
     if (!job.address.isEmpty()) {
         const std::optional<int> address = wholeNumber(job.address);
         if (address && isAddress(*address))
-            job.link.address = *address;
+            link.address = *address;
         else
-            problem(QStringLiteral("bad address %1: a number from 0 to %2, or empty for the settings' addressing")
-                        .arg(quotedField(job.address))
-                        .arg(kHighestAddress));
+            problems.add(job.line, QStringLiteral("bad address %1: a number from 0 to %2, or empty for the settings' "
+                                                  "addressing")
+                                       .arg(quotedField(job.address))
+                                       .arg(kHighestAddress));
     }
-    if (const QString baud = field(JobColumn::Baud); !baud.isEmpty()) {
-        if (baudItemOf(baud))
-            job.link.baud = baud.toInt();
+    if (!job.baud.isEmpty()) {
+        if (baudItemOf(job.baud))
+            link.baud = job.baud.toInt();
         else
-            problem(QStringLiteral("bad baud rate %1: 19200, 9600 or 4800, or empty for the settings").arg(quotedField(baud)));
+            problems.add(job.line, QStringLiteral("bad baud rate %1: 19200, 9600 or 4800, or empty for the settings")
+                                       .arg(quotedField(job.baud)));
     }
-    if (const QString parity = field(JobColumn::Parity).toLower(); !parity.isEmpty()) {
-        job.link.evenParity = evenParityOf(parity);
-        if (!job.link.evenParity)
-            problem(QStringLiteral("bad parity %1: none or even, or empty for the settings")
-                        .arg(quotedField(field(JobColumn::Parity))));
+    if (!job.parity.isEmpty()) {
+        link.evenParity = evenParityOf(job.parity.toLower());
+        if (!link.evenParity)
+            problems.add(job.line, QStringLiteral("bad parity %1: none or even, or empty for the settings")
+                                       .arg(quotedField(job.parity)));
     }
-
-    if (job.config.isEmpty())
-        problem(job.action == FleetAction::Retrieve ? QStringLiteral("no file to retrieve into")
-                                                    : QStringLiteral("no configuration file"));
-    else
-        job.configPath = QDir::isAbsolutePath(job.config) || folder.isEmpty() || folder == QLatin1String(".")
-                             ? job.config
-                             : QDir(folder).filePath(job.config);
-
-    if (!good)
-        return std::nullopt;
-    return job;
+    return link;
 }
 
-JobLines readJobLines(QStringView text, const QString& folder)
+Result<std::vector<FleetJob>> fleetJobs(JobsFileLines lines)
 {
-    JobLines read;
-    const Result<std::vector<CsvRecord>> records = csvRecords(text);
-    if (!records) {
-        read.problems.add(records.error().line, records.error().message);
-        return read;
+    std::vector<FleetJob> jobs;
+    jobs.reserve(lines.jobs.size());
+    for (JobLine& line : lines.jobs) {
+        FleetJob job{std::move(line)};
+        job.link = jobLink(job, lines.problems);
+        jobs.push_back(std::move(job));
     }
-    if (records->empty()) {
-        read.problems.add(1, QStringLiteral("the jobs file is empty; its first line is the header %1").arg(kJobsHeader));
-        return read;
-    }
-    const CsvRecord& header = records->front();
-    const std::optional<ColumnPositions> columns = findColumns(header, read.problems);
-    if (!columns)
-        return read;
-    if (records->size() == 1) {
-        read.problems.add(header.line, QStringLiteral("the jobs file holds no jobs"));
-        return read;
-    }
-    QHash<QString, int> retrieved;  // the file each retrieve writes, and the first line that does
-    for (auto record = records->begin() + 1; record != records->end(); ++record) {
-        if (record->fields.size() != header.fields.size()) {
-            read.problems.add(record->line, QStringLiteral("%1 fields, but the header has %2")
-                                                .arg(record->fields.size())
-                                                .arg(header.fields.size()));
-            continue;
-        }
-        std::optional<FleetJob> job = readJob(*record, *columns, folder, read.problems);
-        if (!job)
-            continue;
-        if (job->action == FleetAction::Retrieve) {
-            const QString key = sameFileKey(job->configPath);
-            if (const auto first = retrieved.constFind(key); first != retrieved.cend()) {
-                read.problems.add(job->line, QStringLiteral("line %1 retrieves into the same file %2")
-                                                 .arg(*first)
-                                                 .arg(quotedField(job->config)));
-                continue;
-            }
-            retrieved.insert(key, job->line);
-        }
-        read.jobs.push_back(std::move(*job));
-    }
-    return read;
-}
-
-// A configuration to send or verify reads; the file of a retrieve may be written.
-Result<void> checkJobFile(const FleetJob& job)
-{
-    if (job.action == FleetAction::Retrieve)
-        return checkWritable(job.configPath);
-    if (const Result<ConfigFileData> data = loadConfigFile(job.configPath); !data)
-        return data.error();
-    return {};
+    if (!lines.problems.empty())
+        return lines.problems.error();
+    return jobs;
 }
 
 // --- running a job ---
@@ -255,55 +94,27 @@ QString secondsText(double seconds)
 
 }  // namespace
 
-QString fleetActionName(FleetAction action)
-{
-    for (const ActionName& a : kActionNames)
-        if (a.action == action)
-            return QLatin1String(a.name);
-    return {};
-}
 
 Result<std::vector<FleetJob>> readJobs(QStringView text, const QString& folder)
 {
-    JobLines read = readJobLines(text, folder);
-    if (!read.problems.empty())
-        return read.problems.error();
-    return std::move(read.jobs);
+    return fleetJobs(readJobsFile(text, folder));
 }
 
-Result<std::vector<FleetJob>> loadJobs(const QString& path)
+Result<std::vector<FleetJob>> loadJobs(const QString& path, const QString& resultsPath)
 {
-    const Result<QByteArray> bytes = readInputFile(path, kMaxJobsFileBytes, QStringLiteral("a jobs file"));
-    if (!bytes)
-        return bytes.error();
-    JobLines read = readJobLines(QString::fromUtf8(*bytes), QFileInfo(path).path());
-    for (const FleetJob& job : read.jobs)
-        if (const Result<void> usable = checkJobFile(job); !usable)
-            read.problems.add(job.line, usable.error().message);
-    if (!read.problems.empty())
-        return read.problems.error();
-    return std::move(read.jobs);
+    return fleetJobs(loadJobsFile(path, resultsPath));
 }
 
 QByteArray fleetResultsCsv(const std::vector<FleetJob>& jobs, const std::vector<JobResult>& results)
 {
-    QByteArray bytes = kResultsHeader.toUtf8() + "\r\n";
+    QString text = csvLine(kResultsHeader.split(QLatin1Char(',')));
     for (std::size_t i = 0; i < jobs.size() && i < results.size(); ++i) {
         const FleetJob& job = jobs[i];
         const JobResult& result = results[i];
-        const QStringList fields = {job.name,
-                                    job.device,
-                                    job.address,
-                                    fleetActionName(job.action),
-                                    panelResultName(result.outcome),
-                                    result.message,
-                                    secondsText(result.seconds)};
-        QStringList row;
-        for (const QString& f : fields)
-            row << csvField(f);
-        bytes += row.join(QLatin1Char(',')).toUtf8() + "\r\n";
+        text += csvLine({job.name, job.device, job.address, fleetActionName(job.action), panelResultName(result.outcome),
+                         result.message, secondsText(result.seconds)});
     }
-    return bytes;
+    return text.toUtf8();
 }
 
 QString finishedJobLine(int finished, int total, const FleetJob& job, const JobResult& result)
@@ -332,9 +143,20 @@ Fleet::Fleet(std::vector<FleetJob> jobs, FleetSetup setup, QObject* parent)
       setup_(std::move(setup)),
       results_(jobs_.size()),
       states_(jobs_.size(), JobState::Waiting),
-      runs_(jobs_.size())
+      runs_(jobs_.size()),
+      nextOnDevice_(jobs_.size(), kNoJob),
+      waiting_(jobs_.size())
 {
     setup_.parallel = std::clamp(setup_.parallel, 1, kMostParallel);
+    QHash<QString, std::size_t> lastOnDevice;  // jobs whose devices are written alike share a line
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+        const auto last = lastOnDevice.constFind(jobs_[i].device);
+        if (last == lastOnDevice.cend())
+            ready_.insert(i);
+        else
+            nextOnDevice_[*last] = i;
+        lastOnDevice.insert(jobs_[i].device, i);
+    }
 }
 
 Fleet::~Fleet() = default;
@@ -351,35 +173,37 @@ Result<void> Fleet::start()
     if (!setup_.iniPath.isEmpty())
         if (const Result<void> read = TcomSetIni(setup_.iniPath).Load(); !read)
             return read;
+    // The results must have a place before the first panel is asked anything.
+    if (!setup_.resultsPath.isEmpty())
+        if (const Result<void> writable = checkWritable(setup_.resultsPath); !writable)
+            return writable;
     started_ = true;
     startWaiting();
     finishIfDone();
     return {};
 }
 
-// The jobs that may start, in file order: their device free, fewer than `parallel` running.
+// The jobs that may start, in file order: their device free, fewer than `parallel`
+// running. A job that ends while it starts frees its device for the loop under way.
 void Fleet::startWaiting()
 {
-    if (scheduling_) {
-        rescan_ = true;
+    if (scheduling_)
         return;
-    }
     scheduling_ = true;
-    do {
-        rescan_ = false;
-        QSet<QString> busy;
-        for (std::size_t i = 0; i < jobs_.size(); ++i)
-            if (states_[i] == JobState::Running)
-                busy.insert(jobs_[i].device);
-        for (std::size_t i = 0; i < jobs_.size() && !stopping_ && running_ < setup_.parallel; ++i) {
-            if (states_[i] != JobState::Waiting || busy.contains(jobs_[i].device))
-                continue;
-            // A device's later jobs wait for this one, even when it ends at once.
-            busy.insert(jobs_[i].device);
-            startJob(i);
-        }
-    } while (rescan_ && !stopping_);
+    while (!stopping_ && running_ < setup_.parallel && !ready_.empty()) {
+        const std::size_t next = *ready_.begin();
+        ready_.erase(ready_.begin());
+        --waiting_;
+        startJob(next);
+    }
     scheduling_ = false;
+}
+
+// A device's job has ended: its next job may start.
+void Fleet::deviceFreed(std::size_t index)
+{
+    if (nextOnDevice_[index] != kNoJob)
+        ready_.insert(nextOnDevice_[index]);
 }
 
 void Fleet::startJob(std::size_t index)
@@ -431,6 +255,7 @@ void Fleet::jobEnded(std::size_t index, const JobResult& result)
     ++finished_;
     // The workspace may be telling its end from deep inside: it goes once that is over.
     QTimer::singleShot(0, this, [this, index] { runs_[index].reset(); });
+    deviceFreed(index);
     // The next jobs start before this one's end is told, so that whoever hears of it
     // finds them under way.
     startWaiting();
@@ -452,12 +277,11 @@ void Fleet::stop()
 
 void Fleet::finishIfDone()
 {
-    if (!started_ || finishTold_ || running_ > 0)
-        return;
-    const bool allEnded = std::none_of(states_.begin(), states_.end(), [](JobState s) { return s == JobState::Waiting; });
-    if (!allEnded && !stopping_)
+    if (!started_ || finishTold_ || running_ > 0 || (waiting_ > 0 && !stopping_))
         return;
     finishTold_ = true;
+    if (!setup_.resultsPath.isEmpty())
+        resultsWritten_ = writeFileSafely(setup_.resultsPath, resultsCsv());
     QMetaObject::invokeMethod(this, &Fleet::finished, Qt::QueuedConnection);
 }
 

@@ -9,47 +9,34 @@
 // cancels the running ones as Cancel does.
 
 #include "app/Workspace.h"
+#include "files/JobsFile.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QStringView>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace dnp {
 
-enum class FleetAction { Send, Verify, Retrieve, SendVerify };
-
-// "send", "verify", "retrieve", "send+verify": the action column's words.
-QString fleetActionName(FleetAction action);
-
-// The columns a jobs file must have; "baud" and "parity" may follow, others are ignored.
-inline const QString kJobsHeader = QStringLiteral("name,device,address,action,config");
 inline const QString kResultsHeader = QStringLiteral("name,device,address,action,outcome,message,seconds");
-// No jobs file approaches this size (a job is a line of some hundred bytes).
-constexpr qint64 kMaxJobsFileBytes = 16 * 1024 * 1024;
 
-// One line of a jobs file, read and checked.
-struct FleetJob {
-    int line = 0;      // its line in the jobs file
-    QString name;
-    QString device;    // as written; jobs whose devices are written alike share a line
-    QString address;   // as written; empty: addressing as the settings say
-    FleetAction action = FleetAction::Send;
-    QString config;    // as written: the configuration to send or verify, or the file a retrieve writes
-    QString configPath;  // the same, a relative name taken from the jobs file's folder
-    LinkOverride link = {};  // the device, and the address, baud rate and parity the line gives
+// A line of the jobs file (files/JobsFile.h) with the link its columns give: its device,
+// and the address, baud rate and parity it names.
+struct FleetJob : JobLine {
+    LinkOverride link = {};
 };
 
-// The jobs of a jobs file's text, whose relative file names are taken from `folder`.
-// Every problem of every line is named, one a line ("line 3: unknown action 'reboot'"),
-// and then no job is given: a missing column, a line whose fields do not match the
-// header, an unknown action, an empty device or file, a bad address (0-255), baud rate
-// or parity, two retrieves writing the same file. The files themselves are not looked at.
+// The jobs of a jobs file's text (readJobsFile), whose relative file names are taken
+// from `folder`, with their links read: a bad address (0-255), baud rate or parity is a
+// problem of its line. Every problem of every line is named, one a line ("line 3:
+// unknown action 'reboot'"), and then no job is given.
 Result<std::vector<FleetJob>> readJobs(QStringView text, const QString& folder);
-// The jobs file read and its jobs checked as readJobs does, and also their files: a
-// configuration to send or verify must read, a retrieve's file must be writable.
-Result<std::vector<FleetJob>> loadJobs(const QString& path);
+// The jobs file read and its files checked as loadJobsFile does (a configuration to send
+// or verify must read, a retrieve's file must be writable, no output replaces another
+// file of the run, `resultsPath` included), the links as readJobs reads them.
+Result<std::vector<FleetJob>> loadJobs(const QString& path, const QString& resultsPath = {});
 
 inline const QString kNotStartedText = QStringLiteral("Not started: the fleet was stopped.");
 
@@ -60,8 +47,9 @@ struct JobResult {
     double seconds = 0;                 // from its start to its end
 };
 
-// The results as CSV: the header kResultsHeader, then one row per job in file order;
-// UTF-8, CR LF after every line.
+// The results as CSV (csvLine: a name a spreadsheet would run as a formula gets its
+// apostrophe): the header kResultsHeader, then one row per job in file order; UTF-8, CR
+// LF after every line.
 QByteArray fleetResultsCsv(const std::vector<FleetJob>& jobs, const std::vector<JobResult>& results);
 // "[12/64] panel12 send+verify ok 1.7 s": the `finished`-th job of `total` to end; a
 // failed job's message follows (": ZE-P(L) is not responding! ...").
@@ -75,6 +63,7 @@ struct FleetSetup {
     int parallel = kDefaultParallel;  // devices served at the same time
     LinkFactory linkFactory = {};     // empty: the machine's links
     LineTiming timing = {};
+    QString resultsPath = {};         // where the results are written at the end; empty: nowhere
 };
 
 class Fleet : public QObject {
@@ -84,7 +73,8 @@ public:
     ~Fleet() override;
 
     // Starts the first jobs; `finished` follows once every job has ended. Settings named
-    // by the setup must read, else nothing starts and the reason is given.
+    // by the setup must read and the results file must be writable, else nothing starts
+    // and the reason is given.
     Result<void> start();
     // Starts no more jobs and cancels the running ones; those never started end as
     // cancelled. `finished` follows.
@@ -97,6 +87,11 @@ public:
     int runningCount() const { return running_; }
     // Whether every job has ended well.
     bool allSucceeded() const;
+    // The results as CSV (fleetResultsCsv).
+    QByteArray resultsCsv() const { return fleetResultsCsv(jobs_, results_); }
+    // Once finished: how writing the results to the setup's results file went (written
+    // safely; nothing to write passes).
+    const Result<void>& resultsWritten() const { return resultsWritten_; }
 
 signals:
     // Job `index` (in file order) has ended; its result is in results().
@@ -109,6 +104,7 @@ private:
     enum class JobState { Waiting, Running, Done };
 
     void startWaiting();
+    void deviceFreed(std::size_t index);
     void startJob(std::size_t index);
     void jobEnded(std::size_t index, const JobResult& result);
     void finishIfDone();
@@ -118,13 +114,20 @@ private:
     std::vector<JobResult> results_;
     std::vector<JobState> states_;
     std::vector<std::unique_ptr<Run>> runs_;
+    // Scheduling, in time linear in the jobs: after each job the next on its device (in
+    // file order), and the jobs that may start now (the next of each free device), by
+    // their place in the file.
+    static constexpr std::size_t kNoJob = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> nextOnDevice_;
+    std::set<std::size_t> ready_;
+    std::size_t waiting_ = 0;
     int running_ = 0;
     int finished_ = 0;
     bool started_ = false;
     bool stopping_ = false;
     bool scheduling_ = false;
-    bool rescan_ = false;
     bool finishTold_ = false;
+    Result<void> resultsWritten_;
 };
 
 }  // namespace dnp

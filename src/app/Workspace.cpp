@@ -394,25 +394,24 @@ void Workspace::setVerifyAfterSend(bool on)
     TcomSetIni& s = changeableSettings();
     if (s.VerifyAfterSend == on)
         return;
-    s.VerifyAfterSend = on;
-    if (const Result<void> saved = s.Save(); !saved)
+    const Result<void> saved = s.update([on](TcomSetIni& current) {
+        current.VerifyAfterSend = on;
+        return Result<void>();
+    });
+    if (!saved)
         prompts_.error(saved.error().message);
 }
 
 Result<void> Workspace::changeSettings(const CommChoice& choice)
 {
-    TcomSetIni& s = changeableSettings();
-    if (const Result<void> stored = s.store(choice); !stored)
-        return stored;
-    return s.Save();
+    if (const Result<void> checked = checkChoice(choice); !checked)
+        return checked;
+    return changeableSettings().update([&choice](TcomSetIni& s) { return s.store(choice); });
 }
 
 Result<void> Workspace::changeSettings(const SettingsChange& change)
 {
-    TcomSetIni& s = changeableSettings();
-    if (const Result<void> changed = s.change(change); !changed)
-        return changed;
-    return s.Save();
+    return changeableSettings().update([&change](TcomSetIni& s) { return s.change(change); });
 }
 
 void Workspace::editSettings(const std::function<std::optional<CommChoice>(const CommChoice&)>& dialog)

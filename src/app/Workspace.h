@@ -248,16 +248,18 @@ public:
     // the selections and the Class 0 order as the list gives them, the dead bands a CSV
     // list gives, the rest as the configuration has it. The configuration is replaced
     // and unsaved. A list that cannot be taken changes nothing and fails with every
-    // problem under its line ("PATH, line 7: ...").
-    Result<void> importPointList(const QString& listPath, PointListFormat format);
+    // problem under the line "PATH:". Gives the warning to show ("" for none): a list
+    // over the panel's words is taken as the class editor's OK takes such a selection
+    // (overBudgetText), and its send is refused.
+    Result<QString> importPointList(const QString& listPath, PointListFormat format);
     // dnpcfg import: the same, then the configuration saved to `outPath`. An output that
     // is the list itself is refused before the list is read ("<out> is the point list
     // being read; choose another file."); nothing is written unless the whole list is
     // taken.
-    Result<void> importInto(const QString& listPath, PointListFormat format, const QString& outPath);
+    Result<QString> importInto(const QString& listPath, PointListFormat format, const QString& outPath);
     // File > "Import Point List...": refused while a transfer runs; unsaved changes are
     // asked about first; the list chosen is read as CSV or XML by its suffix (any other
-    // as CSV) and what cannot be taken is told.
+    // as CSV) and what cannot be taken is told, a warning shown as a note.
     bool importWithDialog();
 
     // --- the panel -------------------------------------------------------------------

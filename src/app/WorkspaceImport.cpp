@@ -20,23 +20,28 @@ FileDialogSettings importDialogSettings()
             QStringLiteral("CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml|All Files (*.*)|*.*"), {}};
 }
 
-Result<void> Workspace::importPointList(const QString& listPath, PointListFormat format)
+Result<QString> Workspace::importPointList(const QString& listPath, PointListFormat format)
 {
     const Result<ConfigFileData> imported = loadPointList(listPath, format, configFileDataOf(state_));
     if (!imported)
         return imported.error();
     adopt(*imported);
     importedUnsaved_ = true;
-    return {};
+    // Kept as the class editor keeps a Class 0 selection over the panel's words.
+    const WordBudget words = wordBudget(state_);
+    return words.over() ? overBudgetText(words) : QString();
 }
 
-Result<void> Workspace::importInto(const QString& listPath, PointListFormat format, const QString& outPath)
+Result<QString> Workspace::importInto(const QString& listPath, PointListFormat format, const QString& outPath)
 {
     if (!refuseSameFile(outPath, listPath))
         return failure(QStringLiteral("%1 is the point list being read; choose another file.").arg(outPath));
-    if (const Result<void> imported = importPointList(listPath, format); !imported)
+    const Result<QString> imported = importPointList(listPath, format);
+    if (!imported)
         return imported;
-    return save(outPath);
+    if (const Result<void> saved = save(outPath); !saved)
+        return saved.error();
+    return imported;
 }
 
 bool Workspace::importWithDialog()
@@ -46,13 +51,15 @@ bool Workspace::importWithDialog()
     const std::optional<QString> path = chosenFile(importDialogSettings(), false);
     if (!path)
         return false;
-    const Result<void> imported = importPointList(*path, exportFormatOf(*path));
+    const Result<QString> imported = importPointList(*path, exportFormatOf(*path));
     if (!imported) {
         const Error& error = imported.error();
         prompts_.error(error.cannotOpen ? kFileIoErrorText + QLatin1Char('\n') + error.message
                                         : kCannotImportText + error.message);
         return false;
     }
+    if (!imported->isEmpty())
+        prompts_.information(*imported);
     return true;
 }
 

@@ -1,12 +1,12 @@
 // dnpcfg catalog [--csv]: the point catalogue, one line per point in the order
 // Bin, Bout, Ain, Aout, Counters and TypeIndex order within a type. Tab-separated
-// by default, RFC 4180 CSV with --csv. Texts are written as the catalogue holds
+// by default, CSV with --csv (files/Csv.h). Texts are written as the catalogue holds
 // them (UTF-8, trailing blanks kept).
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Program.h"
-#include "files/PointList.h"
+#include "files/Csv.h"
 #include "model/Catalog.h"
 
 #include <QStringConverter>
@@ -34,10 +34,7 @@ QStringList pointFields(const CatalogPoint& p)
 void writeLine(QTextStream& out, const QStringList& fields, bool csv)
 {
     if (csv) {
-        QStringList quoted;
-        for (const QString& f : fields)
-            quoted << csvField(f);
-        out << quoted.join(QChar(',')) << "\r\n";
+        out << csvLine(fields);
     } else {
         out << fields.join(QChar('\t')) << "\n";
     }

@@ -5,7 +5,6 @@
 #include "app/Fleet.h"
 #include "cli/Commands.h"
 #include "cli/Program.h"
-#include "files/SafeWrite.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>
@@ -145,20 +144,14 @@ int runFleet(const QStringList& argv, Io io)
     if (!parallel)
         return usageError(io, "fleet", QStringLiteral("--parallel takes a number from 1 to %1").arg(kMostParallel));
     // A jobs file that cannot be run is refused whole, every bad line named.
-    Result<std::vector<FleetJob>> jobs = loadJobs(args->positional[0]);
+    const QString output = args->value("-o");
+    Result<std::vector<FleetJob>> jobs = loadJobs(args->positional[0], output);
     if (!jobs) {
         printError(io, jobs.error().message);
         return kExitUsage;
     }
-    // The results must have a place before the first panel is touched.
-    const QString output = args->value("-o");
-    if (!output.isEmpty())
-        if (const Result<void> writable = checkWritable(output); !writable) {
-            printError(io, writable.error().message);
-            return kExitFailure;
-        }
 
-    Fleet fleet(std::move(jobs).value(), {.iniPath = args->value("--ini"), .parallel = *parallel});
+    Fleet fleet(std::move(jobs).value(), {.iniPath = args->value("--ini"), .parallel = *parallel, .resultsPath = output});
     FleetProgress progress(io, fleet);
     QEventLoop loop;
     QObject::connect(&fleet, &Fleet::jobFinished, &loop, [&progress](int index) { progress.jobFinished(index); });
@@ -173,10 +166,9 @@ int runFleet(const QStringList& argv, Io io)
     progress.clearCount();
     io.err.flush();
 
-    const QByteArray results = fleetResultsCsv(fleet.jobs(), fleet.results());
-    if (output.isEmpty()) {
-        io.out << QString::fromUtf8(results);
-    } else if (const Result<void> written = writeFileSafely(output, results); !written) {
+    if (output.isEmpty())
+        io.out << QString::fromUtf8(fleet.resultsCsv());
+    else if (const Result<void>& written = fleet.resultsWritten(); !written) {
         printError(io, written.error().message);
         return kExitFailure;
     }

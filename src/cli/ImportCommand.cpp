@@ -28,7 +28,12 @@ int runImport(const QStringList& argv, Io io)
     if (args->has("--base"))
         if (const int failed = program.status(ws.open(args->value("--base"))))
             return failed;
-    return program.status(ws.importInto(list, *format, args->value("-o")));
+    const Result<QString> imported = ws.importInto(list, *format, args->value("-o"));
+    if (!imported)
+        return program.fail(imported.error().message);
+    if (!imported->isEmpty())
+        printError(io, "warning: " + *imported);
+    return kExitOk;
 }
 
 }  // namespace dnp::cli

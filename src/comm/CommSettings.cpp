@@ -10,8 +10,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 namespace dnp {
 namespace {
@@ -52,21 +50,6 @@ std::int32_t readInteger(QByteArrayView file, QStringView section, QStringView k
 std::int32_t readInteger(QByteArrayView file, QStringView key, std::int32_t fallback)
 {
     return readInteger(file, kCommSection, key, fallback);
-}
-
-// A folder and the folders above it, made where missing; fails with why.
-Result<void> makeFolder(const QString& folder)
-{
-    std::error_code error;
-#ifdef Q_OS_WIN
-    std::filesystem::create_directories(std::filesystem::path(folder.toStdU16String()), error);
-#else
-    std::filesystem::create_directories(std::filesystem::path(encodeFileName(folder).toStdString()), error);
-#endif
-    if (error)
-        return failure(QStringLiteral("Cannot create the folder %1: %2")
-                           .arg(QDir::toNativeSeparators(folder), QString::fromLocal8Bit(error.message())));
-    return {};
 }
 
 // --- the keys of a settings change: each value read into the change, or what the key
@@ -138,6 +121,14 @@ Result<SettingsChange> takeOnOrOff(SettingsChange change, QStringView value)
         return failure(QStringLiteral("takes on or off"));
     change.*field = value == QLatin1String("on");
     return change;
+}
+
+// A control character (a line break, a tab, ...) or a line or paragraph separator.
+bool isControl(QChar c)
+{
+    const QChar::Category category = c.category();
+    return category == QChar::Other_Control || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph;
 }
 
 // The keys of a change, in the order they are listed, and how each takes its value.
@@ -245,7 +236,11 @@ Result<SettingsChange> parseSettingsChange(const QStringList& assignments)
         if (given.contains(key))
             return failure(QStringLiteral("%1 is given twice").arg(key));
         given << key;
-        Result<SettingsChange> taken = known->take(change, QStringView(assignment).sliced(equals + 1));
+        const QStringView value = QStringView(assignment).sliced(equals + 1);
+        // A line break would end the line in DNP.ini and start lines of its own.
+        if (std::any_of(value.begin(), value.end(), isControl))
+            return failure(key + QStringLiteral(" takes no line breaks or other control characters"));
+        Result<SettingsChange> taken = known->take(change, value);
         if (!taken)
             return failure(key + QLatin1Char(' ') + taken.error().message);
         change = std::move(taken).value();
@@ -354,13 +349,34 @@ Result<void> TcomSetIni::Save()
     if (writeVerify)
         file = writeIniSection(file, kOptionsSection, {{kVerifyAfterSendKey, VerifyAfterSend ? "1" : "0"}});
 
-    if (const Result<void> folder = makeFolder(QFileInfo(path).absolutePath()); !folder)
+    if (const Result<void> folder = makeFolders(QFileInfo(path).absolutePath(), NewFileOwner::FolderOwner); !folder)
         return unableToWrite(folder.error());
-    if (const Result<void> written = writeFileSafely(path, file); !written)
+    if (const Result<void> written = writeFileSafely(path, file, NewFileOwner::FolderOwner); !written)
         return unableToWrite(written.error());
     verifyKeyPresent_ = writeVerify;
     location_.readPath = path;
     return {};
+}
+
+Result<void> TcomSetIni::update(const std::function<Result<void>(TcomSetIni&)>& edit)
+{
+    const QString path = location_.writePath;
+    const auto unableToWrite = [&path](const Error& why) {
+        return failure(QStringLiteral("Unable to write to %1\n%2").arg(QDir::toNativeSeparators(path), why.message));
+    };
+    if (const Result<void> folder = makeFolders(QFileInfo(path).absolutePath(), NewFileOwner::FolderOwner); !folder)
+        return unableToWrite(folder.error());
+    const Result<FileLock> lock = FileLock::take(path, NewFileOwner::FolderOwner);
+    if (!lock)
+        return unableToWrite(lock.error());
+    // What another writer saved since this one read is the starting point. A file that
+    // does not read gives the defaults here; the save says why it cannot replace it.
+    if (QFileInfo::exists(path))
+        location_.readPath = path;
+    (void)Load();
+    if (const Result<void> edited = edit(*this); !edited)
+        return edited;
+    return Save();
 }
 
 QString TcomSetIni::BaudText() const

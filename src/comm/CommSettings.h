@@ -11,6 +11,7 @@
 #include <QStringView>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace dnp {
@@ -124,7 +125,9 @@ struct SettingsChange {
 };
 
 // "KEY=VALUE" words as a change; the keys are port, device, baud, parity, addressing,
-// address, verify-after-send, tls-ca, tls-fingerprint, tls-cert and tls-key. Fails with the first problem: "'x' is not KEY=VALUE",
+// address, verify-after-send, tls-ca, tls-fingerprint, tls-cert and tls-key. Fails with
+// the first problem: "'x' is not KEY=VALUE",
+// "device takes no line breaks or other control characters",
 // "unknown setting 'x' (port, device, ...)", "port is given twice", or what a value
 // must be ("baud takes 19200, 9600 or 4800", "address takes a whole number from 0 to
 // 255", ...).
@@ -182,6 +185,12 @@ public:
     // either way. After a successful save the written file is also the one a later
     // Load reads.
     Result<void> Save();
+    // A change made and saved as one step that other writers of the file (another
+    // dnpcfg, the window) wait for: under the file's lock (FileLock) the settings are
+    // loaded again, `edit` changes them and they are saved; an edit that fails saves
+    // nothing. Folders and files made by the superuser in another user's home belong to
+    // that user.
+    Result<void> update(const std::function<Result<void>(TcomSetIni&)>& edit);
 
     int IsAddressing() const { return Addressing ? 1 : 0; }
     QString BaudText() const;                  // "19200", "9600" or "4800"

@@ -1,20 +1,13 @@
 #include "comm/IniFile.h"
 
+#include "files/FileAccess.h"
+
 #include <QSet>
 
 #include <limits>
 
 namespace dnp {
 namespace {
-
-// A UTF-8 byte-order mark that some editors put at the start of the file.
-constexpr QByteArrayView kByteOrderMark = "\xEF\xBB\xBF";
-
-// The file without a byte-order mark at its start.
-QByteArrayView withoutByteOrderMark(QByteArrayView file)
-{
-    return file.startsWith(kByteOrderMark) ? file.sliced(kByteOrderMark.size()) : file;
-}
 
 // One line of the file, a view into it: its text without the line end, and the line
 // end itself ("\r\n", "\n", or nothing on a last line without one).

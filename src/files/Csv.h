@@ -1,6 +1,12 @@
 #pragma once
-// CSV as spreadsheets write it, read into records: fields split at commas; a quoted
-// field may hold commas, doubled quotes and line breaks; a line ends at CR LF, LF or CR.
+// CSV as spreadsheets write it, read into records, and written so that a spreadsheet
+// opens it safely: fields split at commas; a quoted field may hold commas, doubled
+// quotes and line breaks; a line ends at CR LF, LF or CR.
+//
+// A spreadsheet runs a cell that begins with '=', '+', '-' or '@' (and some take a tab
+// or a carriage return before them) as a formula. A field that begins with one of these
+// is written with an apostrophe before it, which makes the cell text, and read back
+// without it.
 
 #include "model/Result.h"
 
@@ -16,16 +22,31 @@ struct CsvRecord {
     QStringList fields;
 };
 
-// The records of a CSV text. Records without any text (blank lines, the empty line after
-// the last line end, rows of commas) are dropped. A quoted field left open, or text after
-// a closing quote, is refused with its line. A byte-order mark before the first record
-// (U+FEFF, as spreadsheets write one) is skipped.
+// The records of a CSV text (utf8FileText of the file: its byte-order mark passed over).
+// Records without any text (blank lines, the empty line after the last line end, rows of
+// commas) are dropped. A quoted field left open, or text after a closing quote, is
+// refused with its line. An apostrophe before a formula's first character is dropped.
 Result<std::vector<CsvRecord>> csvRecords(QStringView text);
 
-// Where the columns a reader wants are: for each header name, in the order given, its
-// position in the header row, -1 when the row does not name it (names compared without
-// surrounding blanks and case). A column named twice is refused with the header's line:
-// "the header row has the column 'index' twice".
-Result<std::vector<int>> csvColumnPositions(const CsvRecord& header, std::span<const char* const> names);
+// The fields as one CSV line ending in CR LF: a field that a spreadsheet would run gets
+// its apostrophe; one that holds a comma, a quote or a line break is quoted, quotes
+// doubled.
+QString csvLine(const QStringList& fields);
+
+// A column a reader looks for by its header name (compared without surrounding blanks
+// and case).
+struct CsvColumn {
+    const char* name;
+    bool required;
+};
+
+// Where the columns are: for each column, in the order given, its position in the
+// header row, -1 for an optional column the row does not name. Refused with the
+// header's line: a column named twice ("the header row has the column 'index' twice"),
+// a first row that names none of the required columns ("this is not <what>: its first
+// row names none of the columns type, index, name, event_class"), and a required column
+// missing ("the header row has no column 'name' (it needs type, index, name,
+// event_class)").
+Result<std::vector<int>> csvColumns(const CsvRecord& header, std::span<const CsvColumn> columns, const QString& what);
 
 }  // namespace dnp

@@ -1,5 +1,6 @@
 #include "files/FileAccess.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 #include <memory>
 
@@ -18,6 +19,7 @@ namespace dnp {
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
+constexpr QByteArrayView kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 constexpr qint64 kReadChunk = 64 * 1024;
 
 // The length of the valid UTF-8 sequence at `at`, or 0.
@@ -52,6 +54,14 @@ int utf8SequenceAt(QByteArrayView bytes, qsizetype at)
     if (value < lowest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
         return 0;
     return length;
+}
+
+// UTF-8 as it is: a byte-order mark decodes to U+FEFF like any other character.
+QString utf8Text(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+    return decoder(bytes);
 }
 
 // An input that cannot be opened (the reason given), or is no file to read.
@@ -143,6 +153,17 @@ QString notRegularFileMessage(const QString& path)
     return QStringLiteral("%1 is not a regular file").arg(path);
 }
 
+QByteArrayView withoutByteOrderMark(QByteArrayView bytes)
+{
+    return bytes.startsWith(kUtf8ByteOrderMark) ? bytes.sliced(kUtf8ByteOrderMark.size()) : bytes;
+}
+
+QString utf8FileText(QByteArrayView bytes)
+{
+    // Decoded with a mark kept, so that passing over it is done above alone.
+    return utf8Text(withoutByteOrderMark(bytes));
+}
+
 QString decodeFileName(QByteArrayView bytes)
 {
     QString name;
@@ -155,7 +176,7 @@ QString decodeFileName(QByteArrayView bytes)
             ++at;
             continue;
         }
-        name += QString::fromUtf8(bytes.sliced(at, length));
+        name += utf8Text(bytes.sliced(at, length));  // U+FEFF too is a character of a name
         at += length;
     }
     return name;

@@ -30,8 +30,16 @@ Result<QByteArray> readInputFile(const QString& path, qint64 maxBytes, const QSt
 // was read so far) asks for; the same refusals as readInputFile, except the size.
 Result<QByteArray> readInputStart(const QString& path, qint64 maxBytes, bool (*enough)(QByteArrayView read));
 
-// Whether a regular file, or nothing, lies at the path (symbolic links followed).
+// Whether a regular file, or nothing, lies at the path (symbolic links followed). A path
+// that cannot be looked at (below a regular file, through a loop of links, in a folder
+// that may not be searched) is neither.
 bool isRegularFileOrAbsent(const QString& path);
+
+// The bytes without the UTF-8 byte-order mark at their start, where there is one (some
+// editors and every spreadsheet write one): the one place a reader passes over it.
+QByteArrayView withoutByteOrderMark(QByteArrayView bytes);
+// The text of a UTF-8 file (a CSV file), its byte-order mark passed over.
+QString utf8FileText(QByteArrayView bytes);
 
 // The system's text for an errno value ("Permission denied").
 QString systemReason(int error);

@@ -1,7 +1,5 @@
 #include "files/LineProblems.h"
 
-#include "files/ConfigFile.h"
-
 #include <QStringList>
 #include <algorithm>
 
@@ -25,10 +23,10 @@ Error LineProblems::error(const QString& path, std::size_t most) const
     if (sorted.size() > most)
         sorted.resize(most);
     QStringList lines;
+    if (!path.isEmpty())
+        lines << path + QLatin1Char(':');
     for (const Error& e : sorted)
-        lines << (!path.isEmpty() ? describeFileError(path, e)
-                  : e.line > 0    ? QStringLiteral("line %1: %2").arg(e.line).arg(e.message)
-                                  : e.message);
+        lines << (e.line > 0 ? QStringLiteral("line %1: %2").arg(e.line).arg(e.message) : e.message);
     return failure(lines.join(QLatin1Char('\n')), sorted.empty() ? 0 : sorted.front().line);
 }
 

@@ -5,6 +5,7 @@
 #include "model/Result.h"
 
 #include <QString>
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -33,9 +34,14 @@ public:
             add(line, result.error().message);
     }
     bool empty() const { return list_.empty(); }
+    // Whether a problem was told at the line.
+    bool has(int line) const
+    {
+        return std::any_of(list_.begin(), list_.end(), [line](const Error& e) { return e.line == line; });
+    }
 
-    // The first `most` problems in line order as one error, one a line: "line 7: ...",
-    // or "PATH, line 7: ..." when `path` names the file; the error's line is the first's.
+    // The first `most` problems in line order as one error, one a line ("line 7: ..."),
+    // under a line "PATH:" when `path` names the file; the error's line is the first's.
     Error error(const QString& path = {}, std::size_t most = std::numeric_limits<std::size_t>::max()) const;
 
 private:

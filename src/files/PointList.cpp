@@ -1,5 +1,6 @@
 #include "files/PointList.h"
 
+#include "files/Csv.h"
 #include "files/FileAccess.h"
 #include "model/Marks.h"
 
@@ -157,33 +158,14 @@ PointList pointList(const ConfigState& state)
     return list;
 }
 
-QString csvField(const QString& field)
-{
-    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) && !field.contains(QLatin1Char('\r'))
-        && !field.contains(QLatin1Char('\n')))
-        return field;
-    QString quoted = field;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 QByteArray pointListCsv(const PointList& list)
 {
-    QByteArray bytes = kCsvHeader.toUtf8() + "\r\n";
-    for (const PointListEntry& e : list.entries) {
-        const QStringList fields = {pointListTypeName(e.type),
-                                    QString::number(e.number),
-                                    e.name,
-                                    e.description,
-                                    QString::number(e.eventClass),
-                                    QStringLiteral("yes"),
-                                    e.deadband ? deadbandPercentText(*e.deadband) : QString()};
-        QStringList quoted;
-        for (const QString& f : fields)
-            quoted << csvField(f);
-        bytes += quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
-    }
-    return bytes;
+    QString text = csvLine(kCsvHeader.split(QLatin1Char(',')));
+    for (const PointListEntry& e : list.entries)
+        text += csvLine({pointListTypeName(e.type), QString::number(e.number), e.name, e.description,
+                         QString::number(e.eventClass), QStringLiteral("yes"),
+                         e.deadband ? deadbandPercentText(*e.deadband) : QString()});
+    return text.toUtf8();
 }
 
 Result<QByteArray> pointListXml(const PointList& list, const DeviceProfileHeader& header)

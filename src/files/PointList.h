@@ -62,11 +62,7 @@ QString deadbandPercentText(std::uint16_t tenths);
 // The event classes 0-3 as the Device Profile names them.
 inline constexpr std::array<const char*, 4> kProfileEventClassNames = {"none", "one", "two", "three"};
 
-// A field as RFC 4180 writes it: quoted, quotes doubled, when it holds a comma, a quote
-// or a line break.
-QString csvField(const QString& field);
-
-// UTF-8, CR LF after every line, the header row
+// UTF-8, CR LF after every line (csvLine), the header row
 // "type,index,name,description,event_class,class0,deadband_percent" first.
 QByteArray pointListCsv(const PointList& list);
 

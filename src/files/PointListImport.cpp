@@ -3,7 +3,6 @@
 #include "files/Csv.h"
 #include "files/FileAccess.h"
 #include "files/LineProblems.h"
-#include "model/WordBudget.h"
 
 #include <QHash>
 #include <QLocale>
@@ -25,7 +24,6 @@ constexpr int kTenthsPerPercent = 10;
 constexpr double kTenthTolerance = 1e-6;
 // Longest element name quoted in a message.
 constexpr qsizetype kQuotedNameMax = 80;
-const QByteArray kUtf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
 
 // --- the fields of a row ---
 
@@ -67,18 +65,9 @@ Result<int> pointNumber(const QString& text)
 
 // The header names of the export's columns that the reading uses.
 enum class Column { Type, Index, Name, EventClass, Class0, Deadband };
-constexpr int kColumnCount = 6;
 
-struct ColumnHeader {
-    Column column;
-    const char* header;
-    bool required;
-};
-
-constexpr ColumnHeader kColumnHeaders[kColumnCount] = {
-    {Column::Type, "type", true},         {Column::Index, "index", true},
-    {Column::Name, "name", true},         {Column::EventClass, "event_class", true},
-    {Column::Class0, "class0", false},    {Column::Deadband, "deadband_percent", false},
+constexpr CsvColumn kColumns[] = {
+    {"type", true}, {"index", true}, {"name", true}, {"event_class", true}, {"class0", false}, {"deadband_percent", false},
 };
 
 const QString kCsvInClass0 = QStringLiteral("yes");
@@ -98,36 +87,9 @@ Result<void> checkIsText(QByteArrayView bytes)
     return {};
 }
 
-// Where each column is: its position in the header row, -1 when the list has none
-// (kColumnHeaders lists them in Column's order).
-using ColumnPositions = std::vector<int>;
-
-Result<ColumnPositions> findColumns(const CsvRecord& header)
+Error emptyList()
 {
-    std::array<const char*, kColumnCount> names{};
-    std::transform(std::begin(kColumnHeaders), std::end(kColumnHeaders), names.begin(),
-                   [](const ColumnHeader& c) { return c.header; });
-    Result<ColumnPositions> found = csvColumnPositions(header, names);
-    if (!found)
-        return found;
-    const ColumnPositions& positions = *found;
-    QStringList missing;
-    QStringList required;
-    for (const ColumnHeader& c : kColumnHeaders) {
-        if (!c.required)
-            continue;
-        required << QLatin1String(c.header);
-        if (positions[static_cast<int>(c.column)] < 0)
-            missing << quotedField(QLatin1String(c.header));
-    }
-    if (missing.size() == required.size())
-        return failure(QStringLiteral("this is not a point list: its first row names none of the columns %1")
-                           .arg(required.join(QStringLiteral(", "))),
-                       header.line);
-    if (!missing.isEmpty())
-        return failure(QStringLiteral("the header row has no column %1").arg(missing.join(QStringLiteral(", "))),
-                       header.line);
-    return positions;
+    return failure(QStringLiteral("the file is empty, not a point list"), 1);
 }
 
 Result<PointType> csvPointType(const QString& text)
@@ -182,12 +144,12 @@ Result<ListedRows> readCsvRows(QByteArrayView bytes)
 {
     if (const Result<void> text = checkIsText(bytes); !text)
         return text.error();
-    const Result<std::vector<CsvRecord>> records = csvRecords(QString::fromUtf8(bytes));
+    const Result<std::vector<CsvRecord>> records = csvRecords(utf8FileText(bytes));
     if (!records)
         return records.error();
     if (records->empty())
-        return failure(QStringLiteral("the file is empty, not a point list"), 1);
-    const Result<ColumnPositions> columns = findColumns(records->front());
+        return emptyList();
+    const Result<std::vector<int>> columns = csvColumns(records->front(), kColumns, QStringLiteral("a point list"));
     if (!columns)
         return columns.error();
 
@@ -411,6 +373,15 @@ struct ListedPoint {
     bool complete() const { return std::find(words.begin(), words.end(), nullptr) == words.end(); }
 };
 
+// The highest DNP point number a type can have: every word of every point of it listed.
+int highestPointNumber(PointType type)
+{
+    int words = 0;
+    for (const CatalogPoint& p : PointCatalog::instance().points(type))
+        words += p.wordCount;
+    return words - 1;
+}
+
 QString wordName(PointType type, int typeIndex, int word)
 {
     const CatalogPoint& p = PointCatalog::instance().point(type, typeIndex);
@@ -431,14 +402,14 @@ public:
         collectPoints();
         checkWords();
         checkDeadbands();
-        checkImageSize();
         if (!problems_.empty())
             return problems_.error(path, kMaxListedProblems);
         return configuration();
     }
 
 private:
-    // Per type the numbers run 0, 1, 2, ... without a gap or a repeat.
+    // Per type the numbers run 0, 1, 2, ... without a gap or a repeat; a number no list
+    // of the type can reach is told as such, not as a gap below it.
     void checkNumbering()
     {
         for (PointType type : kAllPointTypes) {
@@ -448,9 +419,17 @@ private:
                     numbers.push_back({*row.number, row.line});
             std::sort(numbers.begin(), numbers.end());
             const QString typeName = pointListTypeName(type);
+            const int highest = highestPointNumber(type);
+            // n rows of a type are numbered 0 to n - 1.
+            const int last = std::min(static_cast<int>(numbers.size()) - 1, highest);
             int expected = 0;
             for (std::size_t k = 0; k < numbers.size(); ++k) {
                 const auto [number, line] = numbers[k];
+                if (number > highest) {
+                    problems_.add(line,
+                                  QStringLiteral("%1 %2 does not exist: the last is %3").arg(typeName).arg(number).arg(last));
+                    continue;
+                }
                 if (k > 0 && number == numbers[k - 1].first) {
                     problems_.add(line, QStringLiteral("%1 number %2 is already used on line %3")
                                             .arg(typeName).arg(number).arg(numbers[k - 1].second));
@@ -561,26 +540,6 @@ private:
         return order;
     }
 
-    // The points fill no more of the image than its point list holds.
-    void checkImageSize()
-    {
-        int words = 0;
-        const ListedPoint* firstOver = nullptr;
-        for (PointType type : kAllPointTypes)
-            for (const ListedPoint* point : class0Order(type)) {
-                words += imageWordsOf(type, point->typeIndex);
-                if (words > kMaxListWords && !firstOver)
-                    firstOver = point;
-            }
-        if (firstOver)
-            problems_.add(firstOver->first()->line,
-                          QStringLiteral("the listed points take %1 image words, more than the panel's %2: '%3' is the "
-                                         "first that does not fit")
-                              .arg(words)
-                              .arg(kMaxListWords)
-                              .arg(PointCatalog::instance().point(firstOver->type, firstOver->typeIndex).shortName));
-    }
-
     ConfigFileData configuration() const
     {
         ConfigState state;
@@ -613,10 +572,8 @@ Result<ListedRows> readRows(QByteArrayView bytes, PointListFormat format)
     if (bytes.size() > kMaxPointListBytes)
         return failure(
             QStringLiteral("the file is too large to be a point list (more than %1 bytes)").arg(kMaxPointListBytes));
-    if (bytes.startsWith(kUtf8ByteOrderMark))
-        bytes = bytes.sliced(kUtf8ByteOrderMark.size());
-    if (bytes.trimmed().isEmpty())
-        return failure(QStringLiteral("the file is empty, not a point list"), 1);
+    if (withoutByteOrderMark(bytes).trimmed().isEmpty())
+        return emptyList();
     if (format == PointListFormat::Csv)
         return readCsvRows(bytes);
     return ProfileReader(bytes).read();

@@ -6,22 +6,26 @@
 // Each CSV row or point element names a point by its type and its name as the export
 // writes them (the description is ignored). The listed points are the Class 0
 // selection; within each type the DNP point numbers give the Class 0 order and run
-// 0, 1, 2, ... A point of several words is listed once per word, " (word k of m)" after
+// 0, 1, 2, ... ; a number beyond every number the type can have is told as such (220 rows:
+// "Analog Input 999 does not exist: the last is 219"). A point of several words is listed once per word, " (word k of m)" after
 // its name, with consecutive numbers in word order. A point's event class (0-3) chooses
 // it in that class alone; all words of a point carry the same class. The CSV dead band
 // column sets the dead band of an event class: only an analog input in an event class
-// carries one, and the rows of one class agree.
+// carries one, and the rows of one class agree. A list may take more of the panel's
+// words than it holds, as the class editor may: the configuration keeps it and its send
+// is refused.
 //
-// CSV as spreadsheets write it: a UTF-8 byte-order mark, CR LF or LF line ends, quoted
-// fields holding commas, doubled quotes and line breaks, blank rows; the columns are
+// CSV as spreadsheets write it (files/Csv.h): a UTF-8 byte-order mark, CR LF or LF line
+// ends, quoted fields holding commas, doubled quotes and line breaks, blank rows, the
+// apostrophe the export puts before a formula's first character; the columns are
 // found by their header names, in any order, and other columns are ignored. The
 // columns type, index, name and event_class are needed; class0 (always "yes") and
 // deadband_percent are read when present.
 //
 // A list that cannot be taken gives nothing. Its problems, up to 20 in line order, each
 // on a line of its own ("line 7: Analog Input number 5 is missing"), joined by "\n" make
-// the Error's message, which therefore already names its lines (show the message, not
-// Error::text()); the Error's line is the first problem's line.
+// the Error's message, which therefore already names its lines; the Error's line is the
+// first problem's line. From a file, the file is named once, on a line "PATH:" above them.
 
 #include "files/ConfigFile.h"
 #include "files/PointList.h"
@@ -43,8 +47,8 @@ constexpr int kMaxListedProblems = 20;
 // bands in no Device Profile document). Use ConfigFileData{} for the defaults.
 Result<ConfigFileData> importPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base);
 
-// The same from a file, read no further than kMaxPointListBytes. Every problem names the
-// file ("PATH, line 7: ..."); a file that cannot be opened fails with cannotOpen.
+// The same from a file, read no further than kMaxPointListBytes; the problems under the
+// line "PATH:". A file that cannot be opened fails with cannotOpen.
 Result<ConfigFileData> loadPointList(const QString& path, PointListFormat format, const ConfigFileData& base);
 
 }  // namespace dnp

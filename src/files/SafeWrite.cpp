@@ -2,19 +2,26 @@
 
 #include "files/FileAccess.h"
 
+#include <QByteArrayList>
+#include <QHashFunctions>
+
 #ifdef Q_OS_UNIX
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 #else
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
+#include <filesystem>
+#include <system_error>
 #endif
 
 namespace dnp {
@@ -56,6 +63,18 @@ Error cannotWrite(const QString& path, int error)
     return failure(QStringLiteral("Cannot write %1: %2").arg(path, systemReason(error)));
 }
 
+Error cannotCreateFolder(const QString& folder, int error)
+{
+    return failure(QStringLiteral("Cannot create the folder %1: %2").arg(folder, systemReason(error)));
+}
+
+// Whether a folder is shared: anyone may write it, and the sticky bit keeps each user's
+// entries their own (/tmp).
+bool isSharedFolder(const struct stat& folder)
+{
+    return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+}
+
 // The file a name leads to once its symbolic links are followed, and what lies there
 // (nothing when no file does yet).
 struct Followed {
@@ -83,6 +102,14 @@ Result<Followed> followLinks(const QString& path)
         }
         if (!S_ISLNK(st.st_mode))
             return Followed{name, st};
+        // A link another user put in a shared folder leads where they chose: it is
+        // followed only when it is the user's own or the folder owner's, as the system
+        // follows links.
+        struct stat folder {};
+        if (::stat(folderOf(name).constData(), &folder) == 0 && isSharedFolder(folder) && st.st_uid != ::geteuid() &&
+            st.st_uid != folder.st_uid)
+            return failure(QStringLiteral("%1 is a link owned by another user in a shared folder; it was not followed.")
+                               .arg(decodeFileName(name)));
         char target[PATH_MAX];
         const ssize_t n = ::readlink(name.constData(), target, sizeof target);
         if (n < 0)
@@ -125,7 +152,17 @@ struct Target {
     QByteArray folder;
     std::optional<struct stat> replaced;
     mode_t bits = 0;
+    struct stat folderStat {};
 };
+
+// The owner and group a new file or folder is given, made by the superuser in `folder`;
+// nothing where it keeps its maker's.
+std::optional<std::pair<uid_t, gid_t>> newOwner(const struct stat& folder, NewFileOwner owner)
+{
+    if (owner != NewFileOwner::FolderOwner || ::geteuid() != 0)
+        return std::nullopt;
+    return std::make_pair(folder.st_uid, folder.st_gid);
+}
 
 Result<Target> inspectTarget(const QString& path)
 {
@@ -138,18 +175,22 @@ Result<Target> inspectTarget(const QString& path)
             return failure(notRegularFileMessage(path));
         if ((file->st_mode & kAnyWriteBit) == 0)
             return readOnly(path);
-        if (::faccessat(AT_FDCWD, target.name.constData(), W_OK, AT_EACCESS) != 0)
-            return errno == EACCES ? readOnly(path) : cannotWrite(path, errno);
+        if (::faccessat(AT_FDCWD, target.name.constData(), W_OK, AT_EACCESS) != 0) {
+            if (errno != EACCES)
+                return cannotWrite(path, errno);
+            // Not read-only to its owner: the file is another user's.
+            const bool othersFile = file->st_uid != ::geteuid() && (file->st_mode & S_IWUSR) != 0;
+            return othersFile ? otherOwner(path) : readOnly(path);
+        }
         if (file->st_nlink > 1)
             return otherHardLinks(path);
         if (!canKeepOwner(*file))
             return otherOwner(path);
         target.bits = file->st_mode & kPermissionBits & ~kSetIdBits;
     }
-    struct stat folder {};
-    if (::stat(target.folder.constData(), &folder) != 0)
+    if (::stat(target.folder.constData(), &target.folderStat) != 0)
         return cannotWrite(path, errno);
-    if (!S_ISDIR(folder.st_mode))
+    if (!S_ISDIR(target.folderStat.st_mode))
         return cannotWrite(path, ENOTDIR);
     if (::faccessat(AT_FDCWD, target.folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
         return cannotWrite(path, errno);
@@ -173,16 +214,20 @@ int writeAll(int fd, const QByteArray& bytes)
     return 0;
 }
 
-// The temporary file made whole: the replaced file's owner and group, the bytes, the
-// permission bits, on the disk.
-Result<void> fillTemporary(int fd, const Target& target, const QString& path, const QByteArray& bytes)
+// The temporary file made whole: the replaced file's owner and group (a new file's as
+// `owner` says), the bytes, the permission bits, on the disk.
+Result<void> fillTemporary(int fd, const Target& target, const QString& path, const QByteArray& bytes,
+                           NewFileOwner owner)
 {
-    if (const std::optional<struct stat>& replaced = target.replaced) {
+    const std::optional<std::pair<uid_t, gid_t>> given =
+        target.replaced ? std::make_optional(std::make_pair(target.replaced->st_uid, target.replaced->st_gid))
+                        : newOwner(target.folderStat, owner);
+    if (given) {
         struct stat made {};
         if (::fstat(fd, &made) != 0)
             return cannotWrite(path, errno);
-        const bool sameOwner = made.st_uid == replaced->st_uid && made.st_gid == replaced->st_gid;
-        if (!sameOwner && ::fchown(fd, replaced->st_uid, replaced->st_gid) != 0)
+        const bool sameOwner = made.st_uid == given->first && made.st_gid == given->second;
+        if (!sameOwner && ::fchown(fd, given->first, given->second) != 0)
             return errno == EPERM ? otherOwner(path) : cannotWrite(path, errno);
     }
     if (const int error = writeAll(fd, bytes))
@@ -190,6 +235,29 @@ Result<void> fillTemporary(int fd, const Target& target, const QString& path, co
     if (::fchmod(fd, target.bits) != 0 || ::fsync(fd) != 0)
         return cannotWrite(path, errno);
     return {};
+}
+
+// The folder `step` below the open folder `at`, made when missing and then given away as
+// `owner` says; each is taken from the folder above it, so that the folder given away
+// is the one made, whatever is renamed meanwhile. -1 with errno when it fails.
+int openOrMakeFolder(int at, const char* step, NewFileOwner owner)
+{
+    const int found = ::openat(at, step, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (found >= 0 || errno != ENOENT)
+        return found;
+    if (::mkdirat(at, step, 0777) != 0 && errno != EEXIST)
+        return -1;
+    const int made = ::openat(at, step, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat above {};
+    if (made < 0 || ::fstat(at, &above) != 0)
+        return made;
+    if (const auto given = newOwner(above, owner); given && ::fchown(made, given->first, given->second) != 0) {
+        const int error = errno;
+        ::close(made);
+        errno = error;
+        return -1;
+    }
+    return made;
 }
 
 // The rename made lasting; the file is replaced whether this succeeds or not.
@@ -208,7 +276,7 @@ void syncFolder(const QByteArray& folder)
 
 #ifdef Q_OS_UNIX
 
-Result<void> writeFileSafely(const QString& path, const QByteArray& bytes)
+Result<void> writeFileSafely(const QString& path, const QByteArray& bytes, NewFileOwner owner)
 {
     const Result<Target> target = inspectTarget(path);
     if (!target)
@@ -217,7 +285,7 @@ Result<void> writeFileSafely(const QString& path, const QByteArray& bytes)
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return cannotWrite(path, errno);
-    Result<void> written = fillTemporary(fd, *target, path, bytes);
+    Result<void> written = fillTemporary(fd, *target, path, bytes, owner);
     if (::close(fd) != 0 && written)
         written = cannotWrite(path, errno);
     if (written && ::rename(temporary.constData(), target->name.constData()) != 0)
@@ -238,15 +306,72 @@ Result<void> checkWritable(const QString& path)
     return {};
 }
 
-Result<void> refuseSameFile(const QString& output, const QString& input)
+Result<FileIdentity> fileIdentity(const QString& path)
 {
-    struct stat out {};
-    struct stat in {};
-    if (::stat(encodeFileName(output).constData(), &out) != 0 || ::stat(encodeFileName(input).constData(), &in) != 0)
-        return {};
-    if (out.st_dev == in.st_dev && out.st_ino == in.st_ino)
-        return sameFile(output);
+    const Result<Followed> followed = followLinks(path);
+    if (!followed)
+        return followed.error();
+    if (const std::optional<struct stat>& file = followed->file)
+        return FileIdentity{static_cast<std::uint64_t>(file->st_dev), static_cast<std::uint64_t>(file->st_ino), true, {}};
+    struct stat folder {};
+    if (::stat(folderOf(followed->name).constData(), &folder) != 0)
+        return cannotWrite(path, errno);
+    return FileIdentity{static_cast<std::uint64_t>(folder.st_dev), static_cast<std::uint64_t>(folder.st_ino), false,
+                        followed->name.mid(followed->name.lastIndexOf('/') + 1)};
+}
+
+Result<void> makeFolders(const QString& folder, NewFileOwner owner)
+{
+    const QByteArray name = encodeFileName(folder);
+    int at = ::open(name.startsWith('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (at < 0)
+        return cannotCreateFolder(folder, errno);
+    for (const QByteArray& step : name.split('/')) {
+        if (step.isEmpty() || step == ".")
+            continue;
+        const int next = openOrMakeFolder(at, step.constData(), owner);
+        const int error = errno;
+        ::close(at);
+        if (next < 0)
+            return cannotCreateFolder(folder, error);
+        at = next;
+    }
+    ::close(at);
     return {};
+}
+
+struct FileLock::Held {
+    int fd = -1;
+    ~Held() { ::close(fd); }
+};
+
+Result<FileLock> FileLock::take(const QString& path, NewFileOwner owner)
+{
+    const Result<Followed> followed = followLinks(path);
+    if (!followed)
+        return followed.error();
+    const QByteArray name = followed->name + ".lock";
+    const auto cannotLock = [&name](int error) {
+        return failure(QStringLiteral("Cannot lock %1: %2").arg(decodeFileName(name), systemReason(error)));
+    };
+    constexpr int kOpen = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    auto held = std::make_unique<Held>();
+    held->fd = ::open(name.constData(), kOpen | O_CREAT | O_EXCL, 0666);
+    if (held->fd >= 0) {
+        struct stat folder {};
+        const std::optional<std::pair<uid_t, gid_t>> given =
+            ::stat(folderOf(name).constData(), &folder) == 0 ? newOwner(folder, owner) : std::nullopt;
+        if (given && ::fchown(held->fd, given->first, given->second) != 0)
+            return cannotLock(errno);
+    } else if (errno == EEXIST) {
+        held->fd = ::open(name.constData(), kOpen);
+    }
+    if (held->fd < 0)
+        return cannotLock(errno);
+    while (::flock(held->fd, LOCK_EX) != 0)
+        if (errno != EINTR)
+            return cannotLock(errno);
+    return FileLock(std::move(held));
 }
 
 #else  // the same rules through Qt where the platform has no POSIX calls
@@ -263,7 +388,7 @@ Result<void> checkWritable(const QString& path)
     return {};
 }
 
-Result<void> writeFileSafely(const QString& path, const QByteArray& bytes)
+Result<void> writeFileSafely(const QString& path, const QByteArray& bytes, NewFileOwner)
 {
     if (const Result<void> writable = checkWritable(path); !writable)
         return writable;
@@ -283,14 +408,56 @@ Result<void> writeFileSafely(const QString& path, const QByteArray& bytes)
     return {};
 }
 
+Result<FileIdentity> fileIdentity(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return FileIdentity{0, 0, !canonical.isEmpty(),
+                        (canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical).toUtf8()};
+}
+
+Result<void> makeFolders(const QString& folder, NewFileOwner)
+{
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(folder.toStdU16String()), error);
+    if (error)
+        return failure(QStringLiteral("Cannot create the folder %1: %2").arg(folder, QString::fromLocal8Bit(error.message())));
+    return {};
+}
+
+struct FileLock::Held {
+    explicit Held(const QString& name) : file(name) {}
+    QLockFile file;
+};
+
+Result<FileLock> FileLock::take(const QString& path, NewFileOwner)
+{
+    auto held = std::make_unique<Held>(path + QStringLiteral(".lock"));
+    held->file.setStaleLockTime(0);
+    if (!held->file.lock())
+        return failure(QStringLiteral("Cannot lock %1.lock").arg(path));
+    return FileLock(std::move(held));
+}
+
+#endif
+
 Result<void> refuseSameFile(const QString& output, const QString& input)
 {
-    const QString out = QFileInfo(output).canonicalFilePath();
-    if (!out.isEmpty() && out == QFileInfo(input).canonicalFilePath())
+    const Result<FileIdentity> out = fileIdentity(output);
+    const Result<FileIdentity> in = fileIdentity(input);
+    if (out && in && out->exists && *out == *in)
         return sameFile(output);
     return {};
 }
 
-#endif
+std::size_t qHash(const FileIdentity& identity, std::size_t seed)
+{
+    return qHashMulti(seed, identity.device, identity.inode, identity.exists, identity.name);
+}
+
+FileLock::FileLock(std::unique_ptr<Held> held) : held_(std::move(held)) {}
+FileLock::FileLock(FileLock&&) noexcept = default;
+FileLock& FileLock::operator=(FileLock&&) noexcept = default;
+FileLock::~FileLock() = default;
 
 }  // namespace dnp

@@ -10,8 +10,13 @@
 //     failure of the system: "Cannot write <path>: <reason>" (the system's reason, e.g.
 //     "Too many levels of symbolic links");
 //   - a folder, a FIFO or a device: "<path> is not a regular file";
+//   - a link in a shared folder (one anyone may write, with the sticky bit, as /tmp)
+//     that belongs neither to the user nor to the folder's owner, whose target another
+//     user chose: "<link> is a link owned by another user in a shared folder; it was not
+//     followed." (the rule the system keeps for the links it follows itself);
 //   - a file without any write bit (also for the superuser), or one the system says the
-//     user may not write: "<path> is read-only";
+//     user may not write: "<path> is read-only", or, when it belongs to another user who
+//     may write it, "<path> belongs to another user; it was not replaced.";
 //   - a file with other hard links, which a replacement would split off from them:
 //     "<path> has other hard links; it was not replaced.";
 //   - a file whose owner and group the replacement could not keep (only the superuser
@@ -19,26 +24,74 @@
 //     "<path> belongs to another user; it was not replaced.".
 // A replaced file keeps its owner, its group and its permission bits, except the
 // set-user-id and set-group-id bits, which a written file never has. A new file gets
-// 0666 less the umask.
+// 0666 less the umask, and belongs to the user who writes it or, when asked, to the
+// owner of its folder (NewFileOwner).
 
 #include "model/Result.h"
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <memory>
 
 namespace dnp {
 
+// Who a file or folder made anew belongs to.
+enum class NewFileOwner {
+    Writer,       // the user who writes it
+    // When the superuser writes: the owner and group of the folder it is made in, so
+    // that settings made with sudo in another user's home stay that user's.
+    FolderOwner,
+};
+
 // Writes the bytes to `path` as described above.
-Result<void> writeFileSafely(const QString& path, const QByteArray& bytes);
+Result<void> writeFileSafely(const QString& path, const QByteArray& bytes, NewFileOwner owner = NewFileOwner::Writer);
+
+// A folder and the folders above it, made where missing (0777 less the umask), each new
+// one owned as `owner` says. Fails with "Cannot create the folder <folder>: <reason>".
+Result<void> makeFolders(const QString& folder, NewFileOwner owner);
 
 // Every refusal writeFileSafely would give for `path`, without writing anything: an
 // output checked before a long operation (a retrieve) whose result it will hold. A
 // failure while writing (a full disk) can still follow.
 Result<void> checkWritable(const QString& path);
 
-// Refuses an output that is the same file as the input (the same device and inode,
-// through any link): "<output> is the configuration being read; choose another file."
-// Paths that do not both name an existing file pass.
+// Refuses an output that is the same file as the input (fileIdentity): "<output> is the
+// configuration being read; choose another file." Paths that do not both name an
+// existing file pass.
 Result<void> refuseSameFile(const QString& output, const QString& input);
+
+// What a path names once its links are followed as writeFileSafely follows them: an
+// existing file by its device and inode (one file under any name, link or hard link), a
+// file not there yet by its folder's device and inode and its name there (so that a
+// link to a file still to be made names that file). Two paths name one file when their
+// identities are equal. A path that cannot be followed fails as writeFileSafely would.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool exists = false;
+    QByteArray name;  // a file not there yet: its name in the folder
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+std::size_t qHash(const FileIdentity& identity, std::size_t seed = 0);
+Result<FileIdentity> fileIdentity(const QString& path);
+
+// An exclusive lock on the file a path names, held while the object lives, so that the
+// processes that read, change and write one file take turns and none loses another's
+// change. The lock is the file "<name>.lock" beside it (made when missing, owned as
+// `owner` says; the file itself is replaced by every write); a second taker waits.
+// Fails with "Cannot lock <name>.lock: <reason>".
+class FileLock {
+public:
+    static Result<FileLock> take(const QString& path, NewFileOwner owner);
+    FileLock(FileLock&&) noexcept;
+    FileLock& operator=(FileLock&&) noexcept;
+    ~FileLock();
+
+private:
+    struct Held;
+    explicit FileLock(std::unique_ptr<Held> held);
+    std::unique_ptr<Held> held_;
+};
 
 }  // namespace dnp

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <numeric>
 
 #include <unistd.h>
 
@@ -92,6 +93,23 @@ TEST_F(WorkspaceImportTest, TheImportIsUnsavedUntilSaved)
     EXPECT_FALSE(ws.modified());
 }
 
+// A list of more words than the panel holds is taken as the class editor's OK takes
+// such a selection: with a note; its send is refused.
+TEST_F(WorkspaceImportTest, AListOverThePanelsWordsIsTakenWithANoteAndNotSent)
+{
+    ConfigState over;
+    std::vector<int> analogInputs(kMaxListWords + 1);
+    std::iota(analogInputs.begin(), analogInputs.end(), 0);
+    setClass0(over, PointType::Ain, analogInputs);
+    prompts.fileAnswers = {listFile("over.csv", over)};
+    EXPECT_TRUE(ws.importWithDialog());
+    EXPECT_EQ(prompts.texts(Shown::Information),
+              QStringList{"The Class 0 points take 241 words; the panel takes 240.\n"
+                          "The selection is kept; Send refuses it until it takes 240 words or fewer."});
+    EXPECT_EQ(state.Class0Order, over.Class0Order);
+    EXPECT_FALSE(ws.image(kIndividualMappingItem));
+}
+
 TEST_F(WorkspaceImportTest, AListThatCannotBeTakenChangesNothing)
 {
     openSaved(baseConfiguration());
@@ -99,12 +117,12 @@ TEST_F(WorkspaceImportTest, AListThatCannotBeTakenChangesNothing)
     writeFileBytes(path("broken.csv"), "type,index,name,event_class\r\n"
                                        "Binary Input,0,No Such Point,0\r\n"
                                        "Binary Input,2,Tap Position Known,5\r\n");
-    const Result<void> imported = ws.importPointList(path("broken.csv"), PointListFormat::Csv);
+    const Result<QString> imported = ws.importPointList(path("broken.csv"), PointListFormat::Csv);
     ASSERT_FALSE(imported.ok());
     const QString list = path("broken.csv");
-    EXPECT_EQ(imported.error().message, list + ", line 2: there is no Binary Input named 'No Such Point'\n" + list +
-                                            ", line 3: the event class '5' is not 0, 1, 2 or 3\n" + list +
-                                            ", line 3: Binary Input number 1 is missing");
+    EXPECT_EQ(imported.error().message, list + ":\nline 2: there is no Binary Input named 'No Such Point'\n"
+                                               "line 3: the event class '5' is not 0, 1, 2 or 3\n"
+                                               "line 3: Binary Input number 1 is missing");
     EXPECT_EQ(composeConfigFile(state, fixedNow()), before);
     EXPECT_FALSE(ws.modified());
 }
@@ -115,7 +133,7 @@ TEST_F(WorkspaceImportTest, AnOutputThatIsTheListIsRefusedBeforeItIsRead)
     const QByteArray bytes = readFileBytes(list);
     ASSERT_EQ(::symlink("points.csv", QFile::encodeName(path("link.dnp")).constData()), 0);
     for (const QString& out : {list, path("link.dnp")}) {
-        const Result<void> imported = ws.importInto(list, PointListFormat::Csv, out);
+        const Result<QString> imported = ws.importInto(list, PointListFormat::Csv, out);
         ASSERT_FALSE(imported.ok());
         EXPECT_EQ(imported.error().message, out + " is the point list being read; choose another file.");
         EXPECT_EQ(readFileBytes(list), bytes);
@@ -161,7 +179,7 @@ TEST_F(WorkspaceImportTest, TheWindowsImportTellsWhatCannotBeTaken)
     const Case cases[] = {
         {path("missing.csv"), "File I/O error.\n" + path("missing.csv") + ": No such file or directory"},
         {path("empty.csv"), "The point list cannot be read.\n" + path("empty.csv") +
-                                ", line 1: the file is empty, not a point list"},
+                                ":\nline 1: the file is empty, not a point list"},
     };
     for (const Case& c : cases) {
         prompts.shown.clear();

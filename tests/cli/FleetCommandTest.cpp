@@ -22,6 +22,8 @@ using namespace dnp;
 namespace {
 
 constexpr int kPatienceMs = 60000;
+// What "at once" may take on a busy machine: a bound against hanging only.
+constexpr int kAtOnceMs = 10000;
 
 ConfigState sampleState(int firstAin)
 {
@@ -128,6 +130,38 @@ TEST_F(FleetCommand, AJobsFileWithBadLinesRunsNothing)
     EXPECT_FALSE(QFile::exists(path("results.csv")));
 }
 
+// Results that would replace a file of the run are a jobs-file error, results that
+// cannot be written a failure: either way no panel is asked anything.
+TEST_F(FleetCommand, ResultsThatCannotBeWrittenAskNoPanel)
+{
+    writeConfig("a.dnp", sampleState(0));
+    test::PanelSim sim({"--tcp", "127.0.0.1:0", "--trace"});
+    expectListening(sim);
+    const QByteArray jobs = QStringLiteral("name,device,address,action,config\np1,%1,,send,a.dnp\n").arg(sim.device()).toUtf8();
+    write("jobs.csv", jobs);
+    const QByteArray config = test::fileBytes(path("a.dnp"));
+    struct Case {
+        QString results;
+        int status;
+        QString told;
+    };
+    const Case cases[] = {
+        {path("a.dnp"), 2, "line 2: the results file '" + path("a.dnp") + "' would replace the configuration this line reads"},
+        {path("jobs.csv"), 2, "the results file '" + path("jobs.csv") + "' would replace the jobs file"},
+        {path("none/results.csv"), 1, "Cannot write " + path("none/results.csv") + ": No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        const test::ProgramRun run = test::runDnpcfg({"fleet", path("jobs.csv"), "-o", c.results});
+        EXPECT_EQ(run.status, c.status) << c.results.toStdString();
+        EXPECT_EQ(run.err, test::errorText(c.told));
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(test::fileBytes(path("a.dnp")), config);
+    EXPECT_EQ(test::fileBytes(path("jobs.csv")), jobs);
+    sim.stop();
+    EXPECT_FALSE(sim.process().readAllStandardError().contains("connection taken"));
+}
+
 struct UsageCase {
     QStringList args;
     const char* problem;
@@ -151,45 +185,85 @@ TEST_F(FleetCommand, WrongUsageIsTold)
     }
 }
 
+// A fleet with --parallel 1 whose second job runs until it is cancelled: on a terminal
+// server that never takes the connection (the connect limit is far beyond a test's
+// steps). Standard error is read as it comes.
+struct HungFleet {
+    HungFleet(const test::FleetFolder& folder, const QString& hungName, const QString& moreLines,
+              QProcess* resultsReader = nullptr)
+    {
+        EXPECT_TRUE(good.device().startsWith("tcp://127.0.0.1:")) << good.device().toStdString();
+        EXPECT_TRUE(hung.ready());
+        folder.write("jobs.csv", (QStringLiteral("name,device,address,action,config\n"
+                                                 "first,%1,,send,a.dnp\n"
+                                                 "%3,%2,,send,a.dnp\n")
+                                      .arg(good.device(), hung.device(), hungName) +
+                                  QString(moreLines).replace("%1", good.device()))
+                                     .toUtf8());
+        if (resultsReader)
+            fleet.setStandardOutputProcess(resultsReader);
+        fleet.setReadChannel(QProcess::StandardError);
+        fleet.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), {"fleet", folder.path("jobs.csv"), "--parallel", "1"});
+        EXPECT_TRUE(fleet.waitForStarted());
+    }
+    // Standard error read until it holds `text`; whether it does.
+    bool errUntil(const QByteArray& text)
+    {
+        while (!err.contains(text) && fleet.waitForReadyRead(kPatienceMs))
+            err += fleet.readAllStandardError();
+        return err.contains(text);
+    }
+    void interrupt() { ::kill(static_cast<pid_t>(fleet.processId()), SIGINT); }
+
+    test::PanelSim good{{"--tcp", "127.0.0.1:0"}};
+    const test::LoopbackPort hung{test::LoopbackPort::Mode::Unanswered};
+    QProcess fleet;
+    QByteArray err;
+};
+
 TEST_F(FleetCommand, CtrlCCancelsTheRunningJobAndStillWritesTheResults)
 {
     writeConfig("a.dnp", sampleState(0));
-    test::PanelSim good({"--tcp", "127.0.0.1:0"});
-    expectListening(good);
-    // A terminal server that never takes the connection: its job runs until it is
-    // cancelled (or the connect limit, far beyond this test's steps).
-    const test::LoopbackPort hung(test::LoopbackPort::Mode::Unanswered);
-    ASSERT_TRUE(hung.ready());
-    write("jobs.csv", QStringLiteral("name,device,address,action,config\n"
-                                     "first,%1,,send,a.dnp\n"
-                                     "hung,%2,,send,a.dnp\n"
-                                     "later,%1,,send,a.dnp\n")
-                          .arg(good.device(), hung.device())
-                          .toUtf8());
-
-    QProcess fleet;
-    fleet.setReadChannel(QProcess::StandardError);
-    fleet.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), {"fleet", path("jobs.csv"), "--parallel", "1"});
-    ASSERT_TRUE(fleet.waitForStarted());
+    HungFleet run(*this, "hung", "later,%1,,send,a.dnp\n");
     // Once the first job is told as ended, the second has begun to connect.
-    QByteArray err;
-    while (!err.contains('\n') && fleet.waitForReadyRead(kPatienceMs))
-        err += fleet.readAllStandardError();
-    ASSERT_TRUE(err.startsWith("[1/3] first send ok ")) << err.constData();
-    ::kill(static_cast<pid_t>(fleet.processId()), SIGINT);
-    ASSERT_TRUE(fleet.waitForFinished(kPatienceMs));
-    err += fleet.readAllStandardError();
+    ASSERT_TRUE(run.errUntil("\n"));
+    ASSERT_TRUE(run.err.startsWith("[1/3] first send ok ")) << run.err.constData();
+    run.interrupt();
+    ASSERT_TRUE(run.fleet.waitForFinished(kPatienceMs));
+    run.err += run.fleet.readAllStandardError();
 
-    EXPECT_EQ(fleet.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(fleet.exitCode(), 1);
-    EXPECT_EQ(withoutSeconds(fleet.readAllStandardOutput()),
+    EXPECT_EQ(run.fleet.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.fleet.exitCode(), 1);
+    EXPECT_EQ(withoutSeconds(run.fleet.readAllStandardOutput()),
               QStringLiteral("name,device,address,action,outcome,message,seconds\r\n"
                              "first,%1,,send,ok,%3,S\r\n"
                              "hung,%2,,send,cancelled,The send was cancelled. Nothing was written to the panel.,S\r\n"
                              "later,%1,,send,cancelled,Not started: the fleet was stopped.,S\r\n")
-                  .arg(good.device(), hung.device(), kSentAndReadBack));
-    EXPECT_EQ(finishedLines(QString::fromUtf8(err)),
+                  .arg(run.good.device(), run.hung.device(), kSentAndReadBack));
+    EXPECT_EQ(finishedLines(QString::fromUtf8(run.err)),
               (QStringList{"[N/3] first send ok S s", "[N/3] hung send cancelled S s"}));
+}
+
+// The first Ctrl+C stops the fleet and gives the signal back its usual effect: while
+// the results are still being written (to a reader that takes nothing), a second one
+// ends the program at once.
+TEST_F(FleetCommand, ASecondCtrlCEndsTheProgramAtOnce)
+{
+    writeConfig("a.dnp", sampleState(0));
+    QProcess reader;
+    // A name longer than a pipe holds: its results row does not fit into the pipe.
+    HungFleet run(*this, QString(256 * 1024, 'n'), {}, &reader);
+    reader.start(QStringLiteral("sleep"), {"600"});
+    ASSERT_TRUE(run.errUntil("\n"));
+    ASSERT_TRUE(run.err.startsWith("[1/2] first send ok ")) << run.err.constData();
+    run.interrupt();
+    // The hung job is told as cancelled: the fleet has stopped and writes its results.
+    ASSERT_TRUE(run.errUntil(" send cancelled ")) << run.err.right(200).constData();
+    run.interrupt();
+    EXPECT_TRUE(run.fleet.waitForFinished(kAtOnceMs));
+    EXPECT_EQ(run.fleet.exitStatus(), QProcess::CrashExit);
+    reader.kill();
+    reader.waitForFinished();
 }
 
 }  // namespace

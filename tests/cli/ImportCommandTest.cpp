@@ -4,6 +4,7 @@
 
 #include "support/RunDnpcfg.h"
 
+#include "classes/ClassEditor.h"
 #include "files/ConfigFile.h"
 #include "files/FileTestHelpers.h"
 #include "files/PointList.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <numeric>
 
 #include <unistd.h>
 
@@ -37,7 +39,12 @@ std::vector<ConfigState> configurations()
     events.setSelected(2, PointType::Bin, 0, true);
     events.setSelected(1, PointType::Ain, 2, true);
     events.UnsolicitedSettings = {15, 0x0102, 300, 0x0304, 0, 0x0506};
-    return {ConfigState(), single, events, test::richConfiguration()};
+    // More words than the panel holds, as the class editor keeps them.
+    ConfigState over;
+    std::vector<int> analogInputs(kMaxListWords + 3);
+    std::iota(analogInputs.begin(), analogInputs.end(), 0);
+    test::setClass0(over, PointType::Ain, analogInputs);
+    return {ConfigState(), single, events, test::richConfiguration(), over};
 }
 
 class ImportCommand : public ::testing::Test {
@@ -56,7 +63,7 @@ protected:
 };
 
 // Exported, imported over the original and exported again: the same list, and no
-// difference between the configurations.
+// difference between the configurations; one over the panel's words with its warning.
 TEST_F(ImportCommand, AnExportedListReadsBackToTheSameConfiguration)
 {
     int n = 0;
@@ -70,7 +77,8 @@ TEST_F(ImportCommand, AnExportedListReadsBackToTheSameConfiguration)
             const ProgramRun run = test::runDnpcfg({"import", list, "-o", imported, "--base", original});
             EXPECT_EQ(run.status, 0) << run.err.toStdString();
             EXPECT_EQ(run.out, "");
-            EXPECT_EQ(run.err, "");
+            const WordBudget words = wordBudget(state);
+            EXPECT_EQ(run.err, words.over() ? test::errorText("warning: " + overBudgetText(words)) : QString());
             const ProgramRun diff = test::runDnpcfg({"diff", original, imported});
             EXPECT_EQ(diff.status, 0) << n << " " << format << "\n" << diff.out.toStdString();
             EXPECT_EQ(diff.out, "The configurations are the same.\n");
@@ -157,8 +165,8 @@ TEST_F(ImportCommand, ARefusedListWritesNothing)
     const ProgramRun run = test::runDnpcfg({"import", path("broken.csv"), "-o", path("out.dnp")});
     EXPECT_EQ(run.status, 1);
     const QString list = path("broken.csv");
-    EXPECT_EQ(run.err, test::errorText(list + ", line 2: there is no Binary Input named 'No Such Point'\n" + list +
-                                       ", line 3: the event class '5' is not 0, 1, 2 or 3"));
+    EXPECT_EQ(run.err, test::errorText(list + ":\nline 2: there is no Binary Input named 'No Such Point'\n"
+                                              "line 3: the event class '5' is not 0, 1, 2 or 3"));
     EXPECT_EQ(fileBytes(path("out.dnp")), "the old output");
     EXPECT_EQ(folder(), before);
 }

@@ -8,8 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <memory>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,6 +148,10 @@ TEST_F(SettingsCommand, ABadKeyOrValueIsAUsageErrorAndNothingIsSaved)
         {{"--set", "port=5"}, "port takes 0 (none) or a COM number from 1 to 4"},
         {{"--set", "addressing=yes"}, "addressing takes on or off"},
         {{"--set", "verify-after-send=1"}, "verify-after-send takes on or off"},
+        {{"--set", "device=/dev/ttyS0\n[Comm]\nBaud=0"}, "device takes no line breaks or other control characters"},
+        {{"--set", "device=/dev/tty\tS0"}, "device takes no line breaks or other control characters"},
+        {{"--set", "address=7\r"}, "address takes no line breaks or other control characters"},
+        {{"--set", QString("device=a") + QChar(0x2028) + "b"}, "device takes no line breaks or other control characters"},
         {{"--set", "port"}, "'port' is not KEY=VALUE"},
         {{"--set", "port=1", "--set", "port=2"}, "port is given twice"},
         {{"port=1"}, "unexpected argument 'port=1'"},
@@ -158,6 +166,32 @@ TEST_F(SettingsCommand, ABadKeyOrValueIsAUsageErrorAndNothingIsSaved)
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(fileBytes(ini()), kSampleIni) << c.args.join(' ').toStdString();
     }
+}
+
+// Writers at the same time take turns, each changing the file as the one before left it.
+TEST_F(SettingsCommand, TwentyWritersAtOnceKeepEveryUpdate)
+{
+    writeBytes(ini(), "[Other]\na=b\n");
+    const QStringList updates[] = {
+        {"port=1", "device=/dev/ttyUSB1"}, {"port=2", "device=/dev/ttyUSB2"}, {"port=3", "device=/dev/ttyUSB3"},
+        {"port=4", "device=/dev/ttyUSB4"}, {"baud=4800"}, {"parity=even"}, {"addressing=on"}, {"address=77"},
+        {"verify-after-send=on"},
+    };
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (std::size_t i = 0; i < 20; ++i) {
+        writers.push_back(std::make_unique<QProcess>());
+        writers.back()->start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"),
+                              QStringList{"settings", "--ini", ini(), "--set"} + updates[i % std::size(updates)]);
+    }
+    for (const auto& writer : writers) {
+        ASSERT_TRUE(writer->waitForFinished(60000));
+        EXPECT_EQ(writer->exitCode(), 0) << writer->readAllStandardError().toStdString();
+    }
+    const QStringList shown = settings({}).out.split('\n');
+    for (const char* line : {"baud: 4800", "parity: even", "addressing: on", "address: 77", "verify-after-send: on",
+                             "COM1=/dev/ttyUSB1", "COM2=/dev/ttyUSB2", "COM3=/dev/ttyUSB3", "COM4=/dev/ttyUSB4"})
+        EXPECT_TRUE(shown.contains(QString::fromLatin1(line))) << line;
+    EXPECT_TRUE(fileBytes(ini()).startsWith("[Other]\na=b\n"));
 }
 
 // The file's path, then why it could not be written.
@@ -261,6 +295,39 @@ TEST_F(SettingsLocation, AReadOnlyFileBesideTheProgramIsOnlyRead)
     EXPECT_EQ(fileBytes(besideIni), "[Comm]\nComPort=4\n");
     EXPECT_EQ(fileBytes(userIni), "[Comm]\nBaud=1\nComPort=4\nAddressing=0\nParity=0\nAddress=9\n");
     EXPECT_EQ(firstLines(copy({}), 2), "settings file: " + userIni + "\nport: 4");
+}
+
+// The superuser with a user's HOME (sudo) makes the user's settings folder and file as
+// that user's; a file the superuser made theirs before is refused for what it is.
+TEST_F(SettingsLocation, TheSuperuserInAUsersHomeMakesTheUsersFiles)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the superuser can make files of another user";
+    ASSERT_TRUE(QDir(dir.path()).mkdir("home"));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(path("home")).constData(), 65534, 65534), 0);
+    const QStringList home = {"HOME=" + path("home"), "XDG_CONFIG_HOME="};
+    const ProgramRun set = test::runProgram(program(), {"settings", "--set", "baud=4800"}, home);
+    EXPECT_EQ(set.status, 0) << set.err.toStdString();
+    for (const char* made : {"home/.config", "home/.config/DNP Configure", "home/.config/DNP Configure/DNP.ini",
+                             "home/.config/DNP Configure/DNP.ini.lock"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(path(made)).constData(), &st), 0) << made;
+        EXPECT_EQ(st.st_uid, 65534u) << made;
+        EXPECT_EQ(st.st_gid, 65534u) << made;
+    }
+    const QStringList asPlainUser = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", program()};
+    const ProgramRun theirs = test::runProgram("setpriv", asPlainUser.mid(1) + QStringList{"settings", "--set", "parity=even"}, home);
+    if (theirs.status != 0 && theirs.err.contains("setpriv"))
+        GTEST_SKIP() << theirs.err.toStdString();
+    EXPECT_EQ(theirs.status, 0) << theirs.err.toStdString();
+
+    const QString ini = path("home/.config/DNP Configure/DNP.ini");
+    ASSERT_EQ(::chown(QFile::encodeName(ini).constData(), 0, 0), 0);
+    const ProgramRun refused = test::runProgram("setpriv", asPlainUser.mid(1) + QStringList{"settings", "--set", "baud=9600"}, home);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, test::errorText("Unable to write to " + ini + "\n" + ini +
+                                           " belongs to another user; it was not replaced."));
 }
 
 // A plain user, the program and the superuser's DNP.ini in a folder only the superuser

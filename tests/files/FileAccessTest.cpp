@@ -25,11 +25,23 @@ QByteArray nameOf(const QString& path)
 
 TEST(FileNames, BytesThatAreNotUtf8SurviveTheRoundTrip)
 {
-    const QByteArray names[] = {"plain.dnp", "caf\xc3\xa9.dnp", "caf\xe9.dnp", "\xff\xfe", "a\xc3", "\xed\xa0\x80"};
+    const QByteArray names[] = {"plain.dnp", "caf\xc3\xa9.dnp", "caf\xe9.dnp", "\xff\xfe", "a\xc3", "\xed\xa0\x80",
+                                "\xef\xbb\xbf" "a.dnp", "a\xef\xbb\xbf" "b.dnp"};
     for (const QByteArray& name : names) {
         EXPECT_EQ(encodeFileName(decodeFileName(name)), name) << name.toHex().toStdString();
     }
     EXPECT_EQ(decodeFileName("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
+}
+
+TEST(FileText, TheByteOrderMarkIsPassedOverOnceAtTheStartOnly)
+{
+    const QChar mark(0xFEFF);
+    const std::pair<QByteArray, QString> cases[] = {
+        {"\xEF\xBB\xBF" "a,b", "a,b"}, {"a,b", "a,b"}, {"\xEF\xBB\xBF\xEF\xBB\xBF" "a", mark + QString("a")},
+        {"a\xEF\xBB\xBF", "a" + QString(mark)},
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(utf8FileText(bytes), text) << bytes.toHex().toStdString();
 }
 
 class FileAccessTest : public ::testing::Test {
@@ -59,6 +71,20 @@ TEST_F(FileAccessTest, InputsThatAreNoRegularFileAreRefusedAtOnce)
     EXPECT_EQ(missing.error().message, path("none") + ": No such file or directory");
     if (inputs.size() == 2)
         GTEST_SKIP() << test::kNoDeviceNodes << "; the FIFO and the folder were refused";
+}
+
+// A path that cannot be looked at is neither a file nor absent: below a regular file
+// (the system says "not a directory"), or a loop of links.
+TEST_F(FileAccessTest, OnlyAFileOrNothingIsAFileOrAbsent)
+{
+    ASSERT_TRUE(writeFileSafely(path("file"), "x").ok());
+    ASSERT_EQ(::symlink("loop", nameOf(path("loop")).constData()), 0);
+    const std::pair<QString, bool> cases[] = {
+        {path("file"), true}, {path("none"), true}, {dir.path(), false}, {path("file/child"), false},
+        {path("loop"), false},
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(isRegularFileOrAbsent(input), expected) << input.toStdString();
 }
 
 TEST_F(FileAccessTest, AFileOfExactlyTheBoundIsReadAndOneByteMoreIsRefused)

@@ -2,6 +2,7 @@
 
 #include "comm/ConfigImage.h"
 #include "files/FileTestHelpers.h"
+#include "model/WordBudget.h"
 
 #include <QTemporaryDir>
 #include <cctype>
@@ -362,6 +363,10 @@ const Refusal kRefusals[] = {
      "line 2: the class0 field 'no' is not 'yes': every point of a list is in Class 0 (delete the row to leave the "
      "point out)",
      2},
+    {"a number beyond its type", kCsv,
+     csvRows("Analog Input,0,Meter: Inst: Vld,,0,yes,\r\nAnalog Input,999,Meter: Inst: Vs,,0,yes,\r\n"
+             "Analog Input,2,Meter: Inst: Ild,,0,yes,\r\n"),
+     "line 3: Analog Input 999 does not exist: the last is 2\nline 4: Analog Input number 1 is missing", 3},
     {"several problems of a row and of the list", kCsv,
      csvRows("Binary Input,0,Tap Position Known,,7,yes,\r\nBinary Input,x,Tap Raise,,0,yes,\r\n"
              "Analog Input,1,Meter: Inst: Vs,,0,yes,\r\n"),
@@ -375,7 +380,7 @@ const Refusal kRefusals[] = {
     {"text after a closing quote", kCsv, csvRows("Binary Input,0,Tap Position Known,\"first\" second,0,yes,\r\n"),
      "line 2: text follows the closing quote of a field", 2},
     {"a missing column", kCsv, "type,index,name,class0\r\nBinary Input,0,Tap Position Known,yes\r\n",
-     "line 1: the header row has no column 'event_class'", 1},
+     "line 1: the header row has no column 'event_class' (it needs type, index, name, event_class)", 1},
     {"a column twice", kCsv, "type,index,name,event_class,Index\r\n", "line 1: the header row has the column 'index' twice",
      1},
     {"not a list", kCsv, "\r\nDear engineer,\r\nhere is the list.\r\n",
@@ -431,35 +436,23 @@ INSTANTIATE_TEST_SUITE_P(Table, PointListImportRefusal, testing::ValuesIn(kRefus
                              return name;
                          });
 
-TEST(PointListImportLimits, MoreThan240ImageWordsCountingEachBinaryOutputTwice)
+TEST(PointListImportLimits, MoreThan240ImageWordsAreTakenAsTheEditorTakesThem)
 {
-    // Four binary outputs take 8 words, 232 analog inputs the other 232; the 233rd is too many.
+    // Four binary outputs take 8 words, 233 analog inputs the other 233: one word over.
     const PointCatalog& catalog = PointCatalog::instance();
     QByteArray csv = kCsvHeader;
     for (int i = 0; i < pointCount(PointType::Bout); ++i)
         csv += "Binary Output," + QByteArray::number(i) + "," + catalog.point(PointType::Bout, i).shortName.toUtf8() +
                ",,0,yes,\r\n";
     int number = 0;
-    int firstOverLine = 0;
-    for (const CatalogPoint& p : catalog.points(PointType::Ain)) {
-        if (p.wordCount != 1 || number == 233)
-            continue;
-        csv += "Analog Input," + QByteArray::number(number++) + "," + p.shortName.toUtf8() + ",,0,yes,\r\n";
-        if (number == 233)
-            firstOverLine = 1 + 4 + number;
-    }
-    const CatalogPoint& over = catalog.points(PointType::Ain)[232];
-    ASSERT_EQ(over.wordCount, 1);
-    const Error error = importFails(csv, PointListFormat::Csv);
-    EXPECT_EQ(error.message, QStringLiteral("line %1: the listed points take 241 image words, more than the panel's 240: "
-                                            "'%2' is the first that does not fit")
-                                 .arg(firstOverLine)
-                                 .arg(over.shortName));
-    EXPECT_EQ(error.line, firstOverLine);
-
-    // Without the last analog input the image is full, and the list is taken.
-    const qsizetype lastRow = csv.lastIndexOf("Analog Input,232,");
-    EXPECT_TRUE(importPointList(csv.left(lastRow), PointListFormat::Csv, {}));
+    for (const CatalogPoint& p : catalog.points(PointType::Ain))
+        if (p.wordCount == 1 && number < 233)
+            csv += "Analog Input," + QByteArray::number(number++) + "," + p.shortName.toUtf8() + ",,0,yes,\r\n";
+    ConfigState state;
+    applyConfigFileData(state, importOk(csv, PointListFormat::Csv));
+    EXPECT_EQ(wordBudget(state).used, 241);
+    // Exported, it reads back the same.
+    expectSameConfiguration(importOk(pointListCsv(pointList(state)), PointListFormat::Csv), dataOf(state));
 }
 
 TEST(PointListImportLimits, TwentyProblemsAtMostInLineOrder)
@@ -488,7 +481,7 @@ TEST(PointListImportLimits, TooLargeToBeAList)
 
 // --- from a file ---
 
-TEST(PointListImportFile, ReadsAListAndNamesTheFileInEachProblem)
+TEST(PointListImportFile, ReadsAListAndNamesTheFileOnceAboveItsProblems)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -502,8 +495,8 @@ TEST(PointListImportFile, ReadsAListAndNamesTheFileInEachProblem)
     ASSERT_TRUE(writeFileBytes(bad, kCsvHeader + "Binary Input,1,Tap Position Known,,5,yes,\r\n"));
     const Result<ConfigFileData> refused = loadPointList(bad, PointListFormat::Csv, {});
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().message, bad + ", line 2: the event class '5' is not 0, 1, 2 or 3\n" + bad +
-                                           ", line 2: Binary Input number 0 is missing");
+    EXPECT_EQ(refused.error().message, bad + ":\nline 2: the event class '5' is not 0, 1, 2 or 3\n"
+                                             "line 2: Binary Input number 0 is missing");
     EXPECT_EQ(refused.error().line, 2);
 }
 

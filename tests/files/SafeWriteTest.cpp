@@ -286,7 +286,8 @@ TEST_F(SafeWriteTest, APlainUserIsRefusedWhatIsNotTheirsAndTheFileStays)
         const char* message;  // %1 the path; nothing: written
     };
     const Case cases[] = {
-        {"root-0644.dnp", 0, 0, 0644, "%1 is read-only"},
+        {"root-0644.dnp", 0, 0, 0644, "%1 belongs to another user; it was not replaced."},
+        {"root-0444.dnp", 0, 0, 0444, "%1 is read-only"},
         {"root-0666.dnp", 0, 0, 0666, "%1 belongs to another user; it was not replaced."},
         {"own-file-root-group.dnp", kPlainUser, 0, 0664, "%1 belongs to another user; it was not replaced."},
         {"own.dnp", kPlainUser, kPlainGroup, 0644, nullptr},
@@ -326,6 +327,75 @@ TEST_F(SafeWriteTest, APlainUserMakesANewFileOfTheirOwn)
     EXPECT_EQ(run.told, "written");
     EXPECT_EQ(statOf(path("new.dnp")).st_uid, kPlainUser);
     EXPECT_EQ(statOf(path("new.dnp")).st_gid, kPlainGroup);
+}
+
+// --- links in a shared folder ---
+
+// A folder anyone may write (with the sticky bit, as /tmp): another user's link there is
+// not followed, not even by the superuser; the user's own or the folder owner's is.
+TEST_F(SafeWriteTest, ALinkOfAnotherUserInASharedFolderIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << kNotRoot;
+    struct Case {
+        const char* folder;
+        mode_t bits;
+        uid_t folderOwner;
+        uid_t linkOwner;
+        bool followed;
+    };
+    const Case cases[] = {
+        {"shared-their-link", 01777, 0, kPlainUser, false},
+        {"shared-own-link", 01777, 0, 0, true},
+        {"shared-owners-link", 01777, kPlainUser, kPlainUser, true},
+        {"open-their-link", 0777, 0, kPlainUser, true},
+    };
+    for (const Case& c : cases) {
+        const QString folder = path(QString::fromLatin1(c.folder));
+        const QString victim = folder + "-victim.txt";
+        const QString link = folder + "/report.txt";
+        write(QString::fromLatin1(c.folder) + "-victim.txt", "precious");
+        ASSERT_EQ(::mkdir(nameOf(folder).constData(), 0700), 0);
+        ASSERT_EQ(::chown(nameOf(folder).constData(), c.folderOwner, 0), 0);
+        ASSERT_EQ(::chmod(nameOf(folder).constData(), c.bits), 0);
+        ASSERT_EQ(::symlink(nameOf(victim).constData(), nameOf(link).constData()), 0);
+        ASSERT_EQ(::lchown(nameOf(link).constData(), c.linkOwner, kPlainGroup), 0);
+        const QString refusal = link + " is a link owned by another user in a shared folder; it was not followed.";
+        const QString expected = c.followed ? QStringLiteral("written") : refusal;
+        EXPECT_EQ(outcome(checkWritable(link)), expected) << c.folder;
+        EXPECT_EQ(outcome(writeFileSafely(link, "replaced")), expected) << c.folder;
+        EXPECT_EQ(bytesOf(victim), c.followed ? "replaced" : "precious") << c.folder;
+        EXPECT_EQ(fileIdentity(link).ok(), c.followed) << c.folder;
+    }
+}
+
+// --- what a path names ---
+
+TEST_F(SafeWriteTest, AFileIsKnownThroughLinksAndBeforeItIsMade)
+{
+    write("file.dnp", "x");
+    ASSERT_EQ(::link(nameOf(path("file.dnp")).constData(), nameOf(path("hard.dnp")).constData()), 0);
+    link("file.dnp", "link.dnp");
+    link("new.dnp", "dangling.dnp");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    link("sub", "sublink");
+    const struct {
+        QString a;
+        QString b;
+        bool same;
+    } cases[] = {
+        {path("file.dnp"), path("link.dnp"), true},       {path("file.dnp"), path("hard.dnp"), true},
+        {path("file.dnp"), dir.path() + "/./file.dnp", true}, {path("new.dnp"), path("dangling.dnp"), true},
+        {path("sub/new.dnp"), path("sublink/new.dnp"), true}, {path("new.dnp"), path("sub/new.dnp"), false},
+        {path("new.dnp"), path("file.dnp"), false},
+    };
+    for (const auto& c : cases) {
+        const Result<FileIdentity> a = fileIdentity(c.a);
+        const Result<FileIdentity> b = fileIdentity(c.b);
+        ASSERT_TRUE(a && b) << c.a.toStdString() << " " << c.b.toStdString();
+        EXPECT_EQ(*a == *b, c.same) << c.a.toStdString() << " " << c.b.toStdString();
+    }
+    EXPECT_EQ(fileIdentity(path("file.dnp/child")).error().message, "Cannot write " + path("file.dnp/child") + ": Not a directory");
 }
 
 // --- an output onto its own input ---

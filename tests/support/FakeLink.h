@@ -83,14 +83,17 @@ inline LinkFactory fakeLinks(FakeLine& line)
 // Timing for a line as fast as memory: a silent panel is given up on at once.
 constexpr LineTiming kFakeLineTiming{0, 0, 0, 0};
 
-// The simulator's panel answering the frames the fake line carries.
+// The simulator's panel answering the frames the fake line carries, read as the
+// simulator's line reads them.
 inline std::function<FakeReply(const QByteArray&)> simulatedPanel(sim::Panel& panel)
 {
     return [&panel](const QByteArray& frame) {
-        const std::vector<sim::Answer> answers = panel.receive(frame);
-        if (answers.empty() || answers.front().reply.isEmpty())
+        sim::FrameReader reader(panel.addressed());
+        const std::vector<sim::Request> requests = reader.take(frame);
+        if (requests.empty() || !panel.answers(requests.front().address))
             return FakeReply{{}, true};
-        return FakeReply{answers.front().reply, false};
+        const QByteArray reply = panel.answer(requests.front()).reply;
+        return FakeReply{reply, reply.isEmpty()};
     };
 }
 

@@ -11,6 +11,7 @@
 #include "files/PointList.h"
 #include "files/PointListImport.h"
 #include "model/Marks.h"
+#include "model/WordBudget.h"
 #include "support/FakeLink.h"
 #include "support/ScriptedPrompts.h"
 
@@ -532,7 +533,8 @@ inline std::string checkListedProblems(const Error& error, QByteArrayView input)
 
 // Read as CSV and as a Device Profile document, a list is refused with its problems
 // (detail::checkListedProblems), or reads to data that keep the Class 0 invariant, choose
-// each point in at most one event class and fit the image; exported as either format and
+// each point in at most one event class and fit the image when they are within the
+// panel's words (and are refused a send when not); exported as either format and
 // read back over themselves they are the same data, and the CSV exported again is the
 // same bytes.
 inline std::string checkPointListInput(QByteArrayView input)
@@ -555,11 +557,15 @@ inline std::string checkPointListInput(QByteArrayView input)
                 return as + "selection " + std::to_string(s) + " is in more than one event class";
         ConfigState state;
         applyConfigFileData(state, data);
-        // A list of points fits the image (an empty one is no configuration to send).
+        // A list of points fits the image unless it takes more than the panel's words (an
+        // empty one is no configuration to send).
         const bool anyPoint = std::any_of(data.ClassSelection[0].begin(), data.ClassSelection[0].end(),
                                           [](std::uint8_t chosen) { return chosen != 0; });
-        if (const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem); anyPoint && !built)
-            return as + "the imported configuration cannot be sent: " + text(built.error().message);
+        const bool fits = !wordBudget(state).over();
+        if (const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
+            anyPoint && fits != built.ok())
+            return as + (fits ? "the imported configuration cannot be sent: " + text(built.error().message)
+                              : std::string("a configuration over the panel's words can be sent"));
         const PointList list = pointList(state);
         if (!list.unnumbered.empty())
             return as + "points in an event class without a number";

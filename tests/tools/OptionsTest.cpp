@@ -120,6 +120,8 @@ TEST(SimOptions, UsageErrorsSayWhatWasWrong)
         {{"--tcp", "localhost:65536"}, "--tcp: \"localhost:65536\" is not HOST:PORT with a port from 0 to 65535"},
         {{"--tcp", ":5020"}, "--tcp: \":5020\" is not HOST:PORT with a port from 0 to 65535"},
         {{"--tcp", "127.0.0.1:0", "--link", "dev"}, "--link names a pseudo-terminal's device; there is none with --tcp"},
+        {{"--stray-bytes", "20000000"}, "--stray-bytes: at most 4096 bytes (--flood-after sends bytes without end)"},
+        {{"--extra-bytes", "4097"}, "--extra-bytes: at most 4096 bytes (--flood-after sends bytes without end)"},
         {{"--echo=yes"}, "Unexpected value after '--echo'."},
         {{"--tcp", "127.0.0.1:0", "--tls-cert", "sim.pem"}, "--tls-cert and --tls-key go together"},
         {{"--tcp", "127.0.0.1:0", "--tls-client-ca", "ca.pem"}, "--tls-client-ca needs --tls-cert and --tls-key"},

@@ -1,6 +1,6 @@
 // The panel's side of the frames, as the simulator reads requests and writes replies.
 
-#include "Panel.h"
+#include "Line.h"
 #include "support/FrameBytes.h"
 
 #include <gtest/gtest.h>
@@ -202,25 +202,41 @@ TEST(PanelFaults, RepliesCarryTheFaultsOfTheirRequest)
     };
     for (const ReplyCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Panel panel(std::nullopt, c.faults);
-        panel.image = kImage;
+        Line line({}, c.faults);
+        line.stations().front().panel.image = kImage;
         for (std::size_t r = 0; r < c.requests.size(); ++r) {
-            const std::vector<Answer> answers = panel.receive(c.requests[r]);
-            ASSERT_EQ(answers.size(), 1u) << "request " << r + 1;
-            EXPECT_EQ(answers[0].request, static_cast<int>(r + 1));
-            EXPECT_EQ(answers[0].frame, c.requests[r]);
-            EXPECT_EQ(answers[0].reply, c.replies[r]) << "request " << r + 1;
-            EXPECT_EQ(answers[0].repeat, c.repeats[r]) << "request " << r + 1;
+            const std::vector<Heard> heard = line.receive(c.requests[r]);
+            ASSERT_EQ(heard.size(), 1u) << "request " << r + 1;
+            const Answer& answer = heard[0].answer;
+            EXPECT_EQ(answer.request, static_cast<int>(r + 1));
+            EXPECT_EQ(answer.frame, c.requests[r]);
+            EXPECT_EQ(answer.reply, c.replies[r]) << "request " << r + 1;
+            EXPECT_EQ(answer.repeat, c.repeats[r]) << "request " << r + 1;
         }
     }
 }
 
 TEST(PanelFaults, AFrameForAnotherAddressIsNotOurs)
 {
-    Panel panel(1, {});
-    EXPECT_TRUE(panel.receive(readRequest(0, 1, {true, 2})).empty());
-    const std::vector<Dropped> dropped = panel.takeDropped();
+    Line line({1}, {});
+    EXPECT_TRUE(line.receive(readRequest(0, 1, {true, 2})).empty());
+    const std::vector<Dropped> dropped = line.takeDropped();
     ASSERT_EQ(dropped.size(), 1u);
     EXPECT_EQ(dropped[0].bytes, 6);
     EXPECT_EQ(dropped[0].reason, QStringLiteral("for address 2, not ours"));
+}
+
+// Whatever comes, the reader keeps no more than a frame's start, and tells a run of
+// bytes dropped for one reason once.
+TEST(PanelFaults, NoiseIsDroppedInRunsAndFramesAfterItAreAnswered)
+{
+    Line line({}, {});
+    const QByteArray noise(50000, '\xFF');  // no command
+    EXPECT_TRUE(line.receive(noise).empty());
+    EXPECT_EQ(line.receive(readRequest(0, 1)).size(), 1u);
+    const std::vector<Dropped> dropped = line.takeDropped();
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_EQ(dropped[0].bytes, 50000);
+    EXPECT_EQ(dropped[0].reason, QStringLiteral("unknown command"));
+    EXPECT_FALSE(line.hasPartial());
 }

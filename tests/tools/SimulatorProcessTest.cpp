@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -72,6 +73,20 @@ public:
         }
         return got;
     }
+
+    // Whether the other end closes within the patience (what it sent is read and dropped).
+    bool closedByTheOtherEnd()
+    {
+        for (;;) {
+            pollfd fd{fd_, POLLIN, 0};
+            if (::poll(&fd, 1, static_cast<int>(kPatience.count())) <= 0)
+                return false;
+            char buffer[4096];
+            if (::read(fd_, buffer, sizeof buffer) <= 0)
+                return true;
+        }
+    }
+    int fd() const { return fd_; }
 
 private:
     int fd_;
@@ -222,6 +237,45 @@ TEST_F(SimulatorProcess, OverTcpOneConnectionAfterAnother)
     ASSERT_TRUE(second.isOpen());
     ASSERT_TRUE(second.write(request));
     EXPECT_EQ(second.read(5), bytes({0x05, 0x10, 0xA0, 0xFF, 0x4C}));
+}
+
+// Clients that send noise and go, and one that sends requests and never reads their
+// replies (closed once 64 KiB wait for it), leave the panel answering the next client
+// at once: within a read's patience, where a line still counting their bytes would take
+// minutes.
+TEST_F(SimulatorProcess, NoClientLeavesTheTcpPanelDeaf)
+{
+    PanelSim sim({"--tcp", "127.0.0.1:0", "--image-in", imageIn()});
+    const auto match = QRegularExpression(QStringLiteral("^tcp://127\\.0\\.0\\.1:([0-9]+)$")).match(sim.device());
+    ASSERT_TRUE(match.hasMatch()) << sim.device().toStdString() << sim.error().toStdString();
+    const int port = match.captured(1).toInt();
+
+    std::mt19937 random(29);  // the same noise every run
+    for (int client = 0; client < 30; ++client) {
+        QByteArray noise(50000, '\0');
+        for (char& b : noise)
+            b = static_cast<char>(random());
+        Wire hostile(connectTo(port));
+        ASSERT_TRUE(hostile.isOpen());
+        ASSERT_TRUE(hostile.write(noise));
+        // In a row: each one gone before the next comes.
+        ::shutdown(hostile.fd(), SHUT_WR);
+        EXPECT_TRUE(hostile.closedByTheOtherEnd());
+    }
+    {
+        Wire deaf(connectTo(port));
+        ASSERT_TRUE(deaf.isOpen());
+        QByteArray requests;
+        for (int i = 0; i < 30000; ++i)
+            requests += readWord255(std::nullopt);
+        // Its requests are cut off once the panel has given up on it.
+        (void)::send(deaf.fd(), requests.constData(), static_cast<size_t>(requests.size()), MSG_NOSIGNAL);
+        EXPECT_TRUE(deaf.closedByTheOtherEnd());
+    }
+    Wire clean(connectTo(port));
+    ASSERT_TRUE(clean.isOpen());
+    ASSERT_TRUE(clean.write(readWord255(std::nullopt)));
+    EXPECT_EQ(clean.read(5), bytes({0x05, 0x00, 0xA0, 0xFF, 0x5C}));
 }
 
 TEST_F(SimulatorProcess, ThreeAddressesOnOneLine)

@@ -27,8 +27,9 @@ public:
     virtual int watch() const = 0;
     // Follows what watch() told; gives notes for the trace.
     virtual QStringList followEvents() = 0;
-    // The line gave end-of-file or an error: true when the connection has gone (a
-    // half-received frame and the output go with it).
+    // The line gave end-of-file or an error, or the panel gives up on the program: true
+    // when the connection is closed (a half-received frame and the output go with it);
+    // a pseudo-terminal stays.
     virtual bool lineEnded() = 0;
     // The speed the program set for the line, in baud; none when it has no number.
     virtual std::optional<int> programBaud() const = 0;

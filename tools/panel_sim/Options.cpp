@@ -21,6 +21,8 @@ struct OptionRow {
 };
 
 constexpr int kAnyNumber = std::numeric_limits<int>::min();
+// The bytes a fault adds to a reply or after it: a fault, not a flood (--flood-after).
+constexpr int kMostFaultBytes = 4096;
 constexpr int kHighestPort = 65535;
 
 constexpr OptionRow kOptionTable[] = {
@@ -237,6 +239,12 @@ Result<ParsedOptions> parseOptions(const QStringList& arguments)
     }
     if (options.noPacing && options.baud)
         return failure(QStringLiteral("--no-pacing and --baud exclude each other"));
+    for (const auto& [name, bytes] : {std::pair{"stray-bytes", options.faults.strayBytes},
+                                      std::pair{"extra-bytes", options.faults.extraBytes}})
+        if (bytes > kMostFaultBytes)
+            return failure(QStringLiteral("--%1: at most %2 bytes (--flood-after sends bytes without end)")
+                               .arg(QLatin1String(name))
+                               .arg(kMostFaultBytes));
     if (options.tcp && !options.link.isEmpty())
         return failure(QStringLiteral("--link names a pseudo-terminal's device; there is none with --tcp"));
     if (options.tlsCert.isEmpty() != options.tlsKey.isEmpty())

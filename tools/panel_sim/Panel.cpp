@@ -83,20 +83,30 @@ std::vector<Request> FrameReader::take(QByteArrayView bytes)
 {
     pending_.append(bytes.data(), bytes.size());
     std::vector<Request> requests;
+    qsizetype at = 0;  // what was read is cut off once, at the end
     for (;;) {
-        auto parsed = parseRequest(pending_, addressing_);
+        auto parsed = parseRequest(QByteArrayView(pending_).sliced(at), addressing_);
         if (std::holds_alternative<Incomplete>(parsed))
             break;
         if (const auto* bad = std::get_if<BadFrame>(&parsed)) {
-            dropped_.push_back({bad->discard, QString::fromLatin1(bad->reason)});
-            pending_.remove(0, bad->discard);
+            drop(bad->discard, bad->reason);
+            at += bad->discard;
             continue;
         }
         auto& request = std::get<Request>(parsed);
-        pending_.remove(0, request.size);
+        at += request.size;
         requests.push_back(std::move(request));
     }
+    pending_.remove(0, at);
     return requests;
+}
+
+void FrameReader::drop(int bytes, const char* reason)
+{
+    if (!dropped_.empty() && dropped_.back().reason == QLatin1String(reason))
+        dropped_.back().bytes += bytes;
+    else
+        dropped_.push_back({bytes, QString::fromLatin1(reason)});
 }
 
 std::vector<Dropped> FrameReader::takeDropped()
@@ -111,24 +121,9 @@ Dropped notOurs(const Request& request)
     return {request.size, QStringLiteral("for address %1, not ours").arg(request.address)};
 }
 
-Panel::Panel(std::optional<int> address, Faults faults)
-    : address_(address), faults_(std::move(faults)), reader_(address.has_value())
-{
-}
+Panel::Panel(std::optional<int> address, Faults faults) : address_(address), faults_(std::move(faults)) {}
 
 bool Panel::answers(std::uint8_t address) const { return !address_ || address == (*address_ & 0xFF); }
-
-std::vector<Answer> Panel::receive(QByteArrayView bytes)
-{
-    std::vector<Answer> answers;
-    for (const Request& request : reader_.take(bytes)) {
-        if (this->answers(request.address))
-            answers.push_back(answer(request));
-        else
-            dropped_.push_back(notOurs(request));
-    }
-    return answers;
-}
 
 Answer Panel::answer(const Request& request)
 {
@@ -184,14 +179,6 @@ void Panel::spoilReply(Answer& a) const
     else if (faults_.extraAt.isEmpty() || faults_.extraAt.contains(a.request))
         a.reply.append(QByteArray(faults_.extraBytes, kExtraByte));
     a.repeat = faults_.repeatEveryReply || faults_.repeatReplyAt.contains(a.request);
-}
-
-std::vector<Dropped> Panel::takeDropped()
-{
-    std::vector<Dropped> dropped = reader_.takeDropped();
-    dropped.insert(dropped.end(), dropped_.begin(), dropped_.end());
-    dropped_.clear();
-    return dropped;
 }
 
 }  // namespace dnp::sim

@@ -1,6 +1,7 @@
 #pragma once
-// The simulated panel: takes the bytes the master sends, answers its frames, keeps
-// a 256-word image. No device, no clock: main.cpp does the line and the timing.
+// The simulated panel: answers the frames the master sends, keeps a 256-word image. No
+// device, no clock: Line reads the frames off the bytes, main.cpp does the line and the
+// timing.
 
 #include "comm/Frames.h"
 #include "comm/ImageLayout.h"
@@ -60,7 +61,9 @@ struct Dropped {
 };
 
 // The requests in a byte stream that arrives in pieces: bytes in, each completed
-// request out; what is no frame is dropped and told.
+// request out; what is no frame is dropped and told, a run of bytes dropped for one
+// reason once. It holds no more than the start of one frame, whatever comes, and reads
+// each byte once.
 class FrameReader {
 public:
     explicit FrameReader(bool addressing) : addressing_(addressing) {}
@@ -73,6 +76,8 @@ public:
     std::vector<Dropped> takeDropped();
 
 private:
+    void drop(int bytes, const char* reason);
+
     bool addressing_;
     QByteArray pending_;
     std::vector<Dropped> dropped_;
@@ -120,16 +125,15 @@ struct Answer {
     bool imageComplete = false;  // a write of word 255 was stored
 };
 
+// One panel: the requests for it answered (a Line reads them off the bytes).
 class Panel {
 public:
     Panel(std::optional<int> address, Faults faults);
 
-    // Takes received bytes; gives the answers of the requests they complete.
-    std::vector<Answer> receive(QByteArrayView bytes);
     // Answers a request addressed to this panel.
     Answer answer(const Request& request);
-    // Frames and bytes dropped since the last call.
-    std::vector<Dropped> takeDropped();
+    // Whether its frames carry an address byte.
+    bool addressed() const { return address_.has_value(); }
     // Whether a frame with this address byte is for this panel.
     bool answers(std::uint8_t address) const;
 
@@ -141,10 +145,8 @@ private:
 
     std::optional<int> address_;
     Faults faults_;
-    FrameReader reader_;
     int requests_ = 0;
     int previousReadOffset_ = 0;
-    std::vector<Dropped> dropped_;
 };
 
 }  // namespace dnp::sim

@@ -5,7 +5,9 @@
 //
 // The line keeps a real panel's timing: a request takes its wire time to cross the
 // line (10 bits a byte at the line's speed), the reply starts only once it has
-// crossed, and its bytes leave one character time apart.
+// crossed, and its bytes leave one character time apart. Each TCP connection starts on
+// a quiet line, and no program can make the panel hold more than a bounded amount:
+// input is read frame by frame, and a program that leaves its replies unread is dropped.
 
 #include "Device.h"
 #include "Line.h"
@@ -44,6 +46,9 @@ constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
 // Flood bytes queued at most at a time, so that a line nobody reads does not grow memory.
 constexpr std::size_t kFloodQueue = 64;
+// A program that leaves this much of the panel's output unread (it sends requests and
+// never reads the replies) is dropped, so that no program can make the panel hold more.
+constexpr qsizetype kMostQueuedBytes = 64 * 1024;
 // A flood on a line without a known speed: one byte a millisecond.
 constexpr microseconds kUnpacedFloodStep{1000};
 
@@ -106,6 +111,8 @@ public:
                 writeBlocked_ = false;
             if (connected && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
                 receive();
+            if (queuedBytes_ > kMostQueuedBytes)
+                dropUnreadOutput();
             if (fds[1].revents & POLLIN)
                 followEvents();
             dropStalePartial();
@@ -192,6 +199,7 @@ private:
     // The output is kept in the order its bytes are due.
     void enqueue(Clock::time_point due, QByteArray bytes)
     {
+        queuedBytes_ += bytes.size();
         const auto at = std::upper_bound(output_.begin(), output_.end(), due,
                                          [](Clock::time_point t, const Chunk& chunk) { return t < chunk.due; });
         output_.insert(at, Chunk{due, std::move(bytes)});
@@ -274,13 +282,16 @@ private:
             QByteArray& bytes = output_.front().bytes;
             const ssize_t n = ::write(device_->line(), bytes.constData(), static_cast<size_t>(bytes.size()));
             if (n < 0) {
-                if (errno == EAGAIN || errno == EINTR)
+                if (errno == EAGAIN || errno == EINTR) {
                     writeBlocked_ = true;
-                else
-                    output_.pop_front();  // nobody to take it
+                } else {  // nobody to take it
+                    queuedBytes_ -= bytes.size();
+                    output_.pop_front();
+                }
                 return;
             }
             bytes.remove(0, n);
+            queuedBytes_ -= n;
             if (bytes.isEmpty())
                 output_.pop_front();
         }
@@ -317,21 +328,39 @@ private:
             floodAt_ = std::max(*floodAt_, Clock::now());  // a flooding panel floods the new connection
     }
 
-    // A connection that closes takes its half-received frame and its output with it.
+    // A connection that closes takes its half-received frame, its output and the line's
+    // timing with it: the next program finds a quiet line, whatever this one sent.
     void connectionEnded()
     {
         if (line_.hasPartial())
             trace("xx", {}, QStringLiteral("unfinished frame dropped with the connection"));
         line_.dropPartial();
         output_.clear();
+        queuedBytes_ = 0;
         writeBlocked_ = false;
+        inboundFreeAt_ = {};
+        lineFreeAt_ = {};
         trace("xx", {}, QStringLiteral("connection closed"));
+    }
+
+    // A program that does not take its replies: its connection is closed; on a
+    // pseudo-terminal, which stays, the output waiting for it is dropped.
+    void dropUnreadOutput()
+    {
+        trace("xx", {}, QStringLiteral("%1 bytes wait for a program that does not read them").arg(queuedBytes_));
+        if (device_->lineEnded()) {
+            connectionEnded();
+            return;
+        }
+        output_.clear();
+        queuedBytes_ = 0;
     }
 
     Options options_;
     std::unique_ptr<Device> device_;
     Line line_;
     std::deque<Chunk> output_;
+    qsizetype queuedBytes_ = 0;  // the bytes of output_
     Clock::time_point inboundFreeAt_{};  // the program's bytes have crossed the line
     Clock::time_point lineFreeAt_{};     // the panel's bytes have left
     std::optional<Clock::time_point> floodAt_;
