@@ -46,15 +46,16 @@ double wireSeconds(frames::Command command, int baud)
     return bytes * 10.0 / baud;
 }
 
-// A full list: 240 words.
-ConfigState fullList()
+// A full list of 240 words, opened from a file in `dir`.
+bool openFullList(Workspace& workspace, const QTemporaryDir& dir)
 {
     ConfigState state;
     for (int t = 0; t < 240; ++t) {
         state.setSelected(0, PointType::Ain, t, true);
         state.Class0Order[typeNumber(PointType::Ain)][t] = t;
     }
-    return state;
+    const QString file = dir.filePath("full.dnp");
+    return writeFileSafely(file, composeConfigFile(state, QDateTime::currentDateTime())) && workspace.open(file);
 }
 
 // The seconds a panel command takes from its start until its end; nothing when it failed.
@@ -105,7 +106,7 @@ int compareTls(int baud, int runs)
         for (int d = 0; d < 2; ++d) {
             QuietPrompts prompts;
             Workspace workspace(prompts, {.iniPath = ini});
-            workspace.adopt(configFileDataOf(fullList()));
+            (void)openFullList(workspace, dir);
             (void)workspace.overrideLink({devices[d], baud, {}, {}});
             const std::optional<double> took =
                 timed(workspace, [&] { workspace.send(kIndividualMappingItem, true); });
@@ -153,7 +154,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(link.error().message));
         return 1;
     }
-    workspace.adopt(configFileDataOf(fullList()));
+    if (!openFullList(workspace, dir)) {
+        std::fprintf(stderr, "cannot write the configuration\n");
+        return 1;
+    }
 
     // One send, retrieve, or send with its verify, from its start until its end.
     const auto measure = [&](const char* name, const std::function<void()>& start, double wire) {

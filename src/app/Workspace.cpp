@@ -67,13 +67,12 @@ TcomSetIni& Workspace::changeableSettings()
 void Workspace::markSaved()
 {
     saved_ = state_.content();
-    retrievedUnsaved_ = false;
-    importedUnsaved_ = false;
+    unsaved_ = false;
 }
 
 bool Workspace::modified() const
 {
-    return retrievedUnsaved_ || importedUnsaved_ || state_.content() != saved_;
+    return unsaved_ || state_.content() != saved_;
 }
 
 QString Workspace::windowCaption() const
@@ -130,25 +129,40 @@ bool Workspace::mayExit()
 
 // --- the configuration -------------------------------------------------------------
 
+ConfigState Workspace::withFileData(const ConfigFileData& data) const
+{
+    ConfigState next = state_;
+    applyConfigFileData(next, data);
+    return next;
+}
+
 bool Workspace::newConfiguration()
 {
     if (refuseWhileRunning() || !maySetAside())
         return false;
-    state_.clearSelections();
-    state_.Class0Order = ConfigState().Class0Order;
-    filePath_.clear();
-    caption_ = kProgramCaption;
-    markSaved();
+    ConfigState cleared = state_;
+    cleared.clearSelections();
+    cleared.Class0Order = ConfigState().Class0Order;
+    replaceConfiguration(cleared, {{}, kProgramCaption, true});
     return true;
 }
 
-// The file is kept by its absolute path: Save writes there whatever the current folder.
-void Workspace::takeFile(const QString& path, const ConfigFileData& data)
+// The one way the open configuration is replaced: by a file (kept by its absolute path,
+// so that Save writes there whatever the current folder), a new one, an imported list or
+// what a retrieve read. It takes the selections, the Class 0 order and the unsolicited
+// settings of `content`.
+void Workspace::replaceConfiguration(const ConfigState& content, const ConfigOrigin& origin)
 {
-    applyConfigFileData(state_, data);
-    filePath_ = QFileInfo(path).absoluteFilePath();
-    caption_ = QFileInfo(path).fileName();
-    markSaved();
+    state_.ClassSelection = content.ClassSelection;
+    state_.Class0Order = content.Class0Order;
+    state_.UnsolicitedSettings = content.UnsolicitedSettings;
+    filePath_ = origin.file.isEmpty() ? QString() : QFileInfo(origin.file).absoluteFilePath();
+    caption_ = origin.caption;
+    if (origin.saved)
+        markSaved();
+    else
+        unsaved_ = true;
+    emit changed();
 }
 
 Result<void> Workspace::open(const QString& path)
@@ -156,13 +170,8 @@ Result<void> Workspace::open(const QString& path)
     const Result<ConfigFileData> data = loadConfigFile(path);
     if (!data)
         return data.error();
-    takeFile(path, *data);
+    replaceConfiguration(withFileData(*data), {path, QFileInfo(path).fileName(), true});
     return {};
-}
-
-void Workspace::adopt(const ConfigFileData& data)
-{
-    applyConfigFileData(state_, data);
 }
 
 Result<void> Workspace::writeOut(const QString& path, const QByteArray& bytes)
@@ -180,6 +189,7 @@ Result<void> Workspace::save(const QString& path)
         filePath_ = QFileInfo(path).absoluteFilePath();
         caption_ = QFileInfo(path).fileName();
         markSaved();
+        emit changed();
     }
     return written;
 }
@@ -225,18 +235,13 @@ bool Workspace::openWithDialog()
     return path && openTold(*path);
 }
 
-bool Workspace::openFromDesk(const QString& path)
-{
-    return !refuseWhileRunning() && maySetAside() && openTold(path);
-}
-
-bool Workspace::openRecent(const QString& path)
+bool Workspace::openFile(const QString& path)
 {
     if (refuseWhileRunning())
         return false;
-    if (!QFileInfo::exists(path)) {
-        if (setup_.desk)
-            setup_.desk->removeRecentFile(path);
+    // A recent file that is gone leaves the list.
+    if (!QFileInfo::exists(path) && setup_.desk && setup_.desk->recentFiles().contains(path)) {
+        setup_.desk->removeRecentFile(path);
         prompts_.error(QStringLiteral("%1 no longer exists. It is removed from the recent files.").arg(path));
         return false;
     }
@@ -338,7 +343,7 @@ void Workspace::editClass(int cls, const std::function<void()>& show)
     show();
 }
 
-void Workspace::editRetrievedClass0(const std::function<void()>& show)
+void Workspace::showClass0Selection(const std::function<void()>& show)
 {
     editor_.openRetrieved();
     show();
@@ -346,7 +351,9 @@ void Workspace::editRetrievedClass0(const std::function<void()>& show)
 
 Result<void> Workspace::applyClassEdit()
 {
-    return editor_.apply(editor_.view().shownClass);
+    const Result<void> applied = editor_.apply(editor_.view().shownClass);
+    emit changed();
+    return applied;
 }
 
 Result<void> Workspace::saveClassEdit()
@@ -362,6 +369,7 @@ bool Workspace::clearClassEdit()
     if (!prompts_.confirmDiscard(QStringLiteral("Clear"), kClearAllText, QStringLiteral("Clear")))
         return false;
     editor_.clear();
+    emit changed();
     return true;
 }
 
@@ -385,6 +393,19 @@ void Workspace::closeOrderWindow(bool accepted)
     // The retrieve window closed while its retrieve runs: the retrieve stops.
     if (command_ && command_->action == PanelAction::Retrieve)
         cancelTransfer();
+    emit changed();
+}
+
+void Workspace::moveOrderItem(PointType type, int from, int to)
+{
+    order_.move(type, from, to);
+    emit changed();
+}
+
+void Workspace::chooseMapping(int item)
+{
+    order_.chooseMapping(item);
+    emit changed();
 }
 
 // --- the settings ----------------------------------------------------------------------
@@ -406,12 +427,23 @@ Result<void> Workspace::changeSettings(const CommChoice& choice)
 {
     if (const Result<void> checked = checkChoice(choice); !checked)
         return checked;
-    return changeableSettings().update([&choice](TcomSetIni& s) { return s.store(choice); });
+    const Result<void> changed = changeableSettings().update([&choice](TcomSetIni& s) { return s.store(choice); });
+    emit this->changed();
+    return changed;
 }
 
 Result<void> Workspace::changeSettings(const SettingsChange& change)
 {
-    return changeableSettings().update([&change](TcomSetIni& s) { return s.change(change); });
+    const Result<void> changed = changeableSettings().update([&change](TcomSetIni& s) { return s.change(change); });
+    emit this->changed();
+    return changed;
+}
+
+Result<void> Workspace::readSettings()
+{
+    const Result<void> read = changeableSettings().Load();
+    emit changed();
+    return read;
 }
 
 void Workspace::editSettings(const std::function<std::optional<CommChoice>(const CommChoice&)>& dialog)

@@ -33,6 +33,9 @@
 namespace dnp {
 
 class DeskSettings;
+namespace test {
+struct WorkspaceProbe;
+}
 
 inline const QString kProgramCaption = QStringLiteral("DNP Configure");
 inline const QString kFileIoErrorText = QStringLiteral("File I/O error.");
@@ -118,19 +121,10 @@ public:
     const RetrievedConfig& lastRetrieved() const { return lastRetrieved_; }
     // What went over the line in the last panel command (a send's read-back after it).
     const std::vector<LineEvent>& lastTrace() const { return lastTrace_; }
-    // The file the configuration came from or was last saved to; empty for a new one.
-    const QString& filePath() const { return filePath_; }
     // Its name, "new.dnp" for a new configuration.
     QString fileName() const;
-    // The file last written by Save or a report.
-    const QString& lastSavedPath() const { return lastSavedPath_; }
-    // "DNP Configure" for a new configuration, the file's name after Open or Save.
-    const QString& caption() const { return caption_; }
     // The caption, with " *" while the configuration holds unsaved changes.
     QString windowCaption() const;
-    // True after any change of what a file keeps, and after a retrieve was applied;
-    // false after New, a completed Open and a completed Save.
-    bool modified() const;
     // The texts the Report Header dialog first shows, dated by the clock.
     ReportHeaderTexts firstReportHeaderTexts() const { return firstReportHeader(clock().date()); }
     // How the last panel command of the run ended; nothing before the first.
@@ -146,9 +140,6 @@ public:
     // replaces the configuration. The error names the file and, for a bad file, the
     // line: "PATH, line 12: problem".
     Result<void> open(const QString& path);
-    // A configuration taken in as it comes (an imported point list): it replaces the
-    // current one.
-    void adopt(const ConfigFileData& data);
     // The configuration file written safely; the caption and the saved state follow.
     Result<void> save(const QString& path);
     // The configuration written again with the header texts given (dnpcfg resave).
@@ -179,10 +170,9 @@ public:
     // says whether the command went through.
     bool newConfiguration();
     bool openWithDialog();
-    // A file opened from the command line, a drop or the recent list.
-    bool openFromDesk(const QString& path);
-    // An entry of the recent list; one whose file is gone is removed with a message.
-    bool openRecent(const QString& path);
+    // A file opened from the command line, a drop or the recent list; an entry of the
+    // recent list whose file is gone is removed with a message.
+    bool openFile(const QString& path);
     // Save As: the name asked for; the file last saved is asked about with "Overwrite
     // previously saved configuration?", any other existing file once before it is replaced.
     bool saveWithDialog();
@@ -204,8 +194,9 @@ public:
     // --- the editors -----------------------------------------------------------------
     // The class editor for class k, shown by `show` once it is filled.
     void editClass(int cls, const std::function<void()>& show);
-    // The retrieve window's OK: the class editor with the retrieved Class 0 selection.
-    void editRetrievedClass0(const std::function<void()>& show);
+    // The class editor on the Class 0 selection (after the retrieve window's OK: the one
+    // just retrieved), shown by `show`.
+    void showClass0Selection(const std::function<void()>& show);
     void clickItem(ListTag list, int row) override { editor_.clickItem(list, row); }
     void checkItem(ListTag list, int row) override { editor_.checkItem(list, row); }
     void setGroup(int button) override { editor_.setGroup(button); }
@@ -218,14 +209,14 @@ public:
 
     // The order window in its mode (Send or Retrieve), shown by `show`.
     void showOrderWindow(SortMode mode, const std::function<void()>& show);
-    void moveOrderItem(PointType type, int from, int to) override { order_.move(type, from, to); }
-    void chooseMapping(int item) override { order_.chooseMapping(item); }
+    void moveOrderItem(PointType type, int from, int to) override;
+    void chooseMapping(int item) override;
     void chooseRetrievedMapping(int item) override { order_.chooseRetrievedMapping(item); }
     bool verifyAfterSend() const override { return settings().VerifyAfterSend; }
     // "Verify after sending", kept in the settings at once.
     void setVerifyAfterSend(bool on) override;
-    // "&Send": the mapping chosen, a verify after it when the box is ticked.
-    void sendFromOrderWindow() override { send(order_.mapping(), settings().VerifyAfterSend); }
+    // A send in the mapping the order window shows, read back when the settings say so.
+    void sendInChosenMapping() override { send(order_.mapping(), settings().VerifyAfterSend); }
     // The order window closed in any way: the mapping back to individual, a retrieve
     // still running stopped; closed without Send, the order it was shown with restored.
     void closeOrderWindow(bool accepted) override;
@@ -238,7 +229,7 @@ public:
     Result<void> changeSettings(const CommChoice& choice);
     // The settings read again from their file; a file that does not read gives the
     // defaults and fails with why (dnpcfg --ini).
-    Result<void> readSettings() { return changeableSettings().Load(); }
+    Result<void> readSettings();
 
     // --- settings by name and the point list import (dnpcfg settings, import) -------
     // dnpcfg settings --set: the settings the change names replaced, then saved. An
@@ -295,12 +286,14 @@ public:
     // Stops the panel command under way: its transfer ends as cancelled and nothing
     // follows it.
     void cancelTransfer() override { exchange_.cancel(); }
-    // The trace of the last transfer as text, written safely (the error names the file);
-    // Panel > Line Trace's Save asks for the file first.
-    Result<void> saveTrace(const QString& path) const;
+    // Panel > Line Trace's Save: the trace of the last panel command as text, written
+    // safely to the file asked for.
     bool saveTraceWithDialog();
 
 signals:
+    // What the window shows of the workspace changed: the configuration, its file and
+    // caption, the settings, whether a panel command runs, how the last one ended.
+    void changed();
     // At the start of each message (1-18), and with message 0 when the transfer ended;
     // `text` says it: "Sending message 3 of 18", "Verifying message 3 of 18", "" at the end.
     void transferProgress(dnp::TransferKind kind, int message, const QString& text);
@@ -309,6 +302,20 @@ signals:
     void panelCommandEnded(const dnp::PanelOutcome& outcome);
 
 private:
+    // The tests look at what the window shows through these.
+    friend struct test::WorkspaceProbe;
+    // The file the configuration came from or was last saved to; empty for a new one.
+    const QString& filePath() const { return filePath_; }
+    // The file last written by Save or a report.
+    const QString& lastSavedPath() const { return lastSavedPath_; }
+    // "DNP Configure" for a new configuration, the file's name after Open or Save.
+    const QString& caption() const { return caption_; }
+    // True after any change of what a file keeps, and after a retrieve or an import was
+    // applied; false after New, a completed Open and a completed Save.
+    bool modified() const;
+    // The trace of the last panel command as text, written safely (the error names the file).
+    Result<void> saveTrace(const QString& path) const;
+
     struct Confirmation {
         QString caption;
         QString text;
@@ -316,7 +323,15 @@ private:
     TcomSetIni& changeableSettings();
     bool refuseWhileRunning();
     bool maySetAside();
-    void takeFile(const QString& path, const ConfigFileData& data);
+    // Where a configuration that replaces the open one comes from.
+    struct ConfigOrigin {
+        QString file;     // the file that holds it; empty: none yet
+        QString caption;  // the window's caption
+        bool saved;       // as a file holds it (Open, New); false: work not saved yet
+    };
+    void replaceConfiguration(const ConfigState& content, const ConfigOrigin& origin);
+    // The configuration with what a file (or a point list) holds over it.
+    ConfigState withFileData(const ConfigFileData& data) const;
     void markSaved();
     bool saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
                   const std::function<Result<void>(const QString&)>& write);
@@ -408,8 +423,7 @@ private:
     QString lastSavedPath_;
     QString caption_ = kProgramCaption;
     ConfigContent saved_;  // what the file last opened or saved holds
-    bool retrievedUnsaved_ = false;
-    bool importedUnsaved_ = false;  // an imported point list, until it is saved
+    bool unsaved_ = false;  // replaced by what no file holds yet (a retrieve, an import), until saved
 };
 
 }  // namespace dnp

@@ -25,8 +25,7 @@ Result<QString> Workspace::importPointList(const QString& listPath, PointListFor
     const Result<ConfigFileData> imported = loadPointList(listPath, format, configFileDataOf(state_));
     if (!imported)
         return imported.error();
-    adopt(*imported);
-    importedUnsaved_ = true;
+    replaceConfiguration(withFileData(*imported), {filePath_, caption_, false});
     // Kept as the class editor keeps a Class 0 selection over the panel's words.
     const WordBudget words = wordBudget(state_);
     return words.over() ? overBudgetText(words) : QString();

@@ -89,6 +89,7 @@ bool Workspace::beginPanelCommand(PanelAction action, PanelStep step)
     chosenPort_.reset();
     command_.emplace(PanelCommand{action, std::move(step)});
     command_->clock.start();
+    emit changed();
     return true;
 }
 
@@ -224,7 +225,7 @@ PanelOutcome unfinished(const TransferResult& result)
     PanelOutcome outcome;
     outcome.transfer = result.outcome;
     outcome.message = outcomeText(result).text;
-    if (result.kind == TransferKind::Send && result.acknowledged > 0) {
+    if (result.kind == TransferKind::Write && result.acknowledged > 0) {
         outcome.result = PanelResult::Incomplete;
         outcome.written = result.acknowledged;
     } else {
@@ -432,6 +433,7 @@ void Workspace::endCommand(PanelOutcome outcome)
     outcome.seconds = command.clock.elapsed() / 1000.0;
     lastTrace_ = outcome.trace;
     lastOutcome_ = std::move(outcome);
+    emit changed();
     // A question about a command that has ended is moot; a closing program is told nothing.
     if (command.closing)
         prompts_.withdrawQuestion();
@@ -484,12 +486,11 @@ bool Workspace::saveTraceWithDialog()
 // and unsolicited settings, as a new configuration that no file holds yet.
 void Workspace::applyRetrieved(const RetrievedConfig& retrieved, const QString& caption)
 {
-    state_.ClassSelection = retrieved.ClassSelection;
-    state_.Class0Order = retrieved.Class0Order;
-    state_.UnsolicitedSettings = retrieved.UnsolicitedSettings;
-    filePath_.clear();
-    caption_ = caption;
-    retrievedUnsaved_ = true;
+    ConfigState next = state_;
+    next.ClassSelection = retrieved.ClassSelection;
+    next.Class0Order = retrieved.Class0Order;
+    next.UnsolicitedSettings = retrieved.UnsolicitedSettings;
+    replaceConfiguration(next, {{}, caption, false});
 }
 
 }  // namespace dnp

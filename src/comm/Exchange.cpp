@@ -47,7 +47,7 @@ QString progressText(TransferKind kind, int message)
 {
     if (message < 1)
         return {};
-    return QStringLiteral("%1 message %2").arg(kind == TransferKind::Send ? "Sending" : "Retrieving", ofMessages(message));
+    return QStringLiteral("%1 message %2").arg(kind == TransferKind::Write ? "Sending" : "Retrieving", ofMessages(message));
 }
 
 QString writtenText(const std::bitset<kMessageCount>& written)
@@ -73,7 +73,7 @@ QString writtenText(const std::bitset<kMessageCount>& written)
 
 OutcomeText outcomeText(const TransferResult& result)
 {
-    const bool send = result.kind == TransferKind::Send;
+    const bool send = result.kind == TransferKind::Write;
     const QString failed = send ? kSendErrorText : kRetrieveErrorText;
     // What a send that stopped short left in the panel.
     const QString written = send && result.acknowledged < kMessageCount
@@ -113,17 +113,17 @@ Exchange::Exchange(QObject* parent) : QObject(parent)
 void Exchange::startSend(Link& link, const TransferLink& settings, const ConfigImage& image)
 {
     image_ = image;
-    start(TransferKind::Send, link, settings);
+    start(TransferKind::Write, link, settings);
 }
 
 void Exchange::startRetrieve(Link& link, const TransferLink& settings)
 {
-    start(TransferKind::Retrieve, link, settings);
+    start(TransferKind::Read, link, settings);
 }
 
 void Exchange::startTest(Link& link, const TransferLink& settings)
 {
-    start(TransferKind::Retrieve, link, settings, 1);
+    start(TransferKind::Read, link, settings, 1);
 }
 
 void Exchange::start(TransferKind kind, Link& link, const TransferLink& settings, int lastMessage)
@@ -160,7 +160,7 @@ int Exchange::expectedReplySize() const
 
 frames::Command Exchange::command() const
 {
-    return kind_ == TransferKind::Send ? frames::Command::Write : frames::Command::Read;
+    return kind_ == TransferKind::Write ? frames::Command::Write : frames::Command::Read;
 }
 
 // At the speed the line runs at (the configured baud rate, which the line was opened
@@ -195,7 +195,7 @@ void Exchange::sendRequest()
         progress(kind_, message_);
     if (!running())
         return;  // the progress report cancelled it
-    const QByteArray frame = kind_ == TransferKind::Send ? frames::composeWriteFrame(message_, image_, settings_.addressing)
+    const QByteArray frame = kind_ == TransferKind::Write ? frames::composeWriteFrame(message_, image_, settings_.addressing)
                                                          : frames::composeReadFrame(message_, settings_.addressing);
     reply_.clear();
     phase_ = Phase::AwaitingReply;
@@ -204,7 +204,7 @@ void Exchange::sendRequest()
     requestSentNs_ = nowNs();
     requestBytes_ = frame.size();
     const LineTiming& timing = settings_.timing;
-    const qint64 allowanceMs = kind_ == TransferKind::Send ? timing.sendAllowanceMs : timing.retrieveAllowanceMs;
+    const qint64 allowanceMs = kind_ == TransferKind::Write ? timing.sendAllowanceMs : timing.retrieveAllowanceMs;
     const qint64 replyBytes = expectedReplySize();
     const qint64 deadlineNs = wireNs(frame.size()) + wireNs(replyBytes) + (allowanceMs + timing.replyMarginMs) * kNsPerMs;
     deadline_.start(static_cast<int>(deadlineNs / kNsPerMs));

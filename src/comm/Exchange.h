@@ -40,7 +40,9 @@ inline const QString kRetrieveOkText = QStringLiteral("Retrieving communication 
 inline const QString kTransferUnderWayText =
     QStringLiteral("A transfer with the panel is under way; wait until it has ended.");
 
-enum class TransferKind { None, Send, Retrieve };
+// What the exchange does with the panel's image: writes it (a send), reads it (a
+// retrieve, a verify, a send's read-back, a test of one message).
+enum class TransferKind { None, Write, Read };
 
 // How a transfer ended.
 enum class TransferOutcome { Running, Success, StatusError, DataError, NotResponding, PortError, Refused, Cancelled };

@@ -92,7 +92,7 @@ public:
     virtual void chooseRetrievedMapping(int item) = 0;
     virtual bool verifyAfterSend() const = 0;
     virtual void setVerifyAfterSend(bool on) = 0;
-    virtual void sendFromOrderWindow() = 0;  // "&Send"
+    virtual void sendInChosenMapping() = 0;  // "&Send"
     virtual void retrieve() = 0;             // "&Retrieve"
     // The retrieve window's "&OK": what the last retrieve read replaces the configuration
     // (unsaved work asked about first). False when the user kept the configuration.

@@ -1,6 +1,7 @@
 // The desk's verbs of the workspace: Save in place, the export's type, the word budget,
 // the overview, the differences table, and files opened by a relative name.
 
+#include "support/WorkspaceProbe.h"
 #include "app/DeskSettings.h"
 #include "app/Workspace.h"
 
@@ -96,16 +97,16 @@ TEST_F(DeskTest, AFileOpenedByARelativeNameIsKeptByItsAbsolutePath)
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     ASSERT_TRUE(QDir().mkdir("sub"));
-    const bool opened = deskWs.openFromDesk("rel.dnp");
+    const bool opened = deskWs.openFile("rel.dnp");
     QDir::setCurrent(path("sub"));
-    deskWs.adopt(configFileDataOf(richConfiguration()));
+    inspect(deskWs).adopt(configFileDataOf(richConfiguration()));
     const bool saved = deskWs.saveInPlace();
     QDir::setCurrent(before);
 
     ASSERT_TRUE(opened);
     ASSERT_TRUE(saved);
     EXPECT_EQ(desk.recentFiles(), QStringList{path("rel.dnp")});
-    EXPECT_EQ(deskWs.filePath(), path("rel.dnp"));
+    EXPECT_EQ(inspect(deskWs).filePath(), path("rel.dnp"));
     EXPECT_FALSE(QFileInfo::exists(path("sub/rel.dnp")));
     EXPECT_EQ(readFileBytes(path("rel.dnp")), composeConfigFile(deskWs.state(), fixedNow()));
 }

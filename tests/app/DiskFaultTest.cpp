@@ -3,6 +3,7 @@
 // LastSavedFileName keeps its value. Each case mounts a small tmpfs of its own, which
 // needs the superuser (or the capability to mount); elsewhere the cases are skipped.
 
+#include "support/WorkspaceProbe.h"
 #include "app/Workspace.h"
 #include "files/ConfigFile.h"
 #include "files/FileTestHelpers.h"
@@ -117,7 +118,7 @@ TEST_F(DiskFaultTest, SavingOntoAFullDiskKeepsThePreviousFile)
     EXPECT_FALSE(ws.saveWithDialog());
     expectOneError(target(), "No space left on device");
     EXPECT_EQ(readFileBytes(target()), previous);
-    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
+    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
     EXPECT_EQ(files(), before);  // no temporary file left behind
 }
 
@@ -130,7 +131,7 @@ TEST_F(DiskFaultTest, TheClassEditorsSaveOntoAFullDiskKeepsThePreviousFile)
     EXPECT_TRUE(ws.saveClassEdit());  // applied, not written
     expectOneError(target(), "No space left on device");
     EXPECT_EQ(readFileBytes(target()), previous);
-    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
+    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
 }
 
 TEST_F(DiskFaultTest, AReportOntoAFullDiskKeepsThePreviousReport)
@@ -143,7 +144,7 @@ TEST_F(DiskFaultTest, AReportOntoAFullDiskKeepsThePreviousReport)
     EXPECT_FALSE(writeReport());
     expectOneError(report(), "No space left on device");
     EXPECT_EQ(readFileBytes(report()), oldReport);
-    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
+    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
     EXPECT_EQ(files(), before);
 }
 
@@ -154,7 +155,7 @@ TEST_F(DiskFaultTest, SavingIntoAReadOnlyFolderKeepsThePreviousFile)
     EXPECT_FALSE(ws.saveWithDialog());
     expectOneReadOnlyError(target());
     EXPECT_EQ(readFileBytes(target()), previous);
-    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
+    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
 }
 
 TEST_F(DiskFaultTest, AReportIntoAReadOnlyFolderKeepsThePreviousReport)
@@ -166,7 +167,7 @@ TEST_F(DiskFaultTest, AReportIntoAReadOnlyFolderKeepsThePreviousReport)
     EXPECT_FALSE(writeReport());
     expectOneReadOnlyError(report());
     EXPECT_EQ(readFileBytes(report()), oldReport);
-    EXPECT_EQ(ws.lastSavedPath(), earlierSave());
+    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
 }
 
 // After the disk has room again the same save goes through.
@@ -179,7 +180,7 @@ TEST_F(DiskFaultTest, ASaveSucceedsOnceThereIsRoomAgain)
     prompts.fileAnswers = {target()};
     EXPECT_TRUE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(target()), composeConfigFile(state, fixedNow()));
-    EXPECT_EQ(ws.lastSavedPath(), target());
+    EXPECT_EQ(inspect(ws).lastSavedPath(), target());
 }
 
 }  // namespace

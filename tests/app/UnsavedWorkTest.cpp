@@ -2,6 +2,7 @@
 // configuration is set aside, the question before another file is replaced, the recent
 // files and the remembered folder.
 
+#include "support/WorkspaceProbe.h"
 #include "app/DeskSettings.h"
 #include "app/Workspace.h"
 
@@ -36,11 +37,11 @@ protected:
 
 TEST_F(UnsavedWorkTest, TheFlagFollowsTheContentAndTheCaptionShowsIt)
 {
-    EXPECT_FALSE(ws.modified());
+    EXPECT_FALSE(inspect(ws).modified());
     EXPECT_EQ(ws.windowCaption(), "DNP Configure");
     ws.editClass(0, [] {});
     ASSERT_TRUE(ws.applyClassEdit());  // an OK that changes nothing
-    EXPECT_FALSE(ws.modified());
+    EXPECT_FALSE(inspect(ws).modified());
     editClass0(3);
     EXPECT_EQ(ws.windowCaption(), "DNP Configure *");
 
@@ -55,12 +56,12 @@ TEST_F(UnsavedWorkTest, TheFlagFollowsTheContentAndTheCaptionShowsIt)
     ws.moveOrderItem(PointType::Bin, 1, 0);
     EXPECT_EQ(ws.windowCaption(), "feeder.dnp *");
     ws.moveOrderItem(PointType::Bin, 1, 0);
-    EXPECT_FALSE(ws.modified());
+    EXPECT_FALSE(inspect(ws).modified());
     // Unsolicited settings count, and New clears the flag.
     ws.editClass(2, [] {});
     ws.editUnsolicited({"2", "9", "0"});
     ASSERT_TRUE(ws.applyClassEdit());
-    EXPECT_TRUE(ws.modified());
+    EXPECT_TRUE(inspect(ws).modified());
     ws.newConfiguration();
     EXPECT_EQ(ws.windowCaption(), "DNP Configure");
 }
@@ -83,7 +84,7 @@ TEST_F(UnsavedWorkTest, OpenAsksFirstAndEachAnswerDoesWhatItSays)
     prompts.saveChoices = {SaveChoice::Save};
     EXPECT_FALSE(ws.openWithDialog());
     EXPECT_EQ(kinds(), (QStringList{QString::number(Shown::SaveChanges), QString::number(Shown::SaveDialog)}));
-    EXPECT_TRUE(ws.modified());
+    EXPECT_TRUE(inspect(ws).modified());
 
     // Save into a file, then the open.
     prompts.shown.clear();
@@ -134,7 +135,7 @@ TEST_F(UnsavedWorkTest, ARetrieveOverUnsavedWorkIsAppliedOnlyAfterTheQuestion)
     }
     EXPECT_EQ(prompts.texts(Shown::SaveChanges), (QStringList{"Save changes to new.dnp?", "Save changes to new.dnp?"}));
     // What was retrieved lives in no file yet.
-    EXPECT_TRUE(ws.modified());
+    EXPECT_TRUE(inspect(ws).modified());
 }
 
 TEST(UnsavedWork, RecentFilesAndTheLastFolder)
@@ -156,8 +157,8 @@ TEST(UnsavedWork, RecentFilesAndTheLastFolder)
     ASSERT_TRUE(ws.openWithDialog());
     EXPECT_EQ(prompts.shown.last().dialog.folder, sub);  // the second dialog starts where the first ended
     for (int i = 3; i >= 0; --i)
-        ASSERT_TRUE(ws.openFromDesk(files[i]));
-    ASSERT_TRUE(ws.openFromDesk(files[2]));  // again: to the top, once
+        ASSERT_TRUE(ws.openFile(files[i]));
+    ASSERT_TRUE(ws.openFile(files[2]));  // again: to the top, once
     EXPECT_EQ(desk.recentFiles(), (QStringList{files[2], files[0], files[1], files[3], files[4]}));
     EXPECT_EQ(DeskSettings(path("desk.ini")).recentFiles(), desk.recentFiles());  // kept between runs
 
@@ -165,11 +166,11 @@ TEST(UnsavedWork, RecentFilesAndTheLastFolder)
     // stays and says why.
     QFile::remove(files[1]);
     prompts.shown.clear();
-    EXPECT_FALSE(ws.openRecent(files[1]));
+    EXPECT_FALSE(ws.openFile(files[1]));
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{files[1] + " no longer exists. It is removed from the recent files."});
     EXPECT_EQ(desk.recentFiles(), (QStringList{files[2], files[0], files[3], files[4]}));
     ASSERT_TRUE(writeFileBytes(files[0], "not a configuration"));
-    EXPECT_FALSE(ws.openRecent(files[0]));
+    EXPECT_FALSE(ws.openFile(files[0]));
     EXPECT_TRUE(prompts.texts(Shown::Error).last().startsWith("The configuration file cannot be read.\n"));
     EXPECT_EQ(ws.windowCaption(), "f4.dnp");  // the last file that read
 }

@@ -1,6 +1,7 @@
 // The workspace's point list import, outputs that would replace the configuration being
 // read, a dialog choice without an address, and a stored address a transfer refuses.
 
+#include "support/WorkspaceProbe.h"
 #include "files/PointListImport.h"
 #include "support/WorkspaceRig.h"
 
@@ -64,7 +65,7 @@ TEST_F(WorkspaceImportTest, AListReplacesSelectionsAndOrderOverTheConfigurationA
 {
     for (const char* name : {"points.csv", "points.xml"}) {
         openSaved(baseConfiguration());
-        ASSERT_FALSE(ws.modified());
+        ASSERT_FALSE(inspect(ws).modified());
         const QString list = listFile(name, listed());
         ASSERT_TRUE(ws.importPointList(list, *pointListFormatForPath(list))) << name;
         EXPECT_EQ(state.ClassSelection, listed().ClassSelection) << name;
@@ -75,7 +76,7 @@ TEST_F(WorkspaceImportTest, AListReplacesSelectionsAndOrderOverTheConfigurationA
         if (QByteArray(name).endsWith("csv"))
             expected[deadbandWordIndex(2)] = 35;
         EXPECT_EQ(state.UnsolicitedSettings, expected) << name;
-        EXPECT_TRUE(ws.modified());
+        EXPECT_TRUE(inspect(ws).modified());
         EXPECT_EQ(ws.windowCaption(), "base.dnp *");
         ConfigState exported = listed();
         exported.UnsolicitedSettings = expected;
@@ -88,9 +89,9 @@ TEST_F(WorkspaceImportTest, TheImportIsUnsavedUntilSaved)
 {
     openSaved(listed());
     ASSERT_TRUE(ws.importPointList(listFile("same.csv", listed()), PointListFormat::Csv));
-    EXPECT_TRUE(ws.modified());
+    EXPECT_TRUE(inspect(ws).modified());
     ASSERT_TRUE(ws.save(path("saved.dnp")));
-    EXPECT_FALSE(ws.modified());
+    EXPECT_FALSE(inspect(ws).modified());
 }
 
 // A list of more words than the panel holds is taken as the class editor's OK takes
@@ -124,7 +125,7 @@ TEST_F(WorkspaceImportTest, AListThatCannotBeTakenChangesNothing)
                                                "line 3: the event class '5' is not 0, 1, 2 or 3\n"
                                                "line 3: Binary Input number 1 is missing");
     EXPECT_EQ(composeConfigFile(state, fixedNow()), before);
-    EXPECT_FALSE(ws.modified());
+    EXPECT_FALSE(inspect(ws).modified());
 }
 
 TEST_F(WorkspaceImportTest, AnOutputThatIsTheListIsRefusedBeforeItIsRead)
@@ -137,11 +138,11 @@ TEST_F(WorkspaceImportTest, AnOutputThatIsTheListIsRefusedBeforeItIsRead)
         ASSERT_FALSE(imported.ok());
         EXPECT_EQ(imported.error().message, out + " is the point list being read; choose another file.");
         EXPECT_EQ(readFileBytes(list), bytes);
-        EXPECT_FALSE(ws.modified());
+        EXPECT_FALSE(inspect(ws).modified());
     }
     ASSERT_TRUE(ws.importInto(list, PointListFormat::Csv, path("out.dnp")));
-    EXPECT_EQ(ws.filePath(), path("out.dnp"));
-    EXPECT_FALSE(ws.modified());
+    EXPECT_EQ(inspect(ws).filePath(), path("out.dnp"));
+    EXPECT_FALSE(inspect(ws).modified());
     EXPECT_EQ(loadConfigFile(path("out.dnp"))->Class0Order, listed().Class0Order);
 }
 
@@ -186,7 +187,7 @@ TEST_F(WorkspaceImportTest, TheWindowsImportTellsWhatCannotBeTaken)
         prompts.fileAnswers = {c.file};
         EXPECT_FALSE(ws.importWithDialog());
         EXPECT_EQ(prompts.texts(Shown::Error), QStringList{c.told});
-        EXPECT_FALSE(ws.modified());
+        EXPECT_FALSE(inspect(ws).modified());
     }
 }
 
@@ -232,7 +233,7 @@ TEST_F(WorkspaceImportTest, TheWindowsReportAndExportRefuseTheFileLastSaved)
     EXPECT_FALSE(ws.exportWithDialog());
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{refused});
     EXPECT_EQ(readFileBytes(path("feeder.dnp")), file);
-    EXPECT_EQ(ws.lastSavedPath(), path("feeder.dnp"));
+    EXPECT_EQ(inspect(ws).lastSavedPath(), path("feeder.dnp"));
 }
 
 // --- the settings ---

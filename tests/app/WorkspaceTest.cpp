@@ -2,6 +2,7 @@
 // the report, the editors' verbs, and the road of a configuration through a send and
 // a retrieve.
 
+#include "support/WorkspaceProbe.h"
 #include "app/Workspace.h"
 
 #include "comm/ImageText.h"
@@ -29,7 +30,7 @@ protected:
     {
         const ConfigState& state = ws.state();
         QByteArray s = composeConfigFile(state, fixedNow());
-        s += ws.lastSavedPath().toUtf8() + "|" + ws.filePath().toUtf8();
+        s += inspect(ws).lastSavedPath().toUtf8() + "|" + inspect(ws).filePath().toUtf8();
         for (const auto& table : state.Class0Order)
             for (std::int32_t v : table)
                 s += QByteArray::number(v) + ",";
@@ -68,7 +69,7 @@ TEST_F(WorkspaceTest, OpenDialogSettingsAndCancelChangesNothing)
     EXPECT_EQ(d.filter, "dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*");
     EXPECT_EQ(d.defaultExtension, "dnp");
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(ws.caption(), "DNP Configure");
+    EXPECT_EQ(inspect(ws).caption(), "DNP Configure");
 }
 
 TEST_F(WorkspaceTest, OpenReplacesTheWholeConfiguration)
@@ -85,13 +86,13 @@ TEST_F(WorkspaceTest, OpenReplacesTheWholeConfiguration)
     prompts.fileAnswers.push_back(path("feeder.dnp"));
     EXPECT_TRUE(ws.openWithDialog());
 
-    EXPECT_EQ(ws.caption(), "feeder.dnp");
-    EXPECT_EQ(ws.filePath(), path("feeder.dnp"));
+    EXPECT_EQ(inspect(ws).caption(), "feeder.dnp");
+    EXPECT_EQ(inspect(ws).filePath(), path("feeder.dnp"));
     EXPECT_EQ(state.ReportDescription, "kept");
     EXPECT_EQ(state.ClassSelection, fileState.ClassSelection);
     EXPECT_EQ(state.Class0Order, fileState.Class0Order);
     EXPECT_EQ(state.UnsolicitedSettings, fileState.UnsolicitedSettings);
-    EXPECT_FALSE(ws.modified());
+    EXPECT_FALSE(inspect(ws).modified());
     EXPECT_TRUE(prompts.texts(Shown::Error).isEmpty());
 }
 
@@ -102,7 +103,7 @@ TEST_F(WorkspaceTest, OpenFileThatCannotBeOpenedShowsFileIoError)
     EXPECT_FALSE(ws.openWithDialog());
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"File I/O error.\n" + path("missing.dnp") + ": No such file or directory"});
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(ws.caption(), "DNP Configure");
+    EXPECT_EQ(inspect(ws).caption(), "DNP Configure");
 }
 
 TEST_F(WorkspaceTest, OpenBrokenFileNamesFileAndLineAndChangesNothing)
@@ -129,7 +130,7 @@ TEST_F(WorkspaceTest, OpenBrokenFileNamesFileAndLineAndChangesNothing)
                            "The configuration file cannot be read.\n" + path("half.dnp")
                                + ", line 9: '2.5' is not a valid integer value"}));
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(ws.caption(), "DNP Configure");
+    EXPECT_EQ(inspect(ws).caption(), "DNP Configure");
 }
 
 // --- Save ---
@@ -147,7 +148,7 @@ TEST_F(WorkspaceTest, SaveWritesTheFileAndRemembersThePath)
     EXPECT_EQ(d.filter, "dnp");
     EXPECT_EQ(d.title, "Save Configuration");
     EXPECT_EQ(readFileBytes(path("a.dnp")), composeConfigFile(state, fixedNow()));
-    EXPECT_EQ(ws.lastSavedPath(), path("a.dnp"));
+    EXPECT_EQ(inspect(ws).lastSavedPath(), path("a.dnp"));
     EXPECT_EQ(ws.windowCaption(), "a.dnp");  // the file just written, not modified
     EXPECT_EQ(QDir(dir.path()).entryList({"*.dnp"}, QDir::Files), QStringList{"a.dnp"});  // no temporary file left
 }
@@ -156,7 +157,7 @@ TEST_F(WorkspaceTest, SaveCancelledWritesNothing)
 {
     EXPECT_FALSE(ws.saveWithDialog());
     EXPECT_TRUE(QDir(dir.path()).entryList({"*.dnp"}, QDir::Files).isEmpty());
-    EXPECT_TRUE(ws.lastSavedPath().isEmpty());
+    EXPECT_TRUE(inspect(ws).lastSavedPath().isEmpty());
 }
 
 TEST_F(WorkspaceTest, SecondSaveToTheSamePathAsksAndCancelKeepsTheFile)
@@ -169,13 +170,13 @@ TEST_F(WorkspaceTest, SecondSaveToTheSamePathAsksAndCancelKeepsTheFile)
     prompts.confirmAnswers = {false, true};
     EXPECT_FALSE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(path("a.dnp")), first);
-    EXPECT_EQ(ws.lastSavedPath(), path("a.dnp"));
+    EXPECT_EQ(inspect(ws).lastSavedPath(), path("a.dnp"));
 
     EXPECT_TRUE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(path("a.dnp")), composeConfigFile(state, fixedNow()));
 
     EXPECT_TRUE(ws.saveWithDialog());  // another path: no question
-    EXPECT_EQ(ws.lastSavedPath(), path("b.dnp"));
+    EXPECT_EQ(inspect(ws).lastSavedPath(), path("b.dnp"));
 
     const QList<Shown> confirms = shownOf(Shown::Confirm);
     ASSERT_EQ(confirms.size(), 2);
@@ -231,7 +232,7 @@ TEST_F(WorkspaceTest, WriteIntoAPathThatCannotExistShowsTheErrorAndKeepsLastSave
     const QStringList errors = prompts.texts(Shown::Error);
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].startsWith("Cannot write " + target + ": ")) << errors[0].toStdString();
-    EXPECT_EQ(ws.lastSavedPath(), path("earlier.dnp"));
+    EXPECT_EQ(inspect(ws).lastSavedPath(), path("earlier.dnp"));
     EXPECT_EQ(readFileBytes(path("plain")), "not a folder");
 }
 
@@ -247,7 +248,7 @@ TEST_F(WorkspaceTest, FailedWriteLeavesTheOldFileIntact)
     EXPECT_FALSE(ws.saveWithDialog());
     EXPECT_EQ(prompts.texts(Shown::Error).size(), 1);
     EXPECT_EQ(readFileBytes(target), old);
-    EXPECT_TRUE(ws.lastSavedPath().isEmpty());
+    EXPECT_TRUE(inspect(ws).lastSavedPath().isEmpty());
 }
 
 TEST_F(WorkspaceTest, WriteIntoReadOnlyFolderLeavesTheOldFileIntact)
@@ -264,7 +265,7 @@ TEST_F(WorkspaceTest, WriteIntoReadOnlyFolderLeavesTheOldFileIntact)
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(readFileBytes(target), "old");
     EXPECT_EQ(prompts.texts(Shown::Error).size(), 1);
-    EXPECT_TRUE(ws.lastSavedPath().isEmpty());
+    EXPECT_TRUE(inspect(ws).lastSavedPath().isEmpty());
 }
 
 // --- report and the header texts ---
@@ -281,7 +282,7 @@ TEST_F(WorkspaceTest, ReportIsWrittenAfterTheHeaderDialogsOk)
     EXPECT_EQ(state.ReportDescription, shortDate(fixedNow().date()) + " Report");
     EXPECT_EQ(state.ReportComment, "None");
     EXPECT_EQ(readFileBytes(path("r.txt")), composeReport(state, fixedNow()));
-    EXPECT_EQ(ws.lastSavedPath(), path("r.txt"));
+    EXPECT_EQ(inspect(ws).lastSavedPath(), path("r.txt"));
 }
 
 TEST_F(WorkspaceTest, ReportHeaderCancelWritesNothing)
@@ -325,7 +326,7 @@ TEST_F(WorkspaceTest, ResaveAndReportTakeTheHeaderTextsGiven)
     lines = crlfLines(readFileBytes(path("r.txt")));
     EXPECT_EQ(lines[1], "Description: Feeder 4");
     EXPECT_EQ(lines[2], "Comment:     again");
-    EXPECT_EQ(ws.caption(), "a.dnp");  // the report is no configuration file
+    EXPECT_EQ(inspect(ws).caption(), "a.dnp");  // the report is no configuration file
 }
 
 // --- the editors ---
@@ -345,7 +346,7 @@ TEST_F(WorkspaceTest, AFileOpenedAndOkdUnchangedIsWrittenAsItWas)
         ws.editClass(cls, [] {});
         ASSERT_TRUE(ws.applyClassEdit()) << cls;
     }
-    EXPECT_FALSE(ws.modified());
+    EXPECT_FALSE(inspect(ws).modified());
     ASSERT_TRUE(ws.save(path("back.dnp")));
     EXPECT_EQ(readFileBytes(path("back.dnp")), file);
 }
@@ -360,7 +361,7 @@ TEST_F(WorkspaceTest, SetAndHarmonicButtonsAfterAnOpenAreKept)
     ws.setGroup(0);          // 14 instantaneous meter values
     ws.toggleHarmonics(6);   // % of fundamental: 10 more
     ASSERT_TRUE(ws.applyClassEdit());
-    EXPECT_TRUE(ws.modified());
+    EXPECT_TRUE(inspect(ws).modified());
     EXPECT_EQ(ws.windowCaption(), "f.dnp *");
     const PointGroup& inst = groupOf(ListTag::InstCLB);
     const PointGroup& harm = groupOf(ListTag::HarmCLB);
@@ -387,7 +388,7 @@ TEST_F(WorkspaceTest, SetButtonsAfterARetrieveAreKept)
     ASSERT_TRUE(send());
     ASSERT_TRUE(ws.newConfiguration());
     ASSERT_TRUE(retrieve());
-    ws.editRetrievedClass0([] {});
+    ws.showClass0Selection([] {});
     ws.setGroup(6);  // demand values
     ASSERT_TRUE(ws.applyClassEdit());
     const PointGroup& demand = groupOf(ListTag::DmdCLB);
@@ -470,17 +471,17 @@ TEST_F(WorkspaceTransferTest, ARetrieveIsUnsavedUntilSaved)
     ASSERT_TRUE(send());
     ASSERT_TRUE(retrieve());
     ASSERT_TRUE(ws.save(path("a.dnp")));
-    EXPECT_FALSE(ws.modified());
+    EXPECT_FALSE(inspect(ws).modified());
     EXPECT_EQ(ws.windowCaption(), "a.dnp");
     const ConfigContent saved = state.content();
     ASSERT_TRUE(retrieve());
     EXPECT_EQ(state.content(), saved);
     // A new configuration: Save asks for a name, a.dnp is never written over by it.
-    EXPECT_TRUE(ws.modified());
+    EXPECT_TRUE(inspect(ws).modified());
     EXPECT_EQ(ws.windowCaption(), "Retrieved from COM 1 at 14:07 *");
-    EXPECT_EQ(ws.filePath(), "");
+    EXPECT_EQ(inspect(ws).filePath(), "");
     ASSERT_TRUE(ws.save(path("b.dnp")));
-    EXPECT_FALSE(ws.modified());
+    EXPECT_FALSE(inspect(ws).modified());
     EXPECT_EQ(ws.windowCaption(), "b.dnp");
 }
 
@@ -799,7 +800,7 @@ TEST_F(WorkspaceTransferTest, DecodeAppliesTheImageAsARetrieve)
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->order.of(PointType::Bin), (std::vector<int>{9, 9, 5}));
     EXPECT_EQ(state.class0Sequence(PointType::Bin), (std::vector<int>{9, 5}));
-    EXPECT_TRUE(ws.modified());
+    EXPECT_TRUE(inspect(ws).modified());
     EXPECT_EQ(ws.decode(path("missing.txt")).error().message, path("missing.txt") + ": No such file or directory");
 }
 
@@ -899,7 +900,7 @@ TEST_F(WorkspaceTransferTest, TheTraceOfABadReplySaysWhatWasWrongAndSaves)
         EXPECT_EQ(trace[i].bytes, i % 2 == 0 ? link.sent[static_cast<qsizetype>(i / 2)] : trace[i].bytes);
         EXPECT_EQ(trace[i].problem, i == 5 ? "Reply to message 3 of 18 carried status 0x10." : QString()) << i;
     }
-    ASSERT_TRUE(ws.saveTrace(path("trace.txt")));
+    ASSERT_TRUE(inspect(ws).saveTrace(path("trace.txt")));
     EXPECT_EQ(readFileBytes(path("trace.txt")), (traceLines(trace).join('\n') + '\n').toUtf8());
 
     // A silent panel: the request that was not answered is the last line of the trace.

@@ -285,39 +285,39 @@ TEST(ExchangeOutcome, TheTextsOfEachOutcome)
         bool error;
     };
     const Case cases[] = {
-        {TransferKind::Send, TransferOutcome::Success, upTo(18), "Sending communication status: OK..", false},
-        {TransferKind::Retrieve, TransferOutcome::Success, upTo(18), "Retrieving communication status: OK..", false},
-        {TransferKind::Send, TransferOutcome::StatusError, upTo(18, {5}),
+        {TransferKind::Write, TransferOutcome::Success, upTo(18), "Sending communication status: OK..", false},
+        {TransferKind::Read, TransferOutcome::Success, upTo(18), "Retrieving communication status: OK..", false},
+        {TransferKind::Write, TransferOutcome::StatusError, upTo(18, {5}),
          "System error or data error has occurred.\nReply to message 5 of 18 carried status 0x10.\n"
          "The panel may hold a partly written configuration: messages 1 to 4 and 6 to 18 of 18 were written.",
          true},
-        {TransferKind::Send, TransferOutcome::StatusError, upTo(7, {1, 3, 4}),
+        {TransferKind::Write, TransferOutcome::StatusError, upTo(7, {1, 3, 4}),
          "System error or data error has occurred.\nReply to message 5 of 18 carried status 0x10.\n"
          "The panel may hold a partly written configuration: messages 2 and 5 to 7 of 18 were written.",
          true},
-        {TransferKind::Retrieve, TransferOutcome::DataError, upTo(4),
+        {TransferKind::Read, TransferOutcome::DataError, upTo(4),
          "System or data error has occurred.\nReply to message 5 of 18 carried status 0x10.", true},
-        {TransferKind::Send, TransferOutcome::NotResponding, upTo(6),
+        {TransferKind::Write, TransferOutcome::NotResponding, upTo(6),
          "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nThe panel may hold a partly written "
          "configuration: messages 1 to 6 of 18 were written.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
          true},
-        {TransferKind::Send, TransferOutcome::NotResponding, upTo(0),
+        {TransferKind::Write, TransferOutcome::NotResponding, upTo(0),
          "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNothing was written to the panel.\n"
          "No answer on COM 1 (/dev/ttyS0) at 9600 baud.",
          true},
-        {TransferKind::Send, TransferOutcome::PortError, upTo(3),
+        {TransferKind::Write, TransferOutcome::PortError, upTo(3),
          "Reply to message 5 of 18 carried status 0x10.\n"
          "The panel may hold a partly written configuration: messages 1 to 3 of 18 were written.",
          true},
-        {TransferKind::Send, TransferOutcome::PortError, upTo(0), "Reply to message 5 of 18 carried status 0x10.", true},
-        {TransferKind::Retrieve, TransferOutcome::NotResponding, upTo(6),
+        {TransferKind::Write, TransferOutcome::PortError, upTo(0), "Reply to message 5 of 18 carried status 0x10.", true},
+        {TransferKind::Read, TransferOutcome::NotResponding, upTo(6),
          "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
          true},
-        {TransferKind::Send, TransferOutcome::Cancelled, upTo(1),
+        {TransferKind::Write, TransferOutcome::Cancelled, upTo(1),
          "The send was cancelled.\nThe panel may hold a partly written configuration: message 1 of 18 was written.", false},
-        {TransferKind::Send, TransferOutcome::Cancelled, upTo(0), "The send was cancelled.\nNothing was written to the panel.",
+        {TransferKind::Write, TransferOutcome::Cancelled, upTo(0), "The send was cancelled.\nNothing was written to the panel.",
          false},
-        {TransferKind::Retrieve, TransferOutcome::Cancelled, upTo(3), "", false},
+        {TransferKind::Read, TransferOutcome::Cancelled, upTo(3), "", false},
     };
     for (const Case& c : cases) {
         TransferResult r;
@@ -333,9 +333,9 @@ TEST(ExchangeOutcome, TheTextsOfEachOutcome)
         EXPECT_EQ(told.text, c.text);
         EXPECT_EQ(told.error, c.error) << c.text;
     }
-    EXPECT_EQ(progressText(TransferKind::Send, 7), "Sending message 7 of 18");
-    EXPECT_EQ(progressText(TransferKind::Retrieve, 18), "Retrieving message 18 of 18");
-    EXPECT_EQ(progressText(TransferKind::Send, 0), "");
+    EXPECT_EQ(progressText(TransferKind::Write, 7), "Sending message 7 of 18");
+    EXPECT_EQ(progressText(TransferKind::Read, 18), "Retrieving message 18 of 18");
+    EXPECT_EQ(progressText(TransferKind::Write, 0), "");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // wrong, or an empty text when every invariant holds. Header only, so that the fuzz
 // build and the test programs compile the same checks.
 
+#include "support/WorkspaceProbe.h"
 #include "app/Workspace.h"
 #include "comm/Frames.h"
 #include "files/ConfigFile.h"
@@ -374,7 +375,7 @@ inline std::string checkReplyInput(QByteArrayView input)
     Workspace workspace(prompts, {.iniPath = QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"),
                                   .linkFactory = test::fakeLinks(line),
                                   .timing = test::kFakeLineTiming});
-    workspace.adopt(configFileDataOf(sampleState()));
+    inspect(workspace).adopt(configFileDataOf(sampleState()));
     (void)workspace.overrideLink({QStringLiteral("fake"), {}, {}, plan.addressing ? std::optional<int>(plan.address) : std::nullopt});
     std::size_t nextReply = 0;
     line.panel = [&plan, &nextReply](const QByteArray&) {

@@ -2,6 +2,7 @@
 // A workspace for the tests: its settings in a temporary folder, its panel a FakeLink
 // the test scripts (the simulator's panel in-process by default), its clock fixed.
 
+#include "support/WorkspaceProbe.h"
 #include "app/Workspace.h"
 
 #include "files/ConfigFile.h"
@@ -26,7 +27,7 @@ struct WorkspaceRig {
     QString path(const QString& name) const { return dir.filePath(name); }
 
     // The configuration the workspace holds from now on (unsaved).
-    void use(const ConfigState& state) { ws.adopt(configFileDataOf(state)); }
+    void use(const ConfigState& state) { inspect(ws).adopt(configFileDataOf(state)); }
     // One more point ticked in Class 0, as in the editor, and OK.
     void editClass0(int binRow)
     {

@@ -141,16 +141,15 @@ Workspace& TDNPCfgMain::workspace()
             lineTrace_->showTrace(workspace_->lastTrace());
         if (sortForm_)
             sortForm_->panelCommandEnded();
-        refreshCaption();
     });
     connect(workspace_.get(), &Workspace::transferEnded, this, [this] {
         if (lineTrace_)
             lineTrace_->showTrace(workspace_->lastTrace());
         if (sortForm_)
             sortForm_->refresh();
-        refreshCaption();
     });
-    refreshCaption();
+    connect(workspace_.get(), &Workspace::changed, this, &TDNPCfgMain::refresh);
+    refresh();
     return *workspace_;
 }
 
@@ -169,12 +168,6 @@ void TDNPCfgMain::showTransfer(int message, const QString& text)
     transferProgress_->setText(text);
     const bool running = workspace_->transferRunning();
     transferBar_->setValue(message > 0 ? message - 1 : 0);
-    transferBar_->setVisible(running);
-    CancelTransferBtn->setVisible(running);
-    for (const char* name : kHeldDuringTransfer)
-        action(name)->setEnabled(!running);
-    for (const char* name : kButtonsHeldDuringTransfer)
-        toolButton(name)->setEnabled(!running);
     if (sortForm_)
         sortForm_->showProgress(message, running ? text : QString(), running);
 }
@@ -190,14 +183,13 @@ void TDNPCfgMain::showClassEditor()
 {
     classForm()->refresh();
     runModal(classForm());
-    refreshCaption();
 }
 
 TSortForm* TDNPCfgMain::sortForm()
 {
     if (!sortForm_) {
         sortForm_ = new TSortForm(workspace(), *prompts_, this);
-        sortForm_->classEditorHook = [this] { workspace().editRetrievedClass0([this] { showClassEditor(); }); };
+        sortForm_->classEditorHook = [this] { workspace().showClass0Selection([this] { showClassEditor(); }); };
     }
     return sortForm_;
 }
@@ -219,17 +211,22 @@ QToolButton* TDNPCfgMain::toolButton(const QString& objectName) const
     return findChild<QToolButton*>(objectName);
 }
 
-void TDNPCfgMain::refreshCaption()
+void TDNPCfgMain::refresh()
 {
-    setWindowTitle(workspace_ ? workspace_->windowCaption() : kProgramCaption);
-    if (workspace_)
-        overview_->showOverview(workspace_->overview());
+    setWindowTitle(workspace_->windowCaption());
+    overview_->showOverview(workspace_->overview());
+    const bool running = workspace_->transferRunning();
+    for (const char* name : kHeldDuringTransfer)
+        action(name)->setEnabled(!running);
+    for (const char* name : kButtonsHeldDuringTransfer)
+        toolButton(name)->setEnabled(!running);
+    transferBar_->setVisible(running);
+    CancelTransferBtn->setVisible(running);
 }
 
 void TDNPCfgMain::openAtStart(const QString& path)
 {
-    workspace().openFromDesk(path);
-    refreshCaption();
+    workspace().openFile(path);
 }
 
 QList<QAction*> TDNPCfgMain::recentFileActions() const
@@ -257,8 +254,7 @@ void TDNPCfgMain::refreshRecentFiles()
         a->setStatusTip(path);
         a->setToolTip(path);
         connect(a, &QAction::triggered, this, [this, path] {
-            workspace().openRecent(path);
-            refreshCaption();
+            workspace().openFile(path);
         });
         fileMenu_->insertAction(recentSeparator_, a);
     }
@@ -276,32 +272,27 @@ void TDNPCfgMain::dropEvent(QDropEvent* event)
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
-    workspace().openFromDesk(path);
-    refreshCaption();
+    workspace().openFile(path);
 }
 
 void TDNPCfgMain::FileNew1Execute()
 {
     workspace().newConfiguration();
-    refreshCaption();
 }
 
 void TDNPCfgMain::FileOpen1Execute()
 {
     workspace().openWithDialog();
-    refreshCaption();
 }
 
 void TDNPCfgMain::FileSave1Execute()
 {
     workspace().saveInPlace();
-    refreshCaption();
 }
 
 void TDNPCfgMain::FileSaveAs1Execute()
 {
     workspace().saveWithDialog();
-    refreshCaption();
 }
 
 void TDNPCfgMain::FileExport1Execute()
@@ -320,7 +311,6 @@ void TDNPCfgMain::FileCompare1Execute()
 void TDNPCfgMain::FileImport1Execute()
 {
     workspace().importWithDialog();
-    refreshCaption();
 }
 
 void TDNPCfgMain::PanelVerifyClick()
@@ -399,7 +389,6 @@ void TDNPCfgMain::showOrderWindow(SortMode mode)
         sortForm()->refresh();
         runModal(sortForm());
     });
-    refreshCaption();
 }
 
 void TDNPCfgMain::ReportBtnClick()

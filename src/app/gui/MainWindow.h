@@ -49,7 +49,6 @@ public:
     TSortForm* sortForm();
     TReportForm* reportForm();
     QLabel* transferProgress() const { return transferProgress_; }
-    QProgressBar* transferBar() const { return transferBar_; }
     // In the status bar while a transfer runs.
     QPushButton* CancelTransferBtn = nullptr;
     OverviewPanel* overview() const { return overview_; }
@@ -99,8 +98,9 @@ private:
     void buildMenu();
     void buildToolBar();
     void refreshRecentFiles();
-    // The caption and the overview, after every command and at the end of a transfer.
-    void refreshCaption();
+    // The caption, the overview and the commands a running transfer holds back, whenever
+    // the workspace has changed.
+    void refresh();
     // Send and Retrieve: the order window in its mode.
     void showOrderWindow(SortMode mode);
     // Shows the class editor modally.

@@ -85,7 +85,6 @@ void TDNPCfgMain::buildMenu()
                 a->setProperty("tag", c.tag);
             connect(a, &QAction::triggered, this, [this, a, handler] {
                 handler ? (this->*handler)() : ClassSpBtnClick(a);
-                refreshCaption();
             });
         }
     };
@@ -158,7 +157,6 @@ void TDNPCfgMain::buildToolBar()
             b->setProperty("tag", t.tag);
         connect(b, &QToolButton::clicked, this, [this, b, handler] {
             handler ? (this->*handler)() : ClassSpBtnClick(b);
-            refreshCaption();
         });
         bar->addWidget(b);
         if (t.gapAfter)

@@ -209,7 +209,7 @@ TSortForm::TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget*
     RetrieveProgressLabel = new QLabel(this);
     RetrieveProgressLabel->setObjectName(QStringLiteral("RetrieveProgressLabel"));
     RetrieveProgressLabel->setMinimumWidth(RetrieveProgressLabel->fontMetrics().horizontalAdvance(
-        progressText(TransferKind::Retrieve, kMessageCount)));
+        progressText(TransferKind::Read, kMessageCount)));
     RetrieveProgress = new QProgressBar(this);
     RetrieveProgress->setObjectName(QStringLiteral("RetrieveProgress"));
     RetrieveProgress->setRange(0, kMessageCount);
@@ -334,7 +334,7 @@ void TSortForm::RMappingRGClick(int item)
 void TSortForm::OKtoSendButtonClick()
 {
     sending_ = true;
-    actions_.sendFromOrderWindow();
+    actions_.sendInChosenMapping();
     if (!actions_.transferRunning() && sending_)
         panelCommandEnded();
 }

@@ -1,3 +1,4 @@
+#include "support/WorkspaceProbe.h"
 #include "app/gui/Application.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/LineTraceWindow.h"
@@ -74,7 +75,7 @@ struct MainWindowTest : ::testing::Test {
     }
     const ConfigState& state() { return window.workspace().state(); }
     // The configuration the window holds from now on (unsaved).
-    void use(const ConfigState& s) { window.workspace().adopt(configFileDataOf(s)); }
+    void use(const ConfigState& s) { inspect(window.workspace()).adopt(configFileDataOf(s)); }
     // One point chosen in Class 0, the configuration otherwise empty.
     void useBin3()
     {
@@ -242,7 +243,7 @@ TEST_F(MainWindowTest, SavingTwiceWritesTheSameFileWithoutADialog)
     window.action("FileSaveAs1")->trigger();
     EXPECT_EQ(prompts.texts(test::Shown::Confirm), QStringList{"Overwrite previously saved configuration?"});
     EXPECT_EQ(window.windowTitle(), "copy.dnp");
-    EXPECT_EQ(window.workspace().filePath(), dir.filePath("copy.dnp"));
+    EXPECT_EQ(inspect(window.workspace()).filePath(), dir.filePath("copy.dnp"));
 }
 
 // The overview is laid out once the window has been painted, in the room the window
@@ -474,7 +475,7 @@ TEST_F(MainWindowTest, ReportIsWrittenAfterTheHeaderDialogsOk)
     window.ReportBtnClick();
     EXPECT_EQ(shownTitles, QStringList{"Report Header"});
     EXPECT_TRUE(QFile::exists(dir.filePath("r.txt")));
-    EXPECT_EQ(window.workspace().lastSavedPath(), dir.filePath("r.txt"));
+    EXPECT_EQ(inspect(window.workspace()).lastSavedPath(), dir.filePath("r.txt"));
     EXPECT_EQ(state().ReportDescription, "Feeder 3");
 }
 

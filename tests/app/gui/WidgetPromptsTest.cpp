@@ -2,6 +2,7 @@
 // export dialog's type gives the file its extension and its format, and the questions
 // that throw work away name their buttons and default to Cancel.
 
+#include "support/WorkspaceProbe.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/WidgetPrompts.h"
 #include "files/FileTestHelpers.h"
@@ -75,7 +76,7 @@ TEST_F(WidgetPromptsTest, TheWindowExportsTheChosenType)
     TDNPCfgMain window(nullptr, dir.filePath("DNP.ini"), dir.filePath("desk.ini"));
     ConfigState s;
     test::setClass0(s, PointType::Bin, {3, 1});
-    window.workspace().adopt(configFileDataOf(s));
+    inspect(window.workspace()).adopt(configFileDataOf(s));
     window.workspace().clock = [] { return test::fixedNow(); };
     const struct {
         TypedName typed;
