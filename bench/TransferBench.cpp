@@ -109,7 +109,7 @@ int compareTls(int baud, int runs)
             (void)openFullList(workspace, dir);
             (void)workspace.overrideLink({devices[d], baud, {}, {}});
             const std::optional<double> took =
-                timed(workspace, [&] { workspace.send(kIndividualMappingItem, true); });
+                timed(workspace, [&] { workspace.send(Mapping::Individual, true); });
             if (!took) {
                 std::fprintf(stderr, "send+verify on %s failed: %s\n", qPrintable(devices[d]),
                              qPrintable(prompts.messages.join(" / ")));
@@ -174,9 +174,9 @@ int main(int argc, char** argv)
 
     std::printf("%-12s %10s %10s %7s\n", "transfer", "measured", "wire", "ratio");
     for (int run = 0; run < runs; ++run) {
-        const bool ok = measure("send", [&] { workspace.send(kIndividualMappingItem, false); }, sendWire) &&
+        const bool ok = measure("send", [&] { workspace.send(Mapping::Individual, false); }, sendWire) &&
                         measure("retrieve", [&] { workspace.retrieve(); }, readWire) &&
-                        measure("send+verify", [&] { workspace.send(kIndividualMappingItem, true); }, sendWire + readWire);
+                        measure("send+verify", [&] { workspace.send(Mapping::Individual, true); }, sendWire + readWire);
         if (!ok)
             return 1;
     }

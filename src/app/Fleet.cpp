@@ -231,13 +231,13 @@ void Fleet::startJob(std::size_t index)
             return failNow(opened.error().message);
     switch (job.action) {
     case FleetAction::Send:
-        ws.send(kIndividualMappingItem, ws.settings().VerifyAfterSend);
+        ws.send(Mapping::Individual, ws.settings().VerifyAfterSend);
         break;
     case FleetAction::SendVerify:
-        ws.send(kIndividualMappingItem, true);
+        ws.send(Mapping::Individual, true);
         break;
     case FleetAction::Verify:
-        ws.verify(kIndividualMappingItem, job.config);
+        ws.verify(Mapping::Individual, job.config);
         break;
     case FleetAction::Retrieve:
         ws.retrieveInto(job.configPath);

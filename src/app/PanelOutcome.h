@@ -31,7 +31,7 @@ struct PanelOutcome {
     PanelResult result = PanelResult::Failed;
     TransferOutcome transfer = TransferOutcome::Refused;  // how its last transfer ended
     int differingWords = 0;  // differs: how many of the 256 words
-    int written = 0;         // incomplete: the last message of 1 to N the panel acknowledged
+    int written = 0;         // incomplete: how many of the 18 messages the panel acknowledged
     // What it tells: the system's line first, plain lines after; empty for a retrieve
     // the user cancelled, which tells nothing.
     QString message;

@@ -402,9 +402,9 @@ void Workspace::moveOrderItem(PointType type, int from, int to)
     emit changed();
 }
 
-void Workspace::chooseMapping(int item)
+void Workspace::chooseMapping(Mapping mapping)
 {
-    order_.chooseMapping(item);
+    order_.chooseMapping(mapping);
     emit changed();
 }
 

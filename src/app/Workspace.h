@@ -147,7 +147,7 @@ public:
     // The report, with the header texts given, which the configuration keeps.
     Result<void> writeReport(const QString& path, const ReportHeaderTexts& header);
     // The image a send of the configuration carries in the mapping (0-2).
-    Result<ConfigImage> image(int mappingItem) const;
+    Result<ConfigImage> image(Mapping mapping) const;
     // An image text file (as `dnpcfg image` prints it) mapped back and applied as a
     // completed retrieve is; what it held.
     Result<RetrievedConfig> decode(const QString& imagePath);
@@ -210,8 +210,8 @@ public:
     // The order window in its mode (Send or Retrieve), shown by `show`.
     void showOrderWindow(SortMode mode, const std::function<void()>& show);
     void moveOrderItem(PointType type, int from, int to) override;
-    void chooseMapping(int item) override;
-    void chooseRetrievedMapping(int item) override { order_.chooseRetrievedMapping(item); }
+    void chooseMapping(Mapping mapping) override;
+    void chooseRetrievedMapping(Mapping mapping) override { order_.chooseRetrievedMapping(mapping); }
     bool verifyAfterSend() const override { return settings().VerifyAfterSend; }
     // "Verify after sending", kept in the settings at once.
     void setVerifyAfterSend(bool on) override;
@@ -263,14 +263,14 @@ public:
     // untitled configuration "Retrieved from COM 2 at 10:41". A verify: the panel's image
     // read back (nothing applied) and compared with the image the configuration gives in
     // the mapping.
-    void send(int mappingItem, bool readBack);
+    void send(Mapping mapping, bool readBack);
     void retrieve() override;
     bool acceptRetrieve() override;
     // dnpcfg retrieve: `path` is checked before the first request (its folder exists, it
     // is no folder, device or FIFO, it may be replaced), and the retrieved configuration
     // is saved there; a failed save fails the retrieve.
     void retrieveInto(const QString& path);
-    void verify(int mappingItem, const QString& what);
+    void verify(Mapping mapping, const QString& what);
     // Panel > "Verify Panel Against File": the open configuration (individual mapping,
     // as a send without another choice carries it) against the panel.
     void verifyPanel() { verify(order_.mapping(), fileName()); }

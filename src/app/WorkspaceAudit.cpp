@@ -94,7 +94,7 @@ Result<PointListExport> Workspace::exportPointList(PointListFormat format) const
     const PointList list = pointList(state_);
     const Result<QByteArray> bytes = format == PointListFormat::Csv
                                          ? pointListCsv(list)
-                                         : pointListXml(list, {fileName(), state_.ReportDescription, clock(), mappingText(kIndividualMappingItem)});
+                                         : pointListXml(list, {fileName(), state_.ReportDescription, clock(), mappingText(Mapping::Individual)});
     if (!bytes)
         return bytes.error();
     return PointListExport{*bytes, unnumberedWarning(list.unnumbered)};

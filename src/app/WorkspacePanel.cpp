@@ -74,9 +74,9 @@ Result<void> Workspace::checkStoredAddress(const TcomSetIni& s) const
     return {};
 }
 
-Result<ConfigImage> Workspace::image(int mappingItem) const
+Result<ConfigImage> Workspace::image(Mapping mapping) const
 {
-    const Result<BuiltImage> built = buildSendImage(state_, mappingItem);
+    const Result<BuiltImage> built = buildSendImage(state_, mapping);
     if (!built)
         return built.error();
     return built->image;
@@ -135,11 +135,11 @@ QString Workspace::progressText(TransferKind kind, int message) const
     return dnp::progressText(kind, message);
 }
 
-void Workspace::send(int mappingItem, bool readBack)
+void Workspace::send(Mapping mapping, bool readBack)
 {
     // A send that cannot be built is refused before the port is touched; one of too
     // many words says how many.
-    const Result<ConfigImage> built = image(mappingItem);
+    const Result<ConfigImage> built = image(mapping);
     if (!beginPanelCommand(PanelAction::Send, SendStep{built ? *built : ConfigImage{}, readBack}))
         return;
     if (!built) {
@@ -189,9 +189,9 @@ void Workspace::testPanel(const CommChoice& choice)
     startTransfer(s);
 }
 
-void Workspace::verify(int mappingItem, const QString& what)
+void Workspace::verify(Mapping mapping, const QString& what)
 {
-    const Result<ConfigImage> expected = image(mappingItem);
+    const Result<ConfigImage> expected = image(mapping);
     if (!beginPanelCommand(PanelAction::Verify, VerifyStep{expected ? *expected : ConfigImage{}, what}))
         return;
     if (!expected)

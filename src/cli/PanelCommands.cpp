@@ -57,12 +57,12 @@ std::optional<int> takeLink(Program& program, const ParsedArgs& args, const QStr
 // send and verify: CONFIG.dnp, the mapping and the link options taken, the file opened;
 // then `work` with the chosen mapping.
 int withConfiguration(const QStringList& argv, Io io, const QString& command, const QStringList& flags,
-                      const std::function<int(Program&, const ParsedArgs&, int mapping)>& work)
+                      const std::function<int(Program&, const ParsedArgs&, Mapping mapping)>& work)
 {
     const Result<ParsedArgs> args = commandArgs(argv, 1, kLinkOptions + QStringList{"--mapping"}, flags);
     if (!args)
         return usageError(io, command, args.error().message);
-    const Result<int> mapping = mappingOption(*args);
+    const Result<Mapping> mapping = mappingOption(*args);
     if (!mapping)
         return usageError(io, command, mapping.error().message);
 
@@ -81,7 +81,7 @@ int runImage(const QStringList& argv, Io io)
     const Result<ParsedArgs> args = commandArgs(argv, 1, {"--mapping"});
     if (!args)
         return usageError(io, "image", args.error().message);
-    const Result<int> mapping = mappingOption(*args);
+    const Result<Mapping> mapping = mappingOption(*args);
     if (!mapping)
         return usageError(io, "image", mapping.error().message);
 
@@ -116,7 +116,7 @@ int runDecode(const QStringList& argv, Io io)
 int runSend(const QStringList& argv, Io io)
 {
     return withConfiguration(argv, io, "send", {"--verify", "--no-verify", "--trace"},
-                             [](Program& program, const ParsedArgs& args, int mapping) {
+                             [](Program& program, const ParsedArgs& args, Mapping mapping) {
         // Read back unless --no-verify, or the settings, say otherwise.
         const bool readBack =
             !args.has("--no-verify") && (args.has("--verify") || program.workspace.settings().VerifyAfterSend);
@@ -126,7 +126,7 @@ int runSend(const QStringList& argv, Io io)
 
 int runVerify(const QStringList& argv, Io io)
 {
-    return withConfiguration(argv, io, "verify", {"--trace"}, [](Program& program, const ParsedArgs& args, int mapping) {
+    return withConfiguration(argv, io, "verify", {"--trace"}, [](Program& program, const ParsedArgs& args, Mapping mapping) {
         // The image a send of the file would carry, against the panel's.
         return program.panelCommand([&] { program.workspace.verify(mapping, args.positional[0]); }, args.has("--trace"));
     });

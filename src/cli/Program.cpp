@@ -130,20 +130,21 @@ int Program::panelCommand(const std::function<void()>& start, bool trace)
     return succeeded.value_or(false) ? kExitOk : kExitFailure;
 }
 
-Result<int> mappingOption(const ParsedArgs& args)
+Result<Mapping> mappingOption(const ParsedArgs& args)
 {
     const QString name = args.value(QStringLiteral("--mapping"), QStringLiteral("individual"));
-    const int item = static_cast<int>(QStringList{"uninitialized", "subset", "individual"}.indexOf(name));
-    if (item < 0)
+    const std::optional<Mapping> mapping =
+        mappingOfItem(static_cast<int>(QStringList{"uninitialized", "subset", "individual"}.indexOf(name)));
+    if (!mapping)
         return failure(QStringLiteral("unknown mapping '%1'").arg(name));
-    return item;
+    return *mapping;
 }
 
 void printRetrieved(const ConfigState& state, const RetrievedConfig& retrieved, Io io)
 {
     const std::uint16_t code = retrieved.mappingCode;
-    const int item = mappingItemForCode(code);
-    io.out << QStringLiteral("mapping %1: %2\n").arg(code).arg(item >= 0 ? mappingText(item) : QStringLiteral("unknown"));
+    const std::optional<Mapping> mapping = mappingForCode(code);
+    io.out << QStringLiteral("mapping %1: %2\n").arg(code).arg(mapping ? mappingText(*mapping) : QStringLiteral("unknown"));
     const PointCatalog& catalog = PointCatalog::instance();
     for (PointType type : kAllPointTypes) {
         // Each Class 0 point under the DNP point number(s) it takes in the panel's order.

@@ -35,7 +35,7 @@ Result<ParsedArgs> commandArgs(const QStringList& args, int words, QStringList v
 
 // "uninitialized", "subset", "individual": the items of the "DNP Mapping" group
 // (--mapping; individual when absent).
-Result<int> mappingOption(const ParsedArgs& args);
+Result<Mapping> mappingOption(const ParsedArgs& args);
 
 // The points a retrieve found, per type in the panel's order under their DNP point
 // numbers, after the mapping line. `state`: the configuration the retrieve gave.

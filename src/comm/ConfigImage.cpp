@@ -23,21 +23,19 @@ private:
 
 }  // namespace
 
-QString mappingText(int item)
+QString mappingText(Mapping mapping)
 {
-    static const char* const texts[kMappingItemCount] = {
+    static const char* const texts[kMappings.size()] = {
         "Uninitialized", "CM version 2.04+ Subset Mapping", "Individual Mapping (per this document)"};
-    if (item < 0 || item >= kMappingItemCount)
-        return {};
-    return QString::fromLatin1(texts[item]);
+    return QString::fromLatin1(texts[mappingItem(mapping)]);
 }
 
-int mappingItemForCode(std::uint16_t code)
+std::optional<Mapping> mappingForCode(std::uint16_t code)
 {
-    for (int item = 0; item < kMappingItemCount; ++item)
-        if (kMappingCodes[item] == code)
-            return item;
-    return -1;
+    for (const Mapping mapping : kMappings)
+        if (mappingCode(mapping) == code)
+            return mapping;
+    return std::nullopt;
 }
 
 const QString& tooManyPointsMessage()
@@ -53,16 +51,14 @@ const QString& noPointsMessage()
     return text;
 }
 
-Result<BuiltImage> buildSendImage(const ConfigState& state, int mappingItem)
+Result<BuiltImage> buildSendImage(const ConfigState& state, Mapping mapping)
 {
     BuiltImage built;
     ConfigImage& image = built.image;
     image.fill(0);
-    if (mappingItem == 0 || mappingItem == 1) {
-        image[kMappingWord] = kMappingCodes[mappingItem];
+    image[kMappingWord] = mappingCode(mapping);
+    if (mapping != Mapping::Individual)
         return built;
-    }
-    image[kMappingWord] = kMappingCodes[kIndividualMappingItem];
 
     std::array<std::vector<int>, kPointTypeCount> lists;
     for (PointType t : kAllPointTypes)

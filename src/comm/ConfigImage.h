@@ -13,9 +13,9 @@
 namespace dnp {
 
 // "Uninitialized", "CM version 2.04+ Subset Mapping", "Individual Mapping (per this document)".
-QString mappingText(int item);
-// The radio item of a retrieved mapping code (1, 4, 8 to 0, 1, 2); -1 for any other code.
-int mappingItemForCode(std::uint16_t code);
+QString mappingText(Mapping mapping);
+// The mapping of a retrieved mapping code (1, 4, 8); none for any other code.
+std::optional<Mapping> mappingForCode(std::uint16_t code);
 
 const QString& tooManyPointsMessage();  // "There are more than 240 data points chosen, please return to class meu."
 const QString& noPointsMessage();       // "No configurations chosen, please return to class menu."
@@ -25,11 +25,11 @@ struct BuiltImage {
     int wordCount = 0;  // point words in the list (word 255 in individual mapping)
 };
 
-// The image a send carries, for the mapping item chosen (0, 1, 2): in the two other
+// The image a send carries in the mapping chosen: in the two other
 // mappings only word 0 is set. In individual mapping the counts are checked (more than
 // 240 words, the multi-word points included, or none at all is refused with its
 // message), the list holds each type's Class 0 sequence and each code carries the mark
 // of the point's event class.
-Result<BuiltImage> buildSendImage(const ConfigState& state, int mappingItem);
+Result<BuiltImage> buildSendImage(const ConfigState& state, Mapping mapping);
 
 }  // namespace dnp

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace dnp {
 
@@ -45,10 +46,17 @@ constexpr std::array<int, kImageBlockCount> kBlockStartWords = {248, 249, 252, 2
 constexpr std::array<PointType, kImageBlockCount> kBlockTypes = {
     PointType::Bin, PointType::Bout, PointType::Bout, PointType::Ain, PointType::Aout, PointType::Counters};
 
-// The DNP mapping, image word 0: the items of the "DNP Mapping" radio groups.
-constexpr int kMappingItemCount = 3;
-constexpr int kIndividualMappingItem = 2;
-constexpr std::array<std::uint16_t, kMappingItemCount> kMappingCodes = {1, 4, 8};
+// The DNP mapping, image word 0, in the order of the "DNP Mapping" radio groups' items.
+enum class Mapping { Uninitialized, Subset, Individual };
+constexpr std::array<Mapping, 3> kMappings = {Mapping::Uninitialized, Mapping::Subset, Mapping::Individual};
+constexpr std::array<std::uint16_t, kMappings.size()> kMappingCodes = {1, 4, 8};
+constexpr std::uint16_t mappingCode(Mapping mapping) { return kMappingCodes[static_cast<std::size_t>(mapping)]; }
+// A radio group's item (0-2) and its mapping; none for any other item.
+constexpr int mappingItem(Mapping mapping) { return static_cast<int>(mapping); }
+constexpr std::optional<Mapping> mappingOfItem(int item)
+{
+    return item >= 0 && item < static_cast<int>(kMappings.size()) ? std::optional<Mapping>(kMappings[item]) : std::nullopt;
+}
 
 // The message plan of a transfer.
 constexpr int kMessageCount = 18;

@@ -232,11 +232,11 @@ Result<void> checkRetrievedImage(const ConfigImage& image)
     // the panel's as they are.
     ConfigImage rebuilt{};
     rebuilt[kMappingWord] = image[kMappingWord];
-    if (mappingItemForCode(image[kMappingWord]) == kIndividualMappingItem) {
+    if (mappingForCode(image[kMappingWord]) == Mapping::Individual) {
         ConfigState state;
         state.ClassSelection = retrieved.ClassSelection;
         state.Class0Order = retrieved.Class0Order;
-        const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
+        const Result<BuiltImage> built = buildSendImage(state, Mapping::Individual);
         if (!built)
             return failure(QStringLiteral("The image names the individual mapping but lists no point the panel has, "
                                           "or more than it takes."));

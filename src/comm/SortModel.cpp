@@ -54,7 +54,7 @@ void SortModel::showSendMode()
 {
     mode_ = SortMode::Send;
     caption_ = sendCaption();
-    mapping_ = kIndividualMappingItem;
+    mapping_ = Mapping::Individual;
     shownOrder_ = state_.Class0Order;
 }
 
@@ -69,23 +69,14 @@ void SortModel::showRetrieveMode()
     mode_ = SortMode::Retrieve;
     caption_ = retrieveCaption();
     shownOrder_.reset();
-    retrievedMapping_ = -1;
+    retrievedMapping_.reset();
     retrieved_ = {};
 }
 
-void SortModel::chooseMapping(int item)
+void SortModel::chooseRetrievedMapping(Mapping mapping)
 {
-    if (item >= 0 && item < kMappingItemCount)
-        mapping_ = item;
-}
-
-void SortModel::chooseRetrievedMapping(int item)
-{
-    const int retrieved = mappingItemForCode(retrievedMappingCode_);
-    if (retrieved >= 0)
-        retrievedMapping_ = retrieved;
-    else if (item >= -1 && item < kMappingItemCount)
-        retrievedMapping_ = item;
+    const std::optional<Mapping> retrieved = mappingForCode(retrievedMappingCode_);
+    retrievedMapping_ = retrieved ? *retrieved : mapping;
 }
 
 void SortModel::move(PointType type, int from, int to)
@@ -111,9 +102,8 @@ void SortModel::retrieveStarted()
 void SortModel::showRetrieved(const RetrievedConfig& retrieved)
 {
     retrievedMappingCode_ = retrieved.mappingCode;
-    const int item = mappingItemForCode(retrieved.mappingCode);
-    if (item >= 0)
-        retrievedMapping_ = item;
+    if (const std::optional<Mapping> mapping = mappingForCode(retrieved.mappingCode))
+        retrievedMapping_ = mapping;
     retrieved_ = retrieved.order;
 }
 

@@ -32,8 +32,8 @@ public:
     const QString& caption() const { return caption_; }
     // The help topic of the mode shown: Send 39, Retrieve 40.
     int helpTopic() const { return mode_ == SortMode::Send ? kSendHelpTopic : kRetrieveHelpTopic; }
-    int mapping() const { return mapping_; }                    // 0-2
-    int retrievedMapping() const { return retrievedMapping_; }  // -1: no item chosen
+    Mapping mapping() const { return mapping_; }
+    std::optional<Mapping> retrievedMapping() const { return retrievedMapping_; }  // none: no item chosen
 
     // The rows of a type's order list: the DNP point number(s) each point takes where it
     // stands ("7", or "3\u20134" for a point of two words), then its name.
@@ -55,11 +55,11 @@ public:
     void restoreShownOrder();
     // Retrieve: empty retrieve lists, no mapping item chosen.
     void showRetrieveMode();
-    void chooseMapping(int item);
+    void chooseMapping(Mapping mapping) { mapping_ = mapping; }
     // A retrieved 1/4/8 mapping stays chosen whatever is clicked.
-    void chooseRetrievedMapping(int item);
+    void chooseRetrievedMapping(Mapping mapping);
     // The window closed: the send mapping back to individual.
-    void resetMapping() { mapping_ = kIndividualMappingItem; }
+    void resetMapping() { mapping_ = Mapping::Individual; }
 
     // Moves the item at row `from` of a type's list to row `to` (-1: the end), and the
     // Class 0 order with it: the values move among the occupied slots, the slots stay.
@@ -75,8 +75,8 @@ private:
     ConfigState& state_;
     SortMode mode_ = SortMode::Send;
     QString caption_ = QStringLiteral("Send/Retrieve");
-    int mapping_ = kIndividualMappingItem;
-    int retrievedMapping_ = -1;
+    Mapping mapping_ = Mapping::Individual;
+    std::optional<Mapping> retrievedMapping_;
     std::uint16_t retrievedMappingCode_ = 0;
     RetrievedOrder retrieved_;
     std::optional<PerType<std::int32_t>> shownOrder_;  // Class0Order when the send mode was shown
@@ -88,8 +88,8 @@ public:
     virtual ~OrderWindowActions() = default;
     virtual const SortModel& order() const = 0;
     virtual void moveOrderItem(PointType type, int from, int to) = 0;
-    virtual void chooseMapping(int item) = 0;
-    virtual void chooseRetrievedMapping(int item) = 0;
+    virtual void chooseMapping(Mapping mapping) = 0;
+    virtual void chooseRetrievedMapping(Mapping mapping) = 0;
     virtual bool verifyAfterSend() const = 0;
     virtual void setVerifyAfterSend(bool on) = 0;
     virtual void sendInChosenMapping() = 0;  // "&Send"

@@ -36,7 +36,7 @@ protected:
     QString listFile(const QString& name, const ConfigState& state)
     {
         const QByteArray bytes = pointListFormatForPath(name) == PointListFormat::Xml
-                                     ? pointListXml(pointList(state), {"x.dnp", {}, fixedNow(), mappingText(kIndividualMappingItem)}).value()
+                                     ? pointListXml(pointList(state), {"x.dnp", {}, fixedNow(), mappingText(Mapping::Individual)}).value()
                                      : pointListCsv(pointList(state));
         writeFileBytes(path(name), bytes);
         return path(name);
@@ -108,7 +108,7 @@ TEST_F(WorkspaceImportTest, AListOverThePanelsWordsIsTakenWithANoteAndNotSent)
               QStringList{"The Class 0 points take 241 words; the panel takes 240.\n"
                           "The selection is kept; Send refuses it until it takes 240 words or fewer."});
     EXPECT_EQ(state.Class0Order, over.Class0Order);
-    EXPECT_FALSE(ws.image(kIndividualMappingItem));
+    EXPECT_FALSE(ws.image(Mapping::Individual));
 }
 
 TEST_F(WorkspaceImportTest, AListThatCannotBeTakenChangesNothing)

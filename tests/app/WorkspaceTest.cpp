@@ -444,7 +444,7 @@ TEST_F(WorkspaceTransferTest, SendAndRetrieveTellTheirOutcomeAndTheRetrieveIsApp
     EXPECT_TRUE(send());
     EXPECT_EQ(prompts.texts(), QStringList{"Sending communication status: OK.."});
     EXPECT_EQ(prompts.shown[0].kind, Shown::Information);
-    EXPECT_EQ(panel.image, *ws.image(kIndividualMappingItem));
+    EXPECT_EQ(panel.image, *ws.image(Mapping::Individual));
     EXPECT_EQ(link.target.label(), "COM 1 (" + portDeviceName(1) + ")");
 
     ASSERT_TRUE(ws.newConfiguration());
@@ -455,7 +455,7 @@ TEST_F(WorkspaceTransferTest, SendAndRetrieveTellTheirOutcomeAndTheRetrieveIsApp
     for (PointType t : kAllPointTypes)
         EXPECT_EQ(state.class0Sequence(t), sent.class0Sequence(t)) << pointTypeName(t).toStdString();
     EXPECT_EQ(state.UnsolicitedSettings, sent.UnsolicitedSettings);
-    EXPECT_EQ(ws.order().retrievedMapping(), 2);
+    EXPECT_EQ(ws.order().retrievedMapping(), Mapping::Individual);
     EXPECT_EQ(ws.order().retrievedTexts(PointType::Bin).size(), 3);
     // Sent again, the retrieved configuration is the same image.
     const ConfigImage first = panel.image;
@@ -567,10 +567,10 @@ TEST_F(WorkspaceTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
     link.openFails = false;
     link.panel = [](const QByteArray&) { return FakeReply{{}, true}; };
     prompts.shown.clear();
-    ws.send(kIndividualMappingItem, false);
+    ws.send(Mapping::Individual, false);
     ASSERT_TRUE(ws.transferRunning());
     ws.retrieve();
-    ws.send(kIndividualMappingItem, false);
+    ws.send(Mapping::Individual, false);
     ws.editClass(0, [] { ADD_FAILURE() << "the editor opened during a transfer"; });
     EXPECT_FALSE(ws.newConfiguration());
     EXPECT_EQ(link.sent.size(), 1);
@@ -692,10 +692,10 @@ TEST_F(WorkspaceTransferTest, AVerifyOfAPartlyWrittenPanelSaysItHoldsAnIncomplet
     EXPECT_FALSE(send());
     EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Incomplete);
     panel = sim::Panel(std::nullopt, {});
-    panel.image = *ws.image(kIndividualMappingItem);
+    panel.image = *ws.image(Mapping::Individual);
     std::fill(panel.image.begin() + 6 * kWordsPerMessage, panel.image.end(), 0);
     prompts.shown.clear();
-    EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, "a.dnp"); }));
+    EXPECT_FALSE(run([&] { ws.verify(Mapping::Individual, "a.dnp"); }));
     EXPECT_TRUE(prompts.texts(Shown::Differences).isEmpty());
     ASSERT_EQ(prompts.texts(Shown::Error).size(), 1);
     EXPECT_TRUE(prompts.texts(Shown::Error)[0].startsWith("The panel does not hold a.dnp: "));
@@ -707,7 +707,7 @@ TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
 {
     use(richConfiguration());
     panel = silentPanelAt({2});
-    EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, path("a.dnp")); }));
+    EXPECT_FALSE(run([&] { ws.verify(Mapping::Individual, path("a.dnp")); }));
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!\nMessage 2 of 18 was not answered.\n"
                                                        "No answer on COM 1 (/dev/ttyS0) at 9600 baud."});
     EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Failed);
@@ -715,7 +715,7 @@ TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
     // A panel that holds another configuration: the differences are told.
     panel = sim::Panel(std::nullopt, {});
     prompts.shown.clear();
-    EXPECT_FALSE(run([&] { ws.verify(kIndividualMappingItem, "a.dnp"); }));
+    EXPECT_FALSE(run([&] { ws.verify(Mapping::Individual, "a.dnp"); }));
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{});
     ASSERT_EQ(prompts.texts(Shown::Differences).size(), 1);
     EXPECT_EQ(prompts.texts(Shown::Differences)[0].section('\n', 0, 1),
@@ -774,7 +774,7 @@ TEST_F(WorkspaceTransferTest, EvenParityInTheSettingsReachesThePort)
 TEST_F(WorkspaceTransferTest, CheckRetrievedImageZeroTakesAnImageTheCheckRefuses)
 {
     use(richConfiguration());
-    panel.image = *ws.image(kIndividualMappingItem);
+    panel.image = *ws.image(Mapping::Individual);
     panel.image[2] = panel.image[1];
     ASSERT_TRUE(ws.newConfiguration());
     EXPECT_FALSE(retrieve());
@@ -793,7 +793,7 @@ TEST_F(WorkspaceTransferTest, CheckRetrievedImageZeroTakesAnImageTheCheckRefuses
 TEST_F(WorkspaceTransferTest, DecodeAppliesTheImageAsARetrieve)
 {
     use(richConfiguration());
-    ConfigImage image = *ws.image(kIndividualMappingItem);
+    ConfigImage image = *ws.image(Mapping::Individual);
     image[2] = image[1];  // the first binary input listed twice
     ASSERT_TRUE(writeFileBytes(path("image.txt"), formatImageText(image).toLatin1()));
     const Result<RetrievedConfig> decoded = ws.decode(path("image.txt"));
@@ -873,7 +873,7 @@ TEST_F(WorkspaceTransferTest, TheExitQuestionGoesWhenTheTransferEnds)
 {
     use(richConfiguration());
     ASSERT_TRUE(ws.save(path("a.dnp")));
-    ws.send(kIndividualMappingItem, true);
+    ws.send(Mapping::Individual, true);
     ASSERT_TRUE(ws.transferRunning());
     prompts.whileConfirming = [&] {
         while (ws.transferRunning())

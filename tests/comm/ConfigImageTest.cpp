@@ -23,7 +23,7 @@ std::vector<std::uint16_t> words(const ConfigImage& image, int first, int last)
     return {image.begin() + first, image.begin() + last + 1};
 }
 
-Result<BuiltImage> sendWith(SortRig& rig, int mapping = 2)
+Result<BuiltImage> sendWith(SortRig& rig, Mapping mapping = Mapping::Individual)
 {
     return test::sendImage(rig, mapping);
 }
@@ -136,12 +136,12 @@ TEST(ConfigImageBuild, ParameterWordsPerMapping)
     chooseClass0(rig.state, PointType::Bin, {0});
     rig.state.UnsolicitedSettings = {125, 778, 0, 0xFFFF, 1000, 256};
 
-    const ConfigImage individual = imageOf(sendWith(rig, 2)).image;
+    const ConfigImage individual = imageOf(sendWith(rig, Mapping::Individual)).image;
     EXPECT_EQ(words(individual, 241, 247), (std::vector<std::uint16_t>{125, 778, 0, 0xFFFF, 1000, 256, 0}));
 
-    for (int item : {0, 1}) {
-        const ConfigImage image = imageOf(sendWith(rig, item)).image;
-        EXPECT_EQ(image[0], item == 0 ? 1 : 4);
+    for (const Mapping mapping : {Mapping::Uninitialized, Mapping::Subset}) {
+        const ConfigImage image = imageOf(sendWith(rig, mapping)).image;
+        EXPECT_EQ(image[0], mapping == Mapping::Uninitialized ? 1 : 4);
         EXPECT_TRUE(allZero(image, 1, 255));
     }
 }
@@ -149,7 +149,7 @@ TEST(ConfigImageBuild, ParameterWordsPerMapping)
 TEST(ConfigImageBuild, NonIndividualMappingsNeedNoPoints)
 {
     SortRig rig;
-    const ConfigImage image = imageOf(sendWith(rig, 0)).image;
+    const ConfigImage image = imageOf(sendWith(rig, Mapping::Uninitialized)).image;
     EXPECT_EQ(image[0], 1);
     EXPECT_TRUE(allZero(image, 1, 255));
 }
@@ -257,7 +257,7 @@ TEST(ConfigImageProperty, ImageListsExactlyThePointsOfTheOrderLists)
         SortRig rig;
         test::randomConfiguration(rig.state, rng, round % 4 == 0 ? 300 : 150, round % 4 == 0 ? 80 : 40);
         test::randomDrags(rig.sort, rng, 5);
-        const Result<BuiltImage> result = buildSendImage(rig.state, 2);
+        const Result<BuiltImage> result = buildSendImage(rig.state, Mapping::Individual);
         if (!result) {
             ++refused;
             ASSERT_GT(expectedList(rig.state, rig.sort).size(), 0u);

@@ -12,7 +12,7 @@ namespace {
 
 ConfigImage imageOf(const ConfigState& state)
 {
-    const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
+    const Result<BuiltImage> built = buildSendImage(state, Mapping::Individual);
     EXPECT_TRUE(built.ok());
     return built ? built->image : ConfigImage{};
 }

@@ -71,12 +71,12 @@ TEST(SortModelSend, AClass0EditAfterADragKeepsTheDraggedOrder)
 TEST(SortModelModes, CaptionsHelpAndMapping)
 {
     SortRig rig;
-    rig.sort.chooseMapping(0);
+    rig.sort.chooseMapping(Mapping::Uninitialized);
     rig.sort.showSendMode();
     EXPECT_EQ(rig.sort.mode(), SortMode::Send);
     EXPECT_EQ(rig.sort.caption(), "Send Configuration");
     EXPECT_EQ(rig.sort.helpTopic(), kSendHelpTopic);
-    EXPECT_EQ(rig.sort.mapping(), 2);
+    EXPECT_EQ(rig.sort.mapping(), Mapping::Individual);
 
     RetrievedConfig found;
     found.order.append(PointType::Bin, 3);
@@ -87,7 +87,7 @@ TEST(SortModelModes, CaptionsHelpAndMapping)
     EXPECT_EQ(rig.sort.mode(), SortMode::Retrieve);
     EXPECT_EQ(rig.sort.caption(), "Retrieve Configuration");
     EXPECT_EQ(rig.sort.helpTopic(), kRetrieveHelpTopic);
-    EXPECT_EQ(rig.sort.retrievedMapping(), -1);
+    EXPECT_EQ(rig.sort.retrievedMapping(), std::nullopt);
     for (PointType t : kAllPointTypes)
         EXPECT_TRUE(rig.sort.retrievedTexts(t).isEmpty());
     EXPECT_EQ(rig.state.Class0Order, orderBefore);
@@ -96,12 +96,10 @@ TEST(SortModelModes, CaptionsHelpAndMapping)
 TEST(SortModelMapping, ClosingSetsMappingBackToIndividual)
 {
     SortRig rig;
-    rig.sort.chooseMapping(0);
-    EXPECT_EQ(rig.sort.mapping(), 0);
-    rig.sort.chooseMapping(3);  // no such item
-    EXPECT_EQ(rig.sort.mapping(), 0);
+    rig.sort.chooseMapping(Mapping::Uninitialized);
+    EXPECT_EQ(rig.sort.mapping(), Mapping::Uninitialized);
     rig.sort.resetMapping();
-    EXPECT_EQ(rig.sort.mapping(), 2);
+    EXPECT_EQ(rig.sort.mapping(), Mapping::Individual);
     EXPECT_EQ(mappingText(rig.sort.mapping()), "Individual Mapping (per this document)");
 }
 
@@ -111,29 +109,30 @@ TEST(SortModelMapping, RetrievedMappingGroupWorksAsADisplay)
     RetrievedConfig subset;
     subset.mappingCode = 4;
     rig.sort.showRetrieved(subset);
-    EXPECT_EQ(rig.sort.retrievedMapping(), 1);
-    rig.sort.chooseRetrievedMapping(0);
-    EXPECT_EQ(rig.sort.retrievedMapping(), 1);
+    EXPECT_EQ(rig.sort.retrievedMapping(), Mapping::Subset);
+    rig.sort.chooseRetrievedMapping(Mapping::Uninitialized);
+    EXPECT_EQ(rig.sort.retrievedMapping(), Mapping::Subset);
 
     rig.sort.retrieveStarted();  // nothing retrieved yet
-    rig.sort.chooseRetrievedMapping(0);
-    EXPECT_EQ(rig.sort.retrievedMapping(), 0);
+    rig.sort.chooseRetrievedMapping(Mapping::Uninitialized);
+    EXPECT_EQ(rig.sort.retrievedMapping(), Mapping::Uninitialized);
     RetrievedConfig unknown;
     unknown.mappingCode = 5;
     rig.sort.showRetrieved(unknown);
-    EXPECT_EQ(rig.sort.retrievedMapping(), 0);
+    EXPECT_EQ(rig.sort.retrievedMapping(), Mapping::Uninitialized);
 }
 
 TEST(SortModelMapping, MappingTextsAndCodes)
 {
-    EXPECT_EQ(mappingText(0), "Uninitialized");
-    EXPECT_EQ(mappingText(1), "CM version 2.04+ Subset Mapping");
-    EXPECT_EQ(mappingText(2), "Individual Mapping (per this document)");
-    EXPECT_EQ(mappingItemForCode(1), 0);
-    EXPECT_EQ(mappingItemForCode(4), 1);
-    EXPECT_EQ(mappingItemForCode(8), 2);
-    EXPECT_EQ(mappingItemForCode(0), -1);
-    EXPECT_EQ(mappingItemForCode(2), -1);
+    EXPECT_EQ(mappingText(Mapping::Uninitialized), "Uninitialized");
+    EXPECT_EQ(mappingText(Mapping::Subset), "CM version 2.04+ Subset Mapping");
+    EXPECT_EQ(mappingText(Mapping::Individual), "Individual Mapping (per this document)");
+    EXPECT_EQ(mappingForCode(1), Mapping::Uninitialized);
+    EXPECT_EQ(mappingForCode(4), Mapping::Subset);
+    EXPECT_EQ(mappingForCode(8), Mapping::Individual);
+    EXPECT_EQ(mappingForCode(0), std::nullopt);
+    EXPECT_EQ(mappingForCode(2), std::nullopt);
+    EXPECT_EQ(mappingOfItem(3), std::nullopt);
     EXPECT_EQ(orderListLabel(PointType::Bin), "Binary Inputs - Selected Data");
     EXPECT_EQ(orderListLabel(PointType::Bout), "Binary Output State - Selected Data");
     EXPECT_EQ(orderListLabel(PointType::Ain), "Analog Inputs - Selected Data");

@@ -56,7 +56,7 @@ inline BuiltImage imageOf(const Result<BuiltImage>& result)
 }
 
 // The image a Send builds.
-inline Result<BuiltImage> sendImage(SortRig& rig, int mapping = kIndividualMappingItem)
+inline Result<BuiltImage> sendImage(SortRig& rig, Mapping mapping = Mapping::Individual)
 {
     return buildSendImage(rig.state, mapping);
 }

@@ -261,7 +261,7 @@ inline std::string checkIniInput(QByteArrayView input, const QString& folder)
 struct ReplyPlan {
     bool retrieve = false;
     bool addressing = false;
-    int mappingItem = 2;
+    Mapping mapping = Mapping::Individual;
     int address = 1;
     std::vector<test::FakeReply> replies;  // as many as the input describes, at most 18
 };
@@ -278,7 +278,7 @@ inline ReplyPlan planReplies(QByteArrayView input)
     const std::uint8_t flags = next().value_or(0);
     plan.retrieve = flags & 1;
     plan.addressing = flags & 2;
-    plan.mappingItem = std::min((flags >> 2) & 3, 2);
+    plan.mapping = *mappingOfItem(std::min((flags >> 2) & 3, 2));
     plan.address = next().value_or(1);
     for (int message = 1; message <= kMessageCount; ++message) {
         const auto control = next();
@@ -387,7 +387,7 @@ inline std::string checkReplyInput(QByteArrayView input)
     if (plan.retrieve)
         workspace.retrieve();
     else
-        workspace.send(plan.mappingItem, false);
+        workspace.send(plan.mapping, false);
     QElapsedTimer patience;
     patience.start();
     while (!ended && patience.elapsed() < 10000)
@@ -432,7 +432,7 @@ inline std::string checkReplyInput(QByteArrayView input)
     if (line.sent.size() != reached)
         return std::to_string(line.sent.size()) + " frames sent, " + std::to_string(reached) + " messages reached";
     const frames::Addressing addressing{plan.addressing, plan.address};
-    const ConfigImage sent = workspace.image(plan.mappingItem).value();
+    const ConfigImage sent = workspace.image(plan.mapping).value();
     for (int message = 1; message <= reached; ++message) {
         const QByteArray frame = plan.retrieve ? frames::composeReadFrame(message, addressing)
                                                : frames::composeWriteFrame(message, sent, addressing);
@@ -486,8 +486,8 @@ inline std::string checkImageInput(QByteArrayView input)
 
     if (std::string broken = checkClass0Invariant(state.ClassSelection, state.Class0Order); !broken.empty())
         return broken;
-    if (sort.retrievedMapping() < -1 || sort.retrievedMapping() >= kMappingItemCount)
-        return "the retrieved mapping item " + std::to_string(sort.retrievedMapping());
+    if (sort.retrievedMapping() != mappingForCode(retrieved.mappingCode))
+        return "the retrieved mapping is not the one of the image's code";
     for (PointType t : kAllPointTypes) {
         const auto& found = retrieved.found[typeNumber(t)];
         const int marked = static_cast<int>(std::count(found.begin(), found.begin() + pointCount(t), true));
@@ -563,7 +563,7 @@ inline std::string checkPointListInput(QByteArrayView input)
         const bool anyPoint = std::any_of(data.ClassSelection[0].begin(), data.ClassSelection[0].end(),
                                           [](std::uint8_t chosen) { return chosen != 0; });
         const bool fits = !wordBudget(state).over();
-        if (const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
+        if (const Result<BuiltImage> built = buildSendImage(state, Mapping::Individual);
             anyPoint && fits != built.ok())
             return as + (fits ? "the imported configuration cannot be sent: " + text(built.error().message)
                               : std::string("a configuration over the panel's words can be sent"));
@@ -571,7 +571,7 @@ inline std::string checkPointListInput(QByteArrayView input)
         if (!list.unnumbered.empty())
             return as + "points in an event class without a number";
         const QByteArray csv = pointListCsv(list);
-        const Result<QByteArray> xml = pointListXml(list, {QStringLiteral("fuzz.dnp"), QString(), fixedMoment(), mappingText(kIndividualMappingItem)});
+        const Result<QByteArray> xml = pointListXml(list, {QStringLiteral("fuzz.dnp"), QString(), fixedMoment(), mappingText(Mapping::Individual)});
         if (!xml)
             return as + "the imported list cannot be written as XML";
         for (const auto& [written, writtenFormat] :

@@ -27,7 +27,7 @@ inline ConfigState analogInputs(int firstAin, int count)
 // The image a send of `state` carries in individual mapping.
 inline ConfigImage sentImageOf(const ConfigState& state)
 {
-    const Result<BuiltImage> built = buildSendImage(state, kIndividualMappingItem);
+    const Result<BuiltImage> built = buildSendImage(state, Mapping::Individual);
     EXPECT_TRUE(built);
     return built ? built->image : ConfigImage{};
 }

@@ -51,7 +51,7 @@ struct WorkspaceRig {
         EXPECT_TRUE(succeeded.has_value()) << "the panel command did not end";
         return succeeded.value_or(false);
     }
-    bool send(bool thenVerify = false) { return run([&] { ws.send(kIndividualMappingItem, thenVerify); }); }
+    bool send(bool thenVerify = false) { return run([&] { ws.send(Mapping::Individual, thenVerify); }); }
     // A retrieve taken with OK, as the retrieve window's OK takes it.
     bool retrieve()
     {

@@ -186,7 +186,10 @@ TSortForm::TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget*
 
     MappingRG = makeMappingGroup(QStringLiteral("MappingRG"), mappingGroup_);
     RMappingRG = makeMappingGroup(QStringLiteral("RMappingRG"), rMappingGroup_);
-    connect(mappingGroup_, &QButtonGroup::idClicked, this, [this](int item) { actions_.chooseMapping(item); });
+    connect(mappingGroup_, &QButtonGroup::idClicked, this, [this](int item) {
+        if (const std::optional<Mapping> mapping = mappingOfItem(item))
+            actions_.chooseMapping(*mapping);
+    });
     connect(rMappingGroup_, &QButtonGroup::idClicked, this, [this](int item) { RMappingRGClick(item); });
 
     OKtoSendButton = makeButton(QStringLiteral("OKtoSendButton"), QStringLiteral("&Send"));
@@ -252,8 +255,9 @@ QGroupBox* TSortForm::makeMappingGroup(const QString& name, QButtonGroup*& group
     box->setObjectName(name);
     auto* layout = new QVBoxLayout(box);
     group = new QButtonGroup(box);
-    for (int item = 0; item < kMappingItemCount; ++item) {
-        auto* radio = new QRadioButton(mappingText(item), box);
+    for (const Mapping mapping : kMappings) {
+        const int item = mappingItem(mapping);
+        auto* radio = new QRadioButton(mappingText(mapping), box);
         radio->setObjectName(name + QString::number(item));
         group->addButton(radio, item);
         layout->addWidget(radio);
@@ -304,10 +308,10 @@ void TSortForm::refreshLists()
     }
 }
 
-void TSortForm::showItem(QButtonGroup* group, int item)
+void TSortForm::showItem(QButtonGroup* group, std::optional<Mapping> mapping)
 {
-    if (item >= 0 && item < kMappingItemCount) {
-        group->button(item)->setChecked(true);
+    if (mapping) {
+        group->button(mappingItem(*mapping))->setChecked(true);
         return;
     }
     // No item chosen: an exclusive group cannot uncheck its last button itself.
@@ -325,7 +329,8 @@ void TSortForm::refreshMapping()
 
 void TSortForm::RMappingRGClick(int item)
 {
-    actions_.chooseRetrievedMapping(item);
+    if (const std::optional<Mapping> mapping = mappingOfItem(item))
+        actions_.chooseRetrievedMapping(*mapping);
     showItem(rMappingGroup_, actions_.order().retrievedMapping());
 }
 

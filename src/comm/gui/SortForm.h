@@ -112,7 +112,7 @@ private:
     QPushButton* makeButton(const QString& name, const QString& caption);
     void refreshLists();
     void refreshMapping();
-    static void showItem(QButtonGroup* group, int item);
+    static void showItem(QButtonGroup* group, std::optional<Mapping> mapping);
 
     OrderWindowActions& actions_;
     UserPrompts& prompts_;

@@ -212,7 +212,7 @@ TEST_F(SortFormTest, SendBuildsTheImageInTheChosenMappingAndCloses)
     prepareSend();
     form.show();
     radio(form.MappingRG, 1)->click();
-    EXPECT_EQ(ws.order().mapping(), 1);
+    EXPECT_EQ(ws.order().mapping(), Mapping::Subset);
     form.OKtoSendButton->click();
     settle();
     EXPECT_FALSE(form.isVisible());
@@ -222,7 +222,7 @@ TEST_F(SortFormTest, SendBuildsTheImageInTheChosenMappingAndCloses)
     EXPECT_EQ(panel.image[1], 0);
 
     // Closing set the mapping back: the next showing starts from individual mapping.
-    EXPECT_EQ(ws.order().mapping(), 2);
+    EXPECT_EQ(ws.order().mapping(), Mapping::Individual);
     prepareSend();
     form.show();
     EXPECT_EQ(checkedItem(form.MappingRG), 2);
@@ -241,7 +241,7 @@ TEST_F(SortFormTest, CancelAfterChoosingUninitializedResetsTheMapping)
     form.ScancelBtn->click();
     EXPECT_EQ(form.result(), QDialog::Rejected);
     EXPECT_EQ(checkedItem(form.MappingRG), 2);
-    EXPECT_EQ(ws.order().mapping(), 2);
+    EXPECT_EQ(ws.order().mapping(), Mapping::Individual);
 }
 
 TEST_F(SortFormTest, ARefusedSendShowsItsMessageAndStillCloses)
