@@ -107,7 +107,7 @@ int compareTls(int baud, int runs)
             QuietPrompts prompts;
             Workspace workspace(prompts, {.iniPath = ini});
             (void)openFullList(workspace, dir);
-            (void)workspace.overrideLink({devices[d], baud, {}, {}});
+            workspace.overrideLink({devices[d], baud, {}, {}});
             const std::optional<double> took =
                 timed(workspace, [&] { workspace.send(Mapping::Individual, true); });
             if (!took) {
@@ -150,10 +150,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     QuietPrompts prompts;
     Workspace workspace(prompts, {.iniPath = dir.filePath("DNP.ini")});
-    if (const Result<void> link = workspace.overrideLink({device, baud, {}, {}}); !link) {
-        std::fprintf(stderr, "%s\n", qPrintable(link.error().message));
-        return 1;
-    }
+    workspace.overrideLink({device, baud, {}, {}});
     if (!openFullList(workspace, dir)) {
         std::fprintf(stderr, "cannot write the configuration\n");
         return 1;

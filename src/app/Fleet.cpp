@@ -14,42 +14,24 @@ namespace {
 
 // --- the jobs file's link columns ---
 
-// A whole decimal number, or nothing.
-std::optional<int> wholeNumber(const QString& text)
-{
-    bool ok = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
-    const int value = ok ? text.toInt(&ok, 10) : 0;
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
-
-// The link a job's columns give; each value that does not read is a problem of its line.
+// The device and the columns a line gives, read as the settings read their values; an
+// empty column leaves the settings' value. A problem names the column.
 LinkOverride jobLink(const JobLine& job, LineProblems& problems)
 {
     LinkOverride link;
     link.device = job.device;
-    if (!job.address.isEmpty()) {
-        const std::optional<int> address = wholeNumber(job.address);
-        if (address && isAddress(*address))
-            link.address = *address;
+    const auto read = [&](const char* column, const QString& text, const auto& parse, auto& into, const auto& as) {
+        if (text.isEmpty())
+            return;
+        if (const auto value = parse(text); value)
+            into = as(*value);
         else
-            problems.add(job.line, QStringLiteral("bad address %1: a number from 0 to %2, or empty for the settings' "
-                                                  "addressing")
-                                       .arg(quotedField(job.address))
-                                       .arg(kHighestAddress));
-    }
-    if (!job.baud.isEmpty()) {
-        if (baudItemOf(job.baud))
-            link.baud = job.baud.toInt();
-        else
-            problems.add(job.line, QStringLiteral("bad baud rate %1: 19200, 9600 or 4800, or empty for the settings")
-                                       .arg(quotedField(job.baud)));
-    }
-    if (!job.parity.isEmpty()) {
-        link.evenParity = evenParityOf(job.parity.toLower());
-        if (!link.evenParity)
-            problems.add(job.line, QStringLiteral("bad parity %1: none or even, or empty for the settings")
-                                       .arg(quotedField(job.parity)));
-    }
+            problems.add(job.line, QLatin1String(column) + QLatin1Char(' ') + value.error().message);
+    };
+    const auto same = [](auto value) { return value; };
+    read("address", job.address, parseAddress, link.address, same);
+    read("baud", job.baud, parseBaudItem, link.baud, baudRateOf);
+    read("parity", job.parity, parseEvenParity, link.evenParity, same);
     return link;
 }
 
@@ -224,8 +206,7 @@ void Fleet::startJob(std::size_t index)
     const auto failNow = [&](const QString& message) {
         jobEnded(index, {PanelResult::Failed, oneLine(message), run.clock.elapsed() / 1000.0});
     };
-    if (const Result<void> link = ws.overrideLink(job.link); !link)
-        return failNow(link.error().message);
+    ws.overrideLink(job.link);
     if (job.action != FleetAction::Retrieve)
         if (const Result<void> opened = ws.open(job.configPath); !opened)
             return failNow(opened.error().message);

@@ -88,7 +88,9 @@ struct DeskOverview {
     QString lastTransfer = {};
 };
 
-// What dnpcfg's link options put in place of the settings for its transfers.
+// What dnpcfg's link options and a jobs file's columns put in place of the settings for
+// their transfers, as the settings' readers read them (parseBaudItem, parseEvenParity,
+// parseAddress).
 struct LinkOverride {
     std::optional<QString> device;  // a device named directly, whatever the settings map
     std::optional<int> baud;        // 19200, 9600 or 4800
@@ -160,9 +162,8 @@ public:
     // The configuration (A) against the configuration file at `path` (B): nothing when
     // they are equal. A file that does not read gives the error open would give.
     Result<ConfigDifferences> compareWithFile(const QString& path) const;
-    // dnpcfg's link options over the settings, for this run only; a value out of its
-    // range is refused with what is allowed.
-    Result<void> overrideLink(const LinkOverride& link);
+    // dnpcfg's link options (a fleet job's columns) over the settings, for this run only.
+    void overrideLink(const LinkOverride& link);
 
     // --- the window's commands, with their dialogs and confirmations ------------------
     // Each is refused while a transfer runs (told), and asks about unsaved changes

@@ -16,14 +16,9 @@
 
 namespace dnp {
 
-Result<void> Workspace::overrideLink(const LinkOverride& link)
+void Workspace::overrideLink(const LinkOverride& link)
 {
-    if (link.baud && !baudItemOf(QString::number(*link.baud)))
-        return failure(QStringLiteral("the baud rate must be 19200, 9600 or 4800"));
-    if (link.address && !isAddress(*link.address))
-        return failure(QStringLiteral("the address must be from 0 to 255"));
     override_ = link;
-    return {};
 }
 
 TcomSetIni Workspace::lineSettings() const

@@ -14,27 +14,29 @@ namespace {
 
 const QStringList kLinkOptions = {"--device", "--ini", "--baud", "--parity", "--address"};
 
-// The link options as numbers: a problem for a word that is none of the allowed ones.
+// The link options read as the settings read their values: a problem names the option.
 Result<LinkOverride> linkOverride(const ParsedArgs& args)
 {
     LinkOverride link;
     if (args.has("--device"))
         link.device = args.value("--device");
+    const auto named = [](const char* option, const Error& error) { return failure(QLatin1String(option) + QLatin1Char(' ') + error.message); };
     if (args.has("--baud")) {
-        const QString baud = args.value("--baud");
-        if (!baudItemOf(baud))
-            return failure(QStringLiteral("--baud takes 19200, 9600 or 4800"));
-        link.baud = baud.toInt();
+        const Result<int> item = parseBaudItem(args.value("--baud"));
+        if (!item)
+            return named("--baud", item.error());
+        link.baud = baudRateOf(*item);
     }
     if (args.has("--parity")) {
-        link.evenParity = evenParityOf(args.value("--parity"));
-        if (!link.evenParity)
-            return failure(QStringLiteral("--parity takes none or even"));
+        const Result<bool> even = parseEvenParity(args.value("--parity"));
+        if (!even)
+            return named("--parity", even.error());
+        link.evenParity = *even;
     }
     if (args.has("--address")) {
-        const Result<std::int32_t> address = parseIniInteger(args.value("--address"));
+        const Result<std::int32_t> address = parseAddress(args.value("--address"));
         if (!address)
-            return failure(QStringLiteral("--address takes an integer"));
+            return named("--address", address.error());
         link.address = *address;
     }
     return link;
@@ -47,10 +49,10 @@ std::optional<int> takeLink(Program& program, const ParsedArgs& args, const QStr
     if (args.has("--ini"))
         if (const Result<void> read = program.workspace.readSettings(); !read)
             return program.fail(read.error().message);
-    Result<LinkOverride> link = linkOverride(args);
-    Result<void> taken = link ? program.workspace.overrideLink(*link) : Result<void>(link.error());
-    if (!taken)
-        return usageError(program.io, command, taken.error().message);
+    const Result<LinkOverride> link = linkOverride(args);
+    if (!link)
+        return usageError(program.io, command, link.error().message);
+    program.workspace.overrideLink(*link);
     return std::nullopt;
 }
 

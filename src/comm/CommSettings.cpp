@@ -74,17 +74,19 @@ Result<SettingsChange> takeDevice(SettingsChange change, QStringView value)
 
 Result<SettingsChange> takeBaud(SettingsChange change, QStringView value)
 {
-    change.baudItem = baudItemOf(value);
-    if (!change.baudItem)
-        return failure(QStringLiteral("takes 19200, 9600 or 4800"));
+    const Result<int> item = parseBaudItem(value);
+    if (!item)
+        return item.error();
+    change.baudItem = *item;
     return change;
 }
 
 Result<SettingsChange> takeParity(SettingsChange change, QStringView value)
 {
-    change.evenParity = evenParityOf(value);
-    if (!change.evenParity)
-        return failure(QStringLiteral("takes none or even"));
+    const Result<bool> even = parseEvenParity(value);
+    if (!even)
+        return even.error();
+    change.evenParity = *even;
     return change;
 }
 
@@ -92,7 +94,7 @@ Result<SettingsChange> takeAddress(SettingsChange change, QStringView value)
 {
     const Result<std::int32_t> address = parseAddress(value);
     if (!address)
-        return failure(QStringLiteral("takes a whole number from 0 to 255"));
+        return address.error();
     change.address = *address;
     return change;
 }
@@ -152,20 +154,26 @@ constexpr SettingKey kSettingKeys[] = {
 
 }  // namespace
 
-std::optional<int> baudItemOf(QStringView text)
+Result<int> parseBaudItem(QStringView text)
 {
     const auto rate = std::find_if(kBaudTexts.begin(), kBaudTexts.end(),
                                    [text](const char* rateText) { return text == QLatin1String(rateText); });
     if (rate == kBaudTexts.end())
-        return std::nullopt;
+        return failure(QStringLiteral("takes 19200, 9600 or 4800"));
     return static_cast<int>(rate - kBaudTexts.begin());
 }
 
-std::optional<bool> evenParityOf(QStringView text)
+std::int32_t baudRateOf(int baudItem)
 {
-    if (text != QLatin1String("none") && text != QLatin1String("even"))
-        return std::nullopt;
-    return text == QLatin1String("even");
+    return QByteArray(kBaudTexts[static_cast<std::size_t>(baudItem)]).toInt();
+}
+
+Result<bool> parseEvenParity(QStringView text)
+{
+    if (text.compare(QLatin1String("none"), Qt::CaseInsensitive) != 0 &&
+        text.compare(QLatin1String("even"), Qt::CaseInsensitive) != 0)
+        return failure(QStringLiteral("takes none or even"));
+    return text.compare(QLatin1String("even"), Qt::CaseInsensitive) == 0;
 }
 
 IniLocation chooseIniLocation(const QString& programDir, BesideFile beside, const QString& userConfigDir,
@@ -205,14 +213,14 @@ Result<std::int32_t> parseAddress(QStringView text)
 {
     const Result<std::int32_t> address = parseIniInteger(text);
     if (!address || !isAddress(*address))
-        return failure(kAddressRangeText);
+        return failure(QStringLiteral("takes ") + kAddressValues);
     return *address;
 }
 
 Result<void> checkChoice(const CommChoice& choice)
 {
     if (const Result<std::int32_t> address = parseAddress(choice.addressText); !address)
-        return failure(address.error().message, static_cast<int>(CommField::Address));
+        return failure(kAddressRangeText, static_cast<int>(CommField::Address));
     return {};
 }
 

@@ -27,10 +27,17 @@ inline const QString kTlsFingerprintsSection = QStringLiteral("TlsFingerprints")
 // The baud rates of the "Baud" setting, by its value 0, 1, 2.
 inline constexpr std::array<const char*, 3> kBaudTexts = {"19200", "9600", "4800"};
 
-// A baud rate as written ("9600") as its value of the setting; nothing for a rate not offered.
-std::optional<int> baudItemOf(QStringView text);
-// "none" or "even" as even parity or not; nothing for any other word.
-std::optional<bool> evenParityOf(QStringView text);
+// --- The values of the link options ---
+// One reader per value for dnpcfg's options, a jobs file's columns, `settings --set` and
+// the settings dialog. A refusal says what the value takes ("takes 19200, 9600 or
+// 4800"); the caller puts the option's, column's or key's name before it.
+
+// A baud rate as written ("9600") as its value of the Baud setting (0, 1, 2).
+Result<int> parseBaudItem(QStringView text);
+// The rate of a value of the Baud setting: 19200, 9600, 4800.
+std::int32_t baudRateOf(int baudItem);
+// "none" or "even": whether the parity is even.
+Result<bool> parseEvenParity(QStringView text);
 
 // --- Where the file lives ---
 
@@ -72,16 +79,16 @@ IniLocation defaultIniLocation();
 
 inline constexpr std::int32_t kLowestAddress = 0;
 inline constexpr std::int32_t kHighestAddress = 255;
-inline const QString kAddressRangeText = QStringLiteral("The address must be a whole number from 0 to 255.");
+inline const QString kAddressValues = QStringLiteral("a whole number from 0 to 255");
+inline const QString kAddressRangeText = QStringLiteral("The address must be %1.").arg(kAddressValues);
 
 constexpr bool isAddress(std::int32_t value)
 {
     return value >= kLowestAddress && value <= kHighestAddress;
 }
 
-// The text of the address field as an address: an integer as parseIniInteger reads it
-// (decimal, "0x" or "$" hexadecimal), from 0 to 255. Anything else fails with
-// kAddressRangeText.
+// An address: an integer as parseIniInteger reads it (decimal, "0x" or "$"
+// hexadecimal), from 0 to 255; anything else "takes a whole number from 0 to 255".
 Result<std::int32_t> parseAddress(QStringView text);
 
 // --- The settings object ---

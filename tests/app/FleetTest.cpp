@@ -46,16 +46,16 @@ struct Refusal {
 // of files/JobsFile, which its own test lists.
 const Refusal kRefusals[] = {
     {"an address too high", "p1,/dev/a,256,send,good.dnp\n",
-     "line 2: bad address '256': a number from 0 to 255, or empty for the settings' addressing"},
+     "line 2: address takes a whole number from 0 to 255"},
     {"an address that is no number", "p1,/dev/a,-1,send,good.dnp\n",
-     "line 2: bad address '-1': a number from 0 to 255, or empty for the settings' addressing"},
+     "line 2: address takes a whole number from 0 to 255"},
     {"several bad lines", "p1,/dev/a,,reboot,good.dnp\np2,/dev/b,,send,good.dnp\np3,,x,send,good.dnp\n",
      "line 2: unknown action 'reboot'\nline 4: the device is empty\n"
-     "line 4: bad address 'x': a number from 0 to 255, or empty for the settings' addressing"},
+     "line 4: address takes a whole number from 0 to 255"},
     {"a bad baud rate and parity",
      "name,device,address,action,config,baud,parity\np1,/dev/a,,send,good.dnp,1200,\np2,/dev/b,,send,good.dnp,,odd\n",
-     "line 2: bad baud rate '1200': 19200, 9600 or 4800, or empty for the settings\n"
-     "line 3: bad parity 'odd': none or even, or empty for the settings",
+     "line 2: baud takes 19200, 9600 or 4800\n"
+     "line 3: parity takes none or even",
      true},
 };
 
@@ -75,7 +75,7 @@ TEST_F(FleetFiles, ColumnsAreFoundByNameAndFilesFromTheJobsFolder)
 {
     const QByteArray text = "\xEF\xBB\xBF"
                             "Config,Action,note,Address,Device,Name,Baud,Parity\r\n"
-                            "a.dnp,send+verify,\"first, with a comma\",7,tcp://127.0.0.1:4001,\"panel \"\"A\"\"\",4800,even\r\n"
+                            "a.dnp,send+verify,\"first, with a comma\",0x07,tcp://127.0.0.1:4001,\"panel \"\"A\"\"\",4800,Even\r\n"
                             "\r\n"
                             "/abs/out.dnp,Retrieve,,,/dev/ttyS0,panel B,,\r\n";
     const Result<std::vector<FleetJob>> jobs = readJobs(QString::fromUtf8(text), "jobs");
@@ -85,7 +85,7 @@ TEST_F(FleetFiles, ColumnsAreFoundByNameAndFilesFromTheJobsFolder)
     EXPECT_EQ(a.line, 2);
     EXPECT_EQ(a.name, "panel \"A\"");
     EXPECT_EQ(a.device, "tcp://127.0.0.1:4001");
-    EXPECT_EQ(a.address, "7");
+    EXPECT_EQ(a.address, "0x07");  // the address as --address and DNP.ini take it
     EXPECT_EQ(a.action, FleetAction::SendVerify);
     EXPECT_EQ(a.config, "a.dnp");
     EXPECT_EQ(a.configPath, "jobs/a.dnp");

@@ -134,7 +134,7 @@ TEST_F(TransferCommandsTest, AddressingAndOptions)
     // An address outside 0-255 is refused, not wrapped onto another panel.
     const test::ProgramRun wrapped = test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "300"});
     EXPECT_EQ(wrapped.status, 2);
-    EXPECT_TRUE(wrapped.err.endsWith(" (the address must be from 0 to 255)\n")) << wrapped.err.toStdString();
+    EXPECT_TRUE(wrapped.err.endsWith(" (--address takes a whole number from 0 to 255)\n")) << wrapped.err.toStdString();
     const test::ProgramRun other = test::runDnpcfg({"send", config, "--device", sim.device(), "--address", "45"});
     EXPECT_EQ(other.status, 1);
     EXPECT_TRUE(other.err.startsWith("dnpcfg: ZE-P(L) is not responding!\ndnpcfg: Message 1 of 18")) << other.err.toStdString();

@@ -497,7 +497,7 @@ TEST(CommSettingsAddress, TheFieldTakesAWholeNumberFrom0To255)
             EXPECT_EQ(address.ok() ? *address : -1, *c.address) << c.text;
         } else {
             ASSERT_FALSE(address.ok()) << c.text;
-            EXPECT_EQ(address.error().message, "The address must be a whole number from 0 to 255.") << c.text;
+            EXPECT_EQ(address.error().message, "takes a whole number from 0 to 255") << c.text;
         }
     }
 }

@@ -376,7 +376,7 @@ inline std::string checkReplyInput(QByteArrayView input)
                                   .linkFactory = test::fakeLinks(line),
                                   .timing = test::kFakeLineTiming});
     inspect(workspace).adopt(configFileDataOf(sampleState()));
-    (void)workspace.overrideLink({QStringLiteral("fake"), {}, {}, plan.addressing ? std::optional<int>(plan.address) : std::nullopt});
+    workspace.overrideLink({QStringLiteral("fake"), {}, {}, plan.addressing ? std::optional<int>(plan.address) : std::nullopt});
     std::size_t nextReply = 0;
     line.panel = [&plan, &nextReply](const QByteArray&) {
         return nextReply < plan.replies.size() ? plan.replies[nextReply++] : test::FakeReply{{}, true};
