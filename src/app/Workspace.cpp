@@ -10,7 +10,6 @@
 namespace dnp {
 namespace {
 
-const QString kCannotReadText = QStringLiteral("The configuration file cannot be read.\n");
 const QString kMainSaveCaption = QStringLiteral("Save confirmation");
 const QString kMainSaveText = QStringLiteral("Overwrite previously saved configuration?");
 const QString kEditorSaveCaption = QStringLiteral("Save Confirmation");
@@ -252,7 +251,7 @@ bool Workspace::openTold(const QString& path)
 {
     const Result<void> opened = open(path);
     if (!opened) {
-        tellUnreadable(opened.error());
+        tellUnreadable(opened.error(), kCannotReadText);
         return false;
     }
     if (setup_.desk)
@@ -260,11 +259,11 @@ bool Workspace::openTold(const QString& path)
     return true;
 }
 
-// A configuration file that does not open, or does not read.
-void Workspace::tellUnreadable(const Error& error)
+// An input that does not open ("File I/O error."), or does not read (`cannotRead`, "The
+// configuration file cannot be read."), and why.
+void Workspace::tellUnreadable(const Error& error, const QString& cannotRead)
 {
-    prompts_.error(error.cannotOpen ? kFileIoErrorText + QLatin1Char('\n') + error.message
-                                    : kCannotReadText + error.message);
+    prompts_.error((error.unopened() ? kFileIoErrorText : cannotRead) + QLatin1Char('\n') + error.message);
 }
 
 bool Workspace::saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,

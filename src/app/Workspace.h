@@ -12,6 +12,7 @@
 #include "comm/CommSettings.h"
 #include "comm/ConfigImage.h"
 #include "comm/Exchange.h"
+#include "comm/PortList.h"
 #include "comm/RetrieveMapping.h"
 #include "comm/SortModel.h"
 #include "files/ConfigFile.h"
@@ -39,6 +40,7 @@ struct WorkspaceProbe;
 
 inline const QString kProgramCaption = QStringLiteral("DNP Configure");
 inline const QString kFileIoErrorText = QStringLiteral("File I/O error.");
+inline const QString kCannotReadText = QStringLiteral("The configuration file cannot be read.");
 // What a verify after a send names: "The panel holds the configuration that was sent."
 inline const QString kSentConfigurationText = QStringLiteral("the configuration that was sent");
 inline const QString kExitDuringTransferText = QStringLiteral("A transfer is running. Stop it and close?");
@@ -133,6 +135,9 @@ public:
     const std::optional<PanelOutcome>& lastOutcome() const { return lastOutcome_; }
     // The main window's overview of the configuration, the settings and the last transfer.
     DeskOverview overview() const;
+    // The machine's ports and the COM numbers offered, for the "Ports" section given
+    // (the settings dialog's devices before they are saved), or for the settings.
+    PortsView ports(const std::optional<QMap<int, QString>>& mapped = std::nullopt) const;
 
     // The moment written into files and reports.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
@@ -343,7 +348,7 @@ private:
     Result<void> writeOut(const QString& path, const QByteArray& bytes);
     // The report header's texts become the configuration's.
     void takeReportHeader(const ReportHeaderTexts& header);
-    void tellUnreadable(const Error& error);
+    void tellUnreadable(const Error& error, const QString& cannotRead);
     // A retrieved configuration replaces the current one, untitled, under `caption`.
     void applyRetrieved(const RetrievedConfig& retrieved, const QString& caption);
     Result<ConfigState> readConfiguration(const QString& path) const;

@@ -75,6 +75,11 @@ QStringList differenceTableRow(const ConfigDifference& difference, const ConfigS
     return cells;
 }
 
+PortsView Workspace::ports(const std::optional<QMap<int, QString>>& mapped) const
+{
+    return portsView(mapped ? *mapped : settings().portDevices());
+}
+
 DeskOverview Workspace::overview() const
 {
     DeskOverview overview;
@@ -150,7 +155,7 @@ std::optional<ComparedFile> Workspace::compareWithDialog()
         return std::nullopt;
     const Result<ConfigState> other = readConfiguration(*path);
     if (!other) {
-        tellUnreadable(other.error());
+        tellUnreadable(other.error(), kCannotReadText);
         return std::nullopt;
     }
     ComparedFile compared{*path, compareConfigurations(state_, *other)};

@@ -10,7 +10,7 @@
 namespace dnp {
 namespace {
 
-const QString kCannotImportText = QStringLiteral("The point list cannot be read.\n");
+const QString kCannotImportText = QStringLiteral("The point list cannot be read.");
 
 }  // namespace
 
@@ -52,9 +52,7 @@ bool Workspace::importWithDialog()
         return false;
     const Result<QString> imported = importPointList(*path, exportFormatOf(*path));
     if (!imported) {
-        const Error& error = imported.error();
-        prompts_.error(error.cannotOpen ? kFileIoErrorText + QLatin1Char('\n') + error.message
-                                        : kCannotImportText + error.message);
+        tellUnreadable(imported.error(), kCannotImportText);
         return false;
     }
     if (!imported->isEmpty())

@@ -36,7 +36,7 @@ Result<LinkTarget> Workspace::linkTarget(const TcomSetIni& s)
         return LinkTarget{*override_.device, 0, s.tlsFor(*override_.device)};
     int com = s.ComPort;
     if (com == 0 && !chosenPort_)
-        chosenPort_ = prompts_.selectPort(listAvailablePorts(s.portDevices()), s.portDevices());
+        chosenPort_ = prompts_.selectPort(ports().present, s.portDevices());
     if (com == 0 && chosenPort_)
         com = *chosenPort_;
     if (com < 1)

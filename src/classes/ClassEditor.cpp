@@ -17,7 +17,7 @@ QString conflictMessage(int otherClass)
 // A refusal of the apply step: told, and naming its field.
 Error refusedField(UnsolicitedField field, const QString& message)
 {
-    return failure(message, static_cast<int>(field));
+    return fieldFailure(message, static_cast<int>(field));
 }
 
 // A minimum-events or notification-delay field: an integer from 0 to 255.
@@ -76,7 +76,7 @@ void ClassEditor::setItem(ListTag list, int row, ItemState s)
 
 void ClassEditor::showFields(int cls)
 {
-    view_.fields = {formatDecimal(state_.deadband(cls) / 10.0), QString::number(minimumEventsOf(state_.eventsWord(cls))),
+    view_.fields = {deadbandPercentText(state_.deadband(cls)), QString::number(minimumEventsOf(state_.eventsWord(cls))),
                     QString::number(notificationDelayOf(state_.eventsWord(cls)))};
 }
 

@@ -9,15 +9,6 @@
 namespace dnp::cli {
 namespace {
 
-int countSelected(const ConfigState& state, int cls, PointType type)
-{
-    int count = 0;
-    for (int i = 0; i < pointCount(type); ++i)
-        if (state.selected(cls, type, i))
-            ++count;
-    return count;
-}
-
 // report and resave: IN, -o OUT and the header texts.
 int writeWithHeader(const QStringList& argv, Io io, const QString& command, bool report)
 {
@@ -49,6 +40,7 @@ int runCheck(const QStringList& argv, Io io)
     if (const int failed = program.status(program.workspace.open(path)))
         return failed;
     const ConfigState& state = program.workspace.state();
+    const DeskOverview overview = program.workspace.overview();
 
     io.out << path << ": configuration file read\n";
     io.out << "points per class  ";
@@ -58,7 +50,7 @@ int runCheck(const QStringList& argv, Io io)
     for (int cls = 0; cls <= 3; ++cls) {
         io.out << QStringLiteral("  Class %1         ").arg(cls);
         for (PointType type : kAllPointTypes)
-            io.out << QStringLiteral(" %1").arg(countSelected(state, cls, type), 8);
+            io.out << QStringLiteral(" %1").arg(overview.points[typeNumber(type)][cls], 8);
         io.out << "\n";
     }
     io.out << "unsolicited responses\n";
@@ -66,7 +58,7 @@ int runCheck(const QStringList& argv, Io io)
         const std::uint16_t events = state.eventsWord(cls);
         io.out << QStringLiteral("  Class %1: dead band %2 %, minimum events %3, notification delay %4\n")
                       .arg(cls)
-                      .arg(deadbandText(state.deadband(cls)))
+                      .arg(deadbandPercentText(state.deadband(cls)))
                       .arg(minimumEventsOf(events))
                       .arg(notificationDelayOf(events));
     }

@@ -171,20 +171,19 @@ int runPorts(const QStringList& argv, Io io)
         if (const int failed = program.status(program.workspace.readSettings()))
             return failed;
     const TcomSetIni& settings = program.workspace.settings();
+    const PortsView ports = program.workspace.ports();
 
     io.out << "Serial ports of this machine:\n";
-    const QList<MachinePort> machine = machinePorts();
-    for (const MachinePort& port : machine)
+    for (const MachinePort& port : ports.machine)
         io.out << "  " << describePort(port) << "\n";
-    if (machine.isEmpty())
+    if (ports.machine.isEmpty())
         io.out << "  (none found)\n";
     io.out << "COM numbers (" << settings.location().readPath << "):\n";
-    const QMap<int, QString> devices = comDevices(settings.portDevices());
-    for (auto it = devices.cbegin(); it != devices.cend(); ++it)
+    for (auto it = ports.comNumbers.cbegin(); it != ports.comNumbers.cend(); ++it)
         io.out << QStringLiteral("  COM %1  %2%3\n")
                       .arg(it.key())
                       .arg(it.value())
-                      .arg(settings.portDevices().contains(it.key()) ? QStringLiteral("  [Ports]") : QString());
+                      .arg(ports.mapped.contains(it.key()) ? QStringLiteral("  [Ports]") : QString());
     io.out << (settings.ComPort == 0 ? QStringLiteral("No port is chosen.\n")
                                      : QStringLiteral("Chosen: COM %1\n").arg(settings.ComPort));
     return kExitOk;

@@ -220,7 +220,7 @@ Result<std::int32_t> parseAddress(QStringView text)
 Result<void> checkChoice(const CommChoice& choice)
 {
     if (const Result<std::int32_t> address = parseAddress(choice.addressText); !address)
-        return failure(kAddressRangeText, static_cast<int>(CommField::Address));
+        return fieldFailure(kAddressRangeText, static_cast<int>(CommField::Address));
     return {};
 }
 

@@ -105,12 +105,12 @@ struct CommChoice {
     QMap<int, QString> portDevices;
 };
 
-// The dialog's fields that can refuse their text, as the Error's line of a refusal names
+// The dialog's fields that can refuse their text, as the Error's field of a refusal names
 // them.
 enum class CommField { None = 0, Address = 1 };
 
 // Whether the dialog's choice can be stored: the address field must hold an address
-// (kAddressRangeText, the Error's line CommField::Address).
+// (kAddressRangeText, the Error's field CommField::Address).
 Result<void> checkChoice(const CommChoice& choice);
 
 // Some settings changed by name (dnpcfg settings --set KEY=VALUE): each value given

@@ -49,4 +49,9 @@ QMap<int, QString> comDevices(const QMap<int, QString>& mapped)
     return devices;
 }
 
+PortsView portsView(const QMap<int, QString>& mapped)
+{
+    return {mapped, machinePorts(mapped), comDevices(mapped), listAvailablePorts(mapped)};
+}
+
 }  // namespace dnp

@@ -26,4 +26,15 @@ QString describePort(const MachinePort& port);
 // each with its device.
 QMap<int, QString> comDevices(const QMap<int, QString>& mapped);
 
+// What the program knows of the ports for a "Ports" section: the machine's serial ports
+// (with the devices the section names), the COM numbers offered with their devices, and
+// those whose device is there.
+struct PortsView {
+    QMap<int, QString> mapped;      // the "Ports" section
+    QList<MachinePort> machine;
+    QMap<int, QString> comNumbers;  // every COM number offered, with its device
+    QList<int> present;             // the COM numbers whose device is there
+};
+PortsView portsView(const QMap<int, QString>& mapped);
+
 }  // namespace dnp

@@ -109,7 +109,7 @@ QString lineText(const ConfigState& state, const QDateTime& now, const LayoutLin
     case LineKind::ClassTitle: return QStringLiteral("CLASS %1").arg(l.cls);
     case LineKind::UnsolicitedTitle: return QStringLiteral("*** Unsolicited Responses ***");
     case LineKind::DeadbandLabel: return QStringLiteral("Deadband");
-    case LineKind::DeadbandValue: return deadbandText(state.deadband(l.cls));
+    case LineKind::DeadbandValue: return deadbandPercentText(state.deadband(l.cls));
     case LineKind::DelayNotLabel: return QStringLiteral("DelayNot");
     case LineKind::DelayNotValue: return QString::number(state.eventsWord(l.cls));
     case LineKind::BlockHeading: return blockHeading(l.type);
@@ -374,10 +374,6 @@ std::int32_t classPointValue(const ConfigState& state, int cls, PointType type, 
     return state.Class0Order[typeNumber(type)][typeIndex];
 }
 
-QString deadbandText(std::uint16_t deadbandWord)
-{
-    return formatDecimal(deadbandWord / 10.0);
-}
 
 QString dateTimeLine(const QDateTime& now)
 {
@@ -468,14 +464,14 @@ Result<ConfigFileData> loadConfigFile(const QString& path)
         return failure(describeFileError(path, failure(QStringLiteral("the file is too large to be a configuration file"))));
     Result<ConfigFileData> data = readConfigFile(*bytes);
     if (!data)
-        return failure(describeFileError(path, data.error()), data.error().line);
+        return failure(describeFileError(path, data.error()), data.error().line());
     return data;
 }
 
 QString describeFileError(const QString& path, const Error& error)
 {
-    if (error.line > 0)
-        return QStringLiteral("%1, line %2: %3").arg(path).arg(error.line).arg(error.message);
+    if (error.line() > 0)
+        return QStringLiteral("%1, line %2: %3").arg(path).arg(error.line()).arg(error.message);
     return QStringLiteral("%1: %2").arg(path, error.message);
 }
 

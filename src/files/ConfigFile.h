@@ -57,7 +57,7 @@ constexpr int kConfigFileLineCount = 890;
 // selected in k, otherwise -1.
 std::int32_t classPointValue(const ConfigState& state, int cls, PointType type, int typeIndex);
 // Dead band word in per cent, shortest decimal form, regional separator: 25 -> "2.5".
-QString deadbandText(std::uint16_t deadbandWord);
+
 // "Date/Time:   <short date>   <long time>".
 QString dateTimeLine(const QDateTime& now);
 // A header text on one line: line breaks would shift every later line of the file.

@@ -67,9 +67,7 @@ QString utf8Text(QByteArrayView bytes)
 // An input that cannot be opened (the reason given), or is no file to read.
 Error unopenable(const QString& message)
 {
-    Error e = failure(message);
-    e.cannotOpen = true;
-    return e;
+    return Error{message, Unopened{}};
 }
 
 Error refusedInput(const QString& path)

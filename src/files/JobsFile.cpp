@@ -159,7 +159,7 @@ JobsFileLines readJobsFile(QStringView text, const QString& folder)
     JobsFileLines read;
     const Result<std::vector<CsvRecord>> records = csvRecords(text);
     if (!records) {
-        read.problems.add(records.error().line, records.error().message);
+        read.problems.add(records.error().line(), records.error().message);
         return read;
     }
     if (records->empty()) {
@@ -169,7 +169,7 @@ JobsFileLines readJobsFile(QStringView text, const QString& folder)
     const CsvRecord& header = records->front();
     const Result<std::vector<int>> columns = csvColumns(header, kJobColumns, QStringLiteral("a jobs file"));
     if (!columns) {
-        read.problems.add(columns.error().line, columns.error().message);
+        read.problems.add(columns.error().line(), columns.error().message);
         return read;
     }
     if (records->size() == 1) {

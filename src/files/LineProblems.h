@@ -18,7 +18,7 @@ QString quotedField(const QString& text, qsizetype longest = 80);
 
 class LineProblems {
 public:
-    void add(int line, const QString& message) { list_.push_back({message, line}); }
+    void add(int line, const QString& message) { list_.push_back(failure(message, line)); }
     // The value, or nothing with its problem told at the line.
     template <typename T>
     std::optional<T> keep(Result<T> result, int line)
@@ -37,7 +37,7 @@ public:
     // Whether a problem was told at the line.
     bool has(int line) const
     {
-        return std::any_of(list_.begin(), list_.end(), [line](const Error& e) { return e.line == line; });
+        return std::any_of(list_.begin(), list_.end(), [line](const Error& e) { return e.line() == line; });
     }
 
     // The first `most` problems in line order as one error, one a line ("line 7: ..."),

@@ -128,10 +128,6 @@ QString pointWordName(const QString& shortName, int word, int wordCount)
     return QStringLiteral("%1 (word %2 of %3)").arg(shortName).arg(word).arg(wordCount);
 }
 
-QString deadbandPercentText(std::uint16_t tenths)
-{
-    return QString::number(tenths / 10.0, 'g', 15);
-}
 
 PointList pointList(const ConfigState& state)
 {
@@ -164,7 +160,7 @@ QByteArray pointListCsv(const PointList& list)
     for (const PointListEntry& e : list.entries)
         text += csvLine({pointListTypeName(e.type), QString::number(e.number), e.name, e.description,
                          QString::number(e.eventClass), QStringLiteral("yes"),
-                         e.deadband ? deadbandPercentText(*e.deadband) : QString()});
+                         e.deadband ? deadbandPercentText(*e.deadband, DecimalSeparator::Point) : QString()});
     return text.toUtf8();
 }
 

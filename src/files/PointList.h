@@ -58,7 +58,7 @@ QString pointListTypeName(PointType type);
 // for a point of several words.
 QString pointWordName(const QString& shortName, int word, int wordCount);
 // A dead band in tenths of a per cent as a list writes it: "2.5".
-QString deadbandPercentText(std::uint16_t tenths);
+
 // The event classes 0-3 as the Device Profile names them.
 inline constexpr std::array<const char*, 4> kProfileEventClassNames = {"none", "one", "two", "three"};
 

@@ -521,7 +521,7 @@ private:
             else if (given->first != *row.deadband)
                 problems_.add(row.line, QStringLiteral("the dead band %1 differs from the dead band %2 of Class %3 on "
                                                        "line %4: the analog inputs of a class share one dead band")
-                                            .arg(deadbandPercentText(*row.deadband), deadbandPercentText(given->first))
+                                            .arg(deadbandPercentText(*row.deadband, DecimalSeparator::Point), deadbandPercentText(given->first, DecimalSeparator::Point))
                                             .arg(cls)
                                             .arg(given->second));
         }
@@ -585,7 +585,7 @@ Result<ConfigFileData> readPointList(QByteArrayView bytes, PointListFormat forma
     Result<ListedRows> rows = readRows(bytes, format);
     if (!rows) {
         LineProblems problem;
-        problem.add(rows.error().line, rows.error().message);
+        problem.add(rows.error().line(), rows.error().message);
         return problem.error(path, kMaxListedProblems);
     }
     return ListInterpreter(std::move(rows).value(), base).interpret(path);

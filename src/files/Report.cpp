@@ -70,7 +70,7 @@ QByteArray composeReport(const ConfigState& state, const QDateTime& now)
         if (cls > 0) {
             const std::uint16_t events = state.eventsWord(cls);
             lines << QStringLiteral("*** Unsolicited Responses ***")
-                  << QStringLiteral("  * Deadband           : ") + deadbandText(state.deadband(cls)) + QStringLiteral(" %")
+                  << QStringLiteral("  * Deadband           : ") + deadbandPercentText(state.deadband(cls)) + QStringLiteral(" %")
                   << QStringLiteral("  * Minimum Events     : ") + QString::number(minimumEventsOf(events))
                   << QStringLiteral("  * Notification Delay : ") + QString::number(notificationDelayOf(events));
         }

@@ -17,7 +17,7 @@ struct SettingRow {
 
 const SettingRow kSettings[] = {
     {"dead band",
-     [](const ConfigState& s, int cls) { return formatDecimal(s.deadband(cls) / 10.0) + QStringLiteral(" %"); }},
+     [](const ConfigState& s, int cls) { return deadbandPercentText(s.deadband(cls)) + QStringLiteral(" %"); }},
     {"minimum events",
      [](const ConfigState& s, int cls) { return QString::number(minimumEventsOf(s.eventsWord(cls))); }},
     {"notification delay",

@@ -18,6 +18,12 @@ Result<std::uint16_t> deadbandFromPercent(double percent)
     return static_cast<std::uint16_t>(tenths);
 }
 
+QString deadbandPercentText(std::uint16_t tenths, DecimalSeparator separator)
+{
+    const double percent = tenths / 10.0;
+    return separator == DecimalSeparator::Regional ? formatDecimal(percent) : QString::number(percent, 'g', 15);
+}
+
 ConfigState::ConfigState()
 {
     for (PointType t : kAllPointTypes)

@@ -37,6 +37,11 @@ inline int eventsWordIndex(int eventClass) { return (eventClass - 1) * 2 + 1; }
 // nearest tenth, a half to the even neighbour (12.25 % gives 122). Outside 0-100 % after
 // rounding it is refused with kDeadbandRangeText.
 Result<std::uint16_t> deadbandFromPercent(double percent);
+// A dead band (tenths of a per cent) as its per cent, "2.5": with the region's decimal
+// separator where people read it (the file, the report, the editor, comparisons), with a
+// point where other programs read it (point lists).
+enum class DecimalSeparator { Regional, Point };
+QString deadbandPercentText(std::uint16_t tenths, DecimalSeparator separator = DecimalSeparator::Regional);
 // A dead band read from the panel: above 100 % is no value a configuration holds (nor one
 // its file can carry), so it becomes the default.
 constexpr std::uint16_t retrievedDeadband(std::uint16_t word)

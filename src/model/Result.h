@@ -9,10 +9,30 @@
 
 namespace dnp {
 
+// Which input an error is about: a line of a file (from 1), a field of a form (its number
+// in the form's own list of fields), or an input that could not be opened at all.
+struct FileLine {
+    int number = 0;
+};
+struct FormField {
+    int number = 0;
+};
+struct Unopened {};
+
 struct Error {
     QString message;
-    int line = 0;             // 1-based line of a file (or row of a form's field), 0 when not tied to one
-    bool cannotOpen = false;  // the input could not be opened at all
+    std::variant<std::monostate, FileLine, FormField, Unopened> about = {};
+
+    // The line of a file the error is about; 0 when it is about none.
+    int line() const { return std::holds_alternative<FileLine>(about) ? std::get<FileLine>(about).number : 0; }
+    // The field of a form the error is about; nothing when it is about none.
+    std::optional<int> field() const
+    {
+        return std::holds_alternative<FormField>(about) ? std::optional<int>(std::get<FormField>(about).number)
+                                                        : std::nullopt;
+    }
+    // The input could not be opened at all.
+    bool unopened() const { return std::holds_alternative<Unopened>(about); }
 };
 
 template <typename T>
@@ -48,9 +68,18 @@ private:
     std::optional<Error> error_;
 };
 
+// A failure; about a line of a file when `line` is from 1.
 inline Error failure(QString message, int line = 0)
 {
-    return Error{std::move(message), line};
+    if (line > 0)
+        return Error{std::move(message), FileLine{line}};
+    return Error{std::move(message)};
+}
+
+// A failure about a field of a form.
+inline Error fieldFailure(QString message, int field)
+{
+    return Error{std::move(message), FormField{field}};
 }
 
 }  // namespace dnp

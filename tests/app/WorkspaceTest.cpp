@@ -419,7 +419,7 @@ TEST_F(WorkspaceTest, ARefusedFieldNamesItselfAndAppliesNothing)
     ws.editUnsolicited({"2", "300", "0"});
     const Result<void> applied = ws.applyClassEdit();
     ASSERT_FALSE(applied);
-    EXPECT_EQ(applied.error().line, static_cast<int>(UnsolicitedField::MinEvents));
+    EXPECT_EQ(applied.error().field(), static_cast<int>(UnsolicitedField::MinEvents));
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{kEventsRangeText});
     EXPECT_EQ(state.UnsolicitedSettings, kDefaultUnsolicited);
 }

@@ -31,7 +31,7 @@ struct ClassEditorTest : ::testing::Test {
     // The field a refused apply step names.
     static UnsolicitedField fieldOf(const Result<void>& applied)
     {
-        return applied ? UnsolicitedField::None : static_cast<UnsolicitedField>(applied.error().line);
+        return applied ? UnsolicitedField::None : static_cast<UnsolicitedField>(applied.error().field().value_or(0));
     }
 };
 

@@ -512,7 +512,7 @@ TEST(CommSettingsAddress, AChoiceWithoutAnAddressIsRefusedAndChangesNothing)
         const CommChoice choice{2, 3, 1, 1, QString::fromLatin1(text), {{2, QStringLiteral("/dev/ttyUSB0")}}};
         const Result<void> checked = checkChoice(choice);
         ASSERT_FALSE(checked.ok()) << text;
-        EXPECT_EQ(checked.error().line, static_cast<int>(CommField::Address));
+        EXPECT_EQ(checked.error().field(), static_cast<int>(CommField::Address));
         const Result<void> stored = s.store(choice);
         ASSERT_FALSE(stored.ok()) << text;
         EXPECT_EQ(stored.error().message, kAddressRangeText);

@@ -167,8 +167,9 @@ TEST(ConfigFileWriting, DeadbandAndDelayNotTexts)
     EXPECT_EQ(lines[450], "0");
     EXPECT_EQ(lines[671], "12.5");
     EXPECT_EQ(lines[673], "65535");
-    EXPECT_EQ(deadbandText(20), "2");
-    EXPECT_EQ(deadbandText(1), "0.1");
+    EXPECT_EQ(deadbandPercentText(20), "2");
+    EXPECT_EQ(deadbandPercentText(1), "0.1");
+    EXPECT_EQ(deadbandPercentText(125, DecimalSeparator::Point), "12.5");
 }
 
 TEST(ConfigFileWriting, HeaderTextsInWindows1252)
@@ -268,7 +269,7 @@ TEST(ConfigFileReading, MissingLastLineFails)
     QList<QByteArray> lines = crlfLines(composeConfigFile(ConfigState(), fixedNow()));
     lines.removeLast();
     const Error error = readFails(joinCrlf(lines));
-    EXPECT_EQ(error.line, 890);
+    EXPECT_EQ(error.line(), 890);
     EXPECT_EQ(lineText(error), "line 890: the file ends here, a configuration file has 890 lines");
 }
 
@@ -345,7 +346,7 @@ TEST(ConfigFileRejects, BinaryJunk)
         junk.append(static_cast<char>(seed >> 16));
     }
     const Error error = readFails(junk);
-    EXPECT_GT(error.line, 0);
+    EXPECT_GT(error.line(), 0);
     EXPECT_FALSE(error.message.isEmpty());
 
     // 890 lines of junk.
@@ -490,8 +491,8 @@ TEST(ConfigFileRejects, MutatedFilesAreReadWholeOrRefusedWithALine)
         }
         const Result<ConfigFileData> result = readConfigFile(bytes);
         if (!result) {
-            EXPECT_GE(result.error().line, 1);
-            EXPECT_LE(result.error().line, 890);
+            EXPECT_GE(result.error().line(), 1);
+            EXPECT_LE(result.error().line(), 890);
             continue;
         }
         ++accepted;

@@ -56,7 +56,7 @@ TEST(CsvColumns, AreFoundByNameOrRefused)
         if (const auto* positions = std::get_if<std::vector<int>>(&expected))
             EXPECT_EQ(found ? *found : std::vector<int>{}, *positions) << header.join(',').toStdString();
         else
-            EXPECT_EQ(found ? QString() : found.error().message + QString::number(found.error().line),
+            EXPECT_EQ(found ? QString() : found.error().message + QString::number(found.error().line()),
                       QString::fromUtf8(std::get<const char*>(expected)) + "3");
     }
 }

@@ -64,7 +64,7 @@ TEST_F(FileAccessTest, InputsThatAreNoRegularFileAreRefusedAtOnce)
              {readInputFile(input, 1024, "an image text"), readInputStart(input, 1024, nullptr)}) {
             ASSERT_FALSE(read.ok()) << input.toStdString();
             EXPECT_EQ(read.error().message, input + " is not a regular file");
-            EXPECT_TRUE(read.error().cannotOpen);
+            EXPECT_TRUE(read.error().unopened());
         }
     }
     const Result<QByteArray> missing = readInputFile(path("none"), 1024, "an image text");
@@ -106,7 +106,7 @@ TEST_F(FileAccessTest, AFileOfExactlyTheBoundIsReadAndOneByteMoreIsRefused)
         } else {
             ASSERT_FALSE(read.ok()) << c.size;
             EXPECT_EQ(read.error().message, path("input") + " is too large for an image text (more than 100 bytes)");
-            EXPECT_FALSE(read.error().cannotOpen);
+            EXPECT_FALSE(read.error().unopened());
         }
     }
 }

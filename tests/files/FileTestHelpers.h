@@ -67,7 +67,7 @@ inline void setClass0(ConfigState& state, PointType type, const std::vector<int>
 // "line 12: message", or the message alone.
 inline QString lineText(const Error& error)
 {
-    return error.line > 0 ? QStringLiteral("line %1: %2").arg(error.line).arg(error.message) : error.message;
+    return error.line() > 0 ? QStringLiteral("line %1: %2").arg(error.line()).arg(error.message) : error.message;
 }
 
 inline ConfigFileData readOk(const QByteArray& bytes)

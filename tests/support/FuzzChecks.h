@@ -175,8 +175,8 @@ inline std::string checkConfigFileInput(QByteArrayView input)
     using namespace detail;
     const Result<ConfigFileData> result = readConfigFile(input);
     if (!result) {
-        if (result.error().line < 0 || result.error().line > kConfigFileLineCount + 1)
-            return "an error on line " + std::to_string(result.error().line);
+        if (result.error().line() < 0 || result.error().line() > kConfigFileLineCount + 1)
+            return "an error on line " + std::to_string(result.error().line());
         if (result.error().message.isEmpty())
             return "an error without a message";
         return {};

@@ -363,7 +363,7 @@ void TClassForm::class0okBtnClick()
     if (applied)
         accept();
     else
-        selectField(static_cast<UnsolicitedField>(applied.error().line));
+        selectField(static_cast<UnsolicitedField>(applied.error().field().value_or(0)));
 }
 
 void TClassForm::SaveCfgBtnClick()
@@ -371,7 +371,7 @@ void TClassForm::SaveCfgBtnClick()
     storeFields();
     const Result<void> applied = actions_.saveClassEdit();
     if (!applied) {
-        selectField(static_cast<UnsolicitedField>(applied.error().line));
+        selectField(static_cast<UnsolicitedField>(applied.error().field().value_or(0)));
         return;
     }
     refresh();

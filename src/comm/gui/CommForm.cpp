@@ -254,7 +254,7 @@ void TcommForm::OKBtnClick()
         return;
     }
     prompts_.error(checked.error().message);
-    selectField(static_cast<CommField>(checked.error().line));
+    selectField(static_cast<CommField>(checked.error().field().value_or(0)));
 }
 
 void TcommForm::selectField(CommField field)
