@@ -15,23 +15,26 @@ namespace {
 // --- the jobs file's link columns ---
 
 // The device and the columns a line gives, read as the settings read their values; an
-// empty column leaves the settings' value. A problem names the column.
-LinkOverride jobLink(const JobLine& job, LineProblems& problems)
+// empty column leaves the settings' value. A refusal names each column that does not read.
+Result<LinkOverride> jobLink(const JobLine& job)
 {
     LinkOverride link;
     link.device = job.device;
+    QStringList problems;
     const auto read = [&](const char* column, const QString& text, const auto& parse, auto& into, const auto& as) {
         if (text.isEmpty())
             return;
         if (const auto value = parse(text); value)
             into = as(*value);
         else
-            problems.add(job.line, QLatin1String(column) + QLatin1Char(' ') + value.error().message);
+            problems << QLatin1String(column) + QLatin1Char(' ') + value.error().message;
     };
     const auto same = [](auto value) { return value; };
     read("address", job.address, parseAddress, link.address, same);
     read("baud", job.baud, parseBaudItem, link.baud, baudRateOf);
     read("parity", job.parity, parseEvenParity, link.evenParity, same);
+    if (!problems.isEmpty())
+        return failure(problems.join(QStringLiteral("; ")), job.line);
     return link;
 }
 
@@ -41,7 +44,10 @@ Result<std::vector<FleetJob>> fleetJobs(JobsFileLines lines)
     jobs.reserve(lines.jobs.size());
     for (JobLine& line : lines.jobs) {
         FleetJob job{std::move(line)};
-        job.link = jobLink(job, lines.problems);
+        if (const Result<LinkOverride> link = jobLink(job); link)
+            job.link = *link;
+        else
+            lines.problems.add(job.line, link.error().message);
         jobs.push_back(std::move(job));
     }
     if (!lines.problems.empty())

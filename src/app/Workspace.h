@@ -1,9 +1,11 @@
 #pragma once
-// The one configuration of a run and every action the two front ends offer. The
-// desktop window and dnpcfg call only these, and see the workspace's parts through
-// const views, so that each sequence of steps is written once: open, save, write a
-// report, build the image, send, retrieve and apply what was retrieved, verify,
-// export, compare, edit the classes and the order, change the settings. Lower layers
+// The one configuration of a run and every action the two front ends offer. Every user
+// action of the desktop window and of dnpcfg is one call here, and the front ends see
+// the workspace's parts through const views (the configuration, the overview, the ports,
+// how the last panel command ended), so that each sequence of steps is written once:
+// open, save, write a report, build the image, send, retrieve and apply what was
+// retrieved, verify, export, compare, edit the classes and the order, change the
+// settings. What the front ends do besides is show what the views give. Lower layers
 // never reach up: the exchange moves words, the mapping turns words into a
 // configuration, and only the workspace applies it.
 

@@ -62,8 +62,9 @@ class TSortForm : public QDialog {
 public:
     TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget* parent = nullptr);
 
-    // Retrieve mode "&OK": shows the class editor with the retrieved Class 0 selection
-    // (modally); the window closes when it returns. By default nothing.
+    // Retrieve mode "&OK", once what was read has replaced the configuration: shows the
+    // class editor with its Class 0 selection (modally); the window closes when it
+    // returns. By default nothing.
     std::function<void()> classEditorHook;
 
     // The progress of a send (with its verify) or a retrieve, shown in the window:
@@ -103,8 +104,8 @@ public:
 
     // Closing in any way tells the workspace (closeOrderWindow); closed otherwise than by
     // Send or OK (Cancel, Esc, the close box), the order the window was shown with is
-    // restored. While its
-    // send runs, Cancel, Esc and the close box cancel the send instead.
+    // restored and what a retrieve read is dropped. While its send runs, Cancel, Esc and
+    // the close box cancel the send instead.
     void done(int result) override;
 
 private:
