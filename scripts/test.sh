@@ -32,7 +32,7 @@ fi
 # dnp-panel-sim processes they start.
 # -O1 and line tables only: the sanitizers' stacks keep their lines, the build is faster.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" \
-  -DDNP_SANITIZE=ON -DDNP_WERROR=ON >/dev/null
+  -DDNP_SANITIZE=ON -DDNP_WERROR=ON -DDNP_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:exitcode=86 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86 \
