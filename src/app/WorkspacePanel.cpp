@@ -89,6 +89,11 @@ bool Workspace::beginPanelCommand(PanelAction action, PanelStep step)
     chosenPort_.reset();
     command_.emplace(PanelCommand{action, std::move(step)});
     command_->clock.start();
+    if (const Result<void> recordable = checkHistoryRequired(); !recordable) {
+        command_->unrecordable = true;
+        refuseCommand(recordable.error().message);
+        return false;
+    }
     return true;
 }
 
@@ -437,6 +442,8 @@ void Workspace::endCommand(PanelOutcome outcome)
         prompts_.withdrawQuestion();
     else
         tell(*lastOutcome_);
+    if (!command.unrecordable)
+        recordInHistory(*lastOutcome_, !command.closing);
     emit panelCommandEnded(*lastOutcome_);
 }
 

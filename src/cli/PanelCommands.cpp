@@ -12,7 +12,7 @@
 namespace dnp::cli {
 namespace {
 
-const QStringList kLinkOptions = {"--device", "--ini", "--baud", "--parity", "--address"};
+const QStringList kLinkOptions = {"--device", "--ini", "--baud", "--parity", "--address", "--history"};
 
 // The link options as numbers: a problem for a word that is none of the allowed ones.
 Result<LinkOverride> linkOverride(const ParsedArgs& args)
@@ -40,13 +40,15 @@ Result<LinkOverride> linkOverride(const ParsedArgs& args)
     return link;
 }
 
-// The settings --ini names (they must read) and the link options taken over: nothing,
-// or the exit status of the failure told.
+// The settings --ini names (they must read), the history --history names and the link
+// options taken over: nothing, or the exit status of the failure told.
 std::optional<int> takeLink(Program& program, const ParsedArgs& args, const QString& command)
 {
     if (args.has("--ini"))
         if (const Result<void> read = program.workspace.readSettings(); !read)
             return program.fail(read.error().message);
+    if (args.has("--history"))
+        program.workspace.overrideHistory(args.value("--history"));
     Result<LinkOverride> link = linkOverride(args);
     Result<void> taken = link ? program.workspace.overrideLink(*link) : Result<void>(link.error());
     if (!taken)
