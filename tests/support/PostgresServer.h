@@ -111,6 +111,17 @@ public:
         qunsetenv("PGPASSFILE");
     }
 
+    // The server stopped at once and started again: every connection it had is broken.
+    QString restart()
+    {
+        const QString home = QFileInfo(data_).absolutePath();
+        return runAsServer(QStringLiteral("pg_ctl"),
+                           {QStringLiteral("-D"), data_, QStringLiteral("-l"), QDir(home).filePath(QStringLiteral("server.log")),
+                            QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("-t"),
+                            QStringLiteral("60"), QStringLiteral("restart")},
+                           home);
+    }
+
     int port() const { return port_; }
     const QString& passFile() const { return passFile_; }
     // The history's URL for a database of this server.
