@@ -32,6 +32,21 @@ const HistoryColumn kColumns[] = {
     {"Program", &HistoryRecord::program}, {"Configuration", &HistoryRecord::config},
 };
 constexpr int kRecordRole = Qt::UserRole;
+constexpr int kSecondsRole = Qt::UserRole + 1;
+
+// The seconds, shown to 0.1 s and sorted as numbers.
+class SecondsItem : public QTableWidgetItem {
+public:
+    explicit SecondsItem(double seconds) : QTableWidgetItem(QString::number(seconds, 'f', 1))
+    {
+        setData(kSecondsRole, seconds);
+        setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    bool operator<(const QTableWidgetItem& other) const override
+    {
+        return data(kSecondsRole).toDouble() < other.data(kSecondsRole).toDouble();
+    }
+};
 const QString kAllDevices = QStringLiteral("All devices");
 const QString kAllOutcomes = QStringLiteral("All outcomes");
 
@@ -79,6 +94,7 @@ HistoryWindow::HistoryWindow(HistoryWindowActions actions, QWidget* parent) : QD
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSortIndicator(0, Qt::DescendingOrder);
     traceView = new QPlainTextEdit(this);
     traceView->setObjectName(QStringLiteral("HistoryTrace"));
     traceView->setReadOnly(true);
@@ -152,13 +168,7 @@ void HistoryWindow::showRecords()
                          record.outcome != panelResultName(PanelResult::Cancelled);
         for (int c = 0; c < table->columnCount(); ++c) {
             const HistoryColumn& column = kColumns[c];
-            auto* item = new QTableWidgetItem;
-            if (column.text) {
-                item->setText(record.*column.text);
-            } else {
-                item->setData(Qt::DisplayRole, record.seconds);
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            }
+            auto* item = column.text ? new QTableWidgetItem(record.*column.text) : new SecondsItem(record.seconds);
             item->setData(kRecordRole, r);
             if (bad)
                 item->setForeground(QBrush(Qt::darkRed));
