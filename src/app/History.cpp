@@ -469,6 +469,12 @@ Result<void> History::use(const std::function<Result<void>(Store&)>& work)
     return {};
 }
 
+bool History::nothingRecordedYet() const
+{
+    return place_ && place_->kind == HistoryKind::Sqlite && !QFileInfo::exists(place_->path) &&
+           !QFileInfo(place_->path).isSymLink();
+}
+
 Result<void> History::check()
 {
     return use([](Store& store) {
@@ -547,6 +553,8 @@ Result<std::vector<HistoryRecord>> History::records(const HistoryFilter& filter)
         values << filter.limit;
     }
     std::vector<HistoryRecord> records;
+    if (nothingRecordedYet())
+        return records;
     const Result<void> read = use([&](Store& store) -> Result<void> {
         QSqlQuery query(store.db());
         query.setForwardOnly(true);
@@ -585,6 +593,8 @@ QString newestOfEachPanel(const char* columns, const char* condition)
 Result<std::vector<PanelHolding>> History::panels()
 {
     std::vector<PanelHolding> holdings;
+    if (nothingRecordedYet())
+        return holdings;
     const Result<void> read = use([&holdings](Store& store) -> Result<void> {
         QSqlQuery query(store.db());
         query.setForwardOnly(true);

@@ -150,7 +150,8 @@ public:
     // Written in one transaction (nothing when off).
     Result<void> record(std::span<const HistoryRecord> records);
     Result<void> record(const HistoryRecord& one) { return record(std::span(&one, 1)); }
-    // The records the filter takes, newest first.
+    // The records the filter takes, newest first (none from an SQLite file not made yet,
+    // which a listing does not make).
     Result<std::vector<HistoryRecord>> records(const HistoryFilter& filter);
     // Every panel (device and address) the history has seen, by device and address.
     Result<std::vector<PanelHolding>> panels();
@@ -161,6 +162,8 @@ public:
 private:
     struct Store;
     Result<Store*> open();
+    // An SQLite file not made yet: a listing finds nothing and makes none.
+    bool nothingRecordedYet() const;
     // `work` on the open store; when it fails the store is closed (to be opened again
     // next time) and the failure names the store.
     Result<void> use(const std::function<Result<void>(Store&)>& work);

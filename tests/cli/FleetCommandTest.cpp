@@ -207,7 +207,7 @@ TEST_F(FleetCommand, WrongUsageIsTold)
         const test::ProgramRun run = test::runDnpcfg(c.args);
         EXPECT_EQ(run.status, 2) << c.problem;
         EXPECT_EQ(run.err, QStringLiteral("dnpcfg: usage: dnpcfg fleet JOBS.csv [--parallel N] [-o RESULTS.csv] "
-                                          "[--ini PATH] (%1)\n")
+                                          "[--ini PATH] [--history URL|PATH|off] (%1)\n")
                                .arg(QLatin1String(c.problem)));
     }
 }

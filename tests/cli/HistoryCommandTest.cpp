@@ -181,6 +181,10 @@ TEST_F(HistoryCommand, WrongUsageIsTold)
         EXPECT_TRUE(run.err.startsWith("dnpcfg: usage: dnpcfg history [--panels] ")) << run.err.toStdString();
         EXPECT_TRUE(run.err.endsWith(QStringLiteral(" (%1)\n").arg(c.problem))) << run.err.toStdString();
     }
+    // A listing of a history not made yet finds nothing and makes nothing.
+    const ProgramRun empty = dnpcfg({"history", "--format", "csv"});
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_EQ(empty.out, kHistoryColumns.join(',') + "\r\n");
     EXPECT_FALSE(QFile::exists(store()));
 }
 
