@@ -12,6 +12,7 @@
 
 #include "BenchSupport.h"
 #include "app/Fleet.h"
+#include "app/History.h"
 #include "files/ConfigFile.h"
 
 #include <QCoreApplication>
@@ -142,11 +143,14 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // Every job is recorded, as always, in a history of the run's own.
+    const QString history = dir.filePath("history.sqlite");
+    const QStringList recorded = {"--history", history};
     std::vector<double> single;
     std::vector<double> fleet;
     for (int run = 0; run < runs; ++run) {
-        const double alone = runFleet(dir.filePath("one.csv"), dir.filePath("one-results.csv"), 1);
-        const double together = runFleet(dir.filePath("all.csv"), dir.filePath("all-results.csv"), panels);
+        const double alone = runFleet(dir.filePath("one.csv"), dir.filePath("one-results.csv"), 1, recorded);
+        const double together = runFleet(dir.filePath("all.csv"), dir.filePath("all-results.csv"), panels, recorded);
         if (alone < 0 || together < 0)
             return 1;
         single.push_back(alone);
@@ -163,11 +167,16 @@ int main(int argc, char** argv)
     std::printf("fleet            %8.3f s   ratio %.2f (target %.2f or less)\n", bench::median(fleet), ratio,
                 kTargetRatio);
     std::printf("peak memory      %8.1f MB  (target %.0f MB or less)\n", peakMegabytes, kTargetMegabytes);
+    const Result<std::vector<HistoryRecord>> records = History(historyPlace(history, {})).records({});
+    const std::size_t expected = static_cast<std::size_t>(runs) * static_cast<std::size_t>(panels + 1);
+    std::printf("history          %zu of %zu jobs recorded%s\n", records ? records->size() : 0, expected,
+                records && records->size() == expected ? "" : "  (records were lost)");
 
     // Scheduling: N and 4N jobs on one device, each refused at once.
     const RefusingPort refusing;
     const QString ini = dir.filePath("DNP.ini");
-    if (!writeFile(ini, "[Comm]\nBaud=1\n") || !writeFile(dir.filePath("few.csv"), jobsOnOneDevice(jobs, refusing.device())) ||
+    // What is timed is the scheduling: these jobs are not recorded.
+    if (!writeFile(ini, "[Comm]\nBaud=1\n[History]\nDatabase=off\n") || !writeFile(dir.filePath("few.csv"), jobsOnOneDevice(jobs, refusing.device())) ||
         !writeFile(dir.filePath("many.csv"), jobsOnOneDevice(4 * jobs, refusing.device()))) {
         std::fprintf(stderr, "cannot write the jobs files\n");
         return 1;

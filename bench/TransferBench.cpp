@@ -94,7 +94,8 @@ int compareTls(int baud, int runs)
         return 1;
     }
     const QString ini = dir.filePath("DNP.ini");
-    if (!writeFileSafely(ini, "[Comm]\nTlsCa=" + certificates.pem("ca").toUtf8() + "\n")) {
+    // Each transfer is recorded, as always, in a history of the run's own.
+    if (!writeFileSafely(ini, "[Comm]\nTlsCa=" + certificates.pem("ca").toUtf8() + "\n[History]\nDatabase=history.sqlite\n")) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(ini));
         return 1;
     }
@@ -148,6 +149,11 @@ int main(int argc, char** argv)
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     QTemporaryDir dir;
+    // Each transfer is recorded, as always, in a history of the run's own.
+    if (!writeFileSafely(dir.filePath("DNP.ini"), "[History]\nDatabase=history.sqlite\n")) {
+        std::fprintf(stderr, "cannot write the settings\n");
+        return 1;
+    }
     QuietPrompts prompts;
     Workspace workspace(prompts, {.iniPath = dir.filePath("DNP.ini")});
     workspace.overrideLink({device, baud, {}, {}});

@@ -59,7 +59,7 @@ done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is $(dpkg-deb -f "$deb" Version), expected $version"
 ok
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libqt6serialport6 libqt6network6 libqt6widgets6 libqt6gui6 qt6-qpa-plugins; do
+for library in libqt6core6 libqt6serialport6 libqt6network6 libqt6sql6 libqt6sql6-sqlite libqt6widgets6 libqt6gui6 qt6-qpa-plugins; do
   grep -Eq "(^|, )$library( |,|\$)" <<<"$depends" || fail "Depends does not name $library: $depends"
   ok
 done

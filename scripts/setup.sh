@@ -6,6 +6,7 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialpo
           openssl ca-certificates
           libgtest-dev libgmock-dev libgl-dev xvfb xauth clang libclang-rt-14-dev
           fonts-dejavu-core
+          libqt6sql6-sqlite libqt6sql6-psql postgresql
           dpkg-dev desktop-file-utils shared-mime-info libxml2-utils groff-base)
 missing=()
 for p in "${packages[@]}"; do

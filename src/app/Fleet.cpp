@@ -4,6 +4,7 @@
 #include "files/Csv.h"
 #include "files/SafeWrite.h"
 
+#include <QDir>
 #include <QHash>
 #include <QTimer>
 #include <algorithm>
@@ -64,16 +65,6 @@ public:
     void error(const QString&) override {}
     void showDifferences(const QString&, const ConfigDifferences&) override {}
 };
-
-// A message of several lines as one.
-QString oneLine(const QString& text)
-{
-    QStringList parts;
-    for (const QString& part : text.split(QLatin1Char('\n')))
-        if (!part.trimmed().isEmpty())
-            parts << part.trimmed();
-    return parts.join(QLatin1Char(' '));
-}
 
 QString secondsText(double seconds)
 {
@@ -161,6 +152,9 @@ Result<void> Fleet::start()
     if (!setup_.iniPath.isEmpty())
         if (const Result<void> read = TcomSetIni(setup_.iniPath).Load(); !read)
             return read;
+    history_ = std::make_shared<History>(setup_.history     ? historyPlace(*setup_.history, QDir::currentPath())
+                                         : setup_.iniPath.isEmpty() ? historyPlace(TcomSetIni())
+                                                                    : historyPlace(TcomSetIni(setup_.iniPath)));
     // The results must have a place before the first panel is asked anything.
     if (!setup_.resultsPath.isEmpty())
         if (const Result<void> writable = checkWritable(setup_.resultsPath); !writable)
@@ -203,10 +197,10 @@ void Fleet::startJob(std::size_t index)
     Run& run = *runs_[index];
     run.clock.start();
     run.workspace = std::make_unique<Workspace>(
-        run.prompts, WorkspaceSetup{setup_.iniPath, setup_.linkFactory, nullptr, setup_.timing});
+        run.prompts, WorkspaceSetup{setup_.iniPath, setup_.linkFactory, nullptr, setup_.timing, QStringLiteral("fleet"), history_});
     Workspace& ws = *run.workspace;
-    connect(&ws, &Workspace::panelCommandEnded, this, [this, index](const PanelOutcome& outcome) {
-        jobEnded(index, {outcome.result, oneLine(outcome.message), outcome.seconds});
+    connect(&ws, &Workspace::panelCommandEnded, this, [this, index, &ws](const PanelOutcome& outcome) {
+        jobEnded(index, {outcome.result, oneLine(outcome.message), outcome.seconds, ws.historyWarning()});
     });
 
     const auto failNow = [&](const QString& message) {

@@ -45,6 +45,7 @@ struct JobResult {
     PanelResult outcome = PanelResult::Cancelled;
     QString message = kNotStartedText;  // the job's outcome in one line
     double seconds = 0;                 // from its start to its end
+    QString historyWarning = {};        // why its record is not in the history; "" when it is
 };
 
 // The results as CSV (csvLine: a name a spreadsheet would run as a formula gets its
@@ -64,6 +65,8 @@ struct FleetSetup {
     LinkFactory linkFactory = {};     // empty: the machine's links
     LineTiming timing = {};
     QString resultsPath = {};         // where the results are written at the end; empty: nowhere
+    // The history the jobs are recorded in (dnpcfg --history); empty: the settings'.
+    std::optional<QString> history = {};
 };
 
 class Fleet : public QObject {
@@ -74,7 +77,7 @@ public:
 
     // Starts the first jobs; `finished` follows once every job has ended. Settings named
     // by the setup must read and the results file must be writable, else nothing starts
-    // and the reason is given.
+    // and the reason is given. Every job is recorded in one history, opened once.
     Result<void> start();
     // Starts no more jobs and cancels the running ones; those never started end as
     // cancelled. `finished` follows.
@@ -128,6 +131,7 @@ private:
     bool scheduling_ = false;
     bool finishTold_ = false;
     Result<void> resultsWritten_;
+    std::shared_ptr<History> history_;
 };
 
 }  // namespace dnp

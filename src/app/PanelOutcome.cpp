@@ -46,6 +46,15 @@ QString panelResultName(PanelResult result)
     return nameIn(kResultNames, result);
 }
 
+QString oneLine(const QString& text)
+{
+    QStringList parts;
+    for (const QString& part : text.split(QLatin1Char('\n')))
+        if (!part.trimmed().isEmpty())
+            parts << part.trimmed();
+    return parts.join(QLatin1Char(' '));
+}
+
 PanelOutcome failedOutcome(PanelAction action, const QString& message)
 {
     PanelOutcome outcome;

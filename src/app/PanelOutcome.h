@@ -54,6 +54,10 @@ struct PanelOutcome {
     bool ok() const { return result == PanelResult::Ok; }
 };
 
+// A text of several lines as one: its lines trimmed, the blank ones left out, joined by
+// spaces (a command's message so is "the outcome's one line").
+QString oneLine(const QString& text);
+
 // A command that ended before its first frame (refused, no port, a file that does not
 // read): failed, with why.
 PanelOutcome failedOutcome(PanelAction action, const QString& message);

@@ -9,6 +9,7 @@
 // never reach up: the exchange moves words, the mapping turns words into a
 // configuration, and only the workspace applies it.
 
+#include "app/History.h"
 #include "app/PanelOutcome.h"
 #include "classes/ClassEditor.h"
 #include "comm/CommSettings.h"
@@ -109,6 +110,11 @@ struct WorkspaceSetup {
     LinkFactory linkFactory = {};  // empty: the machine's links
     DeskSettings* desk = nullptr;  // the desktop program's remembered files; dnpcfg has none
     LineTiming timing = {};        // how long a panel may take (tests of fake links shorten it)
+    // The program the history records the panel commands of: "dnp-configure", "dnpcfg", "fleet".
+    QString program = QStringLiteral("dnp-configure");
+    // The history the commands are recorded in, shared by several workspaces (a fleet's
+    // jobs); empty: the one the settings name, opened at the first command.
+    std::shared_ptr<History> history = {};
 };
 
 class Workspace : public QObject, public ClassEditorActions, public OrderWindowActions {
@@ -298,6 +304,28 @@ public:
     // safely to the file asked for.
     bool saveTraceWithDialog();
 
+    // --- the history ----------------------------------------------------------------
+    // Every panel command is recorded when it ends, whatever its outcome. A record that
+    // cannot be written changes nothing of the outcome: historyWarning() says why, told
+    // after the outcome ("The transfer was not recorded in the history: REASON"). With
+    // [History] Required=1 a command whose record could not be written is refused before
+    // its first request.
+    // dnpcfg --history: a store for this run ("off", a postgresql:// URL or an SQLite
+    // file) instead of the one the settings name. One that does not parse fails as an
+    // unreachable one does: at each record, and at once when the settings require it.
+    void overrideHistory(const QString& store);
+    // The store the commands are recorded in (the settings' unless overridden).
+    History& history();
+    // Why the last command was not recorded; "" when it was (or the history is off).
+    const QString& historyWarning() const { return historyWarning_; }
+    // dnpcfg history and Panel > History: the records the filter takes, newest first;
+    // what each panel holds.
+    Result<std::vector<HistoryRecord>> historyRecords(const HistoryFilter& filter) { return history().records(filter); }
+    Result<std::vector<PanelHolding>> panelHoldings() { return history().panels(); }
+    // Panel > History's Export CSV: the records as dnpcfg history --format csv writes
+    // them, to the file the user chooses.
+    bool exportHistoryWithDialog(const std::vector<HistoryRecord>& records);
+
 signals:
     // What the window shows of the workspace changed: the configuration, its file and
     // caption, the settings, whether a panel command runs, how the last one ended.
@@ -384,6 +412,7 @@ private:
         TransferLink link = {};
         qint64 transferStartMs = 0;  // when its transfer under way began
         bool closing = false;  // the program ends with it: its end tells nothing, starts nothing
+        bool unrecordable = false;  // refused because the history could not take its record
     };
 
     // The settings a transfer uses: as they are, values out of range as the defaults.
@@ -408,6 +437,10 @@ private:
     std::optional<PanelOutcome> stepEnded(TestStep& step, const TransferResult& result);
     void endCommand(PanelOutcome outcome);
     void tell(const PanelOutcome& outcome);
+    // The outcome written to the history; why not is kept and, when `told`, told.
+    void recordInHistory(const PanelOutcome& outcome, bool told);
+    // [History] Required=1: why a command may not start, when its record could not be written.
+    Result<void> checkHistoryRequired();
     // The certificate of a device trusted at the first contact, saved with the settings;
     // false (and told) when they could not be saved.
     bool trustCertificate(const QString& device, const QByteArray& fingerprint);
@@ -432,6 +465,8 @@ private:
     QString caption_ = kProgramCaption;
     ConfigContent saved_;  // what the file last opened or saved holds
     bool unsaved_ = false;  // replaced by what no file holds yet (a retrieve, an import), until saved
+    std::shared_ptr<History> history_;
+    QString historyWarning_;
 };
 
 }  // namespace dnp

@@ -84,6 +84,11 @@ bool Workspace::beginPanelCommand(PanelAction action, PanelStep step)
     chosenPort_.reset();
     command_.emplace(PanelCommand{action, std::move(step)});
     command_->clock.start();
+    if (const Result<void> recordable = checkHistoryRequired(); !recordable) {
+        command_->unrecordable = true;
+        refuseCommand(recordable.error().message);
+        return false;
+    }
     emit changed();
     return true;
 }
@@ -434,6 +439,8 @@ void Workspace::endCommand(PanelOutcome outcome)
         prompts_.withdrawQuestion();
     else
         tell(*lastOutcome_);
+    if (!command.unrecordable)
+        recordInHistory(*lastOutcome_, !command.closing);
     emit panelCommandEnded(*lastOutcome_);
 }
 

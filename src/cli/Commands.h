@@ -36,6 +36,7 @@ int runTest(const QStringList& args, Io io);
 int runFleet(const QStringList& args, Io io);
 int runSettings(const QStringList& args, Io io);
 int runImport(const QStringList& args, Io io);
+int runHistory(const QStringList& args, Io io);
 
 // A command: its word, its synopsis (the usage line and the help's line), what it does.
 struct Command {

@@ -96,6 +96,8 @@ public:
         io_.err << finishedJobLine(fleet_.finishedCount(), static_cast<int>(fleet_.jobs().size()), fleet_.jobs()[i],
                                    fleet_.results()[i])
                 << "\n";
+        if (const QString& warning = fleet_.results()[i].historyWarning; !warning.isEmpty())
+            printError(io_, warning);
         showCount();
     }
     void showCount()
@@ -137,7 +139,7 @@ std::optional<int> parallelOption(const ParsedArgs& args)
 
 int runFleet(const QStringList& argv, Io io)
 {
-    const Result<ParsedArgs> args = commandArgs(argv, 1, {"--parallel", "-o", "--ini"});
+    const Result<ParsedArgs> args = commandArgs(argv, 1, {"--parallel", "-o", "--ini", "--history"});
     if (!args)
         return usageError(io, "fleet", args.error().message);
     const std::optional<int> parallel = parallelOption(*args);
@@ -151,7 +153,10 @@ int runFleet(const QStringList& argv, Io io)
         return kExitUsage;
     }
 
-    Fleet fleet(std::move(jobs).value(), {.iniPath = args->value("--ini"), .parallel = *parallel, .resultsPath = output});
+    FleetSetup setup{.iniPath = args->value("--ini"), .parallel = *parallel, .resultsPath = output};
+    if (args->has("--history"))
+        setup.history = args->value("--history");
+    Fleet fleet(std::move(jobs).value(), std::move(setup));
     FleetProgress progress(io, fleet);
     QEventLoop loop;
     QObject::connect(&fleet, &Fleet::jobFinished, &loop, [&progress](int index) { progress.jobFinished(index); });

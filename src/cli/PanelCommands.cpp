@@ -12,7 +12,7 @@
 namespace dnp::cli {
 namespace {
 
-const QStringList kLinkOptions = {"--device", "--ini", "--baud", "--parity", "--address"};
+const QStringList kLinkOptions = {"--device", "--ini", "--baud", "--parity", "--address", "--history"};
 
 // The link options read as the settings read their values: a problem names the option.
 Result<LinkOverride> linkOverride(const ParsedArgs& args)
@@ -42,13 +42,15 @@ Result<LinkOverride> linkOverride(const ParsedArgs& args)
     return link;
 }
 
-// The settings --ini names (they must read) and the link options taken over: nothing,
-// or the exit status of the failure told.
+// The settings --ini names (they must read), the history --history names and the link
+// options taken over: nothing, or the exit status of the failure told.
 std::optional<int> takeLink(Program& program, const ParsedArgs& args, const QString& command)
 {
     if (args.has("--ini"))
         if (const Result<void> read = program.workspace.readSettings(); !read)
             return program.fail(read.error().message);
+    if (args.has("--history"))
+        program.workspace.overrideHistory(args.value("--history"));
     const Result<LinkOverride> link = linkOverride(args);
     if (!link)
         return usageError(program.io, command, link.error().message);

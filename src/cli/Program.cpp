@@ -23,23 +23,31 @@ const Command kCommands[] = {
     {"diff", "diff A.dnp B.dnp", "compare two configurations (exit 0 equal, 1 different)", runDiff},
     {"send",
      "send CONFIG.dnp [--verify | --no-verify] [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] "
-     "[--address N] [--mapping uninitialized|subset|individual]",
+     "[--address N] [--mapping uninitialized|subset|individual] [--history URL|PATH|off]",
      "send a configuration to the panel and read it back (not with --no-verify)", runSend},
     {"retrieve",
-     "retrieve -o OUT.dnp [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N]",
+     "retrieve -o OUT.dnp [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N] "
+     "[--history URL|PATH|off]",
      "read the panel's configuration into a file", runRetrieve},
     {"verify",
      "verify CONFIG.dnp [--trace] [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N] "
-     "[--mapping uninitialized|subset|individual]",
+     "[--mapping uninitialized|subset|individual] [--history URL|PATH|off]",
      "compare the panel's configuration with a file", runVerify},
-    {"test", "test [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N]",
+    {"test", "test [--device PATH | --ini PATH] [--baud 19200|9600|4800] [--parity none|even] [--address N] [--history URL|PATH|off]",
      "read message 1 from the panel: does it answer?", runTest},
     {"ports", "ports [--ini PATH]", "the machine's serial ports and the COM numbers DNP.ini maps", runPorts},
     {"settings", "settings [--ini PATH] [--set KEY=VALUE ...]",
      "print the communication settings, or change them (keys: port, device, baud, parity, addressing, address, "
      "verify-after-send)", runSettings},
-    {"fleet", "fleet JOBS.csv [--parallel N] [-o RESULTS.csv] [--ini PATH]",
+    {"fleet", "fleet JOBS.csv [--parallel N] [-o RESULTS.csv] [--ini PATH] [--history URL|PATH|off]",
      "send, verify or retrieve many panels at once, as a jobs file lists them", runFleet},
+    {"history",
+     "history [--panels] [--device D] [--address A] [--action send|retrieve|verify|test] "
+     "[--outcome ok|failed|cancelled|differs|incomplete] [--since YYYY-MM-DD] [--limit N] [--format table|csv] [--trace] "
+     "[--ini PATH] [--history URL|PATH|off]",
+     "list the recorded panel commands, newest first; --panels: what each panel holds (exit 1 when any differs from "
+     "what was sent to it)",
+     runHistory},
 };
 
 }  // namespace

@@ -10,7 +10,10 @@
 namespace dnp::cli {
 
 struct Program {
-    explicit Program(Io io, const QString& iniPath = {}) : io(io), prompts(io), workspace(prompts, {.iniPath = iniPath}) {}
+    explicit Program(Io io, const QString& iniPath = {})
+        : io(io), prompts(io), workspace(prompts, {.iniPath = iniPath, .program = QStringLiteral("dnpcfg")})
+    {
+    }
 
     // A failure on standard error, "dnpcfg: <message>"; the exit status 1.
     int fail(const QString& message);

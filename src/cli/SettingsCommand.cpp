@@ -5,6 +5,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Program.h"
+#include "app/History.h"
 #include "comm/SerialPort.h"
 
 namespace dnp::cli {
@@ -16,8 +17,8 @@ QString onOff(bool on)
 }
 
 // One line a setting, named by the key --set takes (the two that are only read, by their
-// name in DNP.ini; the TLS settings once set), then the [Ports] entries as the file holds
-// them, and the certificates trusted at the desk.
+// name in DNP.ini; the TLS settings once set; the history's store), then the [Ports]
+// entries as the file holds them, and the certificates trusted at the desk.
 void printSettings(const TcomSetIni& settings, Io io)
 {
     const IniLocation& location = settings.location();
@@ -39,6 +40,11 @@ void printSettings(const TcomSetIni& settings, Io io)
     io.out << "verify-after-send: " << onOff(settings.VerifyAfterSend) << "\n";
     io.out << "CheckReplyChecksum: " << onOff(settings.CheckReplyChecksum) << "\n";
     io.out << "CheckRetrievedImage: " << onOff(settings.CheckRetrievedImage) << "\n";
+    // Where the panel commands are recorded ([History] Database, resolved), and whether
+    // a command that cannot be recorded is refused ([History] Required).
+    const Result<HistoryPlace> history = historyPlace(settings);
+    io.out << "history: " << (history ? history->name : history.error().message)
+           << (settings.HistoryRequired ? " (required)" : "") << "\n";
     for (const auto& [name, value] : {std::pair{"tls-ca", settings.Tls.ca}, {"tls-fingerprint", settings.Tls.fingerprint},
                                       {"tls-cert", settings.Tls.cert}, {"tls-key", settings.Tls.key}})
         if (!value.isEmpty())

@@ -23,6 +23,8 @@ const QString kAddressKey = QStringLiteral("Address");
 const QString kCheckReplyChecksumKey = QStringLiteral("CheckReplyChecksum");
 const QString kCheckRetrievedImageKey = QStringLiteral("CheckRetrievedImage");
 const QString kVerifyAfterSendKey = QStringLiteral("VerifyAfterSend");
+const QString kHistoryDatabaseKey = QStringLiteral("Database");
+const QString kHistoryRequiredKey = QStringLiteral("Required");
 
 // The TLS keys of [Comm], the setting each holds and the change that sets it.
 struct TlsKey {
@@ -285,6 +287,8 @@ Result<void> TcomSetIni::Load()
     verifyKeyPresent_ = verify.has_value();
     for (const TlsKey& tls : kTlsKeys)
         Tls.*tls.setting = iniValue(file, kCommSection, QString::fromLatin1(tls.key)).value_or(QString());
+    HistoryDatabase = iniValue(file, kHistorySection, kHistoryDatabaseKey).value_or(QString());
+    HistoryRequired = readInteger(file, kHistorySection, kHistoryRequiredKey, 0) != 0;
     mapIntoRange();
 
     portDevices_.clear();

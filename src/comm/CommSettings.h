@@ -23,6 +23,8 @@ inline const QString kOptionsSection = QStringLiteral("Options");
 // The fingerprints of server certificates trusted at the desk, by device:
 // "tls://10.1.2.3:4001=3F:A0:...".
 inline const QString kTlsFingerprintsSection = QStringLiteral("TlsFingerprints");
+// Where the history of panel commands is kept, and whether a command may run unrecorded.
+inline const QString kHistorySection = QStringLiteral("History");
 
 // The baud rates of the "Baud" setting, by its value 0, 1, 2.
 inline constexpr std::array<const char*, 3> kBaudTexts = {"19200", "9600", "4800"};
@@ -169,6 +171,11 @@ public:
     // and offer. A file named without a folder is taken from the settings file's folder.
     // Written only once set.
     TlsSettings Tls;
+    // [History] Database: the store of the history ("" the default file, another SQLite
+    // file, a postgresql:// URL, or "off"); Required=1: a panel command whose record
+    // cannot be written does not start. Read, never written.
+    QString HistoryDatabase;
+    bool HistoryRequired = false;
 
     // Loads from the file that defaultIniLocation() names.
     TcomSetIni();

@@ -18,6 +18,7 @@ constexpr int kSendHelpTopic = 39;
 constexpr int kRetrieveHelpTopic = 40;
 constexpr int kReportHeaderHelpTopic = 42;
 constexpr int kCommSettingsHelpTopic = 108;
+constexpr int kHistoryHelpTopic = 120;
 // A page that no window opens by number; it is reached from the contents and links.
 constexpr int kNoHelpTopic = -1;
 
@@ -32,7 +33,7 @@ struct HelpPage {
 };
 
 // Every page, in the order of the help window's contents list.
-inline constexpr std::array<HelpPage, 14> kHelpPages = {{
+inline constexpr std::array<HelpPage, 15> kHelpPages = {{
     {kHelpContents, HelpSection::Contents, "index.html", "Contents"},
     {kNoHelpTopic, HelpSection::Windows, "main-window.html", "Main window and files"},
     {kClass0HelpTopic, HelpSection::Windows, "class0.html", "Class 0 Selection"},
@@ -43,6 +44,7 @@ inline constexpr std::array<HelpPage, 14> kHelpPages = {{
     {kRetrieveHelpTopic, HelpSection::Windows, "retrieve.html", "Retrieve Configuration"},
     {kReportHeaderHelpTopic, HelpSection::Windows, "report-header.html", "Report Header"},
     {kCommSettingsHelpTopic, HelpSection::Windows, "communication-settings.html", "Communication Settings"},
+    {kHistoryHelpTopic, HelpSection::Windows, "history.html", "History"},
     {kNoHelpTopic, HelpSection::Tasks, "task-send.html", "Send a configuration to a panel"},
     {kNoHelpTopic, HelpSection::Tasks, "task-retrieve.html", "Retrieve and check a panel"},
     {kNoHelpTopic, HelpSection::Tasks, "task-export.html", "Export the point list for the master"},

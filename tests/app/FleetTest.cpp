@@ -3,6 +3,7 @@
 // at most N at once, a verify that counts the words, and a stop that cancels what runs.
 
 #include "app/Fleet.h"
+#include "app/History.h"
 
 #include "comm/ConfigImage.h"
 #include "files/ConfigFile.h"
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 
 using namespace dnp;
 
@@ -275,6 +277,40 @@ TEST_F(FleetRun, AStopCancelsTheRunningJobsAndStartsNoMore)
     EXPECT_EQ(result(3).seconds, 0.0);
     EXPECT_EQ(finishedOrder, (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(linksMade, (QStringList{"/dev/a", "/dev/b", "/dev/a", "/dev/a"}));  // a1 is read back
+}
+
+// Every job is recorded in the one history the settings name, none lost; a history that
+// cannot take a record leaves each job's outcome as it is and says why with it.
+TEST_F(FleetRun, EveryJobIsRecordedInOneHistory)
+{
+    constexpr int kPanels = 64;
+    writeConfig("a.dnp", sampleState(0));
+    write("DNP.ini", "[Comm]\r\nBaud=1\r\n[History]\r\nDatabase=history.sqlite\r\n");
+    QString lines;
+    for (int i = 0; i < kPanels; ++i)
+        lines += QStringLiteral("p%1,/dev/p%1,,send+verify,a.dnp\n").arg(i);
+    run(lines, kPanels);
+    EXPECT_TRUE(fleet->allSucceeded());
+    EXPECT_EQ(result(0).historyWarning, "");
+    const Result<std::vector<HistoryRecord>> records = History(historyPlace(path("history.sqlite"), {})).records({});
+    ASSERT_TRUE(records) << records.error().message.toStdString();
+    std::set<QString> devices;
+    for (const HistoryRecord& r : *records) {
+        EXPECT_EQ(r.program, "fleet");
+        EXPECT_EQ(r.action, "send");
+        EXPECT_EQ(r.outcome, "ok");
+        EXPECT_EQ(r.config, path("a.dnp"));
+        devices.insert(r.device);
+    }
+    EXPECT_EQ(records->size(), std::size_t(kPanels));
+    EXPECT_EQ(devices.size(), std::size_t(kPanels));
+
+    fleet.reset();  // its history closed
+    write("history.sqlite", QByteArray(4096, 'x'));
+    run("p1,/dev/p1,,verify,a.dnp\n", 1);
+    EXPECT_EQ(result(0).outcome, PanelResult::Ok);
+    EXPECT_EQ(result(0).historyWarning,
+              "The transfer was not recorded in the history: " + path("history.sqlite") + ": file is not a database");
 }
 
 TEST_F(FleetRun, SettingsThatDoNotReadStartNothing)

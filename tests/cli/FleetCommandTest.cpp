@@ -2,6 +2,7 @@
 // one and three panels on one line in one run, the results table and the lines on
 // standard error; a jobs file refused whole; Ctrl+C while a job runs.
 
+#include "app/History.h"
 #include "comm/ConfigImage.h"
 #include "comm/ImageText.h"
 #include "files/ConfigFile.h"
@@ -79,8 +80,9 @@ TEST_F(FleetCommand, GoodPanelsAFailingOneAndThreeOnOneLine)
                              .arg(good.device(), failing.device(), shared.device());
     write("jobs.csv", jobs.toUtf8());
 
-    const test::ProgramRun run =
-        test::runDnpcfg({"fleet", path("jobs.csv"), "--parallel", "4", "-o", path("results.csv")}, kPatienceMs);
+    const test::ProgramRun run = test::runDnpcfg(
+        {"fleet", path("jobs.csv"), "--parallel", "4", "-o", path("results.csv"), "--history", path("history.sqlite")},
+        kPatienceMs);
     EXPECT_EQ(run.status, 1) << run.err.toStdString();
     EXPECT_EQ(run.out, "");
 
@@ -114,6 +116,31 @@ TEST_F(FleetCommand, GoodPanelsAFailingOneAndThreeOnOneLine)
     ConfigState read;
     applyConfigFileData(read, *back);
     EXPECT_EQ(test::sentImageOf(read), test::sentImageOf(sampleState(0)));
+
+    // Every job is in the history, and the history knows what each panel holds: what was
+    // sent and read back, a send that stopped short, a panel only verified.
+    const test::ProgramRun panels = test::runDnpcfg({"history", "--panels", "--history", path("history.sqlite")});
+    EXPECT_EQ(panels.status, 0) << panels.err.toStdString();
+    const QString a = imageSha256(test::sentImageOf(sampleState(0)));
+    const QString b = imageSha256(test::sentImageOf(sampleState(10)));
+    QStringList rows = panels.out.split("\r\n");
+    for (QString& row : rows)
+        row.replace(QRegularExpression("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ"), "T");
+    EXPECT_EQ(rows.takeFirst(), "device,address,last_sent,last_sent_sha256,last_read,last_read_sha256,state,config");
+    EXPECT_EQ(rows.takeLast(), "");
+    QStringList expected = {QStringLiteral("%1,,T,%2,T,%2,matches,%3").arg(good.device(), a, path("a.dnp")),
+                            QStringLiteral("%1,,,,,,unknown,").arg(failing.device()),
+                            QStringLiteral("%1,1,T,%2,T,%2,matches,%3").arg(shared.device(), a, path("a.dnp")),
+                            QStringLiteral("%1,2,T,%2,T,%2,matches,%3").arg(shared.device(), b, path("b.dnp")),
+                            QStringLiteral("%1,3,,,T,%2,unknown,").arg(shared.device(), imageSha256(ConfigImage{}))};
+    // In the order of device and address; the devices' ports are the system's choice.
+    rows.sort();
+    expected.sort();
+    EXPECT_EQ(rows, expected);
+    const test::ProgramRun listed =
+        test::runDnpcfg({"history", "--format", "csv", "--action", "send", "--history", path("history.sqlite")});
+    EXPECT_EQ(listed.status, 0) << listed.err.toStdString();
+    EXPECT_EQ(listed.out.count(",fleet,"), 4);
 }
 
 TEST_F(FleetCommand, AJobsFileWithBadLinesRunsNothing)
@@ -180,7 +207,7 @@ TEST_F(FleetCommand, WrongUsageIsTold)
         const test::ProgramRun run = test::runDnpcfg(c.args);
         EXPECT_EQ(run.status, 2) << c.problem;
         EXPECT_EQ(run.err, QStringLiteral("dnpcfg: usage: dnpcfg fleet JOBS.csv [--parallel N] [-o RESULTS.csv] "
-                                          "[--ini PATH] (%1)\n")
+                                          "[--ini PATH] [--history URL|PATH|off] (%1)\n")
                                .arg(QLatin1String(c.problem)));
     }
 }

@@ -42,6 +42,12 @@ const QByteArray kSampleIni = "; prepared for the field\n"
                               "[Other]\n"
                               "a=b\n";
 
+// The history where DNP.ini names none: the default file under the user's data folder.
+QString defaultHistoryLine()
+{
+    return "history: " + qEnvironmentVariable("XDG_DATA_HOME") + "/DNP Configure/history.sqlite\n";
+}
+
 class SettingsCommand : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -66,7 +72,8 @@ TEST_F(SettingsCommand, PrintsTheFileThenEverySetting)
                            "address: 7\n"
                            "verify-after-send: on\n"
                            "CheckReplyChecksum: off\n"
-                           "CheckRetrievedImage: on\n"
+                           "CheckRetrievedImage: on\n" +
+                           defaultHistoryLine() +
                            "[Ports]\n"
                            "COM1=/dev/ttyUSB0\n");
     EXPECT_EQ(run.err, "");
@@ -87,8 +94,30 @@ TEST_F(SettingsCommand, NoPortAndAStoredAddressOutsideTheRange)
                            "address: 300 (not from 0 to 255: a transfer with addressing refuses it)\n"
                            "verify-after-send: on\n"
                            "CheckReplyChecksum: on\n"
-                           "CheckRetrievedImage: on\n"
+                           "CheckRetrievedImage: on\n" +
+                           defaultHistoryLine() +
                            "[Ports]\n");
+}
+
+// The history's store as DNP.ini names it: a file beside it, a team's server, whether it is
+// required.
+TEST_F(SettingsCommand, TheHistoryIsShownAsTheTransfersUseIt)
+{
+    const struct {
+        QByteArray history;
+        QString shown;
+    } cases[] = {
+        {"Database=team.sqlite\n", "history: " + path("team.sqlite") + "\n"},
+        {"Database=postgresql://dnp@db.example:5432/history?sslmode=require\nRequired=1\n",
+         "history: postgresql://dnp@db.example:5432/history?sslmode=require (required)\n"},
+        {"Database=off\n", "history: off\n"},
+    };
+    for (const auto& c : cases) {
+        writeBytes(ini(), "[History]\n" + c.history);
+        const ProgramRun run = settings({});
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains("\nCheckRetrievedImage: on\n" + c.shown + "[Ports]\n")) << run.out.toStdString();
+    }
 }
 
 // Only the keys written change: the user's comments, sections and key order stay.

@@ -4,6 +4,7 @@
 #include "app/gui/AboutBox.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/HelpWindow.h"
+#include "app/gui/HistoryWindow.h"
 #include "app/gui/LineTraceWindow.h"
 #include "app/gui/OverviewPanel.h"
 #include "app/gui/WidgetPrompts.h"
@@ -11,6 +12,7 @@
 #include "comm/gui/CommForm.h"
 #include "comm/gui/SortForm.h"
 #include "files/gui/ReportForm.h"
+#include "model/HelpTopics.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -80,6 +82,7 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     buildToolBar();
     // The overview is laid out and painted once the window is on the screen.
     overview_ = new OverviewPanel(this);
+    connect(overview_, &OverviewPanel::historyRequested, this, &TDNPCfgMain::HistoryClick);
     setCentralWidget(overview_);
     overview_->hide();
     statusBar()->setObjectName("StatusBar");
@@ -139,6 +142,8 @@ Workspace& TDNPCfgMain::workspace()
         showTransfer(0, lastTransferText(outcome));
         if (lineTrace_)
             lineTrace_->showTrace(workspace_->lastTrace());
+        if (history_)
+            history_->refresh();
         if (sortForm_)
             sortForm_->panelCommandEnded();
     });
@@ -328,6 +333,23 @@ void TDNPCfgMain::LineTraceClick()
     lineTrace_->show();
     lineTrace_->raise();
     lineTrace_->activateWindow();
+}
+
+// Not modal, as the line trace.
+void TDNPCfgMain::HistoryClick()
+{
+    if (!history_) {
+        Workspace& ws = workspace();
+        history_ = new HistoryWindow({[&ws](const HistoryFilter& filter) { return ws.historyRecords(filter); },
+                                      [&ws](const std::vector<HistoryRecord>& records) { ws.exportHistoryWithDialog(records); },
+                                      [this] { prompts_->showHelp(kHistoryHelpTopic); }},
+                                     this);
+    } else {
+        history_->refresh();
+    }
+    history_->show();
+    history_->raise();
+    history_->activateWindow();
 }
 
 void TDNPCfgMain::FileExit1Execute()

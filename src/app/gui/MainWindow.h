@@ -22,6 +22,7 @@ class QToolButton;
 namespace dnp {
 
 class DeskSettings;
+class HistoryWindow;
 class LineTraceWindow;
 class OverviewPanel;
 class TClassForm;
@@ -80,6 +81,9 @@ public:
     void PanelVerifyClick();
     void LineTraceClick();
     LineTraceWindow* lineTrace() const { return lineTrace_; }
+    // Panel > "History...", and the overview's "Last transfer": the recorded panel commands.
+    void HistoryClick();
+    HistoryWindow* historyWindow() const { return history_; }
 
 protected:
     // Once the window has been painted the first time: the overview shown and the
@@ -124,6 +128,7 @@ private:
     QProgressBar* transferBar_ = nullptr;
     OverviewPanel* overview_ = nullptr;
     LineTraceWindow* lineTrace_ = nullptr;
+    HistoryWindow* history_ = nullptr;
 };
 
 }  // namespace dnp

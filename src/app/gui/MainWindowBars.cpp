@@ -60,6 +60,8 @@ void TDNPCfgMain::buildMenu()
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"PanelTrace", "&Line Trace", "", "Line Trace", "The frames of the last transfer with the panel",
          &TDNPCfgMain::LineTraceClick},
+        {"PanelHistory", "&History...", "", "History", "Every recorded transfer: what was sent to which panel, when and by whom",
+         &TDNPCfgMain::HistoryClick},
     };
     static const Command kHelp[] = {
         {"HelpContents1", "&Help Contents", "F1", "Help Contents", "Help Contents", &TDNPCfgMain::HelpContents1Click},

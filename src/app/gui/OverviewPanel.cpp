@@ -60,7 +60,12 @@ OverviewPanel::OverviewPanel(QWidget* parent) : QWidget(parent)
     words_ = addValueRow(grid, row++, QStringLiteral("Class 0 words"), QStringLiteral("OverviewWords"));
     mapping_ = addValueRow(grid, row++, QStringLiteral("Mapping"), QStringLiteral("OverviewMapping"));
     port_ = addValueRow(grid, row++, QStringLiteral("Port"), QStringLiteral("OverviewPort"));
-    lastTransfer_ = addValueRow(grid, row++, QStringLiteral("Last transfer"), QStringLiteral("OverviewLastTransfer"));
+    lastTransfer_ = addValueRow(grid, row, QStringLiteral("<a href=\"history\">Last transfer</a>"),
+                                QStringLiteral("OverviewLastTransfer"));
+    auto* historyLink = static_cast<QLabel*>(grid->itemAtPosition(row++, 0)->widget());
+    historyLink->setObjectName(QStringLiteral("OverviewHistoryLink"));
+    historyLink->setToolTip(QStringLiteral("Every recorded transfer (Panel > History...)"));
+    connect(historyLink, &QLabel::linkActivated, this, &OverviewPanel::historyRequested);
     grid->setRowStretch(row, 1);
     grid->setColumnStretch(kFirstClassColumn + kClassCount, 1);
     showOverview({});

@@ -1,7 +1,8 @@
 #pragma once
 // The body of the main window: an overview of the configuration (the points of each
 // type in each class and the words they take of what the panel holds), the mapping a
-// send uses, the port, and how the last transfer ended. It shows a DeskOverview.
+// send uses, the port, and how the last transfer ended. It shows a DeskOverview. The
+// heading "Last transfer" links to the history of every transfer.
 
 #include "app/Workspace.h"
 
@@ -29,6 +30,10 @@ public:
     QLabel* mapping() const { return mapping_; }
     QLabel* port() const { return port_; }
     QLabel* lastTransfer() const { return lastTransfer_; }
+
+signals:
+    // The heading "Last transfer", a link, was clicked: the history is asked for.
+    void historyRequested();
 
 private:
     QLabel* addValueRow(QGridLayout* grid, int row, const QString& heading, const QString& name);

@@ -143,6 +143,8 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
         {"PanelVerify", "&Verify Panel Against File", "", "Verify Panel Against File",
          "Read the panel's configuration and compare it with the open configuration"},
         {"PanelTrace", "&Line Trace", "", "Line Trace", "The frames of the last transfer with the panel"},
+        {"PanelHistory", "&History...", "", "History",
+         "Every recorded transfer: what was sent to which panel, when and by whom"},
         {"HelpContents1", "&Help Contents", "F1", "Help Contents", "Help Contents"},
         {"About1", "&About...", "", "About", "About"},
     };
@@ -169,7 +171,7 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
           "E&xit"}},
         {"&Configuration", "Class selections and the report",
          {"Class &0...", "Class &1...", "Class &2...", "Class &3...", "-", "&Report..."}},
-        {"&Panel", "Communication with the panel", {"&Communication Settings...", "-", "&Send...", "&Retrieve...", "&Verify Panel Against File", "-", "&Line Trace"}},
+        {"&Panel", "Communication with the panel", {"&Communication Settings...", "-", "&Send...", "&Retrieve...", "&Verify Panel Against File", "-", "&Line Trace", "&History..."}},
         {"&Help", "Help topics", {"&Help Contents", "-", "&About..."}},
     };
     const QList<QAction*> bar = window.menuBar()->actions();

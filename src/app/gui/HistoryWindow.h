@@ -1,0 +1,62 @@
+#pragma once
+// Panel > History...: the recorded panel commands, newest first, in a table that sorts by
+// any column and is filtered by device and outcome; the line trace of the selected
+// record below it. Copy puts the selected records on the clipboard as CSV, Export CSV
+// writes the records shown to a file. It reads the history again on Refresh and after
+// every panel command.
+
+#include "app/History.h"
+#include "model/Result.h"
+
+#include <QDialog>
+#include <functional>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace dnp {
+
+// What the window asks of the workspace.
+struct HistoryWindowActions {
+    std::function<Result<std::vector<HistoryRecord>>(const HistoryFilter&)> records;
+    std::function<void(const std::vector<HistoryRecord>&)> exportCsv;
+    std::function<void()> showHelp;
+};
+
+class HistoryWindow : public QDialog {
+    Q_OBJECT
+public:
+    // The window shows at most this many records, the newest.
+    static constexpr int kShownRecords = 1000;
+
+    explicit HistoryWindow(HistoryWindowActions actions, QWidget* parent = nullptr);
+
+    // The records read again with the filter as it is.
+    void refresh();
+    // The records shown, newest first (the table may sort them otherwise).
+    const std::vector<HistoryRecord>& records() const { return records_; }
+
+    QComboBox* DeviceFilter = nullptr;
+    QComboBox* OutcomeFilter = nullptr;
+    QTableWidget* table = nullptr;
+    QPlainTextEdit* traceView = nullptr;
+    QLabel* summary = nullptr;
+    QPushButton* RefreshBtn = nullptr;
+    QPushButton* CopyBtn = nullptr;
+    QPushButton* ExportBtn = nullptr;
+    QPushButton* CloseBtn = nullptr;
+
+private:
+    void showRecords();
+    void showTrace();
+    std::vector<HistoryRecord> selectedRecords() const;
+
+    HistoryWindowActions actions_;
+    std::vector<HistoryRecord> records_;
+};
+
+}  // namespace dnp

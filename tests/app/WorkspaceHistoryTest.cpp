@@ -1,0 +1,143 @@
+// Every panel command of the workspace recorded as it ends; a record that cannot be
+// written told after the outcome, which stands; [History] Required=1 refusing a command
+// before its first request; a history that is off.
+
+#include "app/Workspace.h"
+
+#include "support/SentImages.h"
+#include "support/WorkspaceRig.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace dnp;
+using namespace dnp::test;
+
+namespace {
+
+class WorkspaceHistory : public ::testing::Test, public WorkspaceRig {
+protected:
+    // DNP.ini with COM 1 chosen and the history as given.
+    void historySettings(const QByteArray& history)
+    {
+        writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\n[History]\n" + history);
+    }
+    QString store() const { return path("history.sqlite"); }
+    void corruptStore() const { writeFileBytes(store(), QByteArray(4096, 'x')); }
+    std::vector<HistoryRecord> recorded() const
+    {
+        const Result<std::vector<HistoryRecord>> records = History(historyPlace(store(), {})).records({});
+        EXPECT_TRUE(records) << records.error().message.toStdString();
+        return records ? *records : std::vector<HistoryRecord>{};
+    }
+    QString notRecorded() const { return kNotRecordedText + store() + ": file is not a database"; }
+};
+
+TEST_F(WorkspaceHistory, EveryPanelCommandIsRecordedAsItEnds)
+{
+    historySettings("Database=history.sqlite\n");
+    use(richConfiguration());
+    ASSERT_TRUE(ws.save(path("feeder.dnp")));
+    ASSERT_TRUE(send(true));
+    ASSERT_TRUE(run([&] { ws.verifyPanel(); }));
+    ASSERT_TRUE(retrieve());
+    ASSERT_TRUE(run([&] { ws.testPanel(); }));
+
+    const std::vector<HistoryRecord> records = recorded();
+    ASSERT_EQ(records.size(), 4u);
+    const QString sent = imageSha256(test::sentImageOf(richConfiguration()));
+    struct Expected {
+        const char* action;
+        QString config;
+        QString image;
+        QString panel;
+        const char* message;
+    };
+    // Newest first: all ended at the rig's fixed moment, so in the order written, last first.
+    const Expected expected[] = {
+        {"test", "", "", "", "The panel answered."},
+        {"retrieve", "", "", sent, "Retrieving communication status: OK.."},
+        {"verify", path("feeder.dnp"), sent, sent, "The panel holds feeder.dnp."},
+        {"send", path("feeder.dnp"), sent, sent,
+         "Sending communication status: OK.. The panel holds the configuration that was sent."},
+    };
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(expected[i].action);
+        const HistoryRecord& r = records[i];
+        EXPECT_EQ(r.time, fixedNow().toUTC().toString(Qt::ISODate));
+        EXPECT_EQ(r.program, "dnp-configure");
+        EXPECT_EQ(r.device, "/dev/ttyS0");
+        EXPECT_EQ(r.address, "");
+        EXPECT_EQ(r.action, expected[i].action);
+        EXPECT_EQ(r.outcome, "ok");
+        EXPECT_EQ(r.config, expected[i].config);
+        EXPECT_EQ(r.imageSha256, expected[i].image);
+        EXPECT_EQ(r.panelSha256, expected[i].panel);
+        EXPECT_EQ(r.message, expected[i].message);
+        EXPECT_TRUE(r.trace.startsWith(QStringLiteral("Line trace of the %1 on /dev/ttyS0 at 9600 baud:\n").arg(r.action)));
+    }
+    EXPECT_EQ(ws.historyWarning(), "");
+    for (const Shown& s : prompts.shown)
+        EXPECT_NE(s.kind, Shown::Error) << s.text.toStdString();
+}
+
+TEST_F(WorkspaceHistory, AnUnrecordedCommandKeepsItsOutcomeAndTellsWhyAfterIt)
+{
+    historySettings("Database=history.sqlite\n");
+    corruptStore();
+    ASSERT_TRUE(run([&] { ws.testPanel(); }));
+    EXPECT_TRUE(ws.lastOutcome()->ok());
+    EXPECT_EQ(ws.historyWarning(), notRecorded());
+    ASSERT_EQ(prompts.shown.size(), 2);
+    EXPECT_EQ(prompts.shown[0].kind, Shown::Information);
+    EXPECT_EQ(prompts.shown[0].text, kPanelAnsweredText);
+    EXPECT_EQ(prompts.shown[1].kind, Shown::Error);
+    EXPECT_EQ(prompts.shown[1].text, notRecorded());
+    EXPECT_EQ(readFileBytes(store()), QByteArray(4096, 'x'));
+}
+
+TEST_F(WorkspaceHistory, RequiredRefusesACommandTheHistoryCannotRecordBeforeItsFirstRequest)
+{
+    struct Case {
+        const char* what;
+        QString store;  // as --history names it
+        QString why;
+    };
+    const Case cases[] = {
+        {"a corrupt store", store(), store() + ": file is not a database"},
+        {"a history that is off", "off", "the history is off"},
+        {"a URL that does not parse", "postgresql://db.example/h",
+         "the history postgresql://db.example/h does not parse: it names no user (postgresql://USER@HOST:PORT/DBNAME)"},
+    };
+    corruptStore();
+    historySettings("Required=1\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ws.overrideHistory(c.store);
+        prompts.shown.clear();
+        EXPECT_FALSE(run([&] { ws.testPanel(); }));
+        const QString refusal =
+            "The transfer was not started: the history, which the settings require, cannot record it.\n" + c.why;
+        EXPECT_EQ(ws.lastOutcome()->message, refusal);
+        EXPECT_TRUE(ws.lastOutcome()->trace.empty());
+        EXPECT_TRUE(link.sent.isEmpty());
+        ASSERT_EQ(prompts.shown.size(), 1);
+        EXPECT_EQ(prompts.shown[0].text, refusal);
+    }
+    // A store that takes the record: the command runs.
+    ws.overrideHistory(path("good.sqlite"));
+    EXPECT_TRUE(run([&] { ws.testPanel(); }));
+    EXPECT_EQ(History(historyPlace(path("good.sqlite"), {})).records({})->size(), 1u);
+}
+
+TEST_F(WorkspaceHistory, AHistoryThatIsOffRecordsNothingAndSaysNothing)
+{
+    historySettings("Database=off\n");
+    ASSERT_TRUE(run([&] { ws.testPanel(); }));
+    EXPECT_EQ(ws.historyWarning(), "");
+    EXPECT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"DNP.ini"});
+}
+
+}  // namespace
