@@ -224,7 +224,7 @@ PanelOutcome unfinished(const TransferResult& result)
 {
     PanelOutcome outcome;
     outcome.transfer = result.outcome;
-    outcome.message = outcomeText(result).text;
+    outcome.message = outcomeText(result);
     if (result.kind == TransferKind::Write && result.acknowledged > 0) {
         outcome.result = PanelResult::Incomplete;
         outcome.written = result.acknowledged;
@@ -316,7 +316,7 @@ std::optional<PanelOutcome> Workspace::stepEnded(SendStep& step, const TransferR
         startTransfer(lineSettings());
         return std::nullopt;
     }
-    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result).text)
+    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result))
                                                                       : unfinished(result);
     outcome.image = image;
     outcome.config = filePath_;
@@ -330,7 +330,7 @@ std::optional<PanelOutcome> Workspace::stepEnded(ReadBackStep& step, const Trans
         outcome.message = QStringLiteral("The read-back was cancelled: what the panel stored is not known.");
     else if (result.outcome != TransferOutcome::Success)
         outcome.message = QStringLiteral("The panel could not be read back: what it stored is not known.\n") + outcome.message;
-    outcome.message = outcomeText(step.written).text + QLatin1Char('\n') + outcome.message;
+    outcome.message = outcomeText(step.written) + QLatin1Char('\n') + outcome.message;
     outcome.image = step.image;
     outcome.config = filePath_;
     return outcome;
@@ -352,7 +352,7 @@ std::optional<PanelOutcome> Workspace::stepEnded(RetrieveStep& step, const Trans
             refused.panelImage = result.image;
             return refused;
         }
-    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result).text)
+    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result))
                                                                       : unfinished(result);
     outcome.panelImage = result.image;
     lastRetrieved_ = mapRetrievedImage(result.image);

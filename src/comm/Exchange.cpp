@@ -71,7 +71,7 @@ QString writtenText(const std::bitset<kMessageCount>& written)
         .arg(messages.arg(listed).arg(kMessageCount));
 }
 
-OutcomeText outcomeText(const TransferResult& result)
+QString outcomeText(const TransferResult& result)
 {
     const bool send = result.kind == TransferKind::Write;
     const QString failed = send ? kSendErrorText : kRetrieveErrorText;
@@ -81,21 +81,20 @@ OutcomeText outcomeText(const TransferResult& result)
                                 : QString();
     switch (result.outcome) {
     case TransferOutcome::Success:
-        return {(send ? kSendOkText : kRetrieveOkText) + QStringLiteral("."), false};
+        return (send ? kSendOkText : kRetrieveOkText) + QStringLiteral(".");
     case TransferOutcome::StatusError:
     case TransferOutcome::DataError:
-        return {failed + QLatin1Char('\n') + result.error + written, true};
+        return failed + QLatin1Char('\n') + result.error + written;
     case TransferOutcome::NotResponding:
-        return {kNotRespondingText + QStringLiteral("\nMessage %1 was not answered.").arg(ofMessages(result.message)) +
-                    written + QStringLiteral("\nNo answer on %1 at %2 baud.").arg(result.port).arg(result.baud),
-                true};
+        return kNotRespondingText + QStringLiteral("\nMessage %1 was not answered.").arg(ofMessages(result.message)) +
+               written + QStringLiteral("\nNo answer on %1 at %2 baud.").arg(result.port).arg(result.baud);
     case TransferOutcome::PortError:
-        return {result.error + (result.acknowledged > 0 ? written : QString()), true};
+        return result.error + (result.acknowledged > 0 ? written : QString());
     case TransferOutcome::Refused:
-        return {result.error, true};
+        return result.error;
     case TransferOutcome::Cancelled:
         if (send)
-            return {QStringLiteral("The send was cancelled.") + written, false};
+            return QStringLiteral("The send was cancelled.") + written;
         return {};
     case TransferOutcome::Running:
         break;
@@ -137,6 +136,7 @@ void Exchange::start(TransferKind kind, Link& link, const TransferLink& settings
     message_ = 0;
     turnaroundNs_.fill(0);
     result_ = TransferResult{};
+    badStatus_.reset();
     result_.kind = kind;
     result_.port = link.target().label();
     result_.baud = settings.baud;
@@ -323,8 +323,8 @@ bool Exchange::takeReply(const QByteArray& reply)
     } else {
         const QString problem = QStringLiteral("Reply to message %1 carried status %2.").arg(ofMessages(message_), hexByte(*bad));
         result_.trace.back().problem = problem;
-        if (result_.error.isEmpty())
-            result_.error = problem;
+        if (!badStatus_)
+            badStatus_ = problem;
     }
     const int first = messageFirstWord(message_);
     for (std::size_t j = 0; j < parsed->words.size() && first + static_cast<int>(j) < kImageWords; ++j)
@@ -379,7 +379,7 @@ void Exchange::deadlinePassed()
 void Exchange::endAfterGuard()
 {
     message_ = lastMessage_ + 1;
-    end(result_.error.isEmpty() ? TransferOutcome::Success : TransferOutcome::StatusError, result_.error);
+    end(badStatus_ ? TransferOutcome::StatusError : TransferOutcome::Success, badStatus_.value_or(QString()));
 }
 
 // A line that closes once every reply is in (a terminal server hanging up) can carry no

@@ -94,13 +94,9 @@ struct TransferResult {
     std::vector<LineEvent> trace;
 };
 
-// What a finished transfer tells the user, and whether it is an error: "" for a
-// transfer that tells nothing (a cancelled retrieve, one still running).
-struct OutcomeText {
-    QString text;
-    bool error = false;
-};
-OutcomeText outcomeText(const TransferResult& result);
+// What a finished transfer tells the user; nothing for a read the user cancelled (the
+// command that ran it says what was cancelled) or one still running.
+QString outcomeText(const TransferResult& result);
 // What a send that stopped short left in the panel: "Nothing was written to the
 // panel.", or "The panel may hold a partly written configuration: messages 1 to 7 of 18
 // were written." ("messages 1 to 4 and 6 to 18 of 18", "message 1 of 18 was").
@@ -187,6 +183,7 @@ private:
     QTimer deadline_;
     QElapsedTimer clock_;
     TransferResult result_;
+    std::optional<QString> badStatus_;  // the first reply that carried a bad status, told at the end
     ConfigImage image_{};
 };
 

@@ -119,7 +119,7 @@ TEST_F(TcpTransfer, ARefusedConnectionIsToldWithItsAddress)
     EXPECT_EQ(sent.error, port.device() +
                               " refused the connection.\nCheck that the terminal server is on and that the port is "
                               "the one of this panel's line.");
-    EXPECT_EQ(outcomeText(sent).text, sent.error);
+    EXPECT_EQ(outcomeText(sent), sent.error);
 }
 
 TEST_F(TcpTransfer, AConnectionClosedMidTransferEndsIt)
