@@ -7,6 +7,8 @@
 #include "files/PointListImport.h"
 #include "files/SafeWrite.h"
 
+#include <QFileInfo>
+
 namespace dnp {
 namespace {
 
@@ -17,7 +19,7 @@ const QString kCannotImportText = QStringLiteral("The point list cannot be read.
 FileDialogSettings importDialogSettings()
 {
     return {QStringLiteral("Import Point List"), QString(), QStringLiteral("csv"),
-            QStringLiteral("CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml|All Files (*.*)|*.*"), {}};
+            kPointListFilter + QStringLiteral("|All files (*)|*"), {}};
 }
 
 Result<QString> Workspace::importPointList(const QString& listPath, PointListFormat format)
@@ -53,10 +55,14 @@ bool Workspace::importWithDialog()
     const Result<QString> imported = importPointList(*path, exportFormatOf(*path));
     if (!imported) {
         const Error& error = imported.error();
-        prompts_.error(error.cannotOpen ? kFileIoErrorText + QLatin1Char('\n') + error.message
-                                        : kCannotImportText + error.message);
+        if (error.cannotOpen)
+            prompts_.error(kFileIoErrorText + QLatin1Char('\n') + error.message);
+        else  // the file named once, then a problem a line
+            prompts_.showProblems(kCannotImportText + error.message.section(QLatin1Char('\n'), 0, 0),
+                                  error.message.section(QLatin1Char('\n'), 1).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
         return false;
     }
+    emit noted(QStringLiteral("Imported %1").arg(QFileInfo(*path).absoluteFilePath()));
     if (!imported->isEmpty())
         prompts_.information(*imported);
     return true;

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -34,14 +35,16 @@ namespace {
 
 // After this long the window has been painted: the configuration is set up then.
 constexpr int kDeferredSetUpMs = 100;
-constexpr int kWindowWidth = 678;
+// The smallest size the window opens at; it opens as large as it was last left.
+constexpr QSize kSmallestWindow(900, 560);
 
 // The commands a running transfer holds back (menu items and tool buttons).
-const char* const kHeldDuringTransfer[] = {"FileNew1",     "FileOpen1",     "ConfigClass0", "ConfigClass1",
-                                           "ConfigClass2", "ConfigClass3",  "PanelSettings", "PanelSend",
-                                           "PanelRetrieve", "FileImport1",  "PanelVerify"};
-const char* const kButtonsHeldDuringTransfer[] = {"Class0SpBtn", "Class1SpBtn", "Class2SpBtn", "Class3SpBtn",
-                                                  "SettingBtn",  "sendBtn",     "retrieveBtn"};
+const char* const kHeldDuringTransfer[] = {"FileNew1",      "FileOpen1",   "ConfigClass0", "ConfigClass1",
+                                           "ConfigClass2",  "ConfigClass3", "ConfigOrder",  "PanelSettings",
+                                           "PanelSend",     "PanelRetrieve", "FileImport1", "PanelVerify",
+                                           "PanelTest"};
+const char* const kButtonsHeldDuringTransfer[] = {"Class0SpBtn", "Class1SpBtn", "Class2SpBtn", "Class3SpBtn", "SettingBtn",
+                                                  "sendBtn",     "retrieveBtn", "verifyBtn",   "testBtn"};
 
 // The first local .dnp file among dropped URLs.
 QString droppedConfigFile(const QMimeData* data)
@@ -101,8 +104,10 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     statusBar()->addPermanentWidget(CancelTransferBtn);
     transferBar_->hide();
     CancelTransferBtn->hide();
-    // 678 wide, as tall as the bars and the overview need.
-    const QSize size(kWindowWidth, sizeHint().height() + overview_->plannedHeight());
+    // As the user left it, at least as large as the bars and the overview need.
+    desk_ = std::make_unique<DeskSettings>(deskFile_);
+    const QSize size = kSmallestWindow.expandedTo(QSize(0, sizeHint().height() + overview_->plannedHeight()))
+                           .expandedTo(desk_->windowSize());
     resize(size);
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
@@ -130,7 +135,6 @@ Workspace& TDNPCfgMain::workspace()
 {
     if (workspace_)
         return *workspace_;
-    desk_ = std::make_unique<DeskSettings>(deskFile_);
     workspace_ = std::make_unique<Workspace>(*prompts_, WorkspaceSetup{.iniPath = iniPath_, .linkFactory = linkFactory_, .desk = desk_.get()});
     connect(workspace_.get(), &Workspace::transferProgress, this,
             [this](TransferKind, int message, const QString& text) { showTransfer(message, text); });
@@ -138,17 +142,16 @@ Workspace& TDNPCfgMain::workspace()
     connect(workspace_.get(), &Workspace::panelCommandEnded, this, [this](const PanelOutcome& outcome) {
         showTransfer(0, lastTransferText(outcome));
         if (lineTrace_)
-            lineTrace_->showTrace(workspace_->lastTrace());
+            lineTrace_->showTrace(workspace_->lastTrace(), workspace_->lastTraceText());
         if (sortForm_)
             sortForm_->panelCommandEnded();
     });
     connect(workspace_.get(), &Workspace::transferEnded, this, [this] {
         if (lineTrace_)
-            lineTrace_->showTrace(workspace_->lastTrace());
-        if (sortForm_)
-            sortForm_->refresh();
+            lineTrace_->showTrace(workspace_->lastTrace(), workspace_->lastTraceText());
     });
     connect(workspace_.get(), &Workspace::changed, this, &TDNPCfgMain::refresh);
+    connect(workspace_.get(), &Workspace::noted, this, [this](const QString& text) { statusBar()->showMessage(text); });
     refresh();
     return *workspace_;
 }
@@ -222,6 +225,9 @@ void TDNPCfgMain::refresh()
         toolButton(name)->setEnabled(!running);
     transferBar_->setVisible(running);
     CancelTransferBtn->setVisible(running);
+    // The order window shows what a retrieve read before the retrieve's outcome is told.
+    if (sortForm_)
+        sortForm_->refresh();
 }
 
 void TDNPCfgMain::openAtStart(const QString& path)
@@ -249,7 +255,10 @@ void TDNPCfgMain::refreshRecentFiles()
     const QStringList files = desk_->recentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), fileMenu_);
+        // The name, then its folder.
+        const QFileInfo file(path);
+        auto* a = new QAction(QStringLiteral("&%1 %2  (%3)").arg(i + 1).arg(file.fileName(), QDir::toNativeSeparators(file.absolutePath())),
+                              fileMenu_);
         a->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
         a->setStatusTip(path);
         a->setToolTip(path);
@@ -323,7 +332,7 @@ void TDNPCfgMain::LineTraceClick()
 {
     if (!lineTrace_) {
         lineTrace_ = new LineTraceWindow([this] { workspace().saveTraceWithDialog(); }, this);
-        lineTrace_->showTrace(workspace().lastTrace());
+        lineTrace_->showTrace(workspace().lastTrace(), workspace().lastTraceText());
     }
     lineTrace_->show();
     lineTrace_->raise();
@@ -341,6 +350,7 @@ void TDNPCfgMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    desk_->rememberWindowSize(size());
     QMainWindow::closeEvent(event);
 }
 
@@ -381,6 +391,16 @@ void TDNPCfgMain::SendBtnClick()
 void TDNPCfgMain::retrieveBtnClick()
 {
     showOrderWindow(SortMode::Retrieve);
+}
+
+void TDNPCfgMain::OrderClick()
+{
+    showOrderWindow(SortMode::Order);
+}
+
+void TDNPCfgMain::PanelTestClick()
+{
+    workspace().testPanel();
 }
 
 void TDNPCfgMain::showOrderWindow(SortMode mode)

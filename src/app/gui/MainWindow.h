@@ -79,6 +79,11 @@ public:
     // open configuration. Panel > "Line Trace": the frames of the last transfer.
     void PanelVerifyClick();
     void LineTraceClick();
+    // Panel > "Test Connection": message 1 read from the panel, "The panel answered." or
+    // what went wrong.
+    void PanelTestClick();
+    // Configuration > "Class 0 Order...": the order window alone, OK keeps the order.
+    void OrderClick();
     LineTraceWindow* lineTrace() const { return lineTrace_; }
 
 protected:

@@ -1,7 +1,9 @@
 #pragma once
 // The body of the main window: an overview of the configuration (the points of each
-// type in each class and the words they take of what the panel holds), the mapping a
-// send uses, the port, and how the last transfer ended. It shows a DeskOverview.
+// type in each class, the unsolicited settings of each event class and the words the
+// Class 0 points take of what the panel holds), the mapping a send uses, the port, the
+// file's folder, how the last transfer ended and, for a new configuration, the first
+// step. It shows a DeskOverview.
 
 #include "app/Workspace.h"
 
@@ -28,16 +30,24 @@ public:
     QLabel* words() const { return words_; }
     QLabel* mapping() const { return mapping_; }
     QLabel* port() const { return port_; }
+    QLabel* folder() const { return folder_; }
     QLabel* lastTransfer() const { return lastTransfer_; }
+    QLabel* firstStep() const { return firstStep_; }
+    // An unsolicited setting (row: dead band, minimum events, notification delay) of an
+    // event class (1-3).
+    QLabel* unsolicited(int row, int cls) const { return unsolicited_[row][cls - 1]; }
 
 private:
     QLabel* addValueRow(QGridLayout* grid, int row, const QString& heading, const QString& name);
 
     std::array<std::array<QLabel*, 4>, kPointTypeCount> counts_{};
+    std::array<std::array<QLabel*, 3>, kUnsolicitedRowCount> unsolicited_{};
     QLabel* words_ = nullptr;
     QLabel* mapping_ = nullptr;
     QLabel* port_ = nullptr;
+    QLabel* folder_ = nullptr;
     QLabel* lastTransfer_ = nullptr;
+    QLabel* firstStep_ = nullptr;
 };
 
 }  // namespace dnp
