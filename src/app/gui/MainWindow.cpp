@@ -81,10 +81,7 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     setAcceptDrops(true);
     buildMenu();  // F1 is Help Contents' key
     buildToolBar();
-    // The overview is laid out and painted once the window is on the screen.
-    overview_ = new OverviewPanel(this);
-    setCentralWidget(overview_);
-    overview_->hide();
+    // The overview is built and painted once the window is on the screen.
     statusBar()->setObjectName("StatusBar");
     transferProgress_ = new QLabel(this);
     transferProgress_->setObjectName("TransferProgress");
@@ -106,7 +103,7 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     CancelTransferBtn->hide();
     // As the user left it, at least as large as the bars and the overview need.
     desk_ = std::make_unique<DeskSettings>(deskFile_);
-    const QSize size = kSmallestWindow.expandedTo(QSize(0, sizeHint().height() + overview_->plannedHeight()))
+    const QSize size = kSmallestWindow.expandedTo(QSize(0, sizeHint().height() + OverviewPanel::plannedHeight(fontMetrics())))
                            .expandedTo(desk_->windowSize());
     resize(size);
     if (QScreen* screen = QApplication::primaryScreen())
@@ -120,15 +117,28 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
 bool TDNPCfgMain::event(QEvent* event)
 {
     const bool handled = QMainWindow::event(event);
-    if (event->type() == QEvent::Paint && overview_->isHidden())
+    if (event->type() == QEvent::Paint && (!overview_ || overview_->isHidden()))
         QTimer::singleShot(0, this, [this] { finishSetUp(); });
     return handled;
 }
 
 void TDNPCfgMain::finishSetUp()
 {
-    overview_->show();
+    overview()->show();
     workspace();
+}
+
+OverviewPanel* TDNPCfgMain::overview()
+{
+    if (!overview_) {
+        overview_ = new OverviewPanel(this);
+        overview_->hide();
+        setCentralWidget(overview_);
+        if (workspace_)
+            if (overview_)
+        overview_->showOverview(workspace_->overview());
+    }
+    return overview_;
 }
 
 Workspace& TDNPCfgMain::workspace()
@@ -217,7 +227,8 @@ QToolButton* TDNPCfgMain::toolButton(const QString& objectName) const
 void TDNPCfgMain::refresh()
 {
     setWindowTitle(workspace_->windowCaption());
-    overview_->showOverview(workspace_->overview());
+    if (overview_)
+        overview_->showOverview(workspace_->overview());
     const bool running = workspace_->transferRunning();
     for (const char* name : kHeldDuringTransfer)
         action(name)->setEnabled(!running);

@@ -51,7 +51,8 @@ public:
     QLabel* transferProgress() const { return transferProgress_; }
     // In the status bar while a transfer runs.
     QPushButton* CancelTransferBtn = nullptr;
-    OverviewPanel* overview() const { return overview_; }
+    // The body, built once the window has been painted (or when first asked for).
+    OverviewPanel* overview();
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
 

@@ -125,7 +125,8 @@ void TDNPCfgMain::buildToolBar()
     }
     gap();
 
-    // The text buttons, in bold 8-point "MS Sans Serif"; the class buttons are told apart
+    // The text buttons, in the window's font, bold and 8-point (a family the machine
+    // lacks would cost a font search at start-up); the class buttons are told apart
     // by their tag (class = tag - 100).
     struct TextButton {
         const char* name;
@@ -147,8 +148,7 @@ void TDNPCfgMain::buildToolBar()
         {"testBtn", "Test", "Test the connection to the panel", 0, true, &TDNPCfgMain::PanelTestClick},
         {"ReportBtn", "Report", "Report file", 0, true, &TDNPCfgMain::ReportBtnClick},
     };
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
+    QFont font = this->font();
     font.setPointSize(8);
     font.setBold(true);
     for (const TextButton& t : kButtons) {

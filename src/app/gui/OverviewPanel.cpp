@@ -83,15 +83,17 @@ OverviewPanel::OverviewPanel(QWidget* parent) : QWidget(parent)
     grid->setRowMinimumHeight(row++, kMargin);
     firstStep_ = new QLabel(this);
     firstStep_->setObjectName(QStringLiteral("OverviewFirstStep"));
+    firstStep_->setFrameShape(QFrame::StyledPanel);
+    firstStep_->setMargin(kRowGap * 3);
     grid->addWidget(firstStep_, row++, 0, 1, kFirstClassColumn + kValueColumnSpan + 1);
     grid->setRowStretch(row, 1);
     grid->setColumnStretch(kFirstClassColumn + kClassCount, 1);
     showOverview({});
 }
 
-int OverviewPanel::plannedHeight() const
+int OverviewPanel::plannedHeight(const QFontMetrics& font)
 {
-    const int lines = kTextRows * (fontMetrics().height() + kBoldSlack) + (kTextRows + kGapRows) * kRowGap;
+    const int lines = kTextRows * (font.height() + kBoldSlack) + (kTextRows + kGapRows) * kRowGap;
     return 2 * kMargin + lines + kGapRows * kMargin;  // the gaps between the parts
 }
 

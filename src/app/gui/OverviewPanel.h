@@ -21,9 +21,9 @@ public:
     explicit OverviewPanel(QWidget* parent = nullptr);
 
     void showOverview(const DeskOverview& overview);
-    // The height the panel takes, worked out from the font alone (nothing laid out):
-    // the main window is sized by it before it is first shown.
-    int plannedHeight() const;
+    // The height the panel takes in a font, worked out from the font alone (nothing
+    // built or laid out): the main window is sized by it before the panel is built.
+    static int plannedHeight(const QFontMetrics& font);
 
     // The number of points of a type in a class (0-3).
     QLabel* pointCount(PointType type, int cls) const { return counts_[typeNumber(type)][cls]; }

@@ -152,7 +152,13 @@ TClassForm::TClassForm(ClassEditorActions& actions, UserPrompts& prompts, QWidge
     connect(save, &QPushButton::clicked, this, &TClassForm::SaveCfgBtnClick);
     connect(clear, &QPushButton::clicked, this, &TClassForm::ResetClassBtnClick);
     refresh();
-    // Never so small that a heading or a list is cut (as far as the screen allows).
+}
+
+// Never so small that a heading or a list is cut (as far as the screen allows): the
+// size every page asks for once the style has laid them out.
+void TClassForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
     QSize smallest = sizeHint();
     if (const QScreen* desktop = screen())
         smallest = smallest.boundedTo(desktop->availableGeometry().size());

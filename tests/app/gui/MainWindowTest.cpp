@@ -6,6 +6,7 @@
 #include "comm/ImageText.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/OverviewPanel.h"
+#include "app/gui/ProblemsDialog.h"
 #include "classes/gui/CheckListBox.h"
 #include "classes/gui/ClassForm.h"
 #include "comm/gui/CommForm.h"
@@ -860,6 +861,12 @@ TEST_F(MainWindowTest, Screenshots)
     DifferencesDialog differences("feeder-12.dnp", rows, &window);
     differences.show();
     differences.grab().save(shots + "/differences.png");
+    ProblemsDialog problems("The point list cannot be read.\n/home/eng/feeder-12.csv:",
+                            {"line 3: unknown point type 'Binary Inptu'", "line 13: Analog Input number 7 is already used on line 12",
+                             "line 14: the event class must be 0, 1, 2 or 3, not '4'"},
+                            &window);
+    problems.show();
+    problems.grab().save(shots + "/problems.png");
 }
 
 }  // namespace
@@ -953,7 +960,7 @@ TEST_F(MainWindowTransferTest, VerifyPanelShowsTheDifferencesFromTheOpenConfigur
         << shown[0].toStdString();
     // The overview and the status bar tell what the verify found, never "OK".
     const QString differs = "Verify: panel differs (15 words) at " + QTime::currentTime().toString("HH:mm");
-    EXPECT_EQ(window.findChild<OverviewPanel*>()->lastTransfer()->text(), differs);
+    EXPECT_EQ(window.overview()->lastTransfer()->text(), differs);
     EXPECT_EQ(window.transferProgress()->text(), differs);
 
     EXPECT_TRUE(runToTheEnd([&] { window.SendBtnClick(); window.sortForm()->OKtoSendButton->click(); }));
