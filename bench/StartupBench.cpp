@@ -70,6 +70,10 @@ double timeChild(const QString& role, const QString& folder)
     constexpr int kPatienceMs = 30000;
     QProcess child;
     child.setWorkingDirectory(folder);
+    // The program's remembered settings are the run's own, not the user's.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder);
+    child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer clock;
     clock.start();

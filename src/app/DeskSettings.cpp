@@ -8,6 +8,7 @@ namespace {
 
 const QString kRecentKey = QStringLiteral("RecentFiles");
 const QString kFolderKey = QStringLiteral("LastFolder");
+const QString kWindowSizeKey = QStringLiteral("WindowSize");
 
 }  // namespace
 
@@ -58,6 +59,17 @@ QString DeskSettings::lastFolder() const
 void DeskSettings::rememberFolderOf(const QString& path)
 {
     settings_->setValue(kFolderKey, QFileInfo(path).absolutePath());
+    settings_->sync();
+}
+
+QSize DeskSettings::windowSize() const
+{
+    return settings_->value(kWindowSizeKey).toSize();
+}
+
+void DeskSettings::rememberWindowSize(const QSize& size)
+{
+    settings_->setValue(kWindowSizeKey, size);
     settings_->sync();
 }
 

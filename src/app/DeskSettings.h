@@ -1,8 +1,9 @@
 #pragma once
 // What the desktop program remembers for its user between runs: the files last opened
-// or saved and the folder of the last file dialog. They live in the user's own settings
+// or saved, the folder of the last file dialog and the main window's size. They live in the user's own settings
 // (the configuration folder), apart from DNP.ini, which holds the line settings.
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -27,6 +28,10 @@ public:
     QString lastFolder() const;
     // The folder of a file just chosen in a dialog.
     void rememberFolderOf(const QString& path);
+
+    // The main window's size when it was last closed; empty before.
+    QSize windowSize() const;
+    void rememberWindowSize(const QSize& size);
 
 private:
     void storeRecent(const QStringList& files);

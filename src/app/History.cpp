@@ -128,11 +128,6 @@ QString secondsText(double seconds)
     return QString::number(seconds, 'f', 1);
 }
 
-QString traceText(const PanelOutcome& outcome)
-{
-    return (QStringList{traceHeading(outcome)} + traceLines(outcome.trace)).join(QLatin1Char('\n'));
-}
-
 // The file of an SQLite store, made with only its owner's rights when it is not there.
 Result<void> makeStoreFile(const QString& path)
 {
@@ -181,7 +176,7 @@ HistoryRecord historyRecord(const PanelOutcome& outcome, const QString& program)
     record.differingWords = outcome.differingWords;
     record.seconds = std::round(outcome.seconds * 10) / 10;
     record.message = oneLine(outcome.message);
-    record.trace = traceText(outcome);
+    record.trace = traceText(outcome, program).join(QLatin1Char('\n'));
     return record;
 }
 

@@ -1,5 +1,9 @@
 #include "app/PanelOutcome.h"
 
+#include "comm/LineTrace.h"
+
+#include <QRegularExpression>
+
 namespace dnp {
 namespace {
 
@@ -69,7 +73,7 @@ QString outcomeSummary(const PanelOutcome& outcome)
     case PanelResult::Ok:
         return QStringLiteral("OK");
     case PanelResult::Cancelled:
-        return QStringLiteral("cancelled");
+        return outcome.trace.empty() ? QStringLiteral("not started") : QStringLiteral("cancelled");
     case PanelResult::Differs:
         return outcome.differingWords == 1 ? QStringLiteral("panel differs (1 word)")
                                            : QStringLiteral("panel differs (%1 words)").arg(outcome.differingWords);
@@ -82,11 +86,31 @@ QString outcomeSummary(const PanelOutcome& outcome)
     return why.isEmpty() ? QStringLiteral("failed") : QStringLiteral("failed (%1)").arg(why);
 }
 
-QString traceHeading(const PanelOutcome& outcome)
+QStringList traceText(const PanelOutcome& outcome, const QString& program)
 {
-    return QStringLiteral("Line trace of the %1 on %2 at %3 baud:")
-        .arg(panelActionName(outcome.action), outcome.device)
-        .arg(outcome.baud);
+    const QString when = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    QStringList text = {
+        QStringLiteral("Line trace of the %1 on %2 at %3 baud:").arg(panelActionName(outcome.action), outcome.device).arg(outcome.baud),
+        QStringLiteral("Program: ") + program,
+        QStringLiteral("Device: ") + outcome.device,
+        QStringLiteral("Baud: %1").arg(outcome.baud),
+        QStringLiteral("Parity: ") + (outcome.evenParity ? QStringLiteral("even") : QStringLiteral("none")),
+        QStringLiteral("Address: ") + (outcome.address ? QString::number(*outcome.address) : QStringLiteral("none (addressing off)")),
+        QStringLiteral("Started: ") + outcome.started.toString(when),
+        QStringLiteral("Outcome: ") + outcomeSummary(outcome),
+        QString(),
+    };
+    return text + traceLines(outcome.trace);
+}
+
+QString traceFileName(const PanelOutcome& outcome)
+{
+    static const QRegularExpression scheme(QStringLiteral("^(tcp|tls)://|^/dev/"));
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._]+"));
+    static const QRegularExpression ends(QStringLiteral("^-+|-+$"));
+    QString device = outcome.device;
+    device.remove(scheme).replace(unsafe, QStringLiteral("-")).remove(ends);
+    return QStringLiteral("trace-%1-%2.txt").arg(device, outcome.started.toString(QStringLiteral("yyyyMMdd-HHmmss")));
 }
 
 QString lastTransferText(const std::optional<PanelOutcome>& last)

@@ -48,6 +48,7 @@ struct PanelOutcome {
     bool evenParity = false;
     std::optional<int> address;
     QString config;
+    QDateTime started;
     QDateTime ended;
     double seconds = 0;
 
@@ -63,11 +64,15 @@ QString oneLine(const QString& text);
 PanelOutcome failedOutcome(PanelAction action, const QString& message);
 
 // "OK", "panel differs (12 words)", "incomplete (7 of 18 written)", "failed (no
-// answer)", "cancelled".
+// answer)", "cancelled"; "not started" for one cancelled before its first frame.
 QString outcomeSummary(const PanelOutcome& outcome);
-// Above the frames of a command's line trace: "Line trace of the send on /dev/pts/3 at
-// 9600 baud:".
-QString traceHeading(const PanelOutcome& outcome);
+// A command's line trace as text, as dnpcfg --trace prints it and the desk copies and
+// saves it: the heading ("Line trace of the send on /dev/pts/3 at 9600 baud:", then the
+// program, the device, baud rate, parity, address, when it began and how it ended, a
+// line each), an empty line, and a line per frame (traceLines).
+QStringList traceText(const PanelOutcome& outcome, const QString& program);
+// The name a saved trace is offered under: "trace-ttyUSB0-20261208-104105.txt".
+QString traceFileName(const PanelOutcome& outcome);
 // The overview's "Last transfer": "Verify: panel differs (12 words) at 10:41", "Send:
 // incomplete (7 of 18 written) at 10:43"; "None in this run".
 QString lastTransferText(const std::optional<PanelOutcome>& last);

@@ -15,23 +15,24 @@ const QString kMainSaveText = QStringLiteral("Overwrite previously saved configu
 const QString kEditorSaveCaption = QStringLiteral("Save Confirmation");
 const QString kEditorSaveText = QStringLiteral("Overwrite previously saved configurations?");
 const QString kNewFileName = QStringLiteral("new.dnp");
+const QString kSavedText = QStringLiteral("Saved %1");
 
 }  // namespace
 
 FileDialogSettings openConfigDialogSettings()
 {
-    return {QStringLiteral("Open Configuration"), QString(), QStringLiteral("dnp"),
-            QStringLiteral("dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*"), {}};
+    return {QStringLiteral("Open Configuration"), QString(), QStringLiteral("dnp"), kConfigFilter, {}};
 }
 
-FileDialogSettings saveConfigDialogSettings()
+FileDialogSettings saveConfigDialogSettings(const QString& fileName)
 {
-    return {QStringLiteral("Save Configuration"), QStringLiteral("*.dnp"), QStringLiteral("dnp"), QStringLiteral("dnp"), {}};
+    return {QStringLiteral("Save Configuration"), fileName, QStringLiteral("dnp"), kConfigFilter, {}};
 }
 
-FileDialogSettings saveReportDialogSettings()
+FileDialogSettings saveReportDialogSettings(const QString& configurationName)
 {
-    return {QStringLiteral("Save Report"), QStringLiteral("*.txt"), QStringLiteral("txt"), QStringLiteral("txt"), {}};
+    return {QStringLiteral("Save Report"), QFileInfo(configurationName).completeBaseName() + QStringLiteral("-report.txt"),
+            QStringLiteral("txt"), kTextFilesFilter, {}};
 }
 
 Workspace::Workspace(UserPrompts& prompts, WorkspaceSetup setup, QObject* parent)
@@ -218,7 +219,10 @@ Result<void> Workspace::writeReport(const QString& path, const ReportHeaderTexts
 
 std::optional<QString> Workspace::chosenFile(FileDialogSettings dialog, bool save)
 {
-    if (setup_.desk)
+    // A save starts beside the configuration's file, anything else where the last dialog ended.
+    if (save && !filePath_.isEmpty())
+        dialog.folder = QFileInfo(filePath_).absolutePath();
+    else if (setup_.desk)
         dialog.folder = setup_.desk->lastFolder();
     std::optional<QString> path = save ? prompts_.saveFileName(dialog) : prompts_.openFileName(dialog);
     if (path && setup_.desk)
@@ -267,7 +271,7 @@ void Workspace::tellUnreadable(const Error& error, const QString& cannotRead)
 }
 
 bool Workspace::saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
-                         const std::function<Result<void>(const QString&)>& write)
+                         const std::function<Result<void>(const QString&)>& write, const QString& told)
 {
     const std::optional<QString> path = chosenFile(dialog, true);
     if (!path)
@@ -282,14 +286,18 @@ bool Workspace::saveWith(const FileDialogSettings& dialog, const Confirmation& c
         return false;
     }
     const Result<void> written = write(*path);
-    if (!written)
+    if (!written) {
         prompts_.error(written.error().message);
-    return written.ok();
+        return false;
+    }
+    emit noted(told.arg(QFileInfo(*path).absoluteFilePath()));
+    return true;
 }
 
 bool Workspace::saveConfiguration(const Confirmation& confirmation)
 {
-    const bool saved = saveWith(saveConfigDialogSettings(), confirmation, [this](const QString& path) { return save(path); });
+    const bool saved = saveWith(saveConfigDialogSettings(fileName()), confirmation,
+                                [this](const QString& path) { return save(path); }, kSavedText);
     if (saved && setup_.desk)
         setup_.desk->addRecentFile(filePath_);
     return saved;
@@ -311,6 +319,7 @@ bool Workspace::saveInPlace(const Confirmation& confirmation)
         prompts_.error(written.error().message);
         return false;
     }
+    emit noted(kSavedText.arg(filePath_));
     if (setup_.desk)
         setup_.desk->addRecentFile(filePath_);
     return true;
@@ -328,8 +337,9 @@ bool Workspace::reportWithDialog(const std::function<std::optional<ReportHeaderT
         return false;
     // The texts are the configuration's even when no file is chosen.
     takeReportHeader(*header);
-    return saveWith(saveReportDialogSettings(), {kMainSaveCaption, kMainSaveText},
-                    [this, header](const QString& path) { return writeReport(path, *header); });
+    return saveWith(saveReportDialogSettings(fileName()), {kMainSaveCaption, kMainSaveText},
+                    [this, header](const QString& path) { return writeReport(path, *header); },
+                    QStringLiteral("Saved the report to %1"));
 }
 
 // --- the editors -----------------------------------------------------------------------
@@ -376,10 +386,17 @@ void Workspace::showOrderWindow(SortMode mode, const std::function<void()>& show
 {
     if (refuseWhileRunning())
         return;
-    if (mode == SortMode::Send)
+    switch (mode) {
+    case SortMode::Send:
         order_.showSendMode();
-    else
+        break;
+    case SortMode::Retrieve:
         order_.showRetrieveMode();
+        break;
+    case SortMode::Order:
+        order_.showOrderMode();
+        break;
+    }
     show();
 }
 

@@ -55,15 +55,23 @@ inline const QString kPanelAnsweredText = QStringLiteral("The panel answered.");
 inline const QString kClearAllText =
     QStringLiteral("Clear the selections of all four classes and the unsolicited settings?");
 
-// The dialogs of the file commands.
-FileDialogSettings openConfigDialogSettings();  // "Open Configuration", the .dnp filter, "dnp"
-FileDialogSettings saveConfigDialogSettings();  // "Save Configuration", "*.dnp", "dnp", filter "dnp"
-FileDialogSettings saveReportDialogSettings();  // "Save Report", "*.txt", "txt", filter "txt"
+// The file types of the file dialogs, named alike.
+inline const QString kConfigFilter = QStringLiteral("DNP configurations (*.dnp)|*.dnp|All files (*)|*");
+inline const QString kTextFilesFilter = QStringLiteral("Text files (*.txt)|*.txt|All files (*)|*");
+inline const QString kPointListFilter = QStringLiteral("CSV point lists (*.csv)|*.csv|DNP3 Device Profiles (*.xml)|*.xml");
+
+// The dialogs of the file commands; a save suggests a name from the configuration's.
+FileDialogSettings openConfigDialogSettings();  // "Open Configuration", kConfigFilter, "dnp"
+// "Save Configuration", the name given ("feeder12.dnp"), "dnp", kConfigFilter
+FileDialogSettings saveConfigDialogSettings(const QString& fileName);
+// "Save Report", "feeder12-report.txt" for feeder12.dnp, "txt", kTextFilesFilter
+FileDialogSettings saveReportDialogSettings(const QString& configurationName);
 // "Export Point List", CSV or XML, suggesting the configuration's name with ".csv"
 // ("feeder12.csv" for feeder12.dnp); the dialog gives a file the chosen type's extension.
 FileDialogSettings exportDialogSettings(const QString& configurationName);
-FileDialogSettings compareDialogSettings();     // "Compare With File", the .dnp filter
-FileDialogSettings saveTraceDialogSettings();   // "Save Line Trace", "*.txt"
+FileDialogSettings compareDialogSettings();     // "Compare With File", kConfigFilter
+// "Save Line Trace", the name given (traceFileName), "txt", kTextFilesFilter
+FileDialogSettings saveTraceDialogSettings(const QString& fileName);
 FileDialogSettings importDialogSettings();      // "Import Point List", CSV, XML or any file
 
 // The type an exported point list takes from its file's name: a Device Profile
@@ -82,15 +90,27 @@ struct ComparedFile {
 // full name ("Binary Input"), and a point only in A or only in B with its DNP point
 // number(s) in the configuration that has it.
 QStringList differenceTableRow(const ConfigDifference& difference, const ConfigState& a, const ConfigState& b);
+// The same without the configurations: the type's full name, no point numbers added (a
+// verify of the panel).
+QStringList differenceTableRow(const ConfigDifference& difference);
+
+// The overview's rows of unsolicited settings: dead band, minimum events, notification delay.
+constexpr int kUnsolicitedRowCount = 3;
 
 // What the main window's overview shows: the points of each type in each class, the
-// words they take, the mapping a send uses, the port, and the last transfer.
+// unsolicited settings of each event class, the words the Class 0 points take, the
+// mapping a send uses, the port, the file's folder, the last transfer, and for a new
+// configuration the first step.
 struct DeskOverview {
     std::array<std::array<int, 4>, kPointTypeCount> points = {};  // by point type, by class
+    // By row, by event class 1-3: "2 %", "1", "0".
+    std::array<std::array<QString, 3>, kUnsolicitedRowCount> unsolicited = {};
     WordBudget words = {};
     QString mapping = {};
     QString port = {};  // "COM 1 (/dev/ttyS0), 9600 baud"; "None chosen"
+    QString folder = {};  // "/home/eng"; "Not saved yet"
     QString lastTransfer = {};
+    QString firstStep = {};  // "Choose Class 0 points: Configuration > Class 0"; "" once there are some
 };
 
 // What dnpcfg's link options and a jobs file's columns put in place of the settings for
@@ -133,6 +153,9 @@ public:
     const RetrievedConfig& lastRetrieved() const { return lastRetrieved_; }
     // What went over the line in the last panel command (a send's read-back after it).
     const std::vector<LineEvent>& lastTrace() const { return lastTrace_; }
+    // The same as text, under the heading of the command that ended (traceText); the
+    // frames alone while a command runs.
+    QStringList lastTraceText() const;
     // Its name, "new.dnp" for a new configuration.
     QString fileName() const;
     // The caption, with " *" while the configuration holds unsaved changes.
@@ -221,7 +244,7 @@ public:
     Result<void> saveClassEdit() override;
     bool clearClassEdit() override;
 
-    // The order window in its mode (Send or Retrieve), shown by `show`.
+    // The order window in its mode (Send, Retrieve or the order alone), shown by `show`.
     void showOrderWindow(SortMode mode, const std::function<void()>& show);
     void moveOrderItem(PointType type, int from, int to) override;
     void chooseMapping(Mapping mapping) override;
@@ -336,6 +359,9 @@ signals:
     void transferEnded(const dnp::TransferResult& result);
     // A panel command has ended (lastOutcome() holds the same value).
     void panelCommandEnded(const dnp::PanelOutcome& outcome);
+    // A file command of the window says what it wrote or read, for the status bar:
+    // "Saved /home/eng/feeder12.dnp".
+    void noted(const QString& text);
 
 private:
     // The tests look at what the window shows through these.
@@ -369,8 +395,9 @@ private:
     // The configuration with what a file (or a point list) holds over it.
     ConfigState withFileData(const ConfigFileData& data) const;
     void markSaved();
+    // `told`: what the status bar says once the file is written ("Saved %1").
     bool saveWith(const FileDialogSettings& dialog, const Confirmation& confirmation,
-                  const std::function<Result<void>(const QString&)>& write);
+                  const std::function<Result<void>(const QString&)>& write, const QString& told);
     bool saveConfiguration(const Confirmation& confirmation);
     bool saveInPlace(const Confirmation& confirmation);
     bool openTold(const QString& path);
@@ -401,12 +428,14 @@ private:
     };
     struct TestStep {
         TcomSetIni settings;  // what the test runs with (the dialog's choice, before it is saved)
+        bool typed = false;   // the settings dialog's: its device is named as typed there
     };
     using PanelStep = std::variant<SendStep, ReadBackStep, RetrieveStep, VerifyStep, TestStep>;
     struct PanelCommand {
         PanelAction action;
         PanelStep step;
         QElapsedTimer clock = {};
+        QDateTime began = {};
         std::vector<LineEvent> trace = {};
         LinkTarget target = {};
         TransferLink link = {};
@@ -452,7 +481,7 @@ private:
     SortModel order_;
     mutable std::unique_ptr<TcomSetIni> settings_;
     LinkOverride override_;
-    std::optional<int> chosenPort_;  // the COM number Select Port gave for this panel command
+    std::optional<PortChoice> chosenPort_;  // what Select Port gave for this panel command
     std::unique_ptr<Link> link_;
     Exchange exchange_;
     std::optional<PanelCommand> command_;

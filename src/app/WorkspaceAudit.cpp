@@ -6,7 +6,9 @@
 #include "comm/SerialPort.h"
 #include "files/ConfigFile.h"
 #include "files/SafeWrite.h"
+#include "model/Regional.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace dnp {
@@ -44,7 +46,7 @@ QString numbersIn(const ConfigState& state, PointType type, int typeIndex)
 FileDialogSettings exportDialogSettings(const QString& configurationName)
 {
     return {QStringLiteral("Export Point List"), QFileInfo(configurationName).completeBaseName() + QStringLiteral(".csv"),
-            QStringLiteral("csv"), QStringLiteral("CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml"), {}};
+            QStringLiteral("csv"), kPointListFilter, {}};
 }
 
 FileDialogSettings compareDialogSettings()
@@ -59,15 +61,22 @@ PointListFormat exportFormatOf(const QString& path)
     return pointListFormatForPath(path).value_or(PointListFormat::Csv);
 }
 
-QStringList differenceTableRow(const ConfigDifference& difference, const ConfigState& a, const ConfigState& b)
+QStringList differenceTableRow(const ConfigDifference& difference)
 {
     constexpr int kTypeColumn = 1;
+    QStringList cells = differenceCells(difference);
+    if (difference.type)
+        cells[kTypeColumn] = pointListTypeName(*difference.type);
+    return cells;
+}
+
+QStringList differenceTableRow(const ConfigDifference& difference, const ConfigState& a, const ConfigState& b)
+{
     constexpr int kAColumn = 4;
     constexpr int kBColumn = 5;
-    QStringList cells = differenceCells(difference);
+    QStringList cells = differenceTableRow(difference);
     if (!difference.type)
         return cells;
-    cells[kTypeColumn] = pointListTypeName(*difference.type);
     if (difference.kind == DifferenceKind::OnlyInA)
         cells[kAColumn] = numbersIn(a, *difference.type, difference.typeIndex);
     else if (difference.kind == DifferenceKind::OnlyInB)
@@ -87,10 +96,20 @@ DeskOverview Workspace::overview() const
         for (int cls = 0; cls < 4; ++cls)
             for (int i = 0; i < pointCount(type); ++i)
                 overview.points[typeNumber(type)][cls] += state_.selected(cls, type, i) ? 1 : 0;
+    for (int cls = 1; cls <= 3; ++cls) {
+        const std::uint16_t events = state_.eventsWord(cls);
+        overview.unsolicited[0][cls - 1] = formatDecimal(state_.deadband(cls) / 10.0) + QStringLiteral(" %");
+        overview.unsolicited[1][cls - 1] = QString::number(minimumEventsOf(events));
+        overview.unsolicited[2][cls - 1] = QString::number(notificationDelayOf(events));
+    }
     overview.words = order_.words();
     overview.mapping = mappingText(order_.mapping());
     overview.port = portText(settings());
+    overview.folder = filePath_.isEmpty() ? QStringLiteral("Not saved yet")
+                                          : QDir::toNativeSeparators(QFileInfo(filePath_).absolutePath());
     overview.lastTransfer = lastTransferText(lastOutcome_);
+    if (filePath_.isEmpty() && overview.words.used == 0)
+        overview.firstStep = QStringLiteral("Choose Class 0 points: Configuration > Class 0");
     return overview;
 }
 
@@ -145,7 +164,7 @@ bool Workspace::exportWithDialog()
         if (!exported->warning.isEmpty())
             prompts_.information(exported->warning);
         return {};
-    });
+    }, QStringLiteral("Exported the point list to %1"));
 }
 
 std::optional<ComparedFile> Workspace::compareWithDialog()

@@ -57,7 +57,8 @@ FileDialogSettings exportHistoryDialogSettings()
 bool Workspace::exportHistoryWithDialog(const std::vector<HistoryRecord>& records)
 {
     return saveWith(exportHistoryDialogSettings(), {},
-                    [&records](const QString& path) { return writeFileSafely(path, historyCsv(records)); });
+                    [&records](const QString& path) { return writeFileSafely(path, historyCsv(records)); },
+                    QStringLiteral("Exported the history to %1"));
 }
 
 }  // namespace dnp

@@ -7,6 +7,8 @@
 #include "files/PointListImport.h"
 #include "files/SafeWrite.h"
 
+#include <QFileInfo>
+
 namespace dnp {
 namespace {
 
@@ -17,7 +19,7 @@ const QString kCannotImportText = QStringLiteral("The point list cannot be read.
 FileDialogSettings importDialogSettings()
 {
     return {QStringLiteral("Import Point List"), QString(), QStringLiteral("csv"),
-            QStringLiteral("CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml|All Files (*.*)|*.*"), {}};
+            kPointListFilter + QStringLiteral("|All files (*)|*"), {}};
 }
 
 Result<QString> Workspace::importPointList(const QString& listPath, PointListFormat format)
@@ -52,9 +54,15 @@ bool Workspace::importWithDialog()
         return false;
     const Result<QString> imported = importPointList(*path, exportFormatOf(*path));
     if (!imported) {
-        tellUnreadable(imported.error(), kCannotImportText);
+        const Error& error = imported.error();
+        if (error.unopened())
+            tellUnreadable(error, kCannotImportText);
+        else  // the file named once, then a problem a line
+            prompts_.showProblems(kCannotImportText + QLatin1Char('\n') + error.message.section(QLatin1Char('\n'), 0, 0),
+                                  error.message.section(QLatin1Char('\n'), 1).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
         return false;
     }
+    emit noted(QStringLiteral("Imported %1").arg(QFileInfo(*path).absoluteFilePath()));
     if (!imported->isEmpty())
         prompts_.information(*imported);
     return true;

@@ -10,6 +10,7 @@
 #include "comm/Tls.h"
 #include "files/FileAccess.h"
 #include "files/SafeWrite.h"
+#include "model/Version.h"
 
 #include <QFileInfo>
 #include <utility>
@@ -29,20 +30,27 @@ TcomSetIni Workspace::lineSettings() const
 }
 
 // The device of the transfer: the one named directly, else the chosen COM number's
-// (Select Port is asked once a panel command when none is chosen).
+// (Select Port is asked once a panel command when none is chosen: a number or a device
+// typed). The settings dialog's test names the device as it was typed there.
 Result<LinkTarget> Workspace::linkTarget(const TcomSetIni& s)
 {
+    const auto named = [&s](const QString& device) { return LinkTarget{device, 0, s.tlsFor(device)}; };
     if (override_.device)
-        return LinkTarget{*override_.device, 0, s.tlsFor(*override_.device)};
+        return named(*override_.device);
     int com = s.ComPort;
     if (com == 0 && !chosenPort_)
         chosenPort_ = prompts_.selectPort(ports().present, s.portDevices());
-    if (com == 0 && chosenPort_)
-        com = *chosenPort_;
+    if (com == 0 && chosenPort_) {
+        if (const QString* typed = std::get_if<QString>(&*chosenPort_))
+            return named(*typed);
+        com = std::get_if<int>(&*chosenPort_) ? std::get<int>(*chosenPort_) : 0;
+    }
     if (com < 1)
         return failure(kComNumberNotSetText +
                        QStringLiteral("\nNo serial port is chosen. Choose one in Communication Settings."));
     const QString device = portDeviceName(com, s.portDevices());
+    if (const auto* test = std::get_if<TestStep>(&command_->step); test && test->typed)
+        return named(device);
     return LinkTarget{device, com, s.tlsFor(device)};
 }
 
@@ -84,6 +92,7 @@ bool Workspace::beginPanelCommand(PanelAction action, PanelStep step)
     chosenPort_.reset();
     command_.emplace(PanelCommand{action, std::move(step)});
     command_->clock.start();
+    command_->began = clock();
     if (const Result<void> recordable = checkHistoryRequired(); !recordable) {
         command_->unrecordable = true;
         refuseCommand(recordable.error().message);
@@ -107,6 +116,13 @@ void Workspace::startTransfer(const TcomSetIni& s)
     if (const Result<void> address = checkStoredAddress(s); !address)
         return refuseCommand(address.error().message);
     const Result<LinkTarget> target = linkTarget(s);
+    // Cancel in Select Port: the command ends quietly, nothing started.
+    if (chosenPort_ && std::holds_alternative<PortCancelled>(*chosenPort_)) {
+        PanelOutcome notStarted = failedOutcome(command_->action, {});
+        notStarted.result = PanelResult::Cancelled;
+        notStarted.transfer = TransferOutcome::Cancelled;
+        return endCommand(std::move(notStarted));
+    }
     if (!target)
         return refuseCommand(target.error().message, TransferOutcome::PortError);
     const TransferLink settings = transferLink(s);
@@ -145,7 +161,7 @@ void Workspace::send(Mapping mapping, bool readBack)
     if (!built) {
         QString refusal = built.error().message;
         if (const WordBudget words = order_.words(); words.over())
-            refusal += QLatin1Char('\n') + words.overText();
+            refusal += QLatin1Char('\n') + words.removeText();
         return refuseCommand(refusal);
     }
     startTransfer(lineSettings());
@@ -182,7 +198,7 @@ void Workspace::testPanel(const CommChoice& choice)
     TcomSetIni s = settings();
     const Result<void> stored = s.store(choice);
     s.mapIntoRange();
-    if (!beginPanelCommand(PanelAction::Test, TestStep{s}))
+    if (!beginPanelCommand(PanelAction::Test, TestStep{s, true}))
         return;
     if (!stored)
         return refuseCommand(stored.error().message);
@@ -429,6 +445,7 @@ void Workspace::endCommand(PanelOutcome outcome)
     outcome.evenParity = command.link.evenParity;
     if (command.link.addressing.enabled)
         outcome.address = command.link.addressing.address;
+    outcome.started = command.began;
     outcome.ended = clock();
     outcome.seconds = command.clock.elapsed() / 1000.0;
     lastTrace_ = outcome.trace;
@@ -469,19 +486,28 @@ bool Workspace::trustCertificate(const QString& device, const QByteArray& finger
     return true;
 }
 
-FileDialogSettings saveTraceDialogSettings()
+FileDialogSettings saveTraceDialogSettings(const QString& fileName)
 {
-    return {QStringLiteral("Save Line Trace"), QStringLiteral("*.txt"), QStringLiteral("txt"), QStringLiteral("txt"), {}};
+    return {QStringLiteral("Save Line Trace"), fileName, QStringLiteral("txt"), kTextFilesFilter, {}};
+}
+
+QStringList Workspace::lastTraceText() const
+{
+    if (command_ || !lastOutcome_)
+        return traceLines(lastTrace_);
+    return traceText(*lastOutcome_, kProgramCaption + QLatin1Char(' ') + QString::fromLatin1(kVersion));
 }
 
 Result<void> Workspace::saveTrace(const QString& path) const
 {
-    return writeFileSafely(path, (traceLines(lastTrace_).join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    return writeFileSafely(path, (lastTraceText().join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
 }
 
 bool Workspace::saveTraceWithDialog()
 {
-    return saveWith(saveTraceDialogSettings(), {}, [this](const QString& path) { return saveTrace(path); });
+    const QString name = lastOutcome_ && !command_ ? traceFileName(*lastOutcome_) : QStringLiteral("trace.txt");
+    return saveWith(saveTraceDialogSettings(name), {}, [this](const QString& path) { return saveTrace(path); },
+                    QStringLiteral("Saved the line trace to %1"));
 }
 
 // A retrieved configuration replaces the current one: its selections, Class 0 order

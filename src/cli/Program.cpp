@@ -1,6 +1,7 @@
 #include "cli/Program.h"
 
 #include "comm/LineTrace.h"
+#include "model/Version.h"
 
 #include <QEventLoop>
 
@@ -121,8 +122,7 @@ int Program::panelCommand(const std::function<void()>& start, bool trace)
         });
     if (trace)
         QObject::connect(&workspace, &Workspace::panelCommandEnded, &workspace, [this](const PanelOutcome& outcome) {
-            io.err << traceHeading(outcome) << "\n";
-            for (const QString& line : traceLines(outcome.trace))
+            for (const QString& line : traceText(outcome, QStringLiteral("dnpcfg ") + QString::fromLatin1(kVersion)))
                 io.err << line << "\n";
             io.err.flush();
         });

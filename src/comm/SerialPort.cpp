@@ -158,9 +158,12 @@ Result<void> TApdComPort::openDevice()
         close();
     const QString& device = target().device;
     const auto openFailure = [](const QString& text, const QString& advice) { return failure(text + QLatin1Char('\n') + advice); };
-    // A device dnpcfg --device names is the user's own choice: no settings to go to.
-    const QString missing = QStringLiteral("Port %1 does not exist.").arg(target().label()) +
-                            (target().comNumber > 0 ? QStringLiteral(" Choose a port in Communication Settings.") : QString());
+    // A device named directly (typed in the settings dialog or Select Port, dnpcfg
+    // --device) is the user's own choice: no settings to go to.
+    const QString missing =
+        target().comNumber > 0
+            ? QStringLiteral("Port %1 does not exist. Choose a port in Communication Settings.").arg(target().label())
+            : QStringLiteral("The device %1 does not exist. Check the cable or type another device.").arg(device);
     const QString busy = QStringLiteral("%1 is in use by another program.").arg(device);
     const QString unopenable = QStringLiteral("Port %1 cannot be opened.").arg(target().label());
     const QString refused =

@@ -12,6 +12,11 @@ QString retrieveCaption()
     return QStringLiteral("Retrieve Configuration");
 }
 
+QString orderCaption()
+{
+    return QStringLiteral("Class 0 Order");
+}
+
 QString orderListLabel(PointType type)
 {
     static const char* const labels[kPointTypeCount] = {
@@ -50,17 +55,40 @@ QStringList SortModel::retrievedTexts(PointType type) const
     return numberedTexts(type, dnpPointNumbers(type, found));
 }
 
-void SortModel::showSendMode()
+int SortModel::helpTopic() const
 {
-    mode_ = SortMode::Send;
-    caption_ = sendCaption();
+    switch (mode_) {
+    case SortMode::Send:
+        return kSendHelpTopic;
+    case SortMode::Retrieve:
+        return kRetrieveHelpTopic;
+    case SortMode::Order:
+        break;
+    }
+    return kClass0OrderHelpTopic;
+}
+
+void SortModel::showOrderLists(SortMode mode, const QString& caption)
+{
+    mode_ = mode;
+    caption_ = caption;
     mapping_ = Mapping::Individual;
     shownOrder_ = state_.Class0Order;
 }
 
+void SortModel::showSendMode()
+{
+    showOrderLists(SortMode::Send, sendCaption());
+}
+
+void SortModel::showOrderMode()
+{
+    showOrderLists(SortMode::Order, orderCaption());
+}
+
 void SortModel::restoreShownOrder()
 {
-    if (mode_ == SortMode::Send && shownOrder_)
+    if (showsOrder() && shownOrder_)
         state_.Class0Order = *shownOrder_;
 }
 

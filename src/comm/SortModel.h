@@ -16,10 +16,13 @@
 
 namespace dnp {
 
-enum class SortMode { Send, Retrieve };
+// Send: the order lists and the send controls; Retrieve: what a retrieve found; Order:
+// the order lists alone, kept with OK.
+enum class SortMode { Send, Retrieve, Order };
 
 QString sendCaption();      // "Send Configuration"
 QString retrieveCaption();  // "Retrieve Configuration"
+QString orderCaption();     // "Class 0 Order"
 // "Binary Inputs - Selected Data", ... by point type.
 QString orderListLabel(PointType type);
 
@@ -30,8 +33,10 @@ public:
     SortMode mode() const { return mode_; }
     // "Send/Retrieve" until a mode is shown, then the mode's caption.
     const QString& caption() const { return caption_; }
-    // The help topic of the mode shown: Send 39, Retrieve 40.
-    int helpTopic() const { return mode_ == SortMode::Send ? kSendHelpTopic : kRetrieveHelpTopic; }
+    // The help topic of the mode shown: Send 39, Retrieve 40, Order 41.
+    int helpTopic() const;
+    // Send and Order show the order lists, which may be changed.
+    bool showsOrder() const { return mode_ != SortMode::Retrieve; }
     Mapping mapping() const { return mapping_; }
     std::optional<Mapping> retrievedMapping() const { return retrievedMapping_; }  // none: no item chosen
 
@@ -50,8 +55,10 @@ public:
     // Send: the order lists of the configuration, individual mapping chosen; the order
     // they show is kept to go back to.
     void showSendMode();
-    // The Class 0 order the send mode was shown with, back in place (its Cancel);
-    // nothing in the retrieve mode.
+    // Order: the order lists alone; the order they show is kept to go back to.
+    void showOrderMode();
+    // The Class 0 order the send or order mode was shown with, back in place (its
+    // Cancel); nothing in the retrieve mode.
     void restoreShownOrder();
     // Retrieve: empty retrieve lists, no mapping item chosen.
     void showRetrieveMode();
@@ -72,6 +79,8 @@ public:
     void showRetrieved(const RetrievedConfig& retrieved);
 
 private:
+    void showOrderLists(SortMode mode, const QString& caption);
+
     ConfigState& state_;
     SortMode mode_ = SortMode::Send;
     QString caption_ = QStringLiteral("Send/Retrieve");

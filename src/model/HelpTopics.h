@@ -16,6 +16,7 @@ constexpr int kClass2HelpTopic = 37;
 constexpr int kClass3HelpTopic = 38;
 constexpr int kSendHelpTopic = 39;
 constexpr int kRetrieveHelpTopic = 40;
+constexpr int kClass0OrderHelpTopic = 41;
 constexpr int kReportHeaderHelpTopic = 42;
 constexpr int kCommSettingsHelpTopic = 108;
 constexpr int kHistoryHelpTopic = 120;
@@ -33,13 +34,14 @@ struct HelpPage {
 };
 
 // Every page, in the order of the help window's contents list.
-inline constexpr std::array<HelpPage, 15> kHelpPages = {{
+inline constexpr std::array<HelpPage, 16> kHelpPages = {{
     {kHelpContents, HelpSection::Contents, "index.html", "Contents"},
     {kNoHelpTopic, HelpSection::Windows, "main-window.html", "Main window and files"},
     {kClass0HelpTopic, HelpSection::Windows, "class0.html", "Class 0 Selection"},
     {kClass1HelpTopic, HelpSection::Windows, "class1.html", "Class 1 Selection"},
     {kClass2HelpTopic, HelpSection::Windows, "class2.html", "Class 2 Selection"},
     {kClass3HelpTopic, HelpSection::Windows, "class3.html", "Class 3 Selection"},
+    {kClass0OrderHelpTopic, HelpSection::Windows, "class0-order.html", "Class 0 Order"},
     {kSendHelpTopic, HelpSection::Windows, "send.html", "Send Configuration"},
     {kRetrieveHelpTopic, HelpSection::Windows, "retrieve.html", "Retrieve Configuration"},
     {kReportHeaderHelpTopic, HelpSection::Windows, "report-header.html", "Report Header"},

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <variant>
 
 namespace dnp {
 
@@ -19,6 +20,13 @@ struct FileDialogSettings {
     QString filter;            // "dnp", or "dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*"
     QString folder;            // where the dialog starts; empty: the current folder
 };
+
+// "Select Port"'s answer: Cancel, a COM number, or a device typed (a path, tcp:// or
+// tls://HOST:PORT).
+struct PortCancelled {
+    bool operator==(const PortCancelled&) const = default;
+};
+using PortChoice = std::variant<PortCancelled, int, QString>;
 
 // The answers to "Save changes to <name>?".
 enum class SaveChoice { Save, Discard, Cancel };
@@ -45,8 +53,14 @@ public:
     virtual std::optional<QString> saveFileName(const FileDialogSettings& settings) = 0;
     // "Select Port", when a transfer starts with no port chosen: the COM numbers whose
     // device is present (`ports`; `devices` maps numbers to devices); the number chosen,
-    // or nothing when cancelled.
-    virtual std::optional<int> selectPort(const QList<int>& ports, const QMap<int, QString>& devices) = 0;
+    // a device typed or Cancel; nothing where nobody can be asked.
+    virtual std::optional<PortChoice> selectPort(const QList<int>& ports, const QMap<int, QString>& devices) = 0;
+    // A file's problems, one a line ("line 13: ..."), under a heading that names the file
+    // once. Where no list can be shown, told as an error: the heading, then the lines.
+    virtual void showProblems(const QString& heading, const QStringList& problems)
+    {
+        error(problems.isEmpty() ? heading : heading + QLatin1Char('\n') + problems.join(QLatin1Char('\n')));
+    }
     // Two configurations' differences (A and B), under a heading that names them.
     virtual void showDifferences(const QString& heading, const ConfigDifferences& differences) = 0;
     // The question shown (confirm) is withdrawn: its box closes as if cancelled.
@@ -73,7 +87,7 @@ public:
     SaveChoice askSaveChanges(const QString&) override { return SaveChoice::Discard; }
     std::optional<QString> openFileName(const FileDialogSettings&) override { return std::nullopt; }
     std::optional<QString> saveFileName(const FileDialogSettings&) override { return std::nullopt; }
-    std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override { return std::nullopt; }
+    std::optional<PortChoice> selectPort(const QList<int>&, const QMap<int, QString>&) override { return std::nullopt; }
     void withdrawQuestion() override {}
     void showHelp(int) override {}
 };

@@ -28,6 +28,13 @@ QString WordBudget::overText() const
     return QStringLiteral("The Class 0 points take %1 words; the panel takes %2.").arg(used).arg(kMaxListWords);
 }
 
+QString WordBudget::removeText() const
+{
+    return QStringLiteral("Class 0 takes %1 of the panel's %2 words; remove points in the Class 0 editor.")
+        .arg(used)
+        .arg(kMaxListWords);
+}
+
 WordBudget wordBudget(const ConfigState& state)
 {
     return {listWordCount(state)};

@@ -25,6 +25,9 @@ struct WordBudget {
     QString text() const;
     // "The Class 0 points take 250 words; the panel takes 240."
     QString overText() const;
+    // Under a refused send: "Class 0 takes 251 of the panel's 240 words; remove points in
+    // the Class 0 editor."
+    QString removeText() const;
 };
 
 // The words the Class 0 points of a configuration take, as the image counts them.

@@ -41,6 +41,30 @@ protected:
 
 // --- Save ---
 
+// Save, Save As, Report, Export and Import suggest names from the configuration's and
+// say what they wrote or read; the save dialogs start beside the configuration's file.
+TEST_F(DeskTest, FileCommandsSuggestNamesAndSayWhatTheyDid)
+{
+    QStringList noted;
+    QObject::connect(&ws, &Workspace::noted, [&](const QString& text) { noted << text; });
+    use(richConfiguration());
+    prompts.fileAnswers = {path("feeder12.dnp"), path("feeder12.csv"), path("feeder12-report.txt"), path("feeder12.csv")};
+    ASSERT_TRUE(ws.saveWithDialog());
+    ASSERT_TRUE(ws.saveInPlace());
+    ASSERT_TRUE(ws.exportWithDialog());
+    ASSERT_TRUE(ws.reportWithDialog([] { return ReportHeaderTexts{"Feeder 12", "None"}; }));
+    ASSERT_TRUE(ws.importWithDialog());
+    QStringList suggested;
+    for (const Shown& shown : prompts.shown)
+        if (shown.kind == Shown::SaveDialog || shown.kind == Shown::OpenDialog)
+            suggested << shown.dialog.fileName + " in " + shown.dialog.folder;
+    EXPECT_EQ(suggested, (QStringList{"new.dnp in ", "feeder12.csv in " + dir.path(), "feeder12-report.txt in " + dir.path(),
+                                      " in "}));
+    EXPECT_EQ(noted, (QStringList{"Saved " + path("feeder12.dnp"), "Saved " + path("feeder12.dnp"),
+                                  "Exported the point list to " + path("feeder12.csv"),
+                                  "Saved the report to " + path("feeder12-report.txt"), "Imported " + path("feeder12.csv")}));
+}
+
 TEST_F(DeskTest, SaveWritesTheFileItCameFromWithoutADialog)
 {
     use(richConfiguration());
@@ -148,7 +172,7 @@ TEST_F(DeskTest, TheExportTakesItsTypeFromTheFilesExtension)
         QFile::remove(path(c.file));
     }
     EXPECT_EQ(exportDialogSettings("new.dnp").fileName, "new.csv");
-    EXPECT_EQ(exportDialogSettings("new.dnp").filter, "CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml");
+    EXPECT_EQ(exportDialogSettings("new.dnp").filter, "CSV point lists (*.csv)|*.csv|DNP3 Device Profiles (*.xml)|*.xml");
 }
 
 // --- the word budget ---
@@ -166,6 +190,7 @@ TEST_F(DeskTest, WordBudgetTexts)
         EXPECT_EQ(WordBudget{c.used}.text(), c.text);
     }
     EXPECT_EQ(WordBudget{250}.overText(), "The Class 0 points take 250 words; the panel takes 240.");
+    EXPECT_EQ(WordBudget{251}.removeText(), "Class 0 takes 251 of the panel's 240 words; remove points in the Class 0 editor.");
     EXPECT_EQ(wordBudget(richConfiguration()).used, 42);
 }
 
@@ -179,9 +204,19 @@ TEST_F(DeskTest, TheOverviewCountsThePointsOfEachClassAndTellsTheLastTransfer)
     EXPECT_EQ(overview.mapping, "Individual Mapping (per this document)");
     EXPECT_EQ(overview.port, "COM 1 (/dev/ttyS0), 9600 baud");
     EXPECT_EQ(overview.lastTransfer, "None in this run");
+    EXPECT_EQ(overview.folder, "Not saved yet");
+    EXPECT_EQ(overview.firstStep, "Choose Class 0 points: Configuration > Class 0");
 
-    use(richConfiguration());
+    ConfigState rich = richConfiguration();
+    rich.UnsolicitedSettings = {25, eventsWordOf(3, 10), 1000, eventsWordOf(0, 255), 0, eventsWordOf(1, 0)};
+    use(rich);
     overview = ws.overview();
+    const std::array<std::array<QString, 3>, kUnsolicitedRowCount> unsolicited = {{
+        {"2.5 %", "100 %", "0 %"}, {"3", "0", "1"}, {"10", "255", "0"}}};
+    EXPECT_EQ(overview.unsolicited, unsolicited);
+    EXPECT_EQ(overview.firstStep, "");
+    ASSERT_TRUE(ws.save(path("feeder12.dnp")));
+    EXPECT_EQ(ws.overview().folder, QDir::toNativeSeparators(dir.path()));
     const std::array<std::array<int, 4>, kPointTypeCount> counts = {{
         {3, 1, 0, 0},   // Bin
         {2, 0, 0, 0},   // Bout
@@ -209,13 +244,31 @@ TEST_F(DeskTest, TheOverviewCountsThePointsOfEachClassAndTellsTheLastTransfer)
     EXPECT_EQ(ws.overview().port, "None chosen");
 }
 
+// A saved trace is offered under its device and the moment its command began.
+TEST_F(DeskTest, TraceFileNamesNameTheDeviceAndTheStart)
+{
+    const struct {
+        const char* device;
+        const char* name;
+    } cases[] = {{"/dev/ttyUSB0", "trace-ttyUSB0-20240305-140709.txt"},
+                 {"/dev/serial/by-id/usb-FTDI if00", "trace-serial-by-id-usb-FTDI-if00-20240305-140709.txt"},
+                 {"tcp://10.1.2.3:4001", "trace-10.1.2.3-4001-20240305-140709.txt"},
+                 {"tls://[fd00::7]:4001", "trace-fd00-7-4001-20240305-140709.txt"}};
+    for (const auto& c : cases) {
+        PanelOutcome outcome;
+        outcome.device = c.device;
+        outcome.started = fixedNow();
+        EXPECT_EQ(traceFileName(outcome), c.name);
+    }
+}
+
 TEST_F(DeskTest, LastTransferTexts)
 {
     const struct {
         PanelAction action;
         PanelResult result;
         TransferOutcome transfer;
-        int count;  // differing words, or messages written
+        int count;  // differing words, messages written, or (cancelled) frames that went
         const char* text;
     } cases[] = {
         {PanelAction::Send, PanelResult::Ok, TransferOutcome::Success, 0, "Send: OK at 09:05"},
@@ -226,7 +279,8 @@ TEST_F(DeskTest, LastTransferTexts)
         {PanelAction::Verify, PanelResult::Failed, TransferOutcome::StatusError, 0, "Verify: failed (status error) at 09:05"},
         {PanelAction::Send, PanelResult::Failed, TransferOutcome::Refused, 0, "Send: failed (refused) at 09:05"},
         {PanelAction::Test, PanelResult::Failed, TransferOutcome::PortError, 0, "Test: failed (port error) at 09:05"},
-        {PanelAction::Retrieve, PanelResult::Cancelled, TransferOutcome::Cancelled, 0, "Retrieve: cancelled at 09:05"},
+        {PanelAction::Retrieve, PanelResult::Cancelled, TransferOutcome::Cancelled, 1, "Retrieve: cancelled at 09:05"},
+        {PanelAction::Send, PanelResult::Cancelled, TransferOutcome::Cancelled, 0, "Send: not started at 09:05"},
     };
     for (const auto& c : cases) {
         PanelOutcome outcome;
@@ -234,6 +288,8 @@ TEST_F(DeskTest, LastTransferTexts)
         outcome.result = c.result;
         outcome.transfer = c.transfer;
         outcome.differingWords = outcome.written = c.count;
+        if (c.result == PanelResult::Cancelled)
+            outcome.trace.resize(static_cast<std::size_t>(c.count));
         outcome.ended = QDateTime(QDate(2024, 3, 5), QTime(9, 5, 2));
         EXPECT_EQ(lastTransferText(outcome), c.text);
     }

@@ -64,7 +64,9 @@ TEST(HistoryRecord, AnOutcomeGivesEveryField)
                            QSysInfo::machineHostName(), "dnpcfg", "/dev/pts/3", "7", "verify", "differs",
                            "/srv/dnp/feeder.dnp", kZeroImageSha, kCountingImageSha, "12", "1.3",
                            "The panel does not hold feeder.dnp: 12 words differ. A second line."}));
-    EXPECT_EQ(record.trace, "Line trace of the verify on /dev/pts/3 at 9600 baud:\nNo frame went over the line.");
+    EXPECT_EQ(record.trace, "Line trace of the verify on /dev/pts/3 at 9600 baud:\nProgram: dnpcfg\nDevice: /dev/pts/3\n"
+                            "Baud: 9600\nParity: none\nAddress: 7\nStarted: \nOutcome: panel differs (12 words)\n\n"
+                            "No frame went over the line.");
 
     // Without addressing and without a read, those fields are empty.
     outcome.address.reset();

@@ -46,8 +46,7 @@ TEST(TlsTrust, TestOffersTheCertificateAndTrustedItIsKeptForTheDevice)
 
         ASSERT_GE(prompts.shown.size(), 1);
         EXPECT_EQ(prompts.shown[0].kind, test::Shown::Trust);
-        EXPECT_EQ(prompts.shown[0].text, "COM 2 (" + device +
-                                             "): the server's certificate is not trusted (issuer CN=Test CA).\n"
+        EXPECT_EQ(prompts.shown[0].text, device + ": the server's certificate is not trusted (issuer CN=Test CA).\n"
                                              "Subject: CN=127.0.0.1\nIssuer: CN=Test CA\nValid from " +
                                              minute(served.effectiveDate()) + " to " + minute(served.expiryDate()) +
                                              " UTC\nSHA-256 fingerprint: " + fingerprint);

@@ -165,7 +165,7 @@ TEST_F(WorkspaceImportTest, TheWindowsImportAsksAboutUnsavedChangesFirst)
     EXPECT_EQ(prompts.shown[1].kind, Shown::OpenDialog);
     EXPECT_EQ(prompts.shown[1].dialog.title, "Import Point List");
     EXPECT_EQ(prompts.shown[1].dialog.filter,
-              "CSV point list (*.csv)|*.csv|DNP3 Device Profile (*.xml)|*.xml|All Files (*.*)|*.*");
+              "CSV point lists (*.csv)|*.csv|DNP3 Device Profiles (*.xml)|*.xml|All files (*)|*");
     EXPECT_EQ(state.Class0Order, listed().Class0Order);
     EXPECT_EQ(ws.windowCaption(), "DNP Configure *");
 }

@@ -11,6 +11,7 @@
 #include "model/Marks.h"
 #include "model/Regional.h"
 #include "support/WorkspaceRig.h"
+#include "model/Version.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +67,7 @@ TEST_F(WorkspaceTest, OpenDialogSettingsAndCancelChangesNothing)
     ASSERT_EQ(dialogs.size(), 1);
     const FileDialogSettings& d = dialogs[0].dialog;
     EXPECT_EQ(d.title, "Open Configuration");
-    EXPECT_EQ(d.filter, "dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*");
+    EXPECT_EQ(d.filter, "DNP configurations (*.dnp)|*.dnp|All files (*)|*");
     EXPECT_EQ(d.defaultExtension, "dnp");
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(inspect(ws).caption(), "DNP Configure");
@@ -143,9 +144,9 @@ TEST_F(WorkspaceTest, SaveWritesTheFileAndRemembersThePath)
     ASSERT_EQ(prompts.shown.size(), 1);
     const FileDialogSettings& d = prompts.shown[0].dialog;
     EXPECT_EQ(prompts.shown[0].kind, Shown::SaveDialog);
-    EXPECT_EQ(d.fileName, "*.dnp");
+    EXPECT_EQ(d.fileName, "new.dnp");
     EXPECT_EQ(d.defaultExtension, "dnp");
-    EXPECT_EQ(d.filter, "dnp");
+    EXPECT_EQ(d.filter, "DNP configurations (*.dnp)|*.dnp|All files (*)|*");
     EXPECT_EQ(d.title, "Save Configuration");
     EXPECT_EQ(readFileBytes(path("a.dnp")), composeConfigFile(state, fixedNow()));
     EXPECT_EQ(inspect(ws).lastSavedPath(), path("a.dnp"));
@@ -210,9 +211,9 @@ TEST_F(WorkspaceTest, EditorSaveAsksWithItsOwnTextsAndWritesTheSameBytes)
     EXPECT_EQ(confirms[0].text, "Overwrite previously saved configurations?");
     const QList<Shown> dialogs = shownOf(Shown::SaveDialog);
     ASSERT_EQ(dialogs.size(), 2);
-    EXPECT_EQ(dialogs[1].dialog.fileName, "*.dnp");
+    EXPECT_EQ(dialogs[1].dialog.fileName, "new.dnp");
     EXPECT_EQ(dialogs[1].dialog.defaultExtension, "dnp");
-    EXPECT_EQ(dialogs[1].dialog.filter, "dnp");
+    EXPECT_EQ(dialogs[1].dialog.filter, "DNP configurations (*.dnp)|*.dnp|All files (*)|*");
 
     ASSERT_TRUE(ws.saveClassEdit());
     ASSERT_TRUE(ws.save(path("main.dnp")));
@@ -276,9 +277,9 @@ TEST_F(WorkspaceTest, ReportIsWrittenAfterTheHeaderDialogsOk)
     prompts.fileAnswers = {path("r.txt")};
     EXPECT_TRUE(writeReport());
     const FileDialogSettings& d = prompts.shown[0].dialog;
-    EXPECT_EQ(d.fileName, "*.txt");
+    EXPECT_EQ(d.fileName, "new-report.txt");
     EXPECT_EQ(d.defaultExtension, "txt");
-    EXPECT_EQ(d.filter, "txt");
+    EXPECT_EQ(d.filter, "Text files (*.txt)|*.txt|All files (*)|*");
     EXPECT_EQ(state.ReportDescription, shortDate(fixedNow().date()) + " Report");
     EXPECT_EQ(state.ReportComment, "None");
     EXPECT_EQ(readFileBytes(path("r.txt")), composeReport(state, fixedNow()));
@@ -729,17 +730,26 @@ TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceASend)
     writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=0\n[Ports]\nCOM7=/dev/fake7\n");
     ASSERT_TRUE(ws.readSettings());
     use(richConfiguration());
-    EXPECT_FALSE(send());  // cancelled
-    EXPECT_EQ(prompts.texts(Shown::Error),
-              QStringList{"The ComNumber property of the TApdComPort has not been set\nNo serial port is chosen. Choose "
-                          "one in Communication Settings."});
+    // Cancel in Select Port: nothing told, nothing started.
+    EXPECT_FALSE(send());
+    ASSERT_EQ(prompts.shown.size(), 1);  // Select Port alone
+    EXPECT_EQ(prompts.shown[0].kind, Shown::SelectPort);
+    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Cancelled);
+    EXPECT_EQ(lastTransferText(ws.lastOutcome()), "Send: not started at 14:07");
+    EXPECT_TRUE(link.sent.isEmpty());
+    // A device typed there is the device of this send.
+    prompts.portAnswers = {QString("tcp://10.1.2.3:4001")};
+    EXPECT_TRUE(send());
+    EXPECT_EQ(link.target.device, "tcp://10.1.2.3:4001");
+    EXPECT_EQ(link.target.comNumber, 0);
+    prompts.shown.clear();
     prompts.portAnswers = {7, 7};
     EXPECT_TRUE(send(true));
     EXPECT_EQ(link.target.device, "/dev/fake7");
     EXPECT_EQ(link.target.comNumber, 7);
-    EXPECT_EQ(shownOf(Shown::SelectPort).size(), 2);  // not again for the verify
+    EXPECT_EQ(shownOf(Shown::SelectPort).size(), 1);  // not again for the verify
     EXPECT_TRUE(send());
-    EXPECT_EQ(shownOf(Shown::SelectPort).size(), 3);  // but for the next send
+    EXPECT_EQ(shownOf(Shown::SelectPort).size(), 2);  // but for the next send
 }
 
 // dnpcfg's link options: the baud rate, parity and address the port and the frames get.
@@ -819,7 +829,8 @@ TEST_F(WorkspaceTransferTest, TheTestReadsMessageOneAndSaysWhetherThePanelAnswer
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!\nMessage 1 of 18 was not answered.\n"
                                                        "No answer on COM 1 (/dev/ttyS0) at 9600 baud."});
 
-    // The dialog's choice, before it is saved: its device, its baud rate, nothing saved.
+    // The dialog's choice, before it is saved: its device, named as typed there, its baud
+    // rate, nothing saved.
     panel = sim::Panel(std::nullopt, {});
     CommChoice choice = ws.settings().choice();
     choice.connectorItem = 2;
@@ -827,7 +838,7 @@ TEST_F(WorkspaceTransferTest, TheTestReadsMessageOneAndSaysWhetherThePanelAnswer
     choice.portDevices[2] = path("panel");
     const QByteArray ini = readFileBytes(path("DNP.ini"));
     EXPECT_TRUE(run([&] { ws.testPanel(choice); }));
-    EXPECT_EQ(link.target.label(), "COM 2 (" + path("panel") + ")");
+    EXPECT_EQ(link.target.label(), path("panel"));
     EXPECT_EQ(link.requested.baud, 19200);
     EXPECT_EQ(readFileBytes(path("DNP.ini")), ini);
 }
@@ -898,8 +909,20 @@ TEST_F(WorkspaceTransferTest, TheTraceOfABadReplySaysWhatWasWrongAndSaves)
         EXPECT_EQ(trace[i].bytes, i % 2 == 0 ? link.sent[static_cast<qsizetype>(i / 2)] : trace[i].bytes);
         EXPECT_EQ(trace[i].problem, i == 5 ? "Reply to message 3 of 18 carried status 0x10." : QString()) << i;
     }
-    ASSERT_TRUE(inspect(ws).saveTrace(path("trace.txt")));
-    EXPECT_EQ(readFileBytes(path("trace.txt")), (traceLines(trace).join('\n') + '\n').toUtf8());
+    // Saved under the send's heading, and offered under the device and the start's name.
+    prompts.fileAnswers = {path("trace.txt")};
+    ASSERT_TRUE(ws.saveTraceWithDialog());
+    EXPECT_EQ(prompts.shown.last().dialog.fileName, "trace-ttyS0-20240305-140709.txt");
+    const QStringList heading = {"Line trace of the send on /dev/ttyS0 at 9600 baud:",
+                                 "Program: DNP Configure " + QString::fromLatin1(kVersion),
+                                 "Device: /dev/ttyS0",
+                                 "Baud: 9600",
+                                 "Parity: none",
+                                 "Address: none (addressing off)",
+                                 "Started: 2024-03-05 14:07:09",
+                                 "Outcome: incomplete (17 of 18 written)",
+                                 ""};
+    EXPECT_EQ(readFileBytes(path("trace.txt")), ((heading + traceLines(trace)).join('\n') + '\n').toUtf8());
 
     // A silent panel: the request that was not answered is the last line of the trace.
     panel = silentPanelAt({2});

@@ -382,6 +382,23 @@ TEST_F(ClassEditorTest, AnEventClassOkStoresItsListsOnly)
     EXPECT_EQ(state.ClassSelection[1][kBoutBase + 2], 0);
 }
 
+// Only the Class 0 editor's OK speaks of the panel's words: a Class 0 already over them
+// is no concern of an event-class edit.
+TEST_F(ClassEditorTest, OnlyAClass0OkTellsOfTheWordBudget)
+{
+    for (int ain = 0; ain < 241; ++ain) {
+        state.setSelected(0, PointType::Ain, ain, true);
+        state.Class0Order[typeNumber(PointType::Ain)][ain] = ain;
+    }
+    ASSERT_TRUE(wordBudget(state).over());
+    for (int cls : {1, 2, 3, 0}) {
+        prompts.shown.clear();
+        openFor(cls);
+        ASSERT_TRUE(apply()) << cls;
+        EXPECT_EQ(prompts.texts(), cls == 0 ? QStringList{overBudgetText(wordBudget(state))} : QStringList{}) << cls;
+    }
+}
+
 TEST_F(ClassEditorTest, ClearEmptiesAllClassesAndKeepsTheOrder)
 {
     select(0, kBinBase + 1), select(1, kBinBase + 1), select(3, kBinBase + 2), select(0, 363);

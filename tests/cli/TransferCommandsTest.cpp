@@ -10,6 +10,7 @@
 
 #include <QProcess>
 #include <fcntl.h>
+#include "model/Version.h"
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -115,8 +116,8 @@ TEST_F(TransferCommandsTest, RefusedSendAndMissingDevice)
     EXPECT_EQ(empty.err, "dnpcfg: No configurations chosen, please return to class menu.\n");
     const test::ProgramRun missing = test::runDnpcfg({"send", writeConfig(sampleConfig()), "--device", dir.filePath("nothing")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "dnpcfg: ie_BadId - Specified comport doesn't exist\ndnpcfg: Port " + dir.filePath("nothing") +
-                               " does not exist.\n");
+    EXPECT_EQ(missing.err, "dnpcfg: ie_BadId - Specified comport doesn't exist\ndnpcfg: The device " + dir.filePath("nothing") +
+                               " does not exist. Check the cable or type another device.\n");
 
     test::PanelSim sim;
     ASSERT_TRUE(sim.started());
@@ -212,7 +213,14 @@ TEST_F(TransferCommandsTest, TraceShowsEveryFrameAndWhatWasWrong)
     ASSERT_GE(heading, 0) << r.err.toStdString();
     EXPECT_EQ(lines.mid(0, heading), (QStringList{"dnpcfg: System or data error has occurred.",
                                                   "dnpcfg: Reply to message 3 of 18 carried status 0x10."}));
-    const QStringList trace = lines.mid(heading + 1);
+    // The heading the desk's saved trace has too: program, device, line, start, outcome.
+    const QStringList head = lines.mid(heading + 1, 8);
+    ASSERT_EQ(head.size(), 8);
+    EXPECT_EQ(head.mid(0, 5), (QStringList{"Program: dnpcfg " + QString::fromLatin1(kVersion), "Device: " + sim.device(),
+                                           "Baud: 9600", "Parity: none", "Address: none (addressing off)"}));
+    EXPECT_TRUE(QDateTime::fromString(head[5].section(": ", 1), "yyyy-MM-dd HH:mm:ss").isValid()) << head[5].toStdString();
+    EXPECT_EQ(head.mid(6), (QStringList{"Outcome: failed (status error)", ""}));
+    const QStringList trace = lines.mid(heading + 9);
     ASSERT_EQ(trace.size(), 36 + 1 + 1);  // the frames, the problem, the empty end
     EXPECT_TRUE(trace[0].endsWith(" ms  to panel     1  " + frames::composeReadFrame(1, {}).toHex(' ').toUpper()))
         << trace[0].toStdString();

@@ -74,7 +74,8 @@ TEST(PortOpen, AMissingDeviceOrOneThatIsNoPortIsTold)
               "port in Communication Settings.");
     EXPECT_FALSE(missing.isOpen());
     TApdComPort named({"/nonexistent/dnp-tty", 0});
-    EXPECT_EQ(openPort(named), "ie_BadId - Specified comport doesn't exist\nPort /nonexistent/dnp-tty does not exist.");
+    EXPECT_EQ(openPort(named), "ie_BadId - Specified comport doesn't exist\n"
+                               "The device /nonexistent/dnp-tty does not exist. Check the cable or type another device.");
     EXPECT_FALSE(named.write("x"));
 }
 

@@ -24,13 +24,16 @@ public:
     std::deque<bool> confirmAnswers;                 // empty: OK
     std::deque<std::optional<QString>> fileAnswers;  // empty: cancelled
     std::deque<SaveChoice> saveChoices;              // empty: Discard
-    std::deque<std::optional<int>> portAnswers;      // empty: cancelled
+    std::deque<PortChoice> portAnswers;              // empty: cancelled
     std::deque<bool> trustAnswers;                   // empty: Cancel
     QList<Shown> shown;
     std::function<void()> whileConfirming;
 
-    void information(const QString& text) override { shown.push_back({Shown::Information, text, {}, 0, {}}); }
-    void error(const QString& text) override { shown.push_back({Shown::Error, text, {}, 0, {}}); }
+    // What happens while a message box is shown.
+    std::function<void()> whileTelling;
+
+    void information(const QString& text) override { tell(Shown::Information, text); }
+    void error(const QString& text) override { tell(Shown::Error, text); }
     bool confirm(const QString& caption, const QString& text) override
     {
         shown.push_back({Shown::Confirm, text, caption, 0, {}});
@@ -60,10 +63,10 @@ public:
     }
     std::optional<QString> openFileName(const FileDialogSettings& s) override { return file(Shown::OpenDialog, s); }
     std::optional<QString> saveFileName(const FileDialogSettings& s) override { return file(Shown::SaveDialog, s); }
-    std::optional<int> selectPort(const QList<int>&, const QMap<int, QString>&) override
+    std::optional<PortChoice> selectPort(const QList<int>&, const QMap<int, QString>&) override
     {
         shown.push_back({Shown::SelectPort, {}, {}, 0, {}});
-        std::optional<int> answer;
+        PortChoice answer = PortCancelled{};
         if (!portAnswers.empty()) {
             answer = portAnswers.front();
             portAnswers.pop_front();
@@ -104,6 +107,12 @@ public:
     }
 
 private:
+    void tell(Shown::Kind kind, const QString& text)
+    {
+        shown.push_back({kind, text, {}, 0, {}});
+        if (whileTelling)
+            whileTelling();
+    }
     std::optional<QString> file(Shown::Kind kind, const FileDialogSettings& s)
     {
         shown.push_back({kind, s.fileName, s.filter, 0, s});

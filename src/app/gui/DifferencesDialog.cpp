@@ -19,13 +19,12 @@ namespace {
 constexpr int kSmallestTableWidth = 640;
 constexpr int kSmallestTableHeight = 300;
 
-// "3 differences", "1 difference".
+}  // namespace
+
 QString differenceCount(qsizetype count)
 {
     return count == 1 ? QStringLiteral("1 difference") : QStringLiteral("%1 differences").arg(count);
 }
-
-}  // namespace
 
 DifferencesDialog::DifferencesDialog(const QString& fileName, const QList<QStringList>& rows, QWidget* parent)
     : DifferencesDialog(QStringLiteral("Compare With File"),
@@ -68,9 +67,12 @@ DifferencesDialog::DifferencesDialog(const QString& title, const QString& headin
 
     CopyAllBtn = dialogButton(this, "CopyAllBtn", QStringLiteral("Copy &All"));
     CloseBtn = dialogButton(this, "CloseBtn", QStringLiteral("&Close"), true);
+    count = new QLabel(differenceCount(rows.size()), this);
+    count->setObjectName("DifferenceCount");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(heading);
     layout->addWidget(table);
+    layout->addWidget(count);
     layout->addLayout(buttonRow({CopyAllBtn, CloseBtn}));
 
     connect(CopyAllBtn, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(tableText(false)); });

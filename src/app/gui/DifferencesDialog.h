@@ -8,10 +8,14 @@
 
 #include "widgets/DialogKit.h"
 
+class QLabel;
 class QTableWidget;
 class QPushButton;
 
 namespace dnp {
+
+// "3 differences", "1 difference".
+QString differenceCount(qsizetype count);
 
 class DifferencesDialog : public CentredDialog {
     Q_OBJECT
@@ -23,6 +27,7 @@ public:
                       QWidget* parent = nullptr);
 
     QTableWidget* table = nullptr;
+    QLabel* count = nullptr;  // under the table: "3 differences"
     QPushButton* CopyAllBtn = nullptr;
     QPushButton* CloseBtn = nullptr;
 

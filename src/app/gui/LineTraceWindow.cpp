@@ -42,17 +42,17 @@ LineTraceWindow::LineTraceWindow(std::function<void()> save, QWidget* parent) : 
     layout->addLayout(buttonRow({CopyBtn, SaveBtn, CloseBtn}));
 
     connect(CopyBtn, &QPushButton::clicked, this,
-            [this] { QApplication::clipboard()->setText(lines_.join(QLatin1Char('\n')) + QLatin1Char('\n')); });
+            [this] { QApplication::clipboard()->setText(text_.join(QLatin1Char('\n')) + QLatin1Char('\n')); });
     connect(SaveBtn, &QPushButton::clicked, this, [save = std::move(save)] { save(); });
     connect(CloseBtn, &QPushButton::clicked, this, &QDialog::close);
-    showTrace({});
+    showTrace({}, {});
 }
 
-void LineTraceWindow::showTrace(const std::vector<LineEvent>& trace)
+void LineTraceWindow::showTrace(const std::vector<LineEvent>& trace, const QStringList& text)
 {
-    lines_ = traceLines(trace);
+    text_ = text;
     const std::vector<TraceRow> rows = traceRows(trace);
-    summary->setText(rows.empty() ? lines_.front()
+    summary->setText(rows.empty() ? traceLines(trace).front()
                                   : QStringLiteral("The frames of the last transfer with the panel: %1.").arg(rows.size()));
     table->setRowCount(static_cast<int>(rows.size()));
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);

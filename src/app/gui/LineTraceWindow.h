@@ -1,7 +1,7 @@
 #pragma once
 // Panel > Line Trace: the frames of the last transfer, one row each (when, which way,
 // the message, the bytes in hex, what was wrong); Copy puts the trace on the clipboard
-// as text, Save writes it to a file. It follows each transfer as it ends.
+// as text under its heading, Save writes it to a file. It follows each transfer as it ends.
 
 #include "comm/LineTrace.h"
 
@@ -20,8 +20,8 @@ public:
     // `save`: Save's command (it asks for the file and writes it).
     LineTraceWindow(std::function<void()> save, QWidget* parent = nullptr);
 
-    // The trace shown from now on.
-    void showTrace(const std::vector<LineEvent>& trace);
+    // The trace shown from now on; `text`: what Copy gives (Workspace::lastTraceText).
+    void showTrace(const std::vector<LineEvent>& trace, const QStringList& text);
 
     QTableWidget* table = nullptr;
     QLabel* summary = nullptr;
@@ -30,7 +30,7 @@ public:
     QPushButton* CloseBtn = nullptr;
 
 private:
-    QStringList lines_;
+    QStringList text_;
 };
 
 }  // namespace dnp

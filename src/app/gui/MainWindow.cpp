@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -36,14 +37,16 @@ namespace {
 
 // After this long the window has been painted: the configuration is set up then.
 constexpr int kDeferredSetUpMs = 100;
-constexpr int kWindowWidth = 678;
+// The smallest size the window opens at; it opens as large as it was last left.
+constexpr QSize kSmallestWindow(900, 560);
 
 // The commands a running transfer holds back (menu items and tool buttons).
-const char* const kHeldDuringTransfer[] = {"FileNew1",     "FileOpen1",     "ConfigClass0", "ConfigClass1",
-                                           "ConfigClass2", "ConfigClass3",  "PanelSettings", "PanelSend",
-                                           "PanelRetrieve", "FileImport1",  "PanelVerify"};
-const char* const kButtonsHeldDuringTransfer[] = {"Class0SpBtn", "Class1SpBtn", "Class2SpBtn", "Class3SpBtn",
-                                                  "SettingBtn",  "sendBtn",     "retrieveBtn"};
+const char* const kHeldDuringTransfer[] = {"FileNew1",      "FileOpen1",   "ConfigClass0", "ConfigClass1",
+                                           "ConfigClass2",  "ConfigClass3", "ConfigOrder",  "PanelSettings",
+                                           "PanelSend",     "PanelRetrieve", "FileImport1", "PanelVerify",
+                                           "PanelTest"};
+const char* const kButtonsHeldDuringTransfer[] = {"Class0SpBtn", "Class1SpBtn", "Class2SpBtn", "Class3SpBtn", "SettingBtn",
+                                                  "sendBtn",     "retrieveBtn", "verifyBtn",   "testBtn"};
 
 // The first local .dnp file among dropped URLs.
 QString droppedConfigFile(const QMimeData* data)
@@ -80,11 +83,7 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     setAcceptDrops(true);
     buildMenu();  // F1 is Help Contents' key
     buildToolBar();
-    // The overview is laid out and painted once the window is on the screen.
-    overview_ = new OverviewPanel(this);
-    connect(overview_, &OverviewPanel::historyRequested, this, &TDNPCfgMain::HistoryClick);
-    setCentralWidget(overview_);
-    overview_->hide();
+    // The overview is built and painted once the window is on the screen.
     statusBar()->setObjectName("StatusBar");
     transferProgress_ = new QLabel(this);
     transferProgress_->setObjectName("TransferProgress");
@@ -104,8 +103,10 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     statusBar()->addPermanentWidget(CancelTransferBtn);
     transferBar_->hide();
     CancelTransferBtn->hide();
-    // 678 wide, as tall as the bars and the overview need.
-    const QSize size(kWindowWidth, sizeHint().height() + overview_->plannedHeight());
+    // As the user left it, at least as large as the bars and the overview need.
+    desk_ = std::make_unique<DeskSettings>(deskFile_);
+    const QSize size = kSmallestWindow.expandedTo(QSize(0, sizeHint().height() + OverviewPanel::plannedHeight(fontMetrics())))
+                           .expandedTo(desk_->windowSize());
     resize(size);
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
@@ -118,22 +119,34 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
 bool TDNPCfgMain::event(QEvent* event)
 {
     const bool handled = QMainWindow::event(event);
-    if (event->type() == QEvent::Paint && overview_->isHidden())
+    if (event->type() == QEvent::Paint && (!overview_ || overview_->isHidden()))
         QTimer::singleShot(0, this, [this] { finishSetUp(); });
     return handled;
 }
 
 void TDNPCfgMain::finishSetUp()
 {
-    overview_->show();
+    overview()->show();
     workspace();
+}
+
+OverviewPanel* TDNPCfgMain::overview()
+{
+    if (!overview_) {
+        overview_ = new OverviewPanel(this);
+        connect(overview_, &OverviewPanel::historyRequested, this, &TDNPCfgMain::HistoryClick);
+        overview_->hide();
+        setCentralWidget(overview_);
+        if (workspace_)
+            overview_->showOverview(workspace_->overview());
+    }
+    return overview_;
 }
 
 Workspace& TDNPCfgMain::workspace()
 {
     if (workspace_)
         return *workspace_;
-    desk_ = std::make_unique<DeskSettings>(deskFile_);
     workspace_ = std::make_unique<Workspace>(*prompts_, WorkspaceSetup{.iniPath = iniPath_, .linkFactory = linkFactory_, .desk = desk_.get()});
     connect(workspace_.get(), &Workspace::transferProgress, this,
             [this](TransferKind, int message, const QString& text) { showTransfer(message, text); });
@@ -141,7 +154,7 @@ Workspace& TDNPCfgMain::workspace()
     connect(workspace_.get(), &Workspace::panelCommandEnded, this, [this](const PanelOutcome& outcome) {
         showTransfer(0, lastTransferText(outcome));
         if (lineTrace_)
-            lineTrace_->showTrace(workspace_->lastTrace());
+            lineTrace_->showTrace(workspace_->lastTrace(), workspace_->lastTraceText());
         if (history_)
             history_->refresh();
         if (sortForm_)
@@ -149,11 +162,10 @@ Workspace& TDNPCfgMain::workspace()
     });
     connect(workspace_.get(), &Workspace::transferEnded, this, [this] {
         if (lineTrace_)
-            lineTrace_->showTrace(workspace_->lastTrace());
-        if (sortForm_)
-            sortForm_->refresh();
+            lineTrace_->showTrace(workspace_->lastTrace(), workspace_->lastTraceText());
     });
     connect(workspace_.get(), &Workspace::changed, this, &TDNPCfgMain::refresh);
+    connect(workspace_.get(), &Workspace::noted, this, [this](const QString& text) { statusBar()->showMessage(text); });
     refresh();
     return *workspace_;
 }
@@ -219,7 +231,8 @@ QToolButton* TDNPCfgMain::toolButton(const QString& objectName) const
 void TDNPCfgMain::refresh()
 {
     setWindowTitle(workspace_->windowCaption());
-    overview_->showOverview(workspace_->overview());
+    if (overview_)
+        overview_->showOverview(workspace_->overview());
     const bool running = workspace_->transferRunning();
     for (const char* name : kHeldDuringTransfer)
         action(name)->setEnabled(!running);
@@ -227,6 +240,9 @@ void TDNPCfgMain::refresh()
         toolButton(name)->setEnabled(!running);
     transferBar_->setVisible(running);
     CancelTransferBtn->setVisible(running);
+    // The order window shows what a retrieve read before the retrieve's outcome is told.
+    if (sortForm_)
+        sortForm_->refresh();
 }
 
 void TDNPCfgMain::openAtStart(const QString& path)
@@ -254,7 +270,10 @@ void TDNPCfgMain::refreshRecentFiles()
     const QStringList files = desk_->recentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), fileMenu_);
+        // The name, then its folder.
+        const QFileInfo file(path);
+        auto* a = new QAction(QStringLiteral("&%1 %2  (%3)").arg(i + 1).arg(file.fileName(), QDir::toNativeSeparators(file.absolutePath())),
+                              fileMenu_);
         a->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
         a->setStatusTip(path);
         a->setToolTip(path);
@@ -328,7 +347,7 @@ void TDNPCfgMain::LineTraceClick()
 {
     if (!lineTrace_) {
         lineTrace_ = new LineTraceWindow([this] { workspace().saveTraceWithDialog(); }, this);
-        lineTrace_->showTrace(workspace().lastTrace());
+        lineTrace_->showTrace(workspace().lastTrace(), workspace().lastTraceText());
     }
     lineTrace_->show();
     lineTrace_->raise();
@@ -363,6 +382,7 @@ void TDNPCfgMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    desk_->rememberWindowSize(size());
     QMainWindow::closeEvent(event);
 }
 
@@ -403,6 +423,16 @@ void TDNPCfgMain::SendBtnClick()
 void TDNPCfgMain::retrieveBtnClick()
 {
     showOrderWindow(SortMode::Retrieve);
+}
+
+void TDNPCfgMain::OrderClick()
+{
+    showOrderWindow(SortMode::Order);
+}
+
+void TDNPCfgMain::PanelTestClick()
+{
+    workspace().testPanel();
 }
 
 void TDNPCfgMain::showOrderWindow(SortMode mode)

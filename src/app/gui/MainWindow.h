@@ -52,7 +52,8 @@ public:
     QLabel* transferProgress() const { return transferProgress_; }
     // In the status bar while a transfer runs.
     QPushButton* CancelTransferBtn = nullptr;
-    OverviewPanel* overview() const { return overview_; }
+    // The body, built once the window has been painted (or when first asked for).
+    OverviewPanel* overview();
     QAction* action(const QString& objectName) const;
     QToolButton* toolButton(const QString& objectName) const;
 
@@ -80,6 +81,11 @@ public:
     // open configuration. Panel > "Line Trace": the frames of the last transfer.
     void PanelVerifyClick();
     void LineTraceClick();
+    // Panel > "Test Connection": message 1 read from the panel, "The panel answered." or
+    // what went wrong.
+    void PanelTestClick();
+    // Configuration > "Class 0 Order...": the order window alone, OK keeps the order.
+    void OrderClick();
     LineTraceWindow* lineTrace() const { return lineTrace_; }
     // Panel > "History...", and the overview's "Last transfer": the recorded panel commands.
     void HistoryClick();

@@ -46,6 +46,8 @@ void TDNPCfgMain::buildMenu()
         {"ConfigClass1", "Class &1...", "Ctrl+1", "Class 1", "Configure Class 1", nullptr, 101},
         {"ConfigClass2", "Class &2...", "Ctrl+2", "Class 2", "Configure Class 2", nullptr, 102},
         {"ConfigClass3", "Class &3...", "Ctrl+3", "Class 3", "Configure Class 3", nullptr, 103},
+        {"ConfigOrder", "Class 0 &Order...", "", "Class 0 Order", "Put the Class 0 points in the order the panel reports them",
+         &TDNPCfgMain::OrderClick},
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"ConfigReport", "&Report...", "", "Report", "Report file", &TDNPCfgMain::ReportBtnClick},
     };
@@ -53,10 +55,12 @@ void TDNPCfgMain::buildMenu()
         {"PanelSettings", "&Communication Settings...", "", "Communication Settings", "Communication settings",
          &TDNPCfgMain::SettingBtnClick},
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-        {"PanelSend", "&Send...", "", "Send", "Send to panel", &TDNPCfgMain::SendBtnClick},
-        {"PanelRetrieve", "&Retrieve...", "", "Retrieve", "Retrieve from panel", &TDNPCfgMain::retrieveBtnClick},
-        {"PanelVerify", "&Verify Panel Against File", "", "Verify Panel Against File",
+        {"PanelSend", "&Send...", "F5", "Send", "Send to panel", &TDNPCfgMain::SendBtnClick},
+        {"PanelRetrieve", "&Retrieve...", "F6", "Retrieve", "Retrieve from panel", &TDNPCfgMain::retrieveBtnClick},
+        {"PanelVerify", "&Verify Panel Against File", "F7", "Verify Panel Against File",
          "Read the panel's configuration and compare it with the open configuration", &TDNPCfgMain::PanelVerifyClick},
+        {"PanelTest", "&Test Connection", "", "Test Connection",
+         "Read message 1 from the panel to check the line (a read changes nothing in it)", &TDNPCfgMain::PanelTestClick},
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
         {"PanelTrace", "&Line Trace", "", "Line Trace", "The frames of the last transfer with the panel",
          &TDNPCfgMain::LineTraceClick},
@@ -123,7 +127,8 @@ void TDNPCfgMain::buildToolBar()
     }
     gap();
 
-    // The text buttons, in bold 8-point "MS Sans Serif"; the class buttons are told apart
+    // The text buttons, in the window's font, bold and 8-point (a family the machine
+    // lacks would cost a font search at start-up); the class buttons are told apart
     // by their tag (class = tag - 100).
     struct TextButton {
         const char* name;
@@ -141,10 +146,11 @@ void TDNPCfgMain::buildToolBar()
         {"SettingBtn", "Setting", "Communication settings", 0, true, &TDNPCfgMain::SettingBtnClick},
         {"sendBtn", "Send", "Send to panel", 0, true, &TDNPCfgMain::SendBtnClick},
         {"retrieveBtn", "Retrieve", "Retrieve from panel", 0, true, &TDNPCfgMain::retrieveBtnClick},
+        {"verifyBtn", "Verify", "Compare the panel with the open configuration", 0, false, &TDNPCfgMain::PanelVerifyClick},
+        {"testBtn", "Test", "Test the connection to the panel", 0, true, &TDNPCfgMain::PanelTestClick},
         {"ReportBtn", "Report", "Report file", 0, true, &TDNPCfgMain::ReportBtnClick},
     };
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
+    QFont font = this->font();
     font.setPointSize(8);
     font.setBold(true);
     for (const TextButton& t : kButtons) {

@@ -1,7 +1,9 @@
 #include "app/gui/WidgetPrompts.h"
 
+#include "app/Workspace.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/HelpWindow.h"
+#include "app/gui/ProblemsDialog.h"
 #include "comm/gui/ComSelectForm.h"
 
 #include <QFileDialog>
@@ -90,11 +92,19 @@ void WidgetPrompts::withdrawQuestion()
         question_->reject();
 }
 
+void WidgetPrompts::showProblems(const QString& heading, const QStringList& problems)
+{
+    if (problems.isEmpty())
+        return error(heading);
+    ProblemsDialog dialog(heading, problems, parent_());
+    dialog.exec();
+}
+
 void WidgetPrompts::showDifferences(const QString& heading, const ConfigDifferences& differences)
 {
     QList<QStringList> rows;
     for (const ConfigDifference& d : differences)
-        rows << differenceCells(d);
+        rows << differenceTableRow(d);
     DifferencesDialog dialog(QStringLiteral("Verify Panel"), heading, rows, parent_());
     dialog.exec();
 }
@@ -149,7 +159,7 @@ std::optional<QString> WidgetPrompts::saveFileName(const FileDialogSettings& set
     return runFileDialog(parent_(), settings, QFileDialog::AcceptSave);
 }
 
-std::optional<int> WidgetPrompts::selectPort(const QList<int>& ports, const QMap<int, QString>& devices)
+std::optional<PortChoice> WidgetPrompts::selectPort(const QList<int>& ports, const QMap<int, QString>& devices)
 {
     return TComSelectForm::selectPort(ports, devices, parent_());
 }

@@ -28,7 +28,9 @@ public:
     SaveChoice askSaveChanges(const QString& text) override;
     std::optional<QString> openFileName(const FileDialogSettings& settings) override;
     std::optional<QString> saveFileName(const FileDialogSettings& settings) override;
-    std::optional<int> selectPort(const QList<int>& ports, const QMap<int, QString>& devices) override;
+    std::optional<PortChoice> selectPort(const QList<int>& ports, const QMap<int, QString>& devices) override;
+    // The problems in a window that can be made larger, their lines copyable.
+    void showProblems(const QString& heading, const QStringList& problems) override;
     void showDifferences(const QString& heading, const ConfigDifferences& differences) override;
     void withdrawQuestion() override;
     // The help window at the topic's page; one window for the run, built when first asked for.

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -118,6 +119,10 @@ TClassForm::TClassForm(ClassEditorActions& actions, UserPrompts& prompts, QWidge
     auto* buttonRow = new QHBoxLayout;
     WordCountLabel = new QLabel(this);
     WordCountLabel->setObjectName("WordCountLabel");
+    // As wide as the widest count, bold: the buttons beside it hold still as it changes.
+    QFont bold = WordCountLabel->font();
+    bold.setBold(true);
+    WordCountLabel->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(WordBudget{999}.text()));  // three digits
     buttonRow->addWidget(WordCountLabel);
     auto* ok = makeButton("class0okBtn", "&OK", this);
     auto* cancel = makeButton("class0canceBtn", "&Cancel", this);
@@ -147,6 +152,17 @@ TClassForm::TClassForm(ClassEditorActions& actions, UserPrompts& prompts, QWidge
     connect(save, &QPushButton::clicked, this, &TClassForm::SaveCfgBtnClick);
     connect(clear, &QPushButton::clicked, this, &TClassForm::ResetClassBtnClick);
     refresh();
+}
+
+// Never so small that a heading or a list is cut (as far as the screen allows): the
+// size every page asks for once the style has laid them out.
+void TClassForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    QSize smallest = sizeHint();
+    if (const QScreen* desktop = screen())
+        smallest = smallest.boundedTo(desktop->availableGeometry().size());
+    setMinimumSize(smallest);
 }
 
 QPushButton* TClassForm::makeButton(const QString& name, const QString& caption, QWidget* parent)

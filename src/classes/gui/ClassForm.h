@@ -39,6 +39,9 @@ public:
     void SaveCfgBtnClick();
     void ResetClassBtnClick();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QWidget* buildListPage(ListTag tag);
     QWidget* buildMeterPage();

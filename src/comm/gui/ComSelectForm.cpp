@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace dnp {
@@ -20,9 +22,13 @@ TComSelectForm::TComSelectForm(const QList<int>& ports, const QMap<int, QString>
 
     Label1 = new QLabel(QStringLiteral("The configured serial port is not valid."), this);
     Label2 = new QLabel(QStringLiteral("Please choose another port."), this);
+    TypeHint = new QLabel(QStringLiteral("Choose a COM number, or type a device such as /dev/ttyUSB0 or tcp://HOST:PORT."), this);
+    TypeHint->setObjectName("TypeHint");
     PortsComboBox = new QComboBox(this);
     PortsComboBox->setObjectName("PortsComboBox");
-    PortsComboBox->setEditable(false);
+    PortsComboBox->setEditable(true);
+    PortsComboBox->setInsertPolicy(QComboBox::NoInsert);
+    PortsComboBox->setMinimumContentsLength(32);
     for (int port : ports)
         PortsComboBox->addItem(QStringLiteral("COM%1").arg(port));
     PortsComboBox->setCurrentIndex(ports.isEmpty() ? -1 : 0);
@@ -48,19 +54,25 @@ TComSelectForm::TComSelectForm(const QList<int>& ports, const QMap<int, QString>
     showDetails(PortsComboBox->currentIndex());
     QStringList others;
     for (const MachinePort& port : machine)
-        if (!numbered.contains(port.device))
+        if (!numbered.contains(port.device)) {
             others << describePort(port);
+            PortsComboBox->addItem(port.device);
+            PortsComboBox->setItemData(PortsComboBox->count() - 1, describePort(port), Qt::ToolTipRole);
+        }
     OtherPorts = new QLabel(this);
     OtherPorts->setObjectName("OtherPorts");
-    OtherPorts->setText(QStringLiteral("Ports without a COM number (give them one in Communication Settings):\n") +
+    OtherPorts->setText(QStringLiteral("Ports without a COM number (choose one above, or give it a number in "
+                                       "Communication Settings):\n") +
                         others.join(QLatin1Char('\n')));
     OtherPorts->setVisible(!others.isEmpty());
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName("OKBtn");
     OKBtn->setDefault(true);
-    // With no port found there is nothing to choose: only Cancel leaves the dialog.
-    OKBtn->setEnabled(!ports.isEmpty());
+    // With nothing chosen or typed only Cancel leaves the dialog.
+    const auto allowOk = [this] { OKBtn->setEnabled(chosenPort().has_value()); };
+    connect(PortsComboBox, &QComboBox::editTextChanged, this, allowOk);
+    allowOk();
     CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
     CancelBtn->setObjectName("CancelBtn");
     CancelBtn->setAutoDefault(false);
@@ -73,6 +85,7 @@ TComSelectForm::TComSelectForm(const QList<int>& ports, const QMap<int, QString>
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
     layout->addWidget(Label2);
+    layout->addWidget(TypeHint);
     layout->addSpacing(4);
     layout->addWidget(PortsComboBox);
     layout->addWidget(PortDetails);
@@ -85,25 +98,24 @@ TComSelectForm::TComSelectForm(const QList<int>& ports, const QMap<int, QString>
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-std::optional<int> TComSelectForm::chosenPort() const
+std::optional<PortChoice> TComSelectForm::chosenPort() const
 {
-    const QString text = PortsComboBox->currentText();
-    if (!text.startsWith(QLatin1String("COM")))
+    static const QRegularExpression comNumber(QStringLiteral("^COM ?([1-9][0-9]{0,2})$"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    const QString text = PortsComboBox->currentText().trimmed();
+    if (text.isEmpty())
         return std::nullopt;
-    bool ok = false;
-    const int number = text.mid(3).toInt(&ok);
-    if (!ok || number < 1)
-        return std::nullopt;
-    return number;
+    if (const QRegularExpressionMatch number = comNumber.match(text); number.hasMatch())
+        return number.captured(1).toInt();
+    return text;
 }
 
-std::optional<int> TComSelectForm::selectPort(const QList<int>& ports, const QMap<int, QString>& devices,
-                                              QWidget* parent)
+PortChoice TComSelectForm::selectPort(const QList<int>& ports, const QMap<int, QString>& devices, QWidget* parent)
 {
     TComSelectForm form(ports, devices, parent);
     if (form.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return form.chosenPort();
+        return PortCancelled{};
+    return form.chosenPort().value_or(PortCancelled{});
 }
 
 }  // namespace dnp

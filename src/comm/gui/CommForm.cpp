@@ -25,6 +25,10 @@ namespace {
 
 constexpr int kAddressWidth = 60;
 constexpr int kDeviceWidth = 260;
+// A COM button's text takes at most this many average characters; a longer device is
+// shortened on the button (its tool tip and accessible name keep it whole), so that the
+// dialog keeps its width whatever the devices are called.
+constexpr int kComButtonChars = 36;
 const QString kNotPresentText = QStringLiteral("(not present)");
 const QString kTestCaption = QStringLiteral("&Test");
 
@@ -36,6 +40,7 @@ QGroupBox* radioGroup(QWidget* parent, const char* name, const QString& caption,
     auto* layout = new QVBoxLayout(group);
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], group);
+        button->setObjectName(QString::fromLatin1(name).remove(QStringLiteral("RG")) + QString::number(i));
         buttons->addButton(button, i);
         layout->addWidget(button);
     }
@@ -65,24 +70,29 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     addrRG = radioGroup(frame, "addrRG", QStringLiteral(" A&ddressing "),
                         {QStringLiteral("Disabled"), QStringLiteral("Enabled")});
     parityRG = radioGroup(frame, "parityRG", QStringLiteral(" &Parity "), {QStringLiteral("None"), QStringLiteral("Even")});
-    addressLabel = new QLabel(QStringLiteral("&Address: "), frame);
-    addressSlot = new QLineEdit(frame);
+    addressLabel = new QLabel(QStringLiteral("&Address: "), addrRG);
+    addressSlot = new QLineEdit(addrRG);
     addressSlot->setObjectName("addressSlot");
     addressSlot->setFixedWidth(kAddressWidth);
     addressLabel->setBuddy(addressSlot);
+    for (QRadioButton* button : connectorRG->findChildren<QRadioButton*>()) {
+        const int indicator = button->sizeHint().width() - button->fontMetrics().horizontalAdvance(button->text());
+        button->setFixedWidth(indicator + button->fontMetrics().averageCharWidth() * kComButtonChars);
+    }
 
-    // Baud at the left, connector in the middle, addressing at the top right with
-    // parity under it, the address at the bottom right.
+    // Baud at the left, connector in the middle, addressing with its address at the top
+    // right, parity under it.
     auto* address = new QHBoxLayout;
     address->addWidget(addressLabel);
     address->addWidget(addressSlot);
     address->addStretch();
+    auto* addressing = static_cast<QVBoxLayout*>(addrRG->layout());
+    addressing->insertLayout(addressing->count() - 1, address);
     auto* grid = new QGridLayout(frame);
-    grid->addWidget(uploadBaudRG, 0, 0, 3, 1);
-    grid->addWidget(connectorRG, 0, 1, 3, 1);
+    grid->addWidget(uploadBaudRG, 0, 0, 2, 1);
+    grid->addWidget(connectorRG, 0, 1, 2, 1);
     grid->addWidget(addrRG, 0, 2);
     grid->addWidget(parityRG, 1, 2);
-    grid->addLayout(address, 2, 2);
 
     auto* ports = new QGroupBox(QStringLiteral(" Serial ports of this machine "), frame);
     ports->setObjectName("machinePortsRG");
@@ -106,6 +116,9 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     deviceLabel->setBuddy(deviceBox);
     devicePresence = new QLabel(ports);
     devicePresence->setObjectName("devicePresence");
+    devicePresence->setText(kNotPresentText);
+    devicePresence->setFixedWidth(devicePresence->sizeHint().width());  // the same with it and without
+    devicePresence->clear();
     TestBtn = dialogButton(ports, "TestBtn", kTestCaption);
     TestBtn->setToolTip(QStringLiteral("Read message 1 from the panel with these settings (a read changes nothing in it)"));
     auto* device = new QHBoxLayout;
@@ -118,7 +131,7 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     portsLayout->addWidget(new QLabel(QStringLiteral("Click a port to use it for the COM number chosen above."), ports));
     portsLayout->addWidget(machinePortsList);
     portsLayout->addLayout(buttonRow({RefreshBtn}));
-    grid->addWidget(ports, 3, 0, 1, 3);
+    grid->addWidget(ports, 2, 0, 1, 3);
 
     OKBtn = dialogButton(this, "OKBtn", QStringLiteral("&OK"), true);
     CancelBtn = dialogButton(this, "CancelBtn", QStringLiteral("&Cancel"));
@@ -150,6 +163,19 @@ TcommForm::TcommForm(UserPrompts& prompts, QWidget* parent) : CentredDialog(pare
     });
     connect(machinePortsList, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { usePort(machinePortsList->indexOfTopLevelItem(item)); });
+
+    // Tab follows reading order: the groups left to right, the address in its group,
+    // the device and its Test, the machine's ports, the dialog's buttons.
+    QList<QWidget*> order;
+    for (QGroupBox* group : {uploadBaudRG, connectorRG, addrRG})
+        for (QRadioButton* button : group->findChildren<QRadioButton*>())
+            order << button;
+    order << addressSlot;
+    for (QRadioButton* button : parityRG->findChildren<QRadioButton*>())
+        order << button;
+    order << QList<QWidget*>{deviceBox, TestBtn, machinePortsList, RefreshBtn, OKBtn, CancelBtn, HelpBtn};
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
     refreshPorts();
 }
 
@@ -184,8 +210,9 @@ void TcommForm::usePort(int row)
 }
 
 // Each COM button names the device it stands for, "(not present)" after one that is
-// not there; the device field shows the chosen number's.
-void TcommForm::showDevices()
+// not there (shortened to the button's width, whole in its tool tip and accessible
+// name); so does the mark beside the device field.
+void TcommForm::showComButtons()
 {
     const QMap<int, QString> devices = comDevices(devices_);
     const int com = itemIndex(connectorRG);
@@ -194,20 +221,32 @@ void TcommForm::showDevices()
     for (int n = 1; n <= TcomSetIni::kHighestComPort; ++n)
         if (QAbstractButton* button = buttons->button(n)) {
             const bool present = devicePresent(devices.value(n));
-            button->setText(QStringLiteral("COM %1 (%2)").arg(n).arg(devices.value(n)) +
-                            (present ? QString() : QLatin1Char(' ') + kNotPresentText));
+            const QString text = QStringLiteral("COM %1 (%2)").arg(n).arg(devices.value(n)) +
+                                 (present ? QString() : QLatin1Char(' ') + kNotPresentText);
+            button->setText(button->fontMetrics().elidedText(text, Qt::ElideMiddle,
+                                                             button->fontMetrics().averageCharWidth() * kComButtonChars));
+            button->setToolTip(text);
+            button->setAccessibleName(text);
             chosenPresent = chosenPresent || (n == com && present);
         }
+    devicePresence->setText(com >= 1 && !chosenPresent ? kNotPresentText : QString());
+}
+
+// The COM buttons, and the device field showing the chosen number's.
+void TcommForm::showDevices()
+{
+    showComButtons();
+    const int com = itemIndex(connectorRG);
     {
         const QSignalBlocker quiet(deviceBox);
-        deviceBox->setCurrentText(com >= 1 ? devices.value(com) : QString());
+        deviceBox->setCurrentText(com >= 1 ? comDevices(devices_).value(com) : QString());
     }
     deviceBox->setEnabled(com >= 1);
-    devicePresence->setText(com >= 1 && !chosenPresent ? kNotPresentText : QString());
     TestBtn->setEnabled(com >= 1 && testPanel && !testing_);
 }
 
-// A device typed for the chosen COM number; its own default device is no entry.
+// A device typed for the chosen COM number, shown on its button at once; its own
+// default device is no entry.
 void TcommForm::deviceEdited(const QString& device)
 {
     const int com = itemIndex(connectorRG);
@@ -218,7 +257,7 @@ void TcommForm::deviceEdited(const QString& device)
         devices_.remove(com);
     else
         devices_[com] = trimmed;
-    devicePresence->clear();
+    showComButtons();
 }
 
 void TcommForm::testEnded()

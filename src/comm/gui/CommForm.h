@@ -69,6 +69,7 @@ public:
     void usePort(int row);
 
 private:
+    void showComButtons();
     void showDevices();
     void deviceEdited(const QString& device);
     void selectField(CommField field);

@@ -18,7 +18,9 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QPainter>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace dnp {
@@ -43,6 +45,38 @@ constexpr std::array<ListPlace, kPointTypeCount> kListPlaces = {{
     {PointType::Ain, 1, 0, 3},
     {PointType::Aout, 1, 3, 3},
 }};
+
+// A row of an order or retrieve list, "3\u20134  Meter: Inst: Vld": the point number(s)
+// right-aligned in a column of their own, the name after them.
+class NumberedRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QString text = item.text;
+        const qsizetype gap = text.indexOf(QStringLiteral("  "));
+        if (gap < 0)
+            return QStyledItemDelegate::paint(painter, option, index);
+        item.text.clear();
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+        const int numberWidth = item.fontMetrics.horizontalAdvance(QStringLiteral("000\u2013000"));
+        const int spacing = item.fontMetrics.horizontalAdvance(QLatin1Char(' ')) * 2;
+        painter->save();
+        painter->setPen(item.palette.color(item.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled,
+                                           item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(QRect(area.left(), area.top(), numberWidth, area.height()), Qt::AlignRight | Qt::AlignVCenter,
+                          text.left(gap));
+        painter->drawText(area.adjusted(numberWidth + spacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                          item.fontMetrics.elidedText(text.mid(gap + 2), Qt::ElideRight, area.width() - numberWidth - spacing));
+        painter->restore();
+    }
+};
 
 constexpr int kShortListWidth = 270;
 constexpr int kLongListWidth = 410;
@@ -172,12 +206,18 @@ TSortForm::TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget*
         retrieveLists_[n]->setObjectName(pointTypeName(place.type) + QStringLiteral("Retrieve"));
         retrieveLists_[n]->setSelectionMode(QAbstractItemView::SingleSelection);
         for (QListWidget* list : {static_cast<QListWidget*>(class0Lists_[n]), retrieveLists_[n]}) {
+            list->setItemDelegate(new NumberedRowDelegate(list));
             list->setMinimumSize(longList ? kLongListWidth : kShortListWidth,
                                  longList ? kLongListHeight : kShortListHeight);
             cell->addWidget(list, 1);
         }
         grid->addLayout(cell, place.row, place.column, 1, place.columnSpan);
         labels_[n]->setBuddy(class0Lists_[n]);
+        OrderListBox* orderList = class0Lists_[n];
+        connect(orderList, &QListWidget::currentRowChanged, this, [this, orderList](int row) {
+            if (row >= 0)
+                usedList_ = orderList;
+        });
     }
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 2);
@@ -199,10 +239,20 @@ TSortForm::TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget*
     RokBtn = makeButton(QStringLiteral("RokBtn"), QStringLiteral("&OK"));
     RcancelBtn = makeButton(QStringLiteral("RcancelBtn"), QStringLiteral("&Cancel"));
     RetrieveHelpBtn = makeButton(QStringLiteral("RetrieveHelpBtn"), QStringLiteral("&Help"));
+    OrderOkBtn = makeButton(QStringLiteral("OrderOkBtn"), QStringLiteral("&OK"));
+    MoveUpBtn = makeButton(QStringLiteral("MoveUpBtn"), QStringLiteral("Move Up"));
+    MoveDownBtn = makeButton(QStringLiteral("MoveDownBtn"), QStringLiteral("Move Down"));
+    MoveUpBtn->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Up));
+    MoveDownBtn->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Down));
+    MoveUpBtn->setToolTip(QStringLiteral("Move the chosen point one place up (Alt+Up)"));
+    MoveDownBtn->setToolTip(QStringLiteral("Move the chosen point one place down (Alt+Down)"));
+    connect(MoveUpBtn, &QPushButton::clicked, this, [this] { moveChosenPoint(-1); });
+    connect(MoveDownBtn, &QPushButton::clicked, this, [this] { moveChosenPoint(1); });
+    connect(OrderOkBtn, &QPushButton::clicked, this, &QDialog::accept);
     OKtoSendButton->setDefault(true);
     connect(OKtoSendButton, &QPushButton::clicked, this, &TSortForm::OKtoSendButtonClick);
     connect(ScancelBtn, &QPushButton::clicked, this, &QDialog::reject);  // cancels a running send
-    connect(SendHelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(kSendHelpTopic); });
+    connect(SendHelpBtn, &QPushButton::clicked, this, [this] { prompts_.showHelp(actions_.order().helpTopic()); });
     connect(OKtoRetrieveButton, &QPushButton::clicked, this, &TSortForm::OKtoRetrieveButtonClick);
     connect(RokBtn, &QPushButton::clicked, this, &TSortForm::RokBtnClick);
     connect(RcancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -217,6 +267,7 @@ TSortForm::TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget*
     RetrieveProgress->setObjectName(QStringLiteral("RetrieveProgress"));
     RetrieveProgress->setRange(0, kMessageCount);
     RetrieveProgress->setValue(0);
+    RetrieveProgress->setTextVisible(false);
 
     VerifyAfterSendBox = new QCheckBox(QStringLiteral("&Verify after sending"), this);
     VerifyAfterSendBox->setObjectName(QStringLiteral("VerifyAfterSendBox"));
@@ -230,13 +281,16 @@ TSortForm::TSortForm(OrderWindowActions& actions, UserPrompts& prompts, QWidget*
 
     auto* side = new QVBoxLayout;
     side->addWidget(WordCountLabel);
+    side->addWidget(MoveUpBtn);
+    side->addWidget(MoveDownBtn);
+    side->addSpacing(8);
     side->addWidget(MappingRG);
     side->addWidget(VerifyAfterSendBox);
     side->addWidget(RMappingRG);
     side->addWidget(RetrieveProgressLabel);
     side->addWidget(RetrieveProgress);
     side->addSpacing(16);
-    for (QPushButton* b : {OKtoSendButton, OKtoRetrieveButton, RokBtn, ScancelBtn, RcancelBtn})
+    for (QPushButton* b : {OKtoSendButton, OKtoRetrieveButton, RokBtn, OrderOkBtn, ScancelBtn, RcancelBtn})
         side->addWidget(b);
     side->addStretch(1);
     side->addWidget(SendHelpBtn);
@@ -279,18 +333,25 @@ void TSortForm::refresh()
     const SortModel& order = actions_.order();
     setWindowTitle(order.caption());
     const bool send = order.mode() == SortMode::Send;
-    for (QWidget* w : std::initializer_list<QWidget*>{OKtoSendButton, MappingRG, VerifyAfterSendBox, SendHelpBtn, ScancelBtn,
-                                                      WordCountLabel})
+    const bool ordering = order.showsOrder();
+    for (QWidget* w : std::initializer_list<QWidget*>{OKtoSendButton, MappingRG, VerifyAfterSendBox})
         w->setVisible(send);
+    // The order alone moves nothing over the line.
+    for (QWidget* w : std::initializer_list<QWidget*>{RetrieveProgressLabel, RetrieveProgress})
+        w->setVisible(order.mode() != SortMode::Order);
+    for (QWidget* w : std::initializer_list<QWidget*>{SendHelpBtn, ScancelBtn, WordCountLabel, MoveUpBtn, MoveDownBtn})
+        w->setVisible(ordering);
     for (QWidget* w : std::initializer_list<QWidget*>{RMappingRG, OKtoRetrieveButton, RetrieveHelpBtn, RokBtn, RcancelBtn})
-        w->setVisible(!send);
+        w->setVisible(!ordering);
+    OrderOkBtn->setVisible(order.mode() == SortMode::Order);
     for (int n = 0; n < kPointTypeCount; ++n) {
-        class0Lists_[n]->setVisible(send);
-        retrieveLists_[n]->setVisible(!send);
-        labels_[n]->setBuddy(send ? static_cast<QWidget*>(class0Lists_[n]) : retrieveLists_[n]);
+        class0Lists_[n]->setVisible(ordering);
+        retrieveLists_[n]->setVisible(!ordering);
+        labels_[n]->setBuddy(ordering ? static_cast<QWidget*>(class0Lists_[n]) : retrieveLists_[n]);
     }
     OKtoSendButton->setDefault(send);
-    OKtoRetrieveButton->setDefault(!send);
+    OKtoRetrieveButton->setDefault(!ordering);
+    OrderOkBtn->setDefault(order.mode() == SortMode::Order);
     const QSignalBlocker quiet(VerifyAfterSendBox);
     VerifyAfterSendBox->setChecked(actions_.verifyAfterSend());
     refreshLists();
@@ -352,6 +413,17 @@ void TSortForm::panelCommandEnded()
     accept();
 }
 
+void TSortForm::moveChosenPoint(int step)
+{
+    if (!usedList_ || !usedList_->isEnabled())
+        return;
+    const int from = usedList_->currentRow();
+    const int to = from + step;
+    if (from < 0 || to < 0 || to >= usedList_->count())
+        return;
+    usedList_->dropAt(from, to);
+}
+
 void TSortForm::OKtoRetrieveButtonClick()
 {
     actions_.retrieve();
@@ -372,10 +444,11 @@ void TSortForm::RokBtnClick()
 void TSortForm::showProgress(int message, const QString& text, bool running)
 {
     RetrieveProgressLabel->setText(text);
-    // Messages done: all of them once the transfer has ended with its replies in.
     RetrieveProgress->setValue(message > 0 ? message - 1 : 0);
+    // No percentage before the first message is under way.
+    RetrieveProgress->setTextVisible(message > 0);
     for (QWidget* w : std::initializer_list<QWidget*>{OKtoRetrieveButton, RokBtn, OKtoSendButton, MappingRG,
-                                                      VerifyAfterSendBox})
+                                                      VerifyAfterSendBox, MoveUpBtn, MoveDownBtn})
         w->setEnabled(!running);
     for (OrderListBox* list : class0Lists_)
         list->setEnabled(!running);

@@ -1,7 +1,7 @@
 #pragma once
-// The Class 0 data order window: the order lists of the send mode (reordered by
-// dragging within one list), the retrieve lists, the two "DNP Mapping" groups and the
-// send and retrieve buttons. It shows the SortModel and hands every action to the
+// The Class 0 data order window: the order lists of the send and order modes
+// (reordered by dragging within one list, or with Move Up and Move Down), the retrieve
+// lists, the two "DNP Mapping" groups and the send, retrieve and OK buttons. It shows the SortModel and hands every action to the
 // program (the workspace answers).
 
 #include "comm/Exchange.h"
@@ -90,6 +90,12 @@ public:
     QPushButton* RokBtn = nullptr;
     QPushButton* RcancelBtn = nullptr;
     QPushButton* RetrieveHelpBtn = nullptr;
+    // Order mode: OK keeps the order (ScancelBtn puts it back).
+    QPushButton* OrderOkBtn = nullptr;
+    // Send and order modes: the chosen point of the list last used one place up or down
+    // (Alt+Up, Alt+Down).
+    QPushButton* MoveUpBtn = nullptr;
+    QPushButton* MoveDownBtn = nullptr;
     // Send mode: "Verify after sending" (the main window keeps it in the settings).
     QCheckBox* VerifyAfterSendBox = nullptr;
     QLabel* RetrieveProgressLabel = nullptr;
@@ -101,6 +107,8 @@ public:
     void OKtoRetrieveButtonClick();
     void RokBtnClick();
     void RMappingRGClick(int item);
+    // The chosen point of the list last used moves by `step` rows (-1 up, 1 down).
+    void moveChosenPoint(int step);
 
     // Closing in any way tells the workspace (closeOrderWindow); closed otherwise than by
     // Send or OK (Cancel, Esc, the close box), the order the window was shown with is
@@ -120,6 +128,7 @@ private:
     std::array<OrderListBox*, kPointTypeCount> class0Lists_{};
     std::array<QListWidget*, kPointTypeCount> retrieveLists_{};
     std::array<QLabel*, kPointTypeCount> labels_{};
+    OrderListBox* usedList_ = nullptr;  // the order list whose point was chosen last
     QButtonGroup* mappingGroup_ = nullptr;
     QButtonGroup* rMappingGroup_ = nullptr;
     bool sending_ = false;  // a send of this window (and its verify) runs

@@ -3,8 +3,10 @@
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/LineTraceWindow.h"
 #include "comm/LineTrace.h"
+#include "comm/ImageText.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/OverviewPanel.h"
+#include "app/gui/ProblemsDialog.h"
 #include "classes/gui/CheckListBox.h"
 #include "classes/gui/ClassForm.h"
 #include "comm/gui/CommForm.h"
@@ -23,6 +25,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
@@ -35,6 +38,7 @@
 #include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSet>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -136,12 +140,15 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
         {"ConfigClass1", "Class &1...", "Ctrl+1", "Class 1", "Configure Class 1"},
         {"ConfigClass2", "Class &2...", "Ctrl+2", "Class 2", "Configure Class 2"},
         {"ConfigClass3", "Class &3...", "Ctrl+3", "Class 3", "Configure Class 3"},
+        {"ConfigOrder", "Class 0 &Order...", "", "Class 0 Order", "Put the Class 0 points in the order the panel reports them"},
         {"ConfigReport", "&Report...", "", "Report", "Report file"},
         {"PanelSettings", "&Communication Settings...", "", "Communication Settings", "Communication settings"},
-        {"PanelSend", "&Send...", "", "Send", "Send to panel"},
-        {"PanelRetrieve", "&Retrieve...", "", "Retrieve", "Retrieve from panel"},
-        {"PanelVerify", "&Verify Panel Against File", "", "Verify Panel Against File",
+        {"PanelSend", "&Send...", "F5", "Send", "Send to panel"},
+        {"PanelRetrieve", "&Retrieve...", "F6", "Retrieve", "Retrieve from panel"},
+        {"PanelVerify", "&Verify Panel Against File", "F7", "Verify Panel Against File",
          "Read the panel's configuration and compare it with the open configuration"},
+        {"PanelTest", "&Test Connection", "", "Test Connection",
+         "Read message 1 from the panel to check the line (a read changes nothing in it)"},
         {"PanelTrace", "&Line Trace", "", "Line Trace", "The frames of the last transfer with the panel"},
         {"PanelHistory", "&History...", "", "History",
          "Every recorded transfer: what was sent to which panel, when and by whom"},
@@ -170,8 +177,10 @@ TEST_F(MainWindowTest, CaptionMenusAndShortcuts)
            "Co&mpare With File...", "-", "-",
           "E&xit"}},
         {"&Configuration", "Class selections and the report",
-         {"Class &0...", "Class &1...", "Class &2...", "Class &3...", "-", "&Report..."}},
-        {"&Panel", "Communication with the panel", {"&Communication Settings...", "-", "&Send...", "&Retrieve...", "&Verify Panel Against File", "-", "&Line Trace", "&History..."}},
+         {"Class &0...", "Class &1...", "Class &2...", "Class &3...", "Class 0 &Order...", "-", "&Report..."}},
+        {"&Panel", "Communication with the panel", {"&Communication Settings...", "-", "&Send...", "&Retrieve...",
+                                                     "&Verify Panel Against File", "&Test Connection", "-", "&Line Trace",
+                                                     "&History..."}},
         {"&Help", "Help topics", {"&Help Contents", "-", "&About..."}},
     };
     const QList<QAction*> bar = window.menuBar()->actions();
@@ -198,6 +207,7 @@ TEST_F(MainWindowTest, MenuKeysRunTheirCommands)
         {Qt::CTRL | Qt::Key_2, "Class 2 Selection"}, {Qt::CTRL | Qt::Key_3, "Class 3 Selection"},
         {Qt::CTRL | Qt::Key_S, "save dialog"},       {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "save dialog"},
         {Qt::CTRL | Qt::Key_O, "open dialog"},       {Qt::Key_F1, "help 0"},
+        {Qt::Key_F5, "Send Configuration"},          {Qt::Key_F6, "Retrieve Configuration"},
     };
     for (const Row& row : rows) {
         shownTitles.clear();
@@ -218,8 +228,15 @@ TEST_F(MainWindowTest, MenuKeysRunTheirCommands)
     window.action("PanelRetrieve")->trigger();
     window.action("PanelSettings")->trigger();
     window.action("ConfigReport")->trigger();
+    window.action("ConfigOrder")->trigger();
     EXPECT_EQ(shownTitles, (QStringList{"Class 2 Selection", "Send Configuration", "Retrieve Configuration",
-                                        "Communication Settings", "Report Header"}));
+                                        "Communication Settings", "Report Header", "Class 0 Order"}));
+    // No two commands share a key.
+    QStringList keys;
+    for (QAction* a : window.findChildren<QAction*>())
+        if (!a->shortcut().isEmpty())
+            keys << a->shortcut().toString();
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size()) << keys.join(' ').toStdString();
 }
 
 // Save writes the file the configuration came from at once; Save As asks for a name.
@@ -235,6 +252,7 @@ TEST_F(MainWindowTest, SavingTwiceWritesTheSameFileWithoutADialog)
     window.action("FileSave1")->trigger();
     EXPECT_TRUE(prompts.shown.isEmpty());
     EXPECT_EQ(window.windowTitle(), "feeder.dnp");
+    EXPECT_EQ(window.statusBar()->currentMessage(), "Saved " + dir.filePath("feeder.dnp"));
     EXPECT_EQ(test::readFileBytes(dir.filePath("feeder.dnp")), composeConfigFile(state(), test::fixedNow()));
     EXPECT_TRUE(state().selected(0, PointType::Bin, 4));
 
@@ -259,7 +277,18 @@ TEST_F(MainWindowTest, TheOverviewAppearsAfterTheFirstPaintWithoutResizingTheWin
     QApplication::processEvents();
     EXPECT_EQ(window.size(), before);
     EXPECT_GE(window.overview()->height(), window.overview()->minimumSizeHint().height());
-    EXPECT_EQ(window.width(), 678);
+    EXPECT_GE(window.width(), 900);
+    EXPECT_GE(window.height(), 560);
+}
+
+// The window opens as large as it was left, never below 900 x 560.
+TEST_F(MainWindowTest, TheWindowOpensAsItWasLeft)
+{
+    window.resize(1000, 700);
+    window.show();
+    EXPECT_TRUE(window.close());
+    TDNPCfgMain again{&prompts, dir.filePath("DNP.ini"), dir.filePath("desk.ini")};
+    EXPECT_EQ(again.size(), QSize(1000, 700));
 }
 
 // The body of the window sums up the configuration and follows every change.
@@ -326,6 +355,8 @@ TEST_F(MainWindowTest, ToolBarButtonsHintsAndTags)
         {"Class2SpBtn", "Class 2", "Configure Class 2", 102}, {"Class3SpBtn", "Class 3", "Configure Class 3", 103},
         {"SettingBtn", "Setting", "Communication settings", 0}, {"sendBtn", "Send", "Send to panel", 0},
         {"retrieveBtn", "Retrieve", "Retrieve from panel", 0},  {"ReportBtn", "Report", "Report file", 0},
+        {"verifyBtn", "Verify", "Compare the panel with the open configuration", 0},
+        {"testBtn", "Test", "Test the connection to the panel", 0},
     };
     for (const Row& r : rows) {
         QToolButton* b = window.toolButton(r.name);
@@ -558,13 +589,15 @@ TEST_F(MainWindowTest, FilesOpenFromTheRecentListADropAndTheCommandLine)
     QStringList texts;
     for (QAction* a : window.recentFileActions())
         texts << a->text();
-    EXPECT_EQ(texts, (QStringList{"&1 b.dnp", "&2 a.dnp"}));
+    // Each under its name, then its folder.
+    const QString folder = "  (" + QDir::toNativeSeparators(dir.path()) + ")";
+    EXPECT_EQ(texts, (QStringList{"&1 b.dnp" + folder, "&2 a.dnp" + folder}));
     QStringList items;
     for (QAction* a : file->actions())
         items << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(items, (QStringList{"&New", "&Open", "&Save", "Save &As...", "-", "&Export Point List...",
-                                  "&Import Point List...", "Co&mpare With File...", "-", "&1 b.dnp", "&2 a.dnp", "-",
-                                  "E&xit"}));
+                                  "&Import Point List...", "Co&mpare With File...", "-", "&1 b.dnp" + folder,
+                                  "&2 a.dnp" + folder, "-", "E&xit"}));
     window.recentFileActions()[1]->trigger();
     EXPECT_EQ(window.windowTitle(), "a.dnp");
 
@@ -766,6 +799,29 @@ TEST_F(MainWindowTransferTest, CancelStopsARetrieveAndChangesNothing)
     EXPECT_TRUE(form->RokBtn->isEnabled());
 }
 
+// The Retrieve window's lists show what was read before its box is told; Cancel then
+// drops it: the configuration and its caption stay as they were.
+TEST_F(MainWindowTransferTest, CancelAfterARetrieveLeavesTheConfigurationAndItsCaption)
+{
+    const QString image = dir.filePath("panel.txt");
+    ASSERT_TRUE(test::writeFileBytes(image, formatImageText(buildSendImage(test::richConfiguration(), Mapping::Individual)->image).toUtf8()));
+    restartSim({"--image-in", image});
+    useBin3();
+    prompts.fileAnswers = {dir.filePath("feeder.dnp")};
+    window.FileSaveAs1Execute();
+    const ConfigState before = state();
+    window.retrieveBtnClick();
+    TSortForm* form = window.sortForm();
+    QList<int> listedWhenTold;
+    prompts.whileTelling = [&] { listedWhenTold << form->retrieveList(PointType::Bin)->count(); };
+    EXPECT_TRUE(runToTheEnd([&] { form->OKtoRetrieveButton->click(); }));
+    EXPECT_EQ(listedWhenTold, QList<int>{3});
+    form->RcancelBtn->click();
+    EXPECT_EQ(state().ClassSelection, before.ClassSelection);
+    EXPECT_EQ(state().Class0Order, before.Class0Order);
+    EXPECT_EQ(window.windowTitle(), "feeder.dnp");
+}
+
 // With DNP_SCREENSHOT_DIR set, saves pictures of the main window for a look by eye.
 TEST_F(MainWindowTest, Screenshots)
 {
@@ -808,6 +864,12 @@ TEST_F(MainWindowTest, Screenshots)
     DifferencesDialog differences("feeder-12.dnp", rows, &window);
     differences.show();
     differences.grab().save(shots + "/differences.png");
+    ProblemsDialog problems("The point list cannot be read.\n/home/eng/feeder-12.csv:",
+                            {"line 3: unknown point type 'Binary Inptu'", "line 13: Analog Input number 7 is already used on line 12",
+                             "line 14: the event class must be 0, 1, 2 or 3, not '4'"},
+                            &window);
+    problems.show();
+    problems.grab().save(shots + "/problems.png");
 }
 
 }  // namespace
@@ -901,7 +963,7 @@ TEST_F(MainWindowTransferTest, VerifyPanelShowsTheDifferencesFromTheOpenConfigur
         << shown[0].toStdString();
     // The overview and the status bar tell what the verify found, never "OK".
     const QString differs = "Verify: panel differs (15 words) at " + QTime::currentTime().toString("HH:mm");
-    EXPECT_EQ(window.findChild<OverviewPanel*>()->lastTransfer()->text(), differs);
+    EXPECT_EQ(window.overview()->lastTransfer()->text(), differs);
     EXPECT_EQ(window.transferProgress()->text(), differs);
 
     EXPECT_TRUE(runToTheEnd([&] { window.SendBtnClick(); window.sortForm()->OKtoSendButton->click(); }));
@@ -926,7 +988,10 @@ TEST_F(MainWindowTransferTest, TheLineTraceShowsABadReply)
     EXPECT_EQ(trace->table->item(5, 3)->text(), "Reply to message 3 of 18 carried status 0x10.");
     EXPECT_EQ(trace->table->item(4, 3)->text(), "");
     EXPECT_EQ(trace->table->item(4, 4)->text(), QString::fromLatin1(window.workspace().lastTrace()[4].bytes.toHex(' ').toUpper()));
-    const QString text = traceLines(window.workspace().lastTrace()).join('\n') + '\n';
+    // Copied and saved under the retrieve's heading.
+    const QString text = window.workspace().lastTraceText().join('\n') + '\n';
+    EXPECT_TRUE(text.startsWith("Line trace of the retrieve on " + sim.device() + " at 9600 baud:\nProgram: DNP Configure "));
+    EXPECT_TRUE(text.endsWith(traceLines(window.workspace().lastTrace()).join('\n') + '\n'));
     trace->CopyBtn->click();
     EXPECT_EQ(QApplication::clipboard()->text(), text);
     prompts.fileAnswers = {dir.filePath("trace.txt")};

@@ -4,11 +4,14 @@
 
 #include "support/WorkspaceProbe.h"
 #include "app/gui/MainWindow.h"
+#include "app/gui/ProblemsDialog.h"
 #include "app/gui/WidgetPrompts.h"
 #include "files/FileTestHelpers.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
+#include <QListWidget>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -210,11 +213,34 @@ TEST_F(WidgetPromptsTest, TheDifferencesOfAVerifyAreATable)
     answerNextModal([&](QWidget* modal) {
         seen << modal->windowTitle() << modal->findChild<QLabel*>()->text();
         auto* table = modal->findChild<QTableWidget*>("DifferencesTable");
-        seen << QString::number(table->rowCount()) << table->item(0, 0)->text();
+        seen << QString::number(table->rowCount()) << table->item(0, 0)->text() << table->item(0, 1)->text()
+             << modal->findChild<QLabel*>("DifferenceCount")->text();
         qobject_cast<QDialog*>(modal)->accept();
     });
     prompts.showDifferences("The panel does not hold a.dnp. Differences (A: a.dnp, B: the panel):",
                             compareConfigurations(file, ConfigState()));
+    // The type spelled out, the differences counted.
     EXPECT_EQ(seen, (QStringList{"Verify Panel", "The panel does not hold a.dnp. Differences (A: a.dnp, B: the panel):",
-                                 "1", differenceCells(compareConfigurations(file, ConfigState())[0])[0]}));
+                                 "1", differenceCells(compareConfigurations(file, ConfigState())[0])[0], "Binary Input",
+                                 "1 difference"}));
+}
+
+// A file's problems come up in a window that can be made larger, one a line, to copy.
+TEST_F(WidgetPromptsTest, ProblemsAreAListToCopy)
+{
+    QStringList seen;
+    answerNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<ProblemsDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        seen << dialog->heading->text() << QString::number(dialog->list->count());
+        EXPECT_TRUE(dialog->isSizeGripEnabled());
+        dialog->list->item(1)->setSelected(true);
+        seen << dialog->text(true);
+        dialog->CopyAllBtn->click();
+        dialog->CloseBtn->click();
+    });
+    prompts.showProblems("The point list cannot be read.\n/home/eng/points.csv:", {"line 3: unknown point type 'X'", "line 9: no index"});
+    EXPECT_EQ(seen, (QStringList{"The point list cannot be read.\n/home/eng/points.csv:", "2", "line 9: no index\n"}));
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              "The point list cannot be read.\n/home/eng/points.csv:\nline 3: unknown point type 'X'\nline 9: no index\n");
 }

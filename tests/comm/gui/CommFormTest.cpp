@@ -2,6 +2,7 @@
 #include "app/gui/WidgetPrompts.h"
 #include "comm/gui/ComSelectForm.h"
 #include "comm/IniFile.h"
+#include "comm/PortList.h"
 #include "comm/gui/CommForm.h"
 #include "support/PanelSim.h"
 #include "support/ScriptedPrompts.h"
@@ -30,8 +31,9 @@ namespace {
 QStringList itemTexts(const QGroupBox* group)
 {
     QStringList texts;
+    // A button's whole text, as its accessible name gives it where it is shortened.
     for (const auto* button : group->findChildren<QRadioButton*>())
-        texts << button->text();
+        texts << (button->accessibleName().isEmpty() ? button->text() : button->accessibleName());
     return texts;
 }
 
@@ -138,17 +140,37 @@ TEST_F(CommFormTest, Layout)
     EXPECT_LT(baud.right(), connector.left());
     EXPECT_LT(connector.right(), addressing.left());
     EXPECT_EQ(addressing.left(), parity.left());
-    // Addressing at the top, parity under it, the address at the bottom.
+    // Addressing at the top with the address in it, parity under it.
     EXPECT_EQ(baud.top(), addressing.top());
     EXPECT_LT(addressing.bottom(), parity.top());
-    EXPECT_LT(parity.bottom(), address.top());
+    EXPECT_TRUE(addressing.contains(address) && addressing.contains(label));
     EXPECT_LT(label.right(), address.left());
-    EXPECT_GT(label.left(), connector.right());
     // The buttons under the frame, OK, Cancel, Help from left to right.
-    const int frameBottom = std::max({baud.bottom(), connector.bottom(), address.bottom()});
+    const int frameBottom = std::max({baud.bottom(), connector.bottom(), parity.bottom()});
     EXPECT_GT(at(form.OKBtn).top(), frameBottom);
     EXPECT_LT(at(form.OKBtn).right(), at(form.CancelBtn).left());
     EXPECT_LT(at(form.CancelBtn).right(), at(form.HelpBtn).left());
+
+    // Tab follows reading order.
+    form.showChoice({.baudItem = 1, .connectorItem = 1, .addressingItem = 0, .parityItem = 0, .addressText = "1", .portDevices = {}});
+    QStringList order;
+    form.uploadBaudRG->findChildren<QRadioButton*>()[1]->setFocus();
+    for (int i = 0; i < 9; ++i) {
+        order << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(order, (QStringList{"uploadBaud1", "connector0", "addr0", "addressSlot", "parity0", "deviceBox",
+                                  "machinePortsList", "RefreshBtn", "OKBtn"}));
+
+    // The width holds as devices come and go and "(not present)" with them.
+    const int width = form.width();
+    for (const QString& device : {dir.filePath("serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"), portDeviceName(1),
+                                  QString("tcp://10.1.2.3:4001")}) {
+        form.deviceBox->setEditText(device);
+        form.deviceBox->lineEdit()->editingFinished();
+        QApplication::processEvents();
+        EXPECT_EQ(form.width(), width) << device.toStdString();
+    }
     form.hide();
 }
 
@@ -352,6 +374,14 @@ TEST_F(CommFormTest, TestSaysWhetherThePanelAnswered)
         form.testPanel = [&](const CommChoice& choice) { ws.testPanel(choice); };
         QObject::connect(&ws, &Workspace::panelCommandEnded, &form, &TcommForm::testEnded);
         form.connectorRG->findChildren<QRadioButton*>()[1]->click();
+        // A device that is not there: the second line says what to do here.
+        const QString missing = dir.filePath("ttyUSB3");
+        form.deviceBox->setEditText(missing);
+        form.TestBtn->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !ws.transferRunning(); }, 10000));
+        EXPECT_EQ(prompts.texts(), QStringList{"ie_BadId - Specified comport doesn't exist\nThe device " + missing +
+                                               " does not exist. Check the cable or type another device."});
+        prompts.shown.clear();
         form.deviceBox->setEditText(sim.device());
         EXPECT_TRUE(testOnce(form));
         EXPECT_EQ(prompts.texts(), QStringList{"The panel answered."});
@@ -359,8 +389,8 @@ TEST_F(CommFormTest, TestSaysWhetherThePanelAnswered)
         prompts.shown.clear();
         EXPECT_FALSE(testOnce(form));  // the panel's second request goes unanswered
         EXPECT_EQ(prompts.texts(test::Shown::Error),
-                  QStringList{"ZE-P(L) is not responding!\nMessage 1 of 18 was not answered.\nNo answer on COM 1 (" +
-                              sim.device() + ") at 9600 baud."});
+                  QStringList{"ZE-P(L) is not responding!\nMessage 1 of 18 was not answered.\nNo answer on " +
+                              sim.device() + " at 9600 baud."});
         return false;
     });
     EXPECT_EQ(file(), "<missing>");
@@ -376,11 +406,11 @@ TEST(ComSelectFormTest, CaptionLabelsAndPorts)
     EXPECT_EQ(form.PortsComboBox->itemText(0), "COM1");
     EXPECT_EQ(form.PortsComboBox->itemText(1), "COM3");
     EXPECT_EQ(form.PortsComboBox->itemText(2), "COM17");
-    EXPECT_FALSE(form.PortsComboBox->isEditable());
+    EXPECT_TRUE(form.PortsComboBox->isEditable());
     EXPECT_EQ(form.PortsComboBox->currentIndex(), 0);
-    EXPECT_EQ(form.chosenPort(), 1);
+    EXPECT_EQ(form.chosenPort(), PortChoice(1));
     form.PortsComboBox->setCurrentIndex(1);
-    EXPECT_EQ(form.chosenPort(), 3);
+    EXPECT_EQ(form.chosenPort(), PortChoice(3));
     EXPECT_EQ(form.OKBtn->text(), "OK");
     EXPECT_EQ(form.CancelBtn->text(), "Cancel");
     EXPECT_TRUE(form.OKBtn->isDefault());
@@ -390,10 +420,32 @@ TEST(ComSelectFormTest, CaptionLabelsAndPorts)
 
 TEST(ComSelectFormTest, NoPortsFound)
 {
+    // Only the machine's own ports are offered; with the field empty only Cancel leaves.
     TComSelectForm form({});
-    EXPECT_EQ(form.PortsComboBox->count(), 0);
+    EXPECT_EQ(form.PortsComboBox->count(), machinePorts({}).size());
+    form.PortsComboBox->setEditText("");
     EXPECT_FALSE(form.OKBtn->isEnabled());
     EXPECT_EQ(form.chosenPort(), std::nullopt);
+}
+
+// A device is typed as in the settings dialog; a COM number may be typed too.
+TEST(ComSelectFormTest, ATypedDeviceIsTaken)
+{
+    TComSelectForm form({});
+    EXPECT_EQ(form.TypeHint->text(), "Choose a COM number, or type a device such as /dev/ttyUSB0 or tcp://HOST:PORT.");
+    const struct {
+        const char* typed;
+        std::optional<PortChoice> chosen;
+    } cases[] = {{"tcp://10.1.2.3:4001", QString("tcp://10.1.2.3:4001")},
+                 {" /dev/ttyUSB3 ", QString("/dev/ttyUSB3")},
+                 {"com 4", 4},
+                 {"COM12", 12},
+                 {"  ", std::nullopt}};
+    for (const auto& c : cases) {
+        form.PortsComboBox->setEditText(c.typed);
+        EXPECT_EQ(form.chosenPort(), c.chosen) << c.typed;
+        EXPECT_EQ(form.OKBtn->isEnabled(), c.chosen.has_value()) << c.typed;
+    }
 }
 
 // The window's prompts show the dialog modally: the choice, or nothing for Cancel.
@@ -407,13 +459,23 @@ TEST(ComSelectFormTest, ThePromptGivesTheChoiceOrNothing)
                 form->OKBtn->click();
             }
         });
-        EXPECT_EQ(prompts.selectPort({2, 5}, {}), 5);
+        EXPECT_EQ(prompts.selectPort({2, 5}, {}), PortChoice(5));
+    }
+    {
+        OnModal type([](QWidget* w) {
+            if (auto* form = qobject_cast<TComSelectForm*>(w)) {
+                form->PortsComboBox->setEditText("");
+                QTest::keyClicks(form->PortsComboBox->lineEdit(), "/dev/ttyUSB3");
+                form->OKBtn->click();
+            }
+        });
+        EXPECT_EQ(prompts.selectPort({}, {}), PortChoice(QString("/dev/ttyUSB3")));
     }
     {
         OnModal cancel([](QWidget* w) {
             if (auto* form = qobject_cast<TComSelectForm*>(w))
                 form->CancelBtn->click();
         });
-        EXPECT_EQ(prompts.selectPort({2, 5}, {}), std::nullopt);
+        EXPECT_TRUE(std::holds_alternative<PortCancelled>(*prompts.selectPort({2, 5}, {})));
     }
 }

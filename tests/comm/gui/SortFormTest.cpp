@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -353,6 +354,52 @@ TEST_F(SortFormTest, ClosedWithoutSendTheOrderIsRestored)
     }
 }
 
+// Configuration > Class 0 Order: the order lists alone; Move Up and Move Down (and their
+// keys) move the chosen point, OK keeps the order, Cancel puts it back.
+TEST_F(SortFormTest, TheOrderWindowKeepsTheOrderWithOkAndPutsItBackWithCancel)
+{
+    chooseSome();
+    ASSERT_TRUE(ws.save(path("order.dnp")));
+    const auto shown = state.Class0Order;
+    const auto prepareOrder = [this] { ws.showOrderWindow(SortMode::Order, [this] { form.refresh(); }); };
+    prepareOrder();
+    form.show();
+    EXPECT_EQ(form.windowTitle(), "Class 0 Order");
+    for (QWidget* w : std::initializer_list<QWidget*>{form.OrderOkBtn, form.ScancelBtn, form.MoveUpBtn, form.MoveDownBtn,
+                                                      form.WordCountLabel, form.class0List(PointType::Bin)})
+        EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
+    for (QWidget* w : std::initializer_list<QWidget*>{form.OKtoSendButton, form.MappingRG, form.VerifyAfterSendBox,
+                                                      form.RetrieveProgress, form.RokBtn, form.retrieveList(PointType::Bin)})
+        EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+    EXPECT_TRUE(form.OrderOkBtn->isDefault());
+    EXPECT_EQ(form.MoveUpBtn->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Up));
+    EXPECT_EQ(form.MoveDownBtn->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Down));
+
+    OrderListBox* bin = form.class0List(PointType::Bin);
+    pressRow(bin, 0);
+    form.MoveDownBtn->click();
+    form.MoveDownBtn->click();
+    form.MoveDownBtn->click();  // at the end already: stays
+    EXPECT_EQ(rowsOf(bin), (QStringList{"0  Remote Control", "1  Neutral Signal", "2  Auto Inhibit Status"}));
+    EXPECT_EQ(bin->currentRow(), 2);
+    form.MoveUpBtn->click();
+    EXPECT_EQ(test::sequenceOf(state, PointType::Bin), (std::vector<int>{5, 2, 7}));
+    screenshot(form, "sortform-order.png");
+    form.ScancelBtn->click();
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+    EXPECT_EQ(state.Class0Order, shown);
+    EXPECT_EQ(ws.windowCaption(), "order.dnp");
+
+    prepareOrder();
+    form.show();
+    pressRow(bin, 1);
+    form.MoveUpBtn->click();
+    form.OrderOkBtn->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(test::sequenceOf(state, PointType::Bin), (std::vector<int>{5, 2, 7}));
+    EXPECT_EQ(ws.windowCaption(), "order.dnp *");
+}
+
 // The words the configuration's Class 0 points take, marked when the panel cannot take them.
 TEST_F(SortFormTest, SendModeShowsTheWordCount)
 {
@@ -378,7 +425,7 @@ TEST_F(SortFormTest, SendModeShowsTheWordCount)
     EXPECT_EQ(form.WordCountLabel->toolTip(), "The Class 0 points take 245 words; the panel takes 240.");
     form.OKtoSendButton->click();
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"There are more than 240 data points chosen, please return to class meu.\n"
-                                                       "The Class 0 points take 245 words; the panel takes 240."});
+                                                       "Class 0 takes 245 of the panel's 240 words; remove points in the Class 0 editor."});
     prepareRetrieve();
     form.show();
     EXPECT_FALSE(form.WordCountLabel->isVisible());
