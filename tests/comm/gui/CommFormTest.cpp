@@ -462,16 +462,6 @@ TEST(ComSelectFormTest, ThePromptGivesTheChoiceOrNothing)
         EXPECT_EQ(prompts.selectPort({2, 5}, {}), PortChoice(5));
     }
     {
-        OnModal type([](QWidget* w) {
-            if (auto* form = qobject_cast<TComSelectForm*>(w)) {
-                form->PortsComboBox->setEditText("");
-                QTest::keyClicks(form->PortsComboBox->lineEdit(), "/dev/ttyUSB3");
-                form->OKBtn->click();
-            }
-        });
-        EXPECT_EQ(prompts.selectPort({}, {}), PortChoice(QString("/dev/ttyUSB3")));
-    }
-    {
         OnModal cancel([](QWidget* w) {
             if (auto* form = qobject_cast<TComSelectForm*>(w))
                 form->CancelBtn->click();
