@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSysInfo>
@@ -105,8 +106,9 @@ struct PlaceCase {
 const PlaceCase kPlaces[] = {
     {"off", HistoryKind::Off, "off"},
     {" OFF ", HistoryKind::Off, "off"},
-    {"team.sqlite", HistoryKind::Sqlite, "/etc/dnp/team.sqlite"},
-    {"/var/lib/dnp/history.db", HistoryKind::Sqlite, "/var/lib/dnp/history.db"},
+    // "@" stands for a temporary folder; DNP.ini's folder is @/settings.
+    {"team.sqlite", HistoryKind::Sqlite, "@/settings/team.sqlite"},
+    {"@/elsewhere/history.db", HistoryKind::Sqlite, "@/elsewhere/history.db"},
     {"postgresql://dnp@db.example:5433/history?sslmode=require", HistoryKind::Postgres,
      "postgresql://dnp@db.example:5433/history?sslmode=require", "db.example", 5433, "dnp", "history", "require"},
     {"postgres://ann@10.0.0.5/audit", HistoryKind::Postgres, "postgres://ann@10.0.0.5/audit", "10.0.0.5", 5432, "ann",
@@ -136,13 +138,16 @@ const RefusedPlace kRefusedPlaces[] = {
 
 TEST(HistoryPlaces, EachTextNamesItsStore)
 {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("settings");
+    const auto inDir = [&dir](const char* text) { return QString::fromUtf8(text).replace(QRegularExpression("^@"), dir.path()); };
     for (const PlaceCase& c : kPlaces) {
         SCOPED_TRACE(c.text);
-        const Result<HistoryPlace> place = historyPlace(QString::fromUtf8(c.text), QStringLiteral("/etc/dnp"));
+        const Result<HistoryPlace> place = historyPlace(inDir(c.text), folder);
         ASSERT_TRUE(place) << place.error().message.toStdString();
         EXPECT_EQ(place->kind, c.kind);
-        EXPECT_EQ(place->name, c.name);
-        EXPECT_EQ(place->path, c.kind == HistoryKind::Sqlite ? c.name : "");
+        EXPECT_EQ(place->name, inDir(c.name));
+        EXPECT_EQ(place->path, c.kind == HistoryKind::Sqlite ? inDir(c.name) : "");
         EXPECT_EQ(place->host, c.host);
         EXPECT_EQ(place->port, c.port);
         EXPECT_EQ(place->user, c.user);
@@ -150,11 +155,11 @@ TEST(HistoryPlaces, EachTextNamesItsStore)
         EXPECT_EQ(place->sslMode, c.sslMode);
     }
     // Nothing named: the default file under the user's data folder.
-    EXPECT_EQ(historyPlace(QString(), QStringLiteral("/etc/dnp"))->path,
+    EXPECT_EQ(historyPlace(QString(), folder)->path,
               qEnvironmentVariable("XDG_DATA_HOME") + "/DNP Configure/history.sqlite");
     for (const RefusedPlace& r : kRefusedPlaces) {
         SCOPED_TRACE(r.text);
-        const Result<HistoryPlace> place = historyPlace(QString::fromUtf8(r.text), QStringLiteral("/etc/dnp"));
+        const Result<HistoryPlace> place = historyPlace(QString::fromUtf8(r.text), folder);
         ASSERT_FALSE(place);
         EXPECT_EQ(place.error().message, r.refusal);
         // The store that does not parse fails each use with why.

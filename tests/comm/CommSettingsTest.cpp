@@ -230,12 +230,14 @@ TEST_F(CommSettingsFile, PortsSectionNamesDevices)
 TEST_F(CommSettingsFile, TlsSettingsAndTheCertificatesTrustedForDevices)
 {
     const char* pinned = "3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F";
-    write(lines({"[Comm]", "TlsCa=ca.pem", "TlsFingerprint=AB", "TlsCert=/etc/dnp/desk.pem", "TlsKey=desk.key",
-                 "[TlsFingerprints]", "tls://ts1:4001=3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F"}));
+    const QString elsewhere = dir.filePath("elsewhere/desk.pem");  // a file named by its whole path
+    write(lines({"[Comm]", "TlsCa=ca.pem", "TlsFingerprint=AB", "TlsCert=CERT", "TlsKey=desk.key",
+                 "[TlsFingerprints]", "tls://ts1:4001=3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F"})
+              .replace("=CERT", "=" + elsewhere.toUtf8()));
     TcomSetIni s(path());
     const TlsSettings ts1 = s.tlsFor("TLS://ts1:4001");
     EXPECT_EQ(ts1.ca, dir.filePath("ca.pem"));
-    EXPECT_EQ(ts1.cert, "/etc/dnp/desk.pem");
+    EXPECT_EQ(ts1.cert, elsewhere);
     EXPECT_EQ(ts1.key, dir.filePath("desk.key"));
     EXPECT_EQ(ts1.fingerprint, pinned);
     EXPECT_EQ(s.tlsFor("tls://ts2:4001").fingerprint, "AB");
@@ -550,8 +552,10 @@ TEST(CommSettingsAddress, AStoredAddressOutsideTheRangeIsRefusedForTransfers)
 
 TEST(CommSettingsChange, EachKeyAndItsValues)
 {
+    QTemporaryDir dir;
+    const QString ca = dir.filePath("ca.pem");
     struct Case {
-        const char* assignment;
+        QString assignment;
         std::function<bool(const SettingsChange&)> holds;
     };
     const Case cases[] = {
@@ -567,7 +571,7 @@ TEST(CommSettingsChange, EachKeyAndItsValues)
         {"address=0", [](const SettingsChange& c) { return c.address == 0; }},
         {"address=255", [](const SettingsChange& c) { return c.address == 255; }},
         {"verify-after-send=on", [](const SettingsChange& c) { return c.verifyAfterSend == true; }},
-        {"tls-ca=/etc/dnp/ca.pem", [](const SettingsChange& c) { return c.tlsCa == "/etc/dnp/ca.pem"; }},
+        {"tls-ca=" + ca, [&ca](const SettingsChange& c) { return c.tlsCa == ca; }},
         {"tls-cert=desk.pem", [](const SettingsChange& c) { return c.tlsCert == QDir::current().filePath("desk.pem"); }},
         {"tls-key=", [](const SettingsChange& c) { return c.tlsKey == ""; }},
         {"tls-fingerprint=3fa0" "1234567890abcdef1234567890abcdef1234567890abcdef1234567890ab",
@@ -577,9 +581,9 @@ TEST(CommSettingsChange, EachKeyAndItsValues)
          }},
     };
     for (const Case& c : cases) {
-        const Result<SettingsChange> change = parseSettingsChange({QString::fromLatin1(c.assignment)});
-        ASSERT_TRUE(change.ok()) << c.assignment << ": " << change.error().message.toStdString();
-        EXPECT_TRUE(c.holds(*change)) << c.assignment;
+        const Result<SettingsChange> change = parseSettingsChange({c.assignment});
+        ASSERT_TRUE(change.ok()) << c.assignment.toStdString() << ": " << change.error().message.toStdString();
+        EXPECT_TRUE(c.holds(*change)) << c.assignment.toStdString();
     }
 }
 

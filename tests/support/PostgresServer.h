@@ -13,7 +13,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
-#include <algorithm>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -33,17 +32,13 @@ public:
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
 
-    // The folder of initdb and pg_ctl: the newest of Debian's /usr/lib/postgresql/N/bin,
-    // else the one on PATH; "" when the server is not installed.
+    // The folder of initdb and pg_ctl: the one the build found (DNP_POSTGRES_BIN), else
+    // the one on PATH; "" when the server is not installed.
     static QString programFolder()
     {
-        QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        std::sort(versions.begin(), versions.end(), [](const QString& a, const QString& b) { return a.toInt() > b.toInt(); });
-        for (const QString& version : versions) {
-            const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
-            if (QFileInfo(bin + QStringLiteral("/initdb")).isExecutable() && QFileInfo(bin + QStringLiteral("/pg_ctl")).isExecutable())
-                return bin;
-        }
+        const QString found = qEnvironmentVariable("DNP_POSTGRES_BIN");
+        if (!found.isEmpty() && QFileInfo(found + QStringLiteral("/pg_ctl")).isExecutable())
+            return found;
         const QString initdb = QStandardPaths::findExecutable(QStringLiteral("initdb"));
         return initdb.isEmpty() ? QString() : QFileInfo(initdb).absolutePath();
     }
