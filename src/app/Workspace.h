@@ -166,9 +166,8 @@ public:
     const std::optional<PanelOutcome>& lastOutcome() const { return lastOutcome_; }
     // The main window's overview of the configuration, the settings and the last transfer.
     DeskOverview overview() const;
-    // The machine's ports and the COM numbers offered, for the "Ports" section given
-    // (the settings dialog's devices before they are saved), or for the settings.
-    PortsView ports(const std::optional<QMap<int, QString>>& mapped = std::nullopt) const;
+    // The machine's ports and the COM numbers the settings offer (dnpcfg ports, Select Port).
+    PortsView ports() const;
 
     // The moment written into files and reports.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };

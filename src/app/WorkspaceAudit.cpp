@@ -84,9 +84,9 @@ QStringList differenceTableRow(const ConfigDifference& difference, const ConfigS
     return cells;
 }
 
-PortsView Workspace::ports(const std::optional<QMap<int, QString>>& mapped) const
+PortsView Workspace::ports() const
 {
-    return portsView(mapped ? *mapped : settings().portDevices());
+    return portsView(settings().portDevices());
 }
 
 DeskOverview Workspace::overview() const
@@ -98,7 +98,7 @@ DeskOverview Workspace::overview() const
                 overview.points[typeNumber(type)][cls] += state_.selected(cls, type, i) ? 1 : 0;
     for (int cls = 1; cls <= 3; ++cls) {
         const std::uint16_t events = state_.eventsWord(cls);
-        overview.unsolicited[0][cls - 1] = formatDecimal(state_.deadband(cls) / 10.0) + QStringLiteral(" %");
+        overview.unsolicited[0][cls - 1] = deadbandPercentText(state_.deadband(cls)) + QStringLiteral(" %");
         overview.unsolicited[1][cls - 1] = QString::number(minimumEventsOf(events));
         overview.unsolicited[2][cls - 1] = QString::number(notificationDelayOf(events));
     }

@@ -241,9 +241,9 @@ PanelOutcome unfinished(const TransferResult& result)
     PanelOutcome outcome;
     outcome.transfer = result.outcome;
     outcome.message = outcomeText(result);
-    if (result.kind == TransferKind::Write && result.acknowledged > 0) {
+    if (result.kind == TransferKind::Write && result.acknowledged() > 0) {
         outcome.result = PanelResult::Incomplete;
-        outcome.written = result.acknowledged;
+        outcome.written = result.acknowledged();
     } else {
         outcome.result = result.outcome == TransferOutcome::Cancelled ? PanelResult::Cancelled : PanelResult::Failed;
     }
@@ -478,8 +478,11 @@ void Workspace::tell(const PanelOutcome& outcome)
 
 bool Workspace::trustCertificate(const QString& device, const QByteArray& fingerprint)
 {
-    changeableSettings().trustCertificate(device, fingerprint);
-    if (const Result<void> saved = changeableSettings().Save(); !saved) {
+    const Result<void> saved = changeableSettings().update([&](TcomSetIni& s) {
+        s.trustCertificate(device, fingerprint);
+        return Result<void>();
+    });
+    if (!saved) {
         prompts_.error(saved.error().message);
         return false;
     }

@@ -318,12 +318,19 @@ void TcomSetIni::mapIntoRange()
         Parity = kDefaultParity;
 }
 
+namespace {
+
+// "Unable to write to PATH", and why on a second line.
+Error unableToWrite(const QString& path, const Error& why)
+{
+    return failure(QStringLiteral("Unable to write to %1\n%2").arg(QDir::toNativeSeparators(path), why.message));
+}
+
+}  // namespace
+
 Result<void> TcomSetIni::Save()
 {
     const QString path = location_.writePath;
-    const auto unableToWrite = [&path](const Error& why) {
-        return failure(QStringLiteral("Unable to write to %1\n%2").arg(QDir::toNativeSeparators(path), why.message));
-    };
 
     // Start from the file as it is, so that the user's other sections and keys stay.
     QByteArray file;
@@ -331,7 +338,7 @@ Result<void> TcomSetIni::Save()
     if (QFileInfo::exists(basis) && isRegularFileOrAbsent(basis)) {
         Result<QByteArray> read = readInputFile(basis, kMaxIniBytes, QStringLiteral("a settings file"));
         if (!read)
-            return unableToWrite(read.error());
+            return unableToWrite(path, read.error());
         file = std::move(read).value();
     }
     std::vector<std::pair<QString, QString>> comm = {{kBaudKey, QString::number(Baud)},
@@ -362,9 +369,9 @@ Result<void> TcomSetIni::Save()
         file = writeIniSection(file, kOptionsSection, {{kVerifyAfterSendKey, VerifyAfterSend ? "1" : "0"}});
 
     if (const Result<void> folder = makeFolders(QFileInfo(path).absolutePath(), NewFileOwner::FolderOwner); !folder)
-        return unableToWrite(folder.error());
+        return unableToWrite(path, folder.error());
     if (const Result<void> written = writeFileSafely(path, file, NewFileOwner::FolderOwner); !written)
-        return unableToWrite(written.error());
+        return unableToWrite(path, written.error());
     verifyKeyPresent_ = writeVerify;
     location_.readPath = path;
     return {};
@@ -373,14 +380,12 @@ Result<void> TcomSetIni::Save()
 Result<void> TcomSetIni::update(const std::function<Result<void>(TcomSetIni&)>& edit)
 {
     const QString path = location_.writePath;
-    const auto unableToWrite = [&path](const Error& why) {
-        return failure(QStringLiteral("Unable to write to %1\n%2").arg(QDir::toNativeSeparators(path), why.message));
-    };
+    // The lock file needs the folder.
     if (const Result<void> folder = makeFolders(QFileInfo(path).absolutePath(), NewFileOwner::FolderOwner); !folder)
-        return unableToWrite(folder.error());
+        return unableToWrite(path, folder.error());
     const Result<FileLock> lock = FileLock::take(path, NewFileOwner::FolderOwner);
     if (!lock)
-        return unableToWrite(lock.error());
+        return unableToWrite(path, lock.error());
     // What another writer saved since this one read is the starting point. A file that
     // does not read gives the defaults here; the save says why it cannot replace it.
     if (QFileInfo::exists(path))
@@ -396,7 +401,7 @@ QString TcomSetIni::BaudText() const
     return QString::fromLatin1(kBaudTexts[Baud < kBaudCount ? Baud : kDefaultBaud]);
 }
 
-std::int32_t TcomSetIni::baudRate() const { return BaudText().toInt(); }
+std::int32_t TcomSetIni::baudRate() const { return baudRateOf(Baud < kBaudCount ? Baud : kDefaultBaud); }
 
 CommChoice TcomSetIni::choice() const
 {

@@ -41,15 +41,9 @@ QString outOfStepText(int doubtful, int at)
         .arg(ofMessages(doubtful));
 }
 
-}  // namespace
-
-QString progressText(TransferKind kind, int message)
-{
-    if (message < 1)
-        return {};
-    return QStringLiteral("%1 message %2").arg(kind == TransferKind::Write ? "Sending" : "Retrieving", ofMessages(message));
-}
-
+// What a send that stopped short left in the panel: "Nothing was written to the
+// panel.", or "The panel may hold a partly written configuration: messages 1 to 7 of 18
+// were written." ("messages 1 to 4 and 6 to 18 of 18", "message 1 of 18 was").
 QString writtenText(const std::bitset<kMessageCount>& written)
 {
     if (written.none())
@@ -71,12 +65,21 @@ QString writtenText(const std::bitset<kMessageCount>& written)
         .arg(messages.arg(listed).arg(kMessageCount));
 }
 
+}  // namespace
+
+QString progressText(TransferKind kind, int message)
+{
+    if (message < 1)
+        return {};
+    return QStringLiteral("%1 message %2").arg(kind == TransferKind::Write ? "Sending" : "Retrieving", ofMessages(message));
+}
+
 QString outcomeText(const TransferResult& result)
 {
     const bool send = result.kind == TransferKind::Write;
     const QString failed = send ? kSendErrorText : kRetrieveErrorText;
     // What a send that stopped short left in the panel.
-    const QString written = send && result.acknowledged < kMessageCount
+    const QString written = send && result.acknowledged() < kMessageCount
                                 ? QLatin1Char('\n') + writtenText(result.acknowledgedMessages)
                                 : QString();
     switch (result.outcome) {
@@ -89,7 +92,7 @@ QString outcomeText(const TransferResult& result)
         return kNotRespondingText + QStringLiteral("\nMessage %1 was not answered.").arg(ofMessages(result.message)) +
                written + QStringLiteral("\nNo answer on %1 at %2 baud.").arg(result.port).arg(result.baud);
     case TransferOutcome::PortError:
-        return result.error + (result.acknowledged > 0 ? written : QString());
+        return result.error + (result.acknowledged() > 0 ? written : QString());
     case TransferOutcome::Refused:
         return result.error;
     case TransferOutcome::Cancelled:
@@ -318,7 +321,6 @@ bool Exchange::takeReply(const QByteArray& reply)
     note(false, reply);
     const auto bad = std::find_if_not(parsed->statuses.begin(), parsed->statuses.end(), frames::goodStatus);
     if (bad == parsed->statuses.end()) {
-        ++result_.acknowledged;
         result_.acknowledgedMessages.set(static_cast<std::size_t>(message_ - 1));
     } else {
         const QString problem = QStringLiteral("Reply to message %1 carried status %2.").arg(ofMessages(message_), hexByte(*bad));

@@ -87,20 +87,18 @@ struct TransferResult {
     QString error;            // a port error or a refusal as told; for a data or status
                               // error the line that says where and what
     ConfigImage image{};      // a retrieve: the words read (zero where none arrived)
-    int acknowledged = 0;     // requests whose replies arrived and checked out
-    std::bitset<kMessageCount> acknowledgedMessages;  // which: message m at bit m - 1
+    std::bitset<kMessageCount> acknowledgedMessages;  // requests whose replies arrived and checked
+                                                      // out: message m at bit m - 1
     QString port;             // "COM 1 (/dev/ttyS0)", for what is told
     std::int32_t baud = 0;
     std::vector<LineEvent> trace;
+
+    int acknowledged() const { return static_cast<int>(acknowledgedMessages.count()); }
 };
 
 // What a finished transfer tells the user; nothing for a read the user cancelled (the
 // command that ran it says what was cancelled) or one still running.
 QString outcomeText(const TransferResult& result);
-// What a send that stopped short left in the panel: "Nothing was written to the
-// panel.", or "The panel may hold a partly written configuration: messages 1 to 7 of 18
-// were written." ("messages 1 to 4 and 6 to 18 of 18", "message 1 of 18 was").
-QString writtenText(const std::bitset<kMessageCount>& written);
 
 class Exchange : public QObject {
     Q_OBJECT

@@ -64,7 +64,6 @@ protected:
     // Ends the line from the event loop (never from inside the socket's own report)
     // and tells why, unless it was closed in the meantime.
     void fail(const QString& reason);
-    State state() const { return state_; }
     QTcpSocket& socket() const { return *socket_; }
 
 private:

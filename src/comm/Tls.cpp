@@ -86,6 +86,28 @@ Result<QByteArray> readTlsFile(const QString& setting, const QString& path, cons
     return bytes;
 }
 
+// A name as "CN=Substation CA, O=Utility, C=US".
+QString issuerText(const QSslCertificate& certificate)
+{
+    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.issuerInfo(info); });
+}
+
+QString subjectText(const QSslCertificate& certificate)
+{
+    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.subjectInfo(info); });
+}
+
+// What a certificate is for: its DNS names and IP addresses, else its common name.
+QStringList certificateNames(const QSslCertificate& certificate)
+{
+    QStringList names;
+    const auto alternatives = certificate.subjectAlternativeNames();
+    for (auto it = alternatives.cbegin(); it != alternatives.cend(); ++it)
+        if (it.key() == QSsl::DnsEntry || it.key() == QSsl::IpAddressEntry)
+            names << it.value();
+    return names.isEmpty() ? certificate.subjectInfo(QSslCertificate::CommonName) : names;
+}
+
 }  // namespace
 
 Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QString& path,
@@ -185,26 +207,6 @@ QString fingerprintText(const QByteArray& sha256)
 QByteArray fingerprintOf(const QSslCertificate& certificate)
 {
     return certificate.digest(QCryptographicHash::Sha256);
-}
-
-QString issuerText(const QSslCertificate& certificate)
-{
-    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.issuerInfo(info); });
-}
-
-QString subjectText(const QSslCertificate& certificate)
-{
-    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.subjectInfo(info); });
-}
-
-QStringList certificateNames(const QSslCertificate& certificate)
-{
-    QStringList names;
-    const auto alternatives = certificate.subjectAlternativeNames();
-    for (auto it = alternatives.cbegin(); it != alternatives.cend(); ++it)
-        if (it.key() == QSsl::DnsEntry || it.key() == QSsl::IpAddressEntry)
-            names << it.value();
-    return names.isEmpty() ? certificate.subjectInfo(QSslCertificate::CommonName) : names;
 }
 
 QString serverCertificateProblem(const QList<QSslError>& errors, const QSslCertificate& certificate,

@@ -58,11 +58,6 @@ std::optional<QByteArray> parseFingerprint(QStringView text);
 QString fingerprintText(const QByteArray& sha256);
 QByteArray fingerprintOf(const QSslCertificate& certificate);
 
-// A name as "CN=Substation CA, O=Utility, C=US".
-QString issuerText(const QSslCertificate& certificate);
-QString subjectText(const QSslCertificate& certificate);
-// What a certificate is for: its DNS names and IP addresses, else its common name.
-QStringList certificateNames(const QSslCertificate& certificate);
 // What is wrong with a server's certificate, after the address: a certificate no trusted
 // authority vouches for ("the server's certificate is not trusted (issuer CN=Substation
 // CA)."), one out of date ("the server's certificate expired on 2025-01-31."), one for

@@ -374,7 +374,6 @@ std::int32_t classPointValue(const ConfigState& state, int cls, PointType type, 
     return state.Class0Order[typeNumber(type)][typeIndex];
 }
 
-
 QString dateTimeLine(const QDateTime& now)
 {
     return QStringLiteral("Date/Time:   ") + dateTimeStamp(now);

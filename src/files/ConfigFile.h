@@ -43,7 +43,7 @@ ConfigFileData configFileDataOf(const ConfigState& state);
 // Reads a configuration file from disk (no further than its 890 lines need, and never
 // more than 1 MiB). Every error names the file: "PATH, line 12: problem"; a path that
 // cannot be opened for reading at all (missing, no right to read, not a regular file)
-// fails with cannotOpen.
+// fails as unopened (Error::unopened()).
 Result<ConfigFileData> loadConfigFile(const QString& path);
 
 // "PATH, line 12: problem" (or "PATH: problem" without a line).
@@ -56,8 +56,6 @@ constexpr int kConfigFileLineCount = 890;
 // The value of a point in the section of class k: its Class0Order slot when it is
 // selected in k, otherwise -1.
 std::int32_t classPointValue(const ConfigState& state, int cls, PointType type, int typeIndex);
-// Dead band word in per cent, shortest decimal form, regional separator: 25 -> "2.5".
-
 // "Date/Time:   <short date>   <long time>".
 QString dateTimeLine(const QDateTime& now);
 // A header text on one line: line breaks would shift every later line of the file.

@@ -22,7 +22,7 @@ QByteArray encodeFileName(const QString& name);
 // device) is refused at once: "<path> is not a regular file"; a file larger than
 // `maxBytes` before it is read: "<path> is too large for <what> (more than N bytes)"
 // (a file of exactly `maxBytes` bytes is read).
-// A file that cannot be opened fails with cannotOpen and the system's reason:
+// A file that cannot be opened fails as unopened (Error::unopened()) with the system's reason:
 // "<path>: No such file or directory".
 Result<QByteArray> readInputFile(const QString& path, qint64 maxBytes, const QString& what);
 

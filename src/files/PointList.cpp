@@ -128,7 +128,6 @@ QString pointWordName(const QString& shortName, int word, int wordCount)
     return QStringLiteral("%1 (word %2 of %3)").arg(shortName).arg(word).arg(wordCount);
 }
 
-
 PointList pointList(const ConfigState& state)
 {
     const PointCatalog& catalog = PointCatalog::instance();

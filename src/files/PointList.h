@@ -57,8 +57,6 @@ QString pointListTypeName(PointType type);
 // A word of a point as a list names it: the point's short name, or "NAME (word 2 of 3)"
 // for a point of several words.
 QString pointWordName(const QString& shortName, int word, int wordCount);
-// A dead band in tenths of a per cent as a list writes it: "2.5".
-
 // The event classes 0-3 as the Device Profile names them.
 inline constexpr std::array<const char*, 4> kProfileEventClassNames = {"none", "one", "two", "three"};
 

@@ -48,7 +48,7 @@ constexpr int kMaxListedProblems = 20;
 Result<ConfigFileData> importPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base);
 
 // The same from a file, read no further than kMaxPointListBytes; the problems under the
-// line "PATH:". A file that cannot be opened fails with cannotOpen.
+// line "PATH:". A file that cannot be opened fails as unopened (Error::unopened()).
 Result<ConfigFileData> loadPointList(const QString& path, PointListFormat format, const ConfigFileData& base);
 
 }  // namespace dnp

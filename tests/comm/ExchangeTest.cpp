@@ -67,7 +67,7 @@ TEST_F(ExchangeTest, SendWritesTheImageInEighteenFrames)
     const TransferResult r = send(image);
     EXPECT_EQ(r.outcome, TransferOutcome::Success);
     EXPECT_EQ(r.message, 19);
-    EXPECT_EQ(r.acknowledged, 18);
+    EXPECT_EQ(r.acknowledged(), 18);
     ASSERT_EQ(line.sent.size(), 18);
     for (int m = 1; m <= 18; ++m)
         EXPECT_EQ(line.sent[m - 1], frames::composeWriteFrame(m, image, {})) << m;
@@ -114,7 +114,7 @@ TEST_F(ExchangeTest, ARetrieveThatStopsEarlyHasOnlyItsOwnWords)
     const TransferResult r = retrieve();
     EXPECT_EQ(r.outcome, TransferOutcome::NotResponding);
     EXPECT_EQ(r.message, 3);
-    EXPECT_EQ(r.acknowledged, 2);
+    EXPECT_EQ(r.acknowledged(), 2);
     for (int w = 0; w < kImageWords; ++w)
         ASSERT_EQ(r.image[w], w < 30 ? testImage()[w] : 0) << w;
 }
@@ -194,7 +194,7 @@ TEST_F(ExchangeTest, BytesBeforeTheFirstReplyAndAHangUpAfterTheLast)
     line.sent.clear();
     r = send();
     EXPECT_EQ(r.outcome, TransferOutcome::Success) << r.error.toStdString();
-    EXPECT_EQ(r.acknowledged, kMessageCount);
+    EXPECT_EQ(r.acknowledged(), kMessageCount);
 }
 
 // A transfer cancelled just after a reply, and one started at once after it: the panel
@@ -316,7 +316,6 @@ TEST(ExchangeOutcome, TheTextsOfEachOutcome)
         r.kind = c.kind;
         r.outcome = c.outcome;
         r.message = 7;
-        r.acknowledged = static_cast<int>(c.acknowledged.count());
         r.acknowledgedMessages = c.acknowledged;
         r.error = QStringLiteral("Reply to message 5 of 18 carried status 0x10.");
         r.port = QStringLiteral("COM 1 (/dev/ttyS0)");

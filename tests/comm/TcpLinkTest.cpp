@@ -100,7 +100,7 @@ TEST_F(TcpTransfer, ASendAndARetrieveCarryTheImageAtTheConfiguredSpeed)
 
     const TransferResult sent = send(sim.device(), image(0x1234));
     EXPECT_EQ(sent.outcome, TransferOutcome::Success) << sent.error.toStdString();
-    EXPECT_EQ(sent.acknowledged, kMessageCount);
+    EXPECT_EQ(sent.acknowledged(), kMessageCount);
     EXPECT_EQ(sent.port, sim.device());
     EXPECT_EQ(lineBaud, kBaud);
 
@@ -128,7 +128,7 @@ TEST_F(TcpTransfer, AConnectionClosedMidTransferEndsIt)
     ASSERT_TRUE(sim.device().startsWith("tcp://127.0.0.1:")) << sim.error().toStdString();
     const TransferResult sent = send(sim.device(), image(2));
     EXPECT_EQ(sent.outcome, TransferOutcome::PortError);
-    EXPECT_EQ(sent.acknowledged, 3);
+    EXPECT_EQ(sent.acknowledged(), 3);
     EXPECT_EQ(sent.error, sim.device() + " closed the connection.\nCheck that no other program holds the terminal "
                                          "server's port, and try again.");
 }

@@ -56,7 +56,7 @@ TEST_F(TlsTransfer, ASendAndARetrieveCarryTheImage)
     TlsLink sending({device, 0, trusting()});
     const TransferResult sent = send(sending, image(0x2345));
     EXPECT_EQ(sent.outcome, TransferOutcome::Success) << sent.error.toStdString();
-    EXPECT_EQ(sent.acknowledged, kMessageCount);
+    EXPECT_EQ(sent.acknowledged(), kMessageCount);
 
     TlsLink reading({device, 0, trusting()});
     const TransferResult read = retrieve(reading);
@@ -121,7 +121,7 @@ TEST_F(TlsTransfer, EveryFailureEndsTheTransferBeforeTheFirstReply)
         const TransferResult read = retrieve(link);
         EXPECT_EQ(read.outcome, TransferOutcome::PortError);
         EXPECT_EQ(read.error, device + ": " + c.told);
-        EXPECT_EQ(read.acknowledged, 0);
+        EXPECT_EQ(read.acknowledged(), 0);
         EXPECT_TRUE(std::none_of(read.trace.begin(), read.trace.end(), [](const LineEvent& e) { return !e.sent; }));
         EXPECT_EQ(link.refusedCertificate().has_value(), c.offered);
     }

@@ -407,7 +407,6 @@ void TDNPCfgMain::SettingBtnClick()
     workspace().editSettings([this](const CommChoice& current) -> std::optional<CommChoice> {
         TcommForm form(*prompts_, this);
         form.testPanel = [this](const CommChoice& choice) { workspace().testPanel(choice); };
-        form.portsOf = [this](const QMap<int, QString>& mapped) { return workspace().ports(mapped); };
         connect(&workspace(), &Workspace::panelCommandEnded, &form, &TcommForm::testEnded);
         form.showChoice(current);
         if (runModal(&form) != QDialog::Accepted)

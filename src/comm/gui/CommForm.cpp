@@ -185,7 +185,7 @@ void TcommForm::refreshPorts()
     const QSignalBlocker quiet(deviceBox);
     const QString typed = deviceBox->currentText();
     deviceBox->clear();
-    for (const MachinePort& port : portsOf(devices_).machine) {
+    for (const MachinePort& port : machinePorts(devices_)) {
         machinePortsList->addTopLevelItem(
             new QTreeWidgetItem(QStringList{port.device, port.description, port.manufacturer, port.usbId}));
         deviceBox->addItem(port.device);

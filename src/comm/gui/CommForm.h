@@ -5,7 +5,6 @@
 // stores and saves it.
 
 #include "comm/CommSettings.h"
-#include "comm/PortList.h"
 #include "model/HelpTopics.h"
 
 #include "widgets/DialogKit.h"
@@ -60,9 +59,6 @@ public:
     // Test: the panel is asked for message 1 with the settings as the dialog shows them.
     QPushButton* TestBtn = nullptr;
     std::function<void(const CommChoice&)> testPanel;
-    // The machine's ports with the COM numbers' devices as the dialog shows them (the
-    // workspace's view; the dialog alone asks the machine itself).
-    std::function<PortsView(const QMap<int, QString>&)> portsOf = portsView;
     // The test has ended (its outcome was told): Test may be pressed again.
     void testEnded();
 
