@@ -72,7 +72,6 @@ const QString kSendError = QStringLiteral("System error or data error has occurr
 const QString kRetrieveError = QStringLiteral("System or data error has occurred.\n");
 const QString kSendOk =
     QStringLiteral("Sending communication status: OK..\nThe panel holds the configuration that was sent.\n");
-const QString kRetrieveOk = QStringLiteral("Retrieving communication status: OK..\n");
 const QByteArray kEarlierOutput = QByteArrayLiteral("the output of an earlier retrieve\r\n");
 
 struct Ended {
@@ -270,29 +269,6 @@ protected:
 
     QTemporaryDir dir;
 };
-
-// --- clean transfers --------------------------------------------------------------
-
-// A send (read back), a verify and a retrieve succeed with either kind of panel, and the
-// retrieved file is the one sent.
-TEST_F(FaultDrillTest, CleanTransfersSucceedWithPanelsThatAnswerAtOnceOrAtLineSpeed)
-{
-    for (const QStringList& pace : kPaces) {
-        SCOPED_TRACE(paceName(pace));
-        test::PanelSim sim(pace);
-        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
-        const Ended sent = send(sim.device());
-        EXPECT_EQ(sent.status, 0) << sent.err.toStdString();
-        EXPECT_EQ(sent.out, kSendOk);
-        const Ended verified = runDnpcfg(QStringList{"verify", config(), "--device", sim.device()} + kLine);
-        EXPECT_EQ(verified.status, 0) << verified.err.toStdString();
-        QFile::remove(output());
-        const Ended back = retrieve(sim.device());
-        EXPECT_EQ(back.status, 0) << back.err.toStdString();
-        EXPECT_TRUE(back.out.startsWith(kRetrieveOk));
-        expectRetrievedSameAsSent();
-    }
-}
 
 // --- silence ----------------------------------------------------------------------------
 
