@@ -66,11 +66,6 @@ public:
     void showDifferences(const QString&, const ConfigDifferences&) override {}
 };
 
-QString secondsText(double seconds)
-{
-    return QString::number(seconds, 'f', 1);
-}
-
 }  // namespace
 
 
@@ -103,7 +98,7 @@ QString finishedJobLine(int finished, int total, const FleetJob& job, const JobR
                        .arg(total)
                        .arg(job.name, fleetActionName(job.action), panelResultName(result.outcome),
                             secondsText(result.seconds));
-    if (result.outcome != PanelResult::Ok && result.outcome != PanelResult::Cancelled)
+    if (wentWrong(result.outcome))
         line += QStringLiteral(": ") + result.message;
     return line;
 }
@@ -123,8 +118,7 @@ Fleet::Fleet(std::vector<FleetJob> jobs, FleetSetup setup, QObject* parent)
       results_(jobs_.size()),
       states_(jobs_.size(), JobState::Waiting),
       runs_(jobs_.size()),
-      nextOnDevice_(jobs_.size(), kNoJob),
-      waiting_(jobs_.size())
+      nextOnDevice_(jobs_.size(), kNoJob)
 {
     setup_.parallel = std::clamp(setup_.parallel, 1, kMostParallel);
     QHash<QString, std::size_t> lastOnDevice;  // jobs whose devices are written alike share a line
@@ -175,7 +169,6 @@ void Fleet::startWaiting()
     while (!stopping_ && running_ < setup_.parallel && !ready_.empty()) {
         const std::size_t next = *ready_.begin();
         ready_.erase(ready_.begin());
-        --waiting_;
         startJob(next);
     }
     scheduling_ = false;
@@ -258,7 +251,7 @@ void Fleet::stop()
 
 void Fleet::finishIfDone()
 {
-    if (!started_ || finishTold_ || running_ > 0 || (waiting_ > 0 && !stopping_))
+    if (!started_ || finishTold_ || running_ > 0 || (static_cast<std::size_t>(finished_) < jobs_.size() && !stopping_))
         return;
     finishTold_ = true;
     if (!setup_.resultsPath.isEmpty())

@@ -123,7 +123,6 @@ private:
     static constexpr std::size_t kNoJob = static_cast<std::size_t>(-1);
     std::vector<std::size_t> nextOnDevice_;
     std::set<std::size_t> ready_;
-    std::size_t waiting_ = 0;
     int running_ = 0;
     int finished_ = 0;
     bool started_ = false;

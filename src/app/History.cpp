@@ -3,6 +3,7 @@
 #include "comm/LineTrace.h"
 #include "files/Csv.h"
 #include "files/FileAccess.h"
+#include "files/SafeWrite.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -123,17 +124,11 @@ QString loginName()
     return {};
 }
 
-QString secondsText(double seconds)
-{
-    return QString::number(seconds, 'f', 1);
-}
-
 // The file of an SQLite store, made with only its owner's rights when it is not there.
 Result<void> makeStoreFile(const QString& path)
 {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder))
-        return failure(QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder)));
+    if (const Result<void> folder = makeFolders(QFileInfo(path).absolutePath(), NewFileOwner::Writer); !folder)
+        return folder;
     if (!isRegularFileOrAbsent(path))
         return failure(QStringLiteral("it is not a regular file"));
 #ifdef Q_OS_UNIX

@@ -139,8 +139,6 @@ public:
     History(const History&) = delete;
     History& operator=(const History&) = delete;
 
-    // The place, or why the text that names it does not parse.
-    const Result<HistoryPlace>& place() const { return place_; }
     // Whether commands are recorded at all (not off; a place that does not parse counts
     // as recording, and fails).
     bool recording() const { return !place_ || place_->kind != HistoryKind::Off; }

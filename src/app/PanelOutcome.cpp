@@ -50,6 +50,23 @@ QString panelResultName(PanelResult result)
     return nameIn(kResultNames, result);
 }
 
+template <typename Enum, std::size_t N>
+QStringList namesIn(const Named<Enum> (&table)[N])
+{
+    QStringList names;
+    for (const Named<Enum>& row : table)
+        names << QString::fromLatin1(row.name);
+    return names;
+}
+
+QStringList panelActionNames() { return namesIn(kActionNames); }
+QStringList panelResultNames() { return namesIn(kResultNames); }
+
+QString secondsText(double seconds)
+{
+    return QString::number(seconds, 'f', 1);
+}
+
 QString oneLine(const QString& text)
 {
     QStringList parts;

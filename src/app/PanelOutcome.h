@@ -25,6 +25,11 @@ enum class PanelResult { Ok, Failed, Cancelled, Differs, Incomplete };
 QString panelActionName(PanelAction action);
 // "ok", "failed", "cancelled", "differs", "incomplete".
 QString panelResultName(PanelResult result);
+// Every name of each, in that order (what --action and --outcome take).
+QStringList panelActionNames();
+QStringList panelResultNames();
+// Whether a command went wrong: failed, differs or incomplete (a cancel is the user's own).
+constexpr bool wentWrong(PanelResult result) { return result != PanelResult::Ok && result != PanelResult::Cancelled; }
 
 struct PanelOutcome {
     PanelAction action = PanelAction::Send;
@@ -55,6 +60,8 @@ struct PanelOutcome {
     bool ok() const { return result == PanelResult::Ok; }
 };
 
+// How long a command took as its rows show it: "12.5".
+QString secondsText(double seconds);
 // A text of several lines as one: its lines trimmed, the blank ones left out, joined by
 // spaces (a command's message so is "the outcome's one line").
 QString oneLine(const QString& text);

@@ -152,7 +152,7 @@ public:
     // What the last completed retrieve found.
     const RetrievedConfig& lastRetrieved() const { return lastRetrieved_; }
     // What went over the line in the last panel command (a send's read-back after it).
-    const std::vector<LineEvent>& lastTrace() const { return lastTrace_; }
+    const std::vector<LineEvent>& lastTrace() const;
     // The same as text, under the heading of the command that ended (traceText); the
     // frames alone while a command runs.
     QStringList lastTraceText() const;
@@ -486,7 +486,6 @@ private:
     std::optional<PanelCommand> command_;
     RetrievedConfig lastRetrieved_;
     std::optional<QString> retrievedCaption_;  // a retrieve read and not yet taken: its caption
-    std::vector<LineEvent> lastTrace_;
     std::optional<PanelOutcome> lastOutcome_;
     QString filePath_;
     QString lastSavedPath_;

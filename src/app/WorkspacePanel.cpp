@@ -314,7 +314,6 @@ void Workspace::transferFinished(const TransferResult& result)
         event.atMs += command_->transferStartMs;
         command_->trace.push_back(std::move(event));
     }
-    lastTrace_ = command_->trace;
     emit transferEnded(result);
     std::optional<PanelOutcome> outcome =
         std::visit([&](auto& step) { return stepEnded(step, result); }, command_->step);
@@ -448,7 +447,6 @@ void Workspace::endCommand(PanelOutcome outcome)
     outcome.started = command.began;
     outcome.ended = clock();
     outcome.seconds = command.clock.elapsed() / 1000.0;
-    lastTrace_ = outcome.trace;
     lastOutcome_ = std::move(outcome);
     emit changed();
     // A question about a command that has ended is moot; a closing program is told nothing.
@@ -470,7 +468,7 @@ void Workspace::tell(const PanelOutcome& outcome)
         return;
     if (outcome.differences)
         prompts_.showDifferences(outcome.message + QLatin1Char('\n') + kPanelDifferencesHeading, *outcome.differences);
-    else if (outcome.result == PanelResult::Ok || outcome.result == PanelResult::Cancelled)
+    else if (!wentWrong(outcome.result))
         prompts_.information(outcome.message);
     else
         prompts_.error(outcome.message);
@@ -494,10 +492,16 @@ FileDialogSettings saveTraceDialogSettings(const QString& fileName)
     return {QStringLiteral("Save Line Trace"), fileName, QStringLiteral("txt"), kTextFilesFilter, {}};
 }
 
+const std::vector<LineEvent>& Workspace::lastTrace() const
+{
+    static const std::vector<LineEvent> none;
+    return command_ ? command_->trace : lastOutcome_ ? lastOutcome_->trace : none;
+}
+
 QStringList Workspace::lastTraceText() const
 {
     if (command_ || !lastOutcome_)
-        return traceLines(lastTrace_);
+        return traceLines(lastTrace());
     return traceText(*lastOutcome_, kProgramCaption + QLatin1Char(' ') + QString::fromLatin1(kVersion));
 }
 

@@ -11,20 +11,6 @@ namespace {
 
 const QStringList kFilterOptions = {"--device", "--address", "--action", "--outcome", "--since", "--limit", "--format"};
 
-// The names a word of --action or --outcome takes.
-template <typename Enum, std::size_t N>
-QStringList namesOf(const Enum (&values)[N], QString (*name)(Enum))
-{
-    QStringList names;
-    for (const Enum value : values)
-        names << name(value);
-    return names;
-}
-
-constexpr PanelAction kActions[] = {PanelAction::Send, PanelAction::Retrieve, PanelAction::Verify, PanelAction::Test};
-constexpr PanelResult kResults[] = {PanelResult::Ok, PanelResult::Failed, PanelResult::Cancelled, PanelResult::Differs,
-                                    PanelResult::Incomplete};
-
 // The filter the options give; a problem for a value that is none of the allowed ones.
 Result<HistoryFilter> historyFilter(const ParsedArgs& args)
 {
@@ -33,7 +19,7 @@ Result<HistoryFilter> historyFilter(const ParsedArgs& args)
     if (args.has("--address")) {
         const Result<std::int32_t> address = parseAddress(args.value("--address"));
         if (!address)
-            return failure(QStringLiteral("--address takes a whole number from 0 to 255"));
+            return failure(QStringLiteral("--address ") + address.error().message);
         filter.address = QString::number(*address);
     }
     const auto oneOf = [&args](const char* option, const QStringList& names, QString& into) -> Result<void> {
@@ -42,9 +28,9 @@ Result<HistoryFilter> historyFilter(const ParsedArgs& args)
             return failure(QStringLiteral("%1 takes %2").arg(QLatin1String(option), names.join(QStringLiteral(", "))));
         return {};
     };
-    if (const Result<void> action = oneOf("--action", namesOf(kActions, panelActionName), filter.action); !action)
+    if (const Result<void> action = oneOf("--action", panelActionNames(), filter.action); !action)
         return action.error();
-    if (const Result<void> outcome = oneOf("--outcome", namesOf(kResults, panelResultName), filter.outcome); !outcome)
+    if (const Result<void> outcome = oneOf("--outcome", panelResultNames(), filter.outcome); !outcome)
         return outcome.error();
     if (args.has("--since")) {
         filter.since = QDate::fromString(args.value("--since"), QStringLiteral("yyyy-MM-dd"));
@@ -69,7 +55,7 @@ void printTable(const std::vector<HistoryRecord>& records, bool trace, Io io)
     const auto cells = [](const HistoryRecord& r) {
         return QStringList{r.time,   r.user,    r.host,    r.program,
                            r.device, r.address, r.action,  r.outcome,
-                           QString::number(r.seconds, 'f', 1), r.message};
+                           secondsText(r.seconds), r.message};
     };
     std::vector<qsizetype> widths;
     for (const QString& heading : headings)

@@ -37,7 +37,7 @@ constexpr int kSecondsRole = Qt::UserRole + 1;
 // The seconds, shown to 0.1 s and sorted as numbers.
 class SecondsItem : public QTableWidgetItem {
 public:
-    explicit SecondsItem(double seconds) : QTableWidgetItem(QString::number(seconds, 'f', 1))
+    explicit SecondsItem(double seconds) : QTableWidgetItem(secondsText(seconds))
     {
         setData(kSecondsRole, seconds);
         setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -66,9 +66,8 @@ HistoryWindow::HistoryWindow(HistoryWindowActions actions, QWidget* parent) : QD
     OutcomeFilter = new QComboBox(this);
     OutcomeFilter->setObjectName(QStringLiteral("OutcomeFilter"));
     OutcomeFilter->addItem(kAllOutcomes, QString());
-    for (const PanelResult result : {PanelResult::Ok, PanelResult::Failed, PanelResult::Cancelled, PanelResult::Differs,
-                                     PanelResult::Incomplete})
-        OutcomeFilter->addItem(panelResultName(result), panelResultName(result));
+    for (const QString& result : panelResultNames())
+        OutcomeFilter->addItem(result, result);
     RefreshBtn = dialogButton(this, QStringLiteral("RefreshBtn"), QStringLiteral("&Refresh"));
     auto* filters = new QHBoxLayout;
     auto* deviceLabel = new QLabel(QStringLiteral("&Device:"), this);

@@ -37,8 +37,6 @@ public:
 
     // The records read again with the filter as it is.
     void refresh();
-    // The records shown, newest first (the table may sort them otherwise).
-    const std::vector<HistoryRecord>& records() const { return records_; }
 
     QComboBox* DeviceFilter = nullptr;
     QComboBox* OutcomeFilter = nullptr;
