@@ -143,12 +143,12 @@ Result<void> Fleet::start()
 {
     if (started_)
         return {};
+    TcomSetIni settings = setup_.iniPath.isEmpty() ? TcomSetIni() : TcomSetIni(setup_.iniPath);
     if (!setup_.iniPath.isEmpty())
-        if (const Result<void> read = TcomSetIni(setup_.iniPath).Load(); !read)
+        if (const Result<void> read = settings.Load(); !read)
             return read;
-    history_ = std::make_shared<History>(setup_.history     ? historyPlace(*setup_.history, QDir::currentPath())
-                                         : setup_.iniPath.isEmpty() ? historyPlace(TcomSetIni())
-                                                                    : historyPlace(TcomSetIni(setup_.iniPath)));
+    history_ = std::make_shared<History>(setup_.history ? historyPlace(*setup_.history, QDir::currentPath())
+                                                        : historyPlace(settings));
     // The results must have a place before the first panel is asked anything.
     if (!setup_.resultsPath.isEmpty())
         if (const Result<void> writable = checkWritable(setup_.resultsPath); !writable)

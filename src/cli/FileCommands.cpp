@@ -39,7 +39,6 @@ int runCheck(const QStringList& argv, Io io)
     Program program(io);
     if (const int failed = program.status(program.workspace.open(path)))
         return failed;
-    const ConfigState& state = program.workspace.state();
     const DeskOverview overview = program.workspace.overview();
 
     io.out << path << ": configuration file read\n";
@@ -55,12 +54,11 @@ int runCheck(const QStringList& argv, Io io)
     }
     io.out << "unsolicited responses\n";
     for (int cls = 1; cls <= 3; ++cls) {
-        const std::uint16_t events = state.eventsWord(cls);
-        io.out << QStringLiteral("  Class %1: dead band %2 %, minimum events %3, notification delay %4\n")
+        const auto& u = overview.unsolicited;
+        const std::size_t at = static_cast<std::size_t>(cls - 1);
+        io.out << QStringLiteral("  Class %1: dead band %2, minimum events %3, notification delay %4\n")
                       .arg(cls)
-                      .arg(deadbandPercentText(state.deadband(cls)))
-                      .arg(minimumEventsOf(events))
-                      .arg(notificationDelayOf(events));
+                      .arg(u[0][at], u[1][at], u[2][at]);
     }
     return kExitOk;
 }
