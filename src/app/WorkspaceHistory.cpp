@@ -49,7 +49,7 @@ namespace {
 FileDialogSettings exportHistoryDialogSettings()
 {
     return {QStringLiteral("Export History"), QStringLiteral("history.csv"), QStringLiteral("csv"),
-            QStringLiteral("CSV files (*.csv)|*.csv|All Files (*.*)|*.*"), {}};
+            QStringLiteral("CSV files (*.csv)|*.csv|All files (*)|*"), {}};
 }
 
 }  // namespace

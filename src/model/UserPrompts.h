@@ -17,7 +17,7 @@ struct FileDialogSettings {
     QString title;             // empty: the system's default title
     QString fileName;          // "*.dnp"
     QString defaultExtension;  // "dnp"
-    QString filter;            // "dnp", or "dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*"
+    QString filter;            // "dnp", or "DNP configurations (*.dnp)|*.dnp|All files (*)|*"
     QString folder;            // where the dialog starts; empty: the current folder
 };
 

@@ -13,7 +13,7 @@
 namespace dnp {
 namespace {
 
-// "dnp configuration files (*.dnp)|*.dnp|All Files (*.*)|*.*" -> Qt's "name (pattern);;...";
+// "DNP configurations (*.dnp)|*.dnp|All files (*)|*" -> Qt's "name (pattern);;...";
 // a bare word such as "dnp" names the extension it filters.
 QString qtFilter(const QString& filter)
 {
