@@ -299,6 +299,8 @@ TEST_P(HistoryStore, PanelsTellWhatEachHoldsByItsLastSendAndLastRead)
         // A verify that found differences read the panel too.
         record(1, "tcp://h:1", "4", "send", "ok", a, a, "/srv/a.dnp"),
         record(5, "tcp://h:1", "4", "verify", "differs", a, b, "/srv/a.dnp"),
+        // Read, never sent to: unknown.
+        record(6, "tcp://h:1", "5", "retrieve", "ok", "", b, "/srv/r.dnp"),
     }));
     const Result<std::vector<PanelHolding>> panels = history.panels();
     ASSERT_TRUE(panels) << panels.error().message.toStdString();
@@ -309,6 +311,7 @@ TEST_P(HistoryStore, PanelsTellWhatEachHoldsByItsLastSendAndLastRead)
                            {"tcp://h:1", "2", "", "", "", "", "unknown", ""},
                            {"tcp://h:1", "3", t.arg(1), b, t.arg(1), b, "matches", "/srv/b.dnp"},
                            {"tcp://h:1", "4", t.arg(1), a, t.arg(5), b, "differs", "/srv/a.dnp"},
+                           {"tcp://h:1", "5", "", "", t.arg(6), b, "unknown", ""},
                        }));
     EXPECT_EQ(panelsCsv({panels->front()}),
               "device,address,last_sent,last_sent_sha256,last_read,last_read_sha256,state,config\r\n"
