@@ -1,5 +1,8 @@
 #include "widgets/DialogKit.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -24,6 +27,15 @@ QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons)
     for (QPushButton* button : buttons)
         row->addWidget(button);
     return row;
+}
+
+void connectCopyAndClose(QDialog* dialog, QWidget* view, QPushButton* copyAll, QPushButton* close,
+                         std::function<QString(bool selectedOnly)> text)
+{
+    QObject::connect(copyAll, &QPushButton::clicked, dialog, [text] { QApplication::clipboard()->setText(text(false)); });
+    QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::accept);
+    auto* copy = new QShortcut(QKeySequence::Copy, view);
+    QObject::connect(copy, &QShortcut::activated, dialog, [text] { QApplication::clipboard()->setText(text(true)); });
 }
 
 void addHelpKey(QWidget* window, std::function<void()> showHelp)

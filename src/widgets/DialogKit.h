@@ -20,6 +20,11 @@ QPushButton* dialogButton(QWidget* parent, const QString& objectName, const QStr
 // The buttons right-aligned in one row.
 QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);
 
+// A list's Copy All (the whole text) and Ctrl+C in its view (the rows selected) put
+// `text(selectedOnly)` on the clipboard; Close accepts the dialog.
+void connectCopyAndClose(QDialog* dialog, QWidget* view, QPushButton* copyAll, QPushButton* close,
+                         std::function<QString(bool selectedOnly)> text);
+
 // F1 (the system's help key) anywhere in `window` runs `showHelp`, which opens the
 // window's help topic.
 void addHelpKey(QWidget* window, std::function<void()> showHelp);

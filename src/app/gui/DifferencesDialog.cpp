@@ -1,14 +1,12 @@
 #include "app/gui/DifferencesDialog.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -75,10 +73,7 @@ DifferencesDialog::DifferencesDialog(const QString& title, const QString& headin
     layout->addWidget(count);
     layout->addLayout(buttonRow({CopyAllBtn, CloseBtn}));
 
-    connect(CopyAllBtn, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(tableText(false)); });
-    connect(CloseBtn, &QPushButton::clicked, this, &QDialog::accept);
-    auto* copy = new QShortcut(QKeySequence::Copy, table);
-    connect(copy, &QShortcut::activated, this, [this] { QApplication::clipboard()->setText(tableText(true)); });
+    connectCopyAndClose(this, table, CopyAllBtn, CloseBtn, [this](bool selectedOnly) { return tableText(selectedOnly); });
 }
 
 QString DifferencesDialog::tableText(bool selectedOnly) const

@@ -1,11 +1,9 @@
 #include "app/gui/ProblemsDialog.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace dnp {
@@ -39,10 +37,7 @@ ProblemsDialog::ProblemsDialog(const QString& headingText, const QStringList& pr
     layout->addWidget(list, 1);
     layout->addLayout(buttonRow({CopyAllBtn, CloseBtn}));
 
-    connect(CopyAllBtn, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(text(false)); });
-    connect(CloseBtn, &QPushButton::clicked, this, &QDialog::accept);
-    auto* copy = new QShortcut(QKeySequence::Copy, list);
-    connect(copy, &QShortcut::activated, this, [this] { QApplication::clipboard()->setText(text(true)); });
+    connectCopyAndClose(this, list, CopyAllBtn, CloseBtn, [this](bool selectedOnly) { return text(selectedOnly); });
 }
 
 QString ProblemsDialog::text(bool selectedOnly) const
