@@ -147,6 +147,8 @@ Result<void> Fleet::start()
     if (!setup_.iniPath.isEmpty())
         if (const Result<void> read = settings.Load(); !read)
             return read;
+    if (const Result<void> readable = settings.readable(); !readable)
+        return readable;
     history_ = std::make_shared<History>(setup_.history ? historyPlace(*setup_.history, QDir::currentPath())
                                                         : historyPlace(settings));
     // The results must have a place before the first panel is asked anything.

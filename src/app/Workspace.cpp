@@ -428,13 +428,10 @@ void Workspace::chooseMapping(Mapping mapping)
 
 void Workspace::setVerifyAfterSend(bool on)
 {
-    TcomSetIni& s = changeableSettings();
-    if (s.VerifyAfterSend == on)
+    if (settings().VerifyAfterSend == on)
         return;
-    const Result<void> saved = s.update([on](TcomSetIni& current) {
-        current.VerifyAfterSend = on;
-        return Result<void>();
-    });
+    const Result<void> saved =
+        changeSettings(parseSettingsChange({QStringLiteral("verify-after-send=") + (on ? "on" : "off")}).value());
     if (!saved)
         prompts_.error(saved.error().message);
 }

@@ -93,6 +93,12 @@ bool Workspace::beginPanelCommand(PanelAction action, PanelStep step)
     command_.emplace(PanelCommand{action, std::move(step)});
     command_->clock.start();
     command_->began = clock();
+    // Settings that do not all read are not guessed at, the history's among them.
+    if (const Result<void> readable = settings().readable(); !readable) {
+        command_->unrecordable = true;
+        refuseCommand(readable.error().message);
+        return false;
+    }
     if (const Result<void> recordable = checkHistoryRequired(); !recordable) {
         command_->unrecordable = true;
         refuseCommand(recordable.error().message);

@@ -38,8 +38,7 @@ const Command kCommands[] = {
      "read message 1 from the panel: does it answer?", runTest},
     {"ports", "ports [--ini PATH]", "the machine's serial ports and the COM numbers DNP.ini maps", runPorts},
     {"settings", "settings [--ini PATH] [--set KEY=VALUE ...]",
-     "print the communication settings, or change them (keys: port, device, baud, parity, addressing, address, "
-     "verify-after-send)", runSettings},
+     "print the communication settings, or change them; --set takes these keys:", runSettings},
     {"fleet", "fleet JOBS.csv [--parallel N] [-o RESULTS.csv] [--ini PATH] [--history URL|PATH|off]",
      "send, verify or retrieve many panels at once, as a jobs file lists them", runFleet},
     {"history",

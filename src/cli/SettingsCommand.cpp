@@ -11,44 +11,28 @@
 namespace dnp::cli {
 namespace {
 
-QString onOff(bool on)
-{
-    return on ? QStringLiteral("on") : QStringLiteral("off");
-}
-
-// One line a setting, named by the key --set takes (the two that are only read, by their
-// name in DNP.ini; the TLS settings once set; the history's store), then the [Ports]
-// entries as the file holds them, and the certificates trusted at the desk.
+// One line a setting, in the table's order, named by the key --set takes (the two that
+// are only read, by their name in DNP.ini; the TLS settings once set; the history's
+// store as the transfers use it), then the [Ports] entries as the file holds them, and
+// the certificates trusted at the desk.
 void printSettings(const TcomSetIni& settings, Io io)
 {
     const IniLocation& location = settings.location();
     io.out << "settings file: " << location.readPath << "\n";
     if (location.writePath != location.readPath)
         io.out << "changes are saved to: " << location.writePath << "\n";
-    if (settings.ComPort == 0)
-        io.out << "port: 0 (none)\ndevice: (none)\n";
-    else
-        io.out << "port: " << settings.ComPort << "\ndevice: " << portDeviceName(settings.ComPort, settings.portDevices())
-               << "\n";
-    io.out << "baud: " << settings.BaudText() << "\n";
-    io.out << "parity: " << (settings.Parity == 0 ? "none" : "even") << "\n";
-    io.out << "addressing: " << onOff(settings.Addressing) << "\n";
-    io.out << "address: " << settings.Address;
-    if (!settings.transferAddress())
-        io.out << " (not from 0 to 255: a transfer with addressing refuses it)";
-    io.out << "\n";
-    io.out << "verify-after-send: " << onOff(settings.VerifyAfterSend) << "\n";
-    io.out << "CheckReplyChecksum: " << onOff(settings.CheckReplyChecksum) << "\n";
-    io.out << "CheckRetrievedImage: " << onOff(settings.CheckRetrievedImage) << "\n";
-    // Where the panel commands are recorded ([History] Database, resolved), and whether
-    // a command that cannot be recorded is refused ([History] Required).
-    const Result<HistoryPlace> history = historyPlace(settings);
-    io.out << "history: " << (history ? history->name : history.error().message)
-           << (settings.HistoryRequired ? " (required)" : "") << "\n";
-    for (const auto& [name, value] : {std::pair{"tls-ca", settings.Tls.ca}, {"tls-fingerprint", settings.Tls.fingerprint},
-                                      {"tls-cert", settings.Tls.cert}, {"tls-key", settings.Tls.key}})
-        if (!value.isEmpty())
-            io.out << name << ": " << value << "\n";
+    for (const Setting& setting : settingsTable()) {
+        if (setting.print) {
+            if (const QString value = setting.print(settings); !value.isEmpty())
+                io.out << setting.name << ": " << value << "\n";
+        } else if (setting.key == QStringLiteral("Database")) {
+            // Where the panel commands are recorded, and whether a command that cannot
+            // be recorded is refused.
+            const Result<HistoryPlace> history = historyPlace(settings);
+            io.out << "history: " << (history ? history->name : history.error().message)
+                   << (settings.HistoryRequired ? " (required)" : "") << "\n";
+        }
+    }
     io.out << "[" << kPortsSection << "]\n";
     const QMap<int, QString>& ports = settings.portDevices();
     for (auto it = ports.cbegin(); it != ports.cend(); ++it)
@@ -80,11 +64,13 @@ int runSettings(const QStringList& argv, Io io)
             return usageError(io, "settings", change.error().message);
         return program.status(ws.changeSettings(*change));
     }
+    // A file that is not there cannot be shown; one whose values do not all read is shown
+    // as read, then what did not read.
     if (args->has("--ini"))
-        if (const int failed = program.status(ws.readSettings()))
-            return failed;
+        if (const Result<void> read = ws.readSettings(); !read && ws.settings().readable())
+            return program.fail(read.error().message);
     printSettings(ws.settings(), io);
-    return kExitOk;
+    return program.status(ws.settings().readable());
 }
 
 }  // namespace dnp::cli

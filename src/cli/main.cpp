@@ -2,6 +2,7 @@
 // wherever it is thrown (also inside a transfer), reaches the one handler at the top.
 
 #include "cli/Commands.h"
+#include "comm/CommSettings.h"
 #include "files/FileAccess.h"
 #include "model/Failure.h"
 #include "model/Version.h"
@@ -19,8 +20,12 @@ namespace {
 void printHelp(QTextStream& out)
 {
     out << "dnpcfg - DNP Configure from the command line\n\nusage: dnpcfg COMMAND [ARGS]\n\ncommands:\n";
-    for (const Command& c : commands())
+    for (const Command& c : commands()) {
         out << "  " << c.synopsis << "\n      " << c.summary << "\n";
+        if (c.run == runSettings)
+            for (const QString& line : settingsHelp())
+                out << "      " << line << "\n";
+    }
     out << "\nexit status:\n"
            "  0  success (diff: the configurations are equal; verify: the panel holds the file)\n"
            "  1  the work failed: a file that does not read or cannot be written, a panel that does\n"

@@ -13,6 +13,9 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
+#include <utility>
+#include <vector>
 
 namespace dnp {
 
@@ -115,31 +118,58 @@ enum class CommField { None = 0, Address = 1 };
 // (kAddressRangeText, the Error's field CommField::Address).
 Result<void> checkChoice(const CommChoice& choice);
 
-// Some settings changed by name (dnpcfg settings --set KEY=VALUE): each value given
-// replaces its setting, the rest stay.
+// --- Values read strictly ---
+// Every value of DNP.ini goes through one reader of its kind; a value that does not read
+// is refused with what the key takes, never replaced by a default (a default is for a
+// key that is absent).
+
+// A switch: any integer as parseIniInteger reads it (0 off, any other on), or on/off,
+// yes/no, true/false in any case; anything else "takes 0 or 1, on or off, yes or no,
+// true or false".
+Result<bool> parseSwitch(QStringView text);
+
+class TcomSetIni;
+
+// One setting: where DNP.ini keeps it, the name dnpcfg settings prints and --set takes,
+// how its text is read from the file and from --set, how it is printed and written, and
+// what it takes. The rows are kSettings, in the order dnpcfg settings prints them.
+struct Setting {
+    const char* name;     // "baud": dnpcfg settings' name for it, the key --set takes
+    const char* section;  // its DNP.ini section and key; nullptr: none of its own (the
+    const char* key;      //   device is the chosen port's line in [Ports])
+    // Its text in DNP.ini read into the settings; a refusal says what it takes.
+    Result<void> (*read)(TcomSetIni& settings, QStringView text);
+    // Its text after --set NAME= read into the settings; nullptr: --set does not take it.
+    Result<void> (*set)(TcomSetIni& settings, QStringView text);
+    // Its value as DNP.ini holds it; nullptr: the program never writes it.
+    QString (*write)(const TcomSetIni& settings);
+    // Written by every save (the five keys of [Comm]), or only once it differs from the
+    // default or the file has the key.
+    bool alwaysWritten;
+    // Its value as dnpcfg settings prints it; "" leaves the line out.
+    QString (*print)(const TcomSetIni& settings);
+    const char* takes;  // what --set takes: "19200, 9600 or 4800"
+};
+// Every setting, in the order dnpcfg settings prints them.
+std::span<const Setting> settingsTable();
+// The setting of a name --set takes; nullptr for another name.
+const Setting* settingNamed(QStringView name);
+// The names --set takes, in the table's order: "port, device, baud, ...".
+QString settableNames();
+// A line per setting --set takes: "  baud=19200|9600|4800  ..." for --help.
+QStringList settingsHelp();
+
+// Settings named with their values (dnpcfg settings --set KEY=VALUE ...), each value
+// already read as its setting takes it; applied in the table's order (a device goes to
+// the port chosen after the change).
 struct SettingsChange {
-    std::optional<int> comPort = {};        // 0 (none) to 4
-    std::optional<QString> device = {};     // of the port chosen after the change
-    std::optional<int> baudItem = {};       // index into kBaudTexts
-    std::optional<bool> evenParity = {};
-    std::optional<bool> addressing = {};
-    std::optional<int> address = {};        // 0-255
-    std::optional<bool> verifyAfterSend = {};
-    // The TLS settings; an empty value unsets one. Files are kept as absolute paths,
-    // the fingerprint as pairs of capital hex digits.
-    std::optional<QString> tlsCa = {};
-    std::optional<QString> tlsFingerprint = {};
-    std::optional<QString> tlsCert = {};
-    std::optional<QString> tlsKey = {};
+    std::vector<std::pair<const Setting*, QString>> values;
 };
 
-// "KEY=VALUE" words as a change; the keys are port, device, baud, parity, addressing,
-// address, verify-after-send, tls-ca, tls-fingerprint, tls-cert and tls-key. Fails with
-// the first problem: "'x' is not KEY=VALUE",
-// "device takes no line breaks or other control characters",
-// "unknown setting 'x' (port, device, ...)", "port is given twice", or what a value
-// must be ("baud takes 19200, 9600 or 4800", "address takes a whole number from 0 to
-// 255", ...).
+// "KEY=VALUE" words as a change. Fails with the first problem: "'x' is not KEY=VALUE",
+// "device takes no line breaks or other control characters", "unknown setting 'x'
+// (port, device, ...)", "port is given twice", or what a value must be ("baud takes
+// 19200, 9600 or 4800", "address takes a whole number from 0 to 255", ...).
 Result<SettingsChange> parseSettingsChange(const QStringList& assignments);
 
 class TcomSetIni {
@@ -182,22 +212,33 @@ public:
     // Loads from and saves to this file (tests, `dnpcfg --ini`).
     explicit TcomSetIni(const QString& iniPath);
     explicit TcomSetIni(IniLocation location);
+    // The defaults, nothing loaded.
+    static TcomSetIni unloaded(IniLocation location = {});
 
-    // Reads the five keys of "Comm" (a missing file, section, key or a value that is
-    // not an integer gives the default), maps values outside the ranges to the
-    // defaults (all but the address, which a transfer refuses when it is outside
-    // 0-255), and reads the "Ports" section. A file that cannot be read gives the
-    // defaults as well, and fails with why.
+    // Reads every setting of the table, the "Ports" section and the certificates trusted
+    // for devices. A missing file, section or key gives the default; a value that does
+    // not read keeps the default too, and is a problem: Load fails naming the file, the
+    // line, the key and what it takes ("/home/ann/.config/DNP Configure/DNP.ini line 4:
+    // Address=5x: takes a whole number"), one line each; so does a file that exists and
+    // cannot be read. The problems stay until the next Load (readable()).
     Result<void> Load();
+    // Whether every value of the file read: nothing, or the problems Load found. A
+    // panel command does not start while the settings do not read.
+    Result<void> readable() const;
+    // The text of a setting whose value did not read, as the file holds it; nothing
+    // when it read.
+    std::optional<QString> unreadText(const Setting& setting) const;
     // No settings file approaches this size.
     static constexpr qint64 kMaxIniBytes = 1024 * 1024;
-    // Writes the five keys into the file, with the "Ports" section's devices and the
-    // options (once set), keeping everything else in it. The file is replaced in one
-    // step, so a failure leaves it as it was; a missing folder is created. Fails with
-    // "Unable to write to <path>" and, on a second line, why ("Cannot write <path>:
-    // Permission denied", "<path> is read-only", ...); the fields keep their values
-    // either way. After a successful save the written file is also the one a later
-    // Load reads.
+    // Writes the five keys into the file, the "Ports" and "TlsFingerprints" sections
+    // whole (a device or certificate removed loses its line) and the options once set,
+    // keeping everything else in it. The file is replaced in one step, so a failure
+    // leaves it as it was; a missing folder is created. A value the file holds and Load
+    // could not read is never written over: such a save is refused with the problem,
+    // unless the setting has been given a value since. Fails with "Unable to write to
+    // <path>" and, on a second line, why ("Cannot write <path>: Permission denied",
+    // "<path> is read-only", ...); the fields keep their values either way. After a
+    // successful save the written file is also the one a later Load reads.
     Result<void> Save();
     // A change made and saved as one step that other writers of the file (another
     // dnpcfg, the window) wait for: under the file's lock (FileLock) the settings are
@@ -234,15 +275,28 @@ public:
     Result<void> store(const CommChoice& choice);
     // The settings a change names replaced (without the save); a device goes to the
     // port chosen after the change, to COM 1 (chosen too) when none is, as a click in
-    // the dialog's port list does. An address outside 0-255 changes nothing and fails
-    // with kAddressRangeText.
+    // the dialog's port list does; an empty device removes the port's line.
     Result<void> change(const SettingsChange& change);
+    // The device of a COM number; an empty one removes it.
+    void setPortDevice(int comPort, const QString& device);
 
 private:
+    struct Unloaded {};
+    TcomSetIni(IniLocation location, Unloaded);
+    // A setting that did not read, and the line that says so.
+    struct Problem {
+        const Setting* setting;  // nullptr: the file itself
+        QString text;            // the value as the file holds it
+        QString line;            // "PATH line 4: Address=5x: takes a whole number"
+    };
+    // The setting has a value of the program's now: its problem is gone.
+    void settle(const Setting& setting);
+
     IniLocation location_;
     QMap<int, QString> portDevices_;
     QMap<QString, QString> trusted_;
-    bool verifyKeyPresent_ = false;
+    std::vector<Problem> problems_;
+    QStringList keysPresent_;  // "Section/Key" of the table's keys the file holds
 };
 
 }  // namespace dnp

@@ -53,6 +53,15 @@ struct KeyLine {
     QByteArrayView value;
 };
 
+// A value without the comment after it: from the first ';' or '#' that follows a blank.
+QByteArrayView withoutComment(QByteArrayView value)
+{
+    for (qsizetype i = 1; i < value.size(); ++i)
+        if ((value[i] == ';' || value[i] == '#') && (value[i - 1] == ' ' || value[i - 1] == '\t'))
+            return value.first(i);
+    return value;
+}
+
 std::optional<KeyLine> keyLine(QByteArrayView line)
 {
     if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
@@ -60,7 +69,7 @@ std::optional<KeyLine> keyLine(QByteArrayView line)
     const qsizetype equals = line.indexOf('=');
     if (equals <= 0)
         return std::nullopt;
-    return KeyLine{line.first(equals).trimmed(), line.sliced(equals + 1).trimmed()};
+    return KeyLine{line.first(equals).trimmed(), withoutComment(line.sliced(equals + 1)).trimmed()};
 }
 
 // Section and key names match regardless of case.
@@ -138,8 +147,8 @@ Result<std::int32_t> parseIniInteger(QStringView text)
 
 namespace {
 
-// Calls `take(key, value)` with the views of each key=value line of the first section
-// with this name, in file order; one pass, nothing copied.
+// Calls `take(key, value, line)` with the views of each key=value line of the first
+// section with this name, in file order, and its line number; one pass, nothing copied.
 template <typename Take>
 void scanSection(QByteArrayView wholeFile, QStringView section, Take take)
 {
@@ -147,7 +156,9 @@ void scanSection(QByteArrayView wholeFile, QStringView section, Take take)
     bool inSection = false;
     bool sectionSeen = false;
     qsizetype start = 0;
+    int lineNumber = 0;
     while (start < file.size()) {
+        ++lineNumber;
         qsizetype end = file.indexOf('\n', start);
         if (end < 0)
             end = file.size();
@@ -163,23 +174,23 @@ void scanSection(QByteArrayView wholeFile, QStringView section, Take take)
         if (!inSection)
             continue;
         if (const auto pair = keyLine(line))
-            take(pair->key, pair->value);
+            take(pair->key, pair->value, lineNumber);
     }
 }
 
 }  // namespace
 
-std::vector<std::pair<QString, QString>> iniSection(QByteArrayView file, QStringView section)
+std::vector<IniEntry> iniSection(QByteArrayView file, QStringView section)
 {
-    std::vector<std::pair<QString, QString>> keys;
+    std::vector<IniEntry> keys;
     QSet<QString> seen;  // folded names: the first of each key wins
-    scanSection(file, section, [&](QByteArrayView key, QByteArrayView value) {
+    scanSection(file, section, [&](QByteArrayView key, QByteArrayView value, int line) {
         QString name = QString::fromUtf8(key);
         const QString folded = name.toCaseFolded();
         if (seen.contains(folded))
             return;
         seen.insert(folded);
-        keys.emplace_back(std::move(name), QString::fromUtf8(value));
+        keys.push_back({std::move(name), QString::fromUtf8(value), line});
     });
     return keys;
 }
@@ -187,7 +198,7 @@ std::vector<std::pair<QString, QString>> iniSection(QByteArrayView file, QString
 std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStringView key)
 {
     std::optional<QString> value;
-    scanSection(file, section, [&](QByteArrayView k, QByteArrayView v) {
+    scanSection(file, section, [&](QByteArrayView k, QByteArrayView v, int) {
         if (!value && sameName(k, key))
             value = QString::fromUtf8(v);
     });
@@ -195,7 +206,7 @@ std::optional<QString> iniValue(QByteArrayView file, QStringView section, QStrin
 }
 
 QByteArray writeIniSection(QByteArrayView wholeFile, QStringView section,
-                           const std::vector<std::pair<QString, QString>>& keys)
+                           const std::vector<std::pair<QString, QString>>& keys, OtherKeys others)
 {
     const QByteArrayView file = withoutByteOrderMark(wholeFile);
     const std::vector<IniLine> lines = splitLines(file);
@@ -232,7 +243,8 @@ QByteArray writeIniSection(QByteArrayView wholeFile, QStringView section,
     if (!range) {
         for (const IniLine& line : lines)
             append(line);
-        appendKeys('[' + section.toUtf8() + ']');
+        if (!keys.empty())
+            appendKeys('[' + section.toUtf8() + ']');
         return bytes;
     }
     for (std::size_t i = 0; i < range->first; ++i)
@@ -244,7 +256,8 @@ QByteArray writeIniSection(QByteArrayView wholeFile, QStringView section,
         written.insert(k.first.toCaseFolded());
     for (std::size_t i = range->first; i < lines.size(); ++i) {
         const auto pair = i < range->last ? keyLine(lines[i].text.trimmed()) : std::nullopt;
-        if (!pair || !written.contains(QString::fromUtf8(pair->key).toCaseFolded()))
+        const bool dropped = pair && (others == OtherKeys::Dropped || written.contains(QString::fromUtf8(pair->key).toCaseFolded()));
+        if (!dropped)
             append(lines[i]);
     }
     return bytes;

@@ -144,6 +144,39 @@ TEST_F(TransferCommandsTest, AddressingAndOptions)
     EXPECT_EQ(test::runDnpcfg({"retrieve", "--device", sim.device()}).status, 2);
 }
 
+// DNP.ini as users write it, comments after values: the send goes to the panel the file
+// names among two on one line. A value that does not read refuses the command before the
+// panel is asked anything.
+TEST_F(TransferCommandsTest, SettingsReadAsWrittenOrTheCommandIsRefused)
+{
+    test::PanelSim sim({"--address", "1,5", "--trace"});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const QString config = writeConfig(sampleConfig());
+    const QString ini = dir.filePath("DNP.ini");
+    const auto settings = [&](const QByteArray& address) {
+        test::writeFileBytes(ini, "[Ports]\nCOM1=" + sim.device().toUtf8() +
+                                      "   ; the simulator\n[Comm]\nComPort=1\nAddressing=yes ; two panels\n" + address +
+                                      "\n");
+    };
+    for (const char* address : {"Address=5x", "Address=", "Address=five", "Address=5.0"}) {
+        settings(address);
+        const test::ProgramRun refused = test::runDnpcfg({"send", config, "--ini", ini});
+        EXPECT_EQ(refused.status, 1) << address;
+        EXPECT_EQ(refused.err, test::errorText(ini + " line 6: " + address + ": takes a whole number")) << address;
+    }
+    sim.stop();
+    EXPECT_FALSE(sim.process().readAllStandardError().contains("  request ")) << "the panel was asked nothing";
+
+    sim.start({"--address", "1,5"});
+    ASSERT_TRUE(sim.started());
+    settings("Address=5 ; feeder 5");
+    const test::ProgramRun sent = test::runDnpcfg({"send", config, "--ini", ini});
+    EXPECT_EQ(sent.status, 0) << sent.err.toStdString();
+    EXPECT_EQ(test::runDnpcfg({"verify", config, "--ini", ini}).status, 0);
+    EXPECT_EQ(test::runDnpcfg({"verify", config, "--device", sim.device(), "--address", "1"}).status, 1)
+        << "panel 1 was not written";
+}
+
 }  // namespace
 
 namespace {

@@ -121,16 +121,92 @@ TEST_F(CommSettingsFile, HexadecimalValues)
     EXPECT_EQ(loadComm("ComPort=$2" + kEol).ComPort, 2);
 }
 
-TEST_F(CommSettingsFile, NotANumberGivesTheDefault)
+// Every value reads as written (blanks and a comment after it dropped) or is refused with
+// the file, the line, the key and what it takes; nothing falls back to a default.
+TEST_F(CommSettingsFile, EveryValueReadsAsWrittenOrIsRefused)
 {
-    EXPECT_EQ(loadComm("Address=ten" + kEol).Address, 1);
-    EXPECT_EQ(loadComm("Address=" + kEol).Address, 1);
-    EXPECT_EQ(loadComm("Address=0x" + kEol).Address, 1);
-    EXPECT_EQ(loadComm("Address=12abc" + kEol).Address, 1);
-    EXPECT_EQ(loadComm("Address=1.5" + kEol).Address, 1);
-    EXPECT_EQ(loadComm("Address=99999999999" + kEol).Address, 1);
-    EXPECT_EQ(loadComm("Baud=fast" + kEol).Baud, 1);
-    EXPECT_EQ(loadComm("Addressing=yes" + kEol).Addressing, false);
+    struct Case {
+        const char* section;
+        const char* line;
+        std::function<bool(const TcomSetIni&)> holds;  // empty: refused, with `takes`
+        const char* takes = "";
+    };
+    const auto address = [](int a) { return [a](const TcomSetIni& s) { return s.Address == a; }; };
+    const auto addressing = [](bool on) { return [on](const TcomSetIni& s) { return s.Addressing == on; }; };
+    const char* takesSwitch = "takes 0 or 1, on or off, yes or no, true or false";
+    const Case cases[] = {
+        {"Comm", "Address=5 ; feeder 5", address(5)},
+        {"Comm", "Address=0x10\t# hex", address(16)},
+        {"Comm", "Address=$10", address(16)},
+        {"Comm", "Address=-5", address(-5)},
+        {"Comm", "Address=5x", {}, "takes a whole number"},
+        {"Comm", "Address=5.0", {}, "takes a whole number"},
+        {"Comm", "Address=five", {}, "takes a whole number"},
+        {"Comm", "Address=", {}, "takes a whole number"},
+        {"Comm", "Address=99999999999", {}, "takes a whole number"},
+        {"Comm", "Addressing=yes", addressing(true)},
+        {"Comm", "Addressing=TRUE", addressing(true)},
+        {"Comm", "Addressing=On ; on", addressing(true)},
+        {"Comm", "Addressing=5", addressing(true)},
+        {"Comm", "Addressing=no", addressing(false)},
+        {"Comm", "Addressing=False", addressing(false)},
+        {"Comm", "Addressing=maybe", {}, takesSwitch},
+        {"Comm", "Parity=even", [](const TcomSetIni& s) { return s.Parity == 1; }},
+        {"Comm", "Parity=2", [](const TcomSetIni& s) { return s.Parity == 1; }},
+        {"Comm", "Parity=none", [](const TcomSetIni& s) { return s.Parity == 0; }},
+        {"Comm", "Parity=odd", {}, "takes 0 (none), 1 (even), none or even"},
+        {"Comm", "Baud=0 # fast", [](const TcomSetIni& s) { return s.Baud == 0; }},
+        {"Comm", "Baud=3", {}, "takes 0 (19200), 1 (9600) or 2 (4800)"},
+        {"Comm", "Baud=258", {}, "takes 0 (19200), 1 (9600) or 2 (4800)"},
+        {"Comm", "ComPort=4", [](const TcomSetIni& s) { return s.ComPort == 4; }},
+        {"Comm", "ComPort=5", {}, "takes 0 (none) or a COM number from 1 to 4"},
+        {"Comm", "ComPort=-1", {}, "takes 0 (none) or a COM number from 1 to 4"},
+        {"Comm", "CheckReplyChecksum=no", [](const TcomSetIni& s) { return !s.CheckReplyChecksum; }},
+        {"Comm", "CheckRetrievedImage=off", [](const TcomSetIni& s) { return !s.CheckRetrievedImage; }},
+        {"Comm", "CheckRetrievedImage=x", {}, takesSwitch},
+        {"Options", "VerifyAfterSend=no", [](const TcomSetIni& s) { return !s.VerifyAfterSend; }},
+        {"History", "Required=true", [](const TcomSetIni& s) { return s.HistoryRequired; }},
+        {"History", "Required=1   ; a transfer that cannot be recorded does not start",
+         [](const TcomSetIni& s) { return s.HistoryRequired; }},
+        {"History", "Required=sometimes", {}, takesSwitch},
+        {"History", "Database=/srv/dnp/history.sqlite   ; another SQLite file",
+         [](const TcomSetIni& s) { return s.HistoryDatabase == "/srv/dnp/history.sqlite"; }},
+        {"Comm", "TlsCa=ca.pem ; the substation CA", [](const TcomSetIni& s) { return s.Tls.ca == "ca.pem"; }},
+        {"Comm", "TlsFingerprint=3F:A0", {}, "takes 64 hex digits (a SHA-256 fingerprint, colons allowed) or nothing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        write("; DNP.ini\n[" + QByteArray(c.section) + "]\n" + QByteArray(c.line) + "\n");
+        TcomSetIni s(path());
+        const Result<void> read = s.Load();
+        if (c.holds) {
+            EXPECT_TRUE(read.ok()) << read.error().message.toStdString();
+            EXPECT_TRUE(c.holds(s));
+            continue;
+        }
+        ASSERT_FALSE(read.ok());
+        const QString line = QString::fromLatin1(c.line);
+        const QString expected = QStringLiteral("%1 line 3: %2: %3").arg(path(), line, QLatin1String(c.takes));
+        EXPECT_EQ(read.error().message, expected);
+        EXPECT_EQ(s.readable().error().message, expected);
+    }
+}
+
+// A value that did not read is never written over with a default: a save is refused
+// until the setting has a value again, and then it writes.
+TEST_F(CommSettingsFile, AValueThatDidNotReadIsNotWrittenOver)
+{
+    write(lines({"[Comm]", "Address=5x", "Baud=0"}));
+    TcomSetIni s(path());
+    const Result<void> refused = s.Save();
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().message,
+              QStringLiteral("Unable to write to %1\n%1 line 2: Address=5x: takes a whole number").arg(path()));
+    EXPECT_EQ(read(), lines({"[Comm]", "Address=5x", "Baud=0"}));
+    EXPECT_EQ(s.choice().addressText, "5x");  // the dialog shows it as the file holds it
+    ASSERT_TRUE(s.change(parseSettingsChange({"address=5"}).value()));
+    ASSERT_TRUE(s.Save().ok());
+    EXPECT_EQ(read(), lines({"[Comm]", "Baud=0", "ComPort=0", "Addressing=0", "Parity=0", "Address=5"}));
 }
 
 TEST_F(CommSettingsFile, AddressIsAnyInteger)
@@ -153,20 +229,6 @@ TEST_F(CommSettingsFile, AddressingIsTrueForAnyNonzeroIntegerAndSavedAs1)
     s = loadComm("Addressing=5" + kEol);
     ASSERT_TRUE(s.Save().ok());
     EXPECT_EQ(read(), lines({"[Comm]", "Baud=1", "ComPort=0", "Addressing=1", "Parity=0", "Address=1"}));
-}
-
-TEST_F(CommSettingsFile, ValuesOutsideTheRangesBecomeTheDefaults)
-{
-    EXPECT_EQ(loadComm("Baud=3" + kEol).Baud, 1);
-    EXPECT_EQ(loadComm("Baud=258" + kEol).Baud, 1);  // not wrapped to 2
-    EXPECT_EQ(loadComm("Baud=-1" + kEol).Baud, 1);
-    EXPECT_EQ(loadComm("Baud=0" + kEol).Baud, 0);
-    EXPECT_EQ(loadComm("ComPort=5" + kEol).ComPort, 0);
-    EXPECT_EQ(loadComm("ComPort=-1" + kEol).ComPort, 0);
-    EXPECT_EQ(loadComm("ComPort=4" + kEol).ComPort, 4);
-    EXPECT_EQ(loadComm("Parity=2" + kEol).Parity, 0);
-    EXPECT_EQ(loadComm("Parity=-1" + kEol).Parity, 0);
-    EXPECT_EQ(loadComm("Parity=1" + kEol).Parity, 1);
 }
 
 TEST_F(CommSettingsFile, SectionsAndKeysMatchRegardlessOfCaseAndTheFirstKeyWins)
@@ -231,7 +293,7 @@ TEST_F(CommSettingsFile, TlsSettingsAndTheCertificatesTrustedForDevices)
 {
     const char* pinned = "3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F";
     const QString elsewhere = dir.filePath("elsewhere/desk.pem");  // a file named by its whole path
-    write(lines({"[Comm]", "TlsCa=ca.pem", "TlsFingerprint=AB", "TlsCert=CERT", "TlsKey=desk.key",
+    write(lines({"[Comm]", "TlsCa=ca.pem", "TlsFingerprint=ab" "cdef0123456789abcdef0123456789abcdef0123456789abcdef0123456789", "TlsCert=CERT", "TlsKey=desk.key",
                  "[TlsFingerprints]", "tls://ts1:4001=3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F:3F"})
               .replace("=CERT", "=" + elsewhere.toUtf8()));
     TcomSetIni s(path());
@@ -240,7 +302,7 @@ TEST_F(CommSettingsFile, TlsSettingsAndTheCertificatesTrustedForDevices)
     EXPECT_EQ(ts1.cert, elsewhere);
     EXPECT_EQ(ts1.key, dir.filePath("desk.key"));
     EXPECT_EQ(ts1.fingerprint, pinned);
-    EXPECT_EQ(s.tlsFor("tls://ts2:4001").fingerprint, "AB");
+    EXPECT_EQ(s.tlsFor("tls://ts2:4001").fingerprint, "abcdef0123456789abcdef0123456789abcdef0123456789abcdef0123456789");
 
     s.trustCertificate("tls://ts2:4001", QByteArray(32, '\x01'));
     s.Tls = {};
@@ -556,34 +618,40 @@ TEST(CommSettingsChange, EachKeyAndItsValues)
     const QString ca = dir.filePath("ca.pem");
     struct Case {
         QString assignment;
-        std::function<bool(const SettingsChange&)> holds;
+        std::function<bool(const TcomSetIni&)> holds;
     };
     const Case cases[] = {
-        {"port=0", [](const SettingsChange& c) { return c.comPort == 0; }},
-        {"port=4", [](const SettingsChange& c) { return c.comPort == 4; }},
-        {"device=/dev/ttyUSB0", [](const SettingsChange& c) { return c.device == "/dev/ttyUSB0"; }},
-        {"baud=19200", [](const SettingsChange& c) { return c.baudItem == 0; }},
-        {"baud=4800", [](const SettingsChange& c) { return c.baudItem == 2; }},
-        {"parity=even", [](const SettingsChange& c) { return c.evenParity == true; }},
-        {"parity=none", [](const SettingsChange& c) { return c.evenParity == false; }},
-        {"addressing=on", [](const SettingsChange& c) { return c.addressing == true; }},
-        {"addressing=off", [](const SettingsChange& c) { return c.addressing == false; }},
-        {"address=0", [](const SettingsChange& c) { return c.address == 0; }},
-        {"address=255", [](const SettingsChange& c) { return c.address == 255; }},
-        {"verify-after-send=on", [](const SettingsChange& c) { return c.verifyAfterSend == true; }},
-        {"tls-ca=" + ca, [&ca](const SettingsChange& c) { return c.tlsCa == ca; }},
-        {"tls-cert=desk.pem", [](const SettingsChange& c) { return c.tlsCert == QDir::current().filePath("desk.pem"); }},
-        {"tls-key=", [](const SettingsChange& c) { return c.tlsKey == ""; }},
+        {"port=0", [](const TcomSetIni& s) { return s.ComPort == 0; }},
+        {"port=4", [](const TcomSetIni& s) { return s.ComPort == 4; }},
+        {"device=/dev/ttyUSB0", [](const TcomSetIni& s) { return s.portDevices().value(3) == "/dev/ttyUSB0"; }},
+        {"device=", [](const TcomSetIni& s) { return !s.portDevices().contains(3); }},
+        {"baud=19200", [](const TcomSetIni& s) { return s.Baud == 0; }},
+        {"baud=4800", [](const TcomSetIni& s) { return s.Baud == 2; }},
+        {"parity=even", [](const TcomSetIni& s) { return s.Parity == 1; }},
+        {"parity=none", [](const TcomSetIni& s) { return s.Parity == 0; }},
+        {"addressing=on", [](const TcomSetIni& s) { return s.Addressing; }},
+        {"addressing=yes", [](const TcomSetIni& s) { return s.Addressing; }},
+        {"addressing=off", [](const TcomSetIni& s) { return !s.Addressing; }},
+        {"address=0", [](const TcomSetIni& s) { return s.Address == 0; }},
+        {"address=255", [](const TcomSetIni& s) { return s.Address == 255; }},
+        {"verify-after-send=off", [](const TcomSetIni& s) { return !s.VerifyAfterSend; }},
+        {"tls-ca=" + ca, [&ca](const TcomSetIni& s) { return s.Tls.ca == ca; }},
+        {"tls-cert=desk.pem", [](const TcomSetIni& s) { return s.Tls.cert == QDir::current().filePath("desk.pem"); }},
+        {"tls-key=", [](const TcomSetIni& s) { return s.Tls.key == ""; }},
         {"tls-fingerprint=3fa0" "1234567890abcdef1234567890abcdef1234567890abcdef1234567890ab",
-         [](const SettingsChange& c) {
-             return c.tlsFingerprint == "3F:A0:12:34:56:78:90:AB:CD:EF:12:34:56:78:90:AB:CD:EF:12:34:56:78:90:AB:CD:EF:"
-                                        "12:34:56:78:90:AB";
+         [](const TcomSetIni& s) {
+             return s.Tls.fingerprint == "3F:A0:12:34:56:78:90:AB:CD:EF:12:34:56:78:90:AB:CD:EF:12:34:56:78:90:AB:CD:EF:"
+                                         "12:34:56:78:90:AB";
          }},
     };
+    const QString path = dir.filePath("DNP.ini");
     for (const Case& c : cases) {
+        writeFileBytes(path, "[Comm]\nComPort=3\nTlsKey=k.pem\n[Ports]\nCOM3=/dev/ttyS9\n");
+        TcomSetIni s(path);
         const Result<SettingsChange> change = parseSettingsChange({c.assignment});
         ASSERT_TRUE(change.ok()) << c.assignment.toStdString() << ": " << change.error().message.toStdString();
-        EXPECT_TRUE(c.holds(*change)) << c.assignment.toStdString();
+        ASSERT_TRUE(s.change(*change));
+        EXPECT_TRUE(c.holds(s)) << c.assignment.toStdString();
     }
 }
 
@@ -617,12 +685,28 @@ TEST(CommSettingsChange, AnAddressOutsideTheRangeChangesNothing)
 {
     QTemporaryDir dir;
     TcomSetIni s(dir.filePath("DNP.ini"));
-    SettingsChange change;
-    change.baudItem = 0;
-    change.address = 300;
-    const Result<void> changed = s.change(change);
+    const Result<void> changed = s.change({{{settingNamed(u"baud"), "19200"}, {settingNamed(u"address"), "300"}}});
     ASSERT_FALSE(changed.ok());
-    EXPECT_EQ(changed.error().message, kAddressRangeText);
+    EXPECT_EQ(changed.error().message, "address takes a whole number from 0 to 255");
     EXPECT_EQ(s.Baud, 1);
     EXPECT_EQ(s.Address, 1);
+}
+
+// [Ports] and [TlsFingerprints] are the program's: written whole, so that a device
+// removed in the dialog or with an empty --set device= loses its line.
+TEST(CommSettingsChange, ARemovedDeviceLosesItsLine)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("DNP.ini");
+    writeFileBytes(path, "[Ports]\n; the adapters\nCOM1=/dev/ttyUSB0\nCOM2=/dev/ttyUSB1\n[Comm]\nComPort=2\n");
+    TcomSetIni s(path);
+    CommChoice choice = s.choice();
+    choice.portDevices.remove(1);
+    ASSERT_TRUE(s.store(choice));
+    ASSERT_TRUE(s.Save());
+    EXPECT_EQ(readFileBytes(path),
+              "[Ports]\nCOM2=/dev/ttyUSB1\n; the adapters\n[Comm]\nBaud=1\nComPort=2\nAddressing=0\nParity=0\nAddress=1\n");
+    ASSERT_TRUE(s.update([](TcomSetIni& t) { return t.change(parseSettingsChange({"port=2", "device="}).value()); }));
+    EXPECT_TRUE(TcomSetIni(path).portDevices().isEmpty());
+    EXPECT_TRUE(readFileBytes(path).startsWith("[Ports]\n; the adapters\n[Comm]\n"));
 }

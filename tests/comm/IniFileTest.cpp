@@ -45,6 +45,24 @@ TEST(IniText, ValuesAndSections)
     EXPECT_EQ(iniSection(file, u"B").size(), 1u);
 }
 
+// A comment after a value starts at a ';' or '#' after a blank; one without a blank
+// before it is part of the value.
+TEST(IniText, ACommentAfterAValueIsNotPartOfIt)
+{
+    const QByteArray file = lines({"[A]", "a=5 ; five", "b = x#y", "c=\t# nothing", "d=;z", "e=p ;q ;r"});
+    const std::vector<IniEntry> expected = {{"a", "5", 2}, {"b", "x#y", 3}, {"c", "", 4}, {"d", ";z", 5}, {"e", "p", 6}};
+    EXPECT_EQ(iniSection(file, u"A"), expected);
+}
+
+TEST(IniText, ASectionWrittenWholeLosesTheKeysNotWritten)
+{
+    const QByteArray file = lines({"[Ports]", "; adapters", "COM1=a", "COM2=b", "[Comm]", "Baud=1"});
+    EXPECT_EQ(writeIniSection(file, u"Ports", {{"COM2", "c"}}, OtherKeys::Dropped),
+              lines({"[Ports]", "COM2=c", "; adapters", "[Comm]", "Baud=1"}));
+    EXPECT_EQ(writeIniSection(file, u"Ports", {}, OtherKeys::Dropped), lines({"[Ports]", "; adapters", "[Comm]", "Baud=1"}));
+    EXPECT_EQ(writeIniSection(lines({"[Comm]"}), u"Ports", {}, OtherKeys::Dropped), lines({"[Comm]"}));
+}
+
 TEST(IniText, WritingIntoAnEmptyFile)
 {
     EXPECT_EQ(writeIniSection({}, u"Comm", {{"Baud", "1"}, {"ComPort", "0"}}), lines({"[Comm]", "Baud=1", "ComPort=0"}));
@@ -53,7 +71,7 @@ TEST(IniText, WritingIntoAnEmptyFile)
 TEST(IniText, ALineWithoutANameBeforeTheEqualsSignIsNoKey)
 {
     const QByteArray file = lines({"[A]", "=x", "  = y", "k=1"});
-    EXPECT_EQ(iniSection(file, u"A"), (std::vector<std::pair<QString, QString>>{{"k", "1"}}));
+    EXPECT_EQ(iniSection(file, u"A"), (std::vector<IniEntry>{{"k", "1", 4}}));
     EXPECT_EQ(iniValue(file, u"A", u""), std::nullopt);
     EXPECT_EQ(iniValue(file, u"A", u"k"), QStringLiteral("1"));
 }
@@ -64,7 +82,7 @@ TEST(IniText, OfTwoSectionsOfTheSameNameOnlyTheFirstCounts)
     const QByteArray file = lines({"[Comm]", "Baud=1", "[comm]", "Baud=2", "Parity=1"});
     EXPECT_EQ(iniValue(file, u"Comm", u"Baud"), QStringLiteral("1"));
     EXPECT_EQ(iniValue(file, u"Comm", u"Parity"), std::nullopt);
-    EXPECT_EQ(iniSection(file, u"Comm"), (std::vector<std::pair<QString, QString>>{{"Baud", "1"}}));
+    EXPECT_EQ(iniSection(file, u"Comm"), (std::vector<IniEntry>{{"Baud", "1", 2}}));
     const QByteArray written = writeIniSection(file, u"Comm", {{"Baud", "0"}, {"Parity", "0"}});
     EXPECT_EQ(written, lines({"[Comm]", "Baud=0", "Parity=0", "[comm]", "Baud=2", "Parity=1"}));
 }
@@ -102,5 +120,5 @@ TEST(IniText, AByteOrderMarkIsPassedOverAndKept)
         EXPECT_EQ(writeIniSection(written, u"Comm", {{"Baud", "0"}}), written);  // saved again: the same
     }
     EXPECT_EQ(iniValue(cases[0].file, u"Comm", u"Baud"), QStringLiteral("1"));
-    EXPECT_EQ(iniSection(cases[0].file, u"Comm"), (std::vector<std::pair<QString, QString>>{{"Baud", "1"}}));
+    EXPECT_EQ(iniSection(cases[0].file, u"Comm"), (std::vector<IniEntry>{{"Baud", "1", 2}}));
 }

@@ -203,8 +203,9 @@ inline std::string checkConfigFileInput(QByteArrayView input)
 // --- DNP.ini ------------------------------------------------------------------
 
 // Loaded settings lie within their ranges; saved and loaded again they are the same
-// five values (and the same port devices); a second save writes the same bytes.
-// `folder` is a writable folder the check may use.
+// five values (and the same port devices, and the same values that did not read); a
+// save that refuses (a value it would write did not read) leaves the file's bytes; a
+// second save writes the same bytes. `folder` is a writable folder the check may use.
 inline std::string checkIniInput(QByteArrayView input, const QString& folder)
 {
     const QString path = QDir(folder).filePath(kIniFileName);
@@ -226,9 +227,18 @@ inline std::string checkIniInput(QByteArrayView input, const QString& folder)
     if (baud != 19200 && baud != 9600 && baud != 4800)
         return "baud rate " + std::to_string(baud);
 
-    if (const Result<void> saved = loaded.Save(); !saved)
-        return "save failed: " + saved.error().message.toStdString();
+    const QByteArray before = readInput(path);
+    if (const Result<void> saved = loaded.Save(); !saved) {
+        if (loaded.readable())
+            return "save failed: " + saved.error().message.toStdString();
+        if (readInput(path) != before)
+            return "a save refused for a value that did not read changed the file";
+        return {};
+    }
     TcomSetIni back(path);
+    const auto problems = [](const TcomSetIni& s) { return s.readable() ? QString() : s.readable().error().message; };
+    if (problems(back).count('\n') != problems(loaded).count('\n') || back.readable().ok() != loaded.readable().ok())
+        return "saved and loaded again the values that did not read differ";
     if (back.Baud != loaded.Baud || back.ComPort != loaded.ComPort || back.Addressing != loaded.Addressing ||
         back.Parity != loaded.Parity || back.Address != loaded.Address)
         return "saved and loaded again the values differ: Address " + std::to_string(loaded.Address) + " became " +

@@ -30,6 +30,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <utility>
 #include <QToolButton>
 
 namespace dnp {
@@ -124,10 +125,15 @@ bool TDNPCfgMain::event(QEvent* event)
     return handled;
 }
 
+// Settings whose values do not all read are told once, when the desk starts; every panel
+// command refuses them until they are mended.
 void TDNPCfgMain::finishSetUp()
 {
     overview()->show();
-    workspace();
+    if (std::exchange(setUp_, true))
+        return;
+    if (const Result<void> readable = workspace().settings().readable(); !readable)
+        QTimer::singleShot(0, this, [this, why = readable.error().message] { prompts().error(why); });
 }
 
 OverviewPanel* TDNPCfgMain::overview()

@@ -120,6 +120,7 @@ private:
 
     std::unique_ptr<UserPrompts> ownPrompts_;
     UserPrompts* prompts_ = nullptr;
+    bool setUp_ = false;  // finishSetUp has run
     QString iniPath_;
     QString deskFile_;
     LinkFactory linkFactory_;
