@@ -414,9 +414,17 @@ private:
         ConfigImage image;
         bool readBack = false;
     };
+    // A read compared with what the panel should hold: read in a plan no late copy of a
+    // reply can fool (readPlan); the messages that differ, and those a doubtful end left
+    // unread, are read once more before the panel is said to differ.
+    struct ComparedRead {
+        std::vector<int> plan;                     // of the read under way
+        std::optional<TransferResult> firstPass = {};  // the whole read, while its differing messages are read again
+    };
     struct ReadBackStep {  // the send is written; the panel is read and compared
         ConfigImage image;
         TransferResult written;
+        ComparedRead read = {};
     };
     struct RetrieveStep {
         std::optional<QString> saveTo;  // dnpcfg retrieve's file
@@ -424,6 +432,7 @@ private:
     struct VerifyStep {
         ConfigImage expected;
         QString what;
+        ComparedRead read = {};
     };
     struct TestStep {
         TcomSetIni settings;  // what the test runs with (the dialog's choice, before it is saved)
@@ -456,6 +465,12 @@ private:
     void refuseCommand(const QString& message, TransferOutcome why = TransferOutcome::Refused);
     QString progressText(TransferKind kind, int message) const;
     PanelOutcome compareWithPanel(const ConfigImage& expected, const QString& what, const TransferResult& read) const;
+    // The messages a read step reads.
+    static std::vector<int> readPlanOf(const PanelStep& step);
+    // A compared read has ended: the messages that differ or were not read are read again
+    // once (nothing then), else the read to compare, the messages read again in place.
+    std::optional<TransferResult> confirmedRead(const ConfigImage& expected, ComparedRead& read,
+                                                const TransferResult& result);
     void transferFinished(const TransferResult& result);
     // Each step's end: the outcome, or nothing when the next step has started.
     std::optional<PanelOutcome> stepEnded(SendStep& step, const TransferResult& result);

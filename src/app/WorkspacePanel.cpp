@@ -6,6 +6,7 @@
 #include "comm/ImageCompare.h"
 #include "comm/ImageText.h"
 #include "comm/LineTrace.h"
+#include "comm/ReadPlan.h"
 #include "comm/SerialPort.h"
 #include "comm/Tls.h"
 #include "files/FileAccess.h"
@@ -142,10 +143,19 @@ void Workspace::startTransfer(const TcomSetIni& s)
     Link& link = *link_;
     if (const auto* send = std::get_if<SendStep>(&command_->step))
         exchange_.startSend(link, settings, send->image);
-    else if (std::holds_alternative<TestStep>(command_->step))
-        exchange_.startTest(link, settings);
     else
-        exchange_.startRetrieve(link, settings);
+        exchange_.startRead(link, settings, readPlanOf(command_->step));
+}
+
+std::vector<int> Workspace::readPlanOf(const PanelStep& step)
+{
+    if (std::holds_alternative<TestStep>(step))
+        return {1};
+    if (const auto* verify = std::get_if<VerifyStep>(&step))
+        return verify->read.plan;
+    if (const auto* back = std::get_if<ReadBackStep>(&step))
+        return back->read.plan;
+    return everyMessage();  // a retrieve
 }
 
 QString Workspace::progressText(TransferKind kind, int message) const
@@ -214,7 +224,8 @@ void Workspace::testPanel(const CommChoice& choice)
 void Workspace::verify(Mapping mapping, const QString& what)
 {
     const Result<ConfigImage> expected = image(mapping);
-    if (!beginPanelCommand(PanelAction::Verify, VerifyStep{expected ? *expected : ConfigImage{}, what}))
+    const ConfigImage words = expected ? *expected : ConfigImage{};
+    if (!beginPanelCommand(PanelAction::Verify, VerifyStep{words, what, {readPlan(words, MessageSet().set())}}))
         return;
     if (!expected)
         return refuseCommand(expected.error().message);
@@ -240,14 +251,15 @@ Result<RetrievedConfig> Workspace::decode(const QString& imagePath)
 
 namespace {
 
-// A transfer that did not end well: a send the panel had partly taken is incomplete,
-// anything else failed or cancelled, with what the transfer tells.
+// A transfer that did not end well: a send that stopped once a write request had left
+// (for any reason: no reply, a bad one, a cancel) is incomplete, since the panel may hold
+// what reached it; anything else failed or cancelled, with what the transfer tells.
 PanelOutcome unfinished(const TransferResult& result)
 {
     PanelOutcome outcome;
     outcome.transfer = result.outcome;
     outcome.message = outcomeText(result);
-    if (result.kind == TransferKind::Write && result.acknowledged() > 0) {
+    if (result.kind == TransferKind::Write && result.sentMessages.any()) {
         outcome.result = PanelResult::Incomplete;
         outcome.written = result.acknowledged();
     } else {
@@ -327,13 +339,16 @@ void Workspace::transferFinished(const TransferResult& result)
         endCommand(std::move(*outcome));
 }
 
-// A send written in full is read back, unless the program is closing; what the panel
+// A send whose 18 writes were all answered is read back, unless the program is closing,
+// also when bytes followed the last reply (a late copy of it, noise): what the panel
 // holds then decides.
 std::optional<PanelOutcome> Workspace::stepEnded(SendStep& step, const TransferResult& result)
 {
     const ConfigImage image = step.image;
-    if (result.outcome == TransferOutcome::Success && step.readBack && !command_->closing) {
-        command_->step = ReadBackStep{image, result};
+    const bool answered = result.outcome == TransferOutcome::Success ||
+                          (result.outcome == TransferOutcome::DataError && result.acknowledged() == kMessageCount);
+    if (answered && step.readBack && !command_->closing) {
+        command_->step = ReadBackStep{image, result, {readPlan(image, MessageSet().set())}};
         startTransfer(lineSettings());
         return std::nullopt;
     }
@@ -344,14 +359,68 @@ std::optional<PanelOutcome> Workspace::stepEnded(SendStep& step, const TransferR
     return outcome;
 }
 
-std::optional<PanelOutcome> Workspace::stepEnded(ReadBackStep& step, const TransferResult& result)
+namespace {
+
+// Whether a read's end leaves messages worth reading again: one that came to its end, or
+// one that stopped at a reply that was not right (a copy or noise in place of a reply, a
+// reply that did not come, a bad status); not a cancel, a line that would not open or
+// went away, a refusal.
+bool worthReadingAgain(TransferOutcome outcome)
 {
-    PanelOutcome outcome = compareWithPanel(step.image, kSentConfigurationText, result);
-    if (result.outcome == TransferOutcome::Cancelled)
+    return outcome == TransferOutcome::Success || outcome == TransferOutcome::DataError ||
+           outcome == TransferOutcome::NotResponding || outcome == TransferOutcome::StatusError;
+}
+
+}  // namespace
+
+std::optional<TransferResult> Workspace::confirmedRead(const ConfigImage& expected, ComparedRead& read,
+                                                      const TransferResult& result)
+{
+    if (!read.firstPass) {
+        // The messages not read, those whose words differ and the one a doubtful end
+        // stopped at are read once more.
+        MessageSet again = ~result.acknowledgedMessages | differingMessages(expected, result.image);
+        const bool stopped = result.message >= 1 && result.message <= kMessageCount;
+        if (stopped)
+            again.set(static_cast<std::size_t>(result.message - 1));
+        if (again.none() || !worthReadingAgain(result.outcome) || command_->closing)
+            return result;
+        const int last = stopped ? result.message : read.plan.back();
+        read.firstPass = result;
+        read.plan = readPlan(expected, again, last);
+        startTransfer(lineSettings());
+        return std::nullopt;
+    }
+    // Read again in vain: the first trouble is told.
+    if (result.outcome != TransferOutcome::Success)
+        return read.firstPass->outcome != TransferOutcome::Success ? *read.firstPass : result;
+    // The first read with the words read again in place.
+    TransferResult merged = *read.firstPass;
+    merged.outcome = result.outcome;
+    for (int m = 1; m <= kMessageCount; ++m)
+        if (result.acknowledgedMessages[static_cast<std::size_t>(m - 1)])
+            std::copy_n(result.image.begin() + messageFirstWord(m), messageWordCount(m),
+                        merged.image.begin() + messageFirstWord(m));
+    merged.acknowledgedMessages |= result.acknowledgedMessages;
+    return merged;
+}
+
+std::optional<PanelOutcome> Workspace::stepEnded(ReadBackStep& step, const TransferResult& readBack)
+{
+    const std::optional<TransferResult> result = confirmedRead(step.image, step.read, readBack);
+    if (!result)
+        return std::nullopt;
+    PanelOutcome outcome = compareWithPanel(step.image, kSentConfigurationText, *result);
+    if (result->outcome == TransferOutcome::Cancelled)
         outcome.message = QStringLiteral("The read-back was cancelled: what the panel stored is not known.");
-    else if (result.outcome != TransferOutcome::Success)
+    else if (result->outcome != TransferOutcome::Success)
         outcome.message = QStringLiteral("The panel could not be read back: what it stored is not known.\n") + outcome.message;
-    outcome.message = outcomeText(step.written) + QLatin1Char('\n') + outcome.message;
+    // Bytes after the last write reply: every write was answered, and the read-back tells
+    // what the panel holds.
+    const QString written = step.written.outcome == TransferOutcome::DataError
+                                ? kSendOkText + QStringLiteral(".\n") + step.written.error
+                                : outcomeText(step.written);
+    outcome.message = written + QLatin1Char('\n') + outcome.message;
     outcome.image = step.image;
     outcome.config = filePath_;
     return outcome;
@@ -408,9 +477,12 @@ bool Workspace::acceptRetrieve()
     return true;
 }
 
-std::optional<PanelOutcome> Workspace::stepEnded(VerifyStep& step, const TransferResult& result)
+std::optional<PanelOutcome> Workspace::stepEnded(VerifyStep& step, const TransferResult& read)
 {
-    PanelOutcome outcome = compareWithPanel(step.expected, step.what, result);
+    const std::optional<TransferResult> result = confirmedRead(step.expected, step.read, read);
+    if (!result)
+        return std::nullopt;
+    PanelOutcome outcome = compareWithPanel(step.expected, step.what, *result);
     outcome.config = filePath_;
     return outcome;
 }

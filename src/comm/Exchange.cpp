@@ -1,20 +1,15 @@
 #include "comm/Exchange.h"
 
 #include "comm/ImageText.h"
+#include "comm/ReadPlan.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace dnp {
 namespace {
 
 constexpr qint64 kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
 constexpr qint64 kNsPerMs = 1'000'000;
-// A panel's turnaround varies by a few character times and the machine's own delays;
-// a reply that began sooner than every earlier one by more than this came too soon to
-// be the answer to its request.
-constexpr qint64 kTurnaroundSlackCharacters = 2;
-constexpr qint64 kTurnaroundSlackNs = 2 * kNsPerMs;
 // After the last reply the line stays quiet this many character times, and long enough
 // for a copy of that reply sent a few milliseconds late to show (LineTiming).
 constexpr qint64 kGuardCharacters = 3;
@@ -31,23 +26,24 @@ QString unexpectedBytes(qsizetype count)
     return count == 1 ? QStringLiteral("1 unexpected byte") : QStringLiteral("%1 unexpected bytes").arg(count);
 }
 
-// Before what went wrong at message `at`: the message whose reply came twice or late,
-// when it is an earlier one.
-QString outOfStepText(int doubtful, int at)
-{
-    if (doubtful < 1 || doubtful >= at)
-        return {};
-    return QStringLiteral("Reply to message %1 came twice or late; the replies after it were out of step. ")
-        .arg(ofMessages(doubtful));
-}
-
 // What a send that stopped short left in the panel: "Nothing was written to the
-// panel.", or "The panel may hold a partly written configuration: messages 1 to 7 of 18
-// were written." ("messages 1 to 4 and 6 to 18 of 18", "message 1 of 18 was").
-QString writtenText(const std::bitset<kMessageCount>& written)
+// panel." when no write request left; "The panel may hold a partly written
+// configuration: messages 1 to 7 of 18 were written." ("messages 1 to 4 and 6 to 18 of
+// 18", "message 1 of 18 was") for the requests the panel acknowledged; a request that
+// left and got no good reply may have been written all the same: "... message 1 of 18
+// may have been written." when none was acknowledged.
+QString writtenText(const std::bitset<kMessageCount>& written, const std::bitset<kMessageCount>& requested)
 {
-    if (written.none())
+    const std::bitset<kMessageCount> sent = requested | written;
+    if (sent.none())
         return QStringLiteral("Nothing was written to the panel.");
+    if (written.none()) {
+        int first = 1;
+        while (!sent[static_cast<std::size_t>(first - 1)])
+            ++first;
+        return QStringLiteral("The panel may hold a partly written configuration: message %1 may have been written.")
+            .arg(ofMessages(first));
+    }
     QStringList runs;
     for (int m = 1; m <= kMessageCount; ++m) {
         if (!written[m - 1] || (m > 1 && written[m - 2]))
@@ -80,7 +76,7 @@ QString outcomeText(const TransferResult& result)
     const QString failed = send ? kSendErrorText : kRetrieveErrorText;
     // What a send that stopped short left in the panel.
     const QString written = send && result.acknowledged() < kMessageCount
-                                ? QLatin1Char('\n') + writtenText(result.acknowledgedMessages)
+                                ? QLatin1Char('\n') + writtenText(result.acknowledgedMessages, result.sentMessages)
                                 : QString();
     switch (result.outcome) {
     case TransferOutcome::Success:
@@ -92,7 +88,7 @@ QString outcomeText(const TransferResult& result)
         return kNotRespondingText + QStringLiteral("\nMessage %1 was not answered.").arg(ofMessages(result.message)) +
                written + QStringLiteral("\nNo answer on %1 at %2 baud.").arg(result.port).arg(result.baud);
     case TransferOutcome::PortError:
-        return result.error + (result.acknowledged() > 0 ? written : QString());
+        return result.error + ((result.sentMessages | result.acknowledgedMessages).any() ? written : QString());
     case TransferOutcome::Refused:
         return result.error;
     case TransferOutcome::Cancelled:
@@ -115,29 +111,24 @@ Exchange::Exchange(QObject* parent) : QObject(parent)
 void Exchange::startSend(Link& link, const TransferLink& settings, const ConfigImage& image)
 {
     image_ = image;
-    start(TransferKind::Write, link, settings);
+    start(TransferKind::Write, link, settings, everyMessage());
 }
 
-void Exchange::startRetrieve(Link& link, const TransferLink& settings)
+void Exchange::startRead(Link& link, const TransferLink& settings, std::vector<int> plan)
 {
-    start(TransferKind::Read, link, settings);
+    start(TransferKind::Read, link, settings, std::move(plan));
 }
 
-void Exchange::startTest(Link& link, const TransferLink& settings)
-{
-    start(TransferKind::Read, link, settings, 1);
-}
-
-void Exchange::start(TransferKind kind, Link& link, const TransferLink& settings, int lastMessage)
+void Exchange::start(TransferKind kind, Link& link, const TransferLink& settings, std::vector<int> plan)
 {
     kind_ = kind;
     ++transfer_;
-    lastMessage_ = lastMessage;
+    plan_ = std::move(plan);
+    step_ = 0;
     settings_ = settings;
     link_ = &link;
     phase_ = Phase::Opening;
     message_ = 0;
-    turnaroundNs_.fill(0);
     result_ = TransferResult{};
     badStatus_.reset();
     result_.kind = kind;
@@ -188,7 +179,7 @@ void Exchange::lineOpened()
 {
     if (!running() || phase_ != Phase::Opening)
         return;
-    message_ = 1;
+    message_ = plan_.front();
     sendRequest();
 }
 
@@ -203,9 +194,8 @@ void Exchange::sendRequest()
     reply_.clear();
     phase_ = Phase::AwaitingReply;
     note(true, frame);
-    // Set before the write: a link may tell of the reply's bytes from inside it.
-    requestSentNs_ = nowNs();
-    requestBytes_ = frame.size();
+    if (kind_ == TransferKind::Write)
+        result_.sentMessages.set(static_cast<std::size_t>(message_ - 1));
     const LineTiming& timing = settings_.timing;
     const qint64 allowanceMs = kind_ == TransferKind::Write ? timing.sendAllowanceMs : timing.retrieveAllowanceMs;
     const qint64 replyBytes = expectedReplySize();
@@ -238,8 +228,6 @@ void Exchange::bytesArrived()
     case Phase::AwaitingReply:
         break;
     }
-    if (reply_.isEmpty())
-        turnaroundNs_[static_cast<std::size_t>(message_)] = nowNs() - requestSentNs_ - wireNs(requestBytes_);
     const int expected = expectedReplySize();
     reply_ += bytes;
     if (reply_.size() < expected)
@@ -257,38 +245,21 @@ void Exchange::refuseBytes(int afterMessage, const QByteArray& bytes)
     deadline_.stop();
     phase_ = Phase::Refusing;
     unexpectedAfter_ = afterMessage;
-    doubtful_ = firstDoubtful(afterMessage);
-    // The message the transfer ends at: bytes before any reply end it at message 1.
-    message_ = std::max(1, doubtful_);
+    // The message the transfer ends at: bytes before any reply end it at the first.
+    message_ = afterMessage > 0 ? afterMessage : plan_.front();
     unexpectedCount_ = bytes.size();
     refusingSinceNs_ = nowNs();
     note(false, bytes, unexpectedText());
     restartQuietTimer();
 }
 
-// Bytes after the reply to M that no request asked for mean a reply came twice or late.
-// When it came late, the replies since were taken one message early: the first of them
-// came sooner after its request than any reply before it had. The reply before that one
-// is the doubtful one; else the reply to M itself.
-int Exchange::firstDoubtful(int afterMessage) const
-{
-    const qint64 slack = kTurnaroundSlackCharacters * wireNs(1) + kTurnaroundSlackNs;
-    qint64 quickest = std::numeric_limits<qint64>::max();
-    for (int m = 1; m <= afterMessage && m <= kMessageCount; ++m) {
-        const qint64 turnaround = turnaroundNs_[static_cast<std::size_t>(m)];
-        if (m > 1 && turnaround + slack < quickest)
-            return m - 1;
-        quickest = std::min(quickest, turnaround);
-    }
-    return afterMessage;
-}
-
 QString Exchange::unexpectedText() const
 {
     if (unexpectedAfter_ < 1)
-        return QStringLiteral("%1 came before the reply to message %2.").arg(unexpectedBytes(unexpectedCount_), ofMessages(1));
-    return outOfStepText(doubtful_, unexpectedAfter_) + QStringLiteral("Reply to message %1 was followed by %2.")
-                                                            .arg(ofMessages(unexpectedAfter_), unexpectedBytes(unexpectedCount_));
+        return QStringLiteral("%1 came before the reply to message %2.")
+            .arg(unexpectedBytes(unexpectedCount_), ofMessages(plan_.front()));
+    return QStringLiteral("Reply to message %1 was followed by %2.")
+        .arg(ofMessages(unexpectedAfter_), unexpectedBytes(unexpectedCount_));
 }
 
 // The count ends once the line has been quiet for the guard time, or after the
@@ -312,8 +283,7 @@ bool Exchange::takeReply(const QByteArray& reply)
     const Result<frames::Reply> parsed =
         frames::parseReply(reply, {command(), message_, settings_.addressing, settings_.checkReplyChecksum});
     if (!parsed) {
-        const QString problem = outOfStepText(firstDoubtful(message_), message_) +
-                                QStringLiteral("Reply to message %1: %2").arg(ofMessages(message_), parsed.error().message);
+        const QString problem = QStringLiteral("Reply to message %1: %2").arg(ofMessages(message_), parsed.error().message);
         note(false, reply, problem);
         end(TransferOutcome::DataError, problem);
         return false;
@@ -332,15 +302,15 @@ bool Exchange::takeReply(const QByteArray& reply)
     for (std::size_t j = 0; j < parsed->words.size() && first + static_cast<int>(j) < kImageWords; ++j)
         result_.image[static_cast<std::size_t>(first) + j] = parsed->words[j];
 
-    if (message_ < lastMessage_) {
+    if (step_ + 1 < plan_.size()) {
         // The next request goes out at once, from the event loop (never from inside the
         // link's report); until it has gone, any byte is one too many.
         phase_ = Phase::NextRequest;
         QMetaObject::invokeMethod(
             this,
-            [this, transfer = transfer_, message = message_] {
-                if (running() && transfer_ == transfer && phase_ == Phase::NextRequest && message_ == message) {
-                    ++message_;
+            [this, transfer = transfer_, step = step_] {
+                if (running() && transfer_ == transfer && phase_ == Phase::NextRequest && step_ == step) {
+                    message_ = plan_[++step_];
                     sendRequest();
                 }
             },
@@ -380,7 +350,7 @@ void Exchange::deadlinePassed()
 
 void Exchange::endAfterGuard()
 {
-    message_ = lastMessage_ + 1;
+    message_ = kMessageCount + 1;
     end(badStatus_ ? TransferOutcome::StatusError : TransferOutcome::Success, badStatus_.value_or(QString()));
 }
 

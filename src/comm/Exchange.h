@@ -24,7 +24,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-#include <array>
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -89,6 +88,7 @@ struct TransferResult {
     ConfigImage image{};      // a retrieve: the words read (zero where none arrived)
     std::bitset<kMessageCount> acknowledgedMessages;  // requests whose replies arrived and checked
                                                       // out: message m at bit m - 1
+    std::bitset<kMessageCount> sentMessages;          // requests that left: a write the panel may hold
     QString port;             // "COM 1 (/dev/ttyS0)", for what is told
     std::int32_t baud = 0;
     std::vector<LineEvent> trace;
@@ -106,12 +106,12 @@ public:
     explicit Exchange(QObject* parent = nullptr);
 
     // A transfer over `link`, which the caller keeps alive until `finished`: the link is
-    // opened with the settings, then the image written, or the panel's image read.
+    // opened with the settings, then the image written (messages 1 to 18), or the panel's
+    // words read: the messages of `plan` in its order (a message may come more than once;
+    // the words of its last read count). A retrieve reads 1 to 18, the test of a line
+    // message 1 alone (a read changes nothing in the panel).
     void startSend(Link& link, const TransferLink& settings, const ConfigImage& image);
-    void startRetrieve(Link& link, const TransferLink& settings);
-    // The test of a line: message 1 read, nothing else (a read changes nothing in the
-    // panel). It ends as a retrieve of one message does.
-    void startTest(Link& link, const TransferLink& settings);
+    void startRead(Link& link, const TransferLink& settings, std::vector<int> plan);
     // Stops a running transfer: no further frame; it ends as Cancelled. Nothing when
     // no transfer runs.
     void cancel();
@@ -135,7 +135,7 @@ private:
     // and the transfer ends saying how many there were.
     enum class Phase { Opening, AwaitingReply, NextRequest, Guard, Refusing };
 
-    void start(TransferKind kind, Link& link, const TransferLink& settings, int lastMessage = kMessageCount);
+    void start(TransferKind kind, Link& link, const TransferLink& settings, std::vector<int> plan);
     void lineOpened();
     void bytesArrived();
     void lineFailed(const QString& reason);
@@ -146,9 +146,6 @@ private:
     // Bytes no reply accounts for: after the reply to `afterMessage` (0: before the reply
     // to message 1).
     void refuseBytes(int afterMessage, const QByteArray& bytes);
-    // The first message whose reply is in doubt once bytes came after the reply to
-    // `afterMessage`.
-    int firstDoubtful(int afterMessage) const;
     QString unexpectedText() const;
     // The refusal ends once the line has been quiet for the guard time.
     void restartQuietTimer();
@@ -166,16 +163,11 @@ private:
     TransferKind kind_ = TransferKind::None;
     Phase phase_ = Phase::Opening;
     quint64 transfer_ = 0;  // counts the transfers begun, so that a late step knows its own
-    int message_ = 0;
-    int lastMessage_ = kMessageCount;
-    qint64 requestSentNs_ = 0;
-    qsizetype requestBytes_ = 0;
-    // Per message: how long the panel took to begin its reply beyond the request's wire
-    // time. Only names the doubtful message of a transfer that has already failed.
-    std::array<qint64, kMessageCount + 1> turnaroundNs_{};
+    std::vector<int> plan_;        // the messages of the transfer, in order
+    std::size_t step_ = 0;         // the one under way in the plan
+    int message_ = 0;              // its message (0 before the first request)
     QByteArray reply_;             // the bytes of the reply that is due
     int unexpectedAfter_ = 0;      // Refusing: the reply the unexpected bytes followed
-    int doubtful_ = 0;             // Refusing: the first message whose reply is in doubt
     qsizetype unexpectedCount_ = 0;
     qint64 refusingSinceNs_ = 0;
     QTimer deadline_;

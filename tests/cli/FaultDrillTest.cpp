@@ -47,11 +47,12 @@ std::string paceName(const QStringList& pace)
     return pace.isEmpty() ? "at line speed" : "at once";
 }
 
-// What a send that stopped after messages 1 to n left in the panel.
+// What a send that stopped after messages 1 to n left in the panel: message n + 1 had
+// left, so it may have been written.
 QString written(int n)
 {
     if (n == 0)
-        return QStringLiteral("Nothing was written to the panel.\n");
+        return QStringLiteral("The panel may hold a partly written configuration: message 1 of 18 may have been written.\n");
     return QStringLiteral("The panel may hold a partly written configuration: %1 written.\n")
         .arg(n == 1 ? QStringLiteral("message 1 of 18 was") : QStringLiteral("messages 1 to %1 of 18 were").arg(n));
 }
@@ -353,9 +354,10 @@ TEST_F(FaultDrillTest, AShortReplyEndsTheTransferAsNotResponding)
 // A strict line: every byte on it must be a reply that is due. A reply repeated a few
 // milliseconds late (a firmware retry, a radio repeat), every reply repeated, a valid
 // reply carrying the previous message's words, bytes after a reply in the same write or
-// a little later, an echo of every request: on a line at its pace each drill ends with
+// a little later, an echo of every request: on a line at its pace each retrieve ends with
 // exit 1 and writes no file, on every run. A panel that answers at once may be done
-// before a late byte comes; whatever it ends with is true: a send that exits 0 left the
+// before a late byte comes, and a send is read back (the read-back decides once all 18
+// writes were answered): whatever a drill ends with is true: a send that exits 0 left the
 // panel holding the image, a retrieve that exits 0 wrote the configuration sent.
 TEST_F(FaultDrillTest, EveryByteOnTheLineIsAccountedFor)
 {
@@ -394,9 +396,10 @@ TEST_F(FaultDrillTest, EveryByteOnTheLineIsAccountedFor)
                 test::PanelSim sim(options);
                 ASSERT_TRUE(sim.started()) << sim.error().toStdString();
                 if (!readsOnly) {
+                    // A send is read back: one that ends well left the panel holding the image.
                     const Ended sent = send(sim.device());
                     ASSERT_TRUE(sent.finished);
-                    if (sent.status == 0 && !paced) {
+                    if (sent.status == 0) {
                         sim.stop();
                         EXPECT_EQ(QString::fromLatin1(fileBytes(imageOut)).simplified(), image.out.simplified());
                     } else {
@@ -420,19 +423,23 @@ TEST_F(FaultDrillTest, EveryByteOnTheLineIsAccountedFor)
     }
 }
 
-// Where the drills above can name the message for sure, they do: the reply that the
-// bytes follow, the reply that came twice (here 20 ms late, taken as the next one's
-// answer), the request the line echoed.
+// Where the bytes name the message, the drills above do: the reply that bytes follow
+// (or, when they came after the next request had gone, the reply they then began), the
+// reply that a copy put out of step, the request the line echoed.
 TEST_F(FaultDrillTest, UnexpectedBytesNameTheReplyTheyFollow)
 {
     const struct {
         QStringList options;
-        QString second;
+        QStringList second;  // what the second line may be: each is what the bytes show
     } drills[] = {
-        {{"--extra-bytes", "20", "--extra-at", "6"}, "Reply to message 6 of 18 "},
+        {{"--extra-bytes", "20", "--extra-at", "6"},
+         {"Reply to message 6 of 18 was followed by 20 unexpected bytes.\n",
+          "Reply to message 7 of 18: length byte 170, expected 10.\n"}},
+        // Every write reply is the same: the copy of reply 2 passes for reply 3, and the
+        // replies stay one behind until the 18th, which is shorter.
         {{"--delay-ms", "100", "--repeat-reply-at", "2", "--repeat-delay-ms", "20"},
-         "Reply to message 2 of 18 came twice or late; the replies after it were out of step. "},
-        {{"--echo"}, "Reply to message 1 of 18: length byte 35, expected 10.\n"},
+         {"Reply to message 18 of 18: length byte 10, expected 3.\n"}},
+        {{"--echo"}, {"Reply to message 1 of 18: length byte 35, expected 10.\n"}},
     };
     for (const QStringList& pace : kPaces) {
         for (const auto& d : drills) {
@@ -442,7 +449,9 @@ TEST_F(FaultDrillTest, UnexpectedBytesNameTheReplyTheyFollow)
             const Ended r = send(sim.device(), {"--no-verify"});
             ASSERT_TRUE(r.finished);
             EXPECT_EQ(r.status, 1);
-            EXPECT_TRUE(r.err.startsWith(test::errorText(kSendError) + "dnpcfg: " + d.second)) << r.err.toStdString();
+            EXPECT_TRUE(std::any_of(d.second.begin(), d.second.end(), [&](const QString& second) {
+                return r.err.startsWith(test::errorText(kSendError) + "dnpcfg: " + second);
+            })) << r.err.toStdString();
         }
     }
 }
@@ -465,6 +474,47 @@ TEST_F(FaultDrillTest, ALateCopyAndAMissedRequestAreCaughtByTheReadBack)
             EXPECT_EQ(r.status, 1) << r.out.toStdString() << r.err.toStdString();
             EXPECT_TRUE(r.err.contains("The panel does not hold the configuration that was sent: ")) << r.err.toStdString();
         }
+    }
+}
+
+// The same pair where it used to pass unseen: in the write pass and again in the
+// read-back, among blocks that hold the same words (a sparse configuration over a panel
+// that held a full one), and in a verify. The read-back reads no two such blocks in a
+// row and reads again what differs: it tells what the panel holds, on every run.
+TEST_F(FaultDrillTest, TheLateCopyPairInBothPassesIsToldTruly)
+{
+    writeFullConfig();
+    const QString full = dir.filePath("full.txt");
+    const QString sparse = dir.filePath("sparse.txt");
+    const Ended fullImage = runDnpcfg({"image", config()});
+    ASSERT_EQ(fullImage.status, 0);
+    QFile(full).remove();
+    QFile fullFile(full);
+    ASSERT_TRUE(fullFile.open(QIODevice::WriteOnly));
+    fullFile.write(fullImage.out.toLatin1());
+    fullFile.close();
+    SetUp();  // the sparse sample configuration again
+    const Ended sparseImage = runDnpcfg({"image", config()});
+    ASSERT_EQ(sparseImage.status, 0);
+    QFile sparseFile(sparse);
+    ASSERT_TRUE(sparseFile.open(QIODevice::WriteOnly));
+    sparseFile.write(sparseImage.out.toLatin1());
+    sparseFile.close();
+    const QStringList pair = {"--repeat-reply-at", "9", "--silent-at", "10", "--repeat-reply-at", "27", "--silent-at", "28"};
+    for (const QStringList& pace : kPaces) {
+        SCOPED_TRACE(paceName(pace));
+        test::PanelSim sim(pace + pair + QStringList{"--image-in", full});
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        const Ended sent = send(sim.device());
+        ASSERT_TRUE(sent.finished);
+        EXPECT_EQ(sent.status, 1);
+        EXPECT_TRUE(sent.err.contains("The panel does not hold the configuration that was sent: ")) << sent.err.toStdString();
+
+        sim.start(pace + QStringList{"--repeat-reply-at", "9", "--silent-at", "10", "--image-in", sparse});
+        ASSERT_TRUE(sim.started());
+        const Ended verified = runDnpcfg({"verify", config(), "--device", sim.device(), "--baud", "19200"});
+        EXPECT_EQ(verified.status, 0) << verified.err.toStdString();
+        EXPECT_EQ(verified.out, "The panel holds " + config() + ".\n");
     }
 }
 

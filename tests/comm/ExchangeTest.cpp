@@ -3,6 +3,7 @@
 // pseudo-terminal with the simulator are in tests/cli/FaultDrillTest.cpp.
 
 #include "comm/Exchange.h"
+#include "comm/ReadPlan.h"
 
 #include "support/FakeLink.h"
 #include "support/PanelSim.h"
@@ -43,7 +44,7 @@ public:
     TransferResult retrieve(TransferLink settings = fastLink())
     {
         link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
-        return run([&] { exchange.startRetrieve(*link, settings); });
+        return run([&] { exchange.startRead(*link, settings, everyMessage()); });
     }
     static TransferLink fastLink() { return {9600, false, {}, true, kFakeLineTiming}; }
     static ConfigImage testImage()
@@ -232,7 +233,7 @@ TEST_F(ExchangeTest, CancelStopsARunningTransferAndIsNothingWhenNoneRuns)
     link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
     TransferLink patient = fastLink();
     patient.timing = {};  // the real allowances: the silent panel is waited for
-    exchange.startRetrieve(*link, patient);
+    exchange.startRead(*link, patient, everyMessage());
     ASSERT_TRUE(exchange.running());
     exchange.cancel();
     EXPECT_FALSE(exchange.running());
@@ -282,6 +283,7 @@ TEST(ExchangeOutcome, TheTextsOfEachOutcome)
         TransferOutcome outcome;
         std::bitset<kMessageCount> acknowledged;
         const char* text;
+        std::bitset<kMessageCount> sent = {};  // requests that left besides those acknowledged
     };
     const Case cases[] = {
         {TransferKind::Write, TransferOutcome::Success, upTo(18), "Sending communication status: OK.."},
@@ -298,8 +300,9 @@ TEST(ExchangeOutcome, TheTextsOfEachOutcome)
          "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nThe panel may hold a partly written "
          "configuration: messages 1 to 6 of 18 were written.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud."},
         {TransferKind::Write, TransferOutcome::NotResponding, upTo(0),
-         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNothing was written to the panel.\n"
-         "No answer on COM 1 (/dev/ttyS0) at 9600 baud."},
+         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nThe panel may hold a partly written "
+         "configuration: message 1 of 18 may have been written.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
+         upTo(1)},
         {TransferKind::Write, TransferOutcome::PortError, upTo(3),
          "Reply to message 5 of 18 carried status 0x10.\n"
          "The panel may hold a partly written configuration: messages 1 to 3 of 18 were written."},
@@ -308,6 +311,9 @@ TEST(ExchangeOutcome, TheTextsOfEachOutcome)
          "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud."},
         {TransferKind::Write, TransferOutcome::Cancelled, upTo(1),
          "The send was cancelled.\nThe panel may hold a partly written configuration: message 1 of 18 was written."},
+        {TransferKind::Write, TransferOutcome::Cancelled, upTo(0),
+         "The send was cancelled.\nThe panel may hold a partly written configuration: message 1 of 18 may have been written.",
+         upTo(1)},
         {TransferKind::Write, TransferOutcome::Cancelled, upTo(0), "The send was cancelled.\nNothing was written to the panel."},
         {TransferKind::Read, TransferOutcome::Cancelled, upTo(3), ""},
     };
@@ -317,6 +323,7 @@ TEST(ExchangeOutcome, TheTextsOfEachOutcome)
         r.outcome = c.outcome;
         r.message = 7;
         r.acknowledgedMessages = c.acknowledged;
+        r.sentMessages = c.sent;
         r.error = QStringLiteral("Reply to message 5 of 18 carried status 0x10.");
         r.port = QStringLiteral("COM 1 (/dev/ttyS0)");
         r.baud = 9600;
@@ -366,7 +373,7 @@ TEST_F(ExchangeOnALine, PanelsThatAnswerAtOnceOrAtLineSpeedBothSucceed)
         });
         EXPECT_EQ(sent.outcome, TransferOutcome::Success) << sent.error.toStdString();
         const TransferResult read = run(sim.device(), 19200, {}, [&](Link& link, const TransferLink& settings) {
-            exchange.startRetrieve(link, settings);
+            exchange.startRead(link, settings, everyMessage());
         });
         EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
         EXPECT_EQ(read.image, image);
@@ -380,7 +387,7 @@ TEST_F(ExchangeOnALine, AReplyIsGivenItsOwnWireTime)
     test::PanelSim sim;
     ASSERT_TRUE(sim.started()) << sim.error().toStdString();
     const TransferResult read = run(sim.device(), 1200, {100, 100, 100, 10}, [&](Link& link, const TransferLink& settings) {
-        exchange.startTest(link, settings);
+        exchange.startRead(link, settings, {1});
     });
     EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
 }

@@ -3,6 +3,7 @@
 // to its end: the fixture of the link tests.
 
 #include "comm/Exchange.h"
+#include "comm/ReadPlan.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -42,7 +43,7 @@ protected:
     }
     TransferResult retrieve(Link& link)
     {
-        return run(link, [&](Link& l) { exchange.startRetrieve(l, kSettings); });
+        return run(link, [&](Link& l) { exchange.startRead(l, kSettings, everyMessage()); });
     }
     static ConfigImage image(std::uint16_t seed)
     {

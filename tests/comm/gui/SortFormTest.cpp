@@ -1,5 +1,6 @@
 #include "comm/SortTestSupport.h"
 #include "comm/gui/SortForm.h"
+#include "comm/ReadPlan.h"
 #include "support/WorkspaceRig.h"
 
 #include <QCheckBox>
@@ -218,7 +219,8 @@ TEST_F(SortFormTest, SendBuildsTheImageInTheChosenMappingAndCloses)
     settle();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    EXPECT_EQ(link.sent.size(), 36);  // written, then read back
+    // Written, then read back.
+    EXPECT_EQ(link.sent.size(), 18 + qsizetype(readPlan(ws.image(Mapping::Subset).value(), MessageSet().set()).size()));
     EXPECT_EQ(panel.image[0], 4);  // the mapping read before the window set it back
     EXPECT_EQ(panel.image[1], 0);
 
