@@ -391,9 +391,10 @@ std::optional<TransferResult> Workspace::confirmedRead(const ConfigImage& expect
         startTransfer(lineSettings());
         return std::nullopt;
     }
-    // Read again in vain: the first trouble is told.
+    // Read again in vain: the first trouble is told (a cancel as a cancel).
     if (result.outcome != TransferOutcome::Success)
-        return read.firstPass->outcome != TransferOutcome::Success ? *read.firstPass : result;
+        return worthReadingAgain(result.outcome) && read.firstPass->outcome != TransferOutcome::Success ? *read.firstPass
+                                                                                                        : result;
     // The first read with the words read again in place.
     TransferResult merged = *read.firstPass;
     merged.outcome = result.outcome;

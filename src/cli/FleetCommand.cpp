@@ -1,87 +1,17 @@
 // dnpcfg fleet: the jobs of a jobs file run against many panels at once by one process,
-// one line on standard error per finished job, the results as CSV at the end. Ctrl+C
-// starts no more jobs, cancels the running ones and still writes the results.
+// one line on standard error per finished job, the results as CSV at the end. Ctrl+C (or
+// SIGTERM, SIGHUP) starts no more jobs, cancels the running ones and still writes the
+// results.
 
 #include "app/Fleet.h"
 #include "cli/Commands.h"
 #include "cli/Program.h"
+#include "cli/StopSignals.h"
 
 #include <QEventLoop>
-#include <QSocketNotifier>
-#include <array>
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace dnp::cli {
 namespace {
-
-// The signals that stop a fleet: Ctrl+C, and a polite kill.
-constexpr std::array kStopSignals = {SIGINT, SIGTERM};
-
-// The one way from a signal handler into the event loop: the handler writes a byte to a
-// pipe, whose other end a socket notifier watches. The first signal calls `onStop`, and
-// the signals take their usual effect again (a second Ctrl+C ends the program at once).
-class StopSignals {
-public:
-    explicit StopSignals(std::function<void()> onStop) : onStop_(std::move(onStop))
-    {
-        if (::pipe2(pipe_.data(), O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        writeEnd_ = pipe_[1];
-        notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] {
-            char byte = 0;
-            while (::read(pipe_[0], &byte, 1) > 0) {
-            }
-            notifier_->setEnabled(false);
-            restore();
-            onStop_();
-        });
-        struct sigaction action {};
-        action.sa_handler = handle;
-        sigemptyset(&action.sa_mask);
-        for (std::size_t k = 0; k < kStopSignals.size(); ++k)
-            ::sigaction(kStopSignals[k], &action, &previous_[k]);
-        installed_ = true;
-    }
-    ~StopSignals()
-    {
-        restore();
-        notifier_.reset();
-        writeEnd_ = -1;
-        for (const int fd : pipe_)
-            if (fd >= 0)
-                ::close(fd);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-private:
-    static void handle(int)
-    {
-        const int saved = errno;
-        if (writeEnd_ >= 0)
-            (void)!::write(writeEnd_, "!", 1);
-        errno = saved;
-    }
-    void restore()
-    {
-        if (!installed_)
-            return;
-        installed_ = false;
-        for (std::size_t k = 0; k < kStopSignals.size(); ++k)
-            ::sigaction(kStopSignals[k], &previous_[k], nullptr);
-    }
-
-    static inline volatile sig_atomic_t writeEnd_ = -1;
-    std::function<void()> onStop_;
-    std::array<int, 2> pipe_ = {-1, -1};
-    std::unique_ptr<QSocketNotifier> notifier_;
-    std::array<struct sigaction, kStopSignals.size()> previous_ = {};
-    bool installed_ = false;
-};
 
 // What standard error shows while the fleet runs: a line per finished job, and on a
 // terminal a count line below them that is written over as it changes.
@@ -161,7 +91,7 @@ int runFleet(const QStringList& argv, Io io)
     QEventLoop loop;
     QObject::connect(&fleet, &Fleet::jobFinished, &loop, [&progress](int index) { progress.jobFinished(index); });
     QObject::connect(&fleet, &Fleet::finished, &loop, &QEventLoop::quit);
-    const StopSignals stopSignals([&fleet] { fleet.stop(); });
+    const StopSignals stopSignals([&fleet](int) { fleet.stop(); });
     if (const Result<void> started = fleet.start(); !started) {
         printError(io, started.error().message);
         return kExitFailure;

@@ -1,5 +1,6 @@
 #include "cli/Program.h"
 
+#include "cli/StopSignals.h"
 #include "comm/LineTrace.h"
 #include "model/Version.h"
 
@@ -131,9 +132,17 @@ int Program::panelCommand(const std::function<void()>& start, bool trace)
         succeeded = outcome.ok();
         loop.quit();
     });
+    // A signal cancels the command as Cancel does; it still ends, told and recorded.
+    std::optional<int> stoppedBy;
+    const StopSignals stopSignals([&](int signal) {
+        stoppedBy = signal;
+        workspace.cancelTransfer();
+    });
     start();
     if (!succeeded)
         loop.exec();
+    if (stoppedBy)
+        return stoppedStatus(*stoppedBy);
     return succeeded.value_or(false) ? kExitOk : kExitFailure;
 }
 

@@ -170,6 +170,20 @@ TEST_F(DiskFaultTest, AReportIntoAReadOnlyFolderKeepsThePreviousReport)
     EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
 }
 
+// A retrieve into a file that may be written when it starts, on a disk that is full when
+// the words are in: the retrieve fails with the file's reason and the file stays.
+TEST_F(DiskFaultTest, ARetrieveOntoAFullDiskFailsWithTheReason)
+{
+    panel.image = ws.image(Mapping::Individual).value();
+    fill();
+    EXPECT_FALSE(run([&] { ws.retrieveInto(target()); }));
+    ASSERT_TRUE(ws.lastOutcome());
+    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Failed);
+    EXPECT_TRUE(ws.lastOutcome()->message.endsWith("Cannot write " + target() + ": No space left on device"))
+        << ws.lastOutcome()->message.toStdString();
+    EXPECT_EQ(readFileBytes(target()), previous);
+}
+
 // After the disk has room again the same save goes through.
 TEST_F(DiskFaultTest, ASaveSucceedsOnceThereIsRoomAgain)
 {

@@ -237,6 +237,17 @@ TEST_F(FleetRun, OneDevicesJobsRunInTurnAndAtMostNAtOnce)
     EXPECT_EQ(result(5).message, "The panel holds a.dnp.");
 }
 
+// A send job reads the panel back as the settings say; a send+verify job always does.
+TEST_F(FleetRun, ASendJobFollowsVerifyAfterSend)
+{
+    writeConfig("a.dnp", sampleState(0));
+    write("DNP.ini", "[Comm]\nBaud=1\n[Options]\nVerifyAfterSend=0\n");
+    run("s1,/dev/a,,send,a.dnp\nv1,/dev/b,,send+verify,a.dnp\n", 2);
+    EXPECT_TRUE(fleet->allSucceeded());
+    EXPECT_EQ(device("/dev/a").line.sent.size(), kMessageCount);
+    EXPECT_GT(device("/dev/b").line.sent.size(), 2 * kMessageCount);
+}
+
 TEST_F(FleetRun, AVerifyCountsTheWordsThatDiffer)
 {
     const ConfigState state = sampleState(0);

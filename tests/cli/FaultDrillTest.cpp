@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
@@ -629,6 +630,59 @@ TEST_F(FaultDrillTest, CheckReplyChecksumZeroAcceptsOtherChecksums)
     EXPECT_EQ(r.out, kSendOk);
     sim.start({"--bad-length-at", "3"});
     expectSendFails(send(sim.device(), {"--ini", ini}), dataError(true, 3, "length byte 11, expected 10."));
+}
+
+// --- signals -------------------------------------------------------------------------
+
+// Ctrl+C, a kill or a hung-up terminal in the middle of a transfer cancel it as Cancel
+// does: what the panel may hold is told, the command is recorded, the status says which
+// signal, and a retrieve leaves its file as it was. The panel stops answering at the
+// third request, so that the signal falls while its reply is awaited.
+TEST_F(FaultDrillTest, ASignalCancelsTheTransferAndIsTold)
+{
+    const struct {
+        bool sending;
+        int signal;
+        int status;
+        QString err;
+        const char* outcome;
+    } cases[] = {
+        {true, SIGINT, 130,
+         "The send was cancelled.\nThe panel may hold a partly written configuration: messages 1 to 2 of 18 were written.\n",
+         "incomplete"},
+        {true, SIGHUP, 143,
+         "The send was cancelled.\nThe panel may hold a partly written configuration: messages 1 to 2 of 18 were written.\n",
+         "incomplete"},
+        {false, SIGTERM, 143, "", "cancelled"},
+    };
+    const QString history = dir.filePath("history.sqlite");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        test::PanelSim sim({"--trace", "--silent-at", "3"});
+        ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+        const auto before = prepareOutput(true);
+        QProcess dnpcfg;
+        dnpcfg.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"),
+                     (c.sending ? QStringList{"send", config()} : QStringList{"retrieve", "-o", output()}) +
+                         QStringList{"--device", sim.device(), "--history", history} + kLine);
+        QByteArray trace;
+        QElapsedTimer patience;
+        patience.start();
+        while (trace.count("  request ") < 3 && patience.elapsed() < kHangBoundMs) {
+            sim.process().waitForReadyRead(20);
+            trace += sim.process().readAllStandardError();
+        }
+        ASSERT_EQ(trace.count("  request "), 3);
+        ASSERT_EQ(::kill(static_cast<pid_t>(dnpcfg.processId()), c.signal), 0);
+        ASSERT_TRUE(dnpcfg.waitForFinished(kHangBoundMs));
+        EXPECT_EQ(dnpcfg.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(dnpcfg.exitCode(), c.status);
+        EXPECT_EQ(QString::fromUtf8(dnpcfg.readAllStandardError()), c.err.isEmpty() ? QString() : test::errorText(c.err));
+        EXPECT_EQ(fileBytes(output()), *before);
+        const Ended recorded = runDnpcfg({"history", "--history", history, "--limit", "1", "--format", "csv"});
+        EXPECT_TRUE(recorded.out.contains(QStringLiteral(",%1,%2,").arg(c.sending ? "send" : "retrieve", c.outcome)))
+            << recorded.out.toStdString();
+    }
 }
 
 // --- the panel goes away ----------------------------------------------------------------

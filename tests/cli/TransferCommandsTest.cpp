@@ -147,6 +147,31 @@ TEST_F(TransferCommandsTest, AddressingAndOptions)
     EXPECT_EQ(test::runDnpcfg({"retrieve", "--device", sim.device()}).status, 2);
 }
 
+// An output that cannot be written is refused before the panel is asked anything.
+TEST_F(TransferCommandsTest, ARetrieveIntoAFileThatCannotBeWrittenAsksNothing)
+{
+    test::PanelSim sim({"--trace"});
+    ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+    const QString readOnly = dir.filePath("ro.dnp");
+    test::writeFileBytes(readOnly, "earlier");
+    ASSERT_TRUE(QFile::setPermissions(readOnly, QFileDevice::ReadOwner));
+    const struct {
+        QString file;
+        QString why;
+    } cases[] = {
+        {dir.filePath("none/out.dnp"), "Cannot write " + dir.filePath("none/out.dnp") + ": No such file or directory"},
+        {readOnly, readOnly + " is read-only"},
+    };
+    for (const auto& c : cases) {
+        const test::ProgramRun refused = test::runDnpcfg({"retrieve", "-o", c.file, "--device", sim.device()});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.err, test::errorText(c.why));
+    }
+    EXPECT_EQ(test::readFileBytes(readOnly), "earlier");
+    sim.stop();
+    EXPECT_FALSE(sim.process().readAllStandardError().contains("  request ")) << "the panel was asked nothing";
+}
+
 // DNP.ini as users write it, comments after values: the send goes to the panel the file
 // names among two on one line. A value that does not read refuses the command before the
 // panel is asked anything.

@@ -62,6 +62,21 @@ public:
     QList<TransferResult> ended;
 };
 
+// A write the link refuses ends the transfer at once, with the link's reason, however
+// long the panel would be given to answer.
+TEST_F(ExchangeTest, AWriteTheLinkRefusesEndsTheTransferAtOnce)
+{
+    line.failWriteAt = 3;
+    line.writeError = QStringLiteral("/dev/fake: Input/output error");
+    const LineTiming patient{600000, 600000, 0, 0};
+    const TransferResult r = send(testImage(), {9600, false, {}, true, patient});
+    EXPECT_EQ(r.outcome, TransferOutcome::PortError);
+    EXPECT_EQ(r.message, 3);
+    EXPECT_EQ(outcomeText(r), "/dev/fake: Input/output error\n"
+                              "The panel may hold a partly written configuration: messages 1 to 2 of 18 were written.");
+    EXPECT_EQ(line.sent.size(), 3);
+}
+
 TEST_F(ExchangeTest, SendWritesTheImageInEighteenFrames)
 {
     const ConfigImage image = testImage();

@@ -9,6 +9,7 @@
 #include "support/SentImages.h"
 
 #include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -26,6 +27,7 @@ struct Refusal {
     bool header = false;
     std::vector<std::pair<const char*, const char*>> links = {};  // name, target
     const char* results = "";  // the results file, in the test's folder
+    const char* readOnly = "";  // a file made read-only in the test's folder
 };
 
 const Refusal kRefusals[] = {
@@ -38,6 +40,8 @@ const Refusal kRefusals[] = {
     {"no file to retrieve into", "p1,/dev/a,,retrieve,\n", "line 2: no file to retrieve into"},
     {"a retrieve into a missing folder", "p1,/dev/a,,retrieve,none/out.dnp\n",
      "line 2: Cannot write DIR/none/out.dnp: No such file or directory"},
+    {"a retrieve into a read-only file", "p1,/dev/a,,retrieve,ro.dnp\n", "line 2: DIR/ro.dnp is read-only", false, {}, "",
+     "ro.dnp"},
     {"a line short of fields", "p1,/dev/a,send,good.dnp\n", "line 2: 4 fields, but the header has 5"},
     {"a line with a field too many", "p1,/dev/a,,send,good.dnp,x\n", "line 2: 6 fields, but the header has 5"},
     {"a column missing", "name,device,action,config\np1,/dev/a,send,good.dnp\n",
@@ -78,6 +82,10 @@ TEST_F(JobsFile, AFileThatCannotBeRunIsRefusedWithEveryBadLine)
         const QString folder = QString::number(++made) + '/';
         ASSERT_TRUE(QDir(dir.path()).mkdir(folder));
         writeConfig(folder + "good.dnp", test::analogInputs(0, 2));
+        if (*r.readOnly) {
+            write(folder + QString::fromLatin1(r.readOnly), "earlier");
+            ASSERT_TRUE(QFile::setPermissions(path(folder + QString::fromLatin1(r.readOnly)), QFileDevice::ReadOwner));
+        }
         for (const auto& [name, target] : r.links)
             ASSERT_EQ(::symlink(target, encodeFileName(path(folder + QString::fromLatin1(name))).constData()), 0);
         const QString text = (r.header ? QString() : kHeader) + QString::fromUtf8(r.lines);

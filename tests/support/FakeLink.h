@@ -26,6 +26,8 @@ struct FakeLine {
     std::function<FakeReply(const QByteArray& frame)> panel = [](const QByteArray&) { return FakeReply{{}, true}; };
     QList<QByteArray> sent;
     bool openFails = false;
+    int failWriteAt = 0;       // the write (from 1) that fails with `writeError`; 0: none
+    QString writeError;
     QByteArray greeting;       // bytes the line carries as it opens, before the first request
     bool opened = false;       // the last link is open
     LinkTarget target;         // the target of the last link made
@@ -60,6 +62,8 @@ public:
     Result<void> write(QByteArrayView bytes) override
     {
         line_.sent << bytes.toByteArray();
+        if (line_.sent.size() == line_.failWriteAt)
+            return failure(line_.writeError);
         const FakeReply reply = line_.panel(line_.sent.last());
         if (!reply.silent && !reply.bytes.isEmpty()) {
             received_ += reply.bytes;
