@@ -95,6 +95,8 @@ QString outcomeSummary(const PanelOutcome& outcome)
         return outcome.differingWords == 1 ? QStringLiteral("panel differs (1 word)")
                                            : QStringLiteral("panel differs (%1 words)").arg(outcome.differingWords);
     case PanelResult::Incomplete:
+        if (outcome.written == 0)
+            return QStringLiteral("incomplete (message 1 of %1 may be written)").arg(kMessageCount);
         return QStringLiteral("incomplete (%1 of %2 written)").arg(outcome.written).arg(kMessageCount);
     case PanelResult::Failed:
         break;

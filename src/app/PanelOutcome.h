@@ -17,8 +17,8 @@ enum class PanelAction { Send, Retrieve, Verify, Test };
 
 // ok: done, and for a send read back alike. failed: nothing of it can be relied on.
 // cancelled: stopped before the panel was changed. differs: the panel was read and
-// does not hold what it should (differingWords). incomplete: a send stopped after the
-// panel had taken messages 1 to `written`.
+// does not hold what it should (differingWords). incomplete: a send stopped once a write
+// request had left (the panel acknowledged `written` of them, and may hold more).
 enum class PanelResult { Ok, Failed, Cancelled, Differs, Incomplete };
 
 // "send", "retrieve", "verify", "test".

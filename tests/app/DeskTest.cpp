@@ -275,6 +275,8 @@ TEST_F(DeskTest, LastTransferTexts)
         {PanelAction::Verify, PanelResult::Differs, TransferOutcome::Success, 12, "Verify: panel differs (12 words) at 09:05"},
         {PanelAction::Send, PanelResult::Differs, TransferOutcome::Success, 1, "Send: panel differs (1 word) at 09:05"},
         {PanelAction::Send, PanelResult::Incomplete, TransferOutcome::Cancelled, 7, "Send: incomplete (7 of 18 written) at 09:05"},
+        {PanelAction::Send, PanelResult::Incomplete, TransferOutcome::NotResponding, 0,
+         "Send: incomplete (message 1 of 18 may be written) at 09:05"},
         {PanelAction::Retrieve, PanelResult::Failed, TransferOutcome::NotResponding, 0, "Retrieve: failed (no answer) at 09:05"},
         {PanelAction::Verify, PanelResult::Failed, TransferOutcome::StatusError, 0, "Verify: failed (status error) at 09:05"},
         {PanelAction::Send, PanelResult::Failed, TransferOutcome::Refused, 0, "Send: failed (refused) at 09:05"},
