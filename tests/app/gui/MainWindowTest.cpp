@@ -281,6 +281,23 @@ TEST_F(MainWindowTest, TheOverviewAppearsAfterTheFirstPaintWithoutResizingTheWin
     EXPECT_GE(window.height(), 560);
 }
 
+// Settings whose values do not all read are told once when the desk starts, and a
+// panel command refuses them.
+TEST(MainWindowSettings, SettingsThatDoNotReadAreToldOnceAtStartAndRefuseCommands)
+{
+    QTemporaryDir dir;
+    test::writeFileBytes(dir.filePath("DNP.ini"), "[Comm]\nComPort=1\nAddress=5x\n");
+    test::ScriptedPrompts prompts;
+    TDNPCfgMain window{&prompts, dir.filePath("DNP.ini"), dir.filePath("desk.ini")};
+    window.show();
+    const QString problem = dir.filePath("DNP.ini") + " line 3: Address=5x: takes a whole number";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.texts(test::Shown::Error).isEmpty(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{problem});
+    window.workspace().testPanel();
+    EXPECT_EQ(prompts.texts(test::Shown::Error), (QStringList{problem, problem}));
+}
+
 // The window opens as large as it was left, never below 900 x 560.
 TEST_F(MainWindowTest, TheWindowOpensAsItWasLeft)
 {
