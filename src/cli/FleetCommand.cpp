@@ -5,6 +5,7 @@
 #include "app/Fleet.h"
 #include "cli/Commands.h"
 #include "cli/Program.h"
+#include "model/TerminalText.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>
@@ -93,11 +94,16 @@ public:
     {
         clearCount();
         const auto i = static_cast<std::size_t>(index);
-        io_.err << finishedJobLine(fleet_.finishedCount(), static_cast<int>(fleet_.jobs().size()), fleet_.jobs()[i],
-                                   fleet_.results()[i])
+        io_.err << terminalText(finishedJobLine(fleet_.finishedCount(), static_cast<int>(fleet_.jobs().size()),
+                                                fleet_.jobs()[i], fleet_.results()[i]))
                 << "\n";
-        if (const QString& warning = fleet_.results()[i].historyWarning; !warning.isEmpty())
-            printError(io_, warning);
+        showCount();
+    }
+    // Told when the history answers, after the job's line.
+    void jobNotRecorded(int index)
+    {
+        clearCount();
+        printError(io_, fleet_.results()[static_cast<std::size_t>(index)].historyWarning);
         showCount();
     }
     void showCount()
@@ -160,6 +166,7 @@ int runFleet(const QStringList& argv, Io io)
     FleetProgress progress(io, fleet);
     QEventLoop loop;
     QObject::connect(&fleet, &Fleet::jobFinished, &loop, [&progress](int index) { progress.jobFinished(index); });
+    QObject::connect(&fleet, &Fleet::jobNotRecorded, &loop, [&progress](int index) { progress.jobNotRecorded(index); });
     QObject::connect(&fleet, &Fleet::finished, &loop, &QEventLoop::quit);
     const StopSignals stopSignals([&fleet] { fleet.stop(); });
     if (const Result<void> started = fleet.start(); !started) {
@@ -168,7 +175,10 @@ int runFleet(const QStringList& argv, Io io)
     }
     progress.showCount();
     loop.exec();
+    const Result<void> recorded = fleet.finishHistory();
     progress.clearCount();
+    if (!recorded)
+        printError(io, recorded.error().message);
     io.err.flush();
 
     if (output.isEmpty())

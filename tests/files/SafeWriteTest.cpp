@@ -7,6 +7,7 @@
 #include "files/SafeWrite.h"
 #include "files/TestNodes.h"
 #include "support/PlainUser.h"
+#include "support/SharedFolderCases.h"
 
 #include <QDir>
 #include <QFile>
@@ -329,44 +330,72 @@ TEST_F(SafeWriteTest, APlainUserMakesANewFileOfTheirOwn)
     EXPECT_EQ(statOf(path("new.dnp")).st_gid, kPlainGroup);
 }
 
-// --- links in a shared folder ---
+// --- what another user left in a shared folder ---
 
-// A folder anyone may write (with the sticky bit, as /tmp): another user's link there is
-// not followed, not even by the superuser; the user's own or the folder owner's is.
-TEST_F(SafeWriteTest, ALinkOfAnotherUserInASharedFolderIsNotFollowed)
+// Not followed nor replaced, not even by the superuser; the user's own or the folder
+// owner's is written through.
+TEST_F(SafeWriteTest, WhatAnotherUserLeftInASharedFolderIsRefusedNamingThem)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << kNotRoot;
-    struct Case {
-        const char* folder;
-        mode_t bits;
-        uid_t folderOwner;
-        uid_t linkOwner;
-        bool followed;
-    };
-    const Case cases[] = {
-        {"shared-their-link", 01777, 0, kPlainUser, false},
-        {"shared-own-link", 01777, 0, 0, true},
-        {"shared-owners-link", 01777, kPlainUser, kPlainUser, true},
-        {"open-their-link", 0777, 0, kPlainUser, true},
-    };
-    for (const Case& c : cases) {
-        const QString folder = path(QString::fromLatin1(c.folder));
-        const QString victim = folder + "-victim.txt";
-        const QString link = folder + "/report.txt";
-        write(QString::fromLatin1(c.folder) + "-victim.txt", "precious");
-        ASSERT_EQ(::mkdir(nameOf(folder).constData(), 0700), 0);
-        ASSERT_EQ(::chown(nameOf(folder).constData(), c.folderOwner, 0), 0);
-        ASSERT_EQ(::chmod(nameOf(folder).constData(), c.bits), 0);
-        ASSERT_EQ(::symlink(nameOf(victim).constData(), nameOf(link).constData()), 0);
-        ASSERT_EQ(::lchown(nameOf(link).constData(), c.linkOwner, kPlainGroup), 0);
-        const QString refusal = link + " is a link owned by another user in a shared folder; it was not followed.";
-        const QString expected = c.followed ? QStringLiteral("written") : refusal;
-        EXPECT_EQ(outcome(checkWritable(link)), expected) << c.folder;
-        EXPECT_EQ(outcome(writeFileSafely(link, "replaced")), expected) << c.folder;
-        EXPECT_EQ(bytesOf(victim), c.followed ? "replaced" : "precious") << c.folder;
-        EXPECT_EQ(fileIdentity(link).ok(), c.followed) << c.folder;
+    for (std::size_t i = 0; i < std::size(test::kSharedFolderCases); ++i) {
+        const test::SharedFolderCase& c = test::kSharedFolderCases[i];
+        SCOPED_TRACE(c.what);
+        const test::SharedFolderEntry made = test::makeSharedFolderCase(dir.path(), i, "report.txt", "precious");
+        const QString expected = c.refused ? test::sharedFolderRefusal(c, made.entry) : QStringLiteral("written");
+        EXPECT_EQ(outcome(checkWritable(made.entry)), expected);
+        EXPECT_EQ(outcome(writeFileSafely(made.entry, "replaced")), expected);
+        EXPECT_EQ(bytesOf(made.file), c.refused ? "precious" : "replaced");
     }
+}
+
+// --- files made anew: whose they are ---
+
+// The superuser writing into a plain user's folder: an ordinary output stays the
+// superuser's, the user's own files (settings, the history) are the user's.
+TEST_F(SafeWriteTest, TheSuperuserHandsOnlyTheUsersOwnFilesToTheFoldersOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << kNotRoot;
+    ASSERT_EQ(::chown(nameOf(dir.path()).constData(), kPlainUser, kPlainGroup), 0);
+    struct Case {
+        const char* name;
+        NewFileOwner owner;
+        uid_t uid;
+        gid_t gid;
+    };
+    for (const Case& c : {Case{"output.txt", NewFileOwner::Writer, 0, 0},
+                          Case{"DNP.ini", NewFileOwner::FolderOwner, kPlainUser, kPlainGroup}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(writeFileSafely(path(c.name), "new", c.owner).ok());
+        EXPECT_EQ(statOf(path(c.name)).st_uid, c.uid);
+        EXPECT_EQ(statOf(path(c.name)).st_gid, c.gid);
+    }
+}
+
+// A kept file (the history's store): only its owner may read it, whatever the umask; its
+// default place's folders are made likewise, a named place's missing folder is refused.
+TEST_F(SafeWriteTest, AKeptFileIsItsOwnersWhateverTheUmask)
+{
+    const mode_t previous = ::umask(0);
+    const Result<void> made = makeKeptFile(path("data/DNP Configure/history.sqlite"), NewFileOwner::FolderOwner,
+                                           MissingFolders::Made);
+    const Result<void> refused = makeKeptFile(path("missing/history.sqlite"), NewFileOwner::FolderOwner,
+                                              MissingFolders::Refused);
+    ::umask(previous);
+    ASSERT_TRUE(made.ok()) << made.error().message.toStdString();
+    EXPECT_EQ(statOf(path("data")).st_mode & 07777, 0700u);
+    EXPECT_EQ(statOf(path("data/DNP Configure")).st_mode & 07777, 0700u);
+    EXPECT_EQ(statOf(path("data/DNP Configure/history.sqlite")).st_mode & 07777, 0600u);
+    EXPECT_EQ(outcome(refused), path("missing/history.sqlite") + " cannot be made: its folder " + path("missing") +
+                                    " does not exist");
+    EXPECT_FALSE(QFile::exists(path("missing")));
+    // What is there is taken as it is; what is no file is refused.
+    write("kept.sqlite", "kept");
+    EXPECT_TRUE(makeKeptFile(path("kept.sqlite"), NewFileOwner::Writer, MissingFolders::Refused).ok());
+    EXPECT_EQ(bytesOf(path("kept.sqlite")), "kept");
+    EXPECT_EQ(outcome(makeKeptFile(path("data"), NewFileOwner::Writer, MissingFolders::Refused)),
+              path("data") + " is not a regular file");
 }
 
 // --- what a path names ---

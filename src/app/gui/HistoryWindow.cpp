@@ -1,5 +1,6 @@
 #include "app/gui/HistoryWindow.h"
 
+#include "app/PanelOutcome.h"
 #include "widgets/DialogKit.h"
 
 #include <QApplication>
@@ -83,6 +84,9 @@ HistoryWindow::HistoryWindow(HistoryWindowActions actions, QWidget* parent) : QD
     summary = new QLabel(this);
     summary->setObjectName(QStringLiteral("HistorySummary"));
     summary->setWordWrap(true);
+    chainState = new QLabel(this);
+    chainState->setObjectName(QStringLiteral("HistoryChain"));
+    chainState->setWordWrap(true);
     table = new QTableWidget(0, static_cast<int>(std::size(kColumns)), this);
     table->setObjectName(QStringLiteral("HistoryTable"));
     QStringList headings;
@@ -113,6 +117,7 @@ HistoryWindow::HistoryWindow(HistoryWindowActions actions, QWidget* parent) : QD
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
     layout->addWidget(summary);
+    layout->addWidget(chainState);
     layout->addWidget(split, 1);
     layout->addLayout(buttonRow({CopyBtn, ExportBtn, CloseBtn}));
     resize(1000, 640);
@@ -152,6 +157,11 @@ void HistoryWindow::refresh()
     else
         summary->setText(records_.size() == 1 ? QStringLiteral("1 record.")
                                               : QStringLiteral("%1 records.").arg(records_.size()));
+    if (actions_.chain) {
+        const Result<ChainCheck> chain = actions_.chain();
+        chainState->setText(chain ? chainCheckText(*chain) : QString());
+        chainState->setStyleSheet(chain && !chain->broken.isEmpty() ? QStringLiteral("color: darkred") : QString());
+    }
 }
 
 void HistoryWindow::showRecords()
