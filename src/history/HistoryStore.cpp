@@ -435,7 +435,7 @@ void prefixNotices(const QSqlDatabase& db)
     using NoticeProcessor = void (*)(void*, const char*);
     using SetNoticeProcessor = NoticeProcessor (*)(void*, NoticeProcessor, void*);
     const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "PGconn*") != 0)
+    if (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0)
         return;
     void* connection = *static_cast<void* const*>(handle.constData());
     void* library = ::dlopen("libpq.so.5", RTLD_NOW | RTLD_NOLOAD);

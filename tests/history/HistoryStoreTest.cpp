@@ -448,7 +448,8 @@ TEST_F(SqliteStore, TheDefaultStoreIsItsUsersAndTheirsAlone)
     qunsetenv("XDG_DATA_HOME");
     qputenv("HOME", QFile::encodeName(home));
     const mode_t mask = ::umask(0);
-    const Result<void> recorded = History(historyPlace({}, dir.path())).record(record("01", "/dev/ttyS0", "", "test", "ok"));
+    History history(historyPlace({}, dir.path()));  // kept open: its log is there too
+    const Result<void> recorded = history.record(record("01", "/dev/ttyS0", "", "test", "ok"));
     ::umask(mask);
     qputenv("XDG_DATA_HOME", data);
     qputenv("HOME", previousHome);
