@@ -68,10 +68,12 @@ QByteArray historyCsv(const std::vector<HistoryRecord>& records, bool withTrace 
 // "2025-01-31T11:41:07+01:00", as a table shows it; a time that does not read as it is.
 QString localTimeText(const QString& utc);
 
-// What goes into a record's SHA-256 in the history's chain: the SHA-256 of the record
-// before it (64 zeros for the first) and each field of the record, each field preceded
-// by its length, so that no two records give the same bytes.
-QByteArray chainInput(const QString& previous, const HistoryRecord& record);
+// A record's SHA-256 in the history's chain, as 64 lowercase hex digits: over the SHA-256
+// of the record before it (64 zeros for the first) and each field of the record in the
+// order of kHistoryColumns, then the trace, each field after a line break and its length
+// in UTF-8 bytes ("\n12:"), so that no two records give the same bytes. The seconds go in
+// to the last bit, as the store gives them back.
+QString recordSha256(const QString& previous, const HistoryRecord& record);
 // The SHA-256 of the bytes as 64 lowercase hex digits.
 QString sha256Text(const QByteArray& bytes);
 // The SHA-256 the first record of a store follows.

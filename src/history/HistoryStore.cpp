@@ -191,7 +191,7 @@ Result<void> loadPanel(const QSqlDatabase& db, const PanelKey& key, PanelTable& 
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM dnp_panels WHERE device = ? AND address = ?").arg(kPanelColumnsSql));
-    if (const Result<void> read = runWith(q, {key.first, boundText(key.second)}); !read)
+    if (const Result<void> read = runWith(q, {boundText(key.first), boundText(key.second)}); !read)
         return read;
     table.insert(key, q.next() ? marksFrom(q, 2) : PanelMarks{});
     return {};
@@ -208,7 +208,7 @@ Result<void> savePanels(const QSqlDatabase& db, const PanelTable& table)
                   .arg(kPanelColumnsSql));
     for (auto it = table.cbegin(); it != table.cend(); ++it) {
         const PanelMarks& m = it.value();
-        const QVariantList values = {it.key().first,       boundText(it.key().second), boundText(m.sent.time),
+        const QVariantList values = {boundText(it.key().first), boundText(it.key().second), boundText(m.sent.time),
                                      m.sent.id,            boundText(m.sent.sha256),   boundText(m.config),
                                      boundText(m.read.time), m.read.id,                boundText(m.read.sha256),
                                      boundText(m.incomplete.time), m.incomplete.id};
@@ -320,7 +320,7 @@ Result<void> migrationTo2(const QSqlDatabase& db, const Dialect& d)
     QString previous = kChainStart;
     PanelTable panels;
     const Result<void> walked = eachRecord(db, [&](const StoredRecord& s) -> Result<void> {
-        const QString sha = sha256Text(chainInput(previous, s.record));
+        const QString sha = recordSha256(previous, s.record);
         if (const Result<void> set = runWith(chain, {previous, sha, s.id}); !set)
             return set;
         fold(panels[{s.record.device, s.record.address}], s.record, s.id);
@@ -632,7 +632,7 @@ Result<void> History::record(std::span<const HistoryRecord> records)
                                .arg(kRecordColumns));
             PanelTable panels;
             for (const HistoryRecord& r : records) {
-                const QString sha = sha256Text(chainInput(previous, r));
+                const QString sha = recordSha256(previous, r);
                 if (const Result<void> added = runWith(insert, recordValues(r) << previous << sha); !added)
                     return added;
                 if (!insert.next())
@@ -734,7 +734,7 @@ Result<ChainCheck> History::checkChain()
             ++check.records;
             if (!check.broken.isEmpty() || broken)
                 return {};
-            if (sha256Text(chainInput(s.previous, s.record)) != s.sha256)
+            if (recordSha256(s.previous, s.record) != s.sha256)
                 check.broken = QStringLiteral("The history was changed: %1 is not as it was written.").arg(describe(s));
             else if (s.previous != (before ? before->sha256 : kChainStart) && before && s.previous == before->previous)
                 check.broken = QStringLiteral("The history was changed: %1 was inserted out of turn.").arg(describe(*before));

@@ -2,17 +2,12 @@
 
 #include <condition_variable>
 #include <deque>
-#include <future>
 #include <map>
 #include <mutex>
 #include <thread>
 
 namespace dnp {
 namespace {
-
-// A question that does not come back within this long is given up (the store's own
-// time-out, for a server that does not answer, comes first).
-constexpr std::chrono::milliseconds kAskLimit = 2 * kStoreTimeout;
 
 QString seconds(std::chrono::milliseconds limit)
 {
@@ -27,21 +22,30 @@ struct HistoryWriter::Shared {
     std::condition_variable wake;     // work came, or the writer is going
     std::condition_variable settled;  // a record was answered, or the thread ended
     std::deque<std::function<void(History&)>> work;
+    bool started = false;   // the thread runs
     bool going = false;     // the writer is destroyed: the thread ends once the work is done
     bool ended = false;     // the thread has ended, its store closed
     int unwritten = 0;      // records handed over, not yet answered
     QObject* teller = nullptr;  // where the answers are told; null once the writer is going
     std::vector<std::pair<quint64, Result<void>>> answers;  // not yet told
-    // The writer's own: answered records waiting to be told, by ticket.
+    // The writer's own: the answers to give, by ticket.
     std::map<quint64, Answer> waiting;
     quint64 nextTicket = 0;
 };
 
 HistoryWriter::HistoryWriter(Result<HistoryPlace> place, HistoryClock clock)
-    : place_(std::move(place)), shared_(std::make_shared<Shared>())
+    : place_(std::move(place)), clock_(clock), reader_(place_, std::move(clock)), shared_(std::make_shared<Shared>())
 {
     shared_->teller = &teller_;
-    std::thread([shared = shared_, place = place_, clock = std::move(clock)] {
+}
+
+// Called with the lock held.
+void HistoryWriter::startWriting()
+{
+    if (shared_->started)
+        return;
+    shared_->started = true;
+    std::thread([shared = shared_, place = place_, clock = clock_] {
         {
             History store(place, clock);
             std::unique_lock lock(shared->mutex);
@@ -68,12 +72,14 @@ HistoryWriter::~HistoryWriter()
     shared_->teller = nullptr;
     shared_->going = true;
     shared_->wake.notify_one();
-    shared_->settled.wait_for(lock, kStoreTimeout, [this] { return shared_->ended; });
+    if (shared_->started)
+        shared_->settled.wait_for(lock, kStoreTimeout, [this] { return shared_->ended; });
 }
 
 void HistoryWriter::record(HistoryRecord record, Answer answer)
 {
     const std::lock_guard lock(shared_->mutex);
+    startWriting();
     const quint64 ticket = ++shared_->nextTicket;
     shared_->waiting.emplace(ticket, std::move(answer));
     ++shared_->unwritten;
@@ -122,49 +128,9 @@ Result<void> HistoryWriter::finish(std::chrono::milliseconds limit)
         return {};
     return failure((unwritten == 1 ? QStringLiteral("1 transfer was not recorded in the history: ")
                                    : QStringLiteral("%1 transfers were not recorded in the history: ").arg(unwritten)) +
-                   QStringLiteral("%1 did not answer within %2 s.").arg(storeName(), seconds(limit)));
+                   QStringLiteral("%1 did not answer within %2 s.")
+                       .arg(place_ ? place_->name : QStringLiteral("the history"), seconds(limit)));
 }
 
-QString HistoryWriter::storeName() const
-{
-    return place_ ? place_->name : QStringLiteral("the history");
-}
-
-template <typename T>
-Result<T> HistoryWriter::ask(std::function<Result<T>(History&)> question)
-{
-    auto promise = std::make_shared<std::promise<Result<T>>>();
-    std::future<Result<T>> answer = promise->get_future();
-    {
-        const std::lock_guard lock(shared_->mutex);
-        shared_->work.push_back([promise, question = std::move(question)](History& store) {
-            promise->set_value(question(store));
-        });
-        shared_->wake.notify_one();
-    }
-    if (answer.wait_for(kAskLimit) != std::future_status::ready)
-        return failure(QStringLiteral("%1: it did not answer within %2 s").arg(storeName(), seconds(kAskLimit)));
-    return answer.get();
-}
-
-Result<void> HistoryWriter::check()
-{
-    return ask<void>([](History& store) { return store.check(); });
-}
-
-Result<std::vector<HistoryRecord>> HistoryWriter::records(const HistoryFilter& filter)
-{
-    return ask<std::vector<HistoryRecord>>([filter](History& store) { return store.records(filter); });
-}
-
-Result<std::vector<PanelHolding>> HistoryWriter::panels()
-{
-    return ask<std::vector<PanelHolding>>([](History& store) { return store.panels(); });
-}
-
-Result<ChainCheck> HistoryWriter::checkChain()
-{
-    return ask<ChainCheck>([](History& store) { return store.checkChain(); });
-}
 
 }  // namespace dnp

@@ -1,13 +1,13 @@
 #pragma once
-// The history's writer: a thread of its own with its own connection to the store, so that
-// no transfer ever waits on the history. A record is handed over and the transfer goes
-// on; its answer (written, or why not) comes back later on the thread that handed it
-// over, through the event loop. A store that never answers costs a transfer nothing: the
-// program waits for its unwritten records at its end at most the store's time-out, and
-// then says how many were not recorded.
+// The history as a run keeps it. Records are written by a thread of its own with its own
+// connection to the store, so that no transfer ever waits on the history: a record is
+// handed over and the transfer goes on; its answer (written, or why not) comes back later
+// on the thread that handed it over, through the event loop. A store that never answers
+// costs a transfer nothing: the program waits for its unwritten records at its end at
+// most the store's time-out, and then says how many were not recorded.
 //
-// The questions that need the store's answer before going on (Required=1 before a
-// command, the listings) are asked of the same thread and waited for.
+// What needs the store's answer before going on (Required=1 before a command, the
+// listings, the chain) is asked on the caller's thread, through a connection of its own.
 
 #include "history/HistoryStore.h"
 
@@ -42,21 +42,21 @@ public:
     // history: STORE did not answer within 5 s."
     Result<void> finish(std::chrono::milliseconds limit = kStoreTimeout);
 
-    // Asked of the store on the writer's thread after what was handed over before, and
-    // waited for (a store that does not answer within twice its time-out fails so).
-    Result<void> check();
-    Result<std::vector<HistoryRecord>> records(const HistoryFilter& filter);
-    Result<std::vector<PanelHolding>> panels();
-    Result<ChainCheck> checkChain();
+    // Asked on the caller's thread.
+    Result<void> check() { return reader_.check(); }
+    Result<std::vector<HistoryRecord>> records(const HistoryFilter& filter) { return reader_.records(filter); }
+    Result<std::vector<PanelHolding>> panels() { return reader_.panels(); }
+    Result<ChainCheck> checkChain() { return reader_.checkChain(); }
 
 private:
     struct Shared;
-    template <typename T>
-    Result<T> ask(std::function<Result<T>(History&)> question);
+    // The writer's thread, started with the first record.
+    void startWriting();
     void tellAnswers();
-    QString storeName() const;
 
     Result<HistoryPlace> place_;
+    HistoryClock clock_;
+    History reader_;
     std::shared_ptr<Shared> shared_;
     QObject teller_;  // lives on the thread that made the writer: where answers are told
 };

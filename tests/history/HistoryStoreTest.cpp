@@ -384,7 +384,7 @@ TEST_P(HistoryStore, TheChainNamesTheFirstRecordChangedRemovedOrInsertedOutOfTur
                                 "outcome, config, image_sha256, panel_sha256, differing_words, seconds, message, trace, "
                                 "read_back, previous_sha256, record_sha256) VALUES (0, '%1', 'ann', 'desk7', 'dnpcfg', "
                                 "'/dev/ttyS0', '', 'send', 'ok', '', '', '', 0, 1.7, 'send ok', '%2', '', '%3', '%4')")
-                     .arg(forged.time, forged.trace, kChainStart, sha256Text(chainInput(kChainStart, forged)))});
+                     .arg(forged.time, forged.trace, kChainStart, recordSha256(kChainStart, forged))});
     EXPECT_EQ(chainState(), "The history was changed: record 0 (2025-01-31T10:41:00Z, send on /dev/ttyS0) was inserted "
                             "out of turn.");
 }

@@ -122,7 +122,7 @@ HistoryWindow::HistoryWindow(HistoryWindowActions actions, QWidget* parent) : QD
     layout->addLayout(buttonRow({CopyBtn, ExportBtn, CloseBtn}));
     resize(1000, 640);
 
-    connect(RefreshBtn, &QPushButton::clicked, this, &HistoryWindow::refresh);
+    connect(RefreshBtn, &QPushButton::clicked, this, &HistoryWindow::recheck);
     connect(DeviceFilter, &QComboBox::activated, this, &HistoryWindow::refresh);
     connect(DeviceFilter->lineEdit(), &QLineEdit::returnPressed, this, &HistoryWindow::refresh);
     connect(OutcomeFilter, &QComboBox::activated, this, &HistoryWindow::refresh);
@@ -134,7 +134,7 @@ HistoryWindow::HistoryWindow(HistoryWindowActions actions, QWidget* parent) : QD
     connect(CloseBtn, &QPushButton::clicked, this, &QDialog::close);
     if (actions_.showHelp)
         addHelpKey(this, actions_.showHelp);
-    refresh();
+    recheck();
 }
 
 void HistoryWindow::refresh()
@@ -157,11 +157,16 @@ void HistoryWindow::refresh()
     else
         summary->setText(records_.size() == 1 ? QStringLiteral("1 record.")
                                               : QStringLiteral("%1 records.").arg(records_.size()));
-    if (actions_.chain) {
-        const Result<ChainCheck> chain = actions_.chain();
-        chainState->setText(chain ? chainCheckText(*chain) : QString());
-        chainState->setStyleSheet(chain && !chain->broken.isEmpty() ? QStringLiteral("color: darkred") : QString());
-    }
+}
+
+void HistoryWindow::recheck()
+{
+    refresh();
+    if (!actions_.chain)
+        return;
+    const Result<ChainCheck> chain = actions_.chain();
+    chainState->setText(chain ? chainCheckText(*chain) : QString());
+    chainState->setStyleSheet(chain && !chain->broken.isEmpty() ? QStringLiteral("color: darkred") : QString());
 }
 
 void HistoryWindow::showRecords()

@@ -3,7 +3,8 @@
 // any column and is filtered by device and outcome; the line trace of the selected
 // record below it. Copy puts the selected records on the clipboard as CSV, Export CSV
 // writes the records shown to a file. Below the filters it says whether the chain of
-// records is whole. It reads the history again on Refresh and after every record.
+// records is whole (walked on opening and on Refresh). It reads the history again on
+// Refresh and after every record.
 
 #include "history/HistoryStore.h"
 #include "model/Result.h"
@@ -38,6 +39,9 @@ public:
 
     // The records read again with the filter as it is.
     void refresh();
+    // The same, and the chain walked again (on opening and Refresh: a long history takes
+    // a while).
+    void recheck();
 
     QComboBox* DeviceFilter = nullptr;
     QComboBox* OutcomeFilter = nullptr;

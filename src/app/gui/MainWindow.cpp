@@ -368,7 +368,7 @@ void TDNPCfgMain::HistoryClick()
                                       [this] { prompts_->showHelp(kHistoryHelpTopic); }},
                                      this);
     } else {
-        history_->refresh();
+        history_->recheck();
     }
     history_->show();
     history_->raise();

@@ -61,7 +61,7 @@ TEST_F(HistoryWindowTest, ShowsTheRecordsSortsThemAndShowsTheTraceOfTheSelected)
     EXPECT_EQ(window.summary->text(), "3 records.");
     EXPECT_EQ(window.chainState->text(), "The history's chain is whole: 3 records.");
     chain.broken = "The history was changed: a record before record 3 (2025-01-31T10:00:02Z, send on /dev/ttyS1) was removed.";
-    window.refresh();
+    window.RefreshBtn->click();
     EXPECT_EQ(window.chainState->text(), chain.broken);
     EXPECT_EQ(window.windowTitle(), "History");
     QStringList headings;
@@ -142,7 +142,7 @@ TEST_F(DeskHistory, PanelHistoryAndLastTransferOpenItAndItFollowsEachCommand)
     HistoryWindow* history = window.historyWindow();
     ASSERT_NE(history, nullptr);
     EXPECT_TRUE(history->isVisible());
-    ASSERT_EQ(history->table->rowCount(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([history] { return history->table->rowCount() == 1; }));
     EXPECT_EQ(history->table->item(0, 3)->text(), "test");
     EXPECT_EQ(history->table->item(0, 9)->text(), "dnp-configure");
     testPanel();
