@@ -26,6 +26,7 @@ struct HistoryWriter::Shared {
     bool going = false;     // the writer is destroyed: the thread ends once the work is done
     bool ended = false;     // the thread has ended, its store closed
     int unwritten = 0;      // records handed over, not yet answered
+    bool waitedOut = false; // finish() waited its time and records were left: not waited for again
     QObject* teller = nullptr;  // where the answers are told; null once the writer is going
     std::vector<std::pair<quint64, Result<void>>> answers;  // not yet told
     // The writer's own: the answers to give, by ticket.
@@ -72,7 +73,7 @@ HistoryWriter::~HistoryWriter()
     shared_->teller = nullptr;
     shared_->going = true;
     shared_->wake.notify_one();
-    if (shared_->started)
+    if (shared_->started && !shared_->waitedOut)
         shared_->settled.wait_for(lock, kStoreTimeout, [this] { return shared_->ended; });
 }
 
@@ -122,6 +123,7 @@ Result<void> HistoryWriter::finish(std::chrono::milliseconds limit)
         std::unique_lock lock(shared_->mutex);
         shared_->settled.wait_for(lock, limit, [this] { return shared_->unwritten == 0; });
         unwritten = shared_->unwritten;
+        shared_->waitedOut = unwritten > 0;
     }
     tellAnswers();
     if (unwritten == 0)
@@ -131,6 +133,5 @@ Result<void> HistoryWriter::finish(std::chrono::milliseconds limit)
                    QStringLiteral("%1 did not answer within %2 s.")
                        .arg(place_ ? place_->name : QStringLiteral("the history"), seconds(limit)));
 }
-
 
 }  // namespace dnp

@@ -25,8 +25,8 @@ public:
 
     explicit HistoryWriter(Result<HistoryPlace> place, HistoryClock clock = steadyMilliseconds);
     // Waits at most the store's time-out for the records still unwritten (their answers
-    // are not told); a store that still has not answered is left to its thread, which
-    // ends on its own.
+    // are not told), unless finish() waited that long already; a store that still has not
+    // answered is left to its thread, which ends on its own.
     ~HistoryWriter();
     HistoryWriter(const HistoryWriter&) = delete;
     HistoryWriter& operator=(const HistoryWriter&) = delete;

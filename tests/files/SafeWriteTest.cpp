@@ -341,11 +341,11 @@ TEST_F(SafeWriteTest, WhatAnotherUserLeftInASharedFolderIsRefusedNamingThem)
     for (std::size_t i = 0; i < std::size(test::kSharedFolderCases); ++i) {
         const test::SharedFolderCase& c = test::kSharedFolderCases[i];
         SCOPED_TRACE(c.what);
-        const test::SharedFolderEntry made = test::makeSharedFolderCase(dir.path(), i, "report.txt", "precious");
-        const QString expected = c.refused ? test::sharedFolderRefusal(c, made.entry) : QStringLiteral("written");
-        EXPECT_EQ(outcome(checkWritable(made.entry)), expected);
-        EXPECT_EQ(outcome(writeFileSafely(made.entry, "replaced")), expected);
-        EXPECT_EQ(bytesOf(made.file), c.refused ? "precious" : "replaced");
+        const auto [entry, file] = test::makeSharedFolderCase(dir.path(), i, "report.txt", "precious");
+        const QString expected = c.refused ? test::sharedFolderRefusal(c, entry) : QStringLiteral("written");
+        EXPECT_EQ(outcome(checkWritable(entry)), expected);
+        EXPECT_EQ(outcome(writeFileSafely(entry, "replaced")), expected);
+        EXPECT_EQ(bytesOf(file), c.refused ? "precious" : "replaced");
     }
 }
 
@@ -371,31 +371,6 @@ TEST_F(SafeWriteTest, TheSuperuserHandsOnlyTheUsersOwnFilesToTheFoldersOwner)
         EXPECT_EQ(statOf(path(c.name)).st_uid, c.uid);
         EXPECT_EQ(statOf(path(c.name)).st_gid, c.gid);
     }
-}
-
-// A kept file (the history's store): only its owner may read it, whatever the umask; its
-// default place's folders are made likewise, a named place's missing folder is refused.
-TEST_F(SafeWriteTest, AKeptFileIsItsOwnersWhateverTheUmask)
-{
-    const mode_t previous = ::umask(0);
-    const Result<void> made = makeKeptFile(path("data/DNP Configure/history.sqlite"), NewFileOwner::FolderOwner,
-                                           MissingFolders::Made);
-    const Result<void> refused = makeKeptFile(path("missing/history.sqlite"), NewFileOwner::FolderOwner,
-                                              MissingFolders::Refused);
-    ::umask(previous);
-    ASSERT_TRUE(made.ok()) << made.error().message.toStdString();
-    EXPECT_EQ(statOf(path("data")).st_mode & 07777, 0700u);
-    EXPECT_EQ(statOf(path("data/DNP Configure")).st_mode & 07777, 0700u);
-    EXPECT_EQ(statOf(path("data/DNP Configure/history.sqlite")).st_mode & 07777, 0600u);
-    EXPECT_EQ(outcome(refused), path("missing/history.sqlite") + " cannot be made: its folder " + path("missing") +
-                                    " does not exist");
-    EXPECT_FALSE(QFile::exists(path("missing")));
-    // What is there is taken as it is; what is no file is refused.
-    write("kept.sqlite", "kept");
-    EXPECT_TRUE(makeKeptFile(path("kept.sqlite"), NewFileOwner::Writer, MissingFolders::Refused).ok());
-    EXPECT_EQ(bytesOf(path("kept.sqlite")), "kept");
-    EXPECT_EQ(outcome(makeKeptFile(path("data"), NewFileOwner::Writer, MissingFolders::Refused)),
-              path("data") + " is not a regular file");
 }
 
 // --- what a path names ---

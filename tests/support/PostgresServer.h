@@ -1,7 +1,6 @@
 #pragma once
 // A PostgreSQL server of the test's own: a cluster made with initdb in the test's folder,
-// listening on 127.0.0.1 on a free port (in TLS with the certificate and key given), its
-// user "dnp" signing in with a password that only PGPASSFILE holds, stopped when the test
+// listening on 127.0.0.1 on a free port, its user "dnp" signing in with a password that only PGPASSFILE holds, stopped when the test
 // is done; addUser adds another user with the rights the test grants. The server refuses
 // to run as the superuser: a test run as root runs it as the plain user 65534, to whom the
 // cluster's folder is given. Only a machine without the server's programs is a reason to
@@ -18,9 +17,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
-
-#include <optional>
-#include <utility>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -51,15 +47,9 @@ public:
         return initdb.isEmpty() ? QString() : QFileInfo(initdb).absolutePath();
     }
 
-    // The server's certificate and key (PEM files), for a server in TLS.
-    struct Tls {
-        QString certificate;
-        QString key;
-    };
-
     // Makes the cluster in `folder` and starts the server; "" when it runs, else why
     // not. PGPASSFILE names the password file from then on.
-    QString start(const QString& folder, const std::optional<Tls>& tls = std::nullopt)
+    QString start(const QString& folder)
     {
         bin_ = programFolder();
         if (bin_.isEmpty())
@@ -84,21 +74,10 @@ public:
             !why.isEmpty())
             return why;
         port_ = freePort();
-        QByteArray settings = QStringLiteral("listen_addresses = '127.0.0.1'\nport = %1\nunix_socket_directories = ''\n"
-                                             "fsync = off\nmax_connections = 150\n")
-                                  .arg(port_)
-                                  .toUtf8();
-        if (tls) {
-            // The server's own copies, only its user may read the key.
-            for (const auto& [from, to] : {std::pair{tls->certificate, QStringLiteral("server.crt")},
-                                           std::pair{tls->key, QStringLiteral("server.key")}}) {
-                const QByteArray copy = QFile::encodeName(QDir(data_).filePath(to));
-                if (!writeFile(QDir(data_).filePath(to), readFile(from)) || ::chmod(copy.constData(), 0600) != 0 ||
-                    (root && ::chown(copy.constData(), kServerUser, kServerGroup) != 0))
-                    return QStringLiteral("cannot give the server ") + to;
-            }
-            settings += "ssl = on\nssl_cert_file = 'server.crt'\nssl_key_file = 'server.key'\n";
-        }
+        const QByteArray settings = QStringLiteral("listen_addresses = '127.0.0.1'\nport = %1\nunix_socket_directories = ''\n"
+                                                   "fsync = off\nmax_connections = 150\n")
+                                        .arg(port_)
+                                        .toUtf8();
         QFile conf(QDir(data_).filePath(QStringLiteral("postgresql.conf")));
         if (!conf.open(QIODevice::Append) || conf.write(settings) != settings.size())
             return QStringLiteral("cannot write ") + conf.fileName();
@@ -142,13 +121,12 @@ public:
                            home);
     }
 
-    // A user `name` signing in with a password PGPASSFILE holds, given what `grants`
-    // grant to NAME; "" when done, else why not.
-    QString addUser(const QString& name, const QStringList& grants)
+    // Statements run as "dnp" in the database "postgres"; "" when all ran, else why not.
+    QString run(const QStringList& statements) const
     {
         QString why;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("server-users"));
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("server-own"));
             db.setHostName(QStringLiteral("127.0.0.1"));
             db.setPort(port_);
             db.setDatabaseName(QStringLiteral("postgres"));
@@ -156,16 +134,26 @@ public:
             QSqlQuery query(db);
             if (!db.open())
                 why = db.lastError().text();
-            for (const QString& grant : QStringList{QStringLiteral("CREATE ROLE NAME LOGIN PASSWORD '%1'").arg(kPassword)} + grants)
-                if (why.isEmpty() && !query.exec(QString(grant).replace(QStringLiteral("NAME"), name)))
+            for (const QString& statement : statements)
+                if (why.isEmpty() && !query.exec(statement))
                     why = query.lastError().text();
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("server-users"));
-        QFile pass(passFile_);
-        if (why.isEmpty() && !(pass.open(QIODevice::Append) &&
-                               pass.write(QStringLiteral("127.0.0.1:%1:*:%2:%3\n").arg(port_).arg(name, kPassword).toUtf8()) > 0))
-            why = QStringLiteral("cannot write ") + passFile_;
+        QSqlDatabase::removeDatabase(QStringLiteral("server-own"));
         return why;
+    }
+
+    // A user `name` signing in with a password PGPASSFILE holds, given what `grants`
+    // grant to NAME; "" when done, else why not.
+    QString addUser(const QString& name, const QStringList& grants)
+    {
+        QStringList statements = {QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(name, kPassword)};
+        for (const QString& grant : grants)
+            statements << QString(grant).replace(QStringLiteral("NAME"), name);
+        QFile pass(passFile_);
+        if (const QString why = run(statements); !why.isEmpty())
+            return why;
+        const QByteArray line = QStringLiteral("127.0.0.1:%1:*:%2:%3\n").arg(port_).arg(name, kPassword).toUtf8();
+        return pass.open(QIODevice::Append) && pass.write(line) == line.size() ? QString() : QStringLiteral("cannot write ") + passFile_;
     }
 
     int port() const { return port_; }
