@@ -26,7 +26,6 @@
 namespace dnp {
 namespace {
 
-constexpr int kDefaultPostgresPort = 5432;
 // Records read at a time when every record is walked (the chain, a store brought up to date).
 constexpr int kWalkBatch = 10'000;
 
