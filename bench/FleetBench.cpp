@@ -12,7 +12,7 @@
 
 #include "BenchSupport.h"
 #include "app/Fleet.h"
-#include "app/History.h"
+#include "history/HistoryStore.h"
 #include "files/ConfigFile.h"
 
 #include <QCoreApplication>

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <optional>
@@ -149,8 +150,8 @@ Result<void> Fleet::start()
             return read;
     if (const Result<void> readable = settings.readable(); !readable)
         return readable;
-    history_ = std::make_shared<History>(setup_.history ? historyPlace(*setup_.history, QDir::currentPath())
-                                                        : historyPlace(settings));
+    history_ = std::make_shared<HistoryWriter>(setup_.history ? historyPlace(*setup_.history, QDir::currentPath())
+                                                              : historyPlace(settings));
     // The results must have a place before the first panel is asked anything.
     if (!setup_.resultsPath.isEmpty())
         if (const Result<void> writable = checkWritable(setup_.resultsPath); !writable)
@@ -191,11 +192,18 @@ void Fleet::startJob(std::size_t index)
     runs_[index] = std::make_unique<Run>();
     Run& run = *runs_[index];
     run.clock.start();
-    run.workspace = std::make_unique<Workspace>(
-        run.prompts, WorkspaceSetup{setup_.iniPath, setup_.linkFactory, nullptr, setup_.timing, QStringLiteral("fleet"), history_});
+    const auto notRecorded = [self = QPointer<Fleet>(this), index](const QString& warning) {
+        if (!self)
+            return;
+        self->results_[index].historyWarning = warning;
+        emit self->jobNotRecorded(static_cast<int>(index));
+    };
+    run.workspace = std::make_unique<Workspace>(run.prompts, WorkspaceSetup{setup_.iniPath, setup_.linkFactory, nullptr,
+                                                                            setup_.timing, QStringLiteral("fleet"),
+                                                                            history_, notRecorded});
     Workspace& ws = *run.workspace;
-    connect(&ws, &Workspace::panelCommandEnded, this, [this, index, &ws](const PanelOutcome& outcome) {
-        jobEnded(index, {outcome.result, oneLine(outcome.message), outcome.seconds, ws.historyWarning()});
+    connect(&ws, &Workspace::panelCommandEnded, this, [this, index](const PanelOutcome& outcome) {
+        jobEnded(index, {outcome.result, oneLine(outcome.message), outcome.seconds});
     });
 
     const auto failNow = [&](const QString& message) {
@@ -237,6 +245,11 @@ void Fleet::jobEnded(std::size_t index, const JobResult& result)
     startWaiting();
     emit jobFinished(static_cast<int>(index));
     finishIfDone();
+}
+
+Result<void> Fleet::finishHistory()
+{
+    return history_ ? history_->finish() : Result<void>();
 }
 
 void Fleet::stop()

@@ -45,7 +45,7 @@ struct JobResult {
     PanelResult outcome = PanelResult::Cancelled;
     QString message = kNotStartedText;  // the job's outcome in one line
     double seconds = 0;                 // from its start to its end
-    QString historyWarning = {};        // why its record is not in the history; "" when it is
+    QString historyWarning = {};        // why its record is not in the history; "" when it is (or not told yet)
 };
 
 // The results as CSV (csvLine: a name a spreadsheet would run as a formula gets its
@@ -95,12 +95,18 @@ public:
     // Once finished: how writing the results to the setup's results file went (written
     // safely; nothing to write passes).
     const Result<void>& resultsWritten() const { return resultsWritten_; }
+    // At the end of the run: waits at most the store's time-out for the jobs' records not
+    // written yet and fails saying how many were not recorded.
+    Result<void> finishHistory();
 
 signals:
     // Job `index` (in file order) has ended; its result is in results().
     void jobFinished(int index);
     // Every job has ended (told from the event loop).
     void finished();
+    // Job `index`'s record could not be written: its result's historyWarning says why
+    // (told when the history answers, after the job's end).
+    void jobNotRecorded(int index);
 
 private:
     struct Run;
@@ -130,7 +136,7 @@ private:
     bool scheduling_ = false;
     bool finishTold_ = false;
     Result<void> resultsWritten_;
-    std::shared_ptr<History> history_;
+    std::shared_ptr<HistoryWriter> history_;
 };
 
 }  // namespace dnp

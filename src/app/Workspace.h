@@ -9,8 +9,8 @@
 // never reach up: the exchange moves words, the mapping turns words into a
 // configuration, and only the workspace applies it.
 
-#include "app/History.h"
 #include "app/PanelOutcome.h"
+#include "app/PanelRecord.h"
 #include "classes/ClassEditor.h"
 #include "comm/CommSettings.h"
 #include "comm/ConfigImage.h"
@@ -21,6 +21,7 @@
 #include "files/ConfigFile.h"
 #include "files/PointList.h"
 #include "files/ReportHeader.h"
+#include "history/HistoryWriter.h"
 #include "model/ConfigCompare.h"
 #include "model/ConfigState.h"
 #include "model/Result.h"
@@ -134,7 +135,10 @@ struct WorkspaceSetup {
     QString program = QStringLiteral("dnp-configure");
     // The history the commands are recorded in, shared by several workspaces (a fleet's
     // jobs); empty: the one the settings name, opened at the first command.
-    std::shared_ptr<History> history = {};
+    std::shared_ptr<HistoryWriter> history = {};
+    // Told the warning of each command whose record could not be written, also once the
+    // workspace is gone (a fleet's job ends before its record is answered).
+    std::function<void(const QString& warning)> notRecorded = {};
 };
 
 class Workspace : public QObject, public ClassEditorActions, public OrderWindowActions {
@@ -327,23 +331,30 @@ public:
     bool saveTraceWithDialog();
 
     // --- the history ----------------------------------------------------------------
-    // Every panel command is recorded when it ends, whatever its outcome. A record that
-    // cannot be written changes nothing of the outcome: historyWarning() says why, told
-    // after the outcome ("The transfer was not recorded in the history: REASON"). With
-    // [History] Required=1 a command whose record could not be written is refused before
-    // its first request.
+    // Every panel command is recorded when it ends, whatever its outcome: its record is
+    // handed to the history's writer before the outcome is told, and the transfer never
+    // waits for it. A record that cannot be written changes nothing of the outcome:
+    // historyWarning() says why, told when the writer answers ("The transfer was not
+    // recorded in the history: REASON"; nothing is told of a command that ended as the
+    // program closed), and historyRecorded() follows each answer. With [History]
+    // Required=1 a command whose record could not be written is refused before its first
+    // request.
     // dnpcfg --history: a store for this run ("off", a postgresql:// URL or an SQLite
     // file) instead of the one the settings name. One that does not parse fails as an
     // unreachable one does: at each record, and at once when the settings require it.
     void overrideHistory(const QString& store);
     // The store the commands are recorded in (the settings' unless overridden).
-    History& history();
+    HistoryWriter& history();
     // Why the last command was not recorded; "" when it was (or the history is off).
     const QString& historyWarning() const { return historyWarning_; }
+    // At the end of a run: waits at most the store's time-out for the records not
+    // written yet (their answers told) and fails saying how many were not recorded.
+    Result<void> finishHistory();
     // dnpcfg history and Panel > History: the records the filter takes, newest first;
-    // what each panel holds.
+    // what each panel holds; whether the chain of records is whole.
     Result<std::vector<HistoryRecord>> historyRecords(const HistoryFilter& filter) { return history().records(filter); }
     Result<std::vector<PanelHolding>> panelHoldings() { return history().panels(); }
+    Result<ChainCheck> historyChain() { return history().checkChain(); }
     // Panel > History's Export CSV: the records as dnpcfg history --format csv writes
     // them, to the file the user chooses.
     bool exportHistoryWithDialog(const std::vector<HistoryRecord>& records);
@@ -358,6 +369,9 @@ signals:
     void transferEnded(const dnp::TransferResult& result);
     // A panel command has ended (lastOutcome() holds the same value).
     void panelCommandEnded(const dnp::PanelOutcome& outcome);
+    // The history has answered for a command's record (historyWarning() says whether it
+    // was written).
+    void historyRecorded();
     // A file command of the window says what it wrote or read, for the status bar:
     // "Saved /home/eng/feeder12.dnp".
     void noted(const QString& text);
@@ -507,7 +521,7 @@ private:
     QString caption_ = kProgramCaption;
     ConfigContent saved_;  // what the file last opened or saved holds
     bool unsaved_ = false;  // replaced by what no file holds yet (a retrieve, an import), until saved
-    std::shared_ptr<History> history_;
+    std::shared_ptr<HistoryWriter> history_;
     QString historyWarning_;
 };
 

@@ -1,23 +1,24 @@
-// The workspace's history: each panel command recorded as it ends, the store a run
-// uses, and the records and panels the front ends list.
+// The workspace's history: each panel command handed to the history's writer as it ends,
+// the store a run uses, and the records and panels the front ends list.
 
 #include "app/Workspace.h"
 
 #include "files/SafeWrite.h"
 
 #include <QDir>
+#include <QPointer>
 
 namespace dnp {
 
 void Workspace::overrideHistory(const QString& store)
 {
-    history_ = std::make_shared<History>(historyPlace(store, QDir::currentPath()));
+    history_ = std::make_shared<HistoryWriter>(historyPlace(store, QDir::currentPath()));
 }
 
-History& Workspace::history()
+HistoryWriter& Workspace::history()
 {
     if (!history_)
-        history_ = setup_.history ? setup_.history : std::make_shared<History>(historyPlace(settings()));
+        history_ = setup_.history ? setup_.history : std::make_shared<HistoryWriter>(historyPlace(settings()));
     return *history_;
 }
 
@@ -37,11 +38,23 @@ void Workspace::recordInHistory(const PanelOutcome& outcome, bool told)
     historyWarning_.clear();
     if (!history().recording())
         return;
-    if (const Result<void> recorded = history().record(historyRecord(outcome, setup_.program)); !recorded) {
-        historyWarning_ = kNotRecordedText + recorded.error().message;
-        if (told)
-            prompts_.error(historyWarning_);
-    }
+    history().record(historyRecord(outcome, setup_.program),
+                     [self = QPointer<Workspace>(this), told, notRecorded = setup_.notRecorded](const Result<void>& recorded) {
+                         const QString warning = recorded ? QString() : kNotRecordedText + recorded.error().message;
+                         if (!warning.isEmpty() && notRecorded)
+                             notRecorded(warning);
+                         if (!self)
+                             return;
+                         self->historyWarning_ = warning;
+                         if (!warning.isEmpty() && told)
+                             self->prompts_.error(warning);
+                         emit self->historyRecorded();
+                     });
+}
+
+Result<void> Workspace::finishHistory()
+{
+    return history_ ? history_->finish() : Result<void>();
 }
 
 namespace {

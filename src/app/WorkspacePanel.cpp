@@ -527,14 +527,15 @@ void Workspace::endCommand(PanelOutcome outcome)
     outcome.ended = clock();
     outcome.seconds = command.clock.elapsed() / 1000.0;
     lastOutcome_ = std::move(outcome);
+    // The record is on its way before anything is shown (a box may stay open for long).
+    if (!command.unrecordable)
+        recordInHistory(*lastOutcome_, !command.closing);
     emit changed();
     // A question about a command that has ended is moot; a closing program is told nothing.
     if (command.closing)
         prompts_.withdrawQuestion();
     else
         tell(*lastOutcome_);
-    if (!command.unrecordable)
-        recordInHistory(*lastOutcome_, !command.closing);
     emit panelCommandEnded(*lastOutcome_);
 }
 

@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/Program.h"
 #include "cli/StopSignals.h"
+#include "model/TerminalText.h"
 
 #include <QEventLoop>
 
@@ -23,11 +24,16 @@ public:
     {
         clearCount();
         const auto i = static_cast<std::size_t>(index);
-        io_.err << finishedJobLine(fleet_.finishedCount(), static_cast<int>(fleet_.jobs().size()), fleet_.jobs()[i],
-                                   fleet_.results()[i])
+        io_.err << terminalText(finishedJobLine(fleet_.finishedCount(), static_cast<int>(fleet_.jobs().size()),
+                                                fleet_.jobs()[i], fleet_.results()[i]))
                 << "\n";
-        if (const QString& warning = fleet_.results()[i].historyWarning; !warning.isEmpty())
-            printError(io_, warning);
+        showCount();
+    }
+    // Told when the history answers, after the job's line.
+    void jobNotRecorded(int index)
+    {
+        clearCount();
+        printError(io_, fleet_.results()[static_cast<std::size_t>(index)].historyWarning);
         showCount();
     }
     void showCount()
@@ -90,6 +96,7 @@ int runFleet(const QStringList& argv, Io io)
     FleetProgress progress(io, fleet);
     QEventLoop loop;
     QObject::connect(&fleet, &Fleet::jobFinished, &loop, [&progress](int index) { progress.jobFinished(index); });
+    QObject::connect(&fleet, &Fleet::jobNotRecorded, &loop, [&progress](int index) { progress.jobNotRecorded(index); });
     QObject::connect(&fleet, &Fleet::finished, &loop, &QEventLoop::quit);
     const StopSignals stopSignals([&fleet](int) { fleet.stop(); });
     if (const Result<void> started = fleet.start(); !started) {
@@ -98,7 +105,10 @@ int runFleet(const QStringList& argv, Io io)
     }
     progress.showCount();
     loop.exec();
+    const Result<void> recorded = fleet.finishHistory();
     progress.clearCount();
+    if (!recorded)
+        printError(io, recorded.error().message);
     io.err.flush();
 
     if (output.isEmpty())

@@ -1,15 +1,19 @@
-// dnpcfg history: the recorded panel commands, newest first, as a table or as CSV, and
-// with --panels what each panel holds by the history (a drift check: exit 1 when a
-// panel's last read differs from what was last sent to it). Both through the workspace.
+// dnpcfg history: the recorded panel commands, newest first, as a table (local time) or as
+// CSV (UTC); with --panels what each panel holds by the history (a drift check: exit 1 when
+// a panel differs from what was last sent to it or may hold part of a send); with --check
+// whether the chain of records is whole (exit 1 when not). All through the workspace;
+// every text a table shows has its control characters shown escaped.
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Program.h"
+#include "model/TerminalText.h"
 
 namespace dnp::cli {
 namespace {
 
-const QStringList kFilterOptions = {"--device", "--address", "--action", "--outcome", "--since", "--limit", "--format"};
+const QStringList kFilterOptions = {"--device", "--address", "--action", "--outcome", "--since", "--limit"};
+const QStringList kRecordFlags = {"--trace"};
 
 // The filter the options give; a problem for a value that is none of the allowed ones.
 Result<HistoryFilter> historyFilter(const ParsedArgs& args)
@@ -46,46 +50,64 @@ Result<HistoryFilter> historyFilter(const ParsedArgs& args)
     return filter;
 }
 
-// The records as aligned columns, the message last; with `trace` each record's line
-// trace under it.
-void printTable(const std::vector<HistoryRecord>& records, bool trace, Io io)
+// Rows as aligned columns, the last one as it is; under each row the lines `below` gives.
+void printTable(const QStringList& headings, const std::vector<QStringList>& rows,
+                const std::function<QStringList(std::size_t)>& below, Io io)
 {
-    const QStringList headings = {"time", "user", "host", "program", "device", "address", "action", "outcome", "seconds",
-                                  "message"};
-    const auto cells = [](const HistoryRecord& r) {
-        return QStringList{r.time,   r.user,    r.host,    r.program,
-                           r.device, r.address, r.action,  r.outcome,
-                           secondsText(r.seconds), r.message};
-    };
     std::vector<qsizetype> widths;
     for (const QString& heading : headings)
         widths.push_back(heading.size());
-    for (const HistoryRecord& record : records) {
-        const QStringList row = cells(record);
-        for (qsizetype c = 0; c < row.size(); ++c)
-            widths[static_cast<std::size_t>(c)] = std::max(widths[static_cast<std::size_t>(c)], row[c].size());
+    std::vector<QStringList> shown;
+    for (const QStringList& row : rows) {
+        QStringList cells;
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            cells << terminalText(row[c]);
+            widths[static_cast<std::size_t>(c)] = std::max(widths[static_cast<std::size_t>(c)], cells.back().size());
+        }
+        shown.push_back(cells);
     }
-    const auto printRow = [&](const QStringList& row) {
+    const auto printRow = [&](const QStringList& cells) {
         QString line;
-        for (qsizetype c = 0; c + 1 < row.size(); ++c)
-            line += row[c].leftJustified(widths[static_cast<std::size_t>(c)]) + QStringLiteral("  ");
-        io.out << line << row.back() << "\n";
+        for (qsizetype c = 0; c + 1 < cells.size(); ++c)
+            line += cells[c].leftJustified(widths[static_cast<std::size_t>(c)]) + QStringLiteral("  ");
+        io.out << line << cells.back() << "\n";
     };
     printRow(headings);
-    for (const HistoryRecord& record : records) {
-        printRow(cells(record));
-        if (trace)
-            for (const QString& line : record.trace.split(QLatin1Char('\n')))
-                io.out << "    " << line << "\n";
+    for (std::size_t r = 0; r < shown.size(); ++r) {
+        printRow(shown[r]);
+        for (const QString& line : below(r))
+            io.out << "    " << terminalText(line) << "\n";
     }
+}
+
+// The records, the message last; with `trace` each record's line trace under it.
+void printRecords(const std::vector<HistoryRecord>& records, bool trace, Io io)
+{
+    std::vector<QStringList> rows;
+    for (const HistoryRecord& r : records)
+        rows.push_back({localTimeText(r.time), r.user, r.host, r.program, r.device,
+                        r.address, r.action, r.outcome, r.readBack, QString::number(r.seconds, 'f', 1), r.message});
+    printTable({"time", "user", "host", "program", "device", "address", "action", "outcome", "read_back", "seconds",
+                "message"},
+               rows,
+               [&](std::size_t r) { return trace ? records[r].trace.split(QLatin1Char('\n')) : QStringList{}; }, io);
+}
+
+void printPanels(const std::vector<PanelHolding>& holdings, Io io)
+{
+    std::vector<QStringList> rows;
+    for (const PanelHolding& h : holdings)
+        rows.push_back({h.device, h.address, localTimeText(h.lastSent), localTimeText(h.lastRead), h.state, h.config});
+    printTable({"device", "address", "last_sent", "last_read", "state", "config"}, rows,
+               [](std::size_t) { return QStringList{}; }, io);
 }
 
 }  // namespace
 
 int runHistory(const QStringList& argv, Io io)
 {
-    const Result<ParsedArgs> args =
-        commandArgs(argv, 0, kFilterOptions + QStringList{"--ini", "--history"}, {"--panels", "--trace"});
+    const Result<ParsedArgs> args = commandArgs(argv, 0, kFilterOptions + QStringList{"--format", "--ini", "--history"},
+                                                kRecordFlags + QStringList{"--panels", "--check"});
     if (!args)
         return usageError(io, "history", args.error().message);
     const QString format = args->value("--format", QStringLiteral("table"));
@@ -94,10 +116,21 @@ int runHistory(const QStringList& argv, Io io)
     const Result<HistoryFilter> filter = historyFilter(*args);
     if (!filter)
         return usageError(io, "history", filter.error().message);
-    if (args->has("--panels"))
-        for (const QString& option : kFilterOptions + QStringList{"--trace"})
-            if (args->has(option))
-                return usageError(io, "history", QStringLiteral("--panels lists every panel: it takes no %1").arg(option));
+    // What takes the whole history, and what it takes no part of.
+    struct Whole {
+        const char* option;
+        const char* what;
+        QStringList refused;
+    };
+    const Whole wholes[] = {
+        {"--panels", "--panels lists every panel", kFilterOptions + kRecordFlags + QStringList{"--check"}},
+        {"--check", "--check walks every record", kFilterOptions + kRecordFlags + QStringList{"--format"}},
+    };
+    for (const Whole& whole : wholes)
+        for (const QString& option : whole.refused)
+            if (args->has(QLatin1String(whole.option)) && args->has(option))
+                return usageError(io, "history",
+                                  QStringLiteral("%1: it takes no %2").arg(QLatin1String(whole.what), option));
 
     Program program(io, args->value("--ini"));
     Workspace& ws = program.workspace;
@@ -107,14 +140,22 @@ int runHistory(const QStringList& argv, Io io)
     if (args->has("--history"))
         ws.overrideHistory(args->value("--history"));
 
+    if (args->has("--check")) {
+        const Result<ChainCheck> chain = ws.historyChain();
+        if (!chain)
+            return program.fail(chain.error().message);
+        io.out << terminalText(chainCheckText(*chain)) << "\n";
+        return chain->broken.isEmpty() ? kExitOk : kExitFailure;
+    }
     if (args->has("--panels")) {
         const Result<std::vector<PanelHolding>> holdings = ws.panelHoldings();
         if (!holdings)
             return program.fail(holdings.error().message);
-        io.out << QString::fromUtf8(panelsCsv(*holdings));
-        const bool drifted = std::any_of(holdings->begin(), holdings->end(),
-                                         [](const PanelHolding& h) { return h.state == kHoldingDiffers; });
-        return drifted ? kExitFailure : kExitOk;
+        if (format == QLatin1String("csv"))
+            io.out << QString::fromUtf8(panelsCsv(*holdings));
+        else
+            printPanels(*holdings, io);
+        return std::any_of(holdings->begin(), holdings->end(), holdingDrifted) ? kExitFailure : kExitOk;
     }
     const Result<std::vector<HistoryRecord>> records = ws.historyRecords(*filter);
     if (!records)
@@ -122,7 +163,7 @@ int runHistory(const QStringList& argv, Io io)
     if (format == QLatin1String("csv"))
         io.out << QString::fromUtf8(historyCsv(*records, args->has("--trace")));
     else
-        printTable(*records, args->has("--trace"), io);
+        printRecords(*records, args->has("--trace"), io);
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 
 #include "cli/StopSignals.h"
 #include "comm/LineTrace.h"
+#include "model/TerminalText.h"
 #include "model/Version.h"
 
 #include <QEventLoop>
@@ -43,11 +44,12 @@ const Command kCommands[] = {
     {"fleet", "fleet JOBS.csv [--parallel N] [-o RESULTS.csv] [--ini PATH] [--history URL|PATH|off]",
      "send, verify or retrieve many panels at once, as a jobs file lists them", runFleet},
     {"history",
-     "history [--panels] [--device D] [--address A] [--action send|retrieve|verify|test] "
+     "history [--panels] [--check] [--device D] [--address A] [--action send|retrieve|verify|test] "
      "[--outcome ok|failed|cancelled|differs|incomplete] [--since YYYY-MM-DD] [--limit N] [--format table|csv] [--trace] "
      "[--ini PATH] [--history URL|PATH|off]",
      "list the recorded panel commands, newest first; --panels: what each panel holds (exit 1 when any differs from "
-     "what was sent to it)",
+     "what was sent to it or may hold part of a send); --check: whether any record was changed, removed or inserted "
+     "out of turn (exit 1 when so)",
      runHistory},
 };
 
@@ -69,7 +71,7 @@ QString usageOf(const QString& command)
 void printError(Io io, const QString& text)
 {
     for (const QString& line : text.split(QLatin1Char('\n')))
-        io.err << "dnpcfg: " << line << "\n";
+        io.err << "dnpcfg: " << terminalText(line) << "\n";
     io.err.flush();
 }
 

@@ -14,6 +14,15 @@ struct Program {
         : io(io), prompts(io), workspace(prompts, {.iniPath = iniPath, .program = QStringLiteral("dnpcfg")})
     {
     }
+    // The command's records written before it ends (at most the store's time-out), what
+    // was not recorded told.
+    ~Program()
+    {
+        if (const Result<void> recorded = workspace.finishHistory(); !recorded)
+            printError(io, recorded.error().message);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
 
     // A failure on standard error, "dnpcfg: <message>"; the exit status 1.
     int fail(const QString& message);

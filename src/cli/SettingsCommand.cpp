@@ -5,7 +5,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Program.h"
-#include "app/History.h"
+#include "app/PanelRecord.h"
 #include "comm/SerialPort.h"
 
 namespace dnp::cli {

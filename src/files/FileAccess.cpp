@@ -1,5 +1,6 @@
 #include "files/FileAccess.h"
 
+#include <QDir>
 #include <QStringDecoder>
 #include <algorithm>
 #include <memory>
@@ -144,6 +145,17 @@ Result<QByteArray> readFrom(const QString& path, Input& input, qint64 maxBytes, 
 QString systemReason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+std::optional<QString> userFolder(const char* variable, const QString& underHome)
+{
+    const QString named = decodeFileName(qgetenv(variable));
+    if (QDir::isAbsolutePath(named))
+        return QDir::cleanPath(named);
+    const QString home = decodeFileName(qgetenv("HOME"));
+    if (!QDir::isAbsolutePath(home))
+        return std::nullopt;
+    return QDir::cleanPath(home + QLatin1Char('/') + underHome);
 }
 
 QString notRegularFileMessage(const QString& path)

@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <optional>
 
 namespace dnp {
 
@@ -40,6 +41,12 @@ bool isRegularFileOrAbsent(const QString& path);
 QByteArrayView withoutByteOrderMark(QByteArrayView bytes);
 // The text of a UTF-8 file (a CSV file), its byte-order mark passed over.
 QString utf8FileText(QByteArrayView bytes);
+
+// The user's folder for one kind of files, as the XDG base directory rules name it: the
+// folder `variable` holds when that is an absolute path (a relative one is ignored), else
+// `underHome` in HOME; nothing when neither gives an absolute path (no HOME, or a
+// relative one), so that nothing lands relative to the working folder or in "/".
+std::optional<QString> userFolder(const char* variable, const QString& underHome);
 
 // The system's text for an errno value ("Permission denied").
 QString systemReason(int error);

@@ -11,6 +11,7 @@
 #include <climits>
 #include <fcntl.h>
 #include <optional>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +58,8 @@ constexpr mode_t kNewFileBits = 0666;
 constexpr mode_t kPermissionBits = 07777;
 constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 constexpr mode_t kSetIdBits = S_ISUID | S_ISGID;
+constexpr mode_t kOwnerOnlyFolderBits = 0700;
+constexpr mode_t kOwnerOnlyFileBits = 0600;
 
 Error cannotWrite(const QString& path, int error)
 {
@@ -75,13 +78,6 @@ bool isSharedFolder(const struct stat& folder)
     return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
 }
 
-// The file a name leads to once its symbolic links are followed, and what lies there
-// (nothing when no file does yet).
-struct Followed {
-    QByteArray name;
-    std::optional<struct stat> file;
-};
-
 QByteArray folderOf(const QByteArray& name)
 {
     const qsizetype slash = name.lastIndexOf('/');
@@ -89,6 +85,36 @@ QByteArray folderOf(const QByteArray& name)
         return QByteArrayLiteral(".");
     return slash == 0 ? QByteArrayLiteral("/") : name.left(slash);
 }
+
+// A user by their login name, else by number.
+QString userName(uid_t user)
+{
+    if (const passwd* entry = ::getpwuid(user))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return QString::number(user);
+}
+
+// In a shared folder, what another user left (a link or a file that is neither the
+// user's own nor the folder owner's) is theirs to choose: it is refused, naming them.
+Result<void> refuseOthersInSharedFolder(const QByteArray& name, const struct stat& entry)
+{
+    struct stat folder {};
+    if (::stat(folderOf(name).constData(), &folder) != 0 || !isSharedFolder(folder) || entry.st_uid == ::geteuid() ||
+        entry.st_uid == folder.st_uid)
+        return {};
+    const QString message = S_ISLNK(entry.st_mode)
+                                ? QStringLiteral("%1 is a link owned by another user (%2) in a shared folder; it was "
+                                                 "not followed.")
+                                : QStringLiteral("%1 belongs to another user (%2) in a shared folder; it was left as it is.");
+    return failure(message.arg(decodeFileName(name), userName(entry.st_uid)));
+}
+
+// The file a name leads to once its symbolic links are followed, and what lies there
+// (nothing when no file does yet).
+struct Followed {
+    QByteArray name;
+    std::optional<struct stat> file;
+};
 
 Result<Followed> followLinks(const QString& path)
 {
@@ -105,11 +131,8 @@ Result<Followed> followLinks(const QString& path)
         // A link another user put in a shared folder leads where they chose: it is
         // followed only when it is the user's own or the folder owner's, as the system
         // follows links.
-        struct stat folder {};
-        if (::stat(folderOf(name).constData(), &folder) == 0 && isSharedFolder(folder) && st.st_uid != ::geteuid() &&
-            st.st_uid != folder.st_uid)
-            return failure(QStringLiteral("%1 is a link owned by another user in a shared folder; it was not followed.")
-                               .arg(decodeFileName(name)));
+        if (const Result<void> own = refuseOthersInSharedFolder(name, st); !own)
+            return own.error();
         char target[PATH_MAX];
         const ssize_t n = ::readlink(name.constData(), target, sizeof target);
         if (n < 0)
@@ -173,6 +196,8 @@ Result<Target> inspectTarget(const QString& path)
     if (const std::optional<struct stat>& file = target.replaced) {
         if (!S_ISREG(file->st_mode))
             return failure(notRegularFileMessage(path));
+        if (const Result<void> own = refuseOthersInSharedFolder(target.name, *file); !own)
+            return own.error();
         if ((file->st_mode & kAnyWriteBit) == 0)
             return readOnly(path);
         if (::faccessat(AT_FDCWD, target.name.constData(), W_OK, AT_EACCESS) != 0) {
@@ -240,18 +265,24 @@ Result<void> fillTemporary(int fd, const Target& target, const QString& path, co
 // The folder `step` below the open folder `at`, made when missing and then given away as
 // `owner` says; each is taken from the folder above it, so that the folder given away
 // is the one made, whatever is renamed meanwhile. -1 with errno when it fails.
-int openOrMakeFolder(int at, const char* step, NewFileOwner owner)
+int openOrMakeFolder(int at, const char* step, NewFileOwner owner, NewFolderBits bits)
 {
     const int found = ::openat(at, step, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (found >= 0 || errno != ENOENT)
         return found;
-    if (::mkdirat(at, step, 0777) != 0 && errno != EEXIST)
-        return -1;
+    const bool ownerOnly = bits == NewFolderBits::OwnerOnly;
+    if (::mkdirat(at, step, ownerOnly ? kOwnerOnlyFolderBits : 0777) != 0) {
+        if (errno != EEXIST)
+            return -1;
+        return ::openat(at, step, O_RDONLY | O_DIRECTORY | O_CLOEXEC);  // made meanwhile by another
+    }
     const int made = ::openat(at, step, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat above {};
     if (made < 0 || ::fstat(at, &above) != 0)
         return made;
-    if (const auto given = newOwner(above, owner); given && ::fchown(made, given->first, given->second) != 0) {
+    const auto given = newOwner(above, owner);
+    if ((ownerOnly && ::fchmod(made, kOwnerOnlyFolderBits) != 0) ||
+        (given && ::fchown(made, given->first, given->second) != 0)) {
         const int error = errno;
         ::close(made);
         errno = error;
@@ -320,7 +351,7 @@ Result<FileIdentity> fileIdentity(const QString& path)
                         followed->name.mid(followed->name.lastIndexOf('/') + 1)};
 }
 
-Result<void> makeFolders(const QString& folder, NewFileOwner owner)
+Result<void> makeFolders(const QString& folder, NewFileOwner owner, NewFolderBits bits)
 {
     const QByteArray name = encodeFileName(folder);
     int at = ::open(name.startsWith('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -329,7 +360,7 @@ Result<void> makeFolders(const QString& folder, NewFileOwner owner)
     for (const QByteArray& step : name.split('/')) {
         if (step.isEmpty() || step == ".")
             continue;
-        const int next = openOrMakeFolder(at, step.constData(), owner);
+        const int next = openOrMakeFolder(at, step.constData(), owner, bits);
         const int error = errno;
         ::close(at);
         if (next < 0)
@@ -337,6 +368,45 @@ Result<void> makeFolders(const QString& folder, NewFileOwner owner)
         at = next;
     }
     ::close(at);
+    return {};
+}
+
+Result<void> makeKeptFile(const QString& path, NewFileOwner owner, MissingFolders folders)
+{
+    const QByteArray folder = folderOf(encodeFileName(path));
+    if (folders == MissingFolders::Made) {
+        if (const Result<void> made = makeFolders(decodeFileName(folder), owner, NewFolderBits::OwnerOnly); !made)
+            return made;
+    }
+    const auto cannotMake = [&path](const QString& why) {
+        return failure(QStringLiteral("%1 cannot be made: %2").arg(path, why));
+    };
+    struct stat folderStat {};
+    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
+        return cannotMake(QStringLiteral("its folder %1 does not exist").arg(decodeFileName(folder)));
+    const Result<Followed> followed = followLinks(path);
+    if (!followed)
+        return followed.error();
+    if (const std::optional<struct stat>& file = followed->file) {
+        if (!S_ISREG(file->st_mode))
+            return failure(notRegularFileMessage(path));
+        return refuseOthersInSharedFolder(followed->name, *file);
+    }
+    const int fd = ::open(followed->name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          kOwnerOnlyFileBits);
+    if (fd < 0 && errno == EEXIST)  // made meanwhile by another program: taken as it is found
+        return makeKeptFile(path, owner, MissingFolders::Refused);
+    if (fd < 0)
+        return cannotMake(systemReason(errno));
+    struct stat above {};
+    const auto given = ::stat(folderOf(followed->name).constData(), &above) == 0 ? newOwner(above, owner) : std::nullopt;
+    const bool made = ::fchmod(fd, kOwnerOnlyFileBits) == 0 && (!given || ::fchown(fd, given->first, given->second) == 0);
+    const int error = errno;
+    ::close(fd);
+    if (!made) {
+        ::unlink(followed->name.constData());
+        return cannotMake(systemReason(error));
+    }
     return {};
 }
 
@@ -416,12 +486,29 @@ Result<FileIdentity> fileIdentity(const QString& path)
                         (canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical).toUtf8()};
 }
 
-Result<void> makeFolders(const QString& folder, NewFileOwner)
+Result<void> makeFolders(const QString& folder, NewFileOwner, NewFolderBits)
 {
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(folder.toStdU16String()), error);
     if (error)
         return failure(QStringLiteral("Cannot create the folder %1: %2").arg(folder, QString::fromLocal8Bit(error.message())));
+    return {};
+}
+
+Result<void> makeKeptFile(const QString& path, NewFileOwner owner, MissingFolders folders)
+{
+    const QFileInfo info(path);
+    if (folders == MissingFolders::Made) {
+        if (const Result<void> made = makeFolders(info.absolutePath(), owner); !made)
+            return made;
+    } else if (!info.absoluteDir().exists()) {
+        return failure(QStringLiteral("%1 cannot be made: its folder %2 does not exist").arg(path, info.absolutePath()));
+    }
+    if (info.exists())
+        return info.isFile() ? Result<void>() : failure(notRegularFileMessage(path));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return failure(QStringLiteral("%1 cannot be made: %2").arg(path, file.errorString()));
     return {};
 }
 

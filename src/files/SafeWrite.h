@@ -10,10 +10,11 @@
 //     failure of the system: "Cannot write <path>: <reason>" (the system's reason, e.g.
 //     "Too many levels of symbolic links");
 //   - a folder, a FIFO or a device: "<path> is not a regular file";
-//   - a link in a shared folder (one anyone may write, with the sticky bit, as /tmp)
-//     that belongs neither to the user nor to the folder's owner, whose target another
-//     user chose: "<link> is a link owned by another user in a shared folder; it was not
-//     followed." (the rule the system keeps for the links it follows itself);
+//   - in a shared folder (one anyone may write, with the sticky bit, as /tmp), a link or
+//     a file that belongs neither to the user nor to the folder's owner, which another
+//     user chose: "<link> is a link owned by another user (<name>) in a shared folder; it
+//     was not followed." (the rule the system keeps for the links it follows itself),
+//     "<path> belongs to another user (<name>) in a shared folder; it was left as it is.";
 //   - a file without any write bit (also for the superuser), or one the system says the
 //     user may not write: "<path> is read-only", or, when it belongs to another user who
 //     may write it, "<path> belongs to another user; it was not replaced.";
@@ -38,18 +39,36 @@ namespace dnp {
 
 // Who a file or folder made anew belongs to.
 enum class NewFileOwner {
-    Writer,       // the user who writes it
+    Writer,       // the user who writes it: every ordinary output
     // When the superuser writes: the owner and group of the folder it is made in, so
-    // that settings made with sudo in another user's home stay that user's.
+    // that the user's own files (the settings, the history) made with sudo in another
+    // user's home stay that user's.
     FolderOwner,
 };
+// Who may read a folder made anew: as the umask leaves it, or its owner alone (0700,
+// whatever the umask: the history's folders).
+enum class NewFolderBits { Umask, OwnerOnly };
 
 // Writes the bytes to `path` as described above.
 Result<void> writeFileSafely(const QString& path, const QByteArray& bytes, NewFileOwner owner = NewFileOwner::Writer);
 
-// A folder and the folders above it, made where missing (0777 less the umask), each new
-// one owned as `owner` says. Fails with "Cannot create the folder <folder>: <reason>".
-Result<void> makeFolders(const QString& folder, NewFileOwner owner);
+// A folder and the folders above it, made where missing (with `bits`), each new one
+// owned as `owner` says. Fails with "Cannot create the folder <folder>: <reason>".
+Result<void> makeFolders(const QString& folder, NewFileOwner owner, NewFolderBits bits = NewFolderBits::Umask);
+
+// Whether a kept file's missing folders are made (the default place of the user's own
+// file) or refused (a place the user named: a typo or a share not mounted is told).
+enum class MissingFolders { Made, Refused };
+
+// A file the program keeps and changes in place (the history's store), ready to be
+// opened: made when missing, empty, with only its owner's rights (0600 whatever the
+// umask) and owned as `owner` says; its missing folders made as `folders` says (0700,
+// owned the same way). An existing file is taken as it is. Refused, naming the path: a
+// folder whose folder is missing ("<path> cannot be made: its folder <folder> does not
+// exist"), a folder, FIFO or device ("<path> is not a regular file"), another user's link
+// or file in a shared folder (as writeFileSafely refuses them), a file that cannot be
+// made ("<path> cannot be made: <reason>").
+Result<void> makeKeptFile(const QString& path, NewFileOwner owner, MissingFolders folders);
 
 // Every refusal writeFileSafely would give for `path`, without writing anything: an
 // output checked before a long operation (a retrieve) whose result it will hold. A

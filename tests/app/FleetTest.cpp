@@ -3,7 +3,7 @@
 // at most N at once, a verify that counts the words, and a stop that cancels what runs.
 
 #include "app/Fleet.h"
-#include "app/History.h"
+#include "history/HistoryStore.h"
 
 #include "comm/ConfigImage.h"
 #include "files/ConfigFile.h"
@@ -293,7 +293,7 @@ TEST_F(FleetRun, AStopCancelsTheRunningJobsAndStartsNoMore)
 }
 
 // Every job is recorded in the one history the settings name, none lost; a history that
-// cannot take a record leaves each job's outcome as it is and says why with it.
+// cannot take a record leaves each job's outcome as it is and says why once it answers.
 TEST_F(FleetRun, EveryJobIsRecordedInOneHistory)
 {
     constexpr int kPanels = 64;
@@ -304,6 +304,7 @@ TEST_F(FleetRun, EveryJobIsRecordedInOneHistory)
         lines += QStringLiteral("p%1,/dev/p%1,,send+verify,a.dnp\n").arg(i);
     run(lines, kPanels);
     EXPECT_TRUE(fleet->allSucceeded());
+    EXPECT_TRUE(fleet->finishHistory());
     EXPECT_EQ(result(0).historyWarning, "");
     const Result<std::vector<HistoryRecord>> records = History(historyPlace(path("history.sqlite"), {})).records({});
     ASSERT_TRUE(records) << records.error().message.toStdString();
@@ -322,6 +323,7 @@ TEST_F(FleetRun, EveryJobIsRecordedInOneHistory)
     write("history.sqlite", QByteArray(4096, 'x'));
     run("p1,/dev/p1,,verify,a.dnp\n", 1);
     EXPECT_EQ(result(0).outcome, PanelResult::Ok);
+    EXPECT_TRUE(fleet->finishHistory());
     EXPECT_EQ(result(0).historyWarning,
               "The transfer was not recorded in the history: " + path("history.sqlite") + ": file is not a database");
 }

@@ -1,13 +1,16 @@
-// Every panel command of the workspace recorded as it ends; a record that cannot be
-// written told after the outcome, which stands; [History] Required=1 refusing a command
-// before its first request; a history that is off.
+// Every panel command of the workspace recorded as it ends, never waited for; a record
+// that cannot be written told after the outcome, which stands (not at all as the program
+// closes); [History] Required=1 refusing a command before its first request; a history
+// that is off; Export History's file.
 
 #include "app/Workspace.h"
 
+#include "support/PostgresServer.h"
 #include "support/SentImages.h"
 #include "support/WorkspaceRig.h"
 
 #include <QDir>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -25,8 +28,9 @@ protected:
     }
     QString store() const { return path("history.sqlite"); }
     void corruptStore() const { writeFileBytes(store(), QByteArray(4096, 'x')); }
-    std::vector<HistoryRecord> recorded() const
+    std::vector<HistoryRecord> recorded()
     {
+        EXPECT_TRUE(ws.finishHistory());
         const Result<std::vector<HistoryRecord>> records = History(historyPlace(store(), {})).records({});
         EXPECT_TRUE(records) << records.error().message.toStdString();
         return records ? *records : std::vector<HistoryRecord>{};
@@ -75,6 +79,7 @@ TEST_F(WorkspaceHistory, EveryPanelCommandIsRecordedAsItEnds)
         EXPECT_EQ(r.imageSha256, expected[i].image);
         EXPECT_EQ(r.panelSha256, expected[i].panel);
         EXPECT_EQ(r.message, expected[i].message);
+        EXPECT_EQ(r.readBack, r.action == "send" ? "yes" : "");
         EXPECT_TRUE(r.trace.startsWith(QStringLiteral("Line trace of the %1 on /dev/ttyS0 at 9600 baud:\n").arg(r.action)));
     }
     EXPECT_EQ(ws.historyWarning(), "");
@@ -88,6 +93,7 @@ TEST_F(WorkspaceHistory, AnUnrecordedCommandKeepsItsOutcomeAndTellsWhyAfterIt)
     corruptStore();
     ASSERT_TRUE(run([&] { ws.testPanel(); }));
     EXPECT_TRUE(ws.lastOutcome()->ok());
+    EXPECT_TRUE(ws.finishHistory());
     EXPECT_EQ(ws.historyWarning(), notRecorded());
     ASSERT_EQ(prompts.shown.size(), 2);
     EXPECT_EQ(prompts.shown[0].kind, Shown::Information);
@@ -128,7 +134,76 @@ TEST_F(WorkspaceHistory, RequiredRefusesACommandTheHistoryCannotRecordBeforeItsF
     // A store that takes the record: the command runs.
     ws.overrideHistory(path("good.sqlite"));
     EXPECT_TRUE(run([&] { ws.testPanel(); }));
+    EXPECT_TRUE(ws.finishHistory());
     EXPECT_EQ(History(historyPlace(path("good.sqlite"), {})).records({})->size(), 1u);
+}
+
+// A command that ends as the program closes tells nothing, its warning kept.
+TEST_F(WorkspaceHistory, ACommandEndingAsTheProgramClosesShowsNoWarning)
+{
+    historySettings("Database=history.sqlite\n");
+    corruptStore();
+    ws.testPanel();
+    ASSERT_TRUE(ws.transferRunning());
+    prompts.whileConfirming = [&] {
+        while (ws.transferRunning())
+            QCoreApplication::processEvents();
+    };
+    EXPECT_TRUE(ws.mayExit());
+    EXPECT_TRUE(ws.finishHistory());
+    EXPECT_EQ(ws.historyWarning(), notRecorded());
+    EXPECT_EQ(prompts.texts(), (QStringList{kExitDuringTransferText, {}}));
+}
+
+// A store that accepts and never answers (a server that hangs): the command ends and
+// tells its outcome while its record waits; the end of the run says it was not recorded;
+// once the server lets go, the answer says why.
+TEST_F(WorkspaceHistory, AStoreThatNeverAnswersCostsTheCommandNothing)
+{
+    auto silent = std::make_unique<QTcpServer>();
+    ASSERT_TRUE(silent->listen(QHostAddress::LocalHost));
+    const QString url = QStringLiteral("postgresql://dnp@127.0.0.1:%1/history").arg(silent->serverPort());
+    historySettings("Database=" + url.toUtf8() + "\n");
+    int answers = 0;
+    QObject::connect(&ws, &Workspace::historyRecorded, [&] { ++answers; });
+    ASSERT_TRUE(run([&] { ws.testPanel(); }));
+    EXPECT_EQ(prompts.texts(), QStringList{kPanelAnsweredText});
+    EXPECT_EQ(answers, 0);
+    EXPECT_EQ(ws.history().finish(std::chrono::milliseconds(0)).error().message,
+              "1 transfer was not recorded in the history: " + url + " did not answer within 0 s.");
+    silent.reset();  // its connections closed
+    EXPECT_TRUE(ws.finishHistory());
+    EXPECT_EQ(answers, 1);
+    EXPECT_TRUE(ws.historyWarning().startsWith(kNotRecordedText + url + ": ")) << ws.historyWarning().toStdString();
+}
+
+// A PostgreSQL user who may only read: refused before the first request.
+TEST_F(WorkspaceHistory, RequiredRefusesAUserWhoMayOnlyRead)
+{
+    test::PostgresServer server;
+    if (test::PostgresServer::programFolder().isEmpty())
+        GTEST_SKIP() << "the PostgreSQL server's programs are not installed";
+    ASSERT_EQ(server.start(dir.path()), "");
+    ASSERT_TRUE(History(historyPlace(server.url(), {})).check());
+    ASSERT_EQ(server.addUser("reader", {"GRANT SELECT ON dnp_history, dnp_panels, dnp_history_schema TO NAME"}), "");
+    historySettings("Database=" + server.url("postgres", "reader").toUtf8() + "\nRequired=1\n");
+    EXPECT_FALSE(run([&] { ws.testPanel(); }));
+    EXPECT_EQ(ws.lastOutcome()->message, "The transfer was not started: the history, which the settings require, cannot "
+                                         "record it.\n" + server.url("postgres", "reader") + ": the user may not add records");
+    EXPECT_TRUE(link.sent.isEmpty());
+}
+
+// Export History: the records shown, one row each, no trace, offered as history.csv.
+TEST_F(WorkspaceHistory, ExportHistoryWritesTheRecordsShown)
+{
+    const HistoryRecord shown{"2025-01-31T10:41:07Z", "ann", "desk7", "dnp-configure", "/dev/ttyS0", "", "send", "ok",
+                              "", "", "", 0, 1.7, "Sent.", "Line trace of the send:\n  frames", "no"};
+    prompts.fileAnswers = {path("out.csv")};
+    ASSERT_TRUE(ws.exportHistoryWithDialog({shown, shown}));
+    EXPECT_EQ(prompts.shown.value(0).text, "history.csv");
+    EXPECT_EQ(readFileBytes(path("out.csv")), historyCsv({shown, shown}));
+    EXPECT_EQ(historyCsv({shown}).count("\r\n"), 2);
+    EXPECT_FALSE(historyCsv({shown}).contains("trace"));
 }
 
 TEST_F(WorkspaceHistory, AHistoryThatIsOffRecordsNothingAndSaysNothing)

@@ -2,7 +2,7 @@
 // one and three panels on one line in one run, the results table and the lines on
 // standard error; a jobs file refused whole; Ctrl+C while a job runs.
 
-#include "app/History.h"
+#include "history/HistoryRecord.h"
 #include "comm/ConfigImage.h"
 #include "comm/ImageText.h"
 #include "files/ConfigFile.h"

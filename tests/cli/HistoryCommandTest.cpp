@@ -1,8 +1,10 @@
 // dnpcfg history, run as the built program: the transfers of dnpcfg against the simulator
-// recorded and listed, the table and its filters, --panels as a drift check, a transfer
-// that cannot be recorded (its exit status unchanged), wrong usage.
+// recorded and listed, the table (local time, control characters escaped) and its
+// filters, --panels as a drift check, --check, a transfer that cannot be recorded (its
+// exit status unchanged), wrong usage.
 
-#include "app/History.h"
+#include "app/PanelRecord.h"
+#include "history/HistoryStore.h"
 #include "files/ConfigFile.h"
 #include "files/FileTestHelpers.h"
 #include "support/PanelSim.h"
@@ -30,7 +32,11 @@ protected:
         writeFileBytes(path(name), composeConfigFile(state, fixedNow()));
         return path(name);
     }
-    ProgramRun dnpcfg(QStringList args) const { return test::runDnpcfg(args << "--history" << store()); }
+    // dnpcfg with this history, in a time zone 1:30 ahead of UTC.
+    ProgramRun dnpcfg(QStringList args) const
+    {
+        return test::runProgram(DNP_BIN_DIR "/dnpcfg", args << "--history" << store(), {"TZ=XYZ-01:30"});
+    }
 
     QTemporaryDir dir;
 };
@@ -60,7 +66,7 @@ TEST_F(HistoryCommand, TransfersAreRecordedAndWhatEachPanelHoldsIsKnown)
 
     const QString holds = QStringLiteral("%1,,T,%2,T,%3,%4,%5\r\n");
     const auto panels = [&] {
-        ProgramRun run = dnpcfg({"history", "--panels"});
+        ProgramRun run = dnpcfg({"history", "--panels", "--format", "csv"});
         run.out.replace(QRegularExpression("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ"), "T");
         return run;
     };
@@ -78,31 +84,41 @@ TEST_F(HistoryCommand, TransfersAreRecordedAndWhatEachPanelHoldsIsKnown)
 TEST_F(HistoryCommand, TheTableListsNewestFirstWithItsFilters)
 {
     const auto r = [](const char* time, const char* device, const char* address, const char* action, const char* outcome,
-                      double seconds, const char* message) {
+                      double seconds, const char* message, const char* readBack = "") {
         return HistoryRecord{time, "ann", "desk7", "dnpcfg", device, address, action, outcome, "", "", "", 0, seconds,
-                             message, QStringLiteral("Line trace of the %1:\n  1 ms  to panel").arg(action)};
+                             message, QStringLiteral("Line trace of the %1:\n  1 ms  to panel\x1b[2J").arg(action),
+                             readBack};
     };
     ASSERT_TRUE(History(historyPlace(store(), {}))
                     .record(std::vector<HistoryRecord>{
-                        r("2025-01-30T08:00:00Z", "/dev/ttyS0", "", "send", "ok", 1.66, "Sent."),
+                        r("2025-01-30T08:00:00Z", "/dev/ttyS0", "", "send", "ok", 1.66, "Sent.", "no"),
                         r("2025-01-31T09:30:00Z", "tcp://10.1.2.3:4001", "12", "verify", "differs", 0.84,
                           "The panel does not hold a.dnp: 2 words differ."),
-                        r("2025-02-01T10:00:00Z", "/dev/ttyS0", "", "test", "failed", 0.1, "No answer."),
+                        r("2025-02-01T10:00:00Z", "/dev/tty\x1b]52;c;eA==\x07", "", "test", "failed", 0.1, "No\ranswer."),
                     }));
     const ProgramRun all = dnpcfg({"history"});
     EXPECT_EQ(all.status, 0) << all.err.toStdString();
     EXPECT_EQ(all.out,
-              "time                  user  host   program  device               address  action  outcome  seconds  message\n"
-              "2025-02-01T10:00:00Z  ann   desk7  dnpcfg   /dev/ttyS0                    test    failed   0.1      No answer.\n"
-              "2025-01-31T09:30:00Z  ann   desk7  dnpcfg   tcp://10.1.2.3:4001  12       verify  differs  0.8      The panel "
-              "does not hold a.dnp: 2 words differ.\n"
-              "2025-01-30T08:00:00Z  ann   desk7  dnpcfg   /dev/ttyS0                    send    ok       1.7      Sent.\n");
-    const ProgramRun traced = dnpcfg({"history", "--device", "/dev/ttyS0", "--since", "2025-02-01", "--trace"});
+              "time                       user  host   program  device                      address  action  outcome  "
+              "read_back  seconds  message\n"
+              "2025-02-01T11:30:00+01:30  ann   desk7  dnpcfg   /dev/tty\\x1b]52;c;eA==\\x07           test    failed   "
+              "           0.1      No\\x0danswer.\n"
+              "2025-01-31T11:00:00+01:30  ann   desk7  dnpcfg   tcp://10.1.2.3:4001         12       verify  differs  "
+              "           0.8      The panel does not hold a.dnp: 2 words differ.\n"
+              "2025-01-30T09:30:00+01:30  ann   desk7  dnpcfg   /dev/ttyS0                           send    ok       "
+              "no         1.7      Sent.\n");
+    const ProgramRun traced = dnpcfg({"history", "--device", "/dev/ttyS0", "--trace"});
     EXPECT_EQ(traced.out,
-              "time                  user  host   program  device      address  action  outcome  seconds  message\n"
-              "2025-02-01T10:00:00Z  ann   desk7  dnpcfg   /dev/ttyS0           test    failed   0.1      No answer.\n"
-              "    Line trace of the test:\n"
-              "      1 ms  to panel\n");
+              "time                       user  host   program  device      address  action  outcome  read_back  seconds  "
+              "message\n"
+              "2025-01-30T09:30:00+01:30  ann   desk7  dnpcfg   /dev/ttyS0           send    ok       no         1.7      "
+              "Sent.\n"
+              "    Line trace of the send:\n"
+              "      1 ms  to panel\\x1b[2J\n");
+    // The CSV keeps UTC and its cells as they are.
+    EXPECT_TRUE(dnpcfg({"history", "--format", "csv", "--limit", "1"})
+                    .out.endsWith("\r\n2025-02-01T10:00:00Z,ann,desk7,dnpcfg,/dev/tty\x1b]52;c;eA==\x07,,test,failed,,,,,0,"
+                                  "0.1,\"No\ranswer.\"\r\n"));
     struct Filter {
         QStringList args;
         int rows;
@@ -136,6 +152,38 @@ TEST_F(HistoryCommand, ATransferThatIsNotRecordedWarnsAndKeepsItsExitStatus)
     EXPECT_EQ(listing.err, "dnpcfg: " + store() + ": file is not a database\n");
 }
 
+// A send that stopped after the panel took messages: the panel is incomplete until a full
+// read finds what was last sent, and the drift check ends with status 1.
+TEST_F(HistoryCommand, PanelsAndTheChainAreTold)
+{
+    const QString sha = QString(64, 'a');
+    const auto r = [&](const char* time, const char* outcome, const QString& panel) {
+        return HistoryRecord{time, "ann", "desk7", "dnpcfg", "/dev/ttyS0", "", "send", outcome, "/srv/a.dnp", sha,
+                             panel, 0, 1.7, "m", "t", panel.isEmpty() ? "no" : "yes"};
+    };
+    ASSERT_TRUE(History(historyPlace(store(), {}))
+                    .record(std::vector<HistoryRecord>{r("2025-01-30T08:00:00Z", "ok", sha),
+                                                       r("2025-01-31T09:30:00Z", "incomplete", "")}));
+    const ProgramRun panels = dnpcfg({"history", "--panels"});
+    EXPECT_EQ(panels.status, 1);
+    EXPECT_EQ(panels.out, "device      address  last_sent                  last_read                  state       config\n"
+                          "/dev/ttyS0           2025-01-30T09:30:00+01:30  2025-01-30T09:30:00+01:30  incomplete  "
+                          "/srv/a.dnp\n");
+    const ProgramRun whole = dnpcfg({"history", "--check"});
+    EXPECT_EQ(whole.status, 0);
+    EXPECT_EQ(whole.out, "The history's chain is whole: 2 records.\n");
+}
+
+// Settings that do not read end the command before anything is listed, naming the file
+// with its control characters escaped.
+TEST_F(HistoryCommand, SettingsThatDoNotReadListNothing)
+{
+    const ProgramRun missing = dnpcfg({"history", "--ini", path("\x1b]0;owned\x07.ini")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "dnpcfg: " + path("\\x1b]0;owned\\x07.ini") + ": No such file or directory\n");
+}
+
 TEST_F(HistoryCommand, WrongUsageIsTold)
 {
     struct Case {
@@ -150,6 +198,8 @@ TEST_F(HistoryCommand, WrongUsageIsTold)
         {{"--address", "256"}, "--address takes a whole number from 0 to 255"},
         {{"--format", "xml"}, "--format takes table or csv"},
         {{"--panels", "--device", "/dev/ttyS0"}, "--panels lists every panel: it takes no --device"},
+        {{"--check", "--format", "csv"}, "--check walks every record: it takes no --format"},
+        {{"--panels", "--check"}, "--panels lists every panel: it takes no --check"},
         {{"extra"}, "unexpected argument 'extra'"},
     };
     for (const Case& c : cases) {

@@ -33,6 +33,23 @@ TEST(FileNames, BytesThatAreNotUtf8SurviveTheRoundTrip)
     EXPECT_EQ(decodeFileName("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
 }
 
+// XDG_DATA_HOME as the XDG rules take it: only an absolute path; else HOME's folder, and
+// none without an absolute HOME (nothing lands in the working folder or in "/").
+TEST(UserFolders, OnlyAbsolutePathsNameTheUsersFolder)
+{
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    const QByteArray home = qgetenv("HOME");
+    for (const auto& [xdg, user, folder] : {std::tuple{"/srv/data/", "/home/ann", "/srv/data"},
+                                            std::tuple{"data", "/home/ann", "/home/ann/.local/share"},
+                                            std::tuple{"", "home/ann", ""}}) {
+        qputenv("XDG_DATA_HOME", xdg);
+        qputenv("HOME", user);
+        EXPECT_EQ(userFolder("XDG_DATA_HOME", ".local/share").value_or(""), folder) << xdg;
+    }
+    qputenv("XDG_DATA_HOME", data);
+    qputenv("HOME", home);
+}
+
 TEST(FileText, TheByteOrderMarkIsPassedOverOnceAtTheStartOnly)
 {
     const QChar mark(0xFEFF);

@@ -7,6 +7,7 @@
 #include "files/SafeWrite.h"
 #include "files/TestNodes.h"
 #include "support/PlainUser.h"
+#include "support/SharedFolderCases.h"
 
 #include <QDir>
 #include <QFile>
@@ -329,43 +330,46 @@ TEST_F(SafeWriteTest, APlainUserMakesANewFileOfTheirOwn)
     EXPECT_EQ(statOf(path("new.dnp")).st_gid, kPlainGroup);
 }
 
-// --- links in a shared folder ---
+// --- what another user left in a shared folder ---
 
-// A folder anyone may write (with the sticky bit, as /tmp): another user's link there is
-// not followed, not even by the superuser; the user's own or the folder owner's is.
-TEST_F(SafeWriteTest, ALinkOfAnotherUserInASharedFolderIsNotFollowed)
+// Not followed nor replaced, not even by the superuser; the user's own or the folder
+// owner's is written through.
+TEST_F(SafeWriteTest, WhatAnotherUserLeftInASharedFolderIsRefusedNamingThem)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << kNotRoot;
+    for (std::size_t i = 0; i < std::size(test::kSharedFolderCases); ++i) {
+        const test::SharedFolderCase& c = test::kSharedFolderCases[i];
+        SCOPED_TRACE(c.what);
+        const auto [entry, file] = test::makeSharedFolderCase(dir.path(), i, "report.txt", "precious");
+        const QString expected = c.refused ? test::sharedFolderRefusal(c, entry) : QStringLiteral("written");
+        EXPECT_EQ(outcome(checkWritable(entry)), expected);
+        EXPECT_EQ(outcome(writeFileSafely(entry, "replaced")), expected);
+        EXPECT_EQ(bytesOf(file), c.refused ? "precious" : "replaced");
+    }
+}
+
+// --- files made anew: whose they are ---
+
+// The superuser writing into a plain user's folder: an ordinary output stays the
+// superuser's, the user's own files (settings, the history) are the user's.
+TEST_F(SafeWriteTest, TheSuperuserHandsOnlyTheUsersOwnFilesToTheFoldersOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << kNotRoot;
+    ASSERT_EQ(::chown(nameOf(dir.path()).constData(), kPlainUser, kPlainGroup), 0);
     struct Case {
-        const char* folder;
-        mode_t bits;
-        uid_t folderOwner;
-        uid_t linkOwner;
-        bool followed;
+        const char* name;
+        NewFileOwner owner;
+        uid_t uid;
+        gid_t gid;
     };
-    const Case cases[] = {
-        {"shared-their-link", 01777, 0, kPlainUser, false},
-        {"shared-own-link", 01777, 0, 0, true},
-        {"shared-owners-link", 01777, kPlainUser, kPlainUser, true},
-        {"open-their-link", 0777, 0, kPlainUser, true},
-    };
-    for (const Case& c : cases) {
-        const QString folder = path(QString::fromLatin1(c.folder));
-        const QString victim = folder + "-victim.txt";
-        const QString link = folder + "/report.txt";
-        write(QString::fromLatin1(c.folder) + "-victim.txt", "precious");
-        ASSERT_EQ(::mkdir(nameOf(folder).constData(), 0700), 0);
-        ASSERT_EQ(::chown(nameOf(folder).constData(), c.folderOwner, 0), 0);
-        ASSERT_EQ(::chmod(nameOf(folder).constData(), c.bits), 0);
-        ASSERT_EQ(::symlink(nameOf(victim).constData(), nameOf(link).constData()), 0);
-        ASSERT_EQ(::lchown(nameOf(link).constData(), c.linkOwner, kPlainGroup), 0);
-        const QString refusal = link + " is a link owned by another user in a shared folder; it was not followed.";
-        const QString expected = c.followed ? QStringLiteral("written") : refusal;
-        EXPECT_EQ(outcome(checkWritable(link)), expected) << c.folder;
-        EXPECT_EQ(outcome(writeFileSafely(link, "replaced")), expected) << c.folder;
-        EXPECT_EQ(bytesOf(victim), c.followed ? "replaced" : "precious") << c.folder;
-        EXPECT_EQ(fileIdentity(link).ok(), c.followed) << c.folder;
+    for (const Case& c : {Case{"output.txt", NewFileOwner::Writer, 0, 0},
+                          Case{"DNP.ini", NewFileOwner::FolderOwner, kPlainUser, kPlainGroup}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(writeFileSafely(path(c.name), "new", c.owner).ok());
+        EXPECT_EQ(statOf(path(c.name)).st_uid, c.uid);
+        EXPECT_EQ(statOf(path(c.name)).st_gid, c.gid);
     }
 }
 

@@ -1,14 +1,18 @@
 #pragma once
 // A PostgreSQL server of the test's own: a cluster made with initdb in the test's folder,
-// listening on 127.0.0.1 on a free port, its one user "dnp" signing in with a password
-// that only PGPASSFILE holds, stopped when the test is done. The server refuses to run as
-// the superuser: a test run as root runs it as the plain user 65534, to whom the cluster's
-// folder is given. Only a machine without the server's programs is a reason to skip.
+// listening on 127.0.0.1 on a free port, its user "dnp" signing in with a password that only PGPASSFILE holds, stopped when the test
+// is done; addUser adds another user with the rights the test grants. The server refuses
+// to run as the superuser: a test run as root runs it as the plain user 65534, to whom the
+// cluster's folder is given. Only a machine without the server's programs is a reason to
+// skip.
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
@@ -117,12 +121,47 @@ public:
                            home);
     }
 
+    // Statements run as "dnp" in the database "postgres"; "" when all ran, else why not.
+    QString run(const QStringList& statements) const
+    {
+        QString why;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("server-own"));
+            db.setHostName(QStringLiteral("127.0.0.1"));
+            db.setPort(port_);
+            db.setDatabaseName(QStringLiteral("postgres"));
+            db.setUserName(kUser);
+            QSqlQuery query(db);
+            if (!db.open())
+                why = db.lastError().text();
+            for (const QString& statement : statements)
+                if (why.isEmpty() && !query.exec(statement))
+                    why = query.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("server-own"));
+        return why;
+    }
+
+    // A user `name` signing in with a password PGPASSFILE holds, given what `grants`
+    // grant to NAME; "" when done, else why not.
+    QString addUser(const QString& name, const QStringList& grants)
+    {
+        QStringList statements = {QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(name, kPassword)};
+        for (const QString& grant : grants)
+            statements << QString(grant).replace(QStringLiteral("NAME"), name);
+        QFile pass(passFile_);
+        if (const QString why = run(statements); !why.isEmpty())
+            return why;
+        const QByteArray line = QStringLiteral("127.0.0.1:%1:*:%2:%3\n").arg(port_).arg(name, kPassword).toUtf8();
+        return pass.open(QIODevice::Append) && pass.write(line) == line.size() ? QString() : QStringLiteral("cannot write ") + passFile_;
+    }
+
     int port() const { return port_; }
     const QString& passFile() const { return passFile_; }
-    // The history's URL for a database of this server.
-    QString url(const QString& database = QStringLiteral("postgres")) const
+    // The history's URL for a database of this server, as `user`.
+    QString url(const QString& database = QStringLiteral("postgres"), const QString& user = kUser) const
     {
-        return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(kUser).arg(port_).arg(database);
+        return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(user).arg(port_).arg(database);
     }
 
     // A port of 127.0.0.1 that nothing listens on (at this moment).

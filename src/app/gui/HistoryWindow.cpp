@@ -1,5 +1,6 @@
 #include "app/gui/HistoryWindow.h"
 
+#include "app/PanelOutcome.h"
 #include "widgets/DialogKit.h"
 
 #include <QApplication>
@@ -83,6 +84,9 @@ HistoryWindow::HistoryWindow(HistoryWindowActions actions, QWidget* parent) : QD
     summary = new QLabel(this);
     summary->setObjectName(QStringLiteral("HistorySummary"));
     summary->setWordWrap(true);
+    chainState = new QLabel(this);
+    chainState->setObjectName(QStringLiteral("HistoryChain"));
+    chainState->setWordWrap(true);
     table = new QTableWidget(0, static_cast<int>(std::size(kColumns)), this);
     table->setObjectName(QStringLiteral("HistoryTable"));
     QStringList headings;
@@ -113,11 +117,12 @@ HistoryWindow::HistoryWindow(HistoryWindowActions actions, QWidget* parent) : QD
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
     layout->addWidget(summary);
+    layout->addWidget(chainState);
     layout->addWidget(split, 1);
     layout->addLayout(buttonRow({CopyBtn, ExportBtn, CloseBtn}));
     resize(1000, 640);
 
-    connect(RefreshBtn, &QPushButton::clicked, this, &HistoryWindow::refresh);
+    connect(RefreshBtn, &QPushButton::clicked, this, &HistoryWindow::recheck);
     connect(DeviceFilter, &QComboBox::activated, this, &HistoryWindow::refresh);
     connect(DeviceFilter->lineEdit(), &QLineEdit::returnPressed, this, &HistoryWindow::refresh);
     connect(OutcomeFilter, &QComboBox::activated, this, &HistoryWindow::refresh);
@@ -129,7 +134,7 @@ HistoryWindow::HistoryWindow(HistoryWindowActions actions, QWidget* parent) : QD
     connect(CloseBtn, &QPushButton::clicked, this, &QDialog::close);
     if (actions_.showHelp)
         addHelpKey(this, actions_.showHelp);
-    refresh();
+    recheck();
 }
 
 void HistoryWindow::refresh()
@@ -152,6 +157,16 @@ void HistoryWindow::refresh()
     else
         summary->setText(records_.size() == 1 ? QStringLiteral("1 record.")
                                               : QStringLiteral("%1 records.").arg(records_.size()));
+}
+
+void HistoryWindow::recheck()
+{
+    refresh();
+    if (!actions_.chain)
+        return;
+    const Result<ChainCheck> chain = actions_.chain();
+    chainState->setText(chain ? chainCheckText(*chain) : QString());
+    chainState->setStyleSheet(chain && !chain->broken.isEmpty() ? QStringLiteral("color: darkred") : QString());
 }
 
 void HistoryWindow::showRecords()

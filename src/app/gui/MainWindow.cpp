@@ -161,10 +161,13 @@ Workspace& TDNPCfgMain::workspace()
         showTransfer(0, lastTransferText(outcome));
         if (lineTrace_)
             lineTrace_->showTrace(workspace_->lastTrace(), workspace_->lastTraceText());
-        if (history_)
-            history_->refresh();
         if (sortForm_)
             sortForm_->panelCommandEnded();
+    });
+    // The history window follows each record once the history has it.
+    connect(workspace_.get(), &Workspace::historyRecorded, this, [this] {
+        if (history_)
+            history_->refresh();
     });
     connect(workspace_.get(), &Workspace::transferEnded, this, [this] {
         if (lineTrace_)
@@ -366,11 +369,12 @@ void TDNPCfgMain::HistoryClick()
     if (!history_) {
         Workspace& ws = workspace();
         history_ = new HistoryWindow({[&ws](const HistoryFilter& filter) { return ws.historyRecords(filter); },
+                                      [&ws] { return ws.historyChain(); },
                                       [&ws](const std::vector<HistoryRecord>& records) { ws.exportHistoryWithDialog(records); },
                                       [this] { prompts_->showHelp(kHistoryHelpTopic); }},
                                      this);
     } else {
-        history_->refresh();
+        history_->recheck();
     }
     history_->show();
     history_->raise();

@@ -41,12 +41,14 @@ struct HistoryWindowTest : ::testing::Test {
     std::vector<HistoryFilter> asked;
     std::vector<std::vector<HistoryRecord>> exported;
     std::optional<QString> failure;
+    ChainCheck chain{3, {}};
     HistoryWindow window{{[this](const HistoryFilter& filter) -> Result<std::vector<HistoryRecord>> {
                               asked.push_back(filter);
                               if (failure)
                                   return dnp::failure(*failure);
                               return held;
                           },
+                          [this]() -> Result<ChainCheck> { return chain; },
                           [this](const std::vector<HistoryRecord>& records) { exported.push_back(records); },
                           {}}};
 
@@ -57,6 +59,10 @@ TEST_F(HistoryWindowTest, ShowsTheRecordsSortsThemAndShowsTheTraceOfTheSelected)
 {
     ASSERT_EQ(window.table->rowCount(), 3);
     EXPECT_EQ(window.summary->text(), "3 records.");
+    EXPECT_EQ(window.chainState->text(), "The history's chain is whole: 3 records.");
+    chain.broken = "The history was changed: a record before record 3 (2025-01-31T10:00:02Z, send on /dev/ttyS1) was removed.";
+    window.RefreshBtn->click();
+    EXPECT_EQ(window.chainState->text(), chain.broken);
     EXPECT_EQ(window.windowTitle(), "History");
     QStringList headings;
     for (int c = 0; c < window.table->columnCount(); ++c)
@@ -136,11 +142,11 @@ TEST_F(DeskHistory, PanelHistoryAndLastTransferOpenItAndItFollowsEachCommand)
     HistoryWindow* history = window.historyWindow();
     ASSERT_NE(history, nullptr);
     EXPECT_TRUE(history->isVisible());
-    ASSERT_EQ(history->table->rowCount(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([history] { return history->table->rowCount() == 1; }));
     EXPECT_EQ(history->table->item(0, 3)->text(), "test");
     EXPECT_EQ(history->table->item(0, 9)->text(), "dnp-configure");
     testPanel();
-    EXPECT_EQ(history->table->rowCount(), 2);
+    EXPECT_TRUE(QTest::qWaitFor([history] { return history->table->rowCount() == 2; }));
 
     history->close();
     auto* link = window.overview()->findChild<QLabel*>("OverviewHistoryLink");
