@@ -1,6 +1,7 @@
-// The TLS link over loopback, with dnp-panel-sim serving TLS and certificates made for
-// the test: transfers with a server that is trusted (by its authority, by its pinned
-// fingerprint, with a client certificate), every refusal before the first frame, and
+// The TLS link over loopback, with dnp-panel-sim (or openssl s_server, for what the
+// simulator does not offer) serving TLS and certificates made for the test: transfers
+// with a server that is trusted (by its authority, by its pinned fingerprint, with a
+// client certificate), every refusal before the first frame, the suites taken, and
 // settings files that are refused before any connection.
 
 #include "comm/TlsLink.h"
@@ -9,7 +10,9 @@
 #include "support/LoopbackPort.h"
 #include "support/PanelSim.h"
 
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace dnp;
@@ -42,6 +45,26 @@ protected:
         ASSERT_TRUE(device.startsWith("tls://127.0.0.1:")) << sim->error().toStdString();
     }
     TlsSettings trusting() const { return {certificates.pem("ca"), {}, {}, {}}; }
+    TlsSettings offering(const QString& client) const
+    {
+        return {certificates.pem("ca"), {}, certificates.pem(client), certificates.key(client)};
+    }
+    // Opens a link to `server` and closes it again: nothing when it opened, else why not.
+    QString opening(test::OpensslServer& server, const TlsSettings& tls)
+    {
+        TlsLink link({server.device(), 0, tls});
+        QEventLoop loop;
+        std::optional<QString> ended;
+        QObject::connect(&link, &Link::opened, &loop, [&] { ended = QString(); loop.quit(); });
+        QObject::connect(&link, &Link::failed, &loop, [&](const QString& reason) { ended = reason; loop.quit(); });
+        QTimer::singleShot(kPatienceMs, &loop, &QEventLoop::quit);
+        link.open({kBaud, PortParity::None});
+        if (!ended)
+            loop.exec();
+        link.close();
+        EXPECT_TRUE(ended) << "the link neither opened nor failed";
+        return ended.value_or("");
+    }
     QString fingerprint(const QString& name) const { return fingerprintText(fingerprintOf(certificates.certificate(name))); }
 
     QTemporaryDir dir;
@@ -103,14 +126,14 @@ TEST_F(TlsTransfer, EveryFailureEndsTheTransferBeforeTheFirstReply)
     } cases[] = {
         {"server", {}, {}, "the server's certificate is not trusted (issuer CN=Test CA).", true},
         {"misnamed", {}, trusting(), "the certificate is for sub4.example, not 127.0.0.1.", true},
+        {"gateway", {}, trusting(), "the certificate is for 10.9.8.7, not 127.0.0.1.", true},
         {"expired", {}, trusting(), "the server's certificate expired on " + expiredOn + ".", true},
         {"server", {}, {certificates.pem("ca"), fingerprint("misnamed"), {}, {}},
          "the certificate's fingerprint " + fingerprint("server") + " differs from the one in the settings.", false},
         {"server", {}, {{}, fingerprint("misnamed"), {}, {}},
          "the certificate's fingerprint " + fingerprint("server") + " differs from the one in the settings.", false},
         {"server", mutual, trusting(), "the server asked for a client certificate.", false},
-        {"server", mutual, {certificates.pem("ca"), {}, certificates.pem("stranger"), certificates.key("stranger")},
-         "the server refused the client certificate.", false},
+        {"server", mutual, offering("stranger"), "the server refused the client certificate.", false},
         {"", {"--echo"}, trusting(), "the server does not speak TLS.", false},
         {"", {}, trusting(), "the server does not speak TLS.", false},
     };
@@ -127,19 +150,107 @@ TEST_F(TlsTransfer, EveryFailureEndsTheTransferBeforeTheFirstReply)
     }
 }
 
+// Only TLS 1.3 and TLS 1.2 with ECDHE and an AEAD cipher are offered: a server with
+// nothing else (a static RSA key exchange, a CBC cipher) is refused for it, whether or not
+// a client certificate is offered, and one with such a suite is taken.
+TEST_F(TlsTransfer, OnlyForwardSecretAeadSuitesAreTaken)
+{
+    const QString noSharedSuite = "the server shares no cipher suite with this program, which takes only TLS 1.3 or "
+                                  "TLS 1.2 with ECDHE and AES-GCM or ChaCha20-Poly1305.";
+    const struct {
+        const char* served;
+        const char* suite;
+        TlsSettings tls;
+        QString told;  // empty: the line opens
+    } cases[] = {
+        {"rsa", "AES128-SHA", trusting(), noSharedSuite},
+        {"rsa", "AES128-GCM-SHA256", offering("client"), noSharedSuite},
+        {"server", "ECDHE-ECDSA-AES128-SHA256", trusting(), noSharedSuite},
+        {"rsa", "ECDHE-RSA-AES128-GCM-SHA256", trusting(), ""},
+        {"server", "ECDHE-ECDSA-CHACHA20-POLY1305", trusting(), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.suite);
+        test::OpensslServer server(certificates, c.served, {"-no_tls1_3", "-cipher", c.suite});
+        ASSERT_FALSE(server.device().isEmpty());
+        EXPECT_EQ(opening(server, c.tls), c.told.isEmpty() ? "" : server.device() + ": " + c.told);
+        EXPECT_EQ(server.output().contains(QByteArray("CIPHER is ") + c.suite), c.told.isEmpty());
+    }
+}
+
+// How a server that wants a client certificate ends the handshake, told for what it
+// means: none offered, one from another authority of the same name (which the server
+// refuses with decrypt_error), and one offered to a server that ends it with
+// handshake_failure all the same (it takes only RSA client certificates).
+TEST_F(TlsTransfer, AServerEndingTheHandshakeIsToldForWhatItMeans)
+{
+    const QStringList requiring = {"-no_tls1_3", "-Verify", "1", "-verify_return_error", "-CAfile", certificates.pem("ca")};
+    const struct {
+        QStringList options;
+        TlsSettings tls;
+        QString told;
+    } cases[] = {
+        {requiring, trusting(), "the server asked for a client certificate."},
+        {requiring, offering("foreign"), "the server refused the client certificate."},
+        {requiring + QStringList{"-client_sigalgs", "RSA+SHA256"}, offering("client"),
+         "the server ended the TLS session: handshake failure."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.told.toStdString());
+        test::OpensslServer server(certificates, "server", c.options);
+        ASSERT_FALSE(server.device().isEmpty());
+        EXPECT_EQ(opening(server, c.tls), server.device() + ": " + c.told);
+    }
+}
+
+// With a fingerprint set, a server certificate that is not that one ends the handshake
+// before the client certificate is sent, whether an authority vouches for it or not: the
+// server never sees the client certificate (as it does once the right one is pinned).
+TEST_F(TlsTransfer, AnotherCertificateThanThePinnedOneNeverSeesTheClientCertificate)
+{
+    const QString otherFingerprint = "the certificate's fingerprint " + fingerprint("server") + " differs from the one in the settings.";
+    const struct {
+        QString ca;
+        QString pinned;
+        QString told;
+    } cases[] = {
+        {{}, fingerprint("misnamed"), otherFingerprint},
+        {certificates.pem("ca"), fingerprint("misnamed"), otherFingerprint},
+        {{}, fingerprint("server"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.told.toStdString());
+        test::OpensslServer server(certificates, "server",
+                                   {"-no_tls1_3", "-verify", "1", "-CAfile", certificates.pem("ca")});
+        ASSERT_FALSE(server.device().isEmpty());
+        EXPECT_EQ(opening(server, {c.ca, c.pinned, certificates.pem("client"), certificates.key("client")}),
+                  c.told.isEmpty() ? "" : server.device() + ": " + c.told);
+        EXPECT_EQ(server.output().contains("depth=0 CN = desk"), c.told.isEmpty());
+    }
+}
+
 // What the settings name is checked before a connection is made: the port refuses any,
 // and its refusal would be told instead.
 TEST_F(TlsTransfer, BadSettingsAreRefusedBeforeAnyConnection)
 {
     const test::LoopbackPort port(test::LoopbackPort::Mode::Refusing);
     ASSERT_TRUE(port.ready());
+    const auto copy = [this](const QString& from, const QString& name, QFile::Permissions permissions) {
+        const QString to = dir.filePath(name);
+        EXPECT_TRUE(QFile::copy(from, to) && QFile::setPermissions(to, permissions));
+        return to;
+    };
     const QString notes = dir.filePath("notes.pem");
     QFile file(notes);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("no certificate\n") > 0);
     file.close();
+    ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
     const QString missing = dir.filePath("missing.pem");
     const QString ca = certificates.pem("ca");
     const QString expiredOn = certificates.certificate("expired").expiryDate().toUTC().date().toString(Qt::ISODate);
+    const QString shared = copy(certificates.key("client"), "shared.key", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QString group = copy(certificates.key("client"), "group.key", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    const QString pairs = QString("3F").repeated(31);  // 62 hex digits
     const struct {
         TlsSettings tls;
         QString told;
@@ -157,6 +268,22 @@ TEST_F(TlsTransfer, BadSettingsAreRefusedBeforeAnyConnection)
         {{ca, {}, certificates.pem("client"), {}}, "TlsCert is set without TlsKey: a client certificate needs both."},
         {{ca, {}, {}, certificates.key("client")}, "TlsKey is set without TlsCert: a client certificate needs both."},
         {{ca, "3F:A0", {}, {}}, "TlsFingerprint=3F:A0 is not a SHA-256 fingerprint: 64 hex digits, colons allowed."},
+        {{ca, pairs + "3G", {}, {}},
+         "TlsFingerprint=" + pairs + "3G is not a SHA-256 fingerprint: 64 hex digits, colons allowed."},
+        {{ca, pairs + "3F3F", {}, {}},
+         "TlsFingerprint=" + pairs + "3F3F is not a SHA-256 fingerprint: 64 hex digits, colons allowed."},
+        {{ca, "3:F" + pairs + "3F", {}, {}},
+         "TlsFingerprint=3:F" + pairs + "3F is not a SHA-256 fingerprint: 64 hex digits, colons allowed."},
+        {{certificates.pem("future"), {}, {}, {}},
+         "TlsCa: " + certificates.pem("future") + ": the certificate CN=future is not valid before 2099-01-01."},
+        {{ca, {}, certificates.pem("future"), certificates.key("future")},
+         "TlsCert: " + certificates.pem("future") + ": the certificate CN=future is not valid before 2099-01-01."},
+        {{ca, {}, certificates.pem("client"), shared},
+         "TlsKey: " + shared + " is readable by other users (mode 0444): allow only its owner to read it (chmod 600 " +
+             shared + ")."},
+        {{ca, {}, certificates.pem("client"), group},
+         "TlsKey: " + group + " is readable by other users (mode 0640): allow only its owner to read it (chmod 600 " +
+             group + ")."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.told.toStdString());
