@@ -25,7 +25,7 @@ constexpr QLatin1StringView kAeadEncryptions[] = {QLatin1StringView("AESGCM("), 
 // An ephemeral elliptic-curve Diffie-Hellman key exchange (ECDHE): the only one of TLS 1.2
 // taken, for its forward secrecy.
 constexpr QLatin1StringView kEphemeralKeyExchange("ECDH");
-// Who but the owner may read a file.
+// The permissions by which users other than a file's owner may read it.
 constexpr mode_t kReadableByOthers = S_IRGRP | S_IROTH;
 
 // The parts of a name, most particular first, and how a name writes them.
@@ -202,8 +202,8 @@ Result<TlsCredentials> loadTlsCredentials(const TlsSettings& settings, const QDa
         if (!certificate)
             return certificate.error();
         credentials.certificate = certificate->front();
-        if (const Result<void> private_ = checkKeyIsPrivate(QStringLiteral("TlsKey"), settings.key); !private_)
-            return private_.error();
+        if (const Result<void> ownKey = checkKeyIsPrivate(QStringLiteral("TlsKey"), settings.key); !ownKey)
+            return ownKey.error();
         Result<QSslKey> key =
             readPrivateKey(QStringLiteral("TlsKey"), settings.key, credentials.certificate, QStringLiteral("TlsCert"));
         if (!key)

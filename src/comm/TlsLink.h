@@ -43,6 +43,9 @@ private:
     // nothing when none is set, or it is that one.
     std::optional<QString> otherFingerprint() const;
     void encrypted();
+    // A fatal alert of the server, told for what it means: no shared suite (it came before
+    // the server answered the hello), a client certificate asked for or refused, a TLS too
+    // old, else the alert itself.
     void alertReceived(QSsl::AlertLevel level, QSsl::AlertType type, const QString& description);
 
     TlsCredentials credentials_;
