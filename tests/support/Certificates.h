@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QStringList>
 
@@ -81,13 +82,12 @@ private:
     // openssl x509 starts a certificate now: `openssl ca` can start it later.
     bool future()
     {
-        return write("future.cnf", "[ca]\ndefault_ca = future\n[future]\ndatabase = future.db\nnew_certs_dir = .\n"
-                                   "serial = future.serial\ndefault_md = sha256\npolicy = any\nunique_subject = no\n"
-                                   "[any]\ncommonName = supplied\n") &&
+        return write("future.cnf", "[ca]\ndefault_ca=f\n[f]\ndatabase=future.db\nnew_certs_dir=.\nserial=future.serial\n"
+                                   "default_md=sha256\npolicy=p\n[p]\ncommonName=supplied\n") &&
                write("future.db", {}) && write("future.serial", "01\n") &&
                openssl({"req", "-subj", "/CN=future", "-keyout", "future.key", "-out", "future.csr"}) &&
                openssl({"ca", "-batch", "-config", "future.cnf", "-selfsign", "-keyfile", "future.key", "-in", "future.csr",
-                        "-startdate", "20990101000000Z", "-enddate", "20991231000000Z", "-notext", "-out", "future.pem"});
+                        "-startdate", "20990101000000Z", "-enddate", "20991231000000Z", "-out", "future.pem"});
     }
 
     QDir dir_;
@@ -95,41 +95,29 @@ private:
     bool made_ = false;
 };
 
-// openssl s_server on a free loopback port for one connection, with a certificate of
-// `certificates` and `options` (the suites it offers, the client certificates it asks
-// for); it ends with that connection.
+// openssl s_server on a free loopback port for one connection, serving the certificate
+// `served` with `options`; it ends with that connection.
 class OpensslServer {
 public:
     OpensslServer(const Certificates& certificates, const QString& served, const QStringList& options)
     {
         process_.setWorkingDirectory(certificates.folder());
         process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(QStringLiteral("openssl"), QStringList{"s_server", "-accept", "127.0.0.1:0", "-naccept", "1", "-cert",
-                                                              certificates.pem(served), "-key", certificates.key(served)} +
-                                                      options);
-        // It tells the port it listens on: "ACCEPT 127.0.0.1:PORT".
-        const QByteArray accept = "ACCEPT 127.0.0.1:";
-        qsizetype port = -1;
-        while ((port = output_.indexOf(accept)) < 0 || output_.indexOf('\n', port) < 0) {
-            if (!process_.waitForReadyRead(30000))
-                return;
+        process_.start("openssl", QStringList{"s_server", "-accept", "127.0.0.1:0", "-naccept", "1", "-cert",
+                                              certificates.pem(served), "-key", certificates.key(served)} + options);
+        static const QRegularExpression listening("ACCEPT (127\\.0\\.0\\.1:[0-9]+)\n");
+        QRegularExpressionMatch port;
+        while (!(port = listening.match(QString::fromLatin1(output_))).hasMatch() && process_.waitForReadyRead(30000))
             output_ += process_.readAll();
-        }
-        port += accept.size();
-        device_ = "tls://127.0.0.1:" + QString::fromLatin1(output_.mid(port, output_.indexOf('\n', port) - port));
+        device_ = port.hasMatch() ? "tls://" + port.captured(1) : QString();
     }
     ~OpensslServer()
     {
         process_.kill();
         process_.waitForFinished(30000);
     }
-    OpensslServer(const OpensslServer&) = delete;
-    OpensslServer& operator=(const OpensslServer&) = delete;
-
-    // "tls://127.0.0.1:PORT"; empty when the server did not start.
     const QString& device() const { return device_; }
-    // All it wrote (what it was shown of the client, how the connection ended), once the
-    // connection has ended.
+    // All it wrote (what it was shown, how the connection ended), once the connection ended.
     QByteArray output()
     {
         process_.waitForFinished(30000);
