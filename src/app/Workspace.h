@@ -319,7 +319,8 @@ public:
     // dnpcfg's link options), or as the settings dialog shows them before they are saved.
     // A tls:// server whose certificate is not trusted is shown (UserPrompts::
     // trustCertificate); trusted, its fingerprint is saved for that device and the test
-    // runs again.
+    // runs again; declined, the test is cancelled; when the settings cannot be saved, the
+    // test fails with the reason.
     void testPanel();
     void testPanel(const CommChoice& choice);
     bool transferRunning() const override { return command_.has_value(); }
@@ -499,8 +500,8 @@ private:
     // [History] Required=1: why a command may not start, when its record could not be written.
     Result<void> checkHistoryRequired();
     // The certificate of a device trusted at the first contact, saved with the settings;
-    // false (and told) when they could not be saved.
-    bool trustCertificate(const QString& device, const QByteArray& fingerprint);
+    // why not when they could not be saved (and then it is not trusted).
+    Result<void> trustCertificate(const QString& device, const QByteArray& fingerprint);
 
     UserPrompts& prompts_;
     WorkspaceSetup setup_;

@@ -491,7 +491,7 @@ std::optional<PanelOutcome> Workspace::stepEnded(VerifyStep& step, const Transfe
 // The test tells "The panel answered." for a reply that checked out, else what the
 // retrieve of that one message would tell. A server certificate nobody vouches for is
 // shown; trusted, its fingerprint is kept and the test runs again, declined, the test
-// is cancelled (the question told why).
+// is cancelled (the question told why); trusted but not kept, the test fails saying why.
 std::optional<PanelOutcome> Workspace::stepEnded(TestStep& step, const TransferResult& result)
 {
     if (result.outcome == TransferOutcome::Success)
@@ -500,16 +500,19 @@ std::optional<PanelOutcome> Workspace::stepEnded(TestStep& step, const TransferR
     if (!untrusted)
         return unreadPanel(result, QStringLiteral("test"));
     const QString device = command_->target.device;
-    if (prompts_.trustCertificate(result.error, certificateFacts(*untrusted)) &&
-        trustCertificate(device, fingerprintOf(*untrusted))) {
-        step.settings.trustCertificate(device, fingerprintOf(*untrusted));
-        const TcomSetIni settings = step.settings;
-        startTransfer(settings);
-        return std::nullopt;
+    PanelOutcome ended = unfinished(result);
+    if (!prompts_.trustCertificate(result.error, certificateFacts(*untrusted))) {
+        ended.result = PanelResult::Cancelled;
+        return ended;
     }
-    PanelOutcome declined = unfinished(result);
-    declined.result = PanelResult::Cancelled;
-    return declined;
+    if (const Result<void> kept = trustCertificate(device, fingerprintOf(*untrusted)); !kept) {
+        ended.message = kept.error().message;
+        return ended;
+    }
+    step.settings.trustCertificate(device, fingerprintOf(*untrusted));
+    const TcomSetIni settings = step.settings;
+    startTransfer(settings);
+    return std::nullopt;
 }
 
 void Workspace::endCommand(PanelOutcome outcome)
@@ -554,17 +557,16 @@ void Workspace::tell(const PanelOutcome& outcome)
         prompts_.error(outcome.message);
 }
 
-bool Workspace::trustCertificate(const QString& device, const QByteArray& fingerprint)
+Result<void> Workspace::trustCertificate(const QString& device, const QByteArray& fingerprint)
 {
     const Result<void> saved = changeableSettings().update([&](TcomSetIni& s) {
         s.trustCertificate(device, fingerprint);
         return Result<void>();
     });
-    if (!saved) {
-        prompts_.error(saved.error().message);
-        return false;
-    }
-    return true;
+    // A trust that could not be kept is not held either: the settings are their file's.
+    if (!saved)
+        (void)changeableSettings().Load();
+    return saved;
 }
 
 FileDialogSettings saveTraceDialogSettings(const QString& fileName)

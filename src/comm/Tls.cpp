@@ -3,9 +3,12 @@
 #include "files/FileAccess.h"
 
 #include <QCryptographicHash>
+#include <QFile>
+#include <QSslConfiguration>
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <sys/stat.h>
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -15,6 +18,15 @@ namespace dnp {
 namespace {
 
 constexpr int kFingerprintBytes = 32;
+
+// The ciphers of TLS 1.2 that authenticate what they encrypt (AEAD), as the TLS library
+// names them; with TLS 1.3 every suite does, and every key exchange is ephemeral.
+constexpr QLatin1StringView kAeadEncryptions[] = {QLatin1StringView("AESGCM("), QLatin1StringView("CHACHA20/POLY1305(")};
+// An ephemeral elliptic-curve Diffie-Hellman key exchange (ECDHE): the only one of TLS 1.2
+// taken, for its forward secrecy.
+constexpr QLatin1StringView kEphemeralKeyExchange("ECDH");
+// The permissions by which users other than a file's owner may read it.
+constexpr mode_t kReadableByOthers = S_IRGRP | S_IROTH;
 
 // The parts of a name, most particular first, and how a name writes them.
 struct NamePart {
@@ -76,6 +88,18 @@ bool keyFits(const QByteArray& keyFile, const QSslCertificate& certificate)
     }
     const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(read, EVP_PKEY_free);
     return x509 && key && X509_check_private_key(x509.get(), key.get()) == 1;
+}
+
+// A private key other users may read is no one's own: refused, as ssh refuses it.
+Result<void> checkKeyIsPrivate(const QString& setting, const QString& path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || (info.st_mode & kReadableByOthers) == 0)
+        return {};  // what cannot be looked at is told when it is read
+    const QString mode = QStringLiteral("%1").arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    return failure(QStringLiteral("%1: %2 is readable by other users (mode %3): allow only its owner to read it "
+                                  "(chmod 600 %2).")
+                       .arg(setting, path, mode));
 }
 
 Result<QByteArray> readTlsFile(const QString& setting, const QString& path, const QString& what)
@@ -178,6 +202,8 @@ Result<TlsCredentials> loadTlsCredentials(const TlsSettings& settings, const QDa
         if (!certificate)
             return certificate.error();
         credentials.certificate = certificate->front();
+        if (const Result<void> ownKey = checkKeyIsPrivate(QStringLiteral("TlsKey"), settings.key); !ownKey)
+            return ownKey.error();
         Result<QSslKey> key =
             readPrivateKey(QStringLiteral("TlsKey"), settings.key, credentials.certificate, QStringLiteral("TlsCert"));
         if (!key)
@@ -189,14 +215,27 @@ Result<TlsCredentials> loadTlsCredentials(const TlsSettings& settings, const QDa
 
 std::optional<QByteArray> parseFingerprint(QStringView text)
 {
-    QByteArray digits = text.toLatin1();
-    digits.replace(':', QByteArray());
+    const auto hex = [](QChar c) { return c.unicode() < 0x80 && std::isxdigit(static_cast<unsigned char>(c.unicode())); };
+    QByteArray digits;
+    for (const QStringView pairs : text.split(QLatin1Char(':'))) {
+        if (pairs.isEmpty() || pairs.size() % 2 != 0 || !std::all_of(pairs.begin(), pairs.end(), hex))
+            return std::nullopt;
+        digits += pairs.toLatin1();
+    }
     if (digits.size() != 2 * kFingerprintBytes)
         return std::nullopt;
-    for (const char c : digits)
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return std::nullopt;
     return QByteArray::fromHex(digits);
+}
+
+QList<QSslCipher> forwardSecretAeadCiphers()
+{
+    QList<QSslCipher> ciphers = QSslConfiguration::supportedCiphers();
+    ciphers.removeIf([](const QSslCipher& cipher) {
+        const bool aead = std::any_of(std::begin(kAeadEncryptions), std::end(kAeadEncryptions),
+                                      [&cipher](QLatin1StringView name) { return cipher.encryptionMethod().startsWith(name); });
+        return cipher.protocol() != QSsl::TlsV1_3 && !(cipher.keyExchangeMethod() == kEphemeralKeyExchange && aead);
+    });
+    return ciphers;
 }
 
 QString fingerprintText(const QByteArray& sha256)

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QSslCertificate>
+#include <QSslCipher>
 #include <QSslError>
 #include <QSslKey>
 #include <QString>
@@ -47,16 +48,21 @@ Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QS
 Result<QSslKey> readPrivateKey(const QString& setting, const QString& path, const QSslCertificate& certificate,
                                const QString& certificateSetting);
 // The settings read, or the first refusal: a file that cannot be read or holds no
-// certificate or key, a certificate out of date, a key that is not the certificate's,
-// a client certificate without its key (or a key without its certificate), a
-// fingerprint that is not 64 hex digits.
+// certificate or key, a certificate out of date, a key file other users may read, a key
+// that is not the certificate's, a client certificate without its key (or a key without
+// its certificate), a fingerprint that is not 64 hex digits.
 Result<TlsCredentials> loadTlsCredentials(const TlsSettings& settings, const QDateTime& now);
 
-// A fingerprint as written (64 hex digits, colons allowed) as its 32 bytes.
+// A fingerprint as written (64 hex digits, in pairs that colons may separate: "3F:A0:..."
+// or "3FA0...") as its 32 bytes; nothing for anything else.
 std::optional<QByteArray> parseFingerprint(QStringView text);
 // "3F:A0:...", the 32 bytes as pairs of hex digits in capitals.
 QString fingerprintText(const QByteArray& sha256);
 QByteArray fingerprintOf(const QSslCertificate& certificate);
+// The cipher suites a tls:// link offers: those of TLS 1.3, and those of TLS 1.2 with an
+// ephemeral elliptic-curve key exchange (forward secrecy) and an AEAD cipher (AES-GCM,
+// ChaCha20-Poly1305). Static RSA key exchange and CBC ciphers are never offered.
+QList<QSslCipher> forwardSecretAeadCiphers();
 
 // What is wrong with a server's certificate, after the address: a certificate no trusted
 // authority vouches for ("the server's certificate is not trusted (issuer CN=Substation

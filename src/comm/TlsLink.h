@@ -1,7 +1,7 @@
 #pragma once
 // The line to a panel behind a terminal server that speaks TLS (tls://HOST:PORT): the
-// TCP connection of a terminal server with a TLS session (1.2 or later) in it, carrying
-// the serial line byte for byte. The server must show a certificate that a trusted
+// TCP connection of a terminal server with a TLS session in it (TLS 1.3, or TLS 1.2 with
+// a forward-secret AEAD suite), carrying the serial line byte for byte. The server must show a certificate that a trusted
 // authority vouches for (the system's, or those of [Comm] TlsCa) and that names the host,
 // or, when a fingerprint is set, exactly that certificate; a client certificate is
 // offered when one is set. Any failure ends the line before it opens, naming the address
@@ -32,13 +32,20 @@ private:
     QSslSocket& ssl() const;
     // The address, then what failed.
     QString told(const QString& what) const;
-    // The server's certificate is checked: against the fingerprint when one is set, else
-    // by what the handshake found wrong with it (nothing once it is open).
-    void certificateChecked(const QList<QSslError>& errors);
+    // Whether the server's certificate, in which the handshake found `errors` (its issuer,
+    // dates or name), is refused: any such certificate, unless it is the one whose
+    // fingerprint is set. The refusal is kept.
+    bool refused(const QList<QSslError>& errors);
+    // The handshake found something wrong with the server's certificate: a certificate
+    // refused ends it there, before a client certificate is sent.
+    void certificateFoundWanting(const QSslError& error);
     // The refusal of a server whose certificate is not the one whose fingerprint is set;
     // nothing when none is set, or it is that one.
     std::optional<QString> otherFingerprint() const;
     void encrypted();
+    // A fatal alert of the server, told for what it means: no shared suite (it came before
+    // the server answered the hello), a client certificate asked for or refused, a TLS too
+    // old, else the alert itself.
     void alertReceived(QSsl::AlertLevel level, QSsl::AlertType type, const QString& description);
 
     TlsCredentials credentials_;
