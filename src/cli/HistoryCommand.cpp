@@ -110,7 +110,8 @@ int runHistory(const QStringList& argv, Io io)
                                                 kRecordFlags + QStringList{"--panels", "--check"});
     if (!args)
         return usageError(io, "history", args.error().message);
-    const QString format = args->value("--format", QStringLiteral("table"));
+    // --panels is read by scripts (a nightly drift check): CSV unless a table is asked for.
+    const QString format = args->value("--format", args->has("--panels") ? QStringLiteral("csv") : QStringLiteral("table"));
     if (format != QLatin1String("table") && format != QLatin1String("csv"))
         return usageError(io, "history", QStringLiteral("--format takes table or csv"));
     const Result<HistoryFilter> filter = historyFilter(*args);

@@ -47,8 +47,8 @@ const Command kCommands[] = {
      "history [--panels] [--check] [--device D] [--address A] [--action send|retrieve|verify|test] "
      "[--outcome ok|failed|cancelled|differs|incomplete] [--since YYYY-MM-DD] [--limit N] [--format table|csv] [--trace] "
      "[--ini PATH] [--history URL|PATH|off]",
-     "list the recorded panel commands, newest first; --panels: what each panel holds (exit 1 when any differs from "
-     "what was sent to it or may hold part of a send); --check: whether any record was changed, removed or inserted "
+     "list the recorded panel commands, newest first (a table unless --format csv); --panels: what each panel holds, "
+     "as CSV unless --format table (exit 1 when any differs from what was sent to it or may hold part of a send); --check: whether any record was changed, removed or inserted "
      "out of turn (exit 1 when so)",
      runHistory},
 };

@@ -164,7 +164,7 @@ TEST_F(HistoryCommand, PanelsAndTheChainAreTold)
     ASSERT_TRUE(History(historyPlace(store(), {}))
                     .record(std::vector<HistoryRecord>{r("2025-01-30T08:00:00Z", "ok", sha),
                                                        r("2025-01-31T09:30:00Z", "incomplete", "")}));
-    const ProgramRun panels = dnpcfg({"history", "--panels"});
+    const ProgramRun panels = dnpcfg({"history", "--panels", "--format", "table"});
     EXPECT_EQ(panels.status, 1);
     EXPECT_EQ(panels.out, "device      address  last_sent                  last_read                  state       config\n"
                           "/dev/ttyS0           2025-01-30T09:30:00+01:30  2025-01-30T09:30:00+01:30  incomplete  "
