@@ -8,7 +8,10 @@
 //   build/bench/dnp-bench-transfer [--baud 9600] [--runs 3] [--tls]
 
 #include "BenchSupport.h"
-#include "app/Workspace.h"
+#include "app/ConfigDocument.h"
+#include "app/PanelHistory.h"
+#include "app/PanelSession.h"
+#include "app/Settings.h"
 #include "comm/Frames.h"
 #include "comm/ReadPlan.h"
 #include "files/ConfigFile.h"
@@ -27,12 +30,19 @@ using namespace dnp;
 
 namespace {
 
-class QuietPrompts : public UnattendedPrompts {
-public:
-    QStringList messages;
-    void information(const QString& text) override { messages << text; }
-    void error(const QString& text) override { messages << text; }
-    void showDifferences(const QString& heading, const ConfigDifferences&) override { messages << heading; }
+// A run's parts as dnpcfg sets them up, each command recorded in the history the settings
+// name; the message of the last command.
+struct Run {
+    explicit Run(const QString& ini) : settings(ini), session(settings, questions, {ProgramKind::Dnpcfg}), history(settings)
+    {
+        history.listenTo(session);
+    }
+    UnattendedQuestions questions;
+    Settings settings;
+    ConfigDocument document;
+    PanelSession session;
+    PanelHistory history;
+    QString message;
 };
 
 // The wire time of the frames of `plan` and their replies.
@@ -49,7 +59,7 @@ double wireSeconds(frames::Command command, int baud, const std::vector<int>& pl
 }
 
 // A full list of 240 words, opened from a file in `dir`.
-bool openFullList(Workspace& workspace, const QTemporaryDir& dir)
+bool openFullList(ConfigDocument& document, const QTemporaryDir& dir)
 {
     ConfigState state;
     for (int t = 0; t < 240; ++t) {
@@ -57,21 +67,23 @@ bool openFullList(Workspace& workspace, const QTemporaryDir& dir)
         state.Class0Order[typeNumber(PointType::Ain)][t] = t;
     }
     const QString file = dir.filePath("full.dnp");
-    return writeFileSafely(file, composeConfigFile(state, QDateTime::currentDateTime())) && workspace.open(file);
+    return writeFileSafely(file, composeConfigFile(state, QDateTime::currentDateTime())) && document.open(file);
 }
 
 // The seconds a panel command takes from its start until its end; nothing when it failed.
-std::optional<double> timed(Workspace& workspace, const std::function<void()>& start)
+std::optional<double> timed(Run& run, const std::function<Result<void>()>& start)
 {
     QEventLoop loop;
     bool failed = false;
-    const auto connection = QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](const PanelOutcome& o) {
+    const auto connection = QObject::connect(&run.session, &PanelSession::commandEnded, &loop, [&](const PanelOutcome& o) {
         failed = !o.ok();
+        run.message = o.message;
         loop.quit();
     });
     QElapsedTimer clock;
     clock.start();
-    start();
+    if (!start())
+        return std::nullopt;
     loop.exec();
     QObject::disconnect(connection);
     if (failed)
@@ -107,15 +119,13 @@ int compareTls(int baud, int runs)
     std::vector<double> seconds[2];
     for (int run = 0; run < runs; ++run)
         for (int d = 0; d < 2; ++d) {
-            QuietPrompts prompts;
-            Workspace workspace(prompts, {.iniPath = ini});
-            (void)openFullList(workspace, dir);
-            workspace.overrideLink({devices[d], baud, {}, {}});
+            Run bench(ini);
+            (void)openFullList(bench.document, dir);
+            bench.session.overrideLink({devices[d], baud, {}, {}});
             const std::optional<double> took =
-                timed(workspace, [&] { workspace.send(Mapping::Individual, true); });
+                timed(bench, [&] { return bench.session.send(bench.document, Mapping::Individual, true); });
             if (!took) {
-                std::fprintf(stderr, "send+verify on %s failed: %s\n", qPrintable(devices[d]),
-                             qPrintable(prompts.messages.join(" / ")));
+                std::fprintf(stderr, "send+verify on %s failed: %s\n", qPrintable(devices[d]), qPrintable(bench.message));
                 return 1;
             }
             seconds[d].push_back(*took);
@@ -156,19 +166,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot write the settings\n");
         return 1;
     }
-    QuietPrompts prompts;
-    Workspace workspace(prompts, {.iniPath = dir.filePath("DNP.ini")});
-    workspace.overrideLink({device, baud, {}, {}});
-    if (!openFullList(workspace, dir)) {
+    Run bench(dir.filePath("DNP.ini"));
+    bench.session.overrideLink({device, baud, {}, {}});
+    if (!openFullList(bench.document, dir)) {
         std::fprintf(stderr, "cannot write the configuration\n");
         return 1;
     }
 
     // One send, retrieve, or send with its verify, from its start until its end.
-    const auto measure = [&](const char* name, const std::function<void()>& start, double wire) {
-        const std::optional<double> measured = timed(workspace, start);
+    const auto measure = [&](const char* name, const std::function<Result<void>()>& start, double wire) {
+        const std::optional<double> measured = timed(bench, start);
         if (!measured) {
-            std::fprintf(stderr, "%s failed: %s\n", name, qPrintable(prompts.messages.join(" / ")));
+            std::fprintf(stderr, "%s failed: %s\n", name, qPrintable(bench.message));
             return false;
         }
         std::printf("%-12s %9.3fs %9.3fs %7.3f\n", name, *measured, wire, *measured / wire);
@@ -178,13 +187,15 @@ int main(int argc, char** argv)
     const double readWire = wireSeconds(frames::Command::Read, baud);
     // A read-back reads no two blocks alike in a row.
     const double readBackWire =
-        wireSeconds(frames::Command::Read, baud, readPlan(*workspace.image(Mapping::Individual), MessageSet().set()));
+        wireSeconds(frames::Command::Read, baud, readPlan(*bench.document.image(Mapping::Individual), MessageSet().set()));
 
     std::printf("%-12s %10s %10s %7s\n", "transfer", "measured", "wire", "ratio");
     for (int run = 0; run < runs; ++run) {
-        const bool ok = measure("send", [&] { workspace.send(Mapping::Individual, false); }, sendWire) &&
-                        measure("retrieve", [&] { workspace.retrieve(); }, readWire) &&
-                        measure("send+verify", [&] { workspace.send(Mapping::Individual, true); }, sendWire + readBackWire);
+        const bool ok =
+            measure("send", [&] { return bench.session.send(bench.document, Mapping::Individual, false); }, sendWire) &&
+            measure("retrieve", [&] { return bench.session.retrieve(bench.document); }, readWire) &&
+            measure("send+verify", [&] { return bench.session.send(bench.document, Mapping::Individual, true); },
+                    sendWire + readBackWire);
         if (!ok)
             return 1;
     }

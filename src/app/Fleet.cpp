@@ -59,14 +59,6 @@ Result<std::vector<FleetJob>> fleetJobs(JobsFileLines lines)
 
 // --- running a job ---
 
-// A job's workspace tells nothing: its outcome is the job's result.
-class SilentPrompts : public UnattendedPrompts {
-public:
-    void information(const QString&) override {}
-    void error(const QString&) override {}
-    void showDifferences(const QString&, const ConfigDifferences&) override {}
-};
-
 }  // namespace
 
 
@@ -107,8 +99,9 @@ QString finishedJobLine(int finished, int total, const FleetJob& job, const JobR
 // --- the fleet ---
 
 struct Fleet::Run {
-    SilentPrompts prompts;
-    std::unique_ptr<Workspace> workspace;
+    Run(Settings& settings, PanelQuestions& questions, SessionSetup setup) : session(settings, questions, std::move(setup)) {}
+    ConfigDocument document;
+    PanelSession session;
     QElapsedTimer clock;
 };
 
@@ -119,7 +112,8 @@ Fleet::Fleet(std::vector<FleetJob> jobs, FleetSetup setup, QObject* parent)
       results_(jobs_.size()),
       states_(jobs_.size(), JobState::Waiting),
       runs_(jobs_.size()),
-      nextOnDevice_(jobs_.size(), kNoJob)
+      nextOnDevice_(jobs_.size(), kNoJob),
+      settings_(setup_.iniPath)
 {
     setup_.parallel = std::clamp(setup_.parallel, 1, kMostParallel);
     QHash<QString, std::size_t> lastOnDevice;  // jobs whose devices are written alike share a line
@@ -144,14 +138,14 @@ Result<void> Fleet::start()
 {
     if (started_)
         return {};
-    TcomSetIni settings = setup_.iniPath.isEmpty() ? TcomSetIni() : TcomSetIni(setup_.iniPath);
     if (!setup_.iniPath.isEmpty())
-        if (const Result<void> read = settings.Load(); !read)
+        if (const Result<void> read = settings_.reload(); !read)
             return read;
-    if (const Result<void> readable = settings.readable(); !readable)
+    if (const Result<void> readable = settings_.current().readable(); !readable)
         return readable;
-    history_ = std::make_shared<HistoryWriter>(setup_.history ? historyPlace(*setup_.history, QDir::currentPath())
-                                                              : historyPlace(settings));
+    history_ = std::make_unique<PanelHistory>(settings_);
+    if (setup_.history)
+        history_->overrideStore(*setup_.history);
     // The results must have a place before the first panel is asked anything.
     if (!setup_.resultsPath.isEmpty())
         if (const Result<void> writable = checkWritable(setup_.resultsPath); !writable)
@@ -189,44 +183,44 @@ void Fleet::startJob(std::size_t index)
     const FleetJob& job = jobs_[index];
     states_[index] = JobState::Running;
     ++running_;
-    runs_[index] = std::make_unique<Run>();
+    runs_[index] = std::make_unique<Run>(settings_, questions_, SessionSetup{ProgramKind::Fleet, setup_.linkFactory, setup_.timing});
     Run& run = *runs_[index];
     run.clock.start();
-    const auto notRecorded = [self = QPointer<Fleet>(this), index](const QString& warning) {
-        if (!self)
-            return;
-        self->results_[index].historyWarning = warning;
-        emit self->jobNotRecorded(static_cast<int>(index));
-    };
-    run.workspace = std::make_unique<Workspace>(run.prompts, WorkspaceSetup{setup_.iniPath, setup_.linkFactory, nullptr,
-                                                                            setup_.timing, QStringLiteral("fleet"),
-                                                                            history_, notRecorded});
-    Workspace& ws = *run.workspace;
-    connect(&ws, &Workspace::panelCommandEnded, this, [this, index](const PanelOutcome& outcome) {
+    PanelSession& session = run.session;
+    session.admit = [this] { return history_->admit(); };
+    // Each job is recorded; its warning follows the job's line when the history answers.
+    connect(&session, &PanelSession::commandEnded, this, [this, index](const PanelOutcome& outcome) {
+        history_->record(outcome, [self = QPointer<Fleet>(this), index](const QString& notRecorded) {
+            if (!self || notRecorded.isEmpty())
+                return;
+            self->results_[index].historyWarning = notRecorded;
+            emit self->jobNotRecorded(static_cast<int>(index));
+        });
         jobEnded(index, {outcome.result, oneLine(outcome.message), outcome.seconds});
     });
 
     const auto failNow = [&](const QString& message) {
         jobEnded(index, {PanelResult::Failed, oneLine(message), run.clock.elapsed() / 1000.0});
     };
-    ws.overrideLink(job.link);
+    session.overrideLink(job.link);
     if (job.action != FleetAction::Retrieve)
-        if (const Result<void> opened = ws.open(job.configPath); !opened)
+        if (const Result<void> opened = run.document.open(job.configPath); !opened)
             return failNow(opened.error().message);
-    switch (job.action) {
-    case FleetAction::Send:
-        ws.send(Mapping::Individual, ws.settings().VerifyAfterSend);
-        break;
-    case FleetAction::SendVerify:
-        ws.send(Mapping::Individual, true);
-        break;
-    case FleetAction::Verify:
-        ws.verify(Mapping::Individual, job.config);
-        break;
-    case FleetAction::Retrieve:
-        ws.retrieveInto(job.configPath);
-        break;
-    }
+    const Result<void> started = [&] {
+        switch (job.action) {
+        case FleetAction::Send:
+            return session.send(run.document, Mapping::Individual, settings_.current().VerifyAfterSend);
+        case FleetAction::SendVerify:
+            return session.send(run.document, Mapping::Individual, true);
+        case FleetAction::Verify:
+            return session.verify(run.document, Mapping::Individual, job.config);
+        case FleetAction::Retrieve:
+            break;
+        }
+        return session.retrieveInto(run.document, job.configPath);
+    }();
+    if (!started)
+        failNow(started.error().message);
 }
 
 void Fleet::jobEnded(std::size_t index, const JobResult& result)
@@ -237,7 +231,7 @@ void Fleet::jobEnded(std::size_t index, const JobResult& result)
     states_[index] = JobState::Done;
     --running_;
     ++finished_;
-    // The workspace may be telling its end from deep inside: it goes once that is over.
+    // The session may be telling its end from deep inside: it goes once that is over.
     QTimer::singleShot(0, this, [this, index] { runs_[index].reset(); });
     deviceFreed(index);
     // The next jobs start before this one's end is told, so that whoever hears of it
@@ -259,7 +253,7 @@ void Fleet::stop()
     stopping_ = true;
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
         if (states_[i] == JobState::Running)
-            runs_[i]->workspace->cancelTransfer();
+            runs_[i]->session.cancel();
     }
     finishIfDone();
 }

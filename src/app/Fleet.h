@@ -2,13 +2,16 @@
 // A fleet of panels configured or audited from one machine. A jobs file names, per
 // panel, its device (a serial port, or a terminal server as tcp://HOST:PORT), its address
 // on a shared line, what to do with it and the configuration file. One process runs every
-// job, each in a workspace of its own (its own configuration and exchange), all on one
-// thread through the event loop: jobs on one device one after another in file order (they
+// job, each with a document and a panel session of its own (its own configuration and
+// exchange; the settings and the history are the run's), all on one thread through the
+// event loop: jobs on one device one after another in file order (they
 // share a line), jobs on different devices at the same time, at most `parallel` at once.
 // A job that fails never stops the others; stop() (Ctrl+C) starts no more jobs and
 // cancels the running ones as Cancel does.
 
-#include "app/Workspace.h"
+#include "app/PanelHistory.h"
+#include "app/PanelSession.h"
+#include "app/Settings.h"
 #include "files/JobsFile.h"
 
 #include <QElapsedTimer>
@@ -136,7 +139,9 @@ private:
     bool scheduling_ = false;
     bool finishTold_ = false;
     Result<void> resultsWritten_;
-    std::shared_ptr<HistoryWriter> history_;
+    Settings settings_;
+    UnattendedQuestions questions_;
+    std::unique_ptr<PanelHistory> history_;
 };
 
 }  // namespace dnp

@@ -1,6 +1,7 @@
 #include "app/PanelOutcome.h"
 
 #include "comm/LineTrace.h"
+#include "model/Version.h"
 
 #include <QRegularExpression>
 
@@ -22,6 +23,8 @@ QString nameIn(const Named<Enum> (&table)[N], Enum value)
     return {};
 }
 
+constexpr Named<ProgramKind> kProgramNames[] = {{ProgramKind::Desk, "dnp-configure"}, {ProgramKind::Dnpcfg, "dnpcfg"}, {ProgramKind::Fleet, "fleet"}};
+constexpr Named<ProgramKind> kProgramTitles[] = {{ProgramKind::Desk, "DNP Configure"}, {ProgramKind::Dnpcfg, "dnpcfg"}, {ProgramKind::Fleet, "dnpcfg fleet"}};
 constexpr Named<PanelAction> kActionNames[] = {
     {PanelAction::Send, "send"}, {PanelAction::Retrieve, "retrieve"}, {PanelAction::Verify, "verify"}, {PanelAction::Test, "test"}};
 constexpr Named<PanelAction> kActionCaptions[] = {
@@ -39,6 +42,16 @@ constexpr Named<TransferOutcome> kFailureNames[] = {
 };
 
 }  // namespace
+
+QString programName(ProgramKind program)
+{
+    return nameIn(kProgramNames, program);
+}
+
+QString programHeading(ProgramKind program)
+{
+    return nameIn(kProgramTitles, program) + QLatin1Char(' ') + QString::fromLatin1(kVersion);
+}
 
 QString panelActionName(PanelAction action)
 {
@@ -105,12 +118,12 @@ QString outcomeSummary(const PanelOutcome& outcome)
     return why.isEmpty() ? QStringLiteral("failed") : QStringLiteral("failed (%1)").arg(why);
 }
 
-QStringList traceText(const PanelOutcome& outcome, const QString& program)
+QStringList traceText(const PanelOutcome& outcome)
 {
     const QString when = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     QStringList text = {
         QStringLiteral("Line trace of the %1 on %2 at %3 baud:").arg(panelActionName(outcome.action), outcome.device).arg(outcome.baud),
-        QStringLiteral("Program: ") + program,
+        QStringLiteral("Program: ") + programHeading(outcome.program),
         QStringLiteral("Device: ") + outcome.device,
         QStringLiteral("Baud: %1").arg(outcome.baud),
         QStringLiteral("Parity: ") + (outcome.evenParity ? QStringLiteral("even") : QStringLiteral("none")),
@@ -130,6 +143,13 @@ QString traceFileName(const PanelOutcome& outcome)
     QString device = outcome.device;
     device.remove(scheme).replace(unsafe, QStringLiteral("-")).remove(ends);
     return QStringLiteral("trace-%1-%2.txt").arg(device, outcome.started.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+}
+
+QString retrievedCaption(const PanelOutcome& outcome)
+{
+    return QStringLiteral("Retrieved from %1 at %2")
+        .arg(outcome.comNumber > 0 ? QStringLiteral("COM %1").arg(outcome.comNumber) : outcome.device,
+             outcome.ended.toString(QStringLiteral("HH:mm")));
 }
 
 QString lastTransferText(const std::optional<PanelOutcome>& last)

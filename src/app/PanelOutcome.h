@@ -15,6 +15,14 @@ namespace dnp {
 
 enum class PanelAction { Send, Retrieve, Verify, Test };
 
+// The program that ran a panel command: the desk, dnpcfg, a job of dnpcfg fleet.
+enum class ProgramKind { Desk, Dnpcfg, Fleet };
+// "dnp-configure", "dnpcfg", "fleet": the program as the history records it.
+QString programName(ProgramKind program);
+// "DNP Configure 1.0.0", "dnpcfg 1.0.0", "dnpcfg fleet 1.0.0": the program as every line
+// trace's heading names it.
+QString programHeading(ProgramKind program);
+
 // ok: done, and for a send read back alike. failed: nothing of it can be relied on.
 // cancelled: stopped before the panel was changed. differs: the panel was read and
 // does not hold what it should (differingWords). incomplete: a send stopped once a write
@@ -48,7 +56,9 @@ struct PanelOutcome {
     // that arrived whole); where; which file; when it ended and how long it took.
     std::optional<ConfigImage> image;
     std::optional<ConfigImage> panelImage;
+    ProgramKind program = ProgramKind::Dnpcfg;
     QString device;
+    int comNumber = 0;  // the COM number the device stands for; 0 for a device named directly
     std::int32_t baud = 0;
     bool evenParity = false;
     std::optional<int> address;
@@ -56,6 +66,9 @@ struct PanelOutcome {
     QDateTime started;
     QDateTime ended;
     double seconds = 0;
+    // False for a command refused because its record could not be written (the history
+    // the settings require, settings that do not read): nothing is recorded.
+    bool recordable = true;
 
     bool ok() const { return result == PanelResult::Ok; }
 };
@@ -73,11 +86,15 @@ PanelOutcome failedOutcome(PanelAction action, const QString& message);
 // "OK", "panel differs (12 words)", "incomplete (7 of 18 written)", "failed (no
 // answer)", "cancelled"; "not started" for one cancelled before its first frame.
 QString outcomeSummary(const PanelOutcome& outcome);
-// A command's line trace as text, as dnpcfg --trace prints it and the desk copies and
-// saves it: the heading ("Line trace of the send on /dev/pts/3 at 9600 baud:", then the
-// program, the device, baud rate, parity, address, when it began and how it ended, a
-// line each), an empty line, and a line per frame (traceLines).
-QStringList traceText(const PanelOutcome& outcome, const QString& program);
+// A command's line trace as text, as dnpcfg --trace prints it, the desk copies and saves
+// it and the history keeps it: the heading ("Line trace of the send on /dev/pts/3 at 9600
+// baud:", then the program (programHeading), the device, baud rate, parity, address, when
+// it began and how it ended, a line each), an empty line, and a line per frame
+// (traceLines).
+QStringList traceText(const PanelOutcome& outcome);
+// The caption of a retrieved configuration: "Retrieved from COM 2 at 10:41" (the device
+// when it was named directly).
+QString retrievedCaption(const PanelOutcome& outcome);
 // The name a saved trace is offered under: "trace-ttyUSB0-20261208-104105.txt".
 QString traceFileName(const PanelOutcome& outcome);
 // The overview's "Last transfer": "Verify: panel differs (12 words) at 10:41", "Send:

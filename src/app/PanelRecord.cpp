@@ -37,13 +37,13 @@ QString imageSha256(const ConfigImage& image)
     return sha256Text(bytes);
 }
 
-HistoryRecord historyRecord(const PanelOutcome& outcome, const QString& program)
+HistoryRecord historyRecord(const PanelOutcome& outcome)
 {
     HistoryRecord record;
     record.time = outcome.ended.toUTC().toString(Qt::ISODate);
     record.user = loginName();
     record.host = QSysInfo::machineHostName();
-    record.program = program;
+    record.program = programName(outcome.program);
     record.device = outcome.device;
     record.address = outcome.address ? QString::number(*outcome.address) : QString();
     record.action = panelActionName(outcome.action);
@@ -54,7 +54,7 @@ HistoryRecord historyRecord(const PanelOutcome& outcome, const QString& program)
     record.differingWords = outcome.differingWords;
     record.seconds = std::round(outcome.seconds * 10) / 10;
     record.message = oneLine(outcome.message);
-    record.trace = traceText(outcome, program).join(QLatin1Char('\n'));
+    record.trace = traceText(outcome).join(QLatin1Char('\n'));
     if (outcome.action == PanelAction::Send)
         record.readBack = outcome.panelImage ? kReadBack : kNotReadBack;
     return record;

@@ -12,9 +12,9 @@ namespace dnp {
 // The SHA-256 of an image: over its 512 bytes, each word high byte first, as 64
 // lowercase hex digits.
 QString imageSha256(const ConfigImage& image);
-// The record of a command's outcome, made by `program` for the user logged in here; a
-// send says whether the panel was read back whole after it.
-HistoryRecord historyRecord(const PanelOutcome& outcome, const QString& program);
+// The record of a command's outcome, made for the user logged in here by the program that
+// ran it; a send says whether the panel was read back whole after it.
+HistoryRecord historyRecord(const PanelOutcome& outcome);
 // The store [History] Database names, a relative file from the settings file's folder.
 Result<HistoryPlace> historyPlace(const TcomSetIni& settings);
 

@@ -62,7 +62,7 @@ QString overBudgetText(const WordBudget& words)
            QStringLiteral("\nThe selection is kept; Send refuses it until it takes %1 words or fewer.").arg(kMaxListWords);
 }
 
-ClassEditor::ClassEditor(ConfigState& state, UserPrompts& prompts) : state_(state), prompts_(prompts) {}
+ClassEditor::ClassEditor(ConfigState& state) : state_(state) {}
 
 ItemState ClassEditor::item(ListTag list, int row) const
 {
@@ -107,35 +107,34 @@ void ClassEditor::openRetrieved()
     view_.visibleHelpClass = helpClass;
 }
 
-void ClassEditor::clickItem(ListTag list, int row)
+Result<void> ClassEditor::clickItem(ListTag list, int row)
 {
     const PointGroup* g = groupByTag(tagNumber(list));
     if (!g || row < 0 || row >= g->count)
-        return;
+        return {};
     ItemState& s = view_.items[g->base + row];
     s = (s == ItemState::Checked) ? ItemState::Unchecked : ItemState::Checked;
-    checkItem(list, row);
+    return checkItem(list, row);
 }
 
-void ClassEditor::checkItem(ListTag list, int row)
+Result<void> ClassEditor::checkItem(ListTag list, int row)
 {
     const int edited = view_.shownClass;
     const PointGroup* g = groupByTag(tagNumber(list));
     if (edited == 0 || !g || row < 0 || row >= g->count)
-        return;
+        return {};
     const int s = g->base + row;
     if (state_.ClassSelection[0][s] != 1) {
         view_.items[s] = ItemState::Greyed;
-        prompts_.information(kNotInClass0);
-        return;
+        return failure(kNotInClass0);
     }
     for (int other = 1; other <= 3; ++other) {
         if (other == edited || state_.ClassSelection[other][s] != 1)
             continue;
         view_.items[s] = ItemState::Greyed;
-        prompts_.information(conflictMessage(other));
-        return;
+        return failure(conflictMessage(other));
     }
+    return {};
 }
 
 QString ClassEditor::greyReason(int selectionIndex) const
@@ -207,19 +206,16 @@ WordBudget ClassEditor::shownWords() const
     return wordBudget(applied);
 }
 
-Result<void> ClassEditor::apply(int editedClass)
+Result<QString> ClassEditor::apply(int editedClass)
 {
-    if (editedClass != 0) {
-        if (const Result<void> stored = applyUnsolicited(editedClass); !stored) {
-            prompts_.error(stored.error().message);
-            return stored;
-        }
-    }
+    if (editedClass != 0)
+        if (const Result<void> stored = applyUnsolicited(editedClass); !stored)
+            return stored.error();
     storeLists(state_, view_, editedClass);
     if (editedClass == 0)
         if (const WordBudget words = wordBudget(state_); words.over())
-            prompts_.information(overBudgetText(words));
-    return {};
+            return overBudgetText(words);
+    return QString();
 }
 
 void ClassEditor::clear()

@@ -7,7 +7,6 @@
 #include "model/ConfigState.h"
 #include "model/HelpTopics.h"
 #include "model/Result.h"
-#include "model/UserPrompts.h"
 
 #include <QString>
 #include <array>
@@ -81,7 +80,7 @@ QString overBudgetText(const WordBudget& words);
 
 class ClassEditor {
 public:
-    ClassEditor(ConfigState& state, UserPrompts& prompts);
+    explicit ClassEditor(ConfigState& state);
 
     const ClassEditorView& view() const { return view_; }
     ItemState item(ListTag list, int row) const;
@@ -93,11 +92,11 @@ public:
     void openRetrieved();
 
     // A click on an item's box (or the space bar): the item toggles, then the click rule.
-    void clickItem(ListTag list, int row);
+    Result<void> clickItem(ListTag list, int row);
     // The click rule alone (the Status list's selection, a double click in the meter
     // lists): in an event class, a point that is not available for it is greyed and the
-    // reason told.
-    void checkItem(ListTag list, int row);
+    // click refused with the reason ("Data Object not included in Class 0 selections.").
+    Result<void> checkItem(ListTag list, int row);
     void setGroup(int button);    // every item of the range checked, greyed ones too
     void clearGroup(int button);  // the checked items of the range unchecked
     // The first press of a harmonic button checks its range, the next unchecks it, and so on.
@@ -110,11 +109,11 @@ public:
     // OK and Save: the lists as shown become the selection of the edited class (a greyed
     // item leaves its point's byte as it is); a Class 0 edit keeps the order of the points
     // that stay. For an event class the unsolicited fields are checked first, in the order
-    // of the page; the first that is not a number or out of its range is told and nothing
-    // is applied (the error's line is the field's UnsolicitedField row). A Class 0
-    // selection of more words than the panel takes is applied all the same and told
-    // with its count (overBudgetText).
-    Result<void> apply(int editedClass);
+    // of the page; the first that is not a number or out of its range refuses the apply
+    // and nothing is applied (the error's line is the field's UnsolicitedField row). A
+    // Class 0 selection of more words than the panel takes is applied all the same: the
+    // note to tell is its count (overBudgetText); "" when there is nothing to tell.
+    Result<QString> apply(int editedClass);
     // Why a greyed item cannot be chosen in the event class shown:
     // "Not in Class 0: select it in Class 0 first." or "Already reported in Class 2.";
     // empty when it can.
@@ -130,7 +129,6 @@ private:
     Result<void> applyUnsolicited(int cls);
 
     ConfigState& state_;
-    UserPrompts& prompts_;
     ClassEditorView view_;
 };
 
@@ -146,7 +144,8 @@ public:
     virtual void clearGroup(int button) = 0;
     virtual void toggleHarmonics(int button) = 0;
     virtual void editUnsolicited(const UnsolicitedTexts& texts) = 0;
-    // OK: the apply step; a refusal has been told and names its field (the error's line).
+    // OK: the apply step (its note and a refusal told); a refusal names its field (the
+    // error's line).
     virtual Result<void> applyClassEdit() = 0;
     // Save: the apply step, then the configuration saved (its failures told).
     virtual Result<void> saveClassEdit() = 0;

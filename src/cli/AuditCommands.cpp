@@ -1,5 +1,5 @@
 // dnpcfg export and diff: the point list for the SCADA master and the comparison of two
-// configuration files, through the workspace the window uses.
+// configuration files, through the document the window uses.
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -23,10 +23,10 @@ int runExport(const QStringList& argv, Io io)
         return usageError(io, "export", "unknown format '" + named + "'");
 
     Program program(io);
-    Workspace& ws = program.workspace;
-    if (const int failed = program.status(ws.open(args->positional.front())))
+    ConfigDocument& document = program.document;
+    if (const int failed = program.status(document.open(args->positional.front())))
         return failed;
-    const Result<PointListExport> exported = output.isEmpty() ? ws.exportPointList(*format) : ws.exportPointList(*format, output);
+    const Result<PointListExport> exported = output.isEmpty() ? document.exportPointList(*format) : document.exportPointList(*format, output);
     if (!exported)
         return program.fail(exported.error().message);
     if (output.isEmpty())
@@ -44,18 +44,18 @@ int runDiff(const QStringList& argv, Io io)
 
     // A file that does not read ends the comparison as wrong usage does.
     Program program(io);
-    if (program.status(program.workspace.open(args->positional[0])))
+    if (program.status(program.document.open(args->positional[0])))
         return kExitUsage;
-    const Result<ConfigDifferences> differences = program.workspace.compareWithFile(args->positional[1]);
-    if (!differences) {
-        program.fail(differences.error().message);
+    const Result<ComparedFile> compared = program.document.compareWithFile(args->positional[1]);
+    if (!compared) {
+        program.fail(compared.error().message);
         return kExitUsage;
     }
-    if (differences->empty()) {
+    if (compared->differences.empty()) {
         io.out << kSameConfigurationsText << "\n";
         return kExitOk;
     }
-    for (const QString& line : differenceLines(*differences))
+    for (const QString& line : differenceLines(compared->differences))
         io.out << line << "\n";
     return kExitFailure;
 }

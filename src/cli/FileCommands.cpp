@@ -1,6 +1,7 @@
 // dnpcfg check, report and resave: the configuration file and the report without
-// the windows, through the workspace's reader and writers.
+// the windows, through the document's reader and writers.
 
+#include "app/DeskOverview.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Program.h"
@@ -16,16 +17,16 @@ int writeWithHeader(const QStringList& argv, Io io, const QString& command, bool
     if (!args)
         return usageError(io, command, args.error().message);
     Program program(io);
-    Workspace& ws = program.workspace;
-    if (const int failed = program.status(ws.open(args->positional.front())))
+    ConfigDocument& document = program.document;
+    if (const int failed = program.status(document.open(args->positional.front())))
         return failed;
     // A report takes the Report Header dialog's first texts unless others are given; a
     // file written again the texts given (none, as after opening it in a new run).
-    const ReportHeaderTexts first = report ? ws.firstReportHeaderTexts() : ReportHeaderTexts{};
+    const ReportHeaderTexts first = report ? document.firstReportHeaderTexts() : ReportHeaderTexts{};
     const ReportHeaderTexts header{args->value("--description", first.description),
                                    args->value("--comment", first.comment)};
     const QString output = args->value("-o");
-    return program.status(report ? ws.writeReport(output, header) : ws.resave(output, header));
+    return program.status(report ? document.writeReport(output, header) : document.resave(output, header));
 }
 
 }  // namespace
@@ -37,9 +38,9 @@ int runCheck(const QStringList& argv, Io io)
         return usageError(io, "check", args.error().message);
     const QString path = args->positional.front();
     Program program(io);
-    if (const int failed = program.status(program.workspace.open(path)))
+    if (const int failed = program.status(program.document.open(path)))
         return failed;
-    const DeskOverview overview = program.workspace.overview();
+    const DeskOverview overview = deskOverview(program.document, program.settings.current(), std::nullopt);
 
     io.out << path << ": configuration file read\n";
     io.out << "points per class  ";

@@ -1,7 +1,7 @@
 // dnpcfg history: the recorded panel commands, newest first, as a table (local time) or as
 // CSV (UTC); with --panels what each panel holds by the history (a drift check: exit 1 when
 // a panel differs from what was last sent to it or may hold part of a send); with --check
-// whether the chain of records is whole (exit 1 when not). All through the workspace;
+// whether the chain of records is whole (exit 1 when not). All through the run's history;
 // every text a table shows has its control characters shown escaped.
 
 #include "cli/Args.h"
@@ -134,22 +134,22 @@ int runHistory(const QStringList& argv, Io io)
                                   QStringLiteral("%1: it takes no %2").arg(QLatin1String(whole.what), option));
 
     Program program(io, args->value("--ini"));
-    Workspace& ws = program.workspace;
     if (args->has("--ini"))
-        if (const int failed = program.status(ws.readSettings()))
+        if (const int failed = program.status(program.settings.reload()))
             return failed;
+    PanelHistory& history = program.history;
     if (args->has("--history"))
-        ws.overrideHistory(args->value("--history"));
+        history.overrideStore(args->value("--history"));
 
     if (args->has("--check")) {
-        const Result<ChainCheck> chain = ws.historyChain();
+        const Result<ChainCheck> chain = history.chain();
         if (!chain)
             return program.fail(chain.error().message);
         io.out << terminalText(chainCheckText(*chain)) << "\n";
         return chain->broken.isEmpty() ? kExitOk : kExitFailure;
     }
     if (args->has("--panels")) {
-        const Result<std::vector<PanelHolding>> holdings = ws.panelHoldings();
+        const Result<std::vector<PanelHolding>> holdings = history.panels();
         if (!holdings)
             return program.fail(holdings.error().message);
         if (format == QLatin1String("csv"))
@@ -158,7 +158,7 @@ int runHistory(const QStringList& argv, Io io)
             printPanels(*holdings, io);
         return std::any_of(holdings->begin(), holdings->end(), holdingDrifted) ? kExitFailure : kExitOk;
     }
-    const Result<std::vector<HistoryRecord>> records = ws.historyRecords(*filter);
+    const Result<std::vector<HistoryRecord>> records = history.records(*filter);
     if (!records)
         return program.fail(records.error().message);
     if (format == QLatin1String("csv"))

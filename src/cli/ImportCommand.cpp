@@ -1,5 +1,5 @@
 // dnpcfg import: a point list (the CSV or DNP3 Device Profile document the export writes,
-// as edited in a spreadsheet) read back into a configuration file, through the workspace
+// as edited in a spreadsheet) read back into a configuration file, through the document
 // the window's File > Import Point List uses.
 
 #include "cli/Args.h"
@@ -24,11 +24,11 @@ int runImport(const QStringList& argv, Io io)
 
     // What the list does not carry comes from --base, else from a new configuration.
     Program program(io);
-    Workspace& ws = program.workspace;
+    ConfigDocument& document = program.document;
     if (args->has("--base"))
-        if (const int failed = program.status(ws.open(args->value("--base"))))
+        if (const int failed = program.status(document.open(args->value("--base"))))
             return failed;
-    const Result<QString> imported = ws.importInto(list, *format, args->value("-o"));
+    const Result<QString> imported = document.importInto(list, *format, args->value("-o"));
     if (!imported)
         return program.fail(imported.error().message);
     if (!imported->isEmpty())

@@ -1,6 +1,6 @@
-// dnpcfg image, decode, send, retrieve, verify and ports: the configuration image a
+// dnpcfg image, decode, send, retrieve, verify, test and ports: the configuration image a
 // Send builds, an image mapped back as a completed retrieve maps it, and the transfers
-// themselves, all through the workspace the window uses.
+// themselves, all through the parts the window uses.
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -47,14 +47,14 @@ Result<LinkOverride> linkOverride(const ParsedArgs& args)
 std::optional<int> takeLink(Program& program, const ParsedArgs& args, const QString& command)
 {
     if (args.has("--ini"))
-        if (const Result<void> read = program.workspace.readSettings(); !read)
+        if (const Result<void> read = program.settings.reload(); !read)
             return program.fail(read.error().message);
     if (args.has("--history"))
-        program.workspace.overrideHistory(args.value("--history"));
+        program.history.overrideStore(args.value("--history"));
     const Result<LinkOverride> link = linkOverride(args);
     if (!link)
         return usageError(program.io, command, link.error().message);
-    program.workspace.overrideLink(*link);
+    program.session.overrideLink(*link);
     return std::nullopt;
 }
 
@@ -73,7 +73,7 @@ int withConfiguration(const QStringList& argv, Io io, const QString& command, co
     Program program(io, args->value("--ini"));
     if (const std::optional<int> failed = takeLink(program, *args, command))
         return *failed;
-    if (const int failed = program.status(program.workspace.open(args->positional[0])))
+    if (const int failed = program.status(program.document.open(args->positional[0])))
         return failed;
     return work(program, *args, *mapping);
 }
@@ -90,9 +90,9 @@ int runImage(const QStringList& argv, Io io)
         return usageError(io, "image", mapping.error().message);
 
     Program program(io);
-    if (const int failed = program.status(program.workspace.open(args->positional.front())))
+    if (const int failed = program.status(program.document.open(args->positional.front())))
         return failed;
-    const Result<ConfigImage> image = program.workspace.image(*mapping);
+    const Result<ConfigImage> image = program.document.image(*mapping);
     if (!image)
         return program.fail(image.error().message);
     io.out << formatImageText(*image);
@@ -107,13 +107,13 @@ int runDecode(const QStringList& argv, Io io)
 
     // As a completed retrieve in a freshly started program.
     Program program(io);
-    Workspace& ws = program.workspace;
-    const Result<RetrievedConfig> retrieved = ws.decode(args->positional.front());
+    ConfigDocument& document = program.document;
+    const Result<RetrievedConfig> retrieved = document.decode(args->positional.front());
     if (!retrieved)
         return program.fail(retrieved.error().message);
-    if (const int failed = program.status(ws.save(args->value("-o"))))
+    if (const int failed = program.status(document.save(args->value("-o"))))
         return failed;
-    printRetrieved(ws.state(), *retrieved, io);
+    printRetrieved(document.state(), *retrieved, io);
     return kExitOk;
 }
 
@@ -123,8 +123,9 @@ int runSend(const QStringList& argv, Io io)
                              [](Program& program, const ParsedArgs& args, Mapping mapping) {
         // Read back unless --no-verify, or the settings, say otherwise.
         const bool readBack =
-            !args.has("--no-verify") && (args.has("--verify") || program.workspace.settings().VerifyAfterSend);
-        return program.panelCommand([&] { program.workspace.send(mapping, readBack); }, args.has("--trace"));
+            !args.has("--no-verify") && (args.has("--verify") || program.settings.current().VerifyAfterSend);
+        return program.panelCommand([&] { return program.session.send(program.document, mapping, readBack); },
+                                    args.has("--trace"));
     });
 }
 
@@ -132,7 +133,8 @@ int runVerify(const QStringList& argv, Io io)
 {
     return withConfiguration(argv, io, "verify", {"--trace"}, [](Program& program, const ParsedArgs& args, Mapping mapping) {
         // The image a send of the file would carry, against the panel's.
-        return program.panelCommand([&] { program.workspace.verify(mapping, args.positional[0]); }, args.has("--trace"));
+        return program.panelCommand([&] { return program.session.verify(program.document, mapping, args.positional[0]); },
+                                    args.has("--trace"));
     });
 }
 
@@ -145,10 +147,11 @@ int runRetrieve(const QStringList& argv, Io io)
     Program program(io, args->value("--ini"));
     if (const std::optional<int> failed = takeLink(program, *args, "retrieve"))
         return *failed;
-    Workspace& ws = program.workspace;
-    if (const int failed = program.panelCommand([&] { ws.retrieveInto(args->value("-o")); }, args->has("--trace")))
+    ConfigDocument& document = program.document;
+    if (const int failed = program.panelCommand([&] { return program.session.retrieveInto(document, args->value("-o")); },
+                                                args->has("--trace")))
         return failed;
-    printRetrieved(ws.state(), ws.lastRetrieved(), io);
+    printRetrieved(document.state(), document.lastRetrieved(), io);
     return kExitOk;
 }
 
@@ -160,7 +163,7 @@ int runTest(const QStringList& argv, Io io)
     Program program(io, args->value("--ini"));
     if (const std::optional<int> failed = takeLink(program, *args, "test"))
         return *failed;
-    return program.panelCommand([&] { program.workspace.testPanel(); });
+    return program.panelCommand([&] { return program.session.test(); });
 }
 
 int runPorts(const QStringList& argv, Io io)
@@ -170,10 +173,10 @@ int runPorts(const QStringList& argv, Io io)
         return usageError(io, "ports", args.error().message);
     Program program(io, args->value("--ini"));
     if (args->has("--ini"))
-        if (const int failed = program.status(program.workspace.readSettings()))
+        if (const int failed = program.status(program.settings.reload()))
             return failed;
-    const TcomSetIni& settings = program.workspace.settings();
-    const PortsView ports = program.workspace.ports();
+    const TcomSetIni& settings = program.settings.current();
+    const PortsView ports = program.settings.ports();
 
     io.out << "Serial ports of this machine:\n";
     for (const MachinePort& port : ports.machine)

@@ -104,6 +104,22 @@ Result<ParsedArgs> commandArgs(const QStringList& args, int words, QStringList v
     return parsed;
 }
 
+Program::Program(Io io, const QString& iniPath)
+    : io(io), questions(io), settings(iniPath), session(settings, questions, {ProgramKind::Dnpcfg}), history(settings)
+{
+    history.listenTo(session);
+    QObject::connect(&history, &PanelHistory::recorded, &history, [this](const PanelOutcome&, const QString& notRecorded) {
+        if (!notRecorded.isEmpty())
+            printError(this->io, notRecorded);
+    });
+}
+
+Program::~Program()
+{
+    if (const Result<void> recorded = history.finish(); !recorded)
+        printError(io, recorded.error().message);
+}
+
 int Program::fail(const QString& message)
 {
     printError(io, message);
@@ -115,22 +131,38 @@ int Program::status(const Result<void>& result)
     return result ? kExitOk : fail(result.error().message);
 }
 
-int Program::panelCommand(const std::function<void()>& start, bool trace)
+void Program::tell(const PanelOutcome& outcome)
+{
+    if (outcome.message.isEmpty() || (outcome.result == PanelResult::Cancelled && outcome.action != PanelAction::Send))
+        return;
+    if (!wentWrong(outcome.result)) {
+        io.out << outcome.message << "\n" << Qt::flush;
+        return;
+    }
+    printError(io, outcome.differences ? outcome.message + QLatin1Char('\n') + kPanelDifferencesHeading : outcome.message);
+    if (outcome.differences) {
+        for (const QString& line : differenceLines(*outcome.differences))
+            io.out << line << "\n";
+        io.out.flush();
+    }
+}
+
+int Program::panelCommand(const std::function<Result<void>()>& start, bool trace)
 {
     // One line on the terminal, written over for each message and cleared at the end.
     if (io.errIsTerminal)
-        QObject::connect(&workspace, &Workspace::transferProgress, &workspace, [this](TransferKind, int, const QString& text) {
+        QObject::connect(&session, &PanelSession::transferProgress, &session, [this](TransferKind, int, const QString& text) {
             io.err << "\r" << text << "\x1b[K" << Qt::flush;
-        });
-    if (trace)
-        QObject::connect(&workspace, &Workspace::panelCommandEnded, &workspace, [this](const PanelOutcome& outcome) {
-            for (const QString& line : traceText(outcome, QStringLiteral("dnpcfg ") + QString::fromLatin1(kVersion)))
-                io.err << line << "\n";
-            io.err.flush();
         });
     QEventLoop loop;
     std::optional<bool> succeeded;
-    QObject::connect(&workspace, &Workspace::panelCommandEnded, &loop, [&](const PanelOutcome& outcome) {
+    QObject::connect(&session, &PanelSession::commandEnded, &loop, [&](const PanelOutcome& outcome) {
+        tell(outcome);
+        if (trace) {
+            for (const QString& line : traceText(outcome))
+                io.err << line << "\n";
+            io.err.flush();
+        }
         succeeded = outcome.ok();
         loop.quit();
     });
@@ -138,9 +170,10 @@ int Program::panelCommand(const std::function<void()>& start, bool trace)
     std::optional<int> stoppedBy;
     const StopSignals stopSignals([&](int signal) {
         stoppedBy = signal;
-        workspace.cancelTransfer();
+        session.cancel();
     });
-    start();
+    if (const Result<void> started = start(); !started)
+        return fail(started.error().message);
     if (!succeeded)
         loop.exec();
     if (stoppedBy)

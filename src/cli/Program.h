@@ -1,26 +1,23 @@
 #pragma once
-// What the commands share: the program's workspace over the console, as it is right
-// after start-up, and the ways a command tells its outcome.
+// What the commands share: the program's parts over the console (the settings, the
+// document, the panel session and the history that listens to it), as they are right
+// after start-up, and the one way a command tells its outcome: a line and the exit status.
 
-#include "app/Workspace.h"
+#include "app/ConfigDocument.h"
+#include "app/PanelHistory.h"
+#include "app/PanelSession.h"
+#include "app/Settings.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
-#include "cli/ConsolePrompts.h"
+#include "cli/ConsoleQuestions.h"
 
 namespace dnp::cli {
 
 struct Program {
-    explicit Program(Io io, const QString& iniPath = {})
-        : io(io), prompts(io), workspace(prompts, {.iniPath = iniPath, .program = QStringLiteral("dnpcfg")})
-    {
-    }
+    explicit Program(Io io, const QString& iniPath = {});
     // The command's records written before it ends (at most the store's time-out), what
     // was not recorded told.
-    ~Program()
-    {
-        if (const Result<void> recorded = workspace.finishHistory(); !recorded)
-            printError(io, recorded.error().message);
-    }
+    ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
@@ -31,12 +28,20 @@ struct Program {
     // Runs the panel command `start` begins (a send with its verify, a retrieve, a
     // verify, a test) until it has ended; 0 when it succeeded, else 1 (its failure is
     // told). On a terminal the message under way shows on standard error; `trace`: the
-    // line trace of each transfer follows on standard error as it ends.
-    int panelCommand(const std::function<void()>& start, bool trace = false);
+    // line trace of the command follows on standard error as it ends. A signal cancels
+    // it: 130 or 143.
+    int panelCommand(const std::function<Result<void>()>& start, bool trace = false);
+    // What a panel command tells: its message on standard output when it went well, on
+    // standard error otherwise (the points that differ on standard output); a retrieve,
+    // verify or test cancelled tells nothing.
+    void tell(const PanelOutcome& outcome);
 
     Io io;
-    ConsolePrompts prompts;
-    Workspace workspace;
+    ConsoleQuestions questions;
+    Settings settings;
+    ConfigDocument document;
+    PanelSession session;
+    PanelHistory history;
 };
 
 // A command's arguments: `words` words besides the options, the options with a value,

@@ -1,6 +1,6 @@
 // dnpcfg settings: the communication settings the desktop program and the transfers use,
-// printed through the workspace's view of them, or changed by name and saved through
-// the one workspace verb, as the Communication Settings dialog saves them.
+// printed as the table of settings says, or changed by name and saved through the one
+// verb of the settings, as the Communication Settings dialog saves them.
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -55,22 +55,21 @@ int runSettings(const QStringList& argv, Io io)
     if (!args->has("--set") && !args->positional.isEmpty())
         return usageError(io, "settings", QStringLiteral("unexpected argument '%1'").arg(args->positional.front()));
     Program program(io, args->value("--ini"));
-    Workspace& ws = program.workspace;
 
     if (args->has("--set")) {
         // Every word is checked before anything is saved.
         const Result<SettingsChange> change = parseSettingsChange(args->allValues("--set") + args->positional);
         if (!change)
             return usageError(io, "settings", change.error().message);
-        return program.status(ws.changeSettings(*change));
+        return program.status(program.settings.change(*change));
     }
     // A file that is not there cannot be shown; one whose values do not all read is shown
     // as read, then what did not read.
     if (args->has("--ini"))
-        if (const Result<void> read = ws.readSettings(); !read && ws.settings().readable())
+        if (const Result<void> read = program.settings.reload(); !read && program.settings.current().readable())
             return program.fail(read.error().message);
-    printSettings(ws.settings(), io);
-    return program.status(ws.settings().readable());
+    printSettings(program.settings.current(), io);
+    return program.status(program.settings.current().readable());
 }
 
 }  // namespace dnp::cli

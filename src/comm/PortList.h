@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <variant>
 
 namespace dnp {
 
@@ -36,5 +37,12 @@ struct PortsView {
     QList<int> present;             // the COM numbers whose device is there
 };
 PortsView portsView(const QMap<int, QString>& mapped);
+
+// "Select Port"'s answer: Cancel, a COM number, or a device typed (a path, tcp:// or
+// tls://HOST:PORT).
+struct PortCancelled {
+    bool operator==(const PortCancelled&) const = default;
+};
+using PortChoice = std::variant<PortCancelled, int, QString>;
 
 }  // namespace dnp

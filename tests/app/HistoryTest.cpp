@@ -4,6 +4,8 @@
 #include "app/PanelRecord.h"
 
 #include <QSysInfo>
+#include "model/Version.h"
+
 #include <gtest/gtest.h>
 
 #include <pwd.h>
@@ -47,32 +49,34 @@ TEST(HistoryRecord, AnOutcomeGivesEveryField)
     outcome.config = QStringLiteral("/srv/dnp/feeder.dnp");
     outcome.ended = QDateTime(QDate(2025, 1, 31), QTime(11, 41, 7, 450), Qt::OffsetFromUTC, 3600);
     outcome.seconds = 1.26;
-    const HistoryRecord record = historyRecord(outcome, QStringLiteral("dnpcfg"));
+    outcome.program = ProgramKind::Dnpcfg;
+    const HistoryRecord record = historyRecord(outcome);
     EXPECT_EQ(historyFields(record),
               (QStringList{"2025-01-31T10:41:07Z", QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name),
                            QSysInfo::machineHostName(), "dnpcfg", "/dev/pts/3", "7", "verify", "differs", "",
                            "/srv/dnp/feeder.dnp", kZeroImageSha, kCountingImageSha, "12", "1.3",
                            "The panel does not hold feeder.dnp: 12 words differ. A second line."}));
-    EXPECT_EQ(record.trace, "Line trace of the verify on /dev/pts/3 at 9600 baud:\nProgram: dnpcfg\nDevice: /dev/pts/3\n"
+    EXPECT_EQ(record.trace, "Line trace of the verify on /dev/pts/3 at 9600 baud:\nProgram: dnpcfg " + QString::fromLatin1(kVersion) +
+                                "\nDevice: /dev/pts/3\n"
                             "Baud: 9600\nParity: none\nAddress: 7\nStarted: \nOutcome: panel differs (12 words)\n\n"
                             "No frame went over the line.");
 
     // Without addressing and without a read, those fields are empty.
     outcome.address.reset();
     outcome.panelImage.reset();
-    EXPECT_EQ(historyRecord(outcome, QStringLiteral("fleet")).address, "");
-    EXPECT_EQ(historyRecord(outcome, QStringLiteral("fleet")).panelSha256, "");
+    EXPECT_EQ(historyRecord(outcome).address, "");
+    EXPECT_EQ(historyRecord(outcome).panelSha256, "");
 
     // A send says whether it was read back, in the names the history keeps for what a
     // panel holds.
     outcome.action = PanelAction::Send;
     outcome.result = PanelResult::Ok;
-    const HistoryRecord unread = historyRecord(outcome, QStringLiteral("dnpcfg"));
+    const HistoryRecord unread = historyRecord(outcome);
     EXPECT_EQ((QStringList{unread.action, unread.outcome, unread.readBack}), (QStringList{kSendAction, kOkOutcome, "no"}));
     outcome.panelImage = countingImage();
-    EXPECT_EQ(historyRecord(outcome, QStringLiteral("dnpcfg")).readBack, "yes");
+    EXPECT_EQ(historyRecord(outcome).readBack, "yes");
     outcome.result = PanelResult::Incomplete;
-    EXPECT_EQ(historyRecord(outcome, QStringLiteral("dnpcfg")).outcome, kIncompleteOutcome);
+    EXPECT_EQ(historyRecord(outcome).outcome, kIncompleteOutcome);
 }
 
 TEST(HistoryRecord, CsvIsSpreadsheetSafeAndUtcATableLocal)

@@ -1,5 +1,4 @@
 #include "classes/ClassEditor.h"
-#include "support/ScriptedPrompts.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -17,8 +16,7 @@ constexpr int kBoutBase = 380;
 
 struct ClassEditorTest : ::testing::Test {
     ConfigState state;
-    test::ScriptedPrompts prompts;
-    ClassEditor editor{state, prompts};
+    ClassEditor editor{state};
 
     void select(int cls, int selection) { state.ClassSelection[cls][selection] = 1; }
     ItemState binItem(int row) const { return editor.item(kBinTag, row); }
@@ -27,9 +25,16 @@ struct ClassEditorTest : ::testing::Test {
     {
         editor.editUnsolicited({deadband, minEvents, delay});
     }
-    Result<void> apply() { return editor.apply(editor.view().shownClass); }
+    Result<QString> apply() { return editor.apply(editor.view().shownClass); }
+    // What a click or an apply step refused with; "" for none.
+    template <typename T>
+    static QString refusal(const Result<T>& result)
+    {
+        return result ? QString() : result.error().message;
+    }
     // The field a refused apply step names.
-    static UnsolicitedField fieldOf(const Result<void>& applied)
+    template <typename T>
+    static UnsolicitedField fieldOf(const Result<T>& applied)
     {
         return applied ? UnsolicitedField::None : static_cast<UnsolicitedField>(applied.error().field().value_or(0));
     }
@@ -79,11 +84,10 @@ TEST_F(ClassEditorTest, OpeningStatesForAnEventClassGreyWhatIsNotAvailable)
 TEST_F(ClassEditorTest, ClickRuleInClass0NeverGreys)
 {
     openFor(0);
-    editor.clickItem(kBinTag, 4);
+    EXPECT_TRUE(editor.clickItem(kBinTag, 4));
     EXPECT_EQ(binItem(4), ItemState::Checked);
-    editor.clickItem(kBinTag, 4);
+    EXPECT_TRUE(editor.clickItem(kBinTag, 4));
     EXPECT_EQ(binItem(4), ItemState::Unchecked);
-    EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
 TEST_F(ClassEditorTest, ClickRuleMessagesForEachEventClass)
@@ -103,16 +107,12 @@ TEST_F(ClassEditorTest, ClickRuleMessagesForEachEventClass)
     };
     for (const Case& c : cases) {
         ConfigState s;
-        test::ScriptedPrompts p;
-        ClassEditor e(s, p);
+        ClassEditor e(s);
         s.ClassSelection[0][kBinBase + 6] = 1;
         s.ClassSelection[c.other][kBinBase + 6] = 1;
         e.open(c.edited);
-        e.clickItem(kBinTag, 6);
+        EXPECT_EQ(refusal(e.clickItem(kBinTag, 6)), c.message);
         EXPECT_EQ(e.item(kBinTag, 6), ItemState::Greyed) << c.edited << "/" << c.other;
-        ASSERT_EQ(p.shown.size(), 1);
-        EXPECT_EQ(p.shown[0].kind, test::Shown::Information);
-        EXPECT_EQ(p.shown[0].text, c.message);
     }
 }
 
@@ -122,20 +122,18 @@ TEST_F(ClassEditorTest, ClickRuleNamesTheLowerConflictingClassOnly)
     select(2, kBinBase + 7);
     select(3, kBinBase + 7);
     openFor(1);
-    editor.clickItem(kBinTag, 7);
-    EXPECT_EQ(prompts.texts(), QStringList{"Data Object included in Class 0 and 2 selections."});
+    EXPECT_EQ(refusal(editor.clickItem(kBinTag, 7)), "Data Object included in Class 0 and 2 selections.");
 }
 
 TEST_F(ClassEditorTest, ClickOnAPointOutsideClass0AlwaysGreysAndTells)
 {
     select(1, kBinBase + 8);
     openFor(1);
-    editor.clickItem(kBinTag, 8);  // greyed goes to checked, and the rule greys it
+    // Greyed goes to checked, and the rule greys it, each time.
+    EXPECT_EQ(refusal(editor.clickItem(kBinTag, 8)), "Data Object not included in Class 0 selections.");
     EXPECT_EQ(binItem(8), ItemState::Greyed);
-    EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."});
-    editor.clickItem(kBinTag, 8);
+    EXPECT_EQ(refusal(editor.clickItem(kBinTag, 8)), "Data Object not included in Class 0 selections.");
     EXPECT_EQ(binItem(8), ItemState::Greyed);
-    EXPECT_EQ(prompts.shown.size(), 2);
     // A greyed item leaves its point's byte as it is.
     ASSERT_TRUE(apply());
     EXPECT_EQ(state.ClassSelection[1][kBinBase + 8], 1);
@@ -145,24 +143,22 @@ TEST_F(ClassEditorTest, AvailablePointKeepsTheStateTheClickGaveIt)
 {
     select(0, kBinBase + 9);
     openFor(2);
-    editor.clickItem(kBinTag, 9);
+    EXPECT_TRUE(editor.clickItem(kBinTag, 9));
     EXPECT_EQ(binItem(9), ItemState::Checked);
-    EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
 TEST_F(ClassEditorTest, StatusListRuleRunsOnSelectionWithoutAChange)
 {
     openFor(3);
-    editor.checkItem(kStatusTag, 0);
+    EXPECT_EQ(refusal(editor.checkItem(kStatusTag, 0)), "Data Object not included in Class 0 selections.");
     EXPECT_EQ(editor.item(kStatusTag, 0), ItemState::Greyed);
-    EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."});
 }
 
 TEST_F(ClassEditorTest, CancelStoresNothing)
 {
     select(0, kBinBase + 1);
     openFor(1);
-    editor.clickItem(kBinTag, 1);
+    (void)editor.clickItem(kBinTag, 1);
     // Cancel runs no apply step: the selection stays as it was.
     EXPECT_EQ(state.ClassSelection[1][kBinBase + 1], 0);
 }
@@ -178,8 +174,7 @@ TEST_F(ClassEditorTest, GroupSetChecksGreyedItemsAndClearKeepsThem)
     EXPECT_EQ(editor.item(ListTag::ImmCLB, 14), ItemState::Greyed);
     editor.clearGroup(1);
     EXPECT_EQ(editor.item(ListTag::ImmCLB, 0), ItemState::Unchecked);
-    EXPECT_TRUE(prompts.shown.isEmpty());
-}
+    }
 
 // OK keeps what the window shows, whichever button made it so.
 TEST_F(ClassEditorTest, SetClearAndHarmonicButtonsAreKeptByOk)
@@ -243,20 +238,17 @@ TEST_F(ClassEditorTest, DeadbandRoundingAndRanges)
     };
     for (const Case& c : cases) {
         ConfigState s;
-        test::ScriptedPrompts p;
-        ClassEditor e(s, p);
+        ClassEditor e(s);
         e.open(2);
         s.UnsolicitedSettings[deadbandWordIndex(2)] = 77;
         e.editUnsolicited({c.text, "1", "0"});
-        const Result<void> applied = e.apply(2);
+        const Result<QString> applied = e.apply(2);
         EXPECT_EQ(applied.ok(), !c.message);
         EXPECT_EQ(s.deadband(2), c.stored) << c.text;
         if (c.message) {
-            EXPECT_EQ(p.texts(test::Shown::Error), QStringList{"The value of Dead Band must be in the range of 0 to 100%."});
+            EXPECT_EQ(refusal(applied), "The value of Dead Band must be in the range of 0 to 100%.");
             EXPECT_EQ(fieldOf(applied), UnsolicitedField::Deadband);
         }
-        else
-            EXPECT_TRUE(p.shown.isEmpty()) << c.text;
     }
 }
 
@@ -277,20 +269,18 @@ TEST_F(ClassEditorTest, EventsWordRanges)
         UnsolicitedField bad;
     } refused[] = {{"256", "0", UnsolicitedField::MinEvents}, {"1", "-1", UnsolicitedField::NotDelay}};
     for (const auto& c : refused) {
-        prompts.shown.clear();
         setFields("7", c.minEvents, c.delay);
-        const Result<void> applied = apply();
+        const Result<QString> applied = apply();
         EXPECT_EQ(state.eventsWord(3), 0xFFFF);
         EXPECT_EQ(state.deadband(3), 20);  // nothing of the OK is stored
         EXPECT_EQ(fieldOf(applied), c.bad);
-        EXPECT_EQ(prompts.texts(test::Shown::Error),
-                  QStringList{"The value of Minimum Events and Notification Delay must be in the range of 0 to 255."});
+        EXPECT_EQ(refusal(applied), "The value of Minimum Events and Notification Delay must be in the range of 0 to 255.");
     }
-    // Two bad fields: the first on the page is told, nothing is stored.
-    prompts.shown.clear();
+    // Two bad fields: the first on the page refuses, nothing is stored.
     setFields("150", "300", "9");
-    EXPECT_EQ(fieldOf(apply()), UnsolicitedField::Deadband);
-    EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{"The value of Dead Band must be in the range of 0 to 100%."});
+    const Result<QString> twoBad = apply();
+    EXPECT_EQ(fieldOf(twoBad), UnsolicitedField::Deadband);
+    EXPECT_EQ(refusal(twoBad), "The value of Dead Band must be in the range of 0 to 100%.");
     EXPECT_EQ(state.deadband(3), 20);
     EXPECT_EQ(state.eventsWord(3), 0xFFFF);
 }
@@ -299,7 +289,7 @@ TEST_F(ClassEditorTest, AFieldThatIsNotANumberEndsTheStepAndStoresNothing)
 {
     select(0, kBinBase + 1);
     openFor(1);
-    editor.clickItem(kBinTag, 1);
+    (void)editor.clickItem(kBinTag, 1);
     const struct {
         const char* deadband;
         const char* minEvents;
@@ -312,10 +302,8 @@ TEST_F(ClassEditorTest, AFieldThatIsNotANumberEndsTheStepAndStoresNothing)
         {"50", "1", "2.5", "'2.5' is not a valid integer value"},
     };
     for (const auto& c : cases) {
-        prompts.shown.clear();
         setFields(c.deadband, c.minEvents, c.delay);
-        EXPECT_FALSE(apply());
-        EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{c.message});
+        EXPECT_EQ(refusal(apply()), c.message);
         EXPECT_EQ(state.deadband(1), 20);  // nothing of the failed step stored
         EXPECT_EQ(state.eventsWord(1), 256);
         EXPECT_EQ(state.ClassSelection[1][kBinBase + 1], 0);
@@ -327,8 +315,7 @@ TEST_F(ClassEditorTest, RegionalDecimalSeparatorIsReadAndWritten)
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     ConfigState s;
-    test::ScriptedPrompts p;
-    ClassEditor e(s, p);
+    ClassEditor e(s);
     s.UnsolicitedSettings[deadbandWordIndex(1)] = 125;
     e.open(1);
     EXPECT_EQ(e.view().fields.deadband, "12,5");
@@ -353,12 +340,12 @@ TEST_F(ClassEditorTest, OkInClass0KeepsTheOrderOfThePointsThatStay)
     EXPECT_EQ(state.Class0Order, before);  // an unchanged OK changes nothing
     // New points go to the end in catalogue order, removed ones drop out.
     openFor(0);
-    editor.clickItem(kBinTag, 9);
-    editor.clickItem(kBinTag, 0);
-    editor.clickItem(kBinTag, 2);
+    (void)editor.clickItem(kBinTag, 9);
+    (void)editor.clickItem(kBinTag, 0);
+    (void)editor.clickItem(kBinTag, 2);
     ASSERT_TRUE(apply());
     EXPECT_EQ(state.class0Sequence(PointType::Bin), (std::vector<int>{7, 5, 0, 9}));
-    editor.clickItem(kBoutTag, 0);
+    (void)editor.clickItem(kBoutTag, 0);
     ASSERT_TRUE(apply());
     EXPECT_EQ(state.class0Sequence(PointType::Bout), std::vector<int>{0});
 }
@@ -370,14 +357,14 @@ TEST_F(ClassEditorTest, AnEventClassOkStoresItsListsOnly)
     select(2, kBinBase + 3);
     openFor(1);
     EXPECT_EQ(binItem(3), ItemState::Greyed);  // in Class 2
-    editor.clickItem(kBoutTag, 2);
+    (void)editor.clickItem(kBoutTag, 2);
     ASSERT_TRUE(apply());
     EXPECT_EQ(state.ClassSelection[1][kBoutBase + 2], 1);
     EXPECT_EQ(state.ClassSelection[2][kBinBase + 3], 1);
     EXPECT_EQ(state.ClassSelection[1][kBinBase + 3], 0);
     EXPECT_EQ(state.ClassSelection[0][kBoutBase + 2], 1);
     openFor(1);
-    editor.clickItem(kBoutTag, 2);
+    (void)editor.clickItem(kBoutTag, 2);
     ASSERT_TRUE(apply());
     EXPECT_EQ(state.ClassSelection[1][kBoutBase + 2], 0);
 }
@@ -392,10 +379,10 @@ TEST_F(ClassEditorTest, OnlyAClass0OkTellsOfTheWordBudget)
     }
     ASSERT_TRUE(wordBudget(state).over());
     for (int cls : {1, 2, 3, 0}) {
-        prompts.shown.clear();
         openFor(cls);
-        ASSERT_TRUE(apply()) << cls;
-        EXPECT_EQ(prompts.texts(), cls == 0 ? QStringList{overBudgetText(wordBudget(state))} : QStringList{}) << cls;
+        const Result<QString> applied = apply();
+        ASSERT_TRUE(applied) << cls;
+        EXPECT_EQ(*applied, cls == 0 ? overBudgetText(wordBudget(state)) : QString()) << cls;
     }
 }
 
@@ -420,8 +407,7 @@ TEST_F(ClassEditorTest, ClearInAnEventClassEditorStaysOnItsClass)
 {
     for (int cls = 1; cls <= 3; ++cls) {
         ConfigState s;
-        test::ScriptedPrompts p;
-        ClassEditor e(s, p);
+        ClassEditor e(s);
         s.ClassSelection[0][kBinBase + 1] = 1;
         s.ClassSelection[cls][kBinBase + 1] = 1;
         s.UnsolicitedSettings = {1, 2, 3, 4, 5, 6};
@@ -433,8 +419,7 @@ TEST_F(ClassEditorTest, ClearInAnEventClassEditorStaysOnItsClass)
         for (const PointGroup& g : kPointGroups)
             for (int row = 0; row < g.count; ++row)
                 ASSERT_EQ(e.item(g.tag, row), ItemState::Greyed) << cls << " " << g.listName << " " << row;
-        e.clickItem(kBinTag, 1);
-        EXPECT_EQ(p.texts(), QStringList{"Data Object not included in Class 0 selections."});
+        EXPECT_EQ(refusal(e.clickItem(kBinTag, 1)), "Data Object not included in Class 0 selections.");
         EXPECT_TRUE(e.apply(cls));
         EXPECT_EQ(s.ClassSelection[0][kBinBase + 1], 0);
         EXPECT_EQ(s.ClassSelection[cls][kBinBase + 1], 0);

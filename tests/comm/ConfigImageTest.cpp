@@ -118,14 +118,14 @@ TEST(ConfigImageBuild, AMarkFollowsTheClassAPointIsInAtEachSend)
     // Bin 3 goes into Class 3, then back out: each image carries what the selection says.
     SortRig rig;
     rig.editor.open(0);
-    rig.editor.clickItem(ListTag::BinCLB, 3);
+    (void)rig.editor.clickItem(ListTag::BinCLB, 3);
     ASSERT_TRUE(rig.editor.apply(0));
     rig.editor.open(3);
-    rig.editor.clickItem(ListTag::BinCLB, 3);
+    (void)rig.editor.clickItem(ListTag::BinCLB, 3);
     ASSERT_TRUE(rig.editor.apply(3));
     EXPECT_EQ(imageOf(sendWith(rig)).image[1], 0x4000 | 2607);
     rig.editor.open(3);
-    rig.editor.clickItem(ListTag::BinCLB, 3);
+    (void)rig.editor.clickItem(ListTag::BinCLB, 3);
     ASSERT_TRUE(rig.editor.apply(3));
     EXPECT_EQ(imageOf(sendWith(rig)).image[1], 2607);
 }

@@ -50,8 +50,8 @@ TEST(SortModelSend, AClass0EditAfterADragKeepsTheDraggedOrder)
 {
     SortRig rig;
     rig.editor.open(0);
-    rig.editor.clickItem(ListTag::BinCLB, 2);
-    rig.editor.clickItem(ListTag::BinCLB, 5);
+    (void)rig.editor.clickItem(ListTag::BinCLB, 2);
+    (void)rig.editor.clickItem(ListTag::BinCLB, 5);
     ASSERT_TRUE(rig.editor.apply(0));
     rig.sort.showSendMode();
     rig.sort.move(PointType::Bin, 1, 0);
@@ -62,8 +62,8 @@ TEST(SortModelSend, AClass0EditAfterADragKeepsTheDraggedOrder)
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{5, 2}));
 
     rig.editor.open(0);
-    rig.editor.clickItem(ListTag::BinCLB, 9);
-    rig.editor.clickItem(ListTag::BinCLB, 1);
+    (void)rig.editor.clickItem(ListTag::BinCLB, 9);
+    (void)rig.editor.clickItem(ListTag::BinCLB, 1);
     ASSERT_TRUE(rig.editor.apply(0));
     EXPECT_EQ(listIndices(rig.sort, PointType::Bin), (std::vector<int>{5, 2, 1, 9}));
 }

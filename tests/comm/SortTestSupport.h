@@ -5,7 +5,6 @@
 #include "classes/ClassEditor.h"
 #include "comm/ConfigImage.h"
 #include "comm/SortModel.h"
-#include "support/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +18,7 @@ namespace dnp::test {
 // One configuration with the class editor and the order window's logic over it.
 struct SortRig {
     ConfigState state;
-    ScriptedPrompts prompts;
-    ClassEditor editor{state, prompts};
+    ClassEditor editor{state};
     SortModel sort{state};
 };
 

@@ -5,8 +5,8 @@
 // wrong, or an empty text when every invariant holds. Header only, so that the fuzz
 // build and the test programs compile the same checks.
 
-#include "support/WorkspaceProbe.h"
-#include "app/Workspace.h"
+#include "support/DocumentProbe.h"
+#include "app/PanelSession.h"
 #include "comm/Frames.h"
 #include "files/ConfigFile.h"
 #include "files/PointList.h"
@@ -14,7 +14,6 @@
 #include "model/Marks.h"
 #include "model/WordBudget.h"
 #include "support/FakeLink.h"
-#include "support/ScriptedPrompts.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -379,25 +378,24 @@ inline std::string checkReplyInput(QByteArrayView input)
     if (plan.retrieve && complete && !plausible)
         expected = TransferOutcome::DataError;
 
-    // The transfer, started from the workspace as the window starts it.
-    test::ScriptedPrompts prompts;
+    // The transfer, started from the session as the window starts it.
+    UnattendedQuestions questions;
     test::FakeLine line;
-    Workspace workspace(prompts, {.iniPath = QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"),
-                                  .linkFactory = test::fakeLinks(line),
-                                  .timing = test::kFakeLineTiming});
-    inspect(workspace).adopt(configFileDataOf(sampleState()));
-    workspace.overrideLink({QStringLiteral("fake"), {}, {}, plan.addressing ? std::optional<int>(plan.address) : std::nullopt});
+    Settings settings(QStringLiteral("/nonexistent/dnp-fuzz/DNP.ini"));
+    ConfigDocument document;
+    PanelSession session(settings, questions, {ProgramKind::Desk, test::fakeLinks(line), test::kFakeLineTiming});
+    inspect(document).adopt(configFileDataOf(sampleState()));
+    session.overrideLink({QStringLiteral("fake"), {}, {}, plan.addressing ? std::optional<int>(plan.address) : std::nullopt});
     std::size_t nextReply = 0;
     line.panel = [&plan, &nextReply](const QByteArray&) {
         return nextReply < plan.replies.size() ? plan.replies[nextReply++] : test::FakeReply{{}, true};
     };
-    const ConfigState before = workspace.state();
+    const ConfigState before = document.state();
     std::optional<PanelOutcome> ended;
-    QObject::connect(&workspace, &Workspace::panelCommandEnded, [&ended](const PanelOutcome& o) { ended = o; });
-    if (plan.retrieve)
-        workspace.retrieve();
-    else
-        workspace.send(plan.mapping, false);
+    QObject::connect(&session, &PanelSession::commandEnded, [&ended](const PanelOutcome& o) { ended = o; });
+    const Result<void> started = plan.retrieve ? session.retrieve(document) : session.send(document, plan.mapping, false);
+    if (!started)
+        return "refused: " + text(started.error().message);
     QElapsedTimer patience;
     patience.start();
     while (!ended && patience.elapsed() < 10000)
@@ -407,18 +405,19 @@ inline std::string checkReplyInput(QByteArrayView input)
     if (ended->transfer != expected)
         return "outcome " + std::to_string(static_cast<int>(ended->transfer)) + ", expected " +
                std::to_string(static_cast<int>(expected));
-    // What was read is taken, as the retrieve window's OK takes it.
-    workspace.acceptRetrieve();
+    // What was read whole and could be applied is taken, as the retrieve window's OK takes it.
+    if (plan.retrieve && ended->panelImage && ended->transfer != TransferOutcome::DataError)
+        document.applyRetrieved(retrievedCaption(*ended));
 
-    // The one box of the outcome: its text, or (for a failure) how it begins.
+    // The outcome's message: its text, or (for a failure) how it begins.
     const QString failed = (plan.retrieve ? kRetrieveErrorText : kSendErrorText) + QLatin1Char('\n');
     QString box;
     bool boxIsStart = true;
-    test::Shown::Kind kind = test::Shown::Error;
+    bool toldAsInformation = false;
     switch (expected) {
     case TransferOutcome::Success:
         box = plan.retrieve ? kRetrieveOkText + "." : kSendOkText + ".";
-        kind = test::Shown::Information;
+        toldAsInformation = true;
         boxIsStart = false;
         break;
     case TransferOutcome::StatusError:
@@ -432,17 +431,15 @@ inline std::string checkReplyInput(QByteArrayView input)
         box = kNotRespondingText + QStringLiteral("\nMessage %1 of 18 was not answered.").arg(reached);
         break;
     }
-    // The sample configuration is unsaved work: a retrieve asks about it before it is
-    // applied, and the scripted answer is Discard.
-    prompts.shown.removeIf([](const test::Shown& s) { return s.kind == test::Shown::SaveChanges; });
-    if (prompts.shown.size() != 1 || prompts.shown[0].kind != kind ||
-        !(boxIsStart ? prompts.shown[0].text.startsWith(box) : prompts.shown[0].text == box))
-        return "the boxes shown: " + text(prompts.texts().join(" | ")) + "; expected " + text(box);
+    const bool information = !wentWrong(ended->result);
+    if (information != toldAsInformation ||
+        !(boxIsStart ? ended->message.startsWith(box) : ended->message == box))
+        return "the outcome told: " + text(ended->message) + "; expected " + text(box);
 
     if (line.sent.size() != reached)
         return std::to_string(line.sent.size()) + " frames sent, " + std::to_string(reached) + " messages reached";
     const frames::Addressing addressing{plan.addressing, plan.address};
-    const ConfigImage sent = workspace.image(plan.mapping).value();
+    const ConfigImage sent = document.image(plan.mapping).value();
     for (int message = 1; message <= reached; ++message) {
         const QByteArray frame = plan.retrieve ? frames::composeReadFrame(message, addressing)
                                                : frames::composeWriteFrame(message, sent, addressing);
@@ -453,7 +450,7 @@ inline std::string checkReplyInput(QByteArrayView input)
     if (!plan.retrieve)
         return {};
     if (expected == TransferOutcome::NotResponding || expected == TransferOutcome::DataError) {
-        if (!sameConfiguration(workspace.state(), before))
+        if (!sameConfiguration(document.state(), before))
             return "a retrieve that did not complete changed the configuration";
         return {};
     }
@@ -462,7 +459,7 @@ inline std::string checkReplyInput(QByteArrayView input)
     if (ended->panelImage != image)
         return "the retrieved words are not the words of the replies";
     const RetrievedConfig mapped = mapRetrievedImage(image);
-    const ConfigState& after = workspace.state();
+    const ConfigState& after = document.state();
     if (after.ClassSelection != mapped.ClassSelection || after.Class0Order != mapped.Class0Order ||
         after.UnsolicitedSettings != mapped.UnsolicitedSettings)
         return "the retrieved configuration is not the mapping of the replies' image";

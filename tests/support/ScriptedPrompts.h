@@ -1,8 +1,8 @@
 #pragma once
-// A UserPrompts that answers from a script and records what was shown, so that
+// The desk's prompts answered from a script and records what was shown, so that
 // tests never block on a dialog.
 
-#include "model/UserPrompts.h"
+#include "app/gui/DeskPrompts.h"
 
 #include <QList>
 #include <QStringList>
@@ -19,7 +19,7 @@ struct Shown {
     FileDialogSettings dialog;
 };
 
-class ScriptedPrompts : public UserPrompts {
+class ScriptedPrompts : public DeskPrompts {
 public:
     std::deque<bool> confirmAnswers;                 // empty: OK
     std::deque<std::optional<QString>> fileAnswers;  // empty: cancelled

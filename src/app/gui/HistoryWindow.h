@@ -21,7 +21,7 @@ class QTableWidget;
 
 namespace dnp {
 
-// What the window asks of the workspace.
+// What the window asks of the history.
 struct HistoryWindowActions {
     std::function<Result<std::vector<HistoryRecord>>(const HistoryFilter&)> records;
     std::function<Result<ChainCheck>()> chain;

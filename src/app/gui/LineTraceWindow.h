@@ -20,7 +20,7 @@ public:
     // `save`: Save's command (it asks for the file and writes it).
     LineTraceWindow(std::function<void()> save, QWidget* parent = nullptr);
 
-    // The trace shown from now on; `text`: what Copy gives (Workspace::lastTraceText).
+    // The trace shown from now on; `text`: what Copy gives (PanelSession::lastTraceText).
     void showTrace(const std::vector<LineEvent>& trace, const QStringList& text);
 
     QTableWidget* table = nullptr;

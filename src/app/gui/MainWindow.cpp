@@ -42,12 +42,11 @@ constexpr int kDeferredSetUpMs = 100;
 constexpr QSize kSmallestWindow(900, 560);
 
 // The commands a running transfer holds back (menu items and tool buttons).
+// The commands a running transfer holds back; their tool buttons follow them.
 const char* const kHeldDuringTransfer[] = {"FileNew1",      "FileOpen1",   "ConfigClass0", "ConfigClass1",
                                            "ConfigClass2",  "ConfigClass3", "ConfigOrder",  "PanelSettings",
                                            "PanelSend",     "PanelRetrieve", "FileImport1", "PanelVerify",
                                            "PanelTest"};
-const char* const kButtonsHeldDuringTransfer[] = {"Class0SpBtn", "Class1SpBtn", "Class2SpBtn", "Class3SpBtn", "SettingBtn",
-                                                  "sendBtn",     "retrieveBtn", "verifyBtn",   "testBtn"};
 
 // The first local .dnp file among dropped URLs.
 QString droppedConfigFile(const QMimeData* data)
@@ -62,7 +61,7 @@ QString droppedConfigFile(const QMimeData* data)
 
 }  // namespace
 
-TDNPCfgMain::TDNPCfgMain(UserPrompts* prompts, const QString& iniPath, const QString& deskFile, LinkFactory linkFactory,
+TDNPCfgMain::TDNPCfgMain(DeskPrompts* prompts, const QString& iniPath, const QString& deskFile, LinkFactory linkFactory,
                          QWidget* parent)
     : QMainWindow(parent), deskFile_(deskFile), linkFactory_(std::move(linkFactory))
 {
@@ -99,15 +98,15 @@ void TDNPCfgMain::FormCreate(const QString& iniPath)
     CancelTransferBtn = new QPushButton(QStringLiteral("Cancel"), this);
     CancelTransferBtn->setObjectName("CancelTransferBtn");
     CancelTransferBtn->setToolTip(QStringLiteral("Stop the transfer with the panel"));
-    connect(CancelTransferBtn, &QPushButton::clicked, this, [this] { workspace().cancelTransfer(); });
+    connect(CancelTransferBtn, &QPushButton::clicked, this, [this] { desk().cancelTransfer(); });
     statusBar()->addPermanentWidget(transferBar_);
     statusBar()->addPermanentWidget(CancelTransferBtn);
     transferBar_->hide();
     CancelTransferBtn->hide();
     // As the user left it, at least as large as the bars and the overview need.
-    desk_ = std::make_unique<DeskSettings>(deskFile_);
+    deskFiles_ = std::make_unique<DeskSettings>(deskFile_);
     const QSize size = kSmallestWindow.expandedTo(QSize(0, sizeHint().height() + OverviewPanel::plannedHeight(fontMetrics())))
-                           .expandedTo(desk_->windowSize());
+                           .expandedTo(deskFiles_->windowSize());
     resize(size);
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
@@ -132,7 +131,7 @@ void TDNPCfgMain::finishSetUp()
     overview()->show();
     if (std::exchange(setUp_, true))
         return;
-    if (const Result<void> readable = workspace().settings().readable(); !readable)
+    if (const Result<void> readable = desk().settings().current().readable(); !readable)
         QTimer::singleShot(0, this, [this, why = readable.error().message] { prompts().error(why); });
 }
 
@@ -143,40 +142,40 @@ OverviewPanel* TDNPCfgMain::overview()
         connect(overview_, &OverviewPanel::historyRequested, this, &TDNPCfgMain::HistoryClick);
         overview_->hide();
         setCentralWidget(overview_);
-        if (workspace_)
-            overview_->showOverview(workspace_->overview());
+        if (desk_)
+            overview_->showOverview(desk_->overview());
     }
     return overview_;
 }
 
-Workspace& TDNPCfgMain::workspace()
+DeskCommands& TDNPCfgMain::desk()
 {
-    if (workspace_)
-        return *workspace_;
-    workspace_ = std::make_unique<Workspace>(*prompts_, WorkspaceSetup{.iniPath = iniPath_, .linkFactory = linkFactory_, .desk = desk_.get()});
-    connect(workspace_.get(), &Workspace::transferProgress, this,
+    if (desk_)
+        return *desk_;
+    desk_ = std::make_unique<DeskCommands>(*prompts_, DeskSetup{iniPath_, linkFactory_, deskFiles_.get()});
+    PanelSession& session = desk_->session();
+    connect(&session, &PanelSession::transferProgress, this,
             [this](TransferKind, int message, const QString& text) { showTransfer(message, text); });
     // The status bar tells how the command ended, as the overview does.
-    connect(workspace_.get(), &Workspace::panelCommandEnded, this, [this](const PanelOutcome& outcome) {
+    connect(desk_.get(), &DeskCommands::panelCommandEnded, this, [this](const PanelOutcome& outcome) {
         showTransfer(0, lastTransferText(outcome));
         if (lineTrace_)
-            lineTrace_->showTrace(workspace_->lastTrace(), workspace_->lastTraceText());
+            lineTrace_->showTrace(desk_->session().lastTrace(), desk_->session().lastTraceText());
         if (sortForm_)
             sortForm_->panelCommandEnded();
     });
-    // The history window follows each record once the history has it.
-    connect(workspace_.get(), &Workspace::historyRecorded, this, [this] {
+    connect(&desk_->history(), &PanelHistory::recorded, this, [this] {
         if (history_)
             history_->refresh();
     });
-    connect(workspace_.get(), &Workspace::transferEnded, this, [this] {
+    connect(&session, &PanelSession::transferEnded, this, [this] {
         if (lineTrace_)
-            lineTrace_->showTrace(workspace_->lastTrace(), workspace_->lastTraceText());
+            lineTrace_->showTrace(desk_->session().lastTrace(), desk_->session().lastTraceText());
     });
-    connect(workspace_.get(), &Workspace::changed, this, &TDNPCfgMain::refresh);
-    connect(workspace_.get(), &Workspace::noted, this, [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(desk_.get(), &DeskCommands::changed, this, &TDNPCfgMain::refresh);
+    connect(desk_.get(), &DeskCommands::noted, this, [this](const QString& text) { statusBar()->showMessage(text); });
     refresh();
-    return *workspace_;
+    return *desk_;
 }
 
 TDNPCfgMain::~TDNPCfgMain() = default;
@@ -192,7 +191,7 @@ QWidget* TDNPCfgMain::dialogParent()
 void TDNPCfgMain::showTransfer(int message, const QString& text)
 {
     transferProgress_->setText(text);
-    const bool running = workspace_->transferRunning();
+    const bool running = desk_->transferRunning();
     transferBar_->setValue(message > 0 ? message - 1 : 0);
     if (sortForm_)
         sortForm_->showProgress(message, running ? text : QString(), running);
@@ -201,7 +200,7 @@ void TDNPCfgMain::showTransfer(int message, const QString& text)
 TClassForm* TDNPCfgMain::classForm()
 {
     if (!classForm_)
-        classForm_ = new TClassForm(workspace(), *prompts_, this);
+        classForm_ = new TClassForm(desk(), *prompts_, this);
     return classForm_;
 }
 
@@ -214,8 +213,8 @@ void TDNPCfgMain::showClassEditor()
 TSortForm* TDNPCfgMain::sortForm()
 {
     if (!sortForm_) {
-        sortForm_ = new TSortForm(workspace(), *prompts_, this);
-        sortForm_->classEditorHook = [this] { workspace().showClass0Selection([this] { showClassEditor(); }); };
+        sortForm_ = new TSortForm(desk(), *prompts_, this);
+        sortForm_->classEditorHook = [this] { desk().showClass0Selection([this] { showClassEditor(); }); };
     }
     return sortForm_;
 }
@@ -223,7 +222,7 @@ TSortForm* TDNPCfgMain::sortForm()
 TReportForm* TDNPCfgMain::reportForm()
 {
     if (!reportForm_)
-        reportForm_ = new TReportForm(workspace().firstReportHeaderTexts(), *prompts_, this);
+        reportForm_ = new TReportForm(desk().document().firstReportHeaderTexts(), *prompts_, this);
     return reportForm_;
 }
 
@@ -239,14 +238,12 @@ QToolButton* TDNPCfgMain::toolButton(const QString& objectName) const
 
 void TDNPCfgMain::refresh()
 {
-    setWindowTitle(workspace_->windowCaption());
+    setWindowTitle(desk_->document().windowCaption());
     if (overview_)
-        overview_->showOverview(workspace_->overview());
-    const bool running = workspace_->transferRunning();
+        overview_->showOverview(desk_->overview());
+    const bool running = desk_->transferRunning();
     for (const char* name : kHeldDuringTransfer)
         action(name)->setEnabled(!running);
-    for (const char* name : kButtonsHeldDuringTransfer)
-        toolButton(name)->setEnabled(!running);
     transferBar_->setVisible(running);
     CancelTransferBtn->setVisible(running);
     // The order window shows what a retrieve read before the retrieve's outcome is told.
@@ -256,7 +253,7 @@ void TDNPCfgMain::refresh()
 
 void TDNPCfgMain::openAtStart(const QString& path)
 {
-    workspace().openFile(path);
+    desk().openFile(path);
 }
 
 QList<QAction*> TDNPCfgMain::recentFileActions() const
@@ -275,8 +272,7 @@ void TDNPCfgMain::refreshRecentFiles()
         fileMenu_->removeAction(a);
         a->deleteLater();
     }
-    workspace();  // which sets up the remembered files
-    const QStringList files = desk_->recentFiles();
+    const QStringList files = deskFiles_->recentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
         // The name, then its folder.
@@ -287,7 +283,7 @@ void TDNPCfgMain::refreshRecentFiles()
         a->setStatusTip(path);
         a->setToolTip(path);
         connect(a, &QAction::triggered, this, [this, path] {
-            workspace().openFile(path);
+            desk().openFile(path);
         });
         fileMenu_->insertAction(recentSeparator_, a);
     }
@@ -305,37 +301,37 @@ void TDNPCfgMain::dropEvent(QDropEvent* event)
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
-    workspace().openFile(path);
+    desk().openFile(path);
 }
 
 void TDNPCfgMain::FileNew1Execute()
 {
-    workspace().newConfiguration();
+    desk().newConfiguration();
 }
 
 void TDNPCfgMain::FileOpen1Execute()
 {
-    workspace().openWithDialog();
+    desk().openWithDialog();
 }
 
 void TDNPCfgMain::FileSave1Execute()
 {
-    workspace().saveInPlace();
+    desk().saveInPlace();
 }
 
 void TDNPCfgMain::FileSaveAs1Execute()
 {
-    workspace().saveWithDialog();
+    desk().saveWithDialog();
 }
 
 void TDNPCfgMain::FileExport1Execute()
 {
-    workspace().exportWithDialog();
+    desk().exportWithDialog();
 }
 
 void TDNPCfgMain::FileCompare1Execute()
 {
-    if (const std::optional<ComparedFile> compared = workspace().compareWithDialog()) {
+    if (const std::optional<ComparedFile> compared = desk().compareWithDialog()) {
         DifferencesDialog dialog(QFileInfo(compared->path).fileName(), compared->rows, this);
         runModal(&dialog);
     }
@@ -343,20 +339,20 @@ void TDNPCfgMain::FileCompare1Execute()
 
 void TDNPCfgMain::FileImport1Execute()
 {
-    workspace().importWithDialog();
+    desk().importWithDialog();
 }
 
 void TDNPCfgMain::PanelVerifyClick()
 {
-    workspace().verifyPanel();
+    desk().verifyPanel();
 }
 
 // Not modal: it stays beside the window and follows each transfer.
 void TDNPCfgMain::LineTraceClick()
 {
     if (!lineTrace_) {
-        lineTrace_ = new LineTraceWindow([this] { workspace().saveTraceWithDialog(); }, this);
-        lineTrace_->showTrace(workspace().lastTrace(), workspace().lastTraceText());
+        lineTrace_ = new LineTraceWindow([this] { desk().saveTraceWithDialog(); }, this);
+        lineTrace_->showTrace(desk().session().lastTrace(), desk().session().lastTraceText());
     }
     lineTrace_->show();
     lineTrace_->raise();
@@ -367,10 +363,10 @@ void TDNPCfgMain::LineTraceClick()
 void TDNPCfgMain::HistoryClick()
 {
     if (!history_) {
-        Workspace& ws = workspace();
-        history_ = new HistoryWindow({[&ws](const HistoryFilter& filter) { return ws.historyRecords(filter); },
-                                      [&ws] { return ws.historyChain(); },
-                                      [&ws](const std::vector<HistoryRecord>& records) { ws.exportHistoryWithDialog(records); },
+        DeskCommands& desk = this->desk();
+        history_ = new HistoryWindow({[&desk](const HistoryFilter& filter) { return desk.history().records(filter); },
+                                      [&desk] { return desk.history().chain(); },
+                                      [&desk](const std::vector<HistoryRecord>& records) { desk.exportHistoryWithDialog(records); },
                                       [this] { prompts_->showHelp(kHistoryHelpTopic); }},
                                      this);
     } else {
@@ -388,11 +384,11 @@ void TDNPCfgMain::FileExit1Execute()
 
 void TDNPCfgMain::closeEvent(QCloseEvent* event)
 {
-    if (workspace_ && !workspace_->mayExit()) {
+    if (desk_ && !desk_->mayExit()) {
         event->ignore();
         return;
     }
-    desk_->rememberWindowSize(size());
+    deskFiles_->rememberWindowSize(size());
     QMainWindow::closeEvent(event);
 }
 
@@ -409,15 +405,15 @@ void TDNPCfgMain::About1Click()
 
 void TDNPCfgMain::ClassSpBtnClick(QObject* sender)
 {
-    workspace().editClass(sender->property("tag").toInt() - 100, [this] { showClassEditor(); });
+    desk().editClass(sender->property("tag").toInt() - 100, [this] { showClassEditor(); });
 }
 
 void TDNPCfgMain::SettingBtnClick()
 {
-    workspace().editSettings([this](const CommChoice& current) -> std::optional<CommChoice> {
+    desk().editSettings([this](const CommChoice& current) -> std::optional<CommChoice> {
         TcommForm form(*prompts_, this);
-        form.testPanel = [this](const CommChoice& choice) { workspace().testPanel(choice); };
-        connect(&workspace(), &Workspace::panelCommandEnded, &form, &TcommForm::testEnded);
+        form.testPanel = [this](const CommChoice& choice) { desk().testPanel(choice); };
+        connect(&desk(), &DeskCommands::panelCommandEnded, &form, &TcommForm::testEnded);
         form.showChoice(current);
         if (runModal(&form) != QDialog::Accepted)
             return std::nullopt;
@@ -442,12 +438,12 @@ void TDNPCfgMain::OrderClick()
 
 void TDNPCfgMain::PanelTestClick()
 {
-    workspace().testPanel();
+    desk().testPanel();
 }
 
 void TDNPCfgMain::showOrderWindow(SortMode mode)
 {
-    workspace().showOrderWindow(mode, [this] {
+    desk().showOrderWindow(mode, [this] {
         sortForm()->refresh();
         runModal(sortForm());
     });
@@ -455,7 +451,7 @@ void TDNPCfgMain::showOrderWindow(SortMode mode)
 
 void TDNPCfgMain::ReportBtnClick()
 {
-    workspace().reportWithDialog([this]() -> std::optional<ReportHeaderTexts> {
+    desk().reportWithDialog([this]() -> std::optional<ReportHeaderTexts> {
         if (runModal(reportForm()) != QDialog::Accepted)
             return std::nullopt;
         return reportForm()->texts();

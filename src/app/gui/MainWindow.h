@@ -1,11 +1,10 @@
 #pragma once
 // The main window: menus, tool bar, the overview of the configuration and the status
-// bar, and the commands that open every other window. It shows the run's workspace and
-// hands every command to it; the class editor and the order window are built when
-// first needed.
+// bar, and the commands that open every other window. It shows the run's parts and hands
+// every command to the desk's commands; the class editor and the order window are built
+// when first needed. One QAction per command serves the menu and the tool bar.
 
-#include "app/Workspace.h"
-#include "model/UserPrompts.h"
+#include "app/gui/DeskCommands.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -35,7 +34,7 @@ public:
     // prompts: nullptr for the real message boxes and dialogs; iniPath: empty for
     // "DNP.ini" where the program keeps it; deskFile: empty for the user's settings.
     // linkFactory: empty for the machine's serial ports.
-    explicit TDNPCfgMain(UserPrompts* prompts = nullptr, const QString& iniPath = {}, const QString& deskFile = {},
+    explicit TDNPCfgMain(DeskPrompts* prompts = nullptr, const QString& iniPath = {}, const QString& deskFile = {},
                          LinkFactory linkFactory = {}, QWidget* parent = nullptr);
     ~TDNPCfgMain() override;
 
@@ -43,7 +42,7 @@ public:
     std::function<int(QDialog*)> runModal;
 
     // Built at the first command, or right after the window has been shown.
-    Workspace& workspace();
+    DeskCommands& desk();
     UserPrompts& prompts() { return *prompts_; }
     // The windows, built on first use.
     TClassForm* classForm();
@@ -93,7 +92,7 @@ public:
 
 protected:
     // Once the window has been painted the first time: the overview shown and the
-    // workspace set up.
+    // run set up.
     bool event(QEvent* event) override;
     // Closing the window (Exit, the close box) asks first while a transfer runs.
     void closeEvent(QCloseEvent* event) override;
@@ -103,13 +102,13 @@ protected:
 
 private:
     void FormCreate(const QString& iniPath);
-    // What waits until the window is on the screen: the overview and the workspace.
+    // What waits until the window is on the screen: the overview and the run.
     void finishSetUp();
     void buildMenu();
     void buildToolBar();
     void refreshRecentFiles();
     // The caption, the overview and the commands a running transfer holds back, whenever
-    // the workspace has changed.
+    // the run has changed.
     void refresh();
     // Send and Retrieve: the order window in its mode.
     void showOrderWindow(SortMode mode);
@@ -118,14 +117,14 @@ private:
     QWidget* dialogParent();
     void showTransfer(int message, const QString& text);
 
-    std::unique_ptr<UserPrompts> ownPrompts_;
-    UserPrompts* prompts_ = nullptr;
+    std::unique_ptr<DeskPrompts> ownPrompts_;
+    DeskPrompts* prompts_ = nullptr;
     bool setUp_ = false;  // finishSetUp has run
     QString iniPath_;
     QString deskFile_;
     LinkFactory linkFactory_;
-    std::unique_ptr<DeskSettings> desk_;
-    std::unique_ptr<Workspace> workspace_;
+    std::unique_ptr<DeskSettings> deskFiles_;
+    std::unique_ptr<DeskCommands> desk_;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
     TClassForm* classForm_ = nullptr;

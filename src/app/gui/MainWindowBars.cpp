@@ -128,44 +128,43 @@ void TDNPCfgMain::buildToolBar()
     gap();
 
     // The text buttons, in the window's font, bold and 8-point (a family the machine
-    // lacks would cost a font search at start-up); the class buttons are told apart
-    // by their tag (class = tag - 100).
+    // lacks would cost a font search at start-up), each the button of its menu command:
+    // a click triggers the command's action, and the button is enabled as the action is.
+    // The class buttons are told apart by their tag (class = tag - 100).
     struct TextButton {
         const char* name;
+        const char* action;
         const char* caption;
         const char* hint;
-        int tag;
         bool gapAfter;
-        void (TDNPCfgMain::*handler)();
     };
     static const TextButton kButtons[] = {
-        {"Class0SpBtn", "Class 0", "Configure Class 0", 100, false, nullptr},
-        {"Class1SpBtn", "Class 1", "Configure Class 1", 101, false, nullptr},
-        {"Class2SpBtn", "Class 2", "Configure Class 2", 102, false, nullptr},
-        {"Class3SpBtn", "Class 3", "Configure Class 3", 103, true, nullptr},
-        {"SettingBtn", "Setting", "Communication settings", 0, true, &TDNPCfgMain::SettingBtnClick},
-        {"sendBtn", "Send", "Send to panel", 0, true, &TDNPCfgMain::SendBtnClick},
-        {"retrieveBtn", "Retrieve", "Retrieve from panel", 0, true, &TDNPCfgMain::retrieveBtnClick},
-        {"verifyBtn", "Verify", "Compare the panel with the open configuration", 0, false, &TDNPCfgMain::PanelVerifyClick},
-        {"testBtn", "Test", "Test the connection to the panel", 0, true, &TDNPCfgMain::PanelTestClick},
-        {"ReportBtn", "Report", "Report file", 0, true, &TDNPCfgMain::ReportBtnClick},
+        {"Class0SpBtn", "ConfigClass0", "Class 0", "Configure Class 0", false},
+        {"Class1SpBtn", "ConfigClass1", "Class 1", "Configure Class 1", false},
+        {"Class2SpBtn", "ConfigClass2", "Class 2", "Configure Class 2", false},
+        {"Class3SpBtn", "ConfigClass3", "Class 3", "Configure Class 3", true},
+        {"SettingBtn", "PanelSettings", "Setting", "Communication settings", true},
+        {"sendBtn", "PanelSend", "Send", "Send to panel", true},
+        {"retrieveBtn", "PanelRetrieve", "Retrieve", "Retrieve from panel", true},
+        {"verifyBtn", "PanelVerify", "Verify", "Compare the panel with the open configuration", false},
+        {"testBtn", "PanelTest", "Test", "Test the connection to the panel", true},
+        {"ReportBtn", "ConfigReport", "Report", "Report file", true},
     };
     QFont font = this->font();
     font.setPointSize(8);
     font.setBold(true);
     for (const TextButton& t : kButtons) {
+        QAction* command = action(QString::fromLatin1(t.action));
         auto* b = new QToolButton(this);
         b->setObjectName(t.name);
         b->setText(t.caption);
         b->setToolTip(t.hint);
         b->setStatusTip(t.hint);
         b->setFont(font);
-        const auto handler = t.handler;
-        if (t.tag != 0)
-            b->setProperty("tag", t.tag);
-        connect(b, &QToolButton::clicked, this, [this, b, handler] {
-            handler ? (this->*handler)() : ClassSpBtnClick(b);
-        });
+        if (const QVariant tag = command->property("tag"); tag.isValid())
+            b->setProperty("tag", tag);
+        connect(b, &QToolButton::clicked, command, &QAction::trigger);
+        connect(command, &QAction::enabledChanged, b, &QWidget::setEnabled);
         bar->addWidget(b);
         if (t.gapAfter)
             gap();

@@ -6,7 +6,7 @@
 // step. It shows a DeskOverview. The heading "Last transfer" links to the history of
 // every transfer.
 
-#include "app/Workspace.h"
+#include "app/DeskOverview.h"
 
 #include <QWidget>
 #include <array>

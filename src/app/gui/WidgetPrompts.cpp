@@ -1,6 +1,6 @@
 #include "app/gui/WidgetPrompts.h"
 
-#include "app/Workspace.h"
+#include "app/ConfigDocument.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/HelpWindow.h"
 #include "app/gui/ProblemsDialog.h"

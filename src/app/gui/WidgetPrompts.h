@@ -1,7 +1,8 @@
 #pragma once
-// The UserPrompts of the desktop program: message boxes, file dialogs and the help window.
+// The prompts of the desktop program: message boxes, file dialogs, the help window, Select
+// Port and the trust of a certificate.
 
-#include "model/UserPrompts.h"
+#include "app/gui/DeskPrompts.h"
 
 #include <QPointer>
 #include <QString>
@@ -15,7 +16,7 @@ namespace dnp {
 
 class THelpWindow;
 
-class WidgetPrompts : public UserPrompts {
+class WidgetPrompts : public DeskPrompts {
 public:
     // parent(): the window over which boxes and dialogs appear (the active modal window).
     explicit WidgetPrompts(std::function<QWidget*()> parent);

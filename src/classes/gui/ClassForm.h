@@ -1,8 +1,9 @@
 #pragma once
 // The class selection editor window. It shows the ClassEditor's state and hands
-// every click and button to the program (the workspace answers).
+// every click and button to the program (the desk's commands answer).
 
 #include "classes/ClassEditor.h"
+#include "widgets/UserPrompts.h"
 
 #include <QDialog>
 #include <QMap>

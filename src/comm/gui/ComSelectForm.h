@@ -3,7 +3,7 @@
 // number from the list, or any device typed, as the settings dialog takes it.
 
 #include "comm/SerialPort.h"
-#include "model/UserPrompts.h"
+#include "comm/PortList.h"
 
 #include "widgets/DialogKit.h"
 

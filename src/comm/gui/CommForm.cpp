@@ -4,7 +4,7 @@
 
 #include "comm/PortList.h"
 #include "comm/SerialPort.h"
-#include "model/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

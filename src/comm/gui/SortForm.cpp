@@ -1,6 +1,6 @@
 #include "comm/gui/SortForm.h"
 
-#include "model/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "widgets/DialogKit.h"
 
 #include <QApplication>

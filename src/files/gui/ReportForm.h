@@ -3,7 +3,7 @@
 // keep what was typed in them for the run, confirmed or not.
 
 #include "files/ReportHeader.h"
-#include "model/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "widgets/DialogKit.h"
 
 class QLabel;

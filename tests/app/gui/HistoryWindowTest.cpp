@@ -119,8 +119,8 @@ struct DeskHistory : ::testing::Test {
     void testPanel()
     {
         bool ended = false;
-        const auto c = QObject::connect(&window.workspace(), &Workspace::panelCommandEnded, [&] { ended = true; });
-        window.workspace().testPanel();
+        const auto c = QObject::connect(&window.desk(), &DeskCommands::panelCommandEnded, [&] { ended = true; });
+        window.desk().testPanel();
         EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }));
         QObject::disconnect(c);
     }

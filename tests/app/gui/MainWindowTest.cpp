@@ -1,4 +1,4 @@
-#include "support/WorkspaceProbe.h"
+#include "support/DocumentProbe.h"
 #include "app/gui/Application.h"
 #include "app/gui/DifferencesDialog.h"
 #include "app/gui/LineTraceWindow.h"
@@ -77,9 +77,9 @@ struct MainWindowTest : ::testing::Test {
             return 0;
         };
     }
-    const ConfigState& state() { return window.workspace().state(); }
+    const ConfigState& state() { return window.desk().document().state(); }
     // The configuration the window holds from now on (unsaved).
-    void use(const ConfigState& s) { inspect(window.workspace()).adopt(configFileDataOf(s)); }
+    void use(const ConfigState& s) { inspect(window.desk().document()).adopt(configFileDataOf(s)); }
     // One point chosen in Class 0, the configuration otherwise empty.
     void useBin3()
     {
@@ -242,7 +242,7 @@ TEST_F(MainWindowTest, MenuKeysRunTheirCommands)
 // Save writes the file the configuration came from at once; Save As asks for a name.
 TEST_F(MainWindowTest, SavingTwiceWritesTheSameFileWithoutADialog)
 {
-    window.workspace().clock = [] { return test::fixedNow(); };
+    window.desk().document().clock = [] { return test::fixedNow(); };
     prompts.fileAnswers = {dir.filePath("feeder.dnp")};
     window.FileSave1Execute();
     EXPECT_EQ(window.windowTitle(), "feeder.dnp");
@@ -263,7 +263,7 @@ TEST_F(MainWindowTest, SavingTwiceWritesTheSameFileWithoutADialog)
     window.action("FileSaveAs1")->trigger();
     EXPECT_EQ(prompts.texts(test::Shown::Confirm), QStringList{"Overwrite previously saved configuration?"});
     EXPECT_EQ(window.windowTitle(), "copy.dnp");
-    EXPECT_EQ(inspect(window.workspace()).filePath(), dir.filePath("copy.dnp"));
+    EXPECT_EQ(window.desk().document().filePath(), dir.filePath("copy.dnp"));
 }
 
 // The overview is laid out once the window has been painted, in the room the window
@@ -294,7 +294,7 @@ TEST(MainWindowSettings, SettingsThatDoNotReadAreToldOnceAtStartAndRefuseCommand
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.texts(test::Shown::Error).isEmpty(); }));
     QTest::qWait(50);
     EXPECT_EQ(prompts.texts(test::Shown::Error), QStringList{problem});
-    window.workspace().testPanel();
+    window.desk().testPanel();
     EXPECT_EQ(prompts.texts(test::Shown::Error), (QStringList{problem, problem}));
 }
 
@@ -313,7 +313,7 @@ TEST_F(MainWindowTest, TheOverviewFollowsEveryChange)
 {
     OverviewPanel* overview = window.overview();
     ASSERT_EQ(window.centralWidget(), overview);
-    window.workspace();
+    window.desk();
     EXPECT_EQ(overview->pointCount(PointType::Bin, 0)->text(), "0");
     EXPECT_EQ(overview->words()->text(), "0 of 240 words");
     EXPECT_EQ(overview->mapping()->text(), "Individual Mapping (per this document)");
@@ -407,7 +407,7 @@ TEST_F(MainWindowTest, NewResetsTheConfigurationAndCaption)
     EXPECT_EQ(state().ClassSelection[2][5], 0);
     EXPECT_EQ(state().Class0Order[typeNumber(PointType::Ain)][5], -1);
     EXPECT_EQ(state().UnsolicitedSettings, kDefaultUnsolicited);
-    EXPECT_EQ(window.workspace().fileName(), "new.dnp");
+    EXPECT_EQ(window.desk().document().fileName(), "new.dnp");
     EXPECT_FALSE(QFile::exists("new.dnp"));
 }
 
@@ -420,7 +420,7 @@ TEST_F(MainWindowTest, ClassButtonsOpenTheEditorForTheirClass)
     for (int cls : {0, 1, 3, 2}) {
         window.ClassSpBtnClick(window.toolButton(QStringLiteral("Class%1SpBtn").arg(cls)));
         EXPECT_EQ(shownTitles.last(), QStringLiteral("Class %1 Selection").arg(cls));
-        EXPECT_EQ(window.workspace().classEditor().view().shownClass, cls);
+        EXPECT_EQ(window.desk().document().classEditor().view().shownClass, cls);
     }
     ASSERT_EQ(shownModal.size(), 4);
     EXPECT_EQ(shownModal.last(), window.classForm());
@@ -499,7 +499,7 @@ TEST_F(MainWindowTest, SendOpensTheOrderWindowInSendMode)
     ASSERT_EQ(shownModal.size(), 1);
     EXPECT_EQ(shownModal[0], window.sortForm());
     EXPECT_EQ(shownTitles[0], "Send Configuration");
-    EXPECT_EQ(window.workspace().order().orderTexts(PointType::Bin), QStringList{"0  Raise Motor Control Signal"});
+    EXPECT_EQ(window.desk().document().order().orderTexts(PointType::Bin), QStringList{"0  Raise Motor Control Signal"});
     window.retrieveBtnClick();
     EXPECT_EQ(shownTitles[1], "Retrieve Configuration");
 }
@@ -525,7 +525,7 @@ TEST_F(MainWindowTest, ReportIsWrittenAfterTheHeaderDialogsOk)
     window.ReportBtnClick();
     EXPECT_EQ(shownTitles, QStringList{"Report Header"});
     EXPECT_TRUE(QFile::exists(dir.filePath("r.txt")));
-    EXPECT_EQ(inspect(window.workspace()).lastSavedPath(), dir.filePath("r.txt"));
+    EXPECT_EQ(window.desk().document().lastSavedPath(), dir.filePath("r.txt"));
     EXPECT_EQ(state().ReportDescription, "Feeder 3");
 }
 
@@ -678,7 +678,7 @@ TEST_F(MainWindowTest, ExportPointListWritesTheTypeOfTheChosenFile)
     window.FileExport1Execute();
     EXPECT_EQ(prompts.shown[0].dialog.title, "Export Point List");
     EXPECT_TRUE(test::readFileBytes(dir.filePath("points.xml")).startsWith("<?xml"));
-    EXPECT_EQ(test::readFileBytes(dir.filePath("points.csv")), window.workspace().exportPointList(PointListFormat::Csv)->bytes);
+    EXPECT_EQ(test::readFileBytes(dir.filePath("points.csv")), window.desk().document().exportPointList(PointListFormat::Csv)->bytes);
     EXPECT_TRUE(prompts.texts(test::Shown::Error).isEmpty());
 }
 
@@ -734,7 +734,7 @@ protected:
     {
         QElapsedTimer patience;
         patience.start();
-        while (window.workspace().transferRunning() && patience.elapsed() < 20000)
+        while (window.desk().transferRunning() && patience.elapsed() < 20000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     // The simulator started again with other options, the settings pointing at it.
@@ -744,13 +744,13 @@ protected:
         ASSERT_TRUE(sim.start(options)) << sim.error().toStdString();
         ASSERT_TRUE(test::writeFileBytes(dir.filePath("DNP.ini"),
                                          "[Comm]\nComPort=1\n[Ports]\nCOM1=" + sim.device().toUtf8() + "\n"));
-        ASSERT_TRUE(window.workspace().readSettings());
+        ASSERT_TRUE(window.desk().settings().reload());
     }
     // A panel command the test started, run until the workspace says it has ended.
     bool runToTheEnd(const std::function<void()>& start)
     {
         std::optional<bool> ended;
-        const auto c = QObject::connect(&window.workspace(), &Workspace::panelCommandEnded, [&](const PanelOutcome& o) { ended = o.ok(); });
+        const auto c = QObject::connect(&window.desk(), &DeskCommands::panelCommandEnded, [&](const PanelOutcome& o) { ended = o.ok(); });
         start();
         EXPECT_TRUE(QTest::qWaitFor([&] { return ended.has_value(); }, 20000)) << "the panel command did not end";
         QObject::disconnect(c);
@@ -764,7 +764,7 @@ TEST_F(MainWindowTransferTest, CommandsThatChangeTheConfigurationWaitForTheSend)
     useBin3();
     window.SendBtnClick();
     window.sortForm()->OKtoSendButton->click();
-    ASSERT_TRUE(window.workspace().transferRunning());
+    ASSERT_TRUE(window.desk().transferRunning());
     EXPECT_FALSE(window.toolButton("Class0SpBtn")->isEnabled());
     EXPECT_FALSE(window.action("FileNew1")->isEnabled());
 
@@ -779,7 +779,7 @@ TEST_F(MainWindowTransferTest, CommandsThatChangeTheConfigurationWaitForTheSend)
     window.show();
     EXPECT_FALSE(window.close());
     EXPECT_EQ(prompts.shown.last().text, kExitDuringTransferText);
-    EXPECT_TRUE(window.workspace().transferRunning());
+    EXPECT_TRUE(window.desk().transferRunning());
 
     waitForTheEnd();
     EXPECT_EQ(prompts.texts().last(), "Sending communication status: OK..\nThe panel holds the configuration that was sent.");
@@ -805,11 +805,11 @@ TEST_F(MainWindowTransferTest, CancelStopsARetrieveAndChangesNothing)
     TSortForm* form = window.sortForm();
     form->show();
     form->OKtoRetrieveButton->click();
-    ASSERT_TRUE(window.workspace().transferRunning());
+    ASSERT_TRUE(window.desk().transferRunning());
     EXPECT_EQ(form->RetrieveProgressLabel->text(), "Retrieving message 1 of 18");
     EXPECT_FALSE(form->RokBtn->isEnabled());
     form->RcancelBtn->click();
-    EXPECT_FALSE(window.workspace().transferRunning());
+    EXPECT_FALSE(window.desk().transferRunning());
     EXPECT_EQ(window.transferProgress()->text(), "Retrieve: cancelled at " + QTime::currentTime().toString("HH:mm"));
     EXPECT_EQ(state().ClassSelection, before.ClassSelection);
     EXPECT_EQ(state().Class0Order, before.Class0Order);
@@ -927,11 +927,11 @@ TEST_F(MainWindowTransferTest, TheVerifyAfterASendSaysSoAndSelectPortIsAskedOnce
 {
     ASSERT_TRUE(test::writeFileBytes(dir.filePath("DNP.ini"), "[Comm]\nComPort=0\n[Ports]\nCOM1=" + sim.device().toUtf8() +
                                                                   "\n[Options]\nVerifyAfterSend=1\n"));
-    ASSERT_TRUE(window.workspace().readSettings());
+    ASSERT_TRUE(window.desk().settings().reload());
     useBin3();
     prompts.portAnswers = {1};
     QStringList shown;
-    QObject::connect(&window.workspace(), &Workspace::transferProgress, &window,
+    QObject::connect(&window.desk().session(), &PanelSession::transferProgress, &window,
             [&] { shown << window.sortForm()->RetrieveProgressLabel->text(); });
     window.SendBtnClick();
     EXPECT_TRUE(runToTheEnd([&] { window.sortForm()->OKtoSendButton->click(); }));
@@ -1005,11 +1005,11 @@ TEST_F(MainWindowTransferTest, TheLineTraceShowsABadReply)
     EXPECT_EQ(trace->table->item(5, 2)->text(), "3");
     EXPECT_EQ(trace->table->item(5, 3)->text(), "Reply to message 3 of 18 carried status 0x10.");
     EXPECT_EQ(trace->table->item(4, 3)->text(), "");
-    EXPECT_EQ(trace->table->item(4, 4)->text(), QString::fromLatin1(window.workspace().lastTrace()[4].bytes.toHex(' ').toUpper()));
+    EXPECT_EQ(trace->table->item(4, 4)->text(), QString::fromLatin1(window.desk().session().lastTrace()[4].bytes.toHex(' ').toUpper()));
     // Copied and saved under the retrieve's heading.
-    const QString text = window.workspace().lastTraceText().join('\n') + '\n';
+    const QString text = window.desk().session().lastTraceText().join('\n') + '\n';
     EXPECT_TRUE(text.startsWith("Line trace of the retrieve on " + sim.device() + " at 9600 baud:\nProgram: DNP Configure "));
-    EXPECT_TRUE(text.endsWith(traceLines(window.workspace().lastTrace()).join('\n') + '\n'));
+    EXPECT_TRUE(text.endsWith(traceLines(window.desk().session().lastTrace()).join('\n') + '\n'));
     trace->CopyBtn->click();
     EXPECT_EQ(QApplication::clipboard()->text(), text);
     prompts.fileAnswers = {dir.filePath("trace.txt")};

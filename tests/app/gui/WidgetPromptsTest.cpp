@@ -2,7 +2,7 @@
 // export dialog's type gives the file its extension and its format, and the questions
 // that throw work away name their buttons and default to Cancel.
 
-#include "support/WorkspaceProbe.h"
+#include "support/DocumentProbe.h"
 #include "app/gui/MainWindow.h"
 #include "app/gui/ProblemsDialog.h"
 #include "app/gui/WidgetPrompts.h"
@@ -79,8 +79,8 @@ TEST_F(WidgetPromptsTest, TheWindowExportsTheChosenType)
     TDNPCfgMain window(nullptr, dir.filePath("DNP.ini"), dir.filePath("desk.ini"));
     ConfigState s;
     test::setClass0(s, PointType::Bin, {3, 1});
-    inspect(window.workspace()).adopt(configFileDataOf(s));
-    window.workspace().clock = [] { return test::fixedNow(); };
+    inspect(window.desk().document()).adopt(configFileDataOf(s));
+    window.desk().document().clock = [] { return test::fixedNow(); };
     const struct {
         TypedName typed;
         const char* file;
@@ -98,7 +98,7 @@ TEST_F(WidgetPromptsTest, TheWindowExportsTheChosenType)
             chooseTypeAndName(modal, c.typed);
         });
         window.action("FileExport1")->trigger();
-        EXPECT_EQ(test::readFileBytes(dir.filePath(c.file)), window.workspace().exportPointList(c.format)->bytes) << c.file;
+        EXPECT_EQ(test::readFileBytes(dir.filePath(c.file)), window.desk().document().exportPointList(c.format)->bytes) << c.file;
     }
 }
 

@@ -1,6 +1,6 @@
 #include "classes/gui/CheckListBox.h"
 #include "classes/gui/ClassForm.h"
-#include "support/WorkspaceRig.h"
+#include "support/DeskRig.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -16,11 +16,11 @@ using dnp::test::setClass0;
 
 namespace {
 
-// The editor window over a workspace; `start` is the configuration the next opening finds.
-struct ClassFormTest : ::testing::Test, test::WorkspaceRig {
+// The editor window over the desk's commands; `start` is the configuration the next opening finds.
+struct ClassFormTest : ::testing::Test, test::DeskRig {
     TClassForm form{ws, prompts};
     ConfigState start;
-    const ConfigState& state = ws.state();
+    const ConfigState& state = ws.document().state();
 
     void open(int cls)
     {
@@ -98,7 +98,7 @@ TEST_F(ClassFormTest, ClickOnAPointOutsideClass0InClass1GreysAndTells)
     QTest::mouseClick(box(1, 3), Qt::LeftButton, {}, QPoint(6, box(1, 3)->height() / 2));
     EXPECT_EQ(prompts.texts(), QStringList{"Data Object not included in Class 0 selections."});
     EXPECT_TRUE(looksGreyed(box(1, 3)));
-    EXPECT_EQ(ws.classEditor().item(ListTag::BinCLB, 3), ItemState::Greyed);
+    EXPECT_EQ(ws.document().classEditor().item(ListTag::BinCLB, 3), ItemState::Greyed);
 }
 
 // A double click in the Instantaneous and Min/Max lists runs the click rule too.
@@ -282,7 +282,7 @@ TEST_F(ClassFormTest, OkOverTheBudgetWarnsWithTheCountAndKeepsTheSelection)
                           "The selection is kept; Send refuses it until it takes 240 words or fewer."});
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(state.selected(0, PointType::Bin, 4));
-    EXPECT_EQ(ws.order().words().used, 241);
+    EXPECT_EQ(ws.document().order().words().used, 241);
 }
 
 // With DNP_SCREENSHOT_DIR set, saves a picture of each page for a look by eye.

@@ -1,4 +1,4 @@
-#include "app/Workspace.h"
+#include "app/gui/DeskCommands.h"
 #include "app/gui/WidgetPrompts.h"
 #include "comm/gui/ComSelectForm.h"
 #include "comm/IniFile.h"
@@ -97,12 +97,12 @@ protected:
             return form.choice();
         });
     }
-    // The form as it shows the workspace's settings.
-    void showSettings(TcommForm& form) { form.showChoice(ws.settings().choice()); }
+    // The form as it shows the desk's settings.
+    void showSettings(TcommForm& form) { form.showChoice(ws.settings().current().choice()); }
 
     QTemporaryDir dir;
     test::ScriptedPrompts prompts;
-    Workspace ws{prompts, {.iniPath = path()}};
+    DeskCommands ws{prompts, {path()}};
 };
 
 }  // namespace
@@ -211,7 +211,7 @@ TEST_F(CommFormTest, OkStoresAndSavesAtOnce)
         form.addressSlot->setText(QStringLiteral("200"));
         return true;
     });
-    const TcomSetIni& settings = ws.settings();
+    const TcomSetIni& settings = ws.settings().current();
     EXPECT_EQ(settings.Baud, 0);
     EXPECT_EQ(settings.ComPort, 2);
     EXPECT_TRUE(settings.Addressing);
@@ -242,7 +242,7 @@ TEST_F(CommFormTest, AnAddressOutsideTheRangeKeepsTheDialogOpenWithTheFieldSelec
     }
     screenshot(form, QStringLiteral("comm-form-address-refused.png"));
     form.show();
-    EXPECT_EQ(ws.settings().Baud, 1);
+    EXPECT_EQ(ws.settings().current().Baud, 1);
     EXPECT_FALSE(QFile::exists(path()));
 
     form.addressSlot->setText(QStringLiteral("255"));
@@ -259,8 +259,8 @@ TEST_F(CommFormTest, CancelChangesNothing)
         form.addressSlot->setText(QStringLiteral("99"));
         return false;
     });
-    EXPECT_EQ(ws.settings().Baud, 1);
-    EXPECT_EQ(ws.settings().Address, 1);
+    EXPECT_EQ(ws.settings().current().Baud, 1);
+    EXPECT_EQ(ws.settings().current().Address, 1);
     EXPECT_FALSE(QFile::exists(path()));
 }
 
@@ -273,7 +273,7 @@ TEST_F(CommFormTest, UnwritableFileTellsTheUserAndKeepsTheNewValues)
     });
     EXPECT_EQ(prompts.texts(test::Shown::Error),
               QStringList{QStringLiteral("Unable to write to %1\n%1 is not a regular file").arg(QDir::toNativeSeparators(path()))});
-    EXPECT_EQ(ws.settings().ComPort, 1);
+    EXPECT_EQ(ws.settings().current().ComPort, 1);
 }
 
 TEST_F(CommFormTest, HelpOpensTopic108)
@@ -316,7 +316,7 @@ TEST_F(CommFormTest, TheMachinesPortsAndAPseudoTerminalMappedAsAComNumber)
     EXPECT_EQ(TcomSetIni(path()).ComPort, 2);
 
     // The Select Port dialog tells what stands behind each number.
-    TComSelectForm select({2, 3}, ws.settings().portDevices());
+    TComSelectForm select({2, 3}, ws.settings().current().portDevices());
     EXPECT_EQ(select.PortDetails->text(), sim.device() + "  named in DNP.ini");
 }
 
@@ -362,7 +362,7 @@ TEST_F(CommFormTest, TestSaysWhetherThePanelAnswered)
     ASSERT_TRUE(sim.started()) << sim.error().toStdString();
     const auto testOnce = [&](TcommForm& form) {
         std::optional<bool> answered;
-        const auto c = QObject::connect(&ws, &Workspace::panelCommandEnded, [&](const PanelOutcome& o) { answered = o.ok(); });
+        const auto c = QObject::connect(&ws, &DeskCommands::panelCommandEnded, [&](const PanelOutcome& o) { answered = o.ok(); });
         form.TestBtn->click();
         EXPECT_FALSE(form.TestBtn->isEnabled());
         EXPECT_TRUE(QTest::qWaitFor([&] { return answered.has_value(); }, 10000)) << "the test did not end";
@@ -372,7 +372,7 @@ TEST_F(CommFormTest, TestSaysWhetherThePanelAnswered)
     };
     settingsDialog([&](TcommForm& form) {
         form.testPanel = [&](const CommChoice& choice) { ws.testPanel(choice); };
-        QObject::connect(&ws, &Workspace::panelCommandEnded, &form, &TcommForm::testEnded);
+        QObject::connect(&ws, &DeskCommands::panelCommandEnded, &form, &TcommForm::testEnded);
         form.connectorRG->findChildren<QRadioButton*>()[1]->click();
         // A device that is not there: the second line says what to do here.
         const QString missing = dir.filePath("ttyUSB3");

@@ -1,7 +1,7 @@
 #include "comm/SortTestSupport.h"
 #include "comm/gui/SortForm.h"
 #include "comm/ReadPlan.h"
-#include "support/WorkspaceRig.h"
+#include "support/DeskRig.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -55,10 +55,10 @@ void screenshot(QWidget& w, const QString& name)
     w.grab().save(QDir(dir).filePath(name));
 }
 
-class SortFormTest : public ::testing::Test, public test::WorkspaceRig {
+class SortFormTest : public ::testing::Test, public test::DeskRig {
 protected:
     // As the main window does: the end of a send the window started closes it.
-    SortFormTest() { QObject::connect(&ws, &Workspace::panelCommandEnded, &form, &TSortForm::panelCommandEnded); }
+    SortFormTest() { QObject::connect(&ws, &DeskCommands::panelCommandEnded, &form, &TSortForm::panelCommandEnded); }
 
     // The main window's Send and Retrieve up to showing the window.
     void prepareSend()
@@ -100,7 +100,7 @@ protected:
     }
 
     TSortForm form{ws, prompts};
-    const ConfigState& state = ws.state();
+    const ConfigState& state = ws.document().state();
 };
 
 TEST_F(SortFormTest, ControlsCaptionsAndNames)
@@ -214,18 +214,18 @@ TEST_F(SortFormTest, SendBuildsTheImageInTheChosenMappingAndCloses)
     prepareSend();
     form.show();
     radio(form.MappingRG, 1)->click();
-    EXPECT_EQ(ws.order().mapping(), Mapping::Subset);
+    EXPECT_EQ(ws.document().order().mapping(), Mapping::Subset);
     form.OKtoSendButton->click();
     settle();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
     // Written, then read back.
-    EXPECT_EQ(link.sent.size(), 18 + qsizetype(readPlan(ws.image(Mapping::Subset).value(), MessageSet().set()).size()));
+    EXPECT_EQ(link.sent.size(), 18 + qsizetype(readPlan(ws.document().image(Mapping::Subset).value(), MessageSet().set()).size()));
     EXPECT_EQ(panel.image[0], 4);  // the mapping read before the window set it back
     EXPECT_EQ(panel.image[1], 0);
 
     // Closing set the mapping back: the next showing starts from individual mapping.
-    EXPECT_EQ(ws.order().mapping(), Mapping::Individual);
+    EXPECT_EQ(ws.document().order().mapping(), Mapping::Individual);
     prepareSend();
     form.show();
     EXPECT_EQ(checkedItem(form.MappingRG), 2);
@@ -244,7 +244,7 @@ TEST_F(SortFormTest, CancelAfterChoosingUninitializedResetsTheMapping)
     form.ScancelBtn->click();
     EXPECT_EQ(form.result(), QDialog::Rejected);
     EXPECT_EQ(checkedItem(form.MappingRG), 2);
-    EXPECT_EQ(ws.order().mapping(), Mapping::Individual);
+    EXPECT_EQ(ws.document().order().mapping(), Mapping::Individual);
 }
 
 TEST_F(SortFormTest, ARefusedSendShowsItsMessageAndStillCloses)
@@ -265,7 +265,7 @@ TEST_F(SortFormTest, VerifyAfterSendingIsKeptInTheSettings)
     form.show();
     EXPECT_TRUE(form.VerifyAfterSendBox->isChecked());
     form.VerifyAfterSendBox->click();
-    EXPECT_FALSE(ws.settings().VerifyAfterSend);
+    EXPECT_FALSE(ws.settings().current().VerifyAfterSend);
     EXPECT_TRUE(test::readFileBytes(path("DNP.ini")).contains("[Options]\nVerifyAfterSend=0"));
     form.reject();
 }
@@ -329,7 +329,7 @@ TEST_F(SortFormTest, RetrieveModeAndTheRetrievedMapping)
 TEST_F(SortFormTest, ClosedWithoutSendTheOrderIsRestored)
 {
     chooseSome();
-    ASSERT_TRUE(ws.save(path("order.dnp")));
+    ASSERT_TRUE(ws.document().save(path("order.dnp")));
     const auto shown = state.Class0Order;
     const struct {
         const char* how;
@@ -347,12 +347,12 @@ TEST_F(SortFormTest, ClosedWithoutSendTheOrderIsRestored)
         OrderListBox* bin = form.class0List(PointType::Bin);
         pressRow(bin, 0);
         bin->dropAt(0, 2);
-        ASSERT_EQ(ws.windowCaption(), "order.dnp *") << c.how;
+        ASSERT_EQ(ws.document().windowCaption(), "order.dnp *") << c.how;
         c.close();
         settle();
         EXPECT_FALSE(form.isVisible()) << c.how;
         EXPECT_EQ(state.Class0Order == shown, !c.kept) << c.how;
-        EXPECT_EQ(ws.windowCaption(), c.kept ? "order.dnp *" : "order.dnp") << c.how;
+        EXPECT_EQ(ws.document().windowCaption(), c.kept ? "order.dnp *" : "order.dnp") << c.how;
     }
 }
 
@@ -361,7 +361,7 @@ TEST_F(SortFormTest, ClosedWithoutSendTheOrderIsRestored)
 TEST_F(SortFormTest, TheOrderWindowKeepsTheOrderWithOkAndPutsItBackWithCancel)
 {
     chooseSome();
-    ASSERT_TRUE(ws.save(path("order.dnp")));
+    ASSERT_TRUE(ws.document().save(path("order.dnp")));
     const auto shown = state.Class0Order;
     const auto prepareOrder = [this] { ws.showOrderWindow(SortMode::Order, [this] { form.refresh(); }); };
     prepareOrder();
@@ -390,7 +390,7 @@ TEST_F(SortFormTest, TheOrderWindowKeepsTheOrderWithOkAndPutsItBackWithCancel)
     form.ScancelBtn->click();
     EXPECT_EQ(form.result(), QDialog::Rejected);
     EXPECT_EQ(state.Class0Order, shown);
-    EXPECT_EQ(ws.windowCaption(), "order.dnp");
+    EXPECT_EQ(ws.document().windowCaption(), "order.dnp");
 
     prepareOrder();
     form.show();
@@ -399,7 +399,7 @@ TEST_F(SortFormTest, TheOrderWindowKeepsTheOrderWithOkAndPutsItBackWithCancel)
     form.OrderOkBtn->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(test::sequenceOf(state, PointType::Bin), (std::vector<int>{5, 2, 7}));
-    EXPECT_EQ(ws.windowCaption(), "order.dnp *");
+    EXPECT_EQ(ws.document().windowCaption(), "order.dnp *");
 }
 
 // The words the configuration's Class 0 points take, marked when the panel cannot take them.

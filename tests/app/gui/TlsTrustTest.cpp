@@ -4,7 +4,7 @@
 // cancelled; trusted but not kept (the settings file is read-only), the test fails
 // saying so and does not run again.
 
-#include "app/Workspace.h"
+#include "app/gui/DeskCommands.h"
 #include "files/FileTestHelpers.h"
 #include "support/Certificates.h"
 #include "support/PanelSim.h"
@@ -57,10 +57,10 @@ TEST(TlsTrust, TestOffersTheCertificateAndTrustedItIsKeptForTheDevice)
         }
         test::ScriptedPrompts prompts;
         prompts.trustAnswers = {c.trust};
-        Workspace ws(prompts, {.iniPath = ini});
+        DeskCommands ws(prompts, {ini});
         std::optional<PanelResult> ended;
-        QObject::connect(&ws, &Workspace::panelCommandEnded, [&](const PanelOutcome& o) { ended = o.result; });
-        ws.testPanel(ws.settings().choice());
+        QObject::connect(&ws, &DeskCommands::panelCommandEnded, [&](const PanelOutcome& o) { ended = o.result; });
+        ws.testPanel(ws.settings().current().choice());
         QElapsedTimer patience;
         patience.start();
         while (!ended && patience.elapsed() < 20000)
@@ -76,6 +76,6 @@ TEST(TlsTrust, TestOffersTheCertificateAndTrustedItIsKeptForTheDevice)
         EXPECT_EQ(test::readFileBytes(ini), c.ini);
         EXPECT_EQ(prompts.texts(test::Shown::Error), c.errors);
         EXPECT_EQ(prompts.texts(test::Shown::Information), c.information);
-        EXPECT_EQ(ws.settings().tlsFor(device).fingerprint, c.ini == settings ? "" : fingerprint);
+        EXPECT_EQ(ws.settings().current().tlsFor(device).fingerprint, c.ini == settings ? "" : fingerprint);
     }
 }

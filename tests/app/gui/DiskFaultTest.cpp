@@ -3,12 +3,12 @@
 // LastSavedFileName keeps its value. Each case mounts a small tmpfs of its own, which
 // needs the superuser (or the capability to mount); elsewhere the cases are skipped.
 
-#include "support/WorkspaceProbe.h"
-#include "app/Workspace.h"
+#include "support/DocumentProbe.h"
+#include "app/gui/DeskCommands.h"
 #include "files/ConfigFile.h"
 #include "files/FileTestHelpers.h"
 #include "files/Report.h"
-#include "support/WorkspaceRig.h"
+#include "support/DeskRig.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,7 +27,7 @@ namespace {
 // Room for the previous file (a configuration file is some 65 KB) and little more.
 constexpr const char* kTmpfsOptions = "size=128k,mode=0755";
 
-class DiskFaultTest : public ::testing::Test, public WorkspaceRig {
+class DiskFaultTest : public ::testing::Test, public DeskRig {
 protected:
     void SetUp() override
     {
@@ -41,7 +41,7 @@ protected:
         mounted = true;
         // A configuration saved once before, elsewhere.
         use(richConfiguration());
-        ASSERT_TRUE(ws.save(earlierSave()));
+        ASSERT_TRUE(ws.document().save(earlierSave()));
         use(richConfiguration());
         previous = composeConfigFile(ConfigState(), fixedNow());
         ASSERT_TRUE(writeFileBytes(target(), previous));
@@ -101,12 +101,12 @@ protected:
     QString mountPoint;
     bool mounted = false;
     QByteArray previous;
-    const ConfigState& state = ws.state();
+    const ConfigState& state = ws.document().state();
 
     // The report's file part, as after the Report Header dialog's OK.
     bool writeReport()
     {
-        return ws.reportWithDialog([this] { return std::optional(ws.firstReportHeaderTexts()); });
+        return ws.reportWithDialog([this] { return std::optional(ws.document().firstReportHeaderTexts()); });
     }
 };
 
@@ -118,20 +118,20 @@ TEST_F(DiskFaultTest, SavingOntoAFullDiskKeepsThePreviousFile)
     EXPECT_FALSE(ws.saveWithDialog());
     expectOneError(target(), "No space left on device");
     EXPECT_EQ(readFileBytes(target()), previous);
-    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
+    EXPECT_EQ(ws.document().lastSavedPath(), earlierSave());
     EXPECT_EQ(files(), before);  // no temporary file left behind
 }
 
 TEST_F(DiskFaultTest, TheClassEditorsSaveOntoAFullDiskKeepsThePreviousFile)
 {
-    ASSERT_TRUE(ws.open(target()));  // the editor's Save writes the file opened
+    ASSERT_TRUE(ws.document().open(target()));  // the editor's Save writes the file opened
     use(richConfiguration());
     fill();
     ws.editClass(0, [] {});
     EXPECT_TRUE(ws.saveClassEdit());  // applied, not written
     expectOneError(target(), "No space left on device");
     EXPECT_EQ(readFileBytes(target()), previous);
-    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
+    EXPECT_EQ(ws.document().lastSavedPath(), earlierSave());
 }
 
 TEST_F(DiskFaultTest, AReportOntoAFullDiskKeepsThePreviousReport)
@@ -144,7 +144,7 @@ TEST_F(DiskFaultTest, AReportOntoAFullDiskKeepsThePreviousReport)
     EXPECT_FALSE(writeReport());
     expectOneError(report(), "No space left on device");
     EXPECT_EQ(readFileBytes(report()), oldReport);
-    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
+    EXPECT_EQ(ws.document().lastSavedPath(), earlierSave());
     EXPECT_EQ(files(), before);
 }
 
@@ -155,7 +155,7 @@ TEST_F(DiskFaultTest, SavingIntoAReadOnlyFolderKeepsThePreviousFile)
     EXPECT_FALSE(ws.saveWithDialog());
     expectOneReadOnlyError(target());
     EXPECT_EQ(readFileBytes(target()), previous);
-    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
+    EXPECT_EQ(ws.document().lastSavedPath(), earlierSave());
 }
 
 TEST_F(DiskFaultTest, AReportIntoAReadOnlyFolderKeepsThePreviousReport)
@@ -167,20 +167,20 @@ TEST_F(DiskFaultTest, AReportIntoAReadOnlyFolderKeepsThePreviousReport)
     EXPECT_FALSE(writeReport());
     expectOneReadOnlyError(report());
     EXPECT_EQ(readFileBytes(report()), oldReport);
-    EXPECT_EQ(inspect(ws).lastSavedPath(), earlierSave());
+    EXPECT_EQ(ws.document().lastSavedPath(), earlierSave());
 }
 
 // A retrieve into a file that may be written when it starts, on a disk that is full when
 // the words are in: the retrieve fails with the file's reason and the file stays.
 TEST_F(DiskFaultTest, ARetrieveOntoAFullDiskFailsWithTheReason)
 {
-    panel.image = ws.image(Mapping::Individual).value();
+    panel.image = ws.document().image(Mapping::Individual).value();
     fill();
-    EXPECT_FALSE(run([&] { ws.retrieveInto(target()); }));
-    ASSERT_TRUE(ws.lastOutcome());
-    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Failed);
-    EXPECT_TRUE(ws.lastOutcome()->message.endsWith("Cannot write " + target() + ": No space left on device"))
-        << ws.lastOutcome()->message.toStdString();
+    EXPECT_FALSE(run([&] { (void)ws.session().retrieveInto(ws.document(), target()); }));
+    ASSERT_TRUE(ws.session().lastOutcome());
+    EXPECT_EQ(ws.session().lastOutcome()->result, PanelResult::Failed);
+    EXPECT_TRUE(ws.session().lastOutcome()->message.endsWith("Cannot write " + target() + ": No space left on device"))
+        << ws.session().lastOutcome()->message.toStdString();
     EXPECT_EQ(readFileBytes(target()), previous);
 }
 
@@ -194,7 +194,7 @@ TEST_F(DiskFaultTest, ASaveSucceedsOnceThereIsRoomAgain)
     prompts.fileAnswers = {target()};
     EXPECT_TRUE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(target()), composeConfigFile(state, fixedNow()));
-    EXPECT_EQ(inspect(ws).lastSavedPath(), target());
+    EXPECT_EQ(ws.document().lastSavedPath(), target());
 }
 
 }  // namespace

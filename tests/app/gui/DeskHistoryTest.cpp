@@ -3,11 +3,11 @@
 // closes); [History] Required=1 refusing a command before its first request; a history
 // that is off; Export History's file.
 
-#include "app/Workspace.h"
+#include "app/gui/DeskCommands.h"
 
 #include "support/PostgresServer.h"
 #include "support/SentImages.h"
-#include "support/WorkspaceRig.h"
+#include "support/DeskRig.h"
 
 #include <QDir>
 #include <QTcpServer>
@@ -19,8 +19,15 @@ using namespace dnp::test;
 
 namespace {
 
-class WorkspaceHistory : public ::testing::Test, public WorkspaceRig {
+class DeskRecords : public ::testing::Test, public DeskRig {
 protected:
+    DeskRecords()
+    {
+        QObject::connect(&ws.history(), &PanelHistory::recorded, [this](const PanelOutcome&, const QString& notRecorded) {
+            historyWarning = notRecorded;
+            ++answers;
+        });
+    }
     // DNP.ini with COM 1 chosen and the history as given.
     void historySettings(const QByteArray& history)
     {
@@ -30,19 +37,22 @@ protected:
     void corruptStore() const { writeFileBytes(store(), QByteArray(4096, 'x')); }
     std::vector<HistoryRecord> recorded()
     {
-        EXPECT_TRUE(ws.finishHistory());
+        EXPECT_TRUE(ws.history().finish());
         const Result<std::vector<HistoryRecord>> records = History(historyPlace(store(), {})).records({});
         EXPECT_TRUE(records) << records.error().message.toStdString();
         return records ? *records : std::vector<HistoryRecord>{};
     }
     QString notRecorded() const { return kNotRecordedText + store() + ": file is not a database"; }
+
+    QString historyWarning;  // what the history's last answer said
+    int answers = 0;
 };
 
-TEST_F(WorkspaceHistory, EveryPanelCommandIsRecordedAsItEnds)
+TEST_F(DeskRecords, EveryPanelCommandIsRecordedAsItEnds)
 {
     historySettings("Database=history.sqlite\n");
     use(richConfiguration());
-    ASSERT_TRUE(ws.save(path("feeder.dnp")));
+    ASSERT_TRUE(ws.document().save(path("feeder.dnp")));
     ASSERT_TRUE(send(true));
     ASSERT_TRUE(run([&] { ws.verifyPanel(); }));
     ASSERT_TRUE(retrieve());
@@ -82,19 +92,19 @@ TEST_F(WorkspaceHistory, EveryPanelCommandIsRecordedAsItEnds)
         EXPECT_EQ(r.readBack, r.action == "send" ? "yes" : "");
         EXPECT_TRUE(r.trace.startsWith(QStringLiteral("Line trace of the %1 on /dev/ttyS0 at 9600 baud:\n").arg(r.action)));
     }
-    EXPECT_EQ(ws.historyWarning(), "");
+    EXPECT_EQ(historyWarning, "");
     for (const Shown& s : prompts.shown)
         EXPECT_NE(s.kind, Shown::Error) << s.text.toStdString();
 }
 
-TEST_F(WorkspaceHistory, AnUnrecordedCommandKeepsItsOutcomeAndTellsWhyAfterIt)
+TEST_F(DeskRecords, AnUnrecordedCommandKeepsItsOutcomeAndTellsWhyAfterIt)
 {
     historySettings("Database=history.sqlite\n");
     corruptStore();
     ASSERT_TRUE(run([&] { ws.testPanel(); }));
-    EXPECT_TRUE(ws.lastOutcome()->ok());
-    EXPECT_TRUE(ws.finishHistory());
-    EXPECT_EQ(ws.historyWarning(), notRecorded());
+    EXPECT_TRUE(ws.session().lastOutcome()->ok());
+    EXPECT_TRUE(ws.history().finish());
+    EXPECT_EQ(historyWarning, notRecorded());
     ASSERT_EQ(prompts.shown.size(), 2);
     EXPECT_EQ(prompts.shown[0].kind, Shown::Information);
     EXPECT_EQ(prompts.shown[0].text, kPanelAnsweredText);
@@ -103,7 +113,7 @@ TEST_F(WorkspaceHistory, AnUnrecordedCommandKeepsItsOutcomeAndTellsWhyAfterIt)
     EXPECT_EQ(readFileBytes(store()), QByteArray(4096, 'x'));
 }
 
-TEST_F(WorkspaceHistory, RequiredRefusesACommandTheHistoryCannotRecordBeforeItsFirstRequest)
+TEST_F(DeskRecords, RequiredRefusesACommandTheHistoryCannotRecordBeforeItsFirstRequest)
 {
     struct Case {
         const char* what;
@@ -120,26 +130,26 @@ TEST_F(WorkspaceHistory, RequiredRefusesACommandTheHistoryCannotRecordBeforeItsF
     historySettings("Required=1\n");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ws.overrideHistory(c.store);
+        ws.history().overrideStore(c.store);
         prompts.shown.clear();
         EXPECT_FALSE(run([&] { ws.testPanel(); }));
         const QString refusal =
             "The transfer was not started: the history, which the settings require, cannot record it.\n" + c.why;
-        EXPECT_EQ(ws.lastOutcome()->message, refusal);
-        EXPECT_TRUE(ws.lastOutcome()->trace.empty());
+        EXPECT_EQ(ws.session().lastOutcome()->message, refusal);
+        EXPECT_TRUE(ws.session().lastOutcome()->trace.empty());
         EXPECT_TRUE(link.sent.isEmpty());
         ASSERT_EQ(prompts.shown.size(), 1);
         EXPECT_EQ(prompts.shown[0].text, refusal);
     }
     // A store that takes the record: the command runs.
-    ws.overrideHistory(path("good.sqlite"));
+    ws.history().overrideStore(path("good.sqlite"));
     EXPECT_TRUE(run([&] { ws.testPanel(); }));
-    EXPECT_TRUE(ws.finishHistory());
+    EXPECT_TRUE(ws.history().finish());
     EXPECT_EQ(History(historyPlace(path("good.sqlite"), {})).records({})->size(), 1u);
 }
 
 // A command that ends as the program closes tells nothing, its warning kept.
-TEST_F(WorkspaceHistory, ACommandEndingAsTheProgramClosesShowsNoWarning)
+TEST_F(DeskRecords, ACommandEndingAsTheProgramClosesShowsNoWarning)
 {
     historySettings("Database=history.sqlite\n");
     corruptStore();
@@ -150,35 +160,33 @@ TEST_F(WorkspaceHistory, ACommandEndingAsTheProgramClosesShowsNoWarning)
             QCoreApplication::processEvents();
     };
     EXPECT_TRUE(ws.mayExit());
-    EXPECT_TRUE(ws.finishHistory());
-    EXPECT_EQ(ws.historyWarning(), notRecorded());
+    EXPECT_TRUE(ws.history().finish());
+    EXPECT_EQ(historyWarning, notRecorded());
     EXPECT_EQ(prompts.texts(), (QStringList{kExitDuringTransferText, {}}));
 }
 
 // A store that accepts and never answers (a server that hangs): the command ends and
 // tells its outcome while its record waits; the end of the run says it was not recorded;
 // once the server lets go, the answer says why.
-TEST_F(WorkspaceHistory, AStoreThatNeverAnswersCostsTheCommandNothing)
+TEST_F(DeskRecords, AStoreThatNeverAnswersCostsTheCommandNothing)
 {
     auto silent = std::make_unique<QTcpServer>();
     ASSERT_TRUE(silent->listen(QHostAddress::LocalHost));
     const QString url = QStringLiteral("postgresql://dnp@127.0.0.1:%1/history").arg(silent->serverPort());
     historySettings("Database=" + url.toUtf8() + "\n");
-    int answers = 0;
-    QObject::connect(&ws, &Workspace::historyRecorded, [&] { ++answers; });
     ASSERT_TRUE(run([&] { ws.testPanel(); }));
     EXPECT_EQ(prompts.texts(), QStringList{kPanelAnsweredText});
     EXPECT_EQ(answers, 0);
     EXPECT_EQ(ws.history().finish(std::chrono::milliseconds(0)).error().message,
               "1 transfer was not recorded in the history: " + url + " did not answer within 0 s.");
     silent.reset();  // its connections closed
-    EXPECT_TRUE(ws.finishHistory());
+    EXPECT_TRUE(ws.history().finish());
     EXPECT_EQ(answers, 1);
-    EXPECT_TRUE(ws.historyWarning().startsWith(kNotRecordedText + url + ": ")) << ws.historyWarning().toStdString();
+    EXPECT_TRUE(historyWarning.startsWith(kNotRecordedText + url + ": ")) << historyWarning.toStdString();
 }
 
 // A PostgreSQL user who may only read: refused before the first request.
-TEST_F(WorkspaceHistory, RequiredRefusesAUserWhoMayOnlyRead)
+TEST_F(DeskRecords, RequiredRefusesAUserWhoMayOnlyRead)
 {
     test::PostgresServer server;
     if (test::PostgresServer::programFolder().isEmpty())
@@ -188,13 +196,13 @@ TEST_F(WorkspaceHistory, RequiredRefusesAUserWhoMayOnlyRead)
     ASSERT_EQ(server.addUser("reader", {"GRANT SELECT ON dnp_history, dnp_panels, dnp_history_schema TO NAME"}), "");
     historySettings("Database=" + server.url("postgres", "reader").toUtf8() + "\nRequired=1\n");
     EXPECT_FALSE(run([&] { ws.testPanel(); }));
-    EXPECT_EQ(ws.lastOutcome()->message, "The transfer was not started: the history, which the settings require, cannot "
+    EXPECT_EQ(ws.session().lastOutcome()->message, "The transfer was not started: the history, which the settings require, cannot "
                                          "record it.\n" + server.url("postgres", "reader") + ": the user may not add records");
     EXPECT_TRUE(link.sent.isEmpty());
 }
 
 // Export History: the records shown, one row each, no trace, offered as history.csv.
-TEST_F(WorkspaceHistory, ExportHistoryWritesTheRecordsShown)
+TEST_F(DeskRecords, ExportHistoryWritesTheRecordsShown)
 {
     const HistoryRecord shown{"2025-01-31T10:41:07Z", "ann", "desk7", "dnp-configure", "/dev/ttyS0", "", "send", "ok",
                               "", "", "", 0, 1.7, "Sent.", "Line trace of the send:\n  frames", "no"};
@@ -206,11 +214,11 @@ TEST_F(WorkspaceHistory, ExportHistoryWritesTheRecordsShown)
     EXPECT_FALSE(historyCsv({shown}).contains("trace"));
 }
 
-TEST_F(WorkspaceHistory, AHistoryThatIsOffRecordsNothingAndSaysNothing)
+TEST_F(DeskRecords, AHistoryThatIsOffRecordsNothingAndSaysNothing)
 {
     historySettings("Database=off\n");
     ASSERT_TRUE(run([&] { ws.testPanel(); }));
-    EXPECT_EQ(ws.historyWarning(), "");
+    EXPECT_EQ(historyWarning, "");
     EXPECT_EQ(prompts.shown.size(), 1);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"DNP.ini"});
 }

@@ -1,9 +1,10 @@
 #pragma once
-// A workspace for the tests: its settings in a temporary folder, its panel a FakeLink
-// the test scripts (the simulator's panel in-process by default), its clock fixed.
+// The desk for the tests: its settings in a temporary folder, its panel a FakeLink the
+// test scripts (the simulator's panel in-process by default), its clock fixed, its
+// dialogs answered by a script.
 
-#include "support/WorkspaceProbe.h"
-#include "app/Workspace.h"
+#include "support/DocumentProbe.h"
+#include "app/gui/DeskCommands.h"
 
 #include "files/ConfigFile.h"
 #include "files/FileTestHelpers.h"
@@ -16,18 +17,19 @@
 
 namespace dnp::test {
 
-struct WorkspaceRig {
-    WorkspaceRig()
+struct DeskRig {
+    DeskRig()
     {
-        ws.clock = [] { return fixedNow(); };
+        ws.document().clock = [] { return fixedNow(); };
+        ws.session().clock = [] { return fixedNow(); };
         link.panel = simulatedPanel(panel);
         // COM 1 chosen (its device is the fake link's), the rest as the defaults.
         writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\n");
     }
     QString path(const QString& name) const { return dir.filePath(name); }
 
-    // The configuration the workspace holds from now on (unsaved).
-    void use(const ConfigState& state) { inspect(ws).adopt(configFileDataOf(state)); }
+    // The configuration the desk holds from now on (unsaved).
+    void use(const ConfigState& state) { inspect(ws.document()).adopt(configFileDataOf(state)); }
     // One more point ticked in Class 0, as in the editor, and OK.
     void editClass0(int binRow)
     {
@@ -35,13 +37,13 @@ struct WorkspaceRig {
         ws.clickItem(ListTag::BinCLB, binRow);
         ASSERT_TRUE(ws.applyClassEdit());
     }
-    // Runs a send, a retrieve or a verify the workspace starts until it has ended;
-    // whether it succeeded.
+    // Runs a send, a retrieve or a verify the desk starts until it has ended; whether it
+    // succeeded.
     bool run(const std::function<void()>& start)
     {
         std::optional<bool> succeeded;
-        const QMetaObject::Connection c =
-            QObject::connect(&ws, &Workspace::panelCommandEnded, [&](const PanelOutcome& o) { succeeded = o.ok(); });
+        const QMetaObject::Connection c = QObject::connect(&ws, &DeskCommands::panelCommandEnded,
+                                                           [&](const PanelOutcome& o) { succeeded = o.ok(); });
         start();
         QElapsedTimer patience;
         patience.start();
@@ -51,7 +53,10 @@ struct WorkspaceRig {
         EXPECT_TRUE(succeeded.has_value()) << "the panel command did not end";
         return succeeded.value_or(false);
     }
-    bool send(bool thenVerify = false) { return run([&] { ws.send(Mapping::Individual, thenVerify); }); }
+    bool send(bool thenVerify = false)
+    {
+        return run([&] { (void)ws.session().send(ws.document(), Mapping::Individual, thenVerify); });
+    }
     // A retrieve taken with OK, as the retrieve window's OK takes it.
     bool retrieve()
     {
@@ -63,7 +68,7 @@ struct WorkspaceRig {
     ScriptedPrompts prompts;
     FakeLine link;
     sim::Panel panel{std::nullopt, {}};
-    Workspace ws{prompts, {.iniPath = dir.filePath("DNP.ini"), .linkFactory = fakeLinks(link), .timing = kFakeLineTiming}};
+    DeskCommands ws{prompts, {dir.filePath("DNP.ini"), fakeLinks(link), nullptr, kFakeLineTiming}};
 };
 
 }  // namespace dnp::test

@@ -1,11 +1,11 @@
 // The desk's verbs of the workspace: Save in place, the export's type, the word budget,
 // the overview, the differences table, and files opened by a relative name.
 
-#include "support/WorkspaceProbe.h"
+#include "support/DocumentProbe.h"
 #include "app/DeskSettings.h"
-#include "app/Workspace.h"
+#include "app/gui/DeskCommands.h"
 
-#include "support/WorkspaceRig.h"
+#include "support/DeskRig.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,8 +16,8 @@ using namespace dnp::test;
 
 namespace {
 
-// A workspace with the desk's remembered files.
-class DeskTest : public ::testing::Test, public WorkspaceRig {
+// The desk, and another with the remembered files.
+class DeskTest : public ::testing::Test, public DeskRig {
 protected:
     QList<Shown::Kind> kinds() const
     {
@@ -34,9 +34,8 @@ protected:
     }
 
     DeskSettings desk{dir.filePath("desk.ini")};
-    Workspace deskWs{prompts,
-                     {.iniPath = dir.filePath("DNP.ini"), .linkFactory = fakeLinks(link), .desk = &desk, .timing = kFakeLineTiming}};
-    const ConfigState& state = ws.state();
+    DeskCommands deskWs{prompts, {dir.filePath("DNP.ini"), fakeLinks(link), &desk, kFakeLineTiming}};
+    const ConfigState& state = ws.document().state();
 };
 
 // --- Save ---
@@ -46,7 +45,7 @@ protected:
 TEST_F(DeskTest, FileCommandsSuggestNamesAndSayWhatTheyDid)
 {
     QStringList noted;
-    QObject::connect(&ws, &Workspace::noted, [&](const QString& text) { noted << text; });
+    QObject::connect(&ws, &DeskCommands::noted, [&](const QString& text) { noted << text; });
     use(richConfiguration());
     prompts.fileAnswers = {path("feeder12.dnp"), path("feeder12.csv"), path("feeder12-report.txt"), path("feeder12.csv")};
     ASSERT_TRUE(ws.saveWithDialog());
@@ -77,11 +76,11 @@ TEST_F(DeskTest, SaveWritesTheFileItCameFromWithoutADialog)
     ASSERT_TRUE(ws.saveInPlace());
     EXPECT_TRUE(prompts.shown.isEmpty());
     EXPECT_EQ(readFileBytes(path("feeder.dnp")), composeConfigFile(state, fixedNow()));
-    EXPECT_EQ(ws.windowCaption(), "feeder.dnp");
+    EXPECT_EQ(ws.document().windowCaption(), "feeder.dnp");
 
     // Opened from another file, Save writes that one.
-    ASSERT_TRUE(ws.save(path("other.dnp")));
-    ASSERT_TRUE(ws.open(path("feeder.dnp")));
+    ASSERT_TRUE(ws.document().save(path("other.dnp")));
+    ASSERT_TRUE(ws.document().open(path("feeder.dnp")));
     editClass0(6);
     ASSERT_TRUE(ws.saveInPlace());
     EXPECT_TRUE(prompts.shown.isEmpty());
@@ -104,7 +103,7 @@ TEST_F(DeskTest, TheEditorsSaveFollowsSave)
 
 TEST_F(DeskTest, SaveChangesRunsSaveInPlace)
 {
-    ASSERT_TRUE(ws.save(path("kept.dnp")));
+    ASSERT_TRUE(ws.document().save(path("kept.dnp")));
     editClass0(1);
     prompts.saveChoices = {SaveChoice::Save};
     EXPECT_TRUE(ws.newConfiguration());
@@ -116,23 +115,23 @@ TEST_F(DeskTest, SaveChangesRunsSaveInPlace)
 
 TEST_F(DeskTest, AFileOpenedByARelativeNameIsKeptByItsAbsolutePath)
 {
-    deskWs.clock = [] { return fixedNow(); };
-    ASSERT_TRUE(ws.save(path("rel.dnp")));
+    deskWs.document().clock = [] { return fixedNow(); };
+    ASSERT_TRUE(ws.document().save(path("rel.dnp")));
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     ASSERT_TRUE(QDir().mkdir("sub"));
     const bool opened = deskWs.openFile("rel.dnp");
     QDir::setCurrent(path("sub"));
-    inspect(deskWs).adopt(configFileDataOf(richConfiguration()));
+    inspect(deskWs.document()).adopt(configFileDataOf(richConfiguration()));
     const bool saved = deskWs.saveInPlace();
     QDir::setCurrent(before);
 
     ASSERT_TRUE(opened);
     ASSERT_TRUE(saved);
     EXPECT_EQ(desk.recentFiles(), QStringList{path("rel.dnp")});
-    EXPECT_EQ(inspect(deskWs).filePath(), path("rel.dnp"));
+    EXPECT_EQ(deskWs.document().filePath(), path("rel.dnp"));
     EXPECT_FALSE(QFileInfo::exists(path("sub/rel.dnp")));
-    EXPECT_EQ(readFileBytes(path("rel.dnp")), composeConfigFile(deskWs.state(), fixedNow()));
+    EXPECT_EQ(readFileBytes(path("rel.dnp")), composeConfigFile(deskWs.document().state(), fixedNow()));
 }
 
 TEST_F(DeskTest, RecentFilesAreStoredAndRemovedByTheirAbsolutePaths)
@@ -159,14 +158,14 @@ TEST_F(DeskTest, TheExportTakesItsTypeFromTheFilesExtension)
         {"points.csv", PointListFormat::Csv}, {"points.xml", PointListFormat::Xml}, {"points.XML", PointListFormat::Xml},
         {"points.txt", PointListFormat::Csv}, {"points", PointListFormat::Csv},     {"points.xml.txt", PointListFormat::Csv},
     };
-    ASSERT_TRUE(ws.save(path("feeder 12.dnp")));
+    ASSERT_TRUE(ws.document().save(path("feeder 12.dnp")));
     use(richConfiguration());
     for (const auto& c : cases) {
         EXPECT_EQ(exportFormatOf(c.file), c.format) << c.file;
         prompts.shown.clear();
         prompts.fileAnswers = {path(c.file)};
         ASSERT_TRUE(ws.exportWithDialog()) << c.file;
-        EXPECT_EQ(readFileBytes(path(c.file)), ws.exportPointList(c.format)->bytes) << c.file;
+        EXPECT_EQ(readFileBytes(path(c.file)), ws.document().exportPointList(c.format)->bytes) << c.file;
         ASSERT_FALSE(prompts.shown.isEmpty());
         EXPECT_EQ(prompts.shown[0].dialog.fileName, "feeder 12.csv");
         QFile::remove(path(c.file));
@@ -215,7 +214,7 @@ TEST_F(DeskTest, TheOverviewCountsThePointsOfEachClassAndTellsTheLastTransfer)
         {"2.5 %", "100 %", "0 %"}, {"3", "0", "1"}, {"10", "255", "0"}}};
     EXPECT_EQ(overview.unsolicited, unsolicited);
     EXPECT_EQ(overview.firstStep, "");
-    ASSERT_TRUE(ws.save(path("feeder12.dnp")));
+    ASSERT_TRUE(ws.document().save(path("feeder12.dnp")));
     EXPECT_EQ(ws.overview().folder, QDir::toNativeSeparators(dir.path()));
     const std::array<std::array<int, 4>, kPointTypeCount> counts = {{
         {3, 1, 0, 0},   // Bin
@@ -233,13 +232,13 @@ TEST_F(DeskTest, TheOverviewCountsThePointsOfEachClassAndTellsTheLastTransfer)
     EXPECT_FALSE(retrieve());
     EXPECT_EQ(ws.overview().lastTransfer, "Retrieve: failed (no answer) at 14:07");
 
-    ASSERT_TRUE(ws.changeSettings(
+    ASSERT_TRUE(ws.settings().change(
         {.baudItem = 0, .connectorItem = 2, .addressingItem = 1, .parityItem = 1, .addressText = "5", .portDevices = {}}));
     EXPECT_EQ(ws.overview().port, "COM 2 (/dev/ttyS1), 19200 baud, even parity, address 5");
     writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=2\nAddressing=1\nAddress=261\n");
-    ASSERT_TRUE(ws.readSettings());
+    ASSERT_TRUE(ws.settings().reload());
     EXPECT_EQ(ws.overview().port, "COM 2 (/dev/ttyS1), 9600 baud, address 261 (not from 0 to 255)");
-    ASSERT_TRUE(ws.changeSettings({.baudItem = 1, .connectorItem = 0, .addressingItem = 0, .parityItem = 0,
+    ASSERT_TRUE(ws.settings().change({.baudItem = 1, .connectorItem = 0, .addressingItem = 0, .parityItem = 0,
                                    .addressText = "1", .portDevices = {}}));
     EXPECT_EQ(ws.overview().port, "None chosen");
 }

@@ -1,9 +1,9 @@
 // The workspace's point list import, outputs that would replace the configuration being
 // read, a dialog choice without an address, and a stored address a transfer refuses.
 
-#include "support/WorkspaceProbe.h"
+#include "support/DocumentProbe.h"
 #include "files/PointListImport.h"
-#include "support/WorkspaceRig.h"
+#include "support/DeskRig.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +17,7 @@ using namespace dnp::test;
 
 namespace {
 
-class WorkspaceImportTest : public ::testing::Test, public WorkspaceRig {
+class DeskImportTest : public ::testing::Test, public DeskRig {
 protected:
     // Points of three types in Class 0, one in each event class.
     static ConfigState listed()
@@ -45,9 +45,9 @@ protected:
     void openSaved(const ConfigState& state, const QString& name = "base.dnp")
     {
         writeFileBytes(path(name), composeConfigFile(state, fixedNow()));
-        ASSERT_TRUE(ws.open(path(name)));
+        ASSERT_TRUE(ws.document().open(path(name)));
     }
-    const ConfigState& state = ws.state();
+    const ConfigState& state = ws.document().state();
 };
 
 // The base of the import: other unsolicited settings than the list's configuration.
@@ -61,13 +61,13 @@ ConfigState baseConfiguration()
 
 // --- the import ---
 
-TEST_F(WorkspaceImportTest, AListReplacesSelectionsAndOrderOverTheConfigurationAndIsUnsaved)
+TEST_F(DeskImportTest, AListReplacesSelectionsAndOrderOverTheConfigurationAndIsUnsaved)
 {
     for (const char* name : {"points.csv", "points.xml"}) {
         openSaved(baseConfiguration());
-        ASSERT_FALSE(inspect(ws).modified());
+        ASSERT_FALSE(ws.document().modified());
         const QString list = listFile(name, listed());
-        ASSERT_TRUE(ws.importPointList(list, *pointListFormatForPath(list))) << name;
+        ASSERT_TRUE(ws.document().importPointList(list, *pointListFormatForPath(list))) << name;
         EXPECT_EQ(state.ClassSelection, listed().ClassSelection) << name;
         EXPECT_EQ(state.Class0Order, listed().Class0Order) << name;
         // What no list carries stays as the configuration had it; a CSV list gives the
@@ -76,27 +76,27 @@ TEST_F(WorkspaceImportTest, AListReplacesSelectionsAndOrderOverTheConfigurationA
         if (QByteArray(name).endsWith("csv"))
             expected[deadbandWordIndex(2)] = 35;
         EXPECT_EQ(state.UnsolicitedSettings, expected) << name;
-        EXPECT_TRUE(inspect(ws).modified());
-        EXPECT_EQ(ws.windowCaption(), "base.dnp *");
+        EXPECT_TRUE(ws.document().modified());
+        EXPECT_EQ(ws.document().windowCaption(), "base.dnp *");
         ConfigState exported = listed();
         exported.UnsolicitedSettings = expected;
-        EXPECT_EQ(ws.exportPointList(PointListFormat::Csv)->bytes, pointListCsv(pointList(exported)));
+        EXPECT_EQ(ws.document().exportPointList(PointListFormat::Csv)->bytes, pointListCsv(pointList(exported)));
     }
 }
 
 // A list the configuration already holds still makes it unsaved: it came from elsewhere.
-TEST_F(WorkspaceImportTest, TheImportIsUnsavedUntilSaved)
+TEST_F(DeskImportTest, TheImportIsUnsavedUntilSaved)
 {
     openSaved(listed());
-    ASSERT_TRUE(ws.importPointList(listFile("same.csv", listed()), PointListFormat::Csv));
-    EXPECT_TRUE(inspect(ws).modified());
-    ASSERT_TRUE(ws.save(path("saved.dnp")));
-    EXPECT_FALSE(inspect(ws).modified());
+    ASSERT_TRUE(ws.document().importPointList(listFile("same.csv", listed()), PointListFormat::Csv));
+    EXPECT_TRUE(ws.document().modified());
+    ASSERT_TRUE(ws.document().save(path("saved.dnp")));
+    EXPECT_FALSE(ws.document().modified());
 }
 
 // A list of more words than the panel holds is taken as the class editor's OK takes
 // such a selection: with a note; its send is refused.
-TEST_F(WorkspaceImportTest, AListOverThePanelsWordsIsTakenWithANoteAndNotSent)
+TEST_F(DeskImportTest, AListOverThePanelsWordsIsTakenWithANoteAndNotSent)
 {
     ConfigState over;
     std::vector<int> analogInputs(kMaxListWords + 1);
@@ -108,46 +108,46 @@ TEST_F(WorkspaceImportTest, AListOverThePanelsWordsIsTakenWithANoteAndNotSent)
               QStringList{"The Class 0 points take 241 words; the panel takes 240.\n"
                           "The selection is kept; Send refuses it until it takes 240 words or fewer."});
     EXPECT_EQ(state.Class0Order, over.Class0Order);
-    EXPECT_FALSE(ws.image(Mapping::Individual));
+    EXPECT_FALSE(ws.document().image(Mapping::Individual));
 }
 
-TEST_F(WorkspaceImportTest, AListThatCannotBeTakenChangesNothing)
+TEST_F(DeskImportTest, AListThatCannotBeTakenChangesNothing)
 {
     openSaved(baseConfiguration());
     const QByteArray before = composeConfigFile(state, fixedNow());
     writeFileBytes(path("broken.csv"), "type,index,name,event_class\r\n"
                                        "Binary Input,0,No Such Point,0\r\n"
                                        "Binary Input,2,Tap Position Known,5\r\n");
-    const Result<QString> imported = ws.importPointList(path("broken.csv"), PointListFormat::Csv);
+    const Result<QString> imported = ws.document().importPointList(path("broken.csv"), PointListFormat::Csv);
     ASSERT_FALSE(imported.ok());
     const QString list = path("broken.csv");
     EXPECT_EQ(imported.error().message, list + ":\nline 2: there is no Binary Input named 'No Such Point'\n"
                                                "line 3: the event class '5' is not 0, 1, 2 or 3\n"
                                                "line 3: Binary Input number 1 is missing");
     EXPECT_EQ(composeConfigFile(state, fixedNow()), before);
-    EXPECT_FALSE(inspect(ws).modified());
+    EXPECT_FALSE(ws.document().modified());
 }
 
-TEST_F(WorkspaceImportTest, AnOutputThatIsTheListIsRefusedBeforeItIsRead)
+TEST_F(DeskImportTest, AnOutputThatIsTheListIsRefusedBeforeItIsRead)
 {
     const QString list = listFile("points.csv", listed());
     const QByteArray bytes = readFileBytes(list);
     ASSERT_EQ(::symlink("points.csv", QFile::encodeName(path("link.dnp")).constData()), 0);
     for (const QString& out : {list, path("link.dnp")}) {
-        const Result<QString> imported = ws.importInto(list, PointListFormat::Csv, out);
+        const Result<QString> imported = ws.document().importInto(list, PointListFormat::Csv, out);
         ASSERT_FALSE(imported.ok());
         EXPECT_EQ(imported.error().message, out + " is the point list being read; choose another file.");
         EXPECT_EQ(readFileBytes(list), bytes);
-        EXPECT_FALSE(inspect(ws).modified());
+        EXPECT_FALSE(ws.document().modified());
     }
-    ASSERT_TRUE(ws.importInto(list, PointListFormat::Csv, path("out.dnp")));
-    EXPECT_EQ(inspect(ws).filePath(), path("out.dnp"));
-    EXPECT_FALSE(inspect(ws).modified());
+    ASSERT_TRUE(ws.document().importInto(list, PointListFormat::Csv, path("out.dnp")));
+    EXPECT_EQ(ws.document().filePath(), path("out.dnp"));
+    EXPECT_FALSE(ws.document().modified());
     EXPECT_EQ(loadConfigFile(path("out.dnp"))->Class0Order, listed().Class0Order);
 }
 
 // File > Import Point List: the unsaved changes first, then the file dialog.
-TEST_F(WorkspaceImportTest, TheWindowsImportAsksAboutUnsavedChangesFirst)
+TEST_F(DeskImportTest, TheWindowsImportAsksAboutUnsavedChangesFirst)
 {
     use(baseConfiguration());
     const QString list = listFile("points.xml", listed());
@@ -167,10 +167,10 @@ TEST_F(WorkspaceImportTest, TheWindowsImportAsksAboutUnsavedChangesFirst)
     EXPECT_EQ(prompts.shown[1].dialog.filter,
               "CSV point lists (*.csv)|*.csv|DNP3 Device Profiles (*.xml)|*.xml|All files (*)|*");
     EXPECT_EQ(state.Class0Order, listed().Class0Order);
-    EXPECT_EQ(ws.windowCaption(), "DNP Configure *");
+    EXPECT_EQ(ws.document().windowCaption(), "DNP Configure *");
 }
 
-TEST_F(WorkspaceImportTest, TheWindowsImportTellsWhatCannotBeTaken)
+TEST_F(DeskImportTest, TheWindowsImportTellsWhatCannotBeTaken)
 {
     writeFileBytes(path("empty.csv"), "");
     struct Case {
@@ -187,13 +187,13 @@ TEST_F(WorkspaceImportTest, TheWindowsImportTellsWhatCannotBeTaken)
         prompts.fileAnswers = {c.file};
         EXPECT_FALSE(ws.importWithDialog());
         EXPECT_EQ(prompts.texts(Shown::Error), QStringList{c.told});
-        EXPECT_FALSE(inspect(ws).modified());
+        EXPECT_FALSE(ws.document().modified());
     }
 }
 
 // --- outputs that would replace the configuration being read ---
 
-TEST_F(WorkspaceImportTest, TheReportAndTheExportNeverReplaceTheConfiguration)
+TEST_F(DeskImportTest, TheReportAndTheExportNeverReplaceTheConfiguration)
 {
     openSaved(listed(), "feeder.dnp");
     const QByteArray file = readFileBytes(path("feeder.dnp"));
@@ -201,21 +201,21 @@ TEST_F(WorkspaceImportTest, TheReportAndTheExportNeverReplaceTheConfiguration)
     ASSERT_EQ(::link(QFile::encodeName(path("feeder.dnp")).constData(), QFile::encodeName(path("hard.txt")).constData()), 0);
     for (const QString& out : {path("feeder.dnp"), path("link.txt"), path("hard.txt")}) {
         const QString refused = out + " is the configuration being read; choose another file.";
-        const Result<void> report = ws.writeReport(out, ws.firstReportHeaderTexts());
+        const Result<void> report = ws.document().writeReport(out, ws.document().firstReportHeaderTexts());
         ASSERT_FALSE(report.ok());
         EXPECT_EQ(report.error().message, refused);
-        const Result<PointListExport> exported = ws.exportPointList(PointListFormat::Csv, out);
+        const Result<PointListExport> exported = ws.document().exportPointList(PointListFormat::Csv, out);
         ASSERT_FALSE(exported.ok());
         EXPECT_EQ(exported.error().message, refused);
         EXPECT_EQ(readFileBytes(path("feeder.dnp")), file);
     }
     // Saving the configuration onto itself rewrites it in place.
     ASSERT_TRUE(QFile::remove(path("hard.txt")));
-    EXPECT_TRUE(ws.save(path("feeder.dnp")));
+    EXPECT_TRUE(ws.document().save(path("feeder.dnp")));
 }
 
 // The window's Save Report and Export: the file last saved is the one being read.
-TEST_F(WorkspaceImportTest, TheWindowsReportAndExportRefuseTheFileLastSaved)
+TEST_F(DeskImportTest, TheWindowsReportAndExportRefuseTheFileLastSaved)
 {
     use(listed());
     prompts.fileAnswers = {path("feeder.dnp")};
@@ -225,7 +225,7 @@ TEST_F(WorkspaceImportTest, TheWindowsReportAndExportRefuseTheFileLastSaved)
 
     prompts.shown.clear();
     prompts.fileAnswers = {path("feeder.dnp")};
-    EXPECT_FALSE(ws.reportWithDialog([this] { return std::optional(ws.firstReportHeaderTexts()); }));
+    EXPECT_FALSE(ws.reportWithDialog([this] { return std::optional(ws.document().firstReportHeaderTexts()); }));
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{refused});
 
     prompts.shown.clear();
@@ -233,12 +233,12 @@ TEST_F(WorkspaceImportTest, TheWindowsReportAndExportRefuseTheFileLastSaved)
     EXPECT_FALSE(ws.exportWithDialog());
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{refused});
     EXPECT_EQ(readFileBytes(path("feeder.dnp")), file);
-    EXPECT_EQ(inspect(ws).lastSavedPath(), path("feeder.dnp"));
+    EXPECT_EQ(ws.document().lastSavedPath(), path("feeder.dnp"));
 }
 
 // --- the settings ---
 
-TEST_F(WorkspaceImportTest, TheDialogsChoiceWithoutAnAddressIsRefusedAndNothingSaved)
+TEST_F(DeskImportTest, TheDialogsChoiceWithoutAnAddressIsRefusedAndNothingSaved)
 {
     const QByteArray before = readFileBytes(path("DNP.ini"));
     ws.editSettings([](const CommChoice& current) -> std::optional<CommChoice> {
@@ -249,16 +249,16 @@ TEST_F(WorkspaceImportTest, TheDialogsChoiceWithoutAnAddressIsRefusedAndNothingS
     });
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{kAddressRangeText});
     EXPECT_EQ(readFileBytes(path("DNP.ini")), before);
-    EXPECT_EQ(ws.settings().Baud, 1);
+    EXPECT_EQ(ws.settings().current().Baud, 1);
 }
 
 // A stored address outside 0-255 is refused before the port is opened; with addressing
 // off it is not used, and dnpcfg's --address takes its place.
-TEST_F(WorkspaceImportTest, AStoredAddressOutsideTheRangeRefusesTheTransfer)
+TEST_F(DeskImportTest, AStoredAddressOutsideTheRangeRefusesTheTransfer)
 {
     use(listed());
     writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nAddressing=1\nAddress=300\n");
-    ASSERT_TRUE(ws.readSettings());
+    ASSERT_TRUE(ws.settings().reload());
     EXPECT_FALSE(send());
     EXPECT_FALSE(retrieve());
     const QString refused = "The address 300 in the communication settings is not from 0 to 255.\n"
@@ -271,7 +271,7 @@ TEST_F(WorkspaceImportTest, AStoredAddressOutsideTheRangeRefusesTheTransfer)
 
     prompts.shown.clear();
     writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nAddressing=0\nAddress=300\n");
-    ASSERT_TRUE(ws.readSettings());
+    ASSERT_TRUE(ws.settings().reload());
     EXPECT_TRUE(send());
     EXPECT_EQ(link.sent.size(), 18);
     EXPECT_TRUE(prompts.texts(Shown::Error).isEmpty());

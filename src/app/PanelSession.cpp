@@ -1,31 +1,44 @@
-// The workspace's transfers with the panel: the link a transfer uses, send, retrieve
-// and verify, and how each ends.
-
-#include "app/Workspace.h"
+#include "app/PanelSession.h"
 
 #include "comm/ImageCompare.h"
-#include "comm/ImageText.h"
 #include "comm/LineTrace.h"
 #include "comm/ReadPlan.h"
 #include "comm/SerialPort.h"
 #include "comm/Tls.h"
 #include "files/FileAccess.h"
 #include "files/SafeWrite.h"
-#include "model/Version.h"
 
 #include <QFileInfo>
 #include <utility>
 
 namespace dnp {
 
-void Workspace::overrideLink(const LinkOverride& link)
+PanelSession::PanelSession(Settings& settings, PanelQuestions& questions, SessionSetup setup, QObject* parent)
+    : QObject(parent), settings_(settings), questions_(questions), setup_(std::move(setup))
+{
+    if (!setup_.linkFactory)
+        setup_.linkFactory = machineLink;
+    exchange_.progress = [this](TransferKind kind, int message) {
+        emit transferProgress(kind, message, progressText(kind, message));
+    };
+    connect(&exchange_, &Exchange::finished, this, &PanelSession::transferFinished);
+}
+
+PanelSession::~PanelSession() = default;
+
+void PanelSession::overrideLink(const LinkOverride& link)
 {
     override_ = link;
 }
 
-TcomSetIni Workspace::lineSettings() const
+void PanelSession::setClosing(bool closing)
 {
-    TcomSetIni s = settings();
+    closing_ = closing;
+}
+
+TcomSetIni PanelSession::lineSettings() const
+{
+    TcomSetIni s = settings_.current();
     s.mapIntoRange();
     return s;
 }
@@ -33,14 +46,14 @@ TcomSetIni Workspace::lineSettings() const
 // The device of the transfer: the one named directly, else the chosen COM number's
 // (Select Port is asked once a panel command when none is chosen: a number or a device
 // typed). The settings dialog's test names the device as it was typed there.
-Result<LinkTarget> Workspace::linkTarget(const TcomSetIni& s)
+Result<LinkTarget> PanelSession::linkTarget(const TcomSetIni& s)
 {
     const auto named = [&s](const QString& device) { return LinkTarget{device, 0, s.tlsFor(device)}; };
     if (override_.device)
         return named(*override_.device);
     int com = s.ComPort;
     if (com == 0 && !chosenPort_)
-        chosenPort_ = prompts_.selectPort(ports().present, s.portDevices());
+        chosenPort_ = questions_.selectPort(settings_.ports().present, s.portDevices());
     if (com == 0 && chosenPort_) {
         if (const QString* typed = std::get_if<QString>(&*chosenPort_))
             return named(*typed);
@@ -55,7 +68,7 @@ Result<LinkTarget> Workspace::linkTarget(const TcomSetIni& s)
     return LinkTarget{device, com, s.tlsFor(device)};
 }
 
-TransferLink Workspace::transferLink(const TcomSetIni& s) const
+TransferLink PanelSession::transferLink(const TcomSetIni& s) const
 {
     TransferLink link{s.baudRate(), s.Parity != 0, {s.Addressing, s.Address}, s.CheckReplyChecksum, setup_.timing};
     if (override_.baud)
@@ -69,7 +82,7 @@ TransferLink Workspace::transferLink(const TcomSetIni& s) const
 
 // The stored address, when the frames carry it: one outside 0-255 is refused, never
 // cut to its low byte.
-Result<void> Workspace::checkStoredAddress(const TcomSetIni& s) const
+Result<void> PanelSession::checkStoredAddress(const TcomSetIni& s) const
 {
     if (override_.address || !s.Addressing)
         return {};
@@ -78,60 +91,51 @@ Result<void> Workspace::checkStoredAddress(const TcomSetIni& s) const
     return {};
 }
 
-Result<ConfigImage> Workspace::image(Mapping mapping) const
+Result<bool> PanelSession::begin(PanelAction action, PanelStep step, const QString& config)
 {
-    const Result<BuiltImage> built = buildSendImage(state_, mapping);
-    if (!built)
-        return built.error();
-    return built->image;
-}
-
-bool Workspace::beginPanelCommand(PanelAction action, PanelStep step)
-{
-    if (refuseWhileRunning())
-        return false;
+    if (running())
+        return failure(kTransferUnderWayText);
     chosenPort_.reset();
-    command_.emplace(PanelCommand{action, std::move(step)});
+    command_.emplace(PanelCommand{action, std::move(step), config});
     command_->clock.start();
     command_->began = clock();
-    // Settings that do not all read are not guessed at, the history's among them.
-    if (const Result<void> readable = settings().readable(); !readable) {
-        command_->unrecordable = true;
-        refuseCommand(readable.error().message);
-        return false;
-    }
-    if (const Result<void> recordable = checkHistoryRequired(); !recordable) {
-        command_->unrecordable = true;
-        refuseCommand(recordable.error().message);
+    // Settings that do not all read are not guessed at, the history's among them; a
+    // command the history the settings require cannot record does not start.
+    Result<void> admitted = settings_.current().readable();
+    if (admitted && admit)
+        admitted = admit();
+    if (!admitted) {
+        command_->recordable = false;
+        refuse(admitted.error().message);
         return false;
     }
     emit changed();
     return true;
 }
 
-void Workspace::refuseCommand(const QString& message, TransferOutcome why)
+void PanelSession::refuse(const QString& message, TransferOutcome why)
 {
     PanelOutcome outcome = failedOutcome(command_->action, message);
     outcome.transfer = why;
-    endCommand(std::move(outcome));
+    end(std::move(outcome));
 }
 
 // The link is made for the settings and the step's transfer started over it. The
 // transfer may end before this returns (a line that does not open).
-void Workspace::startTransfer(const TcomSetIni& s)
+void PanelSession::startTransfer(const TcomSetIni& s)
 {
     if (const Result<void> address = checkStoredAddress(s); !address)
-        return refuseCommand(address.error().message);
+        return refuse(address.error().message);
     const Result<LinkTarget> target = linkTarget(s);
     // Cancel in Select Port: the command ends quietly, nothing started.
     if (chosenPort_ && std::holds_alternative<PortCancelled>(*chosenPort_)) {
         PanelOutcome notStarted = failedOutcome(command_->action, {});
         notStarted.result = PanelResult::Cancelled;
         notStarted.transfer = TransferOutcome::Cancelled;
-        return endCommand(std::move(notStarted));
+        return end(std::move(notStarted));
     }
     if (!target)
-        return refuseCommand(target.error().message, TransferOutcome::PortError);
+        return refuse(target.error().message, TransferOutcome::PortError);
     const TransferLink settings = transferLink(s);
     command_->target = *target;
     command_->link = settings;
@@ -147,7 +151,7 @@ void Workspace::startTransfer(const TcomSetIni& s)
         exchange_.startRead(link, settings, readPlanOf(command_->step));
 }
 
-std::vector<int> Workspace::readPlanOf(const PanelStep& step)
+std::vector<int> PanelSession::readPlanOf(const PanelStep& step)
 {
     if (std::holds_alternative<TestStep>(step))
         return {1};
@@ -158,7 +162,7 @@ std::vector<int> Workspace::readPlanOf(const PanelStep& step)
     return everyMessage();  // a retrieve
 }
 
-QString Workspace::progressText(TransferKind kind, int message) const
+QString PanelSession::progressText(TransferKind kind, int message) const
 {
     const bool reading = command_ && (std::holds_alternative<ReadBackStep>(command_->step) ||
                                       std::holds_alternative<VerifyStep>(command_->step));
@@ -167,84 +171,85 @@ QString Workspace::progressText(TransferKind kind, int message) const
     return dnp::progressText(kind, message);
 }
 
-void Workspace::send(Mapping mapping, bool readBack)
+// A send that cannot be built is refused before the port is touched; one of too many
+// words says how many.
+Result<void> PanelSession::send(const ConfigDocument& document, Mapping mapping, bool readBack)
 {
-    // A send that cannot be built is refused before the port is touched; one of too
-    // many words says how many.
-    const Result<ConfigImage> built = image(mapping);
-    if (!beginPanelCommand(PanelAction::Send, SendStep{built ? *built : ConfigImage{}, readBack}))
-        return;
-    if (!built) {
-        QString refusal = built.error().message;
-        if (const WordBudget words = order_.words(); words.over())
-            refusal += QLatin1Char('\n') + words.removeText();
-        return refuseCommand(refusal);
-    }
-    startTransfer(lineSettings());
+    const Result<ConfigImage> built = document.imageToSend(mapping);
+    const Result<bool> begun =
+        begin(PanelAction::Send, SendStep{built ? *built : ConfigImage{}, readBack}, document.filePath());
+    if (!begun || !*begun)
+        return begun ? Result<void>() : begun.error();
+    if (!built)
+        refuse(built.error().message);
+    else
+        startTransfer(lineSettings());
+    return {};
 }
 
-void Workspace::retrieve()
+Result<void> PanelSession::retrieve(ConfigDocument& document)
 {
-    if (!beginPanelCommand(PanelAction::Retrieve, RetrieveStep{}))
-        return;
-    order_.retrieveStarted();
+    const Result<bool> begun = begin(PanelAction::Retrieve, RetrieveStep{&document, std::nullopt});
+    if (!begun || !*begun)
+        return begun ? Result<void>() : begun.error();
+    document.retrieveStarted();
     startTransfer(lineSettings());
+    return {};
 }
 
-void Workspace::retrieveInto(const QString& path)
+Result<void> PanelSession::retrieveInto(ConfigDocument& document, const QString& path)
 {
-    if (!beginPanelCommand(PanelAction::Retrieve, RetrieveStep{path}))
-        return;
+    const Result<bool> begun = begin(PanelAction::Retrieve, RetrieveStep{&document, path});
+    if (!begun || !*begun)
+        return begun ? Result<void>() : begun.error();
     // Nothing is asked of the panel for a file that cannot be written.
-    if (const Result<void> writable = checkWritable(path); !writable)
-        return refuseCommand(writable.error().message);
-    order_.retrieveStarted();
+    if (const Result<void> writable = checkWritable(path); !writable) {
+        refuse(writable.error().message);
+        return {};
+    }
+    document.retrieveStarted();
     startTransfer(lineSettings());
+    return {};
 }
 
-void Workspace::testPanel()
+Result<void> PanelSession::test()
 {
     const TcomSetIni s = lineSettings();
-    if (beginPanelCommand(PanelAction::Test, TestStep{s}))
-        startTransfer(s);
+    const Result<bool> begun = begin(PanelAction::Test, TestStep{s});
+    if (!begun || !*begun)
+        return begun ? Result<void>() : begun.error();
+    startTransfer(s);
+    return {};
 }
 
-void Workspace::testPanel(const CommChoice& choice)
+Result<void> PanelSession::test(const CommChoice& choice)
 {
-    TcomSetIni s = settings();
+    TcomSetIni s = settings_.current();
     const Result<void> stored = s.store(choice);
     s.mapIntoRange();
-    if (!beginPanelCommand(PanelAction::Test, TestStep{s, true}))
-        return;
+    const Result<bool> begun = begin(PanelAction::Test, TestStep{s, true});
+    if (!begun || !*begun)
+        return begun ? Result<void>() : begun.error();
     if (!stored)
-        return refuseCommand(stored.error().message);
-    startTransfer(s);
+        refuse(stored.error().message);
+    else
+        startTransfer(s);
+    return {};
 }
 
-void Workspace::verify(Mapping mapping, const QString& what)
+Result<void> PanelSession::verify(const ConfigDocument& document, Mapping mapping, const QString& what)
 {
-    const Result<ConfigImage> expected = image(mapping);
+    const Result<ConfigImage> expected = document.image(mapping);
     const ConfigImage words = expected ? *expected : ConfigImage{};
-    if (!beginPanelCommand(PanelAction::Verify, VerifyStep{words, what, {readPlan(words, MessageSet().set())}}))
-        return;
+    const Result<bool> begun =
+        begin(PanelAction::Verify, VerifyStep{words, what, {readPlan(words, MessageSet().set())}}, document.filePath());
+    if (!begun || !*begun)
+        return begun ? Result<void>() : begun.error();
     if (!expected)
-        return refuseCommand(expected.error().message);
-    startTransfer(lineSettings());
-}
-
-Result<RetrievedConfig> Workspace::decode(const QString& imagePath)
-{
-    const Result<QByteArray> text = readInputFile(imagePath, kMaxImageTextBytes, QStringLiteral("an image text"));
-    if (!text)
-        return text.error();
-    const Result<ConfigImage> image = parseImageText(*text);
-    if (!image)
-        return failure(imagePath + QStringLiteral(", ") + image.error().message);
-    order_.showRetrieveMode();
-    lastRetrieved_ = mapRetrievedImage(*image);
-    order_.showRetrieved(lastRetrieved_);
-    applyRetrieved(lastRetrieved_, QStringLiteral("Decoded from %1").arg(QFileInfo(imagePath).fileName()));
-    return lastRetrieved_;
+        refuse(expected.error().message);
+    else
+        startTransfer(lineSettings());
+    return {};
 }
 
 // --- how each step of a panel command ends --------------------------------------------
@@ -301,7 +306,7 @@ QString incompleteConfigurationText(const Error& why)
 // The image read from the panel against the image it should hold: "The panel holds
 // <what>.", or how many words differ and, for a panel that holds a configuration, which
 // points; a panel whose words no configuration gives holds an incomplete one.
-PanelOutcome Workspace::compareWithPanel(const ConfigImage& expected, const QString& what, const TransferResult& read) const
+PanelOutcome PanelSession::compareWithPanel(const ConfigImage& expected, const QString& what, const TransferResult& read) const
 {
     if (read.outcome != TransferOutcome::Success)
         return unreadPanel(read, QStringLiteral("verify"));
@@ -315,7 +320,7 @@ PanelOutcome Workspace::compareWithPanel(const ConfigImage& expected, const QStr
     outcome.message = outcome.differingWords == 1
                           ? QStringLiteral("The panel does not hold %1: 1 word differs.").arg(what)
                           : QStringLiteral("The panel does not hold %1: %2 words differ.").arg(what).arg(outcome.differingWords);
-    const Result<void> plausible = settings().CheckRetrievedImage ? checkRetrievedImage(read.image) : Result<void>{};
+    const Result<void> plausible = settings_.current().CheckRetrievedImage ? checkRetrievedImage(read.image) : Result<void>{};
     if (plausible)
         outcome.differences = describeImageDifferences(expected, read.image);
     else
@@ -323,7 +328,7 @@ PanelOutcome Workspace::compareWithPanel(const ConfigImage& expected, const QStr
     return outcome;
 }
 
-void Workspace::transferFinished(const TransferResult& result)
+void PanelSession::transferFinished(const TransferResult& result)
 {
     if (!command_)
         return;
@@ -336,18 +341,18 @@ void Workspace::transferFinished(const TransferResult& result)
     std::optional<PanelOutcome> outcome =
         std::visit([&](auto& step) { return stepEnded(step, result); }, command_->step);
     if (outcome)
-        endCommand(std::move(*outcome));
+        end(std::move(*outcome));
 }
 
 // A send whose 18 writes were all answered is read back, unless the program is closing,
 // also when bytes followed the last reply (a late copy of it, noise): what the panel
 // holds then decides.
-std::optional<PanelOutcome> Workspace::stepEnded(SendStep& step, const TransferResult& result)
+std::optional<PanelOutcome> PanelSession::stepEnded(SendStep& step, const TransferResult& result)
 {
     const ConfigImage image = step.image;
     const bool answered = result.outcome == TransferOutcome::Success ||
                           (result.outcome == TransferOutcome::DataError && result.acknowledged() == kMessageCount);
-    if (answered && step.readBack && !command_->closing) {
+    if (answered && step.readBack && !closing_) {
         command_->step = ReadBackStep{image, result, {readPlan(image, MessageSet().set())}};
         startTransfer(lineSettings());
         return std::nullopt;
@@ -355,7 +360,6 @@ std::optional<PanelOutcome> Workspace::stepEnded(SendStep& step, const TransferR
     PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result))
                                                                       : unfinished(result);
     outcome.image = image;
-    outcome.config = filePath_;
     return outcome;
 }
 
@@ -373,7 +377,7 @@ bool worthReadingAgain(TransferOutcome outcome)
 
 }  // namespace
 
-std::optional<TransferResult> Workspace::confirmedRead(const ConfigImage& expected, ComparedRead& read,
+std::optional<TransferResult> PanelSession::confirmedRead(const ConfigImage& expected, ComparedRead& read,
                                                       const TransferResult& result)
 {
     if (!read.firstPass) {
@@ -383,7 +387,7 @@ std::optional<TransferResult> Workspace::confirmedRead(const ConfigImage& expect
         const bool stopped = result.message >= 1 && result.message <= kMessageCount;
         if (stopped)
             again.set(static_cast<std::size_t>(result.message - 1));
-        if (again.none() || !worthReadingAgain(result.outcome) || command_->closing)
+        if (again.none() || !worthReadingAgain(result.outcome) || closing_)
             return result;
         const int last = stopped ? result.message : read.plan.back();
         read.firstPass = result;
@@ -406,7 +410,7 @@ std::optional<TransferResult> Workspace::confirmedRead(const ConfigImage& expect
     return merged;
 }
 
-std::optional<PanelOutcome> Workspace::stepEnded(ReadBackStep& step, const TransferResult& readBack)
+std::optional<PanelOutcome> PanelSession::stepEnded(ReadBackStep& step, const TransferResult& readBack)
 {
     const std::optional<TransferResult> result = confirmedRead(step.image, step.read, readBack);
     if (!result)
@@ -423,19 +427,18 @@ std::optional<PanelOutcome> Workspace::stepEnded(ReadBackStep& step, const Trans
                                 : outcomeText(step.written);
     outcome.message = written + QLatin1Char('\n') + outcome.message;
     outcome.image = step.image;
-    outcome.config = filePath_;
     return outcome;
 }
 
 // A retrieve whose 18 replies all arrived is kept, also after a bad status, unless its
 // words are none a configuration gives (CheckRetrievedImage); the window's OK applies it.
 // dnpcfg's retrieve applies it and saves it, when it succeeded.
-std::optional<PanelOutcome> Workspace::stepEnded(RetrieveStep& step, const TransferResult& result)
+std::optional<PanelOutcome> PanelSession::stepEnded(RetrieveStep& step, const TransferResult& result)
 {
     const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
     if (!complete)
         return unreadPanel(result, QStringLiteral("retrieve"));
-    if (settings().CheckRetrievedImage)
+    if (settings_.current().CheckRetrievedImage)
         if (const Result<void> plausible = checkRetrievedImage(result.image); !plausible) {
             PanelOutcome refused = failedOutcome(PanelAction::Retrieve, kRetrieveErrorText + QLatin1Char('\n') +
                                                                             incompleteConfigurationText(plausible.error()));
@@ -446,53 +449,35 @@ std::optional<PanelOutcome> Workspace::stepEnded(RetrieveStep& step, const Trans
     PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result))
                                                                       : unfinished(result);
     outcome.panelImage = result.image;
-    lastRetrieved_ = mapRetrievedImage(result.image);
-    order_.showRetrieved(lastRetrieved_);
+    step.document->showRetrieved(result.image);
+    if (!step.saveTo || !outcome.ok())
+        return outcome;
     const LinkTarget& from = command_->target;
-    const QString caption = QStringLiteral("Retrieved from %1 at %2")
-                                .arg(from.comNumber > 0 ? QStringLiteral("COM %1").arg(from.comNumber) : from.device,
-                                     clock().toString(QStringLiteral("HH:mm")));
-    if (!step.saveTo) {
-        retrievedCaption_ = caption;
-        return outcome;
-    }
-    if (!outcome.ok())
-        return outcome;
-    applyRetrieved(lastRetrieved_, caption);
-    if (const Result<void> saved = save(*step.saveTo); !saved) {
+    step.document->applyRetrieved(QStringLiteral("Retrieved from %1 at %2")
+                                      .arg(from.comNumber > 0 ? QStringLiteral("COM %1").arg(from.comNumber) : from.device,
+                                           clock().toString(QStringLiteral("HH:mm"))));
+    if (const Result<void> saved = step.document->save(*step.saveTo); !saved) {
         outcome.result = PanelResult::Failed;
         outcome.message += QLatin1Char('\n') + saved.error().message;
         return outcome;
     }
-    outcome.config = filePath_;
+    command_->config = step.document->filePath();
     return outcome;
 }
 
-bool Workspace::acceptRetrieve()
-{
-    if (!retrievedCaption_)
-        return true;
-    if (!maySetAside())
-        return false;
-    applyRetrieved(lastRetrieved_, *std::exchange(retrievedCaption_, std::nullopt));
-    return true;
-}
-
-std::optional<PanelOutcome> Workspace::stepEnded(VerifyStep& step, const TransferResult& read)
+std::optional<PanelOutcome> PanelSession::stepEnded(VerifyStep& step, const TransferResult& read)
 {
     const std::optional<TransferResult> result = confirmedRead(step.expected, step.read, read);
     if (!result)
         return std::nullopt;
-    PanelOutcome outcome = compareWithPanel(step.expected, step.what, *result);
-    outcome.config = filePath_;
-    return outcome;
+    return compareWithPanel(step.expected, step.what, *result);
 }
 
 // The test tells "The panel answered." for a reply that checked out, else what the
 // retrieve of that one message would tell. A server certificate nobody vouches for is
 // shown; trusted, its fingerprint is kept and the test runs again, declined, the test
 // is cancelled (the question told why); trusted but not kept, the test fails saying why.
-std::optional<PanelOutcome> Workspace::stepEnded(TestStep& step, const TransferResult& result)
+std::optional<PanelOutcome> PanelSession::stepEnded(TestStep& step, const TransferResult& result)
 {
     if (result.outcome == TransferOutcome::Success)
         return succeeded(result, kPanelAnsweredText);
@@ -501,11 +486,12 @@ std::optional<PanelOutcome> Workspace::stepEnded(TestStep& step, const TransferR
         return unreadPanel(result, QStringLiteral("test"));
     const QString device = command_->target.device;
     PanelOutcome ended = unfinished(result);
-    if (!prompts_.trustCertificate(result.error, certificateFacts(*untrusted))) {
+    if (!questions_.trustCertificate(result.error, certificateFacts(*untrusted))) {
         ended.result = PanelResult::Cancelled;
         return ended;
     }
-    if (const Result<void> kept = trustCertificate(device, fingerprintOf(*untrusted)); !kept) {
+    // A trust that could not be kept is not held either: the settings are their file's.
+    if (const Result<void> kept = settings_.trust(device, fingerprintOf(*untrusted)); !kept) {
         ended.message = kept.error().message;
         return ended;
     }
@@ -515,13 +501,17 @@ std::optional<PanelOutcome> Workspace::stepEnded(TestStep& step, const TransferR
     return std::nullopt;
 }
 
-void Workspace::endCommand(PanelOutcome outcome)
+void PanelSession::end(PanelOutcome outcome)
 {
     PanelCommand command = std::move(*command_);
     command_.reset();
     outcome.action = command.action;
+    outcome.program = setup_.program;
+    outcome.config = command.config;
+    outcome.recordable = command.recordable;
     outcome.trace = std::move(command.trace);
     outcome.device = command.target.device;
+    outcome.comNumber = command.target.comNumber;
     outcome.baud = command.link.baud;
     outcome.evenParity = command.link.evenParity;
     if (command.link.addressing.enabled)
@@ -530,84 +520,26 @@ void Workspace::endCommand(PanelOutcome outcome)
     outcome.ended = clock();
     outcome.seconds = command.clock.elapsed() / 1000.0;
     lastOutcome_ = std::move(outcome);
-    // The record is on its way before anything is shown (a box may stay open for long).
-    if (!command.unrecordable)
-        recordInHistory(*lastOutcome_, !command.closing);
     emit changed();
-    // A question about a command that has ended is moot; a closing program is told nothing.
-    if (command.closing)
-        prompts_.withdrawQuestion();
-    else
-        tell(*lastOutcome_);
-    emit panelCommandEnded(*lastOutcome_);
+    emit commandEnded(*lastOutcome_);
 }
 
-// What a command tells: its message, as information when it went well (or a send was
-// cancelled before the panel took anything), as an error otherwise, with the points that
-// differ; a retrieve, verify or test the user cancelled tells nothing.
-void Workspace::tell(const PanelOutcome& outcome)
-{
-    if (outcome.message.isEmpty() || (outcome.result == PanelResult::Cancelled && outcome.action != PanelAction::Send))
-        return;
-    if (outcome.differences)
-        prompts_.showDifferences(outcome.message + QLatin1Char('\n') + kPanelDifferencesHeading, *outcome.differences);
-    else if (!wentWrong(outcome.result))
-        prompts_.information(outcome.message);
-    else
-        prompts_.error(outcome.message);
-}
-
-Result<void> Workspace::trustCertificate(const QString& device, const QByteArray& fingerprint)
-{
-    const Result<void> saved = changeableSettings().update([&](TcomSetIni& s) {
-        s.trustCertificate(device, fingerprint);
-        return Result<void>();
-    });
-    // A trust that could not be kept is not held either: the settings are their file's.
-    if (!saved)
-        (void)changeableSettings().Load();
-    return saved;
-}
-
-FileDialogSettings saveTraceDialogSettings(const QString& fileName)
-{
-    return {QStringLiteral("Save Line Trace"), fileName, QStringLiteral("txt"), kTextFilesFilter, {}};
-}
-
-const std::vector<LineEvent>& Workspace::lastTrace() const
+const std::vector<LineEvent>& PanelSession::lastTrace() const
 {
     static const std::vector<LineEvent> none;
     return command_ ? command_->trace : lastOutcome_ ? lastOutcome_->trace : none;
 }
 
-QStringList Workspace::lastTraceText() const
+QStringList PanelSession::lastTraceText() const
 {
     if (command_ || !lastOutcome_)
         return traceLines(lastTrace());
-    return traceText(*lastOutcome_, kProgramCaption + QLatin1Char(' ') + QString::fromLatin1(kVersion));
+    return traceText(*lastOutcome_);
 }
 
-Result<void> Workspace::saveTrace(const QString& path) const
+Result<void> PanelSession::saveTrace(const QString& path) const
 {
     return writeFileSafely(path, (lastTraceText().join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-}
-
-bool Workspace::saveTraceWithDialog()
-{
-    const QString name = lastOutcome_ && !command_ ? traceFileName(*lastOutcome_) : QStringLiteral("trace.txt");
-    return saveWith(saveTraceDialogSettings(name), {}, [this](const QString& path) { return saveTrace(path); },
-                    QStringLiteral("Saved the line trace to %1"));
-}
-
-// A retrieved configuration replaces the current one: its selections, Class 0 order
-// and unsolicited settings, as a new configuration that no file holds yet.
-void Workspace::applyRetrieved(const RetrievedConfig& retrieved, const QString& caption)
-{
-    ConfigState next = state_;
-    next.ClassSelection = retrieved.ClassSelection;
-    next.Class0Order = retrieved.Class0Order;
-    next.UnsolicitedSettings = retrieved.UnsolicitedSettings;
-    replaceConfiguration(next, {{}, caption, false});
 }
 
 }  // namespace dnp

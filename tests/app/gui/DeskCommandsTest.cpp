@@ -2,8 +2,8 @@
 // the report, the editors' verbs, and the road of a configuration through a send and
 // a retrieve.
 
-#include "support/WorkspaceProbe.h"
-#include "app/Workspace.h"
+#include "support/DocumentProbe.h"
+#include "app/gui/DeskCommands.h"
 #include "comm/ReadPlan.h"
 
 #include "comm/ImageText.h"
@@ -11,7 +11,7 @@
 #include "files/Report.h"
 #include "model/Marks.h"
 #include "model/Regional.h"
-#include "support/WorkspaceRig.h"
+#include "support/DeskRig.h"
 #include "model/Version.h"
 
 #include <QDir>
@@ -25,14 +25,14 @@ using namespace dnp::test;
 
 namespace {
 
-class WorkspaceTest : public ::testing::Test, public WorkspaceRig {
+class DeskCommandsTest : public ::testing::Test, public DeskRig {
 protected:
     // Everything a command could change, as one comparable text.
     QByteArray snapshot() const
     {
-        const ConfigState& state = ws.state();
+        const ConfigState& state = ws.document().state();
         QByteArray s = composeConfigFile(state, fixedNow());
-        s += inspect(ws).lastSavedPath().toUtf8() + "|" + inspect(ws).filePath().toUtf8();
+        s += ws.document().lastSavedPath().toUtf8() + "|" + ws.document().filePath().toUtf8();
         for (const auto& table : state.Class0Order)
             for (std::int32_t v : table)
                 s += QByteArray::number(v) + ",";
@@ -51,14 +51,14 @@ protected:
     // The report's file part, after the Report Header dialog's OK with its first texts.
     bool writeReport()
     {
-        return ws.reportWithDialog([this] { return std::optional(ws.firstReportHeaderTexts()); });
+        return ws.reportWithDialog([this] { return std::optional(ws.document().firstReportHeaderTexts()); });
     }
-    const ConfigState& state = ws.state();
+    const ConfigState& state = ws.document().state();
 };
 
 // --- Open ---
 
-TEST_F(WorkspaceTest, OpenDialogSettingsAndCancelChangesNothing)
+TEST_F(DeskCommandsTest, OpenDialogSettingsAndCancelChangesNothing)
 {
     use(richConfiguration());
     const QByteArray before = snapshot();
@@ -71,10 +71,10 @@ TEST_F(WorkspaceTest, OpenDialogSettingsAndCancelChangesNothing)
     EXPECT_EQ(d.filter, "DNP configurations (*.dnp)|*.dnp|All files (*)|*");
     EXPECT_EQ(d.defaultExtension, "dnp");
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(inspect(ws).caption(), "DNP Configure");
+    EXPECT_EQ(inspect(ws.document()).caption(), "DNP Configure");
 }
 
-TEST_F(WorkspaceTest, OpenReplacesTheWholeConfiguration)
+TEST_F(DeskCommandsTest, OpenReplacesTheWholeConfiguration)
 {
     const ConfigState fileState = richConfiguration();
     ASSERT_TRUE(writeFileBytes(path("feeder.dnp"), composeConfigFile(fileState, fixedNow())));
@@ -83,32 +83,32 @@ TEST_F(WorkspaceTest, OpenReplacesTheWholeConfiguration)
     stale.setSelected(2, PointType::Aout, 5, true);
     stale.UnsolicitedSettings = {1, 1, 1, 1, 1, 1};
     use(stale);
-    ASSERT_TRUE(ws.resave(path("stale.dnp"), {QStringLiteral("kept"), {}}));
+    ASSERT_TRUE(ws.document().resave(path("stale.dnp"), {QStringLiteral("kept"), {}}));
 
     prompts.fileAnswers.push_back(path("feeder.dnp"));
     EXPECT_TRUE(ws.openWithDialog());
 
-    EXPECT_EQ(inspect(ws).caption(), "feeder.dnp");
-    EXPECT_EQ(inspect(ws).filePath(), path("feeder.dnp"));
+    EXPECT_EQ(inspect(ws.document()).caption(), "feeder.dnp");
+    EXPECT_EQ(ws.document().filePath(), path("feeder.dnp"));
     EXPECT_EQ(state.ReportDescription, "kept");
     EXPECT_EQ(state.ClassSelection, fileState.ClassSelection);
     EXPECT_EQ(state.Class0Order, fileState.Class0Order);
     EXPECT_EQ(state.UnsolicitedSettings, fileState.UnsolicitedSettings);
-    EXPECT_FALSE(inspect(ws).modified());
+    EXPECT_FALSE(ws.document().modified());
     EXPECT_TRUE(prompts.texts(Shown::Error).isEmpty());
 }
 
-TEST_F(WorkspaceTest, OpenFileThatCannotBeOpenedShowsFileIoError)
+TEST_F(DeskCommandsTest, OpenFileThatCannotBeOpenedShowsFileIoError)
 {
     const QByteArray before = snapshot();
     prompts.fileAnswers.push_back(path("missing.dnp"));
     EXPECT_FALSE(ws.openWithDialog());
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"File I/O error.\n" + path("missing.dnp") + ": No such file or directory"});
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(inspect(ws).caption(), "DNP Configure");
+    EXPECT_EQ(inspect(ws.document()).caption(), "DNP Configure");
 }
 
-TEST_F(WorkspaceTest, OpenBrokenFileNamesFileAndLineAndChangesNothing)
+TEST_F(DeskCommandsTest, OpenBrokenFileNamesFileAndLineAndChangesNothing)
 {
     QList<QByteArray> lines = crlfLines(composeConfigFile(richConfiguration(), fixedNow()));
     lines.removeLast();
@@ -132,12 +132,12 @@ TEST_F(WorkspaceTest, OpenBrokenFileNamesFileAndLineAndChangesNothing)
                            "The configuration file cannot be read.\n" + path("half.dnp")
                                + ", line 9: '2.5' is not a valid integer value"}));
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(inspect(ws).caption(), "DNP Configure");
+    EXPECT_EQ(inspect(ws.document()).caption(), "DNP Configure");
 }
 
 // --- Save ---
 
-TEST_F(WorkspaceTest, SaveWritesTheFileAndRemembersThePath)
+TEST_F(DeskCommandsTest, SaveWritesTheFileAndRemembersThePath)
 {
     use(richConfiguration());
     prompts.fileAnswers.push_back(path("a.dnp"));
@@ -150,19 +150,19 @@ TEST_F(WorkspaceTest, SaveWritesTheFileAndRemembersThePath)
     EXPECT_EQ(d.filter, "DNP configurations (*.dnp)|*.dnp|All files (*)|*");
     EXPECT_EQ(d.title, "Save Configuration");
     EXPECT_EQ(readFileBytes(path("a.dnp")), composeConfigFile(state, fixedNow()));
-    EXPECT_EQ(inspect(ws).lastSavedPath(), path("a.dnp"));
-    EXPECT_EQ(ws.windowCaption(), "a.dnp");  // the file just written, not modified
+    EXPECT_EQ(ws.document().lastSavedPath(), path("a.dnp"));
+    EXPECT_EQ(ws.document().windowCaption(), "a.dnp");  // the file just written, not modified
     EXPECT_EQ(QDir(dir.path()).entryList({"*.dnp"}, QDir::Files), QStringList{"a.dnp"});  // no temporary file left
 }
 
-TEST_F(WorkspaceTest, SaveCancelledWritesNothing)
+TEST_F(DeskCommandsTest, SaveCancelledWritesNothing)
 {
     EXPECT_FALSE(ws.saveWithDialog());
     EXPECT_TRUE(QDir(dir.path()).entryList({"*.dnp"}, QDir::Files).isEmpty());
-    EXPECT_TRUE(inspect(ws).lastSavedPath().isEmpty());
+    EXPECT_TRUE(ws.document().lastSavedPath().isEmpty());
 }
 
-TEST_F(WorkspaceTest, SecondSaveToTheSamePathAsksAndCancelKeepsTheFile)
+TEST_F(DeskCommandsTest, SecondSaveToTheSamePathAsksAndCancelKeepsTheFile)
 {
     prompts.fileAnswers = {path("a.dnp"), path("a.dnp"), path("a.dnp"), path("b.dnp")};
     ASSERT_TRUE(ws.saveWithDialog());
@@ -172,13 +172,13 @@ TEST_F(WorkspaceTest, SecondSaveToTheSamePathAsksAndCancelKeepsTheFile)
     prompts.confirmAnswers = {false, true};
     EXPECT_FALSE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(path("a.dnp")), first);
-    EXPECT_EQ(inspect(ws).lastSavedPath(), path("a.dnp"));
+    EXPECT_EQ(ws.document().lastSavedPath(), path("a.dnp"));
 
     EXPECT_TRUE(ws.saveWithDialog());
     EXPECT_EQ(readFileBytes(path("a.dnp")), composeConfigFile(state, fixedNow()));
 
     EXPECT_TRUE(ws.saveWithDialog());  // another path: no question
-    EXPECT_EQ(inspect(ws).lastSavedPath(), path("b.dnp"));
+    EXPECT_EQ(ws.document().lastSavedPath(), path("b.dnp"));
 
     const QList<Shown> confirms = shownOf(Shown::Confirm);
     ASSERT_EQ(confirms.size(), 2);
@@ -188,7 +188,7 @@ TEST_F(WorkspaceTest, SecondSaveToTheSamePathAsksAndCancelKeepsTheFile)
     }
 }
 
-TEST_F(WorkspaceTest, PathComparisonIsExactAndCaseSensitive)
+TEST_F(DeskCommandsTest, PathComparisonIsExactAndCaseSensitive)
 {
     prompts.fileAnswers = {path("A.dnp"), path("a.dnp")};
     ASSERT_TRUE(ws.saveWithDialog());
@@ -198,7 +198,7 @@ TEST_F(WorkspaceTest, PathComparisonIsExactAndCaseSensitive)
 
 // The editor's Save is Save: a configuration without a file asks for a name (the file
 // last saved with the editor's own question), one with a file is written in place.
-TEST_F(WorkspaceTest, EditorSaveAsksWithItsOwnTextsAndWritesTheSameBytes)
+TEST_F(DeskCommandsTest, EditorSaveAsksWithItsOwnTextsAndWritesTheSameBytes)
 {
     use(richConfiguration());
     prompts.fileAnswers = {path("r.txt"), path("r.txt"), path("editor.dnp")};
@@ -217,14 +217,14 @@ TEST_F(WorkspaceTest, EditorSaveAsksWithItsOwnTextsAndWritesTheSameBytes)
     EXPECT_EQ(dialogs[1].dialog.filter, "DNP configurations (*.dnp)|*.dnp|All files (*)|*");
 
     ASSERT_TRUE(ws.saveClassEdit());
-    ASSERT_TRUE(ws.save(path("main.dnp")));
+    ASSERT_TRUE(ws.document().save(path("main.dnp")));
     EXPECT_EQ(readFileBytes(path("editor.dnp")), readFileBytes(path("main.dnp")));
     EXPECT_EQ(shownOf(Shown::SaveDialog).size(), 3);
 }
 
 // --- writes that fail ---
 
-TEST_F(WorkspaceTest, WriteIntoAPathThatCannotExistShowsTheErrorAndKeepsLastSaved)
+TEST_F(DeskCommandsTest, WriteIntoAPathThatCannotExistShowsTheErrorAndKeepsLastSaved)
 {
     ASSERT_TRUE(writeFileBytes(path("plain"), "not a folder"));
     const QString target = path("plain") + "/a.dnp";  // its folder is a regular file
@@ -234,11 +234,11 @@ TEST_F(WorkspaceTest, WriteIntoAPathThatCannotExistShowsTheErrorAndKeepsLastSave
     const QStringList errors = prompts.texts(Shown::Error);
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].startsWith("Cannot write " + target + ": ")) << errors[0].toStdString();
-    EXPECT_EQ(inspect(ws).lastSavedPath(), path("earlier.dnp"));
+    EXPECT_EQ(ws.document().lastSavedPath(), path("earlier.dnp"));
     EXPECT_EQ(readFileBytes(path("plain")), "not a folder");
 }
 
-TEST_F(WorkspaceTest, FailedWriteLeavesTheOldFileIntact)
+TEST_F(DeskCommandsTest, FailedWriteLeavesTheOldFileIntact)
 {
     // A file with another hard link is not replaced.
     const QString target = path("linked.dnp");
@@ -250,10 +250,10 @@ TEST_F(WorkspaceTest, FailedWriteLeavesTheOldFileIntact)
     EXPECT_FALSE(ws.saveWithDialog());
     EXPECT_EQ(prompts.texts(Shown::Error).size(), 1);
     EXPECT_EQ(readFileBytes(target), old);
-    EXPECT_TRUE(inspect(ws).lastSavedPath().isEmpty());
+    EXPECT_TRUE(ws.document().lastSavedPath().isEmpty());
 }
 
-TEST_F(WorkspaceTest, WriteIntoReadOnlyFolderLeavesTheOldFileIntact)
+TEST_F(DeskCommandsTest, WriteIntoReadOnlyFolderLeavesTheOldFileIntact)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "file permissions do not bind the superuser";
@@ -267,12 +267,12 @@ TEST_F(WorkspaceTest, WriteIntoReadOnlyFolderLeavesTheOldFileIntact)
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(readFileBytes(target), "old");
     EXPECT_EQ(prompts.texts(Shown::Error).size(), 1);
-    EXPECT_TRUE(inspect(ws).lastSavedPath().isEmpty());
+    EXPECT_TRUE(ws.document().lastSavedPath().isEmpty());
 }
 
 // --- report and the header texts ---
 
-TEST_F(WorkspaceTest, ReportIsWrittenAfterTheHeaderDialogsOk)
+TEST_F(DeskCommandsTest, ReportIsWrittenAfterTheHeaderDialogsOk)
 {
     use(richConfiguration());
     prompts.fileAnswers = {path("r.txt")};
@@ -284,10 +284,10 @@ TEST_F(WorkspaceTest, ReportIsWrittenAfterTheHeaderDialogsOk)
     EXPECT_EQ(state.ReportDescription, shortDate(fixedNow().date()) + " Report");
     EXPECT_EQ(state.ReportComment, "None");
     EXPECT_EQ(readFileBytes(path("r.txt")), composeReport(state, fixedNow()));
-    EXPECT_EQ(inspect(ws).lastSavedPath(), path("r.txt"));
+    EXPECT_EQ(ws.document().lastSavedPath(), path("r.txt"));
 }
 
-TEST_F(WorkspaceTest, ReportHeaderCancelWritesNothing)
+TEST_F(DeskCommandsTest, ReportHeaderCancelWritesNothing)
 {
     prompts.fileAnswers = {path("r.txt")};
     EXPECT_FALSE(ws.reportWithDialog([] { return std::optional<ReportHeaderTexts>(); }));
@@ -296,7 +296,7 @@ TEST_F(WorkspaceTest, ReportHeaderCancelWritesNothing)
     EXPECT_TRUE(state.ReportDescription.isEmpty());
 }
 
-TEST_F(WorkspaceTest, ReportAndConfigurationShareTheFileLastSaved)
+TEST_F(DeskCommandsTest, ReportAndConfigurationShareTheFileLastSaved)
 {
     prompts.fileAnswers = {path("x"), path("x"), path("x")};
     ASSERT_TRUE(ws.saveWithDialog());
@@ -315,56 +315,56 @@ TEST_F(WorkspaceTest, ReportAndConfigurationShareTheFileLastSaved)
 }
 
 // dnpcfg's verbs: the header texts a report or a resave takes, and the files they write.
-TEST_F(WorkspaceTest, ResaveAndReportTakeTheHeaderTextsGiven)
+TEST_F(DeskCommandsTest, ResaveAndReportTakeTheHeaderTextsGiven)
 {
     use(richConfiguration());
-    EXPECT_EQ(ws.firstReportHeaderTexts().description, shortDate(fixedNow().date()) + " Report");
-    EXPECT_EQ(ws.firstReportHeaderTexts().comment, "None");
-    ASSERT_TRUE(ws.resave(path("a.dnp"), {"Feeder 3", "tested"}));
+    EXPECT_EQ(ws.document().firstReportHeaderTexts().description, shortDate(fixedNow().date()) + " Report");
+    EXPECT_EQ(ws.document().firstReportHeaderTexts().comment, "None");
+    ASSERT_TRUE(ws.document().resave(path("a.dnp"), {"Feeder 3", "tested"}));
     QList<QByteArray> lines = crlfLines(readFileBytes(path("a.dnp")));
     EXPECT_EQ(lines[1], "Description: Feeder 3");
     EXPECT_EQ(lines[2], "Comment:     tested");
-    ASSERT_TRUE(ws.writeReport(path("r.txt"), {"Feeder 4", "again"}));
+    ASSERT_TRUE(ws.document().writeReport(path("r.txt"), {"Feeder 4", "again"}));
     lines = crlfLines(readFileBytes(path("r.txt")));
     EXPECT_EQ(lines[1], "Description: Feeder 4");
     EXPECT_EQ(lines[2], "Comment:     again");
-    EXPECT_EQ(inspect(ws).caption(), "a.dnp");  // the report is no configuration file
+    EXPECT_EQ(inspect(ws.document()).caption(), "a.dnp");  // the report is no configuration file
 }
 
 // --- the editors ---
 
 // A file opened and OK'd unchanged in every editor is written byte for byte as it was.
-TEST_F(WorkspaceTest, AFileOpenedAndOkdUnchangedIsWrittenAsItWas)
+TEST_F(DeskCommandsTest, AFileOpenedAndOkdUnchangedIsWrittenAsItWas)
 {
     ConfigState odd = richConfiguration();
     odd.setSelected(1, PointType::Bin, 9, true);  // in Classes 1 and 2 at once, as a file may hold it
     odd.setSelected(2, PointType::Bin, 9, true);
     const QByteArray file = composeConfigFile(odd, fixedNow());
     ASSERT_TRUE(writeFileBytes(path("odd.dnp"), file));
-    ASSERT_TRUE(ws.open(path("odd.dnp")));
-    ASSERT_TRUE(ws.resave(path("back.dnp"), {odd.ReportDescription, odd.ReportComment}));
+    ASSERT_TRUE(ws.document().open(path("odd.dnp")));
+    ASSERT_TRUE(ws.document().resave(path("back.dnp"), {odd.ReportDescription, odd.ReportComment}));
     ASSERT_EQ(readFileBytes(path("back.dnp")), file);
     for (int cls = 0; cls <= 3; ++cls) {
         ws.editClass(cls, [] {});
         ASSERT_TRUE(ws.applyClassEdit()) << cls;
     }
-    EXPECT_FALSE(inspect(ws).modified());
-    ASSERT_TRUE(ws.save(path("back.dnp")));
+    EXPECT_FALSE(ws.document().modified());
+    ASSERT_TRUE(ws.document().save(path("back.dnp")));
     EXPECT_EQ(readFileBytes(path("back.dnp")), file);
 }
 
 // OK keeps what the window shows: the group and harmonic buttons after an Open and after
 // a retrieve.
-TEST_F(WorkspaceTest, SetAndHarmonicButtonsAfterAnOpenAreKept)
+TEST_F(DeskCommandsTest, SetAndHarmonicButtonsAfterAnOpenAreKept)
 {
     ASSERT_TRUE(writeFileBytes(path("f.dnp"), composeConfigFile(richConfiguration(), fixedNow())));
-    ASSERT_TRUE(ws.open(path("f.dnp")));
+    ASSERT_TRUE(ws.document().open(path("f.dnp")));
     ws.editClass(0, [] {});
     ws.setGroup(0);          // 14 instantaneous meter values
     ws.toggleHarmonics(6);   // % of fundamental: 10 more
     ASSERT_TRUE(ws.applyClassEdit());
-    EXPECT_TRUE(inspect(ws).modified());
-    EXPECT_EQ(ws.windowCaption(), "f.dnp *");
+    EXPECT_TRUE(ws.document().modified());
+    EXPECT_EQ(ws.document().windowCaption(), "f.dnp *");
     const PointGroup& inst = groupOf(ListTag::InstCLB);
     const PointGroup& harm = groupOf(ListTag::HarmCLB);
     for (int row = 0; row < 14; ++row)
@@ -373,9 +373,9 @@ TEST_F(WorkspaceTest, SetAndHarmonicButtonsAfterAnOpenAreKept)
         EXPECT_EQ(state.ClassSelection[0][harm.base + row], 1);
     // Reopened, the editor shows them; the file keeps them.
     ws.editClass(0, [] {});
-    EXPECT_EQ(ws.classEditor().item(ListTag::InstCLB, 13), ItemState::Checked);
-    ASSERT_TRUE(ws.save(path("g.dnp")));
-    ASSERT_TRUE(ws.open(path("g.dnp")));
+    EXPECT_EQ(ws.document().classEditor().item(ListTag::InstCLB, 13), ItemState::Checked);
+    ASSERT_TRUE(ws.document().save(path("g.dnp")));
+    ASSERT_TRUE(ws.document().open(path("g.dnp")));
     EXPECT_EQ(state.ClassSelection[0][inst.base + 5], 1);
 
     ws.editClass(0, [] {});
@@ -384,7 +384,7 @@ TEST_F(WorkspaceTest, SetAndHarmonicButtonsAfterAnOpenAreKept)
     EXPECT_EQ(state.ClassSelection[0][inst.base + 5], 0);
 }
 
-TEST_F(WorkspaceTest, SetButtonsAfterARetrieveAreKept)
+TEST_F(DeskCommandsTest, SetButtonsAfterARetrieveAreKept)
 {
     use(richConfiguration());
     ASSERT_TRUE(send());
@@ -400,7 +400,7 @@ TEST_F(WorkspaceTest, SetButtonsAfterARetrieveAreKept)
     EXPECT_EQ(state.class0Sequence(PointType::Bin), richConfiguration().class0Sequence(PointType::Bin));
 }
 
-TEST_F(WorkspaceTest, ClearAsksFirstAndEmptiesAllClasses)
+TEST_F(DeskCommandsTest, ClearAsksFirstAndEmptiesAllClasses)
 {
     use(richConfiguration());
     ws.editClass(2, [] {});
@@ -412,10 +412,10 @@ TEST_F(WorkspaceTest, ClearAsksFirstAndEmptiesAllClasses)
     EXPECT_EQ(shownOf(Shown::Confirm)[0].caption, "Clear");
     EXPECT_EQ(shownOf(Shown::Confirm)[0].text, kClearAllText);
     EXPECT_EQ(state.content().class0, ConfigState().content().class0);
-    EXPECT_EQ(ws.classEditor().item(ListTag::BinCLB, 9), ItemState::Greyed);
+    EXPECT_EQ(ws.document().classEditor().item(ListTag::BinCLB, 9), ItemState::Greyed);
 }
 
-TEST_F(WorkspaceTest, ARefusedFieldNamesItselfAndAppliesNothing)
+TEST_F(DeskCommandsTest, ARefusedFieldNamesItselfAndAppliesNothing)
 {
     ws.editClass(1, [] {});
     ws.editUnsolicited({"2", "300", "0"});
@@ -429,24 +429,24 @@ TEST_F(WorkspaceTest, ARefusedFieldNamesItselfAndAppliesNothing)
 // --- the panel ---
 
 // A workspace whose panel is the simulator's, with a configuration of every kind.
-class WorkspaceTransferTest : public WorkspaceTest {
+class DeskTransferTest : public DeskCommandsTest {
 protected:
     void SetUp() override
     {
-        QObject::connect(&ws, &Workspace::panelCommandEnded, [this](const PanelOutcome& o) { ended << o.transfer; });
+        QObject::connect(&ws, &DeskCommands::panelCommandEnded, [this](const PanelOutcome& o) { ended << o.transfer; });
     }
     // How the last transfer of each panel command ended.
     QList<TransferOutcome> ended;
 };
 
-TEST_F(WorkspaceTransferTest, SendAndRetrieveTellTheirOutcomeAndTheRetrieveIsApplied)
+TEST_F(DeskTransferTest, SendAndRetrieveTellTheirOutcomeAndTheRetrieveIsApplied)
 {
     use(richConfiguration());
     const ConfigState sent = state;
     EXPECT_TRUE(send());
     EXPECT_EQ(prompts.texts(), QStringList{"Sending communication status: OK.."});
     EXPECT_EQ(prompts.shown[0].kind, Shown::Information);
-    EXPECT_EQ(panel.image, *ws.image(Mapping::Individual));
+    EXPECT_EQ(panel.image, *ws.document().image(Mapping::Individual));
     EXPECT_EQ(link.target.label(), "COM 1 (" + portDeviceName(1) + ")");
 
     ASSERT_TRUE(ws.newConfiguration());
@@ -457,8 +457,8 @@ TEST_F(WorkspaceTransferTest, SendAndRetrieveTellTheirOutcomeAndTheRetrieveIsApp
     for (PointType t : kAllPointTypes)
         EXPECT_EQ(state.class0Sequence(t), sent.class0Sequence(t)) << pointTypeName(t).toStdString();
     EXPECT_EQ(state.UnsolicitedSettings, sent.UnsolicitedSettings);
-    EXPECT_EQ(ws.order().retrievedMapping(), Mapping::Individual);
-    EXPECT_EQ(ws.order().retrievedTexts(PointType::Bin).size(), 3);
+    EXPECT_EQ(ws.document().order().retrievedMapping(), Mapping::Individual);
+    EXPECT_EQ(ws.document().order().retrievedTexts(PointType::Bin).size(), 3);
     // Sent again, the retrieved configuration is the same image.
     const ConfigImage first = panel.image;
     EXPECT_TRUE(send());
@@ -467,27 +467,27 @@ TEST_F(WorkspaceTransferTest, SendAndRetrieveTellTheirOutcomeAndTheRetrieveIsApp
 
 // A retrieve is unsaved work even when it equals what was open: it came from the panel.
 // Saved, it is not any more.
-TEST_F(WorkspaceTransferTest, ARetrieveIsUnsavedUntilSaved)
+TEST_F(DeskTransferTest, ARetrieveIsUnsavedUntilSaved)
 {
     use(richConfiguration());
     ASSERT_TRUE(send());
     ASSERT_TRUE(retrieve());
-    ASSERT_TRUE(ws.save(path("a.dnp")));
-    EXPECT_FALSE(inspect(ws).modified());
-    EXPECT_EQ(ws.windowCaption(), "a.dnp");
+    ASSERT_TRUE(ws.document().save(path("a.dnp")));
+    EXPECT_FALSE(ws.document().modified());
+    EXPECT_EQ(ws.document().windowCaption(), "a.dnp");
     const ConfigContent saved = state.content();
     ASSERT_TRUE(retrieve());
     EXPECT_EQ(state.content(), saved);
     // A new configuration: Save asks for a name, a.dnp is never written over by it.
-    EXPECT_TRUE(inspect(ws).modified());
-    EXPECT_EQ(ws.windowCaption(), "Retrieved from COM 1 at 14:07 *");
-    EXPECT_EQ(inspect(ws).filePath(), "");
-    ASSERT_TRUE(ws.save(path("b.dnp")));
-    EXPECT_FALSE(inspect(ws).modified());
-    EXPECT_EQ(ws.windowCaption(), "b.dnp");
+    EXPECT_TRUE(ws.document().modified());
+    EXPECT_EQ(ws.document().windowCaption(), "Retrieved from COM 1 at 14:07 *");
+    EXPECT_EQ(ws.document().filePath(), "");
+    ASSERT_TRUE(ws.document().save(path("b.dnp")));
+    EXPECT_FALSE(ws.document().modified());
+    EXPECT_EQ(ws.document().windowCaption(), "b.dnp");
 }
 
-TEST_F(WorkspaceTransferTest, ARetrieveReplacesTheWholeConfiguration)
+TEST_F(DeskTransferTest, ARetrieveReplacesTheWholeConfiguration)
 {
     ConfigState mine;
     setClass0(mine, PointType::Ain, {5, 6});
@@ -505,10 +505,10 @@ TEST_F(WorkspaceTransferTest, ARetrieveReplacesTheWholeConfiguration)
     EXPECT_EQ(state.Class0Order[typeNumber(PointType::Bout)], (std::vector<std::int32_t>{-1, -1, 2, -1}));
     EXPECT_EQ(state.Class0Order[typeNumber(PointType::Ain)], std::vector<std::int32_t>(364, -1));
     EXPECT_FALSE(state.selected(1, PointType::Ain, 5));
-    EXPECT_EQ(ws.order().orderList(PointType::Bout), std::vector<int>{2});
+    EXPECT_EQ(ws.document().order().orderList(PointType::Bout), std::vector<int>{2});
 }
 
-TEST_F(WorkspaceTransferTest, ARetrieveThatStopsEarlyChangesNothing)
+TEST_F(DeskTransferTest, ARetrieveThatStopsEarlyChangesNothing)
 {
     panel = silentPanelAt({18});
     panel.image[241] = 99;
@@ -523,7 +523,7 @@ TEST_F(WorkspaceTransferTest, ARetrieveThatStopsEarlyChangesNothing)
     EXPECT_EQ(state.Class0Order, before.Class0Order);
 }
 
-TEST_F(WorkspaceTransferTest, ABadStatusIsToldAndARetrieveIsStillApplied)
+TEST_F(DeskTransferTest, ABadStatusIsToldAndARetrieveIsStillApplied)
 {
     ConfigState mine;
     setClass0(mine, PointType::Bin, {2});
@@ -544,11 +544,11 @@ TEST_F(WorkspaceTransferTest, ABadStatusIsToldAndARetrieveIsStillApplied)
     EXPECT_FALSE(send());
     EXPECT_EQ(prompts.texts(), QStringList{"System error or data error has occurred.\nReply to message 1 of 18 carried status 0x10.\n"
                                            "The panel may hold a partly written configuration: messages 2 to 18 of 18 were written."});
-    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Incomplete);
-    EXPECT_EQ(ws.lastOutcome()->written, 17);
+    EXPECT_EQ(ws.session().lastOutcome()->result, PanelResult::Incomplete);
+    EXPECT_EQ(ws.session().lastOutcome()->written, 17);
 }
 
-TEST_F(WorkspaceTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
+TEST_F(DeskTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
 {
     EXPECT_FALSE(send());  // nothing chosen: refused before the port is touched
     EXPECT_TRUE(link.sent.isEmpty());
@@ -569,10 +569,10 @@ TEST_F(WorkspaceTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
     link.openFails = false;
     link.panel = [](const QByteArray&) { return FakeReply{{}, true}; };
     prompts.shown.clear();
-    ws.send(Mapping::Individual, false);
+    (void)ws.session().send(ws.document(), Mapping::Individual, false);
     ASSERT_TRUE(ws.transferRunning());
     ws.retrieve();
-    ws.send(Mapping::Individual, false);
+    ws.sendInChosenMapping();
     ws.editClass(0, [] { ADD_FAILURE() << "the editor opened during a transfer"; });
     EXPECT_FALSE(ws.newConfiguration());
     EXPECT_EQ(link.sent.size(), 1);
@@ -580,7 +580,7 @@ TEST_F(WorkspaceTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
     ws.cancelTransfer();
 }
 
-TEST_F(WorkspaceTransferTest, FailuresTellTheMessageAndWhatWasWrong)
+TEST_F(DeskTransferTest, FailuresTellTheMessageAndWhatWasWrong)
 {
     ConfigState mine;
     setClass0(mine, PointType::Bin, {1});
@@ -591,8 +591,8 @@ TEST_F(WorkspaceTransferTest, FailuresTellTheMessageAndWhatWasWrong)
               QStringList{"ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nThe panel may hold a partly "
                           "written configuration: messages 1 to 6 of 18 were written.\n"
                           "No answer on COM 1 (/dev/ttyS0) at 9600 baud."});
-    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Incomplete);
-    EXPECT_EQ(ws.lastOutcome()->written, 6);
+    EXPECT_EQ(ws.session().lastOutcome()->result, PanelResult::Incomplete);
+    EXPECT_EQ(ws.session().lastOutcome()->written, 6);
 
     // Five stray zeros before reply 2 of a retrieve: a data error, nothing applied.
     const ConfigState before = state;
@@ -613,7 +613,7 @@ TEST_F(WorkspaceTransferTest, FailuresTellTheMessageAndWhatWasWrong)
     EXPECT_EQ(state.Class0Order, before.Class0Order);
 }
 
-TEST_F(WorkspaceTransferTest, AClosedRetrieveWindowCancelsItsRetrieveAndChangesNothing)
+TEST_F(DeskTransferTest, AClosedRetrieveWindowCancelsItsRetrieveAndChangesNothing)
 {
     use(richConfiguration());
     const ConfigState before = state;
@@ -630,7 +630,7 @@ TEST_F(WorkspaceTransferTest, AClosedRetrieveWindowCancelsItsRetrieveAndChangesN
 }
 
 // Two retrieves in one run, from two panels: each shows its own.
-TEST_F(WorkspaceTransferTest, EachRetrieveShowsItsOwnPanel)
+TEST_F(DeskTransferTest, EachRetrieveShowsItsOwnPanel)
 {
     ConfigState first;
     setClass0(first, PointType::Ain, {3, 1});
@@ -646,14 +646,14 @@ TEST_F(WorkspaceTransferTest, EachRetrieveShowsItsOwnPanel)
     for (const bool isFirst : {true, false}) {
         panel.image = isFirst ? firstImage : secondImage;
         ASSERT_TRUE(retrieve());
-        EXPECT_EQ(ws.order().retrievedTexts(PointType::Ain).size(), isFirst ? 2 : 0);
-        EXPECT_EQ(ws.order().retrievedTexts(PointType::Bin).size(), isFirst ? 0 : 1);
+        EXPECT_EQ(ws.document().order().retrievedTexts(PointType::Ain).size(), isFirst ? 2 : 0);
+        EXPECT_EQ(ws.document().order().retrievedTexts(PointType::Bin).size(), isFirst ? 0 : 1);
         EXPECT_EQ(state.class0Sequence(PointType::Ain), isFirst ? (std::vector<int>{3, 1}) : std::vector<int>{});
     }
 }
 
 // The marks the panel receives are those of the selections, whatever was edited before.
-TEST_F(WorkspaceTransferTest, AClass3PointCarriesTheClass3MarkInIndividualMapping)
+TEST_F(DeskTransferTest, AClass3PointCarriesTheClass3MarkInIndividualMapping)
 {
     ConfigState mine;
     setClass0(mine, PointType::Bin, {3, 4});
@@ -664,16 +664,16 @@ TEST_F(WorkspaceTransferTest, AClass3PointCarriesTheClass3MarkInIndividualMappin
     EXPECT_EQ(panel.image[2], 2608);
 }
 
-TEST_F(WorkspaceTransferTest, ASendWithVerifyReadsThePanelBackOnlyAfterASuccessfulSend)
+TEST_F(DeskTransferTest, ASendWithVerifyReadsThePanelBackOnlyAfterASuccessfulSend)
 {
     use(richConfiguration());
     EXPECT_TRUE(send(true));
     EXPECT_EQ(ended, (QList<TransferOutcome>{TransferOutcome::Success}));
-    const ConfigImage sent = ws.image(Mapping::Individual).value();
+    const ConfigImage sent = ws.document().image(Mapping::Individual).value();
     EXPECT_EQ(link.sent.size(), 18 + qsizetype(readPlan(sent, MessageSet().set()).size()));
     EXPECT_EQ(prompts.texts().last(), "Sending communication status: OK..\nThe panel holds the configuration that was sent.");
-    ASSERT_TRUE(ws.lastOutcome());
-    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Ok);
+    ASSERT_TRUE(ws.session().lastOutcome());
+    EXPECT_EQ(ws.session().lastOutcome()->result, PanelResult::Ok);
 
     // A panel that refuses the send: no read follows.
     panel = badStatusPanelAt({3});
@@ -688,59 +688,59 @@ TEST_F(WorkspaceTransferTest, ASendWithVerifyReadsThePanelBackOnlyAfterASuccessf
 
 // A send that stopped at message 7 left the panel partly written: a verify says so
 // instead of listing every point as missing.
-TEST_F(WorkspaceTransferTest, AVerifyOfAPartlyWrittenPanelSaysItHoldsAnIncompleteConfiguration)
+TEST_F(DeskTransferTest, AVerifyOfAPartlyWrittenPanelSaysItHoldsAnIncompleteConfiguration)
 {
     use(richConfiguration());
     panel = silentPanelAt({7});
     EXPECT_FALSE(send());
-    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Incomplete);
+    EXPECT_EQ(ws.session().lastOutcome()->result, PanelResult::Incomplete);
     panel = sim::Panel(std::nullopt, {});
-    panel.image = *ws.image(Mapping::Individual);
+    panel.image = *ws.document().image(Mapping::Individual);
     std::fill(panel.image.begin() + 6 * kWordsPerMessage, panel.image.end(), 0);
     prompts.shown.clear();
-    EXPECT_FALSE(run([&] { ws.verify(Mapping::Individual, "a.dnp"); }));
+    EXPECT_FALSE(run([&] { (void)ws.session().verify(ws.document(), Mapping::Individual, "a.dnp"); }));
     EXPECT_TRUE(prompts.texts(Shown::Differences).isEmpty());
     ASSERT_EQ(prompts.texts(Shown::Error).size(), 1);
     EXPECT_TRUE(prompts.texts(Shown::Error)[0].startsWith("The panel does not hold a.dnp: "));
     EXPECT_TRUE(prompts.texts(Shown::Error)[0].contains("\nThe panel holds an incomplete configuration. ")) << prompts.texts(Shown::Error)[0].toStdString();
-    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Differs);
+    EXPECT_EQ(ws.session().lastOutcome()->result, PanelResult::Differs);
 }
 
-TEST_F(WorkspaceTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
+TEST_F(DeskTransferTest, AVerifyOfASilentPanelSaysSoAndFails)
 {
     use(richConfiguration());
     QSet<int> fromTheSecond;
     for (int request = 2; request < 80; ++request)
         fromTheSecond.insert(request);
     panel = silentPanelAt(fromTheSecond);
-    EXPECT_FALSE(run([&] { ws.verify(Mapping::Individual, path("a.dnp")); }));
+    EXPECT_FALSE(run([&] { (void)ws.session().verify(ws.document(), Mapping::Individual, path("a.dnp")); }));
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ZE-P(L) is not responding!\nMessage 2 of 18 was not answered.\n"
                                                        "No answer on COM 1 (/dev/ttyS0) at 9600 baud."});
-    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Failed);
+    EXPECT_EQ(ws.session().lastOutcome()->result, PanelResult::Failed);
 
     // A panel that holds another configuration: the differences are told.
     panel = sim::Panel(std::nullopt, {});
     prompts.shown.clear();
-    EXPECT_FALSE(run([&] { ws.verify(Mapping::Individual, "a.dnp"); }));
+    EXPECT_FALSE(run([&] { (void)ws.session().verify(ws.document(), Mapping::Individual, "a.dnp"); }));
     EXPECT_EQ(prompts.texts(Shown::Error), QStringList{});
     ASSERT_EQ(prompts.texts(Shown::Differences).size(), 1);
     EXPECT_EQ(prompts.texts(Shown::Differences)[0].section('\n', 0, 1),
               "The panel does not hold a.dnp: 54 words differ.\nDifferences (A: the configuration, B: the panel):");
-    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Differs);
-    EXPECT_EQ(ws.lastOutcome()->differingWords, 54);
+    EXPECT_EQ(ws.session().lastOutcome()->result, PanelResult::Differs);
+    EXPECT_EQ(ws.session().lastOutcome()->differingWords, 54);
 }
 
-TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceASend)
+TEST_F(DeskTransferTest, NoPortChosenAsksOnceASend)
 {
     writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=0\n[Ports]\nCOM7=/dev/fake7\n");
-    ASSERT_TRUE(ws.readSettings());
+    ASSERT_TRUE(ws.settings().reload());
     use(richConfiguration());
     // Cancel in Select Port: nothing told, nothing started.
     EXPECT_FALSE(send());
     ASSERT_EQ(prompts.shown.size(), 1);  // Select Port alone
     EXPECT_EQ(prompts.shown[0].kind, Shown::SelectPort);
-    EXPECT_EQ(ws.lastOutcome()->result, PanelResult::Cancelled);
-    EXPECT_EQ(lastTransferText(ws.lastOutcome()), "Send: not started at 14:07");
+    EXPECT_EQ(ws.session().lastOutcome()->result, PanelResult::Cancelled);
+    EXPECT_EQ(lastTransferText(ws.session().lastOutcome()), "Send: not started at 14:07");
     EXPECT_TRUE(link.sent.isEmpty());
     // A device typed there is the device of this send.
     prompts.portAnswers = {QString("tcp://10.1.2.3:4001")};
@@ -758,12 +758,12 @@ TEST_F(WorkspaceTransferTest, NoPortChosenAsksOnceASend)
 }
 
 // dnpcfg's link options: the baud rate, parity and address the port and the frames get.
-TEST_F(WorkspaceTransferTest, TheLinkOverrideReachesThePortAndTheFrames)
+TEST_F(DeskTransferTest, TheLinkOverrideReachesThePortAndTheFrames)
 {
     // The address given for the transfer stands, whatever the stored one is.
     writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nAddressing=1\nAddress=300\n");
-    ASSERT_TRUE(ws.readSettings());
-    ws.overrideLink({QStringLiteral("/dev/fake"), 19200, true, 7});
+    ASSERT_TRUE(ws.settings().reload());
+    ws.session().overrideLink({QStringLiteral("/dev/fake"), 19200, true, 7});
     panel = sim::Panel(7, {});
     use(richConfiguration());
     EXPECT_TRUE(send());
@@ -773,10 +773,10 @@ TEST_F(WorkspaceTransferTest, TheLinkOverrideReachesThePortAndTheFrames)
     EXPECT_EQ(static_cast<std::uint8_t>(link.sent[0][0]), 7);  // the address byte
 }
 
-TEST_F(WorkspaceTransferTest, EvenParityInTheSettingsReachesThePort)
+TEST_F(DeskTransferTest, EvenParityInTheSettingsReachesThePort)
 {
     writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nParity=1\nBaud=2\n");
-    ASSERT_TRUE(ws.readSettings());
+    ASSERT_TRUE(ws.settings().reload());
     use(richConfiguration());
     EXPECT_TRUE(send());
     EXPECT_EQ(link.requested.parity, PortParity::Even);
@@ -784,10 +784,10 @@ TEST_F(WorkspaceTransferTest, EvenParityInTheSettingsReachesThePort)
 
 // A panel image no configuration gives (a point listed twice) is refused, unless
 // CheckRetrievedImage=0 says to take it as it comes.
-TEST_F(WorkspaceTransferTest, CheckRetrievedImageZeroTakesAnImageTheCheckRefuses)
+TEST_F(DeskTransferTest, CheckRetrievedImageZeroTakesAnImageTheCheckRefuses)
 {
     use(richConfiguration());
-    panel.image = *ws.image(Mapping::Individual);
+    panel.image = *ws.document().image(Mapping::Individual);
     panel.image[2] = panel.image[1];
     ASSERT_TRUE(ws.newConfiguration());
     EXPECT_FALSE(retrieve());
@@ -796,32 +796,32 @@ TEST_F(WorkspaceTransferTest, CheckRetrievedImageZeroTakesAnImageTheCheckRefuses
     EXPECT_EQ(state.content(), ConfigState().content());
 
     writeFileBytes(path("DNP.ini"), "[Comm]\nComPort=1\nCheckRetrievedImage=0\n");
-    ASSERT_TRUE(ws.readSettings());
+    ASSERT_TRUE(ws.settings().reload());
     EXPECT_TRUE(retrieve());
     EXPECT_NE(state.content(), ConfigState().content());
 }
 
 // dnpcfg decode: an image text mapped back as a completed retrieve; a point listed twice
 // takes one slot of the order.
-TEST_F(WorkspaceTransferTest, DecodeAppliesTheImageAsARetrieve)
+TEST_F(DeskTransferTest, DecodeAppliesTheImageAsARetrieve)
 {
     use(richConfiguration());
-    ConfigImage image = *ws.image(Mapping::Individual);
+    ConfigImage image = *ws.document().image(Mapping::Individual);
     image[2] = image[1];  // the first binary input listed twice
     ASSERT_TRUE(writeFileBytes(path("image.txt"), formatImageText(image).toLatin1()));
-    const Result<RetrievedConfig> decoded = ws.decode(path("image.txt"));
+    const Result<RetrievedConfig> decoded = ws.document().decode(path("image.txt"));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->order.of(PointType::Bin), (std::vector<int>{9, 9, 5}));
     EXPECT_EQ(state.class0Sequence(PointType::Bin), (std::vector<int>{9, 5}));
-    EXPECT_TRUE(inspect(ws).modified());
-    EXPECT_EQ(ws.decode(path("missing.txt")).error().message, path("missing.txt") + ": No such file or directory");
+    EXPECT_TRUE(ws.document().modified());
+    EXPECT_EQ(ws.document().decode(path("missing.txt")).error().message, path("missing.txt") + ": No such file or directory");
 }
 
 }  // namespace
 
 // --- the panel at the desk ---
 
-TEST_F(WorkspaceTransferTest, TheTestReadsMessageOneAndSaysWhetherThePanelAnswered)
+TEST_F(DeskTransferTest, TheTestReadsMessageOneAndSaysWhetherThePanelAnswered)
 {
     EXPECT_TRUE(run([&] { ws.testPanel(); }));
     EXPECT_EQ(prompts.texts(), QStringList{kPanelAnsweredText});
@@ -837,7 +837,7 @@ TEST_F(WorkspaceTransferTest, TheTestReadsMessageOneAndSaysWhetherThePanelAnswer
     // The dialog's choice, before it is saved: its device, named as typed there, its baud
     // rate, nothing saved.
     panel = sim::Panel(std::nullopt, {});
-    CommChoice choice = ws.settings().choice();
+    CommChoice choice = ws.settings().current().choice();
     choice.connectorItem = 2;
     choice.baudItem = 0;
     choice.portDevices[2] = path("panel");
@@ -852,10 +852,10 @@ TEST_F(WorkspaceTransferTest, TheTestReadsMessageOneAndSaysWhetherThePanelAnswer
 // reply taken for the next one's, whose request the panel missed. Played at every request
 // of a send with its read-back and of a verify, over a panel that held other words: what
 // the command says is what the panel holds.
-TEST_F(WorkspaceTransferTest, ALateCopyWithAMissedRequestNeverFoolsTheReadBack)
+TEST_F(DeskTransferTest, ALateCopyWithAMissedRequestNeverFoolsTheReadBack)
 {
     use(richConfiguration());
-    const ConfigImage sent = ws.image(Mapping::Individual).value();
+    const ConfigImage sent = ws.document().image(Mapping::Individual).value();
     ConfigImage stale;
     stale.fill(0x1111);
     // The panel's reply to request `copyAt` comes once more, in place of the reply to the
@@ -875,12 +875,12 @@ TEST_F(WorkspaceTransferTest, ALateCopyWithAMissedRequestNeverFoolsTheReadBack)
         panel.image = stale;
         playPair(copyAt);
         const bool ok = send(true);
-        EXPECT_EQ(ok, panel.image == sent) << ws.lastOutcome()->message.toStdString();
+        EXPECT_EQ(ok, panel.image == sent) << ws.session().lastOutcome()->message.toStdString();
         EXPECT_EQ(ok, copyAt >= kMessageCount);  // in the write pass a message was lost
         if (!ok) {  // told as not holding it, or holding part of it
-            EXPECT_TRUE(ws.lastOutcome()->result == PanelResult::Differs ||
-                        ws.lastOutcome()->result == PanelResult::Incomplete)
-                << ws.lastOutcome()->message.toStdString();
+            EXPECT_TRUE(ws.session().lastOutcome()->result == PanelResult::Differs ||
+                        ws.session().lastOutcome()->result == PanelResult::Incomplete)
+                << ws.session().lastOutcome()->message.toStdString();
         }
     }
     for (int copyAt = 1; copyAt < sendRequests - kMessageCount; ++copyAt) {
@@ -890,7 +890,7 @@ TEST_F(WorkspaceTransferTest, ALateCopyWithAMissedRequestNeverFoolsTheReadBack)
             if (staleWord >= 0)
                 panel.image[static_cast<std::size_t>(staleWord)] ^= 0x0100;
             playPair(copyAt);
-            EXPECT_EQ(run([&] { ws.verifyPanel(); }), staleWord < 0) << ws.lastOutcome()->message.toStdString();
+            EXPECT_EQ(run([&] { ws.verifyPanel(); }), staleWord < 0) << ws.session().lastOutcome()->message.toStdString();
         }
     }
 }
@@ -930,23 +930,23 @@ TEST(ReadPlan, NeighboursNeverExpectTheSameReply)
     EXPECT_EQ(differingMessages(sparse, one), MessageSet("100000000000000010"));
 }
 
-TEST_F(WorkspaceTransferTest, ProgressNamesTheSendAndTheVerifyThatFollowsIt)
+TEST_F(DeskTransferTest, ProgressNamesTheSendAndTheVerifyThatFollowsIt)
 {
     QStringList texts;
-    QObject::connect(&ws, &Workspace::transferProgress, [&](TransferKind, int, const QString& text) { texts << text; });
+    QObject::connect(&ws.session(), &PanelSession::transferProgress, [&](TransferKind, int, const QString& text) { texts << text; });
     use(richConfiguration());
     ASSERT_TRUE(send(true));
     QStringList expected;
     for (int m = 1; m <= kMessageCount; ++m)
         expected << QStringLiteral("Sending message %1 of 18").arg(m);
     expected << QString();
-    for (const int m : readPlan(ws.image(Mapping::Individual).value(), MessageSet().set()))
+    for (const int m : readPlan(ws.document().image(Mapping::Individual).value(), MessageSet().set()))
         expected << QStringLiteral("Verifying message %1 of 18").arg(m);
     expected << QString();
     EXPECT_EQ(texts, expected);
 }
 
-TEST_F(WorkspaceTransferTest, ARetrieveIsTakenOnlyOnceUnsavedWorkIsAskedAbout)
+TEST_F(DeskTransferTest, ARetrieveIsTakenOnlyOnceUnsavedWorkIsAskedAbout)
 {
     use(richConfiguration());
     ASSERT_TRUE(send());
@@ -966,11 +966,11 @@ TEST_F(WorkspaceTransferTest, ARetrieveIsTakenOnlyOnceUnsavedWorkIsAskedAbout)
 
 // "Stop it and close?" shown while the transfer ends: the question goes, nothing is told
 // over it, no read-back is started, and the program may end.
-TEST_F(WorkspaceTransferTest, TheExitQuestionGoesWhenTheTransferEnds)
+TEST_F(DeskTransferTest, TheExitQuestionGoesWhenTheTransferEnds)
 {
     use(richConfiguration());
-    ASSERT_TRUE(ws.save(path("a.dnp")));
-    ws.send(Mapping::Individual, true);
+    ASSERT_TRUE(ws.document().save(path("a.dnp")));
+    (void)ws.session().send(ws.document(), Mapping::Individual, true);
     ASSERT_TRUE(ws.transferRunning());
     prompts.whileConfirming = [&] {
         while (ws.transferRunning())
@@ -984,12 +984,12 @@ TEST_F(WorkspaceTransferTest, TheExitQuestionGoesWhenTheTransferEnds)
     EXPECT_EQ(link.sent.size(), kMessageCount);
 }
 
-TEST_F(WorkspaceTransferTest, TheTraceOfABadReplySaysWhatWasWrongAndSaves)
+TEST_F(DeskTransferTest, TheTraceOfABadReplySaysWhatWasWrongAndSaves)
 {
     use(richConfiguration());
     panel = badStatusPanelAt({3});
     EXPECT_FALSE(send());
-    const std::vector<LineEvent>& trace = ws.lastTrace();
+    const std::vector<LineEvent>& trace = ws.session().lastTrace();
     ASSERT_EQ(trace.size(), 36u);
     for (std::size_t i = 0; i < trace.size(); ++i) {
         EXPECT_EQ(trace[i].sent, i % 2 == 0);
@@ -1015,6 +1015,6 @@ TEST_F(WorkspaceTransferTest, TheTraceOfABadReplySaysWhatWasWrongAndSaves)
     // A silent panel: the request that was not answered is the last line of the trace.
     panel = silentPanelAt({2});
     EXPECT_FALSE(send());
-    ASSERT_EQ(ws.lastTrace().size(), 4u);
-    EXPECT_EQ(ws.lastTrace().back().problem, "No reply came.");
+    ASSERT_EQ(ws.session().lastTrace().size(), 4u);
+    EXPECT_EQ(ws.session().lastTrace().back().problem, "No reply came.");
 }

@@ -2,11 +2,11 @@
 // configuration is set aside, the question before another file is replaced, the recent
 // files and the remembered folder.
 
-#include "support/WorkspaceProbe.h"
+#include "support/DocumentProbe.h"
 #include "app/DeskSettings.h"
-#include "app/Workspace.h"
+#include "app/gui/DeskCommands.h"
 
-#include "support/WorkspaceRig.h"
+#include "support/DeskRig.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -17,13 +17,13 @@ using namespace dnp::test;
 
 namespace {
 
-// A workspace with the desk's remembered files.
-struct DeskRig : WorkspaceRig {
+// The desk, and another with the remembered files.
+struct RememberingDeskRig : DeskRig {
     DeskSettings desk{dir.filePath("desk.ini")};
-    Workspace deskWs{prompts, {.iniPath = dir.filePath("DNP.ini"), .linkFactory = fakeLinks(link), .desk = &desk, .timing = kFakeLineTiming}};
+    DeskCommands deskWs{prompts, {dir.filePath("DNP.ini"), fakeLinks(link), &desk, kFakeLineTiming}};
 };
 
-class UnsavedWorkTest : public ::testing::Test, public WorkspaceRig {
+class UnsavedWorkTest : public ::testing::Test, public RememberingDeskRig {
 protected:
     QStringList kinds() const
     {
@@ -37,61 +37,61 @@ protected:
 
 TEST_F(UnsavedWorkTest, TheFlagFollowsTheContentAndTheCaptionShowsIt)
 {
-    EXPECT_FALSE(inspect(ws).modified());
-    EXPECT_EQ(ws.windowCaption(), "DNP Configure");
+    EXPECT_FALSE(ws.document().modified());
+    EXPECT_EQ(ws.document().windowCaption(), "DNP Configure");
     ws.editClass(0, [] {});
     ASSERT_TRUE(ws.applyClassEdit());  // an OK that changes nothing
-    EXPECT_FALSE(inspect(ws).modified());
+    EXPECT_FALSE(ws.document().modified());
     editClass0(3);
-    EXPECT_EQ(ws.windowCaption(), "DNP Configure *");
+    EXPECT_EQ(ws.document().windowCaption(), "DNP Configure *");
 
     prompts.fileAnswers.push_back(path("feeder.dnp"));
     ASSERT_TRUE(ws.saveWithDialog());
-    EXPECT_EQ(ws.windowCaption(), "feeder.dnp");
+    EXPECT_EQ(ws.document().windowCaption(), "feeder.dnp");
     // A drag in the order window is a change; dragging it back is none.
     editClass0(5);
     prompts.fileAnswers.push_back(path("feeder.dnp"));
     ASSERT_TRUE(ws.saveWithDialog());
     ws.showOrderWindow(SortMode::Send, [] {});
     ws.moveOrderItem(PointType::Bin, 1, 0);
-    EXPECT_EQ(ws.windowCaption(), "feeder.dnp *");
+    EXPECT_EQ(ws.document().windowCaption(), "feeder.dnp *");
     ws.moveOrderItem(PointType::Bin, 1, 0);
-    EXPECT_FALSE(inspect(ws).modified());
+    EXPECT_FALSE(ws.document().modified());
     // Unsolicited settings count, and New clears the flag.
     ws.editClass(2, [] {});
     ws.editUnsolicited({"2", "9", "0"});
     ASSERT_TRUE(ws.applyClassEdit());
-    EXPECT_TRUE(inspect(ws).modified());
+    EXPECT_TRUE(ws.document().modified());
     ws.newConfiguration();
-    EXPECT_EQ(ws.windowCaption(), "DNP Configure");
+    EXPECT_EQ(ws.document().windowCaption(), "DNP Configure");
 }
 
 TEST_F(UnsavedWorkTest, OpenAsksFirstAndEachAnswerDoesWhatItSays)
 {
     ASSERT_TRUE(writeFileBytes(path("other.dnp"), composeConfigFile(richConfiguration(), fixedNow())));
     editClass0(3);
-    const ConfigContent edited = ws.state().content();
+    const ConfigContent edited = ws.document().state().content();
 
     // Cancel: no dialog, nothing changes.
     prompts.saveChoices = {SaveChoice::Cancel};
     EXPECT_FALSE(ws.openWithDialog());
     EXPECT_EQ(prompts.texts(Shown::SaveChanges), QStringList{"Save changes to new.dnp?"});
     EXPECT_EQ(prompts.shown.size(), 1);
-    EXPECT_EQ(ws.state().content(), edited);
+    EXPECT_EQ(ws.document().state().content(), edited);
 
     // Save, whose dialog is cancelled: the open does not go on.
     prompts.shown.clear();
     prompts.saveChoices = {SaveChoice::Save};
     EXPECT_FALSE(ws.openWithDialog());
     EXPECT_EQ(kinds(), (QStringList{QString::number(Shown::SaveChanges), QString::number(Shown::SaveDialog)}));
-    EXPECT_TRUE(inspect(ws).modified());
+    EXPECT_TRUE(ws.document().modified());
 
     // Save into a file, then the open.
     prompts.shown.clear();
     prompts.saveChoices = {SaveChoice::Save};
     prompts.fileAnswers = {path("mine.dnp"), path("other.dnp")};
     EXPECT_TRUE(ws.openWithDialog());
-    EXPECT_EQ(ws.windowCaption(), "other.dnp");
+    EXPECT_EQ(ws.document().windowCaption(), "other.dnp");
 
     // Discard: the edit is dropped, the file opened.
     editClass0(0);
@@ -100,8 +100,8 @@ TEST_F(UnsavedWorkTest, OpenAsksFirstAndEachAnswerDoesWhatItSays)
     prompts.fileAnswers = {path("mine.dnp")};
     EXPECT_TRUE(ws.openWithDialog());
     EXPECT_EQ(prompts.texts(Shown::SaveChanges), QStringList{"Save changes to other.dnp?"});
-    EXPECT_EQ(ws.windowCaption(), "mine.dnp");
-    EXPECT_EQ(ws.state().content(), edited);  // what Save wrote
+    EXPECT_EQ(ws.document().windowCaption(), "mine.dnp");
+    EXPECT_EQ(ws.document().state().content(), edited);  // what Save wrote
 }
 
 TEST_F(UnsavedWorkTest, ReplacingAnotherFileIsAskedOnceAndTheLastSavedFileKeepsItsQuestion)
@@ -127,21 +127,21 @@ TEST_F(UnsavedWorkTest, ReplacingAnotherFileIsAskedOnceAndTheLastSavedFileKeepsI
 TEST_F(UnsavedWorkTest, ARetrieveOverUnsavedWorkIsAppliedOnlyAfterTheQuestion)
 {
     editClass0(3);
-    const ConfigContent edited = ws.state().content();
+    const ConfigContent edited = ws.document().state().content();
     for (const SaveChoice choice : {SaveChoice::Cancel, SaveChoice::Discard}) {
         prompts.saveChoices = {choice};
         retrieve();
-        EXPECT_EQ(ws.state().content() == edited, choice == SaveChoice::Cancel);
+        EXPECT_EQ(ws.document().state().content() == edited, choice == SaveChoice::Cancel);
     }
     EXPECT_EQ(prompts.texts(Shown::SaveChanges), (QStringList{"Save changes to new.dnp?", "Save changes to new.dnp?"}));
     // What was retrieved lives in no file yet.
-    EXPECT_TRUE(inspect(ws).modified());
+    EXPECT_TRUE(ws.document().modified());
 }
 
 TEST(UnsavedWork, RecentFilesAndTheLastFolder)
 {
-    DeskRig rig;
-    Workspace& ws = rig.deskWs;
+    RememberingDeskRig rig;
+    DeskCommands& ws = rig.deskWs;
     ScriptedPrompts& prompts = rig.prompts;
     DeskSettings& desk = rig.desk;
     const auto path = [&rig](const QString& name) { return rig.path(name); };
@@ -172,7 +172,7 @@ TEST(UnsavedWork, RecentFilesAndTheLastFolder)
     ASSERT_TRUE(writeFileBytes(files[0], "not a configuration"));
     EXPECT_FALSE(ws.openFile(files[0]));
     EXPECT_TRUE(prompts.texts(Shown::Error).last().startsWith("The configuration file cannot be read.\n"));
-    EXPECT_EQ(ws.windowCaption(), "f4.dnp");  // the last file that read
+    EXPECT_EQ(ws.document().windowCaption(), "f4.dnp");  // the last file that read
 }
 
 }  // namespace
