@@ -2,8 +2,8 @@
 
 #include "app/DeskSettings.h"
 #include "files/ConfigFile.h"
+#include "files/FileAccess.h"
 #include "files/Report.h"
-#include "files/SafeWrite.h"
 
 #include <QFileInfo>
 

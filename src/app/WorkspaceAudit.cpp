@@ -5,7 +5,7 @@
 
 #include "comm/SerialPort.h"
 #include "files/ConfigFile.h"
-#include "files/SafeWrite.h"
+#include "files/FileAccess.h"
 #include "model/Regional.h"
 
 #include <QDir>

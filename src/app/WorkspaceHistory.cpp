@@ -3,7 +3,7 @@
 
 #include "app/Workspace.h"
 
-#include "files/SafeWrite.h"
+#include "files/FileAccess.h"
 
 #include <QDir>
 #include <QPointer>

@@ -4,8 +4,8 @@
 
 #include "app/Workspace.h"
 
+#include "files/FileAccess.h"
 #include "files/PointListImport.h"
-#include "files/SafeWrite.h"
 
 #include <QFileInfo>
 

@@ -10,7 +10,6 @@
 #include "comm/SerialPort.h"
 #include "comm/Tls.h"
 #include "files/FileAccess.h"
-#include "files/SafeWrite.h"
 #include "model/Version.h"
 
 #include <QFileInfo>

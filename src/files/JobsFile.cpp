@@ -3,7 +3,7 @@
 #include "files/ConfigFile.h"
 #include "files/Csv.h"
 #include "files/FileAccess.h"
-#include "files/SafeWrite.h"
+#include "files/FileText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,29 +76,31 @@ JobLine readJob(const CsvRecord& record, const std::vector<int>& columns, const 
     return job;
 }
 
-// A job's file as the run needs it: a configuration that reads, or an output that may
-// be written. Each file is looked at once, however many jobs name it.
+// A job's file as the run needs it, a configuration that reads or an output that may be
+// written, and what it names. Each file is looked at once, however many jobs name it.
 class FileUse {
 public:
-    Result<void> check(const JobLine& job)
+    Result<FileIdentity> check(const JobLine& job)
     {
         auto known = checked_.find(job.configPath);
         if (known == checked_.end())
-            known = checked_.insert(job.configPath, usable(job));
+            known = checked_.insert(job.configPath, identityOfUsable(job));
         return *known;
     }
 
 private:
-    static Result<void> usable(const JobLine& job)
+    static Result<FileIdentity> identityOfUsable(const JobLine& job)
     {
-        if (!job.readsConfig())
-            return checkWritable(job.configPath);
-        if (const Result<ConfigFileData> data = loadConfigFile(job.configPath); !data)
+        if (!job.readsConfig()) {
+            if (const Result<void> writable = checkWritable(job.configPath); !writable)
+                return writable.error();
+        } else if (const Result<ConfigFileData> data = loadConfigFile(job.configPath); !data) {
             return data.error();
-        return {};
+        }
+        return fileIdentity(job.configPath);
     }
 
-    QHash<QString, Result<void>> checked_;
+    QHash<QString, Result<FileIdentity>> checked_;
 };
 
 // Every file of the run by what it names: the jobs file, the configurations read, the
@@ -202,8 +204,7 @@ JobsFileLines loadJobsFile(const QString& path, const QString& resultsPath)
     for (const JobLine& job : read.jobs) {
         if (read.problems.has(job.line))
             continue;  // its files are looked at once the line reads
-        const Result<void> usable = use.check(job);
-        Result<FileIdentity> identity = usable ? fileIdentity(job.configPath) : Result<FileIdentity>(usable.error());
+        Result<FileIdentity> identity = use.check(job);
         if (identity)
             files.emplace_back(&job, std::move(identity).value());
         else

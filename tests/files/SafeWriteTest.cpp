@@ -4,7 +4,6 @@
 // without writing; refuseSameFile keeps an output off its own input.
 
 #include "files/FileAccess.h"
-#include "files/SafeWrite.h"
 #include "files/TestNodes.h"
 #include "support/PlainUser.h"
 #include "support/SharedFolderCases.h"
