@@ -1,3 +1,7 @@
+// The file rules (files/FileAccess.h): the refusals worded once, then what a path leads
+// to, whose a file is, inputs, outputs and folders; POSIX calls where the platform has
+// them, the same rules through Qt where it has not.
+
 #include "files/FileAccess.h"
 
 #include <QByteArrayList>

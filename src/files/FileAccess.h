@@ -1,9 +1,9 @@
 #pragma once
 // The file rules, in one place: what the programs may read and what they may write. Every
-// reader and writer of a file asks here, once for each path, and is answered with a
-// Result: the configuration files, reports, point lists, the jobs file and a fleet's
-// results, line traces, DNP.ini and its lock, image texts and the history's store. The
-// rules call no reader or writer back.
+// reader and writer of a file asks here and is answered with a Result: the configuration
+// files, reports, point lists, the jobs file and a fleet's results, line traces, DNP.ini
+// and its lock, image texts and the history's store. The rules call no reader or writer
+// back.
 //
 // Names. File names are bytes on this platform, and not every name is UTF-8. A name
 // keeps its bytes through a QString: each byte that is not part of a valid UTF-8
