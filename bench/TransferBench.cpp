@@ -15,7 +15,7 @@
 #include "comm/Frames.h"
 #include "comm/ReadPlan.h"
 #include "files/ConfigFile.h"
-#include "files/SafeWrite.h"
+#include "files/FileAccess.h"
 #include "support/Certificates.h"
 
 #include <QCoreApplication>

@@ -4,7 +4,6 @@
 #include "files/FileAccess.h"
 #include "files/PointListImport.h"
 #include "files/Report.h"
-#include "files/SafeWrite.h"
 #include "model/Regional.h"
 
 #include <QFileInfo>

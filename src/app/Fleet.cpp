@@ -2,7 +2,7 @@
 
 #include "comm/ImageLayout.h"
 #include "files/Csv.h"
-#include "files/SafeWrite.h"
+#include "files/FileAccess.h"
 
 #include <QDir>
 #include <QHash>

@@ -6,7 +6,6 @@
 #include "comm/SerialPort.h"
 #include "comm/Tls.h"
 #include "files/FileAccess.h"
-#include "files/SafeWrite.h"
 
 #include <QFileInfo>
 #include <utility>

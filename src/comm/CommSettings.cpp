@@ -3,7 +3,6 @@
 #include "comm/IniFile.h"
 #include "comm/SerialPort.h"
 #include "files/FileAccess.h"
-#include "files/SafeWrite.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -520,7 +519,7 @@ Result<void> TcomSetIni::Save()
     // Start from the file as it is, so that the user's other sections and keys stay.
     QByteArray file;
     const QString basis = QFileInfo::exists(path) ? path : location_.readPath;
-    if (QFileInfo::exists(basis) && isRegularFileOrAbsent(basis)) {
+    if (QFileInfo::exists(basis)) {
         Result<QByteArray> read = readInputFile(basis, kMaxIniBytes, QStringLiteral("a settings file"));
         if (!read)
             return unableToWrite(path, read.error());

@@ -1,6 +1,6 @@
 #include "comm/IniFile.h"
 
-#include "files/FileAccess.h"
+#include "files/FileText.h"
 
 #include <QSet>
 

@@ -3,7 +3,7 @@
 #include "files/ConfigFile.h"
 #include "files/Csv.h"
 #include "files/FileAccess.h"
-#include "files/SafeWrite.h"
+#include "files/FileText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,46 +76,55 @@ JobLine readJob(const CsvRecord& record, const std::vector<int>& columns, const 
     return job;
 }
 
-// A job's file as the run needs it: a configuration that reads, or an output that may
-// be written. Each file is looked at once, however many jobs name it.
+// A job's file as the run needs it, a configuration that reads or an output that may be
+// written, and what it names. Each file is looked at once, however many jobs name it.
 class FileUse {
 public:
-    Result<void> check(const JobLine& job)
+    Result<FileIdentity> check(const JobLine& job)
     {
         auto known = checked_.find(job.configPath);
         if (known == checked_.end())
-            known = checked_.insert(job.configPath, usable(job));
+            known = checked_.insert(job.configPath, identityOfUsable(job));
         return *known;
     }
 
 private:
-    static Result<void> usable(const JobLine& job)
+    static Result<FileIdentity> identityOfUsable(const JobLine& job)
     {
-        if (!job.readsConfig())
-            return checkWritable(job.configPath);
-        if (const Result<ConfigFileData> data = loadConfigFile(job.configPath); !data)
+        const Result<FileIdentity> identity = fileIdentity(job.configPath);
+        if (!job.readsConfig()) {
+            if (const Result<void> writable = checkWritable(job.configPath); !writable)
+                return writable.error();
+        } else if (const Result<ConfigFileData> data = loadConfigFile(job.configPath); !data) {
             return data.error();
-        return {};
+        }
+        return identity;
     }
 
-    QHash<QString, Result<void>> checked_;
+    QHash<QString, Result<FileIdentity>> checked_;
 };
 
-// Every file of the run by what it names: the jobs file, the configurations read, the
-// retrieves' files and the results; an output that would replace another file of the
-// run is told at the lines concerned.
-void checkIdentities(const QString& path, const QString& resultsPath,
-                     const std::vector<std::pair<const JobLine*, FileIdentity>>& files, LineProblems& problems)
+// Every file of a run by what it names (fileIdentity); nothing for one that cannot be
+// resolved.
+struct RunFiles {
+    std::optional<FileIdentity> jobsFile;
+    // Results that cannot be resolved are told when the fleet starts: they must be writable.
+    std::optional<FileIdentity> results;
+    std::vector<std::pair<const JobLine*, FileIdentity>> jobs;  // each job's file, of the lines that read
+};
+
+// An output that would replace another file of the run (the jobs file, a configuration
+// read, another retrieve's file) told at the lines concerned.
+void checkIdentities(const RunFiles& files, const QString& resultsPath, LineProblems& problems)
 {
     QHash<FileIdentity, int> readers;  // a configuration read, and the first line that reads it
-    for (const auto& [job, identity] : files)
+    for (const auto& [job, identity] : files.jobs)
         if (job->readsConfig() && !readers.contains(identity))
             readers.insert(identity, job->line);
-    const Result<FileIdentity> jobsFile = fileIdentity(path);
-    const auto isJobsFile = [&jobsFile](const FileIdentity& identity) { return jobsFile && *jobsFile == identity; };
+    const auto isJobsFile = [&files](const FileIdentity& identity) { return files.jobsFile == identity; };
 
     QHash<FileIdentity, int> written;  // a retrieve's file, and its line
-    for (const auto& [job, identity] : files) {
+    for (const auto& [job, identity] : files.jobs) {
         if (job->readsConfig())
             continue;
         const QString file = quotedField(job->config);
@@ -130,10 +139,7 @@ void checkIdentities(const QString& path, const QString& resultsPath,
             written.insert(identity, job->line);
     }
 
-    // Results that cannot be resolved are told when the fleet starts: they must be writable.
-    if (resultsPath.isEmpty())
-        return;
-    const Result<FileIdentity> results = fileIdentity(resultsPath);
+    const std::optional<FileIdentity>& results = files.results;
     if (!results)
         return;
     const QString file = quotedField(resultsPath);
@@ -196,20 +202,24 @@ JobsFileLines loadJobsFile(const QString& path, const QString& resultsPath)
         none.problems.add(0, bytes.error().message);
         return none;
     }
+    RunFiles files;
+    if (const Result<FileIdentity> jobsFile = fileIdentity(path))
+        files.jobsFile = *jobsFile;
+    if (!resultsPath.isEmpty())
+        if (const Result<FileIdentity> results = fileIdentity(resultsPath))
+            files.results = *results;
     JobsFileLines read = readJobsFile(utf8FileText(*bytes), QFileInfo(path).path());
     FileUse use;
-    std::vector<std::pair<const JobLine*, FileIdentity>> files;
     for (const JobLine& job : read.jobs) {
         if (read.problems.has(job.line))
             continue;  // its files are looked at once the line reads
-        const Result<void> usable = use.check(job);
-        Result<FileIdentity> identity = usable ? fileIdentity(job.configPath) : Result<FileIdentity>(usable.error());
+        Result<FileIdentity> identity = use.check(job);
         if (identity)
-            files.emplace_back(&job, std::move(identity).value());
+            files.jobs.emplace_back(&job, std::move(identity).value());
         else
             read.problems.add(job.line, identity.error().message);
     }
-    checkIdentities(path, resultsPath, files, read.problems);
+    checkIdentities(files, resultsPath, read.problems);
     return read;
 }
 

@@ -2,6 +2,7 @@
 
 #include "files/Csv.h"
 #include "files/FileAccess.h"
+#include "files/FileText.h"
 #include "files/LineProblems.h"
 
 #include <QHash>

@@ -75,10 +75,9 @@ Result<HistoryPlace> postgresPlace(const QString& text, const QString& folder)
 
 HistoryPlace defaultHistoryPlace()
 {
-    const std::optional<QString> data = userFolder("XDG_DATA_HOME", QStringLiteral(".local/share"));
+    const Result<QString> data = userFolder("XDG_DATA_HOME", QStringLiteral(".local/share"));
     if (!data)
-        return {.kind = HistoryKind::Nowhere,
-                .name = QStringLiteral("there is no folder for the history: neither XDG_DATA_HOME nor HOME names one")};
+        return {.kind = HistoryKind::Nowhere, .name = QStringLiteral("there is no folder for the history: ") + data.error().message};
     HistoryPlace place{.kind = HistoryKind::Sqlite,
                        .path = *data + QLatin1Char('/') + kUserSettingsFolderName + QLatin1Char('/') + kHistoryFileName,
                        .made = true};

@@ -1,7 +1,6 @@
 #include "history/HistoryStore.h"
 
 #include "files/FileAccess.h"
-#include "files/SafeWrite.h"
 #include "model/TerminalText.h"
 
 #include <QCoreApplication>

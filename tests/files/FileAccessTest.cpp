@@ -1,8 +1,7 @@
-// How files are read: names that are not UTF-8, inputs that are no regular file or
-// larger than any valid one. (Outputs: SafeWriteTest.)
+// How files are read: names that are not UTF-8, the user's folders, inputs that are no
+// regular file, cannot be opened or are larger than any valid one. (Outputs: SafeWriteTest.)
 
 #include "files/FileAccess.h"
-#include "files/SafeWrite.h"
 #include "files/TestNodes.h"
 
 #include <QDir>
@@ -41,24 +40,14 @@ TEST(UserFolders, OnlyAbsolutePathsNameTheUsersFolder)
     const QByteArray home = qgetenv("HOME");
     for (const auto& [xdg, user, folder] : {std::tuple{"/srv/data/", "/home/ann", "/srv/data"},
                                             std::tuple{"data", "/home/ann", "/home/ann/.local/share"},
-                                            std::tuple{"", "home/ann", ""}}) {
+                                            std::tuple{"", "home/ann", "neither XDG_DATA_HOME nor HOME names one"}}) {
         qputenv("XDG_DATA_HOME", xdg);
         qputenv("HOME", user);
-        EXPECT_EQ(userFolder("XDG_DATA_HOME", ".local/share").value_or(""), folder) << xdg;
+        const Result<QString> named = userFolder("XDG_DATA_HOME", ".local/share");
+        EXPECT_EQ(named ? *named : named.error().message, folder) << xdg;
     }
     qputenv("XDG_DATA_HOME", data);
     qputenv("HOME", home);
-}
-
-TEST(FileText, TheByteOrderMarkIsPassedOverOnceAtTheStartOnly)
-{
-    const QChar mark(0xFEFF);
-    const std::pair<QByteArray, QString> cases[] = {
-        {"\xEF\xBB\xBF" "a,b", "a,b"}, {"a,b", "a,b"}, {"\xEF\xBB\xBF\xEF\xBB\xBF" "a", mark + QString("a")},
-        {"a\xEF\xBB\xBF", "a" + QString(mark)},
-    };
-    for (const auto& [bytes, text] : cases)
-        EXPECT_EQ(utf8FileText(bytes), text) << bytes.toHex().toStdString();
 }
 
 class FileAccessTest : public ::testing::Test {
@@ -67,41 +56,36 @@ protected:
     QTemporaryDir dir;
 };
 
+// Refused before a byte is read, by both readers: what is no regular file (a FIFO, a
+// folder, a device, a link to one), and a path that cannot be opened, with the system's
+// reason (nothing there, below a regular file, a loop of links).
 TEST_F(FileAccessTest, InputsThatAreNoRegularFileAreRefusedAtOnce)
 {
-    const QString fifo = path("fifo");
-    ASSERT_EQ(::mkfifo(nameOf(fifo).constData(), 0600), 0);
-    QStringList inputs = {fifo, dir.path()};
-    if (test::makeNullDevice(path("null"))) {
+    ASSERT_EQ(::mkfifo(nameOf(path("fifo")).constData(), 0600), 0);
+    ASSERT_TRUE(writeFileSafely(path("file"), "x").ok());
+    ASSERT_EQ(::symlink("loop", nameOf(path("loop")).constData()), 0);
+    std::vector<std::pair<QString, const char*>> cases = {
+        {path("fifo"), " is not a regular file"},
+        {dir.path(), " is not a regular file"},
+        {path("none"), ": No such file or directory"},
+        {path("file/child"), ": Not a directory"},
+        {path("loop"), ": Too many levels of symbolic links"},
+    };
+    const bool devices = test::makeNullDevice(path("null"));
+    if (devices) {
         ASSERT_EQ(::symlink("null", nameOf(path("to-null")).constData()), 0);
-        inputs << path("null") << path("to-null");
+        cases.insert(cases.end(), {{path("null"), " is not a regular file"}, {path("to-null"), " is not a regular file"}});
     }
-    for (const QString& input : inputs) {
+    for (const auto& [input, refusal] : cases) {
         for (const Result<QByteArray>& read :
              {readInputFile(input, 1024, "an image text"), readInputStart(input, 1024, nullptr)}) {
             ASSERT_FALSE(read.ok()) << input.toStdString();
-            EXPECT_EQ(read.error().message, input + " is not a regular file");
+            EXPECT_EQ(read.error().message, input + refusal);
             EXPECT_TRUE(read.error().unopened());
         }
     }
-    const Result<QByteArray> missing = readInputFile(path("none"), 1024, "an image text");
-    EXPECT_EQ(missing.error().message, path("none") + ": No such file or directory");
-    if (inputs.size() == 2)
-        GTEST_SKIP() << test::kNoDeviceNodes << "; the FIFO and the folder were refused";
-}
-
-// A path that cannot be looked at is neither a file nor absent: below a regular file
-// (the system says "not a directory"), or a loop of links.
-TEST_F(FileAccessTest, OnlyAFileOrNothingIsAFileOrAbsent)
-{
-    ASSERT_TRUE(writeFileSafely(path("file"), "x").ok());
-    ASSERT_EQ(::symlink("loop", nameOf(path("loop")).constData()), 0);
-    const std::pair<QString, bool> cases[] = {
-        {path("file"), true}, {path("none"), true}, {dir.path(), false}, {path("file/child"), false},
-        {path("loop"), false},
-    };
-    for (const auto& [input, expected] : cases)
-        EXPECT_EQ(isRegularFileOrAbsent(input), expected) << input.toStdString();
+    if (!devices)
+        GTEST_SKIP() << test::kNoDeviceNodes << "; the other inputs were refused";
 }
 
 TEST_F(FileAccessTest, AFileOfExactlyTheBoundIsReadAndOneByteMoreIsRefused)

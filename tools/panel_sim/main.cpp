@@ -14,7 +14,6 @@
 #include "Options.h"
 #include "comm/ImageText.h"
 #include "files/FileAccess.h"
-#include "files/SafeWrite.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "app/gui/DeskCommands.h"
 
 #include "app/DeskSettings.h"
+#include "files/FileAccess.h"
 #include "files/PointListImport.h"
-#include "files/SafeWrite.h"
 
 #include <QFileInfo>
 
