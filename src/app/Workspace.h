@@ -18,6 +18,7 @@
 #include "comm/PortList.h"
 #include "comm/RetrieveMapping.h"
 #include "comm/SortModel.h"
+#include "comm/TransferText.h"
 #include "files/ConfigFile.h"
 #include "files/PointList.h"
 #include "files/ReportHeader.h"

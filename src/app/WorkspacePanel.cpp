@@ -257,13 +257,13 @@ namespace {
 PanelOutcome unfinished(const TransferResult& result)
 {
     PanelOutcome outcome;
-    outcome.transfer = result.outcome;
+    outcome.transfer = result.outcome();
     outcome.message = outcomeText(result);
     if (result.kind == TransferKind::Write && result.sentMessages.any()) {
         outcome.result = PanelResult::Incomplete;
         outcome.written = result.acknowledged();
     } else {
-        outcome.result = result.outcome == TransferOutcome::Cancelled ? PanelResult::Cancelled : PanelResult::Failed;
+        outcome.result = result.outcome() == TransferOutcome::Cancelled ? PanelResult::Cancelled : PanelResult::Failed;
     }
     return outcome;
 }
@@ -272,7 +272,7 @@ PanelOutcome succeeded(const TransferResult& result, const QString& message)
 {
     PanelOutcome outcome;
     outcome.result = PanelResult::Ok;
-    outcome.transfer = result.outcome;
+    outcome.transfer = result.outcome();
     outcome.message = message;
     return outcome;
 }
@@ -282,7 +282,7 @@ PanelOutcome succeeded(const TransferResult& result, const QString& message)
 PanelOutcome unreadPanel(const TransferResult& result, const QString& what)
 {
     PanelOutcome outcome = unfinished(result);
-    if (result.outcome == TransferOutcome::Cancelled)
+    if (result.outcome() == TransferOutcome::Cancelled)
         outcome.message = QStringLiteral("The %1 was cancelled.").arg(what);
     return outcome;
 }
@@ -303,7 +303,7 @@ QString incompleteConfigurationText(const Error& why)
 // points; a panel whose words no configuration gives holds an incomplete one.
 PanelOutcome Workspace::compareWithPanel(const ConfigImage& expected, const QString& what, const TransferResult& read) const
 {
-    if (read.outcome != TransferOutcome::Success)
+    if (read.outcome() != TransferOutcome::Success)
         return unreadPanel(read, QStringLiteral("verify"));
     PanelOutcome outcome = succeeded(read, QStringLiteral("The panel holds %1.").arg(what));
     outcome.image = expected;
@@ -345,15 +345,15 @@ void Workspace::transferFinished(const TransferResult& result)
 std::optional<PanelOutcome> Workspace::stepEnded(SendStep& step, const TransferResult& result)
 {
     const ConfigImage image = step.image;
-    const bool answered = result.outcome == TransferOutcome::Success ||
-                          (result.outcome == TransferOutcome::DataError && result.acknowledged() == kMessageCount);
+    const bool answered = result.outcome() == TransferOutcome::Success ||
+                          (result.outcome() == TransferOutcome::DataError && result.acknowledged() == kMessageCount);
     if (answered && step.readBack && !command_->closing) {
         command_->step = ReadBackStep{image, result, {readPlan(image, MessageSet().set())}};
         startTransfer(lineSettings());
         return std::nullopt;
     }
-    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result))
-                                                                      : unfinished(result);
+    PanelOutcome outcome = result.outcome() == TransferOutcome::Success ? succeeded(result, outcomeText(result))
+                                                                        : unfinished(result);
     outcome.image = image;
     outcome.config = filePath_;
     return outcome;
@@ -383,7 +383,7 @@ std::optional<TransferResult> Workspace::confirmedRead(const ConfigImage& expect
         const bool stopped = result.message >= 1 && result.message <= kMessageCount;
         if (stopped)
             again.set(static_cast<std::size_t>(result.message - 1));
-        if (again.none() || !worthReadingAgain(result.outcome) || command_->closing)
+        if (again.none() || !worthReadingAgain(result.outcome()) || command_->closing)
             return result;
         const int last = stopped ? result.message : read.plan.back();
         read.firstPass = result;
@@ -392,12 +392,13 @@ std::optional<TransferResult> Workspace::confirmedRead(const ConfigImage& expect
         return std::nullopt;
     }
     // Read again in vain: the first trouble is told (a cancel as a cancel).
-    if (result.outcome != TransferOutcome::Success)
-        return worthReadingAgain(result.outcome) && read.firstPass->outcome != TransferOutcome::Success ? *read.firstPass
-                                                                                                        : result;
+    if (result.outcome() != TransferOutcome::Success)
+        return worthReadingAgain(result.outcome()) && read.firstPass->outcome() != TransferOutcome::Success
+                   ? *read.firstPass
+                   : result;
     // The first read with the words read again in place.
     TransferResult merged = *read.firstPass;
-    merged.outcome = result.outcome;
+    merged.reason = result.reason;
     for (int m = 1; m <= kMessageCount; ++m)
         if (result.acknowledgedMessages[static_cast<std::size_t>(m - 1)])
             std::copy_n(result.image.begin() + messageFirstWord(m), messageWordCount(m),
@@ -412,14 +413,14 @@ std::optional<PanelOutcome> Workspace::stepEnded(ReadBackStep& step, const Trans
     if (!result)
         return std::nullopt;
     PanelOutcome outcome = compareWithPanel(step.image, kSentConfigurationText, *result);
-    if (result->outcome == TransferOutcome::Cancelled)
+    if (result->outcome() == TransferOutcome::Cancelled)
         outcome.message = QStringLiteral("The read-back was cancelled: what the panel stored is not known.");
-    else if (result->outcome != TransferOutcome::Success)
+    else if (result->outcome() != TransferOutcome::Success)
         outcome.message = QStringLiteral("The panel could not be read back: what it stored is not known.\n") + outcome.message;
     // Bytes after the last write reply: every write was answered, and the read-back tells
     // what the panel holds.
-    const QString written = step.written.outcome == TransferOutcome::DataError
-                                ? kSendOkText + QStringLiteral(".\n") + step.written.error
+    const QString written = step.written.outcome() == TransferOutcome::DataError
+                                ? kSendOkText + QStringLiteral(".\n") + reasonText(step.written.reason)
                                 : outcomeText(step.written);
     outcome.message = written + QLatin1Char('\n') + outcome.message;
     outcome.image = step.image;
@@ -432,7 +433,7 @@ std::optional<PanelOutcome> Workspace::stepEnded(ReadBackStep& step, const Trans
 // dnpcfg's retrieve applies it and saves it, when it succeeded.
 std::optional<PanelOutcome> Workspace::stepEnded(RetrieveStep& step, const TransferResult& result)
 {
-    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
+    const bool complete = result.outcome() == TransferOutcome::Success || result.outcome() == TransferOutcome::StatusError;
     if (!complete)
         return unreadPanel(result, QStringLiteral("retrieve"));
     if (settings().CheckRetrievedImage)
@@ -443,8 +444,8 @@ std::optional<PanelOutcome> Workspace::stepEnded(RetrieveStep& step, const Trans
             refused.panelImage = result.image;
             return refused;
         }
-    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result))
-                                                                      : unfinished(result);
+    PanelOutcome outcome = result.outcome() == TransferOutcome::Success ? succeeded(result, outcomeText(result))
+                                                                        : unfinished(result);
     outcome.panelImage = result.image;
     lastRetrieved_ = mapRetrievedImage(result.image);
     order_.showRetrieved(lastRetrieved_);
@@ -494,14 +495,14 @@ std::optional<PanelOutcome> Workspace::stepEnded(VerifyStep& step, const Transfe
 // is cancelled (the question told why); trusted but not kept, the test fails saying why.
 std::optional<PanelOutcome> Workspace::stepEnded(TestStep& step, const TransferResult& result)
 {
-    if (result.outcome == TransferOutcome::Success)
+    if (result.outcome() == TransferOutcome::Success)
         return succeeded(result, kPanelAnsweredText);
     const std::optional<QSslCertificate> untrusted = link_ ? link_->refusedCertificate() : std::nullopt;
     if (!untrusted)
         return unreadPanel(result, QStringLiteral("test"));
     const QString device = command_->target.device;
     PanelOutcome ended = unfinished(result);
-    if (!prompts_.trustCertificate(result.error, certificateFacts(*untrusted))) {
+    if (!prompts_.trustCertificate(reasonText(result.reason), certificateFacts(*untrusted))) {
         ended.result = PanelResult::Cancelled;
         return ended;
     }

@@ -1,5 +1,6 @@
 #include "comm/gui/SortForm.h"
 
+#include "comm/TransferText.h"
 #include "model/UserPrompts.h"
 #include "widgets/DialogKit.h"
 
