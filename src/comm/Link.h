@@ -57,6 +57,7 @@ enum class LinkFault {
     SettingRefused, NotOpen, WriteRefused,
 };
 
+// A line's failure: what happened, on which line, and what telling it needs.
 struct LinkFailure {
     LinkFault fault = LinkFault::DeviceMissing;
     LinkTarget target;
@@ -83,7 +84,7 @@ public:
     // Drops what waits in both directions, and closes; nothing is told after it.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    // Hands the bytes to the line.
+    // Hands the bytes to the line, or refuses them with the system's reason.
     virtual Result<void> write(QByteArrayView bytes) = 0;
     // Every byte that has arrived since the last call.
     virtual QByteArray takeReceived() = 0;
