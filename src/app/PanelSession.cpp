@@ -261,13 +261,13 @@ namespace {
 PanelOutcome unfinished(const TransferResult& result)
 {
     PanelOutcome outcome;
-    outcome.transfer = result.outcome;
+    outcome.transfer = result.outcome();
     outcome.message = outcomeText(result);
     if (result.kind == TransferKind::Write && result.sentMessages.any()) {
         outcome.result = PanelResult::Incomplete;
         outcome.written = result.acknowledged();
     } else {
-        outcome.result = result.outcome == TransferOutcome::Cancelled ? PanelResult::Cancelled : PanelResult::Failed;
+        outcome.result = result.outcome() == TransferOutcome::Cancelled ? PanelResult::Cancelled : PanelResult::Failed;
     }
     return outcome;
 }
@@ -276,7 +276,7 @@ PanelOutcome succeeded(const TransferResult& result, const QString& message)
 {
     PanelOutcome outcome;
     outcome.result = PanelResult::Ok;
-    outcome.transfer = result.outcome;
+    outcome.transfer = result.outcome();
     outcome.message = message;
     return outcome;
 }
@@ -286,7 +286,7 @@ PanelOutcome succeeded(const TransferResult& result, const QString& message)
 PanelOutcome unreadPanel(const TransferResult& result, const QString& what)
 {
     PanelOutcome outcome = unfinished(result);
-    if (result.outcome == TransferOutcome::Cancelled)
+    if (result.outcome() == TransferOutcome::Cancelled)
         outcome.message = QStringLiteral("The %1 was cancelled.").arg(what);
     return outcome;
 }
@@ -307,7 +307,7 @@ QString incompleteConfigurationText(const Error& why)
 // points; a panel whose words no configuration gives holds an incomplete one.
 PanelOutcome PanelSession::compareWithPanel(const ConfigImage& expected, const QString& what, const TransferResult& read) const
 {
-    if (read.outcome != TransferOutcome::Success)
+    if (read.outcome() != TransferOutcome::Success)
         return unreadPanel(read, QStringLiteral("verify"));
     PanelOutcome outcome = succeeded(read, QStringLiteral("The panel holds %1.").arg(what));
     outcome.image = expected;
@@ -349,15 +349,15 @@ void PanelSession::transferFinished(const TransferResult& result)
 std::optional<PanelOutcome> PanelSession::stepEnded(SendStep& step, const TransferResult& result)
 {
     const ConfigImage image = step.image;
-    const bool answered = result.outcome == TransferOutcome::Success ||
-                          (result.outcome == TransferOutcome::DataError && result.acknowledged() == kMessageCount);
+    const bool answered = result.outcome() == TransferOutcome::Success ||
+                          (result.outcome() == TransferOutcome::DataError && result.acknowledged() == kMessageCount);
     if (answered && step.readBack && !closing_) {
         command_->step = ReadBackStep{image, result, {readPlan(image, MessageSet().set())}};
         startTransfer(lineSettings());
         return std::nullopt;
     }
-    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result))
-                                                                      : unfinished(result);
+    PanelOutcome outcome = result.outcome() == TransferOutcome::Success ? succeeded(result, outcomeText(result))
+                                                                        : unfinished(result);
     outcome.image = image;
     return outcome;
 }
@@ -386,7 +386,7 @@ std::optional<TransferResult> PanelSession::confirmedRead(const ConfigImage& exp
         const bool stopped = result.message >= 1 && result.message <= kMessageCount;
         if (stopped)
             again.set(static_cast<std::size_t>(result.message - 1));
-        if (again.none() || !worthReadingAgain(result.outcome) || closing_)
+        if (again.none() || !worthReadingAgain(result.outcome()) || closing_)
             return result;
         const int last = stopped ? result.message : read.plan.back();
         read.firstPass = result;
@@ -395,12 +395,13 @@ std::optional<TransferResult> PanelSession::confirmedRead(const ConfigImage& exp
         return std::nullopt;
     }
     // Read again in vain: the first trouble is told (a cancel as a cancel).
-    if (result.outcome != TransferOutcome::Success)
-        return worthReadingAgain(result.outcome) && read.firstPass->outcome != TransferOutcome::Success ? *read.firstPass
-                                                                                                        : result;
+    if (result.outcome() != TransferOutcome::Success)
+        return worthReadingAgain(result.outcome()) && read.firstPass->outcome() != TransferOutcome::Success
+                   ? *read.firstPass
+                   : result;
     // The first read with the words read again in place.
     TransferResult merged = *read.firstPass;
-    merged.outcome = result.outcome;
+    merged.reason = result.reason;
     for (int m = 1; m <= kMessageCount; ++m)
         if (result.acknowledgedMessages[static_cast<std::size_t>(m - 1)])
             std::copy_n(result.image.begin() + messageFirstWord(m), messageWordCount(m),
@@ -415,14 +416,14 @@ std::optional<PanelOutcome> PanelSession::stepEnded(ReadBackStep& step, const Tr
     if (!result)
         return std::nullopt;
     PanelOutcome outcome = compareWithPanel(step.image, kSentConfigurationText, *result);
-    if (result->outcome == TransferOutcome::Cancelled)
+    if (result->outcome() == TransferOutcome::Cancelled)
         outcome.message = QStringLiteral("The read-back was cancelled: what the panel stored is not known.");
-    else if (result->outcome != TransferOutcome::Success)
+    else if (result->outcome() != TransferOutcome::Success)
         outcome.message = QStringLiteral("The panel could not be read back: what it stored is not known.\n") + outcome.message;
     // Bytes after the last write reply: every write was answered, and the read-back tells
     // what the panel holds.
-    const QString written = step.written.outcome == TransferOutcome::DataError
-                                ? kSendOkText + QStringLiteral(".\n") + step.written.error
+    const QString written = step.written.outcome() == TransferOutcome::DataError
+                                ? kSendOkText + QStringLiteral(".\n") + reasonText(step.written.reason)
                                 : outcomeText(step.written);
     outcome.message = written + QLatin1Char('\n') + outcome.message;
     outcome.image = step.image;
@@ -434,7 +435,7 @@ std::optional<PanelOutcome> PanelSession::stepEnded(ReadBackStep& step, const Tr
 // dnpcfg's retrieve applies it and saves it, when it succeeded.
 std::optional<PanelOutcome> PanelSession::stepEnded(RetrieveStep& step, const TransferResult& result)
 {
-    const bool complete = result.outcome == TransferOutcome::Success || result.outcome == TransferOutcome::StatusError;
+    const bool complete = result.outcome() == TransferOutcome::Success || result.outcome() == TransferOutcome::StatusError;
     if (!complete)
         return unreadPanel(result, QStringLiteral("retrieve"));
     if (settings_.current().CheckRetrievedImage)
@@ -445,8 +446,8 @@ std::optional<PanelOutcome> PanelSession::stepEnded(RetrieveStep& step, const Tr
             refused.panelImage = result.image;
             return refused;
         }
-    PanelOutcome outcome = result.outcome == TransferOutcome::Success ? succeeded(result, outcomeText(result))
-                                                                      : unfinished(result);
+    PanelOutcome outcome = result.outcome() == TransferOutcome::Success ? succeeded(result, outcomeText(result))
+                                                                        : unfinished(result);
     outcome.panelImage = result.image;
     step.document->showRetrieved(result.image);
     if (!step.saveTo || !outcome.ok())
@@ -478,14 +479,14 @@ std::optional<PanelOutcome> PanelSession::stepEnded(VerifyStep& step, const Tran
 // is cancelled (the question told why); trusted but not kept, the test fails saying why.
 std::optional<PanelOutcome> PanelSession::stepEnded(TestStep& step, const TransferResult& result)
 {
-    if (result.outcome == TransferOutcome::Success)
+    if (result.outcome() == TransferOutcome::Success)
         return succeeded(result, kPanelAnsweredText);
     const std::optional<QSslCertificate> untrusted = link_ ? link_->refusedCertificate() : std::nullopt;
     if (!untrusted)
         return unreadPanel(result, QStringLiteral("test"));
     const QString device = command_->target.device;
     PanelOutcome ended = unfinished(result);
-    if (!questions_.trustCertificate(result.error, certificateFacts(*untrusted))) {
+    if (!questions_.trustCertificate(reasonText(result.reason), certificateFacts(*untrusted))) {
         ended.result = PanelResult::Cancelled;
         return ended;
     }

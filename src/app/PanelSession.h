@@ -14,6 +14,7 @@
 #include "comm/Exchange.h"
 #include "comm/Link.h"
 #include "comm/PortList.h"
+#include "comm/TransferText.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -173,7 +173,7 @@ Result<void> readFingerprint(TcomSetIni& s, QStringView text)
 // Kept as pairs of capital hex digits.
 Result<void> setFingerprint(TcomSetIni& s, QStringView text)
 {
-    const std::optional<QByteArray> fingerprint = parseFingerprint(text);
+    const Result<QByteArray> fingerprint = parseFingerprint(text);
     if (!text.isEmpty() && !fingerprint)
         return failure(kTakesFingerprint);
     s.Tls.fingerprint = fingerprint ? fingerprintText(*fingerprint) : QString();

@@ -1,6 +1,5 @@
 #include "comm/Exchange.h"
 
-#include "comm/ImageText.h"
 #include "comm/ReadPlan.h"
 
 #include <algorithm>
@@ -16,89 +15,21 @@ constexpr qint64 kGuardCharacters = 3;
 // Unexpected bytes are counted no longer than this (a line that never goes quiet).
 constexpr qint64 kLongestRefusalMs = 1000;
 
-QString ofMessages(int message)
-{
-    return QStringLiteral("%1 of %2").arg(message).arg(kMessageCount);
-}
-
-QString unexpectedBytes(qsizetype count)
-{
-    return count == 1 ? QStringLiteral("1 unexpected byte") : QStringLiteral("%1 unexpected bytes").arg(count);
-}
-
-// What a send that stopped short left in the panel: "Nothing was written to the
-// panel." when no write request left; "The panel may hold a partly written
-// configuration: messages 1 to 7 of 18 were written." ("messages 1 to 4 and 6 to 18 of
-// 18", "message 1 of 18 was") for the requests the panel acknowledged; a request that
-// left and got no good reply may have been written all the same: "... message 1 of 18
-// may have been written." when none was acknowledged.
-QString writtenText(const std::bitset<kMessageCount>& written, const std::bitset<kMessageCount>& requested)
-{
-    const std::bitset<kMessageCount> sent = requested | written;
-    if (sent.none())
-        return QStringLiteral("Nothing was written to the panel.");
-    if (written.none()) {
-        int first = 1;
-        while (!sent[static_cast<std::size_t>(first - 1)])
-            ++first;
-        return QStringLiteral("The panel may hold a partly written configuration: message %1 may have been written.")
-            .arg(ofMessages(first));
-    }
-    QStringList runs;
-    for (int m = 1; m <= kMessageCount; ++m) {
-        if (!written[m - 1] || (m > 1 && written[m - 2]))
-            continue;
-        int last = m;
-        while (last < kMessageCount && written[last])
-            ++last;
-        runs << (last == m ? QString::number(m) : QStringLiteral("%1 to %2").arg(m).arg(last));
-    }
-    const QString listed = runs.size() == 1 ? runs.front() : runs.mid(0, runs.size() - 1).join(QStringLiteral(", ")) +
-                                                                 QStringLiteral(" and ") + runs.back();
-    const QString messages = written.count() == 1 ? QStringLiteral("message %1 of %2 was")
-                                                  : QStringLiteral("messages %1 of %2 were");
-    return QStringLiteral("The panel may hold a partly written configuration: %1 written.")
-        .arg(messages.arg(listed).arg(kMessageCount));
-}
-
 }  // namespace
 
-QString progressText(TransferKind kind, int message)
+TransferOutcome TransferResult::outcome() const
 {
-    if (message < 1)
-        return {};
-    return QStringLiteral("%1 message %2").arg(kind == TransferKind::Write ? "Sending" : "Retrieving", ofMessages(message));
-}
-
-QString outcomeText(const TransferResult& result)
-{
-    const bool send = result.kind == TransferKind::Write;
-    const QString failed = send ? kSendErrorText : kRetrieveErrorText;
-    // What a send that stopped short left in the panel.
-    const QString written = send && result.acknowledged() < kMessageCount
-                                ? QLatin1Char('\n') + writtenText(result.acknowledgedMessages, result.sentMessages)
-                                : QString();
-    switch (result.outcome) {
-    case TransferOutcome::Success:
-        return (send ? kSendOkText : kRetrieveOkText) + QStringLiteral(".");
-    case TransferOutcome::StatusError:
-    case TransferOutcome::DataError:
-        return failed + QLatin1Char('\n') + result.error + written;
-    case TransferOutcome::NotResponding:
-        return kNotRespondingText + QStringLiteral("\nMessage %1 was not answered.").arg(ofMessages(result.message)) +
-               written + QStringLiteral("\nNo answer on %1 at %2 baud.").arg(result.port).arg(result.baud);
-    case TransferOutcome::PortError:
-        return result.error + ((result.sentMessages | result.acknowledgedMessages).any() ? written : QString());
-    case TransferOutcome::Refused:
-        return result.error;
-    case TransferOutcome::Cancelled:
-        if (send)
-            return QStringLiteral("The send was cancelled.") + written;
-        return {};
-    case TransferOutcome::Running:
-        break;
-    }
-    return {};
+    struct Kind {
+        TransferOutcome operator()(std::monostate) const { return TransferOutcome::Running; }
+        TransferOutcome operator()(const AllAnswered&) const { return TransferOutcome::Success; }
+        TransferOutcome operator()(const NoReply&) const { return TransferOutcome::NotResponding; }
+        TransferOutcome operator()(const BadReply&) const { return TransferOutcome::DataError; }
+        TransferOutcome operator()(const UnexpectedBytes&) const { return TransferOutcome::DataError; }
+        TransferOutcome operator()(const BadStatus&) const { return TransferOutcome::StatusError; }
+        TransferOutcome operator()(const LinkFailure&) const { return TransferOutcome::PortError; }
+        TransferOutcome operator()(const Cancelled&) const { return TransferOutcome::Cancelled; }
+    };
+    return std::visit(Kind{}, reason);
 }
 
 Exchange::Exchange(QObject* parent) : QObject(parent)
@@ -144,7 +75,7 @@ void Exchange::start(TransferKind kind, Link& link, const TransferLink& settings
 void Exchange::cancel()
 {
     if (running())
-        end(TransferOutcome::Cancelled);
+        end(Cancelled{});
 }
 
 int Exchange::expectedReplySize() const
@@ -170,9 +101,9 @@ qint64 Exchange::guardMs() const
     return (kGuardCharacters * wireNs(1)) / kNsPerMs + settings_.timing.guardCopyMs;
 }
 
-void Exchange::note(bool sent, const QByteArray& bytes, const QString& problem)
+void Exchange::note(bool sent, const QByteArray& bytes, std::optional<LineProblem> problem)
 {
-    result_.trace.push_back({nowNs() / kNsPerMs, sent, bytes, message_, problem});
+    result_.trace.push_back({nowNs() / kNsPerMs, sent, bytes, message_, std::move(problem)});
 }
 
 void Exchange::lineOpened()
@@ -201,8 +132,10 @@ void Exchange::sendRequest()
     const qint64 replyBytes = expectedReplySize();
     const qint64 deadlineNs = wireNs(frame.size()) + wireNs(replyBytes) + (allowanceMs + timing.replyMarginMs) * kNsPerMs;
     deadline_.start(static_cast<int>(deadlineNs / kNsPerMs));
-    if (const Result<void> written = link_->write(frame); !written && running())
-        end(TransferOutcome::PortError, written.error().message);
+    if (const Result<void> written = link_->write(frame); !written && running()) {
+        const LinkFault fault = link_->isOpen() ? LinkFault::WriteRefused : LinkFault::NotOpen;
+        end(LinkFailure{fault, link_->target(), written.error().message});
+    }
 }
 
 void Exchange::bytesArrived()
@@ -249,17 +182,13 @@ void Exchange::refuseBytes(int afterMessage, const QByteArray& bytes)
     message_ = afterMessage > 0 ? afterMessage : plan_.front();
     unexpectedCount_ = bytes.size();
     refusingSinceNs_ = nowNs();
-    note(false, bytes, unexpectedText());
+    note(false, bytes, unexpected());
     restartQuietTimer();
 }
 
-QString Exchange::unexpectedText() const
+UnexpectedBytes Exchange::unexpected() const
 {
-    if (unexpectedAfter_ < 1)
-        return QStringLiteral("%1 came before the reply to message %2.")
-            .arg(unexpectedBytes(unexpectedCount_), ofMessages(plan_.front()));
-    return QStringLiteral("Reply to message %1 was followed by %2.")
-        .arg(ofMessages(unexpectedAfter_), unexpectedBytes(unexpectedCount_));
+    return {message_, unexpectedAfter_ < 1, unexpectedCount_};
 }
 
 // The count ends once the line has been quiet for the guard time, or after the
@@ -268,7 +197,7 @@ void Exchange::restartQuietTimer()
 {
     const qint64 leftMs = kLongestRefusalMs - (nowNs() - refusingSinceNs_) / kNsPerMs;
     if (leftMs <= 0) {
-        end(TransferOutcome::DataError, unexpectedText());
+        end(unexpected());
         return;
     }
     deadline_.start(static_cast<int>(std::min(guardMs(), leftMs)));
@@ -280,27 +209,28 @@ void Exchange::restartQuietTimer()
 bool Exchange::takeReply(const QByteArray& reply)
 {
     deadline_.stop();
-    const Result<frames::Reply> parsed =
+    const std::variant<frames::Reply, frames::FrameProblem> parsed =
         frames::parseReply(reply, {command(), message_, settings_.addressing, settings_.checkReplyChecksum});
-    if (!parsed) {
-        const QString problem = QStringLiteral("Reply to message %1: %2").arg(ofMessages(message_), parsed.error().message);
-        note(false, reply, problem);
-        end(TransferOutcome::DataError, problem);
+    if (const auto* problem = std::get_if<frames::FrameProblem>(&parsed)) {
+        const BadReply refused{message_, *problem};
+        note(false, reply, refused);
+        end(refused);
         return false;
     }
+    const frames::Reply& taken = std::get<frames::Reply>(parsed);
     note(false, reply);
-    const auto bad = std::find_if_not(parsed->statuses.begin(), parsed->statuses.end(), frames::goodStatus);
-    if (bad == parsed->statuses.end()) {
+    const auto bad = std::find_if_not(taken.statuses.begin(), taken.statuses.end(), frames::goodStatus);
+    if (bad == taken.statuses.end()) {
         result_.acknowledgedMessages.set(static_cast<std::size_t>(message_ - 1));
     } else {
-        const QString problem = QStringLiteral("Reply to message %1 carried status %2.").arg(ofMessages(message_), hexByte(*bad));
-        result_.trace.back().problem = problem;
+        const BadStatus status{message_, *bad};
+        result_.trace.back().problem = status;
         if (!badStatus_)
-            badStatus_ = problem;
+            badStatus_ = status;
     }
     const int first = messageFirstWord(message_);
-    for (std::size_t j = 0; j < parsed->words.size() && first + static_cast<int>(j) < kImageWords; ++j)
-        result_.image[static_cast<std::size_t>(first) + j] = parsed->words[j];
+    for (std::size_t j = 0; j < taken.words.size() && first + static_cast<int>(j) < kImageWords; ++j)
+        result_.image[static_cast<std::size_t>(first) + j] = taken.words[j];
 
     if (step_ + 1 < plan_.size()) {
         // The next request goes out at once, from the event loop (never from inside the
@@ -328,19 +258,17 @@ void Exchange::deadlinePassed()
     if (!running())
         return;
     switch (phase_) {
-    case Phase::AwaitingReply:
-        note(false, reply_,
-             reply_.isEmpty() ? QStringLiteral("No reply came.")
-                              : QStringLiteral("Only %1 of the reply's %2 bytes came.")
-                                    .arg(reply_.size())
-                                    .arg(expectedReplySize()));
-        end(TransferOutcome::NotResponding);
+    case Phase::AwaitingReply: {
+        const NoReply silence{message_, reply_.size(), expectedReplySize()};
+        note(false, reply_, silence);
+        end(silence);
         return;
+    }
     case Phase::Guard:
         endAfterGuard();
         return;
     case Phase::Refusing:
-        end(TransferOutcome::DataError, unexpectedText());
+        end(unexpected());
         return;
     case Phase::Opening:
     case Phase::NextRequest:
@@ -351,24 +279,27 @@ void Exchange::deadlinePassed()
 void Exchange::endAfterGuard()
 {
     message_ = kMessageCount + 1;
-    end(badStatus_ ? TransferOutcome::StatusError : TransferOutcome::Success, badStatus_.value_or(QString()));
+    if (badStatus_)
+        end(*badStatus_);
+    else
+        end(AllAnswered{});
 }
 
 // A line that closes once every reply is in (a terminal server hanging up) can carry no
 // late copy: the guard is over. Unexpected bytes already seen still end as a data error.
-void Exchange::lineFailed(const QString& reason)
+void Exchange::lineFailed(const LinkFailure& failure)
 {
     if (!running())
         return;
     if (phase_ == Phase::Guard)
         endAfterGuard();
     else if (phase_ == Phase::Refusing)
-        end(TransferOutcome::DataError, unexpectedText());
+        end(unexpected());
     else
-        end(TransferOutcome::PortError, reason);
+        end(failure);
 }
 
-void Exchange::end(TransferOutcome outcome, const QString& error)
+void Exchange::end(TransferEnd reason)
 {
     deadline_.stop();
     const TransferKind kind = kind_;
@@ -378,9 +309,8 @@ void Exchange::end(TransferOutcome outcome, const QString& error)
         // What is left on the line goes with the port: nothing of it is read.
         link_->close();
     }
-    result_.outcome = outcome;
+    result_.reason = std::move(reason);
     result_.message = message_;
-    result_.error = error;
     if (progress)
         progress(kind, 0);
     emit finished(result_);

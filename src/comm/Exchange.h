@@ -15,6 +15,8 @@
 // Every write reply is the same eight status bytes and no reply carries its message
 // number: a late copy of a reply taken for the next one cannot be told by the bytes
 // alone. Only reading the panel back tells what a send stored (the workspace does).
+//
+// A transfer ends in a typed reason; comm/TransferText.h says what each tells the user.
 
 #include "comm/Frames.h"
 #include "comm/ImageLayout.h"
@@ -27,24 +29,63 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <variant>
 #include <vector>
 
 namespace dnp {
-
-inline const QString kNotRespondingText = QStringLiteral("ZE-P(L) is not responding!");
-inline const QString kSendErrorText = QStringLiteral("System error or data error has occurred.");
-inline const QString kRetrieveErrorText = QStringLiteral("System or data error has occurred.");
-inline const QString kSendOkText = QStringLiteral("Sending communication status: OK.");
-inline const QString kRetrieveOkText = QStringLiteral("Retrieving communication status: OK.");
-inline const QString kTransferUnderWayText =
-    QStringLiteral("A transfer with the panel is under way; wait until it has ended.");
 
 // What the exchange does with the panel's image: writes it (a send), reads it (a
 // retrieve, a verify, a send's read-back, a test of one message).
 enum class TransferKind { None, Write, Read };
 
-// How a transfer ended.
+// How a transfer ended, in kind: what the workspace, the fleet and the history decide on
+// (TransferResult::outcome). Refused is no transfer's: a panel command refused before
+// its transfer began.
 enum class TransferOutcome { Running, Success, StatusError, DataError, NotResponding, PortError, Refused, Cancelled };
+
+// Why a transfer ended, each with what telling it needs.
+// Every reply came with good statuses, and the line stayed quiet after the last.
+struct AllAnswered {
+    bool operator==(const AllAnswered&) const = default;
+};
+// The reply to `message` did not come, or only `came` of its `expected` bytes.
+struct NoReply {
+    int message = 0;
+    qsizetype came = 0;
+    int expected = 0;
+    bool operator==(const NoReply&) const = default;
+};
+// The reply to `message` came, but its frame does not check out.
+struct BadReply {
+    int message = 0;
+    frames::FrameProblem problem;
+    bool operator==(const BadReply&) const = default;
+};
+// `count` bytes that no reply accounts for, after the reply to `message` (before it when
+// `beforeReply`: before the first reply).
+struct UnexpectedBytes {
+    int message = 0;
+    bool beforeReply = false;
+    qsizetype count = 0;
+    bool operator==(const UnexpectedBytes&) const = default;
+};
+// The reply to `message` carried `status`, a status byte that is not good; the first such
+// reply of a transfer ends it when the rest went well.
+struct BadStatus {
+    int message = 0;
+    std::uint8_t status = 0;
+    bool operator==(const BadStatus&) const = default;
+};
+// The transfer was cancelled.
+struct Cancelled {
+    bool operator==(const Cancelled&) const = default;
+};
+
+// Why a transfer ended; nothing while it runs.
+using TransferEnd =
+    std::variant<std::monostate, AllAnswered, NoReply, BadReply, UnexpectedBytes, BadStatus, LinkFailure, Cancelled>;
+// What was wrong with bytes on the line, as the trace keeps it.
+using LineProblem = std::variant<NoReply, BadReply, UnexpectedBytes, BadStatus>;
 
 // How long the panel may take, beyond the wire time of the bytes: from its request
 // having crossed the line to the first byte of its reply (400 ms for the answer to a
@@ -66,9 +107,6 @@ struct TransferLink {
     LineTiming timing;
 };
 
-// "Sending message n of 18", "Retrieving message n of 18"; "" for message 0 (the end).
-QString progressText(TransferKind kind, int message);
-
 // One thing that happened on the line: a frame sent, bytes received, and what was
 // wrong with them.
 struct LineEvent {
@@ -76,15 +114,13 @@ struct LineEvent {
     bool sent = false;    // from the program to the panel
     QByteArray bytes;
     int message = 0;      // the message they belong to (or arrived during)
-    QString problem;      // what was wrong, for a reply that ended the transfer
+    std::optional<LineProblem> problem = {};  // what was wrong with them
 };
 
 struct TransferResult {
     TransferKind kind = TransferKind::None;
-    TransferOutcome outcome = TransferOutcome::Running;
+    TransferEnd reason;       // why it ended
     int message = 0;          // where it ended: 1-18, or 19 after the 18th reply
-    QString error;            // a port error or a refusal as told; for a data or status
-                              // error the line that says where and what
     ConfigImage image{};      // a retrieve: the words read (zero where none arrived)
     std::bitset<kMessageCount> acknowledgedMessages;  // requests whose replies arrived and checked
                                                       // out: message m at bit m - 1
@@ -94,11 +130,9 @@ struct TransferResult {
     std::vector<LineEvent> trace;
 
     int acknowledged() const { return static_cast<int>(acknowledgedMessages.count()); }
+    // How it ended, in kind: from the reason.
+    TransferOutcome outcome() const;
 };
-
-// What a finished transfer tells the user; nothing for a read the user cancelled (the
-// command that ran it says what was cancelled) or one still running.
-QString outcomeText(const TransferResult& result);
 
 class Exchange : public QObject {
     Q_OBJECT
@@ -138,25 +172,25 @@ private:
     void start(TransferKind kind, Link& link, const TransferLink& settings, std::vector<int> plan);
     void lineOpened();
     void bytesArrived();
-    void lineFailed(const QString& reason);
+    void lineFailed(const dnp::LinkFailure& failure);
     void deadlinePassed();
     void endAfterGuard();
     void sendRequest();
     bool takeReply(const QByteArray& reply);
     // Bytes no reply accounts for: after the reply to `afterMessage` (0: before the reply
-    // to message 1).
+    // to the first message).
     void refuseBytes(int afterMessage, const QByteArray& bytes);
-    QString unexpectedText() const;
+    UnexpectedBytes unexpected() const;
     // The refusal ends once the line has been quiet for the guard time.
     void restartQuietTimer();
-    void end(TransferOutcome outcome, const QString& error = {});
+    void end(TransferEnd reason);
     frames::Command command() const;
     // The bytes of the reply to the message under way.
     int expectedReplySize() const;
     qint64 wireNs(qsizetype bytes) const;
     qint64 guardMs() const;
     qint64 nowNs() const { return clock_.nsecsElapsed(); }
-    void note(bool sent, const QByteArray& bytes, const QString& problem = {});
+    void note(bool sent, const QByteArray& bytes, std::optional<LineProblem> problem = std::nullopt);
 
     QPointer<Link> link_;
     TransferLink settings_;
@@ -173,7 +207,7 @@ private:
     QTimer deadline_;
     QElapsedTimer clock_;
     TransferResult result_;
-    std::optional<QString> badStatus_;  // the first reply that carried a bad status, told at the end
+    std::optional<BadStatus> badStatus_;  // the first reply that carried a bad status, told at the end
     ConfigImage image_{};
 };
 

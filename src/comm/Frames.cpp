@@ -1,7 +1,5 @@
 #include "comm/Frames.h"
 
-#include "comm/ImageText.h"
-
 namespace dnp::frames {
 namespace {
 
@@ -82,20 +80,19 @@ int replySize(Command command, int message, bool addressing)
     return (addressing ? 1 : 0) + 1 + replyPayloadSize(command, message) + 1;
 }
 
-Result<Reply> parseReply(QByteArrayView bytes, const ExpectedReply& expected)
+std::variant<Reply, FrameProblem> parseReply(QByteArrayView bytes, const ExpectedReply& expected)
 {
+    using Part = FrameProblem::Part;
     const int size = replySize(expected.command, expected.message, expected.addressing.enabled);
     if (bytes.size() != size)
-        return failure(QStringLiteral("%1 bytes, expected %2.").arg(bytes.size()).arg(size));
+        return FrameProblem{Part::Size, static_cast<int>(bytes.size()), size};
     const int lengthAt = expected.addressing.enabled ? 1 : 0;
     if (expected.addressing.enabled && byteAt(bytes, 0) != expected.addressing.addressByte())
-        return failure(QStringLiteral("address byte %1, expected %2.").arg(byteAt(bytes, 0)).arg(expected.addressing.addressByte()));
+        return FrameProblem{Part::Address, byteAt(bytes, 0), expected.addressing.addressByte()};
     if (byteAt(bytes, lengthAt) != size - lengthAt)
-        return failure(QStringLiteral("length byte %1, expected %2.").arg(byteAt(bytes, lengthAt)).arg(size - lengthAt));
-    if (expected.checkChecksum && !sumsToZero(bytes)) {
-        return failure(QStringLiteral("checksum byte %1, expected %2.")
-                           .arg(hexByte(byteAt(bytes, size - 1)), hexByte(checksum(bytes.first(size - 1)))));
-    }
+        return FrameProblem{Part::Length, byteAt(bytes, lengthAt), size - lengthAt};
+    if (expected.checkChecksum && !sumsToZero(bytes))
+        return FrameProblem{Part::Checksum, byteAt(bytes, size - 1), checksum(bytes.first(size - 1))};
     const qsizetype payloadAt = lengthAt + 1;
     const QByteArrayView payload = bytes.sliced(payloadAt, replyPayloadSize(expected.command, expected.message));
 

@@ -9,11 +9,11 @@
 // Every function here is pure: bytes in, bytes or a result out.
 
 #include "comm/ImageLayout.h"
-#include "model/Result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <cstdint>
+#include <variant>
 #include <vector>
 
 namespace dnp::frames {
@@ -79,12 +79,22 @@ struct Reply {
     std::vector<std::uint16_t> words;
 };
 
+// What is wrong with a reply's frame: the part that does not check out, the value found
+// and the value expected (a reply of another size: its size in bytes).
+struct FrameProblem {
+    enum class Part { Size, Address, Length, Checksum };
+    Part part = Part::Size;
+    int found = 0;
+    int expected = 0;
+    bool operator==(const FrameProblem&) const = default;
+};
+
 // Reads the reply to a message from exactly replySize() bytes, once its frame checks
 // out: with addressing the address byte is the low byte of the address; the length byte
 // counts the reply as a request's counts itself (from the length byte through the
 // checksum: 10, 3, 40, 5); and all bytes, the address included, add up to 0 modulo 256
-// (unless checkChecksum is off). A reply that does not check out says why: "length byte
-// 0, expected 10.", "address byte 7, expected 1.", "checksum byte 0xF5, expected 0xF6.".
-Result<Reply> parseReply(QByteArrayView bytes, const ExpectedReply& expected);
+// (unless checkChecksum is off). A reply that does not check out is answered with the
+// first of these that is wrong, in that order.
+std::variant<Reply, FrameProblem> parseReply(QByteArrayView bytes, const ExpectedReply& expected);
 
 }  // namespace dnp::frames

@@ -1,5 +1,7 @@
 #include "comm/LineTrace.h"
 
+#include "comm/TransferText.h"
+
 namespace dnp {
 
 std::vector<TraceRow> traceRows(const std::vector<LineEvent>& trace)
@@ -9,7 +11,7 @@ std::vector<TraceRow> traceRows(const std::vector<LineEvent>& trace)
     for (const LineEvent& event : trace)
         rows.push_back({QString::number(event.atMs), event.sent ? QStringLiteral("to panel") : QStringLiteral("from panel"),
                         QString::number(event.message), QString::fromLatin1(event.bytes.toHex(' ').toUpper()),
-                        event.problem});
+                        event.problem ? lineProblemText(*event.problem) : QString()});
     return rows;
 }
 

@@ -34,6 +34,38 @@ struct LinkTarget {
     TlsSettings tls = {};  // what a tls:// device is trusted by and offers
     // "COM 3 (/dev/ttyS2)", or the device alone when it was named directly.
     QString label() const;
+    bool operator==(const LinkTarget&) const = default;
+};
+
+// What ended a line, or kept it from opening (comm/TransferText.h tells each).
+enum class LinkFault {
+    // A serial port: the device is not there, another program has it, the user may not
+    // use it, it cannot be opened for the system's reason; it went away while open.
+    DeviceMissing, DeviceBusy, DeviceDenied, DeviceUnopenable, HungUp,
+    // A terminal server: it refused the connection, its name does not resolve, it did not
+    // accept within kTcpConnectLimitMs, it closed the connection; it cannot be reached,
+    // or the connection broke, for the system's reason.
+    ConnectionRefused, NameUnresolved, ConnectTimeout, ClosedByServer, Unreachable, ConnectionBroke,
+    // In TLS: no TLS backend; the server's certificate refused; the server ended the
+    // handshake sharing no suite with this program, asking for a client certificate,
+    // refusing the one offered, speaking only TLS older than 1.2, with another alert;
+    // the server does not speak TLS.
+    NoTlsBackend, CertificateRefused, NoSharedSuite, ClientCertificateAsked, ClientCertificateRefused, OldTls,
+    TlsSessionEnded, NotTls,
+    // Any line: what the device or the TLS settings name does not read (the reader's
+    // refusal); a write on a line not open, or refused for the system's reason.
+    SettingRefused, NotOpen, WriteRefused,
+};
+
+// A line's failure: what happened, on which line, and what telling it needs.
+struct LinkFailure {
+    LinkFault fault = LinkFault::DeviceMissing;
+    LinkTarget target;
+    // The system's reason (DeviceDenied, DeviceUnopenable, Unreachable, ConnectionBroke,
+    // WriteRefused), the server's alert (TlsSessionEnded), the refusal (SettingRefused).
+    QString reason = {};
+    std::optional<RefusedCertificate> certificate = {};  // CertificateRefused
+    bool operator==(const LinkFailure&) const = default;
 };
 
 class Link : public QObject {
@@ -52,7 +84,7 @@ public:
     // Drops what waits in both directions, and closes; nothing is told after it.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    // Hands the bytes to the line.
+    // Hands the bytes to the line, or refuses them with the system's reason.
     virtual Result<void> write(QByteArrayView bytes) = 0;
     // Every byte that has arrived since the last call.
     virtual QByteArray takeReceived() = 0;
@@ -64,10 +96,13 @@ public:
 signals:
     void opened();
     void received();
-    // The line could not be opened, or broke while open: the reason, for the user.
-    void failed(const QString& reason);
+    // The line could not be opened, or broke while open.
+    void failed(const dnp::LinkFailure& failure);
 
 protected:
+    // A failure of this line.
+    LinkFailure failureOf(LinkFault fault, QString reason = {}) const { return {fault, target_, std::move(reason)}; }
+
     LineSettings line_;
 
 private:

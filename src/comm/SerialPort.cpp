@@ -30,8 +30,13 @@ struct DeviceProbe {
     {
         fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            denied = errno == EACCES || errno == EPERM;
-            error = isMissing(errno) ? kBadIdText : errno == EBUSY ? kAlreadyOpenText : systemReason(errno);
+            const int error = errno;
+            const bool denied = error == EACCES || error == EPERM;
+            fault = isMissing(error) ? LinkFault::DeviceMissing
+                    : error == EBUSY ? LinkFault::DeviceBusy
+                    : denied         ? LinkFault::DeviceDenied
+                                     : LinkFault::DeviceUnopenable;
+            reason = systemReason(error);
         }
     }
     ~DeviceProbe()
@@ -43,8 +48,8 @@ struct DeviceProbe {
     DeviceProbe& operator=(const DeviceProbe&) = delete;
 
     int fd = -1;
-    QString error;
-    bool denied = false;  // no right to use the device
+    std::optional<LinkFault> fault;  // nothing: the device opened
+    QString reason;
 };
 
 // Whether the device could be opened if nobody held it: refusals for lack of rights
@@ -139,45 +144,30 @@ void TApdComPort::lineBroke()
     if (!isOpen())
         return;
     close();
-    emit failed(QStringLiteral("%1 was hung up.").arg(target().device));
+    emit failed(failureOf(LinkFault::HungUp));
 }
 
 void TApdComPort::open(const LineSettings& line)
 {
     line_ = line;
-    if (const Result<void> opened = openDevice(); !opened) {
-        emit failed(opened.error().message);
+    if (const std::optional<LinkFailure> refused = openDevice()) {
+        emit failed(*refused);
         return;
     }
     emit opened();
 }
 
-Result<void> TApdComPort::openDevice()
+std::optional<LinkFailure> TApdComPort::openDevice()
 {
     if (isOpen())
         close();
     const QString& device = target().device;
-    const auto openFailure = [](const QString& text, const QString& advice) { return failure(text + QLatin1Char('\n') + advice); };
-    // A device named directly (typed in the settings dialog or Select Port, dnpcfg
-    // --device) is the user's own choice: no settings to go to.
-    const QString missing =
-        target().comNumber > 0
-            ? QStringLiteral("Port %1 does not exist. Choose a port in Communication Settings.").arg(target().label())
-            : QStringLiteral("The device %1 does not exist. Check the cable or type another device.").arg(device);
-    const QString busy = QStringLiteral("%1 is in use by another program.").arg(device);
-    const QString unopenable = QStringLiteral("Port %1 cannot be opened.").arg(target().label());
-    const QString refused =
-        QStringLiteral("You may not use %1: ask to be made a member of its group (often dialout).").arg(device);
 #ifdef Q_OS_UNIX
     // A look at the device first, held open until the port has it, so that a real
     // line sees no extra close.
     const DeviceProbe probe(device);
-    if (probe.error == kBadIdText)
-        return openFailure(kBadIdText, missing);
-    if (probe.error == kAlreadyOpenText)
-        return openFailure(kAlreadyOpenText, busy);
-    if (!probe.error.isEmpty())
-        return openFailure(probe.error, probe.denied ? refused : unopenable);
+    if (probe.fault)
+        return failureOf(*probe.fault, probe.reason);
 #endif
 
     port_->setPortName(device);
@@ -192,15 +182,15 @@ Result<void> TApdComPort::openDevice()
         port_->clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
-            return openFailure(kBadIdText, missing);
+            return failureOf(LinkFault::DeviceMissing);
         case QSerialPort::PermissionError:
 #ifdef Q_OS_UNIX
             if (!mayUse(device))
-                return openFailure(systemReason(errno), refused);
+                return failureOf(LinkFault::DeviceDenied, systemReason(errno));
 #endif
-            return openFailure(kAlreadyOpenText, busy);
+            return failureOf(LinkFault::DeviceBusy);
         default:
-            return openFailure(text, unopenable);
+            return failureOf(LinkFault::DeviceUnopenable, text);
         }
     }
 #ifdef Q_OS_UNIX
@@ -209,7 +199,7 @@ Result<void> TApdComPort::openDevice()
     if (::flock(static_cast<int>(port_->handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         port_->close();
         port_->clearError();
-        return openFailure(kAlreadyOpenText, busy);
+        return failureOf(LinkFault::DeviceBusy);
     }
 #endif
     // A pseudo-terminal has no modem lines: failing to raise them is no error.
@@ -220,7 +210,7 @@ Result<void> TApdComPort::openDevice()
     port_->clearError();
     if (hangUpWatch_)
         hangUpWatch_->start();
-    return {};
+    return std::nullopt;
 }
 
 void TApdComPort::close()
@@ -237,7 +227,7 @@ void TApdComPort::close()
 Result<void> TApdComPort::write(QByteArrayView bytes)
 {
     if (!isOpen())
-        return failure(QStringLiteral("%1 is not open.").arg(target().label()));
+        return failure(QStringLiteral("not open"));
     if (port_->write(bytes.data(), bytes.size()) != bytes.size()) {
         const QString text = port_->errorString();
         port_->clearError();

@@ -14,11 +14,6 @@ class QTimer;
 
 namespace dnp {
 
-// The port errors the user meets by their text.
-inline const QString kComNumberNotSetText = QStringLiteral("The ComNumber property of the TApdComPort has not been set");
-inline const QString kBadIdText = QStringLiteral("ie_BadId - Specified comport doesn't exist");
-inline const QString kAlreadyOpenText = QStringLiteral("ie_Open - device already open");
-
 // The device of port n: on Windows "COMn"; elsewhere the device `devices` names for n
 // (the "Ports" section of DNP.ini), else /dev/ttyS(n-1).
 QString portDeviceName(int number, const QMap<int, QString>& devices = {});
@@ -39,9 +34,9 @@ public:
     explicit TApdComPort(LinkTarget target);
     ~TApdComPort() override;
 
-    // Opens the device at once: `opened`, or `failed` with the port's own text and a
-    // line that names the port and says what to do. The device is ours alone while it
-    // is open (an exclusive lock that holds also against root).
+    // Opens the device at once: `opened`, or `failed` (missing, busy, denied, or not
+    // opened for the system's reason). The device is ours alone while it is open (an
+    // exclusive lock that holds also against root).
     void open(const LineSettings& line) override;
     void close() override;
     bool isOpen() const override;
@@ -49,7 +44,8 @@ public:
     QByteArray takeReceived() override;
 
 private:
-    Result<void> openDevice();
+    // Nothing when the device opened.
+    std::optional<LinkFailure> openDevice();
     // The device went away: the line ends as hung up.
     void lineBroke();
 

@@ -70,9 +70,9 @@ TcpLink::TcpLink(LinkTarget linkTarget, std::unique_ptr<QTcpSocket> socket)
     QObject::connect(&connectLimit_, &QTimer::timeout, this, [this] {
         if (state_ != State::Connecting)
             return;
-        const QString reason = failureText(QAbstractSocket::SocketTimeoutError);
+        const LinkFailure failure = socketFailure(QAbstractSocket::SocketTimeoutError);
         close();
-        emit failed(reason);
+        emit failed(failure);
     });
     QObject::connect(socket_.get(), &QTcpSocket::connected, this, [this] {
         if (state_ == State::Connecting)
@@ -83,11 +83,11 @@ TcpLink::TcpLink(LinkTarget linkTarget, std::unique_ptr<QTcpSocket> socket)
             emit received();
     });
     QObject::connect(socket_.get(), &QTcpSocket::errorOccurred, this,
-                     [this](QAbstractSocket::SocketError error) { fail(failureText(error)); });
+                     [this](QAbstractSocket::SocketError error) { fail(socketFailure(error)); });
     // A connection the other end closed, also without an error report.
     QObject::connect(socket_.get(), &QTcpSocket::disconnected, this, [this] {
         if (state_ == State::Open)
-            fail(failureText(QAbstractSocket::RemoteHostClosedError));
+            fail(socketFailure(QAbstractSocket::RemoteHostClosedError));
     });
 }
 
@@ -100,7 +100,7 @@ void TcpLink::open(const LineSettings& line)
     line_ = line;
     const Result<TcpAddress> address = parseTcpDevice(target().device);
     if (!address) {
-        emit failed(address.error().message);
+        emit failed(failureOf(LinkFault::SettingRefused, address.error().message));
         return;
     }
     state_ = State::Connecting;
@@ -119,45 +119,34 @@ void TcpLink::becomeOpen()
     emit opened();
 }
 
-QString TcpLink::failureText(QAbstractSocket::SocketError error) const
+LinkFailure TcpLink::socketFailure(QAbstractSocket::SocketError error) const
 {
-    const QString where = target().label();
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        return QStringLiteral("%1 refused the connection.\nCheck that the terminal server is on and that the port is "
-                              "the one of this panel's line.")
-            .arg(where);
+        return failureOf(LinkFault::ConnectionRefused);
     case QAbstractSocket::HostNotFoundError:
-        return QStringLiteral("%1 cannot be reached: its name does not resolve.\nCheck the name, or give the terminal "
-                              "server's IP address.")
-            .arg(where);
+        return failureOf(LinkFault::NameUnresolved);
     case QAbstractSocket::SocketTimeoutError:
-        return QStringLiteral("%1 did not accept the connection within %2 s.\nCheck that the terminal server is on "
-                              "and can be reached from this machine.")
-            .arg(where)
-            .arg(kTcpConnectLimitMs / 1000);
+        return failureOf(LinkFault::ConnectTimeout);
     case QAbstractSocket::RemoteHostClosedError:
-        return QStringLiteral("%1 closed the connection.\nCheck that no other program holds the terminal server's "
-                              "port, and try again.")
-            .arg(where);
+        return failureOf(LinkFault::ClosedByServer);
     default:
         break;
     }
-    return state_ == State::Open ? QStringLiteral("%1: the connection broke: %2").arg(where, socket_->errorString())
-                                 : QStringLiteral("%1 cannot be reached: %2").arg(where, socket_->errorString());
+    return failureOf(state_ == State::Open ? LinkFault::ConnectionBroke : LinkFault::Unreachable, socket_->errorString());
 }
 
-void TcpLink::fail(const QString& reason)
+void TcpLink::fail(const LinkFailure& failure)
 {
     if (state_ == State::Closed)
         return;
     QMetaObject::invokeMethod(
         this,
-        [this, reason] {
+        [this, failure] {
             if (state_ == State::Closed)
                 return;
             close();
-            emit failed(reason);
+            emit failed(failure);
         },
         Qt::QueuedConnection);
 }
@@ -175,9 +164,9 @@ void TcpLink::close()
 Result<void> TcpLink::write(QByteArrayView bytes)
 {
     if (!isOpen())
-        return failure(QStringLiteral("%1 is not open.").arg(target().label()));
+        return failure(QStringLiteral("not open"));
     if (socket_->write(bytes.data(), bytes.size()) != bytes.size())
-        return failure(QStringLiteral("%1: %2").arg(target().label(), socket_->errorString()));
+        return failure(socket_->errorString());
     socket_->flush();
     return {};
 }

@@ -40,9 +40,9 @@ public:
     explicit TcpLink(LinkTarget target);
     ~TcpLink() override;
 
-    // Connects: `opened` once the terminal server has accepted, or `failed` with a
-    // message that names the address (refused, a name that does not resolve, no answer
-    // within kTcpConnectLimitMs). A connection that ends while open is told as `failed`.
+    // Connects: `opened` once the terminal server has accepted, or `failed` (refused, a
+    // name that does not resolve, no answer within kTcpConnectLimitMs). A connection that
+    // ends while open is told as `failed`.
     void open(const LineSettings& line) override;
     void close() override;
     bool isOpen() const override { return state_ == State::Open; }
@@ -58,12 +58,11 @@ protected:
     virtual void connected();
     // The line is open: told once.
     void becomeOpen();
-    // What a socket error (or the connect limit, as SocketTimeoutError) tells the user,
-    // naming the address.
-    virtual QString failureText(QAbstractSocket::SocketError error) const;
+    // What a socket error (or the connect limit, as SocketTimeoutError) means.
+    virtual LinkFailure socketFailure(QAbstractSocket::SocketError error) const;
     // Ends the line from the event loop (never from inside the socket's own report)
     // and tells why, unless it was closed in the meantime.
-    void fail(const QString& reason);
+    void fail(const LinkFailure& failure);
     QTcpSocket& socket() const { return *socket_; }
 
 private:

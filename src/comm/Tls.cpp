@@ -52,16 +52,6 @@ QString nameText(Info info)
     return parts.join(QStringLiteral(", "));
 }
 
-QString dayOf(const QDateTime& when)
-{
-    return when.toUTC().date().toString(Qt::ISODate);
-}
-
-QString minuteOf(const QDateTime& when)
-{
-    return when.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-}
-
 // The key formats a key file may hold.
 constexpr QSsl::KeyAlgorithm kKeyAlgorithms[] = {QSsl::Rsa, QSsl::Ec, QSsl::Dsa};
 constexpr QSsl::EncodingFormat kEncodings[] = {QSsl::Pem, QSsl::Der};
@@ -110,28 +100,6 @@ Result<QByteArray> readTlsFile(const QString& setting, const QString& path, cons
     return bytes;
 }
 
-// A name as "CN=Substation CA, O=Utility, C=US".
-QString issuerText(const QSslCertificate& certificate)
-{
-    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.issuerInfo(info); });
-}
-
-QString subjectText(const QSslCertificate& certificate)
-{
-    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.subjectInfo(info); });
-}
-
-// What a certificate is for: its DNS names and IP addresses, else its common name.
-QStringList certificateNames(const QSslCertificate& certificate)
-{
-    QStringList names;
-    const auto alternatives = certificate.subjectAlternativeNames();
-    for (auto it = alternatives.cbegin(); it != alternatives.cend(); ++it)
-        if (it.key() == QSsl::DnsEntry || it.key() == QSsl::IpAddressEntry)
-            names << it.value();
-    return names.isEmpty() ? certificate.subjectInfo(QSslCertificate::CommonName) : names;
-}
-
 }  // namespace
 
 Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QString& path,
@@ -149,10 +117,10 @@ Result<QList<QSslCertificate>> readCertificates(const QString& setting, const QS
     for (const QSslCertificate& c : validAt ? certificates : QList<QSslCertificate>{}) {
         if (c.expiryDate() < *validAt)
             return failure(QStringLiteral("%1: %2: the certificate %3 expired on %4.")
-                               .arg(setting, path, subjectText(c), dayOf(c.expiryDate())));
+                               .arg(setting, path, subjectText(c), dayText(c.expiryDate())));
         if (c.effectiveDate() > *validAt)
             return failure(QStringLiteral("%1: %2: the certificate %3 is not valid before %4.")
-                               .arg(setting, path, subjectText(c), dayOf(c.effectiveDate())));
+                               .arg(setting, path, subjectText(c), dayText(c.effectiveDate())));
     }
     return certificates;
 }
@@ -181,10 +149,9 @@ Result<TlsCredentials> loadTlsCredentials(const TlsSettings& settings, const QDa
 {
     TlsCredentials credentials;
     if (!settings.fingerprint.isEmpty()) {
-        const std::optional<QByteArray> pinned = parseFingerprint(settings.fingerprint);
+        const Result<QByteArray> pinned = parseFingerprint(settings.fingerprint);
         if (!pinned)
-            return failure(QStringLiteral("TlsFingerprint=%1 is not a SHA-256 fingerprint: 64 hex digits, colons allowed.")
-                               .arg(settings.fingerprint));
+            return failure(QStringLiteral("TlsFingerprint=") + pinned.error().message);
         credentials.fingerprint = *pinned;
     }
     if (!settings.ca.isEmpty()) {
@@ -213,17 +180,20 @@ Result<TlsCredentials> loadTlsCredentials(const TlsSettings& settings, const QDa
     return credentials;
 }
 
-std::optional<QByteArray> parseFingerprint(QStringView text)
+Result<QByteArray> parseFingerprint(QStringView text)
 {
     const auto hex = [](QChar c) { return c.unicode() < 0x80 && std::isxdigit(static_cast<unsigned char>(c.unicode())); };
+    const auto refused = [&text] {
+        return failure(QStringLiteral("%1 is not a SHA-256 fingerprint: 64 hex digits, colons allowed.").arg(text));
+    };
     QByteArray digits;
     for (const QStringView pairs : text.split(QLatin1Char(':'))) {
         if (pairs.isEmpty() || pairs.size() % 2 != 0 || !std::all_of(pairs.begin(), pairs.end(), hex))
-            return std::nullopt;
+            return refused();
         digits += pairs.toLatin1();
     }
     if (digits.size() != 2 * kFingerprintBytes)
-        return std::nullopt;
+        return refused();
     return QByteArray::fromHex(digits);
 }
 
@@ -248,8 +218,7 @@ QByteArray fingerprintOf(const QSslCertificate& certificate)
     return certificate.digest(QCryptographicHash::Sha256);
 }
 
-QString serverCertificateProblem(const QList<QSslError>& errors, const QSslCertificate& certificate,
-                                 const QString& host)
+CertificateProblem certificateProblem(const QList<QSslError>& errors)
 {
     const auto found = [&errors](QSslError::SslError kind) {
         return std::any_of(errors.begin(), errors.end(), [kind](const QSslError& e) { return e.error() == kind; });
@@ -259,20 +228,28 @@ QString serverCertificateProblem(const QList<QSslError>& errors, const QSslCerti
                e.error() != QSslError::CertificateNotYetValid;
     });
     if (untrusted)
-        return QStringLiteral("the server's certificate is not trusted (issuer %1).").arg(issuerText(certificate));
+        return CertificateProblem::Untrusted;
     if (found(QSslError::CertificateExpired))
-        return QStringLiteral("the server's certificate expired on %1.").arg(dayOf(certificate.expiryDate()));
+        return CertificateProblem::Expired;
     if (found(QSslError::CertificateNotYetValid))
-        return QStringLiteral("the server's certificate is not valid before %1.").arg(dayOf(certificate.effectiveDate()));
-    return QStringLiteral("the certificate is for %1, not %2.")
-        .arg(certificateNames(certificate).join(QStringLiteral(", ")), host);
+        return CertificateProblem::NotYetValid;
+    return CertificateProblem::OtherHost;
 }
 
-QString certificateFacts(const QSslCertificate& certificate)
+// A name as "CN=Substation CA, O=Utility, C=US".
+QString issuerText(const QSslCertificate& certificate)
 {
-    return QStringLiteral("Subject: %1\nIssuer: %2\nValid from %3 to %4 UTC\nSHA-256 fingerprint: %5")
-        .arg(subjectText(certificate), issuerText(certificate), minuteOf(certificate.effectiveDate()),
-             minuteOf(certificate.expiryDate()), fingerprintText(fingerprintOf(certificate)));
+    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.issuerInfo(info); });
+}
+
+QString subjectText(const QSslCertificate& certificate)
+{
+    return nameText([&certificate](QSslCertificate::SubjectInfo info) { return certificate.subjectInfo(info); });
+}
+
+QString dayText(const QDateTime& when)
+{
+    return when.toUTC().date().toString(Qt::ISODate);
 }
 
 }  // namespace dnp

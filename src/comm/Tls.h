@@ -1,7 +1,7 @@
 #pragma once
 // What a tls:// link trusts and offers, read from the settings ([Comm] TlsCa,
-// TlsFingerprint, TlsCert, TlsKey) and checked before any connection is made; and how a
-// server's certificate is told to the user.
+// TlsFingerprint, TlsCert, TlsKey) and checked before any connection is made; and what is
+// wrong with a server's certificate (comm/TransferText.h tells it).
 
 #include "model/Result.h"
 
@@ -24,6 +24,7 @@ struct TlsSettings {
     QString fingerprint;  // the SHA-256 fingerprint of the one server certificate trusted; empty: none
     QString cert;         // the client certificate offered; empty: none
     QString key;          // its private key
+    bool operator==(const TlsSettings&) const = default;
 };
 
 // The settings read: the files loaded and checked.
@@ -54,8 +55,9 @@ Result<QSslKey> readPrivateKey(const QString& setting, const QString& path, cons
 Result<TlsCredentials> loadTlsCredentials(const TlsSettings& settings, const QDateTime& now);
 
 // A fingerprint as written (64 hex digits, in pairs that colons may separate: "3F:A0:..."
-// or "3FA0...") as its 32 bytes; nothing for anything else.
-std::optional<QByteArray> parseFingerprint(QStringView text);
+// or "3FA0...") as its 32 bytes; anything else is refused ("3F:A0 is not a SHA-256
+// fingerprint: 64 hex digits, colons allowed.").
+Result<QByteArray> parseFingerprint(QStringView text);
 // "3F:A0:...", the 32 bytes as pairs of hex digits in capitals.
 QString fingerprintText(const QByteArray& sha256);
 QByteArray fingerprintOf(const QSslCertificate& certificate);
@@ -64,14 +66,26 @@ QByteArray fingerprintOf(const QSslCertificate& certificate);
 // ChaCha20-Poly1305). Static RSA key exchange and CBC ciphers are never offered.
 QList<QSslCipher> forwardSecretAeadCiphers();
 
-// What is wrong with a server's certificate, after the address: a certificate no trusted
-// authority vouches for ("the server's certificate is not trusted (issuer CN=Substation
-// CA)."), one out of date ("the server's certificate expired on 2025-01-31."), one for
-// another name ("the certificate is for sub4.example, not 10.1.2.3."), told in that order.
-QString serverCertificateProblem(const QList<QSslError>& errors, const QSslCertificate& certificate,
-                                 const QString& host);
-// The lines that show a certificate to the user: subject, issuer, validity and
-// SHA-256 fingerprint.
-QString certificateFacts(const QSslCertificate& certificate);
+// Why a server's certificate is refused: no trusted authority vouches for it, it is out of
+// date (expired, not yet valid), it names another host; or, with a fingerprint set, it is
+// another certificate.
+enum class CertificateProblem { Untrusted, Expired, NotYetValid, OtherHost, OtherFingerprint };
+// The first thing wrong with a certificate in which the handshake found `errors` (its
+// issuer, dates or name), in the order above.
+CertificateProblem certificateProblem(const QList<QSslError>& errors);
+
+// A server's certificate refused, and the host it was asked for.
+struct RefusedCertificate {
+    CertificateProblem problem = CertificateProblem::Untrusted;
+    QSslCertificate certificate;
+    QString host;
+    bool operator==(const RefusedCertificate&) const = default;
+};
+
+// A certificate's subject or issuer as "CN=Substation CA, O=Utility, C=US"; a day as
+// "2025-01-31" (UTC).
+QString subjectText(const QSslCertificate& certificate);
+QString issuerText(const QSslCertificate& certificate);
+QString dayText(const QDateTime& when);
 
 }  // namespace dnp

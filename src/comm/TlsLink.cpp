@@ -31,21 +31,27 @@ TlsLink::TlsLink(LinkTarget linkTarget) : TcpLink(std::move(linkTarget), std::ma
 
 QSslSocket& TlsLink::ssl() const { return static_cast<QSslSocket&>(socket()); }
 
-QString TlsLink::told(const QString& what) const { return target().label() + QStringLiteral(": ") + what; }
+// A certificate refused for its issuer, dates or name may be trusted by the user; one
+// that is not the pinned one may not.
+std::optional<QSslCertificate> TlsLink::refusedCertificate() const
+{
+    if (!refusal_ || !refusal_->certificate || refusal_->certificate->problem == CertificateProblem::OtherFingerprint)
+        return std::nullopt;
+    return refusal_->certificate->certificate;
+}
 
 void TlsLink::open(const LineSettings& line)
 {
     close();
     handshaking_ = false;
-    refusal_.clear();
-    untrusted_.reset();
+    refusal_.reset();
     if (!QSslSocket::supportsSsl()) {
-        emit failed(told(QStringLiteral("TLS is not available: Qt finds no TLS backend on this machine.")));
+        emit failed(failureOf(LinkFault::NoTlsBackend));
         return;
     }
     Result<TlsCredentials> credentials = loadTlsCredentials(target().tls, QDateTime::currentDateTimeUtc());
     if (!credentials) {
-        emit failed(credentials.error().message);
+        emit failed(failureOf(LinkFault::SettingRefused, credentials.error().message));
         return;
     }
     credentials_ = std::move(credentials).value();
@@ -73,26 +79,29 @@ void TlsLink::connected()
     ssl().startClientEncryption();
 }
 
-std::optional<QString> TlsLink::otherFingerprint() const
+LinkFailure TlsLink::certificateRefused(CertificateProblem problem) const
 {
-    const QByteArray fingerprint = fingerprintOf(ssl().peerCertificate());
-    if (credentials_.fingerprint.isEmpty() || fingerprint == credentials_.fingerprint)
+    LinkFailure failure = failureOf(LinkFault::CertificateRefused);
+    failure.certificate = RefusedCertificate{problem, ssl().peerCertificate(), ssl().peerName()};
+    return failure;
+}
+
+std::optional<LinkFailure> TlsLink::otherFingerprint() const
+{
+    if (credentials_.fingerprint.isEmpty() || fingerprintOf(ssl().peerCertificate()) == credentials_.fingerprint)
         return std::nullopt;
-    return told(QStringLiteral("the certificate's fingerprint %1 differs from the one in the settings.")
-                    .arg(fingerprintText(fingerprint)));
+    return certificateRefused(CertificateProblem::OtherFingerprint);
 }
 
 bool TlsLink::refused(const QList<QSslError>& errors)
 {
-    if (!refusal_.isEmpty())
+    if (refusal_)
         return true;
-    if (credentials_.fingerprint.isEmpty()) {
-        untrusted_ = ssl().peerCertificate();
-        refusal_ = told(serverCertificateProblem(errors, *untrusted_, ssl().peerName()));
-    } else if (const std::optional<QString> other = otherFingerprint()) {
-        refusal_ = *other;
-    }
-    return !refusal_.isEmpty();
+    if (credentials_.fingerprint.isEmpty())
+        refusal_ = certificateRefused(certificateProblem(errors));
+    else
+        refusal_ = otherFingerprint();
+    return refusal_.has_value();
 }
 
 // Ended at once: the rest of the handshake, with the client certificate, never leaves.
@@ -101,15 +110,15 @@ void TlsLink::certificateFoundWanting(const QSslError& error)
     if (!refused({error}))
         return;
     ssl().abort();
-    fail(refusal_);
+    fail(*refusal_);
 }
 
 void TlsLink::encrypted()
 {
     handshaking_ = false;
-    if (const std::optional<QString> other = otherFingerprint()) {
-        refusal_ = *other;
-        fail(refusal_);
+    refusal_ = otherFingerprint();
+    if (refusal_) {
+        fail(*refusal_);
         return;
     }
     becomeOpen();
@@ -119,31 +128,30 @@ void TlsLink::encrypted()
 // ended on this side: it may follow the line's opening.
 void TlsLink::alertReceived(QSsl::AlertLevel level, QSsl::AlertType type, const QString& description)
 {
-    if (level != QSsl::AlertLevel::Fatal || !refusal_.isEmpty())
+    if (level != QSsl::AlertLevel::Fatal || refusal_)
         return;
     const bool offered = !credentials_.certificate.isNull();
     // The server has chosen a cipher suite once it answered the client's hello.
     const bool answered = !ssl().sessionCipher().isNull();
     if (type == QSsl::AlertType::HandshakeFailure && !answered)
-        refusal_ = told(QStringLiteral("the server shares no cipher suite with this program, which takes only TLS 1.3 "
-                                       "or TLS 1.2 with ECDHE and AES-GCM or ChaCha20-Poly1305."));
+        refusal_ = failureOf(LinkFault::NoSharedSuite);
     else if (type == QSsl::AlertType::CertificateRequired || (type == QSsl::AlertType::HandshakeFailure && !offered))
-        refusal_ = told(QStringLiteral("the server asked for a client certificate."));
+        refusal_ = failureOf(LinkFault::ClientCertificateAsked);
     else if (offered && std::ranges::find(kClientCertificateRefusals, type) != std::end(kClientCertificateRefusals))
-        refusal_ = told(QStringLiteral("the server refused the client certificate."));
+        refusal_ = failureOf(LinkFault::ClientCertificateRefused);
     else if (type == QSsl::AlertType::ProtocolVersion)
-        refusal_ = told(QStringLiteral("the server does not speak TLS 1.2 or later."));
+        refusal_ = failureOf(LinkFault::OldTls);
     else
-        refusal_ = told(QStringLiteral("the server ended the TLS session: %1.").arg(description));
+        refusal_ = failureOf(LinkFault::TlsSessionEnded, description);
 }
 
-QString TlsLink::failureText(QAbstractSocket::SocketError error) const
+LinkFailure TlsLink::socketFailure(QAbstractSocket::SocketError error) const
 {
-    if (!refusal_.isEmpty())
-        return refusal_;
+    if (refusal_)
+        return *refusal_;
     if (handshaking_)
-        return told(QStringLiteral("the server does not speak TLS."));
-    return TcpLink::failureText(error);
+        return failureOf(LinkFault::NotTls);
+    return TcpLink::socketFailure(error);
 }
 
 }  // namespace dnp

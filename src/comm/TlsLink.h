@@ -4,8 +4,8 @@
 // a forward-secret AEAD suite), carrying the serial line byte for byte. The server must show a certificate that a trusted
 // authority vouches for (the system's, or those of [Comm] TlsCa) and that names the host,
 // or, when a fingerprint is set, exactly that certificate; a client certificate is
-// offered when one is set. Any failure ends the line before it opens, naming the address
-// and saying what failed; nothing is tried over plain TCP.
+// offered when one is set. Any failure ends the line before it opens, saying what failed;
+// nothing is tried over plain TCP.
 
 #include "comm/TcpLink.h"
 
@@ -24,14 +24,12 @@ public:
     // the file, and no connection is made); then the connection, then the handshake,
     // and `opened` once the server is trusted.
     void open(const LineSettings& line) override;
-    std::optional<QSslCertificate> refusedCertificate() const override { return untrusted_; }
+    std::optional<QSslCertificate> refusedCertificate() const override;
 
 private:
     void connected() override;
-    QString failureText(QAbstractSocket::SocketError error) const override;
+    LinkFailure socketFailure(QAbstractSocket::SocketError error) const override;
     QSslSocket& ssl() const;
-    // The address, then what failed.
-    QString told(const QString& what) const;
     // Whether the server's certificate, in which the handshake found `errors` (its issuer,
     // dates or name), is refused: any such certificate, unless it is the one whose
     // fingerprint is set. The refusal is kept.
@@ -41,7 +39,8 @@ private:
     void certificateFoundWanting(const QSslError& error);
     // The refusal of a server whose certificate is not the one whose fingerprint is set;
     // nothing when none is set, or it is that one.
-    std::optional<QString> otherFingerprint() const;
+    std::optional<LinkFailure> otherFingerprint() const;
+    LinkFailure certificateRefused(CertificateProblem problem) const;
     void encrypted();
     // A fatal alert of the server, told for what it means: no shared suite (it came before
     // the server answered the hello), a client certificate asked for or refused, a TLS too
@@ -50,8 +49,7 @@ private:
 
     TlsCredentials credentials_;
     bool handshaking_ = false;
-    QString refusal_;  // why the server was refused, once known
-    std::optional<QSslCertificate> untrusted_;
+    std::optional<LinkFailure> refusal_;  // why the server was refused, once known
 };
 
 }  // namespace dnp

@@ -4,6 +4,7 @@
 
 #include "comm/Exchange.h"
 #include "comm/ReadPlan.h"
+#include "comm/TransferText.h"
 
 #include "support/FakeLink.h"
 #include "support/PanelSim.h"
@@ -16,6 +17,8 @@ using namespace dnp;
 using namespace dnp::test;
 
 namespace {
+
+const LinkTarget kFakeTarget{"/dev/fake", 1};
 
 class ExchangeTest : public ::testing::Test {
 public:
@@ -38,12 +41,12 @@ public:
     }
     TransferResult send(const ConfigImage& image = testImage(), TransferLink settings = fastLink())
     {
-        link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
+        link = std::make_unique<FakeLink>(kFakeTarget, line);
         return run([&] { exchange.startSend(*link, settings, image); });
     }
     TransferResult retrieve(TransferLink settings = fastLink())
     {
-        link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
+        link = std::make_unique<FakeLink>(kFakeTarget, line);
         return run([&] { exchange.startRead(*link, settings, everyMessage()); });
     }
     static TransferLink fastLink() { return {9600, false, {}, true, kFakeLineTiming}; }
@@ -67,13 +70,13 @@ public:
 TEST_F(ExchangeTest, AWriteTheLinkRefusesEndsTheTransferAtOnce)
 {
     line.failWriteAt = 3;
-    line.writeError = QStringLiteral("/dev/fake: Input/output error");
+    line.writeError = QStringLiteral("Input/output error");
     const LineTiming patient{600000, 600000, 0, 0};
     const TransferResult r = send(testImage(), {9600, false, {}, true, patient});
-    EXPECT_EQ(r.outcome, TransferOutcome::PortError);
+    EXPECT_EQ(r.outcome(), TransferOutcome::PortError);
     EXPECT_EQ(r.message, 3);
-    EXPECT_EQ(outcomeText(r), "/dev/fake: Input/output error\n"
-                              "The panel may hold a partly written configuration: messages 1 to 2 of 18 were written.");
+    EXPECT_EQ(r.reason, TransferEnd(LinkFailure{LinkFault::WriteRefused, kFakeTarget, "Input/output error"}));
+    EXPECT_EQ(r.acknowledged(), 2);
     EXPECT_EQ(line.sent.size(), 3);
 }
 
@@ -81,7 +84,7 @@ TEST_F(ExchangeTest, SendWritesTheImageInEighteenFrames)
 {
     const ConfigImage image = testImage();
     const TransferResult r = send(image);
-    EXPECT_EQ(r.outcome, TransferOutcome::Success);
+    EXPECT_EQ(r.outcome(), TransferOutcome::Success);
     EXPECT_EQ(r.message, 19);
     EXPECT_EQ(r.acknowledged(), 18);
     ASSERT_EQ(line.sent.size(), 18);
@@ -102,7 +105,7 @@ TEST_F(ExchangeTest, RetrieveReadsTheWordsWithAndWithoutAddressing)
 {
     panel.image = testImage();
     TransferResult r = retrieve();
-    EXPECT_EQ(r.outcome, TransferOutcome::Success);
+    EXPECT_EQ(r.outcome(), TransferOutcome::Success);
     EXPECT_EQ(r.image, testImage());
     EXPECT_EQ(line.sent[0], QByteArray::fromHex("05d0000f1c"));
     EXPECT_EQ(line.sent[17], frames::composeReadFrame(18, {}));
@@ -113,7 +116,7 @@ TEST_F(ExchangeTest, RetrieveReadsTheWordsWithAndWithoutAddressing)
     TransferLink addressed = fastLink();
     addressed.addressing = {true, 300};
     r = retrieve(addressed);
-    EXPECT_EQ(r.outcome, TransferOutcome::Success);
+    EXPECT_EQ(r.outcome(), TransferOutcome::Success);
     EXPECT_EQ(r.image, testImage());
     EXPECT_EQ(line.sent[0], frames::composeReadFrame(1, {true, 300}));
     EXPECT_EQ(static_cast<std::uint8_t>(line.sent[0][0]), 44);
@@ -124,27 +127,28 @@ TEST_F(ExchangeTest, RetrieveReadsTheWordsWithAndWithoutAddressing)
 TEST_F(ExchangeTest, ARetrieveThatStopsEarlyHasOnlyItsOwnWords)
 {
     panel.image = testImage();
-    ASSERT_EQ(retrieve().outcome, TransferOutcome::Success);
+    ASSERT_EQ(retrieve().outcome(), TransferOutcome::Success);
     panel = silentPanelAt({3});
     panel.image = testImage();
     const TransferResult r = retrieve();
-    EXPECT_EQ(r.outcome, TransferOutcome::NotResponding);
+    EXPECT_EQ(r.outcome(), TransferOutcome::NotResponding);
     EXPECT_EQ(r.message, 3);
     EXPECT_EQ(r.acknowledged(), 2);
     for (int w = 0; w < kImageWords; ++w)
         ASSERT_EQ(r.image[w], w < 30 ? testImage()[w] : 0) << w;
 }
 
-// Each way a transfer ends: its outcome, where, and the line that says what happened.
+// Each way a transfer ends: its outcome, where, and why.
 TEST_F(ExchangeTest, FaultsEndTheTransferAtTheirMessage)
 {
+    using Part = frames::FrameProblem::Part;
     struct Case {
         const char* name;
         sim::Faults faults;
         bool send;
         TransferOutcome outcome;
         int message;
-        const char* error;
+        TransferEnd reason;
     };
     sim::Faults silent, badStatus, badChecksum, badLength, extra, shortReply;
     silent.silentAt = {7};
@@ -155,25 +159,22 @@ TEST_F(ExchangeTest, FaultsEndTheTransferAtTheirMessage)
     extra.extraAt = {6};
     shortReply.shortReplyAt = {9};
     const Case cases[] = {
-        {"silent", silent, true, TransferOutcome::NotResponding, 7, ""},
-        {"short", shortReply, false, TransferOutcome::NotResponding, 9, ""},
+        {"silent", silent, true, TransferOutcome::NotResponding, 7, NoReply{7, 0, 10}},
+        {"short", shortReply, false, TransferOutcome::NotResponding, 9, NoReply{9, 38, 40}},
         // The first bad status is the one told.
-        {"bad status", badStatus, true, TransferOutcome::StatusError, 19, "Reply to message 2 of 18 carried status 0x10."},
-        {"bad checksum", badChecksum, true, TransferOutcome::DataError, 3,
-         "Reply to message 3 of 18: checksum byte 0xF7, expected 0xF6."},
-        {"bad length", badLength, false, TransferOutcome::DataError, 18,
-         "Reply to message 18 of 18: length byte 6, expected 5."},
-        {"extra bytes", extra, true, TransferOutcome::DataError, 6,
-         "Reply to message 6 of 18 was followed by 20 unexpected bytes."},
+        {"bad status", badStatus, true, TransferOutcome::StatusError, 19, BadStatus{2, 0x10}},
+        {"bad checksum", badChecksum, true, TransferOutcome::DataError, 3, BadReply{3, {Part::Checksum, 0xF7, 0xF6}}},
+        {"bad length", badLength, false, TransferOutcome::DataError, 18, BadReply{18, {Part::Length, 6, 5}}},
+        {"extra bytes", extra, true, TransferOutcome::DataError, 6, UnexpectedBytes{6, false, 20}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         panel = sim::Panel(std::nullopt, c.faults);
         line.sent.clear();
         const TransferResult r = c.send ? send() : retrieve();
-        EXPECT_EQ(r.outcome, c.outcome);
+        EXPECT_EQ(r.outcome(), c.outcome);
         EXPECT_EQ(r.message, c.message);
-        EXPECT_EQ(r.error, c.error);
+        EXPECT_EQ(r.reason, c.reason);
         // No frame follows one that ended the transfer.
         EXPECT_EQ(line.sent.size(), std::min(c.message, 18));
         EXPECT_FALSE(line.opened);
@@ -186,9 +187,8 @@ TEST_F(ExchangeTest, BytesBeforeTheFirstReplyAndAHangUpAfterTheLast)
 {
     line.greeting = "NO CARRIER\r\n";
     TransferResult r = send();
-    EXPECT_EQ(r.outcome, TransferOutcome::DataError);
     EXPECT_EQ(r.message, 1);
-    EXPECT_EQ(r.error, "12 unexpected bytes came before the reply to message 1 of 18.");
+    EXPECT_EQ(r.reason, TransferEnd(UnexpectedBytes{1, true, 12}));
 
     line.greeting.clear();
     line.panel = [this](const QByteArray& frame) {
@@ -197,19 +197,18 @@ TEST_F(ExchangeTest, BytesBeforeTheFirstReplyAndAHangUpAfterTheLast)
         return reply;
     };
     r = retrieve();
-    EXPECT_EQ(r.outcome, TransferOutcome::DataError);
     EXPECT_EQ(r.message, 1);
-    EXPECT_EQ(r.error, "Reply to message 1 of 18: length byte 5, expected 40.");
+    EXPECT_EQ(r.reason, TransferEnd(BadReply{1, {frames::FrameProblem::Part::Length, 5, 40}}));
 
     line.panel = [this](const QByteArray& frame) {
         if (line.sent.size() == kMessageCount)
             QMetaObject::invokeMethod(
-                link.get(), [this] { emit link->failed(QStringLiteral("the line broke")); }, Qt::QueuedConnection);
+                link.get(), [this] { emit link->failed({LinkFault::HungUp, kFakeTarget}); }, Qt::QueuedConnection);
         return simulatedPanel(panel)(frame);
     };
     line.sent.clear();
     r = send();
-    EXPECT_EQ(r.outcome, TransferOutcome::Success) << r.error.toStdString();
+    EXPECT_EQ(r.reason, TransferEnd(AllAnswered{}));
     EXPECT_EQ(r.acknowledged(), kMessageCount);
 }
 
@@ -217,13 +216,13 @@ TEST_F(ExchangeTest, BytesBeforeTheFirstReplyAndAHangUpAfterTheLast)
 // gets each request of the new transfer once, in order.
 TEST_F(ExchangeTest, ATransferStartedRightAfterACancelIsNotDisturbedByTheOneBefore)
 {
-    link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
+    link = std::make_unique<FakeLink>(kFakeTarget, line);
     exchange.startSend(*link, fastLink(), testImage());
     ASSERT_EQ(line.sent.size(), 1);  // its reply is in, the next request is on its way
     exchange.cancel();
     line.sent.clear();
     const TransferResult r = send();
-    EXPECT_EQ(r.outcome, TransferOutcome::Success);
+    EXPECT_EQ(r.outcome(), TransferOutcome::Success);
     ASSERT_EQ(line.sent.size(), kMessageCount);
     for (int m = 1; m <= kMessageCount; ++m)
         EXPECT_EQ(line.sent[m - 1], frames::composeWriteFrame(m, testImage(), {})) << m;
@@ -236,7 +235,7 @@ TEST_F(ExchangeTest, ChecksumsAreCheckedUnlessTheLinkSaysOtherwise)
     panel = sim::Panel(std::nullopt, faults);
     TransferLink lenient = fastLink();
     lenient.checkReplyChecksum = false;
-    EXPECT_EQ(send(testImage(), lenient).outcome, TransferOutcome::Success);
+    EXPECT_EQ(send(testImage(), lenient).outcome(), TransferOutcome::Success);
 }
 
 TEST_F(ExchangeTest, CancelStopsARunningTransferAndIsNothingWhenNoneRuns)
@@ -245,7 +244,7 @@ TEST_F(ExchangeTest, CancelStopsARunningTransferAndIsNothingWhenNoneRuns)
     EXPECT_TRUE(ended.isEmpty());  // no transfer, no end told
 
     line.panel = [](const QByteArray&) { return FakeReply{{}, true}; };
-    link = std::make_unique<FakeLink>(LinkTarget{"/dev/fake", 1}, line);
+    link = std::make_unique<FakeLink>(kFakeTarget, line);
     TransferLink patient = fastLink();
     patient.timing = {};  // the real allowances: the silent panel is waited for
     exchange.startRead(*link, patient, everyMessage());
@@ -253,7 +252,7 @@ TEST_F(ExchangeTest, CancelStopsARunningTransferAndIsNothingWhenNoneRuns)
     exchange.cancel();
     EXPECT_FALSE(exchange.running());
     ASSERT_EQ(ended.size(), 1);
-    EXPECT_EQ(ended[0].outcome, TransferOutcome::Cancelled);
+    EXPECT_EQ(ended[0].outcome(), TransferOutcome::Cancelled);
     EXPECT_EQ(line.sent.size(), 1);
     EXPECT_FALSE(line.opened);
     exchange.cancel();
@@ -264,89 +263,18 @@ TEST_F(ExchangeTest, ALineThatDoesNotOpenOrBreaksIsAPortError)
 {
     line.openFails = true;
     TransferResult r = send();
-    EXPECT_EQ(r.outcome, TransferOutcome::PortError);
-    EXPECT_EQ(r.error, kBadIdText);
+    EXPECT_EQ(r.reason, TransferEnd(LinkFailure{LinkFault::DeviceMissing, kFakeTarget}));
     EXPECT_TRUE(line.sent.isEmpty());
 
     line.openFails = false;
     line.panel = [this](const QByteArray& frame) {
         if (line.sent.size() == 4)
-            QMetaObject::invokeMethod(link.get(), [this] { emit link->failed(QStringLiteral("the line broke")); });
+            QMetaObject::invokeMethod(link.get(), [this] { emit link->failed({LinkFault::HungUp, kFakeTarget}); });
         return simulatedPanel(panel)(frame);
     };
     r = send();
-    EXPECT_EQ(r.outcome, TransferOutcome::PortError);
-    EXPECT_EQ(r.error, "the line broke");
-}
-
-// What each outcome tells the user.
-// Messages 1 to n, less those given.
-std::bitset<kMessageCount> upTo(int n, std::initializer_list<int> except = {})
-{
-    std::bitset<kMessageCount> messages;
-    for (int m = 1; m <= n; ++m)
-        messages.set(static_cast<std::size_t>(m - 1));
-    for (int m : except)
-        messages.reset(static_cast<std::size_t>(m - 1));
-    return messages;
-}
-
-TEST(ExchangeOutcome, TheTextsOfEachOutcome)
-{
-    struct Case {
-        TransferKind kind;
-        TransferOutcome outcome;
-        std::bitset<kMessageCount> acknowledged;
-        const char* text;
-        std::bitset<kMessageCount> sent = {};  // requests that left besides those acknowledged
-    };
-    const Case cases[] = {
-        {TransferKind::Write, TransferOutcome::Success, upTo(18), "Sending communication status: OK.."},
-        {TransferKind::Read, TransferOutcome::Success, upTo(18), "Retrieving communication status: OK.."},
-        {TransferKind::Write, TransferOutcome::StatusError, upTo(18, {5}),
-         "System error or data error has occurred.\nReply to message 5 of 18 carried status 0x10.\n"
-         "The panel may hold a partly written configuration: messages 1 to 4 and 6 to 18 of 18 were written."},
-        {TransferKind::Write, TransferOutcome::StatusError, upTo(7, {1, 3, 4}),
-         "System error or data error has occurred.\nReply to message 5 of 18 carried status 0x10.\n"
-         "The panel may hold a partly written configuration: messages 2 and 5 to 7 of 18 were written."},
-        {TransferKind::Read, TransferOutcome::DataError, upTo(4),
-         "System or data error has occurred.\nReply to message 5 of 18 carried status 0x10."},
-        {TransferKind::Write, TransferOutcome::NotResponding, upTo(6),
-         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nThe panel may hold a partly written "
-         "configuration: messages 1 to 6 of 18 were written.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud."},
-        {TransferKind::Write, TransferOutcome::NotResponding, upTo(0),
-         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nThe panel may hold a partly written "
-         "configuration: message 1 of 18 may have been written.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud.",
-         upTo(1)},
-        {TransferKind::Write, TransferOutcome::PortError, upTo(3),
-         "Reply to message 5 of 18 carried status 0x10.\n"
-         "The panel may hold a partly written configuration: messages 1 to 3 of 18 were written."},
-        {TransferKind::Write, TransferOutcome::PortError, upTo(0), "Reply to message 5 of 18 carried status 0x10."},
-        {TransferKind::Read, TransferOutcome::NotResponding, upTo(6),
-         "ZE-P(L) is not responding!\nMessage 7 of 18 was not answered.\nNo answer on COM 1 (/dev/ttyS0) at 9600 baud."},
-        {TransferKind::Write, TransferOutcome::Cancelled, upTo(1),
-         "The send was cancelled.\nThe panel may hold a partly written configuration: message 1 of 18 was written."},
-        {TransferKind::Write, TransferOutcome::Cancelled, upTo(0),
-         "The send was cancelled.\nThe panel may hold a partly written configuration: message 1 of 18 may have been written.",
-         upTo(1)},
-        {TransferKind::Write, TransferOutcome::Cancelled, upTo(0), "The send was cancelled.\nNothing was written to the panel."},
-        {TransferKind::Read, TransferOutcome::Cancelled, upTo(3), ""},
-    };
-    for (const Case& c : cases) {
-        TransferResult r;
-        r.kind = c.kind;
-        r.outcome = c.outcome;
-        r.message = 7;
-        r.acknowledgedMessages = c.acknowledged;
-        r.sentMessages = c.sent;
-        r.error = QStringLiteral("Reply to message 5 of 18 carried status 0x10.");
-        r.port = QStringLiteral("COM 1 (/dev/ttyS0)");
-        r.baud = 9600;
-        EXPECT_EQ(outcomeText(r), c.text);
-    }
-    EXPECT_EQ(progressText(TransferKind::Write, 7), "Sending message 7 of 18");
-    EXPECT_EQ(progressText(TransferKind::Read, 18), "Retrieving message 18 of 18");
-    EXPECT_EQ(progressText(TransferKind::Write, 0), "");
+    EXPECT_EQ(r.outcome(), TransferOutcome::PortError);
+    EXPECT_EQ(r.reason, TransferEnd(LinkFailure{LinkFault::HungUp, kFakeTarget}));
 }
 
 }  // namespace
@@ -386,11 +314,11 @@ TEST_F(ExchangeOnALine, PanelsThatAnswerAtOnceOrAtLineSpeedBothSucceed)
         const TransferResult sent = run(sim.device(), 19200, {}, [&](Link& link, const TransferLink& settings) {
             exchange.startSend(link, settings, image);
         });
-        EXPECT_EQ(sent.outcome, TransferOutcome::Success) << sent.error.toStdString();
+        EXPECT_EQ(sent.outcome(), TransferOutcome::Success) << outcomeText(sent).toStdString();
         const TransferResult read = run(sim.device(), 19200, {}, [&](Link& link, const TransferLink& settings) {
             exchange.startRead(link, settings, everyMessage());
         });
-        EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
+        EXPECT_EQ(read.outcome(), TransferOutcome::Success) << outcomeText(read).toStdString();
         EXPECT_EQ(read.image, image);
     }
 }
@@ -404,5 +332,5 @@ TEST_F(ExchangeOnALine, AReplyIsGivenItsOwnWireTime)
     const TransferResult read = run(sim.device(), 1200, {100, 100, 100, 10}, [&](Link& link, const TransferLink& settings) {
         exchange.startRead(link, settings, {1});
     });
-    EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
+    EXPECT_EQ(read.outcome(), TransferOutcome::Success) << outcomeText(read).toStdString();
 }

@@ -11,7 +11,7 @@ TEST(LineTrace, EachEventALineAndEachProblemALineBelowIt)
     const std::vector<LineEvent> trace = {
         {0, true, QByteArray::fromHex("0a3f0001"), 1, {}},
         {12, false, QByteArray::fromHex("0a0000"), 1, {}},
-        {1234567, false, QByteArray::fromHex("ff"), 12, QStringLiteral("Reply to message 11 of 18 was followed by 1 unexpected byte.")},
+        {1234567, false, QByteArray::fromHex("ff"), 12, UnexpectedBytes{11, false, 1}},
     };
     EXPECT_EQ(traceLines(trace), (QStringList{
                                      "      0 ms  to panel     1  0A 3F 00 01",

@@ -5,6 +5,7 @@
 #include "comm/Frames.h"
 #include "comm/ImageText.h"
 #include "comm/SerialPort.h"
+#include "comm/TransferText.h"
 #include "support/PanelSim.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,7 @@ QString openPort(TApdComPort& port, LineSettings line = {})
 {
     QString told = QStringLiteral("<nothing>");
     const auto a = QObject::connect(&port, &Link::opened, [&] { told.clear(); });
-    const auto b = QObject::connect(&port, &Link::failed, [&](const QString& reason) { told = reason; });
+    const auto b = QObject::connect(&port, &Link::failed, [&](const LinkFailure& failure) { told = linkFailureText(failure); });
     port.open(line);
     QObject::disconnect(a);
     QObject::disconnect(b);
@@ -103,10 +104,10 @@ TEST_F(SimulatedPort, EveryByteValueGoesThroughUnchanged)
     ASSERT_EQ(ask(port, frames::composeWriteFrame(18, image, {}), 3).size(), 3);
     for (int m = 1; m <= 17; ++m) {
         const QByteArray reply = ask(port, frames::composeReadFrame(m, {}), 40);
-        const Result<frames::Reply> parsed = frames::parseReply(reply, {frames::Command::Read, m, {}, true});
-        ASSERT_TRUE(parsed) << m;
+        const auto parsed = frames::parseReply(reply, {frames::Command::Read, m, {}, true});
+        ASSERT_TRUE(std::holds_alternative<frames::Reply>(parsed)) << m;
         for (int j = 0; j < 15; ++j)
-            ASSERT_EQ(parsed->words[j], image[(m - 1) * 15 + j]) << m << " " << j;
+            ASSERT_EQ(std::get<frames::Reply>(parsed).words[j], image[(m - 1) * 15 + j]) << m << " " << j;
     }
 }
 
@@ -170,14 +171,14 @@ TEST(PortHangUp, ADeviceThatGoesAwayEndsTheLine)
     auto sim = std::make_unique<test::PanelSim>();
     TApdComPort port({sim->device(), 1});
     ASSERT_EQ(openPort(port), "");
-    QStringList failed;
-    QObject::connect(&port, &Link::failed, [&](const QString& reason) { failed << reason; });
+    QList<LinkFault> failed;
+    QObject::connect(&port, &Link::failed, [&](const LinkFailure& failure) { failed << failure.fault; });
     sim->kill();
     QElapsedTimer patience;
     patience.start();
     while (failed.isEmpty() && patience.elapsed() < kPatienceMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    ASSERT_EQ(failed.size(), 1);
+    EXPECT_EQ(failed, QList<LinkFault>{LinkFault::HungUp});
     EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(port.write("x"));
 }

@@ -5,6 +5,7 @@
 #include "comm/Exchange.h"
 #include "comm/SerialPort.h"
 #include "comm/TcpLink.h"
+#include "comm/TransferText.h"
 #include "support/LinkTransfer.h"
 #include "support/LoopbackPort.h"
 #include "support/PanelSim.h"
@@ -99,14 +100,14 @@ TEST_F(TcpTransfer, ASendAndARetrieveCarryTheImageAtTheConfiguredSpeed)
     ASSERT_TRUE(sim.device().startsWith("tcp://127.0.0.1:")) << sim.error().toStdString();
 
     const TransferResult sent = send(sim.device(), image(0x1234));
-    EXPECT_EQ(sent.outcome, TransferOutcome::Success) << sent.error.toStdString();
+    EXPECT_EQ(sent.outcome(), TransferOutcome::Success) << outcomeText(sent).toStdString();
     EXPECT_EQ(sent.acknowledged(), kMessageCount);
     EXPECT_EQ(sent.port, sim.device());
     EXPECT_EQ(lineBaud, kBaud);
 
     // The send's connection was closed: the simulator, which serves one at a time, takes this one.
     const TransferResult read = retrieve(sim.device());
-    EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
+    EXPECT_EQ(read.outcome(), TransferOutcome::Success) << outcomeText(read).toStdString();
     EXPECT_EQ(read.image, image(0x1234));
 }
 
@@ -115,11 +116,11 @@ TEST_F(TcpTransfer, ARefusedConnectionIsToldWithItsAddress)
     const test::LoopbackPort port(test::LoopbackPort::Mode::Refusing);
     ASSERT_TRUE(port.ready());
     const TransferResult sent = send(port.device(), image(1));
-    EXPECT_EQ(sent.outcome, TransferOutcome::PortError);
-    EXPECT_EQ(sent.error, port.device() +
+    EXPECT_EQ(sent.outcome(), TransferOutcome::PortError);
+    EXPECT_EQ(reasonText(sent.reason), port.device() +
                               " refused the connection.\nCheck that the terminal server is on and that the port is "
                               "the one of this panel's line.");
-    EXPECT_EQ(outcomeText(sent), sent.error);
+    EXPECT_EQ(outcomeText(sent), reasonText(sent.reason));
 }
 
 TEST_F(TcpTransfer, AConnectionClosedMidTransferEndsIt)
@@ -127,9 +128,9 @@ TEST_F(TcpTransfer, AConnectionClosedMidTransferEndsIt)
     test::PanelSim sim({"--tcp", "127.0.0.1:0", "--exit-after", "3"});
     ASSERT_TRUE(sim.device().startsWith("tcp://127.0.0.1:")) << sim.error().toStdString();
     const TransferResult sent = send(sim.device(), image(2));
-    EXPECT_EQ(sent.outcome, TransferOutcome::PortError);
+    EXPECT_EQ(sent.outcome(), TransferOutcome::PortError);
     EXPECT_EQ(sent.acknowledged(), 3);
-    EXPECT_EQ(sent.error, sim.device() + " closed the connection.\nCheck that no other program holds the terminal "
+    EXPECT_EQ(reasonText(sent.reason), sim.device() + " closed the connection.\nCheck that no other program holds the terminal "
                                          "server's port, and try again.");
 }
 
@@ -138,8 +139,8 @@ TEST_F(TcpTransfer, AConnectionNeverAcceptedEndsAfterTheLimit)
     const test::LoopbackPort port(test::LoopbackPort::Mode::Unanswered);
     ASSERT_TRUE(port.ready());
     const TransferResult read = retrieve(port.device());
-    EXPECT_EQ(read.outcome, TransferOutcome::PortError);
-    EXPECT_EQ(read.error, port.device() +
+    EXPECT_EQ(read.outcome(), TransferOutcome::PortError);
+    EXPECT_EQ(reasonText(read.reason), port.device() +
                               " did not accept the connection within 5 s.\nCheck that the terminal server is on "
                               "and can be reached from this machine.");
     EXPECT_TRUE(read.trace.empty());

@@ -6,6 +6,7 @@
 
 #include "comm/TlsLink.h"
 #include "support/Certificates.h"
+#include "comm/TransferText.h"
 #include "support/LinkTransfer.h"
 #include "support/LoopbackPort.h"
 #include "support/PanelSim.h"
@@ -56,7 +57,7 @@ protected:
         QEventLoop loop;
         std::optional<QString> told;
         QObject::connect(&link, &Link::opened, &loop, [&] { told = "", loop.quit(); });
-        QObject::connect(&link, &Link::failed, &loop, [&](const QString& why) { told = why, loop.quit(); });
+        QObject::connect(&link, &Link::failed, &loop, [&](const LinkFailure& why) { told = linkFailureText(why), loop.quit(); });
         QTimer::singleShot(kPatienceMs, &loop, &QEventLoop::quit);
         link.open({kBaud, PortParity::None});
         if (!told)
@@ -76,12 +77,12 @@ TEST_F(TlsTransfer, ASendAndARetrieveCarryTheImage)
     serve("server");
     TlsLink sending({device, 0, trusting()});
     const TransferResult sent = send(sending, image(0x2345));
-    EXPECT_EQ(sent.outcome, TransferOutcome::Success) << sent.error.toStdString();
+    EXPECT_EQ(sent.outcome(), TransferOutcome::Success) << outcomeText(sent).toStdString();
     EXPECT_EQ(sent.acknowledged(), kMessageCount);
 
     TlsLink reading({device, 0, trusting()});
     const TransferResult read = retrieve(reading);
-    EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
+    EXPECT_EQ(read.outcome(), TransferOutcome::Success) << outcomeText(read).toStdString();
     EXPECT_EQ(read.image, image(0x2345));
 }
 
@@ -103,7 +104,7 @@ TEST_F(TlsTransfer, TrustedServersAnswer)
         serve(c.served, c.options);
         TlsLink link({device, 0, c.tls});
         const TransferResult read = retrieve(link);
-        EXPECT_EQ(read.outcome, TransferOutcome::Success) << read.error.toStdString();
+        EXPECT_EQ(read.outcome(), TransferOutcome::Success) << outcomeText(read).toStdString();
         EXPECT_FALSE(link.refusedCertificate());
     }
 }
@@ -140,8 +141,8 @@ TEST_F(TlsTransfer, EveryFailureEndsTheTransferBeforeTheFirstReply)
         serve(c.served, c.options);
         TlsLink link({device, 0, c.tls});
         const TransferResult read = retrieve(link);
-        EXPECT_EQ(read.outcome, TransferOutcome::PortError);
-        EXPECT_EQ(read.error, device + ": " + c.told);
+        EXPECT_EQ(read.outcome(), TransferOutcome::PortError);
+        EXPECT_EQ(reasonText(read.reason), device + ": " + c.told);
         EXPECT_EQ(read.acknowledged(), 0);
         EXPECT_TRUE(std::none_of(read.trace.begin(), read.trace.end(), [](const LineEvent& e) { return !e.sent; }));
         EXPECT_EQ(link.refusedCertificate().has_value(), c.offered);
@@ -246,8 +247,8 @@ TEST_F(TlsTransfer, BadSettingsAreRefusedBeforeAnyConnection)
         SCOPED_TRACE(c.told.toStdString());
         TlsLink link({QString(port.device()).replace("tcp://", "tls://"), 0, c.tls});
         const TransferResult sent = send(link, image(1));
-        EXPECT_EQ(sent.outcome, TransferOutcome::PortError);
-        EXPECT_EQ(sent.error, c.told);
+        EXPECT_EQ(sent.outcome(), TransferOutcome::PortError);
+        EXPECT_EQ(reasonText(sent.reason), c.told);
     }
 }
 

@@ -7,7 +7,6 @@
 #include "Panel.h"
 #include "comm/Exchange.h"
 #include "comm/Link.h"
-#include "comm/SerialPort.h"
 
 #include <QByteArray>
 #include <QList>
@@ -27,7 +26,7 @@ struct FakeLine {
     QList<QByteArray> sent;
     bool openFails = false;
     int failWriteAt = 0;       // the write (from 1) that fails with `writeError`; 0: none
-    QString writeError;
+    QString writeError;        // the system's reason
     QByteArray greeting;       // bytes the line carries as it opens, before the first request
     bool opened = false;       // the last link is open
     LinkTarget target;         // the target of the last link made
@@ -43,7 +42,7 @@ public:
         line_.requested = settings;
         Link::line_ = {0, settings.parity};
         if (line_.openFails) {
-            emit failed(kBadIdText);
+            emit failed(failureOf(LinkFault::DeviceMissing));
             return;
         }
         line_.opened = true;

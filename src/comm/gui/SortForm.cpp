@@ -1,5 +1,6 @@
 #include "comm/gui/SortForm.h"
 
+#include "comm/TransferText.h"
 #include "widgets/UserPrompts.h"
 #include "widgets/DialogKit.h"
 

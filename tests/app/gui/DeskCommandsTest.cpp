@@ -8,6 +8,7 @@
 
 #include "comm/ImageText.h"
 #include "comm/LineTrace.h"
+#include "comm/SerialPort.h"
 #include "files/Report.h"
 #include "model/Marks.h"
 #include "model/Regional.h"
@@ -563,7 +564,9 @@ TEST_F(DeskTransferTest, RefusalsPortErrorsAndOneTransferAtATime)
     link.openFails = true;
     prompts.shown.clear();
     EXPECT_FALSE(send());
-    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ie_BadId - Specified comport doesn't exist"});
+    EXPECT_EQ(prompts.texts(Shown::Error), QStringList{"ie_BadId - Specified comport doesn't exist\nPort COM 1 "
+                                                       "(/dev/ttyS0) does not exist. Choose a port in Communication "
+                                                       "Settings."});
     EXPECT_EQ(ended.last(), TransferOutcome::PortError);
 
     link.openFails = false;
@@ -990,12 +993,13 @@ TEST_F(DeskTransferTest, TheTraceOfABadReplySaysWhatWasWrongAndSaves)
     panel = badStatusPanelAt({3});
     EXPECT_FALSE(send());
     const std::vector<LineEvent>& trace = ws.session().lastTrace();
+    const std::vector<TraceRow> rows = traceRows(trace);
     ASSERT_EQ(trace.size(), 36u);
     for (std::size_t i = 0; i < trace.size(); ++i) {
         EXPECT_EQ(trace[i].sent, i % 2 == 0);
         EXPECT_EQ(trace[i].message, static_cast<int>(i / 2 + 1));
         EXPECT_EQ(trace[i].bytes, i % 2 == 0 ? link.sent[static_cast<qsizetype>(i / 2)] : trace[i].bytes);
-        EXPECT_EQ(trace[i].problem, i == 5 ? "Reply to message 3 of 18 carried status 0x10." : QString()) << i;
+        EXPECT_EQ(rows[i].problem, i == 5 ? "Reply to message 3 of 18 carried status 0x10." : QString()) << i;
     }
     // Saved under the send's heading, and offered under the device and the start's name.
     prompts.fileAnswers = {path("trace.txt")};
@@ -1016,5 +1020,5 @@ TEST_F(DeskTransferTest, TheTraceOfABadReplySaysWhatWasWrongAndSaves)
     panel = silentPanelAt({2});
     EXPECT_FALSE(send());
     ASSERT_EQ(ws.session().lastTrace().size(), 4u);
-    EXPECT_EQ(ws.session().lastTrace().back().problem, "No reply came.");
+    EXPECT_EQ(traceRows(ws.session().lastTrace()).back().problem, "No reply came.");
 }
