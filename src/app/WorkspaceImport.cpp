@@ -8,6 +8,7 @@
 #include "files/SafeWrite.h"
 
 #include <QFileInfo>
+#include <QStringList>
 
 namespace dnp {
 namespace {
@@ -24,13 +25,18 @@ FileDialogSettings importDialogSettings()
 
 Result<QString> Workspace::importPointList(const QString& listPath, PointListFormat format)
 {
-    const Result<ConfigFileData> imported = loadPointList(listPath, format, configFileDataOf(state_));
+    const Result<ImportedPointList> imported = loadPointList(listPath, format, configFileDataOf(state_));
     if (!imported)
         return imported.error();
-    replaceConfiguration(withFileData(*imported), {filePath_, caption_, false});
+    replaceConfiguration(withFileData(imported->data), {filePath_, caption_, false});
     // Kept as the class editor keeps a Class 0 selection over the panel's words.
     const WordBudget words = wordBudget(state_);
-    return words.over() ? overBudgetText(words) : QString();
+    QStringList warnings;
+    if (words.over())
+        warnings << overBudgetText(words);
+    if (!imported->warning.isEmpty())
+        warnings << imported->warning;
+    return warnings.join(QLatin1Char('\n'));
 }
 
 Result<QString> Workspace::importInto(const QString& listPath, PointListFormat format, const QString& outPath)

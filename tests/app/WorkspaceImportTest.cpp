@@ -70,11 +70,13 @@ TEST_F(WorkspaceImportTest, AListReplacesSelectionsAndOrderOverTheConfigurationA
         ASSERT_TRUE(ws.importPointList(list, *pointListFormatForPath(list))) << name;
         EXPECT_EQ(state.ClassSelection, listed().ClassSelection) << name;
         EXPECT_EQ(state.Class0Order, listed().Class0Order) << name;
-        // What no list carries stays as the configuration had it; a CSV list gives the
-        // dead bands of its analog inputs' classes.
-        UnsolicitedWords expected = baseConfiguration().UnsolicitedSettings;
-        if (QByteArray(name).endsWith("csv"))
+        // What a list does not give stays as the configuration had it: a CSV list gives
+        // the dead bands of its analog inputs' classes, a document every setting.
+        UnsolicitedWords expected = listed().UnsolicitedSettings;
+        if (QByteArray(name).endsWith("csv")) {
+            expected = baseConfiguration().UnsolicitedSettings;
             expected[deadbandWordIndex(2)] = 35;
+        }
         EXPECT_EQ(state.UnsolicitedSettings, expected) << name;
         EXPECT_TRUE(inspect(ws).modified());
         EXPECT_EQ(ws.windowCaption(), "base.dnp *");
@@ -104,9 +106,12 @@ TEST_F(WorkspaceImportTest, AListOverThePanelsWordsIsTakenWithANoteAndNotSent)
     setClass0(over, PointType::Ain, analogInputs);
     prompts.fileAnswers = {listFile("over.csv", over)};
     EXPECT_TRUE(ws.importWithDialog());
+    // Then the unsolicited settings the list does not give.
+    const QString notGiven = importPointList(readFileBytes(path("over.csv")), PointListFormat::Csv, {})->warning;
+    ASSERT_FALSE(notGiven.isEmpty());
     EXPECT_EQ(prompts.texts(Shown::Information),
               QStringList{"The Class 0 points take 241 words; the panel takes 240.\n"
-                          "The selection is kept; Send refuses it until it takes 240 words or fewer."});
+                          "The selection is kept; Send refuses it until it takes 240 words or fewer.\n" + notGiven});
     EXPECT_EQ(state.Class0Order, over.Class0Order);
     EXPECT_FALSE(ws.image(Mapping::Individual));
 }

@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 #include <cctype>
+#include <numeric>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -37,19 +38,24 @@ ConfigFileData dataOf(const ConfigState& state)
     return ConfigFileData{state.ClassSelection, state.Class0Order, state.UnsolicitedSettings};
 }
 
-ConfigFileData importOk(const QByteArray& bytes, PointListFormat format, const ConfigFileData& base = {})
+ImportedPointList imported(const QByteArray& bytes, PointListFormat format, const ConfigFileData& base = {})
 {
-    const Result<ConfigFileData> data = importPointList(bytes, format, base);
-    if (!data) {
-        ADD_FAILURE() << data.error().message.toStdString();
+    const Result<ImportedPointList> list = importPointList(bytes, format, base);
+    if (!list) {
+        ADD_FAILURE() << list.error().message.toStdString();
         return {};
     }
-    return *data;
+    return *list;
+}
+
+ConfigFileData importOk(const QByteArray& bytes, PointListFormat format, const ConfigFileData& base = {})
+{
+    return imported(bytes, format, base).data;
 }
 
 Error importFails(const QByteArray& bytes, PointListFormat format)
 {
-    const Result<ConfigFileData> data = importPointList(bytes, format, {});
+    const Result<ImportedPointList> data = importPointList(bytes, format, {});
     if (data) {
         ADD_FAILURE() << "the list was taken";
         return {};
@@ -114,22 +120,24 @@ TEST(PointListImportRoundTrip, CsvOfGeneratedConfigurationsReadsBackToTheSameLis
     }
 }
 
-TEST(PointListImportRoundTrip, DeviceProfileOfGeneratedConfigurationsReadsBackToTheSameList)
+// The document carries every unsolicited setting: read over the defaults, the whole
+// configuration comes back, without a warning.
+TEST(PointListImportRoundTrip, DeviceProfileOfGeneratedConfigurationsReadsBackToTheSameConfiguration)
 {
     std::mt19937 random(7);
     for (int n = 0; n < kGeneratedConfigurations; ++n) {
         const ConfigState original = generatedConfiguration(random);
         const PointList list = pointList(original);
         const QByteArray xml = *pointListXml(list, kHeader);
-        const ConfigFileData imported = importOk(xml, PointListFormat::Xml, dataOf(original));
-        const PointList back = pointList(stateOf(imported));
-        ASSERT_EQ(pointListCsv(back), pointListCsv(list)) << "configuration " << n;
-        ASSERT_EQ(*pointListXml(back, kHeader), xml) << "configuration " << n;
-        expectSameConfiguration(imported, dataOf(original));
+        const ImportedPointList back = imported(xml, PointListFormat::Xml);
+        ASSERT_EQ(pointListCsv(pointList(stateOf(back.data))), pointListCsv(list)) << "configuration " << n;
+        ASSERT_EQ(*pointListXml(pointList(stateOf(back.data)), kHeader), xml) << "configuration " << n;
+        expectSameConfiguration(back.data, dataOf(original));
+        EXPECT_EQ(back.warning, QString());
     }
 }
 
-TEST(PointListImportRoundTrip, TheListedDeadBandsOverTheBasesUnsolicitedSettings)
+TEST(PointListImportRoundTrip, TheListedSettingsOverTheBasesUnsolicitedSettings)
 {
     // Class 2 (Ain 0 and 363) and Class 3 (Ain 100) have analog inputs, Class 1 none.
     const QByteArray csv = pointListCsv(pointList(richConfiguration()));
@@ -137,10 +145,8 @@ TEST(PointListImportRoundTrip, TheListedDeadBandsOverTheBasesUnsolicitedSettings
     base.UnsolicitedSettings = {31, 0x0102, 32, 0x0304, 33, 0x0506};
     EXPECT_EQ(importOk(csv, PointListFormat::Csv, base).UnsolicitedSettings,
               (UnsolicitedWords{31, 0x0102, 1000, 0x0304, 0, 0x0506}));
-    // A Device Profile document carries no dead band.
     const QByteArray xml = *pointListXml(pointList(richConfiguration()), kHeader);
-    EXPECT_EQ(importOk(xml, PointListFormat::Xml, base).UnsolicitedSettings, base.UnsolicitedSettings);
-    EXPECT_EQ(importOk(xml, PointListFormat::Xml).UnsolicitedSettings, kDefaultUnsolicited);
+    EXPECT_EQ(importOk(xml, PointListFormat::Xml, base).UnsolicitedSettings, richConfiguration().UnsolicitedSettings);
 }
 
 TEST(PointListImportRoundTrip, AListWithoutPointsIsTheEmptyConfiguration)
@@ -256,8 +262,8 @@ QByteArray csvRows(const QByteArray& rows)
 }
 
 // A document with one point group whose dataPoints hold the given elements, one per
-// line from line 5 on.
-QByteArray profileDocument(const QByteArrayList& points)
+// line from line 5 on, and then `after` (on the line after the last point's).
+QByteArray profileDocument(const QByteArrayList& points, const QByteArray& after = {})
 {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<DNP3DeviceProfileDocument xmlns=\"http://www.dnp.org/DNP3/DeviceProfile\">\n"
@@ -265,8 +271,18 @@ QByteArray profileDocument(const QByteArrayList& points)
                      "<binaryInputPoints><dataPoints>\n";
     for (const QByteArray& p : points)
         xml += p + "\n";
-    return xml + "</dataPoints></binaryInputPoints>\n</dataPointsList></referenceDevice></DNP3DeviceProfileDocument>\n";
+    return xml + "</dataPoints></binaryInputPoints>\n</dataPointsList></referenceDevice>\n" + after +
+           "</DNP3DeviceProfileDocument>\n";
 }
+
+// The tool's own elements giving `settings` for one event class, from the line they begin on.
+QByteArray classSettings(const QByteArray& number, const QByteArray& settings,
+                         const QByteArray& uri = "urn:dnp-configure:profile-extensions:1")
+{
+    return "<cfg:unsolicitedResponses xmlns:cfg=\"" + uri + "\"><cfg:eventClass number=\"" + number + "\">" + settings +
+           "</cfg:eventClass></cfg:unsolicitedResponses>\n";
+}
+
 
 QByteArray binaryInput(const char* index, const char* name, const char* eventClass = "none",
                        const char* inClass0 = "always")
@@ -274,6 +290,12 @@ QByteArray binaryInput(const char* index, const char* name, const char* eventCla
     return QByteArray("<binaryInput><index>") + index + "</index><name>" + name + "</name><changeEventClass>" +
            eventClass + "</changeEventClass><includedInClass0Response>" + inClass0 +
            "</includedInClass0Response></binaryInput>";
+}
+
+// One point in a document, its settings after it on line 8.
+QByteArray documentWithSettings(const QByteArray& number, const QByteArray& settings)
+{
+    return profileDocument({binaryInput("0", "Tap Position Known")}, classSettings(number, settings));
 }
 
 struct Refusal {
@@ -416,6 +438,18 @@ const Refusal kRefusals[] = {
     {"cut short", kXml, profileDocument({binaryInput("0", "Tap Position Known")}).left(300),
      "line 5: the document is not well-formed XML: Premature end of document.", 5},
     {"an empty document", kXml, "  \n", "line 1: the file is empty, not a point list", 1},
+    {"a mark and blanks in a document", kXml, "\xEF\xBB\xBF\r\n \t\r\n\n", "line 1: the file is empty, not a point list", 1},
+    {"a dead band of the settings", kXml, documentWithSettings("1", "<cfg:deadbandPercent>2,5</cfg:deadbandPercent>"),
+     "line 8: the dead band '2,5' is not a number", 8},
+    {"minimum events above 255", kXml, documentWithSettings("3", "<cfg:minimumEvents>256</cfg:minimumEvents>"),
+     "line 8: the minimum events '256' is not a whole number from 0 to 255", 8},
+    {"a negative notification delay", kXml, documentWithSettings("2", "<cfg:notificationDelay>-1</cfg:notificationDelay>"),
+     "line 8: the notification delay '-1' is not a whole number from 0 to 255", 8},
+    {"settings of event class 4", kXml, documentWithSettings("4", "<cfg:minimumEvents>1</cfg:minimumEvents>"),
+     "line 8: the <eventClass> number '4' is not 1, 2 or 3", 8},
+    {"a setting given twice", kXml,
+     documentWithSettings("2", "<cfg:minimumEvents>1</cfg:minimumEvents>\n<cfg:minimumEvents>2</cfg:minimumEvents>"),
+     "line 9: the minimum events of Class 2 is given twice (first on line 8)", 9},
 };
 
 class PointListImportRefusal : public testing::TestWithParam<Refusal> {};
@@ -428,13 +462,16 @@ TEST_P(PointListImportRefusal, NamesEachProblemWithItsLine)
     EXPECT_EQ(error.line(), r.line);
 }
 
+std::string testName(const char* what)
+{
+    std::string name;
+    for (const char* c = what; *c; ++c)
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, PointListImportRefusal, testing::ValuesIn(kRefusals),
-                         [](const testing::TestParamInfo<Refusal>& info) {
-                             std::string name;
-                             for (const char* c = info.param.what; *c; ++c)
-                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-                             return name;
-                         });
+                         [](const testing::TestParamInfo<Refusal>& info) { return testName(info.param.what); });
 
 TEST(PointListImportLimits, MoreThan240ImageWordsAreTakenAsTheEditorTakesThem)
 {
@@ -453,6 +490,35 @@ TEST(PointListImportLimits, MoreThan240ImageWordsAreTakenAsTheEditorTakesThem)
     EXPECT_EQ(wordBudget(state).used, 241);
     // Exported, it reads back the same.
     expectSameConfiguration(importOk(pointListCsv(pointList(state)), PointListFormat::Csv), dataOf(state));
+}
+
+// Every word of a type listed is taken, numbered 0 to W - 1 (W the type's words); the
+// number W is one past the last.
+TEST(PointListImportLimits, EveryWordOfATypeIsTakenAndTheNumberAfterTheLastIsNot)
+{
+    for (PointType type : kAllPointTypes) {
+        SCOPED_TRACE(pointTypeName(type).toStdString());
+        ConfigState every;
+        std::vector<int> points(static_cast<std::size_t>(pointCount(type)));
+        std::iota(points.begin(), points.end(), 0);
+        setClass0(every, type, points);
+        int words = 0;
+        for (const CatalogPoint& p : PointCatalog::instance().points(type))
+            words += p.wordCount;
+        PointList list = pointList(every);
+        ASSERT_EQ(list.entries.back().number, words - 1);
+        expectSameConfiguration(importOk(pointListCsv(list), PointListFormat::Csv), dataOf(every));
+
+        list.entries.back().number = words;
+        const Error error = importFails(pointListCsv(list), PointListFormat::Csv);
+        // The header is line 1, the number W on the last row's line.
+        EXPECT_TRUE(error.message.split('\n').contains(QStringLiteral("line %1: %2 %3 does not exist: the last is %4")
+                                                           .arg(words + 1)
+                                                           .arg(pointListTypeName(type))
+                                                           .arg(words)
+                                                           .arg(words - 1)))
+            << error.message.toStdString();
+    }
 }
 
 TEST(PointListImportLimits, TwentyProblemsAtMostInLineOrder)
@@ -479,6 +545,74 @@ TEST(PointListImportLimits, TooLargeToBeAList)
     EXPECT_EQ(error.line(), 0);
 }
 
+// --- the unsolicited settings a list does not give ---
+
+// The warning that names the settings kept, "" when the list gives every one.
+QString keptWarning(const QString& kept)
+{
+    if (kept.isEmpty())
+        return {};
+    return "The point list does not give these unsolicited settings, so they keep the values of the configuration it "
+           "was read into (the defaults for a new one): " + kept + ".";
+}
+
+struct NotGiven {
+    const char* what;
+    PointListFormat format;
+    QByteArray bytes;
+    UnsolicitedWords words;  // read over kSettingsBase
+    const char* kept;        // the settings the warning names
+};
+
+void PrintTo(const NotGiven& c, std::ostream* os)
+{
+    *os << c.what;
+}
+
+const ConfigFileData kSettingsBase{{}, {}, {31, 0x0102, 32, 0x0304, 33, 0x0506}};
+const char* const kAllKept = "Class 1: dead band 3.1 %, minimum events 1, notification delay 2; Class 2: dead band 3.2 %, "
+                             "minimum events 3, notification delay 4; Class 3: dead band 3.3 %, minimum events 5, "
+                             "notification delay 6";
+
+// Made when the tests are listed: the lists are written by the code under test.
+std::vector<NotGiven> notGivenCases()
+{
+    return {
+        // Class 2 (Ain 0 and 363) and Class 3 (Ain 100) of the list have analog inputs, Class 1 none.
+        {"an exported CSV list", kCsv, pointListCsv(pointList(richConfiguration())), {31, 0x0102, 1000, 0x0304, 0, 0x0506},
+         "Class 1: dead band 3.1 %, minimum events 1, notification delay 2; Class 2: minimum events 3, notification delay 4; "
+         "Class 3: minimum events 5, notification delay 6"},
+        {"a CSV list without dead bands", kCsv, "index,name,type,event_class\n0,Meter: Inst: Vs,Analog Input,3\n",
+         kSettingsBase.UnsolicitedSettings, kAllKept},
+        {"an exported document", kXml, *pointListXml(pointList(richConfiguration()), kHeader),
+         richConfiguration().UnsolicitedSettings, ""},
+        {"a document without the tool's elements", kXml, profileDocument({binaryInput("0", "Tap Position Known")}),
+         kSettingsBase.UnsolicitedSettings, kAllKept},
+        {"a document giving some", kXml,
+         documentWithSettings("2", "<cfg:deadbandPercent>0</cfg:deadbandPercent><cfg:notificationDelay>9</cfg:notificationDelay>"),
+         {31, 0x0102, 0, 0x0309, 33, 0x0506},
+         "Class 1: dead band 3.1 %, minimum events 1, notification delay 2; Class 2: minimum events 3; Class 3: dead band "
+         "3.3 %, minimum events 5, notification delay 6"},
+        {"settings in another namespace", kXml,
+         profileDocument({binaryInput("0", "Tap Position Known")},
+                         classSettings("2", "<cfg:minimumEvents>9</cfg:minimumEvents>", "urn:another:1")),
+         kSettingsBase.UnsolicitedSettings, kAllKept},
+    };
+}
+
+class PointListImportNotGiven : public testing::TestWithParam<NotGiven> {};
+
+TEST_P(PointListImportNotGiven, KeepsTheBasesValuesAndNamesThem)
+{
+    const NotGiven& c = GetParam();
+    const ImportedPointList list = imported(c.bytes, c.format, kSettingsBase);
+    EXPECT_EQ(list.data.UnsolicitedSettings, c.words);
+    EXPECT_EQ(list.warning, keptWarning(QString::fromUtf8(c.kept)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PointListImportNotGiven, testing::ValuesIn(notGivenCases()),
+                         [](const testing::TestParamInfo<NotGiven>& info) { return testName(info.param.what); });
+
 // --- from a file ---
 
 TEST(PointListImportFile, ReadsAListAndNamesTheFileOnceAboveItsProblems)
@@ -487,17 +621,24 @@ TEST(PointListImportFile, ReadsAListAndNamesTheFileOnceAboveItsProblems)
     ASSERT_TRUE(dir.isValid());
     const QString good = dir.filePath(QStringLiteral("list.xml"));
     ASSERT_TRUE(writeFileBytes(good, *pointListXml(pointList(richConfiguration()), kHeader)));
-    const Result<ConfigFileData> data = loadPointList(good, PointListFormat::Xml, dataOf(richConfiguration()));
+    const Result<ImportedPointList> data = loadPointList(good, PointListFormat::Xml, {});
     ASSERT_TRUE(data) << data.error().message.toStdString();
-    expectSameConfiguration(*data, dataOf(richConfiguration()));
+    expectSameConfiguration(data->data, dataOf(richConfiguration()));
 
     const QString bad = dir.filePath(QStringLiteral("list.csv"));
     ASSERT_TRUE(writeFileBytes(bad, kCsvHeader + "Binary Input,1,Tap Position Known,,5,yes,\r\n"));
-    const Result<ConfigFileData> refused = loadPointList(bad, PointListFormat::Csv, {});
+    const Result<ImportedPointList> refused = loadPointList(bad, PointListFormat::Csv, {});
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().message, bad + ":\nline 2: the event class '5' is not 0, 1, 2 or 3\n"
                                              "line 2: Binary Input number 0 is missing");
     EXPECT_EQ(refused.error().line(), 2);
+
+    const QString blank = dir.filePath(QStringLiteral("blank.xml"));
+    ASSERT_TRUE(writeFileBytes(blank, "\xEF\xBB\xBF  \r\n\t\n"));
+    const Result<ImportedPointList> empty = loadPointList(blank, PointListFormat::Xml, {});
+    ASSERT_FALSE(empty);
+    EXPECT_EQ(empty.error().message, blank + ":\nline 1: the file is empty, not a point list");
+    EXPECT_EQ(empty.error().line(), 1);
 }
 
 TEST(PointListImportFile, AMissingFileCannotBeOpenedAndALargeOneIsRefusedUnread)
@@ -505,14 +646,14 @@ TEST(PointListImportFile, AMissingFileCannotBeOpenedAndALargeOneIsRefusedUnread)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString missing = dir.filePath(QStringLiteral("missing.csv"));
-    const Result<ConfigFileData> absent = loadPointList(missing, PointListFormat::Csv, {});
+    const Result<ImportedPointList> absent = loadPointList(missing, PointListFormat::Csv, {});
     ASSERT_FALSE(absent);
     EXPECT_TRUE(absent.error().unopened());
     EXPECT_EQ(absent.error().message, missing + ": No such file or directory");
 
     const QString large = dir.filePath(QStringLiteral("large.csv"));
     ASSERT_TRUE(writeFileBytes(large, kCsvHeader + QByteArray(kMaxPointListBytes, '\n')));
-    const Result<ConfigFileData> tooLarge = loadPointList(large, PointListFormat::Csv, {});
+    const Result<ImportedPointList> tooLarge = loadPointList(large, PointListFormat::Csv, {});
     ASSERT_FALSE(tooLarge);
     EXPECT_EQ(tooLarge.error().message, large + " is too large for a point list (more than 4194304 bytes)");
 }
