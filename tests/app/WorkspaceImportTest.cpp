@@ -108,7 +108,6 @@ TEST_F(WorkspaceImportTest, AListOverThePanelsWordsIsTakenWithANoteAndNotSent)
     EXPECT_TRUE(ws.importWithDialog());
     // Then the unsolicited settings the list does not give.
     const QString notGiven = importPointList(readFileBytes(path("over.csv")), PointListFormat::Csv, {})->warning;
-    ASSERT_FALSE(notGiven.isEmpty());
     EXPECT_EQ(prompts.texts(Shown::Information),
               QStringList{"The Class 0 points take 241 words; the panel takes 240.\n"
                           "The selection is kept; Send refuses it until it takes 240 words or fewer.\n" + notGiven});
