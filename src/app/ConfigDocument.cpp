@@ -239,13 +239,18 @@ Result<ComparedFile> ConfigDocument::compareWithFile(const QString& path) const
 
 Result<QString> ConfigDocument::importPointList(const QString& listPath, PointListFormat format)
 {
-    const Result<ConfigFileData> imported = loadPointList(listPath, format, configFileDataOf(state_));
+    const Result<ImportedPointList> imported = loadPointList(listPath, format, configFileDataOf(state_));
     if (!imported)
         return imported.error();
-    replaceConfiguration(withFileData(*imported), {filePath_, caption_, false});
+    replaceConfiguration(withFileData(imported->data), {filePath_, caption_, false});
     // Kept as the class editor keeps a Class 0 selection over the panel's words.
     const WordBudget words = wordBudget(state_);
-    return words.over() ? overBudgetText(words) : QString();
+    QStringList warnings;
+    if (words.over())
+        warnings << overBudgetText(words);
+    if (!imported->warning.isEmpty())
+        warnings << imported->warning;
+    return warnings.join(QLatin1Char('\n'));
 }
 
 Result<QString> ConfigDocument::importInto(const QString& listPath, PointListFormat format, const QString& outPath)

@@ -112,11 +112,13 @@ public:
     // the error open would give.
     Result<ComparedFile> compareWithFile(const QString& path) const;
     // A point list (CSV or a DNP3 Device Profile document) read over the configuration:
-    // the selections and the Class 0 order as the list gives them, the dead bands a CSV
-    // list gives, the rest as the configuration has it; unsaved. A list that cannot be
-    // taken changes nothing and fails with every problem under the line "PATH:". Gives
-    // the warning to show ("" for none): a list over the panel's words is taken as the
-    // class editor's OK takes such a selection (overBudgetText), and its send is refused.
+    // the selections and the Class 0 order as the list gives them, the unsolicited
+    // settings the list gives, the rest as the configuration has it; unsaved. A list that
+    // cannot be taken changes nothing and fails with every problem under the line
+    // "PATH:". Gives the warning to show ("" for none), its parts a line apart: a list
+    // over the panel's words is taken as the class editor's OK takes such a selection
+    // (overBudgetText), and its send is refused; then the unsolicited settings the list
+    // does not give (ImportedPointList::warning).
     Result<QString> importPointList(const QString& listPath, PointListFormat format);
     // dnpcfg import: the same, then saved to `outPath`; an output that is the list itself
     // is refused before the list is read; nothing is written unless the whole list is taken.

@@ -100,7 +100,60 @@ void writePoint(QXmlStreamWriter& xml, const PointListEntry& e)
     xml.writeEndElement();
 }
 
+// After the points: the unsolicited settings of each event class, in the tool's namespace.
+void writeUnsolicitedSettings(QXmlStreamWriter& xml, const UnsolicitedWords& words)
+{
+    xml.writeNamespace(kProfileExtensionNamespace, QStringLiteral("cfg"));
+    xml.writeStartElement(kProfileExtensionNamespace, kProfileExtensionSettings);
+    for (int cls = 1; cls <= kEventClassCount; ++cls) {
+        xml.writeStartElement(kProfileExtensionNamespace, kProfileExtensionClass);
+        xml.writeAttribute(kProfileExtensionClassNumber, QString::number(cls));
+        for (const UnsolicitedSettingNames& s : kUnsolicitedSettings)
+            xml.writeTextElement(kProfileExtensionNamespace, QLatin1String(s.element),
+                                 unsolicitedSettingText(s.setting, unsolicitedSetting(words, cls, s.setting)));
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+}
+
 }  // namespace
+
+int unsolicitedSetting(const UnsolicitedWords& words, int eventClass, UnsolicitedSetting setting)
+{
+    const std::uint16_t events = words[eventsWordIndex(eventClass)];
+    switch (setting) {
+    case UnsolicitedSetting::Deadband:
+        return words[deadbandWordIndex(eventClass)];
+    case UnsolicitedSetting::MinimumEvents:
+        return minimumEventsOf(events);
+    case UnsolicitedSetting::NotificationDelay:
+        return notificationDelayOf(events);
+    }
+    return 0;
+}
+
+void setUnsolicitedSetting(UnsolicitedWords& words, int eventClass, UnsolicitedSetting setting, int value)
+{
+    std::uint16_t& events = words[eventsWordIndex(eventClass)];
+    switch (setting) {
+    case UnsolicitedSetting::Deadband:
+        words[deadbandWordIndex(eventClass)] = static_cast<std::uint16_t>(value);
+        break;
+    case UnsolicitedSetting::MinimumEvents:
+        events = eventsWordOf(value, notificationDelayOf(events));
+        break;
+    case UnsolicitedSetting::NotificationDelay:
+        events = eventsWordOf(minimumEventsOf(events), value);
+        break;
+    }
+}
+
+QString unsolicitedSettingText(UnsolicitedSetting setting, int value)
+{
+    return setting == UnsolicitedSetting::Deadband
+               ? deadbandPercentText(static_cast<std::uint16_t>(value), DecimalSeparator::Point)
+               : QString::number(value);
+}
 
 std::optional<PointListFormat> pointListFormatByName(const QString& name)
 {
@@ -132,6 +185,7 @@ PointList pointList(const ConfigState& state)
 {
     const PointCatalog& catalog = PointCatalog::instance();
     PointList list;
+    list.unsolicited = state.UnsolicitedSettings;
     for (PointType type : kAllPointTypes) {
         std::vector<bool> numbered(static_cast<std::size_t>(pointCount(type)), false);
         for (const DnpNumbering& n : dnpPointNumbers(state, type)) {
@@ -209,6 +263,9 @@ Result<QByteArray> pointListXml(const PointList& list, const DeviceProfileHeader
             xml.writeEndElement();  // the type's points
         }
     }
+    xml.writeEndElement();  // dataPointsList
+    xml.writeEndElement();  // referenceDevice
+    writeUnsolicitedSettings(xml, list.unsolicited);
     xml.writeEndDocument();
     if (xml.hasError())
         return failure(QStringLiteral("The point list cannot be written as XML."));

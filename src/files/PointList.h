@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -48,6 +49,7 @@ struct UnnumberedPoint {
 struct PointList {
     std::vector<PointListEntry> entries;  // Bin, Bout, Ain, Aout, Counters, each by number
     std::vector<UnnumberedPoint> unnumbered;
+    UnsolicitedWords unsolicited = kDefaultUnsolicited;  // the configuration's, for the Device Profile
 };
 
 PointList pointList(const ConfigState& state);
@@ -74,6 +76,47 @@ struct DeviceProfileHeader {
 inline const QString kProfileNamespace = QStringLiteral("http://www.dnp.org/DNP3/DeviceProfile");
 inline const QString kProfileSchemaVersion = QStringLiteral("2.12.00");
 inline const QString kProfileAuthor = QStringLiteral("DNP Configure");
+
+// The unsolicited settings of the event classes, for which the Device Profile has no
+// element, follow the points in elements of the tool's own namespace, which a reader that
+// does not know it passes over:
+//   <cfg:unsolicitedResponses xmlns:cfg="urn:dnp-configure:profile-extensions:1">
+//     <cfg:eventClass number="1">  (1 to 3)
+//       <cfg:deadbandPercent>2.5</cfg:deadbandPercent>
+//       <cfg:minimumEvents>3</cfg:minimumEvents>
+//       <cfg:notificationDelay>10</cfg:notificationDelay>
+inline const QString kProfileExtensionNamespace = QStringLiteral("urn:dnp-configure:profile-extensions:1");
+inline const QString kProfileExtensionSettings = QStringLiteral("unsolicitedResponses");
+inline const QString kProfileExtensionClass = QStringLiteral("eventClass");
+inline const QString kProfileExtensionClassNumber = QStringLiteral("number");
+
+enum class UnsolicitedSetting { Deadband, MinimumEvents, NotificationDelay };
+struct UnsolicitedSettingNames {
+    UnsolicitedSetting setting;
+    const char* element;  // in the tool's namespace
+    const char* words;    // in messages
+    const char* unit;     // after the value in messages
+};
+inline constexpr UnsolicitedSettingNames kUnsolicitedSettings[] = {
+    {UnsolicitedSetting::Deadband, "deadbandPercent", "dead band", " %"},
+    {UnsolicitedSetting::MinimumEvents, "minimumEvents", "minimum events", ""},
+    {UnsolicitedSetting::NotificationDelay, "notificationDelay", "notification delay", ""},
+};
+inline constexpr int kUnsolicitedSettingCount = static_cast<int>(std::size(kUnsolicitedSettings));
+// The table is in the order of the enum: a setting's row is kUnsolicitedSettings[int(setting)].
+static_assert([] {
+    for (int i = 0; i < kUnsolicitedSettingCount; ++i)
+        if (static_cast<int>(kUnsolicitedSettings[i].setting) != i)
+            return false;
+    return true;
+}());
+
+// A setting of event class 1-3: the dead band in tenths of a per cent, the others 0-255.
+int unsolicitedSetting(const UnsolicitedWords& words, int eventClass, UnsolicitedSetting setting);
+void setUnsolicitedSetting(UnsolicitedWords& words, int eventClass, UnsolicitedSetting setting, int value);
+// A setting as a list writes it: the dead band in per cent with a point ("2.5"), the
+// others as whole numbers.
+QString unsolicitedSettingText(UnsolicitedSetting setting, int value);
 
 // The points as a DNP3 Device Profile document, UTF-8, indented. The description names
 // the individual mapping, the mapping whose numbers the list gives. Characters XML cannot

@@ -39,9 +39,18 @@ struct ListedRow {
     std::optional<std::uint16_t> deadband;  // tenths of a per cent, where the row gives one
 };
 
+// An unsolicited setting the list gives, and its line.
+struct GivenSetting {
+    int value;
+    int line;
+};
+// Per event class (1-3; 0 has none) and setting, in the order of kUnsolicitedSettings.
+using GivenSettings =
+    std::array<std::array<std::optional<GivenSetting>, kUnsolicitedSettingCount>, kEventClassCount + 1>;
 
 struct ListedRows {
     std::vector<ListedRow> rows;
+    GivenSettings given;  // a Device Profile document's; a CSV list's dead bands come with its rows
     LineProblems problems;
 };
 
@@ -196,6 +205,37 @@ constexpr PointElement kPointElements[] = {
     {PointType::Counters, "counter", "counterEventClass", "countersIncludedInClass0"},
 };
 
+// A whole number of minimum events or notification delay.
+Result<int> eventsByte(UnsolicitedSetting setting, const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < 0 || value > kMaxEventsByte)
+        return failure(QStringLiteral("the %1 %2 is not a whole number from 0 to %3")
+                           .arg(QLatin1String(kUnsolicitedSettings[static_cast<int>(setting)].words), quotedField(text))
+                           .arg(kMaxEventsByte));
+    return value;
+}
+
+Result<int> settingValue(UnsolicitedSetting setting, const QString& text)
+{
+    if (setting != UnsolicitedSetting::Deadband)
+        return eventsByte(setting, text);
+    const Result<std::uint16_t> tenths = deadbandTenths(text);
+    if (!tenths)
+        return tenths.error();
+    return int(*tenths);
+}
+
+Result<int> extensionEventClass(QStringView text)
+{
+    for (int cls = 1; cls <= kEventClassCount; ++cls)
+        if (text.trimmed() == QString::number(cls))
+            return cls;
+    return failure(QStringLiteral("the <%1> %2 %3 is not 1, 2 or 3")
+                       .arg(kProfileExtensionClass, kProfileExtensionClassNumber, quotedField(text.toString())));
+}
+
 const QString kProfileInClass0 = QStringLiteral("always");
 const QString kProfileDocument = QStringLiteral("DNP3DeviceProfileDocument");
 const QString kPointsList = QStringLiteral("dataPointsList");
@@ -237,6 +277,8 @@ public:
             if (xml_.isStartElement() && xml_.name() == kPointsList) {
                 hasPointsList = true;
                 readDataPointsList();
+            } else if (isExtension(kProfileExtensionSettings)) {
+                readUnsolicitedSettings();
             }
         }
         if (xml_.hasError())
@@ -266,6 +308,44 @@ private:
                 }
                 while (xml_.readNextStartElement())
                     readPoint();
+            }
+        }
+    }
+
+    bool isExtension(const QString& name) const
+    {
+        return xml_.isStartElement() && xml_.namespaceUri() == kProfileExtensionNamespace && xml_.name() == name;
+    }
+
+    // The tool's own elements: per event class the settings it gives; others passed over.
+    void readUnsolicitedSettings()
+    {
+        LineProblems& problems = listed_.problems;
+        while (xml_.readNextStartElement()) {
+            if (!isExtension(kProfileExtensionClass)) {
+                xml_.skipCurrentElement();
+                continue;
+            }
+            const std::optional<int> cls = problems.keep(
+                extensionEventClass(xml_.attributes().value(kProfileExtensionClassNumber)), line());
+            while (xml_.readNextStartElement()) {
+                const auto named = std::find_if(
+                    std::begin(kUnsolicitedSettings), std::end(kUnsolicitedSettings),
+                    [this](const UnsolicitedSettingNames& s) { return isExtension(QLatin1String(s.element)); });
+                if (!cls || named == std::end(kUnsolicitedSettings)) {
+                    xml_.skipCurrentElement();
+                    continue;
+                }
+                const int line = this->line();
+                const std::optional<int> value = problems.keep(settingValue(named->setting, xml_.readElementText()), line);
+                std::optional<GivenSetting>& given = listed_.given[*cls][named - std::begin(kUnsolicitedSettings)];
+                if (given)
+                    problems.add(line, QStringLiteral("the %1 of Class %2 is given twice (first on line %3)")
+                                           .arg(QLatin1String(named->words))
+                                           .arg(*cls)
+                                           .arg(given->line));
+                else if (value)
+                    given = GivenSetting{*value, line};
             }
         }
     }
@@ -392,12 +472,12 @@ QString wordName(PointType type, int typeIndex, int word)
 class ListInterpreter {
 public:
     ListInterpreter(ListedRows listed, const ConfigFileData& base)
-        : rows_(std::move(listed.rows)), problems_(std::move(listed.problems)), base_(base)
+        : rows_(std::move(listed.rows)), given_(listed.given), problems_(std::move(listed.problems)), base_(base)
     {
     }
 
     // The configuration, or every problem found (the file named by `path`, when there is one).
-    Result<ConfigFileData> interpret(const QString& path)
+    Result<ImportedPointList> interpret(const QString& path)
     {
         checkNumbering();
         collectPoints();
@@ -405,7 +485,7 @@ public:
         checkDeadbands();
         if (!problems_.empty())
             return problems_.error(path, kMaxListedProblems);
-        return configuration();
+        return ImportedPointList{configuration(), notGivenWarning()};
     }
 
 private:
@@ -516,15 +596,16 @@ private:
                                                        "the field empty"));
                 continue;
             }
-            std::optional<std::pair<std::uint16_t, int>>& given = deadbands_[cls];
+            std::optional<GivenSetting>& given = given_[cls][static_cast<int>(UnsolicitedSetting::Deadband)];
             if (!given)
-                given = std::make_pair(*row.deadband, row.line);
-            else if (given->first != *row.deadband)
+                given = GivenSetting{*row.deadband, row.line};
+            else if (given->value != *row.deadband)
                 problems_.add(row.line, QStringLiteral("the dead band %1 differs from the dead band %2 of Class %3 on "
                                                        "line %4: the analog inputs of a class share one dead band")
-                                            .arg(deadbandPercentText(*row.deadband, DecimalSeparator::Point), deadbandPercentText(given->first, DecimalSeparator::Point))
+                                            .arg(unsolicitedSettingText(UnsolicitedSetting::Deadband, *row.deadband),
+                                                 unsolicitedSettingText(UnsolicitedSetting::Deadband, given->value))
                                             .arg(cls)
-                                            .arg(given->second));
+                                            .arg(given->line));
         }
     }
 
@@ -546,8 +627,9 @@ private:
         ConfigState state;
         state.UnsolicitedSettings = base_.UnsolicitedSettings;
         for (int cls = 1; cls <= kEventClassCount; ++cls)
-            if (deadbands_[cls])
-                state.UnsolicitedSettings[deadbandWordIndex(cls)] = deadbands_[cls]->first;
+            for (const UnsolicitedSettingNames& s : kUnsolicitedSettings)
+                if (const std::optional<GivenSetting>& given = given_[cls][static_cast<int>(s.setting)])
+                    setUnsolicitedSetting(state.UnsolicitedSettings, cls, s.setting, given->value);
         for (PointType type : kAllPointTypes) {
             std::vector<int> sequence;
             for (const ListedPoint* point : class0Order(type)) {
@@ -561,11 +643,33 @@ private:
         return configFileDataOf(state);
     }
 
+    // The settings the list does not give, with the values the base gave them.
+    QString notGivenWarning() const
+    {
+        QStringList classes;
+        for (int cls = 1; cls <= kEventClassCount; ++cls) {
+            QStringList kept;
+            for (const UnsolicitedSettingNames& s : kUnsolicitedSettings)
+                if (!given_[cls][static_cast<int>(s.setting)])
+                    kept << QStringLiteral("%1 %2%3").arg(
+                        QLatin1String(s.words),
+                        unsolicitedSettingText(s.setting, unsolicitedSetting(base_.UnsolicitedSettings, cls, s.setting)),
+                        QLatin1String(s.unit));
+            if (!kept.empty())
+                classes << QStringLiteral("Class %1: %2").arg(cls).arg(kept.join(QStringLiteral(", ")));
+        }
+        if (classes.empty())
+            return {};
+        return QStringLiteral("The point list does not give these unsolicited settings, so they keep the values of the "
+                              "configuration it was read into (the defaults for a new one): %1.")
+            .arg(classes.join(QStringLiteral("; ")));
+    }
+
     const std::vector<ListedRow> rows_;
+    GivenSettings given_;  // a CSV list's dead bands added as its rows are checked
     LineProblems problems_;
     const ConfigFileData& base_;
-    std::map<std::pair<int, int>, ListedPoint> points_;            // by type number and TypeIndex
-    std::array<std::optional<std::pair<std::uint16_t, int>>, 4> deadbands_;  // per class: tenths, line
+    std::map<std::pair<int, int>, ListedPoint> points_;  // by type number and TypeIndex
 };
 
 Result<ListedRows> readRows(QByteArrayView bytes, PointListFormat format)
@@ -580,7 +684,7 @@ Result<ListedRows> readRows(QByteArrayView bytes, PointListFormat format)
     return ProfileReader(bytes).read();
 }
 
-Result<ConfigFileData> readPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base,
+Result<ImportedPointList> readPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base,
                                      const QString& path)
 {
     Result<ListedRows> rows = readRows(bytes, format);
@@ -594,12 +698,12 @@ Result<ConfigFileData> readPointList(QByteArrayView bytes, PointListFormat forma
 
 }  // namespace
 
-Result<ConfigFileData> importPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base)
+Result<ImportedPointList> importPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base)
 {
     return readPointList(bytes, format, base, QString());
 }
 
-Result<ConfigFileData> loadPointList(const QString& path, PointListFormat format, const ConfigFileData& base)
+Result<ImportedPointList> loadPointList(const QString& path, PointListFormat format, const ConfigFileData& base)
 {
     const Result<QByteArray> bytes = readInputFile(path, kMaxPointListBytes, QStringLiteral("a point list"));
     if (!bytes)

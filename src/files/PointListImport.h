@@ -11,9 +11,11 @@
 // its name, with consecutive numbers in word order. A point's event class (0-3) chooses
 // it in that class alone; all words of a point carry the same class. The CSV dead band
 // column sets the dead band of an event class: only an analog input in an event class
-// carries one, and the rows of one class agree. A list may take more of the panel's
-// words than it holds, as the class editor may: the configuration keeps it and its send
-// is refused.
+// carries one, and the rows of one class agree. A Device Profile document gives the
+// unsolicited settings of each event class in the tool's own elements (PointList.h); a
+// value there that does not read, or one given twice, is a problem of its line. A list
+// may take more of the panel's words than it holds, as the class editor may: the
+// configuration keeps it and its send is refused.
 //
 // CSV as spreadsheets write it (files/Csv.h): a UTF-8 byte-order mark, CR LF or LF line
 // ends, quoted fields holding commas, doubled quotes and line breaks, blank rows, the
@@ -41,14 +43,24 @@ constexpr qint64 kMaxPointListBytes = 4 * 1024 * 1024;
 // The problems of a refused list that its message lists.
 constexpr int kMaxListedProblems = 20;
 
+// A list taken, and the warning its front end shows.
+struct ImportedPointList {
+    ConfigFileData data;
+    // "", or the unsolicited settings the list does not give with the values `base` gave
+    // them: "The point list does not give these unsolicited settings, so they keep the
+    // values of the configuration it was read into (the defaults for a new one): Class 1:
+    // dead band 2 %, minimum events 1, notification delay 0; Class 2: ...".
+    QString warning;
+};
+
 // The configuration a point list describes, over `base`: the selections and the Class 0
-// order come from the list, the unsolicited settings from `base` except the dead bands
-// the CSV list gives (minimum events and notification delay are in no list, the dead
-// bands in no Device Profile document). Use ConfigFileData{} for the defaults.
-Result<ConfigFileData> importPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base);
+// order come from the list, the unsolicited settings from the list where it gives them
+// (a CSV list the dead bands of the classes its analog inputs are in, a Device Profile
+// document all of them), every other from `base`. Use ConfigFileData{} for the defaults.
+Result<ImportedPointList> importPointList(QByteArrayView bytes, PointListFormat format, const ConfigFileData& base);
 
 // The same from a file, read no further than kMaxPointListBytes; the problems under the
 // line "PATH:". A file that cannot be opened fails as unopened (Error::unopened()).
-Result<ConfigFileData> loadPointList(const QString& path, PointListFormat format, const ConfigFileData& base);
+Result<ImportedPointList> loadPointList(const QString& path, PointListFormat format, const ConfigFileData& base);
 
 }  // namespace dnp

@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 #include <cctype>
+#include <numeric>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -37,9 +38,9 @@ ConfigFileData dataOf(const ConfigState& state)
     return ConfigFileData{state.ClassSelection, state.Class0Order, state.UnsolicitedSettings};
 }
 
-ConfigFileData importOk(const QByteArray& bytes, PointListFormat format, const ConfigFileData& base = {})
+ImportedPointList imported(const QByteArray& bytes, PointListFormat format, const ConfigFileData& base = {})
 {
-    const Result<ConfigFileData> data = importPointList(bytes, format, base);
+    const Result<ImportedPointList> data = importPointList(bytes, format, base);
     if (!data) {
         ADD_FAILURE() << data.error().message.toStdString();
         return {};
@@ -47,9 +48,14 @@ ConfigFileData importOk(const QByteArray& bytes, PointListFormat format, const C
     return *data;
 }
 
+ConfigFileData importOk(const QByteArray& bytes, PointListFormat format, const ConfigFileData& base = {})
+{
+    return imported(bytes, format, base).data;
+}
+
 Error importFails(const QByteArray& bytes, PointListFormat format)
 {
-    const Result<ConfigFileData> data = importPointList(bytes, format, {});
+    const Result<ImportedPointList> data = importPointList(bytes, format, {});
     if (data) {
         ADD_FAILURE() << "the list was taken";
         return {};
@@ -114,33 +120,20 @@ TEST(PointListImportRoundTrip, CsvOfGeneratedConfigurationsReadsBackToTheSameLis
     }
 }
 
-TEST(PointListImportRoundTrip, DeviceProfileOfGeneratedConfigurationsReadsBackToTheSameList)
+// The document carries the unsolicited settings too: read over the defaults, the same configuration.
+TEST(PointListImportRoundTrip, DeviceProfileOfGeneratedConfigurationsReadsBackToTheSameConfiguration)
 {
     std::mt19937 random(7);
     for (int n = 0; n < kGeneratedConfigurations; ++n) {
         const ConfigState original = generatedConfiguration(random);
         const PointList list = pointList(original);
         const QByteArray xml = *pointListXml(list, kHeader);
-        const ConfigFileData imported = importOk(xml, PointListFormat::Xml, dataOf(original));
+        const ConfigFileData imported = importOk(xml, PointListFormat::Xml);
         const PointList back = pointList(stateOf(imported));
         ASSERT_EQ(pointListCsv(back), pointListCsv(list)) << "configuration " << n;
         ASSERT_EQ(*pointListXml(back, kHeader), xml) << "configuration " << n;
         expectSameConfiguration(imported, dataOf(original));
     }
-}
-
-TEST(PointListImportRoundTrip, TheListedDeadBandsOverTheBasesUnsolicitedSettings)
-{
-    // Class 2 (Ain 0 and 363) and Class 3 (Ain 100) have analog inputs, Class 1 none.
-    const QByteArray csv = pointListCsv(pointList(richConfiguration()));
-    ConfigFileData base;
-    base.UnsolicitedSettings = {31, 0x0102, 32, 0x0304, 33, 0x0506};
-    EXPECT_EQ(importOk(csv, PointListFormat::Csv, base).UnsolicitedSettings,
-              (UnsolicitedWords{31, 0x0102, 1000, 0x0304, 0, 0x0506}));
-    // A Device Profile document carries no dead band.
-    const QByteArray xml = *pointListXml(pointList(richConfiguration()), kHeader);
-    EXPECT_EQ(importOk(xml, PointListFormat::Xml, base).UnsolicitedSettings, base.UnsolicitedSettings);
-    EXPECT_EQ(importOk(xml, PointListFormat::Xml).UnsolicitedSettings, kDefaultUnsolicited);
 }
 
 TEST(PointListImportRoundTrip, AListWithoutPointsIsTheEmptyConfiguration)
@@ -256,8 +249,8 @@ QByteArray csvRows(const QByteArray& rows)
 }
 
 // A document with one point group whose dataPoints hold the given elements, one per
-// line from line 5 on.
-QByteArray profileDocument(const QByteArrayList& points)
+// line from line 5 on, and then `after` (on the line after the last point's).
+QByteArray profileDocument(const QByteArrayList& points, const QByteArray& after = {})
 {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<DNP3DeviceProfileDocument xmlns=\"http://www.dnp.org/DNP3/DeviceProfile\">\n"
@@ -265,7 +258,8 @@ QByteArray profileDocument(const QByteArrayList& points)
                      "<binaryInputPoints><dataPoints>\n";
     for (const QByteArray& p : points)
         xml += p + "\n";
-    return xml + "</dataPoints></binaryInputPoints>\n</dataPointsList></referenceDevice></DNP3DeviceProfileDocument>\n";
+    return xml + "</dataPoints></binaryInputPoints>\n</dataPointsList></referenceDevice>\n" + after +
+           "</DNP3DeviceProfileDocument>\n";
 }
 
 QByteArray binaryInput(const char* index, const char* name, const char* eventClass = "none",
@@ -274,6 +268,15 @@ QByteArray binaryInput(const char* index, const char* name, const char* eventCla
     return QByteArray("<binaryInput><index>") + index + "</index><name>" + name + "</name><changeEventClass>" +
            eventClass + "</changeEventClass><includedInClass0Response>" + inClass0 +
            "</includedInClass0Response></binaryInput>";
+}
+
+// One point in a document, then on line 8 the tool's elements giving `settings` of a class.
+QByteArray documentWithSettings(const QByteArray& number, const QByteArray& settings)
+{
+    return profileDocument({binaryInput("0", "Tap Position Known")},
+                           "<cfg:unsolicitedResponses xmlns:cfg=\"urn:dnp-configure:profile-extensions:1\">"
+                           "<cfg:eventClass number=\"" + number + "\">" + settings +
+                               "</cfg:eventClass></cfg:unsolicitedResponses>\n");
 }
 
 struct Refusal {
@@ -416,6 +419,16 @@ const Refusal kRefusals[] = {
     {"cut short", kXml, profileDocument({binaryInput("0", "Tap Position Known")}).left(300),
      "line 5: the document is not well-formed XML: Premature end of document.", 5},
     {"an empty document", kXml, "  \n", "line 1: the file is empty, not a point list", 1},
+    {"a mark and blanks in a document", kXml, "\xEF\xBB\xBF\r\n \t\r\n\n", "line 1: the file is empty, not a point list", 1},
+    {"a dead band of the settings", kXml, documentWithSettings("1", "<cfg:deadbandPercent>2,5</cfg:deadbandPercent>"),
+     "line 8: the dead band '2,5' is not a number", 8},
+    {"minimum events above 255", kXml, documentWithSettings("3", "<cfg:minimumEvents>256</cfg:minimumEvents>"),
+     "line 8: the minimum events '256' is not a whole number from 0 to 255", 8},
+    {"settings of event class 4", kXml, documentWithSettings("4", "<cfg:minimumEvents>1</cfg:minimumEvents>"),
+     "line 8: the <eventClass> number '4' is not 1, 2 or 3", 8},
+    {"a setting given twice", kXml,
+     documentWithSettings("2", "<cfg:minimumEvents>1</cfg:minimumEvents>\n<cfg:minimumEvents>2</cfg:minimumEvents>"),
+     "line 9: the minimum events of Class 2 is given twice (first on line 8)", 9},
 };
 
 class PointListImportRefusal : public testing::TestWithParam<Refusal> {};
@@ -455,6 +468,26 @@ TEST(PointListImportLimits, MoreThan240ImageWordsAreTakenAsTheEditorTakesThem)
     expectSameConfiguration(importOk(pointListCsv(pointList(state)), PointListFormat::Csv), dataOf(state));
 }
 
+// Every word of a type listed is taken, numbered 0 to W - 1 (W the type's words); the
+// number W is one past the last.
+TEST(PointListImportLimits, EveryWordOfATypeIsTakenAndTheNumberAfterTheLastIsNot)
+{
+    for (PointType type : kAllPointTypes) {
+        SCOPED_TRACE(pointTypeName(type).toStdString());
+        ConfigState every;
+        std::vector<int> points(static_cast<std::size_t>(pointCount(type)));
+        std::iota(points.begin(), points.end(), 0);
+        setClass0(every, type, points);
+        PointList list = pointList(every);  // an entry per word, numbered 0 to W - 1
+        const int words = static_cast<int>(list.entries.size());
+        expectSameConfiguration(importOk(pointListCsv(list), PointListFormat::Csv), dataOf(every));
+        list.entries.back().number = words;  // on line W + 1, after the header
+        const QString refused = QStringLiteral("line %1: %2 %3 does not exist: the last is %4")
+                                    .arg(words + 1).arg(pointListTypeName(type)).arg(words).arg(words - 1);
+        EXPECT_TRUE(importFails(pointListCsv(list), PointListFormat::Csv).message.split('\n').contains(refused));
+    }
+}
+
 TEST(PointListImportLimits, TwentyProblemsAtMostInLineOrder)
 {
     QByteArray csv = kCsvHeader;
@@ -479,6 +512,40 @@ TEST(PointListImportLimits, TooLargeToBeAList)
     EXPECT_EQ(error.line(), 0);
 }
 
+// --- the unsolicited settings a list does not give ---
+
+TEST(PointListImportSettings, WhatTheListDoesNotGiveIsKeptFromTheBaseAndNamed)
+{
+    const ConfigFileData base{{}, {}, {31, 0x0102, 32, 0x0304, 33, 0x0506}};
+    const struct {
+        QByteArray bytes;
+        PointListFormat format;
+        UnsolicitedWords words;
+        QString kept;  // the settings the warning names
+    } cases[] = {
+        // Class 2 (Ain 0 and 363) and Class 3 (Ain 100) of the list have analog inputs, Class 1 none.
+        {pointListCsv(pointList(richConfiguration())), kCsv, {31, 0x0102, 1000, 0x0304, 0, 0x0506},
+         "Class 1: dead band 3.1 %, minimum events 1, notification delay 2; Class 2: minimum events 3, notification "
+         "delay 4; Class 3: minimum events 5, notification delay 6"},
+        {*pointListXml(pointList(richConfiguration()), kHeader), kXml, richConfiguration().UnsolicitedSettings, ""},
+        // An element of another namespace is not the tool's.
+        {documentWithSettings("2", "<cfg:deadbandPercent>0</cfg:deadbandPercent><x:minimumEvents xmlns:x=\"urn:x\">7"
+                                   "</x:minimumEvents><cfg:notificationDelay>9</cfg:notificationDelay>"),
+         kXml, {31, 0x0102, 0, 0x0309, 33, 0x0506},
+         "Class 1: dead band 3.1 %, minimum events 1, notification delay 2; Class 2: minimum events 3; Class 3: dead "
+         "band 3.3 %, minimum events 5, notification delay 6"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kept.toStdString());
+        const auto [data, warning] = imported(c.bytes, c.format, base);
+        EXPECT_EQ(data.UnsolicitedSettings, c.words);
+        EXPECT_EQ(warning, c.kept.isEmpty() ? QString()
+                                            : "The point list does not give these unsolicited settings, so they keep "
+                                              "the values of the configuration it was read into (the defaults for a "
+                                              "new one): " + c.kept + ".");
+    }
+}
+
 // --- from a file ---
 
 TEST(PointListImportFile, ReadsAListAndNamesTheFileOnceAboveItsProblems)
@@ -487,13 +554,13 @@ TEST(PointListImportFile, ReadsAListAndNamesTheFileOnceAboveItsProblems)
     ASSERT_TRUE(dir.isValid());
     const QString good = dir.filePath(QStringLiteral("list.xml"));
     ASSERT_TRUE(writeFileBytes(good, *pointListXml(pointList(richConfiguration()), kHeader)));
-    const Result<ConfigFileData> data = loadPointList(good, PointListFormat::Xml, dataOf(richConfiguration()));
+    const Result<ImportedPointList> data = loadPointList(good, PointListFormat::Xml, {});
     ASSERT_TRUE(data) << data.error().message.toStdString();
-    expectSameConfiguration(*data, dataOf(richConfiguration()));
+    expectSameConfiguration(data->data, dataOf(richConfiguration()));
 
     const QString bad = dir.filePath(QStringLiteral("list.csv"));
     ASSERT_TRUE(writeFileBytes(bad, kCsvHeader + "Binary Input,1,Tap Position Known,,5,yes,\r\n"));
-    const Result<ConfigFileData> refused = loadPointList(bad, PointListFormat::Csv, {});
+    const Result<ImportedPointList> refused = loadPointList(bad, PointListFormat::Csv, {});
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().message, bad + ":\nline 2: the event class '5' is not 0, 1, 2 or 3\n"
                                              "line 2: Binary Input number 0 is missing");
@@ -505,14 +572,14 @@ TEST(PointListImportFile, AMissingFileCannotBeOpenedAndALargeOneIsRefusedUnread)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString missing = dir.filePath(QStringLiteral("missing.csv"));
-    const Result<ConfigFileData> absent = loadPointList(missing, PointListFormat::Csv, {});
+    const Result<ImportedPointList> absent = loadPointList(missing, PointListFormat::Csv, {});
     ASSERT_FALSE(absent);
     EXPECT_TRUE(absent.error().unopened());
     EXPECT_EQ(absent.error().message, missing + ": No such file or directory");
 
     const QString large = dir.filePath(QStringLiteral("large.csv"));
     ASSERT_TRUE(writeFileBytes(large, kCsvHeader + QByteArray(kMaxPointListBytes, '\n')));
-    const Result<ConfigFileData> tooLarge = loadPointList(large, PointListFormat::Csv, {});
+    const Result<ImportedPointList> tooLarge = loadPointList(large, PointListFormat::Csv, {});
     ASSERT_FALSE(tooLarge);
     EXPECT_EQ(tooLarge.error().message, large + " is too large for a point list (more than 4194304 bytes)");
 }

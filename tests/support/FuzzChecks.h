@@ -31,6 +31,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace dnp::fuzz {
@@ -542,22 +543,22 @@ inline std::string checkListedProblems(const Error& error, QByteArrayView input)
 // Read as CSV and as a Device Profile document, a list is refused with its problems
 // (detail::checkListedProblems), or reads to data that keep the Class 0 invariant, choose
 // each point in at most one event class and fit the image when they are within the
-// panel's words (and are refused a send when not); exported as either format and
-// read back over themselves they are the same data, and the CSV exported again is the
-// same bytes.
+// panel's words (and are refused a send when not); exported as CSV and read back over
+// themselves, and as XML read back over other unsolicited settings without a warning,
+// they are the same data; and the CSV exported again is the same bytes.
 inline std::string checkPointListInput(QByteArrayView input)
 {
     using namespace detail;
     const ConfigFileData base = configFileDataOf(sampleState());
     for (PointListFormat format : {PointListFormat::Csv, PointListFormat::Xml}) {
         const std::string as = format == PointListFormat::Csv ? "as CSV: " : "as XML: ";
-        const Result<ConfigFileData> imported = importPointList(input, format, base);
+        const Result<ImportedPointList> imported = importPointList(input, format, base);
         if (!imported) {
             if (std::string broken = checkListedProblems(imported.error(), input); !broken.empty())
                 return as + broken;
             continue;
         }
-        const ConfigFileData& data = *imported;
+        const ConfigFileData& data = imported->data;
         if (std::string broken = checkClass0Invariant(data.ClassSelection, data.Class0Order); !broken.empty())
             return as + broken;
         for (std::size_t s = 0; s < kSelectionSize; ++s)
@@ -581,16 +582,22 @@ inline std::string checkPointListInput(QByteArrayView input)
         const Result<QByteArray> xml = pointListXml(list, {QStringLiteral("fuzz.dnp"), QString(), fixedMoment(), mappingText(Mapping::Individual)});
         if (!xml)
             return as + "the imported list cannot be written as XML";
-        for (const auto& [written, writtenFormat] :
-             {std::pair{csv, PointListFormat::Csv}, std::pair{*xml, PointListFormat::Xml}}) {
-            const Result<ConfigFileData> again = importPointList(written, writtenFormat, data);
+        // The document carries every unsolicited setting: none comes from its base.
+        ConfigFileData otherSettings = data;
+        for (std::uint16_t& word : otherSettings.UnsolicitedSettings)
+            word = static_cast<std::uint16_t>(~word);
+        for (const auto& [written, writtenFormat, over] :
+             {std::tuple{csv, PointListFormat::Csv, data}, std::tuple{*xml, PointListFormat::Xml, otherSettings}}) {
+            const Result<ImportedPointList> again = importPointList(written, writtenFormat, over);
             if (!again)
                 return as + "exported, it does not read back: " + text(again.error().message);
-            if (std::string differs = compareFileData(data, *again); !differs.empty())
+            if (std::string differs = compareFileData(data, again->data); !differs.empty())
                 return as + "exported and read back: " + differs;
+            if (writtenFormat == PointListFormat::Xml && !again->warning.isEmpty())
+                return as + "exported as XML and read back, a warning: " + text(again->warning);
         }
         ConfigState second;
-        applyConfigFileData(second, importPointList(csv, PointListFormat::Csv, data).value());
+        applyConfigFileData(second, importPointList(csv, PointListFormat::Csv, data).value().data);
         if (pointListCsv(pointList(second)) != csv)
             return as + "exported a second time the CSV bytes differ";
     }

@@ -70,11 +70,13 @@ TEST_F(DeskImportTest, AListReplacesSelectionsAndOrderOverTheConfigurationAndIsU
         ASSERT_TRUE(ws.document().importPointList(list, *pointListFormatForPath(list))) << name;
         EXPECT_EQ(state.ClassSelection, listed().ClassSelection) << name;
         EXPECT_EQ(state.Class0Order, listed().Class0Order) << name;
-        // What no list carries stays as the configuration had it; a CSV list gives the
-        // dead bands of its analog inputs' classes.
-        UnsolicitedWords expected = baseConfiguration().UnsolicitedSettings;
-        if (QByteArray(name).endsWith("csv"))
+        // What a list does not give stays as the configuration had it: a CSV list gives
+        // the dead bands of its analog inputs' classes, a document every setting.
+        UnsolicitedWords expected = listed().UnsolicitedSettings;
+        if (QByteArray(name).endsWith("csv")) {
+            expected = baseConfiguration().UnsolicitedSettings;
             expected[deadbandWordIndex(2)] = 35;
+        }
         EXPECT_EQ(state.UnsolicitedSettings, expected) << name;
         EXPECT_TRUE(ws.document().modified());
         EXPECT_EQ(ws.document().windowCaption(), "base.dnp *");
@@ -104,9 +106,11 @@ TEST_F(DeskImportTest, AListOverThePanelsWordsIsTakenWithANoteAndNotSent)
     setClass0(over, PointType::Ain, analogInputs);
     prompts.fileAnswers = {listFile("over.csv", over)};
     EXPECT_TRUE(ws.importWithDialog());
+    // Then the unsolicited settings the list does not give.
+    const QString notGiven = importPointList(readFileBytes(path("over.csv")), PointListFormat::Csv, {})->warning;
     EXPECT_EQ(prompts.texts(Shown::Information),
               QStringList{"The Class 0 points take 241 words; the panel takes 240.\n"
-                          "The selection is kept; Send refuses it until it takes 240 words or fewer."});
+                          "The selection is kept; Send refuses it until it takes 240 words or fewer.\n" + notGiven});
     EXPECT_EQ(state.Class0Order, over.Class0Order);
     EXPECT_FALSE(ws.document().image(Mapping::Individual));
 }
