@@ -151,10 +151,10 @@ TEST(SimOptions, HelpIsShownNotRun)
 TEST(SimOptions, EachAddressHasItsImageFile)
 {
     const Options several = options({"--address", "1,2,3", "--image-out", "panel.txt"});
-    EXPECT_EQ(imageOutFile(several, 0), QStringLiteral("panel.txt"));
-    EXPECT_EQ(imageOutFile(several, 1), QStringLiteral("panel.txt.2"));
-    EXPECT_EQ(imageOutFile(several, 2), QStringLiteral("panel.txt.3"));
-    EXPECT_EQ(imageOutFile(options({"--address", "5", "--image-out", "panel.txt"}), 0), QStringLiteral("panel.txt"));
-    EXPECT_EQ(imageOutFile(options({"--image-out", "panel.txt"}), 0), QStringLiteral("panel.txt"));
-    EXPECT_EQ(imageOutFile(options({"--address", "1,2"}), 1), QString());
+    EXPECT_EQ(imageOutFile(several, 1, 0), QStringLiteral("panel.txt"));
+    EXPECT_EQ(imageOutFile(several, 1, 1), QStringLiteral("panel.txt.2"));
+    EXPECT_EQ(imageOutFile(several, 1, 2), QStringLiteral("panel.txt.3"));
+    EXPECT_EQ(imageOutFile(options({"--address", "5", "--image-out", "panel.txt"}), 1, 0), QStringLiteral("panel.txt"));
+    EXPECT_EQ(imageOutFile(options({"--image-out", "panel.txt"}), 1, 0), QStringLiteral("panel.txt"));
+    EXPECT_EQ(imageOutFile(options({"--address", "1,2"}), 1, 1), QString());
 }
