@@ -170,8 +170,13 @@ Result<void> Workspace::open(const QString& path)
     const Result<ConfigFileData> data = loadConfigFile(path);
     if (!data)
         return data.error();
-    replaceConfiguration(withFileData(*data), {path, QFileInfo(path).fileName(), true});
+    open(path, *data);
     return {};
+}
+
+void Workspace::open(const QString& path, const ConfigFileData& data)
+{
+    replaceConfiguration(withFileData(data), {path, QFileInfo(path).fileName(), true});
 }
 
 Result<void> Workspace::writeOut(const QString& path, const QByteArray& bytes)

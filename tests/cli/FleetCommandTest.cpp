@@ -177,8 +177,8 @@ TEST_F(FleetCommand, WrongUsageIsTold)
     write("jobs.csv", "name,device,address,action,config\n");
     const UsageCase cases[] = {
         {{"fleet"}, "a file name is needed"},
-        {{"fleet", path("jobs.csv"), "--parallel", "0"}, "--parallel takes a number from 1 to 512"},
-        {{"fleet", path("jobs.csv"), "--parallel", "many"}, "--parallel takes a number from 1 to 512"},
+        {{"fleet", path("jobs.csv"), "--parallel", "0"}, "--parallel takes a number from 1 to 4096"},
+        {{"fleet", path("jobs.csv"), "--parallel", "many"}, "--parallel takes a number from 1 to 4096"},
         {{"fleet", path("jobs.csv"), "--verify"}, "unknown option --verify"},
     };
     for (const UsageCase& c : cases) {

@@ -66,6 +66,10 @@ constexpr OptionRow kOptionTable[] = {
      "Answer as soon as a request is complete, all of the reply at once, as a panel behind a USB serial device "
      "does (no wire time, whatever the speed).",
      0, &Options::noPacing},
+    {"whole-replies", "",
+     "Send each reply whole once its last byte has crossed the line, as a terminal server that forwards whole "
+     "frames does (the reply ends when it would byte by byte).",
+     0, &Options::wholeReplies},
     {"delay-ms", "MS", "Wait MS milliseconds before each reply.", 0, &Options::delayMs},
     {"echo", "", "Echo every request back before the reply, at line speed, as a half-duplex adapter does.", 0,
      &Options::echo},

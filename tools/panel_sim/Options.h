@@ -45,6 +45,7 @@ struct Options {
     std::vector<PanelFault> panelFaults;  // on the panels they name, over `faults`
     std::optional<int> baud;  // none: the speed the program set on the device (9600 on TCP)
     bool noPacing = false;  // no wire time: replies leave as soon as a request is complete
+    bool wholeReplies = false;  // each reply leaves whole once its last byte has crossed
     int delayMs = 0;
     int exitAfter = 0;  // 0: never
     bool echo = false;

@@ -177,14 +177,17 @@ void PanelLine::enqueue(Chunk chunk)
 void PanelLine::schedule(const Heard& heard, Clock::time_point crossed, int baud)
 {
     const Answer& answer = heard.answer;
-    const Station& station = line_.stations()[heard.station];
-    const QString who = line_.stations().size() > 1 ? QStringLiteral("address %1 ").arg(*station.address) : QString();
-    trace("<-", answer.frame, QStringLiteral("%1request %2: %3 offset %4 count %5")
-                                  .arg(who)
-                                  .arg(answer.request)
-                                  .arg(answer.command == frames::Command::Write ? "write" : "read")
-                                  .arg(answer.offset)
-                                  .arg(answer.count));
+    if (options_.trace) {
+        const Station& station = line_.stations()[heard.station];
+        const QString who =
+            line_.stations().size() > 1 ? QStringLiteral("address %1 ").arg(*station.address) : QString();
+        trace("<-", answer.frame, QStringLiteral("%1request %2: %3 offset %4 count %5")
+                                      .arg(who)
+                                      .arg(answer.request)
+                                      .arg(answer.command == frames::Command::Write ? "write" : "read")
+                                      .arg(answer.offset)
+                                      .arg(answer.count));
+    }
     if (answer.imageComplete)
         (void)writeImage(heard.station);  // told on stderr; the panel goes on
     if (options_.exitAfter > 0 && answer.request >= options_.exitAfter)
@@ -193,10 +196,12 @@ void PanelLine::schedule(const Heard& heard, Clock::time_point crossed, int baud
         trace("->", {}, QStringLiteral("(no reply)"));
         return;
     }
-    // Bytes from `start` at line speed; the time the last one has left.
+    // Bytes from `start` at line speed (or whole once the last one has crossed); the
+    // time the last one has left.
     const auto send = [this, baud](const QByteArray& bytes, Clock::time_point start) {
-        enqueue({start, baud, bytes});
-        return start + wireTime(bytes.size(), baud);
+        const auto left = start + wireTime(bytes.size(), baud);
+        enqueue(options_.wholeReplies ? Chunk{left, 0, bytes} : Chunk{start, baud, bytes});
+        return left;
     };
     // The reply starts once the request has crossed and the reply delay has passed,
     // and never before the previous reply has left.

@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <queue>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -52,10 +53,17 @@ void fail(const QString& message) { std::fprintf(stderr, "dnp-panel-sim: %s\n", 
 using Lines = std::vector<std::unique_ptr<PanelLine>>;
 
 // Serves the panels until a stop signal or --exit-after, then lets the replies under way
-// go out and the programs take them.
+// go out and the programs take them. Each turn visits only the lines that are due or
+// whose descriptors are ready, so that a turn costs what happens in it, not the number
+// of panels.
 class EventLoop {
 public:
-    explicit EventLoop(Lines& lines) : lines_(lines), watched_(lines.size()) {}
+    explicit EventLoop(Lines& lines)
+        : lines_(lines), watched_(lines.size()), due_(lines.size()), touched_(lines.size(), true)
+    {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            touchedLines_.push_back(i);
+    }
     ~EventLoop()
     {
         if (epoll_ >= 0)
@@ -72,21 +80,29 @@ public:
         std::optional<Clock::time_point> stopBy;  // stopping: what is queued goes until then
         for (;;) {
             const auto now = Clock::now();
-            bool sent = true;
-            bool exitAsked = false;
-            for (auto& line : lines_) {
-                line->serve(now);
-                sent = sent && line->outputSent();
-                exitAsked = exitAsked || line->exitAsked();
+            while (!queue_.empty() && queue_.top().first <= now) {
+                const auto [when, i] = queue_.top();
+                queue_.pop();
+                if (due_[i] == when) {
+                    due_[i].reset();
+                    touch(i);
+                }
             }
-            if (!stopBy && (gStop || exitAsked)) {
+            if (!stopBy && (gStop || exitAsked_)) {
                 stopBy = now + kDrainLimit;
-                for (auto& line : lines_)
-                    line->stop();
+                for (std::size_t i = 0; i < lines_.size(); ++i) {
+                    lines_[i]->stop();
+                    touch(i);
+                }
             }
-            if (stopBy && (sent || now >= *stopBy))
+            for (const std::size_t i : touchedLines_) {
+                lines_[i]->serve(now);
+                exitAsked_ = exitAsked_ || lines_[i]->exitAsked();
+            }
+            if (stopBy && (now >= *stopBy || std::all_of(lines_.begin(), lines_.end(),
+                                                         [](const auto& line) { return line->outputSent(); })))
                 break;
-            followInterests();
+            followTouchedLines();
             if (auto waited = wait(stopBy, waitMask); !waited)
                 return waited;
         }
@@ -95,14 +111,20 @@ public:
     }
 
 private:
+    void touch(std::size_t i)
+    {
+        if (!touched_[i]) {
+            touched_[i] = true;
+            touchedLines_.push_back(i);
+        }
+    }
+
     // Waits until a descriptor is ready or the next line is due, and hands on what is
     // ready. Stop signals are taken only here, so that a stop never cuts a step.
     dnp::Result<void> wait(std::optional<Clock::time_point> wake, const sigset_t& waitMask)
     {
-        for (const auto& line : lines_) {
-            if (const auto due = line->nextWake())
-                wake = wake ? std::min(*wake, *due) : *due;
-        }
+        if (!queue_.empty())
+            wake = wake ? std::min(*wake, queue_.top().first) : queue_.top().first;
         timespec ts{};
         if (wake) {
             const auto left = std::max(microseconds{0},
@@ -119,22 +141,24 @@ private:
         epoll_event events[kEventsAtOnce];
         const int count = ::epoll_wait(epoll_, events, kEventsAtOnce, 0);
         for (int k = 0; k < count; ++k) {
-            PanelLine& line = *lines_[events[k].data.u64 / 2];
+            const std::size_t i = events[k].data.u64 / 2;
             if (events[k].data.u64 % 2 == 0)
-                line.lineReady(static_cast<short>(events[k].events));
+                lines_[i]->lineReady(static_cast<short>(events[k].events));
             else
-                line.watchReady();
+                lines_[i]->watchReady();
+            touch(i);
         }
         return {};
     }
 
-    // The descriptors each line names are the ones waited on. A descriptor that closed
-    // has left the kernel's set and its number may already serve another line: every
-    // one that went is taken out before any new one is put in.
-    void followInterests()
+    // The lines visited this turn: the descriptors they name are the ones waited on, and
+    // they are due again when they say. A descriptor that closed has left the kernel's
+    // set and its number may already serve another line: every one that went is taken
+    // out before any new one is put in.
+    void followTouchedLines()
     {
         changed_.clear();
-        for (std::size_t i = 0; i < lines_.size(); ++i) {
+        for (const std::size_t i : touchedLines_) {
             const auto wanted = lines_[i]->interests();
             for (std::size_t slot = 0; slot < wanted.size(); ++slot) {
                 PanelLine::Interest& had = watched_[i][slot];
@@ -145,7 +169,13 @@ private:
                 had = wanted[slot];
                 changed_.push_back(2 * i + slot);
             }
+            const auto wake = lines_[i]->nextWake();
+            if (wake && wake != due_[i])
+                queue_.push({*wake, i});
+            due_[i] = wake;  // an earlier time of the line left in the queue is passed over
+            touched_[i] = false;
         }
+        touchedLines_.clear();
         for (const std::size_t key : changed_) {
             const PanelLine::Interest& wanted = watched_[key / 2][key % 2];
             epoll_event event{static_cast<std::uint32_t>(wanted.events), {.u64 = key}};
@@ -170,10 +200,17 @@ private:
         }
     }
 
+    using Due = std::pair<Clock::time_point, std::size_t>;
+
     Lines& lines_;
     int epoll_ = -1;
     std::vector<std::array<PanelLine::Interest, 2>> watched_;  // what the kernel watches, by line
-    std::vector<std::size_t> changed_;  // 2 * line + slot
+    std::vector<std::size_t> changed_;                        // 2 * line + slot
+    std::vector<std::optional<Clock::time_point>> due_;       // when each line is next due
+    std::priority_queue<Due, std::vector<Due>, std::greater<>> queue_;
+    std::vector<bool> touched_;  // visited this turn, by line
+    std::vector<std::size_t> touchedLines_;
+    bool exitAsked_ = false;
 };
 
 dnp::Result<dnp::ConfigImage> readImage(const QString& file)
