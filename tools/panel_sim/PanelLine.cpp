@@ -105,12 +105,12 @@ std::array<PanelLine::Interest, 2> PanelLine::interests() const
             Interest{device_->watch(), POLLIN, serial_}};
 }
 
-void PanelLine::lineReady(short events)
+void PanelLine::lineReady(short events, Clock::time_point now)
 {
     if (events & POLLOUT)
         writeBlocked_ = false;
     if (device_->line() >= 0 && (events & (POLLIN | POLLHUP | POLLERR)))
-        receive();
+        receive(now);
     if (queuedBytes_ > kMostQueuedBytes)
         dropUnreadOutput();
 }
@@ -136,7 +136,7 @@ int PanelLine::lineBaud()
     return baud;
 }
 
-void PanelLine::receive()
+void PanelLine::receive(Clock::time_point now)
 {
     char buffer[kReadSize];
     const ssize_t n = ::read(device_->line(), buffer, sizeof buffer);
@@ -147,7 +147,6 @@ void PanelLine::receive()
             connectionEnded();
         return;
     }
-    const auto now = Clock::now();
     lastInput_ = now;
     const int baud = lineBaud();
     // Each byte crosses the line in turn, after those before it; a request is

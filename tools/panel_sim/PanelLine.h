@@ -40,7 +40,9 @@ public:
     };
     // The line, and the watch of programs coming and going.
     std::array<Interest, 2> interests() const;
-    void lineReady(short events);
+    // The line is ready for `events`, found ready at `now`: bytes read then arrived then
+    // at the latest, and their wire time counts from then.
+    void lineReady(short events, Clock::time_point now);
     void watchReady();
 
     // Writes the bytes that are due, in one write; checks for a frame left unfinished.
@@ -76,7 +78,7 @@ private:
     void trace(const char* direction, QByteArrayView bytes, const QString& note = {}) const;
     bool writeImage(std::size_t station) const;
     int lineBaud();
-    void receive();
+    void receive(Clock::time_point now);
     void enqueue(Chunk chunk);
     void schedule(const Heard& heard, Clock::time_point crossed, int baud);
     void flood(Clock::time_point now);

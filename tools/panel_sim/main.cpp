@@ -140,10 +140,11 @@ private:
             return {};
         epoll_event events[kEventsAtOnce];
         const int count = ::epoll_wait(epoll_, events, kEventsAtOnce, 0);
+        const auto now = Clock::now();  // what is ready now had arrived by now
         for (int k = 0; k < count; ++k) {
             const std::size_t i = events[k].data.u64 / 2;
             if (events[k].data.u64 % 2 == 0)
-                lines_[i]->lineReady(static_cast<short>(events[k].events));
+                lines_[i]->lineReady(static_cast<short>(events[k].events), now);
             else
                 lines_[i]->watchReady();
             touch(i);
