@@ -29,8 +29,6 @@ constexpr microseconds kUnpacedFloodStep{1000};
 // The most read from the line at a time.
 constexpr std::size_t kReadSize = 4096;
 
-void fail(const QString& message) { std::fprintf(stderr, "dnp-panel-sim: %s\n", qPrintable(message)); }
-
 // The wire time of `bytes` bytes at `baud`; none on a line without pacing (baud 0).
 microseconds wireTime(qsizetype bytes, int baud)
 {
@@ -40,6 +38,8 @@ microseconds wireTime(qsizetype bytes, int baud)
 }
 
 }  // namespace
+
+void fail(const QString& message) { std::fprintf(stderr, "dnp-panel-sim: %s\n", qPrintable(message)); }
 
 // Byte `index` leaves once it has crossed the line after the bytes before it.
 Clock::time_point PanelLine::Chunk::due(qsizetype index) const { return start + wireTime(index + 1, baud); }

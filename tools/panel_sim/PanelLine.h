@@ -23,6 +23,9 @@ namespace dnp::sim {
 
 using Clock = std::chrono::steady_clock;
 
+// Tells a problem on stderr: "dnp-panel-sim: MESSAGE".
+void fail(const QString& message);
+
 class PanelLine {
 public:
     // Panel `panel` (from 1) of the options, on `device`, with its image to start from.

@@ -16,10 +16,10 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <queue>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <queue>
 #include <thread>
 #include <poll.h>
 #include <sys/epoll.h>
@@ -47,8 +47,6 @@ static_assert(EPOLLIN == POLLIN && EPOLLOUT == POLLOUT && EPOLLHUP == POLLHUP &&
 
 volatile sig_atomic_t gStop = 0;
 void onStopSignal(int) { gStop = 1; }
-
-void fail(const QString& message) { std::fprintf(stderr, "dnp-panel-sim: %s\n", qPrintable(message)); }
 
 using Lines = std::vector<std::unique_ptr<PanelLine>>;
 
