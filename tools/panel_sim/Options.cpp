@@ -41,8 +41,8 @@ constexpr OptionRow kOptionTable[] = {
      "per address on the line, each with its own image and its own request count.",
      kAnyNumber, &Options::addresses},
     {"tcp", "HOST:PORT",
-     "Listen on HOST:PORT instead of a pseudo-terminal (port 0: a free port); the first line printed is "
-     "tcp://HOST:PORT. One connection at a time.",
+     "Listen on HOST:PORT (an IPv6 host in brackets: [::1]:0) instead of a pseudo-terminal (port 0: a free "
+     "port); the first line printed is tcp://HOST:PORT. One connection at a time.",
      0, &Options::tcp},
     {"tls-cert", "FILE",
      "With --tcp: speak TLS with this certificate (PEM or DER, any dates); the first line printed is "
