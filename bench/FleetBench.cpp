@@ -1,14 +1,20 @@
-// A fleet of simulated panels on TCP driven by one dnpcfg: the time of a send+verify on
-// every panel at once against the time of one send+verify alone, and the peak memory of
-// the dnpcfg that drove the fleet; then the scheduling of many jobs on one device: the
+// A fleet of simulated panels on TCP driven by one dnpcfg: for each size, the time of a
+// send+verify on every panel at once side by side with one send+verify on one panel
+// alone, the peak memory of the dnpcfg that drove the fleet, and the CPU seconds of that
+// dnpcfg and of the simulator apart; then the scheduling of many jobs on one device: the
 // time of 4N jobs against N.
 //
-//   build/bench/dnp-bench-fleet [--panels 64] [--baud 9600] [--runs 3] [--jobs 4000]
+//   build/bench/dnp-bench-fleet [--sizes 64,256,1000] [--baud 9600] [--byte-by-byte] [--runs 5] [--jobs 4000]
 //
-// The benchmark starts its own simulators on 127.0.0.1, each pacing its line at the baud
-// rate, and gives each panel one send+verify job of a full configuration (240 words).
-// The jobs of one device go to a loopback port that refuses every connection, so that
-// each ends at once and the time is the fleet's own.
+// One simulator process serves every panel (dnp-panel-sim --panels, each panel on a port
+// of its own pacing its line at the baud rate), and each panel gets one send+verify job
+// of a full configuration (240 words), --parallel as many as there are panels. The
+// simulated terminal servers forward each reply whole once its last byte has crossed the
+// line (--whole-replies), as terminal servers that buffer frames do; --byte-by-byte
+// sends every byte in a TCP segment of its own at its time, as the simulator does by
+// default. Every job is recorded in the benchmark's own history. The scheduling jobs go
+// to a loopback port that refuses every connection, so that each ends at once and the
+// time is the fleet's own (--runs times, the median).
 
 #include "BenchSupport.h"
 #include "app/Fleet.h"
@@ -21,26 +27,34 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <array>
 #include <cstdio>
-#include <memory>
+#include <optional>
 #include <vector>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 using namespace dnp;
 
 namespace {
 
-constexpr double kTargetRatio = 1.3;
+// The ratio a fleet of this many panels may take of one panel's time.
+double targetRatio(int panels) { return panels <= 256 ? 1.3 : 1.5; }
+constexpr double kTargetMegabytes = 150;
 // Scheduling is linear: four times the jobs take at most four times as long.
 constexpr double kTargetJobsRatio = 4.0;
-constexpr double kTargetMegabytes = 100;
-constexpr int kPatienceMs = 600000;
 constexpr double kKilobytesPerMegabyte = 1024;
+constexpr int kSimulatorStartMs = 60000;
 
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -48,23 +62,59 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-// Runs dnpcfg fleet on a jobs file: its time in seconds, or a negative number when it
-// did not end with `status` (its lines shown).
-double runFleet(const QString& jobs, const QString& results, int parallel, const QStringList& more = {},
-                int status = 0)
+// What a program run took: its wall time, its own CPU time and its peak memory.
+struct ProgramCost {
+    int status = -1;
+    double seconds = 0;
+    double cpuSeconds = 0;
+    double peakMegabytes = 0;
+};
+
+double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
+
+// Runs dnpcfg with `args`, its standard output and error into `log`, and waits for it.
+std::optional<ProgramCost> runDnpcfg(const QStringList& args, const QString& log)
 {
-    QProcess dnpcfg;
+    std::vector<QByteArray> texts{QByteArrayLiteral(DNP_BIN_DIR "/dnpcfg")};
+    for (const QString& arg : args)
+        texts.push_back(arg.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    const QByteArray logName = log.toLocal8Bit();
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, logName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
     QElapsedTimer clock;
     clock.start();
-    dnpcfg.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"),
-                 QStringList{"fleet", jobs, "--parallel", QString::number(parallel), "-o", results} + more);
-    if (!dnpcfg.waitForFinished(kPatienceMs) || dnpcfg.exitStatus() != QProcess::NormalExit ||
-        dnpcfg.exitCode() != status) {
-        std::fprintf(stderr, "dnpcfg fleet %s did not end with status %d:\n%s", qPrintable(jobs), status,
-                     dnpcfg.readAllStandardError().right(2000).constData());
-        return -1;
-    }
-    return clock.nsecsElapsed() / 1e9;
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0)
+        return std::nullopt;
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid)
+        return std::nullopt;
+    return ProgramCost{WIFEXITED(status) ? WEXITSTATUS(status) : -1, clock.nsecsElapsed() / 1e9,
+                       seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss / kKilobytesPerMegabyte};
+}
+
+// The CPU seconds a running process has used so far.
+double cpuSecondsOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // After the name in parentheses: the state, fields 4 to 13, then utime and stime.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> after = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    constexpr int kUtime = 11;  // utime is field 14, the 12th after the name
+    if (after.size() <= kUtime + 1)
+        return 0;
+    return (after[kUtime].toDouble() + after[kUtime + 1].toDouble()) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 // A loopback port bound but not listening: every connection to it is refused at once.
@@ -100,28 +150,59 @@ QByteArray jobsOnOneDevice(int count, const QString& device)
     return jobs;
 }
 
+// One send+verify job a panel, on the first `count` devices; the baud column makes the
+// program's line run at the simulator's speed, whatever DNP.ini says.
+QByteArray sendVerifyJobs(const QStringList& devices, int count, int baud)
+{
+    QByteArray jobs = "name,device,address,action,config,baud\n";
+    for (int i = 0; i < count; ++i)
+        jobs += QStringLiteral("panel%1,%2,,send+verify,full.dnp,%3\n").arg(i + 1).arg(devices[i]).arg(baud).toUtf8();
+    return jobs;
+}
+
+QList<int> sizesOption(const QStringList& args)
+{
+    const qsizetype at = args.indexOf(QStringLiteral("--sizes"));
+    QList<int> sizes;
+    for (const QString& text : (at >= 0 && at + 1 < args.size() ? args[at + 1] : QStringLiteral("64,256,1000")).split(','))
+        if (const int size = text.toInt(); size > 0)
+            sizes << size;
+    return sizes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int panels = bench::intOption(args, "--panels", 64);
+    const QList<int> sizes = sizesOption(args);
     const int baud = bench::intOption(args, "--baud", 9600);
-    const int runs = bench::intOption(args, "--runs", 3);
+    const int runs = bench::intOption(args, "--runs", 5);
     const int jobs = bench::intOption(args, "--jobs", 4000);
+    if (sizes.isEmpty()) {
+        std::fprintf(stderr, "--sizes takes panel counts such as 64,256,1000\n");
+        return 2;
+    }
+    const int panels = *std::max_element(sizes.begin(), sizes.end());
+    const bool byteByByte = args.contains(QStringLiteral("--byte-by-byte"));
 
-    std::vector<std::unique_ptr<QProcess>> sims;
+    QProcess sim;
+    sim.start(QStringLiteral(DNP_BIN_DIR "/dnp-panel-sim"),
+              QStringList{"--tcp", "127.0.0.1:0", "--baud", QString::number(baud), "--panels", QString::number(panels)} +
+                  (byteByByte ? QStringList{} : QStringList{"--whole-replies"}));
     QStringList devices;
-    for (int i = 0; i < panels; ++i) {
-        auto sim = std::make_unique<QProcess>();
-        sim->start(QStringLiteral(DNP_BIN_DIR "/dnp-panel-sim"), {"--tcp", "127.0.0.1:0", "--baud", QString::number(baud)});
-        if (!sim->waitForReadyRead(10000)) {
-            std::fprintf(stderr, "dnp-panel-sim did not start\n");
-            return 1;
-        }
-        devices << QString::fromLocal8Bit(sim->readLine()).trimmed();
-        sims.push_back(std::move(sim));
+    QElapsedTimer patience;
+    patience.start();
+    while (devices.size() < panels && patience.elapsed() < kSimulatorStartMs && sim.state() != QProcess::NotRunning) {
+        if (!sim.canReadLine())
+            sim.waitForReadyRead(100);
+        while (sim.canReadLine())
+            devices << QString::fromLocal8Bit(sim.readLine()).trimmed();
+    }
+    if (devices.size() < panels) {
+        std::fprintf(stderr, "dnp-panel-sim did not start: %s\n", sim.readAllStandardError().constData());
+        return 1;
     }
 
     QTemporaryDir dir;
@@ -131,71 +212,84 @@ int main(int argc, char** argv)
         state.setSelected(0, PointType::Ain, t, true);
         state.Class0Order[typeNumber(PointType::Ain)][t] = t;
     }
-    // The baud column: the program's line runs at the simulators' speed, whatever DNP.ini says.
-    const QByteArray header = "name,device,address,action,config,baud\n";
-    QByteArray all = header;
-    for (int i = 0; i < panels; ++i)
-        all += QStringLiteral("panel%1,%2,,send+verify,full.dnp,%3\n").arg(i + 1).arg(devices[i]).arg(baud).toUtf8();
-    const QByteArray one = header + all.split('\n').at(1) + "\n";
     if (!writeFile(dir.filePath("full.dnp"), composeConfigFile(state, QDateTime::currentDateTime())) ||
-        !writeFile(dir.filePath("one.csv"), one) || !writeFile(dir.filePath("all.csv"), all)) {
+        !writeFile(dir.filePath("one.csv"), sendVerifyJobs(devices, 1, baud))) {
         std::fprintf(stderr, "cannot write the jobs files\n");
         return 1;
     }
 
-    // Every job is recorded, as always, in a history of the run's own.
-    const QString history = dir.filePath("history.sqlite");
-    const QStringList recorded = {"--history", history};
-    std::vector<double> single;
-    std::vector<double> fleet;
-    for (int run = 0; run < runs; ++run) {
-        const double alone = runFleet(dir.filePath("one.csv"), dir.filePath("one-results.csv"), 1, recorded);
-        const double together = runFleet(dir.filePath("all.csv"), dir.filePath("all-results.csv"), panels, recorded);
-        if (alone < 0 || together < 0)
+    std::printf("send+verify of a full configuration on TCP at %d baud; one dnp-panel-sim serves %d panels, %s\n",
+                baud, panels, byteByByte ? "byte by byte" : "each reply whole");
+    std::printf("panels  one panel    fleet  ratio (target)  fleet peak  fleet CPU  simulator CPU  recorded\n");
+    for (const int size : sizes) {
+        const QString jobsFile = dir.filePath(QStringLiteral("fleet%1.csv").arg(size));
+        if (!writeFile(jobsFile, sendVerifyJobs(devices, size, baud))) {
+            std::fprintf(stderr, "cannot write the jobs files\n");
             return 1;
-        single.push_back(alone);
-        fleet.push_back(together);
+        }
+        // Every job is recorded, as always: each size in a history of its own.
+        const QString history = dir.filePath(QStringLiteral("history%1.sqlite").arg(size));
+        const auto fleet = [&](const QString& file, int parallel) {
+            return runDnpcfg({"fleet", file, "--parallel", QString::number(parallel), "-o",
+                              dir.filePath("results.csv"), "--history", history},
+                             dir.filePath("fleet.log"));
+        };
+        const auto alone = fleet(dir.filePath("one.csv"), 1);
+        const double simBefore = cpuSecondsOf(sim.processId());
+        const auto together = fleet(jobsFile, size);
+        const double simCpu = cpuSecondsOf(sim.processId()) - simBefore;
+        if (!alone || !together || alone->status != 0 || together->status != 0) {
+            QFile log(dir.filePath("fleet.log"));
+            log.open(QIODevice::ReadOnly);
+            std::fprintf(stderr, "dnpcfg fleet of %d panels did not end with every job ok:\n%s", size,
+                         log.readAll().right(2000).constData());
+            return 1;
+        }
+        const Result<std::vector<HistoryRecord>> records = History(historyPlace(history, {})).records({});
+        const std::size_t recorded = records ? records->size() : 0;
+        const auto expected = static_cast<std::size_t>(size) + 1;
+        std::printf("%6d  %7.3f s  %7.3f s  %5.2f (%.1f)  %7.1f MB  %7.2f s  %11.2f s  %zu of %zu%s\n", size,
+                    alone->seconds, together->seconds, together->seconds / alone->seconds, targetRatio(size),
+                    together->peakMegabytes, together->cpuSeconds, simCpu, recorded, expected,
+                    recorded == expected ? "" : " (records were lost)");
     }
-    // The simulators are still running: the largest child that has ended is a dnpcfg.
-    rusage children{};
-    ::getrusage(RUSAGE_CHILDREN, &children);
-    const double peakMegabytes = children.ru_maxrss / kKilobytesPerMegabyte;
-
-    const double ratio = bench::median(fleet) / bench::median(single);
-    std::printf("panels           %d on TCP at %d baud, --parallel %d, median of %d runs\n", panels, baud, panels, runs);
-    std::printf("one send+verify  %8.3f s\n", bench::median(single));
-    std::printf("fleet            %8.3f s   ratio %.2f (target %.2f or less)\n", bench::median(fleet), ratio,
-                kTargetRatio);
-    std::printf("peak memory      %8.1f MB  (target %.0f MB or less)\n", peakMegabytes, kTargetMegabytes);
-    const Result<std::vector<HistoryRecord>> records = History(historyPlace(history, {})).records({});
-    const std::size_t expected = static_cast<std::size_t>(runs) * static_cast<std::size_t>(panels + 1);
-    std::printf("history          %zu of %zu jobs recorded%s\n", records ? records->size() : 0, expected,
-                records && records->size() == expected ? "" : "  (records were lost)");
+    std::printf("fleet peak memory target: %.0f MB or less at 1000 panels\n", kTargetMegabytes);
 
     // Scheduling: N and 4N jobs on one device, each refused at once.
     const RefusingPort refusing;
     const QString ini = dir.filePath("DNP.ini");
     // What is timed is the scheduling: these jobs are not recorded.
-    if (!writeFile(ini, "[Comm]\nBaud=1\n[History]\nDatabase=off\n") || !writeFile(dir.filePath("few.csv"), jobsOnOneDevice(jobs, refusing.device())) ||
+    if (!writeFile(ini, "[Comm]\nBaud=1\n[History]\nDatabase=off\n") ||
+        !writeFile(dir.filePath("few.csv"), jobsOnOneDevice(jobs, refusing.device())) ||
         !writeFile(dir.filePath("many.csv"), jobsOnOneDevice(4 * jobs, refusing.device()))) {
         std::fprintf(stderr, "cannot write the jobs files\n");
         return 1;
     }
-    std::vector<double> few;
-    std::vector<double> many;
+    // The wall time of each run and its CPU time, which other work on the machine
+    // disturbs less.
+    std::array<std::vector<double>, 2> seconds;
+    std::array<std::vector<double>, 2> cpuSeconds;
     for (int run = 0; run < runs; ++run) {
-        few.push_back(runFleet(dir.filePath("few.csv"), dir.filePath("few-results.csv"), kDefaultParallel, {"--ini", ini}, 1));
-        many.push_back(runFleet(dir.filePath("many.csv"), dir.filePath("many-results.csv"), kDefaultParallel, {"--ini", ini}, 1));
-        if (few.back() < 0 || many.back() < 0)
-            return 1;
+        for (const std::size_t k : {0u, 1u}) {
+            const char* file = k == 0 ? "few.csv" : "many.csv";
+            const auto ran = runDnpcfg({"fleet", dir.filePath(file), "-o", dir.filePath("refused.csv"), "--ini", ini},
+                                       dir.filePath("refused.log"));
+            if (!ran || ran->status != 1) {
+                std::fprintf(stderr, "dnpcfg fleet %s did not end with status 1\n", file);
+                return 1;
+            }
+            seconds[k].push_back(ran->seconds);
+            cpuSeconds[k].push_back(ran->cpuSeconds);
+        }
     }
-    std::printf("%6d jobs       %8.3f s   on one device, each refused\n", jobs, bench::median(few));
-    std::printf("%6d jobs       %8.3f s   ratio %.2f (target %.1f or less)\n", 4 * jobs, bench::median(many),
-                bench::median(many) / bench::median(few), kTargetJobsRatio);
+    std::printf("%6d jobs       %8.3f s   (CPU %.3f s) on one device, each refused\n", jobs, bench::median(seconds[0]),
+                bench::median(cpuSeconds[0]));
+    std::printf("%6d jobs       %8.3f s   (CPU %.3f s) ratio %.2f (target %.1f or less; CPU %.2f)\n", 4 * jobs,
+                bench::median(seconds[1]), bench::median(cpuSeconds[1]),
+                bench::median(seconds[1]) / bench::median(seconds[0]), kTargetJobsRatio,
+                bench::median(cpuSeconds[1]) / bench::median(cpuSeconds[0]));
 
-    for (auto& sim : sims)
-        sim->terminate();
-    for (auto& sim : sims)
-        sim->waitForFinished(3000);
+    sim.terminate();
+    sim.waitForFinished(10000);
     return 0;
 }

@@ -120,8 +120,13 @@ Result<void> ConfigDocument::open(const QString& path)
     const Result<ConfigFileData> data = loadConfigFile(path);
     if (!data)
         return data.error();
-    replaceConfiguration(withFileData(*data), {path, QFileInfo(path).fileName(), true});
+    open(path, *data);
     return {};
+}
+
+void ConfigDocument::open(const QString& path, const ConfigFileData& data)
+{
+    replaceConfiguration(withFileData(data), {path, QFileInfo(path).fileName(), true});
 }
 
 Result<void> ConfigDocument::writeOut(const QString& path, const QByteArray& bytes)

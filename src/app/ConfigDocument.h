@@ -86,6 +86,9 @@ public:
     // replaces the configuration. The error names the file and, for a bad file, the
     // line: "PATH, line 12: problem".
     Result<void> open(const QString& path);
+    // The same with the file read already (a fleet reads each configuration once for all
+    // the jobs that send or verify it).
+    void open(const QString& path, const ConfigFileData& data);
     // The configuration file written safely; the caption and the saved state follow.
     Result<void> save(const QString& path);
     // The report header's texts become the configuration's.

@@ -3,6 +3,7 @@
 #include "comm/ImageLayout.h"
 #include "files/Csv.h"
 #include "files/FileAccess.h"
+#include "files/OpenFilesLimit.h"
 
 #include <QDir>
 #include <QHash>
@@ -125,6 +126,7 @@ Fleet::Fleet(std::vector<FleetJob> jobs, FleetSetup setup, QObject* parent)
             nextOnDevice_[*last] = i;
         lastOnDevice.insert(jobs_[i].device, i);
     }
+    devices_ = static_cast<int>(lastOnDevice.size());
 }
 
 Fleet::~Fleet() = default;
@@ -150,6 +152,10 @@ Result<void> Fleet::start()
     if (!setup_.resultsPath.isEmpty())
         if (const Result<void> writable = checkWritable(setup_.resultsPath); !writable)
             return writable;
+    const int atOnce = std::min(setup_.parallel, devices_);
+    if (const Result<void> room = allowOpenFiles(atOnce + kFleetSpareFiles, QStringLiteral("%1 jobs at once").arg(atOnce));
+        !room)
+        return room;
     started_ = true;
     startWaiting();
     finishIfDone();
@@ -178,6 +184,14 @@ void Fleet::deviceFreed(std::size_t index)
         ready_.insert(nextOnDevice_[index]);
 }
 
+const Result<ConfigFileData>& Fleet::configuration(const QString& path)
+{
+    auto known = configurations_.find(path);
+    if (known == configurations_.end())
+        known = configurations_.emplace(path, loadConfigFile(path)).first;
+    return known->second;
+}
+
 void Fleet::startJob(std::size_t index)
 {
     const FleetJob& job = jobs_[index];
@@ -203,9 +217,12 @@ void Fleet::startJob(std::size_t index)
         jobEnded(index, {PanelResult::Failed, oneLine(message), run.clock.elapsed() / 1000.0});
     };
     session.overrideLink(job.link);
-    if (job.action != FleetAction::Retrieve)
-        if (const Result<void> opened = run.document.open(job.configPath); !opened)
-            return failNow(opened.error().message);
+    if (job.action != FleetAction::Retrieve) {
+        const Result<ConfigFileData>& config = configuration(job.configPath);
+        if (!config)
+            return failNow(config.error().message);
+        run.document.open(job.configPath, *config);
+    }
     const Result<void> started = [&] {
         switch (job.action) {
         case FleetAction::Send:
@@ -228,6 +245,8 @@ void Fleet::jobEnded(std::size_t index, const JobResult& result)
     if (states_[index] != JobState::Running)
         return;
     results_[index] = result;
+    // Most jobs end with one of a few messages: each text is kept once.
+    results_[index].message = *messages_.insert(result.message);
     states_[index] = JobState::Done;
     --running_;
     ++finished_;

@@ -16,7 +16,9 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QStringView>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -60,7 +62,10 @@ QByteArray fleetResultsCsv(const std::vector<FleetJob>& jobs, const std::vector<
 QString finishedJobLine(int finished, int total, const FleetJob& job, const JobResult& result);
 
 constexpr int kDefaultParallel = 8;
-constexpr int kMostParallel = 512;
+constexpr int kMostParallel = 4096;
+// The files the fleet holds open besides one per running job (its standard streams, the
+// event loop's, the history's, a file being read or written).
+constexpr int kFleetSpareFiles = 64;
 
 struct FleetSetup {
     QString iniPath = {};             // empty: DNP.ini where the program keeps it
@@ -79,8 +84,10 @@ public:
     ~Fleet() override;
 
     // Starts the first jobs; `finished` follows once every job has ended. Settings named
-    // by the setup must read and the results file must be writable, else nothing starts
-    // and the reason is given. Every job is recorded in one history, opened once.
+    // by the setup must read, the results file must be writable and the process must be
+    // able to hold a line open for each job it runs at once (allowOpenFiles), else
+    // nothing starts and the reason is given. Every job is recorded in one history,
+    // opened once.
     Result<void> start();
     // Starts no more jobs and cancels the running ones; those never started end as
     // cancelled. `finished` follows.
@@ -115,6 +122,7 @@ private:
     struct Run;
     enum class JobState { Waiting, Running, Done };
 
+    const Result<ConfigFileData>& configuration(const QString& path);
     void startWaiting();
     void deviceFreed(std::size_t index);
     void startJob(std::size_t index);
@@ -132,6 +140,10 @@ private:
     static constexpr std::size_t kNoJob = static_cast<std::size_t>(-1);
     std::vector<std::size_t> nextOnDevice_;
     std::set<std::size_t> ready_;
+    int devices_ = 0;  // the lines the jobs name
+    // Each configuration the jobs send or verify, read at the first job that needs it.
+    std::map<QString, Result<ConfigFileData>> configurations_;
+    QSet<QString> messages_;  // the results' messages
     int running_ = 0;
     int finished_ = 0;
     bool started_ = false;

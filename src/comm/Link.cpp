@@ -4,6 +4,8 @@
 #include "comm/TcpLink.h"
 #include "comm/TlsLink.h"
 
+#include <algorithm>
+
 namespace dnp {
 
 QString LinkTarget::label() const
@@ -18,6 +20,13 @@ std::unique_ptr<Link> machineLink(const LinkTarget& target)
     if (isTlsDevice(target.device))
         return std::make_unique<TlsLink>(target);
     return std::make_unique<TApdComPort>(target);
+}
+
+QByteArray takeAvailable(QIODevice& device)
+{
+    QByteArray bytes(device.bytesAvailable(), Qt::Uninitialized);
+    bytes.resize(std::max<qint64>(0, device.read(bytes.data(), bytes.size())));
+    return bytes;
 }
 
 }  // namespace dnp

@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QIODevice>
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -114,5 +115,9 @@ using LinkFactory = std::function<std::unique_ptr<Link>(const LinkTarget& target
 // The machine's links: a terminal server for "tcp://HOST:PORT", one in a TLS session for
 // "tls://HOST:PORT", else a serial port.
 std::unique_ptr<Link> machineLink(const LinkTarget& target);
+
+// The bytes a port's device holds, in an array of their own size: the device's own
+// arrays keep room for 16 KiB, which a line trace would hold for every piece received.
+QByteArray takeAvailable(QIODevice& device);
 
 }  // namespace dnp

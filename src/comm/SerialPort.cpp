@@ -239,7 +239,7 @@ Result<void> TApdComPort::write(QByteArrayView bytes)
 
 QByteArray TApdComPort::takeReceived()
 {
-    return isOpen() ? port_->readAll() : QByteArray();
+    return isOpen() ? takeAvailable(*port_) : QByteArray();
 }
 
 }  // namespace dnp

@@ -173,7 +173,7 @@ Result<void> TcpLink::write(QByteArrayView bytes)
 
 QByteArray TcpLink::takeReceived()
 {
-    return isOpen() && socket_->isReadable() && socket_->bytesAvailable() > 0 ? socket_->readAll() : QByteArray();
+    return isOpen() && socket_->isReadable() && socket_->bytesAvailable() > 0 ? takeAvailable(*socket_) : QByteArray();
 }
 
 }  // namespace dnp

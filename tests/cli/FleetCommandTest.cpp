@@ -1,6 +1,7 @@
 // dnpcfg fleet against simulated panels on TCP over loopback: good panels, a failing
 // one and three panels on one line in one run, the results table and the lines on
-// standard error; a jobs file refused whole; Ctrl+C while a job runs.
+// standard error; three dozen panels of one simulator at once, with room made for their
+// lines or refused naming the limit; a jobs file refused whole; Ctrl+C while a job runs.
 
 #include "history/HistoryRecord.h"
 #include "comm/ConfigImage.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/resource.h>
 
 using namespace dnp;
 
@@ -124,6 +126,68 @@ TEST_F(FleetCommand, GoodPanelsAFailingOneAndThreeOnOneLine)
     EXPECT_EQ(listed.out.count(",fleet,"), 4);
 }
 
+// dnpcfg fleet run with a limit of open files of its own.
+test::ProgramRun runFleetWithOpenFiles(const QStringList& args, rlim_t soft, rlim_t hard)
+{
+    QProcess process;
+    process.setChildProcessModifier([soft, hard] {
+        const rlimit limit{soft, hard};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    });
+    process.start(QStringLiteral(DNP_BIN_DIR "/dnpcfg"), QStringList{"fleet"} + args);
+    test::ProgramRun run;
+    if (!process.waitForFinished(kPatienceMs))
+        return run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// Three dozen panels of one simulator, one job each, all at once: the fleet raises its
+// limit of open files to a line per job and some to spare, or refuses before any job
+// when the hard limit is lower, naming it.
+TEST_F(FleetCommand, ThreeDozenPanelsOfOneSimulatorAtOnce)
+{
+    constexpr int kPanels = 36;
+    constexpr int kFaulty = 7;  // its second request gets a bad status
+    writeConfig("a.dnp", sampleState(0));
+    test::PanelSim sim({"--panels", QString::number(kPanels), "--tcp", "127.0.0.1:0", "--no-pacing", "--image-out",
+                        path("panel.txt"), "--on", QStringLiteral("%1:bad-status-at=2").arg(kFaulty)},
+                       kPanels);
+    ASSERT_EQ(sim.devices().size(), kPanels) << sim.error().toStdString();
+    QString jobs = QStringLiteral("name,device,address,action,config\n");
+    QString expected = QStringLiteral("name,device,address,action,outcome,message,seconds\r\n");
+    for (int p = 1; p <= kPanels; ++p) {
+        const QString& device = sim.devices()[p - 1];
+        jobs += QStringLiteral("p%1,%2,,send+verify,a.dnp\n").arg(p).arg(device);
+        expected += QStringLiteral("p%1,%2,,send+verify,%3,S\r\n")
+                        .arg(p)
+                        .arg(device, p == kFaulty ? "incomplete," + kPartlyWritten : "ok," + kSentAndReadBack);
+    }
+    write("jobs.csv", jobs.toUtf8());
+    const QStringList args = {path("jobs.csv"), "--parallel", QString::number(kPanels), "-o", path("results.csv")};
+
+    const test::ProgramRun refused = runFleetWithOpenFiles(args, 32, 64);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, test::errorText("36 jobs at once need 100 open files, but this process may open at most 64 "
+                                           "(its hard limit, ulimit -Hn)."));
+    EXPECT_FALSE(QFile::exists(path("results.csv")));
+
+    // The refused run asked no panel anything: the faulty panel's second request is the
+    // second message of this run's send.
+    const test::ProgramRun run = runFleetWithOpenFiles(args, 32, 4096);
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    EXPECT_EQ(withoutSeconds(test::fileBytes(path("results.csv"))), expected);
+    sim.stop();
+    const QByteArray sent = formatImageText(test::sentImageOf(sampleState(0))).toLatin1();
+    for (int p = 1; p <= kPanels; ++p) {
+        if (p != kFaulty) {
+            EXPECT_EQ(test::fileBytes(path(QStringLiteral("panel.txt.%1").arg(p))), sent) << p;
+        }
+    }
+}
+
 TEST_F(FleetCommand, AJobsFileWithBadLinesRunsNothing)
 {
     writeConfig("a.dnp", sampleState(0));
@@ -177,8 +241,8 @@ TEST_F(FleetCommand, WrongUsageIsTold)
     write("jobs.csv", "name,device,address,action,config\n");
     const UsageCase cases[] = {
         {{"fleet"}, "a file name is needed"},
-        {{"fleet", path("jobs.csv"), "--parallel", "0"}, "--parallel takes a number from 1 to 512"},
-        {{"fleet", path("jobs.csv"), "--parallel", "many"}, "--parallel takes a number from 1 to 512"},
+        {{"fleet", path("jobs.csv"), "--parallel", "0"}, "--parallel takes a number from 1 to 4096"},
+        {{"fleet", path("jobs.csv"), "--parallel", "many"}, "--parallel takes a number from 1 to 4096"},
         {{"fleet", path("jobs.csv"), "--verify"}, "unknown option --verify"},
     };
     for (const UsageCase& c : cases) {

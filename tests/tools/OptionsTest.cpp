@@ -29,6 +29,9 @@ Options options(const QStringList& arguments)
 TEST(SimOptions, DefaultsWithoutOptions)
 {
     const Options o = options({});
+    EXPECT_EQ(o.panels, 1);
+    EXPECT_TRUE(o.panelFaults.empty());
+    EXPECT_FALSE(o.wholeReplies);
     EXPECT_TRUE(o.addresses.empty());
     EXPECT_FALSE(o.tcp.has_value());
     EXPECT_FALSE(o.baud.has_value());
@@ -144,17 +147,89 @@ TEST(SimOptions, HelpIsShownNotRun)
     ASSERT_NE(help, nullptr);
     for (const char* option : {"--tcp <HOST:PORT>", "--echo ", "--repeat-reply-at <N>", "--repeat-every-reply ",
                                "--repeat-delay-ms <MS>", "--previous-words-at <N>", "--previous-words-every-read ",
-                               "--extra-at <K>", "--baud <B>"})
+                               "--extra-at <K>", "--baud <B>", "--panels <N>", "--on <PANELS:OPTION>",
+                               "--whole-replies "})
         EXPECT_TRUE(help->text.contains(QLatin1String(option))) << option;
 }
 
 TEST(SimOptions, EachAddressHasItsImageFile)
 {
     const Options several = options({"--address", "1,2,3", "--image-out", "panel.txt"});
-    EXPECT_EQ(imageOutFile(several, 0), QStringLiteral("panel.txt"));
-    EXPECT_EQ(imageOutFile(several, 1), QStringLiteral("panel.txt.2"));
-    EXPECT_EQ(imageOutFile(several, 2), QStringLiteral("panel.txt.3"));
-    EXPECT_EQ(imageOutFile(options({"--address", "5", "--image-out", "panel.txt"}), 0), QStringLiteral("panel.txt"));
-    EXPECT_EQ(imageOutFile(options({"--image-out", "panel.txt"}), 0), QStringLiteral("panel.txt"));
-    EXPECT_EQ(imageOutFile(options({"--address", "1,2"}), 1), QString());
+    EXPECT_EQ(imageOutFile(several, 1, 0), QStringLiteral("panel.txt"));
+    EXPECT_EQ(imageOutFile(several, 1, 1), QStringLiteral("panel.txt.2"));
+    EXPECT_EQ(imageOutFile(several, 1, 2), QStringLiteral("panel.txt.3"));
+    EXPECT_EQ(imageOutFile(options({"--address", "5", "--image-out", "panel.txt"}), 1, 0), QStringLiteral("panel.txt"));
+    EXPECT_EQ(imageOutFile(options({"--image-out", "panel.txt"}), 1, 0), QStringLiteral("panel.txt"));
+    EXPECT_EQ(imageOutFile(options({"--address", "1,2"}), 1, 1), QString());
+}
+
+// --- many panels in one simulator ---
+
+TEST(SimPanelsOptions, EachPanelHasItsPortFaultsAndImageFile)
+{
+    const Options o = options({"--panels", "10", "--tcp", "127.0.0.1:5020", "--address", "1,2", "--image-out", "p.txt",
+                               "--silent-at", "3", "--on", "2,7-9:silent-at=5", "--on", "9:repeat-every-reply",
+                               "--on", "8:stray-after=4", "--whole-replies"});
+    EXPECT_EQ(o.panels, 10);
+    EXPECT_TRUE(o.wholeReplies);
+    const struct {
+        int panel;
+        int port;
+        QSet<int> silentAt;
+        bool repeatEveryReply;
+        int strayAfter;
+        const char* firstImage;
+        const char* secondImage;
+    } cases[] = {
+        {1, 5020, {3}, false, 0, "p.txt.1", "p.txt.1.2"},
+        {2, 5021, {3, 5}, false, 0, "p.txt.2", "p.txt.2.2"},
+        {6, 5025, {3}, false, 0, "p.txt.6", "p.txt.6.2"},
+        {8, 5027, {3, 5}, false, 4, "p.txt.8", "p.txt.8.2"},
+        {9, 5028, {3, 5}, true, 0, "p.txt.9", "p.txt.9.2"},
+        {10, 5029, {3}, false, 0, "p.txt.10", "p.txt.10.2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.panel);
+        const Faults f = faultsOf(o, c.panel);
+        EXPECT_EQ(f.silentAt, c.silentAt);
+        EXPECT_EQ(f.repeatEveryReply, c.repeatEveryReply);
+        EXPECT_EQ(f.strayAfter, c.strayAfter);
+        EXPECT_EQ(endpointOf(o, c.panel).port, c.port);
+        EXPECT_EQ(endpointOf(o, c.panel).host, "127.0.0.1");
+        EXPECT_EQ(imageOutFile(o, c.panel, 0), c.firstImage);
+        EXPECT_EQ(imageOutFile(o, c.panel, 1), c.secondImage);
+    }
+    // Port 0: a free port for each panel.
+    EXPECT_EQ(endpointOf(options({"--panels", "3", "--tcp", "[::1]:0"}), 3).port, 0);
+}
+
+TEST(SimPanelsOptions, UsageErrorsSayWhatWasWrong)
+{
+    const struct {
+        QStringList arguments;
+        const char* message;
+    } cases[] = {
+        {{"--panels", "0"}, "--panels: \"0\" is not a number of at least 1"},
+        {{"--panels", "3", "--on", "4:silent-at=1"}, "--on: there is no panel 4 (--panels 3)"},
+        {{"--on", "silent-at=1"},
+         "--on: \"silent-at=1\" is not PANELS:OPTION[=VALUE] with a fault option, such as 3,7-9:silent-at=5"},
+        {{"--on", "2-1:silent-at=1"},
+         "--on: \"2-1:silent-at=1\" is not PANELS:OPTION[=VALUE] with a fault option, such as 3,7-9:silent-at=5"},
+        {{"--on", "0:silent-at=1"},
+         "--on: \"0:silent-at=1\" is not PANELS:OPTION[=VALUE] with a fault option, such as 3,7-9:silent-at=5"},
+        {{"--on", "1:silence=1"},
+         "--on: \"1:silence=1\" is not PANELS:OPTION[=VALUE] with a fault option, such as 3,7-9:silent-at=5"},
+        {{"--on", "1:echo"}, "--on: --echo is no fault option"},
+        {{"--on", "1:repeat-every-reply=yes"}, "--on: --repeat-every-reply takes no value"},
+        {{"--on", "1:silent-at"}, "--silent-at: \"\" is not a number of at least 1"},
+        {{"--on", "1:stray-bytes=5000"}, "--stray-bytes: at most 4096 bytes (--flood-after sends bytes without end)"},
+        {{"--panels", "10", "--tcp", "127.0.0.1:65530"}, "--panels 10 from port 65530 would pass port 65535"},
+        {{"--panels", "2", "--link", "dev"}, "--link names one device; --panels 2 makes several"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const auto parsed = parse(c.arguments);
+        ASSERT_FALSE(parsed.ok());
+        EXPECT_EQ(parsed.error().message, QString::fromUtf8(c.message));
+    }
 }

@@ -1,19 +1,26 @@
-// dnp-panel-sim as a program: raw bytes over its pseudo-terminal and over TCP, its
-// pacing at the line's speed, repeated replies and the echo, and three panels on one
-// line. Time is only checked as "not before" bounds the simulator guarantees.
+// dnp-panel-sim as a program: raw bytes over its pseudo-terminal and over TCP (IPv4 and
+// IPv6) and TLS, its pacing at the line's speed, repeated replies and the echo, three
+// panels on one line, several panels in one process, and a stop that still delivers the
+// reply under way. Time is only checked as "not before" bounds the simulator guarantees.
 
 #include "Panel.h"
 #include "comm/ImageText.h"
 #include "support/Certificates.h"
 #include "support/FrameBytes.h"
 #include "support/PanelSim.h"
+#include "support/RunDnpcfg.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSslSocket>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <latch>
+#include <memory>
 #include <random>
 
 #include <arpa/inet.h>
@@ -125,6 +132,61 @@ QByteArray readWord255(std::optional<int> address)
 {
     return envelope({address.has_value(), address.value_or(0)}, bytes({kReadCommand, 0xFF, 0x01}));
 }
+
+// The replies of a panel that holds countingImage() to readWord255(), with a good and with a bad status.
+const QByteArray kWord255 = bytes({0x05, 0x00, 0xA0, 0xFF, 0x5C});
+const QByteArray kWord255BadStatus = bytes({0x05, 0x10, 0xA0, 0xFF, 0x4C});
+
+// The port of a device tcp://HOST:PORT or tls://HOST:PORT; 0 when it is none.
+int portOf(const QString& device)
+{
+    const auto match = QRegularExpression(QStringLiteral("^(tcp|tls)://.+:([0-9]+)$")).match(device);
+    return match.hasMatch() ? match.captured(2).toInt() : 0;
+}
+
+// A TLS client of the simulator that trusts any certificate: each request is sent and
+// its reply read whole, in blocking steps (so that it may run in a thread of its own).
+// Clients that go `together` each make their connection, then do their handshake, then
+// send their first request, each step once all have done the one before.
+class TlsClient {
+public:
+    struct Together {
+        std::latch connected;
+        std::latch encrypted;
+    };
+
+    explicit TlsClient(int port, Together* together = nullptr)
+    {
+        socket_.setPeerVerifyMode(QSslSocket::VerifyNone);
+        socket_.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+        const bool made = socket_.waitForConnected(static_cast<int>(kPatience.count()));
+        if (together)
+            together->connected.arrive_and_wait();
+        socket_.startClientEncryption();
+        encrypted_ = made && socket_.waitForEncrypted(static_cast<int>(kPatience.count()));
+        if (together)
+            together->encrypted.arrive_and_wait();
+    }
+    bool encrypted() const { return encrypted_; }
+    QByteArray ask(const QByteArray& request, qsizetype replySize)
+    {
+        socket_.write(request);
+        QByteArray reply;
+        while (reply.size() < replySize && socket_.waitForReadyRead(static_cast<int>(kPatience.count())))
+            reply += socket_.readAll();
+        return reply;
+    }
+    void close()
+    {
+        socket_.disconnectFromHost();
+        if (socket_.state() != QAbstractSocket::UnconnectedState)
+            socket_.waitForDisconnected(static_cast<int>(kPatience.count()));
+    }
+
+private:
+    QSslSocket socket_;
+    bool encrypted_ = false;
+};
 
 class SimulatorProcess : public ::testing::Test {
 protected:
@@ -319,4 +381,139 @@ TEST(SimulatorTls, AKeyThatIsNotTheCertificatesIsRefused)
     EXPECT_EQ(QString::fromLocal8Bit(sim.process().readAllStandardError()),
               "dnp-panel-sim: --tls-key: " + certificates.key("client") +
                   " is not the key of the certificate in --tls-cert (CN=127.0.0.1).\n");
+}
+
+// Several panels in one process, each on a port of its own: each counts its own
+// requests, plays the faults --on gives it and writes its own image.
+TEST_F(SimulatorProcess, ManyPanelsEachWithItsOwnCountFaultsAndImage)
+{
+    const QString out = dir.filePath(QStringLiteral("out.txt"));
+    test::PanelSim sim({"--panels", "3", "--tcp", "127.0.0.1:0", "--no-pacing", "--image-in", imageIn(), "--image-out",
+                        out, "--on", "2:bad-status-at=1"},
+                       3);
+    ASSERT_EQ(sim.devices().size(), 3) << sim.error().toStdString();
+    std::vector<std::unique_ptr<Wire>> wires;
+    for (const QString& device : sim.devices()) {
+        ASSERT_GT(portOf(device), 0) << device.toStdString();
+        wires.push_back(std::make_unique<Wire>(connectTo(portOf(device))));
+        ASSERT_TRUE(wires.back()->isOpen());
+    }
+    // Each panel's first request, then its second.
+    for (const auto& [panel, first] : {std::pair{0, kWord255}, std::pair{1, kWord255BadStatus}, std::pair{2, kWord255}}) {
+        SCOPED_TRACE(panel);
+        ASSERT_TRUE(wires[panel]->write(readWord255(std::nullopt)));
+        EXPECT_EQ(wires[panel]->read(5), first);
+        ASSERT_TRUE(wires[panel]->write(readWord255(std::nullopt)));
+        EXPECT_EQ(wires[panel]->read(5), kWord255);
+    }
+    ConfigImage written = image;
+    written[255] = 0x7777;
+    ASSERT_TRUE(wires[2]->write(composeWriteFrame(18, written, {})));
+    EXPECT_EQ(wires[2]->read(3), bytes({0x03, 0x00, 0xFD}));
+
+    wires.clear();
+    sim.stop();
+    EXPECT_EQ(readText(QStringLiteral("out.txt.1")), formatImageText(image).toLatin1());
+    EXPECT_EQ(readText(QStringLiteral("out.txt.2")), formatImageText(image).toLatin1());
+    EXPECT_EQ(readText(QStringLiteral("out.txt.3")), formatImageText(written).toLatin1());
+}
+
+// A simulator stopped right after it began a reply still sends the whole reply, paced or
+// not, and waits for the program to take it before the terminal goes.
+TEST_F(SimulatorProcess, AStopDeliversTheReplyUnderWay)
+{
+    const QByteArray request = composeReadFrame(1, {});
+    const QByteArray reply = sim::composeReadReply(0, 15, image, {});
+    for (const QStringList& pacing : {QStringList{"--baud", "9600"}, QStringList{"--no-pacing"}}) {
+        for (int run = 0; run < 10; ++run) {
+            SCOPED_TRACE(pacing.join(' ').toStdString() + " run " + std::to_string(run));
+            PanelSim sim(pacing + QStringList{"--image-in", imageIn()});
+            ASSERT_TRUE(sim.started()) << sim.error().toStdString();
+            Wire wire(openDevice(sim.device(), B9600));
+            ASSERT_TRUE(wire.isOpen());
+            ASSERT_TRUE(wire.write(request));
+            QByteArray got = wire.read(1);
+            sim.process().terminate();
+            got += wire.read(reply.size() - 1);
+            EXPECT_EQ(got, reply);
+            EXPECT_TRUE(sim.process().waitForFinished(static_cast<int>(kPatience.count())));
+        }
+    }
+}
+
+// An IPv6 endpoint is printed as the program writes it, and the program reaches it.
+TEST(SimulatorIpv6, APanelOnTheIpv6LoopbackAnswers)
+{
+    const int probe = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 loopback{};
+    loopback.sin6_family = AF_INET6;
+    loopback.sin6_addr = in6addr_loopback;
+    const bool hasIpv6 = probe >= 0 && ::bind(probe, reinterpret_cast<const sockaddr*>(&loopback), sizeof loopback) == 0;
+    if (probe >= 0)
+        ::close(probe);
+    if (!hasIpv6)
+        GTEST_SKIP() << "this machine has no IPv6 loopback (::1)";
+
+    PanelSim sim({"--tcp", "[::1]:0", "--no-pacing"});
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^tcp://\\[::1\\]:[0-9]+$")).match(sim.device()).hasMatch())
+        << sim.device().toStdString() << sim.error().toStdString();
+    const ProgramRun run = runDnpcfg({"test", "--device", sim.device()});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "The panel answered.\n");
+}
+
+struct SimulatorTlsPort : ::testing::Test {
+    QTemporaryDir dir;
+    const Certificates certificates{dir.path()};
+};
+
+// Two clients that connect at once, both taken by the TLS front and through their
+// handshakes before either sends a request, are served one after the other: the first
+// keeps its session for all its requests while the second waits, the second's request
+// sent right after its handshake is not lost, and the second's requests are the panel's
+// next ones (the third has a bad status).
+TEST_F(SimulatorTlsPort, TwoClientsAtOnceAreServedInTurn)
+{
+    ASSERT_TRUE(certificates.made());
+    PanelSim sim(certificates.serve("server") + QStringList{"--tcp", "127.0.0.1:0", "--no-pacing", "--bad-status-at", "3"});
+    const int port = portOf(sim.device());
+    ASSERT_GT(port, 0) << sim.device().toStdString() << sim.error().toStdString();
+
+    std::array<std::array<QByteArray, 2>, 2> replies;
+    std::array<std::unique_ptr<QThread>, 2> clients;
+    TlsClient::Together together{std::latch(clients.size()), std::latch(clients.size())};
+    for (std::size_t c = 0; c < clients.size(); ++c) {
+        clients[c].reset(QThread::create([port, &replies, &together, c] {
+            TlsClient client(port, &together);
+            for (QByteArray& reply : replies[c])
+                reply = client.ask(readWord255(std::nullopt), 5);
+            client.close();
+        }));
+        clients[c]->start();
+    }
+    for (const auto& client : clients)
+        ASSERT_TRUE(client->wait(static_cast<unsigned long>(kPatience.count() * 3)));
+    // The panel's image is all zeros.
+    const QByteArray good = bytes({0x05, 0x00, 0x00, 0x00, 0xFB});
+    const std::array<QByteArray, 2> first = {good, good};
+    const std::array<QByteArray, 2> second = {bytes({0x05, 0x10, 0x00, 0x00, 0xEB}), good};
+    EXPECT_TRUE((replies[0] == first && replies[1] == second) || (replies[0] == second && replies[1] == first))
+        << replies[0][0].toHex().constData() << " " << replies[0][1].toHex().constData() << " / "
+        << replies[1][0].toHex().constData() << " " << replies[1][1].toHex().constData();
+}
+
+// A request sent the moment the handshake is done is answered, every time.
+TEST_F(SimulatorTlsPort, ARequestRightAfterTheHandshakeIsAnswered)
+{
+    ASSERT_TRUE(certificates.made());
+    PanelSim sim(certificates.serve("server") + QStringList{"--tcp", "127.0.0.1:0", "--no-pacing"});
+    const int port = portOf(sim.device());
+    ASSERT_GT(port, 0) << sim.device().toStdString() << sim.error().toStdString();
+    for (int connection = 0; connection < 50; ++connection) {
+        SCOPED_TRACE(connection);
+        TlsClient client(port);
+        ASSERT_TRUE(client.encrypted());
+        EXPECT_EQ(client.ask(readWord255(std::nullopt), 5), bytes({0x05, 0x00, 0x00, 0x00, 0xFB}));
+        client.close();
+    }
 }

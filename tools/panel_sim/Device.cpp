@@ -4,14 +4,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -21,8 +19,6 @@
 namespace dnp::sim {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
@@ -40,9 +36,13 @@ constexpr Speed kSpeeds[] = {
     {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000}, {B3500000, 3500000}, {B4000000, 4000000},
 };
 
-// How often the drain at exit looks whether the program has taken the last bytes.
-constexpr std::chrono::milliseconds kDrainPoll{5};
 constexpr int kListenBacklog = 4;
+// The descriptors a panel's device takes: a pseudo-terminal's two ends and the watch of
+// its opens; a TCP port's listener and connection; a TLS port's listener, hand-over
+// pipe, session and the two ends of its plain line.
+constexpr int kTerminalDescriptors = 3;
+constexpr int kTcpPortDescriptors = 2;
+constexpr int kTlsPortDescriptors = 6;
 
 // The pseudo-terminal: the master end is the panel's line; the slave end is the
 // device the program opens. The panel keeps a slave descriptor of its own, so that the
@@ -93,18 +93,7 @@ public:
     // program has the device open, exclusive mode is left.
     QStringList followEvents() override
     {
-        alignas(inotify_event) char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(watch_, buffer, sizeof buffer)) > 0) {
-            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                if (event->mask & IN_OPEN)
-                    ++clients_;
-                if ((event->mask & IN_CLOSE) && clients_ > 0)
-                    --clients_;
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            }
-        }
+        countClients();
         int exclusive = 0;
         if (clients_ == 0 && ::ioctl(slave_, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
             ::ioctl(slave_, TIOCNXCL);
@@ -129,28 +118,46 @@ public:
         return std::nullopt;
     }
 
-    // The last reply is in the terminal; give the program a moment to read it before
-    // the terminal goes away with this process.
-    // The terminal hands written bytes on to the program's side a little later: the
-    // program has taken them once its side has held none at two looks in a row.
-    void drain(std::chrono::milliseconds limit) override
+    // The last reply is in the terminal, and the program must read it before the
+    // terminal goes away with this process. The terminal hands written bytes on to the
+    // program's side a little later: the program has taken them once its side has held
+    // none at two looks in a row.
+    // Bytes no program has the device open to take are not waited for.
+    bool drained() override
     {
-        const auto end = Clock::now() + limit;
-        int emptyLooks = 0;
-        while (Clock::now() < end && emptyLooks < 2) {
-            std::this_thread::sleep_for(kDrainPoll);
-            int waiting = 0;
-            if (::ioctl(slave_, FIONREAD, &waiting) != 0)
-                return;
-            emptyLooks = waiting == 0 ? emptyLooks + 1 : 0;
-        }
+        countClients();
+        if (clients_ == 0)
+            return true;
+        int waiting = 0;
+        if (::ioctl(slave_, FIONREAD, &waiting) != 0)
+            return true;
+        emptyLooks_ = waiting == 0 ? emptyLooks_ + 1 : 0;
+        return emptyLooks_ >= 2;
     }
 
 private:
+    // The programs that have the device open, as the watch tells their opens and closes.
+    void countClients()
+    {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t n;
+        while (watch_ >= 0 && (n = ::read(watch_, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->mask & IN_OPEN)
+                    ++clients_;
+                if ((event->mask & IN_CLOSE) && clients_ > 0)
+                    --clients_;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
     int master_ = -1;
     int slave_ = -1;
     int watch_ = -1;  // opens and closes of the device, -1 when they cannot be watched
     int clients_ = 0;
+    int emptyLooks_ = 0;
     QByteArray name_;
 };
 
@@ -211,7 +218,25 @@ bool ConnectionPort::lineEnded()
     return true;
 }
 
-void ConnectionPort::drain(std::chrono::milliseconds limit) { drainConnection(connection_, limit); }
+void ConnectionPort::beginDrain()
+{
+    if (connection_ >= 0)
+        ::shutdown(connection_, SHUT_WR);
+}
+
+bool ConnectionPort::drained()
+{
+    char buffer[256];
+    for (;;) {
+        if (connection_ < 0)
+            return true;
+        const ssize_t n = ::read(connection_, buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+            return true;
+        if (n < 0 && errno == EAGAIN)
+            return false;
+    }
+}
 
 Result<Listener> openListener(const TcpEndpoint& endpoint)
 {
@@ -259,38 +284,31 @@ Result<Listener> openListener(const TcpEndpoint& endpoint)
     return Listener{listener, ntohs(port)};
 }
 
-void drainConnection(int connection, std::chrono::milliseconds limit)
+Result<Devices> openDevices(const Options& options)
 {
-    if (connection < 0)
-        return;
-    ::shutdown(connection, SHUT_WR);
-    const auto end = Clock::now() + limit;
-    for (auto left = limit; left.count() > 0;
-         left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now())) {
-        pollfd fd{connection, POLLIN, 0};
-        if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
-            return;
-        char buffer[256];
-        const ssize_t n = ::read(connection, buffer, sizeof buffer);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-            return;
+    if (!options.tlsCert.isEmpty())
+        return listenTls(options);
+    Devices devices;
+    for (int panel = 1; panel <= options.panels; ++panel) {
+        Result<void> opened;
+        if (options.tcp) {
+            auto port = std::make_unique<TcpPort>();
+            opened = port->listen(endpointOf(options, panel));
+            devices.push_back(std::move(port));
+        } else {
+            auto terminal = std::make_unique<Terminal>();
+            opened = terminal->open();
+            devices.push_back(std::move(terminal));
+        }
+        if (!opened)
+            return opened.error();
     }
+    return devices;
 }
 
-Result<std::unique_ptr<Device>> openTerminal()
+int descriptorsPerPanel(const Options& options)
 {
-    auto terminal = std::make_unique<Terminal>();
-    if (auto opened = terminal->open(); !opened)
-        return opened.error();
-    return std::unique_ptr<Device>(std::move(terminal));
-}
-
-Result<std::unique_ptr<Device>> listenTcp(const TcpEndpoint& endpoint)
-{
-    auto port = std::make_unique<TcpPort>();
-    if (auto listening = port->listen(endpoint); !listening)
-        return listening.error();
-    return std::unique_ptr<Device>(std::move(port));
+    return !options.tlsCert.isEmpty() ? kTlsPortDescriptors : options.tcp ? kTcpPortDescriptors : kTerminalDescriptors;
 }
 
 }  // namespace dnp::sim

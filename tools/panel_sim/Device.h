@@ -1,16 +1,16 @@
 #pragma once
-// The simulator's end of the line: the master side of a pseudo-terminal, or a TCP
-// port (plain, or with a TLS front) that serves one connection at a time. The simulator reads and writes line(),
-// and hands the events of watch() to followEvents().
+// The simulator's end of a panel's line: the master side of a pseudo-terminal, or a TCP
+// port (plain, or with a TLS front) that serves one connection at a time. The simulator
+// reads and writes line(), and hands the events of watch() to followEvents().
 
 #include "Options.h"
 #include "model/Result.h"
 
 #include <QByteArray>
 #include <QStringList>
-#include <chrono>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace dnp::sim {
 
@@ -33,8 +33,11 @@ public:
     virtual bool lineEnded() = 0;
     // The speed the program set for the line, in baud; none when it has no number.
     virtual std::optional<int> programBaud() const = 0;
-    // At exit, gives the program a moment to take the last bytes.
-    virtual void drain(std::chrono::milliseconds limit) = 0;
+    // At exit, once the last bytes are written: says that no more will come.
+    virtual void beginDrain() {}
+    // Whether the program has taken the last bytes (asked again and again until it has,
+    // or the simulator gives up waiting).
+    virtual bool drained() = 0;
 };
 
 // A line with no program speed of its own (TCP) is paced as the program's default line.
@@ -50,21 +53,29 @@ public:
     // The connection closed: it is closed here too, and the next one may be taken.
     bool lineEnded() override;
     std::optional<int> programBaud() const override { return kTcpProgramBaud; }
-    void drain(std::chrono::milliseconds limit) override;
+    // The last byte has been sent; drained once the program has closed its end, so that
+    // nothing it sent late cuts the last reply off.
+    void beginDrain() override;
+    bool drained() override;
 
 protected:
     int connection_ = -1;
     QByteArray name_;
 };
 
-// A pseudo-terminal in raw mode.
-Result<std::unique_ptr<Device>> openTerminal();
-// A TCP port listening on the endpoint (port 0: a free one).
-Result<std::unique_ptr<Device>> listenTcp(const TcpEndpoint& endpoint);
-// The same port in TLS: the certificate and key of --tls-cert and --tls-key (any,
-// also one out of date, for drills), and with --tls-client-ca a client certificate
-// that authority signed is required.
-Result<std::unique_ptr<Device>> listenTls(const Options& options);
+using Devices = std::vector<std::unique_ptr<Device>>;
+
+// The devices of the options' panels, in panel order: pseudo-terminals in raw mode, or
+// TCP ports (endpointOf), plain or in TLS.
+Result<Devices> openDevices(const Options& options);
+// The descriptors the devices of `options` take, a panel's at most.
+int descriptorsPerPanel(const Options& options);
+
+// The TCP ports in TLS: the certificate and key of --tls-cert and --tls-key (any, also
+// one out of date, for drills), and with --tls-client-ca a client certificate that
+// authority signed is required. The files are read once, and one thread holds the
+// sessions of every port.
+Result<Devices> listenTls(const Options& options);
 
 // A socket listening on the endpoint (non-blocking), and the port it took.
 struct Listener {
@@ -72,8 +83,5 @@ struct Listener {
     int port = 0;
 };
 Result<Listener> openListener(const TcpEndpoint& endpoint);
-// Says the last byte of a connection has been sent and waits until the program closes
-// its end, so that nothing it sent late cuts the last reply off.
-void drainConnection(int connection, std::chrono::milliseconds limit);
 
 }  // namespace dnp::sim

@@ -1,7 +1,7 @@
-// The simulator's TCP port in TLS. A thread of its own takes each connection and holds
+// The simulator's TCP ports in TLS. A thread of their own takes each connection and holds
 // its TLS session, and hands the plain bytes to the panel's loop over a socket pair: the
-// loop reads and writes the line as it does a plain TCP connection, paced alike. One
-// connection is served at a time; the next waits in the backlog.
+// loop reads and writes the line as it does a plain TCP connection, paced alike. Each
+// port serves one connection at a time; the next waits in the backlog.
 
 #include "Device.h"
 #include "comm/Tls.h"
@@ -78,12 +78,20 @@ public:
     }
 
 private:
-    // A session is ready: its plain end goes to the panel's loop.
+    // A session is ready: its plain end goes to the panel's loop. One that closed while
+    // it waited has nobody to answer.
     void take()
     {
         if (session_)
             return;
-        auto* session = qobject_cast<QSslSocket*>(server_->nextPendingConnection());
+        QSslSocket* session = nullptr;
+        while (!session && server_->hasPendingConnections()) {
+            session = qobject_cast<QSslSocket*>(server_->nextPendingConnection());
+            if (session && session->state() != QAbstractSocket::ConnectedState) {
+                session->deleteLater();
+                session = nullptr;
+            }
+        }
         if (!session)
             return;
         int pair[2];
@@ -146,8 +154,67 @@ private:
     QStringList notes_;
 };
 
+// The thread the sessions of every TLS port live in; it ends with the last port.
+class TlsThread {
+public:
+    TlsThread()
+    {
+        anchor_.moveToThread(&thread_);
+        thread_.start();
+    }
+    ~TlsThread()
+    {
+        // What the TLS library keeps for the thread (the errors of refused handshakes)
+        // goes with it.
+        QMetaObject::invokeMethod(&anchor_, [] { OPENSSL_thread_stop(); }, Qt::BlockingQueuedConnection);
+        thread_.quit();
+        thread_.wait();
+    }
+    TlsThread(const TlsThread&) = delete;
+    TlsThread& operator=(const TlsThread&) = delete;
+
+    QThread* thread() { return &thread_; }
+
+private:
+    QThread thread_;
+    QObject anchor_;
+};
+
+// The certificate, key and authorities of the options, read once for every port.
+Result<QSslConfiguration> serverConfiguration(const Options& options)
+{
+    if (!QSslSocket::supportsSsl())
+        return failure(QStringLiteral("TLS is not available: Qt finds no TLS backend on this machine"));
+    const Result<QList<QSslCertificate>> chain =
+        readCertificates(QStringLiteral("--tls-cert"), options.tlsCert, std::nullopt);
+    if (!chain)
+        return chain.error();
+    const Result<QSslKey> key =
+        readPrivateKey(QStringLiteral("--tls-key"), options.tlsKey, chain->front(), QStringLiteral("--tls-cert"));
+    if (!key)
+        return key.error();
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setProtocol(QSsl::TlsV1_2OrLater);
+    configuration.setLocalCertificateChain(*chain);
+    configuration.setPrivateKey(*key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    if (!options.tlsClientCa.isEmpty()) {
+        const Result<QList<QSslCertificate>> authorities =
+            readCertificates(QStringLiteral("--tls-client-ca"), options.tlsClientCa, std::nullopt);
+        if (!authorities)
+            return authorities.error();
+        configuration.setCaCertificates(*authorities);
+        configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        // A client without a certificate is refused in the handshake, with its alert.
+        configuration.setMissingCertificateIsFatal(true);
+        configuration.setHandshakeMustInterruptOnError(true);
+    }
+    return configuration;
+}
+
 class TlsPort final : public ConnectionPort {
 public:
+    explicit TlsPort(std::shared_ptr<TlsThread> thread) : thread_(std::move(thread)) {}
     ~TlsPort() override
     {
         if (front_) {
@@ -156,59 +223,27 @@ public:
                 [this] {
                     front_->finish();
                     delete front_;
-                    // What the TLS library keeps for this thread (the errors of refused
-                    // handshakes) goes with it.
-                    OPENSSL_thread_stop();
                 },
                 Qt::BlockingQueuedConnection);
         }
-        thread_.quit();
-        thread_.wait();
         for (const int fd : handOver_) {
             if (fd >= 0)
                 ::close(fd);
         }
     }
 
-    Result<void> listen(const Options& options)
+    Result<void> listen(const QSslConfiguration& configuration, const TcpEndpoint& endpoint)
     {
-        if (!QSslSocket::supportsSsl())
-            return failure(QStringLiteral("TLS is not available: Qt finds no TLS backend on this machine"));
-        const Result<QList<QSslCertificate>> chain =
-            readCertificates(QStringLiteral("--tls-cert"), options.tlsCert, std::nullopt);
-        if (!chain)
-            return chain.error();
-        const Result<QSslKey> key =
-            readPrivateKey(QStringLiteral("--tls-key"), options.tlsKey, chain->front(), QStringLiteral("--tls-cert"));
-        if (!key)
-            return key.error();
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.setProtocol(QSsl::TlsV1_2OrLater);
-        configuration.setLocalCertificateChain(*chain);
-        configuration.setPrivateKey(*key);
-        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-        if (!options.tlsClientCa.isEmpty()) {
-            const Result<QList<QSslCertificate>> authorities =
-                readCertificates(QStringLiteral("--tls-client-ca"), options.tlsClientCa, std::nullopt);
-            if (!authorities)
-                return authorities.error();
-            configuration.setCaCertificates(*authorities);
-            configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
-            // A client without a certificate is refused in the handshake, with its alert.
-            configuration.setMissingCertificateIsFatal(true);
-            configuration.setHandshakeMustInterruptOnError(true);
-        }
-        const Result<Listener> listener = openListener(*options.tcp);
+        const Result<Listener> listener = openListener(endpoint);
         if (!listener)
             return listener.error();
-        name_ = "tls://" + options.tcp->host.toLocal8Bit() + ':' + QByteArray::number(listener->port);
+        name_ = "tls://" + endpoint.host.toLocal8Bit() + ':' + QByteArray::number(listener->port);
         if (::pipe2(handOver_, O_CLOEXEC | O_NONBLOCK) != 0) {
             ::close(listener->fd);
             return failure(QStringLiteral("cannot make a pipe: %1").arg(systemReason(errno)));
         }
         front_ = new TlsFront(configuration, listener->fd, handOver_[1]);
-        front_->moveToThread(&thread_);
-        thread_.start();
+        front_->moveToThread(thread_->thread());
         bool started = false;
         QMetaObject::invokeMethod(front_, [this, &started] { started = front_->start(); }, Qt::BlockingQueuedConnection);
         if (!started)
@@ -235,19 +270,28 @@ public:
     }
 
 private:
-    QThread thread_;
-    TlsFront* front_ = nullptr;  // in thread_
+    std::shared_ptr<TlsThread> thread_;
+    TlsFront* front_ = nullptr;  // in the thread
     int handOver_[2] = {-1, -1};
 };
 
 }  // namespace
 
-Result<std::unique_ptr<Device>> listenTls(const Options& options)
+Result<Devices> listenTls(const Options& options)
 {
-    auto port = std::make_unique<TlsPort>();
-    if (auto listening = port->listen(options); !listening)
-        return listening.error();
-    return std::unique_ptr<Device>(std::move(port));
+    const Result<QSslConfiguration> configuration = serverConfiguration(options);
+    if (!configuration)
+        return configuration.error();
+    auto thread = std::make_shared<TlsThread>();
+    Devices devices;
+    for (int panel = 1; panel <= options.panels; ++panel) {
+        auto port = std::make_unique<TlsPort>(thread);
+        const Result<void> listening = port->listen(*configuration, endpointOf(options, panel));
+        devices.push_back(std::move(port));
+        if (!listening)
+            return listening.error();
+    }
+    return devices;
 }
 
 }  // namespace dnp::sim

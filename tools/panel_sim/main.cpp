@@ -1,372 +1,215 @@
-// dnp-panel-sim: a regulator control panel on a pseudo-terminal or a TCP port. Prints
-// the device to open on its first line, then answers the write and read frames of the
-// configuration exchange until it is stopped (SIGINT, SIGTERM, SIGHUP) or
-// --exit-after is reached.
+// dnp-panel-sim: regulator control panels on pseudo-terminals or TCP ports. Prints the
+// device of each panel on a line of its own, then answers the write and read frames of
+// the configuration exchange until it is stopped (SIGINT, SIGTERM, SIGHUP) or
+// --exit-after is reached; the replies under way still go out whole before it ends.
 //
-// The line keeps a real panel's timing: a request takes its wire time to cross the
-// line (10 bits a byte at the line's speed), the reply starts only once it has
-// crossed, and its bytes leave one character time apart. Each TCP connection starts on
-// a quiet line, and no program can make the panel hold more than a bounded amount:
-// input is read frame by frame, and a program that leaves its replies unread is dropped.
+// One thread serves every panel (PanelLine): it waits on all their descriptors at once
+// and wakes when the next byte of any of them is due.
 
 #include "Device.h"
-#include "Line.h"
 #include "Options.h"
+#include "PanelLine.h"
 #include "comm/ImageText.h"
 #include "files/FileAccess.h"
+#include "files/OpenFilesLimit.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <deque>
-#include <optional>
+#include <queue>
+#include <thread>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace dnp::sim;
-using Clock = std::chrono::steady_clock;
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
-// A frame left unfinished this long is dropped, so that the next one is seen.
-constexpr milliseconds kPartialFrameGap{100};
-// At exit, how long the last reply may wait for the program to take it.
+// Once stopped, how long the replies under way may take to go out and be taken.
 constexpr milliseconds kDrainLimit{2000};
-constexpr int kBitsPerByte = 10;
+// How often the drain looks whether the programs have taken the last bytes.
+constexpr milliseconds kDrainPoll{5};
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
-// Flood bytes queued at most at a time, so that a line nobody reads does not grow memory.
-constexpr std::size_t kFloodQueue = 64;
-// A program that leaves this much of the panel's output unread (it sends requests and
-// never reads the replies) is dropped, so that no program can make the panel hold more.
-constexpr qsizetype kMostQueuedBytes = 64 * 1024;
-// A flood on a line without a known speed: one byte a millisecond.
-constexpr microseconds kUnpacedFloodStep{1000};
+// The descriptors the process holds besides its panels' (standard streams, the event
+// loop's, the TLS thread's, a file being written).
+constexpr int kSpareDescriptors = 64;
+// Events taken from the kernel at a time; the rest come at the next turn.
+constexpr int kEventsAtOnce = 256;
+static_assert(EPOLLIN == POLLIN && EPOLLOUT == POLLOUT && EPOLLHUP == POLLHUP && EPOLLERR == POLLERR);
 
 volatile sig_atomic_t gStop = 0;
 void onStopSignal(int) { gStop = 1; }
 
-void fail(const QString& message) { std::fprintf(stderr, "dnp-panel-sim: %s\n", qPrintable(message)); }
+using Lines = std::vector<std::unique_ptr<PanelLine>>;
 
-// The wire time of `bytes` bytes at `baud`; none on a line without pacing (baud 0).
-microseconds wireTime(qsizetype bytes, int baud)
-{
-    if (baud <= 0)
-        return microseconds{0};
-    return microseconds{bytes * kBitsPerByte * 1'000'000LL / baud};
-}
-
-struct Chunk {
-    Clock::time_point due;
-    QByteArray bytes;
-};
-
-class Simulator {
+// Serves the panels until a stop signal or --exit-after, then lets the replies under way
+// go out and the programs take them. Each turn visits only the lines that are due or
+// whose descriptors are ready, so that a turn costs what happens in it, not the number
+// of panels.
+class EventLoop {
 public:
-    Simulator(Options options, std::unique_ptr<Device> device)
-        : options_(std::move(options)), device_(std::move(device)), line_(options_.addresses, options_.faults)
+    explicit EventLoop(Lines& lines)
+        : lines_(lines), watched_(lines.size()), due_(lines.size()), touched_(lines.size(), true)
     {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            touchedLines_.push_back(i);
     }
-
-    void setImage(const dnp::ConfigImage& image)
+    ~EventLoop()
     {
-        for (Station& station : line_.stations())
-            station.panel.image = image;
+        if (epoll_ >= 0)
+            ::close(epoll_);
     }
+    EventLoop(const EventLoop&) = delete;
+    EventLoop& operator=(const EventLoop&) = delete;
 
-    int run(const sigset_t& waitMask)
+    dnp::Result<void> run(const sigset_t& waitMask)
     {
-        while (!gStop) {
-            sendDue();
-            if (exiting_ && output_.empty())
+        epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+        if (epoll_ < 0)
+            return dnp::failure(QStringLiteral("epoll: %1").arg(dnp::systemReason(errno)));
+        std::optional<Clock::time_point> stopBy;  // stopping: what is queued goes until then
+        for (;;) {
+            const auto now = Clock::now();
+            while (!queue_.empty() && queue_.top().first <= now) {
+                const auto [when, i] = queue_.top();
+                queue_.pop();
+                if (due_[i] == when) {
+                    due_[i].reset();
+                    touch(i);
+                }
+            }
+            if (!stopBy && (gStop || exitAsked_)) {
+                stopBy = now + kDrainLimit;
+                for (std::size_t i = 0; i < lines_.size(); ++i) {
+                    lines_[i]->stop();
+                    touch(i);
+                }
+            }
+            for (const std::size_t i : touchedLines_) {
+                lines_[i]->serve(now);
+                exitAsked_ = exitAsked_ || lines_[i]->exitAsked();
+            }
+            if (stopBy && (now >= *stopBy || std::all_of(lines_.begin(), lines_.end(),
+                                                         [](const auto& line) { return line->outputSent(); })))
                 break;
-            const bool connected = device_->line() >= 0;
-            pollfd fds[2] = {
-                {device_->line(), static_cast<short>((exiting_ ? 0 : POLLIN) | (writeBlocked_ ? POLLOUT : 0)), 0},
-                {device_->watch(), POLLIN, 0},
-            };
-            const auto timeout = nextTimeout();
-            timespec ts{};
-            if (timeout) {
-                ts.tv_sec = static_cast<time_t>(timeout->count() / 1'000'000);
-                ts.tv_nsec = static_cast<long>(timeout->count() % 1'000'000 * 1000);
-            }
-            const int ready = ::ppoll(fds, 2, timeout ? &ts : nullptr, &waitMask);
-            if (ready < 0) {
-                if (errno == EINTR)
-                    continue;
-                fail(QStringLiteral("poll: %1").arg(dnp::systemReason(errno)));
-                return kExitFailure;
-            }
-            if (fds[0].revents & POLLOUT)
-                writeBlocked_ = false;
-            if (connected && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
-                receive();
-            if (queuedBytes_ > kMostQueuedBytes)
-                dropUnreadOutput();
-            if (fds[1].revents & POLLIN)
-                followEvents();
-            dropStalePartial();
+            followTouchedLines();
+            if (auto waited = wait(stopBy, waitMask); !waited)
+                return waited;
         }
-        if (exiting_)
-            device_->drain(kDrainLimit);
-        int status = 0;
-        for (std::size_t s = 0; s < line_.stations().size(); ++s) {
-            if (!writeImage(s))
-                status = kExitFailure;
-        }
-        return status;
+        drain(*stopBy);
+        return {};
     }
 
 private:
-    void trace(const char* direction, QByteArrayView bytes, const QString& note = {}) const
+    void touch(std::size_t i)
     {
-        if (!options_.trace)
-            return;
-        QByteArray text = direction;
-        if (!bytes.isEmpty())
-            text += ' ' + bytes.toByteArray().toHex(' ').toUpper();
-        if (!note.isEmpty())
-            text += "  " + note.toUtf8();
-        std::fprintf(stderr, "%s\n", text.constData());
+        if (!touched_[i]) {
+            touched_[i] = true;
+            touchedLines_.push_back(i);
+        }
     }
 
-    // Writes the image of a station to its --image-out file, if there is one; a
-    // failure is told on stderr.
-    dnp::Result<void> writeImage(std::size_t station) const
+    // Waits until a descriptor is ready or the next line is due, and hands on what is
+    // ready. Stop signals are taken only here, so that a stop never cuts a step.
+    dnp::Result<void> wait(std::optional<Clock::time_point> wake, const sigset_t& waitMask)
     {
-        const QString file = imageOutFile(options_, station);
-        if (file.isEmpty())
+        if (!queue_.empty())
+            wake = wake ? std::min(*wake, queue_.top().first) : queue_.top().first;
+        timespec ts{};
+        if (wake) {
+            const auto left = std::max(microseconds{0},
+                                       std::chrono::duration_cast<microseconds>(*wake - Clock::now()) + microseconds{1});
+            ts.tv_sec = static_cast<time_t>(left.count() / 1'000'000);
+            ts.tv_nsec = static_cast<long>(left.count() % 1'000'000 * 1000);
+        }
+        pollfd ready{epoll_, POLLIN, 0};
+        const int n = ::ppoll(&ready, 1, wake ? &ts : nullptr, &waitMask);
+        if (n < 0 && errno != EINTR)
+            return dnp::failure(QStringLiteral("poll: %1").arg(dnp::systemReason(errno)));
+        if (n <= 0)
             return {};
-        const auto& image = line_.stations()[station].panel.image;
-        auto written = dnp::writeFileSafely(file, dnp::formatImageText(image).toLatin1());
-        if (!written)
-            fail(written.error().message);
-        return written;
+        epoll_event events[kEventsAtOnce];
+        const int count = ::epoll_wait(epoll_, events, kEventsAtOnce, 0);
+        const auto now = Clock::now();  // what is ready now had arrived by now
+        for (int k = 0; k < count; ++k) {
+            const std::size_t i = events[k].data.u64 / 2;
+            if (events[k].data.u64 % 2 == 0)
+                lines_[i]->lineReady(static_cast<short>(events[k].events), now);
+            else
+                lines_[i]->watchReady();
+            touch(i);
+        }
+        return {};
     }
 
-    // The line's speed for pacing: --baud, else the speed the program set; 0 with
-    // --no-pacing or when neither gives one (no pacing).
-    int lineBaud()
+    // The lines visited this turn: the descriptors they name are the ones waited on, and
+    // they are due again when they say. A descriptor that closed has left the kernel's
+    // set and its number may already serve another line: every one that went is taken
+    // out before any new one is put in.
+    void followTouchedLines()
     {
-        const int baud = options_.noPacing ? 0 : options_.baud ? *options_.baud : device_->programBaud().value_or(0);
-        if (baud != baud_)
-            trace("xx", {}, baud > 0 ? QStringLiteral("line speed %1 baud").arg(baud)
-                                     : QStringLiteral("line speed unknown: no pacing"));
-        baud_ = baud;
-        return baud;
-    }
-
-    void receive()
-    {
-        char buffer[4096];
-        const ssize_t n = ::read(device_->line(), buffer, sizeof buffer);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            return;
-        if (n <= 0) {
-            if (device_->lineEnded())
-                connectionEnded();
-            return;
-        }
-        const auto now = Clock::now();
-        lastInput_ = now;
-        const int baud = lineBaud();
-        // Each byte crosses the line in turn, after those before it; a request is
-        // complete, and echoed in full, once its last byte has crossed.
-        auto crossed = std::max(now, inboundFreeAt_);
-        for (ssize_t i = 0; i < n; ++i) {
-            const QByteArrayView byte(buffer + i, 1);
-            crossed += wireTime(1, baud);
-            if (options_.echo)
-                enqueue(crossed, byte.toByteArray());
-            for (const Heard& heard : line_.receive(byte))
-                schedule(heard, crossed, baud);
-        }
-        inboundFreeAt_ = crossed;
-        for (const auto& dropped : line_.takeDropped())
-            trace("xx", {}, QStringLiteral("%1 bytes dropped: %2").arg(dropped.bytes).arg(dropped.reason));
-    }
-
-    // The output is kept in the order its bytes are due.
-    void enqueue(Clock::time_point due, QByteArray bytes)
-    {
-        queuedBytes_ += bytes.size();
-        const auto at = std::upper_bound(output_.begin(), output_.end(), due,
-                                         [](Clock::time_point t, const Chunk& chunk) { return t < chunk.due; });
-        output_.insert(at, Chunk{due, std::move(bytes)});
-    }
-
-    // Sends `bytes` from `start` at line speed, one character time apart (all at once
-    // without pacing); gives the time the last one has left.
-    Clock::time_point sendAtLineSpeed(const QByteArray& bytes, Clock::time_point start, int baud)
-    {
-        if (baud <= 0) {
-            enqueue(start, bytes);
-            return start;
-        }
-        for (qsizetype k = 0; k < bytes.size(); ++k)
-            enqueue(start + wireTime(k + 1, baud), bytes.sliced(k, 1));
-        return start + wireTime(bytes.size(), baud);
-    }
-
-    void schedule(const Heard& heard, Clock::time_point crossed, int baud)
-    {
-        const Answer& answer = heard.answer;
-        const Station& station = line_.stations()[heard.station];
-        const QString who = line_.stations().size() > 1 ? QStringLiteral("address %1 ").arg(*station.address)
-                                                        : QString();
-        trace("<-", answer.frame, QStringLiteral("%1request %2: %3 offset %4 count %5")
-                                      .arg(who)
-                                      .arg(answer.request)
-                                      .arg(answer.command == dnp::frames::Command::Write ? "write" : "read")
-                                      .arg(answer.offset)
-                                      .arg(answer.count));
-        if (answer.imageComplete)
-            (void)writeImage(heard.station);  // told on stderr; the panel goes on
-        if (options_.exitAfter > 0 && answer.request >= options_.exitAfter)
-            exiting_ = true;
-        if (answer.reply.isEmpty() || floodAt_) {  // a flooded line carries nothing else
-            trace("->", {}, QStringLiteral("(no reply)"));
-            return;
-        }
-        // The reply starts once the request has crossed and the reply delay has
-        // passed, and never before the previous reply has left.
-        const auto start = std::max(crossed, lineFreeAt_) + milliseconds(options_.delayMs);
-        lineFreeAt_ = sendAtLineSpeed(answer.reply, start, baud);
-        trace("->", answer.reply);
-        const Faults& faults = options_.faults;
-        if (answer.repeat) {
-            lineFreeAt_ = sendAtLineSpeed(answer.reply, lineFreeAt_ + milliseconds(faults.repeatDelayMs), baud);
-            trace("->", {}, QStringLiteral("the reply again %1 ms after it has left").arg(faults.repeatDelayMs));
-        }
-        // Stray bytes come from the panel's side: the next reply follows them.
-        if (answer.request == faults.strayAfter && faults.strayBytes > 0) {
-            lineFreeAt_ = sendAtLineSpeed(QByteArray(faults.strayBytes, '\0'),
-                                          lineFreeAt_ + milliseconds(faults.strayDelayMs), baud);
-            trace("->", {},
-                  QStringLiteral("%1 stray bytes 00 due in %2 ms").arg(faults.strayBytes).arg(faults.strayDelayMs));
-        }
-        if (answer.request == faults.floodAfter) {
-            floodAt_ = lineFreeAt_;
-            trace("->", {}, QStringLiteral("bytes 00 without end from now on"));
-        }
-    }
-
-    // A flooding line: one byte 0x00 every character time.
-    void flood()
-    {
-        if (device_->line() < 0)
-            return;
-        const auto now = Clock::now();
-        const microseconds step = baud_ > 0 ? wireTime(1, baud_) : kUnpacedFloodStep;
-        while (floodAt_ && *floodAt_ <= now && output_.size() < kFloodQueue) {
-            enqueue(*floodAt_, QByteArray(1, '\0'));
-            *floodAt_ += step;
-        }
-    }
-
-    void sendDue()
-    {
-        flood();
-        const auto now = Clock::now();
-        while (!writeBlocked_ && !output_.empty() && output_.front().due <= now) {
-            QByteArray& bytes = output_.front().bytes;
-            const ssize_t n = ::write(device_->line(), bytes.constData(), static_cast<size_t>(bytes.size()));
-            if (n < 0) {
-                if (errno == EAGAIN || errno == EINTR) {
-                    writeBlocked_ = true;
-                } else {  // nobody to take it
-                    queuedBytes_ -= bytes.size();
-                    output_.pop_front();
-                }
-                return;
+        changed_.clear();
+        for (const std::size_t i : touchedLines_) {
+            const auto wanted = lines_[i]->interests();
+            for (std::size_t slot = 0; slot < wanted.size(); ++slot) {
+                PanelLine::Interest& had = watched_[i][slot];
+                if (had == wanted[slot])
+                    continue;
+                if (had.fd >= 0)
+                    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, had.fd, nullptr);  // gone already when it closed
+                had = wanted[slot];
+                changed_.push_back(2 * i + slot);
             }
-            bytes.remove(0, n);
-            queuedBytes_ -= n;
-            if (bytes.isEmpty())
-                output_.pop_front();
+            const auto wake = lines_[i]->nextWake();
+            if (wake && wake != due_[i])
+                queue_.push({*wake, i});
+            due_[i] = wake;  // an earlier time of the line left in the queue is passed over
+            touched_[i] = false;
+        }
+        touchedLines_.clear();
+        for (const std::size_t key : changed_) {
+            const PanelLine::Interest& wanted = watched_[key / 2][key % 2];
+            epoll_event event{static_cast<std::uint32_t>(wanted.events), {.u64 = key}};
+            if (wanted.fd >= 0)
+                ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wanted.fd, &event);
         }
     }
 
-    std::optional<microseconds> nextTimeout() const
+    // Gives the programs until `until` to take the last bytes.
+    void drain(Clock::time_point until)
     {
-        std::optional<Clock::time_point> wake;
-        const auto earliest = [&wake](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
-        if (!output_.empty() && !writeBlocked_)
-            earliest(output_.front().due);
-        if (floodAt_ && !writeBlocked_ && device_->line() >= 0)
-            earliest(*floodAt_);
-        if (line_.hasPartial())
-            earliest(lastInput_ + kPartialFrameGap);
-        if (!wake)
-            return std::nullopt;
-        return std::max(microseconds{0}, std::chrono::duration_cast<microseconds>(*wake - Clock::now()) + microseconds{1});
-    }
-
-    void dropStalePartial()
-    {
-        if (line_.hasPartial() && Clock::now() - lastInput_ >= kPartialFrameGap) {
-            line_.dropPartial();
-            trace("xx", {}, QStringLiteral("unfinished frame dropped"));
+        std::vector<PanelLine*> waiting;
+        for (auto& line : lines_) {
+            line->beginDrain();
+            waiting.push_back(line.get());
+        }
+        for (;;) {
+            std::erase_if(waiting, [](PanelLine* line) { return line->drained(); });
+            if (waiting.empty() || Clock::now() >= until)
+                return;
+            std::this_thread::sleep_for(kDrainPoll);
         }
     }
 
-    void followEvents()
-    {
-        for (const QString& note : device_->followEvents())
-            trace("xx", {}, note);
-        if (floodAt_)
-            floodAt_ = std::max(*floodAt_, Clock::now());  // a flooding panel floods the new connection
-    }
+    using Due = std::pair<Clock::time_point, std::size_t>;
 
-    // A connection that closes takes its half-received frame, its output and the line's
-    // timing with it: the next program finds a quiet line, whatever this one sent.
-    void connectionEnded()
-    {
-        if (line_.hasPartial())
-            trace("xx", {}, QStringLiteral("unfinished frame dropped with the connection"));
-        line_.dropPartial();
-        output_.clear();
-        queuedBytes_ = 0;
-        writeBlocked_ = false;
-        inboundFreeAt_ = {};
-        lineFreeAt_ = {};
-        trace("xx", {}, QStringLiteral("connection closed"));
-    }
-
-    // A program that does not take its replies: its connection is closed; on a
-    // pseudo-terminal, which stays, the output waiting for it is dropped.
-    void dropUnreadOutput()
-    {
-        trace("xx", {}, QStringLiteral("%1 bytes wait for a program that does not read them").arg(queuedBytes_));
-        if (device_->lineEnded()) {
-            connectionEnded();
-            return;
-        }
-        output_.clear();
-        queuedBytes_ = 0;
-    }
-
-    Options options_;
-    std::unique_ptr<Device> device_;
-    Line line_;
-    std::deque<Chunk> output_;
-    qsizetype queuedBytes_ = 0;  // the bytes of output_
-    Clock::time_point inboundFreeAt_{};  // the program's bytes have crossed the line
-    Clock::time_point lineFreeAt_{};     // the panel's bytes have left
-    std::optional<Clock::time_point> floodAt_;
-    Clock::time_point lastInput_{};
-    int baud_ = -1;  // the speed last paced at, for the trace
-    bool writeBlocked_ = false;
-    bool exiting_ = false;
+    Lines& lines_;
+    int epoll_ = -1;
+    std::vector<std::array<PanelLine::Interest, 2>> watched_;  // what the kernel watches, by line
+    std::vector<std::size_t> changed_;                        // 2 * line + slot
+    std::vector<std::optional<Clock::time_point>> due_;       // when each line is next due
+    std::priority_queue<Due, std::vector<Due>, std::greater<>> queue_;
+    std::vector<bool> touched_;  // visited this turn, by line
+    std::vector<std::size_t> touchedLines_;
+    bool exitAsked_ = false;
 };
 
 dnp::Result<dnp::ConfigImage> readImage(const QString& file)
@@ -387,8 +230,7 @@ dnp::Result<void> makeLink(const QString& path, const QByteArray& device)
     if (::lstat(link.constData(), &st) == 0 && S_ISLNK(st.st_mode))
         ::unlink(link.constData());
     if (::symlink(device.constData(), link.constData()) != 0)
-        return dnp::failure(QStringLiteral("cannot make the link %1: %2")
-                                .arg(path, dnp::systemReason(errno)));
+        return dnp::failure(QStringLiteral("cannot make the link %1: %2").arg(path, dnp::systemReason(errno)));
     return {};
 }
 
@@ -408,7 +250,7 @@ int main(int argc, char** argv)
     }
     const Options& options = std::get<Options>(*parsed);
 
-    // Every panel on the line starts with the same image.
+    // Every panel starts with the same image.
     dnp::ConfigImage image{};
     if (!options.imageIn.isEmpty()) {
         const auto read = readImage(options.imageIn);
@@ -419,19 +261,19 @@ int main(int argc, char** argv)
         image = *read;
     }
 
-    auto device = !options.tlsCert.isEmpty() ? listenTls(options)
-                  : options.tcp                ? listenTcp(*options.tcp)
-                                               : openTerminal();
-    if (!device) {
-        fail(device.error().message);
+    const auto room = dnp::allowOpenFiles(options.panels * descriptorsPerPanel(options) + kSpareDescriptors,
+                                          QStringLiteral("%1 panels").arg(options.panels));
+    auto devices = room ? openDevices(options) : dnp::Result<Devices>(room.error());
+    if (!devices) {
+        fail(devices.error().message);
         return kExitFailure;
     }
-    const QByteArray name = (*device)->name();
-    Simulator simulator(options, std::move(device).value());
-    simulator.setImage(image);
+    Lines lines;
+    for (int panel = 1; panel <= options.panels; ++panel)
+        lines.push_back(std::make_unique<PanelLine>(options, panel, std::move(devices.value()[panel - 1]), image));
 
     if (!options.link.isEmpty()) {
-        if (const auto linked = makeLink(options.link, name); !linked) {
+        if (const auto linked = makeLink(options.link, lines.front()->device().name()); !linked) {
             fail(linked.error().message);
             return kExitFailure;
         }
@@ -452,10 +294,19 @@ int main(int argc, char** argv)
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigdelset(&waitMask, signal);
 
-    std::printf("%s\n", name.constData());
+    for (const auto& line : lines)
+        std::printf("%s\n", line->device().name().constData());
     std::fflush(stdout);
 
-    const int status = simulator.run(waitMask);
+    int status = 0;
+    if (const auto served = EventLoop(lines).run(waitMask); !served) {
+        fail(served.error().message);
+        status = kExitFailure;
+    }
+    for (const auto& line : lines) {
+        if (!line->writeImages())
+            status = kExitFailure;
+    }
     if (!options.link.isEmpty())
         ::unlink(dnp::encodeFileName(options.link).constData());
     return status;
